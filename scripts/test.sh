@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Set-up, then the whole suite twice: a normal build and one under
+# AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=${JOBS:-2}
+export QT_QPA_PLATFORM=offscreen
+
+run_suite() {
+    local dir=$1 type=$2 sanitize=$3
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DMALVORN_SANITIZE="$sanitize"
+    cmake --build "$dir" -j "$jobs"
+    (cd "$dir" && ctest --output-on-failure -j "$jobs")
+}
+
+echo "== build and test (release) =="
+run_suite build RelWithDebInfo OFF
+echo "== build and test (address + undefined behaviour sanitizers) =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_suite build-asan Debug ON

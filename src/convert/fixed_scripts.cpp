@@ -1,0 +1,89 @@
+#include "convert/fixed_scripts.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace malvorn::convert {
+namespace {
+
+bool sameFileName(std::string_view a, std::string_view b) {
+    // Script names are compared as a Windows folder would: without case.
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+const std::vector<std::string>& lfidnoDefinitionLines() {
+    static const std::vector<std::string> lines = {
+        "CREATE TABLE LFIDNO",
+        PadBytes("(表名", 32) + "VARCHAR2(100)",
+        PadBytes(",列名", 32) + "VARCHAR2(100)",
+        PadBytes(",IDNO", 32) + "NUMBER(10)",
+        ",CONSTRAINT pkLFIDNO PRIMARY KEY(表名,列名) USING INDEX TABLESPACE indx",
+        ")",
+        "TABLESPACE users",
+    };
+    return lines;
+}
+
+std::string lfidnoDefinitionText() {
+    std::string text;
+    for (const auto& line : lfidnoDefinitionLines())
+        text += line + "\r\n";
+    return text;
+}
+
+std::vector<std::string> lfidnoScriptLines(const ScriptDate& date) {
+    std::vector<std::string> lines = {
+        std::string(kBorderLine),
+        boxedCommentLine("/* ﾃｰﾌﾞﾙ作成SQL　LFIDNO"),
+        boxedCommentLine("/* Create Date : " + formatScriptDate(date)),
+        boxedCommentLine("/* Row Length + Over Head = 1560 + 36 = 1,596 Bytes"),
+        std::string(kBorderLine),
+    };
+    lines.insert(lines.end(), lfidnoDefinitionLines().begin(), lfidnoDefinitionLines().end());
+    lines.back() += ';';
+    return lines;
+}
+
+std::vector<std::string> adminScriptLines(const std::string& user, const std::string& password) {
+    return {
+        std::string(kBorderLine),
+        // Fixed texts, not boxed: the command line is 71 bytes and stays whole.
+        "/* ﾕｰｻﾞｰの作成  systemで実行                                             */",
+        "/* 権限の付与を忘れずに！                                                */",
+        "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
+        std::string(kBorderLine),
+        "CREATE USER " + user,
+        " IDENTIFIED BY " + password,
+        " DEFAULT TABLESPACE users",
+        " TEMPORARY TABLESPACE temp;",
+        "GRANT DBA, RESOURCE, CONNECT TO vembuser;",
+        "EXIT",
+    };
+}
+
+std::vector<std::string> batchScriptLines(const std::string& user, const std::string& password,
+                                          const std::string& service, const ScriptDate& date,
+                                          const std::vector<std::string>& scriptFiles) {
+    std::vector<std::string> lines = {
+        std::string(kBorderLine),
+        boxedCommentLine("/* ﾃｰﾌﾞﾙ 一括作成SQL　ADMINで実行"),
+        boxedCommentLine("/* DOSﾌﾟﾛﾝﾌﾟﾄ> SQLPLUS " + user + "/" + password + "@" + service +
+                         " @CreateTables.sql"),
+        boxedCommentLine("/* Create Date : " + formatScriptDate(date)),
+        std::string(kBorderLine),
+    };
+    for (const auto& file : scriptFiles) {
+        if (sameFileName(file, kBatchScriptName) || sameFileName(file, kAdminScriptName))
+            continue;
+        lines.push_back("@@" + file);
+    }
+    lines.emplace_back("EXIT");
+    return lines;
+}
+
+}  // namespace malvorn::convert

@@ -1,0 +1,149 @@
+#include "convert/table_script.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "encoding/utf8.h"
+#include "shell/numeric.h"
+
+namespace malvorn::convert {
+namespace {
+
+constexpr std::size_t kNameWidth = 31;
+constexpr std::size_t kTypeWidth = 20;
+constexpr std::size_t kTitleChars = 20;
+
+enum class ClauseRule { kNotNull, kNumericDefault, kDateDefault, kNone };
+
+struct ColumnType {
+    std::string oracleType;
+    ClauseRule rule = ClauseRule::kNone;
+    std::int64_t dataBytes = 0;
+    std::int64_t overheadBytes = 0;
+};
+
+ColumnType mapType(const JetFieldDef& field) {
+    constexpr std::int64_t kOverhead = 3;
+    switch (field.typeCode) {
+        case kJetText:
+            return {"VARCHAR2(" + std::to_string(field.size) + ")", ClauseRule::kNotNull,
+                    field.size, kOverhead};
+        case kJetMemo:
+            return {"VARCHAR2(500)", ClauseRule::kNotNull, 500, kOverhead};
+        case kJetLong:
+            return {"NUMBER(10)", ClauseRule::kNumericDefault, 5, kOverhead};
+        case kJetInteger:
+            return {"NUMBER(5)", ClauseRule::kNumericDefault, 3, kOverhead};
+        case kJetByte:
+            return {"NUMBER(3)", ClauseRule::kNumericDefault, 2, kOverhead};
+        case kJetCurrency:
+            return {"NUMBER(19,4)", ClauseRule::kNumericDefault, 10, kOverhead};
+        case kJetSingle:
+        case kJetDouble:
+            return {"NUMBER", ClauseRule::kNumericDefault, 19, kOverhead};
+        case kJetDate:
+            return {"DATE", ClauseRule::kDateDefault, 7, kOverhead};
+        default:
+            return {"ERROR TYPE=" + std::to_string(field.typeCode), ClauseRule::kNone, 0, 0};
+    }
+}
+
+// The type text with its clause, as it follows the padded column name.
+std::string columnTypeText(const JetFieldDef& field, const ColumnType& type, bool suppressNotNull) {
+    const std::string padded = PadBytes(type.oracleType, kTypeWidth);
+    switch (type.rule) {
+        case ClauseRule::kNotNull:
+            if (suppressNotNull)
+                return padded;  // the file form trims these spaces
+            if (!field.allowZeroLength)
+                return padded + "NOT NULL";
+            break;
+        case ClauseRule::kNumericDefault:
+            if (shell::gfIsNumericText(field.defaultValue)) {
+                return padded + "DEFAULT " + field.defaultValue;
+            }
+            break;
+        case ClauseRule::kDateDefault:
+            if (!trimSpaces(field.defaultValue).empty()) {
+                return padded + "DEFAULT " + field.defaultValue;
+            }
+            break;
+        case ClauseRule::kNone:
+            return type.oracleType;
+    }
+    return std::string(trimSpaces(padded));
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (std::tolower(x) != std::tolower(y))
+            return false;
+    }
+    return true;
+}
+
+std::string constraintLine(const JetTableDef& table, const JetIndexDef& index,
+                           const std::string& indexTablespace) {
+    const std::string name =
+        equalsIgnoringAsciiCase(index.name, "pkkey") ? "pk" + table.name : index.name;
+    std::string keys;
+    for (const auto& field : index.fieldNames) {
+        if (!keys.empty())
+            keys += ',';
+        keys += fNarrowName(field);
+    }
+    return ",CONSTRAINT " + name + " PRIMARY KEY(" + keys + ") USING INDEX TABLESPACE " +
+           indexTablespace;
+}
+
+// The table name left-aligned in a field of 20 characters. A longer name is
+// kept whole; the 70-byte box cuts what does not fit.
+std::string titleText(const std::string& tableName) {
+    const std::size_t length = encoding::utf8Length(tableName);
+    std::string title = "/* ﾃｰﾌﾞﾙ作成SQL　" + tableName;
+    if (length < kTitleChars)
+        title.append(kTitleChars - length, ' ');
+    return title;
+}
+
+}  // namespace
+
+ScriptLines fMakeTableSQL(const JetTableDef& table, const TableScriptOptions& options,
+                          const ScriptDate& date) {
+    ScriptLines script;
+    script.append(std::string(kBorderLine));
+    script.append(boxedCommentLine(titleText(table.name)));
+    script.append(boxedCommentLine("/* Create Date : " + formatScriptDate(date)));
+    script.append(std::string());  // the row-length line, written last
+    script.append(std::string(kBorderLine));
+    script.append("CREATE TABLE " + table.name);
+
+    // 64-bit: a wide table (dozens of memo fields) must still generate.
+    std::int64_t dataBytes = 0;
+    std::int64_t overheadBytes = 0;
+    std::string prefix = "(";
+    for (const auto& field : table.fields) {
+        const ColumnType type = mapType(field);
+        dataBytes += type.dataBytes;
+        overheadBytes += type.overheadBytes;
+        script.append(prefix + PadBytes(fNarrowName(field.name), kNameWidth) +
+                      columnTypeText(field, type, options.suppressNotNull));
+        prefix = ",";
+    }
+    if (table.firstIndex) {
+        script.append(constraintLine(table, *table.firstIndex, options.indexTablespace));
+    }
+    script.append(")");
+    script.append("TABLESPACE " + options.tableTablespace + ";");
+
+    script.set(4, boxedCommentLine("/* Row Length + Over Head = " + std::to_string(dataBytes) +
+                                   " + " + std::to_string(overheadBytes) + " = " +
+                                   formatGrouped(dataBytes + overheadBytes) + " Bytes"));
+    return script;
+}
+
+}  // namespace malvorn::convert

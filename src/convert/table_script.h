@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "convert/jet_table_def.h"
+#include "convert/script_lines.h"
+#include "convert/script_text.h"
+
+namespace malvorn::convert {
+
+// What the "JET=>Oracle" tab adds to a table definition.
+struct TableScriptOptions {
+    std::string indexTablespace;  // after USING INDEX TABLESPACE
+    std::string tableTablespace;  // the closing TABLESPACE line
+    bool suppressNotNull = false;
+};
+
+// The Oracle CREATE TABLE script for one Jet table: a boxed header with the
+// row-length estimate, one line per field, a primary key from the first
+// index, the tablespaces. The table name is used exactly as given.
+ScriptLines fMakeTableSQL(const JetTableDef& table, const TableScriptOptions& options,
+                          const ScriptDate& date);
+
+}  // namespace malvorn::convert

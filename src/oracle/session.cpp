@@ -1,0 +1,68 @@
+#include "oracle/session.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace malvorn::oracle {
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Value ResultSet::value(const std::string& columnName) const {
+    const auto& names = columnNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (sameIgnoringCase(names[i], columnName))
+            return value(i);
+    }
+    throw OracleError(kServerErrorNumber, "結果に列 " + columnName + " がありません", "Malvorn");
+}
+
+Route routeFor(const std::string& netServiceName) {
+    if (netServiceName.empty())
+        return {Route::Kind::kLocalServer, defaultLocalServerFolder()};
+    if (netServiceName.front() == '/')
+        return {Route::Kind::kLocalServer, netServiceName};
+    return {Route::Kind::kOdbc, netServiceName};
+}
+
+std::string defaultLocalServerFolder() {
+    if (const char* explicitFolder = std::getenv("MALVORN_LOCAL_SERVER");
+        explicitFolder && *explicitFolder) {
+        return explicitFolder;
+    }
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
+        return std::string(data) + "/malvorn/localserver";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/malvorn/localserver";
+}
+
+std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drivers& drivers) {
+    const Route route = routeFor(fields.netServiceName);
+    const DriverOpen& open =
+        route.kind == Route::Kind::kLocalServer ? drivers.localServer : drivers.odbc;
+    if (!open) {
+        throw OracleError(-1, "この接続先に使えるドライバーがありません: " + fields.netServiceName,
+                          "Malvorn");
+    }
+    return open(route.target, fields.user, fields.password);
+}
+
+std::string gfConnectString(const ConnectionFields& fields) {
+    return "Provider=MSDAORA.1;User ID=" + fields.user + ";Password=" + fields.password +
+           ";Data Source=" + fields.netServiceName + ";Persist Security Info=False";
+}
+
+}  // namespace malvorn::oracle

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace malvorn::oracle {
+
+// The general failure number every server-side error carries, whatever the
+// driver: a refused statement, a refused login, an unknown table.
+inline constexpr std::int32_t kServerErrorNumber = -2147467259;
+
+// An Oracle operation failed. number/description/source are what the error
+// report shows; description is the server's own text ("ORA-00942: ...") for
+// server errors, a plain sentence for failures before any server is reached.
+class OracleError : public std::runtime_error {
+  public:
+    OracleError(std::int32_t number, std::string description, std::string source)
+        : std::runtime_error(description),
+          number_(number),
+          description_(std::move(description)),
+          source_(std::move(source)) {}
+
+    std::int32_t number() const { return number_; }
+    const std::string& description() const { return description_; }
+    const std::string& source() const { return source_; }
+
+  private:
+    std::int32_t number_;
+    std::string description_;
+    std::string source_;
+};
+
+// One value of a result row; nullopt is NULL. Text is UTF-8.
+using Value = std::optional<std::string>;
+
+// A forward-only walk over the rows of a query.
+class ResultSet {
+  public:
+    virtual ~ResultSet() = default;
+    virtual const std::vector<std::string>& columnNames() const = 0;
+    // Moves to the next row; false once past the last one.
+    virtual bool next() = 0;
+    virtual Value value(std::size_t column) const = 0;
+    // Column by name, compared without case; throws OracleError when unknown.
+    virtual Value value(const std::string& columnName) const;
+};
+
+// One open connection to a server. Statements go exactly as given: no
+// trimming, no ";" handling, no splitting, each taking effect on its own.
+// The destructor closes the connection.
+class Session {
+  public:
+    virtual ~Session() = default;
+    virtual void execute(const std::string& statement) = 0;
+    // First column of the first row; nullopt for NULL or no row.
+    virtual Value queryValue(const std::string& query) = 0;
+    virtual std::unique_ptr<ResultSet> query(const std::string& query) = 0;
+};
+
+// The three texts of the connection frame, as typed.
+struct ConnectionFields {
+    std::string user;
+    std::string password;
+    std::string netServiceName;
+};
+
+// Opens a session on one kind of server: `target` is the driver's own address
+// (a local-server folder, an ODBC data source name).
+using DriverOpen = std::function<std::unique_ptr<Session>(
+    const std::string& target, const std::string& user, const std::string& password)>;
+
+struct Drivers {
+    DriverOpen localServer;
+    DriverOpen odbc;
+};
+
+// Where a net service name leads.
+struct Route {
+    enum class Kind { kLocalServer, kOdbc } kind;
+    std::string target;
+};
+
+// Empty: the default local server (the user's data folder); an absolute path
+// ("/..."): the local server in that folder; anything else: the ODBC data
+// source of that name.
+Route routeFor(const std::string& netServiceName);
+
+// The default local server's folder: $MALVORN_LOCAL_SERVER if set, else
+// $XDG_DATA_HOME/malvorn/localserver, else ~/.local/share/malvorn/localserver.
+std::string defaultLocalServerFolder();
+
+std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drivers& drivers);
+
+// The connection string as the program shows it.
+std::string gfConnectString(const ConnectionFields& fields);
+
+}  // namespace malvorn::oracle

@@ -1,0 +1,19 @@
+#include "shell/messages.h"
+
+namespace malvorn::shell {
+
+std::string messageTitle(TitleForm form) {
+    switch (form) {
+        case TitleForm::kError:
+            return "Malvorn - エラーメッセージ";
+        case TitleForm::kBracketedError:
+            return "[Malvorn] - エラーメッセージ";
+        case TitleForm::kDeleteConfirm:
+            return "Malvorn - 削除確認";
+        case TitleForm::kPlain:
+            break;
+    }
+    return "Malvorn";
+}
+
+}  // namespace malvorn::shell

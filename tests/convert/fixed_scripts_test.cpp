@@ -1,0 +1,115 @@
+#include "convert/fixed_scripts.h"
+
+#include <gtest/gtest.h>
+
+#include "encoding/cp932.h"
+
+namespace malvorn::convert {
+namespace {
+
+using encoding::Cp932;
+
+const std::string kRule =
+    "/*-----------------------------------------------------------------------*/";
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\r\n";
+    return Cp932::fromUtf8(text);
+}
+
+TEST(FixedScripts, LfidnoIsByteExact) {
+    const std::string expected = crlf({
+        kRule,
+        "/* ﾃｰﾌﾞﾙ作成SQL　LFIDNO                                                  */",
+        "/* Create Date : 2001/02/03" + std::string(46, ' ') + "*/",
+        "/* Row Length + Over Head = 1560 + 36 = 1,596 Bytes                      */",
+        kRule,
+        "CREATE TABLE LFIDNO",
+        "(表名" + std::string(27, ' ') + "VARCHAR2(100)",
+        ",列名" + std::string(27, ' ') + "VARCHAR2(100)",
+        ",IDNO" + std::string(27, ' ') + "NUMBER(10)",
+        ",CONSTRAINT pkLFIDNO PRIMARY KEY(表名,列名) USING INDEX TABLESPACE indx",
+        ")",
+        "TABLESPACE users;",
+    });
+    const auto lines = lfidnoScriptLines({2001, 2, 3});
+    EXPECT_EQ(toScriptFileBytes(lines), expected);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(Cp932::byteWidth(lines[i]), 75u) << i;
+}
+
+TEST(FixedScripts, LfidnoDefinitionIsTheScriptBodyWithoutTerminator) {
+    const auto& definition = lfidnoDefinitionLines();
+    const auto script = lfidnoScriptLines({2026, 1, 1});
+    ASSERT_EQ(definition.size(), 7u);
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(definition[i], script[5 + i]);
+    EXPECT_EQ(definition[6] + ";", script[11]);
+    const std::string text = lfidnoDefinitionText();
+    EXPECT_EQ(Cp932::byteWidth(text), 253u);
+    EXPECT_TRUE(text.ends_with("TABLESPACE users\r\n"));
+}
+
+TEST(FixedScripts, AdminIsByteExact) {
+    const std::string expected = crlf({
+        kRule,
+        "/* ﾕｰｻﾞｰの作成  systemで実行                                             */",
+        "/* 権限の付与を忘れずに！                                                */",
+        "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
+        kRule,
+        "CREATE USER tarnbol",
+        " IDENTIFIED BY ﾊﾟｽ;word",
+        " DEFAULT TABLESPACE users",
+        " TEMPORARY TABLESPACE temp;",
+        "GRANT DBA, RESOURCE, CONNECT TO vembuser;",
+        "EXIT",
+    });
+    const auto lines = adminScriptLines("tarnbol", "ﾊﾟｽ;word");
+    EXPECT_EQ(toScriptFileBytes(lines), expected);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(Cp932::byteWidth(lines[i]), 75u) << i;
+
+    const auto empty = adminScriptLines("", "");
+    EXPECT_EQ(empty[5], "CREATE USER ");
+    EXPECT_EQ(empty[6], " IDENTIFIED BY ");
+}
+
+TEST(FixedScripts, BatchIsByteExact) {
+    const std::string expected = crlf({
+        kRule,
+        "/* ﾃｰﾌﾞﾙ 一括作成SQL　ADMINで実行" + std::string(40, ' ') + "*/",
+        "/* DOSﾌﾟﾛﾝﾌﾟﾄ> SQLPLUS admin/pw@ORCL @CreateTables.sql" + std::string(19, ' ') + "*/",
+        "/* Create Date : 2001/02/03" + std::string(46, ' ') + "*/",
+        kRule,
+        "@@a.sql",
+        "@@LFIDNO.sql",
+        "@@b.sql",
+        "EXIT",
+    });
+    const auto lines =
+        batchScriptLines("admin", "pw", "ORCL", {2001, 2, 3},
+                         {"a.sql", "CreateAdmin.sql", "CreateTables.sql", "LFIDNO.sql", "b.sql"});
+    EXPECT_EQ(toScriptFileBytes(lines), expected);
+}
+
+TEST(FixedScripts, BatchLeavesOutItselfAndTheAdminScriptInAnyCase) {
+    const auto lines = batchScriptLines("u", "p", "s", {2001, 2, 3},
+                                        {"CREATETABLES.SQL", "createadmin.sql", "x.sql"});
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[5], "@@x.sql");
+    EXPECT_EQ(lines[6], "EXIT");
+}
+
+TEST(FixedScripts, BatchCommandLineIsCutAt70Bytes) {
+    const auto lines =
+        batchScriptLines("長いユーザー名", std::string(30, 'p'), "ｻｰﾋﾞｽ名", {2001, 2, 3}, {});
+    EXPECT_EQ(Cp932::byteWidth(lines[2]), 75u);
+    EXPECT_TRUE(lines[2].starts_with("/* DOSﾌﾟﾛﾝﾌﾟﾄ> SQLPLUS 長いユーザー名/ppp"));
+    EXPECT_TRUE(lines[2].ends_with("   */"));
+    EXPECT_EQ(lines.size(), 6u);
+}
+
+}  // namespace
+}  // namespace malvorn::convert

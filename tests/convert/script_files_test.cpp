@@ -1,0 +1,72 @@
+#include "convert/script_files.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "convert/fixed_scripts.h"
+#include "shell/files.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::convert {
+namespace {
+
+const ConnectionTexts kConnection{"admin", "pw", "ORCL"};
+const ScriptDate kDate{2001, 2, 3};
+
+TEST(ScriptFiles, FixedScriptsAreWrittenOnlyWhenMissing) {
+    TempDir dir;
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path(), kConnection, kDate), 2);
+    EXPECT_EQ(shell::readFileBytes(dir.path() + "/LFIDNO.sql"),
+              toScriptFileBytes(lfidnoScriptLines(kDate)));
+    EXPECT_EQ(shell::readFileBytes(dir.path() + "/CreateAdmin.sql"),
+              toScriptFileBytes(adminScriptLines("admin", "pw")));
+
+    // a hand-edited file survives a later run with other connection texts
+    std::ofstream(dir.path() + "/CreateAdmin.sql") << "edited";
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path() + "/", {"other", "x", ""}, kDate), 0);
+    EXPECT_EQ(shell::readFileBytes(dir.path() + "/CreateAdmin.sql"), "edited");
+
+    std::filesystem::remove(dir.path() + "/CreateAdmin.sql");
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path(), {"other", "x", ""}, kDate), 1);
+    EXPECT_EQ(shell::readFileBytes(dir.path() + "/CreateAdmin.sql"),
+              toScriptFileBytes(adminScriptLines("other", "x")));
+}
+
+TEST(ScriptFiles, BatchChecksTheFolderBeforeWritingAnything) {
+    TempDir dir;
+    const std::pair<std::string, const char*> refusals[] = {
+        {"", "格納先ディレクトリを入力してください"},
+        {"   ", "格納先ディレクトリを入力してください"},
+        {dir.path() + "/missing", "格納先ディレクトリが存在しません"},
+        {dir.path(), "格納先ディレクトリにSQLファイルが存在しません"},
+    };
+    for (const auto& [folder, message] : refusals) {
+        try {
+            writeBatchScript(folder, kConnection, kDate);
+            ADD_FAILURE() << "accepted " << folder;
+        } catch (const InputError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+    EXPECT_FALSE(shell::fileExists(dir.path() + "/CreateTables.sql"));
+}
+
+TEST(ScriptFiles, BatchListsTheFolderWithOrWithoutTrailingSeparator) {
+    TempDir dir;
+    for (const char* name : {"b.sql", "a.sql", ".hidden.sql", "notes.txt"}) {
+        std::ofstream(dir.path() + "/" + name) << "x";
+    }
+    writeFixedScriptsIfMissing(dir.path(), kConnection, kDate);
+    const std::string first =
+        shell::readFileBytes(writeBatchScript(dir.path(), kConnection, kDate));
+    const std::string second =
+        shell::readFileBytes(writeBatchScript(dir.path() + "/", kConnection, kDate));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, toScriptFileBytes(batchScriptLines("admin", "pw", "ORCL", kDate,
+                                                        {"LFIDNO.sql", "a.sql", "b.sql"})));
+}
+
+}  // namespace
+}  // namespace malvorn::convert

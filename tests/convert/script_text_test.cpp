@@ -1,0 +1,75 @@
+#include "convert/script_text.h"
+
+#include <gtest/gtest.h>
+
+#include "encoding/cp932.h"
+
+namespace malvorn::convert {
+namespace {
+
+using encoding::Cp932;
+
+TEST(PadBytes, PadsOrCutsToExactByteWidth) {
+    struct Case {
+        const char* text;
+        std::size_t width;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"表名", 31, "表名" + std::string(27, ' ')},
+        {"ABC", 2, "AB"},
+        {"", 3, "   "},
+        {"ｺｰﾄﾞ", 6, "ｺｰﾄﾞ  "},
+        {"商品コード", 31, "商品コード" + std::string(21, ' ')},
+        {"ABCDEFGHIJ", 10, "ABCDEFGHIJ"},
+        {"ABC", 0, ""},
+        // the cut falls inside 品: its lead byte is replaced by a space
+        {"商品", 3, "商 "},
+        {"A商品", 2, "A "},
+        // no CP932 form: shown and counted as "?"
+        {"a😀b", 5, "a?b  "},
+    };
+    for (const auto& c : cases) {
+        const std::string padded = PadBytes(c.text, c.width);
+        EXPECT_EQ(padded, c.expected) << c.text << " / " << c.width;
+        EXPECT_EQ(Cp932::byteWidth(padded), c.width) << c.text;
+    }
+}
+
+TEST(NarrowName, OnlyFullWidthLatinDigitsAndLowLineNarrow) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ＣＯＤＥ１", "CODE1"},  {"ａｚＡＺ０９＿", "azAZ09_"}, {"商品コード", "商品コード"},
+        {"ｺｰﾄﾞ", "ｺｰﾄﾞ"},         {"Ａ－Ｂ　Ｃ", "A－B　C"},  // full-width hyphen and ideographic
+                                                              // space stay
+        {"＠［｀｛", "＠［｀｛"},                             // the neighbours of the ranges stay
+        {"code_1", "code_1"},
+    };
+    for (const auto& [name, narrow] : cases)
+        EXPECT_EQ(fNarrowName(name), narrow) << name;
+}
+
+TEST(ScriptText, DateGroupingAndBoxedLine) {
+    EXPECT_EQ(formatScriptDate({2001, 2, 3}), "2001/02/03");
+    EXPECT_EQ(formatScriptDate({2026, 12, 31}), "2026/12/31");
+
+    const std::pair<std::int64_t, const char*> groups[] = {
+        {0, "0"},        {97, "97"},        {999, "999"},      {1000, "1,000"},
+        {1596, "1,596"}, {32767, "32,767"}, {33024, "33,024"}, {1234567, "1,234,567"},
+    };
+    for (const auto& [value, text] : groups)
+        EXPECT_EQ(formatGrouped(value), text);
+
+    const std::string line = boxedCommentLine("/* ﾃｰﾌﾞﾙ作成SQL　");
+    EXPECT_EQ(Cp932::byteWidth(line), 75u);
+    EXPECT_TRUE(line.ends_with("   */"));
+    EXPECT_EQ(Cp932::byteWidth(kBorderLine), 75u);
+}
+
+TEST(ScriptText, FileBytesAreCp932WithCrLf) {
+    EXPECT_EQ(toScriptFileBytes({"表", "", "a"}), "\x95\x5C\r\n\r\na\r\n");
+    EXPECT_EQ(trimSpaces("  a b  "), "a b");
+    EXPECT_EQ(trimSpaces("　a　"), "　a　");  // the ideographic space is not a space here
+}
+
+}  // namespace
+}  // namespace malvorn::convert

@@ -1,0 +1,264 @@
+#include "convert/table_script.h"
+
+#include <gtest/gtest.h>
+
+#include "encoding/cp932.h"
+
+namespace malvorn::convert {
+namespace {
+
+using encoding::Cp932;
+
+JetFieldDef field(std::string name, std::int16_t type, std::int32_t size = 0,
+                  bool allowZeroLength = false, std::string defaultValue = "") {
+    return {std::move(name), type, size, allowZeroLength, std::move(defaultValue)};
+}
+
+JetTableDef shohin() {
+    JetTableDef table;
+    table.name = "SHOHIN";
+    table.fields = {
+        field("CODE", kJetText, 10, false),
+        field("NAME", kJetText, 50, true),
+        field("PRICE", kJetCurrency, 0, false, "0"),
+        field("QTY", kJetLong),
+        field("UPD", kJetDate),
+    };
+    table.firstIndex = JetIndexDef{"pkkey", {"CODE"}};
+    return table;
+}
+
+const TableScriptOptions kOptions{"indx", "users", false};
+const ScriptDate kDate{2001, 2, 3};
+
+// Column type text of a one-field table: what follows the 32 bytes of prefix
+// and padded name on line 7.
+std::string columnText(const JetFieldDef& f, bool suppressNotNull = false) {
+    JetTableDef table{"T", {f}, std::nullopt};
+    const ScriptLines script = fMakeTableSQL(table, {"indx", "users", suppressNotNull}, kDate);
+    const std::string& line = script[7];
+    return Cp932::toUtf8(Cp932::fromUtf8(line).substr(32));
+}
+
+TEST(TableScript, WorkedExampleFileFormIsByteExact) {
+    const std::string expected = Cp932::fromUtf8(
+        "/*-----------------------------------------------------------------------*/\r\n"
+        "/* ﾃｰﾌﾞﾙ作成SQL　SHOHIN                                                  */\r\n"
+        "/* Create Date : 2001/02/03                                              */\r\n"
+        "/* Row Length + Over Head = 82 + 15 = 97 Bytes                           */\r\n"
+        "/*-----------------------------------------------------------------------*/\r\n"
+        "CREATE TABLE SHOHIN\r\n"
+        "(CODE                           VARCHAR2(10)        NOT NULL\r\n"
+        ",NAME                           VARCHAR2(50)\r\n"
+        ",PRICE                          NUMBER(19,4)        DEFAULT 0\r\n"
+        ",QTY                            NUMBER(10)\r\n"
+        ",UPD                            DATE\r\n"
+        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r\n"
+        ")\r\n"
+        "TABLESPACE users;\r\n");
+    const ScriptLines script = fMakeTableSQL(shohin(), kOptions, kDate);
+    EXPECT_EQ(script.count(), 14u);
+    EXPECT_EQ(script[0], "");
+    EXPECT_EQ(script.fileForm(), expected);
+}
+
+TEST(TableScript, WorkedExampleStatementForm) {
+    const ScriptLines script = fMakeTableSQL(shohin(), kOptions, kDate);
+    EXPECT_EQ(script.statementForm(),
+              "CREATE TABLE SHOHIN\r"
+              "(CODE                           VARCHAR2(10)        NOT NULL\r"
+              ",NAME                           VARCHAR2(50)\r"
+              ",PRICE                          NUMBER(19,4)        DEFAULT 0\r"
+              ",QTY                            NUMBER(10)\r"
+              ",UPD                            DATE\r"
+              ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r"
+              ")\r"
+              "TABLESPACE users\r");
+}
+
+TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
+    struct Case {
+        JetFieldDef field;
+        std::string expected;
+    };
+    const std::string pad12 = std::string(12, ' ');
+    const Case cases[] = {
+        {field("F", kJetByte), "NUMBER(3)"},
+        {field("F", kJetInteger), "NUMBER(5)"},
+        {field("F", kJetLong), "NUMBER(10)"},
+        {field("F", kJetCurrency), "NUMBER(19,4)"},
+        {field("F", kJetSingle), "NUMBER"},
+        {field("F", kJetDouble), "NUMBER"},
+        {field("F", kJetDate), "DATE"},
+        {field("F", kJetText, 255, true), "VARCHAR2(255)"},
+        {field("F", kJetMemo, 0, true), "VARCHAR2(500)"},
+        {field("F", kJetMemo, 0, false), "VARCHAR2(500)" + std::string(7, ' ') + "NOT NULL"},
+        {field("F", kJetBoolean), "ERROR TYPE=1"},
+        {field("F", 11), "ERROR TYPE=11"},
+        {field("F", 15), "ERROR TYPE=15"},
+        {field("F", 20), "ERROR TYPE=20"},
+        {field("F", 0), "ERROR TYPE=0"},
+        {field("F", -3), "ERROR TYPE=-3"},
+        // a default never decorates an unmapped or text field
+        {field("F", kJetBoolean, 0, false, "0"), "ERROR TYPE=1"},
+        {field("F", kJetText, 5, true, "0"), "VARCHAR2(5)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(columnText(c.field), c.expected) << "type " << c.field.typeCode;
+    }
+}
+
+TEST(TableScript, DefaultClauseRules) {
+    struct Case {
+        std::int16_t type;
+        const char* defaultValue;
+        const char* clause;  // nullptr: no clause, no pad spaces
+    };
+    const Case cases[] = {
+        {kJetLong, "0", "DEFAULT 0"},
+        {kJetInteger, "-1", "DEFAULT -1"},
+        {kJetDouble, "2.5", "DEFAULT 2.5"},
+        {kJetLong, "", nullptr},
+        {kJetLong, "=0", nullptr},
+        {kJetLong, "Date()", nullptr},
+        {kJetByte, "abc", nullptr},
+        {kJetDate, "Date()", "DEFAULT Date()"},
+        {kJetDate, "Now()", "DEFAULT Now()"},
+        {kJetDate, " Now() ", "DEFAULT  Now() "},
+        {kJetDate, "", nullptr},
+        {kJetDate, "   ", nullptr},
+        {kJetDate, "0", "DEFAULT 0"},
+    };
+    for (const auto& c : cases) {
+        const JetFieldDef f = field("F", c.type, 0, false, c.defaultValue);
+        const std::string typeName = columnText(field("F", c.type));
+        const std::string expected =
+            c.clause ? typeName + std::string(20 - typeName.size(), ' ') + c.clause : typeName;
+        EXPECT_EQ(columnText(f), expected) << c.type << " [" << c.defaultValue << "]";
+    }
+}
+
+TEST(TableScript, NotNullSuppressionKeepsPadSpacesThatTheFileFormTrims) {
+    JetTableDef table{"T",
+                      {field("A", kJetText, 10, false), field("B", kJetMemo, 0, true),
+                       field("C", kJetLong, 0, false, "0")},
+                      std::nullopt};
+    const ScriptLines script = fMakeTableSQL(table, {"indx", "users", true}, kDate);
+    const std::string pad31 = std::string(30, ' ');
+    EXPECT_EQ(script[7], "(A" + pad31 + "VARCHAR2(10)        ");
+    EXPECT_EQ(script[8], ",B" + pad31 + "VARCHAR2(500)       ");
+    EXPECT_EQ(script[9], ",C" + pad31 + "NUMBER(10)          DEFAULT 0");
+    const std::string file = script.fileForm();
+    EXPECT_EQ(file.find("NOT NULL"), std::string::npos);
+    EXPECT_NE(file.find("(A" + pad31 + "VARCHAR2(10)\r\n"), std::string::npos);
+    EXPECT_NE(file.find(",B" + pad31 + "VARCHAR2(500)\r\n"), std::string::npos);
+}
+
+TEST(TableScript, JapaneseAndFullWidthNamesAreNarrowedAndPaddedByBytes) {
+    JetTableDef table{"商品",
+                      {field("ＣＯＤＥ１", kJetText, 10, true), field("商品コード", kJetLong),
+                       field("ｼｮｳﾋﾝﾒｲ", kJetText, 20, true),
+                       // 16 kanji: 32 bytes, cut to 31 with the split kanji dropped
+                       field("一二三四五六七八九十一二三四五六", kJetLong),
+                       field("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567", kJetDate)},
+                      JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１", "商品コード"}}};
+    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
+    EXPECT_EQ(script[7], "(CODE1" + std::string(26, ' ') + "VARCHAR2(10)");
+    EXPECT_EQ(script[8], ",商品コード" + std::string(21, ' ') + "NUMBER(10)");
+    EXPECT_EQ(script[9], ",ｼｮｳﾋﾝﾒｲ" + std::string(24, ' ') + "VARCHAR2(20)");
+    EXPECT_EQ(script[10], ",一二三四五六七八九十一二三四五 NUMBER(10)");
+    EXPECT_EQ(script[11], ",ABCDEFGHIJKLMNOPQRSTUVWXYZ01234DATE");
+    EXPECT_EQ(script[12],
+              ",CONSTRAINT PrimaryKey PRIMARY KEY(CODE1,商品コード) USING INDEX TABLESPACE indx");
+    for (std::size_t i = 7; i <= 11; ++i) {
+        EXPECT_NE(Cp932::fromUtf8(script[i]).at(32), ' ') << "type starts at byte 33, line " << i;
+    }
+}
+
+TEST(TableScript, ConstraintNameAndKeys) {
+    struct Case {
+        std::optional<JetIndexDef> index;
+        const char* constraintLine;  // nullptr: no constraint line
+    };
+    const Case cases[] = {
+        {JetIndexDef{"pkkey", {"A"}}, ",CONSTRAINT pkT PRIMARY KEY(A) USING INDEX TABLESPACE ix"},
+        {JetIndexDef{"PKKEY", {"A"}}, ",CONSTRAINT pkT PRIMARY KEY(A) USING INDEX TABLESPACE ix"},
+        {JetIndexDef{"PkKey", {"A", "B"}},
+         ",CONSTRAINT pkT PRIMARY KEY(A,B) USING INDEX TABLESPACE ix"},
+        {JetIndexDef{"PrimaryKey", {"B", "A"}},
+         ",CONSTRAINT PrimaryKey PRIMARY KEY(B,A) USING INDEX TABLESPACE ix"},
+        {JetIndexDef{"pkkey2", {"A"}},
+         ",CONSTRAINT pkkey2 PRIMARY KEY(A) USING INDEX TABLESPACE ix"},
+        {std::nullopt, nullptr},
+    };
+    for (const auto& c : cases) {
+        JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, c.index};
+        const ScriptLines script = fMakeTableSQL(table, {"ix", "ts", false}, kDate);
+        if (c.constraintLine) {
+            ASSERT_EQ(script.count(), 11u);
+            EXPECT_EQ(script[9], c.constraintLine);
+        } else {
+            ASSERT_EQ(script.count(), 10u);
+        }
+        EXPECT_EQ(script[script.count() - 1], ")");
+        EXPECT_EQ(script[script.count()], "TABLESPACE ts;");
+    }
+}
+
+TEST(TableScript, HeaderLinesStayAt75BytesForAnyTitle) {
+    const std::string names[] = {
+        "T",
+        "ＴＡＢＬＥ",
+        "受注明細テーブル二〇二六年十二月分の全件",                    // 20 characters, 40 bytes
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZ",                                  // over 20 characters
+        "受注明細テーブル二〇二六年十二月分の全件と過去分の集計結果",  // over 70 bytes
+    };
+    for (const auto& name : names) {
+        JetTableDef table{name, {field("A", kJetLong)}, std::nullopt};
+        const ScriptLines script = fMakeTableSQL(table, kOptions, {2026, 12, 6});
+        for (std::size_t i = 1; i <= 5; ++i) {
+            EXPECT_EQ(Cp932::byteWidth(script[i]), 75u) << name << " line " << i;
+            EXPECT_TRUE(script[i].ends_with("*/")) << name << " line " << i;
+        }
+    }
+    JetTableDef shortName{"T", {}, std::nullopt};
+    EXPECT_EQ(fMakeTableSQL(shortName, kOptions, kDate)[2],
+              "/* ﾃｰﾌﾞﾙ作成SQL　T" + std::string(19 + 33, ' ') + "   */");
+    JetTableDef longName{"ABCDEFGHIJKLMNOPQRSTUVWXY", {}, std::nullopt};
+    EXPECT_NE(fMakeTableSQL(longName, kOptions, kDate)[2].find("ABCDEFGHIJKLMNOPQRSTUVWXY "),
+              std::string::npos)
+        << "a name over 20 characters is kept whole";
+}
+
+TEST(TableScript, WideTablesGenerateWithTheirTrueRowLength) {
+    struct Case {
+        int count;
+        JetFieldDef f;
+        const char* rowText;
+    };
+    const Case cases[] = {
+        {66, field("M", kJetMemo, 0, true),
+         "/* Row Length + Over Head = 33000 + 198 = 33,198 Bytes"},
+        {128, field("T", kJetText, 255, true),
+         "/* Row Length + Over Head = 32640 + 384 = 33,024 Bytes"},
+        {255, field("T", kJetMemo, 0, true),
+         "/* Row Length + Over Head = 127500 + 765 = 128,265 Bytes"},
+    };
+    for (const auto& c : cases) {
+        JetTableDef table{"W", std::vector<JetFieldDef>(c.count, c.f), std::nullopt};
+        const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
+        EXPECT_EQ(script[4], boxedCommentLine(c.rowText));
+        EXPECT_EQ(script.count(), 8u + c.count);
+    }
+}
+
+TEST(TableScript, UnmappedFieldsAddNothingToTheRowLength) {
+    JetTableDef table{
+        "T", {field("A", kJetBoolean), field("B", 11), field("C", kJetByte)}, std::nullopt};
+    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
+    EXPECT_EQ(script[4], boxedCommentLine("/* Row Length + Over Head = 2 + 3 = 5 Bytes"));
+    EXPECT_EQ(script[7], "(A" + std::string(30, ' ') + "ERROR TYPE=1");
+}
+
+}  // namespace
+}  // namespace malvorn::convert

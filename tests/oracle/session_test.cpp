@@ -1,0 +1,57 @@
+#include "oracle/session.h"
+
+#include <gtest/gtest.h>
+
+namespace malvorn::oracle {
+namespace {
+
+TEST(ConnectString, FieldsGoInUntouched) {
+    EXPECT_EQ(gfConnectString({"system", "pw", "ORCL"}),
+              "Provider=MSDAORA.1;User ID=system;Password=pw;Data Source=ORCL;"
+              "Persist Security Info=False");
+    EXPECT_EQ(gfConnectString({" a ", "p;w", ""}),
+              "Provider=MSDAORA.1;User ID= a ;Password=p;w;Data Source=;"
+              "Persist Security Info=False");
+}
+
+TEST(Routing, NetServiceNamesLeadToTheirDriver) {
+    ::setenv("MALVORN_LOCAL_SERVER", "/tmp/default-server", 1);
+    const struct {
+        const char* name;
+        Route::Kind kind;
+        const char* target;
+    } cases[] = {
+        {"", Route::Kind::kLocalServer, "/tmp/default-server"},
+        {"/srv/rehearsal", Route::Kind::kLocalServer, "/srv/rehearsal"},
+        {"ORCL", Route::Kind::kOdbc, "ORCL"},
+        {" ORCL", Route::Kind::kOdbc, " ORCL"},
+    };
+    for (const auto& c : cases) {
+        const Route route = routeFor(c.name);
+        EXPECT_EQ(route.kind, c.kind) << c.name;
+        EXPECT_EQ(route.target, c.target) << c.name;
+    }
+    ::unsetenv("MALVORN_LOCAL_SERVER");
+}
+
+TEST(Routing, OpenSessionCallsTheDriverWithTheTexts) {
+    std::string seen;
+    Drivers drivers;
+    drivers.odbc = [&](const std::string& target, const std::string& user,
+                       const std::string& password) -> std::unique_ptr<Session> {
+        seen = target + "|" + user + "|" + password;
+        throw OracleError(kServerErrorNumber, "ORA-01017: invalid username/password; logon denied",
+                          "test");
+    };
+    EXPECT_THROW(openSession({"u", "p;}", "DSN"}, drivers), OracleError);
+    EXPECT_EQ(seen, "DSN|u|p;}");
+    try {
+        openSession({"u", "p", ""}, drivers);
+        ADD_FAILURE() << "no local driver was given";
+    } catch (const OracleError& e) {
+        EXPECT_NE(e.number(), kServerErrorNumber);
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::oracle
