@@ -1,20 +1,8 @@
 #include "convert/fixed_scripts.h"
 
-#include <algorithm>
-#include <cctype>
+#include "encoding/ascii.h"
 
 namespace malvorn::convert {
-namespace {
-
-bool sameFileName(std::string_view a, std::string_view b) {
-    // Script names are compared as a Windows folder would: without case.
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-}  // namespace
 
 const std::vector<std::string>& lfidnoDefinitionLines() {
     static const std::vector<std::string> lines = {
@@ -78,7 +66,8 @@ std::vector<std::string> batchScriptLines(const std::string& user, const std::st
         std::string(kBorderLine),
     };
     for (const auto& file : scriptFiles) {
-        if (sameFileName(file, kBatchScriptName) || sameFileName(file, kAdminScriptName))
+        if (encoding::equalsIgnoringAsciiCase(file, kBatchScriptName) ||
+            encoding::equalsIgnoringAsciiCase(file, kAdminScriptName))
             continue;
         lines.push_back("@@" + file);
     }

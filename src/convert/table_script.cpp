@@ -1,8 +1,8 @@
 #include "convert/table_script.h"
 
-#include <cctype>
 #include <cstdint>
 
+#include "encoding/ascii.h"
 #include "encoding/utf8.h"
 #include "shell/numeric.h"
 
@@ -74,22 +74,10 @@ std::string columnTypeText(const JetFieldDef& field, const ColumnType& type, boo
     return std::string(trimSpaces(padded));
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y))
-            return false;
-    }
-    return true;
-}
-
 std::string constraintLine(const JetTableDef& table, const JetIndexDef& index,
                            const std::string& indexTablespace) {
     const std::string name =
-        equalsIgnoringAsciiCase(index.name, "pkkey") ? "pk" + table.name : index.name;
+        encoding::equalsIgnoringAsciiCase(index.name, "pkkey") ? "pk" + table.name : index.name;
     std::string keys;
     for (const auto& field : index.fieldNames) {
         if (!keys.empty())

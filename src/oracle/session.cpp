@@ -1,29 +1,14 @@
 #include "oracle/session.h"
 
-#include <cctype>
 #include <cstdlib>
 
+#include "encoding/ascii.h"
+
 namespace malvorn::oracle {
-namespace {
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 Value ResultSet::value(const std::string& columnName) const {
     const auto& names = columnNames();
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (sameIgnoringCase(names[i], columnName))
+        if (encoding::equalsIgnoringAsciiCase(names[i], columnName))
             return value(i);
     }
     throw OracleError(kServerErrorNumber, "結果に列 " + columnName + " がありません", "Malvorn");

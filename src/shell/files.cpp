@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+
+#include "encoding/ascii.h"
 
 namespace malvorn::shell {
 namespace {
@@ -39,15 +40,6 @@ class FileDescriptor {
   private:
     int fd_;
 };
-
-bool endsWithIgnoringCase(std::string_view name, std::string_view suffix) {
-    if (name.size() < suffix.size())
-        return false;
-    return std::ranges::equal(name.substr(name.size() - suffix.size()), suffix, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 }  // namespace
 
@@ -131,7 +123,7 @@ std::vector<std::string> listFiles(const std::string& folder, std::string_view e
         const std::string name = entry->d_name;
         if (name.empty() || name.front() == '.')
             continue;  // hidden
-        if (!endsWithIgnoringCase(name, extension))
+        if (!encoding::endsWithIgnoringAsciiCase(name, extension))
             continue;
         if (!fileExists(folder + "/" + name))
             continue;
