@@ -7,7 +7,14 @@
 namespace malvorn::odbc {
 namespace {
 
-std::string braced(const std::string& text) {
+// Braces only where a value needs them: some drivers (SQLite's among them)
+// read the connection string themselves and would take braces as part of the
+// data source name.
+std::string connectionValue(const std::string& text) {
+    const bool plain = text.find_first_of(";{}") == std::string::npos &&
+                       (text.empty() || (text.front() != ' ' && text.back() != ' '));
+    if (plain)
+        return text;
     std::string out = "{";
     for (char c : text) {
         out += c;
@@ -230,7 +237,8 @@ class OdbcSession : public oracle::Session {
 
 std::string odbcConnectionString(const std::string& dsn, const std::string& user,
                                  const std::string& password) {
-    return "DSN=" + braced(dsn) + ";UID=" + braced(user) + ";PWD=" + braced(password) + ";";
+    return "DSN=" + connectionValue(dsn) + ";UID=" + connectionValue(user) +
+           ";PWD=" + connectionValue(password) + ";";
 }
 
 OdbcError errorFromDiagnostics(const std::vector<Diagnostic>& records, const std::string& dsn) {

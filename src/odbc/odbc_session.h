@@ -39,8 +39,9 @@ class OdbcError : public oracle::OracleError {
 std::unique_ptr<oracle::Session> openOdbcSession(const std::string& dsn, const std::string& user,
                                                  const std::string& password);
 
-// "DSN={...};UID={...};PWD={...}" with every "}" doubled, so that any text,
-// ";" and "}" included, reaches the driver whole.
+// "DSN=...;UID=...;PWD=...;" where a value holding ";", "{" or "}" or a
+// leading or trailing blank is put in braces with every "}" doubled, so that
+// any text reaches the driver whole.
 std::string odbcConnectionString(const std::string& dsn, const std::string& user,
                                  const std::string& password);
 
