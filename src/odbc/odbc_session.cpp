@@ -1,5 +1,7 @@
 #include "odbc/odbc_session.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 #include "odbc/odbc_handle.h"
@@ -154,7 +156,10 @@ oracle::Value readColumn(Connection& connection, const OdbcHandle& stmt, SQLUSMA
             text.append(buffer, room);
             continue;
         }
-        text.append(buffer, static_cast<std::size_t>(indicator));
+        // A driver that cannot tell the length still ends the text with NUL.
+        const std::size_t length = indicator < 0 ? std::char_traits<char>::length(buffer)
+                                                 : static_cast<std::size_t>(indicator);
+        text.append(buffer, std::min(length, room));
         break;
     }
     return text;

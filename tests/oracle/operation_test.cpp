@@ -143,3 +143,48 @@ TEST(CommandSession, ClosesAtScopeEndOrEarlier) {
 
 }  // namespace
 }  // namespace malvorn::oracle
+
+namespace malvorn::oracle {
+namespace {
+
+// A session that says which way run() went.
+class RouteRecorder : public Session {
+  public:
+    void execute(const std::string& statement) override { executed.push_back(statement); }
+    Value queryValue(const std::string&) override { return std::nullopt; }
+    std::unique_ptr<ResultSet> query(const std::string& query) override {
+        queried.push_back(query);
+        return std::make_unique<Empty>();
+    }
+    std::vector<std::string> executed, queried;
+
+  private:
+    struct Empty : ResultSet {
+        const std::vector<std::string>& columnNames() const override { return names; }
+        bool next() override { return false; }
+        Value value(std::size_t) const override { return std::nullopt; }
+        std::vector<std::string> names;
+    };
+};
+
+TEST(SessionRun, QueriesAreToldByTheirFirstWord) {
+    const struct {
+        const char* statement;
+        bool isQuery;
+    } cases[] = {
+        {"SELECT 1 FROM DUAL", true},      {"  select *\nFROM T", true},
+        {"(SELECT 1 FROM DUAL)", true},    {"WITH A AS (SELECT 1 FROM DUAL) SELECT * FROM A", true},
+        {"INSERT INTO T SELECT 1", false}, {"SELECTED", false},
+        {"DROP TABLE SELECT_LOG", false},  {"", false},
+    };
+    for (const auto& c : cases) {
+        RouteRecorder session;
+        const auto rows = session.run(c.statement);
+        EXPECT_EQ(rows != nullptr, c.isQuery) << c.statement;
+        EXPECT_EQ(session.queried.size(), c.isQuery ? 1u : 0u) << c.statement;
+        EXPECT_EQ(session.executed.size(), c.isQuery ? 0u : 1u) << c.statement;
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::oracle
