@@ -41,14 +41,20 @@ class RealOracle : public ::testing::Test {
 
 TEST_F(RealOracle, RoundTripNullsJapaneseAndRefusals) {
     session_->execute("CREATE TABLE MALVORN_PROBE (ID NUMBER(5), 氏名 VARCHAR2(60), メモ CLOB)");
-    std::string memo;
-    for (int i = 0; i < 3000; ++i)
-        memo += "髙①";
+    // A literal holds at most 4000 bytes; two joined make a value longer than
+    // one piece of the read.
+    std::string half;
+    for (int i = 0; i < 600; ++i)
+        half += "髙①";
     session_->execute("INSERT INTO MALVORN_PROBE VALUES (1, '山田　太郎', NULL)");
-    EXPECT_EQ(session_->queryValue("SELECT COUNT(*) FROM MALVORN_PROBE"), "1");
-    EXPECT_EQ(session_->queryValue("SELECT 氏名 FROM MALVORN_PROBE"), "山田　太郎");
-    EXPECT_EQ(session_->queryValue("SELECT メモ FROM MALVORN_PROBE"), std::nullopt);
-    auto rows = session_->query("SELECT ID, 氏名 FROM MALVORN_PROBE");
+    session_->execute("INSERT INTO MALVORN_PROBE VALUES (2, NULL, TO_CLOB('" + half +
+                      "') || TO_CLOB('" + half + "'))");
+    EXPECT_EQ(session_->queryValue("SELECT COUNT(*) FROM MALVORN_PROBE"), "2");
+    EXPECT_EQ(session_->queryValue("SELECT 氏名 FROM MALVORN_PROBE WHERE ID = 1"), "山田　太郎");
+    EXPECT_EQ(session_->queryValue("SELECT メモ FROM MALVORN_PROBE WHERE ID = 1"), std::nullopt);
+    EXPECT_EQ(session_->queryValue("SELECT 氏名 FROM MALVORN_PROBE WHERE ID = 2"), std::nullopt);
+    EXPECT_EQ(session_->queryValue("SELECT メモ FROM MALVORN_PROBE WHERE ID = 2"), half + half);
+    auto rows = session_->query("SELECT ID, 氏名 FROM MALVORN_PROBE WHERE ID = 1");
     ASSERT_TRUE(rows->next());
     EXPECT_EQ(rows->value("ID"), "1");
     EXPECT_FALSE(rows->next());
