@@ -14,6 +14,21 @@ Value ResultSet::value(const std::string& columnName) const {
     throw OracleError(kServerErrorNumber, "結果に列 " + columnName + " がありません", "Malvorn");
 }
 
+std::unique_ptr<ResultSet> Session::run(const std::string& statement) {
+    std::size_t start = 0;
+    while (start < statement.size() &&
+           (std::isspace(static_cast<unsigned char>(statement[start])) || statement[start] == '('))
+        ++start;
+    std::size_t end = start;
+    while (end < statement.size() && std::isalpha(static_cast<unsigned char>(statement[end])))
+        ++end;
+    const std::string word = statement.substr(start, end - start);
+    if (sameIgnoringCase(word, "SELECT") || sameIgnoringCase(word, "WITH"))
+        return query(statement);
+    execute(statement);
+    return nullptr;
+}
+
 Route routeFor(const std::string& netServiceName) {
     if (netServiceName.empty())
         return {Route::Kind::kLocalServer, defaultLocalServerFolder()};

@@ -60,6 +60,10 @@ class Session {
     // First column of the first row; nullopt for NULL or no row.
     virtual Value queryValue(const std::string& query) = 0;
     virtual std::unique_ptr<ResultSet> query(const std::string& query) = 0;
+    // Runs any statement and hands back its rows when it yields some, nullptr
+    // when it does not. The default tells a query by its first word (SELECT,
+    // WITH); a driver that can ask the server overrides it.
+    virtual std::unique_ptr<ResultSet> run(const std::string& statement);
 };
 
 // The three texts of the connection frame, as typed.

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "oracle/session.h"
+#include "shell/messages.h"
+
+namespace malvorn::oracle {
+
+// The session of one command: opened when the command starts, closed when the
+// scope ends, whether the command succeeds, fails or throws. No session lives
+// from one command to the next.
+class CommandSession {
+  public:
+    // Throws OracleError when the session cannot be opened; nothing is left
+    // open then.
+    CommandSession(const ConnectionFields& fields, const Drivers& drivers)
+        : session_(openSession(fields, drivers)) {}
+
+    Session& operator*() const { return *session_; }
+    Session* operator->() const { return session_.get(); }
+    bool isOpen() const { return session_ != nullptr; }
+    // Closes before the scope ends; later use is a programming error.
+    void close() { session_.reset(); }
+
+  private:
+    std::unique_ptr<Session> session_;
+};
+
+// The five lines of the error report, separated by single CRs.
+std::string errorReportText(const std::string& heading, const std::string& procedure,
+                            const OracleError& error);
+
+// Shows the error report: exclamation icon, OK button, the plain error title.
+void showErrorReport(shell::MessageService& messages, const std::string& heading,
+                     const std::string& procedure, const OracleError& error);
+
+// The frame of every reporting Oracle operation: open a session, run `body`
+// over it, close it. An OracleError from the open or the body is shown as the
+// error report with `heading` and `procedure`. Returns 0 on success, 1 on
+// failure (after the report); the session is closed before either.
+int runOracleOperation(const ConnectionFields& fields, const Drivers& drivers,
+                       shell::MessageService& messages, const std::string& heading,
+                       const std::string& procedure, const std::function<void(Session&)>& body);
+
+}  // namespace malvorn::oracle

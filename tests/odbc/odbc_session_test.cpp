@@ -1,0 +1,299 @@
+#include "odbc/odbc_session.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/drivers.h"
+#include "odbc/odbc_handle.h"
+#include "sqlite_data_source.h"
+
+namespace malvorn::odbc {
+namespace {
+
+using oracle::kServerErrorNumber;
+
+TEST(OdbcConnectionString, ValuesThatNeedItAreBraced) {
+    const struct {
+        const char* dsn;
+        const char* user;
+        const char* password;
+        const char* expected;
+    } cases[] = {
+        {"ORCL", "system", "tarnbol", "DSN=ORCL;UID=system;PWD=tarnbol;"},
+        {"ORCL", " a", "p;w", "DSN=ORCL;UID={ a};PWD={p;w};"},
+        {"A}B", "u ", "}x}", "DSN={A}}B};UID={u };PWD={}}x}}};"},
+        {"ORCL", "u", "{p=q", "DSN=ORCL;UID=u;PWD={{p=q};"},
+        {"", "", "", "DSN=;UID=;PWD=;"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(odbcConnectionString(c.dsn, c.user, c.password), c.expected);
+}
+
+TEST(OdbcErrorMapping, ServerErrorsAndFailuresBeforeTheServer) {
+    const struct {
+        const char* name;
+        std::vector<Diagnostic> records;
+        std::int32_t number;
+        std::string description;
+        std::string source;
+        std::string sqlState;
+    } cases[] = {
+        {"oracle refuses a statement",
+         {{"42S02", 942, "[Oracle][ODBC][Ora]ORA-00942: table or view does not exist\n"}},
+         kServerErrorNumber,
+         "ORA-00942: table or view does not exist\n",
+         "[Oracle][ODBC][Ora]",
+         "42S02"},
+        {"warning before the error",
+         {{"01004", 0, "[x]truncated"}, {"28000", 1017, "[Oracle][ODBC][Ora]ORA-01017: denied"}},
+         kServerErrorNumber,
+         "ORA-01017: denied",
+         "[Oracle][ODBC][Ora]",
+         "28000"},
+        {"no vendor prefix",
+         {{"HY000", 1, "no such table: x (1)"}},
+         kServerErrorNumber,
+         "no such table: x (1)",
+         "ODBC",
+         "HY000"},
+        {"no data source",
+         {{"IM002", 0, "[unixODBC][Driver Manager]Data source name not found"}},
+         kDataSourceMissingNumber,
+         "ODBC データソース「ORCL」が見つかりません。odbc.ini にこの名前のデータソースがないか、"
+         "そのドライバーが odbcinst.ini にありません。",
+         "ODBC",
+         "IM002"},
+        {"driver library missing",
+         {{"01000", 0, "[unixODBC][Driver Manager]Can't open lib 'x.so' : file not found"}},
+         kDriverMissingNumber,
+         "ODBC データソース「ORCL」のドライバーを読み込めません。odbcinst.ini "
+         "に書かれたドライバーの"
+         "ライブラリを確かめてください。(Can't open lib 'x.so' : file not found)",
+         "ODBC",
+         "01000"},
+        {"other driver manager refusal",
+         {{"IM010", 0, "[unixODBC][Driver Manager]Data source name too long"}},
+         kDriverManagerNumber,
+         "ODBC ドライバーマネージャーがデータソース「ORCL」への要求を受け付けません。(IM010) Data "
+         "source name too long",
+         "ODBC",
+         "IM010"},
+        {"no record at all",
+         {},
+         kServerErrorNumber,
+         "ODBC ドライバーがエラーを報告しましたが、内容がありません。",
+         "ODBC",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const OdbcError e = errorFromDiagnostics(c.records, "ORCL");
+        EXPECT_EQ(e.number(), c.number) << c.name;
+        EXPECT_EQ(e.description(), c.description) << c.name;
+        EXPECT_EQ(e.source(), c.source) << c.name;
+        EXPECT_EQ(e.sqlState(), c.sqlState) << c.name;
+    }
+}
+
+class SqliteOdbc : public ::testing::Test {
+  protected:
+    void SetUp() override { SqliteDataSource::instance().reset(); }
+
+    static std::unique_ptr<oracle::Session> open() {
+        return openOdbcSession(SqliteDataSource::kDataSource, "scott", "tiger");
+    }
+};
+
+TEST_F(SqliteOdbc, ExecuteReadAValueAndWalk) {
+    auto session = open();
+    session->execute("CREATE TABLE EMP (ID INTEGER, NAME TEXT, NOTE TEXT)");
+    session->execute("INSERT INTO EMP VALUES (1, 'SMITH', NULL)");
+    session->execute("INSERT INTO EMP VALUES (2, 'ALLEN', '')");
+    // A statement that touches no row is no failure.
+    session->execute("DELETE FROM EMP WHERE ID = 99");
+    EXPECT_EQ(session->queryValue("SELECT COUNT(*) FROM EMP"), "2");
+
+    auto rows = session->query("SELECT ID, NAME, NOTE FROM EMP ORDER BY ID");
+    EXPECT_EQ(rows->columnNames(), (std::vector<std::string>{"ID", "NAME", "NOTE"}));
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->value(std::size_t{0}), "1");
+    EXPECT_EQ(rows->value("name"), "SMITH");
+    EXPECT_EQ(rows->value("NOTE"), std::nullopt);
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->value(std::size_t{1}), "ALLEN");
+    EXPECT_EQ(rows->value(std::size_t{2}), std::string());
+    EXPECT_FALSE(rows->next());
+    EXPECT_FALSE(rows->next());
+    EXPECT_THROW(rows->value(std::size_t{0}), oracle::OracleError);
+}
+
+TEST_F(SqliteOdbc, NullsAndMissingRows) {
+    auto session = open();
+    session->execute("CREATE TABLE T (A TEXT)");
+    EXPECT_EQ(session->queryValue("SELECT A FROM T"), std::nullopt);  // no row
+    session->execute("INSERT INTO T VALUES (NULL)");
+    EXPECT_EQ(session->queryValue("SELECT A FROM T"), std::nullopt);
+    EXPECT_EQ(session->queryValue("SELECT COUNT(*) FROM T WHERE A IS NULL"), "1");
+    EXPECT_EQ(session->queryValue("SELECT ''"), std::string());
+}
+
+TEST_F(SqliteOdbc, JapaneseAndLongTextComeBackWhole) {
+    auto session = open();
+    session->execute("CREATE TABLE 社員 (氏名 TEXT)");
+    std::string longText;
+    for (int i = 0; i < 5000; ++i)
+        longText += "髙①～";  // 9 bytes each: pieces of the read split characters
+    const struct {
+        std::string text;
+    } cases[] = {{"山田　太郎"}, {"髙橋①～∥"}, {longText}, {std::string(4095, 'x')}};
+    for (const auto& c : cases) {
+        session->execute("DELETE FROM 社員");
+        session->execute("INSERT INTO 社員 VALUES ('" + c.text + "')");
+        EXPECT_EQ(session->queryValue("SELECT 氏名 FROM 社員"), c.text) << c.text.size();
+        auto rows = session->query("SELECT 氏名 AS 名前 FROM 社員");
+        EXPECT_EQ(rows->columnNames(), std::vector<std::string>{"名前"});
+        ASSERT_TRUE(rows->next());
+        EXPECT_EQ(rows->value("名前"), c.text);
+    }
+}
+
+TEST_F(SqliteOdbc, RefusedStatementCarriesTheServerText) {
+    auto session = open();
+    try {
+        session->execute("SELECT * FROM NOPE");
+        FAIL() << "the statement was not refused";
+    } catch (const OdbcError& e) {
+        EXPECT_EQ(e.number(), kServerErrorNumber);
+        EXPECT_EQ(e.description(), "no such table: NOPE (1)");
+        EXPECT_EQ(e.source(), "[SQLite]");
+        EXPECT_EQ(e.sqlState(), "HY000");
+    }
+    EXPECT_THROW(session->queryValue("SELEC 1"), OdbcError);
+    EXPECT_THROW(session->query("SELECT X FROM NOPE"), OdbcError);
+    // The session is still good after a refusal.
+    EXPECT_EQ(session->queryValue("SELECT 1"), "1");
+}
+
+TEST_F(SqliteOdbc, FailuresBeforeTheServer) {
+    const struct {
+        const char* dsn;
+        std::int32_t number;
+    } cases[] = {
+        {"NO_SUCH_SOURCE", kDataSourceMissingNumber},
+        {SqliteDataSource::kBrokenDriver, kDriverMissingNumber},
+    };
+    for (const auto& c : cases) {
+        try {
+            openOdbcSession(c.dsn, "scott", "tiger");
+            ADD_FAILURE() << c.dsn << " opened";
+        } catch (const OdbcError& e) {
+            EXPECT_EQ(e.number(), c.number) << c.dsn << ": " << e.description();
+            EXPECT_NE(e.description().find(c.dsn), std::string::npos) << e.description();
+        }
+    }
+}
+
+// Whatever the user and password hold, the data source is still found: the
+// table made over a plain login is seen over every other.
+TEST_F(SqliteOdbc, AnyLoginTextLeavesTheDataSourceIntact) {
+    open()->execute("CREATE TABLE SEEN (A INTEGER)");
+    for (const char* text : {"p;w", "}", "a}b;c={d}", " x ", "DSN=OTHER", ""}) {
+        auto session = openOdbcSession(SqliteDataSource::kDataSource, text, text);
+        EXPECT_EQ(session->queryValue("SELECT COUNT(*) FROM SEEN"), "0") << text;
+    }
+}
+
+// No transaction is left to the caller: what one session sends is there for
+// the next before the first has closed.
+TEST_F(SqliteOdbc, EachStatementTakesEffectOnItsOwn) {
+    auto first = open();
+    first->execute("CREATE TABLE T (A INTEGER)");
+    first->execute("INSERT INTO T VALUES (1)");
+    auto second = open();
+    EXPECT_EQ(second->queryValue("SELECT COUNT(*) FROM T"), "1");
+}
+
+TEST_F(SqliteOdbc, AWalkOutlivesItsSession) {
+    std::unique_ptr<oracle::ResultSet> rows;
+    {
+        auto session = open();
+        session->execute("CREATE TABLE T (A INTEGER)");
+        session->execute("INSERT INTO T VALUES (7)");
+        rows = session->query("SELECT A FROM T");
+    }
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->value(std::size_t{0}), "7");
+    EXPECT_FALSE(rows->next());
+}
+
+TEST_F(SqliteOdbc, RunTellsQueriesFromStatements) {
+    auto session = open();
+    EXPECT_EQ(session->run("CREATE TABLE T (A INTEGER)"), nullptr);
+    EXPECT_EQ(session->run("INSERT INTO T VALUES (3)"), nullptr);
+    auto rows = session->run("  select A from T");
+    ASSERT_NE(rows, nullptr);
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(rows->value("A"), "3");
+}
+
+TEST_F(SqliteOdbc, NetServiceNameLeadsToTheDataSource) {
+    auto session = oracle::openSession({"scott", "tiger", SqliteDataSource::kDataSource},
+                                       app::defaultDrivers());
+    EXPECT_EQ(session->queryValue("SELECT 'ok'"), "ok");
+}
+
+struct CliResult {
+    int status;
+    std::string output;  // stdout and stderr
+};
+
+CliResult runCli(const std::string& arguments) {
+    const std::string command = std::string(MALVORN_CLI) + " " + arguments + " 2>&1";
+    CliResult result{-1, ""};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
+    const std::string connect =
+        std::string("sql --user scott --password tiger --service ") + SqliteDataSource::kDataSource;
+    const std::string script = SqliteDataSource::instance().folder() + "/insert.sql";
+    std::ofstream(script) << "/* one row */\r\nINSERT INTO T\r\nVALUES (2, 'x;y');\r\n";
+    const std::string onlyComments = SqliteDataSource::instance().folder() + "/empty.sql";
+    std::ofstream(onlyComments) << "/* nothing */\r\n;\r\n";
+
+    const struct {
+        std::string arguments;
+        int status;
+        std::string output;
+    } cases[] = {
+        {connect + " 'CREATE TABLE T (A INTEGER, B TEXT)' \"INSERT INTO T VALUES (1, '日本')\"", 0,
+         ""},
+        {connect + " --script " + script, 0, ""},
+        {connect + " --script " + onlyComments, 0, ""},
+        {connect + " 'SELECT A, B FROM T ORDER BY A' 'SELECT NULL AS N'", 0,
+         "A\tB\n1\t日本\n2\tx;y\n\nN\n\n"},
+        {connect + " 'SELECT * FROM NOPE'", 1,
+         "ｴﾗｰNo:-2147467259\n説 明:no such table: NOPE (1)\nｴﾗｰｿｰｽ:[SQLite]\n"},
+        {connect + " --script " + SqliteDataSource::instance().folder() + "/missing.sql", 2,
+         "malvorn-cli: スクリプトが指定されていません\n"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = runCli(c.arguments);
+        EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.output;
+        EXPECT_EQ(result.output, c.output) << c.arguments;
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::odbc

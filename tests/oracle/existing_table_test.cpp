@@ -1,0 +1,118 @@
+#include "oracle/existing_table.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "support/scripted_messages.h"
+
+namespace malvorn::oracle {
+namespace {
+
+using shell::MessageAnswer;
+
+// A server that knows tables by owner and answers the USER_TABLES count the
+// way Oracle does: the connected user's tables only, names compared exactly.
+class CatalogSession : public Session {
+  public:
+    CatalogSession(std::string user, std::set<std::pair<std::string, std::string>> tables)
+        : user_(std::move(user)), tables_(std::move(tables)) {}
+
+    void execute(const std::string& statement) override {
+        sent.push_back(statement);
+        const std::string prefix = "DROP TABLE ";
+        if (!statement.starts_with(prefix))
+            throw OracleError(kServerErrorNumber, "ORA-00900: invalid SQL statement", "fake");
+        if (tables_.erase({user_, statement.substr(prefix.size())}) == 0)
+            throw OracleError(kServerErrorNumber, "ORA-00942: table or view does not exist",
+                              "fake");
+    }
+
+    Value queryValue(const std::string& query) override {
+        sent.push_back(query);
+        const std::string prefix = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '";
+        // The literal ends at the first quote, as the server reads it.
+        if (!query.starts_with(prefix) || !query.ends_with("'") ||
+            query.find('\'', prefix.size()) != query.size() - 1)
+            throw OracleError(kServerErrorNumber, "ORA-00933: SQL command not properly ended",
+                              "fake");
+        const std::string name = query.substr(prefix.size(), query.size() - prefix.size() - 1);
+        return std::to_string(tables_.count({user_, name}));
+    }
+
+    std::unique_ptr<ResultSet> query(const std::string&) override {
+        throw OracleError(kServerErrorNumber, "not expected", "fake");
+    }
+
+    bool has(const std::string& owner, const std::string& name) const {
+        return tables_.count({owner, name}) != 0;
+    }
+
+    std::vector<std::string> sent;
+
+  private:
+    std::string user_;
+    std::set<std::pair<std::string, std::string>> tables_;
+};
+
+TEST(DropIfExists, AsksAndDropsOnlyTheUsersOwnExactName) {
+    const std::string count = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = ";
+    const struct {
+        const char* name;
+        std::string table;
+        std::vector<MessageAnswer> answers;
+        bool expectQuestion;
+        std::vector<std::string> expectSent;
+        bool expectStillThere;  // SCOTT's "EMP"
+    } cases[] = {
+        {"no such table", "DEPT", {}, false, {count + "'DEPT'"}, true},
+        {"answer no", "EMP", {MessageAnswer::kNo}, true, {count + "'EMP'"}, true},
+        {"answer yes",
+         "EMP",
+         {MessageAnswer::kYes},
+         true,
+         {count + "'EMP'", "DROP TABLE EMP"},
+         false},
+        {"another user's table", "BONUS", {}, false, {count + "'BONUS'"}, true},
+        {"lower case finds nothing", "emp", {}, false, {count + "'emp'"}, true},
+        {"name goes in untrimmed", " EMP", {}, false, {count + "' EMP'"}, true},
+    };
+    for (const auto& c : cases) {
+        CatalogSession session("SCOTT", {{"SCOTT", "EMP"}, {"HR", "BONUS"}});
+        ScriptedMessages messages;
+        messages.answers.assign(c.answers.begin(), c.answers.end());
+        fDropIfExists(session, c.table, messages);
+        EXPECT_EQ(session.sent, c.expectSent) << c.name;
+        EXPECT_EQ(session.has("SCOTT", "EMP"), c.expectStillThere) << c.name;
+        EXPECT_TRUE(session.has("HR", "BONUS")) << c.name;
+        ASSERT_EQ(messages.shown.size(), c.expectQuestion ? 1u : 0u) << c.name;
+        if (c.expectQuestion) {
+            const auto& box = messages.shown[0];
+            EXPECT_EQ(box.text, "すでに同名のテーブルが存在します。\r削除しますか？");
+            EXPECT_EQ(box.icon, shell::MessageIcon::kQuestion);
+            EXPECT_EQ(box.buttons, shell::MessageButtons::kYesNo);
+            EXPECT_EQ(box.title, shell::TitleForm::kDeleteConfirm);
+            EXPECT_EQ(shell::messageTitle(box.title), "Malvorn - 削除確認");
+        }
+    }
+}
+
+// A name holding a quote goes in undoubled: the server refuses the text, and
+// that refusal reaches the caller.
+TEST(DropIfExists, ServerRefusalPassesToTheCaller) {
+    CatalogSession session("SCOTT", {});
+    ScriptedMessages messages;
+    try {
+        fDropIfExists(session, "O'NEIL", messages);
+        ADD_FAILURE() << "the quote was doubled or the error was swallowed";
+    } catch (const OracleError& e) {
+        EXPECT_EQ(e.number(), kServerErrorNumber);
+    }
+    EXPECT_EQ(session.sent, std::vector<std::string>{
+                                "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'O'NEIL'"});
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace malvorn::oracle
