@@ -1,5 +1,6 @@
 #include "oracle/session.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "encoding/ascii.h"
@@ -23,7 +24,8 @@ std::unique_ptr<ResultSet> Session::run(const std::string& statement) {
     while (end < statement.size() && std::isalpha(static_cast<unsigned char>(statement[end])))
         ++end;
     const std::string word = statement.substr(start, end - start);
-    if (sameIgnoringCase(word, "SELECT") || sameIgnoringCase(word, "WITH"))
+    if (encoding::equalsIgnoringAsciiCase(word, "SELECT") ||
+        encoding::equalsIgnoringAsciiCase(word, "WITH"))
         return query(statement);
     execute(statement);
     return nullptr;
