@@ -43,4 +43,9 @@ std::string LocalFileSystem::GetDriveName(const std::string& path) const {
     return drive;
 }
 
+const FileSystem& gFso() {
+    static const LocalFileSystem fso;
+    return fso;
+}
+
 }  // namespace malvorn::shell

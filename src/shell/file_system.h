@@ -25,4 +25,7 @@ class LocalFileSystem : public FileSystem {
     std::string GetDriveName(const std::string& path) const override;
 };
 
+// The program's one file-system object, made on first use.
+const FileSystem& gFso();
+
 }  // namespace malvorn::shell
