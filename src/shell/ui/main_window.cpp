@@ -437,8 +437,8 @@ QAbstractButton* frmMain::button(const QString& name, int index) const {
     return qobject_cast<QAbstractButton*>(control(name, index));
 }
 
-std::string frmMain::text(const QString& name) const {
-    QWidget* widget = control(name);
+std::string frmMain::text(const QString& name, int index) const {
+    QWidget* widget = control(name, index);
     if (auto* line = qobject_cast<QLineEdit*>(widget))
         return line->text().toStdString();
     if (auto* lines = qobject_cast<QPlainTextEdit*>(widget))

@@ -55,7 +55,7 @@ class frmMain : public QWidget {
 
     // Text of a text box, combo box or label. Multi-line boxes give their
     // lines joined by CR LF, as the statements are sent.
-    std::string text(const QString& name) const;
+    std::string text(const QString& name, int index = -1) const;
     void setText(const QString& name, const std::string& text);
     bool checked(const QString& name) const;
 
