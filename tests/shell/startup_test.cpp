@@ -109,25 +109,6 @@ TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
     EXPECT_DOUBLE_EQ(twipsPerPixel(0), 15);
 }
 
-TEST(WorkArea, CentringAddsTheOffsetAndDoesNotClamp) {
-    struct Case {
-        WorkArea area;
-        double width, height;
-        double left, top;
-    };
-    const Case cases[] = {
-        {{0, 0, 28800, 15600}, 12000, 10000, 8400, 2800},
-        {{0, 480, 28800, 15720}, 12000, 10000, 8400, 3340},  // panel at the top
-        {{900, 0, 27900, 16200}, 11999, 10001, 8850.5, 3099.5},
-        {{0, 0, 9000, 6000}, 12000, 10000, -1500, -2000},
-    };
-    for (const Case& c : cases) {
-        const TwipsPoint p = gfCenterForm(c.area, c.width, c.height);
-        EXPECT_DOUBLE_EQ(p.left, c.left);
-        EXPECT_DOUBLE_EQ(p.top, c.top);
-    }
-}
-
 TEST(FileSystem, AnswersExistenceAndTheMountedVolumeOfAPath) {
     TempDir dir;
     const std::string file = dir.path() + "/a.mdb";
