@@ -1,0 +1,419 @@
+#include "shell/ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTabBar>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "convert/fixed_scripts.h"
+#include "encoding/cp932.h"
+#include "shell/files.h"
+#include "shell/ui/busy_state.h"
+#include "shell/ui/fonts.h"
+#include "shell/ui/qt_messages.h"
+#include "support/scripted_messages.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::shell::ui {
+namespace {
+
+// One application for the whole run, on the offscreen platform.
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "shell_ui_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        registerFontSubstitutions();
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class MainWindow : public ::testing::Test {
+  protected:
+    std::unique_ptr<frmMain> open(const std::string& iniPath) {
+        return std::make_unique<frmMain>(FormContext{iniPath, {0, 0, 28800, 15600}, 15, 15},
+                                         &messages);
+    }
+    std::string ini() const { return dir.path() + "/Malvorn.ini"; }
+
+    TempDir dir;
+    ScriptedMessages messages;
+};
+
+std::vector<int> visiblePages(const frmMain& window) {
+    std::vector<int> shown;
+    for (int k = 1; k <= 4; ++k) {
+        if (!window.control(QStringLiteral("fraTab"), k)->isHidden())
+            shown.push_back(k);
+    }
+    return shown;
+}
+
+TEST_F(MainWindow, FirstStartWithoutSettingsFile) {
+    auto window = open(ini());
+    for (const TextBox& box : window->textBoxes()) {
+        if (box.name == "txtSystem")
+            EXPECT_EQ(box.text, "system");
+        else if (box.name == "txtPassOfSystem")
+            EXPECT_EQ(box.text, "tarnbol");
+        else if (box.name == "txtLFIDNO")
+            EXPECT_EQ(box.text, convert::lfidnoDefinitionText());
+        else
+            EXPECT_EQ(box.text, "") << box.name;  // the tablespace boxes too
+    }
+    EXPECT_EQ(window->textBoxes().size(), 12u);
+    EXPECT_EQ(encoding::Cp932::fromUtf8(window->text(QStringLiteral("txtLFIDNO"))).size(), 253u);
+    EXPECT_EQ(window->text(QStringLiteral("lblMsg")), "");
+    EXPECT_EQ(window->selectedTab(), 1);
+    EXPECT_EQ(visiblePages(*window), std::vector<int>{1});
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(fileExists(ini()));  // loading writes nothing
+}
+
+TEST_F(MainWindow, SaveOnCloseAndReloadRoundTrip) {
+    struct Value {
+        const char* box;
+        std::string text;
+    };
+    const Value values[] = {
+        {"txtSystem", "営業部"},
+        {"txtPassOfSystem", "z"},
+        {"txtNetServiceName", "ORCL"},
+        {"txtDbPath", "/home/taro/データ/販売管理.mdb"},
+        {"txtSqlFolder", "/srv/sql/"},
+        {"txtTablespace", "users"},
+        {"txtIndex", "i"},
+        {"txtUserID", "hanbai"},
+        {"txtPassword", "パス　ワード "},
+        {"txtScriptPath", "C:\\scripts\\a.sql"},
+        {"txtSQL", "SELECT 表名\r\n  FROM LFIDNO\r\n\r\n WHERE IDNO > 1"},
+    };
+    {
+        auto window = open(ini());
+        for (const Value& v : values)
+            window->setText(QString::fromUtf8(v.box), v.text);
+        window->setText(QStringLiteral("txtLFIDNO"), "edited");
+        window->setText(QStringLiteral("cboTable"), "SHOHIN");
+        qobject_cast<QCheckBox*>(window->control(QStringLiteral("chkNotNull")))->setChecked(true);
+        qobject_cast<QCheckBox*>(window->control(QStringLiteral("chkSaveSQL")))->setChecked(false);
+        window->close();
+    }
+    auto again = open(ini());
+    for (const Value& v : values) {
+        EXPECT_EQ(again->text(QString::fromUtf8(v.box)), v.text) << v.box;
+    }
+    // Neither the LFIDNO box, the table box nor the check boxes are kept.
+    EXPECT_EQ(again->text(QStringLiteral("txtLFIDNO")), convert::lfidnoDefinitionText());
+    EXPECT_EQ(again->text(QStringLiteral("cboTable")), "");
+    EXPECT_FALSE(again->checked(QStringLiteral("chkNotNull")));
+    EXPECT_TRUE(again->checked(QStringLiteral("chkSaveSQL")));
+}
+
+TEST_F(MainWindow, ClearedConnectionFieldsAreSavedEmptyAndComeBackAsDefaults) {
+    {
+        auto window = open(ini());
+        window->setText(QStringLiteral("txtSystem"), "   ");
+        window->setText(QStringLiteral("txtPassOfSystem"), "");
+        window->close();
+    }
+    EXPECT_NE(readFileBytes(ini()).find("txtPassOfSystem=\r\n"), std::string::npos);
+    auto again = open(ini());
+    EXPECT_EQ(again->text(QStringLiteral("txtSystem")), "system");
+    EXPECT_EQ(again->text(QStringLiteral("txtPassOfSystem")), "tarnbol");
+}
+
+TEST_F(MainWindow, UnwritableProgramFolderKeepsSettingsInTheUserFolder) {
+    const std::string path =
+        settingsFilePath(dir.path() + "/opt/malvorn-not-writable", dir.path() + "/cfg/Malvorn");
+    {
+        auto window = open(path);
+        window->setText(QStringLiteral("txtNetServiceName"), "本番");
+        window->close();
+    }
+    EXPECT_EQ(open(path)->text(QStringLiteral("txtNetServiceName")), "本番");
+    EXPECT_TRUE(fileExists(dir.path() + "/cfg/Malvorn/Malvorn.ini"));
+}
+
+TEST_F(MainWindow, EndButtonAndCloseBoxSaveAlike) {
+    const std::string viaButton = dir.path() + "/button.ini";
+    const std::string viaCloseBox = dir.path() + "/closebox.ini";
+    for (const auto& path : {viaButton, viaCloseBox}) {
+        auto window = open(path);
+        window->ShowForm();
+        window->setText(QStringLiteral("txtUserID"), "hanbai");
+        window->setText(QStringLiteral("txtSQL"), "DROP TABLE x\r\n");
+        if (path == viaButton)
+            window->button(QStringLiteral("cmdEnd"))->click();
+        else
+            EXPECT_TRUE(window->close());  // what the window manager's close box sends
+        EXPECT_FALSE(window->isVisible());
+    }
+    ASSERT_TRUE(fileExists(viaButton));
+    EXPECT_EQ(readFileBytes(viaButton), readFileBytes(viaCloseBox));
+    EXPECT_EQ(gfReadIni(viaButton, "frmMain", "txtSQL"), "DROP TABLE x\r\n");
+}
+
+TEST_F(MainWindow, PageSwitchShowsExactlyTheSelectedPage) {
+    auto window = open(ini());
+    window->ShowForm();
+    window->setText(QStringLiteral("txtNetServiceName"), "ORCL");
+    auto* tabs = window->findChild<QTabBar*>();
+    ASSERT_NE(tabs, nullptr);
+    const char* captions[] = {"ユーザー作成", "JET=>Oracle", "IDNOテーブル", "SQL実行"};
+    ASSERT_EQ(tabs->count(), 4);
+    for (int tab : {4, 2, 3, 1, 4}) {
+        tabs->setCurrentIndex(tab - 1);  // as a click on the tab does
+        EXPECT_EQ(tabs->tabText(tab - 1), QString::fromUtf8(captions[tab - 1]));
+        EXPECT_EQ(window->selectedTab(), tab);
+        EXPECT_EQ(visiblePages(*window), std::vector<int>{tab});
+        for (const char* always : {"Frame1", "txtSystem", "cmdEnd", "lblMsg"})
+            EXPECT_TRUE(window->control(QString::fromUtf8(always))->isVisible()) << always;
+        EXPECT_EQ(window->text(QStringLiteral("txtNetServiceName")), "ORCL");
+    }
+}
+
+TEST_F(MainWindow, FocusOrderStartsWithTheNineteenStops) {
+    auto window = open(ini());
+    const std::vector<std::string> expected = {
+        "txtSystem",     "txtPassOfSystem", "txtNetServiceName", "txtUserID",     "txtPassword",
+        "cmdCreateUser", "txtDbPath",       "cmdRef1",           "cboTable",      "cmdStart",
+        "txtLFIDNO",     "cmdCreateLFIDNO", "cmdSetLFIDNO",      "txtScriptPath", "cmdRef4",
+        "cmdDoScript",   "txtSQL",          "cmdDoSQL",          "cmdEnd"};
+    std::vector<std::string> chain;
+    QWidget* start = window->control(QStringLiteral("txtSystem"));
+    QWidget* w = start;
+    do {
+        const QString name = w->objectName();
+        if ((w->focusPolicy() & Qt::TabFocus) && !name.isEmpty() &&
+            !name.startsWith(QLatin1String("qt_"))) {
+            const QVariant index = w->property("index");
+            chain.push_back(name.toStdString() +
+                            (index.isValid() ? std::to_string(index.toInt()) : ""));
+        }
+        w = w->nextInFocusChain();
+    } while (w != start && chain.size() < 40);
+    ASSERT_GE(chain.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(chain.begin(), chain.begin() + 19), expected);
+    // Every other stop follows; none is lost from the chain.
+    for (const char* other : {"cmdDeleteUser", "chkNotNull", "chkSaveSQL", "cmdConvert",
+                              "txtSqlFolder", "txtTablespace", "txtIndex", "chkClear", "cmdRef2"}) {
+        EXPECT_NE(std::find(chain.begin() + 19, chain.end(), other), chain.end()) << other;
+    }
+}
+
+TEST_F(MainWindow, ControlsSitWhereDesignedWithTheirTexts) {
+    auto window = open(ini());
+    struct Control {
+        const char* name;
+        int index;
+        const char* parent;
+        const char* className;
+        const char* text;
+        QRect pixels;
+    };
+    const Control controls[] = {
+        {"Frame1", -1, "frmMain", "QGroupBox", nullptr, {12, 8, 325, 117}},
+        {"txtSystem", -1, "Frame1", "QLineEdit", "system", {128, 24, 181, 25}},
+        {"txtNetServiceName", -1, "Frame1", "QLineEdit", "", {128, 80, 181, 25}},
+        {"lblLogon", 2, "Frame1", "QLabel", "ネットサービス名　", {8, 80, 118, 25}},
+        {"fraTab", 3, "frmMain", "QFrame", nullptr, {20, 160, 753, 437}},
+        {"cmdEnd", -1, "frmMain", "QPushButton", "終了", {660, 612, 121, 33}},
+        {"lblMsg", -1, "frmMain", "QLabel", "", {12, 624, 769, 21}},
+        {"cmdCreateUser", -1, "fraTab", "QPushButton", "作成", {328, 44, 81, 33}},
+        {"cmdRef", 1, "fraTab", "QPushButton", "参照", {636, 20, 53, 25}},
+        {"cmdRef", 2, "Frame2", "QPushButton", "参照", {560, 112, 53, 21}},
+        {"cmdRef", 4, "fraTab", "QPushButton", "参照", {676, 28, 53, 25}},
+        {"cboTable", -1, "fraTab", "QComboBox", "", {132, 48, 285, 23}},
+        {"Frame3", -1, "fraTab", "QGroupBox", nullptr, {16, 312, 717, 113}},
+        {"chkClear", -1, "Frame3", "QCheckBox", "事前にOracleの表をクリアする", {384, 72, 233, 20}},
+        {"txtTablespace", -1, "Frame2", "QLineEdit", "", {168, 172, 133, 25}},
+        {"Label8", -1, "Frame2", "QLabel", "索引表領域名 ", {320, 172, 124, 25}},
+        {"txtLFIDNO", -1, "fraTab", "QPlainTextEdit", nullptr, {16, 24, 709, 121}},
+        {"cmdSetLFIDNO", -1, "fraTab", "QPushButton", "LFIDNOデータセット", {576, 200, 145, 33}},
+        {"txtSQL", -1, "fraTab", "QPlainTextEdit", "", {16, 124, 713, 261}},
+        {"cmdDoSQL", -1, "fraTab", "QPushButton", "SQL実行", {576, 396, 145, 33}},
+    };
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Malvorn (ADO)"));
+    EXPECT_EQ(window->size(), QSize(792, 649));
+    for (const Control& c : controls) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.index));
+        QWidget* w = window->control(QString::fromUtf8(c.name), c.index);
+        ASSERT_NE(w, nullptr);
+        EXPECT_STREQ(w->metaObject()->className(), c.className);
+        EXPECT_EQ(w->parentWidget()->objectName(), QString::fromUtf8(c.parent));
+        EXPECT_EQ(w->geometry(), c.pixels);
+        if (c.text != nullptr) {
+            EXPECT_EQ(window->text(QString::fromUtf8(c.name), c.index), c.text);
+        }
+    }
+    EXPECT_EQ(window->control(QStringLiteral("cmdRef"), 3), nullptr);
+    EXPECT_EQ(window->control(QStringLiteral("fraTab"), 2)
+                  ->findChildren<QWidget*>(QStringLiteral("cmdConvert"))
+                  .size(),
+              1);
+}
+
+TEST_F(MainWindow, CaptionsAreWhiteOnDarkBlueAndBoxesUseTheirFonts) {
+    auto window = open(ini());
+    for (const char* caption : {"lblLogon", "Label3", "Label6", "Label4", "Label8", "Label1"}) {
+        for (auto* label : window->findChildren<QLabel*>(QString::fromUtf8(caption))) {
+            EXPECT_TRUE(label->autoFillBackground()) << caption;
+            EXPECT_EQ(label->palette().color(QPalette::Window), QColor(0, 0, 128)) << caption;
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white)) << caption;
+        }
+    }
+    EXPECT_FALSE(window->control(QStringLiteral("lblMsg"))->autoFillBackground());
+
+    const QString fixedBoxes[] = {"txtDbPath", "txtSqlFolder",  "txtTablespace", "txtIndex",
+                                  "cboTable",  "txtScriptPath", "txtSQL",        "txtLFIDNO"};
+    for (const QString& name : fixedBoxes) {
+        const QFontInfo info(window->control(name)->font());
+        const QFontMetrics metrics(window->control(name)->font());
+        EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('i')),
+                  metrics.horizontalAdvance(QLatin1Char('M')))
+            << name.toStdString();
+        EXPECT_EQ(info.family(), QStringLiteral("Noto Sans Mono CJK JP")) << name.toStdString();
+        EXPECT_DOUBLE_EQ(window->control(name)->font().pointSizeF(), 11.25);
+    }
+    const QFontInfo proportional(window->control(QStringLiteral("txtSystem"))->font());
+    EXPECT_EQ(proportional.family(), QStringLiteral("Noto Sans CJK JP"));
+    const QFontMetrics proportionalMetrics(window->control(QStringLiteral("txtSystem"))->font());
+    EXPECT_LT(proportionalMetrics.horizontalAdvance(QLatin1Char('i')),
+              proportionalMetrics.horizontalAdvance(QLatin1Char('M')));
+    EXPECT_DOUBLE_EQ(window->control(QStringLiteral("txtSystem"))->font().pointSizeF(), 11.25);
+    EXPECT_DOUBLE_EQ(window->control(QStringLiteral("cmdConvert"))->font().pointSizeF(), 9);
+}
+
+TEST_F(MainWindow, CheckBoxesStartReadyToCreateAndStoreTheTable) {
+    auto window = open(ini());
+    const std::pair<const char*, bool> states[] = {
+        {"chkNotNull", false}, {"chkCreateHyou", true}, {"chkSaveSQL", true}, {"chkClear", false}};
+    for (const auto& [name, on] : states)
+        EXPECT_EQ(window->checked(QString::fromUtf8(name)), on) << name;
+}
+
+TEST_F(MainWindow, BrowseButtonsReportTheirArrayIndex) {
+    auto window = open(ini());
+    std::vector<int> clicked;
+    QObject::connect(window.get(), &frmMain::cmdRefClicked,
+                     [&clicked](int index) { clicked.push_back(index); });
+    for (int index : {4, 1, 2})
+        window->button(QStringLiteral("cmdRef"), index)->click();
+    EXPECT_EQ(clicked, (std::vector<int>{4, 1, 2}));
+}
+
+TEST_F(MainWindow, CentredOnTheWorkAreaWithItsOffset) {
+    struct Case {
+        WorkArea area;
+        QPoint expected;
+    };
+    // 792 x 649 pixels is 11880 x 9735 twips.
+    const Case cases[] = {
+        {{0, 0, 28800, 15600}, {564, 196}},
+        {{0, 480, 28800, 15120}, {564, 212}},  // panel at the top
+        {{960, 0, 27840, 15600}, {596, 196}},  // panel at the left
+        {{0, 0, 9000, 6000}, {-96, -125}},     // larger than the area: not clamped
+    };
+    for (const Case& c : cases) {
+        frmMain window(FormContext{ini(), c.area, 15, 15}, &messages);
+        EXPECT_EQ(window.pos(), c.expected);
+    }
+}
+
+TEST(MessageBoxes, TitleIconButtonsAndLineBreaks) {
+    struct Case {
+        std::string text;
+        MessageIcon icon;
+        MessageButtons buttons;
+        TitleForm title;
+        QString shownText;
+        QMessageBox::Icon qtIcon;
+        QMessageBox::StandardButtons qtButtons;
+        QString qtTitle;
+    };
+    const Case cases[] = {
+        {"本プログラムは既に起動されています", MessageIcon::kExclamation, MessageButtons::kOk,
+         TitleForm::kBracketedError, "本プログラムは既に起動されています", QMessageBox::Warning,
+         QMessageBox::Ok, "[Malvorn] - エラーメッセージ"},
+        {"表\rSHOHIN\rを削除しますか？", MessageIcon::kQuestion, MessageButtons::kYesNo,
+         TitleForm::kDeleteConfirm, "表\nSHOHIN\nを削除しますか？", QMessageBox::Question,
+         QMessageBox::Yes | QMessageBox::No, "Malvorn - 削除確認"},
+        {"a\r\nb", MessageIcon::kCritical, MessageButtons::kOk, TitleForm::kError, "a\nb",
+         QMessageBox::Critical, QMessageBox::Ok, "Malvorn - エラーメッセージ"},
+        {"<b>x</b>", MessageIcon::kInformation, MessageButtons::kOk, TitleForm::kPlain, "<b>x</b>",
+         QMessageBox::Information, QMessageBox::Ok, "Malvorn"},
+    };
+    for (const Case& c : cases) {
+        const auto box = QtMessageService::build(nullptr, c.text, c.icon, c.buttons, c.title);
+        EXPECT_EQ(box->text(), c.shownText);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);  // a table name is never markup
+        EXPECT_EQ(box->icon(), c.qtIcon);
+        EXPECT_EQ(box->standardButtons(), c.qtButtons);
+        EXPECT_EQ(box->windowTitle(), c.qtTitle);
+        EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    }
+}
+
+TEST(MessageBoxes, ShownModalAndAnswerComesBack) {
+    QtMessageService service(nullptr);
+    for (const auto& [press, answer] : {std::pair{QMessageBox::No, MessageAnswer::kNo},
+                                        std::pair{QMessageBox::Yes, MessageAnswer::kYes}}) {
+        QString seenTitle;
+        QTimer::singleShot(0, [&seenTitle, press = press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seenTitle = box->windowTitle();
+            box->button(press)->click();
+        });
+        EXPECT_EQ(service.show("削除しますか", MessageIcon::kQuestion, MessageButtons::kYesNo,
+                               TitleForm::kDeleteConfirm),
+                  answer);
+        EXPECT_EQ(seenTitle, QStringLiteral("Malvorn - 削除確認"));
+    }
+}
+
+TEST(BusyState, RestoresPointerAndInputOnEveryPath) {
+    struct Case {
+        BusyState::Input input;
+        bool fails;
+        bool ownCursorBefore;
+    };
+    const Case cases[] = {{BusyState::Input::kAccepted, false, false},
+                          {BusyState::Input::kBlocked, false, false},
+                          {BusyState::Input::kBlocked, true, false},
+                          {BusyState::Input::kAccepted, true, true}};
+    for (const Case& c : cases) {
+        QWidget window;
+        if (c.ownCursorBefore)
+            window.setCursor(Qt::IBeamCursor);
+        try {
+            BusyState busy(&window, c.input);
+            EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
+            EXPECT_EQ(window.isEnabled(), c.input == BusyState::Input::kAccepted);
+            if (c.fails)
+                throw std::runtime_error("command failed");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_TRUE(window.isEnabled());
+        EXPECT_EQ(window.cursor().shape(), c.ownCursorBefore ? Qt::IBeamCursor : Qt::ArrowCursor);
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::shell::ui

@@ -1,0 +1,212 @@
+#include "shell/settings_file.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "encoding/cp932.h"
+#include "shell/files.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::shell {
+namespace {
+
+using encoding::Cp932;
+
+TEST(SettingValue, RoundTripsAndWritesPlainValuesUnchanged) {
+    struct Case {
+        std::string text;
+        bool writtenUnchanged;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"x", true},
+        {"tarnbol", true},
+        {"ユーザー名　", true},
+        {"  leading and trailing  ", true},
+        {"C:\\data\\sales.mdb", true},
+        {"/home/taro/データ/sales.mdb", true},
+        {"a=b;c", true},
+        {"SELECT *\r\nFROM t\r\nWHERE a = '\\n'", false},
+        {"one\nLF only", false},
+        {"\\!looks escaped", false},
+        {"emoji 😀 and ©", false},
+        {"trailing CR\r", false},
+    };
+    for (const Case& c : cases) {
+        const std::string stored = encodeSettingValue(c.text);
+        EXPECT_EQ(stored == c.text, c.writtenUnchanged) << c.text;
+        EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos) << c.text;
+        // What goes to the file must survive the CP932 round trip itself.
+        EXPECT_EQ(Cp932::toUtf8(Cp932::fromUtf8(stored)), stored) << c.text;
+        EXPECT_EQ(decodeSettingValue(stored), c.text) << c.text;
+    }
+}
+
+TEST(SettingValue, HandEditedEscapesThatAreNotOursStayAsWritten) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\\!a\\qb", "a\\qb"},
+        {"\\!\\u{zz}", "\\u{zz}"},
+        {"\\!\\u{110000}", "\\u{110000}"},
+        {"\\!\\u{41}\\u{3042}", "Aあ"},
+        {"\\!ends with \\", "ends with \\"},
+    };
+    for (const auto& [stored, text] : cases)
+        EXPECT_EQ(decodeSettingValue(stored), text) << stored;
+}
+
+TEST(ProfileDocument, FindsKeysWithoutCaseAndKeepsForeignLines) {
+    const ProfileDocument doc(
+        "; comment\r\n[Other]\r\ntxtSystem=wrong\r\n[FRMMAIN]\r\n  TxtSystem =scott\r\n"
+        "txtSQL=first\ntxtSystem=second\rlast=1");
+    std::string raw;
+    ASSERT_TRUE(doc.find("frmMain", "txtSystem", raw));
+    EXPECT_EQ(raw, "scott");
+    ASSERT_TRUE(doc.find("frmMain", "last", raw));
+    EXPECT_EQ(raw, "1");
+    EXPECT_FALSE(doc.find("frmMain", "missing", raw));
+    EXPECT_FALSE(doc.find("none", "txtSystem", raw));
+    EXPECT_FALSE(doc.find("frmMain", "; comment", raw));
+}
+
+TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
+    struct Case {
+        std::string before;
+        std::string section, key, value;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
+        {"[frmMain]\r\na=1\r\nb=2\r\n", "frmMain", "A", "9", "[frmMain]\r\nA=9\r\nb=2\r\n"},
+        {"[frmMain]\r\na=1\r\n\r\n[x]\r\nk=v\r\n", "frmMain", "c", "3",
+         "[frmMain]\r\na=1\r\nc=3\r\n\r\n[x]\r\nk=v\r\n"},
+        {"[x]\nk=v\n", "frmMain", "a", "", "[x]\r\nk=v\r\n[frmMain]\r\na=\r\n"},
+        {"[frmMain]\r\n", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
+    };
+    for (const Case& c : cases) {
+        ProfileDocument doc(c.before);
+        doc.set(c.section, c.key, c.value);
+        EXPECT_EQ(doc.bytes(), c.after) << c.before;
+    }
+}
+
+TextBoxes mainFormBoxes() {
+    return {{"txtSystem", ""},     {"txtPassOfSystem", ""}, {"txtNetServiceName", ""},
+            {"txtIndex", "indx"},  {"txtSqlFolder", ""},    {"txtTablespace", "users"},
+            {"txtDbPath", ""},     {"txtUserID", ""},       {"txtPassword", ""},
+            {"txtScriptPath", ""}, {"txtSQL", ""},          {"txtLFIDNO", "CREATE TABLE LFIDNO"}};
+}
+
+TEST(TextBoxSettings, MissingFileEmptiesEveryBoxButTheLfidnoDefinition) {
+    TempDir dir;
+    TextBoxes boxes = mainFormBoxes();
+    gfLoadTextBoxes(dir.path() + "/Malvorn.ini", kMainFormSection, boxes);
+    for (const TextBox& box : boxes) {
+        if (box.name == "txtLFIDNO")
+            EXPECT_EQ(box.text, "CREATE TABLE LFIDNO");
+        else
+            EXPECT_EQ(box.text, "") << box.name;
+    }
+    EXPECT_EQ(gfReadIni(dir.path() + "/Malvorn.ini", "frmMain", "txtSystem"), "");
+}
+
+// The window's own round trip covers the values; this one looks at the file.
+TEST(TextBoxSettings, FileIsCp932WithCrLfAndReadableByItsOwnerOnly) {
+    TempDir dir;
+    const std::string ini = dir.path() + "/Malvorn.ini";
+    TextBoxes saved = mainFormBoxes();
+    saved[0].text = "営業部";
+    saved[1].text = "x";
+    saved[10].text = "SELECT 表名\r\n  FROM LFIDNO";
+    saved[8].text = std::string(1500, 'p');  // longer than the old 1023-byte buffer
+    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, saved));
+
+    const std::string bytes = readFileBytes(ini);
+    EXPECT_TRUE(bytes.starts_with("[frmMain]\r\ntxtSystem=" + Cp932::fromUtf8("営業部") +
+                                  "\r\ntxtPassOfSystem=x\r\n"));
+    EXPECT_EQ(bytes.find("txtLFIDNO"), std::string::npos);
+    EXPECT_NE(bytes.find("txtSQL=\\!SELECT " + Cp932::fromUtf8("表名") + "\\r\\n  FROM"),
+              std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(ini.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    TextBoxes loaded = mainFormBoxes();
+    gfLoadTextBoxes(ini, kMainFormSection, loaded);
+    EXPECT_EQ(loaded[1].text, "x");
+    EXPECT_EQ(loaded[8].text, saved[8].text);
+    EXPECT_EQ(loaded[10].text, saved[10].text);
+    EXPECT_EQ(gfReadIni(ini, "frmMain", "txtPassOfSystem"), "x");
+}
+
+TEST(TextBoxSettings, SaveKeepsOtherSectionsAndAnEmptiedValueStaysEmpty) {
+    TempDir dir;
+    const std::string ini = dir.path() + "/Malvorn.ini";
+    writeFileAtomically(ini, "[frmFolder]\r\nlast=/tmp\r\n[frmMain]\r\ntxtPassOfSystem=old\r\n");
+    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, {{"txtPassOfSystem", ""}}));
+    EXPECT_EQ(readFileBytes(ini), "[frmFolder]\r\nlast=/tmp\r\n[frmMain]\r\ntxtPassOfSystem=\r\n");
+    EXPECT_EQ(gfReadIni(ini, "frmFolder", "last"), "/tmp");
+}
+
+TEST(TextBoxSettings, UnwritableLocationIsNotAnErrorAndChangesNothing) {
+    TempDir dir;
+    // A file standing where the folder should be: no user, not even root,
+    // can create the settings below it.
+    const std::string blocker = dir.path() + "/blocker";
+    writeFileAtomically(blocker, "x");
+    EXPECT_FALSE(gfSaveTextBoxes(blocker + "/Malvorn.ini", kMainFormSection, {{"txtSystem", "a"}}));
+    EXPECT_EQ(readFileBytes(blocker), "x");
+}
+
+TEST(SettingsLocation, ProgramFolderWhenWritableElseUserConfigFolder) {
+    TempDir dir;
+    const std::string config = dir.path() + "/config/Malvorn";
+    const std::string missing = dir.path() + "/not-there";
+    const std::string fileNotFolder = dir.path() + "/file";
+    writeFileAtomically(fileNotFolder, "");
+
+    EXPECT_EQ(settingsFilePath(dir.path(), config), dir.path() + "/Malvorn.ini");
+    EXPECT_EQ(settingsFilePath(dir.path() + "/", config), dir.path() + "/Malvorn.ini");
+    EXPECT_EQ(settingsFilePath("/", config),
+              folderWritable("/") ? "/Malvorn.ini" : config + "/Malvorn.ini");
+    EXPECT_EQ(settingsFilePath(missing, config), config + "/Malvorn.ini");
+    EXPECT_EQ(settingsFilePath(fileNotFolder, config), config + "/Malvorn.ini");
+    if (::geteuid() != 0) {
+        const std::string readOnly = dir.path() + "/ro";
+        std::filesystem::create_directory(readOnly);
+        std::filesystem::permissions(
+            readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        EXPECT_EQ(settingsFilePath(readOnly, config), config + "/Malvorn.ini");
+    }
+}
+
+TEST(SettingsLocation, FallbackFolderIsCreatedOnSaveAndReloads) {
+    TempDir dir;
+    const std::string config = dir.path() + "/home/.config/Malvorn";
+    const std::string ini = settingsFilePath(dir.path() + "/installed-read-only", config);
+    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, {{"txtNetServiceName", "ORCL"}}));
+    EXPECT_EQ(gfReadIni(ini, "frmMain", "txtNetServiceName"), "ORCL");
+    EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+}
+
+TEST(SettingsLocation, UserConfigFolderFollowsXdgThenHome) {
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "", savedHome = oldHome ? oldHome : "";
+
+    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(userConfigFolder(), "/cfg/Malvorn");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as XDG says
+    ::setenv("HOME", "/home/taro", 1);
+    EXPECT_EQ(userConfigFolder(), "/home/taro/.config/Malvorn");
+
+    oldXdg ? ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
+}
+
+}  // namespace
+}  // namespace malvorn::shell

@@ -1,0 +1,146 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "shell/file_system.h"
+#include "shell/files.h"
+#include "shell/instance_lock.h"
+#include "shell/work_area.h"
+#include "support/scripted_messages.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::shell {
+namespace {
+
+TEST(InstanceLock, SecondHolderIsRefusedWithTheMessageAndFirstKeepsRunning) {
+    TempDir dir;
+    const std::string path = dir.path() + "/malvorn.lock";
+    InstanceLock first(path);
+    ScriptedMessages firstMessages;
+    ASSERT_TRUE(admitThisInstance(first, firstMessages));
+    EXPECT_TRUE(firstMessages.shown.empty());
+
+    InstanceLock second(path);
+    ScriptedMessages messages;
+    EXPECT_FALSE(admitThisInstance(second, messages));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "本プログラムは既に起動されています");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::kExclamation);
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kOk);
+    EXPECT_EQ(messageTitle(messages.shown[0].title), "[Malvorn] - エラーメッセージ");
+
+    // The refusal leaves the running one holding its lock.
+    EXPECT_EQ(first.tryAcquire(), InstanceLock::Result::kAcquired);
+    EXPECT_EQ(InstanceLock(path).tryAcquire(), InstanceLock::Result::kHeldElsewhere);
+}
+
+TEST(InstanceLock, LockOfAnotherProcessBlocksUntilItEndsEvenByCrash) {
+    TempDir dir;
+    const std::string path = dir.path() + "/malvorn.lock";
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstanceLock lock(path);
+        const char ok = lock.tryAcquire() == InstanceLock::Result::kAcquired ? '1' : '0';
+        (void)!::write(ready[1], &ok, 1);
+        char go;
+        (void)!::read(release[0], &go, 1);
+        ::_exit(0);  // a crash: no destructor runs, the lock file stays behind
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    EXPECT_EQ(InstanceLock(path).tryAcquire(), InstanceLock::Result::kHeldElsewhere);
+
+    (void)!::write(release[1], "x", 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+
+    EXPECT_TRUE(fileExists(path));  // stale file left by the crashed run
+    InstanceLock next(path);
+    ScriptedMessages messages;
+    EXPECT_TRUE(admitThisInstance(next, messages));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(InstanceLock, UnusableLockFileDoesNotStopTheProgram) {
+    TempDir dir;
+    const std::string blocker = dir.path() + "/file";
+    writeFileAtomically(blocker, "");
+    InstanceLock lock(blocker + "/malvorn.lock");
+    EXPECT_EQ(lock.tryAcquire(), InstanceLock::Result::kUnavailable);
+    ScriptedMessages messages;
+    EXPECT_TRUE(admitThisInstance(lock, messages));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
+    struct Case {
+        PixelRect pixels;
+        double fx, fy;
+        WorkArea expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 1920, 1040}, 15, 15, {0, 0, 28800, 15600}},
+        {{0, 32, 1920, 1080}, 15, 15, {0, 480, 28800, 15720}},
+        {{64, 0, 1280, 1024}, 12, 12, {768, 0, 14592, 12288}},
+        // 144 dpi: 10 twips a pixel; odd factors round to the nearest twip.
+        {{0, 0, 1001, 3}, 10, 10.4, {0, 0, 10010, 31}},
+    };
+    for (const Case& c : cases) {
+        const WorkArea area = workAreaInTwips(c.pixels, c.fx, c.fy);
+        EXPECT_EQ(area.left, c.expected.left);
+        EXPECT_EQ(area.top, c.expected.top);
+        EXPECT_EQ(area.width, c.expected.width);
+        EXPECT_EQ(area.height, c.expected.height);
+    }
+    EXPECT_DOUBLE_EQ(twipsPerPixel(96), 15);
+    EXPECT_DOUBLE_EQ(twipsPerPixel(144), 10);
+    EXPECT_DOUBLE_EQ(twipsPerPixel(0), 15);
+}
+
+TEST(FileSystem, AnswersExistenceAndTheMountedVolumeOfAPath) {
+    TempDir dir;
+    const std::string file = dir.path() + "/a.mdb";
+    writeFileAtomically(file, "x");
+    const LocalFileSystem fso;
+    EXPECT_TRUE(fso.FileExists(file));
+    EXPECT_FALSE(fso.FileExists(dir.path()));
+    EXPECT_TRUE(fso.FolderExists(dir.path()));
+    EXPECT_FALSE(fso.FolderExists(file));
+
+    // The drive is an ancestor on the same device whose parent is on another.
+    const std::string drive = fso.GetDriveName(file);
+    ASSERT_FALSE(drive.empty());
+    EXPECT_TRUE(file.starts_with(drive)) << drive;
+    struct stat fileInfo {
+    }, driveInfo{}, aboveInfo{};
+    ASSERT_EQ(::stat(file.c_str(), &fileInfo), 0);
+    ASSERT_EQ(::stat(drive.c_str(), &driveInfo), 0);
+    EXPECT_EQ(fileInfo.st_dev, driveInfo.st_dev);
+    if (drive != "/") {
+        const std::string above = std::filesystem::path(drive).parent_path().string();
+        ASSERT_EQ(::stat(above.c_str(), &aboveInfo), 0);
+        EXPECT_NE(aboveInfo.st_dev, driveInfo.st_dev);
+    }
+
+    EXPECT_EQ(fso.GetDriveName(dir.path() + "/not/yet/there.mdb"), drive);
+    EXPECT_EQ(fso.GetDriveName(dir.path() + "/"), drive);
+    EXPECT_EQ(fso.GetDriveName("/"), "/");
+    EXPECT_EQ(fso.GetDriveName("/proc/self/status"), "/proc");
+    EXPECT_EQ(fso.GetDriveName("relative/a.mdb"), "");
+    EXPECT_EQ(fso.GetDriveName(""), "");
+}
+
+}  // namespace
+}  // namespace malvorn::shell
