@@ -192,6 +192,8 @@ class TextEncoder {
         return format_.jet4 ? ucs2Bytes(utf8ToUtf16(utf8)) : toCodePage(utf8, codePage_);
     }
 
+    bool jet4() const { return format_.jet4; }
+
   private:
     const Format& format_;
     int codePage_;
@@ -541,8 +543,18 @@ Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::stri
             return rawBytes(floatValue(v, at));
         case kGuid:
             return guidBytes(stringValue(v, at), at);
-        case kText:
-            return text.value(stringValue(v, at), c.field.unicodeCompression);
+        case kText: {
+            const std::string& s = stringValue(v, at);
+            if (utf8ToUtf16(s).size() > static_cast<std::size_t>(c.field.size))
+                fail(at + ": text longer than the field's " + std::to_string(c.field.size) +
+                     " characters");
+            Bytes bytes = text.value(s, c.field.unicodeCompression);
+            // Jet 3 rows address their fields with one byte plus a jump table
+            // that cannot step over a field longer than 255 bytes.
+            if (!text.jet4() && bytes.size() > 255)
+                fail(at + ": text longer than 255 bytes in the code page");
+            return bytes;
+        }
         case kMemo:
             return longValues.store(text.value(stringValue(v, at), c.field.unicodeCompression));
         case kOle: {
