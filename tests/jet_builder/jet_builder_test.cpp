@@ -172,34 +172,55 @@ TEST_P(JetBuilderTest, ColumnPropertiesComeBack) {
 }
 
 TEST_P(JetBuilderTest, IndexesComeBackInTheGivenOrderWithTheirKeys) {
-    JetBuildTable t;
-    t.name = "IDX";
-    t.fields = {{.name = "A", .type = 4},
-                {.name = "B", .type = 10},
-                {.name = "C", .type = 8},
-                {.name = "D", .type = 3}};
-    t.indexes = {{.name = "zKey", .columns = {"C", "A"}},
-                 {.name = "PrimaryKey", .columns = {"B"}, .primary = true},
-                 {.name = "一意", .columns = {"D", "C", "B"}, .unique = true}};
-    t.rows = {{integer(1), text("x"), Value{45000.0}, integer(2)}};
-    MdbFile file = open(write({t}));
-    const auto indexes = file.table("IDX")->indexes();
-    ASSERT_EQ(indexes.size(), 3u);
     struct Expected {
         const char* name;
-        int type;
+        int type;  // 1 primary, 2 a relationship's entry
         bool unique;
         std::vector<std::string> columns;
     };
-    const Expected expected[] = {{"zKey", 0, false, {"C", "A"}},
-                                 {"PrimaryKey", 1, true, {"B"}},
-                                 {"一意", 0, true, {"D", "C", "B"}}};
-    for (std::size_t i = 0; i < indexes.size(); ++i) {
-        SCOPED_TRACE(expected[i].name);
-        EXPECT_EQ(indexes[i].name, expected[i].name);
-        EXPECT_EQ(indexes[i].type, expected[i].type);
-        EXPECT_EQ((indexes[i].flags & MDB_IDX_UNIQUE) != 0, expected[i].unique);
-        EXPECT_EQ(indexes[i].columns, expected[i].columns);
+    struct Case {
+        const char* label;
+        std::vector<JetBuildIndex> indexes;
+        std::vector<Expected> expected;
+    };
+    const Case cases[] = {
+        {"severalShapes",
+         {{.name = "zKey", .columns = {"C", "A"}},
+          {.name = "PrimaryKey", .columns = {"B"}, .primary = true},
+          {.name = "一意", .columns = {"D", "C", "B"}, .unique = true},
+          {.name = "relOther", .columns = {"B"}, .relationship = true},
+          {.name = "noKeys", .columns = {}}},
+         {{"zKey", 0, false, {"C", "A"}},
+          {"PrimaryKey", 1, true, {"B"}},
+          {"一意", 0, true, {"D", "C", "B"}},
+          {"relOther", 2, false, {}},
+          {"noKeys", 0, false, {}}}},
+        {"primaryWithoutKeysFirst",
+         {{.name = "PrimaryKey", .columns = {}, .primary = true}, {.name = "a", .columns = {"A"}}},
+         {{"PrimaryKey", 1, true, {}}, {"a", 0, false, {"A"}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        JetBuildTable t;
+        t.name = "IDX";
+        t.fields = {{.name = "A", .type = 4},
+                    {.name = "B", .type = 10},
+                    {.name = "C", .type = 8},
+                    {.name = "D", .type = 3}};
+        t.indexes = c.indexes;
+        t.rows = {{integer(1), text("x"), Value{45000.0}, integer(2)}};
+        MdbFile file = open(write({t}));
+        auto table = file.table("IDX");
+        const auto indexes = table->indexes();
+        ASSERT_EQ(indexes.size(), c.expected.size());
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            SCOPED_TRACE(c.expected[i].name);
+            EXPECT_EQ(indexes[i].name, c.expected[i].name);
+            EXPECT_EQ(indexes[i].type, c.expected[i].type);
+            EXPECT_EQ((indexes[i].flags & MDB_IDX_UNIQUE) != 0, c.expected[i].unique);
+            EXPECT_EQ(indexes[i].columns, c.expected[i].columns);
+        }
+        EXPECT_EQ(table->rows().size(), 1u);  // the columns still read after the indexes
     }
 }
 
@@ -498,6 +519,8 @@ TEST(JetBuilderErrors, BadDescriptionsAreRefusedWithAReason) {
     };
     JetBuildTable badIndex = table({{.name = "A", .type = 4}}, {});
     badIndex.indexes = {{.name = "ix", .columns = {"Z"}}};
+    JetBuildTable lonelyRelationship = table({{.name = "A", .type = 4}}, {});
+    lonelyRelationship.indexes = {{.name = "rel", .columns = {"A"}, .relationship = true}};
     JetBuildTable wide = table({}, {{}});
     for (int i = 0; i < 9; ++i) {
         wide.fields.push_back({.name = "F" + std::to_string(i), .type = 10, .size = 255});
@@ -535,6 +558,11 @@ TEST(JetBuilderErrors, BadDescriptionsAreRefusedWithAReason) {
          932,
          "two fields named A"},
         {"unknownIndexColumn", {badIndex}, JetVersion::kJet4, 932, "unknown field Z"},
+        {"relationshipWithoutIndex",
+         {lonelyRelationship},
+         JetVersion::kJet4,
+         932,
+         "needs an index on the same fields"},
         {"textLongerThanField",
          {table({{.name = "A", .type = 10, .size = 3}}, {{text("abcd")}})},
          JetVersion::kJet4,

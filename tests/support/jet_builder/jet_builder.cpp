@@ -358,6 +358,8 @@ struct IndexLayout {
     std::vector<int> columns;  // column numbers
     bool primary = false;
     bool unique = false;
+    bool relationship = false;
+    std::uint32_t physical = 0;  // the physical index this entry uses
     std::uint32_t leafPage = 0;
 };
 
@@ -365,7 +367,8 @@ struct TableLayout {
     std::string name;
     bool system = false;
     std::vector<ColumnLayout> columns;
-    std::vector<IndexLayout> indexes;
+    std::vector<IndexLayout> indexes;  // logical entries, in the order listed
+    std::uint32_t physicalCount = 0;
     int varCount = 0;
     int fixedAreaSize = 0;
     std::uint32_t tdefPage = 0;
@@ -445,12 +448,15 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
     for (const JetBuildIndex& ix : table.indexes) {
         if (!indexNames.insert(ix.name).second)
             fail("table " + table.name + " has two indexes named " + ix.name);
-        if (ix.columns.empty() || ix.columns.size() > 10)
-            fail("index " + ix.name + " must have 1 to 10 columns");
+        if (ix.columns.size() > 10)
+            fail("index " + ix.name + " has more than 10 columns");
+        if (ix.relationship && ix.primary)
+            fail("index " + ix.name + " cannot be both primary and a relationship's");
         IndexLayout l;
         l.name = ix.name;
         l.primary = ix.primary;
         l.unique = ix.unique || ix.primary;
+        l.relationship = ix.relationship;
         for (const std::string& col : ix.columns) {
             auto it = std::find_if(t.columns.begin(), t.columns.end(),
                                    [&](const ColumnLayout& c) { return c.field.name == col; });
@@ -458,7 +464,22 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
                 fail("index " + ix.name + " names unknown field " + col);
             l.columns.push_back(it->number);
         }
+        if (!l.relationship)
+            l.physical = t.physicalCount++;
         t.indexes.push_back(l);
+    }
+    // A relationship's entry has no physical index of its own: it shares the one
+    // of an entry on the same fields (libmdb cannot read a physical index that
+    // only a relationship entry points at).
+    for (IndexLayout& l : t.indexes) {
+        if (!l.relationship)
+            continue;
+        auto shared = std::find_if(t.indexes.begin(), t.indexes.end(), [&](const IndexLayout& o) {
+            return !o.relationship && o.columns == l.columns;
+        });
+        if (shared == t.indexes.end())
+            fail("relationship index " + l.name + " needs an index on the same fields");
+        l.physical = shared->physical;
     }
     return t;
 }
@@ -762,6 +783,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
     Bytes s;
     const auto columnCount = static_cast<unsigned>(t.columns.size());
     const auto indexCount = static_cast<std::uint32_t>(t.indexes.size());
+    const std::uint32_t physicalCount = t.physicalCount;
     if (format.jet4) {
         s.resize(63, 0);
         s[0] = 0x02;
@@ -773,7 +795,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         set16(s, 43, static_cast<unsigned>(t.varCount));
         set16(s, 45, columnCount);
         set32(s, 47, indexCount);
-        set32(s, 51, indexCount);
+        set32(s, 51, physicalCount);
         set32(s, 55, t.usageMap);
         set32(s, 59, t.freeMap);
     } else {
@@ -788,11 +810,11 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         set16(s, 23, static_cast<unsigned>(t.varCount));
         set16(s, 25, columnCount);
         set32(s, 27, indexCount);
-        set32(s, 31, indexCount);
+        set32(s, 31, physicalCount);
         set32(s, 35, t.usageMap);
         set32(s, 39, t.freeMap);
     }
-    for (std::uint32_t i = 0; i < indexCount; ++i) {
+    for (std::uint32_t i = 0; i < physicalCount; ++i) {
         put32(s, 0);
         put32(s, t.rowCount);
         if (format.jet4)
@@ -836,6 +858,8 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         append(s, name);
     }
     for (const IndexLayout& ix : t.indexes) {
+        if (ix.relationship)
+            continue;
         if (format.jet4)
             put32(s, 0);
         for (std::size_t k = 0; k < 10; ++k) {
@@ -855,17 +879,17 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         if (format.jet4)
             s.insert(s.end(), 5, 0);
     }
-    for (std::uint32_t i = 0; i < indexCount; ++i) {
+    for (const IndexLayout& ix : t.indexes) {
         if (format.jet4)
             put32(s, 0);
-        put32(s, i);
-        put32(s, i);
+        put32(s, ix.physical);
+        put32(s, ix.physical);
         put8(s, 0);
-        put32(s, 0xFFFFFFFFu);
+        put32(s, 0xFFFFFFFFu);  // the other table's index: not written
         put32(s, 0);
         put8(s, 0);
         put8(s, 0);
-        put8(s, t.indexes[i].primary ? 0x01u : 0x00u);
+        put8(s, ix.primary ? 0x01u : (ix.relationship ? 0x02u : 0x00u));
         if (format.jet4)
             put32(s, 0);
     }
@@ -1063,6 +1087,8 @@ void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tab
 
     for (TableLayout& t : layouts) {
         for (IndexLayout& ix : t.indexes) {
+            if (ix.relationship)
+                continue;
             ix.leafPage = store.allocate();
             Bytes& leaf = store.page(ix.leafPage);
             leaf[0] = 0x04;

@@ -36,6 +36,11 @@ struct JetBuildIndex {
     std::vector<std::string> columns{};  // field names in key order
     bool primary = false;
     bool unique = false;  // optional extra; a primary index is always unique
+    // Optional extra: the entry a relationship adds (index type 2). It has no key columns
+    // of its own in libmdb's reading and shares the physical index of another entry of this
+    // table on the same `columns`, which must exist.
+    bool relationship = false;
+    // An entry with no columns is allowed: it stands for a damaged index without key columns.
 };
 
 struct JetBuildTable {
