@@ -576,8 +576,12 @@ Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::stri
                 fail(at + ": text longer than 255 bytes in the code page");
             return bytes;
         }
-        case kMemo:
-            return longValues.store(text.value(stringValue(v, at), c.field.unicodeCompression));
+        case kMemo: {
+            // Jet compresses a memo only up to 1024 characters; longer ones stay plain.
+            const std::string& s = stringValue(v, at);
+            const bool compress = c.field.unicodeCompression && utf8ToUtf16(s).size() <= 1024;
+            return longValues.store(text.value(s, compress));
+        }
         case kOle: {
             const std::string& s = stringValue(v, at);
             return longValues.store(Bytes(s.begin(), s.end()));
