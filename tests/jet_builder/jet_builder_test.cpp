@@ -466,6 +466,51 @@ TEST(JetBuilderJet4Text, CompressedAndPlainTextBothComeBack) {
     }
 }
 
+TEST(JetBuilderDecimal, DecimalValuesComeBackWithTheirScale) {
+    struct Case {
+        const char* label;
+        int precision;
+        int scale;
+        Value value;
+        const char* text;  // libmdb's text of the value
+        std::string raw;
+    };
+    const std::string zeros12(12, '\0');
+    const Case cases[] = {
+        {"fraction", 10, 2, text("123.45"), "123.45",
+         std::string("\0", 1) + zeros12 + std::string("\x39\x30\0\0", 4)},
+        {"negative", 5, 4, text("-0.5"), "-0.5000",
+         "\x80" + zeros12 + std::string("\x88\x13\0\0", 4)},
+        {"integer", 18, 0, integer(-7), "-7", "\x80" + zeros12 + std::string("\x07\0\0\0", 4)},
+        {"widest", 28, 0, text("9999999999999999999999999999"), "9999999999999999999999999999",
+         std::string("\0\0\0\0\0\x5E\xCE\x4F\x20\x61\x02\x25\x3E\xFF\xFF\xFF\x0F", 17)},
+        {"null", 18, 2, kNull, "", ""},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        JetBuildTable t;
+        t.name = "DEC";
+        t.fields = {{.name = "N", .type = 20, .precision = c.precision, .scale = c.scale}};
+        t.rows = {{c.value}};
+        const std::string path = dir.path() + "/d.mdb";
+        writeJetFile(path, {t});
+        MdbFile file(path);
+        auto table = file.table("DEC");
+        const auto columns = table->columns();
+        EXPECT_EQ(columns.at(0).type, MDB_NUMERIC);
+        EXPECT_EQ(columns.at(0).precision, c.precision);
+        EXPECT_EQ(columns.at(0).scale, c.scale);
+        const auto rows = table->rows();
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0][0].text, c.text);
+        EXPECT_EQ(rows[0][0].null, c.raw.empty());
+        if (!c.raw.empty()) {
+            EXPECT_EQ(rows[0][0].raw, c.raw);
+        }
+    }
+}
+
 // Jet 3 text is stored in the database's code page, which the header names;
 // libmdb decodes it with whatever MDB_JET3_CHARSET says.
 TEST(JetBuilderJet3Text, TextIsStoredInTheCodePageTheHeaderNames) {
@@ -594,6 +639,21 @@ TEST(JetBuilderErrors, BadDescriptionsAreRefusedWithAReason) {
          JetVersion::kJet4,
          932,
          "not a GUID"},
+        {"decimalTooWide",
+         {table({{.name = "A", .type = 20, .precision = 4, .scale = 2}}, {{text("100.5")}})},
+         JetVersion::kJet4,
+         932,
+         "does not fit precision 4"},
+        {"decimalTooManyDecimals",
+         {table({{.name = "A", .type = 20, .precision = 9, .scale = 2}}, {{text("1.005")}})},
+         JetVersion::kJet4,
+         932,
+         "more decimals than the scale 2"},
+        {"decimalInJet3",
+         {table({{.name = "A", .type = 20}}, {})},
+         JetVersion::kJet3,
+         932,
+         "Jet 4 files only"},
     };
     TempDir dir;
     for (const Case& c : cases) {

@@ -30,6 +30,10 @@ struct MdbColumnInfo {
     std::optional<std::string> allowZeroLength;
     std::optional<std::string> defaultValue;
     std::optional<std::string> required;
+    // Decimal columns. libmdb 1.0.0 names these two the other way round: its
+    // col_scale holds the precision and its col_prec the scale.
+    int precision = 0;
+    int scale = 0;
 };
 
 struct MdbIndexInfo {
@@ -122,7 +126,8 @@ class MdbFile {
                     return value ? std::optional<std::string>(value) : std::nullopt;
                 };
                 out.push_back({col->name, col->col_type, col->col_size, prop("AllowZeroLength"),
-                               prop("DefaultValue"), prop("Required")});
+                               prop("DefaultValue"), prop("Required"), col->col_scale,
+                               col->col_prec});
             }
             return out;
         }

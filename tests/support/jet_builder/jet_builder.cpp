@@ -342,6 +342,8 @@ class LongValues {
 
 constexpr int kBool = 1, kByte = 2, kInteger = 3, kLong = 4, kCurrency = 5, kSingle = 6,
               kDouble = 7, kDateTime = 8, kText = 10, kOle = 11, kMemo = 12, kGuid = 15;
+// Decimal: the engine's field type is 20, the file's column type 16 (what libmdb reports).
+constexpr int kDecimalInFile = 16, kDecimal = 20;
 
 struct ColumnLayout {
     JetBuildField field;
@@ -350,7 +352,8 @@ struct ColumnLayout {
     int fixedOffset = 0;
     int fixedSize = 0;
     int varIndex = 0;
-    int length = 0;  // the table definition's column length
+    int length = 0;    // the table definition's column length
+    int fileType = 0;  // the column type stored in the file
 };
 
 struct IndexLayout {
@@ -394,6 +397,7 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
             fail("table " + table.name + " has two fields named " + f.name);
         ColumnLayout c;
         c.field = f;
+        c.fileType = f.type == kDecimal ? kDecimalInFile : f.type;
         c.number = static_cast<int>(t.columns.size());
         switch (f.type) {
             case kBool:
@@ -422,6 +426,16 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
             case kGuid:
                 c.fixed = true;
                 c.fixedSize = 16;
+                break;
+            case kDecimalInFile:
+            case kDecimal:
+                if (!format.jet4)
+                    fail("Decimal field " + f.name + ": Decimal exists in Jet 4 files only");
+                if (f.precision < 1 || f.precision > 28 || f.scale < 0 || f.scale > f.precision)
+                    fail("Decimal field " + f.name + " has precision " +
+                         std::to_string(f.precision) + " and scale " + std::to_string(f.scale));
+                c.fixed = true;
+                c.fixedSize = 17;
                 break;
             case kText:
                 if (f.size < 1 || f.size > 255)
@@ -543,6 +557,60 @@ Bytes rawBytes(T value) {
     return out;
 }
 
+// Sign byte, then the 96-bit magnitude (scaled by 10^scale) as four 32-bit
+// words, most significant word first, each word little-endian.
+Bytes decimalBytes(const ColumnLayout& c, const JetBuildValue& v, const std::string& at) {
+    using U128 = unsigned __int128;
+    auto power = [](int n) {
+        U128 p = 1;
+        for (int i = 0; i < n; ++i)
+            p *= 10;
+        return p;
+    };
+    const int scale = c.field.scale;
+    bool negative = false;
+    U128 magnitude = 0;
+    if (const auto* i = std::get_if<std::int64_t>(&v)) {
+        negative = *i < 0;
+        magnitude = negative ? static_cast<U128>(-(*i + 1)) + 1 : static_cast<U128>(*i);
+        magnitude *= power(scale);
+    } else if (const auto* text = std::get_if<std::string>(&v)) {
+        std::size_t pos = 0;
+        if (pos < text->size() && (text->at(pos) == '-' || text->at(pos) == '+'))
+            negative = text->at(pos++) == '-';
+        int fraction = -1;
+        bool digits = false;
+        for (; pos < text->size(); ++pos) {
+            const char ch = text->at(pos);
+            if (ch == '.' && fraction < 0) {
+                fraction = 0;
+            } else if (ch >= '0' && ch <= '9') {
+                digits = true;
+                if (fraction >= 0 && ++fraction > scale)
+                    fail(at + ": " + *text + " has more decimals than the scale " +
+                         std::to_string(scale));
+                if (magnitude > power(29))
+                    fail(at + ": " + *text + " is too large");
+                magnitude = magnitude * 10 + static_cast<U128>(ch - '0');
+            } else {
+                fail(at + ": not a decimal number: " + *text);
+            }
+        }
+        if (!digits)
+            fail(at + ": not a decimal number: " + *text);
+        magnitude *= power(scale - std::max(fraction, 0));
+    } else {
+        fail(at + ": expected a decimal text or an integer");
+    }
+    if (magnitude >= power(c.field.precision))
+        fail(at + ": value does not fit precision " + std::to_string(c.field.precision));
+    Bytes out;
+    put8(out, negative && magnitude != 0 ? 0x80u : 0x00u);
+    for (int word = 3; word >= 0; --word)
+        put32(out, static_cast<std::uint32_t>(magnitude >> (32 * word)));
+    return out;
+}
+
 Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::string& at,
                   const TextEncoder& text, LongValues& longValues) {
     switch (c.field.type) {
@@ -564,6 +632,9 @@ Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::stri
             return rawBytes(floatValue(v, at));
         case kGuid:
             return guidBytes(stringValue(v, at), at);
+        case kDecimalInFile:
+        case kDecimal:
+            return decimalBytes(c, v, at);
         case kText: {
             const std::string& s = stringValue(v, at);
             if (utf8ToUtf16(s).size() > static_cast<std::size_t>(c.field.size))
@@ -827,13 +898,18 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
     for (const ColumnLayout& c : t.columns) {
         const bool textual = c.field.type == kText || c.field.type == kMemo;
         const unsigned flags = (c.fixed ? 0x01u : 0x00u) | (c.field.required ? 0x00u : 0x02u);
-        put8(s, static_cast<unsigned>(c.field.type));
+        put8(s, static_cast<unsigned>(c.fileType));
         if (format.jet4) {
             put32(s, 0);
             put16(s, static_cast<unsigned>(c.number));
             put16(s, static_cast<unsigned>(c.varIndex));
             put16(s, static_cast<unsigned>(c.number));
-            put16(s, textual ? 0x0409u : 0u);  // sort order: General
+            if (c.fileType == kDecimalInFile) {
+                put8(s, static_cast<unsigned>(c.field.precision));
+                put8(s, static_cast<unsigned>(c.field.scale));
+            } else {
+                put16(s, textual ? 0x0409u : 0u);  // sort order: General
+            }
             put16(s, 0);
             put8(s, flags);
             put8(s, textual && c.field.unicodeCompression ? 0x01u : 0x00u);

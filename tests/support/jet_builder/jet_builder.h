@@ -21,14 +21,18 @@ namespace malvorn::testing {
 using JetBuildValue = std::variant<std::monostate, bool, std::int64_t, double, std::string>;
 
 struct JetBuildField {
-    std::string name{};            // UTF-8, may be Japanese / full-width
-    int type = 10;                 // Jet type code: 1,2,3,4,5,6,7,8,10,11(OLE),12,15(GUID)
-    int size = 50;                 // text: characters (max 255); ignored otherwise
+    std::string name{};  // UTF-8, may be Japanese / full-width
+    int type = 10;  // Jet type code: 1,2,3,4,5,6,7,8,10,11(OLE),12,15(GUID); extra: 20(Decimal)
+    int size = 50;  // text: characters (max 255); ignored otherwise
     bool allowZeroLength = false;  // written as the AllowZeroLength property
     std::string defaultValue{};    // written as the DefaultValue property when not empty
     // Optional extras.
     bool required = false;           // written as the Required property
     bool unicodeCompression = true;  // Jet 4 text/memo: store compressed when that is shorter
+    // Decimal (type 20, stored as column type 16; Jet 4 only): the value is a decimal text
+    // ("-123.45", at most `scale` decimals) or an integer.
+    int precision = 18;
+    int scale = 0;
 };
 
 struct JetBuildIndex {
