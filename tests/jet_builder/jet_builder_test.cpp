@@ -68,7 +68,7 @@ class JetBuilderTest : public ::testing::TestWithParam<VersionCase> {
         writeJetFile(path, tables, GetParam().version, GetParam().codePage);
         return path;
     }
-    MdbFile open(const std::string& path) { return MdbFile(path, GetParam().charset); }
+    MdbDatabase open(const std::string& path) { return MdbDatabase(path, GetParam().charset); }
     bool jet4() const { return GetParam().version == JetVersion::kJet4; }
 
     TempDir dir_;
@@ -102,7 +102,7 @@ TEST_P(JetBuilderTest, CatalogListsTheCatalogThenTheTablesInTheGivenOrder) {
         t.fields = {{.name = "ID", .type = 4}};
         tables.push_back(t);
     }
-    MdbFile file = open(write(tables));
+    MdbDatabase file = open(write(tables));
     EXPECT_EQ(file.jet4(), jet4());
     std::vector<std::string> names;
     for (const MdbCatalogInfo& entry : file.catalog()) {
@@ -115,7 +115,7 @@ TEST_P(JetBuilderTest, CatalogListsTheCatalogThenTheTablesInTheGivenOrder) {
 }
 
 TEST_P(JetBuilderTest, ColumnsComeBackWithTheirTypesAndSizes) {
-    MdbFile file = open(write({everyType()}));
+    MdbDatabase file = open(write({everyType()}));
     const auto columns = file.table("全型")->columns();
     struct Expected {
         const char* name;
@@ -148,7 +148,7 @@ TEST_P(JetBuilderTest, ColumnPropertiesComeBack) {
                 {.name = "UPD", .type = 8, .defaultValue = "Date()", .required = true},
                 {.name = "NOTE", .type = 12, .allowZeroLength = true, .defaultValue = "未入力"},
                 {.name = "QTY", .type = 4}};
-    MdbFile file = open(write({t}));
+    MdbDatabase file = open(write({t}));
     const auto columns = file.table("PROPS")->columns();
     using Opt = std::optional<std::string>;
     struct Expected {
@@ -209,7 +209,7 @@ TEST_P(JetBuilderTest, IndexesComeBackInTheGivenOrderWithTheirKeys) {
                     {.name = "D", .type = 3}};
         t.indexes = c.indexes;
         t.rows = {{integer(1), text("x"), Value{45000.0}, integer(2)}};
-        MdbFile file = open(write({t}));
+        MdbDatabase file = open(write({t}));
         auto table = file.table("IDX");
         const auto indexes = table->indexes();
         ASSERT_EQ(indexes.size(), c.expected.size());
@@ -331,7 +331,7 @@ TEST_P(JetBuilderTest, EveryValueComesBackAsWritten) {
         // A second column around the value checks that neighbours stay in place.
         t.fields = {{.name = "BEFORE", .type = 4}, vc.field, {.name = "AFTER", .type = 10}};
         t.rows = {{integer(7), vc.value, text("end")}};
-        MdbFile file = open(write({t}));
+        MdbDatabase file = open(write({t}));
         const auto rows = file.table("V")->rows();
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0][0].text, "7");
@@ -368,7 +368,7 @@ TEST_P(JetBuilderTest, MemoAndOleValuesOfAnyLengthComeBackWhole) {
     for (std::size_t i = 0; i < std::size(cases); ++i)
         t.rows.push_back(
             {integer(static_cast<std::int64_t>(i)), Value{cases[i].memo}, Value{cases[i].ole}});
-    MdbFile file = open(write({t}));
+    MdbDatabase file = open(write({t}));
     const auto rows = file.table("LONG")->rows(400000);
     ASSERT_EQ(rows.size(), std::size(cases));
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -387,7 +387,7 @@ TEST_P(JetBuilderTest, TenThousandRowsSpreadOverManyPagesComeBackInOrder) {
     for (std::int64_t i = 0; i < 10000; ++i)
         t.rows.push_back({integer(i), Value{"行" + std::to_string(i)},
                           i % 10 == 0 ? kNull : integer(i * 10000)});
-    MdbFile file = open(write({t}));
+    MdbDatabase file = open(write({t}));
     auto table = file.table("MANY");
     EXPECT_EQ(table->rowCountInDefinition(), 10000u);
     const auto rows = table->rows();
@@ -416,7 +416,7 @@ TEST_P(JetBuilderTest, ManyColumnsMakeATableDefinitionSpanPages) {
     }
     t.indexes = {{.name = "ix", .columns = {t.fields[3].name, t.fields[0].name}}};
     t.rows = {row};
-    MdbFile file = open(write({t}));
+    MdbDatabase file = open(write({t}));
     auto table = file.table("WIDE");
     const auto columns = table->columns();
     ASSERT_EQ(columns.size(), 120u);
@@ -458,7 +458,7 @@ TEST(JetBuilderJet4Text, CompressedAndPlainTextBothComeBack) {
         t.rows = {{text(c.value)}};
         const std::string path = dir.path() + "/c.mdb";
         writeJetFile(path, {t});
-        MdbFile file(path);
+        MdbDatabase file(path);
         const auto rows = file.table("T")->rows();
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0][0].text, c.value);
@@ -495,7 +495,7 @@ TEST(JetBuilderDecimal, DecimalValuesComeBackWithTheirScale) {
         t.rows = {{c.value}};
         const std::string path = dir.path() + "/d.mdb";
         writeJetFile(path, {t});
-        MdbFile file(path);
+        MdbDatabase file(path);
         auto table = file.table("DEC");
         const auto columns = table->columns();
         EXPECT_EQ(columns.at(0).type, MDB_NUMERIC);
@@ -537,7 +537,7 @@ TEST(JetBuilderJet3Text, TextIsStoredInTheCodePageTheHeaderNames) {
         t.rows = {{text(c.value), text(c.value)}};
         const std::string path = dir.path() + "/c.mdb";
         writeJetFile(path, {t}, JetVersion::kJet3, c.codePage);
-        MdbFile file(path, c.charset);
+        MdbDatabase file(path, c.charset);
         EXPECT_FALSE(file.jet4());
         EXPECT_EQ(file.codePage(), c.codePage);
         const auto rows = file.table("T")->rows();

@@ -73,9 +73,9 @@ class ScopedCharset {
     std::optional<std::string> old_;
 };
 
-class MdbFile {
+class MdbDatabase {
   public:
-    explicit MdbFile(const std::string& path, const char* jet3Charset = nullptr) {
+    explicit MdbDatabase(const std::string& path, const char* jet3Charset = nullptr) {
         ScopedCharset charset(jet3Charset);
         mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
         if (mdb_ == nullptr)
@@ -85,9 +85,9 @@ class MdbFile {
             throw std::runtime_error("libmdb cannot read the catalog of " + path);
         }
     }
-    ~MdbFile() { mdb_close(mdb_); }
-    MdbFile(const MdbFile&) = delete;
-    MdbFile& operator=(const MdbFile&) = delete;
+    ~MdbDatabase() { mdb_close(mdb_); }
+    MdbDatabase(const MdbDatabase&) = delete;
+    MdbDatabase& operator=(const MdbDatabase&) = delete;
 
     bool jet4() const { return mdb_->f->jet_version == MDB_VER_JET4; }
     int codePage() const { return mdb_->f->code_page; }
