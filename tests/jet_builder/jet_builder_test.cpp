@@ -547,6 +547,22 @@ TEST(JetBuilderJet3Text, TextIsStoredInTheCodePageTheHeaderNames) {
     }
 }
 
+TEST(JetBuilderBytes, TheFileIsWholePagesWithTheHeaderFirst) {
+    JetBuildTable t;
+    t.name = "T";
+    t.fields = {{.name = "M", .type = 12}};
+    t.rows = {{Value{repeat("x", 50000)}}};
+    for (JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+        const auto bytes = buildJetFile({t}, version, 1252);
+        const std::size_t page = jetPageSize(version);
+        EXPECT_GT(bytes.size(), 10 * page);  // the memo alone needs long-value pages
+        EXPECT_EQ(bytes.size() % page, 0u);
+        EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 19), "Standard Jet DB");
+        EXPECT_EQ(bytes[0x14], version == JetVersion::kJet4 ? 1 : 0);
+        EXPECT_EQ(bytes[2 * page], 0x02);  // the catalog's table definition
+    }
+}
+
 TEST(JetBuilderErrors, BadDescriptionsAreRefusedWithAReason) {
     auto table = [](std::vector<JetBuildField> fields, std::vector<std::vector<Value>> rows) {
         JetBuildTable t;

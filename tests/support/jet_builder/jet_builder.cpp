@@ -213,16 +213,12 @@ class PageStore {
     Bytes& page(std::uint32_t number) { return pages_.at(number); }
     std::size_t count() const { return pages_.size(); }
 
-    void writeTo(const std::string& path) const {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out)
-            fail("cannot create " + path);
+    Bytes contents() const {
+        Bytes out;
+        out.reserve(pages_.size() * format_.pageSize);
         for (const Bytes& p : pages_)
-            out.write(reinterpret_cast<const char*>(p.data()),
-                      static_cast<std::streamsize>(p.size()));
-        out.close();
-        if (!out)
-            fail("cannot write " + path);
+            append(out, p);
+        return out;
     }
 
   private:
@@ -1114,8 +1110,8 @@ void addUsageMaps(TableLayout& t, RowPages& mapPages, std::size_t pageCount, con
 
 }  // namespace
 
-void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
-                  JetVersion version, int codePage) {
+std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables, JetVersion version,
+                                       int codePage) {
     if (codePage != 932 && codePage != 1252)
         fail("code page " + std::to_string(codePage) + " is not supported (932 or 1252)");
     const Format format(version);
@@ -1189,7 +1185,20 @@ void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tab
     for (const TableLayout& t : layouts)
         writeTableDefinition(store, format, t.tdefPage, tableDefinition(t, format, text, codePage));
 
-    store.writeTo(path);
+    return store.contents();
+}
+
+void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
+                  JetVersion version, int codePage) {
+    const Bytes bytes = buildJetFile(tables, version, codePage);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        fail("cannot create " + path);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        fail("cannot write " + path);
 }
 
 }  // namespace malvorn::testing

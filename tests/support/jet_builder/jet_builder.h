@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -63,5 +64,14 @@ enum class JetVersion { kJet3, kJet4 };
 // (932 or 1252). Throws std::runtime_error on failure.
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   JetVersion version = JetVersion::kJet4, int codePage = 932);
+
+// Optional extras, for tests that damage files on purpose: the same file as bytes, and the
+// size of its pages (the file is a whole number of pages; page 0 is the header, page 2 the
+// catalog's table definition).
+std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
+                                       JetVersion version = JetVersion::kJet4, int codePage = 932);
+constexpr std::size_t jetPageSize(JetVersion version) {
+    return version == JetVersion::kJet4 ? 4096 : 2048;
+}
 
 }  // namespace malvorn::testing
