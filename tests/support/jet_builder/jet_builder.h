@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+// Writes real Jet database files (.mdb) from a description in code, so that the
+// tests can make every shape of file they need on the fly. Test-only code: the
+// program itself never writes Jet files.
+namespace malvorn::testing {
+
+// A cell value; its meaning follows the field's Jet type code:
+//   monostate = Null; bool for Yes/No (1); std::int64_t for Byte(2)/Integer(3)/Long(4) and for
+//   Currency(5) as the raw value scaled by 10,000 (12.34 -> 123400); double for Single(6)/Double(7)
+//   and for Date/Time(8) as the day serial (0 = 1899-12-30, fraction = time of day);
+//   std::string (UTF-8) for Text(10)/Memo(12).
+// Also accepted: std::string holding the raw bytes of an OLE(11) value, and for GUID(15) either
+// the text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional) or 16 raw bytes.
+// A Yes/No field has no Null in Jet; monostate is written as No.
+using JetBuildValue = std::variant<std::monostate, bool, std::int64_t, double, std::string>;
+
+struct JetBuildField {
+    std::string name{};  // UTF-8, may be Japanese / full-width
+    int type = 10;  // Jet type code: 1,2,3,4,5,6,7,8,10,11(OLE),12,15(GUID); extra: 20(Decimal)
+    int size = 50;  // text: characters (max 255); ignored otherwise
+    bool allowZeroLength = false;  // written as the AllowZeroLength property
+    std::string defaultValue{};    // written as the DefaultValue property when not empty
+    // Optional extras.
+    bool required = false;           // written as the Required property
+    bool unicodeCompression = true;  // Jet 4 text/memo: store compressed when that is shorter
+    // Decimal (type 20, stored as column type 16; Jet 4 only): the value is a decimal text
+    // ("-123.45", at most `scale` decimals) or an integer.
+    int precision = 18;
+    int scale = 0;
+};
+
+struct JetBuildIndex {
+    std::string name{};                  // e.g. "PrimaryKey", "pkkey"
+    std::vector<std::string> columns{};  // field names in key order
+    bool primary = false;
+    bool unique = false;  // optional extra; a primary index is always unique
+    // Optional extra: the entry a relationship adds (index type 2). It has no key columns
+    // of its own in libmdb's reading and shares the physical index of another entry of this
+    // table on the same `columns`, which must exist.
+    bool relationship = false;
+    // An entry with no columns is allowed: it stands for a damaged index without key columns.
+};
+
+struct JetBuildTable {
+    std::string name{};
+    std::vector<JetBuildField> fields{};
+    std::vector<JetBuildIndex> indexes{};  // in the order they are to be listed
+    std::vector<std::vector<JetBuildValue>> rows{};
+};
+
+enum class JetVersion { kJet3, kJet4 };
+
+// Writes a complete Jet database file holding `tables` (plus the system catalog) that
+// mdbtools/libmdb 1.0.0 reads back: table list, columns with types and sizes, the
+// AllowZeroLength and DefaultValue properties, the indexes with their key columns, and rows
+// (including memo values of any length, e.g. 100 KB). Jet 3 text is written in `codePage`
+// (932 or 1252). Throws std::runtime_error on failure.
+void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
+                  JetVersion version = JetVersion::kJet4, int codePage = 932);
+
+// Optional extras, for tests that damage files on purpose: the same file as bytes, and the
+// size of its pages (the file is a whole number of pages; page 0 is the header, page 2 the
+// catalog's table definition).
+std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
+                                       JetVersion version = JetVersion::kJet4, int codePage = 932);
+constexpr std::size_t jetPageSize(JetVersion version) {
+    return version == JetVersion::kJet4 ? 4096 : 2048;
+}
+
+}  // namespace malvorn::testing
