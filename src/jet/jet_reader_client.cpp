@@ -59,6 +59,10 @@ class Fd {
     int fd_;
 };
 
+const std::string kBrokenReply = "読み取りプロセスの応答が不正です";
+const std::string kNoAnswer =
+    "読み取りプロセスが応答しないため中止しました。ファイルが壊れている可能性があります";
+
 std::string describeStatus(int status) {
     if (WIFSIGNALED(status))
         return "読み取りプロセスが異常終了しました (シグナル " + std::to_string(WTERMSIG(status)) +
@@ -144,14 +148,16 @@ class ReaderProcess {
         }
     }
 
-    // How the process ended, once its end of the socket has closed.
-    std::string endDescription() {
+    // How the process ended. `grace` is how long it may take to end on its
+    // own (its end of the socket has closed, or it sent something broken).
+    std::string endDescription(std::chrono::milliseconds grace, const std::string& otherwise) {
         socket_.reset();
-        for (int i = 0; i < 200 && !tryReap(); ++i)
+        for (auto waited = std::chrono::milliseconds(0); waited < grace && !tryReap();
+             waited += std::chrono::milliseconds(10))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!reaped_) {
             kill();
-            return "読み取りプロセスが応答しません";
+            return otherwise;
         }
         return describeStatus(status_);
     }
@@ -188,7 +194,7 @@ JetReaderClient::~JetReaderClient() = default;
 
 void JetReaderClient::rejectReply() {
     process_->kill();
-    fail("読み取りプロセスの応答が不正です");
+    fail(kBrokenReply);
 }
 
 void JetReaderClient::fail(const std::string& detail) {
@@ -207,18 +213,18 @@ Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageTy
         reply = process_->channel().receive(options_.progressTimeout);
     } catch (const protocol::TimeoutError&) {
         process_->kill();
-        fail("読み取りプロセスが応答しないため中止しました。ファイルが壊れている可能性があります");
+        fail(kNoAnswer);
     } catch (const protocol::ProtocolError&) {
-        fail(process_->endDescription());
+        fail(process_->endDescription(std::chrono::milliseconds(100), kBrokenReply));
     }
     if (!reply)
-        fail(process_->endDescription());
+        fail(process_->endDescription(std::chrono::milliseconds(2000), kNoAnswer));
     if (reply->type == MessageType::kError) {
         try {
             throw protocol::decodeError(reply->payload);
         } catch (const protocol::ProtocolError&) {
             process_->kill();
-            fail("読み取りプロセスの応答が不正です");
+            fail(kBrokenReply);
         }
     }
     if (reply->type != expected) {
