@@ -136,6 +136,7 @@ class ReaderProcess {
     ReaderProcess& operator=(const ReaderProcess&) = delete;
 
     protocol::FrameChannel& channel() { return *channel_; }
+    int id() const { return reaped_ ? -1 : pid_; }
 
     void kill() {
         if (pid_ > 0 && !reaped_) {
@@ -191,6 +192,10 @@ JetReaderClient::JetReaderClient(const std::string& databasePath, JetReaderOptio
 }
 
 JetReaderClient::~JetReaderClient() = default;
+
+int JetReaderClient::readerProcessId() const {
+    return process_ ? process_->id() : -1;
+}
 
 void JetReaderClient::rejectReply() {
     process_->kill();

@@ -51,6 +51,8 @@ class JetReaderClient : public JetSource {
     [[noreturn]] void rejectReply();
     std::uint64_t streamNumber() const { return streamNumber_; }
     const JetReaderOptions& options() const { return options_; }
+    // The reader's process id while it runs (for measurements), else -1.
+    int readerProcessId() const;
 
   private:
     [[noreturn]] void fail(const std::string& detail);
