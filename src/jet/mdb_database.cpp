@@ -321,7 +321,9 @@ class MdbRowCursor : public JetRowCursor {
             case MDB_REPID:
                 return JetGuid{guidText(bytesOf(field, 16))};
             case MDB_NUMERIC:
-                return JetDecimal{decimalText(bytesOf(field, 17), column->col_scale)};
+                // The library's names for the two bytes are the wrong way round:
+                // col_scale holds the precision, col_prec the scale.
+                return JetDecimal{decimalText(bytesOf(field, 17), column->col_prec)};
             case MDB_OLE:
                 return JetBinary{longValue(field)};
             default: {

@@ -185,6 +185,44 @@ TEST_P(BuiltFiles, FirstIndexFollowsTheListedOrderWithKeysInKeyOrder) {
     EXPECT_GE(source->tableNames().size(), 4u);
 }
 
+TEST_P(BuiltFiles, RelationshipEntriesAndIndexesWithoutKeys) {
+    const std::vector<JetBuildField> fields = {makeField("OrderID", 4),
+                                               makeField("CustomerID", 10)};
+    JetBuildIndex relationship{"CustomersOrders", {"CustomerID"}, false};
+    relationship.relationship = true;
+    JetBuildTable related{"Related", fields, {}, {}};
+    related.indexes = {
+        relationship, {"CustomerID", {"CustomerID"}, false}, {"PrimaryKey", {"OrderID"}, true}};
+    JetBuildTable damaged{"Damaged", fields, {}, {}};
+    damaged.indexes = {{"PrimaryKey", {}, true}, {"CustomerID", {"CustomerID"}, false}};
+    const auto source = build({related, damaged});
+
+    const auto first = source->readTable("Related").firstIndex;
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->name, "CustomersOrders");
+    EXPECT_EQ(first->fieldNames, std::vector<std::string>{"CustomerID"});
+    // No key columns: no first index, so the script gets no "PRIMARY KEY()".
+    EXPECT_FALSE(source->readTable("Damaged").firstIndex.has_value());
+}
+
+TEST_P(BuiltFiles, DecimalsKeepEveryDigit) {
+    JetBuildField amount = makeField("Amount", jet::kJetDecimalType);
+    amount.precision = 28;
+    amount.scale = 4;
+    JetBuildTable table{"Decimals", {makeField("ID", 4), amount}, {}, {}};
+    table.rows = {{std::int64_t{1}, std::string("-123.45")},
+                  {std::int64_t{2}, std::string("123456789012345678901234.5678")},
+                  {std::int64_t{3}, JetBuildValue()}};
+    const auto source = build({table});
+    EXPECT_EQ(source->readTable("Decimals").fields.at(1).typeCode, jet::kJetDecimalType);
+    const auto rows = allRows(*source, "Decimals");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][1], JetValue(JetDecimal{"-123.4500"}));
+    EXPECT_EQ(rows[1][1], JetValue(JetDecimal{"123456789012345678901234.5678"}));
+    EXPECT_EQ(transfer::sqlLiteral(jet::kJetDecimalType, rows[0][1]), "-123.4500");
+    EXPECT_EQ(transfer::sqlLiteral(jet::kJetDecimalType, rows[2][1]), "0");
+}
+
 TEST_P(BuiltFiles, JapaneseAndFullWidthNamesAndText) {
     JetBuildTable table;
     table.name = "得意先マスタ";
