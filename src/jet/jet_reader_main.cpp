@@ -2,7 +2,10 @@
 // own, so that a file that crashes or hangs the Jet library takes down only
 // this process. Requests come on stdin, replies go to stdout (see
 // jet_protocol.h); the process ends when stdin closes.
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <exception>
 #include <memory>
@@ -138,8 +141,17 @@ class Server {
 
 int main() {
     using namespace malvorn::jet;
+    // The replies get a descriptor of their own and stdout goes to /dev/null:
+    // anything the Jet library prints must not end up inside a frame.
+    const int replyFd = ::dup(STDOUT_FILENO);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    if (replyFd < 0 || devNull < 0 || ::dup2(devNull, STDOUT_FILENO) < 0)
+        return 4;
+    ::close(devNull);
+    // The library's debug switches would print to stdout as well.
+    ::unsetenv("MDB_OPTS");
     protocol::FrameChannel requests(STDIN_FILENO);
-    protocol::FrameChannel replies(STDOUT_FILENO);
+    protocol::FrameChannel replies(replyFd);
     try {
         Server server(requests, replies);
         server.run();

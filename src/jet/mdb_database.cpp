@@ -31,7 +31,7 @@ void checkHeader(const std::string& path) {
         throw makeJetError(JetErrorKind::kNoFile, path);
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw makeJetError(JetErrorKind::kNoFile, path);
+        throw makeJetError(JetErrorKind::kNoFile, path, "読み取りが許可されていません");
     char header[32] = {};
     in.read(header, sizeof header);
     const bool jetName = std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
@@ -263,7 +263,9 @@ class MdbRowCursor : public JetRowCursor {
         std::string bytes;
         std::set<std::int32_t> visited;
         const bool singlePage = (word & kLvalSinglePage) != 0;
-        while (pageRow != 0) {
+        // The stated length ends the walk: a chain that points on past it, or
+        // back into itself, cannot keep the reader busy.
+        while (pageRow != 0 && bytes.size() < length) {
             if (!visited.insert(pageRow).second)
                 throw damaged();
             void* page = nullptr;
@@ -283,9 +285,9 @@ class MdbRowCursor : public JetRowCursor {
                 throw damaged();
             pageRow = readInt32(reinterpret_cast<const unsigned char*>(data));
             bytes.append(data + 4, size - 4);
-            if (bytes.size() > length)
-                throw damaged();
         }
+        if (bytes.size() > length)
+            bytes.resize(length);
         return bytes;
     }
 
