@@ -63,7 +63,7 @@ HandlePtr openHandle(const std::string& path, const std::string& jet3Charset) {
     ::setenv("MDB_JET3_CHARSET", jet3Charset.c_str(), 1);
     HandlePtr handle(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!handle)
-        throw makeJetError(JetErrorKind::kNotJet, path);
+        throw makeJetError(JetErrorKind::kDamaged, path);
     return handle;
 }
 
