@@ -3,7 +3,11 @@
 // beyond what the library's text forms carry, Nulls and long tables.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
+#include <random>
 
 #include "jet/jet_reader_client.h"
 #include "jet/mdb_database.h"
@@ -369,6 +373,76 @@ TEST_P(BuiltFiles, AMissingTableIsATypedError) {
     } catch (const JetError& e) {
         EXPECT_EQ(e.kind(), JetErrorKind::kNoSuchTable);
     }
+}
+
+// Reads everything the file offers through the reader process. Returns the
+// error, or nullopt when all was read.
+std::optional<JetError> readEverything(const std::string& path) {
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    options.progressTimeout = std::chrono::milliseconds(10000);
+    try {
+        JetReaderClient client(path, options);
+        for (const auto& name : client.tableNames()) {
+            client.readTable(name);
+            auto rows = client.openRows(name);
+            JetRow row;
+            for (int n = 0; n < 1000000 && rows->next(row); ++n) {
+            }
+        }
+    } catch (const JetError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+TEST(DamagedBuiltFiles, EveryPageDamagedInTurnGivesRowsOrAnErrorNeverACrash) {
+    TempDir dir;
+    JetBuildTable table{"Damage",
+                        {makeField("ID", 4), makeField("Name", 10), makeField("Body", 12)},
+                        {{"PrimaryKey", {"ID"}, true}},
+                        {}};
+    for (std::int64_t i = 0; i < 300; ++i)
+        table.rows.push_back(
+            {i, "名前" + std::to_string(i), std::string(i % 50 == 0 ? 9000 : 20, 'm')});
+    const std::string original = dir.path() + "/original.mdb";
+    writeJetFile(original, {table});
+    std::ifstream in(original, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t page = 4096;
+    const std::size_t pages = bytes.size() / page;
+    ASSERT_FALSE(readEverything(original).has_value());
+
+    const std::string path = dir.path() + "/damaged.mdb";
+    auto check = [&](const std::string& what, const std::string& damaged) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
+        const auto error = readEverything(path);
+        if (error) {
+            EXPECT_FALSE(std::string(error->what()).empty()) << what;
+        }
+        return error.has_value();
+    };
+    int failures = 0;
+    for (const std::size_t keep : {std::size_t{0}, std::size_t{100}, page, page + 1, 2 * page,
+                                   bytes.size() / 2, bytes.size() - 1})
+        failures += check("truncated to " + std::to_string(keep), bytes.substr(0, keep));
+    std::mt19937 random(11);
+    for (std::size_t at = 1; at < pages; ++at) {
+        std::string noisy = bytes;
+        for (std::size_t b = 0; b < page; ++b)
+            noisy[at * page + b] = static_cast<char>(random());
+        failures += check("noise on page " + std::to_string(at), noisy);
+        std::string flipped = bytes;
+        for (std::size_t b = at * page + 8; b < (at + 1) * page; b += 5)
+            flipped[b] = static_cast<char>(flipped[b] ^ 0xA5);
+        failures += check("page " + std::to_string(at) + " flipped", flipped);
+    }
+    std::string noise(bytes.size(), '\0');
+    for (auto& c : noise)
+        c = static_cast<char>(random());
+    EXPECT_TRUE(check("random bytes", noise));
+    // At least the files cut short before the catalog fail.
+    EXPECT_GE(failures, 4);
 }
 
 }  // namespace
