@@ -96,7 +96,7 @@ std::string locateJetReader(const std::string& explicitPath) {
 // does not end promptly.
 class ReaderProcess {
   public:
-    explicit ReaderProcess(const std::string& program) {
+    ReaderProcess(const std::string& program, unsigned memoryLimitMb) {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
             throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
@@ -110,7 +110,8 @@ class ReaderProcess {
         // The Jet library writes warnings on stderr; they mean nothing to
         // the user, who gets the typed error instead.
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        std::string limit = "--memory-limit-mb=" + std::to_string(memoryLimitMb);
+        char* argv[] = {const_cast<char*>(program.c_str()), limit.data(), nullptr};
         pid_t pid = -1;
         const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -184,7 +185,8 @@ class ReaderProcess {
 JetReaderClient::JetReaderClient(const std::string& databasePath, JetReaderOptions options)
     : databasePath_(databasePath), options_(std::move(options)) {
     try {
-        process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath));
+        process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath),
+                                                   options_.memoryLimitMb);
     } catch (const std::runtime_error& e) {
         throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, e.what());
     }

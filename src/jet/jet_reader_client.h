@@ -19,6 +19,9 @@ struct JetReaderOptions {
     std::chrono::milliseconds progressTimeout{30000};
     // Rows asked for at a time; the reader also stops a batch at about 1 MB.
     std::uint32_t rowsPerBatch = 512;
+    // Ceiling on the reader's heap: a damaged file can make the Jet library
+    // allocate without end. Far above the largest value of a Jet file.
+    unsigned memoryLimitMb = 1024;
 };
 
 // The reader program that will be started for `explicitPath` (see

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 #include <exception>
 #include <memory>
@@ -141,21 +142,28 @@ class Server {
 // (about 200 MB a second, seen on a real file) long before the caller's time
 // limit runs out. The reader gets a ceiling on its heap instead, so such a
 // file ends in a failed allocation and an error, not in a machine out of
-// memory. The largest value of a Jet file is far below it.
-constexpr rlim_t kMemoryLimit = rlim_t{1} << 30;
-
-void limitMemory() {
+// memory. The ceiling comes as "--memory-limit-mb=N" from the program.
+void limitMemory(int argc, char** argv) {
+    rlim_t megabytes = 1024;
+    const std::string prefix = "--memory-limit-mb=";
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.starts_with(prefix))
+            megabytes = std::strtoull(word.c_str() + prefix.size(), nullptr, 10);
+    }
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory counts too
-    rlimit limit{kMemoryLimit, kMemoryLimit};
-    ::setrlimit(RLIMIT_DATA, &limit);
+    if (megabytes > 0) {
+        rlimit limit{megabytes << 20, megabytes << 20};
+        ::setrlimit(RLIMIT_DATA, &limit);
+    }
 #endif
 }
 
 }  // namespace
 }  // namespace malvorn::jet
 
-int main() {
-    malvorn::jet::limitMemory();
+int main(int argc, char** argv) {
+    malvorn::jet::limitMemory(argc, argv);
     using namespace malvorn::jet;
     // The replies get a descriptor of their own and stdout goes to /dev/null:
     // anything the Jet library prints must not end up inside a frame.

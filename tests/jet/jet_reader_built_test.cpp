@@ -445,5 +445,66 @@ TEST(DamagedBuiltFiles, EveryPageDamagedInTurnGivesRowsOrAnErrorNeverACrash) {
     EXPECT_GE(failures, 4);
 }
 
+// A file whose first table property list has a chunk of length 0 where the
+// file holds it as `chunk` (0 the first chunk, 1 the second). The Jet
+// library walks such a list without end.
+std::string fileWithEndlessPropertyList(const std::string& folder, int chunk) {
+    JetBuildField name = makeField("Name", 10);
+    name.allowZeroLength = true;
+    name.defaultValue = "\"x\"";
+    JetBuildTable table{"Props", {makeField("ID", 4), name}, {}, {{std::int64_t{1}, "a"}}};
+    const std::string path = folder + "/endless.mdb";
+    writeJetFile(path, {table});
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t list = bytes.find(std::string("MR2\0", 4));
+    if (list == std::string::npos)
+        throw std::runtime_error("the builder wrote no property list");
+    std::size_t at = list + 4;
+    if (chunk == 1) {
+        at += static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                          << 8;
+    } else {
+        bytes[at + 4] = 0;  // a value chunk before any name chunk
+        bytes[at + 5] = 0;
+    }
+    bytes.replace(at, 4, std::string(4, '\0'));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
+}
+
+TEST(DamagedBuiltFiles, ALibraryThatLoopsIsStoppedAtTheTimeLimit) {
+    TempDir dir;
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    options.progressTimeout = std::chrono::milliseconds(1000);
+    try {
+        JetReaderClient client(fileWithEndlessPropertyList(dir.path(), 0), options);
+        FAIL() << "opened";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.kind(), JetErrorKind::kReaderFailed);
+        EXPECT_NE(std::string(e.what()).find("応答しない"), std::string::npos) << e.what();
+    }
+}
+
+TEST(DamagedBuiltFiles, ALibraryThatAllocatesWithoutEndHitsTheMemoryCeiling) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the reader has no memory ceiling under the address sanitizer";
+#endif
+    TempDir dir;
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    options.memoryLimitMb = 64;
+    // Far longer than the ceiling takes to reach: the end must come from it.
+    options.progressTimeout = std::chrono::milliseconds(20000);
+    try {
+        JetReaderClient client(fileWithEndlessPropertyList(dir.path(), 1), options);
+        FAIL() << "opened";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.kind(), JetErrorKind::kReaderFailed);
+        EXPECT_NE(std::string(e.what()).find("異常終了"), std::string::npos) << e.what();
+    }
+}
+
 }  // namespace
 }  // namespace malvorn::jet
