@@ -67,8 +67,6 @@ HandlePtr openHandle(const std::string& path, const std::string& jet3Charset) {
     return handle;
 }
 
-class MdbRowCursor;
-
 // A Jet database opened through the library, closed on destruction.
 class MdbDatabase : public JetSource {
   public:

@@ -89,7 +89,7 @@ TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
               "Suppliers\nUmsätze\n");
 
     const CliRun script = cli({"script", nwind(), "Shippers", "--index-tablespace", "IX",
-                            "--no-not-null", "--date", "2026/01/02"});
+                               "--no-not-null", "--date", "2026/01/02"});
     EXPECT_EQ(script.status, 0) << script.err;
     EXPECT_NE(script.out.find("/* Create Date : 2026/01/02"), std::string::npos);
     EXPECT_NE(script.out.find(",CONSTRAINT PrimaryKey PRIMARY KEY(ShipperID) USING INDEX "
