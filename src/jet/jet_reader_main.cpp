@@ -151,12 +151,13 @@ void limitMemory(int argc, char** argv) {
         if (word.starts_with(prefix))
             megabytes = std::strtoull(word.c_str() + prefix.size(), nullptr, 10);
     }
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory counts too
+#if defined(__SANITIZE_ADDRESS__)
+    megabytes = 0;  // the sanitizer's shadow memory would count against it
+#endif
     if (megabytes > 0) {
         rlimit limit{megabytes << 20, megabytes << 20};
         ::setrlimit(RLIMIT_DATA, &limit);
     }
-#endif
 }
 
 }  // namespace
