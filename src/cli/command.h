@@ -32,6 +32,9 @@ struct Command {
     std::string name;
     std::string usage;  // one or more lines, shown by --help
     int (*run)(const Arguments&);
+    // Options that take no value ("--no-not-null"); they appear in
+    // Arguments::options with an empty value.
+    std::vector<std::string> flags = {};
 };
 
 std::vector<Command>& commandRegistry();

@@ -1,5 +1,6 @@
 // malvorn-cli: the program's commands for scripted work, over the same core
 // as the window.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -23,11 +24,14 @@ void printUsage(std::FILE* out) {
 
 namespace {
 
-Arguments parse(int argc, char** argv, int first) {
+Arguments parse(int argc, char** argv, int first, const std::vector<std::string>& flags = {}) {
     Arguments args;
     for (int i = first; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word.starts_with("--") && word.size() > 2) {
+        if (word.starts_with("--") &&
+            std::find(flags.begin(), flags.end(), word.substr(2)) != flags.end()) {
+            args.options[word.substr(2)] = std::string();
+        } else if (word.starts_with("--") && word.size() > 2) {
             if (i + 1 >= argc)
                 throw UsageError(word + " に値がありません");
             args.options[word.substr(2)] = argv[++i];
@@ -49,8 +53,15 @@ int run(int argc, char** argv) {
         return 0;
     }
     for (const auto& command : commandRegistry()) {
-        if (command.name == name)
-            return command.run(parse(argc, argv, 2));
+        if (command.name != name)
+            continue;
+        for (int i = 2; i < argc; ++i) {
+            if (std::string(argv[i]) == "--help") {
+                std::printf("使い方: malvorn-cli %s\n", command.usage.c_str());
+                return 0;
+            }
+        }
+        return command.run(parse(argc, argv, 2, command.flags));
     }
     throw UsageError("不明なコマンドです: " + name);
 }

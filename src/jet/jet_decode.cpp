@@ -1,0 +1,172 @@
+#include "jet/jet_decode.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace malvorn::jet {
+namespace {
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(const std::string& text) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](char c) { return lowerAscii(c); });
+    return lowered;
+}
+
+constexpr int kJapaneseLanguageId = 0x411;
+
+}  // namespace
+
+std::string jet3Charset(int codePage, int languageId) {
+    if (codePage == 932 || languageId == kJapaneseLanguageId)
+        return "CP932";
+    // The Windows code pages a Jet 3 file can carry; anything else (0 in many
+    // files) is the engine's default, Western European.
+    static const int known[] = {874,  936,  949,  950,  1250, 1251, 1252,
+                                1253, 1254, 1255, 1256, 1257, 1258};
+    if (std::find(std::begin(known), std::end(known), codePage) != std::end(known))
+        return "CP" + std::to_string(codePage);
+    return "CP1252";
+}
+
+std::int16_t programTypeCode(int libraryType) {
+    constexpr int kLibraryDecimal = 16;
+    constexpr std::int16_t kDecimal = 20;
+    if (libraryType == kLibraryDecimal)
+        return kDecimal;
+    return static_cast<std::int16_t>(libraryType);
+}
+
+std::int32_t programFieldSize(std::int16_t typeCode, int storedSize, bool jet4) {
+    switch (typeCode) {
+        case convert::kJetText:
+            return jet4 ? storedSize / 2 : storedSize;
+        case convert::kJetBoolean:
+            return 1;
+        case convert::kJetMemo:
+            return 0;
+        default:
+            return storedSize;
+    }
+}
+
+void sortNamesIgnoringCase(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = lowerAscii(a);
+        const std::string lb = lowerAscii(b);
+        return la != lb ? la < lb : a < b;
+    });
+}
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
+std::optional<convert::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<convert::JetFieldDef>& fields) {
+    const auto first = std::find_if(indexes.begin(), indexes.end(), [](const StoredIndex& index) {
+        return !index.name.starts_with(".");
+    });
+    if (first == indexes.end())
+        return std::nullopt;
+
+    const StoredIndex* keySource = &*first;
+    if (first->kind == kRelationshipIndex) {
+        keySource = nullptr;
+        for (const auto& candidate : indexes) {
+            if (candidate.kind != kRelationshipIndex && candidate.number == first->number) {
+                keySource = &candidate;
+                break;
+            }
+        }
+    }
+    if (keySource == nullptr || keySource->keyColumns.empty())
+        return std::nullopt;
+
+    convert::JetIndexDef index;
+    index.name = first->name;
+    for (const int column : keySource->keyColumns) {
+        if (column < 0 || static_cast<std::size_t>(column) >= fields.size())
+            return std::nullopt;  // a key column outside the table: damaged
+        index.fieldNames.push_back(fields[static_cast<std::size_t>(column)].name);
+    }
+    return index;
+}
+
+std::int64_t readInt64(const unsigned char* bytes) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return static_cast<std::int64_t>(value);
+}
+
+std::int32_t readInt32(const unsigned char* bytes) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return static_cast<std::int32_t>(value);
+}
+
+std::int16_t readInt16(const unsigned char* bytes) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+}
+
+double readDouble(const unsigned char* bytes) {
+    const std::uint64_t bits = static_cast<std::uint64_t>(readInt64(bytes));
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+float readSingle(const unsigned char* bytes) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(readInt32(bytes));
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string guidText(const unsigned char* bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    // Byte order of the text: the first three groups reversed.
+    static const int order[] = {3,  2, 1, 0,  -1, 5,  4,  -1, 7,  6,
+                                -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
+    std::string text = "{";
+    for (const int i : order) {
+        if (i < 0) {
+            text += '-';
+            continue;
+        }
+        text += hex[bytes[i] >> 4];
+        text += hex[bytes[i] & 0x0F];
+    }
+    text += '}';
+    return text;
+}
+
+std::string decimalText(const unsigned char* bytes17, int scale) {
+    unsigned __int128 magnitude = 0;
+    for (int group = 0; group < 4; ++group) {
+        const auto part = static_cast<std::uint32_t>(readInt32(bytes17 + 1 + 4 * group));
+        magnitude = (magnitude << 32) | part;
+    }
+    std::string digits;
+    do {
+        digits += static_cast<char>('0' + static_cast<int>(magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    scale = std::clamp(scale, 0, 38);
+    while (digits.size() <= static_cast<std::size_t>(scale))
+        digits += '0';
+    std::reverse(digits.begin(), digits.end());
+    if (scale > 0)
+        digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+    const bool negative = (bytes17[0] & 0x80) != 0;
+    const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+    return (negative && !zero) ? "-" + digits : digits;
+}
+
+}  // namespace malvorn::jet

@@ -1,0 +1,67 @@
+#pragma once
+
+// The parts of reading a Jet file that need no file: type and size
+// translation, the code page choice, raw value decoding, the first-index rule.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/jet_table_def.h"
+
+namespace malvorn::jet {
+
+// The iconv name of the code page Jet 3 text is stored in, from the code
+// page and language id of the database header. Japanese files become CP932
+// whatever the header's code page says, since that is how they are written.
+std::string jet3Charset(int codePage, int languageId);
+
+// The field type number the program uses for a type number of the reading
+// library (they differ for Decimal).
+std::int16_t programTypeCode(int libraryType);
+
+// The declared size of a field. Jet 4 stores text sizes in bytes (two per
+// character), Jet 3 in characters; the program always wants characters.
+std::int32_t programFieldSize(std::int16_t typeCode, int storedSize, bool jet4);
+
+// Names sorted as the engine's table collection presents them: without
+// regard to ASCII case, then by bytes so that the order is total.
+void sortNamesIgnoringCase(std::vector<std::string>& names);
+
+// Case-insensitive (ASCII) equality of two names.
+bool sameNameIgnoringCase(const std::string& a, const std::string& b);
+
+// One entry of a table's index list as the file stores it.
+struct StoredIndex {
+    std::string name;
+    int number = 0;               // relationship entries point at a real index by number
+    int kind = 0;                 // 1 primary, 2 relationship, 0 other
+    std::vector<int> keyColumns;  // positions into the table's fields
+};
+inline constexpr int kRelationshipIndex = 2;
+
+// The first index of the table as the engine lists it: hidden entries
+// (names beginning with ".", kept by the engine for the referenced side of a
+// relationship) are skipped, a relationship entry takes the key columns of
+// the index it points at, and an index left without key columns (damaged,
+// or pointing at nothing) gives no first index at all.
+std::optional<convert::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<convert::JetFieldDef>& fields);
+
+// Little-endian readers over raw page bytes.
+std::int64_t readInt64(const unsigned char* bytes);
+std::int32_t readInt32(const unsigned char* bytes);
+std::int16_t readInt16(const unsigned char* bytes);
+double readDouble(const unsigned char* bytes);
+float readSingle(const unsigned char* bytes);
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the 16 stored bytes (the
+// first three groups are little-endian).
+std::string guidText(const unsigned char* bytes);
+
+// Exact text of a stored Decimal: a sign byte (0x80 negative) and a 128-bit
+// magnitude in four little-endian 32-bit groups, most significant first,
+// divided by 10^scale. The scale's digits are always written.
+std::string decimalText(const unsigned char* bytes17, int scale);
+
+}  // namespace malvorn::jet

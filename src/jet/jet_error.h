@@ -1,0 +1,35 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace malvorn::jet {
+
+enum class JetErrorKind {
+    kNoFile,        // nothing readable at the path
+    kNotJet,        // the file is not a Jet database
+    kDamaged,       // a Jet database whose pages cannot be read
+    kNoSuchTable,   // the table name is not in the database
+    kReaderFailed,  // the reading process crashed, hung or could not start
+};
+
+// A failure to read a Jet database. `what()` is the message for the user,
+// in Japanese; it names the file or table it is about.
+class JetError : public std::runtime_error {
+  public:
+    JetError(JetErrorKind kind, const std::string& message)
+        : std::runtime_error(message), kind_(kind) {}
+    JetErrorKind kind() const { return kind_; }
+
+  private:
+    JetErrorKind kind_;
+};
+
+// The user-facing message of each kind; `subject` is the path or the table.
+std::string jetErrorMessage(JetErrorKind kind, const std::string& subject,
+                            const std::string& detail = std::string());
+
+JetError makeJetError(JetErrorKind kind, const std::string& subject,
+                      const std::string& detail = std::string());
+
+}  // namespace malvorn::jet

@@ -1,0 +1,297 @@
+#include "jet/jet_protocol.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <type_traits>
+
+namespace malvorn::jet::protocol {
+namespace {
+
+void appendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t readLittleEndian(const char* bytes, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+// Tags of the value kinds, in the order of the JetValue alternatives.
+enum ValueTag : std::uint8_t {
+    kNull,
+    kBool,
+    kInteger,
+    kSingle,
+    kDouble,
+    kCurrency,
+    kDate,
+    kText,
+    kBinary,
+    kGuid,
+    kDecimal,
+    kTagCount
+};
+static_assert(std::variant_size_v<JetValue> == kTagCount);
+
+}  // namespace
+
+std::string encodeFrame(const Frame& frame) {
+    const std::size_t length = frame.payload.size() + 1;
+    if (length > kMaxFrameBytes)
+        throw ProtocolError("frame too long");
+    std::string bytes;
+    bytes.reserve(4 + length);
+    appendLittleEndian(bytes, length, 4);
+    bytes += static_cast<char>(frame.type);
+    bytes += frame.payload;
+    return bytes;
+}
+
+std::optional<Frame> takeFrame(std::string& buffer) {
+    if (buffer.size() < 4)
+        return std::nullopt;
+    const std::uint64_t length = readLittleEndian(buffer.data(), 4);
+    if (length == 0 || length > kMaxFrameBytes)
+        throw ProtocolError("bad frame length " + std::to_string(length));
+    if (buffer.size() < 4 + length)
+        return std::nullopt;
+    Frame frame;
+    frame.type = static_cast<MessageType>(static_cast<unsigned char>(buffer[4]));
+    frame.payload.assign(buffer, 5, static_cast<std::size_t>(length - 1));
+    buffer.erase(0, static_cast<std::size_t>(4 + length));
+    return frame;
+}
+
+PayloadWriter& PayloadWriter::u8(std::uint8_t value) {
+    bytes_ += static_cast<char>(value);
+    return *this;
+}
+PayloadWriter& PayloadWriter::u32(std::uint32_t value) {
+    appendLittleEndian(bytes_, value, 4);
+    return *this;
+}
+PayloadWriter& PayloadWriter::i64(std::int64_t value) {
+    appendLittleEndian(bytes_, static_cast<std::uint64_t>(value), 8);
+    return *this;
+}
+PayloadWriter& PayloadWriter::f64(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    appendLittleEndian(bytes_, bits, 8);
+    return *this;
+}
+PayloadWriter& PayloadWriter::f32(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    appendLittleEndian(bytes_, bits, 4);
+    return *this;
+}
+PayloadWriter& PayloadWriter::text(const std::string& value) {
+    u32(static_cast<std::uint32_t>(value.size()));
+    bytes_ += value;
+    return *this;
+}
+
+const char* PayloadReader::take(std::size_t count) {
+    if (bytes_.size() - position_ < count)
+        throw ProtocolError("payload too short");
+    const char* at = bytes_.data() + position_;
+    position_ += count;
+    return at;
+}
+std::uint8_t PayloadReader::u8() {
+    return static_cast<std::uint8_t>(*take(1));
+}
+std::uint32_t PayloadReader::u32() {
+    return static_cast<std::uint32_t>(readLittleEndian(take(4), 4));
+}
+std::int64_t PayloadReader::i64() {
+    return static_cast<std::int64_t>(readLittleEndian(take(8), 8));
+}
+double PayloadReader::f64() {
+    const std::uint64_t bits = readLittleEndian(take(8), 8);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+float PayloadReader::f32() {
+    const auto bits = static_cast<std::uint32_t>(readLittleEndian(take(4), 4));
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+std::string PayloadReader::text() {
+    const std::uint32_t length = u32();
+    return std::string(take(length), length);
+}
+
+void writeValue(PayloadWriter& out, const JetValue& value) {
+    out.u8(static_cast<std::uint8_t>(value.index()));
+    std::visit(
+        [&out](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>)
+                out.u8(v ? 1 : 0);
+            else if constexpr (std::is_same_v<T, std::int64_t>)
+                out.i64(v);
+            else if constexpr (std::is_same_v<T, float>)
+                out.f32(v);
+            else if constexpr (std::is_same_v<T, double>)
+                out.f64(v);
+            else if constexpr (std::is_same_v<T, JetCurrency>)
+                out.i64(v.scaled);
+            else if constexpr (std::is_same_v<T, JetDate>)
+                out.f64(v.serial);
+            else if constexpr (std::is_same_v<T, std::string>)
+                out.text(v);
+            else if constexpr (std::is_same_v<T, JetBinary>)
+                out.text(v.bytes);
+            else if constexpr (std::is_same_v<T, JetGuid>)
+                out.text(v.text);
+            else if constexpr (std::is_same_v<T, JetDecimal>)
+                out.text(v.text);
+        },
+        value);
+}
+
+JetValue readValue(PayloadReader& in) {
+    switch (in.u8()) {
+        case kNull:
+            return JetValue();
+        case kBool:
+            return in.u8() != 0;
+        case kInteger:
+            return in.i64();
+        case kSingle:
+            return in.f32();
+        case kDouble:
+            return in.f64();
+        case kCurrency:
+            return JetCurrency{in.i64()};
+        case kDate:
+            return JetDate{in.f64()};
+        case kText:
+            return in.text();
+        case kBinary:
+            return JetBinary{in.text()};
+        case kGuid:
+            return JetGuid{in.text()};
+        case kDecimal:
+            return JetDecimal{in.text()};
+        default:
+            throw ProtocolError("unknown value tag");
+    }
+}
+
+std::string encodeTableDef(const convert::JetTableDef& table) {
+    PayloadWriter out;
+    out.text(table.name).u32(static_cast<std::uint32_t>(table.fields.size()));
+    for (const auto& field : table.fields) {
+        out.text(field.name)
+            .u32(static_cast<std::uint16_t>(field.typeCode))
+            .u32(static_cast<std::uint32_t>(field.size))
+            .u8(field.allowZeroLength ? 1 : 0)
+            .text(field.defaultValue);
+    }
+    out.u8(table.firstIndex ? 1 : 0);
+    if (table.firstIndex) {
+        out.text(table.firstIndex->name)
+            .u32(static_cast<std::uint32_t>(table.firstIndex->fieldNames.size()));
+        for (const auto& name : table.firstIndex->fieldNames)
+            out.text(name);
+    }
+    return out.take();
+}
+
+convert::JetTableDef decodeTableDef(const std::string& payload) {
+    PayloadReader in(payload);
+    convert::JetTableDef table;
+    table.name = in.text();
+    const std::uint32_t fieldCount = in.u32();
+    for (std::uint32_t i = 0; i < fieldCount; ++i) {
+        convert::JetFieldDef field;
+        field.name = in.text();
+        field.typeCode = static_cast<std::int16_t>(static_cast<std::uint16_t>(in.u32()));
+        field.size = static_cast<std::int32_t>(in.u32());
+        field.allowZeroLength = in.u8() != 0;
+        field.defaultValue = in.text();
+        table.fields.push_back(std::move(field));
+    }
+    if (in.u8() != 0) {
+        convert::JetIndexDef index;
+        index.name = in.text();
+        const std::uint32_t keyCount = in.u32();
+        for (std::uint32_t i = 0; i < keyCount; ++i)
+            index.fieldNames.push_back(in.text());
+        table.firstIndex = std::move(index);
+    }
+    if (!in.atEnd())
+        throw ProtocolError("trailing bytes after a table definition");
+    return table;
+}
+
+std::string encodeError(JetErrorKind kind, const std::string& message) {
+    return PayloadWriter().u8(static_cast<std::uint8_t>(kind)).text(message).take();
+}
+
+JetError decodeError(const std::string& payload) {
+    PayloadReader in(payload);
+    const std::uint8_t kind = in.u8();
+    if (kind > static_cast<std::uint8_t>(JetErrorKind::kReaderFailed))
+        throw ProtocolError("unknown error kind");
+    return JetError(static_cast<JetErrorKind>(kind), in.text());
+}
+
+void FrameChannel::send(const Frame& frame) {
+    const std::string bytes = encodeFrame(frame);
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        // MSG_NOSIGNAL: a peer that has died must become an error here, not a
+        // SIGPIPE that ends the whole program.
+        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == ENOTSOCK)
+            n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw ProtocolError(std::string("send failed: ") + std::strerror(errno));
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+std::optional<Frame> FrameChannel::receive(std::chrono::milliseconds idle) {
+    char chunk[65536];
+    for (;;) {
+        if (auto frame = takeFrame(buffer_))
+            return frame;
+        if (idle.count() > 0) {
+            pollfd waiting{fd_, POLLIN, 0};
+            int ready;
+            do {
+                ready = ::poll(&waiting, 1, static_cast<int>(idle.count()));
+            } while (ready < 0 && errno == EINTR);
+            if (ready == 0)
+                throw TimeoutError("no data within the time limit");
+        }
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ProtocolError(std::string("read failed: ") + std::strerror(errno));
+        if (n == 0) {
+            if (!buffer_.empty())
+                throw ProtocolError("channel closed inside a frame");
+            return std::nullopt;
+        }
+        buffer_.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace malvorn::jet::protocol

@@ -1,0 +1,356 @@
+#include "jet/jet_reader_client.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+extern char** environ;
+
+namespace malvorn::jet {
+
+using protocol::Frame;
+using protocol::MessageType;
+using protocol::PayloadReader;
+using protocol::PayloadWriter;
+
+namespace {
+
+bool isExecutable(const std::string& path) {
+    return !path.empty() && ::access(path.c_str(), X_OK) == 0 &&
+           std::filesystem::is_regular_file(path);
+}
+
+std::string ownFolder() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.parent_path().string();
+}
+
+// A file descriptor closed on destruction.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+const std::string kBrokenReply = "読み取りプロセスの応答が不正です";
+const std::string kNoAnswer =
+    "読み取りプロセスが応答しないため中止しました。ファイルが壊れている可能性があります";
+
+std::string describeStatus(int status) {
+    if (WIFSIGNALED(status))
+        return "読み取りプロセスが異常終了しました (シグナル " + std::to_string(WTERMSIG(status)) +
+               ")。ファイルが壊れている可能性があります";
+    if (WIFEXITED(status))
+        return "読み取りプロセスが終了しました (終了コード " + std::to_string(WEXITSTATUS(status)) +
+               ")";
+    return "読み取りプロセスが終了しました";
+}
+
+}  // namespace
+
+std::string locateJetReader(const std::string& explicitPath) {
+    if (!explicitPath.empty())
+        return explicitPath;
+    if (const char* fromEnvironment = std::getenv("MALVORN_JET_READER");
+        fromEnvironment != nullptr && *fromEnvironment != '\0')
+        return fromEnvironment;
+    const std::string beside = ownFolder() + "/malvorn-jet-reader";
+    if (isExecutable(beside))
+        return beside;
+#ifdef MALVORN_JET_READER_BUILD_PATH
+    if (isExecutable(MALVORN_JET_READER_BUILD_PATH))
+        return MALVORN_JET_READER_BUILD_PATH;
+#endif
+    return beside;
+}
+
+// The reader process and the socket to it. The destructor closes the socket
+// (the reader ends at end of input) and reaps the process, killing it when it
+// does not end promptly.
+class ReaderProcess {
+  public:
+    ReaderProcess(const std::string& program, unsigned memoryLimitMb) {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
+        Fd ours(ends[0]);
+        Fd theirs(ends[1]);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDOUT_FILENO);
+        // The Jet library writes warnings on stderr; they mean nothing to
+        // the user, who gets the typed error instead.
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::string limit = "--memory-limit-mb=" + std::to_string(memoryLimitMb);
+        char* argv[] = {const_cast<char*>(program.c_str()), limit.data(), nullptr};
+        pid_t pid = -1;
+        const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (result != 0)
+            throw std::runtime_error("読み取りプログラムを起動できません: " + program + " (" +
+                                     std::strerror(result) + ")");
+        pid_ = pid;
+        socket_ = std::move(ours);
+        channel_ = std::make_unique<protocol::FrameChannel>(socket_.get());
+    }
+
+    ~ReaderProcess() {
+        socket_.reset();
+        if (pid_ > 0 && !reaped_) {
+            // Give a healthy reader a moment to see the end of input.
+            for (int i = 0; i < 50 && !tryReap(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!reaped_)
+                kill();
+        }
+    }
+    ReaderProcess(const ReaderProcess&) = delete;
+    ReaderProcess& operator=(const ReaderProcess&) = delete;
+
+    protocol::FrameChannel& channel() { return *channel_; }
+    int id() const { return reaped_ ? -1 : pid_; }
+
+    void kill() {
+        if (pid_ > 0 && !reaped_) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            reaped_ = true;
+            status_ = status;
+        }
+    }
+
+    // How the process ended. `grace` is how long it may take to end on its
+    // own (its end of the socket has closed, or it sent something broken).
+    std::string endDescription(std::chrono::milliseconds grace, const std::string& otherwise) {
+        socket_.reset();
+        for (auto waited = std::chrono::milliseconds(0); waited < grace && !tryReap();
+             waited += std::chrono::milliseconds(10))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!reaped_) {
+            kill();
+            return otherwise;
+        }
+        return describeStatus(status_);
+    }
+
+  private:
+    bool tryReap() {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            reaped_ = true;
+            status_ = status;
+        }
+        return reaped_;
+    }
+
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    int status_ = 0;
+    Fd socket_;
+    std::unique_ptr<protocol::FrameChannel> channel_;
+};
+
+JetReaderClient::JetReaderClient(const std::string& databasePath, JetReaderOptions options)
+    : databasePath_(databasePath), options_(std::move(options)) {
+    try {
+        process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath),
+                                                   options_.memoryLimitMb);
+    } catch (const std::runtime_error& e) {
+        throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, e.what());
+    }
+    exchange(MessageType::kOpen, PayloadWriter().text(databasePath).take(), MessageType::kOk);
+}
+
+JetReaderClient::~JetReaderClient() = default;
+
+int JetReaderClient::readerProcessId() const {
+    return process_ ? process_->id() : -1;
+}
+
+void JetReaderClient::rejectReply() {
+    process_->kill();
+    fail(kBrokenReply);
+}
+
+void JetReaderClient::fail(const std::string& detail) {
+    failure_ = detail;
+    throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, failure_);
+}
+
+Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageType expected) {
+    if (!failure_.empty())
+        throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, failure_);
+    if (type != MessageType::kNextRows)
+        ++streamNumber_;  // any other request ends a row stream
+    std::optional<Frame> reply;
+    try {
+        process_->channel().send(Frame{type, std::move(payload)});
+        reply = process_->channel().receive(options_.progressTimeout);
+    } catch (const protocol::TimeoutError&) {
+        process_->kill();
+        fail(kNoAnswer);
+    } catch (const protocol::ProtocolError&) {
+        fail(process_->endDescription(std::chrono::milliseconds(100), kBrokenReply));
+    }
+    if (!reply)
+        fail(process_->endDescription(std::chrono::milliseconds(2000), kNoAnswer));
+    if (reply->type == MessageType::kError) {
+        try {
+            throw protocol::decodeError(reply->payload);
+        } catch (const protocol::ProtocolError&) {
+            process_->kill();
+            fail(kBrokenReply);
+        }
+    }
+    if (reply->type != expected) {
+        rejectReply();
+    }
+    return std::move(*reply);
+}
+
+std::vector<std::string> JetReaderClient::tableNames() {
+    const Frame reply = exchange(MessageType::kListTables, std::string(), MessageType::kTableNames);
+    std::vector<std::string> names;
+    try {
+        PayloadReader in(reply.payload);
+        const std::uint32_t count = in.u32();
+        for (std::uint32_t i = 0; i < count; ++i)
+            names.push_back(in.text());
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+    return names;
+}
+
+convert::JetTableDef JetReaderClient::readTable(const std::string& name) {
+    const Frame reply = exchange(MessageType::kReadTable, PayloadWriter().text(name).take(),
+                                 MessageType::kTableDef);
+    try {
+        return protocol::decodeTableDef(reply.payload);
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+}
+
+namespace {
+
+// Rows pulled from the reader a batch at a time.
+class ClientRowCursor : public JetRowCursor {
+  public:
+    ClientRowCursor(JetReaderClient& client, std::vector<JetColumn> columns,
+                    std::int64_t recordedRows)
+        : client_(client),
+          columns_(std::move(columns)),
+          recordedRows_(recordedRows),
+          stream_(client.streamNumber()) {}
+
+    const std::vector<JetColumn>& columns() const override { return columns_; }
+    std::int64_t recordedRowCount() const override { return recordedRows_; }
+
+    bool next(JetRow& row) override {
+        if (pending_.empty() && !ended_)
+            fetch();
+        if (pending_.empty())
+            return false;
+        row = std::move(pending_.front());
+        pending_.pop_front();
+        return true;
+    }
+
+  private:
+    void fetch() {
+        if (client_.streamNumber() != stream_)
+            throw std::logic_error("row stream used after another request on its source");
+        const Frame reply = client_.exchange(
+            MessageType::kNextRows, PayloadWriter().u32(client_.options().rowsPerBatch).take(),
+            MessageType::kRowBatch);
+        try {
+            decodeBatch(reply.payload);
+        } catch (const protocol::ProtocolError&) {
+            client_.rejectReply();
+        }
+    }
+
+    void decodeBatch(const std::string& payload) {
+        PayloadReader in(payload);
+        const std::uint32_t count = in.u32();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            JetRow row;
+            row.reserve(columns_.size());
+            for (std::size_t c = 0; c < columns_.size(); ++c)
+                row.push_back(protocol::readValue(in));
+            pending_.push_back(std::move(row));
+        }
+        ended_ = in.u8() != 0;
+        if (!in.atEnd())
+            throw protocol::ProtocolError("trailing bytes after a row batch");
+    }
+
+    JetReaderClient& client_;
+    std::vector<JetColumn> columns_;
+    std::int64_t recordedRows_;
+    std::uint64_t stream_;
+    std::deque<JetRow> pending_;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<JetRowCursor> JetReaderClient::openRows(const std::string& name) {
+    const Frame reply = exchange(MessageType::kOpenRows, PayloadWriter().text(name).take(),
+                                 MessageType::kRowsOpened);
+    try {
+        PayloadReader in(reply.payload);
+        const std::int64_t recorded = in.i64();
+        const std::uint32_t count = in.u32();
+        std::vector<JetColumn> columns;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            JetColumn column;
+            column.name = in.text();
+            column.typeCode = static_cast<std::int16_t>(static_cast<std::uint16_t>(in.u32()));
+            columns.push_back(std::move(column));
+        }
+        return std::make_unique<ClientRowCursor>(*this, std::move(columns), recorded);
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+}
+
+std::unique_ptr<JetSource> openJetSource(const std::string& databasePath,
+                                         const JetReaderOptions& options) {
+    return std::make_unique<JetReaderClient>(databasePath, options);
+}
+
+}  // namespace malvorn::jet

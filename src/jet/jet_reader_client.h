@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "jet/jet_protocol.h"
+#include "jet/jet_source.h"
+
+namespace malvorn::jet {
+
+struct JetReaderOptions {
+    // The reader program; empty means: $MALVORN_JET_READER, else
+    // malvorn-jet-reader beside the running program, else the one of the
+    // build tree.
+    std::string readerPath;
+    // Longest wait for any sign of progress from the reader before it is
+    // taken for hung and killed.
+    std::chrono::milliseconds progressTimeout{30000};
+    // Rows asked for at a time; the reader also stops a batch at about 1 MB.
+    std::uint32_t rowsPerBatch = 512;
+    // Ceiling on the reader's heap: a damaged file can make the Jet library
+    // allocate without end. Far above the largest value of a Jet file.
+    unsigned memoryLimitMb = 1024;
+};
+
+// The reader program that will be started for `explicitPath` (see
+// JetReaderOptions::readerPath).
+std::string locateJetReader(const std::string& explicitPath);
+
+class ReaderProcess;
+
+// A Jet database read through the reader process. The process is started by
+// the constructor and ended by the destructor. A crash of the reader, or no
+// progress within the time limit, becomes a JetError of kind kReaderFailed;
+// after that every call fails the same way.
+class JetReaderClient : public JetSource {
+  public:
+    explicit JetReaderClient(const std::string& databasePath,
+                             JetReaderOptions options = JetReaderOptions());
+    ~JetReaderClient() override;
+    JetReaderClient(const JetReaderClient&) = delete;
+    JetReaderClient& operator=(const JetReaderClient&) = delete;
+
+    std::vector<std::string> tableNames() override;
+    convert::JetTableDef readTable(const std::string& name) override;
+    std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
+
+    // One request and its reply; a reply of kind kError is thrown. Used by
+    // the row cursors of this client.
+    protocol::Frame exchange(protocol::MessageType type, std::string payload,
+                             protocol::MessageType expected);
+    // A reply that does not decode: the reader is stopped and the client lost.
+    [[noreturn]] void rejectReply();
+    std::uint64_t streamNumber() const { return streamNumber_; }
+    const JetReaderOptions& options() const { return options_; }
+    // The reader's process id while it runs (for measurements), else -1.
+    int readerProcessId() const;
+
+  private:
+    [[noreturn]] void fail(const std::string& detail);
+
+    std::string databasePath_;
+    JetReaderOptions options_;
+    std::unique_ptr<ReaderProcess> process_;
+    std::string failure_;  // set once the reader is lost
+    std::uint64_t streamNumber_ = 0;
+};
+
+// The program's way of opening a Jet database: through the reader process.
+std::unique_ptr<JetSource> openJetSource(const std::string& databasePath,
+                                         const JetReaderOptions& options = JetReaderOptions());
+
+}  // namespace malvorn::jet

@@ -1,0 +1,187 @@
+// malvorn-jet-reader: reads Jet files for the program in a process of its
+// own, so that a file that crashes or hangs the Jet library takes down only
+// this process. Requests come on stdin, replies go to stdout (see
+// jet_protocol.h); the process ends when stdin closes.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <exception>
+#include <memory>
+
+#include "jet/jet_error.h"
+#include "jet/jet_protocol.h"
+#include "jet/mdb_database.h"
+
+namespace malvorn::jet {
+namespace {
+
+using protocol::Frame;
+using protocol::MessageType;
+using protocol::PayloadReader;
+using protocol::PayloadWriter;
+
+// Rows of one batch stop at this many bytes (a batch holds at least one row).
+constexpr std::size_t kBatchBytes = 1u << 20;
+
+class Server {
+  public:
+    Server(protocol::FrameChannel& requests, protocol::FrameChannel& replies)
+        : requests_(requests), replies_(replies) {}
+
+    void run() {
+        while (auto request = requests_.receive()) {
+            try {
+                handle(*request);
+            } catch (const JetError& e) {
+                cursor_.reset();
+                reply(MessageType::kError, protocol::encodeError(e.kind(), e.what()));
+            } catch (const protocol::ProtocolError&) {
+                throw;
+            } catch (const std::exception& e) {
+                cursor_.reset();
+                reply(MessageType::kError,
+                      protocol::encodeError(
+                          JetErrorKind::kReaderFailed,
+                          jetErrorMessage(JetErrorKind::kReaderFailed, path_, e.what())));
+            }
+        }
+    }
+
+  private:
+    void reply(MessageType type, std::string payload = std::string()) {
+        replies_.send(Frame{type, std::move(payload)});
+    }
+
+    JetSource& source() {
+        if (!source_)
+            throw protocol::ProtocolError("no database is open");
+        return *source_;
+    }
+
+    void handle(const Frame& request) {
+        PayloadReader in(request.payload);
+        // Any request but the next batch ends the current row stream.
+        if (request.type != MessageType::kNextRows)
+            cursor_.reset();
+        switch (request.type) {
+            case MessageType::kOpen:
+                source_.reset();
+                path_ = in.text();
+                source_ = openJetFileHere(path_);
+                reply(MessageType::kOk);
+                return;
+            case MessageType::kListTables: {
+                const auto names = source().tableNames();
+                PayloadWriter out;
+                out.u32(static_cast<std::uint32_t>(names.size()));
+                for (const auto& name : names)
+                    out.text(name);
+                reply(MessageType::kTableNames, out.take());
+                return;
+            }
+            case MessageType::kReadTable:
+                reply(MessageType::kTableDef,
+                      protocol::encodeTableDef(source().readTable(in.text())));
+                return;
+            case MessageType::kOpenRows: {
+                cursor_ = source().openRows(in.text());
+                PayloadWriter out;
+                out.i64(cursor_->recordedRowCount())
+                    .u32(static_cast<std::uint32_t>(cursor_->columns().size()));
+                for (const auto& column : cursor_->columns())
+                    out.text(column.name).u32(static_cast<std::uint16_t>(column.typeCode));
+                reply(MessageType::kRowsOpened, out.take());
+                return;
+            }
+            case MessageType::kNextRows:
+                sendBatch(in.u32());
+                return;
+            default:
+                throw protocol::ProtocolError("unknown request");
+        }
+    }
+
+    void sendBatch(std::uint32_t maxRows) {
+        if (!cursor_)
+            throw protocol::ProtocolError("no rows are open");
+        PayloadWriter rows;
+        std::string encoded;
+        std::uint32_t count = 0;
+        bool ended = false;
+        JetRow row;
+        while (count < std::max<std::uint32_t>(maxRows, 1) && encoded.size() < kBatchBytes) {
+            if (!cursor_->next(row)) {
+                ended = true;
+                break;
+            }
+            PayloadWriter one;
+            for (const auto& value : row)
+                protocol::writeValue(one, value);
+            encoded += one.take();
+            ++count;
+        }
+        if (ended)
+            cursor_.reset();
+        PayloadWriter head;
+        head.u32(count);
+        reply(MessageType::kRowBatch, head.take() + encoded + static_cast<char>(ended ? 1 : 0));
+    }
+
+    protocol::FrameChannel& requests_;
+    protocol::FrameChannel& replies_;
+    std::string path_;
+    std::unique_ptr<JetSource> source_;
+    std::unique_ptr<JetRowCursor> cursor_;
+};
+
+// A damaged property list can make the Jet library allocate without end
+// (about 200 MB a second, seen on a real file) long before the caller's time
+// limit runs out. The reader gets a ceiling on its heap instead, so such a
+// file ends in a failed allocation and an error, not in a machine out of
+// memory. The ceiling comes as "--memory-limit-mb=N" from the program.
+void limitMemory(int argc, char** argv) {
+    rlim_t megabytes = 1024;
+    const std::string prefix = "--memory-limit-mb=";
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.starts_with(prefix))
+            megabytes = std::strtoull(word.c_str() + prefix.size(), nullptr, 10);
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    megabytes = 0;  // the sanitizer's shadow memory would count against it
+#endif
+    if (megabytes > 0) {
+        rlimit limit{megabytes << 20, megabytes << 20};
+        ::setrlimit(RLIMIT_DATA, &limit);
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::jet
+
+int main(int argc, char** argv) {
+    malvorn::jet::limitMemory(argc, argv);
+    using namespace malvorn::jet;
+    // The replies get a descriptor of their own and stdout goes to /dev/null:
+    // anything the Jet library prints must not end up inside a frame.
+    const int replyFd = ::dup(STDOUT_FILENO);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    if (replyFd < 0 || devNull < 0 || ::dup2(devNull, STDOUT_FILENO) < 0)
+        return 4;
+    ::close(devNull);
+    // The library's debug switches would print to stdout as well.
+    ::unsetenv("MDB_OPTS");
+    protocol::FrameChannel requests(STDIN_FILENO);
+    protocol::FrameChannel replies(replyFd);
+    try {
+        Server server(requests, replies);
+        server.run();
+    } catch (const std::exception&) {
+        return 3;  // the program sees the channel close and reports it
+    }
+    return 0;
+}

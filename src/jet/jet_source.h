@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/jet_table_def.h"
+#include "jet/jet_value.h"
+
+namespace malvorn::jet {
+
+// The rows of one table, pulled one at a time so that memory stays flat
+// however long the table is. Values come in the order of columns().
+class JetRowCursor {
+  public:
+    virtual ~JetRowCursor() = default;
+    virtual const std::vector<JetColumn>& columns() const = 0;
+    // The row count the table definition records (the progress total); the
+    // rows actually delivered may differ in a damaged file.
+    virtual std::int64_t recordedRowCount() const = 0;
+    // Fills `row` with the next row; false at the end. Throws JetError.
+    virtual bool next(JetRow& row) = 0;
+};
+
+// One opened Jet database, read only. Every operation throws JetError.
+// A cursor must be finished or destroyed before the next call on its source.
+class JetSource {
+  public:
+    virtual ~JetSource() = default;
+
+    // Every table of the database, system tables included, sorted by name
+    // without regard to case.
+    virtual std::vector<std::string> tableNames() = 0;
+
+    // The definition of the table `name`; the result carries `name` as given.
+    // A first index without key columns is left out (there is nothing to
+    // build a key from).
+    virtual convert::JetTableDef readTable(const std::string& name) = 0;
+
+    virtual std::unique_ptr<JetRowCursor> openRows(const std::string& name) = 0;
+};
+
+}  // namespace malvorn::jet

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace malvorn::jet {
+
+// Currency as stored: the amount times 10,000, so no digit is ever lost.
+struct JetCurrency {
+    std::int64_t scaled = 0;
+    bool operator==(const JetCurrency&) const = default;
+};
+
+// Date/Time as stored: days since 1899-12-30, the fraction is the time of
+// day (for negative serials the fraction still counts forward from midnight).
+struct JetDate {
+    double serial = 0;
+    bool operator==(const JetDate&) const = default;
+};
+
+// Binary, OLE object and any type the program does not interpret: the bytes.
+struct JetBinary {
+    std::string bytes;
+    bool operator==(const JetBinary&) const = default;
+};
+
+// A replication ID (GUID) in its usual text form "{XXXXXXXX-XXXX-...}".
+struct JetGuid {
+    std::string text;
+    bool operator==(const JetGuid&) const = default;
+};
+
+// A Decimal value as exact decimal text ("-12.3400" keeps its scale).
+struct JetDecimal {
+    std::string text;
+    bool operator==(const JetDecimal&) const = default;
+};
+
+// One cell of a row. monostate is Null. Byte, Integer and Long come as
+// int64, Single as float, Double as double, Yes/No as bool, Text and Memo as
+// UTF-8 std::string.
+using JetValue = std::variant<std::monostate, bool, std::int64_t, float, double, JetCurrency,
+                              JetDate, std::string, JetBinary, JetGuid, JetDecimal>;
+
+using JetRow = std::vector<JetValue>;
+
+inline bool isNull(const JetValue& value) {
+    return std::holds_alternative<std::monostate>(value);
+}
+
+// Type codes of the engine that the reader hands on but the table script
+// does not map (see convert::JetType for the mapped ones).
+inline constexpr std::int16_t kJetBinaryType = 9;
+inline constexpr std::int16_t kJetOleType = 11;
+inline constexpr std::int16_t kJetGuidType = 15;
+inline constexpr std::int16_t kJetDecimalType = 20;
+
+// A column of a row stream: the field name and its Jet type code.
+struct JetColumn {
+    std::string name;
+    std::int16_t typeCode = 0;
+    bool operator==(const JetColumn&) const = default;
+};
+
+}  // namespace malvorn::jet

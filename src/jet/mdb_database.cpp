@@ -1,0 +1,353 @@
+// The one place the Jet reading library (libmdb) is used. Its types stay in
+// this file.
+#include <glib.h>  // mdbtools.h includes it inside extern "C"; it must come first
+
+#include <mdbtools.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <set>
+
+#include "jet/jet_decode.h"
+#include "jet/jet_error.h"
+#include "jet/mdb_database.h"
+
+namespace malvorn::jet {
+namespace {
+
+constexpr int kRowOffsetMask = 0x1FFF;
+constexpr int kMemoOverhead = 12;
+constexpr std::uint32_t kLvalInline = 0x80000000u;
+constexpr std::uint32_t kLvalSinglePage = 0x40000000u;
+constexpr std::uint32_t kLvalLengthMask = 0x3FFFFFFFu;
+
+// What the first page must say for the library to be given the file at all.
+void checkHeader(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw makeJetError(JetErrorKind::kNoFile, path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw makeJetError(JetErrorKind::kNoFile, path, "読み取りが許可されていません");
+    char header[32] = {};
+    in.read(header, sizeof header);
+    const bool jetName = std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
+                         std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
+    if (in.gcount() != sizeof header || header[0] != 0 || !jetName)
+        throw makeJetError(JetErrorKind::kNotJet, path);
+    // A Jet file is whole pages, at least the header page and the catalog.
+    if (info.st_size < 2 * 2048)
+        throw makeJetError(JetErrorKind::kDamaged, path);
+}
+
+struct HandleCloser {
+    void operator()(MdbHandle* handle) const { mdb_close(handle); }
+};
+using HandlePtr = std::unique_ptr<MdbHandle, HandleCloser>;
+
+struct TableFreer {
+    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+using TablePtr = std::unique_ptr<MdbTableDef, TableFreer>;
+
+MdbColumn* columnAt(MdbTableDef* table, unsigned i) {
+    return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+}
+
+HandlePtr openHandle(const std::string& path, const std::string& jet3Charset) {
+    // The library reads both at open; the reader process is single-threaded.
+    ::setenv("MDB_ICONV", "UTF-8", 1);
+    ::setenv("MDB_JET3_CHARSET", jet3Charset.c_str(), 1);
+    HandlePtr handle(mdb_open(path.c_str(), MDB_NOFLAGS));
+    if (!handle)
+        throw makeJetError(JetErrorKind::kDamaged, path);
+    return handle;
+}
+
+// A Jet database opened through the library, closed on destruction.
+class MdbDatabase : public JetSource {
+  public:
+    explicit MdbDatabase(const std::string& path) : path_(path) {
+        checkHeader(path);
+        handle_ = openHandle(path, "CP1252");
+        if (IS_JET3(handle_.get())) {
+            const std::string charset = jet3Charset(handle_->f->code_page, handle_->f->lang_id);
+            if (charset != "CP1252") {
+                handle_.reset();
+                handle_ = openHandle(path, charset);
+            }
+        }
+        if (!mdb_read_catalog(handle_.get(), MDB_TABLE))
+            throw makeJetError(JetErrorKind::kDamaged, path);
+    }
+
+    std::vector<std::string> tableNames() override {
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < handle_->num_catalog; ++i) {
+            const auto* entry = entryAt(i);
+            if (entry->object_type == MDB_TABLE)
+                names.emplace_back(entry->object_name);
+        }
+        sortNamesIgnoringCase(names);
+        return names;
+    }
+
+    convert::JetTableDef readTable(const std::string& name) override;
+    std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
+
+    // Reads the table definition page with its columns (and indexes).
+    TablePtr loadTable(const std::string& name, bool withIndexes) {
+        MdbCatalogEntry* entry = findEntry(name);
+        TablePtr table(mdb_read_table(entry));
+        if (!table)
+            throw makeJetError(JetErrorKind::kDamaged, path_);
+        if (!mdb_read_columns(table.get()) || table->columns->len != table->num_cols)
+            throw makeJetError(JetErrorKind::kDamaged, path_);
+        // The index entries follow the columns on the same pages; read them
+        // before anything else moves the page buffer.
+        if (withIndexes)
+            mdb_read_indices(table.get());
+        return table;
+    }
+
+    MdbHandle* handle() { return handle_.get(); }
+    const std::string& path() const { return path_; }
+    bool jet4() { return !IS_JET3(handle_.get()); }
+
+  private:
+    MdbCatalogEntry* entryAt(unsigned i) {
+        return static_cast<MdbCatalogEntry*>(g_ptr_array_index(handle_->catalog, i));
+    }
+
+    // Exact name first; the engine's names are otherwise case-insensitive.
+    MdbCatalogEntry* findEntry(const std::string& name) {
+        MdbCatalogEntry* caseless = nullptr;
+        for (unsigned i = 0; i < handle_->num_catalog; ++i) {
+            MdbCatalogEntry* entry = entryAt(i);
+            if (entry->object_type != MDB_TABLE)
+                continue;
+            if (name == entry->object_name)
+                return entry;
+            if (caseless == nullptr && sameNameIgnoringCase(name, entry->object_name))
+                caseless = entry;
+        }
+        if (caseless == nullptr)
+            throw makeJetError(JetErrorKind::kNoSuchTable, name);
+        return caseless;
+    }
+
+    std::string path_;
+    HandlePtr handle_;
+};
+
+convert::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
+    convert::JetFieldDef field;
+    field.name = column->name;
+    field.typeCode = programTypeCode(column->col_type);
+    field.size = programFieldSize(field.typeCode, column->col_size, jet4);
+    const char* allowZeroLength = mdb_col_get_prop(column, "AllowZeroLength");
+    field.allowZeroLength = allowZeroLength != nullptr && std::strcmp(allowZeroLength, "yes") == 0;
+    if (const char* defaultValue = mdb_col_get_prop(column, "DefaultValue"))
+        field.defaultValue = defaultValue;
+    return field;
+}
+
+convert::JetTableDef MdbDatabase::readTable(const std::string& name) {
+    TablePtr table = loadTable(name, true);
+    convert::JetTableDef definition;
+    definition.name = name;
+    for (unsigned i = 0; i < table->num_cols; ++i)
+        definition.fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));
+
+    std::vector<StoredIndex> indexes;
+    if (table->indices != nullptr) {
+        for (unsigned i = 0; i < table->indices->len; ++i) {
+            const auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+            StoredIndex stored;
+            stored.name = index->name;
+            stored.number = index->index_num;
+            stored.kind = index->index_type;
+            const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
+            for (unsigned k = 0; k < keys; ++k) {
+                // Key columns are numbered from 1 by the column's number.
+                const int columnNumber = index->key_col_num[k] - 1;
+                int position = -1;
+                for (unsigned c = 0; c < table->num_cols; ++c) {
+                    if (columnAt(table.get(), c)->col_num == columnNumber)
+                        position = static_cast<int>(c);
+                }
+                stored.keyColumns.push_back(position);
+            }
+            indexes.push_back(std::move(stored));
+        }
+    }
+    definition.firstIndex = firstIndexOf(indexes, definition.fields);
+    return definition;
+}
+
+// Rows straight from the data pages: the library finds and splits each row,
+// the values are decoded here from their stored bytes (the library's text
+// forms lose digits and dates).
+class MdbRowCursor : public JetRowCursor {
+  public:
+    MdbRowCursor(MdbDatabase& database, TablePtr table)
+        : database_(database), table_(std::move(table)), fields_(table_->num_cols) {
+        for (unsigned i = 0; i < table_->num_cols; ++i) {
+            MdbColumn* column = columnAt(table_.get(), i);
+            columns_.push_back({column->name, programTypeCode(column->col_type)});
+        }
+        mdb_rewind_table(table_.get());
+    }
+
+    const std::vector<JetColumn>& columns() const override { return columns_; }
+    std::int64_t recordedRowCount() const override { return table_->num_rows; }
+
+    bool next(JetRow& row) override {
+        if (table_->num_cols == 0 || !mdb_fetch_row(table_.get()))
+            return false;
+        MdbHandle* mdb = database_.handle();
+        int start = 0;
+        size_t length = 0;
+        if (mdb_find_row(mdb, static_cast<int>(table_->cur_row) - 1, &start, &length) != 0)
+            throw damaged();
+        start &= kRowOffsetMask;
+        if (mdb_crack_row(table_.get(), start, length, fields_.data()) < 0)
+            throw damaged();
+        row.assign(table_->num_cols, JetValue());
+        for (unsigned i = 0; i < table_->num_cols; ++i) {
+            const MdbField& field = fields_[i];
+            if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= table_->num_cols)
+                throw damaged();
+            row[static_cast<unsigned>(field.colnum)] =
+                decode(columnAt(table_.get(), static_cast<unsigned>(field.colnum)), field);
+        }
+        return true;
+    }
+
+  private:
+    JetError damaged() const { return makeJetError(JetErrorKind::kDamaged, database_.path()); }
+
+    const unsigned char* bytesOf(const MdbField& field, int need) const {
+        const long pageSize = database_.handle()->fmt->pg_size;
+        if (field.start < 0 || field.siz < need || field.start + field.siz > pageSize)
+            throw damaged();
+        return database_.handle()->pg_buf + field.start;
+    }
+
+    std::string text(const char* bytes, std::size_t length) {
+        // Every stored byte can become at most three bytes of UTF-8.
+        std::string out(length * 3 + 8, '\0');
+        const int written =
+            mdb_unicode2ascii(database_.handle(), bytes, length, out.data(), out.size());
+        out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+        return out;
+    }
+
+    // The bytes of a memo or OLE value: in the row, on one other page, or on
+    // a chain of pages. A chain that loops or runs past its stated length is
+    // a damaged file.
+    std::string longValue(const MdbField& field) {
+        const unsigned char* head = bytesOf(field, kMemoOverhead);
+        const std::uint32_t word = static_cast<std::uint32_t>(readInt32(head));
+        const std::uint32_t length = word & kLvalLengthMask;
+        if (word & kLvalInline)
+            return std::string(reinterpret_cast<const char*>(head) + kMemoOverhead,
+                               static_cast<std::size_t>(field.siz - kMemoOverhead));
+        MdbHandle* mdb = database_.handle();
+        std::int32_t pageRow = readInt32(head + 4);
+        std::string bytes;
+        std::set<std::int32_t> visited;
+        const bool singlePage = (word & kLvalSinglePage) != 0;
+        // The stated length ends the walk: a chain that points on past it, or
+        // back into itself, cannot keep the reader busy.
+        while (pageRow != 0 && bytes.size() < length) {
+            if (!visited.insert(pageRow).second)
+                throw damaged();
+            void* page = nullptr;
+            int offset = 0;
+            size_t size = 0;
+            if (mdb_find_pg_row(mdb, pageRow, &page, &offset, &size) != 0)
+                throw damaged();
+            offset &= kRowOffsetMask;
+            if (offset + static_cast<long>(size) > mdb->fmt->pg_size)
+                throw damaged();
+            const char* data = static_cast<const char*>(page) + offset;
+            if (singlePage) {
+                bytes.assign(data, std::min<std::size_t>(size, length));
+                break;
+            }
+            if (size < 4)
+                throw damaged();
+            pageRow = readInt32(reinterpret_cast<const unsigned char*>(data));
+            bytes.append(data + 4, size - 4);
+        }
+        if (bytes.size() > length)
+            bytes.resize(length);
+        return bytes;
+    }
+
+    JetValue decode(MdbColumn* column, const MdbField& field) {
+        if (column->col_type == MDB_BOOL)
+            return !field.is_null;  // Yes/No lives in the null mask
+        if (field.is_null)
+            return JetValue();
+        switch (column->col_type) {
+            case MDB_BYTE:
+                return static_cast<std::int64_t>(*bytesOf(field, 1));
+            case MDB_INT:
+                return static_cast<std::int64_t>(readInt16(bytesOf(field, 2)));
+            case MDB_LONGINT:
+                return static_cast<std::int64_t>(readInt32(bytesOf(field, 4)));
+            case MDB_MONEY:
+                return JetCurrency{readInt64(bytesOf(field, 8))};
+            case MDB_FLOAT:
+                return readSingle(bytesOf(field, 4));
+            case MDB_DOUBLE:
+                return readDouble(bytesOf(field, 8));
+            case MDB_DATETIME:
+                return JetDate{readDouble(bytesOf(field, 8))};
+            case MDB_TEXT: {
+                const unsigned char* bytes = bytesOf(field, 0);
+                return text(reinterpret_cast<const char*>(bytes),
+                            static_cast<std::size_t>(field.siz));
+            }
+            case MDB_MEMO: {
+                const std::string stored = longValue(field);
+                return text(stored.data(), stored.size());
+            }
+            case MDB_REPID:
+                return JetGuid{guidText(bytesOf(field, 16))};
+            case MDB_NUMERIC:
+                // The library's names for the two bytes are the wrong way round:
+                // col_scale holds the precision, col_prec the scale.
+                return JetDecimal{decimalText(bytesOf(field, 17), column->col_prec)};
+            case MDB_OLE:
+                return JetBinary{longValue(field)};
+            default: {
+                const unsigned char* bytes = bytesOf(field, 0);
+                return JetBinary{std::string(reinterpret_cast<const char*>(bytes),
+                                             static_cast<std::size_t>(field.siz))};
+            }
+        }
+    }
+
+    MdbDatabase& database_;
+    TablePtr table_;
+    std::vector<MdbField> fields_;
+    std::vector<JetColumn> columns_;
+};
+
+std::unique_ptr<JetRowCursor> MdbDatabase::openRows(const std::string& name) {
+    return std::make_unique<MdbRowCursor>(*this, loadTable(name, false));
+}
+
+}  // namespace
+
+std::unique_ptr<JetSource> openJetFileHere(const std::string& path) {
+    return std::make_unique<MdbDatabase>(path);
+}
+
+}  // namespace malvorn::jet

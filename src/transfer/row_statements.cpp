@@ -1,0 +1,209 @@
+#include "transfer/row_statements.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "convert/script_text.h"
+#include "shell/numeric.h"
+
+namespace malvorn::transfer {
+namespace {
+
+template <typename Number>
+std::string shortestText(Number value) {
+    if (!std::isfinite(value))
+        throw LiteralError("数値が無限大または非数のため、SQLに書けません");
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string quoted(const std::string& text) {
+    std::string literal = "'";
+    for (const char c : text) {
+        literal += c;
+        if (c == '\'')
+            literal += '\'';
+    }
+    literal += '\'';
+    return literal;
+}
+
+std::string hexLiteral(const std::string& bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string literal = "HEXTORAW('";
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        literal += hex[b >> 4];
+        literal += hex[b & 0x0F];
+    }
+    literal += "')";
+    return literal;
+}
+
+// Civil date of a day count from 1970-01-01 (proleptic Gregorian).
+void civilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+// Days from 1970-01-01 back to the Jet day 0, 1899-12-30.
+constexpr std::int64_t kJetEpochFromUnix = -25569;
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// The numeric branch of the copy: Null, or a text that is no number, is 0.
+std::string numberLiteral(const std::optional<std::string>& text) {
+    return shell::gfNullToValue(text);
+}
+
+}  // namespace
+
+std::string doubleText(double value) {
+    return shortestText(value);
+}
+
+std::string singleText(float value) {
+    return shortestText(value);
+}
+
+std::string currencyText(std::int64_t scaled) {
+    const bool negative = scaled < 0;
+    // Unsigned so that the most negative value keeps its magnitude.
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    std::string text = std::to_string(magnitude / 10000);
+    std::string fraction = std::to_string(magnitude % 10000);
+    fraction.insert(0, 4 - fraction.size(), '0');
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+    if (!fraction.empty())
+        text += "." + fraction;
+    return negative ? "-" + text : text;
+}
+
+std::string dateLiteral(double serial) {
+    // Jet's calendar ends with the year 9999; anything far outside is no date.
+    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
+        throw LiteralError("日付の値が範囲外のため、SQLに書けません");
+    // The whole part is the day; the fraction counts forward from that day's
+    // midnight even for days before 1899-12-30.
+    double wholeDays;
+    const double fraction = std::fabs(std::modf(serial, &wholeDays));
+    std::int64_t day = static_cast<std::int64_t>(wholeDays);
+    std::int64_t seconds = std::llround(fraction * kSecondsPerDay);
+    if (seconds >= kSecondsPerDay) {  // rounds up to the next midnight
+        seconds -= kSecondsPerDay;
+        day += 1;
+    }
+    std::int64_t year;
+    int month, dayOfMonth;
+    civilFromDays(day + kJetEpochFromUnix, year, month, dayOfMonth);
+    if (year < 1 || year > 9999)
+        throw LiteralError("日付の値が範囲外のため、SQLに書けません");
+    char text[64];
+    if (seconds == 0) {
+        std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", static_cast<int>(year), month,
+                      dayOfMonth);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "TO_DATE('%04d-%02d-%02d %02d:%02d:%02d','YYYY-MM-DD HH24:MI:SS')",
+                      static_cast<int>(year), month, dayOfMonth, static_cast<int>(seconds / 3600),
+                      static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    }
+    return text;
+}
+
+std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
+    using namespace jet;
+    switch (typeCode) {
+        case convert::kJetText:
+        case convert::kJetMemo:
+            if (const auto* text = std::get_if<std::string>(&value))
+                return quoted(*text);
+            return "''";
+        case convert::kJetByte:
+        case convert::kJetInteger:
+        case convert::kJetLong:
+        case convert::kJetCurrency:
+        case convert::kJetSingle:
+        case convert::kJetDouble:
+        case kJetDecimalType: {
+            std::optional<std::string> text;
+            if (const auto* integer = std::get_if<std::int64_t>(&value))
+                text = std::to_string(*integer);
+            else if (const auto* currency = std::get_if<JetCurrency>(&value))
+                text = currencyText(currency->scaled);
+            else if (const auto* single = std::get_if<float>(&value))
+                text = singleText(*single);
+            else if (const auto* number = std::get_if<double>(&value))
+                text = doubleText(*number);
+            else if (const auto* decimal = std::get_if<JetDecimal>(&value))
+                text = decimal->text;
+            return numberLiteral(text);
+        }
+        case convert::kJetDate:
+            if (const auto* date = std::get_if<JetDate>(&value))
+                return dateLiteral(date->serial);
+            return "NULL";
+        case convert::kJetBoolean:
+            if (const auto* flag = std::get_if<bool>(&value))
+                return *flag ? "-1" : "0";
+            return "0";
+        case kJetGuidType:
+            if (const auto* guid = std::get_if<JetGuid>(&value))
+                return quoted(guid->text);
+            return "''";
+        default:
+            if (const auto* binary = std::get_if<JetBinary>(&value))
+                return hexLiteral(binary->bytes);
+            if (const auto* text = std::get_if<std::string>(&value))
+                return quoted(*text);
+            return "NULL";
+    }
+}
+
+std::string clearStatement(const std::string& tableName) {
+    return "DELETE FROM " + tableName;
+}
+
+std::string statementHead(const std::string& tableName,
+                          const std::vector<convert::JetFieldDef>& fields) {
+    std::string columns;
+    for (const auto& field : fields) {
+        if (!columns.empty())
+            columns += ", ";
+        columns += convert::fNarrowName(field.name);
+    }
+    return "INSERT INTO " + tableName + " (" + columns + ") VALUES";
+}
+
+std::string rowStatement(const std::string& head, const std::vector<std::string>& literals) {
+    std::string values;
+    for (const auto& literal : literals) {
+        if (!values.empty())
+            values += ", ";
+        values += literal;
+    }
+    return head + " (" + values + ")";
+}
+
+std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
+                                     const jet::JetRow& row) {
+    std::vector<std::string> literals;
+    literals.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        literals.push_back(
+            sqlLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
+    return literals;
+}
+
+}  // namespace malvorn::transfer

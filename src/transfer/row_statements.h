@@ -1,0 +1,57 @@
+#pragma once
+
+// The statements of the data copy: the literal of each field value, the
+// statement head built once per table, and the row statement.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "convert/jet_table_def.h"
+#include "jet/jet_value.h"
+
+namespace malvorn::transfer {
+
+// A value that has no literal Oracle can read back (a date outside the years
+// 1 to 9999, an infinite or NaN number). The copy stops rather than write
+// something else; `what()` is the message for the user.
+class LiteralError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The SQL literal of one field value of Jet type `typeCode`:
+// - Text, Memo: quoted, single quotes doubled; Null is ''.
+// - Byte, Integer, Long, Currency, Single, Double, Decimal: the number,
+//   unquoted, written so that it reads back as the same number; Null is 0.
+// - Date/Time: 'yyyy-mm-dd' for a whole day, TO_DATE('yyyy-mm-dd hh24:mi:ss',
+//   'YYYY-MM-DD HH24:MI:SS') when it has a time of day; Null is NULL.
+// - Yes/No: -1 for Yes, 0 for No (the engine's own numbers).
+// - GUID: its text form quoted; Null is ''.
+// - Binary, OLE object and other types: HEXTORAW('...') of the bytes; Null is
+//   NULL.
+std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value);
+
+// Number texts, each the shortest that reads back as the same value.
+std::string doubleText(double value);
+std::string singleText(float value);
+// Exact: the scaled value with up to four decimals, no trailing zeros.
+std::string currencyText(std::int64_t scaled);
+// The date literal (see sqlLiteral), the time rounded to the nearest second.
+std::string dateLiteral(double serial);
+
+// "DELETE FROM " and the table name as given.
+std::string clearStatement(const std::string& tableName);
+
+// "INSERT INTO <table> (<columns>) VALUES": the column names are the field
+// names narrowed as the table script narrows them, joined by ", ".
+std::string statementHead(const std::string& tableName,
+                          const std::vector<convert::JetFieldDef>& fields);
+
+// The head, " (", the literals joined by ", ", ")".
+std::string rowStatement(const std::string& head, const std::vector<std::string>& literals);
+
+// The literals of one row, by the type codes of its columns.
+std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
+                                     const jet::JetRow& row);
+
+}  // namespace malvorn::transfer

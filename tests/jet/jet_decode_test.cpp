@@ -1,0 +1,162 @@
+#include "jet/jet_decode.h"
+
+#include <gtest/gtest.h>
+
+namespace malvorn::jet {
+namespace {
+
+TEST(Jet3Charset, JapaneseFilesReadAsCp932) {
+    struct Case {
+        int codePage;
+        int languageId;
+        const char* charset;
+    };
+    const Case cases[] = {
+        {932, 0x411, "CP932"},   {932, 0x409, "CP932"},   {1252, 0x411, "CP932"},
+        {0, 0x411, "CP932"},     {1252, 0x409, "CP1252"}, {1250, 0x405, "CP1250"},
+        {1251, 0x419, "CP1251"}, {0, 0, "CP1252"},        {437, 0x409, "CP1252"},
+        {65001, 0, "CP1252"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(jet3Charset(c.codePage, c.languageId), c.charset)
+            << c.codePage << " " << c.languageId;
+}
+
+TEST(FieldTypes, LibraryNumbersBecomeTheEnginesAndTextSizesCharacters) {
+    EXPECT_EQ(programTypeCode(16), 20);  // Decimal
+    for (const int same : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15})
+        EXPECT_EQ(programTypeCode(same), same);
+
+    struct Case {
+        std::int16_t type;
+        int stored;
+        bool jet4;
+        std::int32_t size;
+    };
+    const Case cases[] = {
+        {convert::kJetText, 100, true, 50}, {convert::kJetText, 510, true, 255},
+        {convert::kJetText, 50, false, 50}, {convert::kJetText, 255, false, 255},
+        {convert::kJetLong, 4, true, 4},    {convert::kJetCurrency, 8, false, 8},
+        {convert::kJetBoolean, 0, true, 1}, {convert::kJetMemo, 0, true, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(programFieldSize(c.type, c.stored, c.jet4), c.size)
+            << c.type << " " << c.stored << " " << c.jet4;
+}
+
+TEST(TableNames, SortedWithoutRegardToCase) {
+    std::vector<std::string> names = {"orders",    "MSysObjects",   "Customers",
+                                      "msysNotes", "Order Details", "ORDERS2",
+                                      "顧客",      "Zeta",          "alpha"};
+    sortNamesIgnoringCase(names);
+    const std::vector<std::string> expected = {"alpha",       "Customers",     "msysNotes",
+                                               "MSysObjects", "Order Details", "orders",
+                                               "ORDERS2",     "Zeta",          "顧客"};
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(sameNameIgnoringCase("Orders", "oRDERS"));
+    EXPECT_FALSE(sameNameIgnoringCase("Orders", "Order"));
+}
+
+std::vector<convert::JetFieldDef> fieldsNamed(std::initializer_list<const char*> names) {
+    std::vector<convert::JetFieldDef> fields;
+    for (const char* name : names) {
+        convert::JetFieldDef field;
+        field.name = name;
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+TEST(FirstIndex, TheEnginesPositionZeroWithItsKeys) {
+    const auto fields = fieldsNamed({"OrderID", "CustomerID", "EmployeeID"});
+    struct Case {
+        const char* what;
+        std::vector<StoredIndex> indexes;
+        std::optional<convert::JetIndexDef> first;
+    };
+    const Case cases[] = {
+        {"no index", {}, std::nullopt},
+        {"plain",
+         {{"PrimaryKey", 0, 1, {0}}, {"CustomerID", 1, 0, {1}}},
+         convert::JetIndexDef{"PrimaryKey", {"OrderID"}}},
+        {"several key columns in key order",
+         {{"pkkey", 0, 1, {2, 0}}},
+         convert::JetIndexDef{"pkkey", {"EmployeeID", "OrderID"}}},
+        {"relationship takes the keys of the index it points at",
+         {{"CustomersOrders", 3, 2, {}}, {"CustomerID", 3, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
+         convert::JetIndexDef{"CustomersOrders", {"CustomerID"}}},
+        {"hidden entries are skipped",
+         {{".rI", 0, 2, {}}, {"CustomerID", 1, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
+         convert::JetIndexDef{"CustomerID", {"CustomerID"}}},
+        {"relationship pointing at nothing",
+         {{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}},
+         std::nullopt},
+        {"damaged index without keys", {{"PrimaryKey", 0, 1, {}}, {"B", 1, 0, {1}}}, std::nullopt},
+        {"key column outside the table", {{"PrimaryKey", 0, 1, {0, 7}}}, std::nullopt},
+        {"key column not found", {{"PrimaryKey", 0, 1, {-1}}}, std::nullopt},
+        {"only hidden entries", {{".rB", 0, 2, {}}}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto first = firstIndexOf(c.indexes, fields);
+        ASSERT_EQ(first.has_value(), c.first.has_value()) << c.what;
+        if (first) {
+            EXPECT_EQ(first->name, c.first->name) << c.what;
+            EXPECT_EQ(first->fieldNames, c.first->fieldNames) << c.what;
+        }
+    }
+}
+
+TEST(RawValues, LittleEndianNumbers) {
+    const unsigned char int16[] = {0xFE, 0xFF};
+    EXPECT_EQ(readInt16(int16), -2);
+    const unsigned char int32[] = {0x78, 0x56, 0x34, 0x12};
+    EXPECT_EQ(readInt32(int32), 0x12345678);
+    const unsigned char currency[] = {0x08, 0xE2, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(readInt64(currency), 123400);  // 12.34
+    const unsigned char minusOne[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(readInt64(minusOne), -1);
+    // 36925.4375 (2001-02-03 10:30) as an IEEE double.
+    const unsigned char date[] = {0x00, 0x00, 0x00, 0x00, 0xAE, 0x07, 0xE2, 0x40};
+    EXPECT_EQ(readDouble(date), 36925.4375);
+    const unsigned char single[] = {0x00, 0x00, 0x20, 0xC0};
+    EXPECT_EQ(readSingle(single), -2.5f);
+}
+
+TEST(RawValues, GuidText) {
+    const unsigned char bytes[] = {0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD,
+                                   0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+    EXPECT_EQ(guidText(bytes), "{01234567-89AB-CDEF-0123-456789ABCDEF}");
+}
+
+TEST(RawValues, DecimalText) {
+    // Sign byte, then four little-endian 32-bit groups, most significant first.
+    auto stored = [](bool negative, std::uint32_t g0, std::uint32_t g1, std::uint32_t g2,
+                     std::uint32_t g3) {
+        std::vector<unsigned char> bytes(17, 0);
+        bytes[0] = negative ? 0x80 : 0x00;
+        const std::uint32_t groups[] = {g0, g1, g2, g3};
+        for (int g = 0; g < 4; ++g)
+            for (int b = 0; b < 4; ++b)
+                bytes[1 + 4 * g + b] = static_cast<unsigned char>(groups[g] >> (8 * b));
+        return bytes;
+    };
+    struct Case {
+        std::vector<unsigned char> bytes;
+        int scale;
+        const char* text;
+    };
+    const Case cases[] = {
+        {stored(false, 0, 0, 0, 123456), 2, "1234.56"},
+        {stored(true, 0, 0, 0, 5), 3, "-0.005"},
+        {stored(false, 0, 0, 0, 0), 2, "0.00"},
+        {stored(true, 0, 0, 0, 0), 0, "0"},
+        {stored(false, 0, 0, 1, 0), 0, "4294967296"},
+        {stored(false, 0x4B3B4CA8, 0x5A86C47A, 0x098A223F, 0xFFFFFFFF), 0,
+         "99999999999999999999999999999999999999"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decimalText(c.bytes.data(), c.scale), c.text) << c.text;
+}
+
+}  // namespace
+}  // namespace malvorn::jet

@@ -1,0 +1,193 @@
+#include "jet/jet_protocol.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <limits>
+
+namespace malvorn::jet::protocol {
+namespace {
+
+TEST(Frames, EncodedFramesComeBackWholeAndInOrder) {
+    const Frame frames[] = {{MessageType::kOk, ""},
+                            {MessageType::kOpen, "/data/顧客.mdb"},
+                            {MessageType::kRowBatch, std::string(100000, 'x')},
+                            {MessageType::kError, std::string("\0\1\2", 3)}};
+    std::string stream;
+    for (const auto& frame : frames)
+        stream += encodeFrame(frame);
+
+    // Fed a byte at a time, a frame appears exactly when its last byte is in.
+    std::string buffer;
+    std::vector<Frame> received;
+    for (const char byte : stream) {
+        buffer += byte;
+        while (auto frame = takeFrame(buffer))
+            received.push_back(*frame);
+    }
+    ASSERT_EQ(received.size(), std::size(frames));
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        EXPECT_EQ(received[i].type, frames[i].type);
+        EXPECT_EQ(received[i].payload, frames[i].payload);
+    }
+    EXPECT_TRUE(buffer.empty());
+}
+
+TEST(Frames, LengthsOutOfBoundsAreRefused) {
+    const std::string bad[] = {std::string("\0\0\0\0", 4), std::string("\xff\xff\xff\xff", 4),
+                               std::string("\x01\x00\x00\x40", 4)};
+    for (std::string buffer : bad)
+        EXPECT_THROW(takeFrame(buffer), ProtocolError);
+    std::string partial("\x05\x00\x00", 3);
+    EXPECT_FALSE(takeFrame(partial).has_value());
+}
+
+TEST(Payload, EveryValueKindRoundTrips) {
+    const JetValue values[] = {JetValue(),
+                               true,
+                               false,
+                               std::int64_t{-9007199254740993},
+                               0.1f,
+                               -0.0,
+                               std::numeric_limits<double>::max(),
+                               JetCurrency{std::numeric_limits<std::int64_t>::min()},
+                               JetDate{-657434.75},
+                               std::string("O'Neil 顧客\r\n"),
+                               std::string(),
+                               JetBinary{std::string("\0\xff", 2)},
+                               JetGuid{"{01234567-89AB-CDEF-0123-456789ABCDEF}"},
+                               JetDecimal{"-12.3400"}};
+    PayloadWriter out;
+    for (const auto& value : values)
+        writeValue(out, value);
+    const std::string bytes = out.take();
+    PayloadReader in(bytes);
+    for (const auto& value : values) {
+        const JetValue back = readValue(in);
+        EXPECT_EQ(back.index(), value.index());
+        EXPECT_EQ(back, value);
+    }
+    EXPECT_TRUE(in.atEnd());
+    // The sign of zero survives too.
+    PayloadWriter zero;
+    writeValue(zero, -0.0);
+    const std::string zeroBytes = zero.take();
+    PayloadReader zeroIn(zeroBytes);
+    EXPECT_TRUE(std::signbit(std::get<double>(readValue(zeroIn))));
+}
+
+TEST(Payload, ReadingPastTheEndOrUnknownTagsFails) {
+    const std::string shortText = PayloadWriter().u32(10).take() + "abc";
+    PayloadReader text(shortText);
+    EXPECT_THROW(text.text(), ProtocolError);
+
+    const std::string unknownTag("\x63", 1);
+    PayloadReader tag(unknownTag);
+    EXPECT_THROW(readValue(tag), ProtocolError);
+
+    const std::string empty;
+    PayloadReader nothing(empty);
+    EXPECT_THROW(nothing.u8(), ProtocolError);
+}
+
+TEST(Payload, TableDefinitionRoundTrips) {
+    convert::JetTableDef table;
+    table.name = "受注";
+    table.fields.push_back({"ＣＯＤＥ１", convert::kJetText, 50, true, "\"x\""});
+    table.fields.push_back({"金額", convert::kJetCurrency, 8, false, "0"});
+    table.fields.push_back({"Decimal", 20, 17, false, ""});
+    for (const bool withIndex : {false, true}) {
+        if (withIndex)
+            table.firstIndex = convert::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１", "金額"}};
+        const convert::JetTableDef back = decodeTableDef(encodeTableDef(table));
+        EXPECT_EQ(back.name, table.name);
+        ASSERT_EQ(back.fields.size(), table.fields.size());
+        for (std::size_t i = 0; i < table.fields.size(); ++i) {
+            EXPECT_EQ(back.fields[i].name, table.fields[i].name);
+            EXPECT_EQ(back.fields[i].typeCode, table.fields[i].typeCode);
+            EXPECT_EQ(back.fields[i].size, table.fields[i].size);
+            EXPECT_EQ(back.fields[i].allowZeroLength, table.fields[i].allowZeroLength);
+            EXPECT_EQ(back.fields[i].defaultValue, table.fields[i].defaultValue);
+        }
+        ASSERT_EQ(back.firstIndex.has_value(), withIndex);
+        if (withIndex) {
+            EXPECT_EQ(back.firstIndex->name, "PrimaryKey");
+            EXPECT_EQ(back.firstIndex->fieldNames, table.firstIndex->fieldNames);
+        }
+    }
+    EXPECT_THROW(decodeTableDef(encodeTableDef(table) + "x"), ProtocolError);
+    const std::string cut = encodeTableDef(table);
+    EXPECT_THROW(decodeTableDef(cut.substr(0, cut.size() - 3)), ProtocolError);
+}
+
+TEST(Payload, ErrorsKeepKindAndMessage) {
+    const JetErrorKind kinds[] = {JetErrorKind::kNoFile, JetErrorKind::kNotJet,
+                                  JetErrorKind::kDamaged, JetErrorKind::kNoSuchTable,
+                                  JetErrorKind::kReaderFailed};
+    for (const auto kind : kinds) {
+        const JetError error = decodeError(encodeError(kind, "テーブルがありません"));
+        EXPECT_EQ(error.kind(), kind);
+        EXPECT_STREQ(error.what(), "テーブルがありません");
+    }
+    EXPECT_THROW(decodeError(encodeError(JetErrorKind::kNoFile, "x").replace(0, 1, "\x09")),
+                 ProtocolError);
+}
+
+class SocketPair {
+  public:
+    SocketPair() {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0)
+            throw std::runtime_error("socketpair");
+    }
+    ~SocketPair() {
+        closeEnd(0);
+        closeEnd(1);
+    }
+    int end(int i) const { return fds_[i]; }
+    void closeEnd(int i) {
+        if (fds_[i] >= 0)
+            ::close(fds_[i]);
+        fds_[i] = -1;
+    }
+
+  private:
+    int fds_[2];
+};
+
+TEST(Channel, FramesCrossAndEndOfInputIsSeen) {
+    SocketPair pair;
+    FrameChannel a(pair.end(0));
+    FrameChannel b(pair.end(1));
+    a.send(Frame{MessageType::kOpen, "path"});
+    a.send(Frame{MessageType::kListTables, ""});
+    const auto first = b.receive(std::chrono::milliseconds(5000));
+    const auto second = b.receive();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->type, MessageType::kOpen);
+    EXPECT_EQ(first->payload, "path");
+    EXPECT_EQ(second->type, MessageType::kListTables);
+    pair.closeEnd(0);
+    EXPECT_FALSE(b.receive().has_value());
+}
+
+TEST(Channel, SilenceTimesOutAndAHalfFrameIsAnError) {
+    SocketPair pair;
+    FrameChannel b(pair.end(1));
+    EXPECT_THROW(b.receive(std::chrono::milliseconds(50)), TimeoutError);
+    const std::string half = encodeFrame(Frame{MessageType::kOk, "abcdef"}).substr(0, 6);
+    ASSERT_EQ(::write(pair.end(0), half.data(), half.size()), static_cast<ssize_t>(half.size()));
+    pair.closeEnd(0);
+    EXPECT_THROW(b.receive(), ProtocolError);
+}
+
+TEST(Channel, SendingToAClosedPeerIsAnErrorNotASignal) {
+    SocketPair pair;
+    FrameChannel a(pair.end(0));
+    pair.closeEnd(1);
+    EXPECT_THROW(a.send(Frame{MessageType::kOk, std::string(1 << 20, 'x')}), ProtocolError);
+}
+
+}  // namespace
+}  // namespace malvorn::jet::protocol

@@ -1,0 +1,185 @@
+#include "transfer/row_statements.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace malvorn::transfer {
+namespace {
+
+using jet::JetBinary;
+using jet::JetCurrency;
+using jet::JetDate;
+using jet::JetDecimal;
+using jet::JetGuid;
+using jet::JetValue;
+
+struct LiteralCase {
+    const char* what;
+    std::int16_t type;
+    JetValue value;
+    const char* literal;
+};
+
+TEST(SqlLiteral, EachTypeAndNull) {
+    const LiteralCase cases[] = {
+        {"text", convert::kJetText, std::string("abc"), "'abc'"},
+        {"quote doubled", convert::kJetText, std::string("O'Neil"), "'O''Neil'"},
+        {"quotes only", convert::kJetMemo, std::string("''"), "''''''"},
+        {"zero-length text", convert::kJetText, std::string(), "''"},
+        {"null text", convert::kJetText, JetValue(), "''"},
+        {"null memo", convert::kJetMemo, JetValue(), "''"},
+        {"memo line breaks kept", convert::kJetMemo, std::string("a\r\nb"), "'a\r\nb'"},
+        {"japanese", convert::kJetText, std::string("顧客の'名前'"), "'顧客の''名前'''"},
+        {"byte", convert::kJetByte, std::int64_t{255}, "255"},
+        {"negative integer", convert::kJetInteger, std::int64_t{-5}, "-5"},
+        {"long", convert::kJetLong, std::int64_t{-2147483648LL}, "-2147483648"},
+        {"null long", convert::kJetLong, JetValue(), "0"},
+        {"null double", convert::kJetDouble, JetValue(), "0"},
+        {"null currency", convert::kJetCurrency, JetValue(), "0"},
+        {"currency whole", convert::kJetCurrency, JetCurrency{30000}, "3"},
+        {"currency half", convert::kJetCurrency, JetCurrency{35000}, "3.5"},
+        {"currency four places", convert::kJetCurrency, JetCurrency{-1}, "-0.0001"},
+        {"double fraction", convert::kJetDouble, 12.25, "12.25"},
+        {"double negative", convert::kJetDouble, -5.0, "-5"},
+        {"single", convert::kJetSingle, 0.1f, "0.1"},
+        {"decimal kept exact", jet::kJetDecimalType, JetDecimal{"-12.3400"}, "-12.3400"},
+        {"null decimal", jet::kJetDecimalType, JetValue(), "0"},
+        {"date whole day", convert::kJetDate, JetDate{36925}, "'2001-02-03'"},
+        {"date with time", convert::kJetDate, JetDate{36925.4375},
+         "TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD HH24:MI:SS')"},
+        {"null date", convert::kJetDate, JetValue(), "NULL"},
+        {"yes", convert::kJetBoolean, true, "-1"},
+        {"no", convert::kJetBoolean, false, "0"},
+        {"guid", jet::kJetGuidType, JetGuid{"{01234567-89AB-CDEF-0123-456789ABCDEF}"},
+         "'{01234567-89AB-CDEF-0123-456789ABCDEF}'"},
+        {"null guid", jet::kJetGuidType, JetValue(), "''"},
+        {"binary", jet::kJetBinaryType, JetBinary{std::string("\x00\x7f\xff", 3)},
+         "HEXTORAW('007FFF')"},
+        {"ole", jet::kJetOleType, JetBinary{"AB"}, "HEXTORAW('4142')"},
+        {"null ole", jet::kJetOleType, JetValue(), "NULL"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sqlLiteral(c.type, c.value), c.literal) << c.what;
+}
+
+TEST(CurrencyText, ExactWithoutTrailingZeros) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0"},
+        {1, "0.0001"},
+        {10, "0.001"},
+        {123400, "12.34"},
+        {-123456789, "-12345.6789"},
+        {std::numeric_limits<std::int64_t>::max(), "922337203685477.5807"},
+        {std::numeric_limits<std::int64_t>::min(), "-922337203685477.5808"},
+    };
+    for (const auto& [scaled, text] : cases)
+        EXPECT_EQ(currencyText(scaled), text) << scaled;
+}
+
+TEST(NumberText, DoublesReadBackExactly) {
+    const double values[] = {0.1,     1.0 / 3.0, 2.0 / 3.0, 1e20, 1e-7,    123456789.123,
+                             DBL_MAX, DBL_MIN,   5e-324,    -0.0, 444.555, 9007199254740993.0};
+    for (const double value : values) {
+        const std::string text = doubleText(value);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+        std::size_t digits = 0;
+        for (const char c : text.substr(0, text.find_first_of("eE")))
+            digits += (c >= '0' && c <= '9') ? 1 : 0;
+        EXPECT_LE(digits, 17u) << text;
+    }
+    EXPECT_EQ(doubleText(0.1), "0.1");
+    EXPECT_EQ(doubleText(1.0 / 3.0), "0.3333333333333333");
+}
+
+TEST(NumberText, SinglesReadBackAsTheSameSingle) {
+    const float values[] = {0.1f, 1.0f / 3.0f, 16777216.0f, FLT_MAX, FLT_MIN, -2.5f, 0.3f};
+    for (const float value : values) {
+        const std::string text = singleText(value);
+        EXPECT_EQ(std::strtof(text.c_str(), nullptr), value) << text;
+    }
+    // Not the single's binary expansion (0.100000001490116...).
+    EXPECT_EQ(singleText(0.1f), "0.1");
+    EXPECT_EQ(singleText(0.3f), "0.3");
+}
+
+TEST(NumberText, ValuesOracleCannotHoldStopTheCopy) {
+    EXPECT_THROW(sqlLiteral(convert::kJetDouble, std::numeric_limits<double>::quiet_NaN()),
+                 LiteralError);
+    EXPECT_THROW(sqlLiteral(convert::kJetSingle, std::numeric_limits<float>::infinity()),
+                 LiteralError);
+}
+
+TEST(DateLiteral, CalendarAndTimeOfDay) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "'1899-12-30'"},
+        {1, "'1899-12-31'"},
+        {2, "'1900-01-01'"},
+        {60, "'1900-02-28'"},
+        {61, "'1900-03-01'"},  // no 29 February 1900
+        {34654, "'1994-11-16'"},
+        {36585, "'2000-02-29'"},
+        {2958465, "'9999-12-31'"},
+        {-657434, "'0100-01-01'"},
+        {0.75, "TO_DATE('1899-12-30 18:00:00','YYYY-MM-DD HH24:MI:SS')"},
+        // Before day 0 the fraction still counts forward from midnight.
+        {-1.25, "TO_DATE('1899-12-29 06:00:00','YYYY-MM-DD HH24:MI:SS')"},
+        {-0.5, "TO_DATE('1899-12-30 12:00:00','YYYY-MM-DD HH24:MI:SS')"},
+        // Beyond what the reading library formats correctly.
+        {1000001.5, "TO_DATE('4637-11-27 12:00:00','YYYY-MM-DD HH24:MI:SS')"},
+        {-36522, "'1800-01-01'"},
+        // Rounded to the second: up into the next day, never hour 24.
+        {36925 + 86399.6 / 86400, "'2001-02-04'"},
+        {36925 + 86399.4 / 86400, "TO_DATE('2001-02-03 23:59:59','YYYY-MM-DD HH24:MI:SS')"},
+        {36925 + 59.7 / 86400, "TO_DATE('2001-02-03 00:01:00','YYYY-MM-DD HH24:MI:SS')"},
+        {36925 + 0.4 / 86400, "'2001-02-03'"},
+    };
+    for (const auto& [serial, literal] : cases)
+        EXPECT_EQ(dateLiteral(serial), literal) << serial;
+}
+
+TEST(DateLiteral, OutsideTheCalendarIsAnError) {
+    const double serials[] = {3.0e6, -3.0e6, 1e300, std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()};
+    for (const double serial : serials)
+        EXPECT_THROW(dateLiteral(serial), LiteralError) << serial;
+}
+
+TEST(RowStatement, HeadAndValuesInFieldOrder) {
+    std::vector<convert::JetFieldDef> fields(3);
+    fields[0].name = "A";
+    fields[0].typeCode = convert::kJetLong;
+    fields[1].name = "B";
+    fields[1].typeCode = convert::kJetText;
+    fields[2].name = "C";
+    fields[2].typeCode = convert::kJetDate;
+    const std::string head = statementHead("T", fields);
+    EXPECT_EQ(head, "INSERT INTO T (A, B, C) VALUES");
+
+    const std::vector<jet::JetColumn> columns = {
+        {"A", convert::kJetLong}, {"B", convert::kJetText}, {"C", convert::kJetDate}};
+    const jet::JetRow row = {std::int64_t{12}, std::string("O'Neil"), JetDate{36925.4375}};
+    EXPECT_EQ(rowStatement(head, rowLiterals(columns, row)),
+              "INSERT INTO T (A, B, C) VALUES (12, 'O''Neil', "
+              "TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD HH24:MI:SS'))");
+
+    const jet::JetRow nulls = {JetValue(), JetValue(), JetValue()};
+    EXPECT_EQ(rowStatement(head, rowLiterals(columns, nulls)),
+              "INSERT INTO T (A, B, C) VALUES (0, '', NULL)");
+}
+
+TEST(RowStatement, ColumnNamesNarrowedTableNameAsGiven) {
+    std::vector<convert::JetFieldDef> fields(3);
+    fields[0].name = "ＣＯＤＥ１";
+    fields[1].name = "顧客＿名";
+    fields[2].name = "ｶﾅ";
+    EXPECT_EQ(statementHead("得意先 Ｔ", fields),
+              "INSERT INTO 得意先 Ｔ (CODE1, 顧客_名, ｶﾅ) VALUES");
+    EXPECT_EQ(clearStatement("得意先 Ｔ"), "DELETE FROM 得意先 Ｔ");
+}
+
+}  // namespace
+}  // namespace malvorn::transfer
