@@ -15,14 +15,15 @@ using Kind = Token::Kind;
 // Words that end an expression or a name list and never name anything.
 const std::set<std::string>& reservedWords() {
     static const std::set<std::string> words = {
-        "ALL",     "AND",        "AS",      "ASC",        "BETWEEN", "BY",     "CHECK",
-        "CONNECT", "CREATE",     "CROSS",   "DEFAULT",    "DELETE",  "DESC",   "DISTINCT",
-        "DROP",    "ELSE",       "FROM",    "FULL",       "GRANT",   "GROUP",  "HAVING",
-        "IN",      "INNER",      "INSERT",  "INTERSECT",  "INTO",    "IS",     "JOIN",
-        "LEFT",    "LIKE",       "MINUS",   "NOT",        "NULL",    "ON",     "OR",
-        "ORDER",   "OUTER",      "RIGHT",   "SELECT",     "SET",     "START",  "TABLE",
-        "THEN",    "UNION",      "UNIQUE",  "UPDATE",     "USING",   "VALUES", "WHERE",
-        "WITH",    "CONSTRAINT", "PRIMARY", "TABLESPACE", "SYSDATE",
+        "ALL",     "AND",        "AS",      "ASC",        "BETWEEN", "BY",         "CHECK",
+        "CONNECT", "CREATE",     "CROSS",   "DEFAULT",    "DELETE",  "DESC",       "DISTINCT",
+        "DROP",    "ELSE",       "FROM",    "FULL",       "GRANT",   "GROUP",      "HAVING",
+        "IN",      "INNER",      "INSERT",  "INTERSECT",  "INTO",    "IS",         "JOIN",
+        "LEFT",    "LIKE",       "MINUS",   "NOT",        "NULL",    "ON",         "OR",
+        "ORDER",   "OUTER",      "RIGHT",   "SELECT",     "SET",     "START",      "TABLE",
+        "THEN",    "UNION",      "UNIQUE",  "UPDATE",     "USING",   "VALUES",     "WHERE",
+        "WITH",    "CONSTRAINT", "PRIMARY", "TABLESPACE", "SYSDATE", "IDENTIFIED", "TO",
+        "OF",      "PRIOR",
     };
     return words;
 }
@@ -409,6 +410,12 @@ class Parser {
         if (peek().kind != Kind::kWord)
             oraThrow(902, "invalid datatype");
         c.typeName = take().text;
+        static const std::set<std::string> types = {
+            "VARCHAR2",  "VARCHAR", "NVARCHAR2", "CHAR", "NCHAR",    "NUMBER", "NUMERIC",
+            "DECIMAL",   "DEC",     "INTEGER",   "INT",  "SMALLINT", "FLOAT",  "DATE",
+            "TIMESTAMP", "CLOB",    "BLOB",      "RAW",  "LONG"};
+        if (!types.count(c.typeName))
+            oraThrow(902, "invalid datatype");
         if (c.typeName == "LONG" && acceptWord("RAW"))
             oraThrow(902, "invalid datatype");
         if (peek().isSymbol("(")) {
