@@ -35,16 +35,17 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < rows; ++i) {
             const std::string n = std::to_string(i);
-            session->execute(head + " ('C" + n + "', '商品 O''Neil " + n + "', " + n +
-                             ".25, " + std::to_string(i % 1000) + ", '2001-02-" +
-                             std::to_string(1 + i % 28) + "')");
+            session->execute(head + " ('C" + n + "', '商品 O''Neil " + n + "', " + n + ".25, " +
+                             std::to_string(i % 1000) + ", '2001-02-" + std::to_string(1 + i % 28) +
+                             "')");
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const auto count = session->queryValue("SELECT COUNT(*) FROM SHOHIN");
-        std::printf("local server: %d single-statement INSERTs (5 columns) in %.3f s = %.0f rows/s "
-                    "(table holds %s rows)\n",
-                    rows, seconds, rows / seconds, count ? count->c_str() : "?");
+        std::printf(
+            "local server: %d single-statement INSERTs (5 columns) in %.3f s = %.0f rows/s "
+            "(table holds %s rows)\n",
+            rows, seconds, rows / seconds, count ? count->c_str() : "?");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         status = 1;

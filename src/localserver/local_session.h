@@ -141,6 +141,7 @@ class Translator {
                            bool aggregates);
     std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
     void checkGrouped(const ast::Expr& e, const std::set<std::string>& groups, bool hasGroupBy);
+    std::string canonical(const std::string& sql) const;
 
     LocalSession& session_;
     std::vector<Source> sources_;

@@ -1,5 +1,6 @@
 // Translation of the server's expressions and queries into SQLite SQL.
 #include <algorithm>
+#include <cctype>
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
@@ -49,6 +50,27 @@ std::string headingOf(const std::string& source) {
 }
 
 }  // namespace
+
+std::string Translator::canonical(const std::string& sql) const {
+    // Parameters are numbered in order of appearance, so the same expression
+    // written twice binds different numbers; compare the values instead.
+    std::string out;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] != '?') {
+            out += sql[i];
+            continue;
+        }
+        std::size_t j = i + 1;
+        std::size_t index = 0;
+        while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+            index = index * 10 + static_cast<std::size_t>(sql[j++] - '0');
+        const SqlValue& v = params_.at(index - 1);
+        out += std::holds_alternative<std::string>(v) ? "'" + std::get<std::string>(v) + "'"
+                                                      : formatNumber(v);
+        i = j - 1;
+    }
+    return out;
+}
 
 bool isAggregate(const ast::Expr& e) {
     if (e.kind != Expr::Kind::kFunction)
@@ -367,7 +389,7 @@ void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& g
     if (isAggregate(e))
         return;
     const std::size_t mark = params_.size();
-    const std::string sql = expr(e, nullptr, true);
+    const std::string sql = canonical(expr(e, nullptr, true));
     params_.resize(mark);
     if (groups.count(sql))
         return;
@@ -470,7 +492,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         sql += " GROUP BY ";
         for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
             const std::string g = expr(*s.groupBy[i]);
-            groups.insert(g);
+            groups.insert(canonical(g));
             sql += (i ? ", " : "") + g;
         }
     }

@@ -152,6 +152,8 @@ TEST_F(DataTest, QueriesCoverTheSubset) {
         {"SELECT COUNT(DISTINCT QTY) FROM SHOHIN", {"2"}},
         {"SELECT ROUND(2.5), ROUND(1.2345, 2), MOD(7, 3), ABS(-4) FROM DUAL", {"3|1.23|1|4"}},
         {"SELECT CODE FROM SHOHIN WHERE CODE IN ('Q2', 'Q4') ORDER BY CODE", {"Q2", "Q4"}},
+        {"SELECT QTY + 1, COUNT(*) FROM SHOHIN WHERE QTY IS NOT NULL GROUP BY QTY + 1 ORDER BY 1",
+         {"6|2", "8|1"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(rows(s(), c.query), c.expected) << c.query;
@@ -186,6 +188,25 @@ TEST_F(DataTest, MalformedQueriesGetTheServersCodes) {
             std::string(c.query).find("DBA_USERS") != std::string::npos ? *plain : clerk();
         EXPECT_EQ(oraCode([&] { who.query(c.query); }), c.code) << c.query;
     }
+}
+
+TEST_F(DataTest, AStatementThatFailsOnOneRowChangesNoRow) {
+    for (const char* values :
+         {"('R1', 'short', 1, 1, NULL)", "('R2', '四十バイトを超える名前になる行', 2, 2, NULL)"})
+        s().execute(std::string("INSERT INTO SHOHIN VALUES ") + values);
+    EXPECT_EQ(oraCode([&] { s().execute("UPDATE SHOHIN SET NAME = NAME || '一二三四五六七'"); }),
+              "ORA-12899");
+    EXPECT_EQ(oraCode([&] { s().execute("UPDATE SHOHIN SET QTY = 10 / (QTY - 2)"); }), "ORA-01476");
+    EXPECT_EQ(oraCode([&] {
+                  s().execute(
+                      "INSERT INTO SHOHIN (CODE, NAME) SELECT CODE || 'x', NAME || NAME "
+                      "FROM SHOHIN");
+              }),
+              "ORA-12899");
+    EXPECT_EQ(rows(s(), "SELECT CODE, NAME, QTY FROM SHOHIN ORDER BY CODE"),
+              (std::vector<std::string>{"R1|short|1", "R2|四十バイトを超える名前になる行|2"}));
+    s().execute("INSERT INTO SHOHIN (CODE, NAME) SELECT CODE || 'x', NAME FROM SHOHIN");
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM SHOHIN"), "4");
 }
 
 TEST_F(DataTest, ASelectSentAsAStatementRunsAndIsDiscarded) {
