@@ -583,7 +583,8 @@ std::shared_ptr<const TableInfo> LocalSession::resolveTable(const ast::TableRef&
     auto cached = tables_.find({owner, ref.name});
     if (cached != tables_.end())
         return cached->second;
-    if (owner != me_.name && !me_.isDba()) {
+    const bool dictionary = ref.schema == "SYS" || ref.schema == "PUBLIC";
+    if (owner != me_.name && !me_.isDba() && !dictionary) {
         // Without DBA another schema's tables are out of sight.
         tableDoesNotExist();
     }
@@ -594,7 +595,7 @@ std::shared_ptr<const TableInfo> LocalSession::resolveTable(const ast::TableRef&
     stmt.bind(2, ref.name);
     if (!stmt.step()) {
         stmt.reset();
-        if (ref.schema.empty() || ref.schema == "SYS" || ref.schema == "PUBLIC") {
+        if (ref.schema.empty() || dictionary) {
             for (const ViewSpec& spec : viewSpecs()) {
                 if (ref.name != spec.name)
                     continue;
