@@ -66,6 +66,7 @@ class LocalSession : public oracle::Session {
     std::shared_ptr<const TableInfo> resolveTable(const ast::TableRef& ref);
     std::shared_ptr<const TableInfo> tableById(std::int64_t id);
     const std::string& sysdate() const { return sysdate_; }
+    const std::string& userName() const { return me_.name; }
 
   private:
     void login(const std::string& user, const std::string& password);

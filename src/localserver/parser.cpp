@@ -12,18 +12,37 @@ using ast::Expr;
 using ast::ExprPtr;
 using Kind = Token::Kind;
 
-// Words that end an expression or a name list and never name anything.
+// The server's reserved words: never a name unless quoted. A Jet field called
+// Date or Level is refused here as the server refuses it, which is what a
+// rehearsal is for.
 const std::set<std::string>& reservedWords() {
     static const std::set<std::string> words = {
-        "ALL",     "AND",        "AS",      "ASC",        "BETWEEN", "BY",         "CHECK",
-        "CONNECT", "CREATE",     "CROSS",   "DEFAULT",    "DELETE",  "DESC",       "DISTINCT",
-        "DROP",    "ELSE",       "FROM",    "FULL",       "GRANT",   "GROUP",      "HAVING",
-        "IN",      "INNER",      "INSERT",  "INTERSECT",  "INTO",    "IS",         "JOIN",
-        "LEFT",    "LIKE",       "MINUS",   "NOT",        "NULL",    "ON",         "OR",
-        "ORDER",   "OUTER",      "RIGHT",   "SELECT",     "SET",     "START",      "TABLE",
-        "THEN",    "UNION",      "UNIQUE",  "UPDATE",     "USING",   "VALUES",     "WHERE",
-        "WITH",    "CONSTRAINT", "PRIMARY", "TABLESPACE", "SYSDATE", "IDENTIFIED", "TO",
-        "OF",      "PRIOR",
+        "ACCESS",    "ADD",       "ALL",        "ALTER",     "AND",       "ANY",      "AS",
+        "ASC",       "AUDIT",     "BETWEEN",    "BY",        "CHAR",      "CHECK",    "CLUSTER",
+        "COLUMN",    "COMMENT",   "COMPRESS",   "CONNECT",   "CREATE",    "CURRENT",  "DATE",
+        "DECIMAL",   "DEFAULT",   "DELETE",     "DESC",      "DISTINCT",  "DROP",     "ELSE",
+        "EXCLUSIVE", "EXISTS",    "FILE",       "FLOAT",     "FOR",       "FROM",     "GRANT",
+        "GROUP",     "HAVING",    "IDENTIFIED", "IMMEDIATE", "IN",        "INCREMENT", "INDEX",
+        "INITIAL",   "INSERT",    "INTEGER",    "INTERSECT", "INTO",      "IS",       "LEVEL",
+        "LIKE",      "LOCK",      "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL", "MODE",
+        "MODIFY",    "NOAUDIT",   "NOCOMPRESS", "NOT",       "NOWAIT",    "NULL",     "NUMBER",
+        "OF",        "OFFLINE",   "ON",         "ONLINE",    "OPTION",    "OR",       "ORDER",
+        "PCTFREE",   "PRIOR",     "PRIVILEGES", "PUBLIC",    "RAW",       "RENAME",   "RESOURCE",
+        "REVOKE",    "ROW",       "ROWID",      "ROWNUM",    "ROWS",      "SELECT",   "SESSION",
+        "SET",       "SHARE",     "SIZE",       "SMALLINT",  "START",     "SUCCESSFUL", "SYNONYM",
+        "SYSDATE",   "TABLE",     "THEN",       "TO",        "TRIGGER",   "UID",      "UNION",
+        "UNIQUE",    "UPDATE",    "USER",       "VALIDATE",  "VALUES",    "VARCHAR",  "VARCHAR2",
+        "VIEW",      "WHENEVER",  "WHERE",      "WITH",
+    };
+    return words;
+}
+
+// Keywords that may name a column or table but never stand as an alias:
+// they start the next part of the statement.
+const std::set<std::string>& clauseWords() {
+    static const std::set<std::string> words = {
+        "CROSS", "FULL", "INNER", "JOIN", "LEFT", "NATURAL", "OUTER", "RIGHT", "USING",
+        "CONSTRAINT", "PRIMARY", "TABLESPACE", "NULLS", "FETCH", "OFFSET", "RETURNING",
     };
     return words;
 }
@@ -86,6 +105,9 @@ class Parser {
     void expectClose() {
         if (!acceptSymbol(")"))
             oraThrow(907, "missing right parenthesis");
+    }
+    bool atAlias() const {
+        return atName() && !(peek().kind == Kind::kWord && clauseWords().count(peek().text));
     }
     bool atName() const {
         const Token& t = peek();
@@ -206,7 +228,7 @@ class Parser {
                 item.expr = expression();
                 if (acceptWord("AS"))
                     item.alias = name();
-                else if (atName())
+                else if (atAlias())
                     item.alias = name();
             }
             s->items.push_back(std::move(item));
@@ -286,7 +308,7 @@ class Parser {
     }
 
     std::optional<std::string> optionalAlias() {
-        if (atName())
+        if (atAlias())
             return name();
         return std::nullopt;
     }
@@ -516,7 +538,7 @@ class Parser {
         const bool grant = take().text == "GRANT";
         std::vector<std::string> roles;
         do {
-            if (!atName() && !peek().isWord("CONNECT"))
+            if (peek().kind != Kind::kWord && peek().kind != Kind::kQuoted)
                 oraThrow(990, "missing or invalid privilege");
             roles.push_back(take().text);
         } while (acceptSymbol(","));
@@ -691,6 +713,9 @@ class Parser {
         } else if (t.isWord("SYSDATE")) {
             take();
             e = make(Expr::Kind::kSysdate);
+        } else if (t.isWord("USER")) {
+            take();
+            e = make(Expr::Kind::kFunction, "USER");
         } else if (t.isWord("DATE") && peek(1).kind == Kind::kString) {
             // ANSI date literal DATE 'YYYY-MM-DD'.
             take();

@@ -288,6 +288,10 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
+    if (name == "USER" && n == 0) {
+        set(type, SqlType::kText);
+        return bind(session_.userName());
+    }
     if (name == "NVL" || name == "COALESCE") {
         if (name == "NVL" ? n != 2 : n < 2)
             wrongArguments();

@@ -91,10 +91,19 @@ TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
         {"CREATE TABLE T4 (A NUMBER DEFAULT Date())", "ORA-00904"},
         {"CREATE TABLE T4 (A NUMBER DEFAULT B)", "ORA-00984"},
         {"CREATE TABLE T2 (A NUMBER)", "ORA-00955"},
+        // Jet field and table names that are the server's reserved words.
+        {"CREATE TABLE T4 (LEVEL NUMBER)", "ORA-00904"},
+        {"CREATE TABLE T4 (CODE VARCHAR2(5), DATE DATE)", "ORA-00904"},
+        {"CREATE TABLE T4 (SIZE NUMBER(5))", "ORA-00904"},
+        {"CREATE TABLE ORDER (A NUMBER)", "ORA-00903"},
+        {"CREATE TABLE T5 (\"LEVEL\" NUMBER, LEFT NUMBER, 日付 DATE)", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(oraCode([&] { scott->execute(c.statement); }), c.code) << c.statement;
-    EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "4");
+    EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "5");
+    scott->execute("INSERT INTO T5 (\"LEVEL\", LEFT, 日付) VALUES (1, 2, '2001-02-03')");
+    EXPECT_EQ(rows(*scott, "SELECT T5.\"LEVEL\", LEFT, USER FROM T5"),
+              std::vector<std::string>{"1|2|SCOTT"});
     EXPECT_EQ(rows(*scott,
                    "SELECT DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_USED FROM "
                    "USER_TAB_COLUMNS WHERE TABLE_NAME = 'T1' ORDER BY COLUMN_ID"),
