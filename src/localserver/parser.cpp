@@ -17,22 +17,22 @@ using Kind = Token::Kind;
 // rehearsal is for.
 const std::set<std::string>& reservedWords() {
     static const std::set<std::string> words = {
-        "ACCESS",    "ADD",       "ALL",        "ALTER",     "AND",       "ANY",      "AS",
-        "ASC",       "AUDIT",     "BETWEEN",    "BY",        "CHAR",      "CHECK",    "CLUSTER",
-        "COLUMN",    "COMMENT",   "COMPRESS",   "CONNECT",   "CREATE",    "CURRENT",  "DATE",
-        "DECIMAL",   "DEFAULT",   "DELETE",     "DESC",      "DISTINCT",  "DROP",     "ELSE",
-        "EXCLUSIVE", "EXISTS",    "FILE",       "FLOAT",     "FOR",       "FROM",     "GRANT",
-        "GROUP",     "HAVING",    "IDENTIFIED", "IMMEDIATE", "IN",        "INCREMENT", "INDEX",
-        "INITIAL",   "INSERT",    "INTEGER",    "INTERSECT", "INTO",      "IS",       "LEVEL",
-        "LIKE",      "LOCK",      "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL", "MODE",
-        "MODIFY",    "NOAUDIT",   "NOCOMPRESS", "NOT",       "NOWAIT",    "NULL",     "NUMBER",
-        "OF",        "OFFLINE",   "ON",         "ONLINE",    "OPTION",    "OR",       "ORDER",
-        "PCTFREE",   "PRIOR",     "PRIVILEGES", "PUBLIC",    "RAW",       "RENAME",   "RESOURCE",
-        "REVOKE",    "ROW",       "ROWID",      "ROWNUM",    "ROWS",      "SELECT",   "SESSION",
-        "SET",       "SHARE",     "SIZE",       "SMALLINT",  "START",     "SUCCESSFUL", "SYNONYM",
-        "SYSDATE",   "TABLE",     "THEN",       "TO",        "TRIGGER",   "UID",      "UNION",
-        "UNIQUE",    "UPDATE",    "USER",       "VALIDATE",  "VALUES",    "VARCHAR",  "VARCHAR2",
-        "VIEW",      "WHENEVER",  "WHERE",      "WITH",
+        "ACCESS",    "ADD",      "ALL",        "ALTER",      "AND",      "ANY",        "AS",
+        "ASC",       "AUDIT",    "BETWEEN",    "BY",         "CHAR",     "CHECK",      "CLUSTER",
+        "COLUMN",    "COMMENT",  "COMPRESS",   "CONNECT",    "CREATE",   "CURRENT",    "DATE",
+        "DECIMAL",   "DEFAULT",  "DELETE",     "DESC",       "DISTINCT", "DROP",       "ELSE",
+        "EXCLUSIVE", "EXISTS",   "FILE",       "FLOAT",      "FOR",      "FROM",       "GRANT",
+        "GROUP",     "HAVING",   "IDENTIFIED", "IMMEDIATE",  "IN",       "INCREMENT",  "INDEX",
+        "INITIAL",   "INSERT",   "INTEGER",    "INTERSECT",  "INTO",     "IS",         "LEVEL",
+        "LIKE",      "LOCK",     "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL",   "MODE",
+        "MODIFY",    "NOAUDIT",  "NOCOMPRESS", "NOT",        "NOWAIT",   "NULL",       "NUMBER",
+        "OF",        "OFFLINE",  "ON",         "ONLINE",     "OPTION",   "OR",         "ORDER",
+        "PCTFREE",   "PRIOR",    "PRIVILEGES", "PUBLIC",     "RAW",      "RENAME",     "RESOURCE",
+        "REVOKE",    "ROW",      "ROWID",      "ROWNUM",     "ROWS",     "SELECT",     "SESSION",
+        "SET",       "SHARE",    "SIZE",       "SMALLINT",   "START",    "SUCCESSFUL", "SYNONYM",
+        "SYSDATE",   "TABLE",    "THEN",       "TO",         "TRIGGER",  "UID",        "UNION",
+        "UNIQUE",    "UPDATE",   "USER",       "VALIDATE",   "VALUES",   "VARCHAR",    "VARCHAR2",
+        "VIEW",      "WHENEVER", "WHERE",      "WITH",
     };
     return words;
 }
@@ -41,8 +41,8 @@ const std::set<std::string>& reservedWords() {
 // they start the next part of the statement.
 const std::set<std::string>& clauseWords() {
     static const std::set<std::string> words = {
-        "CROSS", "FULL", "INNER", "JOIN", "LEFT", "NATURAL", "OUTER", "RIGHT", "USING",
-        "CONSTRAINT", "PRIMARY", "TABLESPACE", "NULLS", "FETCH", "OFFSET", "RETURNING",
+        "CROSS", "FULL",       "INNER",   "JOIN",       "LEFT",  "NATURAL", "OUTER",  "RIGHT",
+        "USING", "CONSTRAINT", "PRIMARY", "TABLESPACE", "NULLS", "FETCH",   "OFFSET", "RETURNING",
     };
     return words;
 }

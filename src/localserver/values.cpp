@@ -150,20 +150,21 @@ struct Decimal {
     }
 };
 
-std::string shortestDouble(double d) {
+// A double as plain decimal text of at most 15 significant digits: what a
+// double holds reliably, and what hides binary artefacts such as
+// 0.1 + 0.2 = 0.30000000000000004 the way the server's decimal numbers would.
+std::string decimalDouble(double d) {
     char buffer[64];
-    const double magnitude = std::fabs(d);
-    const auto format = (magnitude == 0 || (magnitude >= 1e-15 && magnitude < 1e21))
-                            ? std::chars_format::fixed
-                            : std::chars_format::scientific;
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, d, format);
-    return std::string(buffer, result.ptr);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific, 14);
+    const auto decimal = Decimal::read(std::string(buffer, result.ptr));
+    return decimal ? decimal->text() : std::string(buffer, result.ptr);
 }
 
 Decimal decimalOf(const SqlValue& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
         return *Decimal::read(std::to_string(*i));
-    return *Decimal::read(shortestDouble(std::get<double>(value)));
+    return *Decimal::read(decimalDouble(std::get<double>(value)));
 }
 
 int daysInMonth(int year, int month) {
@@ -267,7 +268,7 @@ std::string formatNumber(const SqlValue& value) {
     if (const auto* d = std::get_if<double>(&value)) {
         if (std::isnan(*d) || std::isinf(*d))
             return *d > 0 ? "~" : (*d < 0 ? "-~" : "NaN");
-        std::string text = shortestDouble(*d);
+        std::string text = decimalDouble(*d);
         if (text == "-0")
             text = "0";
         return text;

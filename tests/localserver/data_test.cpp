@@ -145,6 +145,7 @@ TEST_F(DataTest, QueriesCoverTheSubset) {
          {"fruit|2"}},
         {"SELECT 1 + 2 * 3, 7 / 2, 'a' || 'b' || NULL, NVL('', 'empty') FROM DUAL",
          {"7|3.5|ab|empty"}},
+        {"SELECT 0.1 + 0.2, 1 / 3, 2 / 3 * 3, -7 / 2 FROM DUAL", {"0.3|0.333333333333333|2|-3.5"}},
         {"SELECT TO_CHAR(TO_DATE('2001-02-03', 'YYYY-MM-DD') + 1, 'YYYY/MM/DD') FROM DUAL",
          {"2001/02/04"}},
         {"SELECT UPPER(NAME), LENGTH(NAME), SUBSTR(NAME, 2, 2) FROM SHOHIN WHERE CODE = 'Q1'",

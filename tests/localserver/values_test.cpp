@@ -24,6 +24,23 @@ TEST(Numbers, TextReadsAsTheServerReadsIt) {
     }
 }
 
+TEST(Numbers, DoublesAreWrittenAsPlainDecimalsOfFifteenDigits) {
+    const struct {
+        double value;
+        const char* expected;
+    } cases[] = {
+        {0.1 + 0.2, "0.3"},
+        {12.25, "12.25"},
+        {-0.0, "0"},
+        {1.5e-7, "0.00000015"},
+        {1e20, "100000000000000000000"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {-1234.5, "-1234.5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatNumber(c.value), c.expected) << c.value;
+}
+
 ColumnDef numberColumn(std::optional<int> precision, std::optional<int> scale) {
     ColumnDef c;
     c.name = "N";
