@@ -397,7 +397,11 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
     const bool found = find.step();
     const std::string hash = found ? find.columnText(0) : std::string();
     find.reset();
-    if (!found || !verifyPassword(hash, password))
+    // An unknown user costs the same hash check as a known one, so the time a
+    // refusal takes does not tell which user names exist.
+    static const std::string unknownUserHash = hashPassword(randomHex(16));
+    const bool passwordMatches = verifyPassword(found ? hash : unknownUserHash, password);
+    if (!found || !passwordMatches)
         oraThrow(1017, "invalid username/password; logon denied");
     me_ = *findUser(user);
     if (!me_.roles.count("CONNECT") && !me_.isDba())
@@ -1231,6 +1235,8 @@ void LocalSession::dropUser(const ast::DropUser& du) {
         oraThrow(1918, "user '" + du.name + "' does not exist");
     if (user->id == me_.id)
         oraThrow(1940, "cannot drop a user that is currently connected");
+    if (du.name == "SYSTEM")
+        oraThrow(28014, "cannot drop administrative user or role");
     {
         SqliteTransaction tx(db_);
         auto& owns = db_.cached("SELECT count(*) FROM mv_table WHERE owner = ?1");

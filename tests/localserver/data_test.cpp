@@ -214,6 +214,30 @@ TEST_F(DataTest, AStatementThatFailsOnOneRowChangesNoRow) {
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM SHOHIN"), "4");
 }
 
+TEST_F(DataTest, OtherColumnTypesKeepTheirValues) {
+    s().execute(
+        "CREATE TABLE MISC (R RAW(2), B BLOB, C CLOB, TS TIMESTAMP, NV NVARCHAR2(3), "
+        "CH CHAR(4 CHAR), I INTEGER, F FLOAT)");
+    const struct {
+        const char* values;
+        const char* code;
+    } cases[] = {
+        {"('0aFF', '00', 'long text', '2001-02-03 10:30:15', '表名三', 'ab', 2.5, 2.5)", ""},
+        {"('ABCDEF', NULL, NULL, NULL, NULL, NULL, NULL, NULL)", "ORA-12899"},
+        {"('XYZ0', NULL, NULL, NULL, NULL, NULL, NULL, NULL)", "ORA-01465"},
+        {"(NULL, NULL, NULL, NULL, '表名三四', NULL, NULL, NULL)", "ORA-12899"},
+        {"(NULL, NULL, NULL, NULL, NULL, '一二三四五', NULL, NULL)", "ORA-12899"},
+        {"(NULL, NULL, NULL, 'soon', NULL, NULL, NULL, NULL)", "ORA-01861"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(oraCode([&] { s().execute(std::string("INSERT INTO MISC VALUES ") + c.values); }),
+                  c.code)
+            << c.values;
+    }
+    EXPECT_EQ(rows(s(), "SELECT * FROM MISC"),
+              std::vector<std::string>{"0AFF|00|long text|2001-02-03 10:30:15|表名三|ab|3|2.5"});
+}
+
 TEST_F(DataTest, ASelectSentAsAStatementRunsAndIsDiscarded) {
     EXPECT_EQ(oraCode([&] { s().execute("SELECT * FROM SHOHIN"); }), "");
     EXPECT_EQ(oraCode([&] { s().execute("SELECT * FROM NOTHERE"); }), "ORA-00942");

@@ -96,6 +96,12 @@ TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
               "ORA-01917: user or role 'NOBODY' does not exist");
 }
 
+TEST_F(ServerTest, SystemCannotBeDroppedByAnotherDba) {
+    auto scott = appUser("scott", "tiger");
+    EXPECT_EQ(oraCode([&] { scott->execute("DROP USER system CASCADE"); }), "ORA-28014");
+    EXPECT_EQ(oraCode([&] { open("system", "tarnbol"); }), "");
+}
+
 TEST_F(ServerTest, AGrantAfterACreatedUserFailsButTheUserStays) {
     auto& sys = system();
     sys.execute(createUser("scott", "tiger"));
@@ -103,6 +109,18 @@ TEST_F(ServerTest, AGrantAfterACreatedUserFailsButTheUserStays) {
     EXPECT_EQ(sys.queryValue(checkUser("SCOTT")), "SCOTT");
     // Nothing of the refused grant was applied.
     EXPECT_EQ(oraCode([&] { open("scott", "tiger"); }), "ORA-01045");
+}
+
+TEST_F(ServerTest, RevokedRolesAreGone) {
+    auto& sys = system();
+    sys.execute("CREATE USER clerk IDENTIFIED BY pw");
+    sys.execute("GRANT CONNECT, RESOURCE TO clerk");
+    EXPECT_EQ(oraCode([&] { sys.execute("REVOKE DBA FROM clerk"); }), "ORA-01951");
+    EXPECT_EQ(oraCode([&] { sys.execute("REVOKE CONNECT FROM nobody"); }), "ORA-01917");
+    sys.execute("REVOKE CONNECT FROM clerk");
+    EXPECT_EQ(oraCode([&] { open("clerk", "pw"); }), "ORA-01045");
+    EXPECT_EQ(rows(sys, "SELECT GRANTEE, GRANTED_ROLE FROM DBA_ROLE_PRIVS WHERE GRANTEE = 'CLERK'"),
+              std::vector<std::string>{"CLERK|RESOURCE"});
 }
 
 TEST_F(ServerTest, ThePasswordCanBeChanged) {
