@@ -25,6 +25,8 @@ struct Expr {
         kBetween,   // args[0] BETWEEN args[1] AND args[2], negated
         kLike,      // args[0] LIKE args[1], negated
         kSysdate,
+        kCase,  // distinct: has an operand (args[0]); then WHEN/THEN pairs; negated: has ELSE
+                // (last)
     };
     Kind kind = Kind::kNull;
     std::string text;  // literal text, operator, function name

@@ -713,6 +713,25 @@ class Parser {
         } else if (t.isWord("SYSDATE")) {
             take();
             e = make(Expr::Kind::kSysdate);
+        } else if (t.isWord("CASE")) {
+            take();
+            e = make(Expr::Kind::kCase);
+            if (!peek().isWord("WHEN")) {
+                e->distinct = true;
+                e->args.push_back(expression());
+            }
+            if (!peek().isWord("WHEN"))
+                oraThrow(905, "missing keyword");
+            while (acceptWord("WHEN")) {
+                e->args.push_back(expression());
+                expectWord("THEN");
+                e->args.push_back(expression());
+            }
+            if (acceptWord("ELSE")) {
+                e->negated = true;
+                e->args.push_back(expression());
+            }
+            expectWord("END");
         } else if (t.isWord("USER")) {
             take();
             e = make(Expr::Kind::kFunction, "USER");

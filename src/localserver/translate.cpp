@@ -253,6 +253,28 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                    ")";
         case Expr::Kind::kFunction:
             return function(e, type, aggregates);
+        case Expr::Kind::kCase: {
+            std::size_t i = 0;
+            SqlType subject = SqlType::kUnknown;
+            std::string out = "CASE";
+            if (e.distinct)
+                out += " " + expr(*e.args[i++], &subject, aggregates);
+            const std::size_t pairsEnd = e.args.size() - (e.negated ? 1 : 0);
+            SqlType result = SqlType::kUnknown;
+            for (; i < pairsEnd; i += 2) {
+                const std::string when = e.distinct
+                                             ? operand(*e.args[i], subject, aggregates, nullptr)
+                                             : expr(*e.args[i], nullptr, aggregates);
+                SqlType t = SqlType::kUnknown;
+                out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
+                if (result == SqlType::kUnknown)
+                    result = t;
+            }
+            if (e.negated)
+                out += " ELSE " + expr(*e.args.back(), nullptr, aggregates);
+            set(type, result);
+            return out + " END";
+        }
     }
     oraThrow(936, "missing expression");
 }
@@ -288,6 +310,27 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
+    if (name == "DECODE") {
+        if (n < 3)
+            wrongArguments();
+        // DECODE takes two NULLs as equal; SQLite's IS does the same.
+        SqlType subject = SqlType::kUnknown;
+        std::string out = "CASE";
+        const std::string value = arg(0, &subject);
+        SqlType result = SqlType::kUnknown;
+        std::size_t i = 1;
+        for (; i + 1 < n; i += 2) {
+            SqlType t = SqlType::kUnknown;
+            out += " WHEN " + value + " IS " + operand(*e.args[i], subject, aggregates, nullptr) +
+                   " THEN " + arg(i + 1, &t);
+            if (result == SqlType::kUnknown)
+                result = t;
+        }
+        if (i < n)
+            out += " ELSE " + arg(i);
+        set(type, result);
+        return out + " END";
+    }
     if (name == "USER" && n == 0) {
         set(type, SqlType::kText);
         return bind(session_.userName());

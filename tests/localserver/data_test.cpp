@@ -145,6 +145,10 @@ TEST_F(DataTest, QueriesCoverTheSubset) {
          {"fruit|2"}},
         {"SELECT 1 + 2 * 3, 7 / 2, 'a' || 'b' || NULL, NVL('', 'empty') FROM DUAL",
          {"7|3.5|ab|empty"}},
+        {"SELECT CODE, CASE WHEN QTY > 5 THEN 'many' WHEN QTY IS NULL THEN 'none' ELSE 'few' END, "
+         "CASE NAME WHEN 'apple' THEN 1 END, DECODE(QTY, 5, 'five', NULL, 'null', 'other') "
+         "FROM SHOHIN ORDER BY CODE",
+         {"Q1|few|1|five", "Q2|few|<null>|five", "Q3|many|<null>|other", "Q4|none|<null>|null"}},
         {"SELECT 0.1 + 0.2, 1 / 3, 2 / 3 * 3, -7 / 2 FROM DUAL", {"0.3|0.333333333333333|2|-3.5"}},
         {"SELECT TO_CHAR(TO_DATE('2001-02-03', 'YYYY-MM-DD') + 1, 'YYYY/MM/DD') FROM DUAL",
          {"2001/02/04"}},
