@@ -25,8 +25,10 @@ struct Expr {
         kBetween,   // args[0] BETWEEN args[1] AND args[2], negated
         kLike,      // args[0] LIKE args[1], negated
         kSysdate,
-        kCase,  // distinct: has an operand (args[0]); then WHEN/THEN pairs; negated: has ELSE
-                // (last)
+        kCase,      // distinct: has an operand (args[0]), then WHEN/THEN pairs;
+                    // negated: has ELSE (the last argument)
+        kSubquery,  // (SELECT ...) giving one value
+        kExists,    // EXISTS (SELECT ...)
     };
     Kind kind = Kind::kNull;
     std::string text;  // literal text, operator, function name
@@ -34,7 +36,8 @@ struct Expr {
     std::vector<std::unique_ptr<Expr>> args;
     bool negated = false;
     bool distinct = false;
-    std::string source;  // the expression as written, for result column names
+    std::string source;                // the expression as written, for result column names
+    std::shared_ptr<Select> subquery;  // kSubquery, kExists, kInList over a query
 };
 using ExprPtr = std::unique_ptr<Expr>;
 

@@ -123,6 +123,13 @@ class Translator {
     };
 
     explicit Translator(LocalSession& session) : session_(session) {}
+    // A subquery's translator: binds into the parent's parameters and sees the
+    // parent's tables for correlated names.
+    Translator(LocalSession& session, Translator& parent)
+        : session_(session),
+          parent_(&parent),
+          params_(parent.params_),
+          aliasPrefix_(parent.aliasPrefix_ + "s") {}
 
     void addSource(Source source) { sources_.push_back(std::move(source)); }
     const std::vector<Source>& sources() const { return sources_; }
@@ -133,7 +140,7 @@ class Translator {
     std::string select(const ast::Select& s, std::vector<std::string>& names);
     std::string bind(SqlValue value);
 
-    std::vector<SqlValue>& params() { return params_; }
+    std::vector<SqlValue>& params() { return *params_; }
 
   private:
     std::string column(const ast::Expr& e, SqlType* type);
@@ -144,9 +151,14 @@ class Translator {
     void checkGrouped(const ast::Expr& e, const std::set<std::string>& groups, bool hasGroupBy);
     std::string canonical(const std::string& sql) const;
 
+    std::string subquery(const ast::Select& s, bool single);
+
     LocalSession& session_;
+    Translator* parent_ = nullptr;
     std::vector<Source> sources_;
-    std::vector<SqlValue> params_;
+    std::vector<SqlValue> ownParams_;
+    std::vector<SqlValue>* params_ = &ownParams_;
+    std::string aliasPrefix_ = "a";
 };
 
 bool isAggregate(const ast::Expr& e);

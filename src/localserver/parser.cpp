@@ -632,8 +632,11 @@ class Parser {
             e->negated = negated;
             e->args.push_back(std::move(left));
             expectOpen();
-            if (peek().isWord("SELECT"))
-                invalidStatement();
+            if (peek().isWord("SELECT")) {
+                e->subquery = select();
+                expectClose();
+                return e;
+            }
             do {
                 e->args.push_back(expression());
             } while (acceptSymbol(","));
@@ -743,9 +746,20 @@ class Parser {
             e->args.push_back(make(Expr::Kind::kString, "YYYY-MM-DD"));
         } else if (t.isSymbol("(")) {
             take();
-            if (peek().isWord("SELECT"))
-                invalidStatement();
-            e = expression();
+            if (peek().isWord("SELECT")) {
+                e = make(Expr::Kind::kSubquery);
+                e->subquery = select();
+            } else {
+                e = expression();
+            }
+            expectClose();
+        } else if (t.isWord("EXISTS")) {
+            take();
+            expectOpen();
+            if (!peek().isWord("SELECT"))
+                oraThrow(928, "missing SELECT keyword");
+            e = make(Expr::Kind::kExists);
+            e->subquery = select();
             expectClose();
         } else if (atName() || t.isWord("DATE")) {
             std::string first = take().text;

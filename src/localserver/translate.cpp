@@ -64,7 +64,7 @@ std::string Translator::canonical(const std::string& sql) const {
         std::size_t index = 0;
         while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
             index = index * 10 + static_cast<std::size_t>(sql[j++] - '0');
-        const SqlValue& v = params_.at(index - 1);
+        const SqlValue& v = params_->at(index - 1);
         out += std::holds_alternative<std::string>(v) ? "'" + std::get<std::string>(v) + "'"
                                                       : formatNumber(v);
         i = j - 1;
@@ -88,8 +88,8 @@ int TableInfo::findColumn(const std::string& column) const {
 }
 
 std::string Translator::bind(SqlValue value) {
-    params_.push_back(std::move(value));
-    return "?" + std::to_string(params_.size());
+    params_->push_back(std::move(value));
+    return "?" + std::to_string(params_->size());
 }
 
 std::string Translator::column(const ast::Expr& e, SqlType* type) {
@@ -111,6 +111,14 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
             oraThrow(918, "column ambiguously defined");
         found = &s;
         index = i;
+    }
+    if (!found && parent_) {
+        // A correlated name: the enclosing query's tables.
+        try {
+            return parent_->column(e, type);
+        } catch (const oracle::OracleError&) {
+            // Reported below as this query's own unknown name.
+        }
     }
     if (!found) {
         if (sources_.empty())
@@ -229,8 +237,18 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             set(type, SqlType::kUnknown);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
+        case Expr::Kind::kSubquery:
+            set(type, SqlType::kUnknown);
+            return "(" + subquery(*e.subquery, true) + ")";
+        case Expr::Kind::kExists:
+            set(type, SqlType::kUnknown);
+            return "(EXISTS (" + subquery(*e.subquery, false) + "))";
         case Expr::Kind::kInList: {
             set(type, SqlType::kUnknown);
+            if (e.subquery) {
+                return "(" + expr(*e.args[0], nullptr, aggregates) +
+                       (e.negated ? " NOT IN (" : " IN (") + subquery(*e.subquery, true) + "))";
+            }
             SqlType valueType = SqlType::kUnknown;
             std::string out = "(" + expr(*e.args[0], &valueType, aggregates) +
                               (e.negated ? " NOT IN (" : " IN (");
@@ -435,9 +453,9 @@ void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& g
                               bool hasGroupBy) {
     if (isAggregate(e))
         return;
-    const std::size_t mark = params_.size();
+    const std::size_t mark = params_->size();
     const std::string sql = canonical(expr(e, nullptr, true));
-    params_.resize(mark);
+    params_->resize(mark);
     if (groups.count(sql))
         return;
     if (e.kind == Expr::Kind::kColumn) {
@@ -480,12 +498,21 @@ const char* joinWord(ast::FromItem::Join join) {
 
 }  // namespace
 
+std::string Translator::subquery(const ast::Select& s, bool single) {
+    Translator inner(session_, *this);
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (single && names.size() > 1)
+        oraThrow(913, "too many values");
+    return sql;
+}
+
 std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
     for (const auto& item : s.from) {
         Source source;
         source.table = session_.resolveTable(item.table);
         source.qualifier = item.alias ? *item.alias : item.table.name;
-        source.sqlAlias = "a" + std::to_string(sources_.size());
+        source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
         sources_.push_back(std::move(source));
     }
     // Select list.

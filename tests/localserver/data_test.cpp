@@ -149,6 +149,14 @@ TEST_F(DataTest, QueriesCoverTheSubset) {
          "CASE NAME WHEN 'apple' THEN 1 END, DECODE(QTY, 5, 'five', NULL, 'null', 'other') "
          "FROM SHOHIN ORDER BY CODE",
          {"Q1|few|1|five", "Q2|few|<null>|five", "Q3|many|<null>|other", "Q4|none|<null>|null"}},
+        {"SELECT CODE FROM SHOHIN WHERE CODE IN (SELECT CODE FROM KIND) ORDER BY CODE",
+         {"Q1", "Q2"}},
+        {"SELECT CODE FROM SHOHIN S WHERE NOT EXISTS (SELECT 1 FROM KIND K WHERE K.CODE = "
+         "S.CODE) ORDER BY CODE",
+         {"Q3", "Q4"}},
+        {"SELECT CODE, (SELECT LABEL FROM KIND WHERE KIND.CODE = SHOHIN.CODE) FROM SHOHIN "
+         "WHERE PRICE = (SELECT MAX(PRICE) FROM SHOHIN)",
+         {"Q2|fruit"}},
         {"SELECT 0.1 + 0.2, 1 / 3, 2 / 3 * 3, -7 / 2 FROM DUAL", {"0.3|0.333333333333333|2|-3.5"}},
         {"SELECT TO_CHAR(TO_DATE('2001-02-03', 'YYYY-MM-DD') + 1, 'YYYY/MM/DD') FROM DUAL",
          {"2001/02/04"}},
@@ -184,6 +192,8 @@ TEST_F(DataTest, MalformedQueriesGetTheServersCodes) {
         {"SELECT CODE FROM SHOHIN WHERE UPD = '2001-99-01'", "ORA-01843"},
         {"SELECT * FROM DBA_USERS", "ORA-00942"},
         {"SELECT * FROM SYS.DBA_USERS", "ORA-00942"},
+        {"SELECT CODE FROM SHOHIN WHERE CODE IN (SELECT CODE, NAME FROM SHOHIN)", "ORA-00913"},
+        {"SELECT CODE FROM SHOHIN WHERE EXISTS (SELECT NOPE FROM SHOHIN)", "ORA-00904"},
         {"SELECT * FROM SCOTT.SHOHIN", "ORA-00942"},
     };
     system().execute("CREATE USER clerk IDENTIFIED BY pw");
