@@ -735,6 +735,10 @@ class Parser {
                 e->args.push_back(expression());
             }
             expectWord("END");
+        } else if (t.isWord("ROWNUM") || t.isWord("ROWID") || t.isWord("LEVEL") ||
+                   t.isWord("PRIOR")) {
+            // Pseudo-columns and hierarchical queries are outside the language.
+            invalidStatement();
         } else if (t.isWord("USER")) {
             take();
             e = make(Expr::Kind::kFunction, "USER");
