@@ -444,6 +444,11 @@ void LocalSession::defineFunctions() {
         target.update = std::get<std::int64_t>(a[3]) != 0;
         return coerceForColumn(target, a[0]);
     });
+    db_.defineFunction("mv_fail", 1, [](const std::vector<SqlValue>& a) -> SqlValue {
+        if (std::get<std::int64_t>(a[0]) == 1427)
+            oraThrow(1427, "single-row subquery returns more than one row");
+        oraThrow(600, "internal error code, arguments: [mv_fail]");
+    });
     db_.defineFunction("mv_num", 1, [](const std::vector<SqlValue>& a) {
         if (const auto* s = std::get_if<std::string>(&a[0]); s && s->empty())
             return SqlValue();

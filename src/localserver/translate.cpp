@@ -237,9 +237,14 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             set(type, SqlType::kUnknown);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
-        case Expr::Kind::kSubquery:
+        case Expr::Kind::kSubquery: {
             set(type, SqlType::kUnknown);
-            return "(" + subquery(*e.subquery, true) + ")";
+            // SQLite would take the first of several rows; the server refuses.
+            // Numbered parameters let the query text appear twice.
+            const std::string sql = subquery(*e.subquery, true);
+            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN mv_fail(1427) ELSE (" +
+                   sql + ") END)";
+        }
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
             return "(EXISTS (" + subquery(*e.subquery, false) + "))";

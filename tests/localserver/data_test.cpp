@@ -170,6 +170,8 @@ TEST_F(DataTest, QueriesCoverTheSubset) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(rows(s(), c.query), c.expected) << c.query;
+    EXPECT_EQ(oraCode([&] { s().query("SELECT (SELECT CODE FROM SHOHIN) FROM DUAL"); }),
+              "ORA-01427");
     auto result = s().query("SELECT CODE, MAX(QTY) AS TOP, COUNT(*) FROM SHOHIN GROUP BY CODE");
     EXPECT_EQ(result->columnNames(), (std::vector<std::string>{"CODE", "TOP", "COUNT(*)"}));
 }
