@@ -35,7 +35,8 @@ struct TableInfo {
 
 // Expression types the translation tracks to make Oracle's implicit
 // conversions (a text literal compared with a DATE or NUMBER column).
-enum class SqlType { kUnknown, kText, kNumber, kDate };
+// kChar is blank-padded CHAR, compared with literals without trailing blanks.
+enum class SqlType { kUnknown, kText, kChar, kNumber, kDate };
 
 struct UserInfo {
     std::int64_t id = 0;

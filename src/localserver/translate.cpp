@@ -15,6 +15,8 @@ SqlType typeOf(const ColumnDef& c) {
         return SqlType::kNumber;
     if (c.dataType == "DATE" || c.dataType.rfind("TIMESTAMP", 0) == 0)
         return SqlType::kDate;
+    if (c.dataType == "CHAR" || c.dataType == "NCHAR")
+        return SqlType::kChar;
     return SqlType::kText;
 }
 
@@ -164,6 +166,12 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
         l = expr(left, &leftType, aggregates);
         r = operand(right, leftType, aggregates, &rightType);
     }
+    // CHAR against CHAR or a literal compares without trailing blanks, as the
+    // server's blank-padded comparison does.
+    const bool leftPadded = leftType == SqlType::kChar || left.kind == Expr::Kind::kString;
+    const bool rightPadded = rightType == SqlType::kChar || right.kind == Expr::Kind::kString;
+    if ((leftType == SqlType::kChar || rightType == SqlType::kChar) && leftPadded && rightPadded)
+        return "(rtrim(" + l + ", ' ') " + op + " rtrim(" + r + ", ' '))";
     return "(" + l + " " + op + " " + r + ")";
 }
 

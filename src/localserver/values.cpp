@@ -585,6 +585,9 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
                                     " (actual: " + std::to_string(actual) +
                                     ", maximum: " + std::to_string(maximum) + ")");
             }
+            // CHAR is fixed width: the server pads with blanks.
+            if (type == "CHAR" || type == "NCHAR")
+                text.append(maximum - actual, ' ');
         }
         return text;
     }

@@ -251,7 +251,11 @@ TEST_F(DataTest, OtherColumnTypesKeepTheirValues) {
             << c.values;
     }
     EXPECT_EQ(rows(s(), "SELECT * FROM MISC"),
-              std::vector<std::string>{"0AFF|00|long text|2001-02-03 10:30:15|表名三|ab|3|2.5"});
+              std::vector<std::string>{"0AFF|00|long text|2001-02-03 10:30:15|表名三|ab  |3|2.5"});
+    // CHAR compares with literals blank-padded: 'ab' and 'ab   ' both find 'ab  '.
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM MISC WHERE CH = 'ab'"), "1");
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM MISC WHERE 'ab   ' = CH"), "1");
+    EXPECT_EQ(s().queryValue("SELECT LENGTH(CH) FROM MISC"), "4");
 }
 
 TEST_F(DataTest, ASelectSentAsAStatementRunsAndIsDiscarded) {
