@@ -75,7 +75,7 @@ struct Select {
     std::vector<OrderItem> orderBy;
 };
 
-struct ColumnSpec {
+struct ColumnClause {
     std::string name;
     std::string typeName;  // VARCHAR2, NUMBER, ...
     std::optional<int> length;
@@ -87,7 +87,7 @@ struct ColumnSpec {
     bool notNull = false;
 };
 
-struct ConstraintSpec {
+struct ConstraintClause {
     std::string name;  // empty: the server names it
     bool primaryKey = false;
     std::vector<std::string> columns;
@@ -96,8 +96,8 @@ struct ConstraintSpec {
 
 struct CreateTable {
     TableRef table;
-    std::vector<ColumnSpec> columns;
-    std::vector<ConstraintSpec> constraints;
+    std::vector<ColumnClause> columns;
+    std::vector<ConstraintClause> constraints;
     std::string tablespace;
 };
 

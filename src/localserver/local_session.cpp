@@ -151,14 +151,14 @@ SqlValue wholeOrDouble(double d) {
 
 // The dictionary views: name, DBA only, columns (name, type), and the SQL
 // over the catalog that answers them for the connected user.
-struct ViewSpec {
+struct ViewDef {
     const char* name;
     bool dbaOnly;
     std::vector<std::pair<const char*, const char*>> columns;
 };
 
-const std::vector<ViewSpec>& viewSpecs() {
-    static const std::vector<ViewSpec> specs = {
+const std::vector<ViewDef>& viewDefs() {
+    static const std::vector<ViewDef> specs = {
         {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
         {"USER_TABLES", false, {{"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
         {"ALL_TABLES",
@@ -423,12 +423,12 @@ std::string LocalSession::attachSchema(std::int64_t userId) {
 }
 
 void LocalSession::createDictionaryViews() {
-    for (const ViewSpec& spec : viewSpecs()) {
+    for (const ViewDef& def : viewDefs()) {
         std::string columns;
-        for (std::size_t i = 0; i < spec.columns.size(); ++i)
+        for (std::size_t i = 0; i < def.columns.size(); ++i)
             columns += (i ? ", c" : "c") + std::to_string(i);
-        db_.exec("CREATE TEMP VIEW v_" + std::string(spec.name) + "(" + columns + ") AS " +
-                 viewSql(spec.name, me_.name, me_.isDba()));
+        db_.exec("CREATE TEMP VIEW v_" + std::string(def.name) + "(" + columns + ") AS " +
+                 viewSql(def.name, me_.name, me_.isDba()));
     }
 }
 
@@ -605,17 +605,17 @@ std::shared_ptr<const TableInfo> LocalSession::resolveTable(const ast::TableRef&
     if (!stmt.step()) {
         stmt.reset();
         if (ref.schema.empty() || dictionary) {
-            for (const ViewSpec& spec : viewSpecs()) {
-                if (ref.name != spec.name)
+            for (const ViewDef& def : viewDefs()) {
+                if (ref.name != def.name)
                     continue;
-                if (spec.dbaOnly && !me_.isDba())
+                if (def.dbaOnly && !me_.isDba())
                     tableDoesNotExist();
                 auto view = std::make_shared<TableInfo>();
                 view->owner = "SYS";
-                view->name = spec.name;
-                view->sqlName = "temp.v_" + std::string(spec.name);
+                view->name = def.name;
+                view->sqlName = "temp.v_" + std::string(def.name);
                 view->view = true;
-                for (const auto& [name, type] : spec.columns) {
+                for (const auto& [name, type] : def.columns) {
                     ColumnDef c;
                     c.name = name;
                     c.dataType = type;
@@ -742,37 +742,37 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
         oraThrow(2195, "Attempt to create PERMANENT object in a TEMPORARY tablespace");
 
     std::vector<ColumnDef> columns;
-    for (const auto& spec : ct.columns) {
+    for (const auto& def : ct.columns) {
         ColumnDef c;
-        c.name = spec.name;
+        c.name = def.name;
         for (const auto& other : columns) {
             if (other.name == c.name)
                 oraThrow(957, "duplicate column name");
         }
-        const std::string& t = spec.typeName;
+        const std::string& t = def.typeName;
         auto needLength = [&](int maximum) {
-            if (!spec.length)
+            if (!def.length)
                 oraThrow(906, "missing left parenthesis");
-            if (*spec.length == 0)
+            if (*def.length == 0)
                 oraThrow(1723, "zero-length columns are not allowed");
-            if (*spec.length > maximum)
+            if (*def.length > maximum)
                 oraThrow(910, "specified length too long for its datatype");
-            if (spec.scale || spec.precisionStar)
+            if (def.scale || def.precisionStar)
                 oraThrow(907, "missing right parenthesis");
         };
         if (t == "VARCHAR2" || t == "VARCHAR" || t == "NVARCHAR2" || t == "CHAR" || t == "NCHAR") {
             const bool national = t == "NVARCHAR2" || t == "NCHAR";
             const bool fixed = t == "CHAR" || t == "NCHAR";
-            if (fixed && !spec.length) {
+            if (fixed && !def.length) {
                 c.charLength = 1;
             } else {
                 needLength(fixed ? 2000 : 4000);
-                c.charLength = *spec.length;
+                c.charLength = *def.length;
             }
-            if (national && spec.charSemantics)
+            if (national && def.charSemantics)
                 oraThrow(907, "missing right parenthesis");
             c.dataType = t == "VARCHAR" ? "VARCHAR2" : t;
-            c.charSemantics = national || spec.charSemantics.value_or(false);
+            c.charSemantics = national || def.charSemantics.value_or(false);
             // AL32UTF8 takes up to 4 bytes a character, AL16UTF16 2.
             c.dataLength =
                 national ? c.charLength * 2 : (c.charSemantics ? c.charLength * 4 : c.charLength);
@@ -783,62 +783,62 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
             c.dataType = "NUMBER";
             c.dataLength = 22;
             if (t == "INTEGER" || t == "INT" || t == "SMALLINT") {
-                if (spec.length || spec.scale || spec.precisionStar)
+                if (def.length || def.scale || def.precisionStar)
                     oraThrow(907, "missing right parenthesis");
                 c.scale = 0;
             } else {
-                if (spec.charSemantics)
+                if (def.charSemantics)
                     oraThrow(907, "missing right parenthesis");
-                if (spec.length) {
-                    if (*spec.length < 1 || *spec.length > 38)
+                if (def.length) {
+                    if (*def.length < 1 || *def.length > 38)
                         oraThrow(1727, "numeric precision specifier is out of range (1 to 38)");
-                    c.precision = *spec.length;
+                    c.precision = *def.length;
                     c.scale = 0;
                 }
-                if (spec.scale) {
-                    if (*spec.scale < -84 || *spec.scale > 127)
+                if (def.scale) {
+                    if (*def.scale < -84 || *def.scale > 127)
                         oraThrow(1728, "numeric scale specifier is out of range (-84 to 127)");
-                    c.scale = *spec.scale;
+                    c.scale = *def.scale;
                 }
-                if (t != "NUMBER" && !spec.length && !spec.precisionStar)
+                if (t != "NUMBER" && !def.length && !def.precisionStar)
                     c.scale = 0;
             }
         } else if (t == "FLOAT") {
             c.dataType = "FLOAT";
             c.dataLength = 22;
-            c.precision = spec.length.value_or(126);
+            c.precision = def.length.value_or(126);
             if (*c.precision < 1 || *c.precision > 126)
                 oraThrow(1724, "floating point precision is out of range (1 to 126)");
         } else if (t == "DATE") {
-            if (spec.length)
+            if (def.length)
                 oraThrow(907, "missing right parenthesis");
             c.dataType = "DATE";
             c.dataLength = 7;
         } else if (t == "TIMESTAMP") {
-            const int fraction = spec.length.value_or(6);
+            const int fraction = def.length.value_or(6);
             if (fraction > 9)
                 oraThrow(30088, "datetime/interval precision is out of range");
             c.dataType = "TIMESTAMP(" + std::to_string(fraction) + ")";
             c.dataLength = 11;
             c.scale = fraction;
         } else if (t == "CLOB" || t == "BLOB") {
-            if (spec.length)
+            if (def.length)
                 oraThrow(907, "missing right parenthesis");
             c.dataType = t;
             c.dataLength = 4000;
         } else if (t == "RAW") {
             needLength(2000);
             c.dataType = "RAW";
-            c.dataLength = *spec.length;
+            c.dataLength = *def.length;
         } else {
             oraThrow(902, "invalid datatype");
         }
-        c.nullable = !spec.notNull;
-        if (!spec.defaultText.empty()) {
+        c.nullable = !def.notNull;
+        if (!def.defaultText.empty()) {
             // The default must be an expression of constants.
             Translator check(*this);
-            check.expr(*parseExpression(spec.defaultText));
-            c.defaultText = spec.defaultText;
+            check.expr(*parseExpression(def.defaultText));
+            c.defaultText = def.defaultText;
         }
         columns.push_back(std::move(c));
     }
@@ -853,8 +853,8 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
     };
     std::vector<Key> keys;
     bool havePrimary = false;
-    for (const auto& spec : ct.constraints) {
-        Key k{spec.name, spec.primaryKey, spec.columns, spec.indexTablespace};
+    for (const auto& def : ct.constraints) {
+        Key k{def.name, def.primaryKey, def.columns, def.indexTablespace};
         if (k.primary) {
             if (havePrimary)
                 oraThrow(2260, "table can have only one primary key");

@@ -400,7 +400,7 @@ class Parser {
         do {
             if (peek().isWord("CONSTRAINT") || peek().isWord("PRIMARY") ||
                 peek().isWord("UNIQUE")) {
-                ast::ConstraintSpec c;
+                ast::ConstraintClause c;
                 if (acceptWord("CONSTRAINT"))
                     c.name = name();
                 if (acceptWord("PRIMARY")) {
@@ -413,7 +413,7 @@ class Parser {
                 c.indexTablespace = indexTablespace();
                 ct.constraints.push_back(std::move(c));
             } else {
-                ct.columns.push_back(columnSpec(ct));
+                ct.columns.push_back(columnClause(ct));
             }
         } while (acceptSymbol(","));
         expectClose();
@@ -426,8 +426,8 @@ class Parser {
         return ct;
     }
 
-    ast::ColumnSpec columnSpec(ast::CreateTable& ct) {
-        ast::ColumnSpec c;
+    ast::ColumnClause columnClause(ast::CreateTable& ct) {
+        ast::ColumnClause c;
         c.name = name();
         if (peek().kind != Kind::kWord)
             oraThrow(902, "invalid datatype");
@@ -474,7 +474,7 @@ class Parser {
             } else if (acceptWord("NULL")) {
                 // explicitly nullable
             } else if (acceptWord("PRIMARY") || peek().isWord("UNIQUE")) {
-                ast::ConstraintSpec k;
+                ast::ConstraintClause k;
                 k.primaryKey = !acceptWord("UNIQUE");
                 if (k.primaryKey)
                     expectWord("KEY");
