@@ -1,0 +1,171 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace malvorn::localserver::ast {
+
+struct Select;
+
+struct Expr {
+    enum class Kind {
+        kNull,
+        kString,
+        kNumber,
+        kColumn,    // path: [schema.]table.column or column
+        kStar,      // COUNT(*)
+        kUnary,     // op: "-", "+", "NOT"
+        kBinary,    // op: arithmetic, comparison, "||", "AND", "OR"
+        kFunction,  // name, args, distinct
+        kIsNull,    // negated
+        kInList,    // args[0] IN (args[1..]), negated
+        kBetween,   // args[0] BETWEEN args[1] AND args[2], negated
+        kLike,      // args[0] LIKE args[1], negated
+        kSysdate,
+        kCase,      // distinct: has an operand (args[0]), then WHEN/THEN pairs;
+                    // negated: has ELSE (the last argument)
+        kSubquery,  // (SELECT ...) giving one value
+        kExists,    // EXISTS (SELECT ...)
+    };
+    Kind kind = Kind::kNull;
+    std::string text;  // literal text, operator, function name
+    std::vector<std::string> path;
+    std::vector<std::unique_ptr<Expr>> args;
+    bool negated = false;
+    bool distinct = false;
+    std::string source;                // the expression as written, for result column names
+    std::shared_ptr<Select> subquery;  // kSubquery, kExists, kInList over a query
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct SelectItem {
+    ExprPtr expr;               // null for * and t.*
+    std::string starQualifier;  // "T" for T.*, empty for *
+    bool star = false;
+    std::optional<std::string> alias;
+};
+
+struct TableRef {
+    std::string schema;  // empty: the connected user's
+    std::string name;
+};
+
+struct FromItem {
+    TableRef table;
+    std::optional<std::string> alias;
+    enum class Join { kFirst, kComma, kInner, kLeft, kRight, kFull, kCross } join = Join::kFirst;
+    ExprPtr on;
+};
+
+struct OrderItem {
+    ExprPtr expr;
+    bool descending = false;
+};
+
+struct Select {
+    bool distinct = false;
+    std::vector<SelectItem> items;
+    std::vector<FromItem> from;
+    ExprPtr where;
+    std::vector<ExprPtr> groupBy;
+    ExprPtr having;
+    std::vector<OrderItem> orderBy;
+};
+
+struct ColumnClause {
+    std::string name;
+    std::string typeName;  // VARCHAR2, NUMBER, ...
+    std::optional<int> length;
+    std::optional<int> precision;
+    std::optional<int> scale;
+    bool precisionStar = false;  // NUMBER(*,s)
+    std::optional<bool> charSemantics;
+    std::string defaultText;
+    bool notNull = false;
+};
+
+struct ConstraintClause {
+    std::string name;  // empty: the server names it
+    bool primaryKey = false;
+    std::vector<std::string> columns;
+    std::string indexTablespace;
+};
+
+struct CreateTable {
+    TableRef table;
+    std::vector<ColumnClause> columns;
+    std::vector<ConstraintClause> constraints;
+    std::string tablespace;
+};
+
+struct DropTable {
+    TableRef table;
+};
+
+struct TruncateTable {
+    TableRef table;
+};
+
+struct Insert {
+    TableRef table;
+    std::vector<std::string> columns;  // empty: every column in order
+    std::vector<ExprPtr> values;
+    std::unique_ptr<Select> select;  // INSERT ... SELECT
+};
+
+struct Assignment {
+    std::string column;
+    ExprPtr value;
+};
+
+struct Update {
+    TableRef table;
+    std::optional<std::string> alias;
+    std::vector<Assignment> assignments;
+    ExprPtr where;
+};
+
+struct Delete {
+    TableRef table;
+    std::optional<std::string> alias;
+    ExprPtr where;
+};
+
+struct CreateUser {
+    std::string name;
+    std::string password;
+    std::string defaultTablespace;
+    std::string temporaryTablespace;
+};
+
+struct AlterUser {
+    std::string name;
+    std::string password;
+};
+
+struct Grant {
+    std::vector<std::string> roles;
+    std::vector<std::string> grantees;
+};
+
+struct Revoke {
+    std::vector<std::string> roles;
+    std::vector<std::string> grantees;
+};
+
+struct DropUser {
+    std::string name;
+    bool cascade = false;
+};
+
+// COMMIT and ROLLBACK: every statement already commits on its own.
+struct TransactionControl {};
+
+using Statement =
+    std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
+                 AlterUser, Grant, Revoke, DropUser, TransactionControl>;
+
+}  // namespace malvorn::localserver::ast

@@ -1,0 +1,149 @@
+#include "localserver/lexer.h"
+
+#include "localserver/errors.h"
+
+namespace malvorn::localserver {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isNameStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+bool isNamePart(char c) {
+    return isNameStart(c) || isDigit(c) || c == '_' || c == '$' || c == '#';
+}
+
+// The ideographic space U+3000 is a separator for people typing Japanese
+// statements; the server treats it as a blank.
+bool isIdeographicSpace(const std::string& s, std::size_t i) {
+    return i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xE3 &&
+           static_cast<unsigned char>(s[i + 1]) == 0x80 &&
+           static_cast<unsigned char>(s[i + 2]) == 0x80;
+}
+
+}  // namespace
+
+std::string foldName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::vector<Token> tokenize(const std::string& s) {
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    while (i < n) {
+        const char c = s[i];
+        if (isBlank(c)) {
+            ++i;
+            continue;
+        }
+        if (isIdeographicSpace(s, i)) {
+            i += 3;
+            continue;
+        }
+        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n')
+                ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const std::size_t close = s.find("*/", i + 2);
+            if (close == std::string::npos)
+                oraThrow(1742, "comment not terminated properly");
+            i = close + 2;
+            continue;
+        }
+        Token t;
+        t.begin = i;
+        if (c == '\'') {
+            t.kind = Token::Kind::kString;
+            ++i;
+            for (;;) {
+                if (i >= n)
+                    oraThrow(1756, "quoted string not properly terminated");
+                if (s[i] == '\'') {
+                    if (i + 1 < n && s[i + 1] == '\'') {
+                        t.text += '\'';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                t.text += s[i++];
+            }
+        } else if (c == '"') {
+            t.kind = Token::Kind::kQuoted;
+            const std::size_t close = s.find('"', i + 1);
+            if (close == std::string::npos)
+                oraThrow(1740, "missing double quote in identifier");
+            t.text = s.substr(i + 1, close - i - 1);
+            if (t.text.empty())
+                oraThrow(1741, "illegal zero-length identifier");
+            i = close + 1;
+        } else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(s[i + 1]))) {
+            t.kind = Token::Kind::kNumber;
+            while (i < n && isDigit(s[i]))
+                t.text += s[i++];
+            if (i < n && s[i] == '.' && !(i + 1 < n && s[i + 1] == '.')) {
+                t.text += s[i++];
+                while (i < n && isDigit(s[i]))
+                    t.text += s[i++];
+            }
+            if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+                std::size_t j = i + 1;
+                if (j < n && (s[j] == '+' || s[j] == '-'))
+                    ++j;
+                if (j < n && isDigit(s[j])) {
+                    t.text += s.substr(i, j - i);
+                    i = j;
+                    while (i < n && isDigit(s[i]))
+                        t.text += s[i++];
+                }
+            }
+        } else if (isNameStart(c)) {
+            t.kind = Token::Kind::kWord;
+            while (i < n && isNamePart(s[i]) && !isIdeographicSpace(s, i))
+                ++i;
+            t.text = foldName(s.substr(t.begin, i - t.begin));
+        } else {
+            t.kind = Token::Kind::kSymbol;
+            static const char* const two[] = {"||", "<>", "!=", "^=", "<=", ">="};
+            bool matched = false;
+            for (const char* symbol : two) {
+                if (s.compare(i, 2, symbol) == 0) {
+                    t.text = symbol;
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched) {
+                static const std::string one = "(),.*+-/=<>";
+                if (one.find(c) == std::string::npos)
+                    oraThrow(911, "invalid character");
+                t.text = std::string(1, c);
+                ++i;
+            }
+        }
+        t.end = i;
+        tokens.push_back(std::move(t));
+    }
+    Token end;
+    end.begin = end.end = n;
+    tokens.push_back(end);
+    return tokens;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace malvorn::localserver {
+
+struct Token {
+    enum class Kind {
+        kWord,    // unquoted identifier or keyword, folded to upper case
+        kQuoted,  // "quoted identifier", kept as written
+        kString,  // 'text' with '' undoubled
+        kNumber,
+        kSymbol,  // ( ) , . * + - / || = <> != ^= < > <= >=
+        kEnd,
+    };
+    Kind kind = Kind::kEnd;
+    std::string text;
+    std::size_t begin = 0;  // byte offsets in the statement
+    std::size_t end = 0;
+
+    bool isWord(const char* word) const { return kind == Kind::kWord && text == word; }
+    bool isSymbol(const char* symbol) const { return kind == Kind::kSymbol && text == symbol; }
+};
+
+// Splits a statement into tokens the way the server reads it: CR, LF, tabs
+// and blanks separate; -- and /* */ comments are dropped; unquoted names fold
+// their ASCII letters to upper case (Japanese names stay as they are). A ";"
+// or any other character outside the language is ORA-00911.
+std::vector<Token> tokenize(const std::string& statement);
+
+// Upper-cases ASCII letters only.
+std::string foldName(const std::string& name);
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "localserver/ast.h"
+
+namespace malvorn::localserver {
+
+// Reads one statement of the server's language into its tree. Statements
+// outside the language are ORA-00900; malformed ones get the error the server
+// gives for the first thing it cannot read (ORA-00933, ORA-00936, ...).
+ast::Statement parseStatement(const std::string& statement);
+
+// Reads a lone expression (a stored DEFAULT).
+ast::ExprPtr parseExpression(const std::string& text);
+
+}  // namespace malvorn::localserver

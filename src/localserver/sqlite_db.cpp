@@ -1,0 +1,241 @@
+#include "localserver/sqlite_db.h"
+
+#include <sqlite3.h>
+
+namespace malvorn::localserver {
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(stmt_);
+}
+
+void SqliteStatement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+void SqliteStatement::bind(int index, const SqlValue& value) {
+    int rc = SQLITE_OK;
+    if (std::holds_alternative<std::monostate>(value)) {
+        rc = sqlite3_bind_null(stmt_, index);
+    } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
+        rc = sqlite3_bind_int64(stmt_, index, *i);
+    } else if (const auto* d = std::get_if<double>(&value)) {
+        rc = sqlite3_bind_double(stmt_, index, *d);
+    } else {
+        const auto& s = std::get<std::string>(value);
+        rc =
+            sqlite3_bind_text(stmt_, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        db_.fail(rc);
+}
+
+void SqliteStatement::bindAll(const std::vector<SqlValue>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind(static_cast<int>(i + 1), values[i]);
+}
+
+bool SqliteStatement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    // The message belongs to the connection; take it before the reset clears it.
+    const std::string message = sqlite3_errmsg(sqlite3_db_handle(stmt_));
+    const int code = sqlite3_extended_errcode(sqlite3_db_handle(stmt_));
+    sqlite3_reset(stmt_);
+    throw SqliteError(code, message);
+}
+
+int SqliteStatement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
+
+SqlValue SqliteStatement::column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+        case SQLITE_NULL:
+            return std::monostate{};
+        case SQLITE_INTEGER:
+            return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(stmt_, index);
+        default:
+            return columnText(index);
+    }
+}
+
+std::string SqliteStatement::columnText(int index) const {
+    const auto* text = sqlite3_column_text(stmt_, index);
+    if (text == nullptr)
+        return {};
+    return std::string(reinterpret_cast<const char*>(text),
+                       static_cast<std::size_t>(sqlite3_column_bytes(stmt_, index)));
+}
+
+std::int64_t SqliteStatement::columnInt(int index) const {
+    return sqlite3_column_int64(stmt_, index);
+}
+
+bool SqliteStatement::columnIsNull(int index) const {
+    return sqlite3_column_type(stmt_, index) == SQLITE_NULL;
+}
+
+SqliteDb::SqliteDb(const std::string& path) {
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw SqliteError(rc, message + ": " + path);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 10000);
+    try {
+        exec("PRAGMA journal_mode=WAL");
+        // NORMAL in WAL mode: a committed statement survives a crash of the
+        // program; only a power loss may take back the last commits.
+        exec("PRAGMA synchronous=NORMAL");
+        exec("PRAGMA foreign_keys=OFF");
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+SqliteDb::~SqliteDb() {
+    cache_.clear();
+    sqlite3_close_v2(db_);
+}
+
+void SqliteDb::fail(int code) const {
+    throw SqliteError(code, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code));
+}
+
+void SqliteDb::exec(const std::string& sql) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        const std::string text = message ? message : sqlite3_errstr(rc);
+        sqlite3_free(message);
+        throw SqliteError(sqlite3_extended_errcode(db_), text);
+    }
+}
+
+std::unique_ptr<SqliteStatement> SqliteDb::prepare(const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    const int rc =
+        sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        fail(rc);
+    }
+    return std::unique_ptr<SqliteStatement>(new SqliteStatement(*this, stmt));
+}
+
+SqliteStatement& SqliteDb::cached(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) {
+        // Statements built from literals are bound as parameters, so the cache
+        // stays small in practice; the bound is a guard, not a policy.
+        if (cache_.size() > 200)
+            cache_.clear();
+        it = cache_.emplace(sql, prepare(sql)).first;
+    } else {
+        it->second->reset();
+    }
+    return *it->second;
+}
+
+void SqliteDb::clearCache() {
+    cache_.clear();
+}
+
+std::int64_t SqliteDb::changes() const {
+    return sqlite3_changes64(db_);
+}
+
+namespace {
+
+SqlValue fromSqlite(sqlite3_value* value) {
+    switch (sqlite3_value_type(value)) {
+        case SQLITE_NULL:
+            return std::monostate{};
+        case SQLITE_INTEGER:
+            return static_cast<std::int64_t>(sqlite3_value_int64(value));
+        case SQLITE_FLOAT:
+            return sqlite3_value_double(value);
+        default: {
+            const auto* text = sqlite3_value_text(value);
+            return std::string(reinterpret_cast<const char*>(text),
+                               static_cast<std::size_t>(sqlite3_value_bytes(value)));
+        }
+    }
+}
+
+}  // namespace
+
+void SqliteDb::callFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    const auto* function = static_cast<const SqlFunction*>(sqlite3_user_data(context));
+    std::vector<SqlValue> args;
+    args.reserve(static_cast<std::size_t>(argc));
+    for (int i = 0; i < argc; ++i)
+        args.push_back(fromSqlite(argv[i]));
+    try {
+        const SqlValue result = (*function)(args);
+        if (std::holds_alternative<std::monostate>(result)) {
+            sqlite3_result_null(context);
+        } else if (const auto* i = std::get_if<std::int64_t>(&result)) {
+            sqlite3_result_int64(context, *i);
+        } else if (const auto* d = std::get_if<double>(&result)) {
+            sqlite3_result_double(context, *d);
+        } else {
+            const auto& s = std::get<std::string>(result);
+            sqlite3_result_text(context, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        }
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(context);
+    } catch (const std::exception& e) {
+        // No exception may cross SQLite's C frames: the text travels as the
+        // statement's error message and is turned back into an error there.
+        sqlite3_result_error(context, e.what(), -1);
+    }
+}
+
+void SqliteDb::destroyFunction(void* data) {
+    delete static_cast<SqlFunction*>(data);
+}
+
+void SqliteDb::defineFunction(const std::string& name, int argCount, SqlFunction function) {
+    auto* holder = new SqlFunction(std::move(function));
+    const int rc = sqlite3_create_function_v2(
+        db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder,
+        &SqliteDb::callFunction, nullptr, nullptr, &SqliteDb::destroyFunction);
+    // On failure SQLite has already called the destructor on the holder.
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
+    db_.exec("BEGIN IMMEDIATE");
+}
+
+SqliteTransaction::~SqliteTransaction() {
+    if (open_) {
+        try {
+            db_.exec("ROLLBACK");
+        } catch (const SqliteError&) {
+            // A failed statement may already have ended the transaction.
+        }
+    }
+}
+
+void SqliteTransaction::commit() {
+    db_.exec("COMMIT");
+    open_ = false;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+struct sqlite3_context;
+struct sqlite3_value;
+
+namespace malvorn::localserver {
+
+// A failure reported by SQLite: the primary/extended result code and its
+// message, so callers can turn constraint failures into the server's errors.
+class SqliteError : public std::runtime_error {
+  public:
+    SqliteError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+    // The primary result code (SQLITE_CONSTRAINT, SQLITE_BUSY ...).
+    int primary() const { return code_ & 0xff; }
+
+  private:
+    int code_;
+};
+
+// A value as SQLite holds it; monostate is NULL.
+using SqlValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+class SqliteDb;
+
+// One prepared statement. Reset on every execution, finalised by the destructor.
+class SqliteStatement {
+  public:
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+    ~SqliteStatement();
+
+    void reset();
+    void bind(int index, const SqlValue& value);  // index from 1
+    void bindAll(const std::vector<SqlValue>& values);
+    // True while a row is available.
+    bool step();
+    int columnCount() const;
+    SqlValue column(int index) const;
+    std::string columnText(int index) const;
+    std::int64_t columnInt(int index) const;
+    bool columnIsNull(int index) const;
+
+  private:
+    friend class SqliteDb;
+    SqliteStatement(SqliteDb& db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+    SqliteDb& db_;
+    sqlite3_stmt* stmt_;
+};
+
+// A scalar SQL function implemented in C++: gets the arguments, returns the
+// result or throws SqlFunctionError (its message becomes the statement's error).
+class SqlFunctionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+using SqlFunction = std::function<SqlValue(const std::vector<SqlValue>&)>;
+
+// One SQLite connection (the only place raw handles live). Opens in WAL mode
+// with a busy timeout so several processes can share a server folder.
+class SqliteDb {
+  public:
+    explicit SqliteDb(const std::string& path);
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+    ~SqliteDb();
+
+    void exec(const std::string& sql);
+    std::unique_ptr<SqliteStatement> prepare(const std::string& sql);
+    // A statement kept for reuse, keyed by its text; reset before it is handed out.
+    SqliteStatement& cached(const std::string& sql);
+    void clearCache();
+    // A scalar function with a fixed argument count (-1: any).
+    void defineFunction(const std::string& name, int argCount, SqlFunction function);
+    std::int64_t changes() const;
+
+    [[noreturn]] void fail(int code) const;
+
+  private:
+    static void callFunction(sqlite3_context* context, int argc, sqlite3_value** argv);
+    static void destroyFunction(void* data);
+
+    sqlite3* db_ = nullptr;
+    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
+};
+
+// A transaction that rolls back unless committed; IMMEDIATE so a writer takes
+// its lock up front instead of failing half-way on a busy database.
+class SqliteTransaction {
+  public:
+    explicit SqliteTransaction(SqliteDb& db);
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+    ~SqliteTransaction();
+    void commit();
+
+  private:
+    SqliteDb& db_;
+    bool open_ = true;
+};
+
+}  // namespace malvorn::localserver

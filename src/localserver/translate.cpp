@@ -1,0 +1,632 @@
+// Translation of the server's expressions and queries into SQLite SQL.
+#include <algorithm>
+#include <cctype>
+
+#include "localserver/errors.h"
+#include "localserver/local_session.h"
+
+namespace malvorn::localserver {
+namespace {
+
+using ast::Expr;
+
+SqlType typeOf(const ColumnDef& c) {
+    if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
+        return SqlType::kNumber;
+    if (c.dataType == "DATE" || c.dataType.rfind("TIMESTAMP", 0) == 0)
+        return SqlType::kDate;
+    if (c.dataType == "CHAR" || c.dataType == "NCHAR")
+        return SqlType::kChar;
+    return SqlType::kText;
+}
+
+void set(SqlType* out, SqlType value) {
+    if (out)
+        *out = value;
+}
+
+[[noreturn]] void wrongArguments() {
+    oraThrow(909, "invalid number of arguments");
+}
+
+// The heading the server gives an unnamed select-list expression: its text
+// without blanks, ASCII letters upper-cased outside quotes.
+std::string headingOf(const std::string& source) {
+    std::string out;
+    char quote = 0;
+    for (const char c : source) {
+        if (quote) {
+            out += c;
+            if (c == quote)
+                quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            continue;
+        } else {
+            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Translator::canonical(const std::string& sql) const {
+    // Parameters are numbered in order of appearance, so the same expression
+    // written twice binds different numbers; compare the values instead.
+    std::string out;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] != '?') {
+            out += sql[i];
+            continue;
+        }
+        std::size_t j = i + 1;
+        std::size_t index = 0;
+        while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
+            index = index * 10 + static_cast<std::size_t>(sql[j++] - '0');
+        const SqlValue& v = params_->at(index - 1);
+        out += std::holds_alternative<std::string>(v) ? "'" + std::get<std::string>(v) + "'"
+                                                      : formatNumber(v);
+        i = j - 1;
+    }
+    return out;
+}
+
+bool isAggregate(const ast::Expr& e) {
+    if (e.kind != Expr::Kind::kFunction)
+        return false;
+    return e.text == "COUNT" || e.text == "MAX" || e.text == "MIN" || e.text == "SUM" ||
+           e.text == "AVG";
+}
+
+int TableInfo::findColumn(const std::string& column) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name == column)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string Translator::bind(SqlValue value) {
+    params_->push_back(std::move(value));
+    return "?" + std::to_string(params_->size());
+}
+
+std::string Translator::column(const ast::Expr& e, SqlType* type) {
+    const auto& path = e.path;
+    const std::string& name = path.back();
+    const Source* found = nullptr;
+    int index = -1;
+    for (const Source& s : sources_) {
+        if (path.size() >= 2) {
+            if (path[path.size() - 2] != s.qualifier)
+                continue;
+            if (path.size() == 3 && path[0] != s.table->owner)
+                continue;
+        }
+        const int i = s.table->findColumn(name);
+        if (i < 0)
+            continue;
+        if (found)
+            oraThrow(918, "column ambiguously defined");
+        found = &s;
+        index = i;
+    }
+    if (!found && parent_) {
+        // A correlated name: the enclosing query's tables.
+        try {
+            return parent_->column(e, type);
+        } catch (const oracle::OracleError&) {
+            // Reported below as this query's own unknown name.
+        }
+    }
+    if (!found) {
+        if (sources_.empty())
+            oraThrow(984, "column not allowed here");
+        std::string shown;
+        for (const auto& part : path)
+            shown += (shown.empty() ? "" : ".") + part;
+        invalidIdentifier(shown);
+    }
+    set(type, typeOf(found->table->columns[static_cast<std::size_t>(index)]));
+    return found->sqlAlias + ".c" + std::to_string(index);
+}
+
+std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {
+    // A text literal next to a DATE or NUMBER is converted once, here, the way
+    // the server converts it, so that comparisons see like with like.
+    if (e.kind == Expr::Kind::kString && !e.text.empty()) {
+        if (other == SqlType::kDate) {
+            set(type, SqlType::kDate);
+            return bind(formatStoredDate(parseDateLiteral(e.text)));
+        }
+        if (other == SqlType::kNumber) {
+            auto number = parseNumber(e.text);
+            if (!number)
+                oraThrow(1722, "invalid number");
+            set(type, SqlType::kNumber);
+            return bind(*number);
+        }
+    }
+    return expr(e, type, aggregates);
+}
+
+std::string Translator::comparison(const std::string& op, const ast::Expr& left,
+                                   const ast::Expr& right, bool aggregates) {
+    SqlType leftType = SqlType::kUnknown;
+    SqlType rightType = SqlType::kUnknown;
+    std::string l;
+    std::string r;
+    if (left.kind == Expr::Kind::kString) {
+        r = expr(right, &rightType, aggregates);
+        l = operand(left, rightType, aggregates, &leftType);
+    } else {
+        l = expr(left, &leftType, aggregates);
+        r = operand(right, leftType, aggregates, &rightType);
+    }
+    // CHAR against CHAR or a literal compares without trailing blanks, as the
+    // server's blank-padded comparison does.
+    const bool leftPadded = leftType == SqlType::kChar || left.kind == Expr::Kind::kString;
+    const bool rightPadded = rightType == SqlType::kChar || right.kind == Expr::Kind::kString;
+    if ((leftType == SqlType::kChar || rightType == SqlType::kChar) && leftPadded && rightPadded)
+        return "(rtrim(" + l + ", ' ') " + op + " rtrim(" + r + ", ' '))";
+    return "(" + l + " " + op + " " + r + ")";
+}
+
+std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates) {
+    switch (e.kind) {
+        case Expr::Kind::kNull:
+            set(type, SqlType::kUnknown);
+            return "NULL";
+        case Expr::Kind::kString:
+            set(type, SqlType::kText);
+            // '' is NULL, as the server has it.
+            return e.text.empty() ? std::string("NULL") : bind(e.text);
+        case Expr::Kind::kNumber: {
+            set(type, SqlType::kNumber);
+            auto number = parseNumber(e.text);
+            if (!number)
+                oraThrow(1722, "invalid number");
+            return bind(*number);
+        }
+        case Expr::Kind::kColumn:
+            return column(e, type);
+        case Expr::Kind::kStar:
+            oraThrow(936, "missing expression");
+        case Expr::Kind::kSysdate:
+            set(type, SqlType::kDate);
+            return bind(session_.sysdate());
+        case Expr::Kind::kUnary: {
+            if (e.text == "NOT") {
+                set(type, SqlType::kUnknown);
+                return "(NOT " + expr(*e.args[0], nullptr, aggregates) + ")";
+            }
+            set(type, SqlType::kNumber);
+            const std::string inner = "mv_num(" + expr(*e.args[0], nullptr, aggregates) + ")";
+            return e.text == "-" ? "(-" + inner + ")" : inner;
+        }
+        case Expr::Kind::kBinary: {
+            const std::string& op = e.text;
+            if (op == "AND" || op == "OR") {
+                set(type, SqlType::kUnknown);
+                return "(" + expr(*e.args[0], nullptr, aggregates) + " " + op + " " +
+                       expr(*e.args[1], nullptr, aggregates) + ")";
+            }
+            if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+                set(type, SqlType::kUnknown);
+                return comparison(op, *e.args[0], *e.args[1], aggregates);
+            }
+            SqlType lt = SqlType::kUnknown;
+            SqlType rt = SqlType::kUnknown;
+            const std::string l = expr(*e.args[0], &lt, aggregates);
+            const std::string r = expr(*e.args[1], &rt, aggregates);
+            if (op == "||") {
+                set(type, SqlType::kText);
+                return "mv_concat(" + l + ", " + r + ")";
+            }
+            if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
+                set(type, SqlType::kDate);
+                return "mv_date_add(" + l + ", " + (op == "-" ? "-" : "") + "mv_num(" + r + "))";
+            }
+            if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
+                set(type, SqlType::kNumber);
+                return "mv_date_diff(" + l + ", " + r + ")";
+            }
+            if (lt == SqlType::kDate || rt == SqlType::kDate)
+                oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+            set(type, SqlType::kNumber);
+            if (op == "/")
+                return "mv_div(" + l + ", " + r + ")";
+            return "(mv_num(" + l + ") " + op + " mv_num(" + r + "))";
+        }
+        case Expr::Kind::kIsNull:
+            set(type, SqlType::kUnknown);
+            return "(" + expr(*e.args[0], nullptr, aggregates) +
+                   (e.negated ? " IS NOT NULL)" : " IS NULL)");
+        case Expr::Kind::kSubquery: {
+            set(type, SqlType::kUnknown);
+            // SQLite would take the first of several rows; the server refuses.
+            // Numbered parameters let the query text appear twice.
+            const std::string sql = subquery(*e.subquery, true);
+            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN mv_fail(1427) ELSE (" +
+                   sql + ") END)";
+        }
+        case Expr::Kind::kExists:
+            set(type, SqlType::kUnknown);
+            return "(EXISTS (" + subquery(*e.subquery, false) + "))";
+        case Expr::Kind::kInList: {
+            set(type, SqlType::kUnknown);
+            if (e.subquery) {
+                return "(" + expr(*e.args[0], nullptr, aggregates) +
+                       (e.negated ? " NOT IN (" : " IN (") + subquery(*e.subquery, true) + "))";
+            }
+            SqlType valueType = SqlType::kUnknown;
+            std::string out = "(" + expr(*e.args[0], &valueType, aggregates) +
+                              (e.negated ? " NOT IN (" : " IN (");
+            for (std::size_t i = 1; i < e.args.size(); ++i)
+                out += (i > 1 ? ", " : "") + operand(*e.args[i], valueType, aggregates, nullptr);
+            return out + "))";
+        }
+        case Expr::Kind::kBetween: {
+            set(type, SqlType::kUnknown);
+            SqlType valueType = SqlType::kUnknown;
+            const std::string value = expr(*e.args[0], &valueType, aggregates);
+            return "(" + value + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
+                   operand(*e.args[1], valueType, aggregates, nullptr) + " AND " +
+                   operand(*e.args[2], valueType, aggregates, nullptr) + ")";
+        }
+        case Expr::Kind::kLike:
+            set(type, SqlType::kUnknown);
+            return "(" + expr(*e.args[0], nullptr, aggregates) +
+                   (e.negated ? " NOT LIKE " : " LIKE ") + expr(*e.args[1], nullptr, aggregates) +
+                   ")";
+        case Expr::Kind::kFunction:
+            return function(e, type, aggregates);
+        case Expr::Kind::kCase: {
+            std::size_t i = 0;
+            SqlType subject = SqlType::kUnknown;
+            std::string out = "CASE";
+            if (e.distinct)
+                out += " " + expr(*e.args[i++], &subject, aggregates);
+            const std::size_t pairsEnd = e.args.size() - (e.negated ? 1 : 0);
+            SqlType result = SqlType::kUnknown;
+            for (; i < pairsEnd; i += 2) {
+                const std::string when = e.distinct
+                                             ? operand(*e.args[i], subject, aggregates, nullptr)
+                                             : expr(*e.args[i], nullptr, aggregates);
+                SqlType t = SqlType::kUnknown;
+                out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
+                if (result == SqlType::kUnknown)
+                    result = t;
+            }
+            if (e.negated)
+                out += " ELSE " + expr(*e.args.back(), nullptr, aggregates);
+            set(type, result);
+            return out + " END";
+        }
+    }
+    oraThrow(936, "missing expression");
+}
+
+std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggregates) {
+    const std::string& name = e.text;
+    const std::size_t n = e.args.size();
+    auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
+    if (isAggregate(e)) {
+        if (!aggregates)
+            oraThrow(934, "group function is not allowed here");
+        if (n != 1)
+            wrongArguments();
+        const std::string distinct = e.distinct ? "DISTINCT " : "";
+        if (name == "COUNT") {
+            set(type, SqlType::kNumber);
+            if (e.args[0]->kind == Expr::Kind::kStar)
+                return "count(*)";
+            return "count(" + distinct + expr(*e.args[0], nullptr, false) + ")";
+        }
+        for (const auto& a : e.args) {
+            if (isAggregate(*a))
+                oraThrow(935, "group function is nested too deeply");
+        }
+        SqlType inner = SqlType::kUnknown;
+        const std::string value = expr(*e.args[0], &inner, false);
+        if (name == "MAX" || name == "MIN") {
+            set(type, inner);
+            return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
+        }
+        set(type, SqlType::kNumber);
+        return (name == "SUM" ? "sum(" : "avg(") + distinct + "mv_num(" + value + "))";
+    }
+    if (e.distinct)
+        oraThrow(30482, "DISTINCT option not allowed for this function");
+    if (name == "DECODE") {
+        if (n < 3)
+            wrongArguments();
+        // DECODE takes two NULLs as equal; SQLite's IS does the same.
+        SqlType subject = SqlType::kUnknown;
+        std::string out = "CASE";
+        const std::string value = arg(0, &subject);
+        SqlType result = SqlType::kUnknown;
+        std::size_t i = 1;
+        for (; i + 1 < n; i += 2) {
+            SqlType t = SqlType::kUnknown;
+            out += " WHEN " + value + " IS " + operand(*e.args[i], subject, aggregates, nullptr) +
+                   " THEN " + arg(i + 1, &t);
+            if (result == SqlType::kUnknown)
+                result = t;
+        }
+        if (i < n)
+            out += " ELSE " + arg(i);
+        set(type, result);
+        return out + " END";
+    }
+    if (name == "USER" && n == 0) {
+        set(type, SqlType::kText);
+        return bind(session_.userName());
+    }
+    if (name == "NVL" || name == "COALESCE") {
+        if (name == "NVL" ? n != 2 : n < 2)
+            wrongArguments();
+        SqlType first = SqlType::kUnknown;
+        std::string out = (name == "NVL" ? "ifnull(" : "coalesce(") + arg(0, &first);
+        for (std::size_t i = 1; i < n; ++i) {
+            SqlType t = SqlType::kUnknown;
+            out += ", " + operand(*e.args[i], first, aggregates, &t);
+            if (first == SqlType::kUnknown)
+                first = t;
+        }
+        set(type, first);
+        return out + ")";
+    }
+    if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM" ||
+        name == "TRIM") {
+        if (n != 1 && !((name == "LTRIM" || name == "RTRIM") && n == 2))
+            wrongArguments();
+        set(type, SqlType::kText);
+        std::string out = "nullif(" +
+                          std::string(name == "UPPER"   ? "upper("
+                                      : name == "LOWER" ? "lower("
+                                      : name == "LTRIM" ? "ltrim("
+                                      : name == "RTRIM" ? "rtrim("
+                                                        : "trim(") +
+                          arg(0);
+        if (n == 2)
+            out += ", " + arg(1);
+        return out + "), '')";
+    }
+    if (name == "LENGTH" || name == "LENGTHB") {
+        if (n != 1)
+            wrongArguments();
+        set(type, SqlType::kNumber);
+        return (name == "LENGTH" ? "mv_length(" : "mv_lengthb(") + arg(0) + ")";
+    }
+    if (name == "SUBSTR") {
+        if (n != 2 && n != 3)
+            wrongArguments();
+        set(type, SqlType::kText);
+        // Position 0 counts as 1 on the server.
+        const std::string position = "mv_num(" + arg(1) + ")";
+        std::string out = "nullif(substr(mv_text(" + arg(0) + "), CASE WHEN " + position +
+                          " = 0 THEN 1 ELSE " + position + " END";
+        if (n == 3)
+            out += ", " + arg(2);
+        return out + "), '')";
+    }
+    if (name == "REPLACE") {
+        if (n != 2 && n != 3)
+            wrongArguments();
+        set(type, SqlType::kText);
+        return "nullif(replace(mv_text(" + arg(0) + "), " + arg(1) + ", " +
+               (n == 3 ? "ifnull(" + arg(2) + ", '')" : std::string("''")) + "), '')";
+    }
+    if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
+        set(type, SqlType::kNumber);
+        if (name == "ABS" && n == 1)
+            return "abs(mv_num(" + arg(0) + "))";
+        if (name == "TO_NUMBER" && n == 1)
+            return "mv_num(" + arg(0) + ")";
+        if (name == "ROUND" && (n == 1 || n == 2))
+            return "mv_round(mv_num(" + arg(0) + "), " + (n == 2 ? "mv_num(" + arg(1) + ")" : "0") +
+                   ")";
+        if (name == "MOD" && n == 2)
+            return "mv_mod(mv_num(" + arg(0) + "), mv_num(" + arg(1) + "))";
+        wrongArguments();
+    }
+    if (name == "TO_DATE") {
+        if (n != 1 && n != 2)
+            wrongArguments();
+        set(type, SqlType::kDate);
+        return "mv_to_date(" + arg(0) + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ")";
+    }
+    if (name == "TO_CHAR") {
+        if (n != 1 && n != 2)
+            wrongArguments();
+        SqlType valueType = SqlType::kUnknown;
+        const std::string value = arg(0, &valueType);
+        set(type, SqlType::kText);
+        return "mv_to_char(" + value + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ", " +
+               (valueType == SqlType::kDate ? "1" : "0") + ")";
+    }
+    if (name == "TRUNC" && n == 1) {
+        SqlType valueType = SqlType::kUnknown;
+        const std::string value = arg(0, &valueType);
+        if (valueType == SqlType::kDate) {
+            set(type, SqlType::kDate);
+            return "mv_trunc_date(" + value + ")";
+        }
+        set(type, SqlType::kNumber);
+        return "mv_trunc(mv_num(" + value + "))";
+    }
+    invalidIdentifier(name);
+}
+
+void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
+                              bool hasGroupBy) {
+    if (isAggregate(e))
+        return;
+    const std::size_t mark = params_->size();
+    const std::string sql = canonical(expr(e, nullptr, true));
+    params_->resize(mark);
+    if (groups.count(sql))
+        return;
+    if (e.kind == Expr::Kind::kColumn) {
+        if (hasGroupBy)
+            oraThrow(979, "not a GROUP BY expression");
+        oraThrow(937, "not a single-group group function");
+    }
+    for (const auto& a : e.args)
+        checkGrouped(*a, groups, hasGroupBy);
+}
+
+namespace {
+
+bool containsAggregate(const ast::Expr& e) {
+    if (isAggregate(e))
+        return true;
+    return std::any_of(e.args.begin(), e.args.end(),
+                       [](const auto& a) { return containsAggregate(*a); });
+}
+
+const char* joinWord(ast::FromItem::Join join) {
+    switch (join) {
+        case ast::FromItem::Join::kFirst:
+            return "";
+        case ast::FromItem::Join::kComma:
+            return ", ";
+        case ast::FromItem::Join::kInner:
+            return " JOIN ";
+        case ast::FromItem::Join::kLeft:
+            return " LEFT JOIN ";
+        case ast::FromItem::Join::kRight:
+            return " RIGHT JOIN ";
+        case ast::FromItem::Join::kFull:
+            return " FULL JOIN ";
+        case ast::FromItem::Join::kCross:
+            return " CROSS JOIN ";
+    }
+    return ", ";
+}
+
+}  // namespace
+
+std::string Translator::subquery(const ast::Select& s, bool single) {
+    Translator inner(session_, *this);
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (single && names.size() > 1)
+        oraThrow(913, "too many values");
+    return sql;
+}
+
+std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
+    for (const auto& item : s.from) {
+        Source source;
+        source.table = session_.resolveTable(item.table);
+        source.qualifier = item.alias ? *item.alias : item.table.name;
+        source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
+        sources_.push_back(std::move(source));
+    }
+    // Select list.
+    std::vector<std::string> items;
+    std::vector<const ast::Expr*> itemExprs;  // null for columns of a star
+    bool grouped = !s.groupBy.empty() || (s.having != nullptr);
+    std::vector<std::size_t> positionOf;  // select-list item -> result column
+    for (const auto& item : s.items) {
+        positionOf.push_back(items.size());
+        if (item.star) {
+            bool any = false;
+            for (const Source& src : sources_) {
+                if (!item.starQualifier.empty() && src.qualifier != item.starQualifier)
+                    continue;
+                any = true;
+                for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
+                    items.push_back(src.sqlAlias + ".c" + std::to_string(i));
+                    itemExprs.push_back(nullptr);
+                    names.push_back(src.table->columns[i].name);
+                }
+            }
+            if (!any)
+                invalidIdentifier(item.starQualifier);
+            continue;
+        }
+        items.push_back(expr(*item.expr, nullptr, true));
+        itemExprs.push_back(item.expr.get());
+        if (containsAggregate(*item.expr))
+            grouped = true;
+        if (item.alias)
+            names.push_back(*item.alias);
+        else if (item.expr->kind == Expr::Kind::kColumn)
+            names.push_back(item.expr->path.back());
+        else
+            names.push_back(headingOf(item.expr->source));
+    }
+    std::string sql = s.distinct ? "SELECT DISTINCT " : "SELECT ";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        sql += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
+    sql += " FROM ";
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        sql +=
+            joinWord(s.from[i].join) + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
+        if (s.from[i].on)
+            sql += " ON " + expr(*s.from[i].on);
+    }
+    if (s.where)
+        sql += " WHERE " + expr(*s.where);
+    std::set<std::string> groups;
+    if (!s.groupBy.empty()) {
+        sql += " GROUP BY ";
+        for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
+            const std::string g = expr(*s.groupBy[i]);
+            groups.insert(canonical(g));
+            sql += (i ? ", " : "") + g;
+        }
+    }
+    if (s.having)
+        sql += " HAVING " + expr(*s.having, nullptr, true);
+    if (grouped) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!itemExprs[i]) {
+                if (!groups.count(items[i]))
+                    oraThrow(s.groupBy.empty() ? 937 : 979,
+                             s.groupBy.empty() ? "not a single-group group function"
+                                               : "not a GROUP BY expression");
+                continue;
+            }
+            checkGrouped(*itemExprs[i], groups, !s.groupBy.empty());
+        }
+        if (s.having)
+            checkGrouped(*s.having, groups, !s.groupBy.empty());
+    }
+    if (!s.orderBy.empty()) {
+        sql += " ORDER BY ";
+        for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
+            const ast::Expr& o = *s.orderBy[i].expr;
+            std::string term;
+            if (o.kind == Expr::Kind::kNumber) {
+                const auto position = parseNumber(o.text);
+                const auto* whole = position ? std::get_if<std::int64_t>(&*position) : nullptr;
+                if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(items.size()))
+                    oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
+                term = "x" + std::to_string(*whole - 1);
+            } else if (o.kind == Expr::Kind::kColumn && o.path.size() == 1) {
+                for (std::size_t k = 0; k < s.items.size() && term.empty(); ++k) {
+                    if (s.items[k].alias && *s.items[k].alias == o.path[0])
+                        term = "x" + std::to_string(positionOf[k]);
+                }
+            }
+            if (term.empty()) {
+                term = expr(o, nullptr, true);
+                if (grouped)
+                    checkGrouped(o, groups, !s.groupBy.empty());
+            }
+            // The server puts NULLs last going up and first going down.
+            sql += (i ? ", " : "") + term +
+                   (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
+        }
+    }
+    return sql;
+}
+
+}  // namespace malvorn::localserver

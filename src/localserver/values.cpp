@@ -1,0 +1,627 @@
+#include "localserver/values.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "localserver/errors.h"
+
+namespace malvorn::localserver {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string trimBlanks(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+// An exact decimal: value = 0.digits x 10^point, digits without leading or
+// trailing zeros (empty for zero). Rounding to a scale and counting integer
+// digits happen here so that 1.005 rounds as written, not as its binary double.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int point = 0;
+
+    static std::optional<Decimal> read(const std::string& text) {
+        Decimal d;
+        std::size_t i = 0;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            d.negative = text[i] == '-';
+            ++i;
+        }
+        bool anyDigit = false;
+        bool seenPoint = false;
+        int pointAt = 0;
+        std::string raw;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (isDigit(c)) {
+                raw += c;
+                anyDigit = true;
+                if (!seenPoint)
+                    ++pointAt;
+            } else if (c == '.' && !seenPoint) {
+                seenPoint = true;
+            } else {
+                break;
+            }
+        }
+        if (!anyDigit)
+            return std::nullopt;
+        int exponent = 0;
+        if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+            ++i;
+            bool expNegative = false;
+            if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+                expNegative = text[i] == '-';
+                ++i;
+            }
+            if (i >= text.size())
+                return std::nullopt;
+            long e = 0;
+            for (; i < text.size() && isDigit(text[i]); ++i) {
+                e = e * 10 + (text[i] - '0');
+                if (e > 100000)
+                    return std::nullopt;
+            }
+            exponent = static_cast<int>(expNegative ? -e : e);
+        }
+        if (i != text.size())
+            return std::nullopt;
+        std::size_t lead = 0;
+        while (lead < raw.size() && raw[lead] == '0')
+            ++lead;
+        d.digits = raw.substr(lead);
+        d.point = pointAt - static_cast<int>(lead) + exponent;
+        d.trim();
+        return d;
+    }
+
+    void trim() {
+        while (!digits.empty() && digits.back() == '0')
+            digits.pop_back();
+        if (digits.empty()) {
+            negative = false;
+            point = 0;
+        }
+    }
+
+    // Round half away from zero to `scale` digits after the point.
+    void roundTo(int scale) {
+        const long keep = static_cast<long>(point) + scale;
+        if (keep < 0) {
+            digits.clear();
+        } else if (keep < static_cast<long>(digits.size())) {
+            const bool up = digits[static_cast<std::size_t>(keep)] >= '5';
+            digits.resize(static_cast<std::size_t>(keep));
+            if (up) {
+                long i = keep - 1;
+                while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') {
+                    digits[static_cast<std::size_t>(i)] = '0';
+                    --i;
+                }
+                if (i < 0) {
+                    digits.insert(digits.begin(), '1');
+                    ++point;
+                } else {
+                    ++digits[static_cast<std::size_t>(i)];
+                }
+            }
+        }
+        trim();
+    }
+
+    int integerDigits() const { return digits.empty() ? 0 : std::max(point, 0); }
+
+    std::string text() const {
+        if (digits.empty())
+            return "0";
+        std::string out = negative ? "-" : "";
+        if (point <= 0) {
+            out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+        } else if (point >= static_cast<int>(digits.size())) {
+            out += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+        } else {
+            out += digits.substr(0, static_cast<std::size_t>(point)) + "." +
+                   digits.substr(static_cast<std::size_t>(point));
+        }
+        return out;
+    }
+};
+
+// A double as plain decimal text of at most 15 significant digits: what a
+// double holds reliably, and what hides binary artefacts such as
+// 0.1 + 0.2 = 0.30000000000000004 the way the server's decimal numbers would.
+std::string decimalDouble(double d) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific, 14);
+    const auto decimal = Decimal::read(std::string(buffer, result.ptr));
+    return decimal ? decimal->text() : std::string(buffer, result.ptr);
+}
+
+Decimal decimalOf(const SqlValue& value) {
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return *Decimal::read(std::to_string(*i));
+    return *Decimal::read(decimalDouble(std::get<double>(value)));
+}
+
+int daysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
+        return 29;
+    return days[month - 1];
+}
+
+void validate(const DateTime& d) {
+    if (d.year < 1 || d.year > 9999)
+        oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
+    if (d.month < 1 || d.month > 12)
+        oraThrow(1843, "not a valid month");
+    if (d.day < 1 || d.day > daysInMonth(d.year, d.month))
+        oraThrow(1847, "day of month must be between 1 and last day of month");
+    if (d.hour < 0 || d.hour > 23)
+        oraThrow(1850, "hour must be between 0 and 23");
+    if (d.minute < 0 || d.minute > 59)
+        oraThrow(1851, "minutes must be between 0 and 59");
+    if (d.second < 0 || d.second > 59)
+        oraThrow(1852, "seconds must be between 0 and 59");
+}
+
+[[noreturn]] void literalMismatch() {
+    oraThrow(1861, "literal does not match format string");
+}
+
+int twoDigitYear(int yy, bool rr) {
+    const int now = currentDateTime().year;
+    if (!rr)
+        return now / 100 * 100 + yy;
+    // RR: 00-49 belong to this century, 50-99 to the last (while in 00-49).
+    const int century = now / 100 * 100;
+    if (now % 100 < 50)
+        return yy < 50 ? century + yy : century - 100 + yy;
+    return yy < 50 ? century + 100 + yy : century + yy;
+}
+
+const char* const kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                               "MAY",       "JUNE",     "JULY",     "AUGUST",
+                               "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
+
+// The format elements TO_DATE and TO_CHAR know, longest first.
+const char* const kElements[] = {"YYYY", "RRRR", "HH24", "HH12", "MONTH", "MON",
+                                 "A.M.", "P.M.", "YY",   "RR",   "MM",    "DD",
+                                 "HH",   "MI",   "SS",   "AM",   "PM"};
+
+std::string matchElement(const std::string& format, std::size_t at) {
+    for (const char* element : kElements) {
+        const std::string e = element;
+        if (at + e.size() > format.size())
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < e.size() && same; ++i)
+            same = upper(format[at + i]) == e[i];
+        if (same)
+            return e;
+    }
+    return {};
+}
+
+[[noreturn]] void formatNotRecognized() {
+    oraThrow(1821, "date format not recognized");
+}
+
+}  // namespace
+
+std::optional<SqlValue> parseNumber(const std::string& text) {
+    const std::string t = trimBlanks(text);
+    if (t.empty())
+        return std::nullopt;
+    const auto decimal = Decimal::read(t);
+    if (!decimal)
+        return std::nullopt;
+    bool integral = t.find_first_of(".eE") == std::string::npos;
+    if (integral) {
+        std::int64_t i = 0;
+        const char* begin = t.data() + (t[0] == '+' ? 1 : 0);
+        const auto result = std::from_chars(begin, t.data() + t.size(), i);
+        if (result.ec == std::errc() && result.ptr == t.data() + t.size())
+            return SqlValue(i);
+    }
+    // A whole number written with a point or exponent is still stored whole.
+    if (decimal->digits.size() <= static_cast<std::size_t>(std::max(decimal->point, 0)) &&
+        decimal->point <= 18) {
+        std::int64_t i = 0;
+        const std::string whole = decimal->text();
+        if (std::from_chars(whole.data(), whole.data() + whole.size(), i).ec == std::errc())
+            return SqlValue(i);
+    }
+    double d = 0;
+    const std::string canonical = decimal->text();
+    std::from_chars(canonical.data(), canonical.data() + canonical.size(), d);
+    return SqlValue(d);
+}
+
+std::string formatNumber(const SqlValue& value) {
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return std::to_string(*i);
+    if (const auto* d = std::get_if<double>(&value)) {
+        if (std::isnan(*d) || std::isinf(*d))
+            return *d > 0 ? "~" : (*d < 0 ? "-~" : "NaN");
+        std::string text = decimalDouble(*d);
+        if (text == "-0")
+            text = "0";
+        return text;
+    }
+    if (const auto* s = std::get_if<std::string>(&value))
+        return *s;
+    return {};
+}
+
+std::string valueToText(const SqlValue& value) {
+    return formatNumber(value);
+}
+
+double toDouble(const SqlValue& value) {
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return static_cast<double>(*i);
+    if (const auto* d = std::get_if<double>(&value))
+        return *d;
+    return 0;
+}
+
+std::string formatStoredDate(const DateTime& d) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                  d.hour, d.minute, d.second);
+    return buffer;
+}
+
+std::optional<DateTime> readStoredDate(const std::string& text) {
+    DateTime d;
+    if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &d.year, &d.month,
+                                         &d.day, &d.hour, &d.minute, &d.second) != 6) {
+        return std::nullopt;
+    }
+    return d;
+}
+
+DateTime parseDateLiteral(const std::string& text) {
+    const std::string t = trimBlanks(text);
+    std::size_t i = 0;
+    auto number = [&](std::size_t maxDigits, int& out) {
+        std::size_t n = 0;
+        int v = 0;
+        while (i < t.size() && isDigit(t[i]) && n < maxDigits) {
+            v = v * 10 + (t[i] - '0');
+            ++i;
+            ++n;
+        }
+        if (n == 0)
+            literalMismatch();
+        out = v;
+        return n;
+    };
+    DateTime d;
+    const std::size_t yearDigits = number(4, d.year);
+    if (yearDigits <= 2)
+        d.year = twoDigitYear(d.year, true);
+    if (i >= t.size() || (t[i] != '-' && t[i] != '/'))
+        literalMismatch();
+    const char separator = t[i++];
+    number(2, d.month);
+    if (i >= t.size() || t[i] != separator)
+        literalMismatch();
+    ++i;
+    number(2, d.day);
+    if (i < t.size()) {
+        if (t[i] != ' ')
+            literalMismatch();
+        while (i < t.size() && t[i] == ' ')
+            ++i;
+        number(2, d.hour);
+        if (i >= t.size() || t[i] != ':')
+            literalMismatch();
+        ++i;
+        number(2, d.minute);
+        if (i < t.size() && t[i] == ':') {
+            ++i;
+            number(2, d.second);
+        }
+        if (i != t.size())
+            literalMismatch();
+    }
+    validate(d);
+    return d;
+}
+
+DateTime parseDateWithFormat(const std::string& text, const std::string& format) {
+    const DateTime now = currentDateTime();
+    DateTime d;
+    d.year = now.year;
+    d.month = now.month;
+    d.day = 1;
+    bool pm = false;
+    bool twelveHour = false;
+    std::size_t in = 0;
+    std::size_t at = 0;
+    auto readNumber = [&](std::size_t maxDigits) {
+        while (in < text.size() && text[in] == ' ')
+            ++in;
+        if (in >= text.size())
+            oraThrow(1840, "input value not long enough for date format");
+        std::size_t n = 0;
+        int v = 0;
+        while (in < text.size() && isDigit(text[in]) && n < maxDigits) {
+            v = v * 10 + (text[in] - '0');
+            ++in;
+            ++n;
+        }
+        if (n == 0)
+            oraThrow(1858, "a non-numeric character was found where a numeric was expected");
+        return std::pair<int, std::size_t>(v, n);
+    };
+    while (at < format.size()) {
+        const char f = format[at];
+        if (f == '"') {
+            const std::size_t close = format.find('"', at + 1);
+            if (close == std::string::npos)
+                formatNotRecognized();
+            const std::string literal = format.substr(at + 1, close - at - 1);
+            if (text.compare(in, literal.size(), literal) != 0)
+                literalMismatch();
+            in += literal.size();
+            at = close + 1;
+            continue;
+        }
+        const std::string element = matchElement(format, at);
+        if (element.empty()) {
+            if (isAlpha(f) || isDigit(f))
+                formatNotRecognized();
+            // Punctuation in the format matches any punctuation in the text.
+            if (in < text.size() && !isDigit(text[in]) && !isAlpha(text[in]))
+                ++in;
+            ++at;
+            continue;
+        }
+        at += element.size();
+        if (element == "YYYY" || element == "RRRR") {
+            const auto [v, n] = readNumber(4);
+            d.year = (element == "RRRR" && n <= 2) ? twoDigitYear(v, true) : v;
+        } else if (element == "YY" || element == "RR") {
+            const auto [v, n] = readNumber(element == "RR" ? 4 : 2);
+            d.year = n <= 2 ? twoDigitYear(v, element == "RR") : v;
+        } else if (element == "MM") {
+            d.month = readNumber(2).first;
+        } else if (element == "MON" || element == "MONTH") {
+            std::string word;
+            while (in < text.size() && isAlpha(text[in]))
+                word += upper(text[in++]);
+            int found = 0;
+            for (int m = 0; m < 12 && !found; ++m) {
+                const std::string full = kMonths[m];
+                if (word == full || word == full.substr(0, 3))
+                    found = m + 1;
+            }
+            if (!found)
+                oraThrow(1843, "not a valid month");
+            d.month = found;
+        } else if (element == "DD") {
+            d.day = readNumber(2).first;
+        } else if (element == "HH24") {
+            d.hour = readNumber(2).first;
+        } else if (element == "HH" || element == "HH12") {
+            d.hour = readNumber(2).first;
+            twelveHour = true;
+            if (d.hour < 1 || d.hour > 12)
+                oraThrow(1849, "hour must be between 1 and 12");
+        } else if (element == "MI") {
+            d.minute = readNumber(2).first;
+        } else if (element == "SS") {
+            d.second = readNumber(2).first;
+        } else {  // AM, PM, A.M., P.M.
+            std::string word;
+            while (in < text.size() && (isAlpha(text[in]) || text[in] == '.'))
+                word += upper(text[in++]);
+            if (word == "PM" || word == "P.M.")
+                pm = true;
+            else if (word != "AM" && word != "A.M.")
+                oraThrow(1855, "AM/A.M. or PM/P.M. required");
+        }
+    }
+    while (in < text.size() && text[in] == ' ')
+        ++in;
+    if (in != text.size())
+        oraThrow(1830, "date format picture ends before converting entire input string");
+    if (twelveHour)
+        d.hour = (d.hour % 12) + (pm ? 12 : 0);
+    validate(d);
+    return d;
+}
+
+std::string formatDateWithFormat(const DateTime& d, const std::string& format) {
+    std::string out;
+    std::size_t at = 0;
+    char buffer[16];
+    auto two = [&](int v) {
+        std::snprintf(buffer, sizeof buffer, "%02d", v);
+        out += buffer;
+    };
+    while (at < format.size()) {
+        const char f = format[at];
+        if (f == '"') {
+            const std::size_t close = format.find('"', at + 1);
+            if (close == std::string::npos)
+                formatNotRecognized();
+            out += format.substr(at + 1, close - at - 1);
+            at = close + 1;
+            continue;
+        }
+        const std::string element = matchElement(format, at);
+        if (element.empty()) {
+            if (isAlpha(f) || isDigit(f))
+                formatNotRecognized();
+            out += f;
+            ++at;
+            continue;
+        }
+        at += element.size();
+        if (element == "YYYY" || element == "RRRR") {
+            std::snprintf(buffer, sizeof buffer, "%04d", d.year);
+            out += buffer;
+        } else if (element == "YY" || element == "RR") {
+            two(d.year % 100);
+        } else if (element == "MM") {
+            two(d.month);
+        } else if (element == "MON") {
+            out += std::string(kMonths[d.month - 1]).substr(0, 3);
+        } else if (element == "MONTH") {
+            out += kMonths[d.month - 1];
+        } else if (element == "DD") {
+            two(d.day);
+        } else if (element == "HH24") {
+            two(d.hour);
+        } else if (element == "HH" || element == "HH12") {
+            two(d.hour % 12 == 0 ? 12 : d.hour % 12);
+        } else if (element == "MI") {
+            two(d.minute);
+        } else if (element == "SS") {
+            two(d.second);
+        } else {
+            const bool dotted = element.find('.') != std::string::npos;
+            out += d.hour < 12 ? (dotted ? "A.M." : "AM") : (dotted ? "P.M." : "PM");
+        }
+    }
+    return out;
+}
+
+DateTime currentDateTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    DateTime d;
+    d.year = local.tm_year + 1900;
+    d.month = local.tm_mon + 1;
+    d.day = local.tm_mday;
+    d.hour = local.tm_hour;
+    d.minute = local.tm_min;
+    d.second = std::min(local.tm_sec, 59);
+    return d;
+}
+
+std::size_t utf8Length(const std::string& text) {
+    std::size_t n = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    }
+    return n;
+}
+
+namespace {
+
+std::string qualified(const ColumnTarget& t) {
+    return "\"" + t.owner + "\".\"" + t.table + "\".\"" + t.column->name + "\"";
+}
+
+bool isCharacterType(const std::string& type) {
+    return type == "VARCHAR2" || type == "NVARCHAR2" || type == "CHAR" || type == "NCHAR" ||
+           type == "CLOB";
+}
+
+SqlValue toNumber(const SqlValue& value) {
+    if (const auto* s = std::get_if<std::string>(&value)) {
+        auto number = parseNumber(*s);
+        if (!number)
+            oraThrow(1722, "invalid number");
+        return *number;
+    }
+    return value;
+}
+
+}  // namespace
+
+SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
+    const ColumnDef& column = *target.column;
+    const bool isNull =
+        std::holds_alternative<std::monostate>(input) ||
+        (std::holds_alternative<std::string>(input) && std::get<std::string>(input).empty());
+    if (isNull) {
+        if (!column.nullable) {
+            if (target.update)
+                oraThrow(1407, "cannot update (" + qualified(target) + ") to NULL");
+            oraThrow(1400, "cannot insert NULL into (" + qualified(target) + ")");
+        }
+        return std::monostate{};
+    }
+    const std::string& type = column.dataType;
+    if (isCharacterType(type)) {
+        std::string text = valueToText(input);
+        if (type != "CLOB") {
+            const std::size_t actual = column.charSemantics ? utf8Length(text) : text.size();
+            const auto maximum = static_cast<std::size_t>(column.charLength);
+            if (actual > maximum) {
+                oraThrow(12899, "value too large for column " + qualified(target) +
+                                    " (actual: " + std::to_string(actual) +
+                                    ", maximum: " + std::to_string(maximum) + ")");
+            }
+            // CHAR is fixed width: the server pads with blanks.
+            if (type == "CHAR" || type == "NCHAR")
+                text.append(maximum - actual, ' ');
+        }
+        return text;
+    }
+    if (type == "NUMBER" || type == "FLOAT") {
+        SqlValue number = toNumber(input);
+        if (type == "FLOAT" || (!column.precision && !column.scale))
+            return number;
+        Decimal d = decimalOf(number);
+        d.roundTo(column.scale.value_or(0));
+        const int precision = column.precision.value_or(38);
+        if (d.integerDigits() > precision - column.scale.value_or(0)) {
+            oraThrow(1438, "value larger than specified precision allowed for this column");
+        }
+        return *parseNumber(d.text());
+    }
+    if (type == "DATE" || type.rfind("TIMESTAMP", 0) == 0) {
+        if (!std::holds_alternative<std::string>(input))
+            oraThrow(932, "inconsistent datatypes: expected DATE got NUMBER");
+        return formatStoredDate(parseDateLiteral(std::get<std::string>(input)));
+    }
+    // RAW and BLOB hold bytes, written as hexadecimal text.
+    std::string hex = valueToText(input);
+    if (hex.size() % 2 != 0 || !std::all_of(hex.begin(), hex.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        })) {
+        oraThrow(1465, "invalid hex number");
+    }
+    std::transform(hex.begin(), hex.end(), hex.begin(), upper);
+    if (type == "RAW" && hex.size() / 2 > static_cast<std::size_t>(column.dataLength)) {
+        oraThrow(12899, "value too large for column " + qualified(target) +
+                            " (actual: " + std::to_string(hex.size() / 2) +
+                            ", maximum: " + std::to_string(column.dataLength) + ")");
+    }
+    return hex;
+}
+
+}  // namespace malvorn::localserver

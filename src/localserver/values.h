@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "localserver/sqlite_db.h"
+
+namespace malvorn::localserver {
+
+// One column as the dictionary describes it.
+struct ColumnDef {
+    std::string name;
+    std::string
+        dataType;  // VARCHAR2, NVARCHAR2, CHAR, NUMBER, FLOAT, DATE, TIMESTAMP(6), CLOB, BLOB, RAW
+    int dataLength = 0;  // bytes, as ALL_TAB_COLUMNS shows it
+    std::optional<int> precision;
+    std::optional<int> scale;
+    int charLength = 0;          // declared length of character columns
+    bool charSemantics = false;  // VARCHAR2(n CHAR), NVARCHAR2: length counts characters
+    bool nullable = true;
+    std::string defaultText;  // the DEFAULT expression as written; empty for none
+};
+
+// ---- numbers ----
+
+// Reads a number as the server reads text converted to NUMBER: blanks around,
+// optional sign, digits with one optional point, optional exponent.
+std::optional<SqlValue> parseNumber(const std::string& text);
+// The plain decimal text of a number (no exponent for ordinary magnitudes).
+std::string formatNumber(const SqlValue& value);
+// Text as Oracle converts a value to VARCHAR2.
+std::string valueToText(const SqlValue& value);
+double toDouble(const SqlValue& value);
+
+// ---- dates ----
+
+struct DateTime {
+    int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+// Dates are stored as "YYYY-MM-DD HH:MM:SS", which sorts and compares as text.
+std::string formatStoredDate(const DateTime& date);
+std::optional<DateTime> readStoredDate(const std::string& text);
+// The literal forms accepted where a DATE is expected: 'YYYY-MM-DD' (the
+// Japanese default), 'YYYY/MM/DD', either followed by ' HH24:MI[:SS]'.
+// Throws the server's date errors for malformed text.
+DateTime parseDateLiteral(const std::string& text);
+// TO_DATE(text, format).
+DateTime parseDateWithFormat(const std::string& text, const std::string& format);
+// TO_CHAR(date, format).
+std::string formatDateWithFormat(const DateTime& date, const std::string& format);
+DateTime currentDateTime();
+
+// ---- text ----
+
+// Length in characters of UTF-8 text.
+std::size_t utf8Length(const std::string& text);
+
+// ---- column checks ----
+
+// What is being stored, for the server's messages: "OWNER"."TABLE"."COLUMN".
+struct ColumnTarget {
+    std::string owner;
+    std::string table;
+    const ColumnDef* column = nullptr;
+    bool update = false;  // UPDATE words its NOT NULL error differently
+};
+
+// Converts a value to what the column stores and makes the server's checks:
+// '' is NULL; NOT NULL (ORA-01400/ORA-01407), character length in bytes of
+// AL32UTF8 or in characters (ORA-12899), NUMBER precision and rounding to the
+// scale (ORA-01438), text into NUMBER (ORA-01722), text into DATE.
+SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& value);
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "localserver/lexer.h"
+#include "localserver/parser.h"
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+std::string kinds(const std::string& text) {
+    std::string out;
+    for (const Token& t : tokenize(text)) {
+        switch (t.kind) {
+            case Token::Kind::kWord:
+                out += "w:" + t.text + " ";
+                break;
+            case Token::Kind::kQuoted:
+                out += "q:" + t.text + " ";
+                break;
+            case Token::Kind::kString:
+                out += "s:" + t.text + " ";
+                break;
+            case Token::Kind::kNumber:
+                out += "n:" + t.text + " ";
+                break;
+            case Token::Kind::kSymbol:
+                out += "y:" + t.text + " ";
+                break;
+            case Token::Kind::kEnd:
+                out += "end";
+                break;
+        }
+    }
+    return out;
+}
+
+TEST(Lexer, ReadsTheServersTokens) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"select Abc", "w:SELECT w:ABC end"},
+        {"\"MixedCase\" x", "q:MixedCase w:X end"},
+        {"レコード番号 表名", "w:レコード番号 w:表名 end"},
+        {"a\rb\r\nc\nd\te", "w:A w:B w:C w:D w:E end"},
+        {"'O''Neil' ''", "s:O'Neil s: end"},
+        {"12 12.25 .5 1E3 1e-2", "n:12 n:12.25 n:.5 n:1E3 n:1e-2 end"},
+        {"a||b <> c != d ^= e <= f >= g",
+         "w:A y:|| w:B y:<> w:C y:!= w:D y:^= w:E y:<= w:F y:>= w:G end"},
+        {"a -- comment\r\nb /* block\r */ c", "w:A w:B w:C end"},
+        {"a.b(*)", "w:A y:. w:B y:( y:* y:) end"},
+        {"x$#_1", "w:X$#_1 end"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(kinds(c.text), c.expected) << c.text;
+}
+
+TEST(Lexer, RefusesWhatTheServerRefuses) {
+    const struct {
+        const char* text;
+        const char* code;
+    } cases[] = {
+        {"SELECT 1 FROM DUAL;", "ORA-00911"}, {"DELETE FROM T;", "ORA-00911"},
+        {"SELECT ? FROM DUAL", "ORA-00911"},  {"SELECT 'abc FROM DUAL", "ORA-01756"},
+        {"SELECT 1 /* open", "ORA-01742"},    {"SELECT \"\" FROM DUAL", "ORA-01741"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ServerTest::oraCode([&] { tokenize(c.text); }), c.code) << c.text;
+    }
+}
+
+TEST(Parser, TellsMalformedStatementsApart) {
+    const struct {
+        const char* text;
+        const char* code;
+    } cases[] = {
+        {"", "ORA-00900"},
+        {"EXPLAIN PLAN FOR SELECT 1 FROM DUAL", "ORA-00900"},
+        {"CREATE INDEX I ON T(A)", "ORA-00900"},
+        {"SELECT 1 FROM DUAL UNION SELECT 2 FROM DUAL", "ORA-00900"},
+        {"SELECT * FROM T WHERE ROWNUM <= 5", "ORA-00900"},
+        {"CREATE VIEW V AS SELECT 1 FROM DUAL", "ORA-00900"},
+        {"ALTER TABLE T ADD (B NUMBER)", "ORA-00900"},
+        {"SELECT 1", "ORA-00923"},
+        {"SELECT FROM DUAL", "ORA-00936"},
+        {"SELECT (1 FROM DUAL", "ORA-00907"},
+        {"SELECT 1 FROM DUAL WHERE", "ORA-00936"},
+        {"SELECT 1 FROM DUAL X Y", "ORA-00933"},
+        {"INSERT INTO T (A) (1)", "ORA-00926"},
+        {"CREATE TABLE T A NUMBER", "ORA-00906"},
+        {"CREATE TABLE T (A NUMBER) STORAGE", "ORA-00922"},
+        {"CREATE TABLE T (A ERROR TYPE=1)", "ORA-00902"},
+        {"CREATE USER U IDENTIFIED BY 123", "ORA-00988"},
+        {"UPDATE T SET A 1", "ORA-00927"},
+        {"DROP TABLE T CASCADE", "ORA-00905"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ServerTest::oraCode([&] { parseStatement(c.text); }), c.code) << c.text;
+    }
+}
+
+TEST(Parser, KeepsTheDefaultAsWrittenAndThePasswordsCase) {
+    auto create = std::get<ast::CreateTable>(parseStatement(
+        "create table t (d date default sysdate not null, n number(5,2) default -1.5)"));
+    ASSERT_EQ(create.columns.size(), 2u);
+    EXPECT_EQ(create.columns[0].defaultText, "sysdate");
+    EXPECT_TRUE(create.columns[0].notNull);
+    EXPECT_EQ(create.columns[1].defaultText, "-1.5");
+    EXPECT_EQ(create.columns[1].precision, std::nullopt);
+    EXPECT_EQ(create.columns[1].length, 5);
+    EXPECT_EQ(create.columns[1].scale, 2);
+
+    auto user = std::get<ast::CreateUser>(parseStatement("create user Scott identified by TiGer"));
+    EXPECT_EQ(user.name, "SCOTT");
+    EXPECT_EQ(user.password, "TiGer");
+}
+
+TEST_F(ServerTest, StatementsEndingInSemicolonAreRefusedWhateverTheirKind) {
+    auto& s = system();
+    for (const char* text : {"SELECT * FROM DUAL;", "CREATE TABLE T (A NUMBER);", "COMMIT;"})
+        EXPECT_EQ(oraCode([&] { s.execute(text); }), "ORA-00911") << text;
+    EXPECT_EQ(oraCode([&] { s.execute("FOO BAR"); }), "ORA-00900");
+    // Nothing of the refused CREATE TABLE exists.
+    EXPECT_EQ(s.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'T'"), "0");
+}
+
+}  // namespace
+}  // namespace malvorn::localserver

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "oracle/session.h"
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+TEST_F(ServerTest, FirstSystemLoginCreatesTheServerWithThatPassword) {
+    EXPECT_FALSE(std::filesystem::exists(folder()));
+    open("system", "tarnbol");
+    struct stat info {};
+    ASSERT_EQ(::stat(folder().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((folder() + "/catalog.db").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0077, 0u);
+
+    const struct {
+        const char* user;
+        const char* password;
+        const char* code;
+    } cases[] = {
+        {"system", "tarnbol", ""},
+        {"SYSTEM", "tarnbol", ""},
+        {"System", "tarnbol", ""},
+        {"system", "TARNBOL", "ORA-01017"},  // passwords keep their case
+        {"system", "wrong", "ORA-01017"},
+        {"nobody", "tarnbol", "ORA-01017"},
+        {" system", "tarnbol", "ORA-01017"},
+        {"", "tarnbol", "ORA-01017"},
+        {"system", "", "ORA-01005"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(oraCode([&] { open(c.user, c.password); }), c.code)
+            << c.user << "/" << c.password;
+}
+
+TEST_F(ServerTest, TheStoredPasswordIsASaltedHashNotTheText) {
+    open("system", "tarnbol");
+    std::ifstream file(folder() + "/catalog.db", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    std::string wal;
+    if (std::filesystem::exists(folder() + "/catalog.db-wal")) {
+        std::ifstream walFile(folder() + "/catalog.db-wal", std::ios::binary);
+        wal.assign(std::istreambuf_iterator<char>(walFile), std::istreambuf_iterator<char>());
+    }
+    EXPECT_EQ((bytes + wal).find("tarnbol"), std::string::npos);
+    EXPECT_NE((bytes + wal).find("$argon2id$"), std::string::npos);
+}
+
+TEST_F(ServerTest, AFirstLoginByAnotherUserDoesNotCreateSystem) {
+    EXPECT_EQ(oraCode([&] { open("scott", "tiger"); }), "ORA-01017");
+    // SYSTEM still takes the password of its own first login.
+    EXPECT_EQ(oraCode([&] { open("system", "secret"); }), "");
+    EXPECT_EQ(oraCode([&] { open("system", "tiger"); }), "ORA-01017");
+}
+
+TEST_F(ServerTest, AUserWithoutConnectCannotLogIn) {
+    system().execute("CREATE USER clerk IDENTIFIED BY pw1");
+    EXPECT_EQ(errorText([&] { open("clerk", "pw1"); }),
+              "ORA-01045: user CLERK lacks CREATE SESSION privilege; logon denied");
+    system().execute("GRANT CONNECT TO clerk");
+    EXPECT_EQ(oraCode([&] { open("clerk", "pw1"); }), "");
+    EXPECT_EQ(oraCode([&] { open("clerk", "pw2"); }), "ORA-01017");
+}
+
+TEST_F(ServerTest, AFolderThatCannotHoldAServerIsNotReached) {
+    const std::string file = dir_.path() + "/plain-file";
+    std::ofstream(file) << "x";
+    EXPECT_EQ(oraCode([&] { openLocalServer(file, "system", "tarnbol"); }), "ORA-12154");
+    EXPECT_EQ(oraCode([&] { openLocalServer(file + "/below", "system", "tarnbol"); }), "ORA-12154");
+}
+
+TEST_F(ServerTest, StatementsCommitOnTheirOwnAndOutliveTheSession) {
+    {
+        auto s = open();
+        s->execute("CREATE TABLE T (A NUMBER)");
+        s->execute("INSERT INTO T VALUES (1)");
+        EXPECT_EQ(oraCode([&] { s->execute("INSERT INTO T VALUES ('x')"); }), "ORA-01722");
+    }
+    auto again = open();
+    EXPECT_EQ(rows(*again, "SELECT A FROM T"), std::vector<std::string>{"1"});
+}
+
+TEST_F(ServerTest, TwoSessionsSeeEachOthersCommittedRows) {
+    auto first = open();
+    auto second = open();
+    first->execute("CREATE TABLE T (A NUMBER)");
+    second->execute("INSERT INTO T VALUES (2)");
+    first->execute("INSERT INTO T VALUES (1)");
+    EXPECT_EQ(rows(*second, "SELECT A FROM T ORDER BY A"), (std::vector<std::string>{"1", "2"}));
+    second->execute("DROP TABLE T");
+    EXPECT_EQ(oraCode([&] { first->execute("INSERT INTO T VALUES (3)"); }), "ORA-00942");
+}
+
+TEST_F(ServerTest, TheSessionInterfaceRoutesToTheLocalServer) {
+    oracle::Drivers drivers;
+    drivers.localServer = openLocalServer;
+    auto session = oracle::openSession({"system", "tarnbol", folder()}, drivers);
+    EXPECT_EQ(session->queryValue("SELECT DUMMY FROM DUAL"), "X");
+    ::setenv("MALVORN_LOCAL_SERVER", (dir_.path() + "/default").c_str(), 1);
+    auto byDefault = oracle::openSession({"system", "other", ""}, drivers);
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/default/catalog.db"));
+    ::unsetenv("MALVORN_LOCAL_SERVER");
+}
+
+}  // namespace
+}  // namespace malvorn::localserver

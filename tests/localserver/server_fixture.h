@@ -1,0 +1,103 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "localserver/local_server.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::localserver {
+
+// A fresh server folder per test; SYSTEM's password is "tarnbol".
+class ServerTest : public ::testing::Test {
+  protected:
+    std::string folder() const { return dir_.path() + "/server"; }
+
+    std::unique_ptr<oracle::Session> open(const std::string& user = "system",
+                                          const std::string& password = "tarnbol") {
+        return openLocalServer(folder(), user, password);
+    }
+
+    oracle::Session& system() {
+        if (!system_)
+            system_ = open();
+        return *system_;
+    }
+
+    // Creates a user with every role the program grants.
+    std::unique_ptr<oracle::Session> appUser(const std::string& name = "scott",
+                                             const std::string& password = "tiger") {
+        system().execute("CREATE USER " + name + " IDENTIFIED BY " + password +
+                         " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp");
+        system().execute("GRANT DBA, RESOURCE, CONNECT TO " + name);
+        return open(name, password);
+    }
+
+    // Every row of a query, values joined by "|", NULL shown as <null>.
+    static std::vector<std::string> rows(oracle::Session& session, const std::string& query) {
+        std::vector<std::string> out;
+        auto result = session.query(query);
+        while (result->next()) {
+            std::string line;
+            for (std::size_t i = 0; i < result->columnNames().size(); ++i) {
+                const auto v = result->value(i);
+                line += (i ? "|" : "") + (v ? *v : std::string("<null>"));
+            }
+            out.push_back(line);
+        }
+        return out;
+    }
+
+  public:
+    // The "ORA-nnnnn" a call fails with, or "" when it succeeds. Also checks
+    // that the error carries the general failure number and the server's name.
+    static std::string oraCode(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const oracle::OracleError& e) {
+            EXPECT_EQ(e.number(), oracle::kServerErrorNumber);
+            EXPECT_EQ(e.source(), "Malvorn Local Server");
+            return e.description().substr(0, 9);
+        }
+        return "";
+    }
+
+    static std::string errorText(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const oracle::OracleError& e) {
+            return e.description();
+        }
+        return "";
+    }
+
+  protected:
+    TempDir dir_;
+    std::unique_ptr<oracle::Session> system_;
+};
+
+// The statement the conversion run sends for the SHOHIN example: the script's
+// lines without the comment box, each followed by CR, no ";".
+inline std::string shohinStatement() {
+    const char* lines[] = {
+        "CREATE TABLE SHOHIN",
+        "(CODE                           VARCHAR2(10)        NOT NULL",
+        ",NAME                           VARCHAR2(50)",
+        ",PRICE                          NUMBER(19,4)        DEFAULT 0",
+        ",QTY                            NUMBER(10)",
+        ",UPD                            DATE",
+        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx",
+        ")",
+        "TABLESPACE users",
+    };
+    std::string out;
+    for (const char* line : lines)
+        out += std::string(line) + "\r";
+    return out;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include "convert/fixed_scripts.h"
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+const char* const kExists = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '";
+
+TEST_F(ServerTest, TheConversionRunsStatementFormCreatesTheTable) {
+    auto scott = appUser();
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "SHOHIN'"), "0");
+    scott->execute(shohinStatement());
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "SHOHIN'"), "1");
+    EXPECT_EQ(rows(*scott,
+                   "SELECT COLUMN_NAME, DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, "
+                   "NULLABLE, COLUMN_ID FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'SHOHIN' "
+                   "ORDER BY COLUMN_ID"),
+              (std::vector<std::string>{
+                  "CODE|VARCHAR2|10|<null>|<null>|N|1",
+                  "NAME|VARCHAR2|50|<null>|<null>|Y|2",
+                  "PRICE|NUMBER|22|19|4|Y|3",
+                  "QTY|NUMBER|22|10|0|Y|4",
+                  "UPD|DATE|7|<null>|<null>|Y|5",
+              }));
+    EXPECT_EQ(rows(*scott, "SELECT TABLE_NAME, TABLESPACE_NAME FROM USER_TABLES"),
+              std::vector<std::string>{"SHOHIN|USERS"});
+    EXPECT_EQ(rows(*scott, "SELECT CONSTRAINT_NAME, CONSTRAINT_TYPE FROM USER_CONSTRAINTS"),
+              std::vector<std::string>{"PKSHOHIN|P"});
+    // The existence check is exact: a lower-case name finds nothing.
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "shohin'"), "0");
+    // A second creation meets the existing table.
+    EXPECT_EQ(errorText([&] { scott->execute(shohinStatement()); }),
+              "ORA-00955: name is already used by an existing object");
+}
+
+TEST_F(ServerTest, TheLfidnoDefinitionAndItsScriptFormCreateTheTable) {
+    auto scott = appUser();
+    scott->execute(convert::lfidnoDefinitionText());
+    EXPECT_EQ(rows(*scott,
+                   "SELECT COLUMN_NAME, DATA_TYPE, DATA_LENGTH, NULLABLE FROM USER_TAB_COLUMNS "
+                   "WHERE TABLE_NAME = 'LFIDNO' ORDER BY COLUMN_ID"),
+              (std::vector<std::string>{"表名|VARCHAR2|100|N", "列名|VARCHAR2|100|N",
+                                        "IDNO|NUMBER|22|Y"}));
+    scott->execute("DROP TABLE LFIDNO");
+    // LFIDNO.sql folded as the script runner folds it: comment lines out, a
+    // blank before each line, every ";" removed.
+    std::string folded;
+    for (const auto& line : convert::lfidnoScriptLines({2001, 2, 3})) {
+        if (line.rfind("/*", 0) == 0)
+            continue;
+        std::string kept;
+        for (const char c : line) {
+            if (c != ';')
+                kept += c;
+        }
+        folded += " " + kept;
+    }
+    scott->execute(folded);
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "LFIDNO'"), "1");
+}
+
+TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
+    auto scott = appUser();
+    const struct {
+        const char* statement;
+        const char* code;
+    } cases[] = {
+        {"CREATE TABLE T1 (A VARCHAR2(10 CHAR), B NVARCHAR2(5), C CHAR(3), D NUMBER, E INTEGER, "
+         "F FLOAT, G DATE, H TIMESTAMP, I CLOB, J BLOB, K RAW(16), L NUMBER(5), M NUMBER(7,2))",
+         ""},
+        {"CREATE TABLE T2 (A NUMBER) TABLESPACE users", ""},
+        {"create table t3 (a number primary key, b varchar2(5) unique, c number, "
+         "constraint uq3 unique (c) using index tablespace INDX)",
+         ""},
+        {"CREATE TABLE \"MixedCase\" (\"col\" NUMBER)", ""},
+        {"CREATE TABLE T4 (A NUMBER) TABLESPACE nowhere", "ORA-00959"},
+        {"CREATE TABLE T4 (A NUMBER, CONSTRAINT P PRIMARY KEY (A) USING INDEX TABLESPACE x)",
+         "ORA-00959"},
+        {"CREATE TABLE T4 (A NUMBER) TABLESPACE temp", "ORA-02195"},
+        {"CREATE TABLE T4 (A VARCHAR2)", "ORA-00906"},
+        {"CREATE TABLE T4 (A VARCHAR2(4001))", "ORA-00910"},
+        {"CREATE TABLE T4 (A VARCHAR2(0))", "ORA-01723"},
+        {"CREATE TABLE T4 (A NUMBER(39))", "ORA-01727"},
+        {"CREATE TABLE T4 (A LONG)", "ORA-00902"},
+        {"CREATE TABLE T4 (A NUMBER, A DATE)", "ORA-00957"},
+        {"CREATE TABLE T4 (A NUMBER PRIMARY KEY, B NUMBER PRIMARY KEY)", "ORA-02260"},
+        {"CREATE TABLE T4 (A NUMBER, CONSTRAINT P PRIMARY KEY (B))", "ORA-00904"},
+        {"CREATE TABLE T4 (A NUMBER, CONSTRAINT UQ3 UNIQUE (A))", "ORA-02264"},
+        {"CREATE TABLE T4 (A NUMBER DEFAULT Date())", "ORA-00904"},
+        {"CREATE TABLE T4 (A NUMBER DEFAULT B)", "ORA-00984"},
+        {"CREATE TABLE T2 (A NUMBER)", "ORA-00955"},
+        // Jet field and table names that are the server's reserved words.
+        {"CREATE TABLE T4 (LEVEL NUMBER)", "ORA-00904"},
+        {"CREATE TABLE T4 (CODE VARCHAR2(5), DATE DATE)", "ORA-00904"},
+        {"CREATE TABLE T4 (SIZE NUMBER(5))", "ORA-00904"},
+        {"CREATE TABLE ORDER (A NUMBER)", "ORA-00903"},
+        {"CREATE TABLE T5 (\"LEVEL\" NUMBER, LEFT NUMBER, 日付 DATE)", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(oraCode([&] { scott->execute(c.statement); }), c.code) << c.statement;
+    EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "5");
+    scott->execute("INSERT INTO T5 (\"LEVEL\", LEFT, 日付) VALUES (1, 2, '2001-02-03')");
+    EXPECT_EQ(rows(*scott, "SELECT T5.\"LEVEL\", LEFT, USER FROM T5"),
+              std::vector<std::string>{"1|2|SCOTT"});
+    EXPECT_EQ(rows(*scott,
+                   "SELECT DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_USED FROM "
+                   "USER_TAB_COLUMNS WHERE TABLE_NAME = 'T1' ORDER BY COLUMN_ID"),
+              (std::vector<std::string>{
+                  "VARCHAR2|40|<null>|<null>|C", "NVARCHAR2|10|<null>|<null>|C",
+                  "CHAR|3|<null>|<null>|B", "NUMBER|22|<null>|<null>|<null>",
+                  "NUMBER|22|<null>|0|<null>", "FLOAT|22|126|<null>|<null>",
+                  "DATE|7|<null>|<null>|<null>", "TIMESTAMP(6)|11|<null>|6|<null>",
+                  "CLOB|4000|<null>|<null>|<null>", "BLOB|4000|<null>|<null>|<null>",
+                  "RAW|16|<null>|<null>|<null>", "NUMBER|22|5|0|<null>", "NUMBER|22|7|2|<null>"}));
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "MixedCase'"), "1");
+    scott->execute("INSERT INTO \"MixedCase\" (\"col\") VALUES (1)");
+    EXPECT_EQ(oraCode([&] { scott->execute("INSERT INTO MixedCase (col) VALUES (1)"); }),
+              "ORA-00942");
+}
+
+TEST_F(ServerTest, DropAndTruncateRemoveTablesAndRows) {
+    auto scott = appUser();
+    const struct {
+        const char* statement;
+        const char* code;
+    } cases[] = {
+        {"CREATE TABLE A (X NUMBER)", ""},
+        {"INSERT INTO A VALUES (1)", ""},
+        {"TRUNCATE TABLE A", ""},
+        {"DROP TABLE A CASCADE CONSTRAINTS PURGE", ""},
+        {"DROP TABLE A", "ORA-00942"},
+        {"TRUNCATE TABLE A", "ORA-00942"},
+        {"DROP TABLE USER_TABLES", "ORA-01031"},
+        {"CREATE TABLE A (X VARCHAR2(5))", ""},
+        {"INSERT INTO A VALUES ('abc')", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(oraCode([&] { scott->execute(c.statement); }), c.code) << c.statement;
+    // The table made anew has the new definition and only the new row.
+    EXPECT_EQ(rows(*scott, "SELECT X FROM A"), std::vector<std::string>{"abc"});
+}
+
+TEST_F(ServerTest, TablesLiveInTheirOwnersSchema) {
+    auto scott = appUser("scott", "tiger");
+    system().execute("CREATE USER clerk IDENTIFIED BY pw");
+    system().execute("GRANT CONNECT, RESOURCE TO clerk");
+    auto clerk = open("clerk", "pw");
+    scott->execute("CREATE TABLE T (A VARCHAR2(10))");
+    scott->execute("INSERT INTO T VALUES ('scott')");
+    clerk->execute("CREATE TABLE T (A VARCHAR2(10))");
+    clerk->execute("INSERT INTO T VALUES ('clerk')");
+    EXPECT_EQ(rows(*scott, "SELECT A FROM T"), std::vector<std::string>{"scott"});
+    EXPECT_EQ(rows(*clerk, "SELECT A FROM T"), std::vector<std::string>{"clerk"});
+    // A DBA reaches other schemas by name; others do not even see them.
+    EXPECT_EQ(rows(*scott, "SELECT A FROM CLERK.T"), std::vector<std::string>{"clerk"});
+    scott->execute("INSERT INTO clerk.T VALUES ('from scott')");
+    EXPECT_EQ(clerk->queryValue("SELECT COUNT(*) FROM T"), "2");
+    EXPECT_EQ(oraCode([&] { clerk->query("SELECT A FROM SCOTT.T"); }), "ORA-00942");
+    EXPECT_EQ(oraCode([&] { clerk->execute("CREATE TABLE SCOTT.X (A NUMBER)"); }), "ORA-01031");
+    system().execute("CREATE TABLE SCOTT.X (A NUMBER)");
+    EXPECT_EQ(scott->queryValue(std::string(kExists) + "X'"), "1");
+    // The existence check sees the connected user's tables only.
+    EXPECT_EQ(system().queryValue(std::string(kExists) + "T'"), "0");
+    // A user without RESOURCE creates nothing.
+    system().execute("CREATE USER viewer IDENTIFIED BY pw");
+    system().execute("GRANT CONNECT TO viewer");
+    auto viewer = open("viewer", "pw");
+    EXPECT_EQ(oraCode([&] { viewer->execute("CREATE TABLE V (A NUMBER)"); }), "ORA-01031");
+}
+
+}  // namespace
+}  // namespace malvorn::localserver

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "localserver/values.h"
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+TEST(Numbers, TextReadsAsTheServerReadsIt) {
+    const struct {
+        const char* text;
+        const char* expected;  // formatted back, or "" for not a number
+    } cases[] = {
+        {"12", "12"},       {" -5 ", "-5"}, {"+7", "7"},
+        {"12.25", "12.25"}, {".5", "0.5"},  {"1E3", "1000"},
+        {"2.50", "2.5"},    {"-0", "0"},    {"9223372036854775807", "9223372036854775807"},
+        {"1e-3", "0.001"},  {"abc", ""},    {"1,000", ""},
+        {"", ""},           {"1e", ""},     {"--1", ""},
+        {"12a", ""},        {"0x10", ""},   {".", ""},
+    };
+    for (const auto& c : cases) {
+        const auto number = parseNumber(c.text);
+        EXPECT_EQ(number ? formatNumber(*number) : std::string(), c.expected) << c.text;
+    }
+}
+
+TEST(Numbers, DoublesAreWrittenAsPlainDecimalsOfFifteenDigits) {
+    const struct {
+        double value;
+        const char* expected;
+    } cases[] = {
+        {0.1 + 0.2, "0.3"},
+        {12.25, "12.25"},
+        {-0.0, "0"},
+        {1.5e-7, "0.00000015"},
+        {1e20, "100000000000000000000"},
+        {2.0 / 3.0, "0.666666666666667"},
+        {-1234.5, "-1234.5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatNumber(c.value), c.expected) << c.value;
+}
+
+ColumnDef numberColumn(std::optional<int> precision, std::optional<int> scale) {
+    ColumnDef c;
+    c.name = "N";
+    c.dataType = "NUMBER";
+    c.precision = precision;
+    c.scale = scale;
+    return c;
+}
+
+TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
+    const struct {
+        std::optional<int> precision;
+        std::optional<int> scale;
+        SqlValue input;
+        const char* expected;  // stored value, or the ORA code
+    } cases[] = {
+        {19, 4, std::string("12.25555"), "12.2556"},
+        {19, 4, 3.0, "3"},
+        {5, 2, std::string("1.005"), "1.01"},  // decimal rounding, not binary
+        {5, 2, std::string("999.994"), "999.99"},
+        {5, 2, std::string("999.995"), "ORA-01438"},
+        {10, 0, std::int64_t{9999999999}, "9999999999"},
+        {10, 0, std::int64_t{12345678901}, "ORA-01438"},
+        {10, 0, std::string("2.5"), "3"},
+        {10, 0, std::string("-2.5"), "-3"},
+        {3, 0, std::string("-999"), "-999"},
+        {3, 0, std::string("1000"), "ORA-01438"},
+        {std::nullopt, std::nullopt, std::string("123456789.123"), "123456789.123"},
+        {2, -2, std::string("1234"), "1200"},
+        {10, 0, std::string("abc"), "ORA-01722"},
+        {10, 0, std::string("2001-02-03"), "ORA-01722"},
+    };
+    for (const auto& c : cases) {
+        const ColumnDef column = numberColumn(c.precision, c.scale);
+        const ColumnTarget target{"S", "T", &column, false};
+        std::string got;
+        const std::string code =
+            ServerTest::oraCode([&] { got = formatNumber(coerceForColumn(target, c.input)); });
+        EXPECT_EQ(code.empty() ? got : code, c.expected) << formatNumber(c.input);
+    }
+}
+
+TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
+    const struct {
+        const char* type;
+        int length;
+        bool charSemantics;
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {"VARCHAR2", 10, false, "ABCDEFGHIJ", ""},
+        {"VARCHAR2", 10, false, "ABCDEFGHIJK", "ORA-12899"},
+        {"VARCHAR2", 10, false, "一二三", ""},               // 9 bytes
+        {"VARCHAR2", 10, false, "一二三四", "ORA-12899"},    // 12 bytes
+        {"VARCHAR2", 10, true, "一二三四五六七八九十", ""},  // 10 characters
+        {"VARCHAR2", 10, true, "一二三四五六七八九十一", "ORA-12899"},
+        {"NVARCHAR2", 3, true, "表名三", ""},
+        {"CHAR", 2, false, "ABC", "ORA-12899"},
+    };
+    for (const auto& c : cases) {
+        ColumnDef column;
+        column.name = "C";
+        column.dataType = c.type;
+        column.charLength = c.length;
+        column.charSemantics = c.charSemantics;
+        const ColumnTarget target{"SCOTT", "T", &column, false};
+        EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(target, std::string(c.value)); }),
+                  c.expected)
+            << c.value;
+    }
+    ColumnDef column;
+    column.name = "C";
+    column.dataType = "VARCHAR2";
+    column.charLength = 10;
+    const ColumnTarget target{"SCOTT", "T", &column, false};
+    EXPECT_EQ(
+        ServerTest::errorText([&] { coerceForColumn(target, std::string("一二三四")); }),
+        "ORA-12899: value too large for column \"SCOTT\".\"T\".\"C\" (actual: 12, maximum: 10)");
+    // A number stored as text takes its plain decimal form.
+    EXPECT_EQ(std::get<std::string>(coerceForColumn(target, 12.5)), "12.5");
+}
+
+TEST(Text, EmptyTextIsNullAndNotNullColumnsRefuseBoth) {
+    ColumnDef column;
+    column.name = "CODE";
+    column.dataType = "VARCHAR2";
+    column.charLength = 10;
+    column.nullable = false;
+    const ColumnTarget insert{"SCOTT", "SHOHIN", &column, false};
+    const ColumnTarget update{"SCOTT", "SHOHIN", &column, true};
+    EXPECT_EQ(ServerTest::errorText([&] { coerceForColumn(insert, std::string()); }),
+              "ORA-01400: cannot insert NULL into (\"SCOTT\".\"SHOHIN\".\"CODE\")");
+    EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(insert, SqlValue()); }), "ORA-01400");
+    EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(update, std::string()); }), "ORA-01407");
+    column.nullable = true;
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(coerceForColumn(insert, std::string())));
+}
+
+TEST(Dates, LiteralsInTheDefaultFormat) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"2001-02-03", "2001-02-03 00:00:00"},
+        {"1899-12-30", "1899-12-30 00:00:00"},
+        {"2001/02/03", "2001-02-03 00:00:00"},
+        {"2001-2-3", "2001-02-03 00:00:00"},
+        {"2001-02-03 10:30", "2001-02-03 10:30:00"},
+        {"2001-02-03 10:30:15", "2001-02-03 10:30:15"},
+        {"2000-02-29", "2000-02-29 00:00:00"},
+        {"2001-02-29", "ORA-01847"},
+        {"1900-02-29", "ORA-01847"},
+        {"2001-13-01", "ORA-01843"},
+        {"2001-02-03 24:00", "ORA-01850"},
+        {"2001-02-03 10:60", "ORA-01851"},
+        {"2001.02.03", "ORA-01861"},
+        {"2001-02/03", "ORA-01861"},
+        {"03 Feb 2001", "ORA-01861"},
+        {"0000-01-01", "ORA-01841"},
+    };
+    for (const auto& c : cases) {
+        std::string got;
+        const std::string code =
+            ServerTest::oraCode([&] { got = formatStoredDate(parseDateLiteral(c.text)); });
+        EXPECT_EQ(code.empty() ? got : code, c.expected) << c.text;
+    }
+}
+
+TEST(Dates, ToDateReadsTheUsualFormatElements) {
+    const struct {
+        const char* text;
+        const char* format;
+        std::string expected;
+    } cases[] = {
+        {"2001-02-03", "YYYY-MM-DD", "2001-02-03 00:00:00"},
+        {"2001/02/03 10:30:15", "yyyy/mm/dd hh24:mi:ss", "2001-02-03 10:30:15"},
+        {"03.02.2001", "DD.MM.YYYY", "2001-02-03 00:00:00"},
+        {"20010203", "YYYYMMDD", "2001-02-03 00:00:00"},
+        {"03-FEB-2001", "DD-MON-YYYY", "2001-02-03 00:00:00"},
+        {"03 february 2001", "DD MONTH YYYY", "2001-02-03 00:00:00"},
+        {"2001-02-03 01:05 PM", "YYYY-MM-DD HH:MI AM", "2001-02-03 13:05:00"},
+        {"2001-02-03 12:05 AM", "YYYY-MM-DD HH12:MI AM", "2001-02-03 00:05:00"},
+        {"2001年02月03日", "YYYY\"年\"MM\"月\"DD\"日\"", "2001-02-03 00:00:00"},
+        {"49-01-01", "RR-MM-DD", "2049-01-01 00:00:00"},
+        {"99-01-01", "RR-MM-DD", "1999-01-01 00:00:00"},
+        {"2001", "YYYY", "checked below"},
+        {"2001-02-30", "YYYY-MM-DD", "ORA-01847"},
+        {"2001-02-03 x", "YYYY-MM-DD", "ORA-01830"},
+        {"2001-02", "YYYY-MM-DD", "ORA-01840"},
+        {"2001-AB-03", "YYYY-MM-DD", "ORA-01858"},
+        {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"},
+        {"03-XYZ-2001", "DD-MON-YYYY", "ORA-01843"},
+    };
+    for (const auto& c : cases) {
+        std::string got;
+        const std::string code = ServerTest::oraCode(
+            [&] { got = formatStoredDate(parseDateWithFormat(c.text, c.format)); });
+        if (std::string(c.format) == "YYYY") {
+            // A missing month is this month, a missing day the first.
+            EXPECT_EQ(got.substr(0, 5), "2001-");
+            EXPECT_EQ(got.substr(8), "01 00:00:00");
+            continue;
+        }
+        EXPECT_EQ(code.empty() ? got : code, c.expected) << c.text << " / " << c.format;
+    }
+}
+
+TEST(Dates, ToCharWritesTheSameElements) {
+    const DateTime d{2001, 2, 3, 13, 5, 9};
+    const struct {
+        const char* format;
+        const char* expected;
+    } cases[] = {
+        {"YYYY/MM/DD", "2001/02/03"}, {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
+        {"HH:MI PM", "01:05 PM"},     {"DD-MON-YY", "03-FEB-01"},
+        {"YYYY\"年\"", "2001年"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatDateWithFormat(d, c.format), c.expected) << c.format;
+}
+
+}  // namespace
+}  // namespace malvorn::localserver
