@@ -19,7 +19,7 @@
 #include "support/temp_dir.h"
 
 #ifdef MALVORN_HAVE_JET_BUILDER
-#include "support/jet_builder/jet_builder.h"
+#include "jet_builder/jet_builder.h"
 #endif
 
 namespace {

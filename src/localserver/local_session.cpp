@@ -1090,7 +1090,7 @@ void LocalSession::update(const ast::Update& up) {
         if (index < 0)
             invalidIdentifier(a.column);
         if (std::find(seen.begin(), seen.end(), index) != seen.end())
-            oraThrow(1747, "invalid user.table.column, table.column, or column specification");
+            oraThrow(1747, "invalid user.table.column, table.column, or column name");
         seen.push_back(index);
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = mv_put(" +
                tr.expr(*a.value) + ", " + std::to_string(table->id) + ", " + std::to_string(index) +

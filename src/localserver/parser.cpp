@@ -407,7 +407,7 @@ class Parser {
                     expectWord("KEY");
                     c.primaryKey = true;
                 } else if (!acceptWord("UNIQUE")) {
-                    oraThrow(2253, "constraint specification not allowed here");
+                    oraThrow(2253, "constraint clause not allowed here");
                 }
                 c.columns = nameList();
                 c.indexTablespace = indexTablespace();
@@ -483,7 +483,7 @@ class Parser {
                 k.indexTablespace = indexTablespace();
                 ct.constraints.push_back(std::move(k));
             } else if (!constraintName.empty()) {
-                oraThrow(2253, "constraint specification not allowed here");
+                oraThrow(2253, "constraint clause not allowed here");
             } else {
                 break;
             }
@@ -520,7 +520,7 @@ class Parser {
                 cu.temporaryTablespace = name(959, "tablespace '' does not exist");
             } else if (acceptWord("QUOTA")) {
                 if (!acceptWord("UNLIMITED")) {
-                    integer(2187, "invalid quota specification");
+                    integer(2187, "invalid quota clause");
                     if (peek().kind == Kind::kWord &&
                         (peek().text == "K" || peek().text == "M" || peek().text == "G"))
                         take();

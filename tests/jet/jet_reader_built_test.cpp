@@ -11,7 +11,7 @@
 
 #include "jet/jet_reader_client.h"
 #include "jet/mdb_database.h"
-#include "support/jet_builder/jet_builder.h"
+#include "jet_builder/jet_builder.h"
 #include "support/temp_dir.h"
 #include "transfer/row_statements.h"
 

@@ -78,7 +78,7 @@ enum class Kind {
     kStatus,
 };
 
-struct Spec {
+struct ControlLayout {
     Kind kind;
     const char* name;
     int index;  // member of a control array, or -1
@@ -101,7 +101,7 @@ const char* const kLabel7 =
 
 // The window in creation order; later siblings lie above earlier ones, so the
 // pages cover the tab strip's pane and 終了 covers the end of the status line.
-const Spec kControls[] = {
+const ControlLayout kControls[] = {
     {Kind::kFrame, "Frame1", -1, nullptr, -1, "オラクル接続文字列", 180, 120, 4875, 1755},
     {Kind::kCaption, "lblLogon", 0, "Frame1", -1, "ユーザー名　", 120, 360, 1770, 375},
     {Kind::kTextBox, "txtSystem", -1, "Frame1", -1, "", 1920, 360, 2715, 375},
@@ -279,12 +279,13 @@ void frmMain::buildControls() {
     caption.setColor(QPalette::Window, QColor(0, 0, 128));
     caption.setColor(QPalette::WindowText, Qt::white);
 
-    for (const Spec& spec : kControls) {
-        QWidget* container = spec.parent == nullptr ? this : control(spec.parent, spec.parentIndex);
+    for (const ControlLayout& layout : kControls) {
+        QWidget* container =
+            layout.parent == nullptr ? this : control(layout.parent, layout.parentIndex);
         Q_ASSERT(container != nullptr);
-        const QString text = QString::fromUtf8(spec.text);
+        const QString text = QString::fromUtf8(layout.text);
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (layout.kind) {
             case Kind::kFrame:
                 widget = new QGroupBox(text, container);
                 break;
@@ -319,7 +320,7 @@ void frmMain::buildControls() {
             case Kind::kTextBox:
             case Kind::kFixedBox: {
                 auto* edit = new QLineEdit(text, container);
-                if (spec.kind == Kind::kFixedBox)
+                if (layout.kind == Kind::kFixedBox)
                     edit->setFont(fixedFont());
                 widget = edit;
                 break;
@@ -359,10 +360,10 @@ void frmMain::buildControls() {
                 break;
             }
         }
-        widget->setObjectName(QString::fromUtf8(spec.name));
-        if (spec.index >= 0)
-            widget->setProperty(kIndexProperty, spec.index);
-        widget->setGeometry(twipsToPixels(spec.left, spec.top, spec.width, spec.height));
+        widget->setObjectName(QString::fromUtf8(layout.name));
+        if (layout.index >= 0)
+            widget->setProperty(kIndexProperty, layout.index);
+        widget->setGeometry(twipsToPixels(layout.left, layout.top, layout.width, layout.height));
         fitText(widget);
     }
 

@@ -1,4 +1,4 @@
-#include "support/jet_builder/jet_builder.h"
+#include "jet_builder/jet_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "jet_builder/mdb_reader.h"
+#include "tools/jet_builder/mdb_reader.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::testing {

@@ -1,4 +1,4 @@
-#include "support/jet_builder/jet_builder.h"
+#include "jet_builder/jet_builder.h"
 
 #include <iconv.h>
 

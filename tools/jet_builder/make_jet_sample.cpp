@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "support/jet_builder/jet_builder.h"
+#include "jet_builder/jet_builder.h"
 
 namespace {
 
