@@ -1067,13 +1067,20 @@ void LocalSession::insert(const ast::Insert& ins) {
         sql += ") SELECT " + list + " FROM (" + source + ") AS q";
     else
         sql += ") VALUES(" + list + ")";
+    runWrite(sql, tr.params(), table);
+}
+
+// Prepares (or reuses) a row-changing statement, binds its literals and runs
+// it, turning SQLite's refusals into the server's errors.
+void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>& params,
+                            const std::shared_ptr<const TableInfo>& table) {
     SqliteStatement* stmt = nullptr;
     try {
         stmt = &db_.cached(sql);
     } catch (const SqliteError& e) {
         rethrow(e, table);
     }
-    stmt->bindAll(tr.params());
+    stmt->bindAll(params);
     runStatement(*stmt, table);
 }
 
@@ -1098,14 +1105,7 @@ void LocalSession::update(const ast::Update& up) {
     }
     if (up.where)
         sql += " WHERE " + tr.expr(*up.where);
-    SqliteStatement* stmt = nullptr;
-    try {
-        stmt = &db_.cached(sql);
-    } catch (const SqliteError& e) {
-        rethrow(e, table);
-    }
-    stmt->bindAll(tr.params());
-    runStatement(*stmt, table);
+    runWrite(sql, tr.params(), table);
 }
 
 void LocalSession::deleteRows(const ast::Delete& del) {
@@ -1116,14 +1116,7 @@ void LocalSession::deleteRows(const ast::Delete& del) {
     std::string sql = "DELETE FROM " + table->sqlName + " AS a0";
     if (del.where)
         sql += " WHERE " + tr.expr(*del.where);
-    SqliteStatement* stmt = nullptr;
-    try {
-        stmt = &db_.cached(sql);
-    } catch (const SqliteError& e) {
-        rethrow(e, table);
-    }
-    stmt->bindAll(tr.params());
-    runStatement(*stmt, table);
+    runWrite(sql, tr.params(), table);
 }
 
 LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {

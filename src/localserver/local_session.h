@@ -87,6 +87,8 @@ class LocalSession : public oracle::Session {
     Rows run(const std::string& statement, bool wantRows);
     Rows runSelect(const ast::Select& select);
     void runStatement(SqliteStatement& stmt, const std::shared_ptr<const TableInfo>& table);
+    void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
+                  const std::shared_ptr<const TableInfo>& table);
     [[noreturn]] void rethrow(const SqliteError& e, const std::shared_ptr<const TableInfo>& table);
 
     void createTable(const ast::CreateTable& ct);
