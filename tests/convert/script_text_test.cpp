@@ -38,10 +38,13 @@ TEST(PadBytes, PadsOrCutsToExactByteWidth) {
 
 TEST(NarrowName, OnlyFullWidthLatinDigitsAndLowLineNarrow) {
     const std::pair<const char*, const char*> cases[] = {
-        {"ＣＯＤＥ１", "CODE1"},  {"ａｚＡＺ０９＿", "azAZ09_"}, {"商品コード", "商品コード"},
-        {"ｺｰﾄﾞ", "ｺｰﾄﾞ"},         {"Ａ－Ｂ　Ｃ", "A－B　C"},  // full-width hyphen and ideographic
-                                                              // space stay
-        {"＠［｀｛", "＠［｀｛"},                             // the neighbours of the ranges stay
+        {"ＣＯＤＥ１", "CODE1"},
+        {"ａｚＡＺ０９＿", "azAZ09_"},
+        {"商品コード", "商品コード"},
+        {"ｺｰﾄﾞ", "ｺｰﾄﾞ"},
+        {"Ａ－Ｂ　Ｃ", "A－B　C"},  // full-width hyphen and ideographic
+                                    // space stay
+        {"＠［｀｛", "＠［｀｛"},   // the neighbours of the ranges stay
         {"code_1", "code_1"},
     };
     for (const auto& [name, narrow] : cases)
