@@ -1,14 +1,13 @@
 #include "odbc/odbc_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "app/drivers.h"
 #include "odbc/odbc_handle.h"
 #include "sqlite_data_source.h"
+#include "support/command.h"
 
 namespace malvorn::odbc {
 namespace {
@@ -244,26 +243,6 @@ TEST_F(SqliteOdbc, NetServiceNameLeadsToTheDataSource) {
     EXPECT_EQ(session->queryValue("SELECT 'ok'"), "ok");
 }
 
-struct CliResult {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-CliResult runCli(const std::string& arguments) {
-    const std::string command = std::string(MALVORN_CLI) + " " + arguments + " 2>&1";
-    CliResult result{-1, ""};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
 TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
     const std::string connect =
         std::string("sql --user scott --password tiger --service ") + SqliteDataSource::kDataSource;
@@ -289,9 +268,9 @@ TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
          "malvorn-cli: スクリプトが指定されていません\n"},
     };
     for (const auto& c : cases) {
-        const CliResult result = runCli(c.arguments);
-        EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.output;
-        EXPECT_EQ(result.output, c.output) << c.arguments;
+        const CommandRun run = runCommand(std::string(MALVORN_CLI) + " " + c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
+        EXPECT_EQ(run.out + run.err, c.output) << c.arguments;
     }
 }
 
