@@ -47,39 +47,42 @@ JetBuildField makeField(const std::string& name, int type, int size = 50) {
     return field;
 }
 
-// A row of values, then a row of Nulls: Yes/No has no Null (the bit is the
-// value); an empty text is no Null.
-TEST_P(BuiltFiles, EveryTypeWithItsSizeValueAndNullInBothVersions) {
+// Every type with its size, properties and a value, then a row of Nulls:
+// Yes/No has no Null (the bit is the value); an empty text is no Null.
+TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     struct Column {
         const char* name;
         std::int16_t type;
         JetBuildValue stored;
         JetValue read;
         int size = 50;  // text: characters, not bytes
+        bool allowZeroLength = false;
+        const char* defaultValue = "";
     };
     const std::string ole("\x15\x1c\0p", 4);
     const Column columns[] = {
-        {"YesNo", 1, true, true},
+        {"YesNo", 1, true, true, 50, false, "=No"},
         {"Byte", 2, std::int64_t{255}, std::int64_t{255}},
         {"Int", 3, std::int64_t{-32768}, std::int64_t{-32768}},
-        {"Long", 4, std::int64_t{2147483647}, std::int64_t{2147483647}},
-        {"Money", 5, std::int64_t{123456}, JetCurrency{123456}},
+        {"Long", 4, std::int64_t{2147483647}, std::int64_t{2147483647}, 50, false, "0"},
+        {"Money", 5, std::int64_t{123456}, JetCurrency{123456}, 50, false, "100.5"},
         {"Single", 6, 0.1, 0.1f},
         {"Double", 7, 1.0 / 3.0, 1.0 / 3.0},
-        {"When", 8, 36925.4375, JetDate{36925.4375}},
-        {"Code", 10, std::string("O'Neil"), std::string("O'Neil"), 10},
+        {"When", 8, 36925.4375, JetDate{36925.4375}, 50, false, "Date()"},
+        {"Code", 10, std::string("O'Neil"), std::string("O'Neil"), 10, false, "\"abc\""},
         {"Wide", 10, std::string(255, 'w'), std::string(255, 'w'), 255},
-        {"Notes", 12, std::string("memo"), std::string("memo")},
+        {"Notes", 12, std::string("memo"), std::string("memo"), 50, true, "\"長い\""},
         {"Picture", 11, ole, JetBinary{ole}},
         {"Guid", 15, JetBuildValue(), JetValue()},
-        {"Empty", 10, std::string(), std::string()},
-        {"EmptyMemo", 12, std::string(), std::string()},
+        {"Empty", 10, std::string(), std::string(), 50, true},
+        {"EmptyMemo", 12, std::string(), std::string(), 50, true},
     };
     JetBuildTable table{"AllTypes", {}, {}, {{}, std::vector<JetBuildValue>(std::size(columns))}};
     for (const auto& c : columns) {
         table.fields.push_back(makeField(c.name, c.type, c.size));
+        table.fields.back().allowZeroLength = c.allowZeroLength;
+        table.fields.back().defaultValue = c.defaultValue;
         table.rows[0].push_back(c.stored);
-        table.fields.back().allowZeroLength = true;
     }
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
         SCOPED_TRACE(version == JetVersion::kJet4 ? "Jet 4" : "Jet 3");
@@ -96,6 +99,8 @@ TEST_P(BuiltFiles, EveryTypeWithItsSizeValueAndNullInBothVersions) {
             EXPECT_EQ(def.fields[i].name, columns[i].name);
             EXPECT_EQ(def.fields[i].typeCode, columns[i].type);
             EXPECT_EQ(cursor->columns()[i].typeCode, columns[i].type);
+            EXPECT_EQ(def.fields[i].allowZeroLength, columns[i].allowZeroLength);
+            EXPECT_EQ(def.fields[i].defaultValue, columns[i].defaultValue);
             if (columns[i].type == 10) {
                 EXPECT_EQ(def.fields[i].size, columns[i].size);
             }
@@ -114,35 +119,6 @@ TEST_P(BuiltFiles, EveryTypeWithItsSizeValueAndNullInBothVersions) {
                   "12.3456, 0.1, 0.3333333333333333, TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD "
                   "HH24:MI:SS'), 'O''Neil', '" +
                       std::string(255, 'w') + "', 'memo', HEXTORAW('151C0070'), '', '', '')");
-    }
-}
-
-TEST_P(BuiltFiles, AllowZeroLengthAndDefaultValues) {
-    JetBuildTable table;
-    table.name = "Props";
-    struct Case {
-        const char* name;
-        int type;
-        bool allowZeroLength;
-        const char* defaultValue;
-    };
-    const Case cases[] = {
-        {"Plain", 10, false, ""},        {"Empty", 10, true, ""},
-        {"Quoted", 10, true, "\"abc\""}, {"Zero", 4, false, "0"},
-        {"Today", 8, false, "Date()"},   {"Flag", 1, false, "=No"},
-        {"Memo", 12, true, "\"長い\""},  {"Amount", 5, false, "100.5"},
-    };
-    for (const auto& c : cases) {
-        JetBuildField field = makeField(c.name, c.type);
-        field.allowZeroLength = c.allowZeroLength;
-        field.defaultValue = c.defaultValue;
-        table.fields.push_back(field);
-    }
-    const auto def = build({table})->readTable("Props");
-    ASSERT_EQ(def.fields.size(), std::size(cases));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(def.fields[i].allowZeroLength, cases[i].allowZeroLength) << cases[i].name;
-        EXPECT_EQ(def.fields[i].defaultValue, cases[i].defaultValue) << cases[i].name;
     }
 }
 
