@@ -60,6 +60,7 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
         const char* defaultValue = "";
     };
     const std::string ole("\x15\x1c\0p", 4);
+    const char* const guid = "{6B29FC40-CA47-1067-B31D-00DD010662DA}";
     const Column columns[] = {
         {"YesNo", 1, true, true, 50, false, "=No"},
         {"Byte", 2, std::int64_t{255}, std::int64_t{255}},
@@ -73,7 +74,7 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
         {"Wide", 10, std::string(255, 'w'), std::string(255, 'w'), 255},
         {"Notes", 12, std::string("memo"), std::string("memo"), 50, true, "\"長い\""},
         {"Picture", 11, ole, JetBinary{ole}},
-        {"Guid", 15, JetBuildValue(), JetValue()},
+        {"Guid", 15, std::string(guid), JetGuid{guid}},
         {"Empty", 10, std::string(), std::string(), 50, true},
         {"EmptyMemo", 12, std::string(), std::string(), 50, true},
     };
@@ -118,7 +119,8 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
                   "2147483647, "
                   "12.3456, 0.1, 0.3333333333333333, TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD "
                   "HH24:MI:SS'), 'O''Neil', '" +
-                      std::string(255, 'w') + "', 'memo', HEXTORAW('151C0070'), '', '', '')");
+                      std::string(255, 'w') + "', 'memo', HEXTORAW('151C0070'), '" + guid +
+                      "', '', '')");
     }
 }
 
