@@ -1,46 +1,16 @@
 // malvorn-cli's Jet commands, run as the user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
+#include "support/command.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& word) {
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-CliRun cli(const std::vector<std::string>& words) {
-    TempDir dir;
-    std::string command = quote(MALVORN_CLI);
-    for (const auto& word : words)
-        command += " " + quote(word);
-    command += " >" + dir.path() + "/out 2>" + dir.path() + "/err";
-    CliRun run;
-    const int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readAll(dir.path() + "/out");
-    run.err = readAll(dir.path() + "/err");
-    return run;
+CommandRun cli(const std::vector<std::string>& words) {
+    return runProgram(MALVORN_CLI, words);
 }
 
 std::string nwind() {
@@ -62,7 +32,7 @@ TEST(JetCommands, FailuresExitNonZeroWithOneLine) {
         {{"inserts", dir.path() + "/missing.mdb", "T"}, "見つかりません"},
     };
     for (const auto& c : cases) {
-        const CliRun run = cli(c.words);
+        const CommandRun run = cli(c.words);
         EXPECT_NE(run.status, 0) << c.words[0];
         EXPECT_TRUE(run.out.empty()) << c.words[0];
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -72,7 +42,7 @@ TEST(JetCommands, FailuresExitNonZeroWithOneLine) {
 
 TEST(JetCommands, HelpOnEachCommand) {
     for (const char* command : {"tables", "script", "inserts"}) {
-        const CliRun run = cli({command, "--help"});
+        const CommandRun run = cli({command, "--help"});
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find(command), std::string::npos) << run.out;
     }
@@ -82,14 +52,14 @@ TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
     if (!std::filesystem::exists(nwind()))
         GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
 
-    const CliRun tables = cli({"tables", nwind()});
+    const CommandRun tables = cli({"tables", nwind()});
     EXPECT_EQ(tables.status, 0);
     EXPECT_EQ(tables.out,
               "Categories\nCustomers\nEmployees\nOrder Details\nOrders\nProducts\nShippers\n"
               "Suppliers\nUmsätze\n");
 
-    const CliRun script = cli({"script", nwind(), "Shippers", "--index-tablespace", "IX",
-                               "--no-not-null", "--date", "2026/01/02"});
+    const CommandRun script = cli({"script", nwind(), "Shippers", "--index-tablespace", "IX",
+                                   "--no-not-null", "--date", "2026/01/02"});
     EXPECT_EQ(script.status, 0) << script.err;
     EXPECT_NE(script.out.find("/* Create Date : 2026/01/02"), std::string::npos);
     EXPECT_NE(script.out.find(",CONSTRAINT PrimaryKey PRIMARY KEY(ShipperID) USING INDEX "
@@ -102,14 +72,14 @@ TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
                               "SQL"),
               std::string::npos);
 
-    const CliRun inserts = cli({"inserts", "-z", nwind(), "Shippers"});
+    const CommandRun inserts = cli({"inserts", "-z", nwind(), "Shippers"});
     EXPECT_EQ(inserts.status, 0) << inserts.err;
     const std::string head = "INSERT INTO Shippers (ShipperID, CompanyName, Phone) VALUES ";
     const std::string nul(1, '\0');
     EXPECT_EQ(inserts.out, head + "(1, 'Speedy Express', '(503) 555-9831')" + nul + head +
                                "(2, 'United Package', '(503) 555-3199')" + nul + head +
                                "(3, 'Federal Shipping', '(503) 555-9931')" + nul);
-    const CliRun lines = cli({"inserts", nwind(), "Order Details"});
+    const CommandRun lines = cli({"inserts", nwind(), "Order Details"});
     EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 2155);
 }
 

@@ -22,28 +22,6 @@ TEST(Jet3Charset, JapaneseFilesReadAsCp932) {
             << c.codePage << " " << c.languageId;
 }
 
-TEST(FieldTypes, LibraryNumbersBecomeTheEnginesAndTextSizesCharacters) {
-    EXPECT_EQ(programTypeCode(16), 20);  // Decimal
-    for (const int same : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15})
-        EXPECT_EQ(programTypeCode(same), same);
-
-    struct Case {
-        std::int16_t type;
-        int stored;
-        bool jet4;
-        std::int32_t size;
-    };
-    const Case cases[] = {
-        {convert::kJetText, 100, true, 50}, {convert::kJetText, 510, true, 255},
-        {convert::kJetText, 50, false, 50}, {convert::kJetText, 255, false, 255},
-        {convert::kJetLong, 4, true, 4},    {convert::kJetCurrency, 8, false, 8},
-        {convert::kJetBoolean, 0, true, 1}, {convert::kJetMemo, 0, true, 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(programFieldSize(c.type, c.stored, c.jet4), c.size)
-            << c.type << " " << c.stored << " " << c.jet4;
-}
-
 TEST(TableNames, SortedWithoutRegardToCase) {
     std::vector<std::string> names = {"orders",    "MSysObjects",   "Customers",
                                       "msysNotes", "Order Details", "ORDERS2",
@@ -104,22 +82,6 @@ TEST(FirstIndex, TheEnginesPositionZeroWithItsKeys) {
             EXPECT_EQ(first->fieldNames, c.first->fieldNames) << c.what;
         }
     }
-}
-
-TEST(RawValues, LittleEndianNumbers) {
-    const unsigned char int16[] = {0xFE, 0xFF};
-    EXPECT_EQ(readInt16(int16), -2);
-    const unsigned char int32[] = {0x78, 0x56, 0x34, 0x12};
-    EXPECT_EQ(readInt32(int32), 0x12345678);
-    const unsigned char currency[] = {0x08, 0xE2, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(readInt64(currency), 123400);  // 12.34
-    const unsigned char minusOne[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(readInt64(minusOne), -1);
-    // 36925.4375 (2001-02-03 10:30) as an IEEE double.
-    const unsigned char date[] = {0x00, 0x00, 0x00, 0x00, 0xAE, 0x07, 0xE2, 0x40};
-    EXPECT_EQ(readDouble(date), 36925.4375);
-    const unsigned char single[] = {0x00, 0x00, 0x20, 0xC0};
-    EXPECT_EQ(readSingle(single), -2.5f);
 }
 
 TEST(RawValues, GuidText) {

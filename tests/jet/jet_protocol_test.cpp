@@ -92,34 +92,16 @@ TEST(Payload, ReadingPastTheEndOrUnknownTagsFails) {
     EXPECT_THROW(nothing.u8(), ProtocolError);
 }
 
-TEST(Payload, TableDefinitionRoundTrips) {
+// Definitions travel whole in the reader tests; here, what is not a definition.
+TEST(Payload, TableDefinitionsCutShortOrTooLongAreRefused) {
     convert::JetTableDef table;
     table.name = "受注";
     table.fields.push_back({"ＣＯＤＥ１", convert::kJetText, 50, true, "\"x\""});
-    table.fields.push_back({"金額", convert::kJetCurrency, 8, false, "0"});
-    table.fields.push_back({"Decimal", 20, 17, false, ""});
-    for (const bool withIndex : {false, true}) {
-        if (withIndex)
-            table.firstIndex = convert::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１", "金額"}};
-        const convert::JetTableDef back = decodeTableDef(encodeTableDef(table));
-        EXPECT_EQ(back.name, table.name);
-        ASSERT_EQ(back.fields.size(), table.fields.size());
-        for (std::size_t i = 0; i < table.fields.size(); ++i) {
-            EXPECT_EQ(back.fields[i].name, table.fields[i].name);
-            EXPECT_EQ(back.fields[i].typeCode, table.fields[i].typeCode);
-            EXPECT_EQ(back.fields[i].size, table.fields[i].size);
-            EXPECT_EQ(back.fields[i].allowZeroLength, table.fields[i].allowZeroLength);
-            EXPECT_EQ(back.fields[i].defaultValue, table.fields[i].defaultValue);
-        }
-        ASSERT_EQ(back.firstIndex.has_value(), withIndex);
-        if (withIndex) {
-            EXPECT_EQ(back.firstIndex->name, "PrimaryKey");
-            EXPECT_EQ(back.firstIndex->fieldNames, table.firstIndex->fieldNames);
-        }
-    }
-    EXPECT_THROW(decodeTableDef(encodeTableDef(table) + "x"), ProtocolError);
-    const std::string cut = encodeTableDef(table);
-    EXPECT_THROW(decodeTableDef(cut.substr(0, cut.size() - 3)), ProtocolError);
+    table.firstIndex = convert::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}};
+    const std::string encoded = encodeTableDef(table);
+    EXPECT_EQ(decodeTableDef(encoded).firstIndex->fieldNames, table.firstIndex->fieldNames);
+    EXPECT_THROW(decodeTableDef(encoded + "x"), ProtocolError);
+    EXPECT_THROW(decodeTableDef(encoded.substr(0, encoded.size() - 3)), ProtocolError);
 }
 
 TEST(Payload, ErrorsKeepKindAndMessage) {

@@ -8,27 +8,15 @@ namespace malvorn::localserver {
 namespace {
 
 std::string kinds(const std::string& text) {
+    using K = Token::Kind;
+    const std::pair<K, const char*> tags[] = {{K::kWord, "w:"},   {K::kQuoted, "q:"},
+                                              {K::kString, "s:"}, {K::kNumber, "n:"},
+                                              {K::kSymbol, "y:"}, {K::kEnd, "end"}};
     std::string out;
     for (const Token& t : tokenize(text)) {
-        switch (t.kind) {
-            case Token::Kind::kWord:
-                out += "w:" + t.text + " ";
-                break;
-            case Token::Kind::kQuoted:
-                out += "q:" + t.text + " ";
-                break;
-            case Token::Kind::kString:
-                out += "s:" + t.text + " ";
-                break;
-            case Token::Kind::kNumber:
-                out += "n:" + t.text + " ";
-                break;
-            case Token::Kind::kSymbol:
-                out += "y:" + t.text + " ";
-                break;
-            case Token::Kind::kEnd:
-                out += "end";
-                break;
+        for (const auto& [kind, tag] : tags) {
+            if (t.kind == kind)
+                out += kind == K::kEnd ? std::string(tag) : tag + t.text + " ";
         }
     }
     return out;

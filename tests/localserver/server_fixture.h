@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "localserver/local_server.h"
+#include "support/shohin.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::localserver {
@@ -79,25 +80,5 @@ class ServerTest : public ::testing::Test {
     TempDir dir_;
     std::unique_ptr<oracle::Session> system_;
 };
-
-// The statement the conversion run sends for the SHOHIN example: the script's
-// lines without the comment box, each followed by CR, no ";".
-inline std::string shohinStatement() {
-    const char* lines[] = {
-        "CREATE TABLE SHOHIN",
-        "(CODE                           VARCHAR2(10)        NOT NULL",
-        ",NAME                           VARCHAR2(50)",
-        ",PRICE                          NUMBER(19,4)        DEFAULT 0",
-        ",QTY                            NUMBER(10)",
-        ",UPD                            DATE",
-        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx",
-        ")",
-        "TABLESPACE users",
-    };
-    std::string out;
-    for (const char* line : lines)
-        out += std::string(line) + "\r";
-    return out;
-}
 
 }  // namespace malvorn::localserver

@@ -1,14 +1,13 @@
 #include "odbc/odbc_session.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "app/drivers.h"
 #include "odbc/odbc_handle.h"
 #include "sqlite_data_source.h"
+#include "support/command.h"
 
 namespace malvorn::odbc {
 namespace {
@@ -32,68 +31,58 @@ TEST(OdbcConnectionString, ValuesThatNeedItAreBraced) {
         EXPECT_EQ(odbcConnectionString(c.dsn, c.user, c.password), c.expected);
 }
 
+// The state is the last record's; the server's text loses its vendor prefix,
+// which becomes the source; the driver manager's refusals are told apart.
 TEST(OdbcErrorMapping, ServerErrorsAndFailuresBeforeTheServer) {
+    const std::string oracle = "[Oracle][ODBC][Ora]";
+    const std::string manager = "[unixODBC][Driver Manager]";
     const struct {
-        const char* name;
         std::vector<Diagnostic> records;
         std::int32_t number;
-        std::string description;
         std::string source;
-        std::string sqlState;
+        std::string description;  // whole, or for the manager's refusals a telling part
     } cases[] = {
-        {"oracle refuses a statement",
-         {{"42S02", 942, "[Oracle][ODBC][Ora]ORA-00942: table or view does not exist\n"}},
+        {{{"42S02", 942, oracle + "ORA-00942: no table\n"}},
          kServerErrorNumber,
-         "ORA-00942: table or view does not exist\n",
-         "[Oracle][ODBC][Ora]",
-         "42S02"},
-        {"warning before the error",
-         {{"01004", 0, "[x]truncated"}, {"28000", 1017, "[Oracle][ODBC][Ora]ORA-01017: denied"}},
+         oracle,
+         "ORA-00942: no table\n"},
+        {{{"01004", 0, "[x]truncated"}, {"28000", 1017, oracle + "ORA-01017: denied"}},
          kServerErrorNumber,
-         "ORA-01017: denied",
-         "[Oracle][ODBC][Ora]",
-         "28000"},
-        {"no vendor prefix",
-         {{"HY000", 1, "no such table: x (1)"}},
+         oracle,
+         "ORA-01017: denied"},
+        {{{"HY000", 1, "no such table: x (1)"}},
          kServerErrorNumber,
-         "no such table: x (1)",
          "ODBC",
-         "HY000"},
-        {"no data source",
-         {{"IM002", 0, "[unixODBC][Driver Manager]Data source name not found"}},
+         "no such table: x (1)"},
+        {{{"IM002", 0, manager + "Data source name not found"}},
          kDataSourceMissingNumber,
-         "ODBC データソース「ORCL」が見つかりません。odbc.ini にこの名前のデータソースがないか、"
-         "そのドライバーが odbcinst.ini にありません。",
          "ODBC",
-         "IM002"},
-        {"driver library missing",
-         {{"01000", 0, "[unixODBC][Driver Manager]Can't open lib 'x.so' : file not found"}},
+         "データソース「ORCL」が見つかりません"},
+        {{{"01000", 0, manager + "Can't open lib 'x.so' : file not found"}},
          kDriverMissingNumber,
-         "ODBC データソース「ORCL」のドライバーを読み込めません。odbcinst.ini "
-         "に書かれたドライバーの"
-         "ライブラリを確かめてください。(Can't open lib 'x.so' : file not found)",
          "ODBC",
-         "01000"},
-        {"other driver manager refusal",
-         {{"IM010", 0, "[unixODBC][Driver Manager]Data source name too long"}},
+         "「ORCL」のドライバーを読み込めません。odbcinst.ini"},
+        {{{"01000", 0, manager + "Can't open lib 'x.so' : file not found"}},
+         kDriverMissingNumber,
+         "ODBC",
+         "(Can't open lib 'x.so' : file not found)"},
+        {{{"IM010", 0, manager + "Data source name too long"}},
          kDriverManagerNumber,
-         "ODBC ドライバーマネージャーがデータソース「ORCL」への要求を受け付けません。(IM010) Data "
-         "source name too long",
          "ODBC",
-         "IM010"},
-        {"no record at all",
-         {},
-         kServerErrorNumber,
-         "ODBC ドライバーがエラーを報告しましたが、内容がありません。",
-         "ODBC",
-         ""},
+         "「ORCL」への要求を受け付けません。(IM010) Data source name too long"},
+        {{}, kServerErrorNumber, "ODBC", "エラーを報告しましたが、内容がありません。"},
     };
     for (const auto& c : cases) {
         const OdbcError e = errorFromDiagnostics(c.records, "ORCL");
-        EXPECT_EQ(e.number(), c.number) << c.name;
-        EXPECT_EQ(e.description(), c.description) << c.name;
-        EXPECT_EQ(e.source(), c.source) << c.name;
-        EXPECT_EQ(e.sqlState(), c.sqlState) << c.name;
+        SCOPED_TRACE(e.description());
+        EXPECT_EQ(e.number(), c.number);
+        EXPECT_EQ(e.source(), c.source);
+        EXPECT_EQ(e.sqlState(), c.records.empty() ? "" : c.records.back().sqlState);
+        if (c.number == kServerErrorNumber && !c.records.empty()) {
+            EXPECT_EQ(e.description(), c.description);
+        } else {
+            EXPECT_NE(e.description().find(c.description), std::string::npos);
+        }
     }
 }
 
@@ -228,40 +217,10 @@ TEST_F(SqliteOdbc, AWalkOutlivesItsSession) {
     EXPECT_FALSE(rows->next());
 }
 
-TEST_F(SqliteOdbc, RunTellsQueriesFromStatements) {
-    auto session = open();
-    EXPECT_EQ(session->run("CREATE TABLE T (A INTEGER)"), nullptr);
-    EXPECT_EQ(session->run("INSERT INTO T VALUES (3)"), nullptr);
-    auto rows = session->run("  select A from T");
-    ASSERT_NE(rows, nullptr);
-    ASSERT_TRUE(rows->next());
-    EXPECT_EQ(rows->value("A"), "3");
-}
-
 TEST_F(SqliteOdbc, NetServiceNameLeadsToTheDataSource) {
     auto session = oracle::openSession({"scott", "tiger", SqliteDataSource::kDataSource},
                                        app::defaultDrivers());
     EXPECT_EQ(session->queryValue("SELECT 'ok'"), "ok");
-}
-
-struct CliResult {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-CliResult runCli(const std::string& arguments) {
-    const std::string command = std::string(MALVORN_CLI) + " " + arguments + " 2>&1";
-    CliResult result{-1, ""};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
 }
 
 TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
@@ -289,9 +248,9 @@ TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
          "malvorn-cli: スクリプトが指定されていません\n"},
     };
     for (const auto& c : cases) {
-        const CliResult result = runCli(c.arguments);
-        EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.output;
-        EXPECT_EQ(result.output, c.output) << c.arguments;
+        const CommandRun run = runCommand(std::string(MALVORN_CLI) + " " + c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
+        EXPECT_EQ(run.out + run.err, c.output) << c.arguments;
     }
 }
 

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jet/jet_reader_client.h"
+#include "jet/mdb_database.h"
+
+namespace malvorn::jet {
+
+// The two ways the program reads a Jet file, which must agree: in this
+// process, and through the reader process (JET_READER) and its protocol.
+struct Way {
+    const char* name;
+    std::function<std::unique_ptr<JetSource>(const std::string&)> open;
+};
+
+inline void PrintTo(const Way& way, std::ostream* os) {
+    *os << way.name;
+}
+
+inline std::unique_ptr<JetSource> throughReader(const std::string& path) {
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    options.rowsPerBatch = 64;
+    return openJetSource(path, options);
+}
+
+inline auto bothWays() {
+    return ::testing::Values(Way{"here", openJetFileHere}, Way{"reader", throughReader});
+}
+
+inline std::string wayName(const ::testing::TestParamInfo<Way>& way) {
+    return way.param.name;
+}
+
+inline std::vector<JetRow> allRows(JetSource& source, const std::string& table) {
+    auto rows = source.openRows(table);
+    std::vector<JetRow> all;
+    JetRow row;
+    while (rows->next(row))
+        all.push_back(row);
+    return all;
+}
+
+// Reads every table of a file through the reader process, as a conversion
+// would. Returns the first error, or nullopt when all was read; a table that
+// fails is passed over unless the reader itself has gone.
+inline std::optional<JetError> readEverything(const std::string& path) {
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    options.progressTimeout = std::chrono::milliseconds(10000);
+    std::optional<JetError> first;
+    try {
+        JetReaderClient client(path, options);
+        for (const auto& name : client.tableNames()) {
+            try {
+                client.readTable(name);
+                auto rows = client.openRows(name);
+                JetRow row;
+                for (int n = 0; n < 1000000 && rows->next(row); ++n) {
+                }
+            } catch (const JetError& e) {
+                if (!first)
+                    first = e;
+                if (e.kind() == JetErrorKind::kReaderFailed)
+                    break;
+            }
+        }
+    } catch (const JetError& e) {
+        first = e;
+    }
+    return first;
+}
+
+}  // namespace malvorn::jet
