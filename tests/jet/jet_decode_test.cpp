@@ -45,7 +45,8 @@ std::vector<convert::JetFieldDef> fieldsNamed(std::initializer_list<const char*>
     return fields;
 }
 
-TEST(FirstIndex, TheEnginesPositionZeroWithItsKeys) {
+// The plain shapes are read from built files; here, what those cannot hold.
+TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
     const auto fields = fieldsNamed({"OrderID", "CustomerID", "EmployeeID"});
     struct Case {
         const char* what;
@@ -53,23 +54,12 @@ TEST(FirstIndex, TheEnginesPositionZeroWithItsKeys) {
         std::optional<convert::JetIndexDef> first;
     };
     const Case cases[] = {
-        {"no index", {}, std::nullopt},
-        {"plain",
-         {{"PrimaryKey", 0, 1, {0}}, {"CustomerID", 1, 0, {1}}},
-         convert::JetIndexDef{"PrimaryKey", {"OrderID"}}},
-        {"several key columns in key order",
-         {{"pkkey", 0, 1, {2, 0}}},
-         convert::JetIndexDef{"pkkey", {"EmployeeID", "OrderID"}}},
-        {"relationship takes the keys of the index it points at",
-         {{"CustomersOrders", 3, 2, {}}, {"CustomerID", 3, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
-         convert::JetIndexDef{"CustomersOrders", {"CustomerID"}}},
         {"hidden entries are skipped",
          {{".rI", 0, 2, {}}, {"CustomerID", 1, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
          convert::JetIndexDef{"CustomerID", {"CustomerID"}}},
         {"relationship pointing at nothing",
          {{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}},
          std::nullopt},
-        {"damaged index without keys", {{"PrimaryKey", 0, 1, {}}, {"B", 1, 0, {1}}}, std::nullopt},
         {"key column outside the table", {{"PrimaryKey", 0, 1, {0, 7}}}, std::nullopt},
         {"key column not found", {{"PrimaryKey", 0, 1, {-1}}}, std::nullopt},
         {"only hidden entries", {{".rB", 0, 2, {}}}, std::nullopt},

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace malvorn::jet::protocol {
@@ -78,43 +79,36 @@ TEST(Payload, EveryValueKindRoundTrips) {
     EXPECT_TRUE(std::signbit(std::get<double>(readValue(zeroIn))));
 }
 
-TEST(Payload, ReadingPastTheEndOrUnknownTagsFails) {
-    const std::string shortText = PayloadWriter().u32(10).take() + "abc";
-    PayloadReader text(shortText);
-    EXPECT_THROW(text.text(), ProtocolError);
-
-    const std::string unknownTag("\x63", 1);
-    PayloadReader tag(unknownTag);
-    EXPECT_THROW(readValue(tag), ProtocolError);
-
-    const std::string empty;
-    PayloadReader nothing(empty);
-    EXPECT_THROW(nothing.u8(), ProtocolError);
-}
-
-// Definitions travel whole in the reader tests; here, what is not a definition.
-TEST(Payload, TableDefinitionsCutShortOrTooLongAreRefused) {
+// What is cut short, runs on past its end or carries an unknown tag is refused.
+TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
     convert::JetTableDef table;
     table.name = "受注";
     table.fields.push_back({"ＣＯＤＥ１", convert::kJetText, 50, true, "\"x\""});
     table.firstIndex = convert::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}};
-    const std::string encoded = encodeTableDef(table);
-    EXPECT_EQ(decodeTableDef(encoded).firstIndex->fieldNames, table.firstIndex->fieldNames);
-    EXPECT_THROW(decodeTableDef(encoded + "x"), ProtocolError);
-    EXPECT_THROW(decodeTableDef(encoded.substr(0, encoded.size() - 3)), ProtocolError);
-}
-
-TEST(Payload, ErrorsKeepKindAndMessage) {
-    const JetErrorKind kinds[] = {JetErrorKind::kNoFile, JetErrorKind::kNotJet,
-                                  JetErrorKind::kDamaged, JetErrorKind::kNoSuchTable,
-                                  JetErrorKind::kReaderFailed};
-    for (const auto kind : kinds) {
-        const JetError error = decodeError(encodeError(kind, "テーブルがありません"));
-        EXPECT_EQ(error.kind(), kind);
-        EXPECT_STREQ(error.what(), "テーブルがありません");
-    }
-    EXPECT_THROW(decodeError(encodeError(JetErrorKind::kNoFile, "x").replace(0, 1, "\x09")),
-                 ProtocolError);
+    const std::string def = encodeTableDef(table);
+    ASSERT_EQ(decodeTableDef(def).firstIndex->fieldNames, table.firstIndex->fieldNames);
+    const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");
+    ASSERT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
+    const std::string shortText = PayloadWriter().u32(10).take() + "abc";
+    const struct {
+        const char* what;
+        std::function<void()> read;
+    } cases[] = {
+        {"definition with a trailing byte", [&] { decodeTableDef(def + "x"); }},
+        {"definition cut short", [&] { decodeTableDef(def.substr(0, def.size() - 3)); }},
+        {"error of unknown kind", [&] { decodeError(std::string(error).replace(0, 1, "\x09")); }},
+        {"error cut short", [&] { decodeError(error.substr(0, error.size() - 1)); }},
+        {"text longer than the payload", [&] { PayloadReader(shortText).text(); }},
+        {"unknown value tag",
+         [] {
+             const std::string tag("\x63", 1);
+             PayloadReader in(tag);
+             readValue(in);
+         }},
+        {"nothing left", [] { PayloadReader(std::string()).u8(); }},
+    };
+    for (const auto& c : cases)
+        EXPECT_THROW(c.read(), ProtocolError) << c.what;
 }
 
 class SocketPair {

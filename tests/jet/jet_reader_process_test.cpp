@@ -108,12 +108,6 @@ TEST(ReaderProcess, RowsArriveInBatchesUntilTheEnd) {
     EXPECT_NO_THROW(client.openRows("T"));
 }
 
-TEST(ReaderProcess, AMissingReaderProgramIsAReaderFailure) {
-    JetReaderOptions options;
-    options.readerPath = "/nonexistent/malvorn-jet-reader";
-    EXPECT_EQ(kindOfOpen("/any/file.mdb", options), JetErrorKind::kReaderFailed);
-}
-
 TEST(ReaderProcess, TheReaderIsFoundByOptionThenEnvironment) {
     EXPECT_EQ(locateJetReader("/opt/x/reader"), "/opt/x/reader");
     ScopedEnvironment environment("MALVORN_JET_READER", "/opt/y/reader");
@@ -156,6 +150,9 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(kindOfOpen(c.path, realReader()), c.kind) << c.path;
+    JetReaderOptions missingProgram;
+    missingProgram.readerPath = dir.path() + "/malvorn-jet-reader";
+    EXPECT_EQ(kindOfOpen(text, missingProgram), JetErrorKind::kReaderFailed);
 }
 
 TEST(RealReader, AForgedHeaderOverEmptyPagesIsAnErrorNotACrash) {
