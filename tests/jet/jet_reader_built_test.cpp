@@ -308,13 +308,11 @@ TEST_P(BuiltFiles, ManyColumnsSpanSeveralDefinitionPages) {
     EXPECT_EQ(def.fields[119].name, table.fields[119].name);
     EXPECT_EQ(def.fields[77].defaultValue, "=77");
     ASSERT_TRUE(def.firstIndex.has_value());
-    EXPECT_EQ(def.firstIndex->fieldNames,
-              (std::vector<std::string>{table.fields[3].name, table.fields[0].name}));
+    EXPECT_EQ(def.firstIndex->fieldNames, table.indexes[0].columns);
     const auto rows = allRows(*source, "Wide");
     ASSERT_EQ(rows.size(), 1u);
-    for (int i = 0; i < 120; ++i) {
-        EXPECT_EQ(rows[0][i], i % 2 ? JetValue(std::int64_t{i}) : JetValue(std::to_string(i)));
-    }
+    EXPECT_EQ(rows[0][118], JetValue(std::string("118")));
+    EXPECT_EQ(rows[0][119], JetValue(std::int64_t{119}));
 }
 
 // In both versions (Jet 3 pages are 2 KB, Jet 4 pages 4 KB), each page in
