@@ -23,103 +23,90 @@ TEST(ErrorReport, FiveLinesSeparatedByCr) {
               "h\rﾌﾟﾛｼｼﾞｬ：p\rｴﾗｰNo:3001\r説 明:\rｴﾗｰｿｰｽ:");
 }
 
-// Each step of an operation fails in turn; whatever fails, the report is
-// shown once, the result is 1 and no session stays open.
+// Each step of an operation fails in turn; whatever fails, no session stays
+// open. The server's refusals are reported once with result 1; an operation
+// without a driver is reported without opening; other errors pass on.
 TEST(OracleOperation, EveryFailureClosesTheSession) {
+    const std::vector<std::string> all = {"CREATE TABLE A (X NUMBER)", "SELECT 1", "SELECT A"};
     const struct {
         const char* name;
+        const char* service;  // "": the local server, for which no driver is given
         bool refuseLogin;
         std::string failOn;
-        int expectedResult;
+        int expectedResult;  // -1: the error passes on
         int expectedOpened;
         std::vector<std::string> expectedSent;
+        const char* reported;  // the report's third and fourth lines
     } cases[] = {
-        {"success", false, "", 0, 1, {"CREATE TABLE A (X NUMBER)", "SELECT 1", "SELECT A"}},
-        {"open refused", true, "", 1, 0, {}},
+        {"success", "ORCL", false, "", 0, 1, all, nullptr},
+        {"open refused",
+         "ORCL",
+         true,
+         "",
+         1,
+         0,
+         {},
+         "ｴﾗｰNo:-2147467259\r説 明:ORA-01017: invalid username/password; logon denied"},
         {"statement refused",
+         "ORCL",
          false,
-         "CREATE TABLE A (X NUMBER)",
+         all[0],
          1,
          1,
-         {"CREATE TABLE A (X NUMBER)"}},
-        {"value refused", false, "SELECT 1", 1, 1, {"CREATE TABLE A (X NUMBER)", "SELECT 1"}},
-        {"walk refused",
+         {all[0]},
+         "ｴﾗｰNo:-2147467259\r説 明:ORA-00942: table or view does not exist"},
+        {"value refused",
+         "ORCL",
          false,
-         "SELECT A",
+         all[1],
          1,
          1,
-         {"CREATE TABLE A (X NUMBER)", "SELECT 1", "SELECT A"}},
+         {all[0], all[1]},
+         "ｴﾗｰNo:-2147467259\r説 明:ORA-00942"},
+        {"walk refused", "ORCL", false, all[2], 1, 1, all, "ｴﾗｰNo:-2147467259\r説 明:ORA-00942"},
+        {"no driver", "", false, "", 1, 0, {}, "ｴﾗｰNo:-1\r"},
+        {"other error", "ORCL", false, "throw", -1, 1, all, nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FakeSession::Log log;
         log.failOn = c.failOn;
         Drivers drivers;
         drivers.odbc = FakeSession::driver(log, c.refuseLogin);
         ScriptedMessages messages;
         int liveInside = -1;
-        const int result = runOracleOperation({"system", "pw", "ORCL"}, drivers, messages,
-                                              "ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", [&](Session& session) {
-                                                  liveInside = log.live;
-                                                  session.execute("CREATE TABLE A (X NUMBER)");
-                                                  session.queryValue("SELECT 1");
-                                                  auto rows = session.query("SELECT A");
-                                                  while (rows->next()) {
-                                                  }
-                                              });
-        EXPECT_EQ(result, c.expectedResult) << c.name;
-        EXPECT_EQ(log.live, 0) << c.name;
-        EXPECT_EQ(log.opened, c.expectedOpened) << c.name;
-        EXPECT_EQ(log.sent, c.expectedSent) << c.name;
-        EXPECT_EQ(liveInside, c.refuseLogin ? -1 : 1) << c.name;
-        if (c.expectedResult == 0) {
-            EXPECT_TRUE(messages.shown.empty()) << c.name;
-            continue;
+        auto run = [&] {
+            return runOracleOperation({"system", "pw", c.service}, drivers, messages,
+                                      "ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", [&](Session& session) {
+                                          liveInside = log.live;
+                                          session.execute(all[0]);
+                                          session.queryValue(all[1]);
+                                          for (auto rows = session.query(all[2]); rows->next();) {
+                                          }
+                                          if (c.failOn == "throw")
+                                              throw std::runtime_error("disk full");
+                                      });
+        };
+        if (c.expectedResult < 0) {
+            EXPECT_THROW(run(), std::runtime_error);
+        } else {
+            EXPECT_EQ(run(), c.expectedResult);
         }
-        ASSERT_EQ(messages.shown.size(), 1u) << c.name;
-        const auto& box = messages.shown[0];
-        EXPECT_EQ(box.icon, MessageIcon::kExclamation) << c.name;
-        EXPECT_EQ(box.buttons, MessageButtons::kOk) << c.name;
-        EXPECT_EQ(box.title, TitleForm::kError) << c.name;
-        const std::string description = c.refuseLogin
-                                            ? "ORA-01017: invalid username/password; logon denied"
-                                            : "ORA-00942: table or view does not exist";
-        EXPECT_EQ(box.text, "ﾕｰｻﾞｰ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：fCreateUser\rｴﾗｰNo:-2147467259\r説 明:" +
-                                description + "\rｴﾗｰｿｰｽ:fake")
-            << c.name;
+        EXPECT_EQ(log.live, 0);
+        EXPECT_EQ(log.opened, c.expectedOpened);
+        EXPECT_EQ(log.sent, c.expectedSent);
+        EXPECT_EQ(liveInside, c.expectedOpened ? 1 : -1);
+        ASSERT_EQ(messages.shown.size(), c.reported ? 1u : 0u);
+        if (c.reported) {
+            const auto& box = messages.shown[0];
+            EXPECT_EQ(box.icon, MessageIcon::kExclamation);
+            EXPECT_EQ(box.buttons, MessageButtons::kOk);
+            EXPECT_EQ(box.title, TitleForm::kError);
+            EXPECT_TRUE(box.text.starts_with(std::string("ﾕｰｻﾞｰ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：fCreateUser\r") +
+                                             c.reported))
+                << box.text;
+        }
     }
-}
-
-TEST(OracleOperation, MissingDriverIsReportedWithoutOpening) {
-    FakeSession::Log log;
-    Drivers drivers;
-    drivers.odbc = FakeSession::driver(log);
-    ScriptedMessages messages;
-    bool ran = false;
-    // An empty service name leads to the local server, for which no driver is given.
-    EXPECT_EQ(runOracleOperation({"u", "p", ""}, drivers, messages, "SQL実行ｴﾗｰ", "cmdDoSQL_Click",
-                                 [&](Session&) { ran = true; }),
-              1);
-    EXPECT_FALSE(ran);
-    EXPECT_EQ(log.opened, 0);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(
-        messages.shown[0].text.starts_with("SQL実行ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdDoSQL_Click\rｴﾗｰNo:-1\r"))
-        << messages.shown[0].text;
-}
-
-// Errors that are not the server's travel on to the caller, but the session
-// still closes on the way.
-TEST(OracleOperation, OtherErrorsPassOnAfterClosing) {
-    FakeSession::Log log;
-    Drivers drivers;
-    drivers.odbc = FakeSession::driver(log);
-    ScriptedMessages messages;
-    EXPECT_THROW(runOracleOperation({"u", "p", "ORCL"}, drivers, messages, "h", "p",
-                                    [](Session&) { throw std::runtime_error("disk full"); }),
-                 std::runtime_error);
-    EXPECT_EQ(log.opened, 1);
-    EXPECT_EQ(log.live, 0);
-    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST(CommandSession, ClosesAtScopeEndOrEarlier) {
