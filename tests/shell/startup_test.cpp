@@ -31,7 +31,7 @@ TEST(InstanceLock, SecondHolderIsRefusedWithTheMessageAndFirstKeepsRunning) {
     EXPECT_EQ(messages.shown[0].text, "本プログラムは既に起動されています");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::kExclamation);
     EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kOk);
-    EXPECT_EQ(messageTitle(messages.shown[0].title), "[Malvorn] - エラーメッセージ");
+    EXPECT_EQ(messages.shown[0].title, TitleForm::kBracketedError);
 
     // The refusal leaves the running one holding its lock.
     EXPECT_EQ(first.tryAcquire(), InstanceLock::Result::kAcquired);
@@ -109,16 +109,11 @@ TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
     EXPECT_DOUBLE_EQ(twipsPerPixel(0), 15);
 }
 
-TEST(FileSystem, AnswersExistenceAndTheMountedVolumeOfAPath) {
+TEST(FileSystem, TheDriveIsTheMountedVolumeOfAPath) {
     TempDir dir;
     const std::string file = dir.path() + "/a.mdb";
     writeFileAtomically(file, "x");
     const LocalFileSystem fso;
-    EXPECT_TRUE(fso.FileExists(file));
-    EXPECT_FALSE(fso.FileExists(dir.path()));
-    EXPECT_TRUE(fso.FolderExists(dir.path()));
-    EXPECT_FALSE(fso.FolderExists(file));
-
     // The drive is an ancestor on the same device whose parent is on another.
     const std::string drive = fso.GetDriveName(file);
     ASSERT_FALSE(drive.empty());
@@ -134,12 +129,13 @@ TEST(FileSystem, AnswersExistenceAndTheMountedVolumeOfAPath) {
         EXPECT_NE(aboveInfo.st_dev, driveInfo.st_dev);
     }
 
-    EXPECT_EQ(fso.GetDriveName(dir.path() + "/not/yet/there.mdb"), drive);
-    EXPECT_EQ(fso.GetDriveName(dir.path() + "/"), drive);
-    EXPECT_EQ(fso.GetDriveName("/"), "/");
-    EXPECT_EQ(fso.GetDriveName("/proc/self/status"), "/proc");
-    EXPECT_EQ(fso.GetDriveName("relative/a.mdb"), "");
-    EXPECT_EQ(fso.GetDriveName(""), "");
+    const std::pair<std::string, std::string> cases[] = {{dir.path() + "/not/yet/there.mdb", drive},
+                                                         {"/", "/"},
+                                                         {"/proc/self/status", "/proc"},
+                                                         {"relative/a.mdb", ""},
+                                                         {"", ""}};
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(fso.GetDriveName(path), expected) << path;
 }
 
 }  // namespace
