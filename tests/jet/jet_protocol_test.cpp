@@ -69,14 +69,11 @@ TEST(Payload, EveryValueKindRoundTrips) {
         const JetValue back = readValue(in);
         EXPECT_EQ(back.index(), value.index());
         EXPECT_EQ(back, value);
+        if (const double* number = std::get_if<double>(&value)) {
+            EXPECT_EQ(std::signbit(std::get<double>(back)), std::signbit(*number));
+        }
     }
     EXPECT_TRUE(in.atEnd());
-    // The sign of zero survives too.
-    PayloadWriter zero;
-    writeValue(zero, -0.0);
-    const std::string zeroBytes = zero.take();
-    PayloadReader zeroIn(zeroBytes);
-    EXPECT_TRUE(std::signbit(std::get<double>(readValue(zeroIn))));
 }
 
 // What is cut short, runs on past its end or carries an unknown tag is refused.

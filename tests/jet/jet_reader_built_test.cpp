@@ -170,23 +170,6 @@ TEST_P(BuiltFiles, FirstIndexFollowsTheListedOrderWithKeysInKeyOrder) {
     EXPECT_EQ(source->readTable("pk").fields.size(), 3u);  // regardless of case
 }
 
-TEST_P(BuiltFiles, DecimalsKeepEveryDigit) {
-    JetBuildField amount = makeField("Amount", jet::kJetDecimalType);
-    amount.precision = 28;
-    amount.scale = 4;
-    JetBuildTable table{"Decimals", {makeField("ID", 4), amount}, {}, {}};
-    table.rows = {{std::int64_t{1}, std::string("-123.45")},
-                  {std::int64_t{2}, std::string("123456789012345678901234.5678")},
-                  {std::int64_t{3}, JetBuildValue()}};
-    const auto source = build({table});
-    EXPECT_EQ(source->readTable("Decimals").fields.at(1).typeCode, jet::kJetDecimalType);
-    const auto rows = allRows(*source, "Decimals");
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0][1], JetValue(JetDecimal{"-123.4500"}));
-    EXPECT_EQ(rows[1][1], JetValue(JetDecimal{"123456789012345678901234.5678"}));
-    EXPECT_TRUE(isNull(rows[2][1]));
-}
-
 // Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names.
 TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
     const JetBuildTable japanese{"得意先マスタ",
@@ -252,22 +235,36 @@ TEST_P(BuiltFiles, LongMemosAndPicturesComeThroughWhole) {
     }
 }
 
-TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndCurrencyToTheLastDigit) {
-    const std::pair<double, std::int64_t> cases[] = {
-        {-657434.0, 1},
-        {-36522.25, -1},
-        {-1.5, 99999},
-        {0.0, 123456789012345678LL},
-        {0.999988426, std::numeric_limits<std::int64_t>::max()},
-        {1000001.5, std::numeric_limits<std::int64_t>::min()},
-        {2958465.0, 0}};
-    JetBuildTable table{"Extremes", {makeField("When", 8), makeField("Amount", 5)}, {}, {}};
-    for (const auto& [serial, amount] : cases)
-        table.rows.push_back({serial, amount});
-    const auto rows = allRows(*build({table}), "Extremes");
+// Dates outside 1899..4637, currency and decimals to the last digit.
+TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
+    const struct {
+        double serial;
+        std::int64_t currency;
+        const char* stored;  // decimal; nullptr: Null
+        const char* read;
+    } cases[] = {{-657434.0, 1, "-123.45", "-123.4500"},
+                 {-36522.25, -1, "123456789012345678901234.5678", "123456789012345678901234.5678"},
+                 {-1.5, 99999, nullptr, nullptr},
+                 {0.0, 123456789012345678LL, "0", "0.0000"},
+                 {0.999988426, std::numeric_limits<std::int64_t>::max(), "1", "1.0000"},
+                 {1000001.5, std::numeric_limits<std::int64_t>::min(), "-0.0001", "-0.0001"},
+                 {2958465.0, 0, "7", "7.0000"}};
+    JetBuildField amount = makeField("Exact", jet::kJetDecimalType);
+    amount.precision = 28;
+    amount.scale = 4;
+    JetBuildTable table{"Extremes", {makeField("When", 8), makeField("Amount", 5), amount}, {}, {}};
+    for (const auto& c : cases)
+        table.rows.push_back({c.serial, c.currency,
+                              c.stored ? JetBuildValue(std::string(c.stored)) : JetBuildValue()});
+    const auto source = build({table});
+    EXPECT_EQ(source->readTable("Extremes").fields.at(2).typeCode, jet::kJetDecimalType);
+    const auto rows = allRows(*source, "Extremes");
     ASSERT_EQ(rows.size(), std::size(cases));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i], (JetRow{JetDate{cases[i].first}, JetCurrency{cases[i].second}})) << i;
+        const auto& c = cases[i];
+        EXPECT_EQ(rows[i], (JetRow{JetDate{c.serial}, JetCurrency{c.currency},
+                                   c.read ? JetValue(JetDecimal{c.read}) : JetValue()}))
+            << i;
     }
 }
 

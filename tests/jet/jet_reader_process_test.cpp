@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "jet/jet_reader_client.h"
@@ -86,28 +87,6 @@ TEST(ReaderProcess, FailureInTheMiddleOfTheRowsEndsTheStreamWithAnError) {
     }
 }
 
-TEST(ReaderProcess, RowsArriveInBatchesUntilTheEnd) {
-    ScopedEnvironment environment("MALVORN_FAKE_READER_MODE", "normal");
-    JetReaderClient client("/any/file.mdb", fakeReader());
-    auto rows = client.openRows("T");
-    ASSERT_EQ(rows->columns().size(), 1u);
-    EXPECT_EQ(rows->columns()[0], (JetColumn{"ID", 4}));
-    std::vector<std::int64_t> seen;
-    JetRow row;
-    while (rows->next(row))
-        seen.push_back(std::get<std::int64_t>(row.at(0)));
-    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_FALSE(rows->next(row));
-    // A typed error of the reader passes through and leaves the client usable.
-    try {
-        client.readTable("missing");
-        FAIL() << "read a missing table";
-    } catch (const JetError& e) {
-        EXPECT_EQ(e.kind(), JetErrorKind::kNoSuchTable);
-    }
-    EXPECT_NO_THROW(client.openRows("T"));
-}
-
 TEST(ReaderProcess, TheReaderIsFoundByOptionThenEnvironment) {
     EXPECT_EQ(locateJetReader("/opt/x/reader"), "/opt/x/reader");
     ScopedEnvironment environment("MALVORN_JET_READER", "/opt/y/reader");
@@ -118,41 +97,38 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Files are written from `bytes`; a case without bytes names no file, and
+// the last names a folder.
 TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     TempDir dir;
-    const std::string empty = dir.path() + "/empty.mdb";
-    writeFile(empty, "");
-    const std::string text = dir.path() + "/text.mdb";
-    writeFile(text, std::string(10000, 'a'));
     std::mt19937 random(7);
     std::string noise(65536, '\0');
     for (auto& c : noise)
         c = static_cast<char>(random());
-    const std::string noisy = dir.path() + "/noise.mdb";
-    writeFile(noisy, noise);
     std::string header(4096, '\0');
     header.replace(4, 15, "Standard Jet DB");
     header[0x14] = 1;
-    const std::string headerOnly = dir.path() + "/header.mdb";
-    writeFile(headerOnly, header);
-
-    struct Case {
-        std::string path;
+    const struct {
+        const char* name;
+        std::optional<std::string> bytes;
         JetErrorKind kind;
+    } cases[] = {
+        {"missing.mdb", std::nullopt, JetErrorKind::kNoFile},
+        {"empty.mdb", "", JetErrorKind::kNotJet},
+        {"text.mdb", std::string(10000, 'a'), JetErrorKind::kNotJet},
+        {"noise.mdb", noise, JetErrorKind::kNotJet},
+        {"header.mdb", header, JetErrorKind::kDamaged},
+        {"", std::nullopt, JetErrorKind::kNoFile},
     };
-    const Case cases[] = {
-        {dir.path() + "/missing.mdb", JetErrorKind::kNoFile},
-        {dir.path(), JetErrorKind::kNoFile},
-        {empty, JetErrorKind::kNotJet},
-        {text, JetErrorKind::kNotJet},
-        {noisy, JetErrorKind::kNotJet},
-        {headerOnly, JetErrorKind::kDamaged},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(kindOfOpen(c.path, realReader()), c.kind) << c.path;
+    for (const auto& c : cases) {
+        const std::string path = dir.path() + "/" + c.name;
+        if (c.bytes)
+            writeFile(path, *c.bytes);
+        EXPECT_EQ(kindOfOpen(path, realReader()), c.kind) << c.name;
+    }
     JetReaderOptions missingProgram;
     missingProgram.readerPath = dir.path() + "/malvorn-jet-reader";
-    EXPECT_EQ(kindOfOpen(text, missingProgram), JetErrorKind::kReaderFailed);
+    EXPECT_EQ(kindOfOpen(dir.path() + "/text.mdb", missingProgram), JetErrorKind::kReaderFailed);
 }
 
 TEST(RealReader, AForgedHeaderOverEmptyPagesIsAnErrorNotACrash) {
