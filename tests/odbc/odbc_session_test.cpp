@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "app/drivers.h"
 #include "odbc/odbc_handle.h"
@@ -126,44 +127,41 @@ TEST_F(SqliteOdbc, JapaneseAndLongTextComeBackWhole) {
     }
 }
 
-TEST_F(SqliteOdbc, RefusedStatementCarriesTheServerText) {
+// Refusals of the server and failures before it, each with its number,
+// source and text; a refusal leaves the session good.
+TEST_F(SqliteOdbc, FailuresCarryTheirNumberSourceAndText) {
     auto session = open();
-    try {
-        session->execute("SELECT * FROM NOPE");
-        FAIL() << "the statement was not refused";
-    } catch (const OdbcError& e) {
-        EXPECT_EQ(e.number(), kServerErrorNumber);
-        EXPECT_EQ(e.description(), "no such table: NOPE (1)");
-        EXPECT_EQ(e.source(), "[SQLite]");
-        EXPECT_EQ(e.sqlState(), "HY000");
-    }
-    EXPECT_THROW(session->queryValue("SELEC 1"), OdbcError);
-    EXPECT_THROW(session->query("SELECT X FROM NOPE"), OdbcError);
-    // The session is still good after a refusal.
-    EXPECT_EQ(session->queryValue("SELECT 1"), "1");
-}
-
-TEST_F(SqliteOdbc, FailuresBeforeTheServer) {
     const struct {
-        const char* dsn;
+        const char* what;
+        std::function<void()> fail;
         std::int32_t number;
+        const char* source;
         const char* told;
     } cases[] = {
-        {"NO_SUCH_SOURCE", kDataSourceMissingNumber,
-         "データソース「NO_SUCH_SOURCE」が見つかりません"},
-        {SqliteDataSource::kBrokenDriver, kDriverMissingNumber,
+        {"statement", [&] { session->execute("SELECT * FROM NOPE"); }, kServerErrorNumber,
+         "[SQLite]", "no such table: NOPE (1)"},
+        {"value", [&] { session->queryValue("SELEC 1"); }, kServerErrorNumber, "[SQLite]",
+         "syntax error"},
+        {"walk", [&] { session->query("SELECT X FROM NOPE"); }, kServerErrorNumber, "[SQLite]",
+         "no such table: NOPE"},
+        {"wrong data source", [] { openOdbcSession("NO_SUCH_SOURCE", "scott", "tiger"); },
+         kDataSourceMissingNumber, "ODBC", "データソース「NO_SUCH_SOURCE」が見つかりません"},
+        {"unloadable driver",
+         [] { openOdbcSession(SqliteDataSource::kBrokenDriver, "scott", "tiger"); },
+         kDriverMissingNumber, "ODBC",
          "「MALVORN_BROKEN」のドライバーを読み込めません。odbcinst.ini"},
     };
     for (const auto& c : cases) {
         try {
-            openOdbcSession(c.dsn, "scott", "tiger");
-            ADD_FAILURE() << c.dsn << " opened";
+            c.fail();
+            ADD_FAILURE() << c.what << " did not fail";
         } catch (const OdbcError& e) {
-            EXPECT_EQ(e.number(), c.number) << c.dsn << ": " << e.description();
-            EXPECT_EQ(e.source(), "ODBC");
+            EXPECT_EQ(e.number(), c.number) << c.what;
+            EXPECT_EQ(e.source(), c.source) << c.what;
             EXPECT_NE(e.description().find(c.told), std::string::npos) << e.description();
         }
     }
+    EXPECT_EQ(session->queryValue("SELECT 1"), "1");
 }
 
 // Whatever the user and password hold, the data source is still found: the
