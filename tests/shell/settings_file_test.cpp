@@ -144,32 +144,29 @@ TEST(TextBoxSettings, UnwritableLocationIsNotAnErrorAndChangesNothing) {
     EXPECT_EQ(readFileBytes(blocker), "x");
 }
 
+// The fallback folder is made, readable by its owner only, on the first save.
 TEST(SettingsLocation, ProgramFolderWhenWritableElseUserConfigFolder) {
     TempDir dir;
-    const std::string config = dir.path() + "/config/Malvorn";
-    const std::string missing = dir.path() + "/not-there";
+    const std::string config = dir.path() + "/home/.config/Malvorn";
     const std::string fileNotFolder = dir.path() + "/file";
     writeFileAtomically(fileNotFolder, "");
+    const std::string readOnly = dir.path() + "/ro";
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(
+        readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const bool root = ::geteuid() == 0;  // root writes anywhere
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.path(), dir.path()},
+        {dir.path() + "/", dir.path()},
+        {"/", folderWritable("/") ? "" : config},
+        {dir.path() + "/not-there", config},
+        {fileNotFolder, config},
+        {readOnly, root ? readOnly : config},
+    };
+    for (const auto& [folder, expected] : cases)
+        EXPECT_EQ(settingsFilePath(folder, config), expected + "/Malvorn.ini") << folder;
 
-    EXPECT_EQ(settingsFilePath(dir.path(), config), dir.path() + "/Malvorn.ini");
-    EXPECT_EQ(settingsFilePath(dir.path() + "/", config), dir.path() + "/Malvorn.ini");
-    EXPECT_EQ(settingsFilePath("/", config),
-              folderWritable("/") ? "/Malvorn.ini" : config + "/Malvorn.ini");
-    EXPECT_EQ(settingsFilePath(missing, config), config + "/Malvorn.ini");
-    EXPECT_EQ(settingsFilePath(fileNotFolder, config), config + "/Malvorn.ini");
-    if (::geteuid() != 0) {
-        const std::string readOnly = dir.path() + "/ro";
-        std::filesystem::create_directory(readOnly);
-        std::filesystem::permissions(
-            readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        EXPECT_EQ(settingsFilePath(readOnly, config), config + "/Malvorn.ini");
-    }
-}
-
-TEST(SettingsLocation, FallbackFolderIsCreatedOnSaveAndReloads) {
-    TempDir dir;
-    const std::string config = dir.path() + "/home/.config/Malvorn";
-    const std::string ini = settingsFilePath(dir.path() + "/installed-read-only", config);
+    const std::string ini = settingsFilePath(dir.path() + "/not-there", config);
     ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, {{"txtNetServiceName", "ORCL"}}));
     EXPECT_EQ(gfReadIni(ini, "frmMain", "txtNetServiceName"), "ORCL");
     EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
