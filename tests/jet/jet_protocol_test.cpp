@@ -45,21 +45,12 @@ TEST(Frames, LengthsOutOfBoundsAreRefused) {
     EXPECT_FALSE(takeFrame(partial).has_value());
 }
 
-TEST(Payload, EveryValueKindRoundTrips) {
-    const JetValue values[] = {JetValue(),
-                               true,
-                               false,
-                               std::int64_t{-9007199254740993},
-                               0.1f,
-                               -0.0,
+// Every kind crosses the reader process in the built-file tests; here, the
+// values no Jet column holds: integers beyond 2^53 and the extreme doubles.
+TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
+    const JetValue values[] = {JetValue(), std::int64_t{-9007199254740993}, -0.0,
                                std::numeric_limits<double>::max(),
-                               JetCurrency{std::numeric_limits<std::int64_t>::min()},
-                               JetDate{-657434.75},
-                               std::string("O'Neil 顧客\r\n"),
-                               std::string(),
-                               JetBinary{std::string("\0\xff", 2)},
-                               JetGuid{"{01234567-89AB-CDEF-0123-456789ABCDEF}"},
-                               JetDecimal{"-12.3400"}};
+                               std::numeric_limits<double>::denorm_min()};
     PayloadWriter out;
     for (const auto& value : values)
         writeValue(out, value);
