@@ -1279,7 +1279,7 @@ void LocalSession::dropUser(const ast::DropUser& du) {
 // ---------------------------------------------------------------------------
 // Statements
 
-LocalSession::Rows LocalSession::run(const std::string& statement, bool wantRows) {
+LocalSession::Rows LocalSession::perform(const std::string& statement) {
     sysdate_ = formatStoredDate(currentDateTime());
     ast::Statement parsed = parseStatement(statement);
     refreshCacheIfStale();
@@ -1314,13 +1314,12 @@ LocalSession::Rows LocalSession::run(const std::string& statement, bool wantRows
             }
         },
         parsed);
-    (void)wantRows;
     return rows;
 }
 
 void LocalSession::execute(const std::string& statement) {
     try {
-        run(statement, false);
+        perform(statement);
     } catch (const SqliteError& e) {
         rethrow(e, nullptr);
     }
@@ -1329,7 +1328,7 @@ void LocalSession::execute(const std::string& statement) {
 std::unique_ptr<oracle::ResultSet> LocalSession::query(const std::string& text) {
     Rows rows;
     try {
-        rows = run(text, true);
+        rows = perform(text);
     } catch (const SqliteError& e) {
         rethrow(e, nullptr);
     }

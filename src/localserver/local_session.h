@@ -84,7 +84,7 @@ class LocalSession : public oracle::Session {
         std::vector<std::string> names;
         std::vector<std::vector<oracle::Value>> rows;
     };
-    Rows run(const std::string& statement, bool wantRows);
+    Rows perform(const std::string& statement);
     Rows runSelect(const ast::Select& select);
     void runStatement(SqliteStatement& stmt, const std::shared_ptr<const TableInfo>& table);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
