@@ -8,6 +8,7 @@
 namespace {
 
 using namespace malvorn::convert;
+using namespace malvorn::model;
 
 JetTableDef wideTable(int fieldCount) {
     JetTableDef table;

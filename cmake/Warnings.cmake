@@ -5,11 +5,25 @@ function(malvorn_warnings target)
                                              -Wnon-virtual-dtor -Wold-style-cast)
 endfunction()
 
-# A library of ours: sources, public include root at src/, warnings on.
+# Each target sees the headers of its own folder and of the libraries it
+# links, never the whole of src/: a lower layer that includes an upper one
+# does not compile. The root is a folder of the build tree holding one link,
+# named like the source folder ("shell/ui" -> src/shell/ui), so includes keep
+# their "folder/header.h" form.
+function(malvorn_include_root target visibility)
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+    set(root ${PROJECT_BINARY_DIR}/include/${target})
+    get_filename_component(parent ${root}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+    target_include_directories(${target} ${visibility} ${root})
+endfunction()
+
+# A library of ours: sources, its own include root, warnings on.
 function(malvorn_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    malvorn_include_root(${name} PUBLIC)
     if(ARG_LINKS)
         target_link_libraries(${name} PUBLIC ${ARG_LINKS})
     endif()

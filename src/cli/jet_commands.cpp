@@ -61,7 +61,7 @@ int runScript(const Arguments& args) {
         args.has("date") ? parseDate(args.option("date")) : convert::localToday();
 
     const auto source = jet::openJetSource(args.positional[0]);
-    const convert::JetTableDef table = source->readTable(args.positional[1]);
+    const model::JetTableDef table = source->readTable(args.positional[1]);
     const std::string bytes = convert::fMakeTableSQL(table, options, date).fileForm();
     if (args.has("out"))
         shell::writeFileAtomically(args.option("out"), bytes);
@@ -81,7 +81,7 @@ int runInserts(const Arguments& args) {
     const std::string& tableName = rest.positional[1];
 
     const auto source = jet::openJetSource(rest.positional[0]);
-    const convert::JetTableDef table = source->readTable(tableName);
+    const model::JetTableDef table = source->readTable(tableName);
     const std::string head = transfer::statementHead(tableName, table.fields);
     const auto rows = source->openRows(tableName);
     jet::JetRow row;

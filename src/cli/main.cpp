@@ -6,8 +6,9 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/console.h"
 #include "convert/script_files.h"
-#include "oracle/session.h"
+#include "oracle/operation.h"
 
 namespace malvorn::cli {
 
@@ -81,8 +82,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "malvorn-cli: %s\n", e.what());
         return 2;
     } catch (const oracle::OracleError& e) {
-        std::fprintf(stderr, "ｴﾗｰNo:%d\n説 明:%s\nｴﾗｰｿｰｽ:%s\n", e.number(), e.description().c_str(),
-                     e.source().c_str());
+        // The commands that talk to the server directly (sql) report as the
+        // window's SQL tab does.
+        std::fputs(cli::consoleLines(oracle::errorReportText("SQL実行ｴﾗｰ", argv[1], e)).c_str(),
+                   stderr);
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "malvorn-cli: %s\n", e.what());

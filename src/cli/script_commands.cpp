@@ -9,7 +9,7 @@
 namespace malvorn::cli {
 namespace {
 
-convert::ConnectionTexts connectionFrom(const Arguments& args) {
+model::ConnectionFields connectionFrom(const Arguments& args) {
     return {args.option("user"), args.option("password"), args.option("service")};
 }
 

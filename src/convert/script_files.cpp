@@ -15,7 +15,7 @@ ScriptDate localToday() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-int writeFixedScriptsIfMissing(const std::string& folder, const ConnectionTexts& connection,
+int writeFixedScriptsIfMissing(const std::string& folder, const model::ConnectionFields& connection,
                                const ScriptDate& date) {
     const std::string base = shell::gfAddBackslash(folder);
     int written = 0;
@@ -34,7 +34,7 @@ int writeFixedScriptsIfMissing(const std::string& folder, const ConnectionTexts&
     return written;
 }
 
-std::string writeBatchScript(const std::string& folder, const ConnectionTexts& connection,
+std::string writeBatchScript(const std::string& folder, const model::ConnectionFields& connection,
                              const ScriptDate& date) {
     if (trimSpaces(folder).empty())
         throw InputError("格納先ディレクトリを入力してください");
@@ -45,8 +45,8 @@ std::string writeBatchScript(const std::string& folder, const ConnectionTexts& c
         throw InputError("格納先ディレクトリにSQLファイルが存在しません");
 
     const std::string path = shell::gfAddBackslash(folder) + std::string(kBatchScriptName);
-    const auto lines =
-        batchScriptLines(connection.user, connection.password, connection.service, date, scripts);
+    const auto lines = batchScriptLines(connection.user, connection.password,
+                                        connection.netServiceName, date, scripts);
     // The batch names the password too.
     shell::writeFileAtomically(path, toScriptFileBytes(lines), 0600);
     return path;

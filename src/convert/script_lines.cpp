@@ -1,8 +1,7 @@
 #include "convert/script_lines.h"
 
-#include <algorithm>
-
 #include "convert/script_text.h"
+#include "shell/statement_folding.h"
 
 namespace malvorn::convert {
 
@@ -15,15 +14,8 @@ std::string ScriptLines::fileForm() const {
 }
 
 std::string ScriptLines::statementForm() const {
-    std::string statement;
-    for (std::size_t i = 1; i <= count(); ++i) {
-        if (lines_[i].starts_with("/*"))
-            continue;
-        statement += lines_[i];
-        statement += '\r';
-    }
-    std::erase(statement, ';');
-    return statement;
+    const std::vector<std::string> numbered(lines_.begin() + 1, lines_.end());
+    return shell::foldStatementLines(numbered, shell::LineJoin::kCrAfter);
 }
 
 }  // namespace malvorn::convert

@@ -24,8 +24,8 @@ class ScriptLines {
     std::string fileForm() const;
 
     // The statement sent to the server: the lines that are not comment lines
-    // (not starting with "/*"), each followed by CR, with every ";" removed.
-    // UTF-8 text.
+    // (not starting with "/*"), each followed by CR, with every ";" outside a
+    // quoted literal removed. UTF-8 text.
     std::string statementForm() const;
 
   private:

@@ -22,26 +22,26 @@ struct ColumnType {
     std::int64_t overheadBytes = 0;
 };
 
-ColumnType mapType(const JetFieldDef& field) {
+ColumnType mapType(const model::JetFieldDef& field) {
     constexpr std::int64_t kOverhead = 3;
     switch (field.typeCode) {
-        case kJetText:
+        case model::kJetText:
             return {"VARCHAR2(" + std::to_string(field.size) + ")", ClauseRule::kNotNull,
                     field.size, kOverhead};
-        case kJetMemo:
+        case model::kJetMemo:
             return {"VARCHAR2(500)", ClauseRule::kNotNull, 500, kOverhead};
-        case kJetLong:
+        case model::kJetLong:
             return {"NUMBER(10)", ClauseRule::kNumericDefault, 5, kOverhead};
-        case kJetInteger:
+        case model::kJetInteger:
             return {"NUMBER(5)", ClauseRule::kNumericDefault, 3, kOverhead};
-        case kJetByte:
+        case model::kJetByte:
             return {"NUMBER(3)", ClauseRule::kNumericDefault, 2, kOverhead};
-        case kJetCurrency:
+        case model::kJetCurrency:
             return {"NUMBER(19,4)", ClauseRule::kNumericDefault, 10, kOverhead};
-        case kJetSingle:
-        case kJetDouble:
+        case model::kJetSingle:
+        case model::kJetDouble:
             return {"NUMBER", ClauseRule::kNumericDefault, 19, kOverhead};
-        case kJetDate:
+        case model::kJetDate:
             return {"DATE", ClauseRule::kDateDefault, 7, kOverhead};
         default:
             return {"ERROR TYPE=" + std::to_string(field.typeCode), ClauseRule::kNone, 0, 0};
@@ -49,7 +49,8 @@ ColumnType mapType(const JetFieldDef& field) {
 }
 
 // The type text with its clause, as it follows the padded column name.
-std::string columnTypeText(const JetFieldDef& field, const ColumnType& type, bool suppressNotNull) {
+std::string columnTypeText(const model::JetFieldDef& field, const ColumnType& type,
+                           bool suppressNotNull) {
     const std::string padded = PadBytes(type.oracleType, kTypeWidth);
     switch (type.rule) {
         case ClauseRule::kNotNull:
@@ -74,7 +75,7 @@ std::string columnTypeText(const JetFieldDef& field, const ColumnType& type, boo
     return std::string(trimSpaces(padded));
 }
 
-std::string constraintLine(const JetTableDef& table, const JetIndexDef& index,
+std::string constraintLine(const model::JetTableDef& table, const model::JetIndexDef& index,
                            const std::string& indexTablespace) {
     const std::string name =
         encoding::equalsIgnoringAsciiCase(index.name, "pkkey") ? "pk" + table.name : index.name;
@@ -100,7 +101,7 @@ std::string titleText(const std::string& tableName) {
 
 }  // namespace
 
-ScriptLines fMakeTableSQL(const JetTableDef& table, const TableScriptOptions& options,
+ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOptions& options,
                           const ScriptDate& date) {
     ScriptLines script;
     script.append(std::string(kBorderLine));

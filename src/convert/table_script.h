@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "convert/jet_table_def.h"
 #include "convert/script_lines.h"
 #include "convert/script_text.h"
+#include "model/jet_table.h"
 
 namespace malvorn::convert {
 
@@ -18,7 +18,7 @@ struct TableScriptOptions {
 // The Oracle CREATE TABLE script for one Jet table: a boxed header with the
 // row-length estimate, one line per field, a primary key from the first
 // index, the tablespaces. The table name is used exactly as given.
-ScriptLines fMakeTableSQL(const JetTableDef& table, const TableScriptOptions& options,
+ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOptions& options,
                           const ScriptDate& date);
 
 }  // namespace malvorn::convert

@@ -5,7 +5,10 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one sequence at `pos`; advances `pos` past it (one byte when bad).
+constexpr char32_t kMalformed = 0xFFFFFFFF;
+
+// Decodes one sequence at `pos`; advances `pos` past it (one byte when bad,
+// which gives kMalformed).
 char32_t decodeOne(std::string_view s, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(s[pos]);
     if (lead < 0x80) {
@@ -29,23 +32,23 @@ char32_t decodeOne(std::string_view s, std::size_t& pos) {
         minimum = 0x10000;
     } else {
         ++pos;
-        return kReplacement;
+        return kMalformed;
     }
     if (pos + extra >= s.size()) {  // truncated sequence
         ++pos;
-        return kReplacement;
+        return kMalformed;
     }
     for (int i = 1; i <= extra; ++i) {
         const auto c = static_cast<unsigned char>(s[pos + i]);
         if ((c & 0xC0) != 0x80) {
             ++pos;
-            return kReplacement;
+            return kMalformed;
         }
         cp = (cp << 6) | (c & 0x3F);
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++pos;
-        return kReplacement;
+        return kMalformed;
     }
     pos += extra + 1;
     return cp;
@@ -57,8 +60,10 @@ std::u32string decodeUtf8(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
     std::size_t pos = 0;
-    while (pos < utf8.size())
-        out.push_back(decodeOne(utf8, pos));
+    while (pos < utf8.size()) {
+        const char32_t cp = decodeOne(utf8, pos);
+        out.push_back(cp == kMalformed ? kReplacement : cp);
+    }
     return out;
 }
 
@@ -98,6 +103,15 @@ std::size_t utf8Length(std::string_view utf8) {
         ++count;
     }
     return count;
+}
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (decodeOne(text, pos) == kMalformed)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace malvorn::encoding

@@ -43,11 +43,11 @@ std::int16_t programTypeCode(int libraryType) {
 
 std::int32_t programFieldSize(std::int16_t typeCode, int storedSize, bool jet4) {
     switch (typeCode) {
-        case convert::kJetText:
+        case model::kJetText:
             return jet4 ? storedSize / 2 : storedSize;
-        case convert::kJetBoolean:
+        case model::kJetBoolean:
             return 1;
-        case convert::kJetMemo:
+        case model::kJetMemo:
             return 0;
         default:
             return storedSize;
@@ -66,8 +66,8 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
 }
 
-std::optional<convert::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
-                                                 const std::vector<convert::JetFieldDef>& fields) {
+std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<model::JetFieldDef>& fields) {
     const auto first = std::find_if(indexes.begin(), indexes.end(), [](const StoredIndex& index) {
         return !index.name.starts_with(".");
     });
@@ -87,7 +87,7 @@ std::optional<convert::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>&
     if (keySource == nullptr || keySource->keyColumns.empty())
         return std::nullopt;
 
-    convert::JetIndexDef index;
+    model::JetIndexDef index;
     index.name = first->name;
     for (const int column : keySource->keyColumns) {
         if (column < 0 || static_cast<std::size_t>(column) >= fields.size())

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/jet_table_def.h"
+#include "model/jet_table.h"
 
 namespace malvorn::jet {
 
@@ -45,8 +45,8 @@ inline constexpr int kRelationshipIndex = 2;
 // relationship) are skipped, a relationship entry takes the key columns of
 // the index it points at, and an index left without key columns (damaged,
 // or pointing at nothing) gives no first index at all.
-std::optional<convert::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
-                                                 const std::vector<convert::JetFieldDef>& fields);
+std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<model::JetFieldDef>& fields);
 
 // Little-endian readers over raw page bytes.
 std::int64_t readInt64(const unsigned char* bytes);

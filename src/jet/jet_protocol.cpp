@@ -190,7 +190,7 @@ JetValue readValue(PayloadReader& in) {
     }
 }
 
-std::string encodeTableDef(const convert::JetTableDef& table) {
+std::string encodeTableDef(const model::JetTableDef& table) {
     PayloadWriter out;
     out.text(table.name).u32(static_cast<std::uint32_t>(table.fields.size()));
     for (const auto& field : table.fields) {
@@ -210,13 +210,13 @@ std::string encodeTableDef(const convert::JetTableDef& table) {
     return out.take();
 }
 
-convert::JetTableDef decodeTableDef(const std::string& payload) {
+model::JetTableDef decodeTableDef(const std::string& payload) {
     PayloadReader in(payload);
-    convert::JetTableDef table;
+    model::JetTableDef table;
     table.name = in.text();
     const std::uint32_t fieldCount = in.u32();
     for (std::uint32_t i = 0; i < fieldCount; ++i) {
-        convert::JetFieldDef field;
+        model::JetFieldDef field;
         field.name = in.text();
         field.typeCode = static_cast<std::int16_t>(static_cast<std::uint16_t>(in.u32()));
         field.size = static_cast<std::int32_t>(in.u32());
@@ -225,7 +225,7 @@ convert::JetTableDef decodeTableDef(const std::string& payload) {
         table.fields.push_back(std::move(field));
     }
     if (in.u8() != 0) {
-        convert::JetIndexDef index;
+        model::JetIndexDef index;
         index.name = in.text();
         const std::uint32_t keyCount = in.u32();
         for (std::uint32_t i = 0; i < keyCount; ++i)

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/jet_table_def.h"
+#include "model/jet_table.h"
 #include "jet/jet_error.h"
 #include "jet/jet_value.h"
 
@@ -92,8 +92,8 @@ class PayloadReader {
 void writeValue(PayloadWriter& out, const JetValue& value);
 JetValue readValue(PayloadReader& in);
 
-std::string encodeTableDef(const convert::JetTableDef& table);
-convert::JetTableDef decodeTableDef(const std::string& payload);
+std::string encodeTableDef(const model::JetTableDef& table);
+model::JetTableDef decodeTableDef(const std::string& payload);
 
 std::string encodeError(JetErrorKind kind, const std::string& message);
 JetError decodeError(const std::string& payload);

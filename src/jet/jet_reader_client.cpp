@@ -254,7 +254,7 @@ std::vector<std::string> JetReaderClient::tableNames() {
     return names;
 }
 
-convert::JetTableDef JetReaderClient::readTable(const std::string& name) {
+model::JetTableDef JetReaderClient::readTable(const std::string& name) {
     const Frame reply = exchange(MessageType::kReadTable, PayloadWriter().text(name).take(),
                                  MessageType::kTableDef);
     try {

@@ -43,7 +43,7 @@ class JetReaderClient : public JetSource {
     JetReaderClient& operator=(const JetReaderClient&) = delete;
 
     std::vector<std::string> tableNames() override;
-    convert::JetTableDef readTable(const std::string& name) override;
+    model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
 
     // One request and its reply; a reply of kind kError is thrown. Used by

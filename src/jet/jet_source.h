@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/jet_table_def.h"
+#include "model/jet_table.h"
 #include "jet/jet_value.h"
 
 namespace malvorn::jet {
@@ -36,7 +36,7 @@ class JetSource {
     // The definition of the table `name`; the result carries `name` as given.
     // A first index without key columns is left out (there is nothing to
     // build a key from).
-    virtual convert::JetTableDef readTable(const std::string& name) = 0;
+    virtual model::JetTableDef readTable(const std::string& name) = 0;
 
     virtual std::unique_ptr<JetRowCursor> openRows(const std::string& name) = 0;
 };

@@ -51,7 +51,7 @@ inline bool isNull(const JetValue& value) {
 }
 
 // Type codes of the engine that the reader hands on but the table script
-// does not map (see convert::JetType for the mapped ones).
+// does not map (see model::JetType for the mapped ones).
 inline constexpr std::int16_t kJetBinaryType = 9;
 inline constexpr std::int16_t kJetOleType = 11;
 inline constexpr std::int16_t kJetGuidType = 15;

@@ -95,7 +95,7 @@ class MdbDatabase : public JetSource {
         return names;
     }
 
-    convert::JetTableDef readTable(const std::string& name) override;
+    model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
 
     // Reads the table definition page with its columns (and indexes).
@@ -143,8 +143,8 @@ class MdbDatabase : public JetSource {
     HandlePtr handle_;
 };
 
-convert::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
-    convert::JetFieldDef field;
+model::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
+    model::JetFieldDef field;
     field.name = column->name;
     field.typeCode = programTypeCode(column->col_type);
     field.size = programFieldSize(field.typeCode, column->col_size, jet4);
@@ -155,9 +155,9 @@ convert::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
     return field;
 }
 
-convert::JetTableDef MdbDatabase::readTable(const std::string& name) {
+model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     TablePtr table = loadTable(name, true);
-    convert::JetTableDef definition;
+    model::JetTableDef definition;
     definition.name = name;
     for (unsigned i = 0; i < table->num_cols; ++i)
         definition.fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));

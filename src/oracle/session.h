@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/connection.h"
+
 namespace malvorn::oracle {
 
 // The general failure number every server-side error carries, whatever the
@@ -66,12 +68,7 @@ class Session {
     virtual std::unique_ptr<ResultSet> run(const std::string& statement);
 };
 
-// The three texts of the connection frame, as typed.
-struct ConnectionFields {
-    std::string user;
-    std::string password;
-    std::string netServiceName;
-};
+using model::ConnectionFields;
 
 // Opens a session on one kind of server: `target` is the driver's own address
 // (a local-server folder, an ODBC data source name).

@@ -125,17 +125,17 @@ std::string dateLiteral(double serial) {
 std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
     using namespace jet;
     switch (typeCode) {
-        case convert::kJetText:
-        case convert::kJetMemo:
+        case model::kJetText:
+        case model::kJetMemo:
             if (const auto* text = std::get_if<std::string>(&value))
                 return quoted(*text);
             return "''";
-        case convert::kJetByte:
-        case convert::kJetInteger:
-        case convert::kJetLong:
-        case convert::kJetCurrency:
-        case convert::kJetSingle:
-        case convert::kJetDouble:
+        case model::kJetByte:
+        case model::kJetInteger:
+        case model::kJetLong:
+        case model::kJetCurrency:
+        case model::kJetSingle:
+        case model::kJetDouble:
         case kJetDecimalType: {
             std::optional<std::string> text;
             if (const auto* integer = std::get_if<std::int64_t>(&value))
@@ -150,11 +150,11 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
                 text = decimal->text;
             return numberLiteral(text);
         }
-        case convert::kJetDate:
+        case model::kJetDate:
             if (const auto* date = std::get_if<JetDate>(&value))
                 return dateLiteral(date->serial);
             return "NULL";
-        case convert::kJetBoolean:
+        case model::kJetBoolean:
             if (const auto* flag = std::get_if<bool>(&value))
                 return *flag ? "-1" : "0";
             return "0";
@@ -176,7 +176,7 @@ std::string clearStatement(const std::string& tableName) {
 }
 
 std::string statementHead(const std::string& tableName,
-                          const std::vector<convert::JetFieldDef>& fields) {
+                          const std::vector<model::JetFieldDef>& fields) {
     std::string columns;
     for (const auto& field : fields) {
         if (!columns.empty())

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/jet_table_def.h"
+#include "model/jet_table.h"
 #include "jet/jet_value.h"
 
 namespace malvorn::transfer {
@@ -45,7 +45,7 @@ std::string clearStatement(const std::string& tableName);
 // "INSERT INTO <table> (<columns>) VALUES": the column names are the field
 // names narrowed as the table script narrows them, joined by ", ".
 std::string statementHead(const std::string& tableName,
-                          const std::vector<convert::JetFieldDef>& fields);
+                          const std::vector<model::JetFieldDef>& fields);
 
 // The head, " (", the literals joined by ", ", ")".
 std::string rowStatement(const std::string& head, const std::vector<std::string>& literals);

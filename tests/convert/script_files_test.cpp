@@ -12,7 +12,7 @@
 namespace malvorn::convert {
 namespace {
 
-const ConnectionTexts kConnection{"admin", "pw", "ORCL"};
+const model::ConnectionFields kConnection{"admin", "pw", "ORCL"};
 const ScriptDate kDate{2001, 2, 3};
 
 TEST(ScriptFiles, FixedScriptsAreWrittenOnlyWhenMissing) {

@@ -9,6 +9,7 @@ namespace malvorn::convert {
 namespace {
 
 using encoding::Cp932;
+using namespace model;
 
 JetFieldDef field(std::string name, std::int16_t type, std::int32_t size = 0,
                   bool allowZeroLength = false, std::string defaultValue = "") {
@@ -62,6 +63,17 @@ TEST(TableScript, WorkedExampleStatementForm) {
               ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r"
               ")\r"
               "TABLESPACE users\r");
+}
+
+// The statement form and a script run from its file fold alike: a ";" in a
+// default literal is data, not the end of the statement.
+TEST(TableScript, SemicolonInADefaultLiteralReachesTheServer) {
+    JetTableDef table = shohinTable();
+    table.fields[1].defaultValue = "'a;b'";
+    const std::string statement =
+        fMakeTableSQL(table, {"indx", "users", false}, {2001, 2, 3}).statementForm();
+    EXPECT_NE(statement.find("DEFAULT 'a;b'"), std::string::npos) << statement;
+    EXPECT_EQ(statement.find(";\r"), std::string::npos) << statement;
 }
 
 TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {

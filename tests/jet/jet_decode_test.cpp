@@ -35,10 +35,10 @@ TEST(TableNames, SortedWithoutRegardToCase) {
     EXPECT_FALSE(sameNameIgnoringCase("Orders", "Order"));
 }
 
-std::vector<convert::JetFieldDef> fieldsNamed(std::initializer_list<const char*> names) {
-    std::vector<convert::JetFieldDef> fields;
+std::vector<model::JetFieldDef> fieldsNamed(std::initializer_list<const char*> names) {
+    std::vector<model::JetFieldDef> fields;
     for (const char* name : names) {
-        convert::JetFieldDef field;
+        model::JetFieldDef field;
         field.name = name;
         fields.push_back(field);
     }
@@ -51,12 +51,12 @@ TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
     struct Case {
         const char* what;
         std::vector<StoredIndex> indexes;
-        std::optional<convert::JetIndexDef> first;
+        std::optional<model::JetIndexDef> first;
     };
     const Case cases[] = {
         {"hidden entries are skipped",
          {{".rI", 0, 2, {}}, {"CustomerID", 1, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
-         convert::JetIndexDef{"CustomerID", {"CustomerID"}}},
+         model::JetIndexDef{"CustomerID", {"CustomerID"}}},
         {"relationship pointing at nothing",
          {{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}},
          std::nullopt},

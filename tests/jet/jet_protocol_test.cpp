@@ -69,10 +69,10 @@ TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
 
 // What is cut short, runs on past its end or carries an unknown tag is refused.
 TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
-    convert::JetTableDef table;
+    model::JetTableDef table;
     table.name = "受注";
-    table.fields.push_back({"ＣＯＤＥ１", convert::kJetText, 50, true, "\"x\""});
-    table.firstIndex = convert::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}};
+    table.fields.push_back({"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\""});
+    table.firstIndex = model::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}};
     const std::string def = encodeTableDef(table);
     ASSERT_EQ(decodeTableDef(def).firstIndex->fieldNames, table.firstIndex->fieldNames);
     const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");

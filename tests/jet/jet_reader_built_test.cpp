@@ -87,7 +87,7 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
         SCOPED_TRACE(version == JetVersion::kJet4 ? "Jet 4" : "Jet 3");
         const auto source = build({table}, version);
-        const convert::JetTableDef def = source->readTable("AllTypes");
+        const model::JetTableDef def = source->readTable("AllTypes");
         EXPECT_FALSE(def.firstIndex.has_value());
         auto cursor = source->openRows("AllTypes");
         ASSERT_EQ(def.fields.size(), std::size(columns));

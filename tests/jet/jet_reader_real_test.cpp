@@ -52,7 +52,7 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
     const auto types = GetParam().open(realFile("types-v2000.mdb"));
     const auto wide = types->readTable("Table2");
     ASSERT_EQ(wide.fields.size(), 89u);
-    EXPECT_EQ(wide.fields[88].typeCode, convert::kJetText);
+    EXPECT_EQ(wide.fields[88].typeCode, model::kJetText);
     EXPECT_TRUE(wide.fields[88].allowZeroLength);
     const auto guids = types->readTable("Table4");
     const auto data = std::find_if(guids.fields.begin(), guids.fields.end(),

@@ -200,7 +200,8 @@ TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
         {connect + " 'SELECT A, B FROM T ORDER BY A' 'SELECT NULL AS N'", 0,
          "A\tB\n1\t日本\n2\tx;y\n\nN\n\n"},
         {connect + " 'SELECT * FROM NOPE'", 1,
-         "ｴﾗｰNo:-2147467259\n説 明:no such table: NOPE (1)\nｴﾗｰｿｰｽ:[SQLite]\n"},  // one a line
+         "SQL実行ｴﾗｰ\nﾌﾟﾛｼｼﾞｬ：sql\nｴﾗｰNo:-2147467259\n説 明:no such table: NOPE (1)\n"
+         "ｴﾗｰｿｰｽ:[SQLite]\n"},  // one a line
         {connect + " --script " + SqliteDataSource::instance().folder() + "/missing.sql", 2,
          "malvorn-cli: スクリプトが指定されていません\n"},
     };

@@ -6,8 +6,8 @@
 
 // The SHOHIN table of the worked example: a text key, a text that may be
 // empty, an amount defaulting to 0, a number and a date, keyed by "pkkey".
-inline malvorn::convert::JetTableDef shohinTable() {
-    using namespace malvorn::convert;
+inline malvorn::model::JetTableDef shohinTable() {
+    using namespace malvorn::model;
     JetTableDef table;
     table.name = "SHOHIN";
     table.fields = {

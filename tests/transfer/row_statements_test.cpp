@@ -26,34 +26,34 @@ struct LiteralCase {
 
 TEST(SqlLiteral, EachTypeAndNull) {
     const LiteralCase cases[] = {
-        {"text", convert::kJetText, std::string("abc"), "'abc'"},
-        {"quote doubled", convert::kJetText, std::string("O'Neil"), "'O''Neil'"},
-        {"quotes only", convert::kJetMemo, std::string("''"), "''''''"},
-        {"zero-length text", convert::kJetText, std::string(), "''"},
-        {"null text", convert::kJetText, JetValue(), "''"},
-        {"null memo", convert::kJetMemo, JetValue(), "''"},
-        {"memo line breaks kept", convert::kJetMemo, std::string("a\r\nb"), "'a\r\nb'"},
-        {"japanese", convert::kJetText, std::string("顧客の'名前'"), "'顧客の''名前'''"},
-        {"byte", convert::kJetByte, std::int64_t{255}, "255"},
-        {"negative integer", convert::kJetInteger, std::int64_t{-5}, "-5"},
-        {"long", convert::kJetLong, std::int64_t{-2147483648LL}, "-2147483648"},
-        {"null long", convert::kJetLong, JetValue(), "0"},
-        {"null double", convert::kJetDouble, JetValue(), "0"},
-        {"null currency", convert::kJetCurrency, JetValue(), "0"},
-        {"currency whole", convert::kJetCurrency, JetCurrency{30000}, "3"},
-        {"currency half", convert::kJetCurrency, JetCurrency{35000}, "3.5"},
-        {"currency four places", convert::kJetCurrency, JetCurrency{-1}, "-0.0001"},
-        {"double fraction", convert::kJetDouble, 12.25, "12.25"},
-        {"double negative", convert::kJetDouble, -5.0, "-5"},
-        {"single", convert::kJetSingle, 0.1f, "0.1"},
+        {"text", model::kJetText, std::string("abc"), "'abc'"},
+        {"quote doubled", model::kJetText, std::string("O'Neil"), "'O''Neil'"},
+        {"quotes only", model::kJetMemo, std::string("''"), "''''''"},
+        {"zero-length text", model::kJetText, std::string(), "''"},
+        {"null text", model::kJetText, JetValue(), "''"},
+        {"null memo", model::kJetMemo, JetValue(), "''"},
+        {"memo line breaks kept", model::kJetMemo, std::string("a\r\nb"), "'a\r\nb'"},
+        {"japanese", model::kJetText, std::string("顧客の'名前'"), "'顧客の''名前'''"},
+        {"byte", model::kJetByte, std::int64_t{255}, "255"},
+        {"negative integer", model::kJetInteger, std::int64_t{-5}, "-5"},
+        {"long", model::kJetLong, std::int64_t{-2147483648LL}, "-2147483648"},
+        {"null long", model::kJetLong, JetValue(), "0"},
+        {"null double", model::kJetDouble, JetValue(), "0"},
+        {"null currency", model::kJetCurrency, JetValue(), "0"},
+        {"currency whole", model::kJetCurrency, JetCurrency{30000}, "3"},
+        {"currency half", model::kJetCurrency, JetCurrency{35000}, "3.5"},
+        {"currency four places", model::kJetCurrency, JetCurrency{-1}, "-0.0001"},
+        {"double fraction", model::kJetDouble, 12.25, "12.25"},
+        {"double negative", model::kJetDouble, -5.0, "-5"},
+        {"single", model::kJetSingle, 0.1f, "0.1"},
         {"decimal kept exact", jet::kJetDecimalType, JetDecimal{"-12.3400"}, "-12.3400"},
         {"null decimal", jet::kJetDecimalType, JetValue(), "0"},
-        {"date whole day", convert::kJetDate, JetDate{36925}, "'2001-02-03'"},
-        {"date with time", convert::kJetDate, JetDate{36925.4375},
+        {"date whole day", model::kJetDate, JetDate{36925}, "'2001-02-03'"},
+        {"date with time", model::kJetDate, JetDate{36925.4375},
          "TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD HH24:MI:SS')"},
-        {"null date", convert::kJetDate, JetValue(), "NULL"},
-        {"yes", convert::kJetBoolean, true, "-1"},
-        {"no", convert::kJetBoolean, false, "0"},
+        {"null date", model::kJetDate, JetValue(), "NULL"},
+        {"yes", model::kJetBoolean, true, "-1"},
+        {"no", model::kJetBoolean, false, "0"},
         {"guid", jet::kJetGuidType, JetGuid{"{01234567-89AB-CDEF-0123-456789ABCDEF}"},
          "'{01234567-89AB-CDEF-0123-456789ABCDEF}'"},
         {"null guid", jet::kJetGuidType, JetValue(), "''"},
@@ -107,9 +107,9 @@ TEST(NumberText, SinglesReadBackAsTheSameSingle) {
 }
 
 TEST(NumberText, ValuesOracleCannotHoldStopTheCopy) {
-    EXPECT_THROW(sqlLiteral(convert::kJetDouble, std::numeric_limits<double>::quiet_NaN()),
+    EXPECT_THROW(sqlLiteral(model::kJetDouble, std::numeric_limits<double>::quiet_NaN()),
                  LiteralError);
-    EXPECT_THROW(sqlLiteral(convert::kJetSingle, std::numeric_limits<float>::infinity()),
+    EXPECT_THROW(sqlLiteral(model::kJetSingle, std::numeric_limits<float>::infinity()),
                  LiteralError);
 }
 
@@ -149,18 +149,18 @@ TEST(DateLiteral, OutsideTheCalendarIsAnError) {
 }
 
 TEST(RowStatement, HeadAndValuesInFieldOrder) {
-    std::vector<convert::JetFieldDef> fields(3);
+    std::vector<model::JetFieldDef> fields(3);
     fields[0].name = "A";
-    fields[0].typeCode = convert::kJetLong;
+    fields[0].typeCode = model::kJetLong;
     fields[1].name = "B";
-    fields[1].typeCode = convert::kJetText;
+    fields[1].typeCode = model::kJetText;
     fields[2].name = "C";
-    fields[2].typeCode = convert::kJetDate;
+    fields[2].typeCode = model::kJetDate;
     const std::string head = statementHead("T", fields);
     EXPECT_EQ(head, "INSERT INTO T (A, B, C) VALUES");
 
     const std::vector<jet::JetColumn> columns = {
-        {"A", convert::kJetLong}, {"B", convert::kJetText}, {"C", convert::kJetDate}};
+        {"A", model::kJetLong}, {"B", model::kJetText}, {"C", model::kJetDate}};
     const jet::JetRow row = {std::int64_t{12}, std::string("O'Neil"), JetDate{36925.4375}};
     EXPECT_EQ(rowStatement(head, rowLiterals(columns, row)),
               "INSERT INTO T (A, B, C) VALUES (12, 'O''Neil', "
@@ -172,7 +172,7 @@ TEST(RowStatement, HeadAndValuesInFieldOrder) {
 }
 
 TEST(RowStatement, ColumnNamesNarrowedTableNameAsGiven) {
-    std::vector<convert::JetFieldDef> fields(3);
+    std::vector<model::JetFieldDef> fields(3);
     fields[0].name = "ＣＯＤＥ１";
     fields[1].name = "顧客＿名";
     fields[2].name = "ｶﾅ";

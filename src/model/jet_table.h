@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace malvorn::convert {
+namespace malvorn::model {
 
 // The Jet field type numbers the program tells apart. Any other number
 // (Yes/No is 1, OLE object 11, GUID 15, ...) is carried as it is.
@@ -44,4 +44,4 @@ struct JetTableDef {
     std::optional<JetIndexDef> firstIndex;
 };
 
-}  // namespace malvorn::convert
+}  // namespace malvorn::model

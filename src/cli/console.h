@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "core/command.h"
+#include "shell/messages.h"
+
+namespace malvorn::cli {
+
+// Message boxes on a terminal: every text goes to stderr, one line per line
+// of the box. A question is answered by the command line's own option (the
+// terminal is not asked: scripted runs have nobody to answer), and the
+// answer is printed after it.
+class ConsoleMessages : public shell::MessageService {
+  public:
+    explicit ConsoleMessages(bool answerYes = false) : answerYes_(answerYes) {}
+    shell::MessageAnswer show(const std::string& text, shell::MessageIcon icon,
+                              shell::MessageButtons buttons, shell::TitleForm title) override;
+
+  private:
+    bool answerYes_;
+};
+
+// The status line on stdout; no focus, no settings file, no pointer.
+class ConsoleFront : public core::Front {
+  public:
+    void setStatus(const std::string& text, bool repaintNow) override;
+};
+
+// The box text with its CR separators as line ends.
+std::string consoleLines(const std::string& boxText);
+
+// 0 when done, 2 when a check refused the fields, 1 when it failed.
+int exitStatus(core::Outcome outcome);
+
+// The services of a command run from the command line.
+core::Services consoleServices(ConsoleMessages& messages, ConsoleFront& front);
+
+}  // namespace malvorn::cli

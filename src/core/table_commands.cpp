@@ -1,0 +1,160 @@
+#include "core/table_commands.h"
+
+#include <algorithm>
+
+#include "convert/script_files.h"
+#include "convert/table_script.h"
+#include "oracle/existing_table.h"
+#include "oracle/operation.h"
+#include "shell/files.h"
+#include "shell/paths.h"
+
+namespace malvorn::core {
+namespace {
+
+using shell::MessageIcon;
+
+std::string lowerAscii(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return text;
+}
+
+bool convertChecksPass(const ConvertFields& f, Services& services) {
+    return passChecks(
+        {
+            {isBlank(f.table), "テーブル名が指定されていません", MessageIcon::kCritical,
+             Field::kNone},
+            {f.createTable && lowerAscii(f.connection.user) == "system",
+             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone},
+            {isBlank(f.tableTablespace), "表領域名を入力してください", MessageIcon::kExclamation,
+             Field::kTablespace},
+            {isBlank(f.indexTablespace), "索引表領域名を入力してください",
+             MessageIcon::kExclamation, Field::kIndex},
+            {f.saveSql && isBlank(f.sqlFolder), "格納先ディレクトリを入力してください",
+             MessageIcon::kExclamation, Field::kSqlFolder},
+            {f.saveSql && !services.files.FolderExists(f.sqlFolder),
+             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+        },
+        shell::TitleForm::kError, services);
+}
+
+void storeScripts(const ConvertFields& f, const convert::ScriptLines& script,
+                  const convert::ScriptDate& date) {
+    const std::string folder = shell::gfAddBackslash(f.sqlFolder);
+    shell::writeFileAtomically(folder + f.table + ".sql", script.fileForm());
+    convert::writeFixedScriptsIfMissing(folder, f.connection, date);
+}
+
+void createOnServer(const ConvertFields& f, const convert::ScriptLines& script,
+                    Services& services) {
+    const auto session = services.openSession(f.connection);
+    oracle::fDropIfExists(*session, f.table, services.messages);
+    // A No to the drop leaves the old table: the server then refuses the
+    // CREATE, and that is reported like any other refusal.
+    session->execute(script.statementForm());
+}
+
+// An unreadable folder holds no script the batch could name.
+bool holdsScripts(const std::string& folder) {
+    try {
+        return !shell::listFiles(folder, ".sql").empty();
+    } catch (const shell::FileError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+Outcome convertTable(const ConvertFields& fields, Services& services,
+                     convert::ScriptLines& script) {
+    if (!convertChecksPass(fields, services))
+        return Outcome::kRefused;
+    const BusyScope busy(services.front, Busy::kHourglass);
+    try {
+        services.front.saveSettings();
+        script.clear();
+        const convert::ScriptDate date = services.today();
+        const model::JetTableDef table = services.openJet(fields.dbPath)->readTable(fields.table);
+        script = convert::fMakeTableSQL(
+            table, {fields.indexTablespace, fields.tableTablespace, fields.suppressNotNull}, date);
+        if (fields.saveSql)
+            storeScripts(fields, script, date);
+        if (fields.createTable)
+            createOnServer(fields, script, services);
+    } catch (...) {
+        showFailure(services, "ﾃｰﾌﾞﾙ作成ｴﾗｰ", "cmdConvert_Click", std::current_exception());
+        return Outcome::kFailed;
+    }
+    services.messages.beep();
+    services.front.setStatus(fields.table + " 完了");
+    return Outcome::kDone;
+}
+
+TableListChange refreshTableList(const std::string& dbPath, TableList& list, Services& services) {
+    if (list.sourcePath == dbPath)
+        return TableListChange::kNone;
+    const std::string ending = dbPath.size() >= 3 ? dbPath.substr(dbPath.size() - 3) : dbPath;
+    const bool passed = passChecks(
+        {
+            {dbPath.empty(), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
+             Field::kDbPath},
+            {ending != "mdb" && ending != "sdb", "拡張子に誤りがあります。 再入力してください。",
+             MessageIcon::kExclamation, Field::kDbPath},
+            {!services.files.FileExists(dbPath),
+             "該当するファイルは存在しません。 再入力してください。", MessageIcon::kExclamation,
+             Field::kDbPath},
+        },
+        shell::TitleForm::kBracketedError, services);
+    if (!passed)
+        return TableListChange::kNone;
+
+    list.tables.clear();
+    try {
+        for (auto& name : services.openJet(dbPath)->tableNames()) {
+            if (!name.starts_with("MSys"))
+                list.tables.push_back(std::move(name));
+        }
+    } catch (const std::exception& error) {
+        // The list stays empty and the path is not taken as the list's
+        // source, so the next focus reads the file again.
+        list.tables.clear();
+        services.messages.show(error.what(), MessageIcon::kExclamation, shell::MessageButtons::kOk,
+                               shell::TitleForm::kBracketedError);
+        services.front.focus(Field::kDbPath);
+        return TableListChange::kCleared;
+    }
+    list.sourcePath = dbPath;
+    return TableListChange::kRebuilt;
+}
+
+Outcome createBatch(const BatchFields& fields, Services& services) {
+    const bool passed = passChecks(
+        {
+            {isBlank(fields.sqlFolder), "格納先ディレクトリを入力してください",
+             MessageIcon::kExclamation, Field::kSqlFolder},
+            {!services.files.FolderExists(fields.sqlFolder), "格納先ディレクトリが存在しません",
+             MessageIcon::kExclamation, Field::kSqlFolder},
+            {services.files.FolderExists(fields.sqlFolder) && !holdsScripts(fields.sqlFolder),
+             "格納先ディレクトリにSQLファイルが存在しません", MessageIcon::kExclamation,
+             Field::kSqlFolder},
+        },
+        shell::TitleForm::kPlain, services);
+    if (!passed)
+        return Outcome::kRefused;
+    const BusyScope busy(services.front, Busy::kHourglass);
+    services.front.setStatus(fields.table + "ＳＱＬバッチ作成 開始", true);
+    try {
+        services.front.saveSettings();
+        convert::writeBatchScript(fields.sqlFolder, fields.account, services.today());
+    } catch (...) {
+        showFailure(services, "SQLﾊﾞｯﾁ作成ｴﾗｰ", "cmdCreateBatch_Click", std::current_exception());
+        services.front.setStatus("ＳＱＬバッチ作成 失敗");
+        return Outcome::kFailed;
+    }
+    services.messages.beep();
+    services.front.setStatus("ＳＱＬバッチ作成 完了");
+    return Outcome::kDone;
+}
+
+}  // namespace malvorn::core
