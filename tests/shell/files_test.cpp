@@ -25,30 +25,39 @@ std::vector<std::string> folderContents(const std::string& folder) {
     return names;
 }
 
-// A device that takes at most `chunk` bytes a call and is full after
-// `capacity`; then a write fails with `writeError`, or takes nothing when it
-// is 0. The other calls fail with their error when it is set.
-class FailingDevice : public FileCalls {
-  public:
-    std::size_t chunk = std::numeric_limits<std::size_t>::max();
-    std::size_t capacity = std::numeric_limits<std::size_t>::max();
+constexpr auto kAll = std::numeric_limits<std::size_t>::max();
+
+// What a device does wrong: it takes at most `chunk` bytes a call and is full
+// after `capacity`, when a write fails with `writeError` (or takes nothing if
+// that is 0); fsync and rename fail with their error when it is set.
+struct Faults {
+    std::size_t chunk = kAll;
+    std::size_t capacity = kAll;
     int writeError = 0;
     int fsyncError = 0;
     int renameError = 0;
     bool interruptFirstWrite = false;
+};
+
+class FailingDevice : public FileCalls {
+  public:
+    explicit FailingDevice(Faults faults) : f_(faults) {}
 
     long write(int fd, const void* data, std::size_t size) override {
-        if (std::exchange(interruptFirstWrite, false))
+        if (std::exchange(f_.interruptFirstWrite, false))
             return fail(EINTR);
-        if (written_ >= capacity)
-            return writeError == 0 ? 0 : fail(writeError);
-        const long n = FileCalls::write(fd, data, std::min({size, chunk, capacity - written_}));
+        if (written_ >= f_.capacity)
+            return f_.writeError == 0 ? 0 : fail(f_.writeError);
+        const long n =
+            FileCalls::write(fd, data, std::min({size, f_.chunk, f_.capacity - written_}));
         written_ += static_cast<std::size_t>(std::max(n, 0L));
         return n;
     }
-    int fsync(int fd) override { return fsyncError ? fail(fsyncError) : FileCalls::fsync(fd); }
+    int fsync(int fd) override {
+        return f_.fsyncError ? fail(f_.fsyncError) : FileCalls::fsync(fd);
+    }
     int rename(const char* from, const char* to) override {
-        return renameError ? fail(renameError) : FileCalls::rename(from, to);
+        return f_.renameError ? fail(f_.renameError) : FileCalls::rename(from, to);
     }
 
   private:
@@ -56,46 +65,36 @@ class FailingDevice : public FileCalls {
         errno = error;
         return -1;
     }
+    Faults f_;
     std::size_t written_ = 0;
 };
 
-struct Fault {
-    const char* name;
-    FailingDevice device;
-    const char* message;  // what the user reads before the path
-    int reason;           // errno whose text ends the message
-};
-
-FailingDevice device(std::size_t chunk, std::size_t capacity, int writeError, int fsyncError = 0,
-                     int renameError = 0) {
-    FailingDevice d;
-    d.chunk = chunk;
-    d.capacity = capacity;
-    d.writeError = writeError;
-    d.fsyncError = fsyncError;
-    d.renameError = renameError;
-    return d;
-}
-
-constexpr auto kAll = std::numeric_limits<std::size_t>::max();
-
 TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
-    const Fault faults[] = {
-        {"disk full after short writes", device(4, 6, ENOSPC),
-         "ファイルに書き込めません: ", ENOSPC},
-        {"device takes nothing", device(kAll, 0, 0), "ファイルに書き込めません: ", ENOSPC},
-        {"device fails on write", device(kAll, 0, EIO), "ファイルに書き込めません: ", EIO},
-        {"fsync fails", device(kAll, kAll, 0, EIO), "ファイルに書き込めません: ", EIO},
-        {"rename fails", device(kAll, kAll, 0, 0, EXDEV), "ファイルを作成できません: ", EXDEV},
+    const std::string kWrite = "ファイルに書き込めません: ";
+    const std::string kCreate = "ファイルを作成できません: ";
+    const struct {
+        const char* name;
+        Faults faults;
+        std::string message;  // what the user reads before the path
+        int reason;           // errno whose text ends the message
+    } cases[] = {
+        {"disk full after short writes",
+         {.chunk = 4, .capacity = 6, .writeError = ENOSPC},
+         kWrite,
+         ENOSPC},
+        {"device takes nothing", {.capacity = 0}, kWrite, ENOSPC},
+        {"device fails on write", {.capacity = 0, .writeError = EIO}, kWrite, EIO},
+        {"fsync fails", {.fsyncError = EIO}, kWrite, EIO},
+        {"rename fails", {.renameError = EXDEV}, kCreate, EXDEV},
     };
-    for (const Fault& fault : faults) {
+    for (const auto& fault : cases) {
         for (const bool existed : {true, false}) {
             SCOPED_TRACE(std::string(fault.name) + (existed ? ", replacing" : ", new file"));
             TempDir dir;
             const std::string path = dir.path() + "/a.sql";
             if (existed)
                 writeFileAtomically(path, "old complete content");
-            FailingDevice calls = fault.device;
+            FailingDevice calls(fault.faults);
             try {
                 writeFileAtomically(path, "new content, longer than one chunk", 0644, calls);
                 ADD_FAILURE() << "expected FileError";
@@ -118,8 +117,7 @@ TEST(Files, InterruptedAndShortWritesStillWriteEveryByte) {
     TempDir dir;
     const std::string path = dir.path() + "/a.sql";
     writeFileAtomically(path, "first");
-    FailingDevice calls = device(1, kAll, 0);
-    calls.interruptFirstWrite = true;
+    FailingDevice calls({.chunk = 1, .interruptFirstWrite = true});
     const std::string bytes("se\0cond", 7);
     writeFileAtomically(path, bytes, 0644, calls);
     EXPECT_EQ(readFileBytes(path), bytes);
