@@ -124,17 +124,6 @@ TEST(Files, InterruptedAndShortWritesStillWriteEveryByte) {
     EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
 }
 
-TEST(Files, RealFailuresAreTypedAndLeaveNothingBehind) {
-    // A folder in the way makes the real rename fail, even for root.
-    TempDir dir;
-    const std::string path = dir.path() + "/a.sql";
-    std::filesystem::create_directory(path);
-    EXPECT_THROW(writeFileAtomically(path, "new"), FileError);
-    EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
-    EXPECT_THROW(writeFileAtomically(dir.path() + "/missing/x.sql", "z"), FileError);
-    EXPECT_THROW(readFileBytes(dir.path() + "/missing"), FileError);
-}
-
 TEST(Files, NewFileTakesTheRequestedModeAndAnExistingOneKeepsItsOwn) {
     TempDir dir;
     const std::string secret = dir.path() + "/secret";
@@ -149,7 +138,7 @@ TEST(Files, NewFileTakesTheRequestedModeAndAnExistingOneKeepsItsOwn) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST(Files, ListsVisibleMatchingFilesSortedWithoutCase) {
+TEST(Files, ListsVisibleMatchingFilesSortedWithoutCaseAndMissingPathsAreTyped) {
     TempDir dir;
     for (const char* name : {"b.sql", "a.SQL", ".hidden.sql", "c.txt", "d.sql.bak"}) {
         std::ofstream(dir.path() + "/" + name) << "x";
@@ -157,6 +146,8 @@ TEST(Files, ListsVisibleMatchingFilesSortedWithoutCase) {
     std::filesystem::create_directory(dir.path() + "/folder.sql");
     EXPECT_EQ(listFiles(dir.path(), ".sql"), (std::vector<std::string>{"a.SQL", "b.sql"}));
     EXPECT_THROW(listFiles(dir.path() + "/missing", ".sql"), FileError);
+    EXPECT_THROW(readFileBytes(dir.path() + "/missing"), FileError);
+    EXPECT_THROW(writeFileAtomically(dir.path() + "/missing/x.sql", "z"), FileError);
     EXPECT_TRUE(fileExists(dir.path() + "/b.sql"));
     EXPECT_FALSE(fileExists(dir.path() + "/folder.sql"));
     EXPECT_TRUE(folderExists(dir.path() + "/folder.sql"));
