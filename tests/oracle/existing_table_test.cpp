@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <utility>
 
 #include "support/scripted_messages.h"
 
@@ -12,19 +11,18 @@ namespace {
 
 using shell::MessageAnswer;
 
-// A server that knows tables by owner and answers the USER_TABLES count the
-// way Oracle does: the connected user's tables only, names compared exactly.
+// A server holding the connected user's tables that answers the USER_TABLES
+// count the way Oracle does, names compared exactly.
 class CatalogSession : public Session {
   public:
-    CatalogSession(std::string user, std::set<std::pair<std::string, std::string>> tables)
-        : user_(std::move(user)), tables_(std::move(tables)) {}
+    explicit CatalogSession(std::set<std::string> tables) : tables_(std::move(tables)) {}
 
     void execute(const std::string& statement) override {
         sent.push_back(statement);
         const std::string prefix = "DROP TABLE ";
         if (!statement.starts_with(prefix))
             throw OracleError(kServerErrorNumber, "ORA-00900: invalid SQL statement", "fake");
-        if (tables_.erase({user_, statement.substr(prefix.size())}) == 0)
+        if (tables_.erase(statement.substr(prefix.size())) == 0)
             throw OracleError(kServerErrorNumber, "ORA-00942: table or view does not exist",
                               "fake");
     }
@@ -38,27 +36,24 @@ class CatalogSession : public Session {
             throw OracleError(kServerErrorNumber, "ORA-00933: SQL command not properly ended",
                               "fake");
         const std::string name = query.substr(prefix.size(), query.size() - prefix.size() - 1);
-        return std::to_string(tables_.count({user_, name}));
+        return std::to_string(tables_.count(name));
     }
 
     std::unique_ptr<ResultSet> query(const std::string&) override {
         throw OracleError(kServerErrorNumber, "not expected", "fake");
     }
 
-    bool has(const std::string& owner, const std::string& name) const {
-        return tables_.count({owner, name}) != 0;
-    }
+    bool has(const std::string& name) const { return tables_.count(name) != 0; }
 
     std::vector<std::string> sent;
 
   private:
-    std::string user_;
-    std::set<std::pair<std::string, std::string>> tables_;
+    std::set<std::string> tables_;
 };
 
 // A name holding a quote goes in undoubled: the server refuses the text, and
 // that refusal reaches the caller without a question.
-TEST(DropIfExists, AsksAndDropsOnlyTheUsersOwnExactName) {
+TEST(DropIfExists, AsksAndDropsOnlyTheExactName) {
     const std::string count = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = ";
     const struct {
         const char* name;
@@ -66,7 +61,7 @@ TEST(DropIfExists, AsksAndDropsOnlyTheUsersOwnExactName) {
         std::vector<MessageAnswer> answers;
         bool expectQuestion;
         std::vector<std::string> expectSent;
-        bool expectStillThere;  // SCOTT's "EMP"
+        bool expectStillThere;  // "EMP"
         bool expectRefusal = false;
     } cases[] = {
         {"no such table", "DEPT", {}, false, {count + "'DEPT'"}, true},
@@ -77,14 +72,13 @@ TEST(DropIfExists, AsksAndDropsOnlyTheUsersOwnExactName) {
          true,
          {count + "'EMP'", "DROP TABLE EMP"},
          false},
-        {"another user's table", "BONUS", {}, false, {count + "'BONUS'"}, true},
         {"lower case finds nothing", "emp", {}, false, {count + "'emp'"}, true},
         {"name goes in untrimmed", " EMP", {}, false, {count + "' EMP'"}, true},
         {"server refusal", "O'NEIL", {}, false, {count + "'O'NEIL'"}, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CatalogSession session("SCOTT", {{"SCOTT", "EMP"}, {"HR", "BONUS"}});
+        CatalogSession session({"EMP"});
         ScriptedMessages messages;
         messages.answers.assign(c.answers.begin(), c.answers.end());
         if (c.expectRefusal) {
@@ -93,8 +87,7 @@ TEST(DropIfExists, AsksAndDropsOnlyTheUsersOwnExactName) {
             fDropIfExists(session, c.table, messages);
         }
         EXPECT_EQ(session.sent, c.expectSent);
-        EXPECT_EQ(session.has("SCOTT", "EMP"), c.expectStillThere);
-        EXPECT_TRUE(session.has("HR", "BONUS"));
+        EXPECT_EQ(session.has("EMP"), c.expectStillThere);
         ASSERT_EQ(messages.shown.size(), c.expectQuestion ? 1u : 0u);
         if (c.expectQuestion) {
             const auto& box = messages.shown[0];

@@ -5,15 +5,6 @@
 namespace malvorn::oracle {
 namespace {
 
-TEST(ConnectString, FieldsGoInUntouched) {
-    EXPECT_EQ(gfConnectString({"system", "pw", "ORCL"}),
-              "Provider=MSDAORA.1;User ID=system;Password=pw;Data Source=ORCL;"
-              "Persist Security Info=False");
-    EXPECT_EQ(gfConnectString({" a ", "p;w", ""}),
-              "Provider=MSDAORA.1;User ID= a ;Password=p;w;Data Source=;"
-              "Persist Security Info=False");
-}
-
 TEST(Routing, NetServiceNamesLeadToTheirDriver) {
     ::setenv("MALVORN_LOCAL_SERVER", "/tmp/default-server", 1);
     const struct {

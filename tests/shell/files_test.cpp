@@ -1,11 +1,14 @@
 #include "shell/files.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -14,15 +17,111 @@
 namespace malvorn::shell {
 namespace {
 
-TEST(Files, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
+std::vector<std::string> folderContents(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+constexpr auto kAll = std::numeric_limits<std::size_t>::max();
+
+// What a device does wrong: it takes at most `chunk` bytes a call and is full
+// after `capacity`, when a write fails with `writeError` (or takes nothing if
+// that is 0); fsync and rename fail with their error when it is set.
+struct Faults {
+    std::size_t chunk = kAll;
+    std::size_t capacity = kAll;
+    int writeError = 0;
+    int fsyncError = 0;
+    int renameError = 0;
+    bool interruptFirstWrite = false;
+};
+
+class FailingDevice : public FileCalls {
+  public:
+    explicit FailingDevice(Faults faults) : f_(faults) {}
+
+    long write(int fd, const void* data, std::size_t size) override {
+        if (std::exchange(f_.interruptFirstWrite, false))
+            return fail(EINTR);
+        if (written_ >= f_.capacity)
+            return f_.writeError == 0 ? 0 : fail(f_.writeError);
+        const long n =
+            FileCalls::write(fd, data, std::min({size, f_.chunk, f_.capacity - written_}));
+        written_ += static_cast<std::size_t>(std::max(n, 0L));
+        return n;
+    }
+    int fsync(int fd) override {
+        return f_.fsyncError ? fail(f_.fsyncError) : FileCalls::fsync(fd);
+    }
+    int rename(const char* from, const char* to) override {
+        return f_.renameError ? fail(f_.renameError) : FileCalls::rename(from, to);
+    }
+
+  private:
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
+    Faults f_;
+    std::size_t written_ = 0;
+};
+
+TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
+    const std::string kWrite = "ファイルに書き込めません: ";
+    const std::string kCreate = "ファイルを作成できません: ";
+    const struct {
+        const char* name;
+        Faults faults;
+        std::string message;  // what the user reads before the path
+        int reason;           // errno whose text ends the message
+    } cases[] = {
+        {"disk full after short writes",
+         {.chunk = 4, .capacity = 6, .writeError = ENOSPC},
+         kWrite,
+         ENOSPC},
+        {"device takes nothing", {.capacity = 0}, kWrite, ENOSPC},
+        {"device fails on write", {.capacity = 0, .writeError = EIO}, kWrite, EIO},
+        {"fsync fails", {.fsyncError = EIO}, kWrite, EIO},
+        {"rename fails", {.renameError = EXDEV}, kCreate, EXDEV},
+    };
+    for (const auto& fault : cases) {
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(fault.name) + (existed ? ", replacing" : ", new file"));
+            TempDir dir;
+            const std::string path = dir.path() + "/a.sql";
+            if (existed)
+                writeFileAtomically(path, "old complete content");
+            FailingDevice calls(fault.faults);
+            try {
+                writeFileAtomically(path, "new content, longer than one chunk", 0644, calls);
+                ADD_FAILURE() << "expected FileError";
+            } catch (const FileError& e) {
+                EXPECT_EQ(e.path(), path);
+                EXPECT_EQ(std::string(e.what()),
+                          fault.message + path + " (" + std::strerror(fault.reason) + ")");
+            }
+            if (existed) {
+                EXPECT_EQ(readFileBytes(path), "old complete content");
+                EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
+            } else {
+                EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{});
+            }
+        }
+    }
+}
+
+TEST(Files, InterruptedAndShortWritesStillWriteEveryByte) {
     TempDir dir;
     const std::string path = dir.path() + "/a.sql";
     writeFileAtomically(path, "first");
-    writeFileAtomically(path, std::string("se\0cond", 7));
-    EXPECT_EQ(readFileBytes(path), std::string("se\0cond", 7));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    FailingDevice calls({.chunk = 1, .interruptFirstWrite = true});
+    const std::string bytes("se\0cond", 7);
+    writeFileAtomically(path, bytes, 0644, calls);
+    EXPECT_EQ(readFileBytes(path), bytes);
+    EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
 }
 
 TEST(Files, NewFileTakesTheRequestedModeAndAnExistingOneKeepsItsOwn) {
@@ -39,25 +138,7 @@ TEST(Files, NewFileTakesTheRequestedModeAndAnExistingOneKeepsItsOwn) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST(Files, FailedWriteReportsThePathAndLeavesNothingBehind) {
-    // A folder in the way makes the final rename fail, even for root.
-    TempDir dir;
-    const std::string path = dir.path() + "/a.sql";
-    std::filesystem::create_directory(path);
-    std::ofstream(path + "/keep") << "x";
-    try {
-        writeFileAtomically(path, "new");
-        ADD_FAILURE() << "expected FileError";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.path(), path);
-    }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
-    EXPECT_THROW(writeFileAtomically(dir.path() + "/missing/x.sql", "z"), FileError);
-}
-
-TEST(Files, ListsVisibleMatchingFilesSortedWithoutCase) {
+TEST(Files, ListsVisibleMatchingFilesSortedWithoutCaseAndMissingPathsAreTyped) {
     TempDir dir;
     for (const char* name : {"b.sql", "a.SQL", ".hidden.sql", "c.txt", "d.sql.bak"}) {
         std::ofstream(dir.path() + "/" + name) << "x";
@@ -65,15 +146,12 @@ TEST(Files, ListsVisibleMatchingFilesSortedWithoutCase) {
     std::filesystem::create_directory(dir.path() + "/folder.sql");
     EXPECT_EQ(listFiles(dir.path(), ".sql"), (std::vector<std::string>{"a.SQL", "b.sql"}));
     EXPECT_THROW(listFiles(dir.path() + "/missing", ".sql"), FileError);
-}
-
-TEST(Files, ExistenceTestsTellFilesFromFolders) {
-    TempDir dir;
-    std::ofstream(dir.path() + "/f") << "x";
-    EXPECT_TRUE(fileExists(dir.path() + "/f"));
-    EXPECT_FALSE(fileExists(dir.path()));
-    EXPECT_TRUE(folderExists(dir.path()));
-    EXPECT_FALSE(folderExists(dir.path() + "/f"));
+    EXPECT_THROW(readFileBytes(dir.path() + "/missing"), FileError);
+    EXPECT_THROW(writeFileAtomically(dir.path() + "/missing/x.sql", "z"), FileError);
+    EXPECT_TRUE(fileExists(dir.path() + "/b.sql"));
+    EXPECT_FALSE(fileExists(dir.path() + "/folder.sql"));
+    EXPECT_TRUE(folderExists(dir.path() + "/folder.sql"));
+    EXPECT_FALSE(folderExists(dir.path() + "/b.sql"));
     EXPECT_FALSE(folderExists(""));
 }
 

@@ -23,11 +23,9 @@ TEST(SettingValue, RoundTripsAndWritesPlainValuesUnchanged) {
     };
     const Case cases[] = {
         {"", true},
-        {"x", true},
         {"ユーザー名　", true},
         {"  leading and trailing  ", true},
         {"C:\\data\\sales.mdb", true},
-        {"a=b;c", true},
         {"SELECT *\r\nFROM t\r\nWHERE a = '\\n'", false},
         {"one\nLF only", false},
         {"\\!looks escaped", false},

@@ -29,9 +29,7 @@ class ScriptedMessages : public malvorn::shell::MessageService {
         answers.pop_front();
         return answer;
     }
-    void beep() override { ++beeps; }
 
     std::vector<Shown> shown;
     std::deque<malvorn::shell::MessageAnswer> answers;
-    int beeps = 0;
 };

@@ -28,23 +28,16 @@ TEST(SqlLiteral, EachTypeAndNull) {
     const LiteralCase cases[] = {
         {"text", model::kJetText, std::string("abc"), "'abc'"},
         {"quote doubled", model::kJetText, std::string("O'Neil"), "'O''Neil'"},
-        {"quotes only", model::kJetMemo, std::string("''"), "''''''"},
         {"zero-length text", model::kJetText, std::string(), "''"},
         {"null text", model::kJetText, JetValue(), "''"},
-        {"null memo", model::kJetMemo, JetValue(), "''"},
         {"memo line breaks kept", model::kJetMemo, std::string("a\r\nb"), "'a\r\nb'"},
         {"japanese", model::kJetText, std::string("顧客の'名前'"), "'顧客の''名前'''"},
         {"byte", model::kJetByte, std::int64_t{255}, "255"},
-        {"negative integer", model::kJetInteger, std::int64_t{-5}, "-5"},
         {"long", model::kJetLong, std::int64_t{-2147483648LL}, "-2147483648"},
         {"null long", model::kJetLong, JetValue(), "0"},
-        {"null double", model::kJetDouble, JetValue(), "0"},
         {"null currency", model::kJetCurrency, JetValue(), "0"},
-        {"currency whole", model::kJetCurrency, JetCurrency{30000}, "3"},
         {"currency half", model::kJetCurrency, JetCurrency{35000}, "3.5"},
-        {"currency four places", model::kJetCurrency, JetCurrency{-1}, "-0.0001"},
         {"double fraction", model::kJetDouble, 12.25, "12.25"},
-        {"double negative", model::kJetDouble, -5.0, "-5"},
         {"single", model::kJetSingle, 0.1f, "0.1"},
         {"decimal kept exact", jet::kJetDecimalType, JetDecimal{"-12.3400"}, "-12.3400"},
         {"null decimal", jet::kJetDecimalType, JetValue(), "0"},
@@ -70,7 +63,7 @@ TEST(CurrencyText, ExactWithoutTrailingZeros) {
     const std::pair<std::int64_t, const char*> cases[] = {
         {0, "0"},
         {1, "0.0001"},
-        {10, "0.001"},
+        {-1, "-0.0001"},
         {123400, "12.34"},
         {-123456789, "-12345.6789"},
         {std::numeric_limits<std::int64_t>::max(), "922337203685477.5807"},
@@ -116,18 +109,15 @@ TEST(NumberText, ValuesOracleCannotHoldStopTheCopy) {
 TEST(DateLiteral, CalendarAndTimeOfDay) {
     const std::pair<double, const char*> cases[] = {
         {0, "'1899-12-30'"},
-        {1, "'1899-12-31'"},
         {2, "'1900-01-01'"},
         {60, "'1900-02-28'"},
         {61, "'1900-03-01'"},  // no 29 February 1900
-        {34654, "'1994-11-16'"},
         {36585, "'2000-02-29'"},
         {2958465, "'9999-12-31'"},
         {-657434, "'0100-01-01'"},
         {0.75, "TO_DATE('1899-12-30 18:00:00','YYYY-MM-DD HH24:MI:SS')"},
         // Before day 0 the fraction still counts forward from midnight.
         {-1.25, "TO_DATE('1899-12-29 06:00:00','YYYY-MM-DD HH24:MI:SS')"},
-        {-0.5, "TO_DATE('1899-12-30 12:00:00','YYYY-MM-DD HH24:MI:SS')"},
         // Beyond what the reading library formats correctly.
         {1000001.5, "TO_DATE('4637-11-27 12:00:00','YYYY-MM-DD HH24:MI:SS')"},
         {-36522, "'1800-01-01'"},
@@ -149,13 +139,11 @@ TEST(DateLiteral, OutsideTheCalendarIsAnError) {
 }
 
 TEST(RowStatement, HeadAndValuesInFieldOrder) {
-    std::vector<model::JetFieldDef> fields(3);
-    fields[0].name = "A";
-    fields[0].typeCode = model::kJetLong;
-    fields[1].name = "B";
-    fields[1].typeCode = model::kJetText;
-    fields[2].name = "C";
-    fields[2].typeCode = model::kJetDate;
+    const std::vector<model::JetFieldDef> fields = {
+        {"A", model::kJetLong, 0, false, ""},
+        {"B", model::kJetText, 0, false, ""},
+        {"C", model::kJetDate, 0, false, ""},
+    };
     const std::string head = statementHead("T", fields);
     EXPECT_EQ(head, "INSERT INTO T (A, B, C) VALUES");
 
@@ -172,10 +160,8 @@ TEST(RowStatement, HeadAndValuesInFieldOrder) {
 }
 
 TEST(RowStatement, ColumnNamesNarrowedTableNameAsGiven) {
-    std::vector<model::JetFieldDef> fields(3);
-    fields[0].name = "ＣＯＤＥ１";
-    fields[1].name = "顧客＿名";
-    fields[2].name = "ｶﾅ";
+    const std::vector<model::JetFieldDef> fields = {
+        {"ＣＯＤＥ１", 0, 0, false, ""}, {"顧客＿名", 0, 0, false, ""}, {"ｶﾅ", 0, 0, false, ""}};
     EXPECT_EQ(statementHead("得意先 Ｔ", fields),
               "INSERT INTO 得意先 Ｔ (CODE1, 顧客_名, ｶﾅ) VALUES");
     EXPECT_EQ(clearStatement("得意先 Ｔ"), "DELETE FROM 得意先 Ｔ");
