@@ -47,6 +47,16 @@ class PathLabel : public QLabel {
     }
 };
 
+// The folder list shows the path open down to the current folder, indented,
+// without expand arrows: nothing in it folds.
+class FolderTree : public QTreeWidget {
+  public:
+    using QTreeWidget::QTreeWidget;
+
+  protected:
+    void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
+};
+
 // Sits on the application while the dialog is modal, so that the dialog sees
 // a key before the control that has the focus does.
 class KeyPreview {
@@ -101,7 +111,7 @@ void frmFolder::buildControls() {
     for (const std::string& volume : context_.volumes)
         drvTarget_->addItem(qs(volume), qs(volume));
 
-    dirSource_ = new QTreeWidget(this);
+    dirSource_ = new FolderTree(this);
     dirSource_->setObjectName(QStringLiteral("dirSource"));
     dirSource_->setGeometry(twipsToPixels(180, 480, 2475, 1890));
     dirSource_->setHeaderHidden(true);
