@@ -61,28 +61,6 @@ TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
     }
 }
 
-TEST(ChooserModes, TitlesPatternsAndFileListUse) {
-    struct Case {
-        const char* mode;
-        const char* title;
-        const char* pattern;
-        bool selectable;
-    };
-    const Case cases[] = {
-        {"File", "[Malvorn] - データベースファイルの選択", "*.mdb", true},
-        {"Script", "[Malvorn] - ＳＱＬスクリプトの選択", "*.sql", true},
-        {"Folder", "[Malvorn] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false},
-    };
-    for (const Case& c : cases) {
-        const ChooserMode* mode = chooserMode(c.mode);
-        ASSERT_NE(mode, nullptr) << c.mode;
-        EXPECT_EQ(chooserTitle(*mode), c.title);
-        EXPECT_EQ(mode->pattern, c.pattern);
-        EXPECT_EQ(mode->filesSelectable, c.selectable);
-    }
-    EXPECT_EQ(chooserMode("file"), nullptr);
-}
-
 TEST(ChooserPattern, EitherPartMatchesWithoutLetterCase) {
     struct Case {
         const char* name;
@@ -111,14 +89,6 @@ TEST(ChooserPreselect, FirstEqualNameOnlyWithTheSameLetterCase) {
     EXPECT_EQ(preselectIndex(entries, "sales.mdb"), 2);
     EXPECT_EQ(preselectIndex(entries, "Sales.mdb"), 1);
     EXPECT_EQ(preselectIndex(entries, "sales.MDB"), -1);
-}
-
-TEST(ChooserFolders, ChainFromTheRoot) {
-    EXPECT_EQ(folderChain("/"), std::vector<std::string>{"/"});
-    EXPECT_EQ(folderChain("/a/b"), (std::vector<std::string>{"/", "/a", "/a/b"}));
-    EXPECT_EQ(folderChain("/a/b/"), (std::vector<std::string>{"/", "/a", "/a/b"}));
-    EXPECT_EQ(childPath("/", "x.mdb"), "/x.mdb");
-    EXPECT_EQ(childPath("/a", "x.mdb"), "/a/x.mdb");
 }
 
 TEST(ChooserFolders, ListingsSkipHiddenAndKeepFilesAndFoldersApart) {
@@ -158,14 +128,6 @@ TEST(ChooserVolumes, UserVolumesFromMountInfo) {
     EXPECT_EQ(userVolumes(parseMountInfo(text)),
               (std::vector<std::string>{"/", "/home", "/media/u/CARD", "/run/media/u/USB STICK",
                                         "/tmp"}));
-}
-
-TEST(ChooserVolumes, TheRootComesFirstOnThisMachine) {
-    const std::vector<std::string> volumes = mountedVolumes(gFso());
-    ASSERT_FALSE(volumes.empty());
-    EXPECT_EQ(volumes.front(), "/");
-    for (const std::string& volume : volumes)
-        EXPECT_TRUE(std::filesystem::is_directory(volume)) << volume;
 }
 
 }  // namespace

@@ -145,19 +145,29 @@ TEST_F(FolderDialog, EachModeSetsTitlePatternFileListAndFocus) {
         const char* pattern;
         bool selectable;
         const char* focus;
+        const char* tabs;  // the Tab key's stops after drvTarget
     };
     const Case cases[] = {
-        {"File", "[Malvorn] - データベースファイルの選択", "*.mdb", true, "filDb"},
-        {"Script", "[Malvorn] - ＳＱＬスクリプトの選択", "*.sql", true, "filDb"},
-        {"Folder", "[Malvorn] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false, "dirSource"},
+        {"File", "[Malvorn] - データベースファイルの選択", "*.mdb", true, "filDb",
+         "dirSource filDb cmdOk cmdCan drvTarget "},
+        {"Script", "[Malvorn] - ＳＱＬスクリプトの選択", "*.sql", true, "filDb",
+         "dirSource filDb cmdOk cmdCan drvTarget "},
+        {"Folder", "[Malvorn] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false, "dirSource",
+         "dirSource cmdOk cmdCan drvTarget dirSource "},
     };
     for (const Case& c : cases) {
         run(c.mode, at("sql/out/"), [&](frmFolder& dialog) {
             EXPECT_EQ(dialog.windowTitle().toStdString(), c.title);
             EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), c.pattern);
-            auto* files = child<QListWidget>(dialog, "filDb");
-            EXPECT_EQ(files->focusPolicy() != Qt::NoFocus, c.selectable) << c.mode;
             EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), c.focus) << c.mode;
+            child<QWidget>(dialog, "drvTarget")->setFocus();
+            std::string stops;
+            for (int k = 0; k < 5; ++k) {
+                press(dialog.focusWidget(), Qt::Key_Tab);
+                stops += dialog.focusWidget()->objectName().toStdString() + " ";
+            }
+            EXPECT_EQ(stops, c.tabs);
+            auto* files = child<QListWidget>(dialog, "filDb");
             EXPECT_EQ(dialog.size(), QSize(351, 192));
             if (!c.selectable) {
                 EXPECT_EQ(dialog.files(), (std::vector<std::string>{"a.sql", "b.txt"}));
@@ -222,31 +232,30 @@ TEST_F(FolderDialog, FolderModeReturnsTheOpenedFolderNotAHighlightedOne) {
     EXPECT_EQ(result, at("sql/out/deep"));
 }
 
-TEST_F(FolderDialog, CancelKeysLeaveNothingEvenAfterNavigating) {
+// The keys reach the dialog before the focused file list: Enter is OK, the
+// cancel keys return nothing, also after navigating.
+TEST_F(FolderDialog, KeysActBeforeTheFocusedControl) {
     struct Case {
         int key;
         Qt::KeyboardModifiers modifiers;
+        std::optional<std::string> result;
     };
-    const Case cases[] = {{Qt::Key_Escape, Qt::NoModifier},
-                          {Qt::Key_End, Qt::NoModifier},
-                          {Qt::Key_Pause, Qt::ControlModifier},
-                          {Qt::Key_Cancel, Qt::NoModifier}};
+    const Case cases[] = {{Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
+                          {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
+                          {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
+                          {Qt::Key_End, Qt::NoModifier, std::nullopt},
+                          {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
+                          {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
     for (const Case& c : cases) {
-        const auto result = run("File", at("data/sales.mdb"), [&](frmFolder& dialog) {
-            openFolderItem(dialog, QStringLiteral("sub"));
-            EXPECT_EQ(dialog.currentFolder(), at("data/sub"));
-            press(dialog.focusWidget(), c.key, c.modifiers);
+        const auto result = run("Script", at("sql/out/a.sql"), [&](frmFolder& dialog) {
+            if (!c.result)
+                openFolderItem(dialog, QStringLiteral("deep"));
+            QWidget* files = child<QWidget>(dialog, "filDb");
+            files->setFocus();
+            press(files, c.key, c.modifiers);
         });
-        EXPECT_EQ(result, std::nullopt) << c.key;
+        EXPECT_EQ(result, c.result) << c.key;
     }
-}
-
-TEST_F(FolderDialog, EnterInTheFileListIsOk) {
-    const auto result = run("Script", at("sql/out/a.sql"), [&](frmFolder& dialog) {
-        ASSERT_EQ(dialog.focusWidget()->objectName(), QStringLiteral("filDb"));
-        press(dialog.focusWidget(), Qt::Key_Enter);
-    });
-    EXPECT_EQ(result, at("sql/out/a.sql"));
 }
 
 TEST_F(FolderDialog, DriveThatCannotBeOpenedIsRefusedSilently) {

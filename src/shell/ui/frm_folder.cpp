@@ -186,9 +186,14 @@ void frmFolder::Form_Load() {
     const ChooserStart start =
         chooserStart(path_, context_.programFolder, context_.workingFolder, *context_.fso);
     lblPath_->setText(qs(start.label));
+    // A start drive that cannot be selected never fails the dialog: a path
+    // with no volume (relative) starts in the working folder (chooserStart);
+    // a volume the list left out is added to it (selectDrive); a start folder
+    // that cannot be listed falls back to the volume's current folder, then
+    // its root, then "/", and the drive list follows where it landed. In each
+    // case nothing is selected and no message is shown, as for a missing
+    // start file.
     selectDrive(start.drive);
-    // A start folder that exists but cannot be listed falls back like a
-    // missing one; the root is the last resort.
     const std::string driveFolder =
         currentFolderOfDrive(start.drive, context_.workingFolder, *context_.fso);
     for (const std::string& candidate :
@@ -196,6 +201,8 @@ void frmFolder::Form_Load() {
         if (openFolder(candidate))
             break;
     }
+    if (folder_ != start.folder && context_.fso->GetDriveName(folder_) != currentDrive())
+        selectDrive(context_.fso->GetDriveName(folder_));
     if (mode_->filesSelectable && !start.preselect.empty() && folder_ == start.folder) {
         const int row = preselectIndex(files(), start.preselect);
         if (row >= 0)
@@ -324,6 +331,12 @@ bool frmFolder::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || widget->window() != this)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    // X sends Ctrl+Pause as the keysym Break, which the toolkit may not name.
+    constexpr quint32 kXBreak = 0xff6b;
+    if (key->nativeVirtualKey() == kXBreak) {
+        cmdCan_Click();
+        return true;
+    }
     switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
