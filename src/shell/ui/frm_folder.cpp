@@ -61,7 +61,7 @@ class FolderTree : public QTreeWidget {
 // a key before the control that has the focus does.
 class KeyPreview {
   public:
-    KeyPreview(QObject* filter) : filter_(filter) { qApp->installEventFilter(filter_); }
+    explicit KeyPreview(QObject* filter) : filter_(filter) { qApp->installEventFilter(filter_); }
     ~KeyPreview() { qApp->removeEventFilter(filter_); }
     KeyPreview(const KeyPreview&) = delete;
     KeyPreview& operator=(const KeyPreview&) = delete;
