@@ -1,0 +1,134 @@
+#include "shell/chooser.h"
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace malvorn::shell {
+namespace {
+
+// A file system of named files and folders on two volumes, "/" and
+// "/media/usb"; the working folder is /home/u/work on "/".
+class FakeFileSystem : public FileSystem {
+  public:
+    bool FileExists(const std::string& path) const override { return files_.contains(path); }
+    bool FolderExists(const std::string& path) const override { return folders_.contains(path); }
+    std::string GetDriveName(const std::string& path) const override {
+        if (path.empty() || path.front() != '/')
+            return {};
+        return path.starts_with("/media/usb") ? "/media/usb" : "/";
+    }
+
+  private:
+    std::set<std::string> files_{"/data/sales.mdb", "/x.mdb", "/media/usb/a.mdb"};
+    std::set<std::string> folders_{"/",        "/data",        "/data.old",    "/data.old/sql",
+                                   "/sql/out", "/opt/malvorn", "/home/u/work", "/media/usb"};
+};
+
+TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
+    struct Case {
+        const char* path;
+        ChooserStart expected;
+    };
+    const Case cases[] = {
+        {"/data/sales.mdb", {"/data/sales.mdb", "/", "/data", "sales.mdb"}},
+        // An empty path opens the program's folder and shows it.
+        {"", {"/opt/malvorn", "/", "/opt/malvorn", ""}},
+        {"/x.mdb", {"/x.mdb", "/", "/", "x.mdb"}},
+        {"/", {"/", "/", "/", ""}},
+        {"/sql/out/", {"/sql/out/", "/", "/sql/out", ""}},
+        // A missing file or folder: the current folder of its volume.
+        {"/data/missing.mdb", {"/data/missing.mdb", "/", "/home/u/work", ""}},
+        {"/sql/gone", {"/sql/gone", "/", "/home/u/work", ""}},
+        {"/media/usb/old/x.mdb", {"/media/usb/old/x.mdb", "/media/usb", "/media/usb", ""}},
+        {"/media/usb/a.mdb", {"/media/usb/a.mdb", "/media/usb", "/media/usb", "a.mdb"}},
+        // A dot anywhere makes it a file path, and no such file exists.
+        {"/data.old/sql", {"/data.old/sql", "/", "/home/u/work", ""}},
+        // No volume to select: the working folder.
+        {"data/x.mdb", {"data/x.mdb", "/", "/home/u/work", ""}},
+    };
+    const FakeFileSystem fso;
+    for (const Case& c : cases) {
+        const ChooserStart start = chooserStart(c.path, "/opt/malvorn", "/home/u/work", fso);
+        EXPECT_EQ(start.label, c.expected.label) << c.path;
+        EXPECT_EQ(start.drive, c.expected.drive) << c.path;
+        EXPECT_EQ(start.folder, c.expected.folder) << c.path;
+        EXPECT_EQ(start.preselect, c.expected.preselect) << c.path;
+    }
+}
+
+TEST(ChooserPattern, EitherPartMatchesWithoutLetterCase) {
+    struct Case {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"sales.mdb", "*.mdb", true},
+        {"SALES.MDB", "*.mdb", true},
+        {"sales.sdb", "*.mdb", false},
+        {"sales.mdb.bak", "*.mdb", false},
+        {"mdb", "*.mdb", false},
+        {"a.sql", "*.sql;*.txt", true},
+        {"a.txt", "*.sql;*.txt", true},
+        {"a.log", "*.sql;*.txt", false},
+        {"a.sql.txt", "*.sql;*.txt", true},
+        {"a.b.c", "a.?.c", true},
+        {"a.bb.c", "a.?.c", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(matchesPattern(c.name, c.pattern), c.matches) << c.name << " " << c.pattern;
+}
+
+TEST(ChooserPreselect, FirstEqualNameOnlyWithTheSameLetterCase) {
+    const std::vector<std::string> entries{"SALES.mdb", "Sales.mdb", "sales.mdb", "sales.mdb"};
+    EXPECT_EQ(preselectIndex(entries, "sales.mdb"), 2);
+    EXPECT_EQ(preselectIndex(entries, "Sales.mdb"), 1);
+    EXPECT_EQ(preselectIndex(entries, "sales.MDB"), -1);
+}
+
+TEST(ChooserFolders, ListingsSkipHiddenAndKeepFilesAndFoldersApart) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    for (const char* folder : {"b", "a", ".hidden", "dir.sql"})
+        fs::create_directory(fs::path(dir.path()) / folder);
+    for (const char* file : {"z.sql", "a.TXT", ".x.sql", "c.log", "d.sql"})
+        std::ofstream(fs::path(dir.path()) / file) << "x";
+
+    EXPECT_EQ(listSubfolders(dir.path()), (std::vector<std::string>{"a", "b", "dir.sql"}));
+    EXPECT_EQ(listMatchingFiles(dir.path(), "*.sql;*.txt"),
+              (std::vector<std::string>{"a.TXT", "d.sql", "z.sql"}));
+    EXPECT_EQ(listSubfolders(dir.path() + "/none"), std::nullopt);
+    EXPECT_TRUE(listMatchingFiles(dir.path() + "/none", "*.sql").empty());
+}
+
+TEST(ChooserVolumes, UserVolumesFromMountInfo) {
+    const char* const text =
+        "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+        "23 27 0:22 / /sys rw,relatime - sysfs sysfs rw\n"
+        "25 24 0:23 / /dev/shm rw,relatime - tmpfs tmpfs rw\n"
+        "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+        "31 23 0:28 / /sys/fs/cgroup rw,relatime - tmpfs tmpfs rw,mode=755\n"
+        "32 31 0:29 / /sys/fs/cgroup/cpu rw,relatime - cgroup cgroup rw,cpu\n"
+        "40 27 0:40 / /run rw,nosuid shared:5 - tmpfs tmpfs rw\n"
+        "41 40 0:41 / /run/user/1000 rw shared:6 - tmpfs tmpfs rw\n"
+        "42 27 8:2 / /home rw,relatime shared:7 - ext4 /dev/sda2 rw\n"
+        "43 27 0:43 / /tmp rw shared:8 - tmpfs tmpfs rw\n"
+        "44 40 8:17 / /run/media/u/USB\\040STICK rw shared:9 master:3 - vfat /dev/sdb1 rw\n"
+        "45 27 8:33 / /media/u/CARD rw - exfat /dev/sdc1 rw\n"
+        "46 27 7:1 / /snap/core/1 ro - squashfs /dev/loop1 ro\n"
+        "47 27 0:47 / /proc/sys/fs/binfmt_misc rw - binfmt_misc binfmt_misc rw\n"
+        "48 27 8:2 / /home rw,relatime - ext4 /dev/sda2 rw\n"
+        "49 27 0:49 / /mnt/dev rw - devpts devpts rw\n"
+        "a broken line\n";
+    EXPECT_EQ(userVolumes(parseMountInfo(text)),
+              (std::vector<std::string>{"/", "/home", "/media/u/CARD", "/run/media/u/USB STICK",
+                                        "/tmp"}));
+}
+
+}  // namespace
+}  // namespace malvorn::shell

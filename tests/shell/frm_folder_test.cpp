@@ -1,0 +1,325 @@
+#include "shell/ui/frm_folder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "shell/ui/fonts.h"
+#include "shell/ui/main_window.h"
+#include "support/scripted_messages.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::shell::ui {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "shell_chooser_ui_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        registerFontSubstitutions();
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// The local file system, with folders of the test standing in for volumes.
+class TestVolumes : public LocalFileSystem {
+  public:
+    explicit TestVolumes(std::vector<std::string> volumes) : volumes_(std::move(volumes)) {}
+    std::string GetDriveName(const std::string& path) const override {
+        for (const std::string& volume : volumes_) {
+            if (path.starts_with(volume))
+                return volume;
+        }
+        return LocalFileSystem::GetDriveName(path);
+    }
+
+  private:
+    std::vector<std::string> volumes_;
+};
+
+// Folders: data (sales.mdb, SALES2.MDB, old.sdb, notes.txt, sub/), sql/out
+// (a.sql, b.txt, c.log, deep/), and usb, a second volume with x.mdb.
+class FolderDialog : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        for (const char* folder : {"data/sub", "sql/out/deep", "usb"})
+            fs::create_directories(at(folder));
+        for (const char* file :
+             {"data/sales.mdb", "data/SALES2.MDB", "data/old.sdb", "data/notes.txt",
+              "sql/out/a.sql", "sql/out/b.txt", "sql/out/c.log", "usb/x.mdb"})
+            std::ofstream(at(file)) << "x";
+    }
+    std::string at(const std::string& name) const { return dir.path() + "/" + name; }
+
+    FolderContext context() {
+        FolderContext c;
+        c.workArea = {0, 0, 19200, 14400};
+        c.programFolder = at("data");
+        c.workingFolder = at("sql");
+        c.volumes = {"/", at("usb"), at("gone")};
+        c.fso = &fso;
+        return c;
+    }
+
+    // Opens the dialog on `path` in `mode` and runs `act` once it has its
+    // initial focus; returns what OK handed back, if anything.
+    std::optional<std::string> run(const std::string& mode, const std::string& path,
+                                   const std::function<void(frmFolder&)>& act) {
+        std::optional<std::string> result;
+        frmFolder dialog(context(), [&](const std::string& r) { result = r; });
+        dialog.setPath(path);
+        auto* timer = dialog.findChild<QTimer*>(QStringLiteral("timInitial"));
+        QObject::connect(timer, &QTimer::timeout, &dialog, [&] {
+            act(dialog);
+            if (dialog.isVisible()) {
+                ADD_FAILURE() << "the dialog is still open";
+                dialog.reject();
+            }
+        });
+        dialog.ShowForm(mode);
+        return result;
+    }
+
+    TempDir dir;
+    TestVolumes fso{{at("usb")}};
+};
+
+template <typename T>
+T* child(const QWidget& dialog, const char* name) {
+    T* found = dialog.findChild<T*>(QString::fromUtf8(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+void click(frmFolder& dialog, const char* name) {
+    QTest::mouseClick(child<QWidget>(dialog, name), Qt::LeftButton);
+}
+
+// What a user's double click delivers: press, release, then the double click.
+void openFolderItem(const frmFolder& dialog, const QString& text) {
+    auto* tree = child<QTreeWidget>(dialog, "dirSource");
+    const auto items = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_FALSE(items.isEmpty()) << text.toStdString();
+    const QPoint at = tree->visualItemRect(items.front()).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+QTreeWidgetItem* folderItem(const frmFolder& dialog, const QString& text) {
+    const auto items = child<QTreeWidget>(dialog, "dirSource")
+                           ->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return items.isEmpty() ? nullptr : items.front();
+}
+
+TEST_F(FolderDialog, EachModeSetsTitlePatternFileListAndFocus) {
+    struct Case {
+        const char* mode;
+        const char* title;
+        const char* pattern;
+        bool selectable;
+        const char* focus;
+        const char* tabs;  // the Tab key's stops after drvTarget
+    };
+    const Case cases[] = {
+        {"File", "[Malvorn] - データベースファイルの選択", "*.mdb", true, "filDb",
+         "dirSource filDb cmdOk cmdCan drvTarget "},
+        {"Script", "[Malvorn] - ＳＱＬスクリプトの選択", "*.sql", true, "filDb",
+         "dirSource filDb cmdOk cmdCan drvTarget "},
+        {"Folder", "[Malvorn] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false, "dirSource",
+         "dirSource cmdOk cmdCan drvTarget dirSource "},
+    };
+    for (const Case& c : cases) {
+        run(c.mode, at("sql/out/"), [&](frmFolder& dialog) {
+            EXPECT_EQ(dialog.windowTitle().toStdString(), c.title);
+            EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), c.pattern);
+            EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), c.focus) << c.mode;
+            child<QWidget>(dialog, "drvTarget")->setFocus();
+            std::string stops;
+            for (int k = 0; k < 5; ++k) {
+                press(dialog.focusWidget(), Qt::Key_Tab);
+                stops += dialog.focusWidget()->objectName().toStdString() + " ";
+            }
+            EXPECT_EQ(stops, c.tabs);
+            auto* files = child<QListWidget>(dialog, "filDb");
+            EXPECT_EQ(dialog.size(), QSize(351, 192));
+            if (!c.selectable) {
+                EXPECT_EQ(dialog.files(), (std::vector<std::string>{"a.sql", "b.txt"}));
+                QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                                  files->visualItemRect(files->item(0)).center());
+                EXPECT_EQ(dialog.selectedFile(), "");
+            }
+            click(dialog, "cmdCan");
+        });
+    }
+}
+
+TEST_F(FolderDialog, FileModeStartsOnTheFileAndOkReturnsIt) {
+    const auto result = run("File", at("data/sales.mdb"), [&](frmFolder& dialog) {
+        EXPECT_EQ(dialog.currentFolder(), at("data"));
+        EXPECT_EQ(dialog.files(), (std::vector<std::string>{"SALES2.MDB", "sales.mdb"}));
+        EXPECT_EQ(dialog.selectedFile(), "sales.mdb");
+        EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), at("data"));
+        click(dialog, "cmdOk");
+    });
+    EXPECT_EQ(result, at("data/sales.mdb"));
+}
+
+TEST_F(FolderDialog, StartsWhereThePathRulesSayWithNothingSelected) {
+    struct Case {
+        std::string path;
+        std::string folder;
+    };
+    const Case cases[] = {
+        {"", at("data")},                     // the program's folder
+        {at("data/missing.mdb"), at("sql")},  // the working folder: it lies on "/"
+        {at("usb/old/x.mdb"), at("usb")},     // the root of the other volume
+        {at("data") + "/", at("data")},
+    };
+    for (const Case& c : cases) {
+        const auto result = run("File", c.path, [&](frmFolder& dialog) {
+            EXPECT_EQ(dialog.currentFolder(), c.folder) << c.path;
+            EXPECT_EQ(dialog.selectedFile(), "") << c.path;
+            click(dialog, "cmdOk");
+        });
+        EXPECT_EQ(result, std::nullopt) << "OK without a selected file returns nothing";
+    }
+}
+
+TEST_F(FolderDialog, FolderModeReturnsTheOpenedFolderNotAHighlightedOne) {
+    auto result = run("Folder", at("sql/out/"), [&](frmFolder& dialog) {
+        QTreeWidgetItem* deep = folderItem(dialog, QStringLiteral("deep"));
+        ASSERT_NE(deep, nullptr);
+        auto* tree = child<QTreeWidget>(dialog, "dirSource");
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(deep).center());
+        EXPECT_EQ(tree->currentItem(), deep);
+        press(tree, Qt::Key_Return);
+    });
+    EXPECT_EQ(result, at("sql/out"));
+
+    result = run("Folder", at("sql/out"), [&](frmFolder& dialog) {
+        openFolderItem(dialog, QStringLiteral("deep"));
+        EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), at("sql/out/deep"));
+        click(dialog, "cmdOk");
+    });
+    EXPECT_EQ(result, at("sql/out/deep"));
+}
+
+// The keys reach the dialog before the focused file list: Enter is OK, the
+// cancel keys return nothing, also after navigating.
+TEST_F(FolderDialog, KeysActBeforeTheFocusedControl) {
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::optional<std::string> result;
+    };
+    const Case cases[] = {{Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
+                          {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
+                          {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
+                          {Qt::Key_End, Qt::NoModifier, std::nullopt},
+                          {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
+                          {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
+    for (const Case& c : cases) {
+        const auto result = run("Script", at("sql/out/a.sql"), [&](frmFolder& dialog) {
+            if (!c.result)
+                openFolderItem(dialog, QStringLiteral("deep"));
+            QWidget* files = child<QWidget>(dialog, "filDb");
+            files->setFocus();
+            press(files, c.key, c.modifiers);
+        });
+        EXPECT_EQ(result, c.result) << c.key;
+    }
+}
+
+TEST_F(FolderDialog, DriveThatCannotBeOpenedIsRefusedSilently) {
+    const auto result = run("Folder", at("sql/out"), [&](frmFolder& dialog) {
+        auto* drives = child<QComboBox>(dialog, "drvTarget");
+        drives->setCurrentIndex(drives->findData(QString::fromStdString(at("gone"))));
+        EXPECT_EQ(dialog.currentDrive(), fso.GetDriveName(at("sql/out")));
+        EXPECT_EQ(dialog.currentFolder(), at("sql/out"));
+
+        drives->setCurrentIndex(drives->findData(QString::fromStdString(at("usb"))));
+        EXPECT_EQ(dialog.currentFolder(), at("usb"));
+        EXPECT_EQ(dialog.fileFolder(), at("usb"));
+        click(dialog, "cmdOk");
+    });
+    EXPECT_EQ(result, at("usb"));
+}
+
+TEST_F(FolderDialog, FileInAVolumeRootComesBackWithOneSeparator) {
+    const auto result = run("File", at("usb/x.mdb"), [&](frmFolder& dialog) {
+        EXPECT_EQ(dialog.currentDrive(), at("usb"));
+        click(dialog, "cmdOk");
+    });
+    EXPECT_EQ(result, at("usb/x.mdb"));
+}
+
+// The main window's browse buttons: the field changes only through OK.
+TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
+    ScriptedMessages messages;
+    frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15}, &messages);
+    struct Case {
+        int index;
+        const char* field;
+        std::string start;
+        bool ok;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, "txtDbPath", at("data/sales.mdb"), true, at("data/sales.mdb")},
+        {1, "txtDbPath", at("data/sales.mdb"), false, at("data/sales.mdb")},
+        {2, "txtSqlFolder", at("sql/out"), true, at("sql/out")},
+        {4, "txtScriptPath", at("sql/out"), true, at("sql/out")},  // nothing selected
+        {4, "txtScriptPath", at("sql/out/b.txt"), false, at("sql/out/b.txt")},
+    };
+    for (const Case& c : cases) {
+        window.setText(QString::fromUtf8(c.field), c.start);
+        QTimer act;
+        act.setSingleShot(true);
+        QObject::connect(&act, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<frmFolder*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            if (c.ok)
+                click(*dialog, "cmdOk");
+            else
+                press(dialog, Qt::Key_Escape);
+        });
+        act.start(0);
+        cmdRef_Click(window, c.index);
+        EXPECT_EQ(window.text(QString::fromUtf8(c.field)), c.expected) << c.index;
+    }
+
+    window.setTag("unchanged");
+    cmdRef_Click(window, 3);  // no dialog: it would never return
+    EXPECT_EQ(window.tag(), "unchanged");
+}
+
+}  // namespace
+}  // namespace malvorn::shell::ui
