@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/file_system.h"
+#include "app/drivers.h"
+#include "jet/jet_reader_client.h"
 #include "shell/instance_lock.h"
 #include "shell/settings_file.h"
 #include "shell/ui/fonts.h"
@@ -58,9 +59,9 @@ int Main(QApplication& app) {
     const std::string programFolder = QCoreApplication::applicationDirPath().toStdString();
     const std::string iniPath = settingsFilePath(programFolder, userConfigFolder());
 
-    gFso();
-
-    ui::frmMain window({iniPath, workArea, twipsX, twipsY});
+    ui::frmMain window({iniPath, workArea, twipsX, twipsY,
+                        malvorn::core::sessionOpener(malvorn::app::defaultDrivers()),
+                        [](const std::string& path) { return malvorn::jet::openJetSource(path); }});
     scheduleScreenshot(window);
     window.ShowForm();
     return app.exec();

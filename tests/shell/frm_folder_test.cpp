@@ -284,7 +284,7 @@ TEST_F(FolderDialog, FileInAVolumeRootComesBackWithOneSeparator) {
 // The main window's browse buttons: the field changes only through OK.
 TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
     ScriptedMessages messages;
-    frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15}, &messages);
+    frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15, {}, {}}, &messages);
     struct Case {
         int index;
         const char* field;

@@ -47,7 +47,7 @@ const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 class MainWindow : public ::testing::Test {
   protected:
     std::unique_ptr<frmMain> open(const std::string& iniPath) {
-        return std::make_unique<frmMain>(FormContext{iniPath, {0, 0, 28800, 15600}, 15, 15},
+        return std::make_unique<frmMain>(FormContext{iniPath, {0, 0, 28800, 15600}, 15, 15, {}, {}},
                                          &messages);
     }
     std::string ini() const { return dir.path() + "/Malvorn.ini"; }
@@ -260,7 +260,7 @@ TEST_F(MainWindow, CentredOnTheWorkAreaWithItsOffset) {
         {{0, 0, 9000, 6000}, {-96, -125}},     // larger than the area: not clamped
     };
     for (const Case& c : cases) {
-        frmMain window(FormContext{ini(), c.area, 15, 15}, &messages);
+        frmMain window(FormContext{ini(), c.area, 15, 15, {}, {}}, &messages);
         EXPECT_EQ(window.pos(), c.expected);
     }
 }

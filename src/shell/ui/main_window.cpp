@@ -15,9 +15,12 @@
 #include <QStylePainter>
 #include <QTabBar>
 #include <cmath>
+#include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "convert/fixed_scripts.h"
+#include "shell/ui/busy_state.h"
 #include "shell/ui/fonts.h"
 #include "shell/ui/qt_messages.h"
 
@@ -262,6 +265,8 @@ frmMain::frmMain(FormContext context, MessageService* messages, QWidget* parent)
     }
     messages_ = messages;
     buildControls();
+    bindControls();
+    connectCommands();
     Form_Load();
 }
 
@@ -372,17 +377,57 @@ void frmMain::buildControls() {
     // What a user converting a table wants first: the table created on Oracle
     // and its script stored, the Jet NOT NULL constraints kept, and no rows
     // deleted unless asked for.
-    qobject_cast<QCheckBox*>(control(QStringLiteral("chkNotNull")))->setChecked(false);
-    qobject_cast<QCheckBox*>(control(QStringLiteral("chkCreateHyou")))->setChecked(true);
-    qobject_cast<QCheckBox*>(control(QStringLiteral("chkSaveSQL")))->setChecked(true);
-    qobject_cast<QCheckBox*>(control(QStringLiteral("chkClear")))->setChecked(false);
-
-    connect(button(QStringLiteral("cmdEnd")), &QAbstractButton::clicked, this, &QWidget::close);
-    for (const int index : {1, 2, 4}) {
-        connect(button(QStringLiteral("cmdRef"), index), &QAbstractButton::clicked, this,
-                [this, index] { emit cmdRefClicked(index); });
+    for (const char* name : {"chkNotNull", "chkCreateHyou", "chkSaveSQL", "chkClear"}) {
+        qobject_cast<QCheckBox*>(control(QString::fromUtf8(name)))
+            ->setChecked(std::string_view(name) == "chkCreateHyou" ||
+                         std::string_view(name) == "chkSaveSQL");
     }
     connect(tabs_, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
+}
+
+namespace {
+
+template <typename T>
+void bind(const frmMain& window, T*& slot, const char* name, int index = -1) {
+    slot = qobject_cast<T*>(window.control(QString::fromUtf8(name), index));
+    if (slot == nullptr)
+        throw std::logic_error(std::string("the window has no control ") + name);
+}
+
+}  // namespace
+
+void frmMain::bindControls() {
+    MainControls& c = ui_;
+    bind(*this, c.txtSystem, "txtSystem");
+    bind(*this, c.txtPassOfSystem, "txtPassOfSystem");
+    bind(*this, c.txtNetServiceName, "txtNetServiceName");
+    bind(*this, c.txtUserID, "txtUserID");
+    bind(*this, c.txtPassword, "txtPassword");
+    bind(*this, c.txtDbPath, "txtDbPath");
+    bind(*this, c.cboTable, "cboTable");
+    bind(*this, c.chkNotNull, "chkNotNull");
+    bind(*this, c.chkCreateHyou, "chkCreateHyou");
+    bind(*this, c.chkSaveSQL, "chkSaveSQL");
+    bind(*this, c.txtSqlFolder, "txtSqlFolder");
+    bind(*this, c.txtTablespace, "txtTablespace");
+    bind(*this, c.txtIndex, "txtIndex");
+    bind(*this, c.chkClear, "chkClear");
+    bind(*this, c.txtLFIDNO, "txtLFIDNO");
+    bind(*this, c.txtScriptPath, "txtScriptPath");
+    bind(*this, c.txtSQL, "txtSQL");
+    bind(*this, c.cmdCreateUser, "cmdCreateUser");
+    bind(*this, c.cmdDeleteUser, "cmdDeleteUser");
+    bind(*this, c.cmdConvert, "cmdConvert");
+    bind(*this, c.cmdCreateBatch, "cmdCreateBatch");
+    bind(*this, c.cmdStart, "cmdStart");
+    bind(*this, c.cmdCreateLFIDNO, "cmdCreateLFIDNO");
+    bind(*this, c.cmdSetLFIDNO, "cmdSetLFIDNO");
+    bind(*this, c.cmdDoScript, "cmdDoScript");
+    bind(*this, c.cmdDoSQL, "cmdDoSQL");
+    bind(*this, c.cmdEnd, "cmdEnd");
+    for (const int index : {1, 2, 4})
+        bind(*this, c.cmdRef[static_cast<std::size_t>(index)], "cmdRef", index);
+    bind(*this, c.lblMsg, "lblMsg");
 }
 
 void frmMain::Form_Load() {
@@ -488,8 +533,13 @@ void frmMain::saveTextBoxes() {
 
 void frmMain::setStatus(const std::string& text, bool repaintNow) {
     status_->setText(QString::fromStdString(text));
-    if (repaintNow)
+    // Progress of a long copy comes for every row: painting each one would
+    // cost more than the row. The first is painted at once, then at most one
+    // every 40 ms; the last is painted when the command returns.
+    if (repaintNow && (!lastPaint_.isValid() || lastPaint_.elapsed() >= 40)) {
         status_->repaint();
+        lastPaint_.restart();
+    }
 }
 
 void frmMain::selectTab(int tab) {
