@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
 #include <filesystem>
@@ -237,14 +238,24 @@ TEST_F(MainWindow, CaptionsAreWhiteOnDarkBlueAndBoxesUseTheirFonts) {
     }
 }
 
-TEST_F(MainWindow, BrowseButtonsReportTheirArrayIndex) {
+TEST_F(MainWindow, BrowseButtonsOpenTheChooserInTheirMode) {
     auto window = open(ini());
-    std::vector<int> clicked;
-    QObject::connect(window.get(), &frmMain::cmdRefClicked,
-                     [&clicked](int index) { clicked.push_back(index); });
-    for (int index : {4, 1, 2})
-        window->button(QStringLiteral("cmdRef"), index)->click();
-    EXPECT_EQ(clicked, (std::vector<int>{4, 1, 2}));
+    std::vector<QString> titles;
+    for (int index : {1, 2, 4}) {
+        QTimer act;
+        act.setSingleShot(true);
+        QObject::connect(&act, &QTimer::timeout, [&titles] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            titles.push_back(dialog->windowTitle());
+            dialog->close();
+        });
+        act.start(0);
+        window->ui().cmdRef[static_cast<std::size_t>(index)]->click();
+    }
+    EXPECT_EQ(titles, (std::vector<QString>{QStringLiteral("[Malvorn] - データベースファイルの選択"),
+                                            QStringLiteral("[Malvorn] - ＳＱＬ文フォルダの選択"),
+                                            QStringLiteral("[Malvorn] - ＳＱＬスクリプトの選択")}));
 }
 
 TEST_F(MainWindow, CentredOnTheWorkAreaWithItsOffset) {
