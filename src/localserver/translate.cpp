@@ -4,11 +4,18 @@
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
+#include "localserver/sql_functions.h"
+#include "localserver/translator.h"
 
 namespace malvorn::localserver {
 namespace {
 
 using ast::Expr;
+using F = ServerFunction;
+
+std::string num(const std::string& sql) {
+    return sqlCall(F::kNum, {sql});
+}
 
 SqlType typeOf(const ColumnDef& c) {
     if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
@@ -79,14 +86,6 @@ bool isAggregate(const ast::Expr& e) {
         return false;
     return e.text == "COUNT" || e.text == "MAX" || e.text == "MIN" || e.text == "SUM" ||
            e.text == "AVG";
-}
-
-int TableInfo::findColumn(const std::string& column) const {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name == column)
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 std::string Translator::bind(SqlValue value) {
@@ -204,7 +203,7 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                 return "(NOT " + expr(*e.args[0], nullptr, aggregates) + ")";
             }
             set(type, SqlType::kNumber);
-            const std::string inner = "mv_num(" + expr(*e.args[0], nullptr, aggregates) + ")";
+            const std::string inner = num(expr(*e.args[0], nullptr, aggregates));
             return e.text == "-" ? "(-" + inner + ")" : inner;
         }
         case Expr::Kind::kBinary: {
@@ -224,22 +223,22 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             const std::string r = expr(*e.args[1], &rt, aggregates);
             if (op == "||") {
                 set(type, SqlType::kText);
-                return "mv_concat(" + l + ", " + r + ")";
+                return sqlCall(F::kConcat, {l, r});
             }
             if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
                 set(type, SqlType::kDate);
-                return "mv_date_add(" + l + ", " + (op == "-" ? "-" : "") + "mv_num(" + r + "))";
+                return sqlCall(F::kDateAdd, {l, (op == "-" ? "-" : "") + num(r)});
             }
             if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
                 set(type, SqlType::kNumber);
-                return "mv_date_diff(" + l + ", " + r + ")";
+                return sqlCall(F::kDateDiff, {l, r});
             }
             if (lt == SqlType::kDate || rt == SqlType::kDate)
                 oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
             set(type, SqlType::kNumber);
             if (op == "/")
-                return "mv_div(" + l + ", " + r + ")";
-            return "(mv_num(" + l + ") " + op + " mv_num(" + r + "))";
+                return sqlCall(F::kDiv, {l, r});
+            return "(" + num(l) + " " + op + " " + num(r) + ")";
         }
         case Expr::Kind::kIsNull:
             set(type, SqlType::kUnknown);
@@ -250,8 +249,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             // SQLite would take the first of several rows; the server refuses.
             // Numbered parameters let the query text appear twice.
             const std::string sql = subquery(*e.subquery, true);
-            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN mv_fail(1427) ELSE (" +
-                   sql + ") END)";
+            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN " +
+                   sqlCall(F::kFail, {"1427"}) + " ELSE (" + sql + ") END)";
         }
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
@@ -337,7 +336,7 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
         }
         set(type, SqlType::kNumber);
-        return (name == "SUM" ? "sum(" : "avg(") + distinct + "mv_num(" + value + "))";
+        return (name == "SUM" ? "sum(" : "avg(") + distinct + num(value) + ")";
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
@@ -400,16 +399,16 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         if (n != 1)
             wrongArguments();
         set(type, SqlType::kNumber);
-        return (name == "LENGTH" ? "mv_length(" : "mv_lengthb(") + arg(0) + ")";
+        return sqlCall(name == "LENGTH" ? F::kLength : F::kLengthB, {arg(0)});
     }
     if (name == "SUBSTR") {
         if (n != 2 && n != 3)
             wrongArguments();
         set(type, SqlType::kText);
         // Position 0 counts as 1 on the server.
-        const std::string position = "mv_num(" + arg(1) + ")";
-        std::string out = "nullif(substr(mv_text(" + arg(0) + "), CASE WHEN " + position +
-                          " = 0 THEN 1 ELSE " + position + " END";
+        const std::string position = num(arg(1));
+        std::string out = "nullif(substr(" + sqlCall(F::kText, {arg(0)}) + ", CASE WHEN " +
+                          position + " = 0 THEN 1 ELSE " + position + " END";
         if (n == 3)
             out += ", " + arg(2);
         return out + "), '')";
@@ -418,27 +417,26 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         if (n != 2 && n != 3)
             wrongArguments();
         set(type, SqlType::kText);
-        return "nullif(replace(mv_text(" + arg(0) + "), " + arg(1) + ", " +
+        return "nullif(replace(" + sqlCall(F::kText, {arg(0)}) + ", " + arg(1) + ", " +
                (n == 3 ? "ifnull(" + arg(2) + ", '')" : std::string("''")) + "), '')";
     }
     if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
-            return "abs(mv_num(" + arg(0) + "))";
+            return "abs(" + num(arg(0)) + ")";
         if (name == "TO_NUMBER" && n == 1)
-            return "mv_num(" + arg(0) + ")";
+            return num(arg(0));
         if (name == "ROUND" && (n == 1 || n == 2))
-            return "mv_round(mv_num(" + arg(0) + "), " + (n == 2 ? "mv_num(" + arg(1) + ")" : "0") +
-                   ")";
+            return sqlCall(F::kRound, {num(arg(0)), n == 2 ? num(arg(1)) : "0"});
         if (name == "MOD" && n == 2)
-            return "mv_mod(mv_num(" + arg(0) + "), mv_num(" + arg(1) + "))";
+            return sqlCall(F::kMod, {num(arg(0)), num(arg(1))});
         wrongArguments();
     }
     if (name == "TO_DATE") {
         if (n != 1 && n != 2)
             wrongArguments();
         set(type, SqlType::kDate);
-        return "mv_to_date(" + arg(0) + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ")";
+        return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)
@@ -446,18 +444,18 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         SqlType valueType = SqlType::kUnknown;
         const std::string value = arg(0, &valueType);
         set(type, SqlType::kText);
-        return "mv_to_char(" + value + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ", " +
-               (valueType == SqlType::kDate ? "1" : "0") + ")";
+        return sqlCall(F::kToChar,
+                       {value, n == 2 ? arg(1) : "NULL", valueType == SqlType::kDate ? "1" : "0"});
     }
     if (name == "TRUNC" && n == 1) {
         SqlType valueType = SqlType::kUnknown;
         const std::string value = arg(0, &valueType);
         if (valueType == SqlType::kDate) {
             set(type, SqlType::kDate);
-            return "mv_trunc_date(" + value + ")";
+            return sqlCall(F::kTruncDate, {value});
         }
         set(type, SqlType::kNumber);
-        return "mv_trunc(mv_num(" + value + "))";
+        return sqlCall(F::kTrunc, {num(value)});
     }
     invalidIdentifier(name);
 }
