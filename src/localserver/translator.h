@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -51,6 +52,13 @@ class Translator {
   private:
     std::string column(const ast::Expr& e, SqlType* type);
     std::string function(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string orderBy(const ast::Select& s, std::size_t itemCount,
+                        const std::vector<std::size_t>& positionOf,
+                        const std::set<std::string>& groups, bool grouped);
     std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,
                            bool aggregates);
     std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
