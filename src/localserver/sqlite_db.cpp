@@ -2,7 +2,56 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 namespace malvorn::localserver {
+namespace {
+
+SqliteError::Kind kindOf(int code, const std::string& message) {
+    switch (code) {
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+            return SqliteError::Kind::kPrimaryKey;
+        case SQLITE_CONSTRAINT_UNIQUE:
+            return SqliteError::Kind::kUniqueKey;
+        case SQLITE_CONSTRAINT_NOTNULL:
+            return SqliteError::Kind::kNotNull;
+        default:
+            break;
+    }
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        return SqliteError::Kind::kBusy;
+    // A table dropped under a prepared statement has no code of its own.
+    if (code == SQLITE_ERROR && message.rfind("no such table", 0) == 0)
+        return SqliteError::Kind::kNoSuchTable;
+    return SqliteError::Kind::kOther;
+}
+
+// "UNIQUE constraint failed: t.c0, t.c1" names the key's columns.
+std::vector<std::string> keyColumnsOf(const std::string& message) {
+    std::vector<std::string> columns;
+    std::size_t at = message.find(": ");
+    while (at != std::string::npos) {
+        const std::size_t dot = message.find('.', at);
+        if (dot == std::string::npos)
+            break;
+        at = message.find(", ", dot);
+        columns.push_back(message.substr(dot + 1, at == std::string::npos ? at : at - dot - 1));
+    }
+    return columns;
+}
+
+}  // namespace
+
+SqliteError::SqliteError(int code, const std::string& message)
+    : std::runtime_error(message), code_(code), kind_(kindOf(code, message)) {
+    if (kind_ == Kind::kUniqueKey)
+        keyColumns_ = keyColumnsOf(message);
+}
+
+struct SqliteDb::FunctionHolder {
+    SqlFunction function;
+    SqliteDb* db;
+};
 
 SqliteStatement::~SqliteStatement() {
     sqlite3_finalize(stmt_);
@@ -45,7 +94,7 @@ bool SqliteStatement::step() {
     const std::string message = sqlite3_errmsg(sqlite3_db_handle(stmt_));
     const int code = sqlite3_extended_errcode(sqlite3_db_handle(stmt_));
     sqlite3_reset(stmt_);
-    throw SqliteError(code, message);
+    db_.throwFailure(code, message);
 }
 
 int SqliteStatement::columnCount() const {
@@ -111,8 +160,14 @@ SqliteDb::~SqliteDb() {
     sqlite3_close_v2(db_);
 }
 
-void SqliteDb::fail(int code) const {
-    throw SqliteError(code, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code));
+void SqliteDb::fail(int code) {
+    throwFailure(code, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code));
+}
+
+void SqliteDb::throwFailure(int code, const std::string& message) {
+    if (pendingError_)
+        std::rethrow_exception(std::exchange(pendingError_, nullptr));
+    throw SqliteError(code, message);
 }
 
 void SqliteDb::exec(const std::string& sql) {
@@ -121,7 +176,7 @@ void SqliteDb::exec(const std::string& sql) {
     if (rc != SQLITE_OK) {
         const std::string text = message ? message : sqlite3_errstr(rc);
         sqlite3_free(message);
-        throw SqliteError(sqlite3_extended_errcode(db_), text);
+        throwFailure(sqlite3_extended_errcode(db_), text);
     }
 }
 
@@ -179,13 +234,13 @@ SqlValue fromSqlite(sqlite3_value* value) {
 }  // namespace
 
 void SqliteDb::callFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
-    const auto* function = static_cast<const SqlFunction*>(sqlite3_user_data(context));
-    std::vector<SqlValue> args;
-    args.reserve(static_cast<std::size_t>(argc));
-    for (int i = 0; i < argc; ++i)
-        args.push_back(fromSqlite(argv[i]));
+    auto* holder = static_cast<FunctionHolder*>(sqlite3_user_data(context));
     try {
-        const SqlValue result = (*function)(args);
+        std::vector<SqlValue> args;
+        args.reserve(static_cast<std::size_t>(argc));
+        for (int i = 0; i < argc; ++i)
+            args.push_back(fromSqlite(argv[i]));
+        const SqlValue result = holder->function(args);
         if (std::holds_alternative<std::monostate>(result)) {
             sqlite3_result_null(context);
         } else if (const auto* i = std::get_if<std::int64_t>(&result)) {
@@ -196,21 +251,20 @@ void SqliteDb::callFunction(sqlite3_context* context, int argc, sqlite3_value** 
             const auto& s = std::get<std::string>(result);
             sqlite3_result_text(context, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         }
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(context);
-    } catch (const std::exception& e) {
-        // No exception may cross SQLite's C frames: the text travels as the
-        // statement's error message and is turned back into an error there.
-        sqlite3_result_error(context, e.what(), -1);
+    } catch (...) {
+        // The first failure of a statement is the one reported.
+        if (!holder->db->pendingError_)
+            holder->db->pendingError_ = std::current_exception();
+        sqlite3_result_error(context, "function failed", -1);
     }
 }
 
 void SqliteDb::destroyFunction(void* data) {
-    delete static_cast<SqlFunction*>(data);
+    delete static_cast<FunctionHolder*>(data);
 }
 
 void SqliteDb::defineFunction(const std::string& name, int argCount, SqlFunction function) {
-    auto* holder = new SqlFunction(std::move(function));
+    auto* holder = new FunctionHolder{std::move(function), this};
     const int rc = sqlite3_create_function_v2(
         db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder,
         &SqliteDb::callFunction, nullptr, nullptr, &SqliteDb::destroyFunction);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,17 +18,21 @@ struct sqlite3_value;
 
 namespace malvorn::localserver {
 
-// A failure reported by SQLite: the primary/extended result code and its
-// message, so callers can turn constraint failures into the server's errors.
+// A failure reported by SQLite, told apart by its extended result code so
+// callers never read SQLite's wording.
 class SqliteError : public std::runtime_error {
   public:
-    SqliteError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
-    int code() const { return code_; }
-    // The primary result code (SQLITE_CONSTRAINT, SQLITE_BUSY ...).
-    int primary() const { return code_ & 0xff; }
+    enum class Kind { kPrimaryKey, kUniqueKey, kNotNull, kBusy, kNoSuchTable, kOther };
+    SqliteError(int code, const std::string& message);
+    int code() const { return code_; }  // the extended result code
+    Kind kind() const { return kind_; }
+    // For kUniqueKey: the key's columns as SQLite names them.
+    const std::vector<std::string>& keyColumns() const { return keyColumns_; }
 
   private:
     int code_;
+    Kind kind_;
+    std::vector<std::string> keyColumns_;
 };
 
 // A value as SQLite holds it; monostate is NULL.
@@ -61,11 +66,8 @@ class SqliteStatement {
 };
 
 // A scalar SQL function implemented in C++: gets the arguments, returns the
-// result or throws SqlFunctionError (its message becomes the statement's error).
-class SqlFunctionError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+// result or throws. What it throws fails the statement and is thrown again,
+// unchanged, by the step or exec that ran it.
 using SqlFunction = std::function<SqlValue(const std::vector<SqlValue>&)>;
 
 // One SQLite connection (the only place raw handles live). Opens in WAL mode
@@ -86,13 +88,20 @@ class SqliteDb {
     void defineFunction(const std::string& name, int argCount, SqlFunction function);
     std::int64_t changes() const;
 
-    [[noreturn]] void fail(int code) const;
+    [[noreturn]] void fail(int code);
 
   private:
+    friend class SqliteStatement;
+    struct FunctionHolder;
     static void callFunction(sqlite3_context* context, int argc, sqlite3_value** argv);
     static void destroyFunction(void* data);
+    // Throws what a function threw during the failed call, else SqliteError.
+    [[noreturn]] void throwFailure(int code, const std::string& message);
 
     sqlite3* db_ = nullptr;
+    // Exceptions may not cross SQLite's C frames: a function's exception
+    // waits here until the call that ran the function has returned.
+    std::exception_ptr pendingError_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
 };
 

@@ -1,14 +1,22 @@
 // Translation of the server's expressions and queries into SQLite SQL.
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
+#include "localserver/sql_functions.h"
+#include "localserver/translator.h"
 
 namespace malvorn::localserver {
 namespace {
 
 using ast::Expr;
+using F = ServerFunction;
+
+std::string num(const std::string& sql) {
+    return sqlCall(F::kNum, {sql});
+}
 
 SqlType typeOf(const ColumnDef& c) {
     if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
@@ -23,10 +31,6 @@ SqlType typeOf(const ColumnDef& c) {
 void set(SqlType* out, SqlType value) {
     if (out)
         *out = value;
-}
-
-[[noreturn]] void wrongArguments() {
-    oraThrow(909, "invalid number of arguments");
 }
 
 // The heading the server gives an unnamed select-list expression: its text
@@ -79,14 +83,6 @@ bool isAggregate(const ast::Expr& e) {
         return false;
     return e.text == "COUNT" || e.text == "MAX" || e.text == "MIN" || e.text == "SUM" ||
            e.text == "AVG";
-}
-
-int TableInfo::findColumn(const std::string& column) const {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name == column)
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 std::string Translator::bind(SqlValue value) {
@@ -204,43 +200,11 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                 return "(NOT " + expr(*e.args[0], nullptr, aggregates) + ")";
             }
             set(type, SqlType::kNumber);
-            const std::string inner = "mv_num(" + expr(*e.args[0], nullptr, aggregates) + ")";
+            const std::string inner = num(expr(*e.args[0], nullptr, aggregates));
             return e.text == "-" ? "(-" + inner + ")" : inner;
         }
-        case Expr::Kind::kBinary: {
-            const std::string& op = e.text;
-            if (op == "AND" || op == "OR") {
-                set(type, SqlType::kUnknown);
-                return "(" + expr(*e.args[0], nullptr, aggregates) + " " + op + " " +
-                       expr(*e.args[1], nullptr, aggregates) + ")";
-            }
-            if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-                set(type, SqlType::kUnknown);
-                return comparison(op, *e.args[0], *e.args[1], aggregates);
-            }
-            SqlType lt = SqlType::kUnknown;
-            SqlType rt = SqlType::kUnknown;
-            const std::string l = expr(*e.args[0], &lt, aggregates);
-            const std::string r = expr(*e.args[1], &rt, aggregates);
-            if (op == "||") {
-                set(type, SqlType::kText);
-                return "mv_concat(" + l + ", " + r + ")";
-            }
-            if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
-                set(type, SqlType::kDate);
-                return "mv_date_add(" + l + ", " + (op == "-" ? "-" : "") + "mv_num(" + r + "))";
-            }
-            if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
-                set(type, SqlType::kNumber);
-                return "mv_date_diff(" + l + ", " + r + ")";
-            }
-            if (lt == SqlType::kDate || rt == SqlType::kDate)
-                oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
-            set(type, SqlType::kNumber);
-            if (op == "/")
-                return "mv_div(" + l + ", " + r + ")";
-            return "(mv_num(" + l + ") " + op + " mv_num(" + r + "))";
-        }
+        case Expr::Kind::kBinary:
+            return binary(e, type, aggregates);
         case Expr::Kind::kIsNull:
             set(type, SqlType::kUnknown);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
@@ -250,8 +214,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             // SQLite would take the first of several rows; the server refuses.
             // Numbered parameters let the query text appear twice.
             const std::string sql = subquery(*e.subquery, true);
-            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN mv_fail(1427) ELSE (" +
-                   sql + ") END)";
+            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN " +
+                   sqlCall(F::kFail, {"1427"}) + " ELSE (" + sql + ") END)";
         }
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
@@ -284,182 +248,67 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                    ")";
         case Expr::Kind::kFunction:
             return function(e, type, aggregates);
-        case Expr::Kind::kCase: {
-            std::size_t i = 0;
-            SqlType subject = SqlType::kUnknown;
-            std::string out = "CASE";
-            if (e.distinct)
-                out += " " + expr(*e.args[i++], &subject, aggregates);
-            const std::size_t pairsEnd = e.args.size() - (e.negated ? 1 : 0);
-            SqlType result = SqlType::kUnknown;
-            for (; i < pairsEnd; i += 2) {
-                const std::string when = e.distinct
-                                             ? operand(*e.args[i], subject, aggregates, nullptr)
-                                             : expr(*e.args[i], nullptr, aggregates);
-                SqlType t = SqlType::kUnknown;
-                out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
-                if (result == SqlType::kUnknown)
-                    result = t;
-            }
-            if (e.negated)
-                out += " ELSE " + expr(*e.args.back(), nullptr, aggregates);
-            set(type, result);
-            return out + " END";
-        }
+        case Expr::Kind::kCase:
+            return caseExpr(e, type, aggregates);
     }
     oraThrow(936, "missing expression");
 }
 
-std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggregates) {
-    const std::string& name = e.text;
-    const std::size_t n = e.args.size();
-    auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
-    if (isAggregate(e)) {
-        if (!aggregates)
-            oraThrow(934, "group function is not allowed here");
-        if (n != 1)
-            wrongArguments();
-        const std::string distinct = e.distinct ? "DISTINCT " : "";
-        if (name == "COUNT") {
-            set(type, SqlType::kNumber);
-            if (e.args[0]->kind == Expr::Kind::kStar)
-                return "count(*)";
-            return "count(" + distinct + expr(*e.args[0], nullptr, false) + ")";
-        }
-        for (const auto& a : e.args) {
-            if (isAggregate(*a))
-                oraThrow(935, "group function is nested too deeply");
-        }
-        SqlType inner = SqlType::kUnknown;
-        const std::string value = expr(*e.args[0], &inner, false);
-        if (name == "MAX" || name == "MIN") {
-            set(type, inner);
-            return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
-        }
-        set(type, SqlType::kNumber);
-        return (name == "SUM" ? "sum(" : "avg(") + distinct + "mv_num(" + value + "))";
+std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregates) {
+    const std::string& op = e.text;
+    if (op == "AND" || op == "OR") {
+        set(type, SqlType::kUnknown);
+        return "(" + expr(*e.args[0], nullptr, aggregates) + " " + op + " " +
+               expr(*e.args[1], nullptr, aggregates) + ")";
     }
-    if (e.distinct)
-        oraThrow(30482, "DISTINCT option not allowed for this function");
-    if (name == "DECODE") {
-        if (n < 3)
-            wrongArguments();
-        // DECODE takes two NULLs as equal; SQLite's IS does the same.
-        SqlType subject = SqlType::kUnknown;
-        std::string out = "CASE";
-        const std::string value = arg(0, &subject);
-        SqlType result = SqlType::kUnknown;
-        std::size_t i = 1;
-        for (; i + 1 < n; i += 2) {
-            SqlType t = SqlType::kUnknown;
-            out += " WHEN " + value + " IS " + operand(*e.args[i], subject, aggregates, nullptr) +
-                   " THEN " + arg(i + 1, &t);
-            if (result == SqlType::kUnknown)
-                result = t;
-        }
-        if (i < n)
-            out += " ELSE " + arg(i);
-        set(type, result);
-        return out + " END";
+    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+        set(type, SqlType::kUnknown);
+        return comparison(op, *e.args[0], *e.args[1], aggregates);
     }
-    if (name == "USER" && n == 0) {
+    SqlType lt = SqlType::kUnknown;
+    SqlType rt = SqlType::kUnknown;
+    const std::string l = expr(*e.args[0], &lt, aggregates);
+    const std::string r = expr(*e.args[1], &rt, aggregates);
+    if (op == "||") {
         set(type, SqlType::kText);
-        return bind(session_.userName());
+        return sqlCall(F::kConcat, {l, r});
     }
-    if (name == "NVL" || name == "COALESCE") {
-        if (name == "NVL" ? n != 2 : n < 2)
-            wrongArguments();
-        SqlType first = SqlType::kUnknown;
-        std::string out = (name == "NVL" ? "ifnull(" : "coalesce(") + arg(0, &first);
-        for (std::size_t i = 1; i < n; ++i) {
-            SqlType t = SqlType::kUnknown;
-            out += ", " + operand(*e.args[i], first, aggregates, &t);
-            if (first == SqlType::kUnknown)
-                first = t;
-        }
-        set(type, first);
-        return out + ")";
-    }
-    if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM" ||
-        name == "TRIM") {
-        if (n != 1 && !((name == "LTRIM" || name == "RTRIM") && n == 2))
-            wrongArguments();
-        set(type, SqlType::kText);
-        std::string out = "nullif(" +
-                          std::string(name == "UPPER"   ? "upper("
-                                      : name == "LOWER" ? "lower("
-                                      : name == "LTRIM" ? "ltrim("
-                                      : name == "RTRIM" ? "rtrim("
-                                                        : "trim(") +
-                          arg(0);
-        if (n == 2)
-            out += ", " + arg(1);
-        return out + "), '')";
-    }
-    if (name == "LENGTH" || name == "LENGTHB") {
-        if (n != 1)
-            wrongArguments();
-        set(type, SqlType::kNumber);
-        return (name == "LENGTH" ? "mv_length(" : "mv_lengthb(") + arg(0) + ")";
-    }
-    if (name == "SUBSTR") {
-        if (n != 2 && n != 3)
-            wrongArguments();
-        set(type, SqlType::kText);
-        // Position 0 counts as 1 on the server.
-        const std::string position = "mv_num(" + arg(1) + ")";
-        std::string out = "nullif(substr(mv_text(" + arg(0) + "), CASE WHEN " + position +
-                          " = 0 THEN 1 ELSE " + position + " END";
-        if (n == 3)
-            out += ", " + arg(2);
-        return out + "), '')";
-    }
-    if (name == "REPLACE") {
-        if (n != 2 && n != 3)
-            wrongArguments();
-        set(type, SqlType::kText);
-        return "nullif(replace(mv_text(" + arg(0) + "), " + arg(1) + ", " +
-               (n == 3 ? "ifnull(" + arg(2) + ", '')" : std::string("''")) + "), '')";
-    }
-    if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
-        set(type, SqlType::kNumber);
-        if (name == "ABS" && n == 1)
-            return "abs(mv_num(" + arg(0) + "))";
-        if (name == "TO_NUMBER" && n == 1)
-            return "mv_num(" + arg(0) + ")";
-        if (name == "ROUND" && (n == 1 || n == 2))
-            return "mv_round(mv_num(" + arg(0) + "), " + (n == 2 ? "mv_num(" + arg(1) + ")" : "0") +
-                   ")";
-        if (name == "MOD" && n == 2)
-            return "mv_mod(mv_num(" + arg(0) + "), mv_num(" + arg(1) + "))";
-        wrongArguments();
-    }
-    if (name == "TO_DATE") {
-        if (n != 1 && n != 2)
-            wrongArguments();
+    if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
         set(type, SqlType::kDate);
-        return "mv_to_date(" + arg(0) + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ")";
+        return sqlCall(F::kDateAdd, {l, (op == "-" ? "-" : "") + num(r)});
     }
-    if (name == "TO_CHAR") {
-        if (n != 1 && n != 2)
-            wrongArguments();
-        SqlType valueType = SqlType::kUnknown;
-        const std::string value = arg(0, &valueType);
-        set(type, SqlType::kText);
-        return "mv_to_char(" + value + ", " + (n == 2 ? arg(1) : std::string("NULL")) + ", " +
-               (valueType == SqlType::kDate ? "1" : "0") + ")";
-    }
-    if (name == "TRUNC" && n == 1) {
-        SqlType valueType = SqlType::kUnknown;
-        const std::string value = arg(0, &valueType);
-        if (valueType == SqlType::kDate) {
-            set(type, SqlType::kDate);
-            return "mv_trunc_date(" + value + ")";
-        }
+    if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
         set(type, SqlType::kNumber);
-        return "mv_trunc(mv_num(" + value + "))";
+        return sqlCall(F::kDateDiff, {l, r});
     }
-    invalidIdentifier(name);
+    if (lt == SqlType::kDate || rt == SqlType::kDate)
+        oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+    set(type, SqlType::kNumber);
+    if (op == "/")
+        return sqlCall(F::kDiv, {l, r});
+    return "(" + num(l) + " " + op + " " + num(r) + ")";
+}
+
+std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggregates) {
+    std::size_t i = 0;
+    SqlType subject = SqlType::kUnknown;
+    std::string out = "CASE";
+    if (e.distinct)
+        out += " " + expr(*e.args[i++], &subject, aggregates);
+    const std::size_t pairsEnd = e.args.size() - (e.negated ? 1 : 0);
+    SqlType result = SqlType::kUnknown;
+    for (; i < pairsEnd; i += 2) {
+        const std::string when = e.distinct ? operand(*e.args[i], subject, aggregates, nullptr)
+                                            : expr(*e.args[i], nullptr, aggregates);
+        SqlType t = SqlType::kUnknown;
+        out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
+        if (result == SqlType::kUnknown)
+            result = t;
+    }
+    if (e.negated)
+        out += " ELSE " + expr(*e.args.back(), nullptr, aggregates);
+    set(type, result);
+    return out + " END";
 }
 
 void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
@@ -599,32 +448,40 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         if (s.having)
             checkGrouped(*s.having, groups, !s.groupBy.empty());
     }
-    if (!s.orderBy.empty()) {
-        sql += " ORDER BY ";
-        for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
-            const ast::Expr& o = *s.orderBy[i].expr;
-            std::string term;
-            if (o.kind == Expr::Kind::kNumber) {
-                const auto position = parseNumber(o.text);
-                const auto* whole = position ? std::get_if<std::int64_t>(&*position) : nullptr;
-                if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(items.size()))
-                    oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
-                term = "x" + std::to_string(*whole - 1);
-            } else if (o.kind == Expr::Kind::kColumn && o.path.size() == 1) {
-                for (std::size_t k = 0; k < s.items.size() && term.empty(); ++k) {
-                    if (s.items[k].alias && *s.items[k].alias == o.path[0])
-                        term = "x" + std::to_string(positionOf[k]);
-                }
+    if (!s.orderBy.empty())
+        sql += orderBy(s, items.size(), positionOf, groups, grouped);
+    return sql;
+}
+
+// ORDER BY: select-list positions, aliases or expressions.
+std::string Translator::orderBy(const ast::Select& s, std::size_t itemCount,
+                                const std::vector<std::size_t>& positionOf,
+                                const std::set<std::string>& groups, bool grouped) {
+    std::string sql;
+    sql += " ORDER BY ";
+    for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
+        const ast::Expr& o = *s.orderBy[i].expr;
+        std::string term;
+        if (o.kind == Expr::Kind::kNumber) {
+            const auto position = parseNumber(o.text);
+            const auto* whole = position ? std::get_if<std::int64_t>(&*position) : nullptr;
+            if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(itemCount))
+                oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
+            term = "x" + std::to_string(*whole - 1);
+        } else if (o.kind == Expr::Kind::kColumn && o.path.size() == 1) {
+            for (std::size_t k = 0; k < s.items.size() && term.empty(); ++k) {
+                if (s.items[k].alias && *s.items[k].alias == o.path[0])
+                    term = "x" + std::to_string(positionOf[k]);
             }
-            if (term.empty()) {
-                term = expr(o, nullptr, true);
-                if (grouped)
-                    checkGrouped(o, groups, !s.groupBy.empty());
-            }
-            // The server puts NULLs last going up and first going down.
-            sql += (i ? ", " : "") + term +
-                   (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
         }
+        if (term.empty()) {
+            term = expr(o, nullptr, true);
+            if (grouped)
+                checkGrouped(o, groups, !s.groupBy.empty());
+        }
+        // The server puts NULLs last going up and first going down.
+        sql += (i ? ", " : "") + term +
+               (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
     }
     return sql;
 }

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <ctime>
 
+#include "encoding/utf8.h"
 #include "localserver/errors.h"
+#include "shell/calendar.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -167,19 +169,12 @@ Decimal decimalOf(const SqlValue& value) {
     return *Decimal::read(decimalDouble(std::get<double>(value)));
 }
 
-int daysInMonth(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
-        return 29;
-    return days[month - 1];
-}
-
 void validate(const DateTime& d) {
     if (d.year < 1 || d.year > 9999)
         oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
     if (d.month < 1 || d.month > 12)
         oraThrow(1843, "not a valid month");
-    if (d.day < 1 || d.day > daysInMonth(d.year, d.month))
+    if (d.day < 1 || d.day > shell::daysInMonth(d.year, d.month))
         oraThrow(1847, "day of month must be between 1 and last day of month");
     if (d.hour < 0 || d.hour > 23)
         oraThrow(1850, "hour must be between 0 and 23");
@@ -529,15 +524,6 @@ DateTime currentDateTime() {
     return d;
 }
 
-std::size_t utf8Length(const std::string& text) {
-    std::size_t n = 0;
-    for (const char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++n;
-    }
-    return n;
-}
-
 namespace {
 
 std::string qualified(const ColumnTarget& t) {
@@ -578,7 +564,8 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
     if (isCharacterType(type)) {
         std::string text = valueToText(input);
         if (type != "CLOB") {
-            const std::size_t actual = column.charSemantics ? utf8Length(text) : text.size();
+            const std::size_t actual =
+                column.charSemantics ? encoding::utf8Length(text) : text.size();
             const auto maximum = static_cast<std::size_t>(column.charLength);
             if (actual > maximum) {
                 oraThrow(12899, "value too large for column " + qualified(target) +

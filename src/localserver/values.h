@@ -52,11 +52,6 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
 std::string formatDateWithFormat(const DateTime& date, const std::string& format);
 DateTime currentDateTime();
 
-// ---- text ----
-
-// Length in characters of UTF-8 text.
-std::size_t utf8Length(const std::string& text);
-
 // ---- column checks ----
 
 // What is being stored, for the server's messages: "OWNER"."TABLE"."COLUMN".

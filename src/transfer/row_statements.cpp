@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "convert/script_text.h"
+#include "shell/calendar.h"
 #include "shell/numeric.h"
+#include "shell/sql_text.h"
 
 namespace malvorn::transfer {
 namespace {
@@ -19,17 +21,6 @@ std::string shortestText(Number value) {
     return std::string(buffer, result.ptr);
 }
 
-std::string quoted(const std::string& text) {
-    std::string literal = "'";
-    for (const char c : text) {
-        literal += c;
-        if (c == '\'')
-            literal += '\'';
-    }
-    literal += '\'';
-    return literal;
-}
-
 std::string hexLiteral(const std::string& bytes) {
     static const char hex[] = "0123456789ABCDEF";
     std::string literal = "HEXTORAW('";
@@ -40,20 +31,6 @@ std::string hexLiteral(const std::string& bytes) {
     }
     literal += "')";
     return literal;
-}
-
-// Civil date of a day count from 1970-01-01 (proleptic Gregorian).
-void civilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 }
 
 // Days from 1970-01-01 back to the Jet day 0, 1899-12-30.
@@ -104,20 +81,18 @@ std::string dateLiteral(double serial) {
         seconds -= kSecondsPerDay;
         day += 1;
     }
-    std::int64_t year;
-    int month, dayOfMonth;
-    civilFromDays(day + kJetEpochFromUnix, year, month, dayOfMonth);
-    if (year < 1 || year > 9999)
+    const shell::CivilDate date = shell::civilFromDays(day + kJetEpochFromUnix);
+    if (date.year < 1 || date.year > 9999)
         throw LiteralError("日付の値が範囲外のため、SQLに書けません");
     char text[64];
     if (seconds == 0) {
-        std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", static_cast<int>(year), month,
-                      dayOfMonth);
+        std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", static_cast<int>(date.year),
+                      date.month, date.day);
     } else {
-        std::snprintf(text, sizeof text,
-                      "TO_DATE('%04d-%02d-%02d %02d:%02d:%02d','YYYY-MM-DD HH24:MI:SS')",
-                      static_cast<int>(year), month, dayOfMonth, static_cast<int>(seconds / 3600),
-                      static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+        std::snprintf(
+            text, sizeof text, "TO_DATE('%04d-%02d-%02d %02d:%02d:%02d','YYYY-MM-DD HH24:MI:SS')",
+            static_cast<int>(date.year), date.month, date.day, static_cast<int>(seconds / 3600),
+            static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
     }
     return text;
 }
@@ -128,7 +103,7 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
         case model::kJetText:
         case model::kJetMemo:
             if (const auto* text = std::get_if<std::string>(&value))
-                return quoted(*text);
+                return shell::quoteSqlText(*text);
             return "''";
         case model::kJetByte:
         case model::kJetInteger:
@@ -160,13 +135,13 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
             return "0";
         case kJetGuidType:
             if (const auto* guid = std::get_if<JetGuid>(&value))
-                return quoted(guid->text);
+                return shell::quoteSqlText(guid->text);
             return "''";
         default:
             if (const auto* binary = std::get_if<JetBinary>(&value))
                 return hexLiteral(binary->bytes);
             if (const auto* text = std::get_if<std::string>(&value))
-                return quoted(*text);
+                return shell::quoteSqlText(*text);
             return "NULL";
     }
 }

@@ -87,30 +87,5 @@ TEST(Parser, TellsMalformedStatementsApart) {
     }
 }
 
-TEST(Parser, KeepsTheDefaultAsWrittenAndThePasswordsCase) {
-    auto create = std::get<ast::CreateTable>(parseStatement(
-        "create table t (d date default sysdate not null, n number(5,2) default -1.5)"));
-    ASSERT_EQ(create.columns.size(), 2u);
-    EXPECT_EQ(create.columns[0].defaultText, "sysdate");
-    EXPECT_TRUE(create.columns[0].notNull);
-    EXPECT_EQ(create.columns[1].defaultText, "-1.5");
-    EXPECT_EQ(create.columns[1].precision, std::nullopt);
-    EXPECT_EQ(create.columns[1].length, 5);
-    EXPECT_EQ(create.columns[1].scale, 2);
-
-    auto user = std::get<ast::CreateUser>(parseStatement("create user Scott identified by TiGer"));
-    EXPECT_EQ(user.name, "SCOTT");
-    EXPECT_EQ(user.password, "TiGer");
-}
-
-TEST_F(ServerTest, StatementsEndingInSemicolonAreRefusedWhateverTheirKind) {
-    auto& s = system();
-    for (const char* text : {"SELECT * FROM DUAL;", "CREATE TABLE T (A NUMBER);", "COMMIT;"})
-        EXPECT_EQ(oraCode([&] { s.execute(text); }), "ORA-00911") << text;
-    EXPECT_EQ(oraCode([&] { s.execute("FOO BAR"); }), "ORA-00900");
-    // Nothing of the refused CREATE TABLE exists.
-    EXPECT_EQ(s.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'T'"), "0");
-}
-
 }  // namespace
 }  // namespace malvorn::localserver

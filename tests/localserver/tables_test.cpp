@@ -101,6 +101,10 @@ TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
     for (const auto& c : cases)
         EXPECT_EQ(oraCode([&] { scott->execute(c.statement); }), c.code) << c.statement;
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "5");
+    // A refused row names the key it breaks, among several.
+    scott->execute("INSERT INTO T3 VALUES (1, 'x', 7)");
+    EXPECT_EQ(errorText([&] { scott->execute("INSERT INTO T3 VALUES (2, 'y', 7)"); }),
+              "ORA-00001: unique constraint (SCOTT.UQ3) violated");
     scott->execute("INSERT INTO T5 (\"LEVEL\", LEFT, 日付) VALUES (1, 2, '2001-02-03')");
     EXPECT_EQ(rows(*scott, "SELECT T5.\"LEVEL\", LEFT, USER FROM T5"),
               std::vector<std::string>{"1|2|SCOTT"});

@@ -104,6 +104,11 @@ TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
         {"VARCHAR2", 10, true, "一二三四五六七八九十一", "ORA-12899"},
         {"NVARCHAR2", 3, true, "表名三", ""},
         {"CHAR", 2, false, "ABC", "ORA-12899"},
+        // Malformed UTF-8: each byte that is no whole character counts as one.
+        {"VARCHAR2", 3, true, "\x80\x80\x80", ""},
+        {"VARCHAR2", 2, true, "\x80\x80\x80", "ORA-12899"},
+        {"VARCHAR2", 1, true, "\xE4\xB8", "ORA-12899"},
+        {"VARCHAR2", 2, true, "\xE4\xB8", ""},
     };
     for (const auto& c : cases) {
         const ColumnDef column = declared("C", c.type, c.length, c.charSemantics);

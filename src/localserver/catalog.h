@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "localserver/sqlite_db.h"
+#include "localserver/values.h"
+
+namespace malvorn::localserver {
+
+// A table (or dictionary view) as statements see it.
+struct TableInfo {
+    struct Key {
+        std::string name;
+        bool primary = false;
+        std::vector<int> columns;  // indexes into `columns`
+    };
+    std::int64_t id = 0;
+    std::string owner;
+    std::string name;
+    std::string tablespace;
+    std::string sqlName;  // where SQLite finds the rows
+    std::vector<ColumnDef> columns;
+    std::vector<Key> keys;
+    bool view = false;
+
+    int findColumn(const std::string& column) const;
+};
+
+struct UserInfo {
+    std::int64_t id = 0;
+    std::string name;
+    std::set<std::string> roles;
+    std::string defaultTablespace;
+    bool isDba() const { return roles.count("DBA") != 0; }
+};
+
+// A key as CREATE TABLE declares it; an empty name is left to the server.
+struct KeyDef {
+    std::string name;
+    bool primary = false;
+    std::vector<std::string> columns;
+    std::string indexTablespace;
+};
+
+// The catalog is the main database of every connection: users, roles,
+// tables, columns and keys in mv_* tables, and a generation number that
+// every change of a table definition raises so other sessions drop their
+// cached definitions.
+
+// The catalog file of a server folder, making the folder (mode 0700) and the
+// file (0600) on first use. ORA-12154 for a folder that cannot hold a server.
+std::string openCatalogFile(const std::string& folder);
+// Creates a file readable by its owner only, unless it exists.
+void createPrivateFile(const std::string& path);
+void createCatalogTables(SqliteDb& db);
+[[noreturn]] void cannotReach();  // ORA-12154
+
+std::int64_t catalogGeneration(SqliteDb& db);
+void bumpGeneration(SqliteDb& db);
+
+// A table's entry: its definition (without sqlName), the name of its rows'
+// table in the owner's schema file, and the owner's user id.
+struct CatalogEntry {
+    std::shared_ptr<TableInfo> table;
+    std::string physical;
+    std::int64_t ownerId = 0;
+};
+std::optional<CatalogEntry> readTable(SqliteDb& db, const std::string& owner,
+                                      const std::string& name);
+// Owner and name of the table with that id.
+std::optional<std::pair<std::string, std::string>> tableNameById(SqliteDb& db, std::int64_t id);
+
+// Writes a new table's entry inside the caller's transaction; unnamed keys
+// get the server's SYS_Cnnnnnnn names. ORA-00955 when the name is taken,
+// ORA-02264 when a key name is.
+void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
+              const std::vector<KeyDef>& keys);
+// Removes a table's entry; ORA-00942 when another session removed it first.
+void removeTable(SqliteDb& db, std::int64_t id);
+// Removes every table entry of an owner.
+void removeTablesOf(SqliteDb& db, const std::string& owner);
+bool ownsTables(SqliteDb& db, const std::string& owner);
+
+}  // namespace malvorn::localserver

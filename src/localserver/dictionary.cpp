@@ -1,0 +1,157 @@
+#include "localserver/dictionary.h"
+
+#include <utility>
+#include <vector>
+
+#include "localserver/errors.h"
+#include "shell/sql_text.h"
+
+namespace malvorn::localserver {
+namespace {
+
+// The dictionary views: name, DBA only, columns (name, type), and the SQL
+// over the catalog that answers them for the connected user.
+struct ViewDef {
+    const char* name;
+    bool dbaOnly;
+    std::vector<std::pair<const char*, const char*>> columns;
+};
+
+const std::vector<ViewDef>& viewDefs() {
+    static const std::vector<ViewDef> specs = {
+        {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
+        {"USER_TABLES", false, {{"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
+        {"ALL_TABLES",
+         false,
+         {{"OWNER", "VARCHAR2"}, {"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
+        {"DBA_TABLES",
+         true,
+         {{"OWNER", "VARCHAR2"}, {"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
+        {"USER_TAB_COLUMNS",
+         false,
+         {{"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"DATA_TYPE", "VARCHAR2"},
+          {"DATA_LENGTH", "NUMBER"},
+          {"DATA_PRECISION", "NUMBER"},
+          {"DATA_SCALE", "NUMBER"},
+          {"NULLABLE", "VARCHAR2"},
+          {"COLUMN_ID", "NUMBER"},
+          {"DATA_DEFAULT", "VARCHAR2"},
+          {"CHAR_LENGTH", "NUMBER"},
+          {"CHAR_USED", "VARCHAR2"}}},
+        {"ALL_TAB_COLUMNS",
+         false,
+         {{"OWNER", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"DATA_TYPE", "VARCHAR2"},
+          {"DATA_LENGTH", "NUMBER"},
+          {"DATA_PRECISION", "NUMBER"},
+          {"DATA_SCALE", "NUMBER"},
+          {"NULLABLE", "VARCHAR2"},
+          {"COLUMN_ID", "NUMBER"},
+          {"DATA_DEFAULT", "VARCHAR2"},
+          {"CHAR_LENGTH", "NUMBER"},
+          {"CHAR_USED", "VARCHAR2"}}},
+        {"USER_CONSTRAINTS",
+         false,
+         {{"OWNER", "VARCHAR2"},
+          {"CONSTRAINT_NAME", "VARCHAR2"},
+          {"CONSTRAINT_TYPE", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"INDEX_NAME", "VARCHAR2"}}},
+        {"DBA_USERS",
+         true,
+         {{"USERNAME", "VARCHAR2"},
+          {"USER_ID", "NUMBER"},
+          {"ACCOUNT_STATUS", "VARCHAR2"},
+          {"DEFAULT_TABLESPACE", "VARCHAR2"},
+          {"TEMPORARY_TABLESPACE", "VARCHAR2"},
+          {"CREATED", "DATE"}}},
+        {"ALL_USERS",
+         false,
+         {{"USERNAME", "VARCHAR2"}, {"USER_ID", "NUMBER"}, {"CREATED", "DATE"}}},
+        {"USER_USERS",
+         false,
+         {{"USERNAME", "VARCHAR2"},
+          {"USER_ID", "NUMBER"},
+          {"ACCOUNT_STATUS", "VARCHAR2"},
+          {"DEFAULT_TABLESPACE", "VARCHAR2"},
+          {"TEMPORARY_TABLESPACE", "VARCHAR2"},
+          {"CREATED", "DATE"}}},
+        {"USER_ROLE_PRIVS", false, {{"USERNAME", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
+        {"DBA_ROLE_PRIVS", true, {{"GRANTEE", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
+    };
+    return specs;
+}
+
+std::string viewSql(const std::string& view, const std::string& me, bool dba) {
+    const std::string owner = shell::quoteSqlText(me);
+    const std::string visible = dba ? std::string("1") : "t.owner = " + owner;
+    const std::string columns =
+        "c.name, c.data_type, c.data_length, c.data_precision, c.data_scale, c.nullable, "
+        "c.column_id, c.default_text, c.char_length, c.char_used "
+        "FROM main.mv_table t JOIN main.mv_column c ON c.table_id = t.id";
+    if (view == "DUAL")
+        return "SELECT 'X'";
+    if (view == "USER_TABLES")
+        return "SELECT name, tablespace FROM main.mv_table WHERE owner = " + owner;
+    if (view == "ALL_TABLES" || view == "DBA_TABLES")
+        return "SELECT owner, name, tablespace FROM main.mv_table t WHERE " + visible;
+    if (view == "USER_TAB_COLUMNS")
+        return "SELECT t.name, " + columns + " WHERE t.owner = " + owner;
+    if (view == "ALL_TAB_COLUMNS")
+        return "SELECT t.owner, t.name, " + columns + " WHERE " + visible;
+    if (view == "USER_CONSTRAINTS")
+        return "SELECT k.owner, k.name, k.kind, t.name, k.name FROM main.mv_constraint k JOIN "
+               "main.mv_table t ON t.id = k.table_id WHERE k.owner = " +
+               owner;
+    if (view == "DBA_USERS" || view == "USER_USERS") {
+        return "SELECT name, id, 'OPEN', default_ts, temp_ts, created FROM main.mv_user" +
+               (view == "USER_USERS" ? " WHERE name = " + owner : std::string());
+    }
+    if (view == "ALL_USERS")
+        return "SELECT name, id, created FROM main.mv_user";
+    if (view == "USER_ROLE_PRIVS")
+        return "SELECT u.name, r.role FROM main.mv_role r JOIN main.mv_user u ON u.id = r.user_id "
+               "WHERE u.name = " +
+               owner;
+    return "SELECT u.name, r.role FROM main.mv_role r JOIN main.mv_user u ON u.id = r.user_id";
+}
+
+}  // namespace
+
+void createDictionaryViews(SqliteDb& db, const UserInfo& me) {
+    for (const ViewDef& def : viewDefs()) {
+        std::string columns;
+        for (std::size_t i = 0; i < def.columns.size(); ++i)
+            columns += (i ? ", c" : "c") + std::to_string(i);
+        db.exec("CREATE TEMP VIEW v_" + std::string(def.name) + "(" + columns + ") AS " +
+                viewSql(def.name, me.name, me.isDba()));
+    }
+}
+
+std::shared_ptr<TableInfo> dictionaryView(const std::string& name, bool dba) {
+    for (const ViewDef& def : viewDefs()) {
+        if (name != def.name)
+            continue;
+        if (def.dbaOnly && !dba)
+            tableDoesNotExist();
+        auto view = std::make_shared<TableInfo>();
+        view->owner = "SYS";
+        view->name = def.name;
+        view->sqlName = "temp.v_" + std::string(def.name);
+        view->view = true;
+        for (const auto& [column, type] : def.columns) {
+            ColumnDef c;
+            c.name = column;
+            c.dataType = type;
+            view->columns.push_back(std::move(c));
+        }
+        return view;
+    }
+    return nullptr;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,247 @@
+#include "localserver/sql_functions.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "encoding/utf8.h"
+#include "localserver/errors.h"
+#include "localserver/values.h"
+#include "shell/calendar.h"
+
+namespace malvorn::localserver {
+namespace {
+
+using Args = std::vector<SqlValue>;
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+bool isNull(const SqlValue& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
+
+bool isNullOrEmpty(const SqlValue& v) {
+    const auto* s = std::get_if<std::string>(&v);
+    return isNull(v) || (s && s->empty());
+}
+
+SqlValue toNumberValue(const SqlValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        auto n = parseNumber(*s);
+        if (!n)
+            oraThrow(1722, "invalid number");
+        return *n;
+    }
+    return v;
+}
+
+SqlValue wholeOrDouble(double d) {
+    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e15)
+        return static_cast<std::int64_t>(d);
+    return d;
+}
+
+DateTime storedDate(const SqlValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (auto d = readStoredDate(*s))
+            return *d;
+        return parseDateLiteral(*s);
+    }
+    oraThrow(932, "inconsistent datatypes: expected DATE got NUMBER");
+}
+
+std::int64_t secondsOf(const DateTime& d) {
+    return shell::daysFromCivil({d.year, d.month, d.day}) * kSecondsPerDay + d.hour * 3600 +
+           d.minute * 60 + d.second;
+}
+
+DateTime dateTimeOf(std::int64_t seconds) {
+    std::int64_t days = seconds / kSecondsPerDay;
+    std::int64_t rest = seconds % kSecondsPerDay;
+    if (rest < 0) {
+        rest += kSecondsPerDay;
+        --days;
+    }
+    const shell::CivilDate civil = shell::civilFromDays(days);
+    DateTime d;
+    d.year = static_cast<int>(civil.year);
+    d.month = civil.month;
+    d.day = civil.day;
+    d.hour = static_cast<int>(rest / 3600);
+    d.minute = static_cast<int>(rest % 3600 / 60);
+    d.second = static_cast<int>(rest % 60);
+    return d;
+}
+
+SqlValue put(const TableById& tables, const Args& a) {
+    const auto table = tables(std::get<std::int64_t>(a[1]));
+    if (!table)
+        tableDoesNotExist();
+    ColumnTarget target;
+    target.owner = table->owner;
+    target.table = table->name;
+    target.column = &table->columns.at(static_cast<std::size_t>(std::get<std::int64_t>(a[2])));
+    target.update = std::get<std::int64_t>(a[3]) != 0;
+    return coerceForColumn(target, a[0]);
+}
+
+SqlValue fail(const TableById&, const Args& a) {
+    if (std::get<std::int64_t>(a[0]) == 1427)
+        oraThrow(1427, "single-row subquery returns more than one row");
+    oraThrow(600, "internal error code, arguments: [mv_fail]");
+}
+
+SqlValue num(const TableById&, const Args& a) {
+    if (const auto* s = std::get_if<std::string>(&a[0]); s && s->empty())
+        return SqlValue();
+    return toNumberValue(a[0]);
+}
+
+SqlValue text(const TableById&, const Args& a) {
+    return isNull(a[0]) ? SqlValue() : SqlValue(valueToText(a[0]));
+}
+
+SqlValue divide(const TableById&, const Args& a) {
+    if (isNull(a[0]) || isNull(a[1]))
+        return SqlValue();
+    const double divisor = toDouble(toNumberValue(a[1]));
+    if (divisor == 0)
+        oraThrow(1476, "divisor is equal to zero");
+    return wholeOrDouble(toDouble(toNumberValue(a[0])) / divisor);
+}
+
+SqlValue mod(const TableById&, const Args& a) {
+    if (isNull(a[0]) || isNull(a[1]))
+        return SqlValue();
+    const double m = toDouble(a[0]);
+    const double n = toDouble(a[1]);
+    return n == 0 ? a[0] : wholeOrDouble(std::fmod(m, n));
+}
+
+SqlValue round(const TableById&, const Args& a) {
+    if (isNull(a[0]) || isNull(a[1]))
+        return SqlValue();
+    // Rounds as a NUMBER(38, places) column does.
+    ColumnDef c;
+    c.dataType = "NUMBER";
+    c.precision = 38;
+    c.scale = static_cast<int>(toDouble(a[1]));
+    return coerceForColumn({"", "", &c, false}, a[0]);
+}
+
+SqlValue trunc(const TableById&, const Args& a) {
+    return isNull(a[0]) ? SqlValue() : wholeOrDouble(std::trunc(toDouble(a[0])));
+}
+
+SqlValue concat(const TableById&, const Args& a) {
+    std::string out = isNull(a[0]) ? std::string() : valueToText(a[0]);
+    out += isNull(a[1]) ? std::string() : valueToText(a[1]);
+    return out.empty() ? SqlValue() : SqlValue(out);
+}
+
+SqlValue length(const TableById&, const Args& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    return static_cast<std::int64_t>(encoding::utf8Length(valueToText(a[0])));
+}
+
+SqlValue lengthB(const TableById&, const Args& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    return static_cast<std::int64_t>(valueToText(a[0]).size());
+}
+
+SqlValue toDate(const TableById&, const Args& a) {
+    if (isNullOrEmpty(a[0]))
+        return SqlValue();
+    const std::string value = valueToText(a[0]);
+    if (isNull(a[1]))
+        return formatStoredDate(parseDateLiteral(value));
+    return formatStoredDate(parseDateWithFormat(value, valueToText(a[1])));
+}
+
+SqlValue toChar(const TableById&, const Args& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    if (std::get<std::int64_t>(a[2]) == 0)
+        return valueToText(a[0]);
+    const DateTime d = storedDate(a[0]);
+    if (isNull(a[1]))
+        return formatStoredDate(d);
+    return formatDateWithFormat(d, valueToText(a[1]));
+}
+
+SqlValue truncDate(const TableById&, const Args& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    DateTime d = storedDate(a[0]);
+    d.hour = d.minute = d.second = 0;
+    return formatStoredDate(d);
+}
+
+SqlValue dateAdd(const TableById&, const Args& a) {
+    if (isNull(a[0]) || isNull(a[1]))
+        return SqlValue();
+    const double days = toDouble(a[1]);
+    const DateTime d = dateTimeOf(secondsOf(storedDate(a[0])) + std::llround(days * 86400.0));
+    if (d.year < 1 || d.year > 9999)
+        oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
+    return formatStoredDate(d);
+}
+
+SqlValue dateDiff(const TableById&, const Args& a) {
+    if (isNull(a[0]) || isNull(a[1]))
+        return SqlValue();
+    const auto diff = secondsOf(storedDate(a[0])) - secondsOf(storedDate(a[1]));
+    return wholeOrDouble(static_cast<double>(diff) / 86400.0);
+}
+
+struct Entry {
+    ServerFunction function;
+    const char* name;
+    int argCount;
+    SqlValue (*run)(const TableById&, const Args&);
+};
+
+const Entry kRegistry[] = {
+    {ServerFunction::kPut, "mv_put", 4, put},
+    {ServerFunction::kFail, "mv_fail", 1, fail},
+    {ServerFunction::kNum, "mv_num", 1, num},
+    {ServerFunction::kText, "mv_text", 1, text},
+    {ServerFunction::kDiv, "mv_div", 2, divide},
+    {ServerFunction::kMod, "mv_mod", 2, mod},
+    {ServerFunction::kRound, "mv_round", 2, round},
+    {ServerFunction::kTrunc, "mv_trunc", 1, trunc},
+    {ServerFunction::kConcat, "mv_concat", 2, concat},
+    {ServerFunction::kLength, "mv_length", 1, length},
+    {ServerFunction::kLengthB, "mv_lengthb", 1, lengthB},
+    {ServerFunction::kToDate, "mv_to_date", 2, toDate},
+    {ServerFunction::kToChar, "mv_to_char", 3, toChar},
+    {ServerFunction::kTruncDate, "mv_trunc_date", 1, truncDate},
+    {ServerFunction::kDateAdd, "mv_date_add", 2, dateAdd},
+    {ServerFunction::kDateDiff, "mv_date_diff", 2, dateDiff},
+};
+
+}  // namespace
+
+std::string sqlCall(ServerFunction function, const std::vector<std::string>& args) {
+    for (const Entry& e : kRegistry) {
+        if (e.function != function)
+            continue;
+        if (static_cast<int>(args.size()) != e.argCount)
+            throw std::logic_error(std::string("wrong argument count for ") + e.name);
+        std::string sql = std::string(e.name) + "(";
+        for (std::size_t i = 0; i < args.size(); ++i)
+            sql += (i ? ", " : "") + args[i];
+        return sql + ")";
+    }
+    throw std::logic_error("function missing from the registry");
+}
+
+void defineServerFunctions(SqliteDb& db, TableById tables) {
+    for (const Entry& e : kRegistry) {
+        db.defineFunction(e.name, e.argCount,
+                          [run = e.run, tables](const Args& a) { return run(tables, a); });
+    }
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "localserver/catalog.h"
+#include "localserver/sqlite_db.h"
+
+namespace malvorn::localserver {
+
+// The SQL functions the translation calls where SQLite's own do not behave
+// as the server's. One registry holds each one's SQL name, argument count
+// and implementation: the translation writes calls through sqlCall, the
+// connection defines every entry, so the two cannot disagree.
+enum class ServerFunction {
+    kPut,        // (value, table id, column index, is update): the column's checks
+    kFail,       // (ORA number): fails the statement
+    kNum,        // text to NUMBER
+    kText,       // value to text
+    kDiv,        // division, ORA-01476 for zero
+    kMod,        // MOD
+    kRound,      // ROUND(n, places)
+    kTrunc,      // TRUNC of a number
+    kConcat,     // ||, where NULL is ''
+    kLength,     // LENGTH in characters
+    kLengthB,    // LENGTHB in bytes
+    kToDate,     // (text, format or NULL)
+    kToChar,     // (value, format or NULL, is date)
+    kTruncDate,  // TRUNC of a date
+    kDateAdd,    // (date, days)
+    kDateDiff,   // (date, date): days between
+};
+
+// The SQL text of a call with the given argument texts; a wrong argument
+// count is a fault of the translation and throws std::logic_error.
+std::string sqlCall(ServerFunction function, const std::vector<std::string>& args);
+
+// How mv_put finds the table a value is stored into.
+using TableById = std::function<std::shared_ptr<const TableInfo>(std::int64_t)>;
+
+// Defines every function of the registry on the connection.
+void defineServerFunctions(SqliteDb& db, TableById tables);
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,289 @@
+// Running statements: the dispatch, queries and the statements that change
+// rows, and the server's errors for what SQLite refuses.
+#include <algorithm>
+
+#include "localserver/errors.h"
+#include "localserver/local_server.h"
+#include "localserver/local_session.h"
+#include "localserver/parser.h"
+#include "localserver/sql_functions.h"
+#include "localserver/translator.h"
+
+namespace malvorn::localserver {
+namespace {
+
+using F = ServerFunction;
+
+oracle::Value toValue(const SqlValue& v) {
+    if (std::holds_alternative<std::monostate>(v))
+        return std::nullopt;
+    return formatNumber(v);
+}
+
+class MemoryResultSet : public oracle::ResultSet {
+  public:
+    MemoryResultSet(std::vector<std::string> names, std::vector<std::vector<oracle::Value>> rows)
+        : names_(std::move(names)), rows_(std::move(rows)) {}
+    const std::vector<std::string>& columnNames() const override { return names_; }
+    bool next() override {
+        if (position_ > rows_.size())
+            return false;
+        ++position_;
+        return position_ <= rows_.size();
+    }
+    oracle::Value value(std::size_t column) const override {
+        if (position_ == 0 || position_ > rows_.size() || column >= names_.size())
+            throw oracle::OracleError(oracle::kServerErrorNumber,
+                                      oraMessage(1002, "fetch out of sequence"), kServerSource);
+        return rows_[position_ - 1][column];
+    }
+    using oracle::ResultSet::value;
+
+  private:
+    std::vector<std::string> names_;
+    std::vector<std::vector<oracle::Value>> rows_;
+    std::size_t position_ = 0;
+};
+
+std::string keyName(const TableInfo& table, const SqliteError& e) {
+    for (const auto& key : table.keys) {
+        if (e.kind() == SqliteError::Kind::kPrimaryKey && key.primary)
+            return key.name;
+        std::vector<std::string> columns;
+        for (const int c : key.columns)
+            columns.push_back("c" + std::to_string(c));
+        if (e.kind() == SqliteError::Kind::kUniqueKey && !key.primary && columns == e.keyColumns())
+            return key.name;
+    }
+    return "SYS_C0000000";
+}
+
+// The server's error for what SQLite refused; `table` is the table a
+// row-changing statement writes to, null for others.
+[[noreturn]] void throwServerError(const SqliteError& e, const TableInfo* table) {
+    switch (e.kind()) {
+        case SqliteError::Kind::kPrimaryKey:
+        case SqliteError::Kind::kUniqueKey:
+            if (table)
+                oraThrow(1, "unique constraint (" + table->owner + "." + keyName(*table, e) +
+                                ") violated");
+            break;
+        case SqliteError::Kind::kBusy:
+            oraThrow(54, "resource busy and acquire with NOWAIT specified or timeout expired");
+        case SqliteError::Kind::kNoSuchTable:
+            tableDoesNotExist();
+        case SqliteError::Kind::kNotNull:
+        case SqliteError::Kind::kOther:
+            break;
+    }
+    oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");
+}
+
+}  // namespace
+
+void LocalSession::checkWritable(const TableInfo& table) const {
+    if (table.view)
+        insufficientPrivileges();
+}
+
+void LocalSession::insert(const ast::Insert& ins) {
+    const auto table = resolveTable(ins.table);
+    checkWritable(*table);
+    std::vector<int> targets;
+    if (ins.columns.empty()) {
+        for (std::size_t i = 0; i < table->columns.size(); ++i)
+            targets.push_back(static_cast<int>(i));
+    } else {
+        for (const auto& name : ins.columns) {
+            const int index = table->findColumn(name);
+            if (index < 0)
+                invalidIdentifier(name);
+            if (std::find(targets.begin(), targets.end(), index) != targets.end())
+                oraThrow(957, "duplicate column name");
+            targets.push_back(index);
+        }
+    }
+    Translator tr(*this);
+    std::vector<std::string> values(table->columns.size());
+    std::vector<std::string> selectNames;
+    std::string source;
+    if (ins.select) {
+        Translator inner(*this);
+        source = inner.select(*ins.select, selectNames);
+        tr.params() = std::move(inner.params());
+        if (selectNames.size() > targets.size())
+            oraThrow(913, "too many values");
+        if (selectNames.size() < targets.size())
+            oraThrow(947, "not enough values");
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            values[static_cast<std::size_t>(targets[i])] = "q.x" + std::to_string(i);
+    } else {
+        if (ins.values.size() > targets.size())
+            oraThrow(913, "too many values");
+        if (ins.values.size() < targets.size())
+            oraThrow(947, "not enough values");
+        for (std::size_t i = 0; i < targets.size(); ++i)
+            values[static_cast<std::size_t>(targets[i])] = tr.expr(*ins.values[i]);
+    }
+    const std::string id = std::to_string(table->id);
+    std::string sql = "INSERT INTO " + table->sqlName + "(";
+    std::string list;
+    for (std::size_t i = 0; i < table->columns.size(); ++i) {
+        std::string value = values[i];
+        if (value.empty()) {
+            const auto& def = table->columns[i].defaultText;
+            value = def.empty() ? std::string("NULL") : tr.expr(*parseExpression(def));
+        }
+        sql += (i ? ", c" : "c") + std::to_string(i);
+        list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
+    }
+    if (ins.select)
+        sql += ") SELECT " + list + " FROM (" + source + ") AS q";
+    else
+        sql += ") VALUES(" + list + ")";
+    runWrite(sql, tr.params(), table);
+}
+
+// Prepares (or reuses) a row-changing statement, binds its literals and runs
+// it, turning SQLite's refusals into the server's errors.
+void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>& params,
+                            const std::shared_ptr<const TableInfo>& table) {
+    try {
+        auto& stmt = db_.cached(sql);
+        stmt.bindAll(params);
+        while (stmt.step()) {
+        }
+    } catch (const SqliteError& e) {
+        throwServerError(e, table.get());
+    }
+}
+
+void LocalSession::update(const ast::Update& up) {
+    const auto table = resolveTable(up.table);
+    checkWritable(*table);
+    Translator tr(*this);
+    tr.addSource({up.alias ? *up.alias : table->name, table, "a0"});
+    std::string sql = "UPDATE " + table->sqlName + " AS a0 SET ";
+    std::vector<int> seen;
+    for (std::size_t i = 0; i < up.assignments.size(); ++i) {
+        const auto& a = up.assignments[i];
+        const int index = table->findColumn(a.column);
+        if (index < 0)
+            invalidIdentifier(a.column);
+        if (std::find(seen.begin(), seen.end(), index) != seen.end())
+            oraThrow(1747, "invalid user.table.column, table.column, or column name");
+        seen.push_back(index);
+        sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " +
+               sqlCall(F::kPut,
+                       {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
+    }
+    if (up.where)
+        sql += " WHERE " + tr.expr(*up.where);
+    runWrite(sql, tr.params(), table);
+}
+
+void LocalSession::deleteRows(const ast::Delete& del) {
+    const auto table = resolveTable(del.table);
+    checkWritable(*table);
+    Translator tr(*this);
+    tr.addSource({del.alias ? *del.alias : table->name, table, "a0"});
+    std::string sql = "DELETE FROM " + table->sqlName + " AS a0";
+    if (del.where)
+        sql += " WHERE " + tr.expr(*del.where);
+    runWrite(sql, tr.params(), table);
+}
+
+LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
+    Translator tr(*this);
+    Rows rows;
+    const std::string sql = tr.select(select, rows.names);
+    try {
+        auto& stmt = db_.cached(sql);
+        stmt.bindAll(tr.params());
+        const int n = stmt.columnCount();
+        while (stmt.step()) {
+            std::vector<oracle::Value> row;
+            row.reserve(static_cast<std::size_t>(n));
+            for (int i = 0; i < n; ++i)
+                row.push_back(toValue(stmt.column(i)));
+            rows.rows.push_back(std::move(row));
+        }
+    } catch (const SqliteError& e) {
+        throwServerError(e, nullptr);
+    }
+    return rows;
+}
+
+LocalSession::Rows LocalSession::perform(const std::string& statement) {
+    sysdate_ = formatStoredDate(currentDateTime());
+    ast::Statement parsed = parseStatement(statement);
+    refreshCacheIfStale();
+    Rows rows;
+    std::visit(
+        [&](const auto& s) {
+            using T = std::decay_t<decltype(s)>;
+            if constexpr (std::is_same_v<T, ast::Select>) {
+                rows = runSelect(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateTable>) {
+                createTable(s);
+            } else if constexpr (std::is_same_v<T, ast::DropTable>) {
+                dropTable(s);
+            } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
+                truncateTable(s);
+            } else if constexpr (std::is_same_v<T, ast::Insert>) {
+                insert(s);
+            } else if constexpr (std::is_same_v<T, ast::Update>) {
+                update(s);
+            } else if constexpr (std::is_same_v<T, ast::Delete>) {
+                deleteRows(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateUser>) {
+                createUser(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterUser>) {
+                alterUser(s);
+            } else if constexpr (std::is_same_v<T, ast::Grant>) {
+                grant(s);
+            } else if constexpr (std::is_same_v<T, ast::Revoke>) {
+                revoke(s);
+            } else if constexpr (std::is_same_v<T, ast::DropUser>) {
+                dropUser(s);
+            }
+        },
+        parsed);
+    return rows;
+}
+
+void LocalSession::execute(const std::string& statement) {
+    try {
+        perform(statement);
+    } catch (const SqliteError& e) {
+        throwServerError(e, nullptr);
+    }
+}
+
+std::unique_ptr<oracle::ResultSet> LocalSession::query(const std::string& text) {
+    Rows rows;
+    try {
+        rows = perform(text);
+    } catch (const SqliteError& e) {
+        throwServerError(e, nullptr);
+    }
+    return std::make_unique<MemoryResultSet>(std::move(rows.names), std::move(rows.rows));
+}
+
+oracle::Value LocalSession::queryValue(const std::string& text) {
+    auto result = query(text);
+    if (result->columnNames().empty() || !result->next())
+        return std::nullopt;
+    return result->value(std::size_t{0});
+}
+
+std::unique_ptr<oracle::Session> openLocalServer(const std::string& folder, const std::string& user,
+                                                 const std::string& password) {
+    try {
+        return std::make_unique<LocalSession>(folder, user, password);
+    } catch (const SqliteError&) {
+        cannotReach();
+    }
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "localserver/ast.h"
+#include "localserver/catalog.h"
+#include "localserver/sqlite_db.h"
+
+namespace malvorn::localserver {
+
+class LocalSession;
+
+// Expression types the translation tracks to make Oracle's implicit
+// conversions (a text literal compared with a DATE or NUMBER column).
+// kChar is blank-padded CHAR, compared with literals without trailing blanks.
+enum class SqlType { kUnknown, kText, kChar, kNumber, kDate };
+
+// Translates expressions and queries for SQLite against the tables a
+// statement names.
+class Translator {
+  public:
+    struct Source {
+        std::string qualifier;  // alias, or the table name
+        std::shared_ptr<const TableInfo> table;
+        std::string sqlAlias;
+    };
+
+    explicit Translator(LocalSession& session) : session_(session) {}
+    // A subquery's translator: binds into the parent's parameters and sees the
+    // parent's tables for correlated names.
+    Translator(LocalSession& session, Translator& parent)
+        : session_(session),
+          parent_(&parent),
+          params_(parent.params_),
+          aliasPrefix_(parent.aliasPrefix_ + "s") {}
+
+    void addSource(Source source) { sources_.push_back(std::move(source)); }
+    const std::vector<Source>& sources() const { return sources_; }
+
+    // An expression; `aggregates` says whether group functions may appear.
+    std::string expr(const ast::Expr& e, SqlType* type = nullptr, bool aggregates = false);
+    // A whole query, its result columns named x0, x1 ...
+    std::string select(const ast::Select& s, std::vector<std::string>& names);
+    std::string bind(SqlValue value);
+
+    std::vector<SqlValue>& params() { return *params_; }
+
+  private:
+    std::string column(const ast::Expr& e, SqlType* type);
+    std::string function(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string orderBy(const ast::Select& s, std::size_t itemCount,
+                        const std::vector<std::size_t>& positionOf,
+                        const std::set<std::string>& groups, bool grouped);
+    std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,
+                           bool aggregates);
+    std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
+    void checkGrouped(const ast::Expr& e, const std::set<std::string>& groups, bool hasGroupBy);
+    std::string canonical(const std::string& sql) const;
+
+    std::string subquery(const ast::Select& s, bool single);
+
+    LocalSession& session_;
+    Translator* parent_ = nullptr;
+    std::vector<Source> sources_;
+    std::vector<SqlValue> ownParams_;
+    std::vector<SqlValue>* params_ = &ownParams_;
+    std::string aliasPrefix_ = "a";
+};
+
+bool isAggregate(const ast::Expr& e);
+
+}  // namespace malvorn::localserver
