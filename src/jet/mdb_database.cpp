@@ -172,14 +172,10 @@ convert::JetTableDef MdbDatabase::readTable(const std::string& name) {
             stored.kind = index->index_type;
             const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
             for (unsigned k = 0; k < keys; ++k) {
-                // Key columns are numbered from 1 by the column's number.
-                const int columnNumber = index->key_col_num[k] - 1;
-                int position = -1;
-                for (unsigned c = 0; c < table->num_cols; ++c) {
-                    if (columnAt(table.get(), c)->col_num == columnNumber)
-                        position = static_cast<int>(c);
-                }
-                stored.keyColumns.push_back(position);
+                // The library has already turned the stored column number
+                // into the column's position, counted from 1; the two differ
+                // once a column was deleted.
+                stored.keyColumns.push_back(index->key_col_num[k] - 1);
             }
             indexes.push_back(std::move(stored));
         }

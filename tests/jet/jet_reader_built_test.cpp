@@ -170,6 +170,41 @@ TEST_P(BuiltFiles, FirstIndexFollowsTheListedOrderWithKeysInKeyOrder) {
     EXPECT_EQ(source->readTable("pk").fields.size(), 3u);  // regardless of case
 }
 
+// After a column was deleted the stored column numbers have gaps; keys name
+// the columns by position, and each value still finds its null bit.
+TEST_P(BuiltFiles, KeyColumnsAndValuesAfterADeletedColumn) {
+    const struct {
+        std::vector<std::string> keys;
+    } cases[] = {{{"C"}}, {{"B"}}, {{"D", "A"}}, {{"B", "C", "D"}}};
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+        JetBuildField b = makeField("B", 10);
+        b.deletedBefore = 1;
+        JetBuildField d = makeField("D", 1);
+        d.deletedBefore = 3;
+        JetBuildTable base{"Gap",
+                           {makeField("A", 4), b, makeField("C", 8), d},
+                           {},
+                           {{std::int64_t{7}, std::string("b"), 2.5, true},
+                            {JetBuildValue(), JetBuildValue(), 3.5, false}}};
+        std::vector<JetBuildTable> tables;
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            tables.push_back(base);
+            tables.back().name += std::to_string(i);
+            tables.back().indexes = {{"PrimaryKey", cases[i].keys, true}};
+        }
+        const auto source = build(tables, version);
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            SCOPED_TRACE(tables[i].name);
+            const auto def = source->readTable(tables[i].name);
+            ASSERT_TRUE(def.firstIndex.has_value());
+            EXPECT_EQ(def.firstIndex->fieldNames, cases[i].keys);
+        }
+        EXPECT_EQ(allRows(*source, "Gap0"),
+                  (std::vector<JetRow>{{std::int64_t{7}, std::string("b"), JetDate{2.5}, true},
+                                       {JetValue(), JetValue(), JetDate{3.5}, false}}));
+    }
+}
+
 // Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names.
 TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
     const JetBuildTable japanese{"得意先マスタ",

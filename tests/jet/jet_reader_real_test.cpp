@@ -1,7 +1,8 @@
 // The reader against Jet files written by the engine itself, for what only
 // such files show: the code page of a Jet 3 file, Unicode text compressed by
-// the engine, a table of 89 text fields and a GUID column. The files are not
-// part of the project; the test skips when they are absent.
+// the engine, a table of 89 text fields, a GUID column and key columns after
+// a deleted column. The files are not part of the project; the test skips
+// when they are absent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,6 +49,12 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
             EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
         }
     }
+
+    // Stored column numbers from 1, positions from 0: keys go by position.
+    const auto indexed = GetParam().open(realFile("index-v2000.mdb"))->readTable("Table1");
+    ASSERT_TRUE(indexed.firstIndex.has_value());
+    EXPECT_EQ(indexed.firstIndex->name, "id");
+    EXPECT_EQ(indexed.firstIndex->fieldNames, std::vector<std::string>{"id"});
 
     const auto types = GetParam().open(realFile("types-v2000.mdb"));
     const auto wide = types->readTable("Table2");

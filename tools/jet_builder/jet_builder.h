@@ -34,6 +34,10 @@ struct JetBuildField {
     // ("-123.45", at most `scale` decimals) or an integer.
     int precision = 18;
     int scale = 0;
+    // Stored column numbers left unused just before this field, as the engine
+    // leaves them after a column there was deleted: the numbers then differ
+    // from the positions in the field list.
+    int deletedBefore = 0;
 };
 
 struct JetBuildIndex {
