@@ -390,7 +390,7 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
     std::set<std::string> seen;
     int fixedCount = 0;
     for (const JetBuildField& f : table.fields) {
-        if (!seen.insert(f.name).second)
+        if (!seen.insert(f.name).second && !table.allowBadNames)
             fail("table " + table.name + " has two fields named " + f.name);
         ColumnLayout c;
         c.field = f;
@@ -840,6 +840,8 @@ class PropertyBlob {
 Bytes columnProperties(const TableLayout& t, const Format& format, const TextEncoder& text) {
     PropertyBlob blob(format, text);
     for (const ColumnLayout& c : t.columns) {
+        if (c.field.name.empty())
+            continue;
         const JetBuildField& f = c.field;
         const bool textual = f.type == kText || f.type == kMemo;
         if (textual || f.allowZeroLength)
@@ -930,7 +932,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         put16(s, static_cast<unsigned>(c.length));
     }
     for (const ColumnLayout& c : t.columns) {
-        const Bytes name = text.name(c.field.name);
+        const Bytes name = c.field.name.empty() ? Bytes{} : text.name(c.field.name);
         if (format.jet4) {
             put16(s, static_cast<unsigned>(name.size()));
         } else {

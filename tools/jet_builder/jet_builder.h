@@ -57,6 +57,9 @@ struct JetBuildTable {
     std::vector<JetBuildField> fields{};
     std::vector<JetBuildIndex> indexes{};  // in the order they are to be listed
     std::vector<std::vector<JetBuildValue>> rows{};
+    // Damage tests: field names no engine writes, repeated or empty (an
+    // empty-named field gets no properties).
+    bool allowBadNames = false;
 };
 
 enum class JetVersion { kJet3, kJet4 };
