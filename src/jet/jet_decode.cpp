@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace malvorn::jet {
 namespace {
@@ -64,6 +65,30 @@ void sortNamesIgnoringCase(std::vector<std::string>& names) {
 
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
+std::string definitionDamage(const std::vector<std::string>& columnNames,
+                             const std::vector<StoredIndex>& indexes) {
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < columnNames.size(); ++i) {
+        const std::string& name = columnNames[i];
+        const std::string column = "列 " + std::to_string(i + 1) + " ";
+        if (name.empty())
+            return column + "の名前が空です";
+        if (std::any_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+            return column + "の名前に制御文字があります";
+        if (!seen.insert(lowerAscii(name)).second)
+            return column + "の名前 " + name + " が他の列と重なっています";
+    }
+    for (const StoredIndex& index : indexes) {
+        std::set<int> keys;
+        for (const int key : index.keyColumns) {
+            if (!keys.insert(key).second)
+                return "インデックス " + index.name + " が同じ列を二度挙げています";
+        }
+    }
+    return std::string();
 }
 
 std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,

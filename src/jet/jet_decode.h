@@ -48,6 +48,13 @@ inline constexpr int kRelationshipIndex = 2;
 std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
                                                  const std::vector<model::JetFieldDef>& fields);
 
+// What makes a table definition one the engine never writes, in words for
+// the user: a column name that is empty, repeated (regardless of case) or
+// holds a control character (a line feed would split a script line), or an
+// index naming one column twice. Empty when the definition is sound.
+std::string definitionDamage(const std::vector<std::string>& columnNames,
+                             const std::vector<StoredIndex>& indexes);
+
 // Little-endian readers over raw page bytes.
 std::int64_t readInt64(const unsigned char* bytes);
 std::int32_t readInt32(const unsigned char* bytes);

@@ -27,6 +27,13 @@ std::string jetErrorMessage(JetErrorKind kind, const std::string& subject,
     return message;
 }
 
+std::string rowCountWarning(const std::string& path, const std::string& table,
+                            std::int64_t delivered, std::int64_t recorded) {
+    return "警告: テーブル " + table + " から読み取った行数 (" + std::to_string(delivered) +
+           ") が定義に記録された行数 (" + std::to_string(recorded) +
+           ") と異なります。ファイルが壊れている可能性があります: " + path;
+}
+
 JetError makeJetError(JetErrorKind kind, const std::string& subject, const std::string& detail) {
     return JetError(kind, jetErrorMessage(kind, subject, detail));
 }

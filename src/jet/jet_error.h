@@ -29,6 +29,11 @@ class JetError : public std::runtime_error {
 std::string jetErrorMessage(JetErrorKind kind, const std::string& subject,
                             const std::string& detail = std::string());
 
+// The warning for a table whose rows, read to the end, do not match the row
+// count its definition records.
+std::string rowCountWarning(const std::string& path, const std::string& table,
+                            std::int64_t delivered, std::int64_t recorded);
+
 JetError makeJetError(JetErrorKind kind, const std::string& subject,
                       const std::string& detail = std::string());
 

@@ -278,6 +278,7 @@ class ClientRowCursor : public JetRowCursor {
 
     const std::vector<JetColumn>& columns() const override { return columns_; }
     std::int64_t recordedRowCount() const override { return recordedRows_; }
+    std::int64_t deliveredRowCount() const override { return delivered_; }
 
     bool next(JetRow& row) override {
         if (pending_.empty() && !ended_)
@@ -286,6 +287,7 @@ class ClientRowCursor : public JetRowCursor {
             return false;
         row = std::move(pending_.front());
         pending_.pop_front();
+        ++delivered_;
         return true;
     }
 
@@ -324,6 +326,7 @@ class ClientRowCursor : public JetRowCursor {
     std::uint64_t stream_;
     std::deque<JetRow> pending_;
     bool ended_ = false;
+    std::int64_t delivered_ = 0;
 };
 
 }  // namespace

@@ -19,12 +19,20 @@ class JetRowCursor {
     // The row count the table definition records (the progress total); the
     // rows actually delivered may differ in a damaged file.
     virtual std::int64_t recordedRowCount() const = 0;
+    // The rows next() has delivered so far. Once next() returned false, a
+    // count other than recordedRowCount() means rows were lost or the count
+    // is stale: callers warn (rowCountWarning), the copy still succeeds.
+    virtual std::int64_t deliveredRowCount() const = 0;
     // Fills `row` with the next row; false at the end. Throws JetError.
     virtual bool next(JetRow& row) = 0;
 };
 
 // One opened Jet database, read only. Every operation throws JetError.
 // A cursor must be finished or destroyed before the next call on its source.
+inline bool rowCountDiffers(const JetRowCursor& rows) {
+    return rows.deliveredRowCount() != rows.recordedRowCount();
+}
+
 class JetSource {
   public:
     virtual ~JetSource() = default;

@@ -6,11 +6,14 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
 
+#include "jet/guarded_file.h"
 #include "jet/jet_decode.h"
 #include "jet/jet_error.h"
 #include "jet/mdb_database.h"
@@ -23,6 +26,7 @@ constexpr int kMemoOverhead = 12;
 constexpr std::uint32_t kLvalInline = 0x80000000u;
 constexpr std::uint32_t kLvalSinglePage = 0x40000000u;
 constexpr std::uint32_t kLvalLengthMask = 0x3FFFFFFFu;
+constexpr int kVersionOffset = 0x14;  // 0: Jet 3 (2 KB pages), else 4 KB pages
 
 // What the first page must say for the library to be given the file at all.
 void checkHeader(const std::string& path) {
@@ -39,8 +43,11 @@ void checkHeader(const std::string& path) {
     if (in.gcount() != sizeof header || header[0] != 0 || !jetName)
         throw makeJetError(JetErrorKind::kNotJet, path);
     // A Jet file is whole pages, at least the header page and the catalog.
-    if (info.st_size < 2 * 2048)
-        throw makeJetError(JetErrorKind::kDamaged, path);
+    const off_t pageSize = header[kVersionOffset] == 0 ? 2048 : 4096;
+    if (info.st_size < 2 * pageSize || info.st_size % pageSize != 0)
+        throw makeJetError(JetErrorKind::kDamaged, path,
+                           "大きさがページ (" + std::to_string(pageSize) +
+                               " バイト) の倍数ではありません。ファイルが途中で切れています");
 }
 
 struct HandleCloser {
@@ -57,13 +64,39 @@ MdbColumn* columnAt(MdbTableDef* table, unsigned i) {
     return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
 }
 
-HandlePtr openHandle(const std::string& path, const std::string& jet3Charset) {
+// The table's index list as the library read it.
+std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
+    std::vector<StoredIndex> indexes;
+    for (unsigned i = 0; table->indices != nullptr && i < table->indices->len; ++i) {
+        const auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+        StoredIndex stored;
+        stored.name = index->name;
+        stored.number = index->index_num;
+        stored.kind = index->index_type;
+        const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
+        // The library has already turned the stored column number into the
+        // column's position, counted from 1; the two differ once a column
+        // was deleted.
+        for (unsigned k = 0; k < keys; ++k)
+            stored.keyColumns.push_back(index->key_col_num[k] - 1);
+        indexes.push_back(std::move(stored));
+    }
+    return indexes;
+}
+
+HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
     // The library reads both at open; the reader process is single-threaded.
     ::setenv("MDB_ICONV", "UTF-8", 1);
     ::setenv("MDB_JET3_CHARSET", jet3Charset.c_str(), 1);
     HandlePtr handle(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!handle)
         throw makeJetError(JetErrorKind::kDamaged, path);
+    // Every page after the header is read through the guarded stream.
+    std::FILE* guarded = file.stream(handle->fmt->pg_size);
+    if (guarded == nullptr)
+        throw makeJetError(JetErrorKind::kReaderFailed, path, std::strerror(errno));
+    std::fclose(handle->f->stream);
+    handle->f->stream = guarded;
     return handle;
 }
 
@@ -72,16 +105,26 @@ class MdbDatabase : public JetSource {
   public:
     explicit MdbDatabase(const std::string& path) : path_(path) {
         checkHeader(path);
-        handle_ = openHandle(path, "CP1252");
+        file_ = std::make_unique<GuardedFile>(path);
+        handle_ = openHandle(path, "CP1252", *file_);
         if (IS_JET3(handle_.get())) {
             const std::string charset = jet3Charset(handle_->f->code_page, handle_->f->lang_id);
             if (charset != "CP1252") {
                 handle_.reset();
-                handle_ = openHandle(path, charset);
+                handle_ = openHandle(path, charset, *file_);
             }
         }
-        if (!mdb_read_catalog(handle_.get(), MDB_TABLE))
+        const bool read = mdb_read_catalog(handle_.get(), MDB_TABLE) != nullptr;
+        checkPages();
+        if (!read)
             throw makeJetError(JetErrorKind::kDamaged, path);
+    }
+
+    // After every call into the library: a page it could not read is damage,
+    // whatever the library made of it.
+    void checkPages() const {
+        if (!file_->problem().empty())
+            throw makeJetError(JetErrorKind::kDamaged, path_, file_->problem());
     }
 
     std::vector<std::string> tableNames() override {
@@ -102,14 +145,27 @@ class MdbDatabase : public JetSource {
     TablePtr loadTable(const std::string& name, bool withIndexes) {
         MdbCatalogEntry* entry = findEntry(name);
         TablePtr table(mdb_read_table(entry));
+        checkPages();
         if (!table)
             throw makeJetError(JetErrorKind::kDamaged, path_);
-        if (!mdb_read_columns(table.get()) || table->columns->len != table->num_cols)
+        const bool columns = mdb_read_columns(table.get()) != nullptr;
+        checkPages();
+        if (!columns || table->columns->len != table->num_cols)
             throw makeJetError(JetErrorKind::kDamaged, path_);
         // The index entries follow the columns on the same pages; read them
         // before anything else moves the page buffer.
-        if (withIndexes)
+        if (withIndexes) {
             mdb_read_indices(table.get());
+            checkPages();
+        }
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < table->num_cols; ++i)
+            names.emplace_back(columnAt(table.get(), i)->name);
+        const std::string damage = definitionDamage(
+            names, withIndexes ? storedIndexes(table.get()) : std::vector<StoredIndex>{});
+        if (!damage.empty())
+            throw makeJetError(JetErrorKind::kDamaged, path_,
+                               "テーブル " + name + " の定義: " + damage);
         return table;
     }
 
@@ -140,6 +196,7 @@ class MdbDatabase : public JetSource {
     }
 
     std::string path_;
+    std::unique_ptr<GuardedFile> file_;  // outlives the handle, which reads through it
     HandlePtr handle_;
 };
 
@@ -162,28 +219,7 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     for (unsigned i = 0; i < table->num_cols; ++i)
         definition.fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));
 
-    std::vector<StoredIndex> indexes;
-    if (table->indices != nullptr) {
-        for (unsigned i = 0; i < table->indices->len; ++i) {
-            const auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
-            StoredIndex stored;
-            stored.name = index->name;
-            stored.number = index->index_num;
-            stored.kind = index->index_type;
-            const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
-            for (unsigned k = 0; k < keys; ++k) {
-                // Key columns are numbered from 1 by the column's number.
-                const int columnNumber = index->key_col_num[k] - 1;
-                int position = -1;
-                for (unsigned c = 0; c < table->num_cols; ++c) {
-                    if (columnAt(table.get(), c)->col_num == columnNumber)
-                        position = static_cast<int>(c);
-                }
-                stored.keyColumns.push_back(position);
-            }
-            indexes.push_back(std::move(stored));
-        }
-    }
+    const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
     return definition;
 }
@@ -204,9 +240,14 @@ class MdbRowCursor : public JetRowCursor {
 
     const std::vector<JetColumn>& columns() const override { return columns_; }
     std::int64_t recordedRowCount() const override { return table_->num_rows; }
+    std::int64_t deliveredRowCount() const override { return delivered_; }
 
     bool next(JetRow& row) override {
-        if (table_->num_cols == 0 || !mdb_fetch_row(table_.get()))
+        if (table_->num_cols == 0)
+            return false;
+        const bool fetched = mdb_fetch_row(table_.get()) != 0;
+        database_.checkPages();
+        if (!fetched)
             return false;
         MdbHandle* mdb = database_.handle();
         int start = 0;
@@ -224,6 +265,7 @@ class MdbRowCursor : public JetRowCursor {
             row[static_cast<unsigned>(field.colnum)] =
                 decode(columnAt(table_.get(), static_cast<unsigned>(field.colnum)), field);
         }
+        ++delivered_;
         return true;
     }
 
@@ -269,7 +311,9 @@ class MdbRowCursor : public JetRowCursor {
             void* page = nullptr;
             int offset = 0;
             size_t size = 0;
-            if (mdb_find_pg_row(mdb, pageRow, &page, &offset, &size) != 0)
+            const int found = mdb_find_pg_row(mdb, pageRow, &page, &offset, &size);
+            database_.checkPages();
+            if (found != 0)
                 throw damaged();
             offset &= kRowOffsetMask;
             if (offset + static_cast<long>(size) > mdb->fmt->pg_size)
@@ -338,6 +382,7 @@ class MdbRowCursor : public JetRowCursor {
     TablePtr table_;
     std::vector<MdbField> fields_;
     std::vector<JetColumn> columns_;
+    std::int64_t delivered_ = 0;
 };
 
 std::unique_ptr<JetRowCursor> MdbDatabase::openRows(const std::string& name) {

@@ -74,6 +74,28 @@ TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
     }
 }
 
+// Built files carry the plain damaged shapes; here, the edges of each rule.
+TEST(Definition, NamesAndKeysNoEngineWrites) {
+    const struct {
+        std::vector<std::string> names;
+        std::vector<int> keys;
+        bool damaged;
+    } cases[] = {
+        {{"ID", "名前", "ＩＤ"}, {0, 2}, false},  // full-width is another name
+        {{"A\x7F"}, {}, true},
+        {{"A\tB"}, {}, true},
+        {{"Ab", "aB"}, {}, true},
+        {{"Ä", "ä"}, {}, false},  // only ASCII letters fold
+        {{"A", "B"}, {1, 0, 1}, true},
+        {{"A", "B"}, {-1, -1}, true},
+        {{"A"}, {}, false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<StoredIndex> indexes{{"ix", 0, 0, c.keys}};
+        EXPECT_EQ(!definitionDamage(c.names, indexes).empty(), c.damaged) << c.names.at(0);
+    }
+}
+
 // Decimals and GUIDs are read whole from built files; here, the widest
 // decimal, a carry between groups and a negative zero.
 TEST(RawValues, DecimalText) {

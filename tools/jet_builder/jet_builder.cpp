@@ -343,7 +343,7 @@ constexpr int kDecimalInFile = 16, kDecimal = 20;
 
 struct ColumnLayout {
     JetBuildField field;
-    int number = 0;  // column number, also the bit in the null mask
+    int number = 0;  // stored column number, also the bit in the null mask
     bool fixed = false;
     int fixedOffset = 0;
     int fixedSize = 0;
@@ -366,6 +366,7 @@ struct TableLayout {
     std::string name;
     bool system = false;
     std::vector<ColumnLayout> columns;
+    int maxColumns = 0;                // one past the highest stored column number
     std::vector<IndexLayout> indexes;  // logical entries, in the order listed
     std::uint32_t physicalCount = 0;
     int varCount = 0;
@@ -389,12 +390,15 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
     std::set<std::string> seen;
     int fixedCount = 0;
     for (const JetBuildField& f : table.fields) {
-        if (!seen.insert(f.name).second)
+        if (!seen.insert(f.name).second && !table.allowBadNames)
             fail("table " + table.name + " has two fields named " + f.name);
         ColumnLayout c;
         c.field = f;
         c.fileType = f.type == kDecimal ? kDecimalInFile : f.type;
-        c.number = static_cast<int>(t.columns.size());
+        if (f.deletedBefore < 0)
+            fail("field " + f.name + " has a negative count of deleted columns");
+        c.number = t.maxColumns + f.deletedBefore;
+        t.maxColumns = c.number + 1;
         switch (f.type) {
             case kBool:
                 c.fixed = true;
@@ -454,6 +458,9 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
         }
         t.columns.push_back(c);
     }
+    // A Jet 3 row stores its column count in one byte.
+    if (t.maxColumns > 255)
+        fail("table " + table.name + " numbers its columns past 255");
     std::set<std::string> indexNames;
     for (const JetBuildIndex& ix : table.indexes) {
         if (!indexNames.insert(ix.name).second)
@@ -700,7 +707,7 @@ Bytes buildRow(const TableLayout& t, const std::vector<JetBuildValue>& values, s
              " fields");
     Bytes fixedArea(static_cast<std::size_t>(t.fixedAreaSize), 0);
     std::vector<Bytes> varData(static_cast<std::size_t>(t.varCount));
-    Bytes mask((t.columns.size() + 7) / 8, 0);
+    Bytes mask((static_cast<std::size_t>(t.maxColumns) + 7) / 8, 0);
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const ColumnLayout& c = t.columns[i];
         const JetBuildValue& v = values[i];
@@ -725,9 +732,9 @@ Bytes buildRow(const TableLayout& t, const std::vector<JetBuildValue>& values, s
     }
     Bytes row;
     if (format.jet4)
-        put16(row, static_cast<unsigned>(t.columns.size()));
+        put16(row, static_cast<unsigned>(t.maxColumns));
     else
-        put8(row, static_cast<unsigned>(t.columns.size()));
+        put8(row, static_cast<unsigned>(t.maxColumns));
     append(row, fixedArea);
     std::vector<std::size_t> offsets;
     for (const Bytes& data : varData) {
@@ -833,6 +840,8 @@ class PropertyBlob {
 Bytes columnProperties(const TableLayout& t, const Format& format, const TextEncoder& text) {
     PropertyBlob blob(format, text);
     for (const ColumnLayout& c : t.columns) {
+        if (c.field.name.empty())
+            continue;
         const JetBuildField& f = c.field;
         const bool textual = f.type == kText || f.type == kMemo;
         if (textual || f.allowZeroLength)
@@ -862,7 +871,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         set32(s, 16, t.rowCount);
         s[24] = 0x01;
         s[40] = t.system ? 0x53 : 0x4E;
-        set16(s, 41, columnCount);
+        set16(s, 41, static_cast<unsigned>(t.maxColumns));
         set16(s, 43, static_cast<unsigned>(t.varCount));
         set16(s, 45, columnCount);
         set32(s, 47, indexCount);
@@ -877,7 +886,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         s[3] = 'C';
         set32(s, 12, t.rowCount);
         s[20] = t.system ? 0x53 : 0x4E;
-        set16(s, 21, columnCount);
+        set16(s, 21, static_cast<unsigned>(t.maxColumns));
         set16(s, 23, static_cast<unsigned>(t.varCount));
         set16(s, 25, columnCount);
         set32(s, 27, indexCount);
@@ -923,7 +932,7 @@ Bytes tableDefinition(const TableLayout& t, const Format& format, const TextEnco
         put16(s, static_cast<unsigned>(c.length));
     }
     for (const ColumnLayout& c : t.columns) {
-        const Bytes name = text.name(c.field.name);
+        const Bytes name = c.field.name.empty() ? Bytes{} : text.name(c.field.name);
         if (format.jet4) {
             put16(s, static_cast<unsigned>(name.size()));
         } else {

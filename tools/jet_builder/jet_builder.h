@@ -34,6 +34,10 @@ struct JetBuildField {
     // ("-123.45", at most `scale` decimals) or an integer.
     int precision = 18;
     int scale = 0;
+    // Stored column numbers left unused just before this field, as the engine
+    // leaves them after a column there was deleted: the numbers then differ
+    // from the positions in the field list.
+    int deletedBefore = 0;
 };
 
 struct JetBuildIndex {
@@ -53,6 +57,9 @@ struct JetBuildTable {
     std::vector<JetBuildField> fields{};
     std::vector<JetBuildIndex> indexes{};  // in the order they are to be listed
     std::vector<std::vector<JetBuildValue>> rows{};
+    // Damage tests: field names no engine writes, repeated or empty (an
+    // empty-named field gets no properties).
+    bool allowBadNames = false;
 };
 
 enum class JetVersion { kJet3, kJet4 };

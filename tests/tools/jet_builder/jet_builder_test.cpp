@@ -168,6 +168,8 @@ TEST(JetBuilderErrors, BadDescriptionsAreRefusedWithAReason) {
         {table({{.name = "A", .type = 20, .precision = 9, .scale = 2}}, {{"1.005"}}),
          "more decimals than the scale 2"},
         {table({{.name = "A", .type = 20}}), "Jet 4 files only", JetVersion::kJet3},
+        {table({{.name = "A", .type = 4, .deletedBefore = -1}}), "negative count of deleted"},
+        {table({{.name = "A", .type = 4, .deletedBefore = 255}}), "past 255"},
     };
     TempDir dir;
     for (const Case& c : cases) {

@@ -1,0 +1,318 @@
+// The reader on damaged Jet files made by the test builder: each kind of
+// damage ends in an error naming the file, never in rows quietly lost or a
+// definition no engine writes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "jet_builder/jet_builder.h"
+#include "support/jet_sources.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::jet {
+namespace {
+
+using testing::JetBuildField;
+using testing::JetBuildTable;
+using testing::JetBuildValue;
+using testing::JetVersion;
+using testing::writeJetFile;
+
+JetBuildField makeField(const std::string& name, int type, int size = 50) {
+    JetBuildField field;
+    field.name = name;
+    field.type = type;
+    field.size = size;
+    return field;
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+class DamagedFiles : public ::testing::TestWithParam<Way> {
+  protected:
+    TempDir dir_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Ways, DamagedFiles, bothWays(), wayName);
+
+// Reads every row of `table`; the error's message must name the file.
+std::optional<std::string> readAll(const Way& way, const std::string& path,
+                                   const std::string& table, std::vector<JetRow>& rows) {
+    try {
+        rows = allRows(*way.open(path), table);
+        return std::nullopt;
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.kind(), JetErrorKind::kDamaged) << e.what();
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        return std::string(e.what());
+    }
+}
+
+std::uint32_t readU32(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+// The table's data pages moved past the end of the file, as in an engine's
+// file cut short (its catalog and maps come first): the start page of the
+// usage map of the first table (its definition on page 3) is pushed on.
+std::string dataPastTheEnd(std::string bytes, JetVersion version) {
+    const bool jet4 = version == JetVersion::kJet4;
+    const std::size_t page = testing::jetPageSize(version);
+    const std::size_t tdef = 3 * page;
+    EXPECT_EQ(bytes.at(tdef), 0x02);
+    const std::uint32_t map = readU32(bytes, tdef + (jet4 ? 55 : 35));
+    const std::size_t mapPage = (map >> 8) * page;
+    const std::size_t slot = mapPage + (jet4 ? 14 : 10) + 2 * (map & 0xFF);
+    const std::size_t record = mapPage + ((static_cast<unsigned char>(bytes.at(slot)) |
+                                           static_cast<unsigned char>(bytes.at(slot + 1)) << 8) &
+                                          0x1FFF);
+    const std::uint32_t moved = readU32(bytes, record + 1) + 10000;
+    for (int i = 0; i < 4; ++i)
+        bytes.at(record + 1 + static_cast<std::size_t>(i)) = static_cast<char>(moved >> (8 * i));
+    return bytes;
+}
+
+// Cut at every page and inside one, or with the rows' pages past the end:
+// the whole table or an error, never fewer rows with success.
+TEST_P(DamagedFiles, AFileCutShortGivesEveryRowOrAnErrorNamingIt) {
+    JetBuildTable table{"Cut", {makeField("ID", 4), makeField("Body", 12)}, {}, {}};
+    for (std::int64_t i = 0; i < 512; ++i)
+        table.rows.push_back({i, std::string(i % 100 == 0 ? 6000 : 30, 'm')});
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+        const std::size_t page = testing::jetPageSize(version);
+        const std::string whole = dir_.path() + "/whole.mdb";
+        writeJetFile(whole, {table}, version);
+        const std::string bytes = fileBytes(whole);
+        std::vector<JetRow> expected;
+        ASSERT_FALSE(readAll(GetParam(), whole, "Cut", expected));
+        ASSERT_EQ(expected.size(), 512u);
+        std::vector<std::string> damaged{dataPastTheEnd(bytes, version)};
+        for (std::size_t keep = 3 * page; keep < bytes.size(); keep += page) {
+            damaged.push_back(bytes.substr(0, keep));
+            damaged.push_back(bytes.substr(0, keep + page / 2));
+        }
+        const std::string path = dir_.path() + "/cut.mdb";
+        for (std::size_t i = 0; i < damaged.size(); ++i) {
+            SCOPED_TRACE(i);
+            writeBytes(path, damaged[i]);
+            std::vector<JetRow> rows;
+            const auto error = readAll(GetParam(), path, "Cut", rows);
+            if (!error) {
+                EXPECT_EQ(rows.size(), expected.size());
+                EXPECT_TRUE(rows == expected);
+            }
+            if (i == 0) {
+                ASSERT_TRUE(error.has_value());
+                EXPECT_NE(error->find("がファイルの終わりより後にあります"), std::string::npos)
+                    << *error;
+            }
+        }
+    }
+}
+
+// Names and keys no engine writes: the table cannot be read, the others can.
+TEST_P(DamagedFiles, ADefinitionWithBadNamesOrARepeatedKeyIsAnError) {
+    const struct {
+        std::vector<std::string> names;
+        std::vector<std::string> key;
+        const char* damage;
+    } cases[] = {
+        {{"ID", ""}, {}, "列 2 の名前が空"},
+        {{"ID", "Na\nme"}, {}, "列 2 の名前に制御文字"},
+        {{"I\rD", "Name"}, {}, "列 1 の名前に制御文字"},
+        {{"ID", "Name", "ID"}, {}, "列 3 の名前 ID が他の列と重なって"},
+        {{"Code", "CODE"}, {}, "列 2 の名前 CODE が他の列と重なって"},
+        {{"ID", "Name"}, {"ID", "ID"}, "インデックス PrimaryKey が同じ列を二度"},
+        {{"ID", "Name"}, {"Name", "ID", "Name"}, "インデックス PrimaryKey が同じ列を二度"},
+    };
+    std::vector<JetBuildTable> tables{{"Sound", {makeField("ID", 4)}, {}, {{std::int64_t{1}}}}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        JetBuildTable t{"Bad" + std::to_string(i), {}, {}, {}};
+        t.allowBadNames = true;
+        for (const std::string& name : cases[i].names)
+            t.fields.push_back(makeField(name, 10));
+        if (!cases[i].key.empty())
+            t.indexes = {{"PrimaryKey", cases[i].key, true}};
+        tables.push_back(t);
+    }
+    const std::string path = dir_.path() + "/names.mdb";
+    writeJetFile(path, tables);
+    const auto source = GetParam().open(path);
+    EXPECT_EQ(source->readTable("Sound").fields.size(), 1u);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string name = tables[i + 1].name;
+        SCOPED_TRACE(name);
+        try {
+            source->readTable(name);
+            ADD_FAILURE() << "read";
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.kind(), JetErrorKind::kDamaged);
+            const std::string message = e.what();
+            for (const std::string& part : {path, "テーブル " + name, std::string(cases[i].damage)})
+                EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
+        // The rows need the column names too; the key only the definition.
+        if (cases[i].key.empty()) {
+            EXPECT_THROW(source->openRows(name), JetError);
+        }
+    }
+}
+
+// A row the engine marked deleted without lowering the table's row count:
+// the rows come, and the cursor tells that one fewer came than recorded.
+TEST_P(DamagedFiles, RowsFewerThanTheDefinitionRecordsAreCounted) {
+    JetBuildTable table{"Counted", {makeField("ID", 4)}, {}, {}};
+    for (std::int64_t i = 0; i < 50; ++i)
+        table.rows.push_back({i});
+    const std::string path = dir_.path() + "/counted.mdb";
+    writeJetFile(path, {table});
+    std::string bytes = fileBytes(path);
+    const std::size_t page = testing::jetPageSize(JetVersion::kJet4);
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        if (damaged) {
+            // The table's data page (owned by its definition on page 3):
+            // its first row offset (at 14 in Jet 4) gets the deleted flag.
+            std::size_t at = 3 * page;
+            while (bytes.at(at) != 0x01 || readU32(bytes, at + 4) != 3)
+                at += page;
+            bytes[at + 15] = static_cast<char>(bytes[at + 15] | 0x40);
+            writeBytes(path, bytes);
+        }
+        const auto source = GetParam().open(path);
+        auto rows = source->openRows("Counted");
+        JetRow row;
+        std::int64_t count = 0;
+        while (rows->next(row))
+            ++count;
+        EXPECT_EQ(rows->recordedRowCount(), 50);
+        EXPECT_EQ(rows->deliveredRowCount(), count);
+        EXPECT_EQ(count, damaged ? 49 : 50);
+        EXPECT_EQ(rowCountDiffers(*rows), damaged);
+    }
+}
+
+// In both versions (Jet 3 pages are 2 KB, Jet 4 pages 4 KB), each page in
+// turn filled with noise or with bits flipped, and the file cut short.
+TEST(DamagedBuiltFiles, EveryPageDamagedInTurnGivesRowsOrAnErrorNeverACrash) {
+    TempDir dir;
+    JetBuildTable table{"Damage",
+                        {makeField("ID", 4), makeField("Name", 10), makeField("Body", 12)},
+                        {{"PrimaryKey", {"ID"}, true}},
+                        {}};
+    for (std::int64_t i = 0; i < 300; ++i)
+        table.rows.push_back(
+            {i, "名前" + std::to_string(i), std::string(i % 50 == 0 ? 9000 : 20, 'm')});
+    const std::string path = dir.path() + "/damaged.mdb";
+    auto check = [&](const std::string& what, const std::string& damaged) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
+        const auto error = readEverything(path);
+        if (error) {
+            EXPECT_FALSE(std::string(error->what()).empty()) << what;
+        }
+        return error.has_value();
+    };
+    std::mt19937 random(11);
+    for (const auto& [version, page] : {std::pair{JetVersion::kJet4, std::size_t{4096}},
+                                        std::pair{JetVersion::kJet3, std::size_t{2048}}}) {
+        SCOPED_TRACE(page);
+        const std::string original = dir.path() + "/original.mdb";
+        writeJetFile(original, {table}, version);
+        std::ifstream in(original, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_FALSE(readEverything(original).has_value());
+        int failures = 0;
+        for (const std::size_t keep : {std::size_t{0}, std::size_t{100}, page, page + 1, 2 * page,
+                                       bytes.size() / 2, bytes.size() - 1})
+            failures += check("truncated to " + std::to_string(keep), bytes.substr(0, keep));
+        for (std::size_t at = 1; at < bytes.size() / page; ++at) {
+            std::string noisy = bytes;
+            for (std::size_t b = 0; b < page; ++b)
+                noisy[at * page + b] = static_cast<char>(random());
+            failures += check("noise on page " + std::to_string(at), noisy);
+            std::string flipped = bytes;
+            for (std::size_t b = at * page + 8; b < (at + 1) * page; b += 5)
+                flipped[b] = static_cast<char>(flipped[b] ^ 0xA5);
+            failures += check("page " + std::to_string(at) + " flipped", flipped);
+        }
+        std::string noise(bytes.size(), '\0');
+        for (auto& c : noise)
+            c = static_cast<char>(random());
+        EXPECT_TRUE(check("random bytes", noise));
+        // At least the files cut short before the catalog fail.
+        EXPECT_GE(failures, 4);
+    }
+}
+
+// A file whose first table property list has a chunk of length 0 where the
+// file holds it as `chunk` (0 the first chunk, 1 the second). The Jet
+// library walks such a list without end.
+std::string fileWithEndlessPropertyList(const std::string& folder, int chunk) {
+    JetBuildField name = makeField("Name", 10);
+    name.allowZeroLength = true;
+    name.defaultValue = "\"x\"";
+    JetBuildTable table{"Props", {makeField("ID", 4), name}, {}, {{std::int64_t{1}, "a"}}};
+    const std::string path = folder + "/endless.mdb";
+    writeJetFile(path, {table});
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t list = bytes.find(std::string("MR2\0", 4));
+    if (list == std::string::npos)
+        throw std::runtime_error("the builder wrote no property list");
+    std::size_t at = list + 4;
+    if (chunk == 1) {
+        at += static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                          << 8;
+    } else {
+        bytes[at + 4] = 0;  // a value chunk before any name chunk
+        bytes[at + 5] = 0;
+    }
+    bytes.replace(at, 4, std::string(4, '\0'));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
+}
+
+// A library that walks without end is stopped by the time limit, one that
+// allocates without end by the memory ceiling (long before the time limit).
+TEST(DamagedBuiltFiles, ALibraryThatLoopsOrAllocatesWithoutEndIsStopped) {
+    const struct {
+        int chunk;
+        int memoryLimitMb;
+        int timeoutMs;
+        const char* message;
+    } cases[] = {{0, 0, 1000, "応答しない"}, {1, 64, 20000, "異常終了"}};
+    for (const auto& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+        if (c.memoryLimitMb)
+            continue;  // the reader has no memory ceiling under the address sanitizer
+#endif
+        TempDir dir;
+        JetReaderOptions options;
+        options.readerPath = JET_READER;
+        if (c.memoryLimitMb)
+            options.memoryLimitMb = c.memoryLimitMb;
+        options.progressTimeout = std::chrono::milliseconds(c.timeoutMs);
+        try {
+            JetReaderClient client(fileWithEndlessPropertyList(dir.path(), c.chunk), options);
+            ADD_FAILURE() << "opened";
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.kind(), JetErrorKind::kReaderFailed);
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::jet
