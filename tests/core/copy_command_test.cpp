@@ -8,7 +8,7 @@
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
-#include "shell/files.h"
+#include "shell/file_system.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -77,7 +77,13 @@ JetBuildTable jetTable(std::vector<Row> rows) {
 }
 
 Row numbered(int i) {
-    return {"C" + std::to_string(1000 + i), "n", std::int64_t{i}, std::int64_t{i}, 0.5, 1.0, "m"};
+    return {"C" + std::to_string(1000 + i),
+            "n",
+            std::int64_t{i} * 10000,
+            std::int64_t{i},
+            0.5,
+            1.0,
+            "m"};
 }
 
 class CopyTest : public localserver::ServerTest {
@@ -90,9 +96,9 @@ class CopyTest : public localserver::ServerTest {
     }
 
     Outcome copy(const std::vector<Row>& rows, bool clear = false, const std::string& table = "T1",
-                 const std::string& password = "tiger") {
-        const std::string path = dir_.path() + "/copy.mdb";
-        testing::writeJetFile(path, {jetTable(rows)});
+                 const std::string& password = "tiger", const std::string& file = "copy.mdb") {
+        testing::writeJetFile(dir_.path() + "/copy.mdb", {jetTable(rows)});
+        const std::string path = dir_.path() + "/" + file;
         Services services{messages_,
                           front_,
                           [this](const model::ConnectionFields& f) {
@@ -191,6 +197,7 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
         bool clear;
         std::string table;
         std::string password;
+        std::string file;
         std::string report;
         std::vector<std::string> statuses;
         std::string heldOf;
@@ -205,6 +212,7 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
          false,
          "T1",
          "tiger",
+         "copy.mdb",
          head + "-2147467259\r説 明:ORA-00001: unique constraint (SCOTT.PKT1) violated" + server,
          {"0 / 4", "1 / 4", "2 / 4", "3 / 4"},
          "T1",
@@ -214,6 +222,7 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
          false,
          "T1",
          "tiger",
+         "copy.mdb",
          head + "3900\r説 明:日付の値が範囲外のため、SQLに書けません\rｴﾗｰｿｰｽ:Malvorn",
          {"0 / 3", "1 / 3", "2 / 3", "3 / 3"},
          "T1",
@@ -223,15 +232,28 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
          true,
          "T2",
          "tiger",
+         "copy.mdb",
          head + "3104\r説 明:テーブルがデータベースにありません: T2\rｴﾗｰｿｰｽ:Jet",
          {},
          "T2",
+         {}},
+        {"missing Jet file, cleared first",
+         two,
+         true,
+         "T1",
+         "tiger",
+         "none.mdb",
+         head + "3101\r説 明:Jetデータベースファイルが見つかりません: " + dir_.path() +
+             "/none.mdb\rｴﾗｰｿｰｽ:Jet",
+         {},
+         "T1",
          {}},
         {"clear refused",
          two,
          true,
          "T9",
          "tiger",
+         "copy.mdb",
          head + "-2147467259\r説 明:ORA-00942: table or view does not exist" + server,
          {},
          "T1",
@@ -241,6 +263,7 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
          true,
          "T1",
          "wrong",
+         "copy.mdb",
          head + "-2147467259\r説 明:ORA-01017: invalid username/password; logon denied" + server,
          {},
          "T1",
@@ -256,7 +279,7 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
         messages_.shown.clear();
         front_ = RecordingFront();
         opened_ = 0;
-        EXPECT_EQ(copy(c.rows, c.clear, c.table, c.password), Outcome::kFailed);
+        EXPECT_EQ(copy(c.rows, c.clear, c.table, c.password, c.file), Outcome::kFailed);
         ASSERT_EQ(messages_.shown.size(), 1u);
         EXPECT_EQ(messages_.shown[0].text, c.report);
         EXPECT_EQ(front_.statuses, c.statuses);
