@@ -121,6 +121,9 @@ double copyOnce(const std::string& path, const std::string& folder, core::Front&
     const double seconds = secondsSince(start);
     if (outcome != core::Outcome::kDone)
         std::exit(1);
+    const auto held = localserver::openLocalServer(folder, "bench", "bench")
+                          ->queryValue("SELECT COUNT(*) FROM Bench");
+    std::printf("  the table holds %s rows\n", held ? held->c_str() : "?");
     return seconds;
 }
 

@@ -61,6 +61,33 @@ class CountedSession : public oracle::Session {
     int& live_;
 };
 
+// A Jet file whose recorded row count says `recorded`, whatever it holds.
+class MiscountedSource : public jet::JetSource {
+  public:
+    MiscountedSource(std::unique_ptr<jet::JetSource> inner, std::int64_t recorded)
+        : inner_(std::move(inner)), recorded_(recorded) {}
+    std::vector<std::string> tableNames() override { return inner_->tableNames(); }
+    model::JetTableDef readTable(const std::string& name) override {
+        return inner_->readTable(name);
+    }
+    std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
+        return std::make_unique<Cursor>(inner_->openRows(name), recorded_);
+    }
+
+  private:
+    struct Cursor : jet::JetRowCursor {
+        Cursor(std::unique_ptr<jet::JetRowCursor> in, std::int64_t count)
+            : inner(std::move(in)), recorded(count) {}
+        const std::vector<jet::JetColumn>& columns() const override { return inner->columns(); }
+        std::int64_t recordedRowCount() const override { return recorded; }
+        bool next(jet::JetRow& row) override { return inner->next(row); }
+        std::unique_ptr<jet::JetRowCursor> inner;
+        std::int64_t recorded;
+    };
+    std::unique_ptr<jet::JetSource> inner_;
+    std::int64_t recorded_;
+};
+
 // Jet table T1 and its Oracle twin: a full-width field name, every literal
 // kind, CODE the key.
 JetBuildTable jetTable(std::vector<Row> rows) {
@@ -99,17 +126,21 @@ class CopyTest : public localserver::ServerTest {
                  const std::string& password = "tiger", const std::string& file = "copy.mdb") {
         testing::writeJetFile(dir_.path() + "/copy.mdb", {jetTable(rows)});
         const std::string path = dir_.path() + "/" + file;
-        Services services{messages_,
-                          front_,
-                          [this](const model::ConnectionFields& f) {
-                              ++opened_;
-                              return std::make_unique<CountedSession>(
-                                  oracle::openSession(f, {localserver::openLocalServer, {}}),
-                                  live_);
-                          },
-                          jet::openJetFileHere,
-                          shell::gFso(),
-                          {}};
+        Services services{
+            messages_,
+            front_,
+            [this](const model::ConnectionFields& f) {
+                ++opened_;
+                return std::make_unique<CountedSession>(
+                    oracle::openSession(f, {localserver::openLocalServer, {}}), live_);
+            },
+            [this](const std::string& opened) -> std::unique_ptr<jet::JetSource> {
+                if (recorded_ < 0)
+                    return jet::openJetFileHere(opened);
+                return std::make_unique<MiscountedSource>(jet::openJetFileHere(opened), recorded_);
+            },
+            shell::gFso(),
+            {}};
         return copyTable({table, path, clear, {"scott", password, folder()}}, services);
     }
 
@@ -130,6 +161,7 @@ class CopyTest : public localserver::ServerTest {
     RecordingFront front_;
     int opened_ = 0;
     int live_ = 0;
+    std::int64_t recorded_ = -1;  // the row count the Jet file claims, when set
 };
 
 TEST_F(CopyTest, ValuesReadBackAsTheJetFileHoldsThem) {
@@ -184,6 +216,22 @@ TEST_F(CopyTest, ProgressShowsEachRowBeforeItIsSent) {
              {0, "0 / 1500"}, {750, "750 / 1500"}, {1500, "1500 / 1500"}})
         EXPECT_EQ(front_.statuses[index], text);
     EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T1"), "1500");
+}
+
+// A file that records fewer or more rows than it holds: every row is sent,
+// and the count shown is the rows met.
+TEST_F(CopyTest, EveryRowGoesWhateverTheFileRecords) {
+    for (const std::int64_t recorded : {1, 5}) {
+        SCOPED_TRACE(recorded);
+        scott_->execute("DELETE FROM T1");
+        front_.statuses.clear();
+        recorded_ = recorded;
+        const std::string total = " / " + std::to_string(recorded);
+        ASSERT_EQ(copy({numbered(1), numbered(2), numbered(3)}), Outcome::kDone);
+        EXPECT_EQ(front_.statuses,
+                  (std::vector<std::string>{"0" + total, "1" + total, "2" + total, "3" + total}));
+        EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T1"), "3");
+    }
 }
 
 // Each failure: the report (whole), where the status line stopped, and what
