@@ -1,0 +1,182 @@
+// The data copy of a generated table into a fresh local server, through the
+// same command as the window: rows per second, peak memory, and what the
+// per-row status line costs. Figures only; nothing here passes or fails.
+//
+//   malvorn-bench-copy [rows]      (default 200,000)
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "core/copy_command.h"
+#include "jet/jet_reader_client.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/local_server.h"
+#include "shell/file_system.h"
+#include "support/temp_dir.h"
+#include "transfer/row_statements.h"
+
+namespace {
+
+using namespace malvorn;
+using Clock = std::chrono::steady_clock;
+
+long peakKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:"))
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// What a window's label does with a text short of painting: keeps it, and
+// turns it into the UTF-16 a widget toolkit holds.
+class WorkingFront : public core::Front {
+  public:
+    void setStatus(const std::string& text, bool repaintNow) override {
+        label_ = text;
+        wide_.assign(label_.begin(), label_.end());
+        painted_ += repaintNow ? wide_.size() : 0;
+    }
+    std::size_t painted() const { return painted_; }
+
+  private:
+    std::string label_;
+    std::u16string wide_;
+    std::size_t painted_ = 0;
+};
+
+// Boxes go to stderr; the copy asks no questions.
+class StderrMessages : public shell::MessageService {
+  public:
+    shell::MessageAnswer show(const std::string& text, shell::MessageIcon, shell::MessageButtons,
+                              shell::TitleForm) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return shell::MessageAnswer::kOk;
+    }
+};
+
+// The jet reader benchmark's shape, but for the date field's name: WHEN is a
+// word of the SQL language, and the copy sends names unquoted.
+void writeGenerated(const std::string& path, std::int64_t rows) {
+    testing::JetBuildTable table;
+    table.name = "Bench";
+    table.fields = {{"ID", 4, 50, false, ""},     {"Name", 10, 40, false, ""},
+                    {"Amount", 5, 50, false, ""}, {"Upd", 8, 50, false, ""},
+                    {"Ratio", 7, 50, false, ""},  {"Note", 12, 50, false, ""}};
+    for (std::int64_t i = 0; i < rows; ++i) {
+        table.rows.push_back({i, "得意先" + std::to_string(i), i * 10000 + 1234,
+                              36925.0 + static_cast<double>(i % 5000) + 0.5, i / 7.0,
+                              std::string("備考 ") + std::to_string(i)});
+    }
+    testing::writeJetFile(path, {table});
+}
+
+std::unique_ptr<jet::JetSource> openThroughReader(const std::string& path) {
+    jet::JetReaderOptions options;
+    options.readerPath = JET_READER;
+    return jet::openJetSource(path, options);
+}
+
+// Reading and statement building alone: the floor on the Jet side.
+double readAndFormat(const std::string& path) {
+    const auto start = Clock::now();
+    const auto source = openThroughReader(path);
+    const std::string head = transfer::statementHead("Bench", source->readTable("Bench").fields);
+    const auto rows = source->openRows("Bench");
+    jet::JetRow row;
+    std::size_t bytes = 0;
+    while (rows->next(row))
+        bytes += transfer::rowStatement(head, transfer::rowLiterals(rows->columns(), row)).size();
+    const double seconds = secondsSince(start);
+    std::printf("  statement bytes: %zu\n", bytes);
+    return seconds;
+}
+
+double copyOnce(const std::string& path, const std::string& folder, core::Front& front) {
+    {
+        auto owner = localserver::openLocalServer(folder, "bench", "bench");
+        owner->execute("DROP TABLE Bench");
+        owner->execute(
+            "CREATE TABLE Bench (ID NUMBER(10), Name VARCHAR2(40), Amount NUMBER(19,4), "
+            "Upd DATE, Ratio FLOAT, Note CLOB)");
+    }
+    StderrMessages messages;
+    core::Services services{
+        messages,          front,         core::sessionOpener({localserver::openLocalServer, {}}),
+        openThroughReader, shell::gFso(), {}};
+    const auto start = Clock::now();
+    const core::Outcome outcome =
+        core::copyTable({"Bench", path, false, {"bench", "bench", folder}}, services);
+    const double seconds = secondsSince(start);
+    if (outcome != core::Outcome::kDone)
+        std::exit(1);
+    const auto held = localserver::openLocalServer(folder, "bench", "bench")
+                          ->queryValue("SELECT COUNT(*) FROM Bench");
+    std::printf("  the table holds %s rows\n", held ? held->c_str() : "?");
+    return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::int64_t rows = argc > 1 ? std::atoll(argv[1]) : 200000;
+    TempDir dir;
+    const std::string path = dir.path() + "/bench.mdb";
+    const std::string folder = dir.path() + "/server";
+    // The rows are made in a child process, so that the peak memory below is
+    // that of the copy.
+    const pid_t maker = ::fork();
+    if (maker == 0) {
+        writeGenerated(path, rows);
+        std::_Exit(0);
+    }
+    int status = 0;
+    ::waitpid(maker, &status, 0);
+    {
+        auto system = localserver::openLocalServer(folder, "system", "tarnbol");
+        system->execute(
+            "CREATE USER bench IDENTIFIED BY bench DEFAULT TABLESPACE users TEMPORARY "
+            "TABLESPACE temp");
+        system->execute("GRANT DBA, RESOURCE, CONNECT TO bench");
+    }
+    localserver::openLocalServer(folder, "bench", "bench")
+        ->execute("CREATE TABLE Bench (ID NUMBER(10))");
+    const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
+
+    std::printf("%lld rows, 6 columns\n", static_cast<long long>(rows));
+    const double formatting = readAndFormat(path);
+    std::printf("read and format only:      %.2f s = %.0f rows/s\n", formatting,
+                perSecond(formatting));
+
+    core::Front idle;
+    const double plain = copyOnce(path, folder, idle);
+    std::printf("copy, do-nothing status:   %.2f s = %.0f rows/s\n", plain, perSecond(plain));
+    WorkingFront working;
+    const double labelled = copyOnce(path, folder, working);
+    std::printf("copy, working status:      %.2f s = %.0f rows/s\n", labelled, perSecond(labelled));
+
+    // The status texts alone, as the copy makes and sends them.
+    WorkingFront alone;
+    const auto start = Clock::now();
+    const std::string ofTotal = " / " + std::to_string(rows);
+    for (std::int64_t k = 0; k <= rows; ++k)
+        static_cast<core::Front&>(alone).setStatus(std::to_string(k) + ofTotal, true);
+    const double statusSeconds = secondsSince(start);
+    std::printf(
+        "status texts alone:        %.4f s for %lld texts = %.0f ns each, %.2f%% of the copy\n",
+        statusSeconds, static_cast<long long>(rows + 1),
+        statusSeconds * 1e9 / static_cast<double>(rows + 1), 100.0 * statusSeconds / plain);
+    std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
+    return working.painted() + alone.painted() > 0 ? 0 : 1;
+}

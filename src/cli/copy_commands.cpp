@@ -1,0 +1,75 @@
+// The data copy of the "JET=>Oracle" tab from the command line.
+#include <chrono>
+#include <cstdio>
+
+#include "cli/command.h"
+#include "cli/console.h"
+#include "core/copy_command.h"
+
+namespace malvorn::cli {
+namespace {
+
+// The copy's "k / N" on stdout, now and then rather than per row: the first,
+// every thousandth and the total.
+class CopyProgress : public core::Front {
+  public:
+    void setStatus(const std::string& text, bool) override {
+        if (std::sscanf(text.c_str(), "%lld / %lld", &row_, &total_) != 2)
+            return;
+        started_ = true;
+        if (row_ == 0 || row_ % 1000 == 0 || row_ == total_) {
+            std::printf("%s\n", text.c_str());
+            std::fflush(stdout);
+        }
+    }
+    long long row() const { return row_; }
+    long long total() const { return total_; }
+    bool started() const { return started_; }
+
+  private:
+    bool started_ = false;
+    long long row_ = 0;
+    long long total_ = 0;
+};
+
+int runCopy(const Arguments& args) {
+    if (args.positional.size() != 2)
+        throw UsageError("データベースファイルとテーブル名を指定してください");
+    core::CopyFields fields;
+    fields.dbPath = args.positional[0];
+    fields.table = args.positional[1];
+    fields.clear = args.has("clear");
+    fields.connection = {args.option("user"), args.option("password"), args.option("service")};
+
+    ConsoleMessages messages;
+    ConsoleFront unused;
+    CopyProgress progress;
+    const core::Services console = consoleServices(messages, unused);
+    core::Services services{messages,        progress,      console.openSession,
+                            console.openJet, console.files, console.today};
+    const auto start = std::chrono::steady_clock::now();
+    const core::Outcome outcome = core::copyTable(fields, services);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (outcome != core::Outcome::kDone) {
+        // Where it stopped; the rows sent before stay on the server.
+        if (progress.started())
+            std::fprintf(stderr, "%lld / %lld で停止しました\n", progress.row(), progress.total());
+        return exitStatus(outcome);
+    }
+    std::printf("%s: %lld 行をコピーしました (%.2f 秒, %.0f 行/秒)\n", fields.table.c_str(),
+                progress.row(), seconds,
+                seconds > 0 ? static_cast<double>(progress.row()) / seconds : 0.0);
+    return 0;
+}
+
+const CommandRegistration copy(
+    {"copy",
+     "copy <データベース> <テーブル> --user U --password P [--service S] [--clear]\n"
+     "    画面の「JETからOracleへデータセット」と同じく、テーブルの全行を Oracle の同名の表に\n"
+     "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)",
+     runCopy,
+     {"clear"}});
+
+}  // namespace
+}  // namespace malvorn::cli

@@ -1,0 +1,48 @@
+#include "core/copy_command.h"
+
+#include "transfer/row_statements.h"
+
+namespace malvorn::core {
+namespace {
+
+// Everything between the settings and the beep; the first failure leaves
+// here, closing the session on its way out.
+void copyRows(const CopyFields& f, Services& services) {
+    const auto session = services.openSession(f.connection);
+    // The clear comes before the Jet file is opened: it stays done even when
+    // the file or table then cannot be read.
+    if (f.clear)
+        session->execute(transfer::clearStatement(f.table));
+    const auto source = services.openJet(f.dbPath);
+    const std::string head = transfer::statementHead(f.table, source->readTable(f.table).fields);
+    const auto rows = source->openRows(f.table);
+
+    // The total is what the file records; the count shown is the rows
+    // actually met, even past that total.
+    const std::string ofTotal = " / " + std::to_string(rows->recordedRowCount());
+    std::int64_t k = 0;
+    services.front.setStatus("0" + ofTotal, true);
+    jet::JetRow row;
+    while (rows->next(row)) {
+        ++k;
+        services.front.setStatus(std::to_string(k) + ofTotal, true);
+        session->execute(transfer::rowStatement(head, transfer::rowLiterals(rows->columns(), row)));
+    }
+}
+
+}  // namespace
+
+Outcome copyTable(const CopyFields& fields, Services& services) {
+    const BusyScope busy(services.front, Busy::kHourglassBlocked);
+    try {
+        services.front.saveSettings();
+        copyRows(fields, services);
+    } catch (...) {
+        showFailure(services, "ﾃﾞｰﾀｾｯﾄｴﾗｰ", "fCopyTableData", std::current_exception());
+        return Outcome::kFailed;
+    }
+    services.messages.beep();
+    return Outcome::kDone;
+}
+
+}  // namespace malvorn::core

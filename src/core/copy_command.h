@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "core/command.h"
+#include "model/connection.h"
+
+namespace malvorn::core {
+
+// The fields of the "JET=>Oracle" tab the data copy reads.
+struct CopyFields {
+    std::string table;   // cboTable's text: the Jet table and the Oracle table, as typed
+    std::string dbPath;  // txtDbPath
+    bool clear = false;  // chkClear checked (value 1 only)
+    model::ConnectionFields connection;
+};
+
+// The data copy (開始 of "JETからOracleへデータセット"): settings saved, then
+// every row of the Jet table sent as its own INSERT over one session, after
+// "DELETE FROM <table>" when `clear` is set. The status line shows "k / N"
+// (repaint now) before row k is sent, "0 / N" first. The first failure is
+// shown as the error report and ends the copy; rows sent before it stay, and
+// the status line keeps the row it stopped at. Beeps only when every row went.
+Outcome copyTable(const CopyFields& fields, Services& services);
+
+}  // namespace malvorn::core
