@@ -1,0 +1,90 @@
+// The user and IDNO tabs from the command line. The SQL tab's own work is the
+// sql command's, which also shows what queries return.
+#include <iostream>
+
+#include "admin/result_text.h"
+#include "app/drivers.h"
+#include "cli/command.h"
+#include "cli/console.h"
+#include "convert/fixed_scripts.h"
+#include "core/admin_commands.h"
+#include "encoding/cp932.h"
+#include "encoding/utf8.h"
+#include "oracle/operation.h"
+#include "shell/files.h"
+
+namespace malvorn::cli {
+namespace {
+
+model::ConnectionFields connectionFrom(const Arguments& args) {
+    return {args.option("user"), args.option("password"), args.option("service")};
+}
+
+int runUser(const Arguments& args) {
+    const auto& p = args.positional;
+    const bool create = !p.empty() && p[0] == "create" && p.size() == 3;
+    const bool drop = !p.empty() && (p[0] == "delete" || p[0] == "drop") && p.size() == 2;
+    if (!create && !drop)
+        throw UsageError("user create <ユーザー名> <パスワード> または user delete <ユーザー名>");
+    const core::UserFields fields{p[1], create ? p[2] : std::string(), connectionFrom(args)};
+    ConsoleMessages messages;
+    ConsoleFront front;
+    core::Services services = consoleServices(messages, front);
+    return exitStatus(create ? core::createUser(fields, services)
+                             : core::deleteUser(fields, services));
+}
+
+// A definition file in the program's own code page, or UTF-8.
+std::string definitionFrom(const Arguments& args) {
+    if (!args.has("definition"))
+        return convert::lfidnoDefinitionText();
+    const std::string bytes = shell::readFileBytes(args.option("definition"));
+    return encoding::isValidUtf8(bytes) ? bytes : encoding::Cp932::toUtf8(bytes);
+}
+
+void printLfidno(const model::ConnectionFields& connection) {
+    oracle::CommandSession session(connection, app::defaultDrivers());
+    const auto rows = session->query("SELECT 表名, IDNO FROM LFIDNO ORDER BY 表名");
+    admin::writeTabSeparated(*rows, std::cout);
+}
+
+int runLfidno(const Arguments& args) {
+    const auto& p = args.positional;
+    const bool create = p.size() == 1 && p[0] == "create";
+    const bool fill = p.size() == 2 && p[0] == "fill";
+    if (!create && !fill)
+        throw UsageError("lfidno create または lfidno fill <所有者>");
+    if (args.has("replace") && !create)
+        throw UsageError("--replace は lfidno create と一緒に指定してください");
+    ConsoleMessages messages(args.has("replace"));
+    ConsoleFront front;
+    core::Services services = consoleServices(messages, front);
+    if (create)
+        return exitStatus(
+            core::createLfidno({definitionFrom(args), connectionFrom(args)}, services));
+    const core::Outcome outcome = core::setLfidno({p[1], connectionFrom(args)}, services);
+    if (outcome == core::Outcome::kDone)
+        printLfidno(connectionFrom(args));
+    return exitStatus(outcome);
+}
+
+const CommandRegistration user(
+    {"user",
+     "user create <ユーザー名> <パスワード> --user SYSTEM --password P [--service S]\n"
+     "user delete <ユーザー名> --user SYSTEM --password P [--service S]\n"
+     "    画面の「ユーザー作成」タブと同じく、ユーザーを作成 (DBA, RESOURCE, CONNECT を付与)\n"
+     "    または所有オブジェクトごと削除します (drop は delete と同じ)",
+     runUser});
+
+const CommandRegistration lfidno(
+    {"lfidno",
+     "lfidno create [--definition ファイル] [--replace] --user U --password P [--service S]\n"
+     "lfidno fill <所有者> --user U --password P [--service S]\n"
+     "    画面の「IDNOテーブル」タブと同じく、LFIDNO を作成 (既定は組み込みの定義、既存の表は\n"
+     "    --replace のときだけ削除) または所有者の各表のレコード番号の最大値で埋め直し、\n"
+     "    表名と IDNO を表示します",
+     runLfidno,
+     {"replace"}});
+
+}  // namespace
+}  // namespace malvorn::cli

@@ -1,0 +1,427 @@
+#include "core/admin_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "convert/fixed_scripts.h"
+#include "localserver/local_server.h"
+#include "localserver/server_fixture.h"
+#include "support/scripted_messages.h"
+
+namespace malvorn::core {
+namespace {
+
+using shell::MessageAnswer;
+using shell::MessageIcon;
+using Strings = std::vector<std::string>;
+
+constexpr std::int32_t kGeneral = oracle::kServerErrorNumber;
+constexpr const char* kServer = "Malvorn Local Server";
+
+// Everything a command shows, in order: its boxes, beeps and the front's calls.
+struct Recorder : ScriptedMessages, Front {
+    MessageAnswer show(const std::string& text, MessageIcon icon, shell::MessageButtons buttons,
+                       shell::TitleForm title) override {
+        events.push_back("box " + text);
+        return ScriptedMessages::show(text, icon, buttons, title);
+    }
+    void beep() override { events.push_back("beep"); }
+    void focus(Field) override { events.push_back("focus"); }
+    void setStatus(const std::string& text, bool) override { events.push_back("status " + text); }
+    void saveSettings() override { events.push_back("save"); }
+    void setBusy(Busy busy) override {
+        events.push_back(busy == Busy::kIdle        ? "idle"
+                         : busy == Busy::kHourglass ? "hourglass"
+                                                    : "blocked");
+    }
+    Strings events;
+};
+
+// What the tests do to the sessions the commands open: failures put in
+// place of a text, canned one-value answers, and every text sent.
+struct Tap {
+    Strings sent;
+    std::map<std::string, oracle::OracleError> failures;
+    std::map<std::string, std::string> canned;
+    int live = 0;
+};
+
+struct OneValue : oracle::ResultSet {
+    explicit OneValue(std::string v) : text(std::move(v)) {}
+    const Strings& columnNames() const override { return names; }
+    bool next() override { return !std::exchange(read, true); }
+    oracle::Value value(std::size_t) const override { return text; }
+    Strings names{"V"};
+    std::string text;
+    bool read = false;
+};
+
+// A real local-server session seen through the tap.
+class TappedSession : public oracle::Session {
+  public:
+    TappedSession(std::unique_ptr<oracle::Session> real, Tap& tap)
+        : real_(std::move(real)), tap_(tap) {
+        ++tap_.live;
+    }
+    ~TappedSession() override { --tap_.live; }
+    void execute(const std::string& s) override { pass(s), real_->execute(s); }
+    oracle::Value queryValue(const std::string& q) override {
+        return pass(q), real_->queryValue(q);
+    }
+    std::unique_ptr<oracle::ResultSet> query(const std::string& q) override {
+        pass(q);
+        const auto it = tap_.canned.find(q);
+        return it == tap_.canned.end() ? real_->query(q) : std::make_unique<OneValue>(it->second);
+    }
+
+  private:
+    void pass(const std::string& text) {
+        tap_.sent.push_back(text);
+        if (const auto it = tap_.failures.find(text); it != tap_.failures.end())
+            throw it->second;
+    }
+    std::unique_ptr<oracle::Session> real_;
+    Tap& tap_;
+};
+
+std::string report(const std::string& heading, const std::string& procedure, std::int32_t number,
+                   const std::string& description, const std::string& source = kServer) {
+    return "box " + heading + "\rﾌﾟﾛｼｼﾞｬ：" + procedure + "\rｴﾗｰNo:" + std::to_string(number) +
+           "\r説 明:" + description + "\rｴﾗｰｿｰｽ:" + source;
+}
+
+class AdminCommandsTest : public localserver::ServerTest {
+  protected:
+    model::ConnectionFields as(const std::string& user, const std::string& password = "tarnbol") {
+        return {user, password, folder()};
+    }
+    Services services() {
+        return {recorder, recorder, opener, nullptr, files, [] { return convert::ScriptDate{}; }};
+    }
+    void restart() {
+        recorder = Recorder();
+        tap.sent.clear();
+    }
+
+    Recorder recorder;
+    Tap tap;
+    shell::LocalFileSystem files;
+    SessionOpener opener = [this](const model::ConnectionFields& c) {
+        oracle::Drivers drivers{localserver::openLocalServer, nullptr};
+        return std::make_unique<TappedSession>(sessionOpener(drivers)(c), tap);
+    };
+};
+
+const std::string kLookupScott = "SELECT USERNAME   FROM dba_users  WHERE USERNAME = 'SCOTT'";
+const std::string kCreateScott =
+    "CREATE USER scott IDENTIFIED BY pw DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
+const std::string kGrantScott = "GRANT DBA, RESOURCE, CONNECT TO scott";
+
+TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
+    for (const char* user : {" system", "system ", "scott", ""}) {
+        restart();
+        auto s = services();
+        EXPECT_EQ(createUser({"u1", "pw", as(user)}, s), Outcome::kRefused) << user;
+        EXPECT_EQ(recorder.events, Strings{"box 接続文字列にはSYSTEMユーザを入力してください"});
+        EXPECT_EQ(recorder.shown[0].icon, MessageIcon::kCritical);
+        EXPECT_EQ(recorder.shown[0].title, shell::TitleForm::kPlain);
+        EXPECT_TRUE(tap.sent.empty());
+    }
+}
+
+TEST_F(AdminCommandsTest, CreatesAndDeletesAUserOnTheServer) {
+    auto s = services();
+    ASSERT_EQ(createUser({"  scott ", " tiger ", as("SYSTEM")}, s), Outcome::kDone);
+    EXPECT_EQ(tap.sent, (Strings{"CREATE USER scott IDENTIFIED BY tiger DEFAULT TABLESPACE users "
+                                 "TEMPORARY TABLESPACE temp",
+                                 kGrantScott}));
+    EXPECT_EQ(recorder.events,
+              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"}));
+    EXPECT_EQ(rows(*open("scott", "tiger"), "SELECT GRANTED_ROLE FROM USER_ROLE_PRIVS ORDER BY 1"),
+              (Strings{"CONNECT", "DBA", "RESOURCE"}));
+
+    restart();
+    ASSERT_EQ(deleteUser({"scott ", "", as("System")}, s), Outcome::kDone);
+    EXPECT_EQ(tap.sent, Strings{"DROP USER scott CASCADE"});
+    EXPECT_EQ(recorder.events,
+              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが削除されました", "save", "idle"}));
+    EXPECT_EQ(oraCode([&] { open("scott", "tiger"); }), "ORA-01017");
+    EXPECT_EQ(tap.live, 0);
+}
+
+TEST_F(AdminCommandsTest, UserFailuresShowTheLookupsMessageOrTheReport) {
+    appUser("scott", "tiger");
+    const oracle::OracleError other(-2147217900, "ORA-01920: other number", "fake");
+    const oracle::OracleError lookupFails(kGeneral, "ORA-00942: lookup", "fake");
+    const struct {
+        bool create;
+        std::string userId;
+        std::string password;  // SYSTEM's
+        std::map<std::string, oracle::OracleError> failures;
+        Strings sent;
+        Strings boxes;
+    } cases[] = {
+        {true,
+         "scott",
+         "tarnbol",
+         {},
+         {kCreateScott, kLookupScott},
+         {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
+        {true,
+         "",
+         "tarnbol",
+         {},
+         {"CREATE USER  IDENTIFIED BY pw DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp",
+          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = ''"},
+         {}},
+        {true,
+         "scott",
+         "tarnbol",
+         {{kCreateScott, other}},
+         {kCreateScott},
+         {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake")}},
+        // The lookup failing too: the refusal it was to explain is reported.
+        {true,
+         "scott",
+         "tarnbol",
+         {{kLookupScott, lookupFails}},
+         {kCreateScott, kLookupScott},
+         {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
+                 "ORA-01920: user name 'SCOTT' conflicts with another user or role name")}},
+        {false,
+         " nobody",
+         "tarnbol",
+         {},
+         {"DROP USER nobody CASCADE",
+          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = ' NOBODY'"},
+         {"box ﾕｰｻﾞｰ  NOBODY は未登録です"}},
+        {false,
+         "system",
+         "tarnbol",
+         {},
+         {"DROP USER system CASCADE",
+          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = 'SYSTEM'"},
+         {}},
+        {false,
+         "scott",
+         "wrong",
+         {},
+         {},
+         {report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
+                 "ORA-01017: invalid username/password; logon denied")}},
+    };
+    for (const auto& c : cases) {
+        restart();
+        tap.failures = c.failures;
+        auto s = services();
+        const UserFields fields{c.userId, "pw", as("system", c.password)};
+        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), Outcome::kFailed);
+        EXPECT_EQ(tap.sent, c.sent) << c.userId;
+        Strings events{"blocked"};
+        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
+        events.insert(events.end(), {"save", "idle"});
+        EXPECT_EQ(recorder.events, events) << c.userId;
+        for (const auto& box : recorder.shown) {
+            EXPECT_EQ(box.icon, MessageIcon::kExclamation);
+            EXPECT_EQ(box.title, shell::TitleForm::kError);
+        }
+        EXPECT_EQ(tap.live, 0);
+    }
+}
+
+TEST_F(AdminCommandsTest, AGrantRefusedAfterTheCreateLeavesTheUserWithoutRoles) {
+    tap.failures.emplace(kGrantScott, oracle::OracleError(kGeneral, "ORA-01917: grant", "fake"));
+    auto s = services();
+    EXPECT_EQ(createUser({"scott", "pw", as("system")}, s), Outcome::kFailed);
+    EXPECT_EQ(recorder.events,
+              (Strings{"blocked", "box ﾕｰｻﾞｰ SCOTT は登録済みです", "save", "idle"}));
+    EXPECT_EQ(system().queryValue(kLookupScott), "SCOTT");
+    EXPECT_EQ(oraCode([&] { open("scott", "pw"); }), "ORA-01045");
+}
+
+const std::string kCountLfidno = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'LFIDNO'";
+const std::string kQuestion = "box すでに同名のテーブルが存在します。\r削除しますか？";
+
+TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
+    auto scott = appUser("scott", "tiger");
+    const std::string edited = "CREATE TABLE LFIDNO\r\n(表名 VARCHAR2(30)\r\n,IDNO NUMBER(10))";
+    const struct {
+        bool exists;
+        MessageAnswer answer;
+        std::string definition;
+        Strings sent;
+        Strings boxes;
+        const char* status;
+        const char* columns;
+    } cases[] = {
+        {false,
+         MessageAnswer::kYes,
+         convert::lfidnoDefinitionText(),
+         {kCountLfidno, convert::lfidnoDefinitionText()},
+         {},
+         "完了",
+         "表名,列名,IDNO"},
+        {true,
+         MessageAnswer::kYes,
+         edited,
+         {kCountLfidno, "DROP TABLE LFIDNO", edited},
+         {kQuestion},
+         "完了",
+         "表名,IDNO"},
+        {true,
+         MessageAnswer::kNo,
+         edited,
+         {kCountLfidno, edited},
+         {kQuestion, report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO", kGeneral,
+                            "ORA-00955: name is already used by an existing object")},
+         "失敗",
+         "表名,列名,IDNO"},
+    };
+    for (const auto& c : cases) {
+        try {
+            scott->execute("DROP TABLE LFIDNO");
+        } catch (const oracle::OracleError&) {  // none yet
+        }
+        if (c.exists) {
+            scott->execute(convert::lfidnoDefinitionText());
+            scott->execute("INSERT INTO LFIDNO VALUES ('A','レコード番号',1)");
+        }
+        restart();
+        recorder.answers = {c.answer};
+        auto s = services();
+        createLfidno({c.definition, as("scott", "tiger")}, s);
+        EXPECT_EQ(tap.sent, c.sent);
+        Strings events{"hourglass", "status LFIDNO作成中．．．"};
+        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
+        events.insert(events.end(),
+                      {std::string("status LFIDNO作成　") + c.status, "idle", "beep"});
+        EXPECT_EQ(recorder.events, events);
+        std::string columns;
+        const auto all = scott->query("SELECT * FROM LFIDNO");
+        for (const auto& name : all->columnNames())
+            columns += (columns.empty() ? "" : ",") + name;
+        EXPECT_EQ(columns, c.columns);
+        EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"),
+                  Strings{c.answer == MessageAnswer::kYes ? "0" : "1"});
+    }
+}
+
+std::string maxQuery(const std::string& table) {
+    return "SELECT  MAX(レコード番号)   FROM " + table;
+}
+std::string insertOf(const std::string& table, const std::string& idno) {
+    return "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('" + table + "','レコード番号'," + idno +
+           ")";
+}
+
+TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
+    auto scott = appUser("scott", "tiger");
+    for (const char* statement :
+         {"CREATE TABLE B_T (レコード番号 NUMBER(10), X NUMBER)", "INSERT INTO B_T VALUES (3, 1)",
+          "INSERT INTO B_T VALUES (7, 1)", "CREATE TABLE A_T (X NUMBER, レコード番号 NUMBER(10))",
+          "INSERT INTO A_T VALUES (1, NULL)", "CREATE TABLE C_T (レコード番号 NUMBER(10))",
+          "CREATE TABLE D_T (番号 NUMBER(10))", "CREATE TABLE E_T (レコード番号 NUMBER(10))"})
+        scott->execute(statement);
+    scott->execute(convert::lfidnoDefinitionText());
+    scott->execute("INSERT INTO LFIDNO VALUES ('OLD','レコード番号',9)");
+    // A driver that hands numbers back with a fraction part.
+    tap.canned[maxQuery("E_T")] = "12.0";
+    auto s = services();
+    ASSERT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kDone);
+    EXPECT_EQ(
+        tap.sent,
+        (Strings{"DELETE FROM LFIDNO",
+                 "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = "
+                 "'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = "
+                 "'レコード番号'  ORDER BY TABLE_NAME",
+                 maxQuery("A_T"), insertOf("A_T", "0"), maxQuery("B_T"), insertOf("B_T", "7"),
+                 maxQuery("C_T"), insertOf("C_T", "0"), maxQuery("E_T"), insertOf("E_T", "12")}));
+    EXPECT_EQ(recorder.events, (Strings{"hourglass", "status LFIDNOデータセット中．．．",
+                                        "status A_T", "status B_T", "status C_T", "status E_T",
+                                        "status LFIDNOデータセット　完了", "idle", "beep"}));
+    EXPECT_EQ(rows(*scott, "SELECT 表名, 列名, IDNO FROM LFIDNO ORDER BY 1"),
+              (Strings{"A_T|レコード番号|0", "B_T|レコード番号|7", "C_T|レコード番号|0",
+                       "E_T|レコード番号|12"}));
+
+    // An empty owner lists nothing: the table is emptied and that is done.
+    restart();
+    EXPECT_EQ(setLfidno({"", as("scott", "tiger")}, s), Outcome::kDone);
+    EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"), Strings{"0"});
+    EXPECT_EQ(recorder.events.at(2), "status LFIDNOデータセット　完了");
+
+    restart();
+    scott->execute("DROP TABLE LFIDNO");
+    EXPECT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kFailed);
+    EXPECT_EQ(recorder.events, (Strings{"hourglass", "status LFIDNOデータセット中．．．",
+                                        report("LFIDNOﾃﾞｰﾀｾｯﾄｴﾗｰ", "fSetLFIDNO", kGeneral,
+                                               "ORA-00942: table or view does not exist"),
+                                        "status LFIDNOデータセット　失敗", "idle", "beep"}));
+}
+
+TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
+    appUser("scott", "tiger");
+    const std::string dir = dir_.path();
+    const struct {
+        const char* script;  // contents of a file, or nullptr for the folder itself
+        std::string sql;     // when not a script
+        Strings sent;
+        Strings events;
+    } cases[] = {
+        {"/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;\r\n",
+         "",
+         {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"},
+         {"status スクリプト実行　開始", "hourglass", "idle", "beep",
+          "status スクリプト実行　完了"}},
+        {"INSERT INTO T VALUES ('a;b');\r\n",
+         "",
+         {" INSERT INTO T VALUES ('a;b')"},
+         {"status スクリプト実行　開始", "hourglass", "idle", "beep",
+          "status スクリプト実行　完了"}},
+        {"/* only\r\n;\r\n\r\n", "", {}, {}},
+        {nullptr, "", {}, {"box スクリプトが指定されていません"}},
+        {"CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);",
+         "",
+         {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"},
+         {"status スクリプト実行　開始", "hourglass",
+          report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
+                 "ORA-00922: missing or invalid option"),
+          "status スクリプト実行　失敗", "idle"}},
+        {"",
+         "SELECT A FROM T",
+         {"SELECT A FROM T"},
+         {"status ＳＱＬ実行　開始", "hourglass", "idle", "beep", "status ＳＱＬ実行　完了"}},
+        {"",
+         "DROP TABLE T;",
+         {"DROP TABLE T;"},
+         {"status ＳＱＬ実行　開始", "hourglass",
+          report("SQL実行ｴﾗｰ", "cmdDoSQL_Click", kGeneral, "ORA-00911: invalid character"),
+          "status ＳＱＬ実行　失敗", "idle"}},
+        {"", "  ", {}, {"box ＳＱＬ文が指定されていません"}},
+    };
+    for (const auto& c : cases) {
+        restart();
+        auto s = services();
+        if (c.sql.empty()) {
+            const std::string path = c.script ? dir + "/script.sql" : dir;
+            if (c.script)
+                std::ofstream(path, std::ios::binary) << c.script;
+            runScript({path, as("scott", "tiger")}, s);
+        } else {
+            runStatement({c.sql, as("scott", "tiger")}, s);
+        }
+        EXPECT_EQ(tap.sent, c.sent);
+        EXPECT_EQ(recorder.events, c.events);
+        for (const auto& box : recorder.shown) {
+            EXPECT_EQ(box.icon, box.text.starts_with("SQL") ? MessageIcon::kExclamation
+                                                            : MessageIcon::kCritical);
+            EXPECT_EQ(box.title, shell::TitleForm::kError);
+        }
+    }
+    EXPECT_EQ(rows(*open("scott", "tiger"), "SELECT A FROM T"), Strings{"a;b"});
+}
+
+}  // namespace
+}  // namespace malvorn::core
