@@ -139,6 +139,13 @@ class frmMain : public QWidget, public core::Front {
     void cmdConvert_Click();
     void cboTable_GotFocus();
     void cmdCreateBatch_Click();
+    void cmdStart_Click();
+    void cmdCreateUser_Click();
+    void cmdDeleteUser_Click();
+    void cmdCreateLFIDNO_Click();
+    void cmdSetLFIDNO_Click();
+    void cmdDoScript_Click();
+    void cmdDoSQL_Click();
 
     // The script of the last conversion run.
     const convert::ScriptLines& scriptLines() const { return ScriptLines_; }

@@ -6,11 +6,14 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "convert/script_files.h"
+#include "core/admin_commands.h"
+#include "core/copy_command.h"
 #include "shell/file_system.h"
 #include "shell/ui/busy_state.h"
 #include "shell/ui/frm_folder.h"
@@ -35,6 +38,14 @@ void frmMain::connectCommands() {
     connect(ui_.cmdConvert, &QAbstractButton::clicked, this, [this] { cmdConvert_Click(); });
     connect(ui_.cmdCreateBatch, &QAbstractButton::clicked, this,
             [this] { cmdCreateBatch_Click(); });
+    connect(ui_.cmdStart, &QAbstractButton::clicked, this, [this] { cmdStart_Click(); });
+    connect(ui_.cmdCreateUser, &QAbstractButton::clicked, this, [this] { cmdCreateUser_Click(); });
+    connect(ui_.cmdDeleteUser, &QAbstractButton::clicked, this, [this] { cmdDeleteUser_Click(); });
+    connect(ui_.cmdCreateLFIDNO, &QAbstractButton::clicked, this,
+            [this] { cmdCreateLFIDNO_Click(); });
+    connect(ui_.cmdSetLFIDNO, &QAbstractButton::clicked, this, [this] { cmdSetLFIDNO_Click(); });
+    connect(ui_.cmdDoScript, &QAbstractButton::clicked, this, [this] { cmdDoScript_Click(); });
+    connect(ui_.cmdDoSQL, &QAbstractButton::clicked, this, [this] { cmdDoSQL_Click(); });
     ui_.cboTable->installEventFilter(this);
 }
 
@@ -129,6 +140,49 @@ void frmMain::cmdCreateBatch_Click() {
                       textOf(ui_.txtNetServiceName)};
     core::Services services = this->services();
     core::createBatch(fields, services);
+}
+
+void frmMain::cmdStart_Click() {
+    core::CopyFields fields;
+    fields.table = ui_.cboTable->currentText().toStdString();
+    fields.dbPath = textOf(ui_.txtDbPath);
+    fields.clear = ui_.chkClear->isChecked();
+    fields.connection = connectionFields();
+    core::Services services = this->services();
+    core::copyTable(fields, services);
+    ui_.lblMsg->repaint();  // the last count, which the throttle may have held back
+}
+
+void frmMain::cmdCreateUser_Click() {
+    core::Services services = this->services();
+    core::createUser({textOf(ui_.txtUserID), textOf(ui_.txtPassword), connectionFields()},
+                     services);
+}
+
+void frmMain::cmdDeleteUser_Click() {
+    core::Services services = this->services();
+    core::deleteUser({textOf(ui_.txtUserID), textOf(ui_.txtPassword), connectionFields()},
+                     services);
+}
+
+void frmMain::cmdCreateLFIDNO_Click() {
+    core::Services services = this->services();
+    core::createLfidno({text(QStringLiteral("txtLFIDNO")), connectionFields()}, services);
+}
+
+void frmMain::cmdSetLFIDNO_Click() {
+    core::Services services = this->services();
+    core::setLfidno({textOf(ui_.txtUserID), connectionFields()}, services);
+}
+
+void frmMain::cmdDoScript_Click() {
+    core::Services services = this->services();
+    core::runScript({textOf(ui_.txtScriptPath), connectionFields()}, services);
+}
+
+void frmMain::cmdDoSQL_Click() {
+    core::Services services = this->services();
+    core::runStatement({text(QStringLiteral("txtSQL")), connectionFields()}, services);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
