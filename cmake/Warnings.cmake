@@ -30,13 +30,15 @@ function(malvorn_library name)
     malvorn_warnings(${name})
 endfunction()
 
-# A GoogleTest executable registered with ctest, one test per case.
+# A GoogleTest executable registered with ctest, one test per case, named
+# after its executable ("core_tests.CopyTest.Progress") so that
+# `ctest -R core_tests` runs one folder's tests.
 function(malvorn_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     malvorn_warnings(${name})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
