@@ -9,7 +9,7 @@
 #include "convert/fixed_scripts.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
-#include "support/scripted_messages.h"
+#include "support/recorder.h"
 
 namespace malvorn::core {
 namespace {
@@ -20,25 +20,6 @@ using Strings = std::vector<std::string>;
 
 constexpr std::int32_t kGeneral = oracle::kServerErrorNumber;
 constexpr const char* kServer = "Malvorn Local Server";
-
-// Everything a command shows, in order: its boxes, beeps and the front's calls.
-struct Recorder : ScriptedMessages, Front {
-    MessageAnswer show(const std::string& text, MessageIcon icon, shell::MessageButtons buttons,
-                       shell::TitleForm title) override {
-        events.push_back("box " + text);
-        return ScriptedMessages::show(text, icon, buttons, title);
-    }
-    void beep() override { events.push_back("beep"); }
-    void focus(Field) override { events.push_back("focus"); }
-    void setStatus(const std::string& text, bool) override { events.push_back("status " + text); }
-    void saveSettings() override { events.push_back("save"); }
-    void setBusy(Busy busy) override {
-        events.push_back(busy == Busy::kIdle        ? "idle"
-                         : busy == Busy::kHourglass ? "hourglass"
-                                                    : "blocked");
-    }
-    Strings events;
-};
 
 // What the tests do to the sessions the commands open: failures put in
 // place of a text, canned one-value answers, and every text sent.

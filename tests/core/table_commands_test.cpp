@@ -1,0 +1,304 @@
+#include "core/table_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "convert/table_script.h"
+#include "encoding/cp932.h"
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/local_server.h"
+#include "localserver/server_fixture.h"
+#include "shell/files.h"
+#include "support/recorder.h"
+
+namespace malvorn::core {
+namespace {
+
+using shell::MessageAnswer;
+using shell::MessageIcon;
+using shell::TitleForm;
+using Strings = std::vector<std::string>;
+
+const convert::ScriptDate kDate{2001, 2, 3};
+
+// SHOHIN with two rows, keyed by pkkey, beside a system table.
+void writeShohin(const std::string& path) {
+    testing::writeJetFile(path, {{"SHOHIN",
+                                  {{"CODE", 10, 10}, {"NAME", 10, 50, true}, {"QTY", 4}},
+                                  {{"pkkey", {"CODE"}, true}},
+                                  {{"A1", "one", std::int64_t{1}}, {"A2", "two", std::int64_t{2}}}},
+                                 {"MSysNotes", {{"X", 4}}, {}, {}},
+                                 {"msysKept", {{"X", 4}}, {}, {}}});
+}
+
+class TableCommands : public localserver::ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        db_ = dir_.path() + "/shop.mdb";
+        writeShohin(db_);
+        sql_ = dir_.path() + "/sql";
+        std::filesystem::create_directory(sql_);
+    }
+
+    Services services() {
+        return {recorder_,
+                recorder_,
+                sessionOpener({localserver::openLocalServer, {}}),
+                [this](const std::string& path) {
+                    ++jetOpens_;
+                    return jet::openJetFileHere(path);
+                },
+                shell::gFso(),
+                [] { return kDate; }};
+    }
+
+    ConvertFields fields() const {
+        ConvertFields f;
+        f.table = "SHOHIN";
+        f.dbPath = db_;
+        f.tableTablespace = "users";
+        f.indexTablespace = "indx";
+        f.sqlFolder = sql_;
+        f.connection = {"scott", "tiger", folder()};
+        return f;
+    }
+
+    Outcome convert(const ConvertFields& f) {
+        Services s = services();
+        return convertTable(f, s, script_);
+    }
+
+    std::string stored(const std::string& name) const {
+        return shell::readFileBytes(sql_ + "/" + name);
+    }
+
+    std::unique_ptr<oracle::Session> scott_;
+    Recorder recorder_;
+    convert::ScriptLines script_;
+    std::string db_;
+    std::string sql_;
+    int jetOpens_ = 0;
+};
+
+TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
+    const int none = static_cast<int>(Field::kNone);
+    const struct {
+        const char* name;
+        void (*change)(ConvertFields&);
+        std::string message;
+        MessageIcon icon;
+        int focus;
+    } cases[] = {
+        {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
+         MessageIcon::kCritical, none},
+        {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
+         "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, none},
+        {"blank tablespace", [](ConvertFields& f) { f.tableTablespace = " "; },
+         "表領域名を入力してください", MessageIcon::kExclamation,
+         static_cast<int>(Field::kTablespace)},
+        {"blank index tablespace", [](ConvertFields& f) { f.indexTablespace = ""; },
+         "索引表領域名を入力してください", MessageIcon::kExclamation,
+         static_cast<int>(Field::kIndex)},
+        {"blank folder", [](ConvertFields& f) { f.sqlFolder = "   "; },
+         "格納先ディレクトリを入力してください", MessageIcon::kExclamation,
+         static_cast<int>(Field::kSqlFolder)},
+        {"missing folder", [](ConvertFields& f) { f.sqlFolder += "/nope"; },
+         "格納先ディレクトリが存在しません", MessageIcon::kExclamation,
+         static_cast<int>(Field::kSqlFolder)},
+        {"table checked before the owner",
+         [](ConvertFields& f) {
+             f.table = "";
+             f.connection.user = "system";
+         },
+         "テーブル名が指定されていません", MessageIcon::kCritical, none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder_ = Recorder();
+        ConvertFields f = fields();
+        c.change(f);
+        EXPECT_EQ(convert(f), Outcome::kRefused);
+        Strings expected = {"box " + c.message};
+        if (c.focus != none)
+            expected.push_back("focus " + std::to_string(c.focus));
+        EXPECT_EQ(recorder_.events, expected);
+        ASSERT_EQ(recorder_.shown.size(), 1u);
+        EXPECT_EQ(recorder_.shown[0].icon, c.icon);
+        EXPECT_EQ(recorder_.shown[0].title, TitleForm::kError);
+    }
+    EXPECT_EQ(jetOpens_, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(sql_));
+}
+
+TEST_F(TableCommands, ConvertAcceptsWhatOnlyTheOtherStepsWouldRefuse) {
+    ConvertFields f = fields();
+    f.createTable = false;
+    f.connection.user = "system";  // files only: the owner does not matter
+    f.saveSql = false;
+    f.sqlFolder = "/nope";  // not looked at while nothing is stored
+    EXPECT_EQ(convert(f), Outcome::kDone);
+    EXPECT_EQ(recorder_.events, (Strings{"hourglass", "save", "beep", "status SHOHIN 完了", "idle"}));
+    EXPECT_EQ(script_.statementForm().substr(0, 20), "CREATE TABLE SHOHIN\r");
+}
+
+TEST_F(TableCommands, ConvertStoresTheScriptsAndCreatesTheTable) {
+    std::filesystem::create_directory(sql_ + "/x");
+    shell::writeFileAtomically(sql_ + "/LFIDNO.sql", "kept");  // a hand-edited file stays
+    ConvertFields f = fields();
+    f.sqlFolder += "/";  // a final separator gives the same files
+    ASSERT_EQ(convert(f), Outcome::kDone);
+    EXPECT_EQ(recorder_.events, (Strings{"hourglass", "save", "beep", "status SHOHIN 完了", "idle"}));
+
+    const std::string file = stored("SHOHIN.sql");
+    EXPECT_EQ(file, script_.fileForm());
+    EXPECT_NE(file.find(",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r\n"),
+              std::string::npos);
+    EXPECT_EQ(stored("LFIDNO.sql"), "kept");
+    EXPECT_NE(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")).find("CREATE USER scott"),
+              std::string::npos);
+    scott_->execute("INSERT INTO SHOHIN (CODE, QTY) VALUES ('A1', 1)");
+    EXPECT_EQ(rows(*scott_, "SELECT CODE, NAME, QTY FROM SHOHIN"), (Strings{"A1|<null>|1"}));
+}
+
+TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
+    ASSERT_EQ(convert(fields()), Outcome::kDone);
+    scott_->execute("INSERT INTO SHOHIN (CODE) VALUES ('OLD')");
+    const std::string question = "box すでに同名のテーブルが存在します。\r削除しますか？";
+
+    recorder_ = Recorder();
+    recorder_.answers = {MessageAnswer::kYes};
+    ASSERT_EQ(convert(fields()), Outcome::kDone);
+    EXPECT_EQ(recorder_.events,
+              (Strings{"hourglass", "save", question, "beep", "status SHOHIN 完了", "idle"}));
+    EXPECT_EQ(rows(*scott_, "SELECT COUNT(*) FROM SHOHIN"), (Strings{"0"}));
+
+    // No keeps the table; the CREATE is still sent and refused, and that is
+    // the run's failure: reported, no beep, no completion text.
+    recorder_ = Recorder();
+    recorder_.answers = {MessageAnswer::kNo};
+    scott_->execute("INSERT INTO SHOHIN (CODE) VALUES ('KEPT')");
+    std::filesystem::remove(sql_ + "/SHOHIN.sql");
+    EXPECT_EQ(convert(fields()), Outcome::kFailed);
+    EXPECT_EQ(recorder_.events,
+              (Strings{"hourglass", "save", question,
+                       "box ﾃｰﾌﾞﾙ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdConvert_Click\rｴﾗｰNo:-2147467259\r"
+                       "説 明:ORA-00955: name is already used by an existing object\r"
+                       "ｴﾗｰｿｰｽ:Malvorn Local Server",
+                       "idle"}));
+    EXPECT_EQ(rows(*scott_, "SELECT CODE FROM SHOHIN"), (Strings{"KEPT"}));
+    EXPECT_TRUE(std::filesystem::exists(sql_ + "/SHOHIN.sql"));  // stored before the server
+}
+
+TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
+    const struct {
+        const char* name;
+        void (*change)(ConvertFields&);
+        std::string report;
+    } cases[] = {
+        {"no such Jet table", [](ConvertFields& f) { f.table = "NOPE"; }, "ｴﾗｰNo:3104\r"},
+        {"no Jet file", [](ConvertFields& f) { f.dbPath += ".gone"; }, "ｴﾗｰNo:3101\r"},
+        {"login refused", [](ConvertFields& f) { f.connection.password = "wrong"; },
+         "ｴﾗｰNo:-2147467259\r説 明:ORA-01017"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder_ = Recorder();
+        ConvertFields f = fields();
+        c.change(f);
+        EXPECT_EQ(convert(f), Outcome::kFailed);
+        ASSERT_EQ(recorder_.events.size(), 4u);
+        EXPECT_EQ(recorder_.events.back(), "idle");
+        EXPECT_NE(recorder_.events[2].find(c.report), std::string::npos) << recorder_.events[2];
+    }
+}
+
+TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
+    const std::string dbPath = std::to_string(static_cast<int>(Field::kDbPath));
+    TableList list;
+    Services s = services();
+    EXPECT_EQ(refreshTableList("", list, s), TableListChange::kNone);  // nothing to read yet
+    EXPECT_TRUE(recorder_.events.empty());
+
+    ASSERT_EQ(refreshTableList(db_, list, s), TableListChange::kRebuilt);
+    EXPECT_EQ(list.tables, (Strings{"msysKept", "SHOHIN"}));
+    EXPECT_EQ(refreshTableList(db_, list, s), TableListChange::kNone);
+    EXPECT_EQ(jetOpens_, 1);
+
+    const struct {
+        std::string path;
+        std::string message;
+    } refused[] = {
+        {"", "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません"},
+        {dir_.path() + "/shop.MDB", "拡張子に誤りがあります。 再入力してください。"},
+        {dir_.path() + "/missing.sdb", "該当するファイルは存在しません。 再入力してください。"},
+        {sql_ + "/a.mdb", "該当するファイルは存在しません。 再入力してください。"},
+    };
+    std::filesystem::create_directory(sql_ + "/a.mdb");  // a folder is no file
+    for (const auto& c : refused) {
+        recorder_ = Recorder();
+        EXPECT_EQ(refreshTableList(c.path, list, s), TableListChange::kNone) << c.path;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, "focus " + dbPath}));
+        EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kBracketedError);
+        EXPECT_EQ(list.sourcePath, db_);
+        EXPECT_EQ(list.tables.size(), 2u);
+    }
+
+    // A file that passes the checks but is no Jet file: the reader's message,
+    // an empty list, and the next focus tries again.
+    const std::string junk = dir_.path() + "/junk.xmdb";
+    shell::writeFileAtomically(junk, std::string(4096, 'x'));
+    recorder_ = Recorder();
+    EXPECT_EQ(refreshTableList(junk, list, s), TableListChange::kCleared);
+    EXPECT_TRUE(list.tables.empty());
+    EXPECT_EQ(list.sourcePath, db_);
+    ASSERT_EQ(recorder_.events.size(), 2u);
+    EXPECT_NE(recorder_.events[0].find(junk), std::string::npos) << recorder_.events[0];
+    EXPECT_EQ(recorder_.events[1], "focus " + dbPath);
+}
+
+TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
+    const std::string folderFocus = "focus " + std::to_string(static_cast<int>(Field::kSqlFolder));
+    BatchFields f{sql_, "SHOHIN", {"app", "pw", "ORCL"}};
+    const struct {
+        std::string folder;
+        std::string message;
+    } refused[] = {
+        {" ", "格納先ディレクトリを入力してください"},
+        {sql_ + "/nope", "格納先ディレクトリが存在しません"},
+        {sql_, "格納先ディレクトリにSQLファイルが存在しません"},
+    };
+    Services s = services();
+    for (const auto& c : refused) {
+        recorder_ = Recorder();
+        f.sqlFolder = c.folder;
+        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << c.folder;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, folderFocus}));
+        EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kPlain);
+    }
+
+    f.sqlFolder = sql_;
+    shell::writeFileAtomically(sql_ + "/B.sql", "b");
+    recorder_ = Recorder();
+    ASSERT_EQ(createBatch(f, s), Outcome::kDone);
+    EXPECT_EQ(recorder_.events, (Strings{"hourglass", "status SHOHINＳＱＬバッチ作成 開始", "save",
+                                         "beep", "status ＳＱＬバッチ作成 完了", "idle"}));
+    EXPECT_NE(stored("CreateTables.sql").find("@@B.sql\r\nEXIT\r\n"), std::string::npos);
+
+    // The batch file cannot take the place of a folder of that name: the
+    // failure is reported and nothing is half written.
+    std::filesystem::remove(sql_ + "/CreateTables.sql");
+    std::filesystem::create_directory(sql_ + "/CreateTables.sql");
+    recorder_ = Recorder();
+    EXPECT_EQ(createBatch(f, s), Outcome::kFailed);
+    ASSERT_EQ(recorder_.events.size(), 6u);
+    EXPECT_EQ(recorder_.events[3].substr(0, 60),
+              std::string("box SQLﾊﾞｯﾁ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdCreateBatch_Click\rｴﾗｰNo:3200\r").substr(0, 60));
+    EXPECT_EQ(recorder_.events[4], "status ＳＱＬバッチ作成 失敗");
+    EXPECT_TRUE(std::filesystem::is_directory(sql_ + "/CreateTables.sql"));
+}
+
+}  // namespace
+}  // namespace malvorn::core
