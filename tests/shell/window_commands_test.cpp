@@ -1,0 +1,135 @@
+// The window's buttons, driven as a user would under the offscreen platform,
+// against a local server and Jet files made by the builder.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/local_server.h"
+#include "localserver/server_fixture.h"
+#include "shell/files.h"
+#include "shell/ui/main_window.h"
+#include "support/scripted_messages.h"
+
+namespace malvorn::shell::ui {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "window_commands_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class WindowCommands : public localserver::ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        db_ = dir_.path() + "/shop.mdb";
+        testing::writeJetFile(db_, {{"SHOHIN",
+                                     {{"CODE", 10, 10}, {"QTY", 4}},
+                                     {{"pkkey", {"CODE"}, true}},
+                                     {{"A1", std::int64_t{1}}, {"A2", std::int64_t{2}}}},
+                                    {"MSysX", {{"X", 4}}, {}, {}}});
+        window_ = std::make_unique<frmMain>(
+            FormContext{dir_.path() + "/Malvorn.ini", {0, 0, 28800, 15600}, 15, 15,
+                        core::sessionOpener({localserver::openLocalServer, {}}),
+                        [](const std::string& path) { return jet::openJetFileHere(path); }},
+            &messages_);
+        window_->ShowForm();
+        window_->activateWindow();
+        QApplication::processEvents();
+        ui().txtSystem->setText("scott");
+        ui().txtPassOfSystem->setText("tiger");
+        ui().txtNetServiceName->setText(QString::fromStdString(folder()));
+    }
+
+    const MainControls& ui() const { return window_->ui(); }
+    std::string status() const { return ui().lblMsg->text().toStdString(); }
+
+    std::unique_ptr<oracle::Session> scott_;
+    std::string db_;
+    ScriptedMessages messages_;
+    std::unique_ptr<frmMain> window_;
+};
+
+TEST_F(WindowCommands, JetTabListsConvertsAndCopies) {
+    window_->selectTab(2);
+    ui().txtDbPath->setText(QString::fromStdString(db_));
+    ui().cboTable->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(ui().cboTable->count(), 1);
+    EXPECT_EQ(ui().cboTable->itemText(0), QStringLiteral("SHOHIN"));
+    ui().cboTable->setCurrentIndex(0);
+
+    // A check sends the focus to its field and the run stops there.
+    ui().txtTablespace->setText("users");
+    ui().txtIndex->setText(" ");
+    ui().cmdConvert->click();
+    EXPECT_EQ(QApplication::focusWidget(), ui().txtIndex);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, "索引表領域名を入力してください");
+
+    const std::string sql = dir_.path() + "/sql";
+    std::filesystem::create_directory(sql);
+    ui().txtIndex->setText("indx");
+    ui().txtSqlFolder->setText(QString::fromStdString(sql));
+    ui().cmdConvert->click();
+    EXPECT_EQ(status(), "SHOHIN 完了");
+    EXPECT_TRUE(fileExists(sql + "/SHOHIN.sql"));
+    EXPECT_TRUE(fileExists(dir_.path() + "/Malvorn.ini"));  // saved by the run
+    EXPECT_EQ(window_->cursor().shape(), Qt::ArrowCursor);  // the pointer is back
+
+    ui().cmdStart->click();
+    EXPECT_EQ(status(), "2 / 2");
+    EXPECT_EQ(rows(*scott_, "SELECT CODE, QTY FROM SHOHIN ORDER BY CODE"),
+              (std::vector<std::string>{"A1|1", "A2|2"}));
+
+    ui().cmdCreateBatch->click();
+    EXPECT_EQ(status(), "ＳＱＬバッチ作成 完了");
+    EXPECT_EQ(messages_.shown.size(), 1u);
+}
+
+TEST_F(WindowCommands, AdministrationTabsReachTheServer) {
+    ui().txtSystem->setText("system");
+    ui().txtPassOfSystem->setText("tarnbol");
+    ui().txtUserID->setText("clerk");
+    ui().txtPassword->setText("pw");
+    ui().cmdCreateUser->click();
+    EXPECT_TRUE(window_->isEnabled());
+    EXPECT_NO_THROW(open("clerk", "pw"));
+
+    ui().txtSystem->setText("scott");
+    ui().txtPassOfSystem->setText("tiger");
+    window_->selectTab(4);
+    ui().txtSQL->setPlainText("CREATE TABLE T (\nレコード番号 NUMBER(10))");
+    ui().cmdDoSQL->click();
+    scott_->execute("INSERT INTO T VALUES (7)");
+
+    window_->selectTab(3);
+    ui().cmdCreateLFIDNO->click();
+    ui().txtUserID->setText("scott");
+    ui().cmdSetLFIDNO->click();
+    EXPECT_EQ(rows(*scott_, "SELECT * FROM LFIDNO"), (std::vector<std::string>{"T|レコード番号|7"}));
+    for (const auto& shown : messages_.shown)
+        ADD_FAILURE() << shown.text;
+}
+
+}  // namespace
+}  // namespace malvorn::shell::ui
