@@ -10,7 +10,7 @@ packages=(
     mdbtools-dev libglib2.0-dev
     unixodbc-dev odbcinst libsqliteodbc
     libsqlite3-dev libsodium-dev
-    fonts-noto-cjk xvfb xauth
+    fonts-noto-cjk xvfb xauth xdotool
 )
 
 missing=()
