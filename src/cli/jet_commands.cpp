@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "jet/jet_error.h"
 #include "jet/jet_reader_client.h"
 #include "shell/files.h"
 #include "transfer/row_statements.h"
@@ -93,6 +94,12 @@ int runInserts(const Arguments& args) {
     }
     if (std::fflush(stdout) != 0)
         throw std::runtime_error("標準出力に書けません");
+    if (jet::rowCountDiffers(*rows)) {
+        std::fprintf(stderr, "malvorn-cli: %s\n",
+                     jet::rowCountWarning(rest.positional[0], tableName, rows->deliveredRowCount(),
+                                          rows->recordedRowCount())
+                         .c_str());
+    }
     return 0;
 }
 
