@@ -14,18 +14,4 @@ void showErrorReport(shell::MessageService& messages, const std::string& heading
                   shell::MessageButtons::kOk, shell::TitleForm::kError);
 }
 
-int runOracleOperation(const ConnectionFields& fields, const Drivers& drivers,
-                       shell::MessageService& messages, const std::string& heading,
-                       const std::string& procedure, const std::function<void(Session&)>& body) {
-    try {
-        CommandSession session(fields, drivers);
-        body(*session);
-    } catch (const OracleError& error) {
-        // The session is already closed here: it went with the try block.
-        showErrorReport(messages, heading, procedure, error);
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace malvorn::oracle

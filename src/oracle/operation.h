@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,13 +35,5 @@ std::string errorReportText(const std::string& heading, const std::string& proce
 // Shows the error report: exclamation icon, OK button, the plain error title.
 void showErrorReport(shell::MessageService& messages, const std::string& heading,
                      const std::string& procedure, const OracleError& error);
-
-// The frame of every reporting Oracle operation: open a session, run `body`
-// over it, close it. An OracleError from the open or the body is shown as the
-// error report with `heading` and `procedure`. Returns 0 on success, 1 on
-// failure (after the report); the session is closed before either.
-int runOracleOperation(const ConnectionFields& fields, const Drivers& drivers,
-                       shell::MessageService& messages, const std::string& heading,
-                       const std::string& procedure, const std::function<void(Session&)>& body);
 
 }  // namespace malvorn::oracle

@@ -62,9 +62,5 @@ std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drive
     return open(route.target, fields.user, fields.password);
 }
 
-std::string gfConnectString(const ConnectionFields& fields) {
-    return "Provider=MSDAORA.1;User ID=" + fields.user + ";Password=" + fields.password +
-           ";Data Source=" + fields.netServiceName + ";Persist Security Info=False";
-}
 
 }  // namespace malvorn::oracle

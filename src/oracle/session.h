@@ -97,7 +97,5 @@ std::string defaultLocalServerFolder();
 
 std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drivers& drivers);
 
-// The connection string as the program shows it.
-std::string gfConnectString(const ConnectionFields& fields);
 
 }  // namespace malvorn::oracle
