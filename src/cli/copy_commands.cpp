@@ -4,29 +4,31 @@
 
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/progress.h"
 #include "core/copy_command.h"
 
 namespace malvorn::cli {
 namespace {
 
-// The copy's "k / N" on stdout, now and then rather than per row: the first,
-// every thousandth and the total.
+// The copy's "k / N" as a progress line; the row reached is kept for the
+// message when the copy stops.
 class CopyProgress : public core::Front {
   public:
+    explicit CopyProgress(std::string table) : table_(std::move(table)) {}
     void setStatus(const std::string& text, bool) override {
         if (std::sscanf(text.c_str(), "%lld / %lld", &row_, &total_) != 2)
             return;
         started_ = true;
-        if (row_ == 0 || row_ % 1000 == 0 || row_ == total_) {
-            std::printf("%s\n", text.c_str());
-            std::fflush(stdout);
-        }
+        line_.update(table_, row_, total_);
     }
+    void finish() { line_.finish(); }
     long long row() const { return row_; }
     long long total() const { return total_; }
     bool started() const { return started_; }
 
   private:
+    std::string table_;
+    ProgressLine line_;
     bool started_ = false;
     long long row_ = 0;
     long long total_ = 0;
@@ -43,7 +45,7 @@ int runCopy(const Arguments& args) {
 
     ConsoleMessages messages;
     ConsoleFront unused;
-    CopyProgress progress;
+    CopyProgress progress(fields.table);
     const core::Services console = consoleServices(messages, unused);
     core::Services services{messages,        progress,      console.openSession,
                             console.openJet, console.files, console.today};
@@ -51,6 +53,7 @@ int runCopy(const Arguments& args) {
     const core::Outcome outcome = core::copyTable(fields, services);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    progress.finish();
     if (outcome != core::Outcome::kDone) {
         // Where it stopped; the rows sent before stay on the server.
         if (progress.started())
