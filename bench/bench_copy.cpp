@@ -1,6 +1,10 @@
 // The data copy of a generated table into a fresh local server, through the
-// same command as the window: rows per second, peak memory, and what the
-// per-row status line costs. Figures only; nothing here passes or fails.
+// same command as the window, against its floor: (a) reading and formatting
+// only, (b) SQLite itself committing one prepared INSERT per row in a WAL
+// database on the same disk, (c) the local server's single-statement rate
+// through the session, (d) the whole copy; the ratios c/b and d/b, peak
+// memory, and what the per-row status line costs. Figures only; nothing here
+// passes or fails.
 //
 //   malvorn-bench-copy [rows]      (default 200,000)
 #include <sys/wait.h>
@@ -16,6 +20,7 @@
 #include "jet/jet_reader_client.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
+#include "localserver/sqlite_db.h"
 #include "shell/file_system.h"
 #include "support/temp_dir.h"
 #include "transfer/row_statements.h"
@@ -103,6 +108,50 @@ double readAndFormat(const std::string& path) {
     return seconds;
 }
 
+// The values of generated row i, as the Jet file holds them.
+std::vector<localserver::SqlValue> generatedRow(std::int64_t i) {
+    return {i, "得意先" + std::to_string(i), static_cast<double>(i * 10000 + 1234) / 10000.0,
+            (36925.0 + static_cast<double>(i % 5000) + 0.5 - 25569.0) * 86400.0,
+            static_cast<double>(i) / 7.0, std::string("備考 ") + std::to_string(i)};
+}
+
+// (b) The floor: SQLite commits one row per transaction, as the server must.
+double sqliteFloor(const std::string& dbPath, std::int64_t rows) {
+    localserver::SqliteDb db(dbPath);
+    db.exec(
+        "CREATE TABLE Bench (ID INTEGER, Name TEXT, Amount REAL, Upd REAL, Ratio REAL, Note TEXT)");
+    auto insert = db.prepare("INSERT INTO Bench VALUES (?, ?, ?, ?, ?, ?)");
+    const auto start = Clock::now();
+    for (std::int64_t i = 0; i < rows; ++i) {
+        insert->reset();
+        insert->bindAll(generatedRow(i));
+        insert->step();
+    }
+    return secondsSince(start);
+}
+
+// (c) The local server's rate for the copy's own statements, built beforehand.
+double serverStatements(const std::string& folder, std::int64_t rows) {
+    auto session = localserver::openLocalServer(folder, "bench", "bench");
+    session->execute("DROP TABLE Bench");
+    session->execute(
+        "CREATE TABLE Bench (ID NUMBER(10), Name VARCHAR2(40), Amount NUMBER(19,4), Upd DATE, "
+        "Ratio FLOAT, Note CLOB)");
+    char statement[512];
+    const auto start = Clock::now();
+    for (std::int64_t i = 0; i < rows; ++i) {
+        std::snprintf(statement, sizeof statement,
+                      "INSERT INTO Bench (ID,Name,Amount,Upd,Ratio,Note) VALUES (%lld,'得意先%lld',"
+                      "%lld.1234,TO_DATE('2001-02-03 12:00:00','YYYY-MM-DD HH24:MI:SS'),%.17g,"
+                      "'備考 %lld')",
+                      static_cast<long long>(i), static_cast<long long>(i),
+                      static_cast<long long>(i), static_cast<double>(i) / 7.0,
+                      static_cast<long long>(i));
+        session->execute(statement);
+    }
+    return secondsSince(start);
+}
+
 double copyOnce(const std::string& path, const std::string& folder, core::Front& front) {
     {
         auto owner = localserver::openLocalServer(folder, "bench", "bench");
@@ -156,12 +205,18 @@ int main(int argc, char** argv) {
 
     std::printf("%lld rows, 6 columns\n", static_cast<long long>(rows));
     const double formatting = readAndFormat(path);
-    std::printf("read and format only:      %.2f s = %.0f rows/s\n", formatting,
+    std::printf("(a) read and format only:  %.2f s = %.0f rows/s\n", formatting,
                 perSecond(formatting));
+
+    const double floor = sqliteFloor(dir.path() + "/floor.db", rows);
+    std::printf("(b) SQLite floor:          %.2f s = %.0f rows/s\n", floor, perSecond(floor));
+    const double server = serverStatements(folder, rows);
+    std::printf("(c) local server session:  %.2f s = %.0f rows/s\n", server, perSecond(server));
 
     core::Front idle;
     const double plain = copyOnce(path, folder, idle);
-    std::printf("copy, do-nothing status:   %.2f s = %.0f rows/s\n", plain, perSecond(plain));
+    std::printf("(d) copy, do-nothing status: %.2f s = %.0f rows/s\n", plain, perSecond(plain));
+    std::printf("c/b = %.2f, d/b = %.2f\n", floor / server, floor / plain);
     WorkingFront working;
     const double labelled = copyOnce(path, folder, working);
     std::printf("copy, working status:      %.2f s = %.0f rows/s\n", labelled, perSecond(labelled));
