@@ -1,9 +1,8 @@
 #include "core/table_commands.h"
 
-#include <algorithm>
-
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "encoding/ascii.h"
 #include "oracle/existing_table.h"
 #include "oracle/operation.h"
 #include "shell/files.h"
@@ -14,18 +13,12 @@ namespace {
 
 using shell::MessageIcon;
 
-std::string lowerAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return text;
-}
-
 bool convertChecksPass(const ConvertFields& f, Services& services) {
     return passChecks(
         {
             {isBlank(f.table), "テーブル名が指定されていません", MessageIcon::kCritical,
              Field::kNone},
-            {f.createTable && lowerAscii(f.connection.user) == "system",
+            {f.createTable && encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
              "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone},
             {isBlank(f.tableTablespace), "表領域名を入力してください", MessageIcon::kExclamation,
              Field::kTablespace},
