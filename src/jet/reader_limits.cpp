@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -31,9 +32,17 @@ void onOutOfWork(int) {
     ::_exit(protocol::kExitWorkLimit);
 }
 
-// g_malloc reports a failed allocation as a fatal error of its domain.
-void onLibraryError(const gchar*, GLogLevelFlags, const gchar*, gpointer) {
-    outOfMemory();
+// g_malloc reports a failed allocation as a fatal error before it aborts.
+GLogWriterOutput onLibraryLog(GLogLevelFlags level, const GLogField* fields, gsize count,
+                              gpointer data) {
+    if (level & G_LOG_LEVEL_ERROR) {
+        for (gsize i = 0; i < count; ++i) {
+            if (std::strcmp(fields[i].key, "MESSAGE") == 0 && fields[i].length < 0 &&
+                std::strstr(static_cast<const char*>(fields[i].value), "failed to allocate"))
+                outOfMemory();
+        }
+    }
+    return g_log_writer_default(level, fields, count, data);
 }
 
 pid_t parentId = 0;
@@ -76,8 +85,7 @@ void limitHeap(unsigned megabytes) {
 
 void exitWhenOutOfMemory() {
     std::set_new_handler(outOfMemory);
-    g_log_set_handler("GLib", static_cast<GLogLevelFlags>(G_LOG_LEVEL_ERROR | G_LOG_FLAG_FATAL),
-                      onLibraryError, nullptr);
+    g_log_set_writer_func(onLibraryLog, nullptr, nullptr);
 }
 
 RequestBudget::RequestBudget(std::chrono::milliseconds budget) : budget_(budget) {
