@@ -154,5 +154,66 @@ TEST(ReaderBounds, ADamagedFileThatTrapsTheLibraryEndsInAClearError) {
     }
 }
 
+// The program is killed (SIGKILL) while its reader walks a property list
+// without end: the reader ends too. The reader holds the write end of a
+// pipe, so the test sees it end as the end of that pipe; it becomes the
+// real reader only once the program's request is waiting for it.
+TEST(ReaderLifetime, AReaderEndsWhenItsProgramIsKilledInTheMiddleOfARequest) {
+    TempDir dir;
+    const std::string path = dir.path() + "/endless.mdb";
+    writeBytes(path, endlessPropertyList(0));
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const pid_t program = ::fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        ::dup2(ends[1], 3);
+        ::setenv("MALVORN_FAKE_READER_MODE", "real-after-request", 1);
+        ::setenv("MALVORN_FAKE_READER_TARGET", JET_READER, 1);
+        JetReaderOptions options;
+        options.readerPath = FAKE_JET_READER;
+        options.cpuLimit = std::chrono::milliseconds(0);  // only the program's end stops it
+        options.progressTimeout = std::chrono::hours(1);
+        try {
+            JetReaderClient client(path, options);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    ::close(ends[1]);
+    std::string line;
+    for (char c = 0; c != '\n' && ::read(ends[0], &c, 1) == 1;)
+        line += c;
+    const pid_t reader = std::atoi(line.c_str());
+    ASSERT_GT(reader, 0) << line;
+    ASSERT_EQ(::kill(program, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(program, &status, 0), program);
+    // A reader still running after a minute has been left behind: a failure.
+    pollfd end{ends[0], POLLIN, 0};
+    char c = 0;
+    const bool ended = ::poll(&end, 1, 60000) == 1 && ::read(ends[0], &c, 1) == 0;
+    if (!ended)
+        ::kill(reader, SIGKILL);
+    EXPECT_TRUE(ended);
+    ::close(ends[0]);
+}
+
+// Once its file is open the reader runs under a system call filter; the
+// real files are still read whole through it (see jet_reader_real_test).
+TEST(ReaderLifetime, TheOpenReaderRunsFiltered) {
+    TempDir dir;
+    const std::string path = dir.path() + "/plain.mdb";
+    writeBytes(path, builtBytes({JetBuildTable{"T", {textField("A")}, {}, {{std::string("a")}}}}));
+    JetReaderOptions options;
+    options.readerPath = JET_READER;
+    JetReaderClient client(path, options);
+    std::ifstream status("/proc/" + std::to_string(client.readerProcessId()) + "/status");
+    const std::string text((std::istreambuf_iterator<char>(status)), {});
+    EXPECT_NE(text.find("NoNewPrivs:\t1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Seccomp:\t2"), std::string::npos) << text;
+    EXPECT_EQ(allRows(client, "T").size(), 1u);
+}
+
 }  // namespace
 }  // namespace malvorn::jet
