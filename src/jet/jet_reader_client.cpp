@@ -65,8 +65,8 @@ const std::string kNoAnswer =
 
 std::string describeStatus(int status) {
     if (WIFEXITED(status) && WEXITSTATUS(status) == protocol::kExitWorkLimit)
-        return "読み取りに時間がかかりすぎるため中止しました (1回の要求の CPU 時間が上限を超えま"
-               "した)。ファイルが壊れている可能性があります";
+        return "読み取りに時間がかかりすぎるため中止しました (1回の要求の処理時間が上限を超えまし"
+               "た)。ファイルが壊れている可能性があります";
     if (WIFEXITED(status) && WEXITSTATUS(status) == protocol::kExitMemoryLimit)
         return "ファイルの読み取りに必要なメモリが上限を超えたため中止しました。ファイルが壊れて"
                "いる可能性があります";

@@ -92,6 +92,7 @@ RequestBudget::RequestBudget(std::chrono::milliseconds budget) : budget_(budget)
     struct sigaction action {};
     action.sa_handler = onOutOfWork;
     ::sigaction(SIGPROF, &action, nullptr);
+    ::sigaction(SIGALRM, &action, nullptr);
 }
 
 void RequestBudget::start() const {
@@ -101,11 +102,18 @@ void RequestBudget::start() const {
     timer.it_value.tv_sec = static_cast<time_t>(budget_.count() / 1000);
     timer.it_value.tv_usec = static_cast<suseconds_t>(budget_.count() % 1000 * 1000);
     ::setitimer(ITIMER_PROF, &timer, nullptr);
+    // On a busy machine a request can get little CPU time while it waits
+    // (memory the library grows must be faulted in): three times the
+    // budget of real time bounds it too.
+    timer.it_value.tv_sec = static_cast<time_t>(3 * budget_.count() / 1000);
+    timer.it_value.tv_usec = static_cast<suseconds_t>(3 * budget_.count() % 1000 * 1000);
+    ::setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
 void RequestBudget::stop() const {
     itimerval off{};
     ::setitimer(ITIMER_PROF, &off, nullptr);
+    ::setitimer(ITIMER_REAL, &off, nullptr);
 }
 
 void endWithParent(pid_t parent, int fd) {

@@ -23,8 +23,9 @@ unsigned heapCeilingMb(off_t fileBytes, unsigned programCeilingMb);
 void limitHeap(unsigned megabytes);
 void exitWhenOutOfMemory();
 
-// Every request gets `budget` of CPU time; past it the process ends with
-// kExitWorkLimit. A file that makes the library loop ends so.
+// Every request gets `budget` of CPU time and three times that of real
+// time; past either the process ends with kExitWorkLimit. A file that makes
+// the library loop ends so.
 class RequestBudget {
   public:
     explicit RequestBudget(std::chrono::milliseconds budget);

@@ -32,7 +32,7 @@ constexpr bool kHeapCeiling = false;  // the reader has none under the address s
 constexpr bool kHeapCeiling = true;
 #endif
 
-const char* const kWorkLimit = "CPU 時間が上限を超えました";
+const char* const kWorkLimit = "処理時間が上限を超えました";
 const char* const kMemoryLimit = "メモリが上限を超えた";
 
 JetBuildField textField(const std::string& name, const std::string& defaultValue = "") {
