@@ -92,7 +92,7 @@ std::string definitionDamage(const std::vector<std::string>& columnNames,
 }
 
 std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
-                                                 const std::vector<model::JetFieldDef>& fields) {
+                                               const std::vector<model::JetFieldDef>& fields) {
     const auto first = std::find_if(indexes.begin(), indexes.end(), [](const StoredIndex& index) {
         return !index.name.starts_with(".");
     });

@@ -46,7 +46,7 @@ inline constexpr int kRelationshipIndex = 2;
 // the index it points at, and an index left without key columns (damaged,
 // or pointing at nothing) gives no first index at all.
 std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
-                                                 const std::vector<model::JetFieldDef>& fields);
+                                               const std::vector<model::JetFieldDef>& fields);
 
 // What makes a table definition one the engine never writes, in words for
 // the user: a column name that is empty, repeated (regardless of case) or

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "model/jet_table.h"
 #include "jet/jet_error.h"
 #include "jet/jet_value.h"
+#include "model/jet_table.h"
 
 namespace malvorn::jet::protocol {
 
@@ -35,6 +35,10 @@ enum class MessageType : std::uint8_t {
     kRowsOpened = 68,  // i64 recorded row count, u32 count, columns
     kRowBatch = 69,    // u32 count, rows, u8: 1 when the table has ended
 };
+
+// Exit codes by which the reader says why it stopped on its own.
+inline constexpr int kExitWorkLimit = 5;    // a request used up its CPU time
+inline constexpr int kExitMemoryLimit = 6;  // the heap reached its ceiling
 
 // A frame longer than this is refused: it can only come from a broken peer.
 inline constexpr std::uint32_t kMaxFrameBytes = 512u * 1024u * 1024u;

@@ -64,6 +64,12 @@ const std::string kNoAnswer =
     "読み取りプロセスが応答しないため中止しました。ファイルが壊れている可能性があります";
 
 std::string describeStatus(int status) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == protocol::kExitWorkLimit)
+        return "読み取りに時間がかかりすぎるため中止しました (1回の要求の処理時間が上限を超えまし"
+               "た)。ファイルが壊れている可能性があります";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == protocol::kExitMemoryLimit)
+        return "ファイルの読み取りに必要なメモリが上限を超えたため中止しました。ファイルが壊れて"
+               "いる可能性があります";
     if (WIFSIGNALED(status))
         return "読み取りプロセスが異常終了しました (シグナル " + std::to_string(WTERMSIG(status)) +
                ")。ファイルが壊れている可能性があります";
@@ -96,7 +102,7 @@ std::string locateJetReader(const std::string& explicitPath) {
 // does not end promptly.
 class ReaderProcess {
   public:
-    ReaderProcess(const std::string& program, unsigned memoryLimitMb) {
+    ReaderProcess(const std::string& program, const JetReaderOptions& options) {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
             throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
@@ -110,8 +116,11 @@ class ReaderProcess {
         // The Jet library writes warnings on stderr; they mean nothing to
         // the user, who gets the typed error instead.
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::string limit = "--memory-limit-mb=" + std::to_string(memoryLimitMb);
-        char* argv[] = {const_cast<char*>(program.c_str()), limit.data(), nullptr};
+        std::string memory = "--memory-limit-mb=" + std::to_string(options.memoryLimitMb);
+        std::string cpu = "--cpu-limit-ms=" + std::to_string(options.cpuLimit.count());
+        std::string parent = "--parent-pid=" + std::to_string(::getpid());
+        char* argv[] = {const_cast<char*>(program.c_str()), memory.data(), cpu.data(),
+                        parent.data(), nullptr};
         pid_t pid = -1;
         const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -185,8 +194,7 @@ class ReaderProcess {
 JetReaderClient::JetReaderClient(const std::string& databasePath, JetReaderOptions options)
     : databasePath_(databasePath), options_(std::move(options)) {
     try {
-        process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath),
-                                                   options_.memoryLimitMb);
+        process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath), options_);
     } catch (const std::runtime_error& e) {
         throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, e.what());
     }

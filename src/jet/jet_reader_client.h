@@ -14,13 +14,19 @@ struct JetReaderOptions {
     // malvorn-jet-reader beside the running program, else the one of the
     // build tree.
     std::string readerPath;
-    // Longest wait for any sign of progress from the reader before it is
-    // taken for hung and killed.
-    std::chrono::milliseconds progressTimeout{30000};
+    // Longest wait for the reply to one request before the reader is taken
+    // for hung and killed. Work is bounded in the reader by cpuLimit; this
+    // catches a reader that waits (a file on a stalled disk).
+    std::chrono::milliseconds progressTimeout{10000};
+    // CPU time the reader may spend on one request (0: no limit). A healthy
+    // request takes milliseconds (the largest real file: under 0.1 s per
+    // batch); a damaged file that makes the Jet library loop ends here.
+    std::chrono::milliseconds cpuLimit{2000};
     // Rows asked for at a time; the reader also stops a batch at about 1 MB.
     std::uint32_t rowsPerBatch = 512;
     // Ceiling on the reader's heap: a damaged file can make the Jet library
-    // allocate without end. Far above the largest value of a Jet file.
+    // allocate without end. The reader lowers it to what its file can need
+    // (64 MB and eight times the file's size, see reader_limits.h).
     unsigned memoryLimitMb = 1024;
 };
 

@@ -1,9 +1,10 @@
 // malvorn-jet-reader: reads Jet files for the program in a process of its
 // own, so that a file that crashes or hangs the Jet library takes down only
 // this process. Requests come on stdin, replies go to stdout (see
-// jet_protocol.h); the process ends when stdin closes.
+// jet_protocol.h); the process ends when stdin closes, at once even in the
+// middle of a request.
 #include <fcntl.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,10 +12,12 @@
 
 #include <exception>
 #include <memory>
+#include <type_traits>
 
 #include "jet/jet_error.h"
 #include "jet/jet_protocol.h"
 #include "jet/mdb_database.h"
+#include "jet/reader_limits.h"
 
 namespace malvorn::jet {
 namespace {
@@ -24,16 +27,46 @@ using protocol::MessageType;
 using protocol::PayloadReader;
 using protocol::PayloadWriter;
 
+// The program's settings: "--memory-limit-mb=N" (the heap ceiling, 0 for
+// none), "--cpu-limit-ms=N" (CPU time per request, 0 for none) and
+// "--parent-pid=N" (the program, whose end ends the reader).
+struct Settings {
+    unsigned memoryLimitMb = 1024;
+    long cpuLimitMs = 2000;
+    pid_t parent = 0;
+};
+
+Settings readSettings(int argc, char** argv) {
+    Settings settings;
+    auto number = [](const std::string& word, const std::string& prefix, auto& into) {
+        if (word.starts_with(prefix))
+            into = static_cast<std::remove_reference_t<decltype(into)>>(
+                std::strtoll(word.c_str() + prefix.size(), nullptr, 10));
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        number(word, "--memory-limit-mb=", settings.memoryLimitMb);
+        number(word, "--cpu-limit-ms=", settings.cpuLimitMs);
+        number(word, "--parent-pid=", settings.parent);
+    }
+    return settings;
+}
+
 // Rows of one batch stop at this many bytes (a batch holds at least one row).
 constexpr std::size_t kBatchBytes = 1u << 20;
 
 class Server {
   public:
-    Server(protocol::FrameChannel& requests, protocol::FrameChannel& replies)
-        : requests_(requests), replies_(replies) {}
+    Server(protocol::FrameChannel& requests, protocol::FrameChannel& replies,
+           const Settings& settings)
+        : requests_(requests),
+          replies_(replies),
+          settings_(settings),
+          budget_(std::chrono::milliseconds(settings.cpuLimitMs)) {}
 
     void run() {
         while (auto request = requests_.receive()) {
+            budget_.start();
             try {
                 handle(*request);
             } catch (const JetError& e) {
@@ -53,6 +86,7 @@ class Server {
 
   private:
     void reply(MessageType type, std::string payload = std::string()) {
+        budget_.stop();
         replies_.send(Frame{type, std::move(payload)});
     }
 
@@ -72,6 +106,7 @@ class Server {
                 source_.reset();
                 path_ = in.text();
                 source_ = openJetFileHere(path_);
+                afterOpen();
                 reply(MessageType::kOk);
                 return;
             case MessageType::kListTables: {
@@ -131,41 +166,36 @@ class Server {
         reply(MessageType::kRowBatch, head.take() + encoded + static_cast<char>(ended ? 1 : 0));
     }
 
+    // The file is open: the heap needs no more than the file can fill, and
+    // the reader nothing else than its file and its socket.
+    void afterOpen() {
+        struct stat info {};
+        if (::stat(path_.c_str(), &info) == 0)
+            limits::limitHeap(limits::heapCeilingMb(info.st_size, settings_.memoryLimitMb));
+        limits::dropAccess();
+    }
+
     protocol::FrameChannel& requests_;
     protocol::FrameChannel& replies_;
+    Settings settings_;
+    limits::RequestBudget budget_;
     std::string path_;
     std::unique_ptr<JetSource> source_;
     std::unique_ptr<JetRowCursor> cursor_;
 };
 
-// A damaged property list can make the Jet library allocate without end
-// (about 200 MB a second, seen on a real file) long before the caller's time
-// limit runs out. The reader gets a ceiling on its heap instead, so such a
-// file ends in a failed allocation and an error, not in a machine out of
-// memory. The ceiling comes as "--memory-limit-mb=N" from the program.
-void limitMemory(int argc, char** argv) {
-    rlim_t megabytes = 1024;
-    const std::string prefix = "--memory-limit-mb=";
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word.starts_with(prefix))
-            megabytes = std::strtoull(word.c_str() + prefix.size(), nullptr, 10);
-    }
-#if defined(__SANITIZE_ADDRESS__)
-    megabytes = 0;  // the sanitizer's shadow memory would count against it
-#endif
-    if (megabytes > 0) {
-        rlimit limit{megabytes << 20, megabytes << 20};
-        ::setrlimit(RLIMIT_DATA, &limit);
-    }
-}
-
 }  // namespace
 }  // namespace malvorn::jet
 
 int main(int argc, char** argv) {
-    malvorn::jet::limitMemory(argc, argv);
     using namespace malvorn::jet;
+    const Settings settings = readSettings(argc, argv);
+    // A damaged file can make the Jet library loop or allocate without end:
+    // the heap has a ceiling (lowered to the file's needs once it is open),
+    // each request a CPU time, and the reader ends with the program.
+    limits::exitWhenOutOfMemory();
+    limits::limitHeap(settings.memoryLimitMb);
+    limits::endWithParent(settings.parent, STDIN_FILENO);
     // The replies get a descriptor of their own and stdout goes to /dev/null:
     // anything the Jet library prints must not end up inside a frame.
     const int replyFd = ::dup(STDOUT_FILENO);
@@ -178,7 +208,7 @@ int main(int argc, char** argv) {
     protocol::FrameChannel requests(STDIN_FILENO);
     protocol::FrameChannel replies(replyFd);
     try {
-        Server server(requests, replies);
+        Server server(requests, replies, settings);
         server.run();
     } catch (const std::exception&) {
         return 3;  // the program sees the channel close and reports it

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model/jet_table.h"
 #include "jet/jet_value.h"
+#include "model/jet_table.h"
 
 namespace malvorn::jet {
 

@@ -4,13 +4,14 @@
 
 #include <mdbtools.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <set>
 
 #include "jet/guarded_file.h"
@@ -28,19 +29,62 @@ constexpr std::uint32_t kLvalSinglePage = 0x40000000u;
 constexpr std::uint32_t kLvalLengthMask = 0x3FFFFFFFu;
 constexpr int kVersionOffset = 0x14;  // 0: Jet 3 (2 KB pages), else 4 KB pages
 
+// What is at a path that exists but is no file, in words for the user.
+std::string whatIsThere(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "フォルダーです";
+    if (S_ISFIFO(mode))
+        return "名前付きパイプです";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "デバイスです";
+    if (S_ISSOCK(mode))
+        return "ソケットです";
+    return "通常のファイルではありません";
+}
+
+JetError cannotOpen(const std::string& path, int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return makeJetError(JetErrorKind::kNoFile, path);
+        case EACCES:
+        case EPERM:
+            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを読み取れません: " +
+                                                       path + " (読み取りの権限がありません)");
+        case ELOOP:
+            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを開けません: " + path +
+                                                       " (シンボリックリンクが循環しています)");
+        default:
+            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを読み取れません: " +
+                                                       path + " (" + std::strerror(error) + ")");
+    }
+}
+
 // What the first page must say for the library to be given the file at all.
 void checkHeader(const std::string& path) {
+    // Non-blocking, so that a named pipe at the path cannot hold the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw cannotOpen(path, errno);
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw makeJetError(JetErrorKind::kNoFile, path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw makeJetError(JetErrorKind::kNoFile, path, "読み取りが許可されていません");
+    const bool known = ::fstat(fd, &info) == 0;
+    const int statError = errno;
+    if (!known || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (!known)
+            throw cannotOpen(path, statError);
+        throw JetError(JetErrorKind::kNoFile, "Jetデータベースファイルではなく、" +
+                                                  whatIsThere(info.st_mode) + ": " + path);
+    }
     char header[32] = {};
-    in.read(header, sizeof header);
+    const ssize_t got = ::pread(fd, header, sizeof header, 0);
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        throw cannotOpen(path, readError);
     const bool jetName = std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
                          std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
-    if (in.gcount() != sizeof header || header[0] != 0 || !jetName)
+    if (got != sizeof header || header[0] != 0 || !jetName)
         throw makeJetError(JetErrorKind::kNotJet, path);
     // A Jet file is whole pages, at least the header page and the catalog.
     const off_t pageSize = header[kVersionOffset] == 0 ? 2048 : 4096;
@@ -191,7 +235,10 @@ class MdbDatabase : public JetSource {
                 caseless = entry;
         }
         if (caseless == nullptr)
-            throw makeJetError(JetErrorKind::kNoSuchTable, name);
+            throw makeJetError(JetErrorKind::kNoSuchTable, name,
+                               "ファイル: " + path_ +
+                                   "。名前が正しければ、ファイルのテーブル一覧が壊れている可能性が"
+                                   "あります");
         return caseless;
     }
 
@@ -262,15 +309,23 @@ class MdbRowCursor : public JetRowCursor {
             const MdbField& field = fields_[i];
             if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= table_->num_cols)
                 throw damaged();
-            row[static_cast<unsigned>(field.colnum)] =
-                decode(columnAt(table_.get(), static_cast<unsigned>(field.colnum)), field);
+            column_ = columnAt(table_.get(), static_cast<unsigned>(field.colnum));
+            row[static_cast<unsigned>(field.colnum)] = decode(column_, field);
         }
+        column_ = nullptr;
         ++delivered_;
         return true;
     }
 
   private:
-    JetError damaged() const { return makeJetError(JetErrorKind::kDamaged, database_.path()); }
+    // Names the table, the row (counted from 1) and the column being read.
+    JetError damaged() const {
+        std::string where =
+            std::string("テーブル ") + table_->name + " の行 " + std::to_string(delivered_ + 1);
+        if (column_ != nullptr)
+            where += std::string("、列 ") + column_->name;
+        return makeJetError(JetErrorKind::kDamaged, database_.path(), where);
+    }
 
     const unsigned char* bytesOf(const MdbField& field, int need) const {
         const long pageSize = database_.handle()->fmt->pg_size;
@@ -383,6 +438,7 @@ class MdbRowCursor : public JetRowCursor {
     std::vector<MdbField> fields_;
     std::vector<JetColumn> columns_;
     std::int64_t delivered_ = 0;
+    MdbColumn* column_ = nullptr;  // while its value is decoded
 };
 
 std::unique_ptr<JetRowCursor> MdbDatabase::openRows(const std::string& name) {

@@ -181,4 +181,21 @@ std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
     return literals;
 }
 
+std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
+                                     const jet::JetRow& row, const RowPlace& place) {
+    std::vector<std::string> literals;
+    literals.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        try {
+            literals.push_back(
+                sqlLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
+        } catch (const LiteralError& e) {
+            throw LiteralError(std::string(e.what()) + " (ファイル: " + place.path +
+                               "、テーブル: " + place.table + "、行: " + std::to_string(place.row) +
+                               "、列: " + columns[i].name + ")");
+        }
+    }
+    return literals;
+}
+
 }  // namespace malvorn::transfer

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "model/jet_table.h"
 #include "jet/jet_value.h"
+#include "model/jet_table.h"
 
 namespace malvorn::transfer {
 
@@ -53,5 +53,17 @@ std::string rowStatement(const std::string& head, const std::vector<std::string>
 // The literals of one row, by the type codes of its columns.
 std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
                                      const jet::JetRow& row);
+
+// Where a row comes from: the Jet file, the table, the row counted from 1.
+struct RowPlace {
+    std::string path;
+    std::string table;
+    std::int64_t row = 0;
+};
+
+// The same; a value without a literal is a LiteralError whose message
+// names the file, the table, the row and the column.
+std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
+                                     const jet::JetRow& row, const RowPlace& place);
 
 }  // namespace malvorn::transfer

@@ -1,6 +1,7 @@
 // A stand-in for the reader process that misbehaves on purpose, chosen by
 // $MALVORN_FAKE_READER_MODE, so the tests can see what the program makes of
 // a reader that crashes, hangs or talks nonsense.
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -28,9 +29,20 @@ namespace {
 
 }  // namespace
 
-int main() {
+int main(int, char** argv) {
     const char* modeText = std::getenv("MALVORN_FAKE_READER_MODE");
     const std::string mode = modeText ? modeText : "";
+    // Becomes the real reader ($MALVORN_FAKE_READER_TARGET) once the first
+    // request has arrived (it stays unread for it), after writing its process
+    // id to descriptor 3: a test then knows the request will be handled.
+    if (mode == "real-after-request") {
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        while (::poll(&input, 1, -1) < 0) {
+        }
+        ::dprintf(3, "%d\n", static_cast<int>(::getpid()));
+        ::execv(std::getenv("MALVORN_FAKE_READER_TARGET"), argv);
+        return 9;
+    }
     protocol::FrameChannel in(STDIN_FILENO);
     protocol::FrameChannel out(STDOUT_FILENO);
 

@@ -1,6 +1,8 @@
 // The program's side of the reader process: whatever the reader does, the
 // caller gets rows or a JetError, never a crash or a wait without end.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -97,8 +99,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Files are written from `bytes`; a case without bytes names no file, and
-// the last names a folder.
+// What is at the path decides the error and its message, which names the path.
 TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     TempDir dir;
     std::mt19937 random(7);
@@ -108,27 +109,58 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     std::string header(4096, '\0');
     header.replace(4, 15, "Standard Jet DB");
     header[0x14] = 1;
+    ASSERT_EQ(::mkfifo((dir.path() + "/fifo.mdb").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("loop2.mdb", (dir.path() + "/loop1.mdb").c_str()), 0);
+    ASSERT_EQ(::symlink("loop1.mdb", (dir.path() + "/loop2.mdb").c_str()), 0);
     const struct {
-        const char* name;
+        std::string path;
         std::optional<std::string> bytes;
         JetErrorKind kind;
+        const char* message;
     } cases[] = {
-        {"missing.mdb", std::nullopt, JetErrorKind::kNoFile},
-        {"empty.mdb", "", JetErrorKind::kNotJet},
-        {"text.mdb", std::string(10000, 'a'), JetErrorKind::kNotJet},
-        {"noise.mdb", noise, JetErrorKind::kNotJet},
-        {"header.mdb", header, JetErrorKind::kDamaged},
-        {"", std::nullopt, JetErrorKind::kNoFile},
+        {dir.path() + "/missing.mdb", std::nullopt, JetErrorKind::kNoFile, "見つかりません"},
+        {dir.path() + "/empty.mdb", "", JetErrorKind::kNotJet, "ではありません"},
+        {dir.path() + "/text.mdb", std::string(10000, 'a'), JetErrorKind::kNotJet,
+         "ではありません"},
+        {dir.path() + "/noise.mdb", noise, JetErrorKind::kNotJet, "ではありません"},
+        {dir.path() + "/header.mdb", header, JetErrorKind::kDamaged, "途中で切れています"},
+        {dir.path(), std::nullopt, JetErrorKind::kNoFile, "フォルダーです"},
+        {dir.path() + "/fifo.mdb", std::nullopt, JetErrorKind::kNoFile, "名前付きパイプです"},
+        {dir.path() + "/loop1.mdb", std::nullopt, JetErrorKind::kNoFile, "循環しています"},
+        {"/dev/zero", std::nullopt, JetErrorKind::kNoFile, "デバイスです"},
     };
     for (const auto& c : cases) {
-        const std::string path = dir.path() + "/" + c.name;
         if (c.bytes)
-            writeFile(path, *c.bytes);
-        EXPECT_EQ(kindOfOpen(path, realReader()), c.kind) << c.name;
+            writeFile(c.path, *c.bytes);
+        try {
+            JetReaderClient client(c.path, realReader());
+            ADD_FAILURE() << "opened " << c.path;
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << c.path;
+            const std::string message = e.what();
+            EXPECT_NE(message.find(c.path), std::string::npos) << message;
+            EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        }
     }
     JetReaderOptions missingProgram;
     missingProgram.readerPath = dir.path() + "/malvorn-jet-reader";
     EXPECT_EQ(kindOfOpen(dir.path() + "/text.mdb", missingProgram), JetErrorKind::kReaderFailed);
+}
+
+TEST(RealReader, AFileWithoutReadPermissionSaysSo) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root from reading";
+    TempDir dir;
+    const std::string path = dir.path() + "/locked.mdb";
+    writeFile(path, std::string(8192, 'a'));
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    try {
+        JetReaderClient client(path, realReader());
+        ADD_FAILURE() << "opened";
+    } catch (const JetError& e) {
+        EXPECT_NE(std::string(e.what()).find("読み取りの権限がありません"), std::string::npos)
+            << e.what();
+    }
 }
 
 TEST(RealReader, AForgedHeaderOverEmptyPagesIsAnErrorNotACrash) {

@@ -1,0 +1,141 @@
+// Built files damaged at random (fixed seed, so every run tries the same
+// files) and read whole through the reader process, as a conversion and a
+// copy would: the program never crashes, every reading ends within the
+// reader's bounds (never by the client's silence limit), every error names
+// the file, and a definition read without error keeps the sanity rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "jet_builder/jet_builder.h"
+#include "support/jet_sources.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::jet {
+namespace {
+
+using testing::JetBuildTable;
+using testing::JetVersion;
+
+std::string builtFile(JetVersion version) {
+    JetBuildTable table{"Fuzz",
+                        {{.name = "ID", .type = 4},
+                         {.name = "Name", .type = 10, .size = 50, .defaultValue = "\"n\""},
+                         {.name = "Body", .type = 12},
+                         {.name = "When", .type = 8}},
+                        {{"PrimaryKey", {"ID"}, true}},
+                        {}};
+    for (std::int64_t i = 0; i < 120; ++i)
+        table.rows.push_back({i, "名前" + std::to_string(i),
+                              std::string(i % 40 == 0 ? 7000 : 20, 'm'), 36000.0 + i});
+    JetBuildTable other{"Other", {{.name = "Code", .type = 10, .size = 10}}, {}, {}};
+    other.rows.push_back({std::string("c")});
+    const auto bytes = testing::buildJetFile({table, other}, version);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// One random damage of the kinds seen in damaged copies of real files.
+std::string mutate(const std::string& original, std::size_t page, std::mt19937& random) {
+    std::string bytes = original;
+    const std::size_t pages = bytes.size() / page;
+    auto pick = [&random](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    switch (pick(5)) {
+        case 0:
+        case 1: {  // 1, 10 or 100 bytes changed past the header page
+            const std::size_t flips = std::size_t{1} << (2 * pick(3) + pick(2));
+            for (std::size_t i = 0; i < flips; ++i)
+                bytes[page + pick(bytes.size() - page)] = static_cast<char>(random());
+            break;
+        }
+        case 2:  // a page over another
+            std::copy_n(original.begin() + static_cast<std::ptrdiff_t>(pick(pages) * page), page,
+                        bytes.begin() + static_cast<std::ptrdiff_t>((1 + pick(pages - 1)) * page));
+            break;
+        case 3:  // a page zeroed
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>((1 + pick(pages - 1)) * page),
+                        page, '\0');
+            break;
+        default:  // cut short
+            bytes.resize(pick(bytes.size()));
+            break;
+    }
+    return bytes;
+}
+
+// The rules a definition must keep to be given to the program.
+void expectSane(const model::JetTableDef& table) {
+    std::set<std::string> seen;
+    for (const auto& field : table.fields) {
+        EXPECT_FALSE(field.name.empty());
+        EXPECT_TRUE(std::none_of(field.name.begin(), field.name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20;
+        })) << field.name;
+        std::string folded = field.name;
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        EXPECT_TRUE(seen.insert(folded).second) << "repeated " << field.name;
+    }
+    if (table.firstIndex) {
+        const auto& keys = table.firstIndex->fieldNames;
+        EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), keys.size());
+    }
+}
+
+// Reads every table; returns how many readings ended in an error.
+int readThrough(const std::string& path) {
+    int errors = 0;
+    auto check = [&](const JetError& e) {
+        ++errors;
+        const std::string message = e.what();
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+        EXPECT_EQ(message.find("応答しないため"), std::string::npos) << message;
+    };
+    try {
+        JetReaderClient client(path, JetReaderOptions{.readerPath = JET_READER});
+        for (const auto& name : client.tableNames()) {
+            try {
+                expectSane(client.readTable(name));
+                allRows(client, name);
+            } catch (const JetError& e) {
+                check(e);
+                if (e.kind() == JetErrorKind::kReaderFailed)
+                    break;
+            }
+        }
+    } catch (const JetError& e) {
+        check(e);
+    }
+    return errors;
+}
+
+TEST(ReaderFuzz, RandomlyDamagedFilesEndInRowsOrAClearError) {
+    TempDir dir;
+    std::mt19937 random(20240611);
+    int errors = 0;
+    int files = 0;
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+        const std::string original = builtFile(version);
+        const std::size_t page = testing::jetPageSize(version);
+        for (int i = 0; i < 150; ++i, ++files) {
+            const std::string path = dir.path() + "/fuzz" + std::to_string(files) + ".mdb";
+            std::ofstream(path, std::ios::binary) << mutate(original, page, random);
+            errors += readThrough(path);
+            std::remove(path.c_str());
+            if (HasFailure()) {
+                ADD_FAILURE() << "file " << files << " (seed 20240611)";
+                return;
+            }
+        }
+    }
+    // The damage is real: a good part of the files cannot be read.
+    EXPECT_GT(errors, files / 4);
+}
+
+}  // namespace
+}  // namespace malvorn::jet
