@@ -87,8 +87,12 @@ int runInserts(const Arguments& args) {
     const auto rows = source->openRows(tableName);
     jet::JetRow row;
     std::string statement;
+    std::int64_t number = 0;
     while (rows->next(row)) {
-        statement = transfer::rowStatement(head, transfer::rowLiterals(rows->columns(), row));
+        ++number;
+        statement = transfer::rowStatement(
+            head, transfer::rowLiterals(rows->columns(), row,
+                                        {rest.positional[0], tableName, number}));
         statement += nulEnded ? '\0' : '\n';
         writeAll(statement);
     }

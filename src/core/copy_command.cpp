@@ -26,7 +26,8 @@ void copyRows(const CopyFields& f, Services& services) {
     while (rows->next(row)) {
         ++k;
         services.front.setStatus(std::to_string(k) + ofTotal, true);
-        session->execute(transfer::rowStatement(head, transfer::rowLiterals(rows->columns(), row)));
+        session->execute(transfer::rowStatement(
+            head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
     }
     // A damaged file can deliver other than it records: every row met was
     // sent, and the last status says the two differ.
