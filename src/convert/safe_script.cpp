@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "encoding/ascii.h"
+#include "encoding/cp932.h"
 #include "shell/numeric.h"
 
 namespace malvorn::convert {
@@ -18,11 +19,12 @@ constexpr std::size_t kTypeWidth = 20;
 constexpr std::int64_t kOverhead = 3;
 constexpr std::int64_t kLobInlineBytes = 4000;
 
-// The column name followed by spaces up to the window's column; a longer
-// name is never cut (a quoted name must stay whole).
+// The column name followed by spaces up to the window's column, counted in
+// the script file's bytes; a longer name is never cut (a quoted name must
+// stay whole).
 std::string paddedName(const std::string& name) {
-    return name.size() < kNameWidth ? name + std::string(kNameWidth - name.size(), ' ')
-                                    : name + " ";
+    const std::size_t width = encoding::Cp932::byteWidth(name);
+    return width < kNameWidth ? name + std::string(kNameWidth - width, ' ') : name + " ";
 }
 
 std::int64_t estimatedBytes(const model::JetFieldDef& field) {
