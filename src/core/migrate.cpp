@@ -80,9 +80,9 @@ void Migration::reserveConstraintNames(const std::vector<std::string>& tables) {
 }
 
 bool Migration::exists(const std::string& table) {
-    const std::string name = f_.oracleSafe ? convert::dictionaryName(table) : table;
+    // Both rules write a plain name unquoted: the dictionary keeps it in capitals.
     const auto count = session_.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " +
-                                           shell::quoteSqlText(name));
+                                           shell::quoteSqlText(convert::dictionaryName(table)));
     return count && !count->empty() && *count != "0";
 }
 

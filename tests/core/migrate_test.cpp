@@ -162,13 +162,13 @@ TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
         {true, false, "ok", 3},
     };
     MigrateFields fields;
-    ASSERT_EQ(migrate({plainTable("T", 3)}, fields), Outcome::kDone);
+    ASSERT_EQ(migrate({plainTable("t", 3)}, fields), Outcome::kDone);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.result);
         scott_->execute("INSERT INTO T (CODE, NAME) VALUES (99, 'kept')");
         fields.replace = c.replace;
         fields.clear = c.clear;
-        migrate({plainTable("T", 3)}, fields);
+        migrate({plainTable("t", 3)}, fields);
         EXPECT_EQ(report_.tables[0].result, c.result);
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"),
                   std::to_string(c.held + (report_.tables[0].ok ? 0 : 1)));
