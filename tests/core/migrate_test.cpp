@@ -121,6 +121,12 @@ TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
                    "SELECT LENGTH(Memo), LENGTH(\"名前\"), LENGTH(Picture), "
                    "Flag, \"Level\" FROM \"Every Type\" WHERE \"Order ID\" = 1"),
               (std::vector<std::string>{"102400|10|10000|-1|0.0000001"}));
+    // The memo went in pieces because the server refuses one literal that long.
+    EXPECT_EQ(
+        oraCode([&] {
+            scott_->execute("UPDATE \"Every Type\" SET Memo = '" + std::string(4001, 'm') + "'");
+        }),
+        "ORA-01704");
     // The key is the marked index, not the first one (both rows share Tiny).
     EXPECT_EQ(
         oraCode([&] { scott_->execute("INSERT INTO \"Every Type\" (\"Order ID\") VALUES (1)"); }),
