@@ -89,8 +89,8 @@ std::string constraintLine(const model::JetTableDef& table, const model::JetInde
            indexTablespace;
 }
 
-// The table name left-aligned in a field of 20 characters. A longer name is
-// kept whole; the 70-byte box cuts what does not fit.
+}  // namespace
+
 std::string titleText(const std::string& tableName) {
     const std::size_t length = encoding::utf8Length(tableName);
     std::string title = "/* ﾃｰﾌﾞﾙ作成SQL　" + tableName;
@@ -98,8 +98,6 @@ std::string titleText(const std::string& tableName) {
         title.append(kTitleChars - length, ' ');
     return title;
 }
-
-}  // namespace
 
 ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOptions& options,
                           const ScriptDate& date) {

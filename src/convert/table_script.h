@@ -15,6 +15,11 @@ struct TableScriptOptions {
     bool suppressNotNull = false;
 };
 
+// The header's title: the table name left-aligned in a field of 20
+// characters. A longer name is kept whole; the 70-byte box cuts what does not
+// fit.
+std::string titleText(const std::string& tableName);
+
 // The Oracle CREATE TABLE script for one Jet table: a boxed header with the
 // row-length estimate, one line per field, a primary key from the first
 // index, the tablespaces. The table name is used exactly as given.

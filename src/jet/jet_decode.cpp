@@ -122,6 +122,36 @@ std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& i
     return index;
 }
 
+std::optional<model::JetIndexDef> primaryIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<model::JetFieldDef>& fields) {
+    const auto counts = [](const StoredIndex& index) {
+        return !index.name.starts_with(".") && index.kind != kRelationshipIndex &&
+               !index.keyColumns.empty();
+    };
+    constexpr int kPrimaryIndex = 1;
+    const StoredIndex* chosen = nullptr;
+    for (const auto& index : indexes) {
+        if (counts(index) && index.kind == kPrimaryIndex) {
+            chosen = &index;
+            break;
+        }
+    }
+    for (const auto& index : indexes) {
+        if (chosen == nullptr && counts(index) && index.unique)
+            chosen = &index;
+    }
+    if (chosen == nullptr)
+        return std::nullopt;
+    model::JetIndexDef key;
+    key.name = chosen->name;
+    for (const int column : chosen->keyColumns) {
+        if (column < 0 || static_cast<std::size_t>(column) >= fields.size())
+            return std::nullopt;
+        key.fieldNames.push_back(fields[static_cast<std::size_t>(column)].name);
+    }
+    return key;
+}
+
 std::int64_t readInt64(const unsigned char* bytes) {
     std::uint64_t value = 0;
     for (int i = 7; i >= 0; --i)

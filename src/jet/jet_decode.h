@@ -37,6 +37,7 @@ struct StoredIndex {
     int number = 0;               // relationship entries point at a real index by number
     int kind = 0;                 // 1 primary, 2 relationship, 0 other
     std::vector<int> keyColumns;  // positions into the table's fields
+    bool unique = false;          // no two rows may share the key
 };
 inline constexpr int kRelationshipIndex = 2;
 
@@ -47,6 +48,11 @@ inline constexpr int kRelationshipIndex = 2;
 // or pointing at nothing) gives no first index at all.
 std::optional<model::JetIndexDef> firstIndexOf(const std::vector<StoredIndex>& indexes,
                                                const std::vector<model::JetFieldDef>& fields);
+
+// The key a table really has: the index marked primary, else the first
+// unique one, else none. Hidden and relationship entries never count.
+std::optional<model::JetIndexDef> primaryIndexOf(const std::vector<StoredIndex>& indexes,
+                                                 const std::vector<model::JetFieldDef>& fields);
 
 // What makes a table definition one the engine never writes, in words for
 // the user: a column name that is empty, repeated (regardless of case) or

@@ -207,6 +207,17 @@ std::string encodeTableDef(const model::JetTableDef& table) {
         for (const auto& name : table.firstIndex->fieldNames)
             out.text(name);
     }
+    // Appended after the first index so that older readers' part stays as it was.
+    for (const auto& field : table.fields)
+        out.u32(static_cast<std::uint32_t>(field.precision))
+            .u32(static_cast<std::uint32_t>(field.scale));
+    out.u8(table.primaryIndex ? 1 : 0);
+    if (table.primaryIndex) {
+        out.text(table.primaryIndex->name)
+            .u32(static_cast<std::uint32_t>(table.primaryIndex->fieldNames.size()));
+        for (const auto& name : table.primaryIndex->fieldNames)
+            out.text(name);
+    }
     return out.take();
 }
 
@@ -231,6 +242,18 @@ model::JetTableDef decodeTableDef(const std::string& payload) {
         for (std::uint32_t i = 0; i < keyCount; ++i)
             index.fieldNames.push_back(in.text());
         table.firstIndex = std::move(index);
+    }
+    for (auto& field : table.fields) {
+        field.precision = static_cast<std::int32_t>(in.u32());
+        field.scale = static_cast<std::int32_t>(in.u32());
+    }
+    if (in.u8() != 0) {
+        model::JetIndexDef index;
+        index.name = in.text();
+        const std::uint32_t keyCount = in.u32();
+        for (std::uint32_t i = 0; i < keyCount; ++i)
+            index.fieldNames.push_back(in.text());
+        table.primaryIndex = std::move(index);
     }
     if (!in.atEnd())
         throw ProtocolError("trailing bytes after a table definition");

@@ -117,6 +117,7 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
         stored.name = index->name;
         stored.number = index->index_num;
         stored.kind = index->index_type;
+        stored.unique = (index->flags & MDB_IDX_UNIQUE) != 0;
         const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
         // The library has already turned the stored column number into the
         // column's position, counted from 1; the two differ once a column
@@ -256,6 +257,11 @@ model::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
     field.allowZeroLength = allowZeroLength != nullptr && std::strcmp(allowZeroLength, "yes") == 0;
     if (const char* defaultValue = mdb_col_get_prop(column, "DefaultValue"))
         field.defaultValue = defaultValue;
+    if (column->col_type == MDB_NUMERIC) {
+        // The library's names for the two are the wrong way round.
+        field.precision = column->col_scale;
+        field.scale = column->col_prec;
+    }
     return field;
 }
 
@@ -268,6 +274,7 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
 
     const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
+    definition.primaryIndex = primaryIndexOf(indexes, definition.fields);
     return definition;
 }
 

@@ -5,6 +5,8 @@
 namespace malvorn::localserver {
 namespace {
 
+constexpr std::size_t kMaxLiteralBytes = 4000;
+
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
@@ -83,6 +85,9 @@ std::vector<Token> tokenize(const std::string& s) {
                 }
                 t.text += s[i++];
             }
+            // The server's limit for one literal; longer values go in pieces.
+            if (t.text.size() > kMaxLiteralBytes)
+                oraThrow(1704, "string literal too long");
         } else if (c == '"') {
             t.kind = Token::Kind::kQuoted;
             const std::size_t close = s.find('"', i + 1);

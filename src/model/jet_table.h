@@ -30,6 +30,9 @@ struct JetFieldDef {
     std::int32_t size = 0;  // characters; meaningful for text fields only
     bool allowZeroLength = false;
     std::string defaultValue;  // the stored expression, possibly empty
+    // Decimal fields only: the declared digits and the digits after the point.
+    std::int32_t precision = 0;
+    std::int32_t scale = 0;
 };
 
 // The first index of a table (position 0 of the engine's list).
@@ -42,6 +45,9 @@ struct JetTableDef {
     std::string name;  // as the caller gave it
     std::vector<JetFieldDef> fields;
     std::optional<JetIndexDef> firstIndex;
+    // The index the engine marks as primary; without one, the first unique
+    // index. Hidden and relationship entries never count.
+    std::optional<JetIndexDef> primaryIndex = std::nullopt;
 };
 
 }  // namespace malvorn::model

@@ -1,0 +1,123 @@
+#include "convert/safe_names.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "convert/script_text.h"
+#include "encoding/ascii.h"
+
+namespace malvorn::convert {
+namespace {
+
+constexpr std::size_t kMaxNameBytes = 128;
+
+// The words Oracle never takes as an unquoted name.
+constexpr std::string_view kReservedWords[] = {
+    "ACCESS",    "ADD",      "ALL",        "ALTER",      "AND",      "ANY",        "AS",
+    "ASC",       "AUDIT",    "BETWEEN",    "BY",         "CHAR",     "CHECK",      "CLUSTER",
+    "COLUMN",    "COMMENT",  "COMPRESS",   "CONNECT",    "CREATE",   "CURRENT",    "DATE",
+    "DECIMAL",   "DEFAULT",  "DELETE",     "DESC",       "DISTINCT", "DROP",       "ELSE",
+    "EXCLUSIVE", "EXISTS",   "FILE",       "FLOAT",      "FOR",      "FROM",       "GRANT",
+    "GROUP",     "HAVING",   "IDENTIFIED", "IMMEDIATE",  "IN",       "INCREMENT",  "INDEX",
+    "INITIAL",   "INSERT",   "INTEGER",    "INTERSECT",  "INTO",     "IS",         "LEVEL",
+    "LIKE",      "LOCK",     "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL",   "MODE",
+    "MODIFY",    "NOAUDIT",  "NOCOMPRESS", "NOT",        "NOWAIT",   "NULL",       "NUMBER",
+    "OF",        "OFFLINE",  "ON",         "ONLINE",     "OPTION",   "OR",         "ORDER",
+    "PCTFREE",   "PRIOR",    "PRIVILEGES", "PUBLIC",     "RAW",      "RENAME",     "RESOURCE",
+    "REVOKE",    "ROW",      "ROWID",      "ROWNUM",     "ROWS",     "SELECT",     "SESSION",
+    "SET",       "SHARE",    "SIZE",       "SMALLINT",   "START",    "SUCCESSFUL", "SYNONYM",
+    "SYSDATE",   "TABLE",    "THEN",       "TO",         "TRIGGER",  "UID",        "UNION",
+    "UNIQUE",    "UPDATE",   "USER",       "VALIDATE",   "VALUES",   "VARCHAR",    "VARCHAR2",
+    "VIEW",      "WHENEVER", "WHERE",      "WITH"};
+
+std::string upperAscii(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    return upper;
+}
+
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool isNamePart(char c) {
+    return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
+// Every character a plain name may not hold becomes "_".
+std::string plainPart(std::string_view name) {
+    std::string plain;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name.substr(i, 3) == kIdeographicSpace) {
+            plain += '_';
+            i += 2;
+        } else {
+            plain += isNamePart(name[i]) ? name[i] : '_';
+        }
+    }
+    return plain;
+}
+
+// At most `bytes` bytes, never splitting a UTF-8 character.
+std::string cutUtf8(std::string text, std::size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    return text;
+}
+
+}  // namespace
+
+bool isPlainOracleName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxNameBytes)
+        return false;
+    if (!isAsciiLetter(name[0]) && static_cast<unsigned char>(name[0]) < 0x80)
+        return false;
+    if (name.find(kIdeographicSpace) != std::string_view::npos)
+        return false;
+    if (!std::all_of(name.begin(), name.end(), isNamePart))
+        return false;
+    const std::string upper = upperAscii(name);
+    return std::find(std::begin(kReservedWords), std::end(kReservedWords), upper) ==
+           std::end(kReservedWords);
+}
+
+std::string oracleName(std::string_view jetName) {
+    const std::string narrowed = fNarrowName(jetName);
+    return isPlainOracleName(narrowed) ? narrowed : "\"" + std::string(jetName) + "\"";
+}
+
+std::string dictionaryName(std::string_view jetName) {
+    const std::string narrowed = fNarrowName(jetName);
+    return isPlainOracleName(narrowed) ? upperAscii(narrowed) : std::string(jetName);
+}
+
+bool ConstraintNames::free(const std::string& name) const {
+    return used_.count(upperAscii(name)) == 0;
+}
+
+std::string ConstraintNames::take(const std::string& indexName, const std::string& tableName) {
+    const std::string narrowed = fNarrowName(indexName);
+    std::string name = narrowed;
+    if (encoding::equalsIgnoringAsciiCase(narrowed, "PrimaryKey") ||
+        encoding::equalsIgnoringAsciiCase(narrowed, "pkkey") || !isPlainOracleName(narrowed) ||
+        !free(narrowed)) {
+        const std::string base = cutUtf8("pk" + plainPart(fNarrowName(tableName)), kMaxNameBytes);
+        name = base;
+        for (int n = 2; !free(name); ++n) {
+            const std::string suffix = "_" + std::to_string(n);
+            name = cutUtf8(base, kMaxNameBytes - suffix.size()) + suffix;
+        }
+    }
+    used_.insert(upperAscii(name));
+    return name;
+}
+
+}  // namespace malvorn::convert

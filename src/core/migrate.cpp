@@ -1,0 +1,243 @@
+#include "core/migrate.h"
+
+#include <chrono>
+#include <set>
+
+#include "convert/safe_script.h"
+#include "convert/script_files.h"
+#include "convert/table_script.h"
+#include "core/migrate_verify.h"
+#include "encoding/ascii.h"
+#include "shell/files.h"
+#include "shell/paths.h"
+#include "shell/sql_text.h"
+#include "transfer/row_statements.h"
+#include "transfer/safe_literals.h"
+
+namespace malvorn::core {
+namespace {
+
+using shell::MessageIcon;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string failureText(const std::exception_ptr& failure) {
+    return reportedError(failure).description();
+}
+
+// One migration run: the session, the Jet file and the rules, shared by the
+// tables in turn.
+class Migration {
+  public:
+    Migration(const MigrateFields& fields, Services& services, MigrateProgress& progress,
+              oracle::Session& session, jet::JetSource& source)
+        : f_(fields),
+          services_(services),
+          progress_(progress),
+          session_(session),
+          source_(source),
+          date_(services.today()) {}
+
+    void reserveConstraintNames(const std::vector<std::string>& tables);
+    void migrate(TableOutcome& outcome);
+
+  private:
+    std::string serverName(const std::string& table) const {
+        return f_.oracleSafe ? convert::oracleName(table) : table;
+    }
+    bool exists(const std::string& table);
+    convert::ScriptLines script(const model::JetTableDef& table, TableOutcome& outcome);
+    // False when the table was left as it is and no row is to be copied.
+    bool prepareTable(const model::JetTableDef& table, TableOutcome& outcome);
+    void copyRows(const model::JetTableDef& table, TableOutcome& outcome);
+
+    const MigrateFields& f_;
+    Services& services_;
+    MigrateProgress& progress_;
+    oracle::Session& session_;
+    jet::JetSource& source_;
+    convert::ScriptDate date_;
+    convert::ConstraintNames constraintNames_;
+};
+
+// Constraint names of tables this run leaves standing are taken already.
+void Migration::reserveConstraintNames(const std::vector<std::string>& tables) {
+    if (!f_.oracleSafe)
+        return;
+    std::set<std::string> replaced;
+    for (const auto& table : tables)
+        replaced.insert(convert::dictionaryName(table));
+    const auto rows = session_.query("SELECT CONSTRAINT_NAME, TABLE_NAME FROM USER_CONSTRAINTS");
+    while (rows->next()) {
+        const auto name = rows->value(0);
+        const auto table = rows->value(1);
+        if (name && (!f_.replace || !table || replaced.count(*table) == 0))
+            constraintNames_.reserve(*name);
+    }
+}
+
+bool Migration::exists(const std::string& table) {
+    // Both rules write a plain name unquoted: the dictionary keeps it in capitals.
+    const auto count = session_.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " +
+                                           shell::quoteSqlText(convert::dictionaryName(table)));
+    return count && !count->empty() && *count != "0";
+}
+
+convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOutcome& outcome) {
+    const convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace,
+                                              f_.suppressNotNull};
+    if (!f_.oracleSafe)
+        return convert::fMakeTableSQL(table, options, date_);
+    convert::SafeScript safe = convert::makeSafeTableSQL(table, options, date_, constraintNames_);
+    outcome.notes = std::move(safe.notes);
+    return std::move(safe.script);
+}
+
+bool Migration::prepareTable(const model::JetTableDef& table, TableOutcome& outcome) {
+    const convert::ScriptLines lines = script(table, outcome);
+    if (!f_.sqlFolder.empty()) {
+        const std::string folder = shell::gfAddBackslash(f_.sqlFolder);
+        shell::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
+        convert::writeFixedScriptsIfMissing(folder, f_.connection, date_);
+    }
+    if (exists(table.name)) {
+        if (f_.replace) {
+            session_.execute("DROP TABLE " + serverName(table.name));
+        } else if (f_.clear) {
+            session_.execute(f_.oracleSafe ? transfer::safeClearStatement(table.name)
+                                           : transfer::clearStatement(table.name));
+            return true;
+        } else {
+            outcome.result = "表が既にあります (--replace で作り直し、--clear で行を入れ替え)";
+            return false;
+        }
+    }
+    session_.execute(lines.statementForm());
+    return true;
+}
+
+void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome) {
+    const std::string head = f_.oracleSafe ? transfer::safeStatementHead(table.name, table.fields)
+                                           : transfer::statementHead(table.name, table.fields);
+    const auto rows = source_.openRows(table.name);
+    const std::int64_t total = rows->recordedRowCount();
+    progress_.rowsCopied(0, total);
+    jet::JetRow row;
+    while (rows->next(row)) {
+        ++outcome.rowsRead;
+        const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
+                                            : transfer::rowLiterals(rows->columns(), row);
+        session_.execute(transfer::rowStatement(head, literals));
+        progress_.rowsCopied(outcome.rowsRead, total);
+    }
+    if (jet::rowCountDiffers(*rows))
+        outcome.notes.push_back("定義の行数 " + std::to_string(total) +
+                                " と読めた行数が異なります");
+}
+
+void Migration::migrate(TableOutcome& outcome) {
+    const auto start = Clock::now();
+    try {
+        const model::JetTableDef table = source_.readTable(outcome.table);
+        outcome.columns = table.fields.size();
+        if (prepareTable(table, outcome)) {
+            copyRows(table, outcome);
+            const auto count =
+                session_.queryValue("SELECT COUNT(*) FROM " + serverName(table.name));
+            outcome.rowsOnServer = count ? std::stoll(*count) : 0;
+            if (*outcome.rowsOnServer != outcome.rowsRead) {
+                outcome.result = "サーバーの行数が読んだ行数と異なります";
+            } else if (f_.verify) {
+                const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
+                outcome.rowsVerified = verified.rowsVerified;
+                if (verified.difference)
+                    outcome.result = *verified.difference;
+            }
+            outcome.ok = outcome.result.empty();
+            if (outcome.ok)
+                outcome.result = "ok";
+        }
+    } catch (...) {
+        outcome.ok = false;
+        outcome.result = failureText(std::current_exception());
+    }
+    outcome.seconds = secondsSince(start);
+}
+
+bool checksPass(const MigrateFields& f, Services& services) {
+    return passChecks(
+        {
+            {isBlank(f.dbPath), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
+             Field::kDbPath},
+            {!services.files.FileExists(f.dbPath),
+             "該当するファイルは存在しません。 再入力してください。", MessageIcon::kExclamation,
+             Field::kDbPath},
+            {encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
+             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kUserId},
+            {!f.sqlFolder.empty() && !services.files.FolderExists(f.sqlFolder),
+             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+        },
+        shell::TitleForm::kError, services);
+}
+
+// The tables asked for, or every table the table box would list.
+std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource& source) {
+    if (!f.tables.empty())
+        return f.tables;
+    std::vector<std::string> tables;
+    for (auto& name : source.tableNames()) {
+        if (!name.starts_with("MSys"))
+            tables.push_back(std::move(name));
+    }
+    return tables;
+}
+
+}  // namespace
+
+bool MigrateReport::allOk() const {
+    for (const auto& table : tables) {
+        if (!table.ok)
+            return false;
+    }
+    return true;
+}
+
+Outcome migrateDatabase(const MigrateFields& fields, Services& services, MigrateProgress& progress,
+                        MigrateReport& report) {
+    if (!checksPass(fields, services))
+        return Outcome::kRefused;
+    const BusyScope busy(services.front, Busy::kHourglass);
+    const auto start = Clock::now();
+    report.database = fields.dbPath;
+    report.tables.clear();
+    try {
+        const auto source = services.openJet(fields.dbPath);
+        const std::vector<std::string> tables = tablesToMigrate(fields, *source);
+        const auto session = services.openSession(fields.connection);
+        Migration migration(fields, services, progress, *session, *source);
+        migration.reserveConstraintNames(tables);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            TableOutcome& outcome = report.tables.emplace_back();
+            outcome.table = tables[i];
+            progress.tableStarted(outcome.table, i + 1, tables.size());
+            migration.migrate(outcome);
+            progress.tableFinished(outcome);
+        }
+        if (!fields.sqlFolder.empty())
+            convert::writeBatchScript(fields.sqlFolder, fields.connection, services.today());
+    } catch (...) {
+        showFailure(services, "移行エラー", "migrateDatabase", std::current_exception());
+        report.seconds = secondsSince(start);
+        return Outcome::kFailed;
+    }
+    report.seconds = secondsSince(start);
+    if (!report.allOk())
+        return Outcome::kFailed;
+    services.messages.beep();
+    return Outcome::kDone;
+}
+
+}  // namespace malvorn::core

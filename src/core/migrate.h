@@ -1,0 +1,69 @@
+#pragma once
+
+// The whole-database migration: for each table of a Jet file, the script,
+// the table on the server, its rows, the server's count and, when asked,
+// every value read back. A failing table does not stop the others.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/command.h"
+#include "model/connection.h"
+
+namespace malvorn::core {
+
+struct MigrateFields {
+    std::string dbPath;
+    std::vector<std::string> tables;  // empty: every table the table box lists
+    std::string sqlFolder;            // empty: no scripts are stored
+    std::string tableTablespace = "users";
+    std::string indexTablespace = "indx";
+    bool suppressNotNull = false;
+    bool replace = false;     // drop an existing table and create it anew
+    bool clear = false;       // copy into an existing table after emptying it
+    bool oracleSafe = false;  // the rules that work for any Jet file
+    bool verify = false;      // read every row back and compare
+    model::ConnectionFields connection;
+};
+
+// What happened to one table.
+struct TableOutcome {
+    std::string table;
+    std::size_t columns = 0;
+    std::int64_t rowsRead = 0;
+    std::optional<std::int64_t> rowsOnServer;  // nullopt: never counted
+    std::int64_t rowsVerified = 0;
+    bool ok = false;
+    std::string result;              // "ok", or the server's or the reader's message
+    std::vector<std::string> notes;  // what the rules left out
+    double seconds = 0;
+};
+
+struct MigrateReport {
+    std::string database;
+    std::vector<TableOutcome> tables;
+    double seconds = 0;
+    bool allOk() const;
+};
+
+// What a front shows while the migration runs. Everything defaults to nothing.
+class MigrateProgress {
+  public:
+    virtual ~MigrateProgress() = default;
+    // Table `number` (from 1) of `total` begins.
+    virtual void tableStarted(const std::string& /*table*/, std::size_t /*number*/,
+                              std::size_t /*total*/) {}
+    // `done` rows of the `total` the file records have been sent.
+    virtual void rowsCopied(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    virtual void tableFinished(const TableOutcome&) {}
+};
+
+// Checks the fields (file, storage folder, not SYSTEM), then migrates each
+// table into `report`. kDone when every table is ok, kFailed when any is
+// not, or the file cannot be read at all (shown as the error report),
+// kRefused when a check failed.
+Outcome migrateDatabase(const MigrateFields& fields, Services& services, MigrateProgress& progress,
+                        MigrateReport& report);
+
+}  // namespace malvorn::core

@@ -1,0 +1,136 @@
+#include "core/migrate_report.h"
+
+#include <cstdio>
+
+#include "convert/script_text.h"
+
+namespace malvorn::core {
+namespace {
+
+// The code point starting at `i`, and where the next one starts.
+char32_t codePointAt(const std::string& text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length && i + k < text.size(); ++k)
+        point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(length);
+    return point;
+}
+
+bool isWide(char32_t c) {
+    return c >= 0x1100 && !(c >= 0xFF61 && c <= 0xFF9F);  // half-width katakana are narrow
+}
+
+// At most `width` columns; a cut text ends in "...".
+std::string fitted(const std::string& text, std::size_t width) {
+    if (displayWidth(text) <= width)
+        return text;
+    std::string out;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t from = i;
+        const std::size_t w = isWide(codePointAt(text, i)) ? 2 : 1;
+        if (used + w > width - 3)
+            break;
+        used += w;
+        out += text.substr(from, i - from);
+    }
+    return out + "...";
+}
+
+std::string padded(const std::string& text, std::size_t width, bool right = false) {
+    const std::size_t w = displayWidth(text);
+    const std::string spaces(w < width ? width - w : 0, ' ');
+    return right ? spaces + text : text + spaces;
+}
+
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (b < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
+}  // namespace
+
+std::size_t displayWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();)
+        width += isWide(codePointAt(text, i)) ? 2 : 1;
+    return width;
+}
+
+std::string migrateSummary(const MigrateReport& report, bool verified, std::size_t resultWidth) {
+    std::size_t nameWidth = displayWidth("テーブル");
+    for (const auto& t : report.tables)
+        nameWidth = std::max(nameWidth, displayWidth(t.table));
+    const auto line = [&](const std::string& name, const std::string& columns,
+                          const std::string& read, const std::string& server,
+                          const std::string& checked, const std::string& result) {
+        std::string text = padded(name, nameWidth) + "  " + padded(columns, 4, true) + "  " +
+                           padded(read, 10, true) + "  " + padded(server, 10, true);
+        if (verified)
+            text += "  " + padded(checked, 10, true);
+        return text + "  " + fitted(result, resultWidth) + "\n";
+    };
+    std::string out = line("テーブル", "列", "読んだ行", "サーバー", "検証済み", "結果");
+    std::int64_t rows = 0;
+    std::size_t ok = 0;
+    for (const auto& t : report.tables) {
+        out += line(t.table, std::to_string(t.columns), convert::formatGrouped(t.rowsRead),
+                    t.rowsOnServer ? convert::formatGrouped(*t.rowsOnServer) : "-",
+                    convert::formatGrouped(t.rowsVerified), t.result);
+        rows += t.rowsRead;
+        ok += t.ok ? 1 : 0;
+    }
+    for (const auto& t : report.tables) {
+        for (const auto& note : t.notes)
+            out += t.table + ": " + note + "\n";
+    }
+    return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
+           convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n";
+}
+
+std::string migrateReportJson(const MigrateReport& report) {
+    std::string out = "{\"database\": " + jsonText(report.database) +
+                      ", \"seconds\": " + secondsText(report.seconds) + ", \"tables\": [";
+    for (std::size_t i = 0; i < report.tables.size(); ++i) {
+        const TableOutcome& t = report.tables[i];
+        out += (i ? ",\n  " : "\n  ") + std::string("{\"table\": ") + jsonText(t.table) +
+               ", \"columns\": " + std::to_string(t.columns) +
+               ", \"rowsRead\": " + std::to_string(t.rowsRead) + ", \"rowsOnServer\": " +
+               (t.rowsOnServer ? std::to_string(*t.rowsOnServer) : "null") +
+               ", \"rowsVerified\": " + std::to_string(t.rowsVerified) +
+               ", \"result\": " + jsonText(t.result) + ", \"notes\": [";
+        for (std::size_t n = 0; n < t.notes.size(); ++n)
+            out += (n ? ", " : "") + jsonText(t.notes[n]);
+        out += "], \"seconds\": " + secondsText(t.seconds) + "}";
+    }
+    return out + (report.tables.empty() ? "]}\n" : "\n]}\n");
+}
+
+}  // namespace malvorn::core

@@ -1,0 +1,53 @@
+#include "core/migrate_report.h"
+
+#include <gtest/gtest.h>
+
+namespace malvorn::core {
+namespace {
+
+MigrateReport sample() {
+    MigrateReport report;
+    report.database = "C:\\db\\\"n\".mdb";
+    report.seconds = 1.5;
+    TableOutcome ok{"Order Details", 5, 2155, 2155, 2155, true, "ok", {}, 0.25};
+    TableOutcome refused{"商品",
+                         3,
+                         0,
+                         std::nullopt,
+                         0,
+                         false,
+                         "ORA-00902: invalid datatype\nsecond line",
+                         {"A の既定値 x は省きました"},
+                         0};
+    report.tables = {ok, refused};
+    return report;
+}
+
+TEST(MigrateReport, SummaryLinesUpWideNamesAndCutsLongResults) {
+    EXPECT_EQ(migrateSummary(sample(), true, 20),
+              "テーブル         列    読んだ行    サーバー    検証済み  結果\n"
+              "Order Details     5       2,155       2,155       2,155  ok\n"
+              "商品              3           0           -           0  ORA-00902: invali...\n"
+              "商品: A の既定値 x は省きました\n"
+              "2 表中 1 表 ok、2,155 行、1.50 秒\n");
+    const std::string plain = migrateSummary(sample(), false);
+    EXPECT_EQ(plain.substr(0, plain.find('\n')),
+              "テーブル         列    読んだ行    サーバー  結果");
+}
+
+TEST(MigrateReport, JsonCarriesEveryFieldEscaped) {
+    EXPECT_EQ(migrateReportJson(sample()),
+              "{\"database\": \"C:\\\\db\\\\\\\"n\\\".mdb\", \"seconds\": 1.50, \"tables\": [\n"
+              "  {\"table\": \"Order Details\", \"columns\": 5, \"rowsRead\": 2155, "
+              "\"rowsOnServer\": 2155, \"rowsVerified\": 2155, \"result\": \"ok\", \"notes\": [], "
+              "\"seconds\": 0.25},\n"
+              "  {\"table\": \"商品\", \"columns\": 3, \"rowsRead\": 0, \"rowsOnServer\": null, "
+              "\"rowsVerified\": 0, \"result\": \"ORA-00902: invalid datatype\\nsecond line\", "
+              "\"notes\": [\"A の既定値 x は省きました\"], \"seconds\": 0.00}\n"
+              "]}\n");
+    EXPECT_EQ(migrateReportJson({"d", {}, 0}),
+              "{\"database\": \"d\", \"seconds\": 0.00, \"tables\": []}\n");
+}
+
+}  // namespace
+}  // namespace malvorn::core
