@@ -4,12 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "convert/fixed_scripts.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
 #include "support/recorder.h"
+#include "support/tapped_session.h"
 
 namespace malvorn::core {
 namespace {
@@ -20,53 +20,6 @@ using Strings = std::vector<std::string>;
 
 constexpr std::int32_t kGeneral = oracle::kServerErrorNumber;
 constexpr const char* kServer = "Malvorn Local Server";
-
-// What the tests do to the sessions the commands open: failures put in
-// place of a text, canned one-value answers, and every text sent.
-struct Tap {
-    Strings sent;
-    std::map<std::string, oracle::OracleError> failures;
-    std::map<std::string, std::string> canned;
-    int live = 0;
-};
-
-struct OneValue : oracle::ResultSet {
-    explicit OneValue(std::string v) : text(std::move(v)) {}
-    const Strings& columnNames() const override { return names; }
-    bool next() override { return !std::exchange(read, true); }
-    oracle::Value value(std::size_t) const override { return text; }
-    Strings names{"V"};
-    std::string text;
-    bool read = false;
-};
-
-// A real local-server session seen through the tap.
-class TappedSession : public oracle::Session {
-  public:
-    TappedSession(std::unique_ptr<oracle::Session> real, Tap& tap)
-        : real_(std::move(real)), tap_(tap) {
-        ++tap_.live;
-    }
-    ~TappedSession() override { --tap_.live; }
-    void execute(const std::string& s) override { pass(s), real_->execute(s); }
-    oracle::Value queryValue(const std::string& q) override {
-        return pass(q), real_->queryValue(q);
-    }
-    std::unique_ptr<oracle::ResultSet> query(const std::string& q) override {
-        pass(q);
-        const auto it = tap_.canned.find(q);
-        return it == tap_.canned.end() ? real_->query(q) : std::make_unique<OneValue>(it->second);
-    }
-
-  private:
-    void pass(const std::string& text) {
-        tap_.sent.push_back(text);
-        if (const auto it = tap_.failures.find(text); it != tap_.failures.end())
-            throw it->second;
-    }
-    std::unique_ptr<oracle::Session> real_;
-    Tap& tap_;
-};
 
 std::string report(const std::string& heading, const std::string& procedure, std::int32_t number,
                    const std::string& description, const std::string& source = kServer) {
@@ -318,8 +271,8 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
         return Strings{"status " + what + "　開始", "hourglass", "idle", "beep",
                        "status " + what + "　完了"};
     };
-    const auto failed = [](const std::string& what, const std::string& report) {
-        return Strings{"status " + what + "　開始", "hourglass", report,
+    const auto failed = [](const std::string& what, const std::string& box) {
+        return Strings{"status " + what + "　開始", "hourglass", box,
                        "status " + what + "　失敗", "idle"};
     };
     const std::string create =

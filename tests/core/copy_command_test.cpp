@@ -9,7 +9,8 @@
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
 #include "shell/file_system.h"
-#include "support/scripted_messages.h"
+#include "support/recorder.h"
+#include "support/tapped_session.h"
 
 namespace malvorn::core {
 namespace {
@@ -18,48 +19,24 @@ using testing::JetBuildTable;
 using testing::JetBuildValue;
 using Row = std::vector<JetBuildValue>;
 using V = std::monostate;
+using Strings = std::vector<std::string>;
 
-class RecordingFront : public Front {
-  public:
-    void setStatus(const std::string& text, bool repaintNow) override {
-        statuses.push_back(text);
-        allRepainted = allRepainted && repaintNow;
-    }
-    void saveSettings() override { ++saved; }
-    void setBusy(Busy busy) override { busyStates.push_back(busy); }
+// "status k / total" for k from 0 up to `shown` - 1.
+Strings progress(int shown, std::size_t total) {
+    Strings texts;
+    for (int k = 0; k < shown; ++k)
+        texts.push_back("status " + std::to_string(k) + " / " + std::to_string(total));
+    return texts;
+}
 
-    std::vector<std::string> statuses;
-    bool allRepainted = true;
-    int saved = 0;
-    std::vector<Busy> busyStates;
-};
-
-class BeepingMessages : public ScriptedMessages {
-  public:
-    void beep() override { ++beeps; }
-    int beeps = 0;
-};
-
-// Forwards to the real session and counts how many are open.
-class CountedSession : public oracle::Session {
-  public:
-    CountedSession(std::unique_ptr<oracle::Session> inner, int& live)
-        : inner_(std::move(inner)), live_(live) {
-        ++live_;
-    }
-    ~CountedSession() override { --live_; }
-    void execute(const std::string& statement) override { inner_->execute(statement); }
-    oracle::Value queryValue(const std::string& query) override {
-        return inner_->queryValue(query);
-    }
-    std::unique_ptr<oracle::ResultSet> query(const std::string& query) override {
-        return inner_->query(query);
-    }
-
-  private:
-    std::unique_ptr<oracle::Session> inner_;
-    int& live_;
-};
+// What a copy shows around its progress: the settings saved first, the
+// pointer blocked until the end, a beep only on success.
+Strings framed(const Strings& progress, const std::string& last) {
+    Strings events{"blocked", "save"};
+    events.insert(events.end(), progress.begin(), progress.end());
+    events.insert(events.end(), {last, "idle"});
+    return events;
+}
 
 // A Jet file whose recorded row count says `recorded`, whatever it holds.
 class MiscountedSource : public jet::JetSource {
@@ -122,41 +99,40 @@ class CopyTest : public localserver::ServerTest {
                  const std::string& password = "tiger", const std::string& file = "copy.mdb") {
         testing::writeJetFile(dir_.path() + "/copy.mdb", {jetTable(rows)});
         const std::string path = dir_.path() + "/" + file;
-        Services services{
-            messages_,
-            front_,
-            [this](const model::ConnectionFields& f) {
-                ++opened_;
-                return std::make_unique<CountedSession>(
-                    oracle::openSession(f, {localserver::openLocalServer, {}}), live_);
-            },
-            [this](const std::string& opened) -> std::unique_ptr<jet::JetSource> {
-                if (recorded_ < 0)
-                    return jet::openJetFileHere(opened);
-                return std::make_unique<MiscountedSource>(jet::openJetFileHere(opened), recorded_);
-            },
-            shell::gFso(),
-            {}};
+        recorder_ = Recorder();
+        tap_ = Tap();
+        logins_ = 0;
+        Services services{recorder_,
+                          recorder_,
+                          [this](const model::ConnectionFields& f) {
+                              ++logins_;
+                              return std::make_unique<TappedSession>(
+                                  oracle::openSession(f, {localserver::openLocalServer, {}}), tap_);
+                          },
+                          [this](const std::string& opened) -> std::unique_ptr<jet::JetSource> {
+                              if (recorded_ < 0)
+                                  return jet::openJetFileHere(opened);
+                              return std::make_unique<MiscountedSource>(
+                                  jet::openJetFileHere(opened), recorded_);
+                          },
+                          shell::gFso(),
+                          {}};
         return copyTable({table, path, clear, {"scott", password, folder()}}, services);
     }
 
-    std::vector<std::string> held() { return rows(*scott_, "SELECT * FROM T1 ORDER BY CODE"); }
+    Strings held() { return rows(*scott_, "SELECT * FROM T1 ORDER BY CODE"); }
 
-    // The copy ended as a copy must, whatever happened: one session, closed;
-    // settings saved; the pointer back.
+    // Whatever happened: one session, closed; each status drawn at once.
     void expectClosedDown() {
-        EXPECT_EQ(opened_, 1);
-        EXPECT_EQ(live_, 0);
-        EXPECT_EQ(front_.saved, 1);
-        EXPECT_EQ(front_.busyStates, (std::vector<Busy>{Busy::kHourglassBlocked, Busy::kIdle}));
-        EXPECT_TRUE(front_.allRepainted);
+        EXPECT_EQ(logins_, 1);
+        EXPECT_EQ(tap_.live, 0);
+        EXPECT_TRUE(recorder_.statusesRepainted);
     }
 
     std::unique_ptr<oracle::Session> scott_;
-    BeepingMessages messages_;
-    RecordingFront front_;
-    int opened_ = 0;
-    int live_ = 0;
+    Recorder recorder_;
+    Tap tap_;
+    int logins_ = 0;
     std::int64_t recorded_ = -1;  // the row count the Jet file claims, when set
 };
 
@@ -172,9 +148,7 @@ TEST_F(CopyTest, ValuesReadBackAsTheJetFileHoldsThem) {
                           "A2|<null>|0|0|0|<null>|<null>",
                           "A3|<null>|-3|-5|12.25|2001-02-03 00:00:00|''",
                       }));
-    EXPECT_EQ(front_.statuses, (std::vector<std::string>{"0 / 3", "1 / 3", "2 / 3", "3 / 3"}));
-    EXPECT_EQ(messages_.beeps, 1);
-    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(recorder_.events, framed(progress(4, 3), "beep"));
     expectClosedDown();
 }
 
@@ -195,10 +169,10 @@ TEST_F(CopyTest, ClearEmptiesTheTableFirstOnlyWhenChecked) {
         SCOPED_TRACE(c.clear);
         scott_->execute("DELETE FROM T1");
         scott_->execute("INSERT INTO T1 (CODE) VALUES ('Z')");
-        front_.statuses.clear();
         ASSERT_EQ(copy(c.rows, c.clear), Outcome::kDone);
         EXPECT_EQ(held(), c.held);
-        EXPECT_EQ(front_.statuses.back(), c.rows.empty() ? "0 / 0" : "1 / 1");
+        EXPECT_EQ(recorder_.events,
+                  framed(progress(static_cast<int>(c.rows.size()) + 1, c.rows.size()), "beep"));
     }
 }
 
@@ -208,13 +182,11 @@ TEST_F(CopyTest, EveryRowGoesWhateverTheFileRecords) {
     for (const std::int64_t recorded : {1, 5}) {
         SCOPED_TRACE(recorded);
         scott_->execute("DELETE FROM T1");
-        front_.statuses.clear();
         recorded_ = recorded;
-        const std::string total = " / " + std::to_string(recorded);
         ASSERT_EQ(copy({numbered(1), numbered(2), numbered(3)}), Outcome::kDone);
-        EXPECT_EQ(front_.statuses,
-                  (std::vector<std::string>{"0" + total, "1" + total, "2" + total, "3" + total,
-                                            "3" + total + " (定義の行数と異なります)"}));
+        Strings shown = progress(4, recorded);
+        shown.push_back(shown.back() + " (定義の行数と異なります)");
+        EXPECT_EQ(recorder_.events, framed(shown, "beep"));
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T1"), "3");
     }
 }
@@ -266,18 +238,9 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
             scott_->execute(std::string("DELETE FROM ") + table);
             scott_->execute(std::string("INSERT INTO ") + table + " (CODE) VALUES ('Z')");
         }
-        messages_.shown.clear();
-        front_ = RecordingFront();
-        opened_ = 0;
         const auto& source = sources[c.source];
         EXPECT_EQ(copy(source, c.clear, c.table, c.password, c.file), Outcome::kFailed);
-        ASSERT_EQ(messages_.shown.size(), 1u);
-        EXPECT_EQ(messages_.shown[0].text, c.report);
-        std::vector<std::string> statuses;
-        for (int k = 0; k < c.statuses; ++k)
-            statuses.push_back(std::to_string(k) + " / " + std::to_string(source.size()));
-        EXPECT_EQ(front_.statuses, statuses);
-        EXPECT_EQ(messages_.beeps, 0);
+        EXPECT_EQ(recorder_.events, framed(progress(c.statuses, source.size()), "box " + c.report));
         std::string held;
         for (const auto& code :
              rows(*scott_, "SELECT CODE FROM " + std::string(c.heldOf) + " ORDER BY 1"))
