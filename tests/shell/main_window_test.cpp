@@ -59,7 +59,6 @@ TEST_F(MainWindow, FirstStartWithoutSettingsFile) {
             EXPECT_EQ(box.text, "") << box.name;  // the tablespace boxes too
     }
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Malvorn (ADO)"));
-    EXPECT_EQ(window->size(), QSize(792, 649));
     EXPECT_EQ(window->text(QStringLiteral("lblMsg")), "");
     EXPECT_EQ(window->selectedTab(), 1);
     EXPECT_EQ(visiblePages(*window), std::vector<int>{1});
