@@ -117,12 +117,6 @@ void openFolderItem(const frmFolder& dialog, const QString& text) {
     QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
 }
 
-QTreeWidgetItem* folderItem(const frmFolder& dialog, const QString& text) {
-    const auto items = child<QTreeWidget>(dialog, "dirSource")
-                           ->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    return items.isEmpty() ? nullptr : items.front();
-}
-
 // Each mode's title is seen through the main window's buttons below.
 TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
     struct Case {
@@ -176,9 +170,10 @@ TEST_F(FolderDialog, FileModeOpensOnThePathAndOkReturnsTheSelectedFile) {
 
 TEST_F(FolderDialog, FolderModeReturnsTheOpenedFolderNotAHighlightedOne) {
     auto result = run("Folder", at("sql/out/"), [&](frmFolder& dialog) {
-        QTreeWidgetItem* deep = folderItem(dialog, QStringLiteral("deep"));
-        ASSERT_NE(deep, nullptr);
         auto* tree = child<QTreeWidget>(dialog, "dirSource");
+        const auto found = tree->findItems(QStringLiteral("deep"), Qt::MatchRecursive);
+        ASSERT_FALSE(found.isEmpty());
+        QTreeWidgetItem* deep = found.front();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(deep).center());
         EXPECT_EQ(tree->currentItem(), deep);

@@ -222,17 +222,14 @@ TEST(MessageBoxes, ShownModalAndAnswerComesBack) {
     QtMessageService service(nullptr);
     for (const auto& [press, answer] : {std::pair{QMessageBox::No, MessageAnswer::kNo},
                                         std::pair{QMessageBox::Yes, MessageAnswer::kYes}}) {
-        QString seenTitle;
-        QTimer::singleShot(0, [&seenTitle, press = press] {
+        QTimer::singleShot(0, [press = press] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
-            seenTitle = box->windowTitle();
             box->button(press)->click();
         });
         EXPECT_EQ(service.show("削除しますか", MessageIcon::kQuestion, MessageButtons::kYesNo,
                                TitleForm::kDeleteConfirm),
                   answer);
-        EXPECT_EQ(seenTitle, QStringLiteral("Malvorn - 削除確認"));
     }
 }
 
