@@ -34,25 +34,6 @@ TEST(ScriptFiles, FixedScriptsAreWrittenOnlyWhenMissing) {
               toScriptFileBytes(adminScriptLines("other", "x")));
 }
 
-TEST(ScriptFiles, BatchChecksTheFolderBeforeWritingAnything) {
-    TempDir dir;
-    const std::pair<std::string, const char*> refusals[] = {
-        {"", "格納先ディレクトリを入力してください"},
-        {"   ", "格納先ディレクトリを入力してください"},
-        {dir.path() + "/missing", "格納先ディレクトリが存在しません"},
-        {dir.path(), "格納先ディレクトリにSQLファイルが存在しません"},
-    };
-    for (const auto& [folder, message] : refusals) {
-        try {
-            writeBatchScript(folder, kConnection, kDate);
-            ADD_FAILURE() << "accepted " << folder;
-        } catch (const InputError& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
-    }
-    EXPECT_FALSE(shell::fileExists(dir.path() + "/CreateTables.sql"));
-}
-
 TEST(ScriptFiles, BatchListsTheFolderWithOrWithoutTrailingSeparator) {
     TempDir dir;
     for (const char* name : {"b.sql", "a.sql", ".hidden.sql", "notes.txt"}) {

@@ -9,7 +9,8 @@
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
 #include "shell/file_system.h"
-#include "support/scripted_messages.h"
+#include "support/recorder.h"
+#include "support/tapped_session.h"
 
 namespace malvorn::core {
 namespace {
@@ -18,48 +19,24 @@ using testing::JetBuildTable;
 using testing::JetBuildValue;
 using Row = std::vector<JetBuildValue>;
 using V = std::monostate;
+using Strings = std::vector<std::string>;
 
-class RecordingFront : public Front {
-  public:
-    void setStatus(const std::string& text, bool repaintNow) override {
-        statuses.push_back(text);
-        allRepainted = allRepainted && repaintNow;
-    }
-    void saveSettings() override { ++saved; }
-    void setBusy(Busy busy) override { busyStates.push_back(busy); }
+// "status k / total" for k from 0 up to `shown` - 1.
+Strings progress(int shown, std::size_t total) {
+    Strings texts;
+    for (int k = 0; k < shown; ++k)
+        texts.push_back("status " + std::to_string(k) + " / " + std::to_string(total));
+    return texts;
+}
 
-    std::vector<std::string> statuses;
-    bool allRepainted = true;
-    int saved = 0;
-    std::vector<Busy> busyStates;
-};
-
-class BeepingMessages : public ScriptedMessages {
-  public:
-    void beep() override { ++beeps; }
-    int beeps = 0;
-};
-
-// Forwards to the real session and counts how many are open.
-class CountedSession : public oracle::Session {
-  public:
-    CountedSession(std::unique_ptr<oracle::Session> inner, int& live)
-        : inner_(std::move(inner)), live_(live) {
-        ++live_;
-    }
-    ~CountedSession() override { --live_; }
-    void execute(const std::string& statement) override { inner_->execute(statement); }
-    oracle::Value queryValue(const std::string& query) override {
-        return inner_->queryValue(query);
-    }
-    std::unique_ptr<oracle::ResultSet> query(const std::string& query) override {
-        return inner_->query(query);
-    }
-
-  private:
-    std::unique_ptr<oracle::Session> inner_;
-    int& live_;
-};
+// What a copy shows around its progress: the settings saved first, the
+// pointer blocked until the end, a beep only on success.
+Strings framed(const Strings& progress, const std::string& last) {
+    Strings events{"blocked", "save"};
+    events.insert(events.end(), progress.begin(), progress.end());
+    events.insert(events.end(), {last, "idle"});
+    return events;
+}
 
 // A Jet file whose recorded row count says `recorded`, whatever it holds.
 class MiscountedSource : public jet::JetSource {
@@ -105,13 +82,8 @@ JetBuildTable jetTable(std::vector<Row> rows) {
 }
 
 Row numbered(int i) {
-    return {"C" + std::to_string(1000 + i),
-            "n",
-            std::int64_t{i} * 10000,
-            std::int64_t{i},
-            0.5,
-            1.0,
-            "m"};
+    const std::int64_t n = i;
+    return {"C" + std::to_string(1000 + i), "n", n * 10000, n, 0.5, 1.0, "m"};
 }
 
 class CopyTest : public localserver::ServerTest {
@@ -127,41 +99,47 @@ class CopyTest : public localserver::ServerTest {
                  const std::string& password = "tiger", const std::string& file = "copy.mdb") {
         testing::writeJetFile(dir_.path() + "/copy.mdb", {jetTable(rows)});
         const std::string path = dir_.path() + "/" + file;
-        Services services{
-            messages_,
-            front_,
-            [this](const model::ConnectionFields& f) {
-                ++opened_;
-                return std::make_unique<CountedSession>(
-                    oracle::openSession(f, {localserver::openLocalServer, {}}), live_);
-            },
-            [this](const std::string& opened) -> std::unique_ptr<jet::JetSource> {
-                if (recorded_ < 0)
-                    return jet::openJetFileHere(opened);
-                return std::make_unique<MiscountedSource>(jet::openJetFileHere(opened), recorded_);
-            },
-            shell::gFso(),
-            {}};
+        recorder_ = Recorder();
+        tap_ = Tap();
+        logins_ = 0;
+        Services services{recorder_,
+                          recorder_,
+                          [this](const model::ConnectionFields& f) {
+                              ++logins_;
+                              return std::make_unique<TappedSession>(
+                                  oracle::openSession(f, {localserver::openLocalServer, {}}), tap_);
+                          },
+                          [this](const std::string& opened) -> std::unique_ptr<jet::JetSource> {
+                              if (recorded_ < 0)
+                                  return jet::openJetFileHere(opened);
+                              return std::make_unique<MiscountedSource>(
+                                  jet::openJetFileHere(opened), recorded_);
+                          },
+                          shell::gFso(),
+                          {}};
         return copyTable({table, path, clear, {"scott", password, folder()}}, services);
     }
 
-    std::vector<std::string> held() { return rows(*scott_, "SELECT * FROM T1 ORDER BY CODE"); }
+    Strings held() { return rows(*scott_, "SELECT * FROM T1 ORDER BY CODE"); }
+    // The keys a table holds, in order, by a space.
+    std::string codes(const std::string& table) {
+        std::string joined;
+        for (const auto& code : rows(*scott_, "SELECT CODE FROM " + table + " ORDER BY 1"))
+            joined += (joined.empty() ? "" : " ") + code;
+        return joined;
+    }
 
-    // The copy ended as a copy must, whatever happened: one session, closed;
-    // settings saved; the pointer back.
+    // Whatever happened: one session, closed; each status drawn at once.
     void expectClosedDown() {
-        EXPECT_EQ(opened_, 1);
-        EXPECT_EQ(live_, 0);
-        EXPECT_EQ(front_.saved, 1);
-        EXPECT_EQ(front_.busyStates, (std::vector<Busy>{Busy::kHourglassBlocked, Busy::kIdle}));
-        EXPECT_TRUE(front_.allRepainted);
+        EXPECT_EQ(logins_, 1);
+        EXPECT_EQ(tap_.live, 0);
+        EXPECT_TRUE(recorder_.statusesRepainted);
     }
 
     std::unique_ptr<oracle::Session> scott_;
-    BeepingMessages messages_;
-    RecordingFront front_;
-    int opened_ = 0;
-    int live_ = 0;
+    Recorder recorder_;
+    Tap tap_;
+    int logins_ = 0;
     std::int64_t recorded_ = -1;  // the row count the Jet file claims, when set
 };
 
@@ -177,9 +155,7 @@ TEST_F(CopyTest, ValuesReadBackAsTheJetFileHoldsThem) {
                           "A2|<null>|0|0|0|<null>|<null>",
                           "A3|<null>|-3|-5|12.25|2001-02-03 00:00:00|''",
                       }));
-    EXPECT_EQ(front_.statuses, (std::vector<std::string>{"0 / 3", "1 / 3", "2 / 3", "3 / 3"}));
-    EXPECT_EQ(messages_.beeps, 1);
-    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(recorder_.events, framed(progress(4, 3), "beep"));
     expectClosedDown();
 }
 
@@ -187,36 +163,22 @@ TEST_F(CopyTest, ClearEmptiesTheTableFirstOnlyWhenChecked) {
     struct Case {
         bool clear;
         std::vector<Row> rows;
-        std::vector<std::string> held;
+        const char* held;
     };
     const Case cases[] = {
-        {true, {numbered(1)}, {"C1001|n|1|1|0.5|1899-12-31 00:00:00|m"}},
-        {false,
-         {numbered(1)},
-         {"C1001|n|1|1|0.5|1899-12-31 00:00:00|m", "Z|<null>|<null>|<null>|<null>|<null>|<null>"}},
-        {true, {}, {}},  // an empty table: nothing sent, but the clear still done
+        {true, {numbered(1)}, "C1001"},
+        {false, {numbered(1)}, "C1001 Z"},
+        {true, {}, ""},  // an empty table: nothing sent, but the clear still done
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.clear);
         scott_->execute("DELETE FROM T1");
         scott_->execute("INSERT INTO T1 (CODE) VALUES ('Z')");
-        front_.statuses.clear();
         ASSERT_EQ(copy(c.rows, c.clear), Outcome::kDone);
-        EXPECT_EQ(held(), c.held);
-        EXPECT_EQ(front_.statuses.back(), c.rows.empty() ? "0 / 0" : "1 / 1");
+        EXPECT_EQ(codes("T1"), c.held);
+        EXPECT_EQ(recorder_.events,
+                  framed(progress(static_cast<int>(c.rows.size()) + 1, c.rows.size()), "beep"));
     }
-}
-
-TEST_F(CopyTest, ProgressShowsEachRowBeforeItIsSent) {
-    std::vector<Row> rows;
-    for (int i = 1; i <= 1500; ++i)
-        rows.push_back(numbered(i));
-    ASSERT_EQ(copy(rows), Outcome::kDone);
-    ASSERT_EQ(front_.statuses.size(), 1501u);
-    for (const auto& [index, text] : std::vector<std::pair<std::size_t, std::string>>{
-             {0, "0 / 1500"}, {750, "750 / 1500"}, {1500, "1500 / 1500"}})
-        EXPECT_EQ(front_.statuses[index], text);
-    EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T1"), "1500");
 }
 
 // A file that records fewer or more rows than it holds: every row is sent,
@@ -225,99 +187,54 @@ TEST_F(CopyTest, EveryRowGoesWhateverTheFileRecords) {
     for (const std::int64_t recorded : {1, 5}) {
         SCOPED_TRACE(recorded);
         scott_->execute("DELETE FROM T1");
-        front_.statuses.clear();
         recorded_ = recorded;
-        const std::string total = " / " + std::to_string(recorded);
         ASSERT_EQ(copy({numbered(1), numbered(2), numbered(3)}), Outcome::kDone);
-        EXPECT_EQ(front_.statuses,
-                  (std::vector<std::string>{"0" + total, "1" + total, "2" + total, "3" + total,
-                                            "3" + total + " (定義の行数と異なります)"}));
+        Strings shown = progress(4, recorded);
+        shown.push_back(shown.back() + " (定義の行数と異なります)");
+        EXPECT_EQ(recorder_.events, framed(shown, "beep"));
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T1"), "3");
     }
 }
 
-// Each failure: the report (whole), where the status line stopped, and what
+// Each failure: the report (whole), how far the status line went, and what
 // the server holds afterwards.
 TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
     const std::string head = "ﾃﾞｰﾀｾｯﾄｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：fCopyTableData\rｴﾗｰNo:";
     const std::string server = "\rｴﾗｰｿｰｽ:Malvorn Local Server";
-    struct Case {
-        const char* name;
-        std::vector<Row> rows;
-        bool clear;
-        std::string table;
-        std::string password;
-        std::string file;
-        std::string report;
-        std::vector<std::string> statuses;
-        std::string heldOf;
-        std::vector<std::string> held;
-    };
     Row badDate = numbered(3);
     badDate[5] = 1.0e7;
-    const std::vector<Row> two = {numbered(1), numbered(2)};
+    const std::vector<Row> sources[] = {{numbered(1), numbered(2)},
+                                        {numbered(1), numbered(2), numbered(1), numbered(4)},
+                                        {numbered(1), numbered(2), badDate}};
+    struct Case {
+        const char* name;
+        int source;  // of `sources`
+        bool clear;
+        const char *table, *password, *file;
+        std::string report;
+        int statuses;  // "0 / n" up to this count
+        const char* heldOf;
+        const char* held;  // CODE values, by a space
+    };
     const Case cases[] = {
-        {"refused row",
-         {numbered(1), numbered(2), numbered(1), numbered(4)},
-         false,
-         "T1",
-         "tiger",
-         "copy.mdb",
-         head + "-2147467259\r説 明:ORA-00001: unique constraint (SCOTT.PKT1) violated" + server,
-         {"0 / 4", "1 / 4", "2 / 4", "3 / 4"},
-         "T1",
-         {"C1001", "C1002", "Z"}},
-        {"unwritable date",
-         {numbered(1), numbered(2), badDate},
-         false,
-         "T1",
-         "tiger",
-         "copy.mdb",
-         head + "3900\r説 明:日付の値が範囲外のため、SQLに書けません\rｴﾗｰｿｰｽ:Malvorn",
-         {"0 / 3", "1 / 3", "2 / 3", "3 / 3"},
-         "T1",
-         {"C1001", "C1002", "Z"}},
-        {"missing Jet table, cleared first",
-         two,
-         true,
-         "T2",
-         "tiger",
-         "copy.mdb",
-         head + "3104\r説 明:テーブルがデータベースにありません: T2\rｴﾗｰｿｰｽ:Jet",
-         {},
-         "T2",
-         {}},
-        {"missing Jet file, cleared first",
-         two,
-         true,
-         "T1",
-         "tiger",
-         "none.mdb",
+        {"refused row", 1, false, "T1", "tiger", "copy.mdb",
+         head + "-2147467259\r説 明:ORA-00001: unique constraint (SCOTT.PKT1) violated" + server, 4,
+         "T1", "C1001 C1002 Z"},
+        {"unwritable date", 2, false, "T1", "tiger", "copy.mdb",
+         head + "3900\r説 明:日付の値が範囲外のため、SQLに書けません\rｴﾗｰｿｰｽ:Malvorn", 4, "T1",
+         "C1001 C1002 Z"},
+        {"missing Jet table, cleared first", 0, true, "T2", "tiger", "copy.mdb",
+         head + "3104\r説 明:テーブルがデータベースにありません: T2\rｴﾗｰｿｰｽ:Jet", 0, "T2", ""},
+        {"missing Jet file, cleared first", 0, true, "T1", "tiger", "none.mdb",
          head + "3101\r説 明:Jetデータベースファイルが見つかりません: " + dir_.path() +
              "/none.mdb\rｴﾗｰｿｰｽ:Jet",
-         {},
-         "T1",
-         {}},
-        {"clear refused",
-         two,
-         true,
-         "T9",
-         "tiger",
-         "copy.mdb",
-         head + "-2147467259\r説 明:ORA-00942: table or view does not exist" + server,
-         {},
-         "T1",
-         {"Z"}},
-        {"session refused",
-         two,
-         true,
-         "T1",
-         "wrong",
-         "copy.mdb",
-         head + "-2147467259\r説 明:ORA-01017: invalid username/password; logon denied" + server,
-         {},
-         "T1",
-         {"Z"}},
+         0, "T1", ""},
+        {"clear refused", 0, true, "T9", "tiger", "copy.mdb",
+         head + "-2147467259\r説 明:ORA-00942: table or view does not exist" + server, 0, "T1",
+         "Z"},
+        {"session refused", 0, true, "T1", "wrong", "copy.mdb",
+         head + "-2147467259\r説 明:ORA-01017: invalid username/password; logon denied" + server, 0,
+         "T1", "Z"},
     };
     scott_->execute("CREATE TABLE T2 (CODE VARCHAR2(10))");
     for (const Case& c : cases) {
@@ -326,15 +243,10 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
             scott_->execute(std::string("DELETE FROM ") + table);
             scott_->execute(std::string("INSERT INTO ") + table + " (CODE) VALUES ('Z')");
         }
-        messages_.shown.clear();
-        front_ = RecordingFront();
-        opened_ = 0;
-        EXPECT_EQ(copy(c.rows, c.clear, c.table, c.password, c.file), Outcome::kFailed);
-        ASSERT_EQ(messages_.shown.size(), 1u);
-        EXPECT_EQ(messages_.shown[0].text, c.report);
-        EXPECT_EQ(front_.statuses, c.statuses);
-        EXPECT_EQ(messages_.beeps, 0);
-        EXPECT_EQ(rows(*scott_, "SELECT CODE FROM " + c.heldOf + " ORDER BY CODE"), c.held);
+        const auto& source = sources[c.source];
+        EXPECT_EQ(copy(source, c.clear, c.table, c.password, c.file), Outcome::kFailed);
+        EXPECT_EQ(recorder_.events, framed(progress(c.statuses, source.size()), "box " + c.report));
+        EXPECT_EQ(codes(c.heldOf), c.held);
         expectClosedDown();
     }
 }

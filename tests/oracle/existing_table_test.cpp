@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "support/scripted_messages.h"
@@ -55,41 +56,37 @@ class CatalogSession : public Session {
 // that refusal reaches the caller without a question.
 TEST(DropIfExists, AsksAndDropsOnlyTheExactName) {
     const std::string count = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = ";
+    const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
     const struct {
         const char* name;
         std::string table;
-        std::vector<MessageAnswer> answers;
-        bool expectQuestion;
-        std::vector<std::string> expectSent;
-        bool expectStillThere;  // "EMP"
-        bool expectRefusal = false;
+        std::optional<MessageAnswer> answer;  // when asked
+        std::vector<std::string> sent;
+        bool stillThere;  // "EMP"
+        bool refused = false;
     } cases[] = {
-        {"no such table", "DEPT", {}, false, {count + "'DEPT'"}, true},
-        {"answer no", "EMP", {MessageAnswer::kNo}, true, {count + "'EMP'"}, true},
-        {"answer yes",
-         "EMP",
-         {MessageAnswer::kYes},
-         true,
-         {count + "'EMP'", "DROP TABLE EMP"},
-         false},
-        {"lower case finds nothing", "emp", {}, false, {count + "'emp'"}, true},
-        {"name goes in untrimmed", " EMP", {}, false, {count + "' EMP'"}, true},
-        {"server refusal", "O'NEIL", {}, false, {count + "'O'NEIL'"}, true, true},
+        {"no such table", "DEPT", {}, {count + "'DEPT'"}, true},
+        {"answer no", "EMP", no, {count + "'EMP'"}, true},
+        {"answer yes", "EMP", yes, {count + "'EMP'", "DROP TABLE EMP"}, false},
+        {"lower case finds nothing", "emp", {}, {count + "'emp'"}, true},
+        {"name goes in untrimmed", " EMP", {}, {count + "' EMP'"}, true},
+        {"server refusal", "O'NEIL", {}, {count + "'O'NEIL'"}, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CatalogSession session({"EMP"});
         ScriptedMessages messages;
-        messages.answers.assign(c.answers.begin(), c.answers.end());
-        if (c.expectRefusal) {
+        if (c.answer)
+            messages.answers = {*c.answer};
+        if (c.refused) {
             EXPECT_THROW(fDropIfExists(session, c.table, messages), OracleError);
         } else {
             fDropIfExists(session, c.table, messages);
         }
-        EXPECT_EQ(session.sent, c.expectSent);
-        EXPECT_EQ(session.has("EMP"), c.expectStillThere);
-        ASSERT_EQ(messages.shown.size(), c.expectQuestion ? 1u : 0u);
-        if (c.expectQuestion) {
+        EXPECT_EQ(session.sent, c.sent);
+        EXPECT_EQ(session.has("EMP"), c.stillThere);
+        ASSERT_EQ(messages.shown.size(), c.answer ? 1u : 0u);
+        if (c.answer) {
             const auto& box = messages.shown[0];
             EXPECT_EQ(box.text, "すでに同名のテーブルが存在します。\r削除しますか？");
             EXPECT_EQ(box.icon, shell::MessageIcon::kQuestion);

@@ -123,15 +123,6 @@ TEST(TextBoxSettings, FileIsCp932WithCrLfAndReadableByItsOwnerOnly) {
     EXPECT_EQ(loaded[8].text, saved[8].text);
 }
 
-TEST(TextBoxSettings, SaveKeepsOtherSectionsAndAnEmptiedValueStaysEmpty) {
-    TempDir dir;
-    const std::string ini = dir.path() + "/Malvorn.ini";
-    writeFileAtomically(ini, "[frmFolder]\r\nlast=/tmp\r\n[frmMain]\r\ntxtPassOfSystem=old\r\n");
-    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, {{"txtPassOfSystem", ""}}));
-    EXPECT_EQ(readFileBytes(ini), "[frmFolder]\r\nlast=/tmp\r\n[frmMain]\r\ntxtPassOfSystem=\r\n");
-    EXPECT_EQ(gfReadIni(ini, "frmFolder", "last"), "/tmp");
-}
-
 TEST(TextBoxSettings, UnwritableLocationIsNotAnErrorAndChangesNothing) {
     TempDir dir;
     // A file standing where the folder should be: no user, not even root,

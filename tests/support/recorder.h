@@ -21,7 +21,10 @@ struct Recorder : ScriptedMessages, malvorn::core::Front {
     void focus(malvorn::core::Field field) override {
         events.push_back("focus " + std::to_string(static_cast<int>(field)));
     }
-    void setStatus(const std::string& text, bool) override { events.push_back("status " + text); }
+    void setStatus(const std::string& text, bool repaintNow) override {
+        events.push_back("status " + text);
+        statusesRepainted = statusesRepainted && repaintNow;
+    }
     void saveSettings() override { events.push_back("save"); }
     void setBusy(malvorn::core::Busy busy) override {
         using malvorn::core::Busy;
@@ -30,4 +33,5 @@ struct Recorder : ScriptedMessages, malvorn::core::Front {
                                                     : "blocked");
     }
     std::vector<std::string> events;
+    bool statusesRepainted = true;  // each status drawn at once
 };
