@@ -103,10 +103,10 @@ void RequestBudget::start() const {
     timer.it_value.tv_usec = static_cast<suseconds_t>(budget_.count() % 1000 * 1000);
     ::setitimer(ITIMER_PROF, &timer, nullptr);
     // On a busy machine a request can get little CPU time while it waits
-    // (memory the library grows must be faulted in): three times the
-    // budget of real time bounds it too.
-    timer.it_value.tv_sec = static_cast<time_t>(3 * budget_.count() / 1000);
-    timer.it_value.tv_usec = static_cast<suseconds_t>(3 * budget_.count() % 1000 * 1000);
+    // (memory the library grows must be faulted in): four times the
+    // budget of real time bounds it too, below the client's silence limit.
+    timer.it_value.tv_sec = static_cast<time_t>(4 * budget_.count() / 1000);
+    timer.it_value.tv_usec = static_cast<suseconds_t>(4 * budget_.count() % 1000 * 1000);
     ::setitimer(ITIMER_REAL, &timer, nullptr);
 }
 

@@ -221,10 +221,14 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
          head + "-2147467259\r説 明:ORA-00001: unique constraint (SCOTT.PKT1) violated" + server, 4,
          "T1", "C1001 C1002 Z"},
         {"unwritable date", 2, false, "T1", "tiger", "copy.mdb",
-         head + "3900\r説 明:日付の値が範囲外のため、SQLに書けません\rｴﾗｰｿｰｽ:Malvorn", 4, "T1",
-         "C1001 C1002 Z"},
+         head + "3900\r説 明:日付の値が範囲外のため、SQLに書けません (ファイル: " + dir_.path() +
+             "/copy.mdb、テーブル: T1、行: 3、列: UPD)\rｴﾗｰｿｰｽ:Malvorn",
+         4, "T1", "C1001 C1002 Z"},
         {"missing Jet table, cleared first", 0, true, "T2", "tiger", "copy.mdb",
-         head + "3104\r説 明:テーブルがデータベースにありません: T2\rｴﾗｰｿｰｽ:Jet", 0, "T2", ""},
+         head + "3104\r説 明:テーブルがデータベースにありません: T2 (ファイル: " + dir_.path() +
+             "/copy.mdb。名前が正しければ、ファイルのテーブル一覧が壊れている可能性があります)"
+             "\rｴﾗｰｿｰｽ:Jet",
+         0, "T2", ""},
         {"missing Jet file, cleared first", 0, true, "T1", "tiger", "none.mdb",
          head + "3101\r説 明:Jetデータベースファイルが見つかりません: " + dir_.path() +
              "/none.mdb\rｴﾗｰｿｰｽ:Jet",

@@ -63,7 +63,7 @@ showTab() {
 # Waits (bounded) until the command succeeds: the window works synchronously,
 # but this script does not see when a click's command has ended.
 until_ok() {
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         if "$@" >/dev/null 2>&1; then return 0; fi
         read -r -t 0.1 <&3 || true
     done
