@@ -110,9 +110,12 @@ double readAndFormat(const std::string& path) {
 
 // The values of generated row i, as the Jet file holds them.
 std::vector<localserver::SqlValue> generatedRow(std::int64_t i) {
-    return {i, "得意先" + std::to_string(i), static_cast<double>(i * 10000 + 1234) / 10000.0,
+    return {i,
+            "得意先" + std::to_string(i),
+            static_cast<double>(i * 10000 + 1234) / 10000.0,
             (36925.0 + static_cast<double>(i % 5000) + 0.5 - 25569.0) * 86400.0,
-            static_cast<double>(i) / 7.0, std::string("備考 ") + std::to_string(i)};
+            static_cast<double>(i) / 7.0,
+            std::string("備考 ") + std::to_string(i)};
 }
 
 // (b) The floor: SQLite commits one row per transaction, as the server must.

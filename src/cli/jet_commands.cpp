@@ -91,8 +91,8 @@ int runInserts(const Arguments& args) {
     while (rows->next(row)) {
         ++number;
         statement = transfer::rowStatement(
-            head, transfer::rowLiterals(rows->columns(), row,
-                                        {rest.positional[0], tableName, number}));
+            head,
+            transfer::rowLiterals(rows->columns(), row, {rest.positional[0], tableName, number}));
         statement += nulEnded ? '\0' : '\n';
         writeAll(statement);
     }

@@ -62,5 +62,4 @@ std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drive
     return open(route.target, fields.user, fields.password);
 }
 
-
 }  // namespace malvorn::oracle

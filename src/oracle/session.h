@@ -97,5 +97,4 @@ std::string defaultLocalServerFolder();
 
 std::unique_ptr<Session> openSession(const ConnectionFields& fields, const Drivers& drivers);
 
-
 }  // namespace malvorn::oracle

@@ -50,8 +50,7 @@ void frmMain::connectCommands() {
 }
 
 core::Services frmMain::services() {
-    return {*messages_, *this, context_.openSession, context_.openJet, gFso(),
-            convert::localToday};
+    return {*messages_, *this, context_.openSession, context_.openJet, gFso(), convert::localToday};
 }
 
 model::ConnectionFields frmMain::connectionFields() const {
