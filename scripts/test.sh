@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Set-up, then the whole suite twice: a normal build and one under
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# Set-up, the formatting check, then the whole suite twice: a normal build
+# and one under AddressSanitizer + UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,6 +14,9 @@ run_suite() {
     cmake --build "$dir" -j "$jobs"
     (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }
+
+echo "== formatting =="
+find src tests tools bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run -Werror
 
 echo "== build and test (release) =="
 run_suite build RelWithDebInfo OFF
