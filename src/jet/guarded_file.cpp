@@ -41,8 +41,11 @@ std::FILE* GuardedFile::stream(long pageSize) {
     position_ = 0;
     std::FILE* file = ::fopencookie(
         this, "r", {&GuardedFile::read, nullptr, &GuardedFile::seek, &GuardedFile::close});
+    // One page of buffer: an unbuffered stream would hand the library's
+    // page reads to read() one byte at a time. Every seek to another page
+    // still comes here to be checked.
     if (file != nullptr)
-        std::setvbuf(file, nullptr, _IONBF, 0);
+        std::setvbuf(file, nullptr, _IOFBF, static_cast<std::size_t>(pageSize));
     return file;
 }
 

@@ -22,7 +22,7 @@ class GuardedFile {
 
     off_t size() const { return size_; }
 
-    // A new unbuffered stream over the file for pages of `pageSize` bytes;
+    // A new stream over the file for pages of `pageSize` bytes;
     // whoever holds it closes it with fclose (the file stays open).
     std::FILE* stream(long pageSize);
 
