@@ -1,5 +1,6 @@
 #include "localserver/sql_functions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -24,20 +25,21 @@ bool isNullOrEmpty(const SqlValue& v) {
     return isNull(v) || (s && s->empty());
 }
 
-SqlValue toNumberValue(const SqlValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        auto n = parseNumber(*s);
-        if (!n)
-            oraThrow(1722, "invalid number");
-        return *n;
-    }
-    return v;
+// A NUMBER argument; NULL and '' are NULL.
+std::optional<Number> numberArg(const SqlValue& v) {
+    if (isNullOrEmpty(v))
+        return std::nullopt;
+    return numberOf(v);
 }
 
-SqlValue wholeOrDouble(double d) {
-    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e15)
-        return static_cast<std::int64_t>(d);
-    return d;
+SqlValue orNull(const std::optional<Number>& n) {
+    return n ? SqlValue(*n) : SqlValue();
+}
+
+int placesArg(const Number& n) {
+    const auto places = n.truncated(0).toInt();
+    return static_cast<int>(
+        std::clamp<std::int64_t>(places.value_or(n.negative() ? -200 : 200), -200, 200));
 }
 
 DateTime storedDate(const SqlValue& v) {
@@ -91,45 +93,69 @@ SqlValue fail(const TableById&, const Args& a) {
 }
 
 SqlValue num(const TableById&, const Args& a) {
-    if (const auto* s = std::get_if<std::string>(&a[0]); s && s->empty())
-        return SqlValue();
-    return toNumberValue(a[0]);
+    return orNull(numberArg(a[0]));
 }
 
 SqlValue text(const TableById&, const Args& a) {
     return isNull(a[0]) ? SqlValue() : SqlValue(valueToText(a[0]));
 }
 
-SqlValue divide(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
+template <typename Op>
+SqlValue arithmetic(const Args& a, Op op) {
+    const auto l = numberArg(a[0]);
+    const auto r = numberArg(a[1]);
+    if (!l || !r)
         return SqlValue();
-    const double divisor = toDouble(toNumberValue(a[1]));
-    if (divisor == 0)
-        oraThrow(1476, "divisor is equal to zero");
-    return wholeOrDouble(toDouble(toNumberValue(a[0])) / divisor);
+    return op(*l, *r);
+}
+
+SqlValue add(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l + r; });
+}
+
+SqlValue subtract(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l - r; });
+}
+
+SqlValue multiply(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l * r; });
+}
+
+SqlValue divide(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l / r; });
 }
 
 SqlValue mod(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
+    return arithmetic(a, [](const Number& l, const Number& r) { return Number::mod(l, r); });
+}
+
+SqlValue negate(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(n->negated()) : SqlValue();
+}
+
+SqlValue absolute(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(n->abs()) : SqlValue();
+}
+
+// A whole number for SQLite's own functions (SUBSTR positions and lengths).
+SqlValue whole(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    if (!n)
         return SqlValue();
-    const double m = toDouble(a[0]);
-    const double n = toDouble(a[1]);
-    return n == 0 ? a[0] : wholeOrDouble(std::fmod(m, n));
+    return n->truncated(0).toInt().value_or(n->negative() ? -(std::int64_t{1} << 62)
+                                                          : (std::int64_t{1} << 62));
 }
 
 SqlValue round(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
-        return SqlValue();
-    // Rounds as a NUMBER(38, places) column does.
-    ColumnDef c;
-    c.dataType = "NUMBER";
-    c.precision = 38;
-    c.scale = static_cast<int>(toDouble(a[1]));
-    return coerceForColumn({"", "", &c, false}, a[0]);
+    return arithmetic(
+        a, [](const Number& n, const Number& places) { return n.rounded(placesArg(places)); });
 }
 
 SqlValue trunc(const TableById&, const Args& a) {
-    return isNull(a[0]) ? SqlValue() : wholeOrDouble(std::trunc(toDouble(a[0])));
+    return arithmetic(
+        a, [](const Number& n, const Number& places) { return n.truncated(placesArg(places)); });
 }
 
 SqlValue concat(const TableById&, const Args& a) {
@@ -141,13 +167,13 @@ SqlValue concat(const TableById&, const Args& a) {
 SqlValue length(const TableById&, const Args& a) {
     if (isNull(a[0]))
         return SqlValue();
-    return static_cast<std::int64_t>(encoding::utf8Length(valueToText(a[0])));
+    return Number::fromInt(static_cast<std::int64_t>(encoding::utf8Length(valueToText(a[0]))));
 }
 
 SqlValue lengthB(const TableById&, const Args& a) {
     if (isNull(a[0]))
         return SqlValue();
-    return static_cast<std::int64_t>(valueToText(a[0]).size());
+    return Number::fromInt(static_cast<std::int64_t>(valueToText(a[0]).size()));
 }
 
 SqlValue toDate(const TableById&, const Args& a) {
@@ -182,6 +208,8 @@ SqlValue dateAdd(const TableById&, const Args& a) {
     if (isNull(a[0]) || isNull(a[1]))
         return SqlValue();
     const double days = toDouble(a[1]);
+    if (!(std::fabs(days) < 4.0e6))
+        oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
     const DateTime d = dateTimeOf(secondsOf(storedDate(a[0])) + std::llround(days * 86400.0));
     if (d.year < 1 || d.year > 9999)
         oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
@@ -192,8 +220,31 @@ SqlValue dateDiff(const TableById&, const Args& a) {
     if (isNull(a[0]) || isNull(a[1]))
         return SqlValue();
     const auto diff = secondsOf(storedDate(a[0])) - secondsOf(storedDate(a[1]));
-    return wholeOrDouble(static_cast<double>(diff) / 86400.0);
+    return Number::fromInt(diff) / Number::fromInt(kSecondsPerDay);
 }
+
+// SUM and AVG over exact numbers; NULLs are skipped, no rows give NULL.
+class NumberSum : public SqlAggregate {
+  public:
+    explicit NumberSum(bool average) : average_(average) {}
+    void step(const Args& a) override {
+        const auto n = numberArg(a[0]);
+        if (!n)
+            return;
+        sum_ = sum_ + *n;
+        ++count_;
+    }
+    SqlValue result() override {
+        if (count_ == 0)
+            return SqlValue();
+        return average_ ? sum_ / Number::fromInt(count_) : sum_;
+    }
+
+  private:
+    bool average_;
+    Number sum_;
+    std::int64_t count_ = 0;
+};
 
 struct Entry {
     ServerFunction function;
@@ -207,10 +258,16 @@ const Entry kRegistry[] = {
     {ServerFunction::kFail, "mv_fail", 1, fail},
     {ServerFunction::kNum, "mv_num", 1, num},
     {ServerFunction::kText, "mv_text", 1, text},
+    {ServerFunction::kAdd, "mv_add", 2, add},
+    {ServerFunction::kSub, "mv_sub", 2, subtract},
+    {ServerFunction::kMul, "mv_mul", 2, multiply},
     {ServerFunction::kDiv, "mv_div", 2, divide},
+    {ServerFunction::kNeg, "mv_neg", 1, negate},
+    {ServerFunction::kAbs, "mv_abs", 1, absolute},
+    {ServerFunction::kWhole, "mv_whole", 1, whole},
     {ServerFunction::kMod, "mv_mod", 2, mod},
     {ServerFunction::kRound, "mv_round", 2, round},
-    {ServerFunction::kTrunc, "mv_trunc", 1, trunc},
+    {ServerFunction::kTrunc, "mv_trunc", 2, trunc},
     {ServerFunction::kConcat, "mv_concat", 2, concat},
     {ServerFunction::kLength, "mv_length", 1, length},
     {ServerFunction::kLengthB, "mv_lengthb", 1, lengthB},
@@ -242,6 +299,8 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
         db.defineFunction(e.name, e.argCount,
                           [run = e.run, tables](const Args& a) { return run(tables, a); });
     }
+    db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
+    db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
 }
 
 }  // namespace malvorn::localserver

@@ -28,6 +28,10 @@ SqlType typeOf(const ColumnDef& c) {
     return SqlType::kText;
 }
 
+bool isCharacter(SqlType t) {
+    return t == SqlType::kText || t == SqlType::kChar;
+}
+
 void set(SqlType* out, SqlType value) {
     if (out)
         *out = value;
@@ -162,6 +166,11 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
         l = expr(left, &leftType, aggregates);
         r = operand(right, leftType, aggregates, &rightType);
     }
+    // A character value compared with a number is converted to a number.
+    if (isCharacter(leftType) && rightType == SqlType::kNumber)
+        l = num(l);
+    if (isCharacter(rightType) && leftType == SqlType::kNumber)
+        r = num(r);
     // CHAR against CHAR or a literal compares without trailing blanks, as the
     // server's blank-padded comparison does.
     const bool leftPadded = leftType == SqlType::kChar || left.kind == Expr::Kind::kString;
@@ -201,7 +210,7 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             }
             set(type, SqlType::kNumber);
             const std::string inner = num(expr(*e.args[0], nullptr, aggregates));
-            return e.text == "-" ? "(-" + inner + ")" : inner;
+            return e.text == "-" ? sqlCall(F::kNeg, {inner}) : inner;
         }
         case Expr::Kind::kBinary:
             return binary(e, type, aggregates);
@@ -226,12 +235,7 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                 return "(" + expr(*e.args[0], nullptr, aggregates) +
                        (e.negated ? " NOT IN (" : " IN (") + subquery(*e.subquery, true) + "))";
             }
-            SqlType valueType = SqlType::kUnknown;
-            std::string out = "(" + expr(*e.args[0], &valueType, aggregates) +
-                              (e.negated ? " NOT IN (" : " IN (");
-            for (std::size_t i = 1; i < e.args.size(); ++i)
-                out += (i > 1 ? ", " : "") + operand(*e.args[i], valueType, aggregates, nullptr);
-            return out + "))";
+            return inList(e, aggregates);
         }
         case Expr::Kind::kBetween: {
             set(type, SqlType::kUnknown);
@@ -275,7 +279,7 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
     }
     if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
         set(type, SqlType::kDate);
-        return sqlCall(F::kDateAdd, {l, (op == "-" ? "-" : "") + num(r)});
+        return sqlCall(F::kDateAdd, {l, op == "-" ? sqlCall(F::kNeg, {num(r)}) : num(r)});
     }
     if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
         set(type, SqlType::kNumber);
@@ -284,9 +288,26 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
     if (lt == SqlType::kDate || rt == SqlType::kDate)
         oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
     set(type, SqlType::kNumber);
-    if (op == "/")
-        return sqlCall(F::kDiv, {l, r});
-    return "(" + num(l) + " " + op + " " + num(r) + ")";
+    const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
+    return sqlCall(function, {l, r});
+}
+
+std::string Translator::inList(const ast::Expr& e, bool aggregates) {
+    // Oracle's limit on the values of one list.
+    if (e.args.size() > 1001)
+        oraThrow(1795, "maximum number of expressions in a list is 1000");
+    SqlType valueType = SqlType::kUnknown;
+    std::string value = expr(*e.args[0], &valueType, aggregates);
+    std::string list;
+    bool numbers = false;
+    for (std::size_t i = 1; i < e.args.size(); ++i) {
+        SqlType t = SqlType::kUnknown;
+        list += (i > 1 ? ", " : "") + operand(*e.args[i], valueType, aggregates, &t);
+        numbers = numbers || t == SqlType::kNumber;
+    }
+    if (isCharacter(valueType) && numbers)
+        value = num(value);
+    return "(" + value + (e.negated ? " NOT IN (" : " IN (") + list + "))";
 }
 
 std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggregates) {
@@ -463,8 +484,9 @@ std::string Translator::orderBy(const ast::Select& s, std::size_t itemCount,
         const ast::Expr& o = *s.orderBy[i].expr;
         std::string term;
         if (o.kind == Expr::Kind::kNumber) {
-            const auto position = parseNumber(o.text);
-            const auto* whole = position ? std::get_if<std::int64_t>(&*position) : nullptr;
+            const auto number = Number::parse(o.text);
+            const auto position = number ? number->toInt() : std::nullopt;
+            const std::int64_t* whole = position ? &*position : nullptr;
             if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(itemCount))
                 oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
             term = "x" + std::to_string(*whole - 1);

@@ -39,8 +39,8 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         if (name == "COUNT") {
             set(type, SqlType::kNumber);
             if (e.args[0]->kind == Expr::Kind::kStar)
-                return "count(*)";
-            return "count(" + distinct + expr(*e.args[0], nullptr, false) + ")";
+                return num("count(*)");
+            return num("count(" + distinct + expr(*e.args[0], nullptr, false) + ")");
         }
         for (const auto& a : e.args) {
             if (isAggregate(*a))
@@ -53,7 +53,7 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
         }
         set(type, SqlType::kNumber);
-        return (name == "SUM" ? "sum(" : "avg(") + distinct + num(value) + ")";
+        return (name == "SUM" ? "mv_sum(" : "mv_avg(") + distinct + num(value) + ")";
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
@@ -136,11 +136,11 @@ std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType*
             wrongArguments();
         set(type, SqlType::kText);
         // Position 0 counts as 1 on the server.
-        const std::string position = num(arg(1));
+        const std::string position = sqlCall(F::kWhole, {arg(1)});
         std::string out = "nullif(substr(" + sqlCall(F::kText, {arg(0)}) + ", CASE WHEN " +
                           position + " = 0 THEN 1 ELSE " + position + " END";
         if (n == 3)
-            out += ", " + arg(2);
+            out += ", " + sqlCall(F::kWhole, {arg(2)});
         return out + "), '')";
     }
     if (name == "REPLACE") {
@@ -162,7 +162,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
     if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
-            return "abs(" + num(arg(0)) + ")";
+            return sqlCall(F::kAbs, {arg(0)});
         if (name == "TO_NUMBER" && n == 1)
             return num(arg(0));
         if (name == "ROUND" && (n == 1 || n == 2))
@@ -194,7 +194,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
             return sqlCall(F::kTruncDate, {value});
         }
         set(type, SqlType::kNumber);
-        return sqlCall(F::kTrunc, {num(value)});
+        return sqlCall(F::kTrunc, {num(value), "0"});
     }
     return std::nullopt;
 }

@@ -55,6 +55,7 @@ class Translator {
     std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string inList(const ast::Expr& e, bool aggregates);
     std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string orderBy(const ast::Select& s, std::size_t itemCount,
                         const std::vector<std::size_t>& positionOf,
