@@ -1,6 +1,7 @@
 #include "localserver/sql_functions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <stdexcept>
 
@@ -109,8 +110,21 @@ SqlValue arithmetic(const Args& a, Op op) {
     return op(*l, *r);
 }
 
+// Operands of a chain, left to right; NULL if any is NULL.
+template <typename Op>
+SqlValue chain(const Args& a, Op op) {
+    std::optional<Number> result = numberArg(a[0]);
+    for (std::size_t i = 1; i < a.size() && result; ++i) {
+        const auto n = numberArg(a[i]);
+        if (!n)
+            return SqlValue();
+        result = op(*result, *n);
+    }
+    return orNull(result);
+}
+
 SqlValue add(const TableById&, const Args& a) {
-    return arithmetic(a, [](const Number& l, const Number& r) { return l + r; });
+    return chain(a, [](const Number& l, const Number& r) { return l + r; });
 }
 
 SqlValue subtract(const TableById&, const Args& a) {
@@ -118,7 +132,7 @@ SqlValue subtract(const TableById&, const Args& a) {
 }
 
 SqlValue multiply(const TableById&, const Args& a) {
-    return arithmetic(a, [](const Number& l, const Number& r) { return l * r; });
+    return chain(a, [](const Number& l, const Number& r) { return l * r; });
 }
 
 SqlValue divide(const TableById&, const Args& a) {
@@ -159,10 +173,46 @@ SqlValue trunc(const TableById&, const Args& a) {
 }
 
 SqlValue concat(const TableById&, const Args& a) {
-    std::string out = isNull(a[0]) ? std::string() : valueToText(a[0]);
-    out += isNull(a[1]) ? std::string() : valueToText(a[1]);
+    std::string out;
+    for (const SqlValue& v : a) {
+        if (!isNull(v))
+            out += valueToText(v);
+    }
+    if (out.size() > 4000)
+        oraThrow(1489, "result of string concatenation is too long");
     return out.empty() ? SqlValue() : SqlValue(out);
 }
+
+// HEXTORAW and RAWTOHEX: RAW values are held as upper-case hexadecimal text.
+SqlValue hexToRaw(const TableById&, const Args& a) {
+    if (isNullOrEmpty(a[0]))
+        return SqlValue();
+    std::string hex = valueToText(a[0]);
+    for (char& c : hex) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            oraThrow(1465, "invalid hex number");
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    // An odd count of digits reads as if a 0 led.
+    if (hex.size() % 2 != 0)
+        hex.insert(hex.begin(), '0');
+    return hex;
+}
+
+// A scalar subquery's value: ORA-01427 from its second row on.
+class SingleValue : public SqlAggregate {
+  public:
+    void step(const Args& a) override {
+        if (++rows_ > 1)
+            oraThrow(1427, "single-row subquery returns more than one row");
+        value_ = a[0];
+    }
+    SqlValue result() override { return value_; }
+
+  private:
+    SqlValue value_;
+    int rows_ = 0;
+};
 
 SqlValue length(const TableById&, const Args& a) {
     if (isNull(a[0]))
@@ -258,9 +308,9 @@ const Entry kRegistry[] = {
     {ServerFunction::kFail, "mv_fail", 1, fail},
     {ServerFunction::kNum, "mv_num", 1, num},
     {ServerFunction::kText, "mv_text", 1, text},
-    {ServerFunction::kAdd, "mv_add", 2, add},
+    {ServerFunction::kAdd, "mv_add", -1, add},
     {ServerFunction::kSub, "mv_sub", 2, subtract},
-    {ServerFunction::kMul, "mv_mul", 2, multiply},
+    {ServerFunction::kMul, "mv_mul", -1, multiply},
     {ServerFunction::kDiv, "mv_div", 2, divide},
     {ServerFunction::kNeg, "mv_neg", 1, negate},
     {ServerFunction::kAbs, "mv_abs", 1, absolute},
@@ -268,7 +318,8 @@ const Entry kRegistry[] = {
     {ServerFunction::kMod, "mv_mod", 2, mod},
     {ServerFunction::kRound, "mv_round", 2, round},
     {ServerFunction::kTrunc, "mv_trunc", 2, trunc},
-    {ServerFunction::kConcat, "mv_concat", 2, concat},
+    {ServerFunction::kConcat, "mv_concat", -1, concat},
+    {ServerFunction::kHexToRaw, "mv_hextoraw", 1, hexToRaw},
     {ServerFunction::kLength, "mv_length", 1, length},
     {ServerFunction::kLengthB, "mv_lengthb", 1, lengthB},
     {ServerFunction::kToDate, "mv_to_date", 2, toDate},
@@ -284,7 +335,7 @@ std::string sqlCall(ServerFunction function, const std::vector<std::string>& arg
     for (const Entry& e : kRegistry) {
         if (e.function != function)
             continue;
-        if (static_cast<int>(args.size()) != e.argCount)
+        if (e.argCount >= 0 && static_cast<int>(args.size()) != e.argCount)
             throw std::logic_error(std::string("wrong argument count for ") + e.name);
         std::string sql = std::string(e.name) + "(";
         for (std::size_t i = 0; i < args.size(); ++i)
@@ -301,6 +352,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
     }
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
+    db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });
 }
 
 }  // namespace malvorn::localserver

@@ -30,7 +30,8 @@ enum class ServerFunction {
     kMod,        // MOD
     kRound,      // ROUND(n, places)
     kTrunc,      // TRUNC(n, places)
-    kConcat,     // ||, where NULL is ''
+    kConcat,     // ||, where NULL is ''; any number of operands
+    kHexToRaw,   // HEXTORAW and RAWTOHEX: checked upper-case hexadecimal''
     kLength,     // LENGTH in characters
     kLengthB,    // LENGTHB in bytes
     kToDate,     // (text, format or NULL)
@@ -48,7 +49,8 @@ std::string sqlCall(ServerFunction function, const std::vector<std::string>& arg
 using TableById = std::function<std::shared_ptr<const TableInfo>(std::int64_t)>;
 
 // Defines every function of the registry on the connection, and the
-// aggregates mv_sum and mv_avg over exact numbers.
+// aggregates mv_sum and mv_avg over exact numbers and mv_single, a scalar
+// subquery's one value.
 void defineServerFunctions(SqliteDb& db, TableById tables);
 
 }  // namespace malvorn::localserver

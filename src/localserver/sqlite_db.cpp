@@ -35,6 +35,11 @@ SqliteError::Kind kindOf(int code, const std::string& message) {
     // A table dropped under a prepared statement has no code of its own.
     if (code == SQLITE_ERROR && message.rfind("no such table", 0) == 0)
         return SqliteError::Kind::kNoSuchTable;
+    // Limits of SQLite's parser and expression trees.
+    if (code == SQLITE_ERROR && (message == "parser stack overflow" ||
+                                 message.find("too large (maximum depth") != std::string::npos ||
+                                 message.rfind("too many", 0) == 0))
+        return SqliteError::Kind::kTooComplex;
     return SqliteError::Kind::kOther;
 }
 

@@ -24,7 +24,7 @@ namespace malvorn::localserver {
 // callers never read SQLite's wording.
 class SqliteError : public std::runtime_error {
   public:
-    enum class Kind { kPrimaryKey, kUniqueKey, kNotNull, kBusy, kNoSuchTable, kOther };
+    enum class Kind { kPrimaryKey, kUniqueKey, kNotNull, kBusy, kNoSuchTable, kTooComplex, kOther };
     SqliteError(int code, const std::string& message);
     int code() const { return code_; }  // the extended result code
     Kind kind() const { return kind_; }

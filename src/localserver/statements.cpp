@@ -72,6 +72,8 @@ std::string keyName(const TableInfo& table, const SqliteError& e) {
             oraThrow(54, "resource busy and acquire with NOWAIT specified or timeout expired");
         case SqliteError::Kind::kNoSuchTable:
             tableDoesNotExist();
+        case SqliteError::Kind::kTooComplex:
+            tooComplex();
         case SqliteError::Kind::kNotNull:
         case SqliteError::Kind::kOther:
             break;

@@ -95,6 +95,8 @@ std::string Translator::bind(SqlValue value) {
 }
 
 std::string Translator::column(const ast::Expr& e, SqlType* type) {
+    if (e.outerMark && !allowOuterMark_)
+        oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
     const auto& path = e.path;
     const std::string& name = path.back();
     const Source* found = nullptr;
@@ -218,14 +220,9 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             set(type, SqlType::kUnknown);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
-        case Expr::Kind::kSubquery: {
+        case Expr::Kind::kSubquery:
             set(type, SqlType::kUnknown);
-            // SQLite would take the first of several rows; the server refuses.
-            // Numbered parameters let the query text appear twice.
-            const std::string sql = subquery(*e.subquery, true);
-            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN " +
-                   sqlCall(F::kFail, {"1427"}) + " ELSE (" + sql + ") END)";
-        }
+            return scalarSubquery(*e.subquery);
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
             return "(EXISTS (" + subquery(*e.subquery, false) + "))";
@@ -262,34 +259,56 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
     const std::string& op = e.text;
     if (op == "AND" || op == "OR") {
         set(type, SqlType::kUnknown);
-        return "(" + expr(*e.args[0], nullptr, aggregates) + " " + op + " " +
-               expr(*e.args[1], nullptr, aggregates) + ")";
+        std::string out = "(";
+        for (std::size_t i = 0; i < e.args.size(); ++i)
+            out += (i ? " " + op + " " : "") + expr(*e.args[i], nullptr, aggregates);
+        return out + ")";
     }
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
         set(type, SqlType::kUnknown);
         return comparison(op, *e.args[0], *e.args[1], aggregates);
     }
-    SqlType lt = SqlType::kUnknown;
-    SqlType rt = SqlType::kUnknown;
-    const std::string l = expr(*e.args[0], &lt, aggregates);
-    const std::string r = expr(*e.args[1], &rt, aggregates);
+    std::vector<std::string> terms;
+    std::vector<SqlType> types;
+    for (const auto& a : e.args) {
+        SqlType t = SqlType::kUnknown;
+        terms.push_back(expr(*a, &t, aggregates));
+        types.push_back(t);
+    }
     if (op == "||") {
         set(type, SqlType::kText);
-        return sqlCall(F::kConcat, {l, r});
+        return sqlCall(F::kConcat, terms);
     }
-    if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
-        set(type, SqlType::kDate);
-        return sqlCall(F::kDateAdd, {l, op == "-" ? sqlCall(F::kNeg, {num(r)}) : num(r)});
-    }
-    if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
-        set(type, SqlType::kNumber);
-        return sqlCall(F::kDateDiff, {l, r});
-    }
-    if (lt == SqlType::kDate || rt == SqlType::kDate)
-        oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+    const bool anyDate = std::find(types.begin(), types.end(), SqlType::kDate) != types.end();
+    if (anyDate)
+        return dateArithmetic(op, terms, types, type);
     set(type, SqlType::kNumber);
     const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
-    return sqlCall(function, {l, r});
+    return sqlCall(function, terms);
+}
+
+// Dates with + and -: date + days, date - days, date - date; left to right.
+std::string Translator::dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
+                                       const std::vector<SqlType>& types, SqlType* type) {
+    std::string l = terms[0];
+    SqlType lt = types[0];
+    for (std::size_t i = 1; i < terms.size(); ++i) {
+        const std::string& r = terms[i];
+        const SqlType rt = types[i];
+        if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
+            l = sqlCall(F::kDateAdd, {l, op == "-" ? sqlCall(F::kNeg, {num(r)}) : num(r)});
+        } else if (op == "+" && rt == SqlType::kDate && lt != SqlType::kDate) {
+            l = sqlCall(F::kDateAdd, {r, num(l)});
+            lt = SqlType::kDate;
+        } else if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
+            l = sqlCall(F::kDateDiff, {l, r});
+            lt = SqlType::kNumber;
+        } else {
+            oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+        }
+    }
+    set(type, lt);
+    return l;
 }
 
 std::string Translator::inList(const ast::Expr& e, bool aggregates) {
@@ -390,6 +409,111 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
     return sql;
 }
 
+// A scalar subquery, written once: its one value through mv_single, which
+// refuses a second row as the server does.
+std::string Translator::scalarSubquery(const ast::Select& s) {
+    Translator inner(session_, *this);
+    inner.singleValue_ = true;
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (names.size() > 1)
+        oraThrow(913, "too many values");
+    if (inner.singleDone_)
+        return "(" + sql + ")";
+    return "(SELECT mv_single(x0) FROM (" + sql + "))";
+}
+
+namespace {
+
+bool hasOuterMark(const ast::Expr& e) {
+    if (e.outerMark)
+        return true;
+    return std::any_of(e.args.begin(), e.args.end(),
+                       [](const auto& a) { return hasOuterMark(*a); });
+}
+
+}  // namespace
+
+// FROM and WHERE; equality terms of the WHERE with the (+) mark become LEFT
+// JOINs of the marked table.
+std::string Translator::fromAndWhere(const ast::Select& s) {
+    std::vector<const ast::Expr*> terms;
+    if (s.where && s.where->kind == Expr::Kind::kBinary && s.where->text == "AND") {
+        for (const auto& a : s.where->args)
+            terms.push_back(a.get());
+    } else if (s.where) {
+        terms.push_back(s.where.get());
+    }
+    std::vector<std::vector<const ast::Expr*>> outer(sources_.size());
+    std::vector<const ast::Expr*> rest;
+    for (const ast::Expr* t : terms) {
+        if (!hasOuterMark(*t)) {
+            rest.push_back(t);
+            continue;
+        }
+        outer[outerSource(*t)].push_back(t);
+    }
+    bool anyOuter = false;
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (outer[i].empty())
+            continue;
+        anyOuter = true;
+        for (const auto& item : s.from) {
+            if (item.join != ast::FromItem::Join::kFirst &&
+                item.join != ast::FromItem::Join::kComma)
+                oraThrow(25156, "old style outer join (+) cannot be used with ANSI joins");
+        }
+    }
+    std::string sql;
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (!outer[i].empty())
+            continue;
+        const char* word = sql.empty() ? "" : (anyOuter ? ", " : joinWord(s.from[i].join));
+        sql += word + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
+        if (s.from[i].on)
+            sql += " ON " + expr(*s.from[i].on);
+    }
+    if (sql.empty())
+        oraThrow(1416, "two tables cannot be outer-joined to each other");
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (outer[i].empty())
+            continue;
+        sql += " LEFT JOIN " + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias + " ON ";
+        allowOuterMark_ = true;
+        for (std::size_t k = 0; k < outer[i].size(); ++k)
+            sql += (k ? " AND " : "") + expr(*outer[i][k]);
+        allowOuterMark_ = false;
+    }
+    for (std::size_t k = 0; k < rest.size(); ++k)
+        sql += (k ? " AND " : " WHERE ") + expr(*rest[k]);
+    return sql;
+}
+
+// The table a join term with (+) makes optional: the term must be an
+// equality whose one marked side names a column of this query.
+std::size_t Translator::outerSource(const ast::Expr& term) {
+    const bool equality = term.kind == Expr::Kind::kBinary && term.text == "=";
+    const ast::Expr* marked = nullptr;
+    if (equality) {
+        for (const auto& side : term.args) {
+            if (side->kind == Expr::Kind::kColumn && side->outerMark)
+                marked = marked ? nullptr : side.get();
+        }
+    }
+    if (!marked || hasOuterMark(*term.args[marked == term.args[0].get() ? 1 : 0]))
+        oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
+    allowOuterMark_ = true;
+    const std::size_t mark = params_->size();
+    const std::string sql = column(*marked, nullptr);
+    params_->resize(mark);
+    allowOuterMark_ = false;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        if (sql.rfind(sources_[i].sqlAlias + ".", 0) == 0)
+            return i;
+    }
+    oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
+}
+
 std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
     for (const auto& item : s.from) {
         Source source;
@@ -432,18 +556,20 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         else
             names.push_back(headingOf(item.expr->source));
     }
+    // A scalar subquery of one plain value takes mv_single in place, keeping
+    // the SQL one level shallower; an aggregate without GROUP BY needs none.
+    if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty()) {
+        if (!grouped) {
+            items[0] = "mv_single(" + items[0] + ")";
+            singleDone_ = true;
+        } else if (s.groupBy.empty()) {
+            singleDone_ = true;
+        }
+    }
     std::string sql = s.distinct ? "SELECT DISTINCT " : "SELECT ";
     for (std::size_t i = 0; i < items.size(); ++i)
         sql += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
-    sql += " FROM ";
-    for (std::size_t i = 0; i < s.from.size(); ++i) {
-        sql +=
-            joinWord(s.from[i].join) + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
-        if (s.from[i].on)
-            sql += " ON " + expr(*s.from[i].on);
-    }
-    if (s.where)
-        sql += " WHERE " + expr(*s.where);
+    sql += " FROM " + fromAndWhere(s);
     std::set<std::string> groups;
     if (!s.groupBy.empty()) {
         sql += " GROUP BY ";

@@ -171,6 +171,12 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
             return sqlCall(F::kMod, {num(arg(0)), num(arg(1))});
         wrongArguments();
     }
+    if (name == "HEXTORAW" || name == "RAWTOHEX") {
+        if (n != 1)
+            wrongArguments();
+        set(type, SqlType::kText);
+        return sqlCall(F::kHexToRaw, {arg(0)});
+    }
     if (name == "TO_DATE") {
         if (n != 1 && n != 2)
             wrongArguments();

@@ -56,6 +56,8 @@ class Translator {
     std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
+    std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
+                               const std::vector<SqlType>& types, SqlType* type);
     std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string orderBy(const ast::Select& s, std::size_t itemCount,
                         const std::vector<std::size_t>& positionOf,
@@ -67,6 +69,9 @@ class Translator {
     std::string canonical(const std::string& sql) const;
 
     std::string subquery(const ast::Select& s, bool single);
+    std::string scalarSubquery(const ast::Select& s);
+    std::string fromAndWhere(const ast::Select& s);
+    std::size_t outerSource(const ast::Expr& term);
 
     LocalSession& session_;
     Translator* parent_ = nullptr;
@@ -74,6 +79,9 @@ class Translator {
     std::vector<SqlValue> ownParams_;
     std::vector<SqlValue>* params_ = &ownParams_;
     std::string aliasPrefix_ = "a";
+    bool singleValue_ = false;  // translating a scalar subquery
+    bool singleDone_ = false;   // ... and its SQL gives one row already
+    bool allowOuterMark_ = false;
 };
 
 bool isAggregate(const ast::Expr& e);
