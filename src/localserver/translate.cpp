@@ -596,14 +596,18 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
             checkGrouped(*s.having, groups, !s.groupBy.empty());
     }
     if (!s.orderBy.empty())
-        sql += orderBy(s, items.size(), positionOf, groups, grouped);
+        sql += orderBy(s, items, positionOf, groups, grouped);
     return sql;
 }
 
 // ORDER BY: select-list positions, aliases or expressions.
-std::string Translator::orderBy(const ast::Select& s, std::size_t itemCount,
+std::string Translator::orderBy(const ast::Select& s, const std::vector<std::string>& items,
                                 const std::vector<std::size_t>& positionOf,
                                 const std::set<std::string>& groups, bool grouped) {
+    const std::size_t itemCount = items.size();
+    std::set<std::string> selected;
+    for (const auto& item : items)
+        selected.insert(canonical(item));
     std::string sql;
     sql += " ORDER BY ";
     for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
@@ -626,6 +630,10 @@ std::string Translator::orderBy(const ast::Select& s, std::size_t itemCount,
             term = expr(o, nullptr, true);
             if (grouped)
                 checkGrouped(o, groups, !s.groupBy.empty());
+            // After DISTINCT only what the select list gives can be sorted.
+            if (s.distinct && std::find(items.begin(), items.end(), term) == items.end() &&
+                selected.count(canonical(term)) == 0)
+                oraThrow(1791, "not a SELECTed expression");
         }
         // The server puts NULLs last going up and first going down.
         sql += (i ? ", " : "") + term +

@@ -59,7 +59,7 @@ class Translator {
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
                                const std::vector<SqlType>& types, SqlType* type);
     std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
-    std::string orderBy(const ast::Select& s, std::size_t itemCount,
+    std::string orderBy(const ast::Select& s, const std::vector<std::string>& items,
                         const std::vector<std::size_t>& positionOf,
                         const std::set<std::string>& groups, bool grouped);
     std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,

@@ -40,8 +40,10 @@ void validate(const DateTime& d) {
         oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
     if (d.month < 1 || d.month > 12)
         oraThrow(1843, "not a valid month");
-    if (d.day < 1 || d.day > shell::daysInMonth(d.year, d.month))
+    if (d.day < 1 || d.day > 31)
         oraThrow(1847, "day of month must be between 1 and last day of month");
+    if (d.day > shell::daysInMonth(d.year, d.month))
+        oraThrow(1839, "date not valid for month specified");
     if (d.hour < 0 || d.hour > 23)
         oraThrow(1850, "hour must be between 0 and 23");
     if (d.minute < 0 || d.minute > 59)
