@@ -119,7 +119,9 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     if (!found && parent_) {
         // A correlated name: the enclosing query's tables.
         try {
-            return parent_->column(e, type);
+            std::string sql = parent_->column(e, type);
+            ++outerColumns_;
+            return sql;
         } catch (const oracle::OracleError&) {
             // Reported below as this query's own unknown name.
         }
@@ -133,6 +135,7 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
         invalidIdentifier(shown);
     }
     set(type, typeOf(found->table->columns[static_cast<std::size_t>(index)]));
+    ++ownColumns_;
     return found->sqlAlias + ".c" + std::to_string(index);
 }
 
@@ -558,8 +561,11 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
     }
     // A scalar subquery of one plain value takes mv_single in place, keeping
     // the SQL one level shallower; an aggregate without GROUP BY needs none.
+    // SQLite gives an aggregate over the enclosing query's columns alone to
+    // that query, so such an item keeps the outer wrapper.
+    const bool ownItem = ownColumns_ > 0 || outerColumns_ == 0;
     if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty()) {
-        if (!grouped) {
+        if (!grouped && ownItem) {
             items[0] = "mv_single(" + items[0] + ")";
             singleDone_ = true;
         } else if (s.groupBy.empty()) {
@@ -630,6 +636,8 @@ std::string Translator::orderBy(const ast::Select& s, const std::vector<std::str
             term = expr(o, nullptr, true);
             if (grouped)
                 checkGrouped(o, groups, !s.groupBy.empty());
+            else if (containsAggregate(o))
+                oraThrow(937, "not a single-group group function");
             // After DISTINCT only what the select list gives can be sorted.
             if (s.distinct && std::find(items.begin(), items.end(), term) == items.end() &&
                 selected.count(canonical(term)) == 0)

@@ -36,18 +36,26 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         if (n != 1)
             wrongArguments();
         const std::string distinct = e.distinct ? "DISTINCT " : "";
-        if (name == "COUNT") {
+        if (name == "COUNT" && e.args[0]->kind == Expr::Kind::kStar) {
             set(type, SqlType::kNumber);
-            if (e.args[0]->kind == Expr::Kind::kStar)
-                return num("count(*)");
-            return num("count(" + distinct + expr(*e.args[0], nullptr, false) + ")");
+            return num("count(*)");
         }
         for (const auto& a : e.args) {
             if (isAggregate(*a))
                 oraThrow(935, "group function is nested too deeply");
         }
         SqlType inner = SqlType::kUnknown;
+        const int own = ownColumns_;
+        const int outer = outerColumns_;
         const std::string value = expr(*e.args[0], &inner, false);
+        // Over the enclosing query's columns alone SQLite would give the
+        // aggregate to that query; the server's subset leaves it out.
+        if (outerColumns_ > outer && ownColumns_ == own)
+            oraThrow(934, "group function is not allowed here");
+        if (name == "COUNT") {
+            set(type, SqlType::kNumber);
+            return num("count(" + distinct + value + ")");
+        }
         if (name == "MAX" || name == "MIN") {
             set(type, inner);
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";

@@ -82,6 +82,8 @@ class Translator {
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
+    int ownColumns_ = 0;    // columns named so far of this query's tables
+    int outerColumns_ = 0;  // ... and of the enclosing queries' tables
 };
 
 bool isAggregate(const ast::Expr& e);
