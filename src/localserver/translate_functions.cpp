@@ -128,7 +128,7 @@ std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType*
                                       : name == "LTRIM" ? "ltrim("
                                       : name == "RTRIM" ? "rtrim("
                                                         : "trim(") +
-                          arg(0);
+                          sqlCall(F::kText, {arg(0)});
         if (n == 2)
             out += ", " + arg(1);
         return out + "), '')";

@@ -104,6 +104,8 @@ TEST_F(NumbersTest, ComparisonSortingAndAggregatesUseTheExactValues) {
         {"SELECT ROUND(2.5), ROUND(-2.5), ROUND(1.2345, 2), TRUNC(-7.9) FROM DUAL",
          {"3|-3|1.23|-7"}},
         {"SELECT COUNT(*) FROM N HAVING COUNT(*) > 5", {"6"}},
+        {"SELECT COUNT(*) FROM N WHERE X LIKE '0.3%'", {"2"}},
+        {"SELECT LTRIM(X, '-'), TO_CHAR(X) || '|' FROM N WHERE ID = 4", {"1.5|-1.5|"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.query), c.expected) << c.query;
