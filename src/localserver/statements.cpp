@@ -180,7 +180,7 @@ void LocalSession::update(const ast::Update& up) {
                        {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
     }
     if (up.where)
-        sql += " WHERE " + tr.expr(*up.where);
+        sql += " WHERE " + tr.condition(*up.where);
     runWrite(sql, tr.params(), table);
 }
 
@@ -191,7 +191,7 @@ void LocalSession::deleteRows(const ast::Delete& del) {
     tr.addSource({del.alias ? *del.alias : table->name, table, "a0"});
     std::string sql = "DELETE FROM " + table->sqlName + " AS a0";
     if (del.where)
-        sql += " WHERE " + tr.expr(*del.where);
+        sql += " WHERE " + tr.condition(*del.where);
     runWrite(sql, tr.params(), table);
 }
 

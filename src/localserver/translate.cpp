@@ -117,6 +117,38 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     return found->sqlAlias + ".c" + std::to_string(index);
 }
 
+namespace {
+
+bool isCondition(const ast::Expr& e) {
+    switch (e.kind) {
+        case Expr::Kind::kIsNull:
+        case Expr::Kind::kInList:
+        case Expr::Kind::kBetween:
+        case Expr::Kind::kLike:
+        case Expr::Kind::kExists:
+            return true;
+        case Expr::Kind::kUnary:
+            return e.text == "NOT" && isCondition(*e.args[0]);
+        case Expr::Kind::kBinary:
+            if (e.text == "AND" || e.text == "OR") {
+                return std::all_of(e.args.begin(), e.args.end(),
+                                   [](const auto& a) { return isCondition(*a); });
+            }
+            return e.text == "=" || e.text == "<>" || e.text == "<" || e.text == ">" ||
+                   e.text == "<=" || e.text == ">=";
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::string Translator::condition(const ast::Expr& e, bool aggregates) {
+    if (!isCondition(e))
+        oraThrow(920, "invalid relational operator");
+    return expr(e, nullptr, aggregates);
+}
+
 std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {
     // A text literal next to a DATE or NUMBER is converted once, here, the way
     // the server converts it, so that comparisons see like with like.
@@ -321,7 +353,7 @@ std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggrega
     SqlType result = SqlType::kUnknown;
     for (; i < pairsEnd; i += 2) {
         const std::string when = e.distinct ? operand(*e.args[i], subject, aggregates, nullptr)
-                                            : expr(*e.args[i], nullptr, aggregates);
+                                            : condition(*e.args[i], aggregates);
         SqlType t = SqlType::kUnknown;
         out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
         if (result == SqlType::kUnknown)

@@ -155,7 +155,7 @@ std::string Translator::fromAndWhere(const ast::Select& s) {
         const char* word = sql.empty() ? "" : (anyOuter ? ", " : joinWord(s.from[i].join));
         sql += word + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
         if (s.from[i].on)
-            sql += " ON " + expr(*s.from[i].on);
+            sql += " ON " + condition(*s.from[i].on);
     }
     if (sql.empty())
         oraThrow(1416, "two tables cannot be outer-joined to each other");
@@ -169,7 +169,7 @@ std::string Translator::fromAndWhere(const ast::Select& s) {
         allowOuterMark_ = false;
     }
     for (std::size_t k = 0; k < rest.size(); ++k)
-        sql += (k ? " AND " : " WHERE ") + expr(*rest[k]);
+        sql += (k ? " AND " : " WHERE ") + condition(*rest[k]);
     return sql;
 }
 
@@ -267,7 +267,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         }
     }
     if (s.having)
-        sql += " HAVING " + expr(*s.having, nullptr, true);
+        sql += " HAVING " + condition(*s.having, true);
     if (grouped) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!itemExprs[i]) {

@@ -43,6 +43,9 @@ class Translator {
 
     // An expression; `aggregates` says whether group functions may appear.
     std::string expr(const ast::Expr& e, SqlType* type = nullptr, bool aggregates = false);
+    // A condition (WHERE, ON, HAVING, CASE WHEN): ORA-00920 for an
+    // expression that compares nothing.
+    std::string condition(const ast::Expr& e, bool aggregates = false);
     // A whole query, its result columns named x0, x1 ...
     std::string select(const ast::Select& s, std::vector<std::string>& names);
     std::string bind(SqlValue value);

@@ -29,7 +29,7 @@ class Generator {
         static const char* const fixed[] = {
             "0",          "-1",     "12.25",  "1E300",        "1E-200",  "9.99E125", "''",
             "'abc'",      "'01'",   "'商品'", "'2001-02-30'", "NULL",    "SYSDATE",  "USER",
-            "'\xff\xfe'", "'a''b'", ".5",     "1e",           "'\u3000'"};
+            "'\xff\xfe'", "'a''b'", ".5",     "-7",           "'\u3000'"};
         switch (below(4)) {
             case 0:
                 return "'" + std::string(below(5000), 'x') + "'";
@@ -44,45 +44,94 @@ class Generator {
     std::string column() {
         static const char* const shohin[] = {"CODE", "NAME", "PRICE", "QTY", "UPD"};
         static const char* const f[] = {"X", "V", "N", "D", "R"};
-        if (below(10) == 0)
+        if (!columns_)
+            return literal();
+        if (below(40) == 0)
             return below(2) ? "T.CODE" : "NOSUCH";
-        return onShohin_ ? pick(shohin) : pick(f);
+        switch (table_) {
+            case 0:
+                return pick(shohin);
+            case 1:
+                return pick(f);
+            case 2:
+                return "DUMMY";
+            default:
+                return "TABLE_NAME";
+        }
     }
 
+    // A value: literal, column, function, scalar subquery, CASE, arithmetic.
     std::string expression(int depth) {
         if (depth <= 0 || below(3) == 0)
             return below(2) ? literal() : column();
-        static const char* const binary[] = {" + ",  " - ", " * ",   " / ",  " || ",  " = ",
-                                             " <> ", " < ", " AND ", " OR ", " LIKE "};
-        static const char* const functions[] = {
-            "NVL", "SUBSTR", "ROUND", "TO_CHAR", "TO_DATE", "HEXTORAW", "RAWTOHEX", "LENGTH",
-            "MOD", "DECODE", "COUNT", "SUM",     "UPPER",   "TRUNC",    "ABS",      "TO_NUMBER"};
-        switch (below(8)) {
+        static const char* const binary[] = {" + ", " - ", " * ", " / ", " || "};
+        static const std::pair<const char*, int> functions[] = {
+            {"NVL", 2},       {"SUBSTR", 2},   {"ROUND", 1},   {"TO_CHAR", 1}, {"TO_DATE", 1},
+            {"HEXTORAW", 1},  {"RAWTOHEX", 1}, {"LENGTH", 1},  {"MOD", 2},     {"DECODE", 3},
+            {"COUNT", 1},     {"SUM", 1},      {"UPPER", 1},   {"TRUNC", 1},   {"ABS", 1},
+            {"TO_NUMBER", 1}, {"ROUND", 2},    {"TO_CHAR", 2}, {"NVL", 3}};
+        switch (below(6)) {
             case 0:
                 return "(" + expression(depth - 1) + ")";
-            case 1:
-                return std::string(pick(functions)) + "(" + expression(depth - 1) +
-                       (below(2) ? ", " + expression(depth - 1) : "") + ")";
-            case 2:
-                return "(SELECT " + expression(depth - 1) + " FROM " + table() + ")";
+            case 1: {
+                const auto& [name, arity] = pick(functions);
+                std::string call = std::string(name) + "(" + expression(depth - 1);
+                for (int i = 1; i < arity; ++i)
+                    call += ", " + expression(depth - 1);
+                return call + ")";
+            }
+            case 2: {
+                // The subquery's own columns inside it, the outer ones after it.
+                const int outer = table_;
+                std::string sub = "(SELECT ";
+                const std::string from = table();
+                sub += expression(depth - 1) + " FROM " + from +
+                       (below(2) ? "" : " WHERE " + condition(depth - 1)) + ")";
+                table_ = outer;
+                return sub;
+            }
             case 3:
-                return expression(depth - 1) + " IN (" + expression(depth - 1) + ", " + literal() +
-                       ")";
-            case 4:
-                return "CASE WHEN " + expression(depth - 1) + " THEN " + expression(depth - 1) +
+                return "CASE WHEN " + condition(depth - 1) + " THEN " + expression(depth - 1) +
                        " ELSE " + literal() + " END";
-            case 5:
-                return "NOT " + expression(depth - 1);
             default:
                 return expression(depth - 1) + pick(binary) + expression(depth - 1);
         }
     }
 
+    // A condition: comparisons, IS NULL, IN, EXISTS, NOT, AND, OR.
+    std::string condition(int depth) {
+        static const char* const compare[] = {" = ", " <> ", " < ", " >= ", " LIKE "};
+        switch (below(8)) {
+            case 0:
+                return expression(depth) + (below(2) ? " IS NULL" : " IS NOT NULL");
+            case 1:
+            case 2:
+                return depth > 0 ? condition(depth - 1) + (below(2) ? " AND " : " OR ") +
+                                       condition(depth - 1)
+                                 : "1 = 1";
+            case 3:
+                return expression(depth) + " IN (" + literal() + ", " + expression(depth) + ")";
+            case 4:
+                return "NOT " + (depth > 0 ? condition(depth - 1) : "1 = 1");
+            case 5: {
+                const int outer = table_;
+                std::string sub = "EXISTS (SELECT 1 FROM " + table() + " WHERE ";
+                sub += (depth > 0 ? condition(depth - 1) : "1 = 1") + ")";
+                table_ = outer;
+                return sub;
+            }
+            default:
+                return expression(depth) + pick(compare) + expression(depth);
+        }
+    }
+
     std::string table() {
         static const char* const tables[] = {"SHOHIN", "SHOHIN T", "F", "F", "DUAL", "USER_TABLES"};
-        const std::string chosen = pick(tables);
-        onShohin_ = chosen.rfind("SHOHIN", 0) == 0;
-        return chosen;
+        static const int kinds[] = {0, 0, 1, 1, 2, 3};
+        const std::size_t chosen = below(std::size(tables));
+        table_ = kinds[chosen];
+        columns_ = true;
+        return tables[chosen];
     }
 
     // Nesting and chains around the server's limits.
@@ -105,21 +154,26 @@ class Generator {
         switch (below(7)) {
             case 6:
                 return deep();
-            case 0:
-                onShohin_ = false;
-                return "INSERT INTO F (X, V, N, D, R) VALUES (" + expression(depth) + ", " +
-                       expression(depth) + ", " + literal() + ", " + literal() + ", " + literal() +
-                       ")";
+            case 0: {
+                // VALUES take no columns.
+                columns_ = false;
+                const std::string values = expression(depth) + ", " + expression(depth);
+                return "INSERT INTO F (X, V, N, D, R) VALUES (" + values + ", " + literal() + ", " +
+                       literal() + ", " + literal() + ")";
+            }
             case 1:
-                onShohin_ = false;
-                return "UPDATE F SET V = " + expression(depth) + " WHERE " + expression(depth);
+                table_ = 1;
+                columns_ = true;
+                return "UPDATE F SET V = " + expression(depth) + " WHERE " + condition(depth);
             case 2:
-                onShohin_ = false;
-                return "DELETE FROM F WHERE " + expression(depth);
+                table_ = 1;
+                columns_ = true;
+                return "DELETE FROM F WHERE " + condition(depth);
             default: {
                 const std::string from = table();
                 return "SELECT " + (below(4) ? std::string() : "DISTINCT ") + expression(depth) +
-                       " FROM " + from + (below(4) ? "" : ", F") + " WHERE " + expression(depth) +
+                       " FROM " + from + (below(4) ? "" : ", F") + " WHERE " +
+                       (below(8) ? condition(depth) : expression(depth)) +
                        (below(3) ? "" : " GROUP BY " + column()) +
                        (below(3) ? "" : " ORDER BY " + expression(1));
             }
@@ -162,7 +216,8 @@ class Generator {
 
   private:
     std::mt19937 random_;
-    bool onShohin_ = false;
+    int table_ = 1;  // whose columns column() names: SHOHIN, F, DUAL, USER_TABLES
+    bool columns_ = true;
 };
 
 class FuzzTest : public ServerTest {};

@@ -58,6 +58,9 @@ TEST_F(StatementsTest, LongChainsAndNestedSubqueriesRun) {
         {"SELECT (SELECT QTY FROM B) FROM DUAL", {"ORA-01427"}},
         {"SELECT (SELECT QTY FROM B WHERE QTY > 99) FROM DUAL", {"<null>"}},
         {"SELECT (SELECT MAX(QTY) FROM B) FROM DUAL", {"11"}},
+        {"SELECT CODE FROM A WHERE CODE", {"ORA-00920"}},
+        {"SELECT CODE FROM A WHERE NOT (CODE = 1 OR NAME)", {"ORA-00920"}},
+        {"SELECT CODE FROM A WHERE NOT (CODE = 1 OR NAME IS NULL)", {"2"}},
         {"SELECT " + repeat("'x'", 2, " || ") + " || RPAD FROM DUAL", {"ORA-00904"}},
     };
     for (const auto& c : cases)
