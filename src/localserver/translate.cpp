@@ -18,6 +18,8 @@ std::string num(const std::string& sql) {
     return sqlCall(F::kNum, {sql});
 }
 
+}  // namespace
+
 SqlType typeOf(const ColumnDef& c) {
     if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
         return SqlType::kNumber;
@@ -27,6 +29,8 @@ SqlType typeOf(const ColumnDef& c) {
         return SqlType::kChar;
     return SqlType::kText;
 }
+
+namespace {
 
 bool isCharacter(SqlType t) {
     return t == SqlType::kText || t == SqlType::kChar;
@@ -234,8 +238,7 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
         case Expr::Kind::kSubquery:
-            set(type, SqlType::kUnknown);
-            return scalarSubquery(*e.subquery);
+            return scalarSubquery(*e.subquery, type);
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
             return "(EXISTS (" + subquery(*e.subquery, false) + "))";

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "localserver/errors.h"
+#include "localserver/lexer.h"
 #include "localserver/local_session.h"
 #include "localserver/translator.h"
 
@@ -15,6 +16,7 @@ using ast::Expr;
 // without blanks, ASCII letters upper-cased outside quotes.
 std::string headingOf(const std::string& source) {
     std::string out;
+    std::string plain;  // a run outside quotes, upper-cased as names are
     char quote = 0;
     for (const char c : source) {
         if (quote) {
@@ -22,15 +24,15 @@ std::string headingOf(const std::string& source) {
             if (c == quote)
                 quote = 0;
         } else if (c == '\'' || c == '"') {
+            out += foldName(plain);
+            plain.clear();
             quote = c;
             out += c;
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            continue;
-        } else {
-            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            plain += c;
         }
     }
-    return out;
+    return out + foldName(plain);
 }
 
 }  // namespace
@@ -95,13 +97,15 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
-std::string Translator::scalarSubquery(const ast::Select& s) {
+std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
     Translator inner(session_, *this);
     inner.singleValue_ = true;
     std::vector<std::string> names;
     const std::string sql = inner.select(s, names);
     if (names.size() > 1)
         oraThrow(913, "too many values");
+    if (type)
+        *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
     if (inner.singleDone_)
         return "(" + sql + ")";
     return "(SELECT mv_single(x0) FROM (" + sql + "))";
@@ -221,6 +225,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
                 any = true;
                 for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
                     items.push_back(src.sqlAlias + ".c" + std::to_string(i));
+                    itemTypes_.push_back(typeOf(src.table->columns[i]));
                     itemExprs.push_back(nullptr);
                     names.push_back(src.table->columns[i].name);
                 }
@@ -229,7 +234,9 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
                 invalidIdentifier(item.starQualifier);
             continue;
         }
-        items.push_back(expr(*item.expr, nullptr, true));
+        SqlType itemType = SqlType::kUnknown;
+        items.push_back(expr(*item.expr, &itemType, true));
+        itemTypes_.push_back(itemType);
         itemExprs.push_back(item.expr.get());
         if (containsAggregate(*item.expr))
             grouped = true;

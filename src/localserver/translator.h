@@ -72,7 +72,7 @@ class Translator {
     std::string canonical(const std::string& sql) const;
 
     std::string subquery(const ast::Select& s, bool single);
-    std::string scalarSubquery(const ast::Select& s);
+    std::string scalarSubquery(const ast::Select& s, SqlType* type);
     std::string fromAndWhere(const ast::Select& s);
     std::size_t outerSource(const ast::Expr& term);
 
@@ -85,10 +85,13 @@ class Translator {
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
-    int ownColumns_ = 0;    // columns named so far of this query's tables
-    int outerColumns_ = 0;  // ... and of the enclosing queries' tables
+    std::vector<SqlType> itemTypes_;  // of the select list's columns
+    int ownColumns_ = 0;              // columns named so far of this query's tables
+    int outerColumns_ = 0;            // ... and of the enclosing queries' tables
 };
 
 bool isAggregate(const ast::Expr& e);
+// The type the translation tracks for a column.
+SqlType typeOf(const ColumnDef& c);
 
 }  // namespace malvorn::localserver

@@ -65,6 +65,9 @@ TEST_F(NamesTest, OracleAnswersTheseAsDocumented) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.statement), c.expected) << c.statement.substr(0, 80);
+    // Headings of unnamed expressions: names upper-cased, quoted text kept.
+    EXPECT_EQ(s().query("SELECT menge + 1, 'ä' || umsätze.straße FROM umsätze")->columnNames(),
+              (std::vector<std::string>{"MENGE+1", "'ä'||UMSÄTZE.STRAßE"}));
 }
 
 }  // namespace

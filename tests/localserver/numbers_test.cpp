@@ -124,6 +124,7 @@ TEST_F(NumbersTest, TextComparedWithANumberIsConvertedToANumber) {
         {"SELECT ID FROM N WHERE V IN (2, 3)", {"3"}},
         {"SELECT ID FROM N WHERE V = '1'", {}},
         {"SELECT ID FROM N WHERE V > 1", {"3"}},
+        {"SELECT ID FROM N WHERE V = (SELECT MAX(ID) - 1 FROM N)", {"3"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.query), c.expected) << c.query;
