@@ -253,10 +253,15 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
         case Expr::Kind::kBetween: {
             set(type, SqlType::kUnknown);
             SqlType valueType = SqlType::kUnknown;
-            const std::string value = expr(*e.args[0], &valueType, aggregates);
-            return "(" + value + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
-                   operand(*e.args[1], valueType, aggregates, nullptr) + " AND " +
-                   operand(*e.args[2], valueType, aggregates, nullptr) + ")";
+            SqlType low = SqlType::kUnknown;
+            SqlType high = SqlType::kUnknown;
+            std::string value = expr(*e.args[0], &valueType, aggregates);
+            const std::string from = operand(*e.args[1], valueType, aggregates, &low);
+            const std::string to = operand(*e.args[2], valueType, aggregates, &high);
+            if (isCharacter(valueType) && (low == SqlType::kNumber || high == SqlType::kNumber))
+                value = num(value);
+            return "(" + value + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + from + " AND " + to +
+                   ")";
         }
         case Expr::Kind::kLike:
             set(type, SqlType::kUnknown);

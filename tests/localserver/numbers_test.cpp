@@ -124,6 +124,7 @@ TEST_F(NumbersTest, TextComparedWithANumberIsConvertedToANumber) {
         {"SELECT ID FROM N WHERE V IN (2, 3)", {"3"}},
         {"SELECT ID FROM N WHERE V = '1'", {}},
         {"SELECT ID FROM N WHERE V > 1", {"3"}},
+        {"SELECT ID FROM N WHERE V BETWEEN 1.5 AND 10", {"3"}},
         {"SELECT ID FROM N WHERE V = (SELECT MAX(ID) - 1 FROM N)", {"3"}},
     };
     for (const auto& c : cases)
