@@ -18,7 +18,8 @@ struct Expr {
         kColumn,    // path: [schema.]table.column or column
         kStar,      // COUNT(*)
         kUnary,     // op: "-", "+", "NOT"
-        kBinary,    // op: arithmetic, comparison, "||", "AND", "OR"
+        kBinary,    // op: arithmetic, comparison, "||", "AND", "OR"; AND, OR, ||, + and *
+                    // may have more than two operands
         kFunction,  // name, args, distinct
         kIsNull,    // negated
         kInList,    // args[0] IN (args[1..]), negated
@@ -36,6 +37,8 @@ struct Expr {
     std::vector<std::unique_ptr<Expr>> args;
     bool negated = false;
     bool distinct = false;
+    bool outerMark = false;            // kColumn written with (+)
+    bool parenthesized = false;        // written in parentheses: not merged into a chain
     std::string source;                // the expression as written, for result column names
     std::shared_ptr<Select> subquery;  // kSubquery, kExists, kInList over a query
 };

@@ -124,11 +124,21 @@ std::string viewSql(const std::string& view, const std::string& me, bool dba) {
 
 void createDictionaryViews(SqliteDb& db, const UserInfo& me) {
     for (const ViewDef& def : viewDefs()) {
+        // The catalog keeps integers; a NUMBER column of a view gives the
+        // server's numbers so that it compares with numeric literals.
         std::string columns;
-        for (std::size_t i = 0; i < def.columns.size(); ++i)
-            columns += (i ? ", c" : "c") + std::to_string(i);
-        db.exec("CREATE TEMP VIEW v_" + std::string(def.name) + "(" + columns + ") AS " +
+        std::string values;
+        for (std::size_t i = 0; i < def.columns.size(); ++i) {
+            const std::string c = "c" + std::to_string(i);
+            columns += (i ? ", " : "") + c;
+            values += (i ? ", " : "") +
+                      (def.columns[i].second == std::string("NUMBER") ? "mv_num(" + c + ")" : c) +
+                      " AS " + c;
+        }
+        const std::string name = "v_" + std::string(def.name);
+        db.exec("CREATE TEMP VIEW " + name + "_raw(" + columns + ") AS " +
                 viewSql(def.name, me.name, me.isDba()));
+        db.exec("CREATE TEMP VIEW " + name + " AS SELECT " + values + " FROM " + name + "_raw");
     }
 }
 

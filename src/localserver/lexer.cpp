@@ -1,5 +1,8 @@
 #include "localserver/lexer.h"
 
+#include <QChar>
+
+#include "encoding/utf8.h"
 #include "localserver/errors.h"
 
 namespace malvorn::localserver {
@@ -21,8 +24,8 @@ bool isNamePart(char c) {
     return isNameStart(c) || isDigit(c) || c == '_' || c == '$' || c == '#';
 }
 
-// The ideographic space U+3000 is a separator for people typing Japanese
-// statements; the server treats it as a blank.
+// The ideographic space U+3000, typed with the Japanese input mode on, is no
+// blank to the server: ORA-00911 wherever it stands outside quotes.
 bool isIdeographicSpace(const std::string& s, std::size_t i) {
     return i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xE3 &&
            static_cast<unsigned char>(s[i + 1]) == 0x80 &&
@@ -33,11 +36,20 @@ bool isIdeographicSpace(const std::string& s, std::size_t i) {
 
 std::string foldName(const std::string& name) {
     std::string out = name;
+    bool ascii = true;
     for (char& c : out) {
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     }
-    return out;
+    // Other letters by Unicode's simple upper-case mapping; bytes that are no
+    // UTF-8 are left as they are.
+    if (ascii || !encoding::isValidUtf8(out))
+        return out;
+    std::u32string codePoints = encoding::decodeUtf8(out);
+    for (char32_t& c : codePoints)
+        c = QChar::toUpper(c);
+    return encoding::encodeUtf8(codePoints);
 }
 
 std::vector<Token> tokenize(const std::string& s) {
@@ -50,10 +62,8 @@ std::vector<Token> tokenize(const std::string& s) {
             ++i;
             continue;
         }
-        if (isIdeographicSpace(s, i)) {
-            i += 3;
-            continue;
-        }
+        if (isIdeographicSpace(s, i))
+            oraThrow(911, "invalid character");
         if (c == '-' && i + 1 < n && s[i + 1] == '-') {
             while (i < n && s[i] != '\n')
                 ++i;
@@ -119,8 +129,11 @@ std::vector<Token> tokenize(const std::string& s) {
             }
         } else if (isNameStart(c)) {
             t.kind = Token::Kind::kWord;
-            while (i < n && isNamePart(s[i]) && !isIdeographicSpace(s, i))
+            while (i < n && isNamePart(s[i])) {
+                if (isIdeographicSpace(s, i))
+                    oraThrow(911, "invalid character");
                 ++i;
+            }
             t.text = foldName(s.substr(t.begin, i - t.begin));
         } else {
             t.kind = Token::Kind::kSymbol;

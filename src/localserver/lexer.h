@@ -25,11 +25,13 @@ struct Token {
 
 // Splits a statement into tokens the way the server reads it: CR, LF, tabs
 // and blanks separate; -- and /* */ comments are dropped; unquoted names fold
-// their ASCII letters to upper case (Japanese names stay as they are). A ";"
-// or any other character outside the language is ORA-00911.
+// to upper case by Unicode's rules (Japanese names stay as they are). A ";",
+// the ideographic space or any other character outside the language is
+// ORA-00911.
 std::vector<Token> tokenize(const std::string& statement);
 
-// Upper-cases ASCII letters only.
+// Upper-cases an unquoted name as the server does: every letter with an
+// upper-case form.
 std::string foldName(const std::string& name);
 
 }  // namespace malvorn::localserver

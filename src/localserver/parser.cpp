@@ -47,6 +47,10 @@ const std::set<std::string>& clauseWords() {
     return words;
 }
 
+// How deeply expressions and queries may nest: the translation for SQLite
+// must stay within SQLite's parser stack, and no input may exhaust ours.
+constexpr int kMaxDepth = 40;
+
 class Parser {
   public:
     explicit Parser(const std::string& text) : text_(text), tokens_(tokenize(text)) {}
@@ -209,6 +213,7 @@ class Parser {
     }
 
     std::unique_ptr<ast::Select> select() {
+        const Nesting nesting(depth_);
         expectWord("SELECT");
         auto s = std::make_unique<ast::Select>();
         if (acceptWord("DISTINCT") || acceptWord("UNIQUE"))
@@ -568,13 +573,22 @@ class Parser {
     }
 
     ExprPtr expression() {
+        const Nesting nesting(depth_);
         const std::size_t begin = peek().begin;
         ExprPtr e = orExpr();
         e->source = text_.substr(begin, lastEnd() - begin);
         return e;
     }
 
+    // a op b; a chain of an associative operator (AND, OR, ||, +, *) is kept
+    // as one node of many operands, so that its depth does not grow with it.
     ExprPtr binary(std::string op, ExprPtr left, ExprPtr right) {
+        const bool associative = op == "AND" || op == "OR" || op == "||" || op == "+" || op == "*";
+        if (associative && left->kind == Expr::Kind::kBinary && left->text == op &&
+            !left->parenthesized) {
+            left->args.push_back(std::move(right));
+            return left;
+        }
         auto e = make(Expr::Kind::kBinary, std::move(op));
         e->args.push_back(std::move(left));
         e->args.push_back(std::move(right));
@@ -595,6 +609,7 @@ class Parser {
     }
     ExprPtr notExpr() {
         if (acceptWord("NOT")) {
+            const Nesting nesting(depth_);
             auto e = make(Expr::Kind::kUnary, "NOT");
             e->args.push_back(notExpr());
             return e;
@@ -689,6 +704,7 @@ class Parser {
     }
     ExprPtr unary() {
         if (peek().isSymbol("-") || peek().isSymbol("+")) {
+            const Nesting nesting(depth_);
             const std::string op = take().text;
             ExprPtr operand = unary();
             if (operand->kind == Expr::Kind::kNumber) {
@@ -755,6 +771,7 @@ class Parser {
                 e->subquery = select();
             } else {
                 e = expression();
+                e->parenthesized = true;
             }
             expectClose();
         } else if (t.isWord("EXISTS")) {
@@ -789,6 +806,13 @@ class Parser {
                     e->path.push_back(name());
                 if (e->path.size() > 3)
                     oraThrow(904, "invalid identifier");
+                // The outer-join mark: column(+).
+                if (peek().isSymbol("(") && peek(1).isSymbol("+") && peek(2).isSymbol(")")) {
+                    take();
+                    take();
+                    take();
+                    e->outerMark = true;
+                }
             }
         } else {
             oraThrow(936, "missing expression");
@@ -797,12 +821,32 @@ class Parser {
         return e;
     }
 
+    // Counts one level of nesting while alive.
+    class Nesting {
+      public:
+        explicit Nesting(int& depth) : depth_(depth) {
+            if (++depth_ > kMaxDepth)
+                tooComplex();
+        }
+        ~Nesting() { --depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+      private:
+        int& depth_;
+    };
+
     const std::string& text_;
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 }  // namespace
+
+void tooComplex() {
+    oraThrow(kTooComplexCode, kTooComplexText);
+}
 
 ast::Statement parseStatement(const std::string& statement) {
     return Parser(statement).statement();

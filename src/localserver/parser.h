@@ -11,6 +11,12 @@ namespace malvorn::localserver {
 // gives for the first thing it cannot read (ORA-00933, ORA-00936, ...).
 ast::Statement parseStatement(const std::string& statement);
 
+// The error for a statement nested beyond what the server evaluates.
+inline constexpr int kTooComplexCode = 36;
+inline constexpr const char* kTooComplexText =
+    "maximum number of recursive SQL levels (40) exceeded";
+[[noreturn]] void tooComplex();
+
 // Reads a lone expression (a stored DEFAULT).
 ast::ExprPtr parseExpression(const std::string& text);
 

@@ -1,5 +1,7 @@
 #include "localserver/sql_functions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <stdexcept>
 
@@ -24,20 +26,21 @@ bool isNullOrEmpty(const SqlValue& v) {
     return isNull(v) || (s && s->empty());
 }
 
-SqlValue toNumberValue(const SqlValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        auto n = parseNumber(*s);
-        if (!n)
-            oraThrow(1722, "invalid number");
-        return *n;
-    }
-    return v;
+// A NUMBER argument; NULL and '' are NULL.
+std::optional<Number> numberArg(const SqlValue& v) {
+    if (isNullOrEmpty(v))
+        return std::nullopt;
+    return numberOf(v);
 }
 
-SqlValue wholeOrDouble(double d) {
-    if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 9.0e15)
-        return static_cast<std::int64_t>(d);
-    return d;
+SqlValue orNull(const std::optional<Number>& n) {
+    return n ? SqlValue(*n) : SqlValue();
+}
+
+int placesArg(const Number& n) {
+    const auto places = n.truncated(0).toInt();
+    return static_cast<int>(
+        std::clamp<std::int64_t>(places.value_or(n.negative() ? -200 : 200), -200, 200));
 }
 
 DateTime storedDate(const SqlValue& v) {
@@ -91,63 +94,136 @@ SqlValue fail(const TableById&, const Args& a) {
 }
 
 SqlValue num(const TableById&, const Args& a) {
-    if (const auto* s = std::get_if<std::string>(&a[0]); s && s->empty())
-        return SqlValue();
-    return toNumberValue(a[0]);
+    return orNull(numberArg(a[0]));
 }
 
 SqlValue text(const TableById&, const Args& a) {
     return isNull(a[0]) ? SqlValue() : SqlValue(valueToText(a[0]));
 }
 
-SqlValue divide(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
+template <typename Op>
+SqlValue arithmetic(const Args& a, Op op) {
+    const auto l = numberArg(a[0]);
+    const auto r = numberArg(a[1]);
+    if (!l || !r)
         return SqlValue();
-    const double divisor = toDouble(toNumberValue(a[1]));
-    if (divisor == 0)
-        oraThrow(1476, "divisor is equal to zero");
-    return wholeOrDouble(toDouble(toNumberValue(a[0])) / divisor);
+    return op(*l, *r);
+}
+
+// Operands of a chain, left to right; NULL if any is NULL.
+template <typename Op>
+SqlValue chain(const Args& a, Op op) {
+    std::optional<Number> result = numberArg(a[0]);
+    for (std::size_t i = 1; i < a.size() && result; ++i) {
+        const auto n = numberArg(a[i]);
+        if (!n)
+            return SqlValue();
+        result = op(*result, *n);
+    }
+    return orNull(result);
+}
+
+SqlValue add(const TableById&, const Args& a) {
+    return chain(a, [](const Number& l, const Number& r) { return l + r; });
+}
+
+SqlValue subtract(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l - r; });
+}
+
+SqlValue multiply(const TableById&, const Args& a) {
+    return chain(a, [](const Number& l, const Number& r) { return l * r; });
+}
+
+SqlValue divide(const TableById&, const Args& a) {
+    return arithmetic(a, [](const Number& l, const Number& r) { return l / r; });
 }
 
 SqlValue mod(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
+    return arithmetic(a, [](const Number& l, const Number& r) { return Number::mod(l, r); });
+}
+
+SqlValue negate(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(n->negated()) : SqlValue();
+}
+
+SqlValue absolute(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(n->abs()) : SqlValue();
+}
+
+// A whole number for SQLite's own functions (SUBSTR positions and lengths).
+SqlValue whole(const TableById&, const Args& a) {
+    const auto n = numberArg(a[0]);
+    if (!n)
         return SqlValue();
-    const double m = toDouble(a[0]);
-    const double n = toDouble(a[1]);
-    return n == 0 ? a[0] : wholeOrDouble(std::fmod(m, n));
+    return n->truncated(0).toInt().value_or(n->negative() ? -(std::int64_t{1} << 62)
+                                                          : (std::int64_t{1} << 62));
 }
 
 SqlValue round(const TableById&, const Args& a) {
-    if (isNull(a[0]) || isNull(a[1]))
-        return SqlValue();
-    // Rounds as a NUMBER(38, places) column does.
-    ColumnDef c;
-    c.dataType = "NUMBER";
-    c.precision = 38;
-    c.scale = static_cast<int>(toDouble(a[1]));
-    return coerceForColumn({"", "", &c, false}, a[0]);
+    return arithmetic(
+        a, [](const Number& n, const Number& places) { return n.rounded(placesArg(places)); });
 }
 
 SqlValue trunc(const TableById&, const Args& a) {
-    return isNull(a[0]) ? SqlValue() : wholeOrDouble(std::trunc(toDouble(a[0])));
+    return arithmetic(
+        a, [](const Number& n, const Number& places) { return n.truncated(placesArg(places)); });
 }
 
 SqlValue concat(const TableById&, const Args& a) {
-    std::string out = isNull(a[0]) ? std::string() : valueToText(a[0]);
-    out += isNull(a[1]) ? std::string() : valueToText(a[1]);
+    std::string out;
+    for (const SqlValue& v : a) {
+        if (!isNull(v))
+            out += valueToText(v);
+    }
+    if (out.size() > 4000)
+        oraThrow(1489, "result of string concatenation is too long");
     return out.empty() ? SqlValue() : SqlValue(out);
 }
+
+// HEXTORAW and RAWTOHEX: RAW values are held as upper-case hexadecimal text.
+SqlValue hexToRaw(const TableById&, const Args& a) {
+    if (isNullOrEmpty(a[0]))
+        return SqlValue();
+    std::string hex = valueToText(a[0]);
+    for (char& c : hex) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            oraThrow(1465, "invalid hex number");
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    // An odd count of digits reads as if a 0 led.
+    if (hex.size() % 2 != 0)
+        hex.insert(hex.begin(), '0');
+    return hex;
+}
+
+// A scalar subquery's value: ORA-01427 from its second row on.
+class SingleValue : public SqlAggregate {
+  public:
+    void step(const Args& a) override {
+        if (++rows_ > 1)
+            oraThrow(1427, "single-row subquery returns more than one row");
+        value_ = a[0];
+    }
+    SqlValue result() override { return value_; }
+
+  private:
+    SqlValue value_;
+    int rows_ = 0;
+};
 
 SqlValue length(const TableById&, const Args& a) {
     if (isNull(a[0]))
         return SqlValue();
-    return static_cast<std::int64_t>(encoding::utf8Length(valueToText(a[0])));
+    return Number::fromInt(static_cast<std::int64_t>(encoding::utf8Length(valueToText(a[0]))));
 }
 
 SqlValue lengthB(const TableById&, const Args& a) {
     if (isNull(a[0]))
         return SqlValue();
-    return static_cast<std::int64_t>(valueToText(a[0]).size());
+    return Number::fromInt(static_cast<std::int64_t>(valueToText(a[0]).size()));
 }
 
 SqlValue toDate(const TableById&, const Args& a) {
@@ -182,6 +258,8 @@ SqlValue dateAdd(const TableById&, const Args& a) {
     if (isNull(a[0]) || isNull(a[1]))
         return SqlValue();
     const double days = toDouble(a[1]);
+    if (!(std::fabs(days) < 4.0e6))
+        oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
     const DateTime d = dateTimeOf(secondsOf(storedDate(a[0])) + std::llround(days * 86400.0));
     if (d.year < 1 || d.year > 9999)
         oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
@@ -192,8 +270,31 @@ SqlValue dateDiff(const TableById&, const Args& a) {
     if (isNull(a[0]) || isNull(a[1]))
         return SqlValue();
     const auto diff = secondsOf(storedDate(a[0])) - secondsOf(storedDate(a[1]));
-    return wholeOrDouble(static_cast<double>(diff) / 86400.0);
+    return Number::fromInt(diff) / Number::fromInt(kSecondsPerDay);
 }
+
+// SUM and AVG over exact numbers; NULLs are skipped, no rows give NULL.
+class NumberSum : public SqlAggregate {
+  public:
+    explicit NumberSum(bool average) : average_(average) {}
+    void step(const Args& a) override {
+        const auto n = numberArg(a[0]);
+        if (!n)
+            return;
+        sum_ = sum_ + *n;
+        ++count_;
+    }
+    SqlValue result() override {
+        if (count_ == 0)
+            return SqlValue();
+        return average_ ? sum_ / Number::fromInt(count_) : sum_;
+    }
+
+  private:
+    bool average_;
+    Number sum_;
+    std::int64_t count_ = 0;
+};
 
 struct Entry {
     ServerFunction function;
@@ -207,11 +308,18 @@ const Entry kRegistry[] = {
     {ServerFunction::kFail, "mv_fail", 1, fail},
     {ServerFunction::kNum, "mv_num", 1, num},
     {ServerFunction::kText, "mv_text", 1, text},
+    {ServerFunction::kAdd, "mv_add", -1, add},
+    {ServerFunction::kSub, "mv_sub", 2, subtract},
+    {ServerFunction::kMul, "mv_mul", -1, multiply},
     {ServerFunction::kDiv, "mv_div", 2, divide},
+    {ServerFunction::kNeg, "mv_neg", 1, negate},
+    {ServerFunction::kAbs, "mv_abs", 1, absolute},
+    {ServerFunction::kWhole, "mv_whole", 1, whole},
     {ServerFunction::kMod, "mv_mod", 2, mod},
     {ServerFunction::kRound, "mv_round", 2, round},
-    {ServerFunction::kTrunc, "mv_trunc", 1, trunc},
-    {ServerFunction::kConcat, "mv_concat", 2, concat},
+    {ServerFunction::kTrunc, "mv_trunc", 2, trunc},
+    {ServerFunction::kConcat, "mv_concat", -1, concat},
+    {ServerFunction::kHexToRaw, "mv_hextoraw", 1, hexToRaw},
     {ServerFunction::kLength, "mv_length", 1, length},
     {ServerFunction::kLengthB, "mv_lengthb", 1, lengthB},
     {ServerFunction::kToDate, "mv_to_date", 2, toDate},
@@ -227,7 +335,7 @@ std::string sqlCall(ServerFunction function, const std::vector<std::string>& arg
     for (const Entry& e : kRegistry) {
         if (e.function != function)
             continue;
-        if (static_cast<int>(args.size()) != e.argCount)
+        if (e.argCount >= 0 && static_cast<int>(args.size()) != e.argCount)
             throw std::logic_error(std::string("wrong argument count for ") + e.name);
         std::string sql = std::string(e.name) + "(";
         for (std::size_t i = 0; i < args.size(); ++i)
@@ -242,6 +350,9 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
         db.defineFunction(e.name, e.argCount,
                           [run = e.run, tables](const Args& a) { return run(tables, a); });
     }
+    db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
+    db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
+    db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });
 }
 
 }  // namespace malvorn::localserver

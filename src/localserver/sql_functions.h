@@ -16,15 +16,22 @@ namespace malvorn::localserver {
 // and implementation: the translation writes calls through sqlCall, the
 // connection defines every entry, so the two cannot disagree.
 enum class ServerFunction {
-    kPut,        // (value, table id, column index, is update): the column's checks
-    kFail,       // (ORA number): fails the statement
-    kNum,        // text to NUMBER
-    kText,       // value to text
-    kDiv,        // division, ORA-01476 for zero
+    kPut,   // (value, table id, column index, is update): the column's checks
+    kFail,  // (ORA number): fails the statement
+    kNum,   // text or integer to NUMBER (ORA-01722)
+    kText,  // value to text
+    kAdd,   // exact arithmetic on NUMBER
+    kSub,
+    kMul,
+    kDiv,  // division, ORA-01476 for zero
+    kNeg,
+    kAbs,
+    kWhole,      // NUMBER to a SQLite integer, for SQLite's own functions
     kMod,        // MOD
     kRound,      // ROUND(n, places)
-    kTrunc,      // TRUNC of a number
-    kConcat,     // ||, where NULL is ''
+    kTrunc,      // TRUNC(n, places)
+    kConcat,     // ||, where NULL is ''; any number of operands
+    kHexToRaw,   // HEXTORAW and RAWTOHEX: checked upper-case hexadecimal''
     kLength,     // LENGTH in characters
     kLengthB,    // LENGTHB in bytes
     kToDate,     // (text, format or NULL)
@@ -41,7 +48,9 @@ std::string sqlCall(ServerFunction function, const std::vector<std::string>& arg
 // How mv_put finds the table a value is stored into.
 using TableById = std::function<std::shared_ptr<const TableInfo>(std::int64_t)>;
 
-// Defines every function of the registry on the connection.
+// Defines every function of the registry on the connection, and the
+// aggregates mv_sum and mv_avg over exact numbers and mv_single, a scalar
+// subquery's one value.
 void defineServerFunctions(SqliteDb& db, TableById tables);
 
 }  // namespace malvorn::localserver

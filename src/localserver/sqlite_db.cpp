@@ -2,9 +2,21 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace malvorn::localserver {
+namespace {
+
+// SQLite's own arithmetic can give a REAL; the server has only NUMBER.
+Number numberOfDouble(double d) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.15g", d);
+    return Number::parse(buffer).value_or(Number());
+}
+
+}  // namespace
+
 namespace {
 
 SqliteError::Kind kindOf(int code, const std::string& message) {
@@ -23,6 +35,11 @@ SqliteError::Kind kindOf(int code, const std::string& message) {
     // A table dropped under a prepared statement has no code of its own.
     if (code == SQLITE_ERROR && message.rfind("no such table", 0) == 0)
         return SqliteError::Kind::kNoSuchTable;
+    // Limits of SQLite's parser and expression trees.
+    if (code == SQLITE_ERROR && (message == "parser stack overflow" ||
+                                 message.find("too large (maximum depth") != std::string::npos ||
+                                 message.rfind("too many", 0) == 0))
+        return SqliteError::Kind::kTooComplex;
     return SqliteError::Kind::kOther;
 }
 
@@ -68,8 +85,10 @@ void SqliteStatement::bind(int index, const SqlValue& value) {
         rc = sqlite3_bind_null(stmt_, index);
     } else if (const auto* i = std::get_if<std::int64_t>(&value)) {
         rc = sqlite3_bind_int64(stmt_, index, *i);
-    } else if (const auto* d = std::get_if<double>(&value)) {
-        rc = sqlite3_bind_double(stmt_, index, *d);
+    } else if (const auto* n = std::get_if<Number>(&value)) {
+        const std::string key = n->key();
+        rc = sqlite3_bind_blob(stmt_, index, key.data(), static_cast<int>(key.size()),
+                               SQLITE_TRANSIENT);
     } else {
         const auto& s = std::get<std::string>(value);
         rc =
@@ -108,7 +127,11 @@ SqlValue SqliteStatement::column(int index) const {
         case SQLITE_INTEGER:
             return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index));
         case SQLITE_FLOAT:
-            return sqlite3_column_double(stmt_, index);
+            return numberOfDouble(sqlite3_column_double(stmt_, index));
+        case SQLITE_BLOB:
+            return Number::fromKey(
+                std::string_view(static_cast<const char*>(sqlite3_column_blob(stmt_, index)),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(stmt_, index))));
         default:
             return columnText(index);
     }
@@ -222,12 +245,30 @@ SqlValue fromSqlite(sqlite3_value* value) {
         case SQLITE_INTEGER:
             return static_cast<std::int64_t>(sqlite3_value_int64(value));
         case SQLITE_FLOAT:
-            return sqlite3_value_double(value);
+            return numberOfDouble(sqlite3_value_double(value));
+        case SQLITE_BLOB:
+            return Number::fromKey(
+                std::string_view(static_cast<const char*>(sqlite3_value_blob(value)),
+                                 static_cast<std::size_t>(sqlite3_value_bytes(value))));
         default: {
             const auto* text = sqlite3_value_text(value);
             return std::string(reinterpret_cast<const char*>(text),
                                static_cast<std::size_t>(sqlite3_value_bytes(value)));
         }
+    }
+}
+
+void setResult(sqlite3_context* context, const SqlValue& result) {
+    if (std::holds_alternative<std::monostate>(result)) {
+        sqlite3_result_null(context);
+    } else if (const auto* i = std::get_if<std::int64_t>(&result)) {
+        sqlite3_result_int64(context, *i);
+    } else if (const auto* n = std::get_if<Number>(&result)) {
+        const std::string key = n->key();
+        sqlite3_result_blob(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    } else {
+        const auto& s = std::get<std::string>(result);
+        sqlite3_result_text(context, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     }
 }
 
@@ -240,23 +281,71 @@ void SqliteDb::callFunction(sqlite3_context* context, int argc, sqlite3_value** 
         args.reserve(static_cast<std::size_t>(argc));
         for (int i = 0; i < argc; ++i)
             args.push_back(fromSqlite(argv[i]));
-        const SqlValue result = holder->function(args);
-        if (std::holds_alternative<std::monostate>(result)) {
-            sqlite3_result_null(context);
-        } else if (const auto* i = std::get_if<std::int64_t>(&result)) {
-            sqlite3_result_int64(context, *i);
-        } else if (const auto* d = std::get_if<double>(&result)) {
-            sqlite3_result_double(context, *d);
-        } else {
-            const auto& s = std::get<std::string>(result);
-            sqlite3_result_text(context, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-        }
+        setResult(context, holder->function(args));
     } catch (...) {
-        // The first failure of a statement is the one reported.
-        if (!holder->db->pendingError_)
-            holder->db->pendingError_ = std::current_exception();
+        holder->db->keepError();
         sqlite3_result_error(context, "function failed", -1);
     }
+}
+
+void SqliteDb::keepError() {
+    // The first failure of a statement is the one reported.
+    if (!pendingError_)
+        pendingError_ = std::current_exception();
+}
+
+struct SqliteDb::AggregateHolder {
+    SqlAggregateFactory factory;
+    SqliteDb* db;
+};
+
+void SqliteDb::aggregateStep(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    auto* holder = static_cast<AggregateHolder*>(sqlite3_user_data(context));
+    try {
+        auto** state = static_cast<SqlAggregate**>(
+            sqlite3_aggregate_context(context, static_cast<int>(sizeof(SqlAggregate*))));
+        if (state == nullptr)
+            throw std::bad_alloc();
+        if (*state == nullptr)
+            *state = holder->factory().release();
+        std::vector<SqlValue> args;
+        args.reserve(static_cast<std::size_t>(argc));
+        for (int i = 0; i < argc; ++i)
+            args.push_back(fromSqlite(argv[i]));
+        (*state)->step(args);
+    } catch (...) {
+        holder->db->keepError();
+        sqlite3_result_error(context, "aggregate failed", -1);
+    }
+}
+
+void SqliteDb::aggregateFinal(sqlite3_context* context) {
+    auto* holder = static_cast<AggregateHolder*>(sqlite3_user_data(context));
+    auto** state = static_cast<SqlAggregate**>(sqlite3_aggregate_context(context, 0));
+    // SQLite calls this once per group, also after a failed step: the state
+    // is freed here in every case.
+    std::unique_ptr<SqlAggregate> owned(state ? *state : nullptr);
+    try {
+        if (!owned)
+            owned = holder->factory();
+        setResult(context, owned->result());
+    } catch (...) {
+        holder->db->keepError();
+        sqlite3_result_error(context, "aggregate failed", -1);
+    }
+}
+
+void SqliteDb::destroyAggregate(void* data) {
+    delete static_cast<AggregateHolder*>(data);
+}
+
+void SqliteDb::defineAggregate(const std::string& name, int argCount, SqlAggregateFactory factory) {
+    auto* holder = new AggregateHolder{std::move(factory), this};
+    const int rc = sqlite3_create_function_v2(
+        db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder, nullptr,
+        &SqliteDb::aggregateStep, &SqliteDb::aggregateFinal, &SqliteDb::destroyAggregate);
+    if (rc != SQLITE_OK)
+        fail(rc);
 }
 
 void SqliteDb::destroyFunction(void* data) {

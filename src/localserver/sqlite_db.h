@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "localserver/number.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 struct sqlite3_context;
@@ -22,7 +24,7 @@ namespace malvorn::localserver {
 // callers never read SQLite's wording.
 class SqliteError : public std::runtime_error {
   public:
-    enum class Kind { kPrimaryKey, kUniqueKey, kNotNull, kBusy, kNoSuchTable, kOther };
+    enum class Kind { kPrimaryKey, kUniqueKey, kNotNull, kBusy, kNoSuchTable, kTooComplex, kOther };
     SqliteError(int code, const std::string& message);
     int code() const { return code_; }  // the extended result code
     Kind kind() const { return kind_; }
@@ -35,8 +37,10 @@ class SqliteError : public std::runtime_error {
     std::vector<std::string> keyColumns_;
 };
 
-// A value as SQLite holds it; monostate is NULL.
-using SqlValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+// A value as SQLite holds it; monostate is NULL. A Number is held as a BLOB
+// (its key), so every NUMBER compares exactly; plain integers are the
+// catalog's own counters and ids.
+using SqlValue = std::variant<std::monostate, std::int64_t, Number, std::string>;
 
 class SqliteDb;
 
@@ -70,6 +74,15 @@ class SqliteStatement {
 // unchanged, by the step or exec that ran it.
 using SqlFunction = std::function<SqlValue(const std::vector<SqlValue>&)>;
 
+// An aggregate function's running state for one group.
+class SqlAggregate {
+  public:
+    virtual ~SqlAggregate() = default;
+    virtual void step(const std::vector<SqlValue>& args) = 0;
+    virtual SqlValue result() = 0;
+};
+using SqlAggregateFactory = std::function<std::unique_ptr<SqlAggregate>()>;
+
 // One SQLite connection (the only place raw handles live). Opens in WAL mode
 // with a busy timeout so several processes can share a server folder.
 class SqliteDb {
@@ -86,6 +99,8 @@ class SqliteDb {
     void clearCache();
     // A scalar function with a fixed argument count (-1: any).
     void defineFunction(const std::string& name, int argCount, SqlFunction function);
+    // An aggregate function; throws from step or result as functions do.
+    void defineAggregate(const std::string& name, int argCount, SqlAggregateFactory factory);
     std::int64_t changes() const;
 
     [[noreturn]] void fail(int code);
@@ -95,6 +110,11 @@ class SqliteDb {
     struct FunctionHolder;
     static void callFunction(sqlite3_context* context, int argc, sqlite3_value** argv);
     static void destroyFunction(void* data);
+    struct AggregateHolder;
+    static void aggregateStep(sqlite3_context* context, int argc, sqlite3_value** argv);
+    static void aggregateFinal(sqlite3_context* context);
+    static void destroyAggregate(void* data);
+    void keepError();
     // Throws what a function threw during the failed call, else SqliteError.
     [[noreturn]] void throwFailure(int code, const std::string& message);
 

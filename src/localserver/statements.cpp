@@ -72,6 +72,8 @@ std::string keyName(const TableInfo& table, const SqliteError& e) {
             oraThrow(54, "resource busy and acquire with NOWAIT specified or timeout expired");
         case SqliteError::Kind::kNoSuchTable:
             tableDoesNotExist();
+        case SqliteError::Kind::kTooComplex:
+            tooComplex();
         case SqliteError::Kind::kNotNull:
         case SqliteError::Kind::kOther:
             break;
@@ -178,7 +180,7 @@ void LocalSession::update(const ast::Update& up) {
                        {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
     }
     if (up.where)
-        sql += " WHERE " + tr.expr(*up.where);
+        sql += " WHERE " + tr.condition(*up.where);
     runWrite(sql, tr.params(), table);
 }
 
@@ -189,7 +191,7 @@ void LocalSession::deleteRows(const ast::Delete& del) {
     tr.addSource({del.alias ? *del.alias : table->name, table, "a0"});
     std::string sql = "DELETE FROM " + table->sqlName + " AS a0";
     if (del.where)
-        sql += " WHERE " + tr.expr(*del.where);
+        sql += " WHERE " + tr.condition(*del.where);
     runWrite(sql, tr.params(), table);
 }
 

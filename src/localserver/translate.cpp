@@ -18,6 +18,8 @@ std::string num(const std::string& sql) {
     return sqlCall(F::kNum, {sql});
 }
 
+}  // namespace
+
 SqlType typeOf(const ColumnDef& c) {
     if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
         return SqlType::kNumber;
@@ -28,31 +30,15 @@ SqlType typeOf(const ColumnDef& c) {
     return SqlType::kText;
 }
 
+namespace {
+
+bool isCharacter(SqlType t) {
+    return t == SqlType::kText || t == SqlType::kChar;
+}
+
 void set(SqlType* out, SqlType value) {
     if (out)
         *out = value;
-}
-
-// The heading the server gives an unnamed select-list expression: its text
-// without blanks, ASCII letters upper-cased outside quotes.
-std::string headingOf(const std::string& source) {
-    std::string out;
-    char quote = 0;
-    for (const char c : source) {
-        if (quote) {
-            out += c;
-            if (c == quote)
-                quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-            out += c;
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            continue;
-        } else {
-            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -91,6 +77,8 @@ std::string Translator::bind(SqlValue value) {
 }
 
 std::string Translator::column(const ast::Expr& e, SqlType* type) {
+    if (e.outerMark && !allowOuterMark_)
+        oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
     const auto& path = e.path;
     const std::string& name = path.back();
     const Source* found = nullptr;
@@ -113,7 +101,9 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     if (!found && parent_) {
         // A correlated name: the enclosing query's tables.
         try {
-            return parent_->column(e, type);
+            std::string sql = parent_->column(e, type);
+            ++outerColumns_;
+            return sql;
         } catch (const oracle::OracleError&) {
             // Reported below as this query's own unknown name.
         }
@@ -127,7 +117,40 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
         invalidIdentifier(shown);
     }
     set(type, typeOf(found->table->columns[static_cast<std::size_t>(index)]));
+    ++ownColumns_;
     return found->sqlAlias + ".c" + std::to_string(index);
+}
+
+namespace {
+
+bool isCondition(const ast::Expr& e) {
+    switch (e.kind) {
+        case Expr::Kind::kIsNull:
+        case Expr::Kind::kInList:
+        case Expr::Kind::kBetween:
+        case Expr::Kind::kLike:
+        case Expr::Kind::kExists:
+            return true;
+        case Expr::Kind::kUnary:
+            return e.text == "NOT" && isCondition(*e.args[0]);
+        case Expr::Kind::kBinary:
+            if (e.text == "AND" || e.text == "OR") {
+                return std::all_of(e.args.begin(), e.args.end(),
+                                   [](const auto& a) { return isCondition(*a); });
+            }
+            return e.text == "=" || e.text == "<>" || e.text == "<" || e.text == ">" ||
+                   e.text == "<=" || e.text == ">=";
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::string Translator::condition(const ast::Expr& e, bool aggregates) {
+    if (!isCondition(e))
+        oraThrow(920, "invalid relational operator");
+    return expr(e, nullptr, aggregates);
 }
 
 std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {
@@ -162,6 +185,11 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
         l = expr(left, &leftType, aggregates);
         r = operand(right, leftType, aggregates, &rightType);
     }
+    // A character value compared with a number is converted to a number.
+    if (isCharacter(leftType) && rightType == SqlType::kNumber)
+        l = num(l);
+    if (isCharacter(rightType) && leftType == SqlType::kNumber)
+        r = num(r);
     // CHAR against CHAR or a literal compares without trailing blanks, as the
     // server's blank-padded comparison does.
     const bool leftPadded = leftType == SqlType::kChar || left.kind == Expr::Kind::kString;
@@ -201,7 +229,7 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             }
             set(type, SqlType::kNumber);
             const std::string inner = num(expr(*e.args[0], nullptr, aggregates));
-            return e.text == "-" ? "(-" + inner + ")" : inner;
+            return e.text == "-" ? sqlCall(F::kNeg, {inner}) : inner;
         }
         case Expr::Kind::kBinary:
             return binary(e, type, aggregates);
@@ -209,14 +237,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             set(type, SqlType::kUnknown);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
-        case Expr::Kind::kSubquery: {
-            set(type, SqlType::kUnknown);
-            // SQLite would take the first of several rows; the server refuses.
-            // Numbered parameters let the query text appear twice.
-            const std::string sql = subquery(*e.subquery, true);
-            return "(CASE WHEN (SELECT count(*) FROM (" + sql + ")) > 1 THEN " +
-                   sqlCall(F::kFail, {"1427"}) + " ELSE (" + sql + ") END)";
-        }
+        case Expr::Kind::kSubquery:
+            return scalarSubquery(*e.subquery, type);
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
             return "(EXISTS (" + subquery(*e.subquery, false) + "))";
@@ -226,26 +248,27 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                 return "(" + expr(*e.args[0], nullptr, aggregates) +
                        (e.negated ? " NOT IN (" : " IN (") + subquery(*e.subquery, true) + "))";
             }
-            SqlType valueType = SqlType::kUnknown;
-            std::string out = "(" + expr(*e.args[0], &valueType, aggregates) +
-                              (e.negated ? " NOT IN (" : " IN (");
-            for (std::size_t i = 1; i < e.args.size(); ++i)
-                out += (i > 1 ? ", " : "") + operand(*e.args[i], valueType, aggregates, nullptr);
-            return out + "))";
+            return inList(e, aggregates);
         }
         case Expr::Kind::kBetween: {
             set(type, SqlType::kUnknown);
             SqlType valueType = SqlType::kUnknown;
-            const std::string value = expr(*e.args[0], &valueType, aggregates);
-            return "(" + value + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
-                   operand(*e.args[1], valueType, aggregates, nullptr) + " AND " +
-                   operand(*e.args[2], valueType, aggregates, nullptr) + ")";
+            SqlType low = SqlType::kUnknown;
+            SqlType high = SqlType::kUnknown;
+            std::string value = expr(*e.args[0], &valueType, aggregates);
+            const std::string from = operand(*e.args[1], valueType, aggregates, &low);
+            const std::string to = operand(*e.args[2], valueType, aggregates, &high);
+            if (isCharacter(valueType) && (low == SqlType::kNumber || high == SqlType::kNumber))
+                value = num(value);
+            return "(" + value + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + from + " AND " + to +
+                   ")";
         }
         case Expr::Kind::kLike:
             set(type, SqlType::kUnknown);
-            return "(" + expr(*e.args[0], nullptr, aggregates) +
-                   (e.negated ? " NOT LIKE " : " LIKE ") + expr(*e.args[1], nullptr, aggregates) +
-                   ")";
+            // LIKE compares text: a number takes its text form first.
+            return "(" + sqlCall(F::kText, {expr(*e.args[0], nullptr, aggregates)}) +
+                   (e.negated ? " NOT LIKE " : " LIKE ") +
+                   sqlCall(F::kText, {expr(*e.args[1], nullptr, aggregates)}) + ")";
         case Expr::Kind::kFunction:
             return function(e, type, aggregates);
         case Expr::Kind::kCase:
@@ -258,35 +281,74 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
     const std::string& op = e.text;
     if (op == "AND" || op == "OR") {
         set(type, SqlType::kUnknown);
-        return "(" + expr(*e.args[0], nullptr, aggregates) + " " + op + " " +
-               expr(*e.args[1], nullptr, aggregates) + ")";
+        std::string out = "(";
+        for (std::size_t i = 0; i < e.args.size(); ++i)
+            out += (i ? " " + op + " " : "") + expr(*e.args[i], nullptr, aggregates);
+        return out + ")";
     }
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
         set(type, SqlType::kUnknown);
         return comparison(op, *e.args[0], *e.args[1], aggregates);
     }
-    SqlType lt = SqlType::kUnknown;
-    SqlType rt = SqlType::kUnknown;
-    const std::string l = expr(*e.args[0], &lt, aggregates);
-    const std::string r = expr(*e.args[1], &rt, aggregates);
+    std::vector<std::string> terms;
+    std::vector<SqlType> types;
+    for (const auto& a : e.args) {
+        SqlType t = SqlType::kUnknown;
+        terms.push_back(expr(*a, &t, aggregates));
+        types.push_back(t);
+    }
     if (op == "||") {
         set(type, SqlType::kText);
-        return sqlCall(F::kConcat, {l, r});
+        return sqlCall(F::kConcat, terms);
     }
-    if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
-        set(type, SqlType::kDate);
-        return sqlCall(F::kDateAdd, {l, (op == "-" ? "-" : "") + num(r)});
-    }
-    if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
-        set(type, SqlType::kNumber);
-        return sqlCall(F::kDateDiff, {l, r});
-    }
-    if (lt == SqlType::kDate || rt == SqlType::kDate)
-        oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+    const bool anyDate = std::find(types.begin(), types.end(), SqlType::kDate) != types.end();
+    if (anyDate)
+        return dateArithmetic(op, terms, types, type);
     set(type, SqlType::kNumber);
-    if (op == "/")
-        return sqlCall(F::kDiv, {l, r});
-    return "(" + num(l) + " " + op + " " + num(r) + ")";
+    const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
+    return sqlCall(function, terms);
+}
+
+// Dates with + and -: date + days, date - days, date - date; left to right.
+std::string Translator::dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
+                                       const std::vector<SqlType>& types, SqlType* type) {
+    std::string l = terms[0];
+    SqlType lt = types[0];
+    for (std::size_t i = 1; i < terms.size(); ++i) {
+        const std::string& r = terms[i];
+        const SqlType rt = types[i];
+        if (lt == SqlType::kDate && (op == "+" || op == "-") && rt != SqlType::kDate) {
+            l = sqlCall(F::kDateAdd, {l, op == "-" ? sqlCall(F::kNeg, {num(r)}) : num(r)});
+        } else if (op == "+" && rt == SqlType::kDate && lt != SqlType::kDate) {
+            l = sqlCall(F::kDateAdd, {r, num(l)});
+            lt = SqlType::kDate;
+        } else if (lt == SqlType::kDate && rt == SqlType::kDate && op == "-") {
+            l = sqlCall(F::kDateDiff, {l, r});
+            lt = SqlType::kNumber;
+        } else {
+            oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
+        }
+    }
+    set(type, lt);
+    return l;
+}
+
+std::string Translator::inList(const ast::Expr& e, bool aggregates) {
+    // Oracle's limit on the values of one list.
+    if (e.args.size() > 1001)
+        oraThrow(1795, "maximum number of expressions in a list is 1000");
+    SqlType valueType = SqlType::kUnknown;
+    std::string value = expr(*e.args[0], &valueType, aggregates);
+    std::string list;
+    bool numbers = false;
+    for (std::size_t i = 1; i < e.args.size(); ++i) {
+        SqlType t = SqlType::kUnknown;
+        list += (i > 1 ? ", " : "") + operand(*e.args[i], valueType, aggregates, &t);
+        numbers = numbers || t == SqlType::kNumber;
+    }
+    if (isCharacter(valueType) && numbers)
+        value = num(value);
+    return "(" + value + (e.negated ? " NOT IN (" : " IN (") + list + "))";
 }
 
 std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggregates) {
@@ -299,7 +361,7 @@ std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggrega
     SqlType result = SqlType::kUnknown;
     for (; i < pairsEnd; i += 2) {
         const std::string when = e.distinct ? operand(*e.args[i], subject, aggregates, nullptr)
-                                            : expr(*e.args[i], nullptr, aggregates);
+                                            : condition(*e.args[i], aggregates);
         SqlType t = SqlType::kUnknown;
         out += " WHEN " + when + " THEN " + expr(*e.args[i + 1], &t, aggregates);
         if (result == SqlType::kUnknown)
@@ -309,181 +371,6 @@ std::string Translator::caseExpr(const ast::Expr& e, SqlType* type, bool aggrega
         out += " ELSE " + expr(*e.args.back(), nullptr, aggregates);
     set(type, result);
     return out + " END";
-}
-
-void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
-                              bool hasGroupBy) {
-    if (isAggregate(e))
-        return;
-    const std::size_t mark = params_->size();
-    const std::string sql = canonical(expr(e, nullptr, true));
-    params_->resize(mark);
-    if (groups.count(sql))
-        return;
-    if (e.kind == Expr::Kind::kColumn) {
-        if (hasGroupBy)
-            oraThrow(979, "not a GROUP BY expression");
-        oraThrow(937, "not a single-group group function");
-    }
-    for (const auto& a : e.args)
-        checkGrouped(*a, groups, hasGroupBy);
-}
-
-namespace {
-
-bool containsAggregate(const ast::Expr& e) {
-    if (isAggregate(e))
-        return true;
-    return std::any_of(e.args.begin(), e.args.end(),
-                       [](const auto& a) { return containsAggregate(*a); });
-}
-
-const char* joinWord(ast::FromItem::Join join) {
-    switch (join) {
-        case ast::FromItem::Join::kFirst:
-            return "";
-        case ast::FromItem::Join::kComma:
-            return ", ";
-        case ast::FromItem::Join::kInner:
-            return " JOIN ";
-        case ast::FromItem::Join::kLeft:
-            return " LEFT JOIN ";
-        case ast::FromItem::Join::kRight:
-            return " RIGHT JOIN ";
-        case ast::FromItem::Join::kFull:
-            return " FULL JOIN ";
-        case ast::FromItem::Join::kCross:
-            return " CROSS JOIN ";
-    }
-    return ", ";
-}
-
-}  // namespace
-
-std::string Translator::subquery(const ast::Select& s, bool single) {
-    Translator inner(session_, *this);
-    std::vector<std::string> names;
-    const std::string sql = inner.select(s, names);
-    if (single && names.size() > 1)
-        oraThrow(913, "too many values");
-    return sql;
-}
-
-std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
-    for (const auto& item : s.from) {
-        Source source;
-        source.table = session_.resolveTable(item.table);
-        source.qualifier = item.alias ? *item.alias : item.table.name;
-        source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
-        sources_.push_back(std::move(source));
-    }
-    // Select list.
-    std::vector<std::string> items;
-    std::vector<const ast::Expr*> itemExprs;  // null for columns of a star
-    bool grouped = !s.groupBy.empty() || (s.having != nullptr);
-    std::vector<std::size_t> positionOf;  // select-list item -> result column
-    for (const auto& item : s.items) {
-        positionOf.push_back(items.size());
-        if (item.star) {
-            bool any = false;
-            for (const Source& src : sources_) {
-                if (!item.starQualifier.empty() && src.qualifier != item.starQualifier)
-                    continue;
-                any = true;
-                for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
-                    items.push_back(src.sqlAlias + ".c" + std::to_string(i));
-                    itemExprs.push_back(nullptr);
-                    names.push_back(src.table->columns[i].name);
-                }
-            }
-            if (!any)
-                invalidIdentifier(item.starQualifier);
-            continue;
-        }
-        items.push_back(expr(*item.expr, nullptr, true));
-        itemExprs.push_back(item.expr.get());
-        if (containsAggregate(*item.expr))
-            grouped = true;
-        if (item.alias)
-            names.push_back(*item.alias);
-        else if (item.expr->kind == Expr::Kind::kColumn)
-            names.push_back(item.expr->path.back());
-        else
-            names.push_back(headingOf(item.expr->source));
-    }
-    std::string sql = s.distinct ? "SELECT DISTINCT " : "SELECT ";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        sql += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
-    sql += " FROM ";
-    for (std::size_t i = 0; i < s.from.size(); ++i) {
-        sql +=
-            joinWord(s.from[i].join) + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
-        if (s.from[i].on)
-            sql += " ON " + expr(*s.from[i].on);
-    }
-    if (s.where)
-        sql += " WHERE " + expr(*s.where);
-    std::set<std::string> groups;
-    if (!s.groupBy.empty()) {
-        sql += " GROUP BY ";
-        for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
-            const std::string g = expr(*s.groupBy[i]);
-            groups.insert(canonical(g));
-            sql += (i ? ", " : "") + g;
-        }
-    }
-    if (s.having)
-        sql += " HAVING " + expr(*s.having, nullptr, true);
-    if (grouped) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (!itemExprs[i]) {
-                if (!groups.count(items[i]))
-                    oraThrow(s.groupBy.empty() ? 937 : 979,
-                             s.groupBy.empty() ? "not a single-group group function"
-                                               : "not a GROUP BY expression");
-                continue;
-            }
-            checkGrouped(*itemExprs[i], groups, !s.groupBy.empty());
-        }
-        if (s.having)
-            checkGrouped(*s.having, groups, !s.groupBy.empty());
-    }
-    if (!s.orderBy.empty())
-        sql += orderBy(s, items.size(), positionOf, groups, grouped);
-    return sql;
-}
-
-// ORDER BY: select-list positions, aliases or expressions.
-std::string Translator::orderBy(const ast::Select& s, std::size_t itemCount,
-                                const std::vector<std::size_t>& positionOf,
-                                const std::set<std::string>& groups, bool grouped) {
-    std::string sql;
-    sql += " ORDER BY ";
-    for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
-        const ast::Expr& o = *s.orderBy[i].expr;
-        std::string term;
-        if (o.kind == Expr::Kind::kNumber) {
-            const auto position = parseNumber(o.text);
-            const auto* whole = position ? std::get_if<std::int64_t>(&*position) : nullptr;
-            if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(itemCount))
-                oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
-            term = "x" + std::to_string(*whole - 1);
-        } else if (o.kind == Expr::Kind::kColumn && o.path.size() == 1) {
-            for (std::size_t k = 0; k < s.items.size() && term.empty(); ++k) {
-                if (s.items[k].alias && *s.items[k].alias == o.path[0])
-                    term = "x" + std::to_string(positionOf[k]);
-            }
-        }
-        if (term.empty()) {
-            term = expr(o, nullptr, true);
-            if (grouped)
-                checkGrouped(o, groups, !s.groupBy.empty());
-        }
-        // The server puts NULLs last going up and first going down.
-        sql += (i ? ", " : "") + term +
-               (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
-    }
-    return sql;
 }
 
 }  // namespace malvorn::localserver

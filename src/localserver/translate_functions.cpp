@@ -36,24 +36,32 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         if (n != 1)
             wrongArguments();
         const std::string distinct = e.distinct ? "DISTINCT " : "";
-        if (name == "COUNT") {
+        if (name == "COUNT" && e.args[0]->kind == Expr::Kind::kStar) {
             set(type, SqlType::kNumber);
-            if (e.args[0]->kind == Expr::Kind::kStar)
-                return "count(*)";
-            return "count(" + distinct + expr(*e.args[0], nullptr, false) + ")";
+            return num("count(*)");
         }
         for (const auto& a : e.args) {
             if (isAggregate(*a))
                 oraThrow(935, "group function is nested too deeply");
         }
         SqlType inner = SqlType::kUnknown;
+        const int own = ownColumns_;
+        const int outer = outerColumns_;
         const std::string value = expr(*e.args[0], &inner, false);
+        // Over the enclosing query's columns alone SQLite would give the
+        // aggregate to that query; the server's subset leaves it out.
+        if (outerColumns_ > outer && ownColumns_ == own)
+            oraThrow(934, "group function is not allowed here");
+        if (name == "COUNT") {
+            set(type, SqlType::kNumber);
+            return num("count(" + distinct + value + ")");
+        }
         if (name == "MAX" || name == "MIN") {
             set(type, inner);
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
         }
         set(type, SqlType::kNumber);
-        return (name == "SUM" ? "sum(" : "avg(") + distinct + num(value) + ")";
+        return (name == "SUM" ? "mv_sum(" : "mv_avg(") + distinct + num(value) + ")";
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
@@ -120,7 +128,7 @@ std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType*
                                       : name == "LTRIM" ? "ltrim("
                                       : name == "RTRIM" ? "rtrim("
                                                         : "trim(") +
-                          arg(0);
+                          sqlCall(F::kText, {arg(0)});
         if (n == 2)
             out += ", " + arg(1);
         return out + "), '')";
@@ -136,11 +144,11 @@ std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType*
             wrongArguments();
         set(type, SqlType::kText);
         // Position 0 counts as 1 on the server.
-        const std::string position = num(arg(1));
+        const std::string position = sqlCall(F::kWhole, {arg(1)});
         std::string out = "nullif(substr(" + sqlCall(F::kText, {arg(0)}) + ", CASE WHEN " +
                           position + " = 0 THEN 1 ELSE " + position + " END";
         if (n == 3)
-            out += ", " + arg(2);
+            out += ", " + sqlCall(F::kWhole, {arg(2)});
         return out + "), '')";
     }
     if (name == "REPLACE") {
@@ -170,7 +178,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
     if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
-            return "abs(" + num(arg(0)) + ")";
+            return sqlCall(F::kAbs, {arg(0)});
         if (name == "TO_NUMBER" && n == 1)
             return num(arg(0));
         if (name == "ROUND" && (n == 1 || n == 2))
@@ -178,6 +186,12 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         if (name == "MOD" && n == 2)
             return sqlCall(F::kMod, {num(arg(0)), num(arg(1))});
         wrongArguments();
+    }
+    if (name == "HEXTORAW" || name == "RAWTOHEX") {
+        if (n != 1)
+            wrongArguments();
+        set(type, SqlType::kText);
+        return sqlCall(F::kHexToRaw, {arg(0)});
     }
     if (name == "TO_DATE") {
         if (n != 1 && n != 2)
@@ -202,7 +216,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
             return sqlCall(F::kTruncDate, {value});
         }
         set(type, SqlType::kNumber);
-        return sqlCall(F::kTrunc, {num(value)});
+        return sqlCall(F::kTrunc, {num(value), "0"});
     }
     return std::nullopt;
 }

@@ -43,6 +43,9 @@ class Translator {
 
     // An expression; `aggregates` says whether group functions may appear.
     std::string expr(const ast::Expr& e, SqlType* type = nullptr, bool aggregates = false);
+    // A condition (WHERE, ON, HAVING, CASE WHEN): ORA-00920 for an
+    // expression that compares nothing.
+    std::string condition(const ast::Expr& e, bool aggregates = false);
     // A whole query, its result columns named x0, x1 ...
     std::string select(const ast::Select& s, std::vector<std::string>& names);
     std::string bind(SqlValue value);
@@ -55,8 +58,11 @@ class Translator {
     std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string inList(const ast::Expr& e, bool aggregates);
+    std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
+                               const std::vector<SqlType>& types, SqlType* type);
     std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
-    std::string orderBy(const ast::Select& s, std::size_t itemCount,
+    std::string orderBy(const ast::Select& s, const std::vector<std::string>& items,
                         const std::vector<std::size_t>& positionOf,
                         const std::set<std::string>& groups, bool grouped);
     std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,
@@ -66,6 +72,9 @@ class Translator {
     std::string canonical(const std::string& sql) const;
 
     std::string subquery(const ast::Select& s, bool single);
+    std::string scalarSubquery(const ast::Select& s, SqlType* type);
+    std::string fromAndWhere(const ast::Select& s);
+    std::size_t outerSource(const ast::Expr& term);
 
     LocalSession& session_;
     Translator* parent_ = nullptr;
@@ -73,8 +82,16 @@ class Translator {
     std::vector<SqlValue> ownParams_;
     std::vector<SqlValue>* params_ = &ownParams_;
     std::string aliasPrefix_ = "a";
+    bool singleValue_ = false;  // translating a scalar subquery
+    bool singleDone_ = false;   // ... and its SQL gives one row already
+    bool allowOuterMark_ = false;
+    std::vector<SqlType> itemTypes_;  // of the select list's columns
+    int ownColumns_ = 0;              // columns named so far of this query's tables
+    int outerColumns_ = 0;            // ... and of the enclosing queries' tables
 };
 
 bool isAggregate(const ast::Expr& e);
+// The type the translation tracks for a column.
+SqlType typeOf(const ColumnDef& c);
 
 }  // namespace malvorn::localserver

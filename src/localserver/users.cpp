@@ -56,10 +56,16 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
     const bool found = find.step();
     const std::string hash = found ? find.columnText(0) : std::string();
     find.reset();
-    // An unknown user costs the same hash check as a known one, so the time a
-    // refusal takes does not tell which user names exist.
-    static const std::string unknownUserHash = hashPassword(randomHex(16));
-    const bool passwordMatches = verifyPassword(found ? hash : unknownUserHash, password);
+    bool passwordMatches = false;
+    if (found) {
+        passwordMatches = verifyPassword(hash, password);
+    } else {
+        // An unknown user costs the same hash check as a known one, so the time
+        // a refusal takes does not tell which user names exist. The stand-in
+        // hash is made at the first unknown name, not at every login.
+        static const std::string unknownUserHash = hashPassword(randomHex(16));
+        verifyPassword(unknownUserHash, password);
+    }
     if (!found || !passwordMatches)
         oraThrow(1017, "invalid username/password; logon denied");
     me_ = *findUser(user);

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -37,145 +35,15 @@ std::string trimBlanks(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-// An exact decimal: value = 0.digits x 10^point, digits without leading or
-// trailing zeros (empty for zero). Rounding to a scale and counting integer
-// digits happen here so that 1.005 rounds as written, not as its binary double.
-struct Decimal {
-    bool negative = false;
-    std::string digits;
-    int point = 0;
-
-    static std::optional<Decimal> read(const std::string& text) {
-        Decimal d;
-        std::size_t i = 0;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            d.negative = text[i] == '-';
-            ++i;
-        }
-        bool anyDigit = false;
-        bool seenPoint = false;
-        int pointAt = 0;
-        std::string raw;
-        for (; i < text.size(); ++i) {
-            const char c = text[i];
-            if (isDigit(c)) {
-                raw += c;
-                anyDigit = true;
-                if (!seenPoint)
-                    ++pointAt;
-            } else if (c == '.' && !seenPoint) {
-                seenPoint = true;
-            } else {
-                break;
-            }
-        }
-        if (!anyDigit)
-            return std::nullopt;
-        int exponent = 0;
-        if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-            ++i;
-            bool expNegative = false;
-            if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-                expNegative = text[i] == '-';
-                ++i;
-            }
-            if (i >= text.size())
-                return std::nullopt;
-            long e = 0;
-            for (; i < text.size() && isDigit(text[i]); ++i) {
-                e = e * 10 + (text[i] - '0');
-                if (e > 100000)
-                    return std::nullopt;
-            }
-            exponent = static_cast<int>(expNegative ? -e : e);
-        }
-        if (i != text.size())
-            return std::nullopt;
-        std::size_t lead = 0;
-        while (lead < raw.size() && raw[lead] == '0')
-            ++lead;
-        d.digits = raw.substr(lead);
-        d.point = pointAt - static_cast<int>(lead) + exponent;
-        d.trim();
-        return d;
-    }
-
-    void trim() {
-        while (!digits.empty() && digits.back() == '0')
-            digits.pop_back();
-        if (digits.empty()) {
-            negative = false;
-            point = 0;
-        }
-    }
-
-    // Round half away from zero to `scale` digits after the point.
-    void roundTo(int scale) {
-        const long keep = static_cast<long>(point) + scale;
-        if (keep < 0) {
-            digits.clear();
-        } else if (keep < static_cast<long>(digits.size())) {
-            const bool up = digits[static_cast<std::size_t>(keep)] >= '5';
-            digits.resize(static_cast<std::size_t>(keep));
-            if (up) {
-                long i = keep - 1;
-                while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') {
-                    digits[static_cast<std::size_t>(i)] = '0';
-                    --i;
-                }
-                if (i < 0) {
-                    digits.insert(digits.begin(), '1');
-                    ++point;
-                } else {
-                    ++digits[static_cast<std::size_t>(i)];
-                }
-            }
-        }
-        trim();
-    }
-
-    int integerDigits() const { return digits.empty() ? 0 : std::max(point, 0); }
-
-    std::string text() const {
-        if (digits.empty())
-            return "0";
-        std::string out = negative ? "-" : "";
-        if (point <= 0) {
-            out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
-        } else if (point >= static_cast<int>(digits.size())) {
-            out += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
-        } else {
-            out += digits.substr(0, static_cast<std::size_t>(point)) + "." +
-                   digits.substr(static_cast<std::size_t>(point));
-        }
-        return out;
-    }
-};
-
-// A double as plain decimal text of at most 15 significant digits: what a
-// double holds reliably, and what hides binary artefacts such as
-// 0.1 + 0.2 = 0.30000000000000004 the way the server's decimal numbers would.
-std::string decimalDouble(double d) {
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific, 14);
-    const auto decimal = Decimal::read(std::string(buffer, result.ptr));
-    return decimal ? decimal->text() : std::string(buffer, result.ptr);
-}
-
-Decimal decimalOf(const SqlValue& value) {
-    if (const auto* i = std::get_if<std::int64_t>(&value))
-        return *Decimal::read(std::to_string(*i));
-    return *Decimal::read(decimalDouble(std::get<double>(value)));
-}
-
 void validate(const DateTime& d) {
     if (d.year < 1 || d.year > 9999)
         oraThrow(1841, "(full) year must be between -4713 and +9999, and not be 0");
     if (d.month < 1 || d.month > 12)
         oraThrow(1843, "not a valid month");
-    if (d.day < 1 || d.day > shell::daysInMonth(d.year, d.month))
+    if (d.day < 1 || d.day > 31)
         oraThrow(1847, "day of month must be between 1 and last day of month");
+    if (d.day > shell::daysInMonth(d.year, d.month))
+        oraThrow(1839, "date not valid for month specified");
     if (d.hour < 0 || d.hour > 23)
         oraThrow(1850, "hour must be between 0 and 23");
     if (d.minute < 0 || d.minute > 59)
@@ -230,44 +98,30 @@ std::string matchElement(const std::string& format, std::size_t at) {
 
 std::optional<SqlValue> parseNumber(const std::string& text) {
     const std::string t = trimBlanks(text);
-    if (t.empty())
+    auto number = Number::parse(t);
+    if (!number)
         return std::nullopt;
-    const auto decimal = Decimal::read(t);
-    if (!decimal)
-        return std::nullopt;
-    bool integral = t.find_first_of(".eE") == std::string::npos;
-    if (integral) {
-        std::int64_t i = 0;
-        const char* begin = t.data() + (t[0] == '+' ? 1 : 0);
-        const auto result = std::from_chars(begin, t.data() + t.size(), i);
-        if (result.ec == std::errc() && result.ptr == t.data() + t.size())
-            return SqlValue(i);
+    return SqlValue(*number);
+}
+
+std::optional<Number> numberOf(const SqlValue& value) {
+    if (const auto* n = std::get_if<Number>(&value))
+        return *n;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        return Number::fromInt(*i);
+    if (const auto* s = std::get_if<std::string>(&value)) {
+        if (auto parsed = Number::parse(trimBlanks(*s)))
+            return parsed;
+        oraThrow(1722, "invalid number");
     }
-    // A whole number written with a point or exponent is still stored whole.
-    if (decimal->digits.size() <= static_cast<std::size_t>(std::max(decimal->point, 0)) &&
-        decimal->point <= 18) {
-        std::int64_t i = 0;
-        const std::string whole = decimal->text();
-        if (std::from_chars(whole.data(), whole.data() + whole.size(), i).ec == std::errc())
-            return SqlValue(i);
-    }
-    double d = 0;
-    const std::string canonical = decimal->text();
-    std::from_chars(canonical.data(), canonical.data() + canonical.size(), d);
-    return SqlValue(d);
+    return std::nullopt;
 }
 
 std::string formatNumber(const SqlValue& value) {
     if (const auto* i = std::get_if<std::int64_t>(&value))
         return std::to_string(*i);
-    if (const auto* d = std::get_if<double>(&value)) {
-        if (std::isnan(*d) || std::isinf(*d))
-            return *d > 0 ? "~" : (*d < 0 ? "-~" : "NaN");
-        std::string text = decimalDouble(*d);
-        if (text == "-0")
-            text = "0";
-        return text;
-    }
+    if (const auto* n = std::get_if<Number>(&value))
+        return n->text();
     if (const auto* s = std::get_if<std::string>(&value))
         return *s;
     return {};
@@ -278,11 +132,8 @@ std::string valueToText(const SqlValue& value) {
 }
 
 double toDouble(const SqlValue& value) {
-    if (const auto* i = std::get_if<std::int64_t>(&value))
-        return static_cast<double>(*i);
-    if (const auto* d = std::get_if<double>(&value))
-        return *d;
-    return 0;
+    const auto n = numberOf(value);
+    return n ? n->toDouble() : 0;
 }
 
 std::string formatStoredDate(const DateTime& d) {
@@ -535,16 +386,6 @@ bool isCharacterType(const std::string& type) {
            type == "CLOB";
 }
 
-SqlValue toNumber(const SqlValue& value) {
-    if (const auto* s = std::get_if<std::string>(&value)) {
-        auto number = parseNumber(*s);
-        if (!number)
-            oraThrow(1722, "invalid number");
-        return *number;
-    }
-    return value;
-}
-
 }  // namespace
 
 SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
@@ -579,16 +420,14 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
         return text;
     }
     if (type == "NUMBER" || type == "FLOAT") {
-        SqlValue number = toNumber(input);
+        Number number = *numberOf(input);
         if (type == "FLOAT" || (!column.precision && !column.scale))
             return number;
-        Decimal d = decimalOf(number);
-        d.roundTo(column.scale.value_or(0));
-        const int precision = column.precision.value_or(38);
-        if (d.integerDigits() > precision - column.scale.value_or(0)) {
+        const int scale = column.scale.value_or(0);
+        number = number.rounded(scale);
+        if (!number.isZero() && number.magnitude() > column.precision.value_or(38) - scale)
             oraThrow(1438, "value larger than specified precision allowed for this column");
-        }
-        return *parseNumber(d.text());
+        return number;
     }
     if (type == "DATE" || type.rfind("TIMESTAMP", 0) == 0) {
         if (!std::holds_alternative<std::string>(input))

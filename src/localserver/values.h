@@ -32,6 +32,9 @@ std::string formatNumber(const SqlValue& value);
 // Text as Oracle converts a value to VARCHAR2.
 std::string valueToText(const SqlValue& value);
 double toDouble(const SqlValue& value);
+// A value as NUMBER: text is converted (ORA-01722 when it is not a number);
+// nullopt for NULL.
+std::optional<Number> numberOf(const SqlValue& value);
 
 // ---- dates ----
 

@@ -1,0 +1,373 @@
+#include "localserver/number.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+
+#include "localserver/errors.h"
+
+namespace malvorn::localserver {
+namespace {
+
+constexpr int kMaxPoint = 126;   // below 1E126
+constexpr int kMinPoint = -129;  // 1E-130 = 0.1 x 10^-129
+constexpr long kMaxExponent = 100000;
+
+// Unsigned decimal magnitudes, most significant digit first.
+std::string stripLeading(std::string s) {
+    const auto first = s.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+int compareMagnitude(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string addMagnitude(const std::string& a, const std::string& b) {
+    std::string out(std::max(a.size(), b.size()) + 1, '0');
+    int carry = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        int sum = carry;
+        if (i < a.size())
+            sum += a[a.size() - 1 - i] - '0';
+        if (i < b.size())
+            sum += b[b.size() - 1 - i] - '0';
+        out[out.size() - 1 - i] = static_cast<char>('0' + sum % 10);
+        carry = sum / 10;
+    }
+    return stripLeading(out);
+}
+
+// a - b for a >= b.
+std::string subtractMagnitude(const std::string& a, const std::string& b) {
+    std::string out = a;
+    int borrow = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        int d = out[out.size() - 1 - i] - '0' - borrow;
+        if (i < b.size())
+            d -= b[b.size() - 1 - i] - '0';
+        borrow = d < 0 ? 1 : 0;
+        out[out.size() - 1 - i] = static_cast<char>('0' + d + borrow * 10);
+    }
+    return stripLeading(out);
+}
+
+std::string multiplyMagnitude(const std::string& a, const std::string& b) {
+    std::vector<int> acc(a.size() + b.size(), 0);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        for (std::size_t j = 0; j < b.size(); ++j)
+            acc[i + j + 1] += (a[i] - '0') * (b[j] - '0');
+    }
+    for (std::size_t k = acc.size() - 1; k > 0; --k) {
+        acc[k - 1] += acc[k] / 10;
+        acc[k] %= 10;
+    }
+    std::string out;
+    for (const int d : acc)
+        out += static_cast<char>('0' + d);
+    return stripLeading(out);
+}
+
+// The quotient of long division, the remainder dropped.
+std::string divideMagnitude(const std::string& n, const std::string& d) {
+    std::string quotient;
+    std::string rest;
+    for (const char c : n) {
+        rest = stripLeading(rest + c);
+        int q = 0;
+        while (compareMagnitude(rest, d) >= 0) {
+            rest = subtractMagnitude(rest, d);
+            ++q;
+        }
+        quotient += static_cast<char>('0' + q);
+    }
+    return stripLeading(quotient);
+}
+
+// Aligns two numbers' digits on the smaller exponent.
+std::pair<std::string, std::string> aligned(const std::string& a, long ea, const std::string& b,
+                                            long eb, long& exponent) {
+    exponent = std::min(ea, eb);
+    return {a + std::string(static_cast<std::size_t>(ea - exponent), '0'),
+            b + std::string(static_cast<std::size_t>(eb - exponent), '0')};
+}
+
+}  // namespace
+
+Number Number::make(bool negative, std::string digits, long exponent) {
+    Number n;
+    digits = stripLeading(std::move(digits));
+    if (digits.empty())
+        return n;
+    const long point = exponent + static_cast<long>(digits.size());
+    if (point > kMaxPoint + 1)
+        oraThrow(1426, "numeric overflow");
+    if (point < kMinPoint - 1)
+        return n;
+    n.negative_ = negative;
+    n.digits_ = std::move(digits);
+    n.point_ = static_cast<int>(point);
+    n.normalize();
+    return n;
+}
+
+void Number::roundDigits(long keep) {
+    if (keep < 0) {
+        digits_.clear();
+    } else if (keep < static_cast<long>(digits_.size())) {
+        const bool up = digits_[static_cast<std::size_t>(keep)] >= '5';
+        digits_.resize(static_cast<std::size_t>(keep));
+        if (up) {
+            long i = keep - 1;
+            while (i >= 0 && digits_[static_cast<std::size_t>(i)] == '9')
+                digits_[static_cast<std::size_t>(i--)] = '0';
+            if (i < 0) {
+                digits_.insert(digits_.begin(), '1');
+                ++point_;
+            } else {
+                ++digits_[static_cast<std::size_t>(i)];
+            }
+        }
+    }
+    while (!digits_.empty() && digits_.back() == '0')
+        digits_.pop_back();
+}
+
+void Number::normalize() {
+    // Twenty base-100 digits: one decimal digit fewer when the point splits a pair.
+    roundDigits(point_ % 2 != 0 ? 39 : 40);
+    if (!digits_.empty() && point_ > kMaxPoint)
+        oraThrow(1426, "numeric overflow");
+    if (digits_.empty() || point_ < kMinPoint) {
+        digits_.clear();
+        negative_ = false;
+        point_ = 0;
+    }
+}
+
+Number Number::fromInt(std::int64_t value) {
+    const bool negative = value < 0;
+    std::string digits = std::to_string(value);
+    if (negative)
+        digits.erase(0, 1);
+    return make(negative, std::move(digits), 0);
+}
+
+std::optional<Number> Number::parse(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::string digits;
+    long fraction = 0;
+    bool seenPoint = false;
+    bool anyDigit = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            anyDigit = true;
+            if (digits.empty() && c == '0') {
+                if (seenPoint)
+                    ++fraction;
+                continue;
+            }
+            digits += c;
+            if (seenPoint)
+                ++fraction;
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            expNegative = text[i++] == '-';
+        if (i >= text.size())
+            return std::nullopt;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            exponent = std::min(exponent * 10 + (text[i] - '0'), kMaxExponent);
+        if (expNegative)
+            exponent = -exponent;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    // Digits past what a number holds cannot change its rounding to 40 digits
+    // but can make the text long; keep a few beyond, noting any non-zero tail.
+    if (digits.size() > 48) {
+        const bool tail = digits.find_first_not_of('0', 48) != std::string::npos;
+        fraction -= static_cast<long>(digits.size()) - 48;
+        digits.resize(48);
+        if (tail && digits.back() == '0')
+            digits.back() = '1';
+    }
+    return make(negative, std::move(digits), exponent - fraction);
+}
+
+std::string Number::key() const {
+    if (digits_.empty())
+        return std::string(1, '\x01');
+    std::string key;
+    key.reserve(digits_.size() + 3);
+    const auto exponentByte = static_cast<unsigned char>(point_ - kMinPoint);
+    if (!negative_) {
+        key += '\x02';
+        key += static_cast<char>(exponentByte);
+        key += digits_;
+        return key;
+    }
+    // Negative numbers: everything inverted, and a terminator above every
+    // digit so that -1 sorts after -1.5.
+    key += '\x00';
+    key += static_cast<char>(255 - exponentByte);
+    for (const char c : digits_)
+        key += static_cast<char>('0' + ('9' - c));
+    key += '\xFF';
+    return key;
+}
+
+Number Number::fromKey(std::string_view key) {
+    Number n;
+    if (key.size() < 3 || key[0] == '\x01')
+        return n;
+    n.negative_ = key[0] == '\x00';
+    const auto exponentByte = static_cast<unsigned char>(key[1]);
+    n.point_ = (n.negative_ ? 255 - exponentByte : exponentByte) + kMinPoint;
+    const std::string_view digits = key.substr(2, key.size() - (n.negative_ ? 3 : 2));
+    for (const char c : digits)
+        n.digits_ += n.negative_ ? static_cast<char>('0' + ('9' - c)) : c;
+    return n;
+}
+
+std::string Number::text() const {
+    if (digits_.empty())
+        return "0";
+    std::string out = negative_ ? "-" : "";
+    const auto count = static_cast<int>(digits_.size());
+    const int width = point_ <= 0 ? 2 - point_ + count : std::max(point_, count + 1);
+    if (width > 64) {
+        out += digits_.substr(0, 1);
+        if (count > 1)
+            out += "." + digits_.substr(1);
+        const int e = point_ - 1;
+        const std::string exponent = std::to_string(e < 0 ? -e : e);
+        return out + (e < 0 ? "E-" : "E+") + (exponent.size() < 2 ? "0" : "") + exponent;
+    }
+    if (point_ <= 0)
+        return out + "0." + std::string(static_cast<std::size_t>(-point_), '0') + digits_;
+    if (point_ >= count)
+        return out + digits_ + std::string(static_cast<std::size_t>(point_ - count), '0');
+    return out + digits_.substr(0, static_cast<std::size_t>(point_)) + "." +
+           digits_.substr(static_cast<std::size_t>(point_));
+}
+
+std::optional<std::int64_t> Number::toInt() const {
+    if (digits_.empty())
+        return 0;
+    if (exponent() < 0 || point_ > 19)
+        return std::nullopt;
+    const std::string whole =
+        (negative_ ? "-" : "") + digits_ + std::string(static_cast<std::size_t>(exponent()), '0');
+    std::int64_t value = 0;
+    const auto result = std::from_chars(whole.data(), whole.data() + whole.size(), value);
+    if (result.ec != std::errc() || result.ptr != whole.data() + whole.size())
+        return std::nullopt;
+    return value;
+}
+
+double Number::toDouble() const {
+    const std::string plain = (negative_ ? "-0." : "0.") + digits_ + "e" + std::to_string(point_);
+    return std::strtod(plain.c_str(), nullptr);
+}
+
+Number Number::rounded(int places) const {
+    Number n = *this;
+    n.roundDigits(static_cast<long>(point_) + places);
+    if (n.digits_.empty())
+        return Number();
+    n.normalize();
+    return n;
+}
+
+Number Number::truncated(int places) const {
+    const long keep = static_cast<long>(point_) + places;
+    if (keep <= 0)
+        return Number();
+    if (keep >= static_cast<long>(digits_.size()))
+        return *this;
+    return make(negative_, digits_.substr(0, static_cast<std::size_t>(keep)), point_ - keep);
+}
+
+Number Number::negated() const {
+    Number n = *this;
+    if (!n.digits_.empty())
+        n.negative_ = !n.negative_;
+    return n;
+}
+
+Number Number::abs() const {
+    Number n = *this;
+    n.negative_ = false;
+    return n;
+}
+
+Number operator+(const Number& a, const Number& b) {
+    if (a.isZero())
+        return b;
+    if (b.isZero())
+        return a;
+    long exponent = 0;
+    auto [x, y] = aligned(a.digits_, a.exponent(), b.digits_, b.exponent(), exponent);
+    if (a.negative_ == b.negative_)
+        return Number::make(a.negative_, addMagnitude(x, y), exponent);
+    if (compareMagnitude(x, y) >= 0)
+        return Number::make(a.negative_, subtractMagnitude(x, y), exponent);
+    return Number::make(b.negative_, subtractMagnitude(y, x), exponent);
+}
+
+Number operator-(const Number& a, const Number& b) {
+    return a + b.negated();
+}
+
+Number operator*(const Number& a, const Number& b) {
+    if (a.isZero() || b.isZero())
+        return Number();
+    return Number::make(a.negative_ != b.negative_, multiplyMagnitude(a.digits_, b.digits_),
+                        a.exponent() + b.exponent());
+}
+
+Number operator/(const Number& a, const Number& b) {
+    if (b.isZero())
+        oraThrow(1476, "divisor is equal to zero");
+    if (a.isZero())
+        return Number();
+    // At least 42 quotient digits: the 41st decides the rounding.
+    const long shift = std::max<long>(0, static_cast<long>(b.digits_.size()) -
+                                             static_cast<long>(a.digits_.size())) +
+                       42;
+    const std::string numerator = a.digits_ + std::string(static_cast<std::size_t>(shift), '0');
+    return Number::make(a.negative_ != b.negative_, divideMagnitude(numerator, b.digits_),
+                        a.exponent() - b.exponent() - shift);
+}
+
+Number Number::mod(const Number& a, const Number& b) {
+    if (b.isZero())
+        return a;
+    const Number quotient = (a / b).truncated(0);
+    return a - quotient * b;
+}
+
+int Number::compare(const Number& a, const Number& b) {
+    const int c = a.key().compare(b.key());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace malvorn::localserver {
+
+// A NUMBER as the server holds it: an exact decimal of up to 40 significant
+// digits (20 base-100 digits, so 39 when the first pair has a leading zero),
+// between 1E-130 and 9.99...E125. Smaller magnitudes become 0; larger ones
+// are ORA-01426. Every result is rounded half away from zero to that
+// precision, so arithmetic gives what the server gives.
+class Number {
+  public:
+    Number() = default;  // zero
+    static Number fromInt(std::int64_t value);
+    // Sign, digits with one optional point, optional exponent; no blanks.
+    // nullopt when the text is not a number; ORA-01426 when out of range.
+    static std::optional<Number> parse(std::string_view text);
+
+    // A key whose byte order is the numeric order, stored as a SQLite BLOB
+    // so that comparisons, sorting, DISTINCT and keys need no function call.
+    std::string key() const;
+    static Number fromKey(std::string_view key);
+
+    // Text as the server converts a number to VARCHAR2: plain decimal, no
+    // trailing zeros; scientific notation only past 64 characters.
+    std::string text() const;
+
+    bool isZero() const { return digits_.empty(); }
+    bool negative() const { return negative_; }
+    // Digits before the point (0 for |x| < 1): value < 10^magnitude().
+    int magnitude() const { return digits_.empty() ? 0 : point_; }
+    std::optional<std::int64_t> toInt() const;  // whole numbers within int64 only
+    double toDouble() const;
+
+    Number rounded(int places) const;    // ROUND(n, places)
+    Number truncated(int places) const;  // TRUNC(n, places)
+    Number negated() const;
+    Number abs() const;
+
+    friend Number operator+(const Number& a, const Number& b);
+    friend Number operator-(const Number& a, const Number& b);
+    friend Number operator*(const Number& a, const Number& b);
+    // ORA-01476 for a zero divisor.
+    friend Number operator/(const Number& a, const Number& b);
+    // MOD as the server has it: the sign of a; a itself when b is 0.
+    static Number mod(const Number& a, const Number& b);
+    static int compare(const Number& a, const Number& b);
+    friend bool operator==(const Number& a, const Number& b) = default;
+
+  private:
+    // value = magnitude digits x 10^exponent, before normalisation.
+    static Number make(bool negative, std::string digits, long exponent);
+    void normalize();
+    void roundDigits(long keep);
+    long exponent() const { return static_cast<long>(point_) - static_cast<long>(digits_.size()); }
+
+    bool negative_ = false;
+    std::string digits_;  // no leading or trailing zeros; empty for zero
+    int point_ = 0;       // value = 0.digits x 10^point
+};
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,341 @@
+// Translation of the server's queries: FROM with its joins, the select
+// list, grouping and ORDER BY.
+#include <algorithm>
+
+#include "localserver/errors.h"
+#include "localserver/lexer.h"
+#include "localserver/local_session.h"
+#include "localserver/translator.h"
+
+namespace malvorn::localserver {
+namespace {
+
+using ast::Expr;
+
+// The heading the server gives an unnamed select-list expression: its text
+// without blanks, ASCII letters upper-cased outside quotes.
+std::string headingOf(const std::string& source) {
+    std::string out;
+    std::string plain;  // a run outside quotes, upper-cased as names are
+    char quote = 0;
+    for (const char c : source) {
+        if (quote) {
+            out += c;
+            if (c == quote)
+                quote = 0;
+        } else if (c == '\'' || c == '"') {
+            out += foldName(plain);
+            plain.clear();
+            quote = c;
+            out += c;
+        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            plain += c;
+        }
+    }
+    return out + foldName(plain);
+}
+
+}  // namespace
+
+void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
+                              bool hasGroupBy) {
+    if (isAggregate(e))
+        return;
+    const std::size_t mark = params_->size();
+    const std::string sql = canonical(expr(e, nullptr, true));
+    params_->resize(mark);
+    if (groups.count(sql))
+        return;
+    if (e.kind == Expr::Kind::kColumn) {
+        if (hasGroupBy)
+            oraThrow(979, "not a GROUP BY expression");
+        oraThrow(937, "not a single-group group function");
+    }
+    for (const auto& a : e.args)
+        checkGrouped(*a, groups, hasGroupBy);
+}
+
+namespace {
+
+bool containsAggregate(const ast::Expr& e) {
+    if (isAggregate(e))
+        return true;
+    return std::any_of(e.args.begin(), e.args.end(),
+                       [](const auto& a) { return containsAggregate(*a); });
+}
+
+const char* joinWord(ast::FromItem::Join join) {
+    switch (join) {
+        case ast::FromItem::Join::kFirst:
+            return "";
+        case ast::FromItem::Join::kComma:
+            return ", ";
+        case ast::FromItem::Join::kInner:
+            return " JOIN ";
+        case ast::FromItem::Join::kLeft:
+            return " LEFT JOIN ";
+        case ast::FromItem::Join::kRight:
+            return " RIGHT JOIN ";
+        case ast::FromItem::Join::kFull:
+            return " FULL JOIN ";
+        case ast::FromItem::Join::kCross:
+            return " CROSS JOIN ";
+    }
+    return ", ";
+}
+
+}  // namespace
+
+std::string Translator::subquery(const ast::Select& s, bool single) {
+    Translator inner(session_, *this);
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (single && names.size() > 1)
+        oraThrow(913, "too many values");
+    return sql;
+}
+
+// A scalar subquery, written once: its one value through mv_single, which
+// refuses a second row as the server does.
+std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
+    Translator inner(session_, *this);
+    inner.singleValue_ = true;
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (names.size() > 1)
+        oraThrow(913, "too many values");
+    if (type)
+        *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
+    if (inner.singleDone_)
+        return "(" + sql + ")";
+    return "(SELECT mv_single(x0) FROM (" + sql + "))";
+}
+
+namespace {
+
+bool hasOuterMark(const ast::Expr& e) {
+    if (e.outerMark)
+        return true;
+    return std::any_of(e.args.begin(), e.args.end(),
+                       [](const auto& a) { return hasOuterMark(*a); });
+}
+
+}  // namespace
+
+// FROM and WHERE; equality terms of the WHERE with the (+) mark become LEFT
+// JOINs of the marked table.
+std::string Translator::fromAndWhere(const ast::Select& s) {
+    std::vector<const ast::Expr*> terms;
+    if (s.where && s.where->kind == Expr::Kind::kBinary && s.where->text == "AND") {
+        for (const auto& a : s.where->args)
+            terms.push_back(a.get());
+    } else if (s.where) {
+        terms.push_back(s.where.get());
+    }
+    std::vector<std::vector<const ast::Expr*>> outer(sources_.size());
+    std::vector<const ast::Expr*> rest;
+    for (const ast::Expr* t : terms) {
+        if (!hasOuterMark(*t)) {
+            rest.push_back(t);
+            continue;
+        }
+        outer[outerSource(*t)].push_back(t);
+    }
+    bool anyOuter = false;
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (outer[i].empty())
+            continue;
+        anyOuter = true;
+        for (const auto& item : s.from) {
+            if (item.join != ast::FromItem::Join::kFirst &&
+                item.join != ast::FromItem::Join::kComma)
+                oraThrow(25156, "old style outer join (+) cannot be used with ANSI joins");
+        }
+    }
+    std::string sql;
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (!outer[i].empty())
+            continue;
+        const char* word = sql.empty() ? "" : (anyOuter ? ", " : joinWord(s.from[i].join));
+        sql += word + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
+        if (s.from[i].on)
+            sql += " ON " + condition(*s.from[i].on);
+    }
+    if (sql.empty())
+        oraThrow(1416, "two tables cannot be outer-joined to each other");
+    for (std::size_t i = 0; i < s.from.size(); ++i) {
+        if (outer[i].empty())
+            continue;
+        sql += " LEFT JOIN " + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias + " ON ";
+        allowOuterMark_ = true;
+        for (std::size_t k = 0; k < outer[i].size(); ++k)
+            sql += (k ? " AND " : "") + expr(*outer[i][k]);
+        allowOuterMark_ = false;
+    }
+    for (std::size_t k = 0; k < rest.size(); ++k)
+        sql += (k ? " AND " : " WHERE ") + condition(*rest[k]);
+    return sql;
+}
+
+// The table a join term with (+) makes optional: the term must be an
+// equality whose one marked side names a column of this query.
+std::size_t Translator::outerSource(const ast::Expr& term) {
+    const bool equality = term.kind == Expr::Kind::kBinary && term.text == "=";
+    const ast::Expr* marked = nullptr;
+    if (equality) {
+        for (const auto& side : term.args) {
+            if (side->kind == Expr::Kind::kColumn && side->outerMark)
+                marked = marked ? nullptr : side.get();
+        }
+    }
+    if (!marked || hasOuterMark(*term.args[marked == term.args[0].get() ? 1 : 0]))
+        oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
+    allowOuterMark_ = true;
+    const std::size_t mark = params_->size();
+    const std::string sql = column(*marked, nullptr);
+    params_->resize(mark);
+    allowOuterMark_ = false;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        if (sql.rfind(sources_[i].sqlAlias + ".", 0) == 0)
+            return i;
+    }
+    oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
+}
+
+std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
+    for (const auto& item : s.from) {
+        Source source;
+        source.table = session_.resolveTable(item.table);
+        source.qualifier = item.alias ? *item.alias : item.table.name;
+        source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
+        sources_.push_back(std::move(source));
+    }
+    // Select list.
+    std::vector<std::string> items;
+    std::vector<const ast::Expr*> itemExprs;  // null for columns of a star
+    bool grouped = !s.groupBy.empty() || (s.having != nullptr);
+    std::vector<std::size_t> positionOf;  // select-list item -> result column
+    for (const auto& item : s.items) {
+        positionOf.push_back(items.size());
+        if (item.star) {
+            bool any = false;
+            for (const Source& src : sources_) {
+                if (!item.starQualifier.empty() && src.qualifier != item.starQualifier)
+                    continue;
+                any = true;
+                for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
+                    items.push_back(src.sqlAlias + ".c" + std::to_string(i));
+                    itemTypes_.push_back(typeOf(src.table->columns[i]));
+                    itemExprs.push_back(nullptr);
+                    names.push_back(src.table->columns[i].name);
+                }
+            }
+            if (!any)
+                invalidIdentifier(item.starQualifier);
+            continue;
+        }
+        SqlType itemType = SqlType::kUnknown;
+        items.push_back(expr(*item.expr, &itemType, true));
+        itemTypes_.push_back(itemType);
+        itemExprs.push_back(item.expr.get());
+        if (containsAggregate(*item.expr))
+            grouped = true;
+        if (item.alias)
+            names.push_back(*item.alias);
+        else if (item.expr->kind == Expr::Kind::kColumn)
+            names.push_back(item.expr->path.back());
+        else
+            names.push_back(headingOf(item.expr->source));
+    }
+    // A scalar subquery of one plain value takes mv_single in place, keeping
+    // the SQL one level shallower; an aggregate without GROUP BY needs none.
+    // SQLite gives an aggregate over the enclosing query's columns alone to
+    // that query, so such an item keeps the outer wrapper.
+    const bool ownItem = ownColumns_ > 0 || outerColumns_ == 0;
+    if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty()) {
+        if (!grouped && ownItem) {
+            items[0] = "mv_single(" + items[0] + ")";
+            singleDone_ = true;
+        } else if (s.groupBy.empty()) {
+            singleDone_ = true;
+        }
+    }
+    std::string sql = s.distinct ? "SELECT DISTINCT " : "SELECT ";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        sql += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
+    sql += " FROM " + fromAndWhere(s);
+    std::set<std::string> groups;
+    if (!s.groupBy.empty()) {
+        sql += " GROUP BY ";
+        for (std::size_t i = 0; i < s.groupBy.size(); ++i) {
+            const std::string g = expr(*s.groupBy[i]);
+            groups.insert(canonical(g));
+            sql += (i ? ", " : "") + g;
+        }
+    }
+    if (s.having)
+        sql += " HAVING " + condition(*s.having, true);
+    if (grouped) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!itemExprs[i]) {
+                if (!groups.count(items[i]))
+                    oraThrow(s.groupBy.empty() ? 937 : 979,
+                             s.groupBy.empty() ? "not a single-group group function"
+                                               : "not a GROUP BY expression");
+                continue;
+            }
+            checkGrouped(*itemExprs[i], groups, !s.groupBy.empty());
+        }
+        if (s.having)
+            checkGrouped(*s.having, groups, !s.groupBy.empty());
+    }
+    if (!s.orderBy.empty())
+        sql += orderBy(s, items, positionOf, groups, grouped);
+    return sql;
+}
+
+// ORDER BY: select-list positions, aliases or expressions.
+std::string Translator::orderBy(const ast::Select& s, const std::vector<std::string>& items,
+                                const std::vector<std::size_t>& positionOf,
+                                const std::set<std::string>& groups, bool grouped) {
+    const std::size_t itemCount = items.size();
+    std::set<std::string> selected;
+    for (const auto& item : items)
+        selected.insert(canonical(item));
+    std::string sql;
+    sql += " ORDER BY ";
+    for (std::size_t i = 0; i < s.orderBy.size(); ++i) {
+        const ast::Expr& o = *s.orderBy[i].expr;
+        std::string term;
+        if (o.kind == Expr::Kind::kNumber) {
+            const auto number = Number::parse(o.text);
+            const auto position = number ? number->toInt() : std::nullopt;
+            const std::int64_t* whole = position ? &*position : nullptr;
+            if (!whole || *whole < 1 || *whole > static_cast<std::int64_t>(itemCount))
+                oraThrow(1785, "ORDER BY item must be the number of a SELECT-list expression");
+            term = "x" + std::to_string(*whole - 1);
+        } else if (o.kind == Expr::Kind::kColumn && o.path.size() == 1) {
+            for (std::size_t k = 0; k < s.items.size() && term.empty(); ++k) {
+                if (s.items[k].alias && *s.items[k].alias == o.path[0])
+                    term = "x" + std::to_string(positionOf[k]);
+            }
+        }
+        if (term.empty()) {
+            term = expr(o, nullptr, true);
+            if (grouped)
+                checkGrouped(o, groups, !s.groupBy.empty());
+            else if (containsAggregate(o))
+                oraThrow(937, "not a single-group group function");
+            // After DISTINCT only what the select list gives can be sorted.
+            if (s.distinct && std::find(items.begin(), items.end(), term) == items.end() &&
+                selected.count(canonical(term)) == 0)
+                oraThrow(1791, "not a SELECTed expression");
+        }
+        // The server puts NULLs last going up and first going down.
+        sql += (i ? ", " : "") + term +
+               (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
+    }
+    return sql;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,137 @@
+// NUMBER values through SQL: what is kept, printed, compared and refused,
+// each case with the answer Oracle documents.
+#include <gtest/gtest.h>
+
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+class NumbersTest : public ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        s().execute("CREATE TABLE N (ID NUMBER(3), X NUMBER, M NUMBER(19,4), V VARCHAR2(10))");
+    }
+    oracle::Session& s() { return *scott_; }
+
+    // The rows of a query, or the error's full text.
+    std::vector<std::string> answer(const std::string& statement) {
+        try {
+            return rows(s(), statement);
+        } catch (const oracle::OracleError& e) {
+            return {e.description()};
+        }
+    }
+
+  private:
+    std::unique_ptr<oracle::Session> scott_;
+};
+
+using Rows = std::vector<std::string>;
+
+TEST_F(NumbersTest, ValuesAreKeptAndPrintedExactly) {
+    const struct {
+        const char* value;  // as written in INSERT INTO N (ID, X) VALUES (1, value)
+        const char* printed;
+    } cases[] = {
+        {"0.14285714285714285", "0.14285714285714285"},
+        {"12345678901234567890", "12345678901234567890"},
+        {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
+        {"-42", "-42"},
+        {"-0.5", "-0.5"},
+        {"7.50", "7.5"},
+        {"1E3", "1000"},
+        {"1E-130", "1E-130"},
+        {"9.99E125", "9.99E+125"},
+        {"1E-200", "0"},
+        {"0.1234567890123456789012345678901234567891",
+         "0.1234567890123456789012345678901234567891"},
+        {"1.234567890123456789012345678901234567891", "1.23456789012345678901234567890123456789"},
+    };
+    for (const auto& c : cases) {
+        s().execute("DELETE FROM N");
+        s().execute(std::string("INSERT INTO N (ID, X) VALUES (1, ") + c.value + ")");
+        EXPECT_EQ(answer("SELECT X FROM N"), Rows{c.printed}) << c.value;
+    }
+}
+
+TEST_F(NumbersTest, DeclaredScaleRoundsAndPrecisionLimits) {
+    const struct {
+        const char* statement;
+        Rows expected;
+    } cases[] = {
+        {"INSERT INTO N (ID, M) VALUES (1, 922337203685477.5807)", {}},
+        {"SELECT M FROM N", {"922337203685477.5807"}},
+        {"UPDATE N SET M = M + 0.00005", {}},
+        {"SELECT M, M * 2 FROM N", {"922337203685477.5808|1844674407370955.1616"}},
+        {"INSERT INTO N (ID, X) VALUES (1E300, 1)", {"ORA-01426: numeric overflow"}},
+        {"INSERT INTO N (ID) VALUES (1000)",
+         {"ORA-01438: value larger than specified precision allowed for this column"}},
+        {"SELECT 1E125 * 100 FROM DUAL", {"ORA-01426: numeric overflow"}},
+    };
+    for (const auto& c : cases) {
+        if (c.statement[0] == 'S')
+            EXPECT_EQ(answer(c.statement), c.expected) << c.statement;
+        else
+            EXPECT_EQ(oraCode([&] { s().execute(c.statement); }) == ""
+                          ? Rows{}
+                          : Rows{errorText([&] { s().execute(c.statement); })},
+                      c.expected)
+                << c.statement;
+    }
+}
+
+TEST_F(NumbersTest, ComparisonSortingAndAggregatesUseTheExactValues) {
+    const char* values[] = {"0.30000000000000001", "0.3", "-1", "-1.5", "10",
+                            "9.99999999999999999"};
+    int id = 0;
+    for (const char* v : values) {
+        s().execute("INSERT INTO N (ID, X) VALUES (" + std::to_string(++id) + ", " + v + ")");
+    }
+    const struct {
+        const char* query;
+        Rows expected;
+    } cases[] = {
+        {"SELECT X FROM N ORDER BY X",
+         {"-1.5", "-1", "0.3", "0.30000000000000001", "9.99999999999999999", "10"}},
+        {"SELECT COUNT(*) FROM N WHERE X > 0.3", {"3"}},
+        {"SELECT COUNT(DISTINCT X) FROM N WHERE X BETWEEN 0.3 AND 0.30000000000000001", {"2"}},
+        {"SELECT SUM(X), MIN(X), MAX(X) FROM N", {"18.1|-1.5|10"}},
+        {"SELECT AVG(X) FROM N WHERE ID IN (3, 4)", {"-1.25"}},
+        {"SELECT SUM(X) FROM N WHERE ID > 100", {"<null>"}},
+        {"SELECT ID FROM N WHERE X = 10.0", {"5"}},
+        {"SELECT ROUND(2.5), ROUND(-2.5), ROUND(1.2345, 2), TRUNC(-7.9) FROM DUAL",
+         {"3|-3|1.23|-7"}},
+        {"SELECT COUNT(*) FROM N HAVING COUNT(*) > 5", {"6"}},
+        {"SELECT COUNT(*) FROM N WHERE X LIKE '0.3%'", {"2"}},
+        {"SELECT LTRIM(X, '-'), TO_CHAR(X) || '|' FROM N WHERE ID = 4", {"1.5|-1.5|"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.query), c.expected) << c.query;
+}
+
+TEST_F(NumbersTest, TextComparedWithANumberIsConvertedToANumber) {
+    s().execute("INSERT INTO N (ID, V) VALUES (1, '01')");
+    s().execute("INSERT INTO N (ID, V) VALUES (2, ' 1.0 ')");
+    s().execute("INSERT INTO N (ID, V) VALUES (3, '2')");
+    const struct {
+        const char* query;
+        Rows expected;
+    } cases[] = {
+        {"SELECT ID FROM N WHERE V = 1 ORDER BY ID", {"1", "2"}},
+        {"SELECT ID FROM N WHERE 2 = V", {"3"}},
+        {"SELECT ID FROM N WHERE V IN (2, 3)", {"3"}},
+        {"SELECT ID FROM N WHERE V = '1'", {}},
+        {"SELECT ID FROM N WHERE V > 1", {"3"}},
+        {"SELECT ID FROM N WHERE V BETWEEN 1.5 AND 10", {"3"}},
+        {"SELECT ID FROM N WHERE V = (SELECT MAX(ID) - 1 FROM N)", {"3"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.query), c.expected) << c.query;
+    s().execute("INSERT INTO N (ID, V) VALUES (4, 'abc')");
+    EXPECT_EQ(answer("SELECT ID FROM N WHERE V = 1"), Rows{"ORA-01722: invalid number"});
+}
+
+}  // namespace
+}  // namespace malvorn::localserver
