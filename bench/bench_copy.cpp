@@ -108,13 +108,12 @@ double readAndFormat(const std::string& path) {
     return seconds;
 }
 
-// The values of generated row i, as the Jet file holds them.
+// The values of generated row i, in the kinds SQLite stores natively.
 std::vector<localserver::SqlValue> generatedRow(std::int64_t i) {
-    return {i,
-            "得意先" + std::to_string(i),
-            static_cast<double>(i * 10000 + 1234) / 10000.0,
-            (36925.0 + static_cast<double>(i % 5000) + 0.5 - 25569.0) * 86400.0,
-            static_cast<double>(i) / 7.0,
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.17g", static_cast<double>(i) / 7.0);
+    return {i, "得意先" + std::to_string(i), i * 10000 + 1234,
+            (36925 + i % 5000 - 25569) * 86400 + 43200, std::string(ratio),
             std::string("備考 ") + std::to_string(i)};
 }
 

@@ -51,6 +51,12 @@ std::FILE* GuardedFile::stream(long pageSize) {
 
 ssize_t GuardedFile::read(void* self, char* buffer, std::size_t size) {
     auto& file = *static_cast<GuardedFile*>(self);
+    // The buffered stream may reach a page by reading on rather than by a
+    // seek; a page that is not whole in the file is damage either way.
+    if (file.pageSize_ > 0 && file.position_ + file.pageSize_ > file.size_) {
+        file.notePageBeyondEnd(file.position_);
+        return 0;
+    }
     const ssize_t got = ::pread(file.fd_, buffer, size, file.position_);
     if (got < 0) {
         if (file.problem_.empty())
@@ -58,6 +64,7 @@ ssize_t GuardedFile::read(void* self, char* buffer, std::size_t size) {
         return -1;
     }
     file.position_ += got;
+    ++file.pagesRead_;
     return got;
 }
 
@@ -69,15 +76,19 @@ int GuardedFile::seek(void* self, off64_t* offset, int whence) {
     else if (whence == SEEK_END)
         target += kClaimedSize;
     if (whence == SEEK_SET && file.pageSize_ > 0 && target + file.pageSize_ > file.size_) {
-        if (file.problem_.empty())
-            file.problem_ = "ページ " + std::to_string(target / file.pageSize_) +
-                            " がファイルの終わりより後にあります。ファイルが途中で切れています";
+        file.notePageBeyondEnd(target);
         errno = EINVAL;
         return -1;
     }
     file.position_ = target;
     *offset = target;
     return 0;
+}
+
+void GuardedFile::notePageBeyondEnd(off_t offset) {
+    if (problem_.empty())
+        problem_ = "ページ " + std::to_string(offset / pageSize_) +
+                   " がファイルの終わりより後にあります。ファイルが途中で切れています";
 }
 
 int GuardedFile::close(void*) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -26,10 +27,17 @@ class GuardedFile {
     // whoever holds it closes it with fclose (the file stays open).
     std::FILE* stream(long pageSize);
 
+    // Pages handed to the library so far, and how many the file holds.
+    std::uint64_t pagesRead() const { return pagesRead_; }
+    std::uint64_t pages() const {
+        return pageSize_ > 0 ? static_cast<std::uint64_t>(size_ / pageSize_) : 0;
+    }
+
     // What went wrong so far, in words for the user; empty when nothing.
     const std::string& problem() const { return problem_; }
 
   private:
+    void notePageBeyondEnd(off_t offset);
     static ssize_t read(void* self, char* buffer, std::size_t size);
     static int seek(void* self, off64_t* offset, int whence);
     static int close(void* self);
@@ -39,6 +47,7 @@ class GuardedFile {
     off_t position_ = 0;
     long pageSize_ = 0;
     std::string problem_;
+    std::uint64_t pagesRead_ = 0;
 };
 
 }  // namespace malvorn::jet

@@ -105,6 +105,7 @@ class Server {
             case MessageType::kOpen:
                 source_.reset();
                 path_ = in.text();
+                beforeOpen();
                 source_ = openJetFileHere(path_);
                 afterOpen();
                 reply(MessageType::kOk);
@@ -166,14 +167,17 @@ class Server {
         reply(MessageType::kRowBatch, head.take() + encoded + static_cast<char>(ended ? 1 : 0));
     }
 
-    // The file is open: the heap needs no more than the file can fill, and
-    // the reader nothing else than its file and its socket.
-    void afterOpen() {
+    // The heap needs no more than the file can fill, from the start: the
+    // library reads the catalog and every table's properties while it opens
+    // the file, and a looping property chain grows without end right there.
+    void beforeOpen() {
         struct stat info {};
         if (::stat(path_.c_str(), &info) == 0)
             limits::limitHeap(limits::heapCeilingMb(info.st_size, settings_.memoryLimitMb));
-        limits::dropAccess();
     }
+
+    // The file is open: the reader needs nothing else than it and its socket.
+    void afterOpen() { limits::dropAccess(); }
 
     protocol::FrameChannel& requests_;
     protocol::FrameChannel& replies_;

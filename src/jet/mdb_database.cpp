@@ -159,10 +159,19 @@ class MdbDatabase : public JetSource {
                 handle_ = openHandle(path, charset, *file_);
             }
         }
+        const std::uint64_t before = file_->pagesRead();
         const bool read = mdb_read_catalog(handle_.get(), MDB_TABLE) != nullptr;
         checkPages();
         if (!read)
             throw makeJetError(JetErrorKind::kDamaged, path);
+        // The catalog and the tables' properties take each page a few times
+        // at most; a chain of pages that loops takes them until the heap's
+        // ceiling stops the library, which then goes on without what it
+        // could not hold.
+        if (file_->pagesRead() - before > 16 * file_->pages() + 1024)
+            throw makeJetError(JetErrorKind::kDamaged, path,
+                               "カタログを読む間に同じページを繰り返し読みました"
+                               "(ページの連鎖が循環しています)");
     }
 
     // After every call into the library: a page it could not read is damage,

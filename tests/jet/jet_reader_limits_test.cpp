@@ -135,8 +135,8 @@ TEST(ReaderBounds, ADamagedFileThatTrapsTheLibraryEndsInAClearError) {
         {"walks a property list without end", [] { return endlessPropertyList(0); }, kWorkLimit},
         {"grows a property list without end", [] { return endlessPropertyList(1); },
          kHeapCeiling ? kMemoryLimit : kWorkLimit},
-        // Grows slowly enough for either bound to come first.
-        {"runaway page chain", runawayPropertyChain, "上限を超え"},
+        // The heap's ceiling ends the loop; the pages read on the way tell it.
+        {"runaway page chain", runawayPropertyChain, "ページの連鎖が循環"},
         {"huge column count", [] { return hugeCount(45, 2); }, "壊れている"},
         {"huge index count", [] { return hugeCount(47, 4); }, "壊れている"},
         {"huge real index count", [] { return hugeCount(51, 4); }, "壊れている"},
