@@ -172,15 +172,25 @@ SqlValue trunc(const TableById&, const Args& a) {
         a, [](const Number& n, const Number& places) { return n.truncated(placesArg(places)); });
 }
 
-SqlValue concat(const TableById&, const Args& a) {
+std::string joined(const Args& a) {
     std::string out;
     for (const SqlValue& v : a) {
         if (!isNull(v))
             out += valueToText(v);
     }
+    return out;
+}
+
+SqlValue concat(const TableById&, const Args& a) {
+    std::string out = joined(a);
     if (out.size() > 4000)
         oraThrow(1489, "result of string concatenation is too long");
-    return out.empty() ? SqlValue() : SqlValue(out);
+    return out.empty() ? SqlValue() : SqlValue(std::move(out));
+}
+
+SqlValue concatLob(const TableById&, const Args& a) {
+    std::string out = joined(a);
+    return out.empty() ? SqlValue() : SqlValue(std::move(out));
 }
 
 // HEXTORAW and RAWTOHEX: RAW values are held as upper-case hexadecimal text.
@@ -319,6 +329,7 @@ const Entry kRegistry[] = {
     {ServerFunction::kRound, "mv_round", 2, round},
     {ServerFunction::kTrunc, "mv_trunc", 2, trunc},
     {ServerFunction::kConcat, "mv_concat", -1, concat},
+    {ServerFunction::kConcatLob, "mv_concat_lob", -1, concatLob},
     {ServerFunction::kHexToRaw, "mv_hextoraw", 1, hexToRaw},
     {ServerFunction::kLength, "mv_length", 1, length},
     {ServerFunction::kLengthB, "mv_lengthb", 1, lengthB},

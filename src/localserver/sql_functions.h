@@ -31,6 +31,7 @@ enum class ServerFunction {
     kRound,      // ROUND(n, places)
     kTrunc,      // TRUNC(n, places)
     kConcat,     // ||, where NULL is ''; any number of operands
+    kConcatLob,  // the same with a CLOB or BLOB among them: no 4000-byte limit
     kHexToRaw,   // HEXTORAW and RAWTOHEX: checked upper-case hexadecimal''
     kLength,     // LENGTH in characters
     kLengthB,    // LENGTHB in bytes

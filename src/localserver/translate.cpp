@@ -33,7 +33,7 @@ SqlType typeOf(const ColumnDef& c) {
 namespace {
 
 bool isCharacter(SqlType t) {
-    return t == SqlType::kText || t == SqlType::kChar;
+    return t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob;
 }
 
 void set(SqlType* out, SqlType value) {
@@ -298,8 +298,10 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
         types.push_back(t);
     }
     if (op == "||") {
-        set(type, SqlType::kText);
-        return sqlCall(F::kConcat, terms);
+        // A large object joins without the 4000-byte limit of text.
+        const bool lob = std::find(types.begin(), types.end(), SqlType::kLob) != types.end();
+        set(type, lob ? SqlType::kLob : SqlType::kText);
+        return sqlCall(lob ? F::kConcatLob : F::kConcat, terms);
     }
     const bool anyDate = std::find(types.begin(), types.end(), SqlType::kDate) != types.end();
     if (anyDate)

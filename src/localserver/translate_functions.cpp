@@ -158,13 +158,13 @@ std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType*
         return "nullif(replace(" + sqlCall(F::kText, {arg(0)}) + ", " + arg(1) + ", " +
                (n == 3 ? "ifnull(" + arg(2) + ", '')" : std::string("''")) + "), '')";
     }
-    // Large objects and RAW values are kept as text (bytes as hexadecimal),
-    // so the conversions only pass the value on; the column checks the hex.
-    if (name == "TO_CLOB" || name == "TO_BLOB" || name == "HEXTORAW") {
+    // Large objects are kept as text (bytes as hexadecimal), so the
+    // conversions only pass the value on; the column checks the hex.
+    if (name == "TO_CLOB" || name == "TO_BLOB") {
         if (n != 1)
             wrongArguments();
-        set(type, SqlType::kText);
-        return name == "HEXTORAW" ? "upper(" + arg(0) + ")" : arg(0);
+        set(type, SqlType::kLob);
+        return arg(0);
     }
     return std::nullopt;
 }

@@ -17,7 +17,7 @@ class LocalSession;
 // Expression types the translation tracks to make Oracle's implicit
 // conversions (a text literal compared with a DATE or NUMBER column).
 // kChar is blank-padded CHAR, compared with literals without trailing blanks.
-enum class SqlType { kUnknown, kText, kChar, kNumber, kDate };
+enum class SqlType { kUnknown, kText, kChar, kNumber, kDate, kLob };
 
 // Translates expressions and queries for SQLite against the tables a
 // statement names.
