@@ -5,30 +5,12 @@
 
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
+#include "shell/sql_text.h"
 
 namespace malvorn::convert {
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 128;
-
-// The words Oracle never takes as an unquoted name.
-constexpr std::string_view kReservedWords[] = {
-    "ACCESS",    "ADD",      "ALL",        "ALTER",      "AND",      "ANY",        "AS",
-    "ASC",       "AUDIT",    "BETWEEN",    "BY",         "CHAR",     "CHECK",      "CLUSTER",
-    "COLUMN",    "COMMENT",  "COMPRESS",   "CONNECT",    "CREATE",   "CURRENT",    "DATE",
-    "DECIMAL",   "DEFAULT",  "DELETE",     "DESC",       "DISTINCT", "DROP",       "ELSE",
-    "EXCLUSIVE", "EXISTS",   "FILE",       "FLOAT",      "FOR",      "FROM",       "GRANT",
-    "GROUP",     "HAVING",   "IDENTIFIED", "IMMEDIATE",  "IN",       "INCREMENT",  "INDEX",
-    "INITIAL",   "INSERT",   "INTEGER",    "INTERSECT",  "INTO",     "IS",         "LEVEL",
-    "LIKE",      "LOCK",     "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL",   "MODE",
-    "MODIFY",    "NOAUDIT",  "NOCOMPRESS", "NOT",        "NOWAIT",   "NULL",       "NUMBER",
-    "OF",        "OFFLINE",  "ON",         "ONLINE",     "OPTION",   "OR",         "ORDER",
-    "PCTFREE",   "PRIOR",    "PRIVILEGES", "PUBLIC",     "RAW",      "RENAME",     "RESOURCE",
-    "REVOKE",    "ROW",      "ROWID",      "ROWNUM",     "ROWS",     "SELECT",     "SESSION",
-    "SET",       "SHARE",    "SIZE",       "SMALLINT",   "START",    "SUCCESSFUL", "SYNONYM",
-    "SYSDATE",   "TABLE",    "THEN",       "TO",         "TRIGGER",  "UID",        "UNION",
-    "UNIQUE",    "UPDATE",   "USER",       "VALIDATE",   "VALUES",   "VARCHAR",    "VARCHAR2",
-    "VIEW",      "WHENEVER", "WHERE",      "WITH"};
 
 std::string upperAscii(std::string_view text) {
     std::string upper(text);
@@ -85,8 +67,7 @@ bool isPlainOracleName(std::string_view name) {
     if (!std::all_of(name.begin(), name.end(), isNamePart))
         return false;
     const std::string upper = upperAscii(name);
-    return std::find(std::begin(kReservedWords), std::end(kReservedWords), upper) ==
-           std::end(kReservedWords);
+    return !shell::isReservedWord(upper);
 }
 
 std::string oracleName(std::string_view jetName) {

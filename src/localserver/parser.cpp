@@ -4,6 +4,7 @@
 
 #include "localserver/errors.h"
 #include "localserver/lexer.h"
+#include "shell/sql_text.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -11,31 +12,6 @@ namespace {
 using ast::Expr;
 using ast::ExprPtr;
 using Kind = Token::Kind;
-
-// The server's reserved words: never a name unless quoted. A Jet field called
-// Date or Level is refused here as the server refuses it, which is what a
-// rehearsal is for.
-const std::set<std::string>& reservedWords() {
-    static const std::set<std::string> words = {
-        "ACCESS",    "ADD",      "ALL",        "ALTER",      "AND",      "ANY",        "AS",
-        "ASC",       "AUDIT",    "BETWEEN",    "BY",         "CHAR",     "CHECK",      "CLUSTER",
-        "COLUMN",    "COMMENT",  "COMPRESS",   "CONNECT",    "CREATE",   "CURRENT",    "DATE",
-        "DECIMAL",   "DEFAULT",  "DELETE",     "DESC",       "DISTINCT", "DROP",       "ELSE",
-        "EXCLUSIVE", "EXISTS",   "FILE",       "FLOAT",      "FOR",      "FROM",       "GRANT",
-        "GROUP",     "HAVING",   "IDENTIFIED", "IMMEDIATE",  "IN",       "INCREMENT",  "INDEX",
-        "INITIAL",   "INSERT",   "INTEGER",    "INTERSECT",  "INTO",     "IS",         "LEVEL",
-        "LIKE",      "LOCK",     "LONG",       "MAXEXTENTS", "MINUS",    "MLSLABEL",   "MODE",
-        "MODIFY",    "NOAUDIT",  "NOCOMPRESS", "NOT",        "NOWAIT",   "NULL",       "NUMBER",
-        "OF",        "OFFLINE",  "ON",         "ONLINE",     "OPTION",   "OR",         "ORDER",
-        "PCTFREE",   "PRIOR",    "PRIVILEGES", "PUBLIC",     "RAW",      "RENAME",     "RESOURCE",
-        "REVOKE",    "ROW",      "ROWID",      "ROWNUM",     "ROWS",     "SELECT",     "SESSION",
-        "SET",       "SHARE",    "SIZE",       "SMALLINT",   "START",    "SUCCESSFUL", "SYNONYM",
-        "SYSDATE",   "TABLE",    "THEN",       "TO",         "TRIGGER",  "UID",        "UNION",
-        "UNIQUE",    "UPDATE",   "USER",       "VALIDATE",   "VALUES",   "VARCHAR",    "VARCHAR2",
-        "VIEW",      "WHENEVER", "WHERE",      "WITH",
-    };
-    return words;
-}
 
 // Keywords that may name a column or table but never stand as an alias:
 // they start the next part of the statement.
@@ -115,8 +91,7 @@ class Parser {
     }
     bool atName() const {
         const Token& t = peek();
-        return t.kind == Kind::kQuoted ||
-               (t.kind == Kind::kWord && reservedWords().count(t.text) == 0);
+        return t.kind == Kind::kQuoted || (t.kind == Kind::kWord && !shell::isReservedWord(t.text));
     }
     // A name; `error` is the server's code for a missing one.
     std::string name(int error = 904, const char* wording = nullptr) {
