@@ -112,8 +112,11 @@ double readAndFormat(const std::string& path) {
 std::vector<localserver::SqlValue> generatedRow(std::int64_t i) {
     char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%.17g", static_cast<double>(i) / 7.0);
-    return {i, "得意先" + std::to_string(i), i * 10000 + 1234,
-            (36925 + i % 5000 - 25569) * 86400 + 43200, std::string(ratio),
+    return {i,
+            "得意先" + std::to_string(i),
+            i * 10000 + 1234,
+            (36925 + i % 5000 - 25569) * 86400 + 43200,
+            std::string(ratio),
             std::string("備考 ") + std::to_string(i)};
 }
 
