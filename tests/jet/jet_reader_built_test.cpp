@@ -35,14 +35,6 @@ class BuiltFiles : public ::testing::TestWithParam<Way> {
 
 INSTANTIATE_TEST_SUITE_P(Ways, BuiltFiles, bothWays(), wayName);
 
-JetBuildField makeField(const std::string& name, int type, int size = 50) {
-    JetBuildField field;
-    field.name = name;
-    field.type = type;
-    field.size = size;
-    return field;
-}
-
 // Every type with its size, properties and a value, then a row of Nulls:
 // Yes/No has no Null (the bit is the value); an empty text is no Null.
 TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
@@ -76,9 +68,11 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     };
     JetBuildTable table{"AllTypes", {}, {}, {{}, std::vector<JetBuildValue>(std::size(columns))}};
     for (const auto& c : columns) {
-        table.fields.push_back(makeField(c.name, c.type, c.size));
-        table.fields.back().allowZeroLength = c.allowZeroLength;
-        table.fields.back().defaultValue = c.defaultValue;
+        table.fields.push_back({.name = c.name,
+                                .type = c.type,
+                                .size = c.size,
+                                .allowZeroLength = c.allowZeroLength,
+                                .defaultValue = c.defaultValue});
         table.rows[0].push_back(c.stored);
     }
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
@@ -111,48 +105,54 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     }
 }
 
-TEST_P(BuiltFiles, FirstIndexFollowsTheListedOrderWithKeysInKeyOrder) {
-    struct Case {
+// "name(key columns)", or "" for none.
+std::string shape(const std::optional<model::JetIndexDef>& index) {
+    std::string text;
+    for (const auto& name : index ? index->fieldNames : std::vector<std::string>{})
+        text += (text.empty() ? "" : ",") + name;
+    return index ? index->name + "(" + text + ")" : "";
+}
+
+// The first index follows the listed order with its keys in key order; the
+// key is the index marked primary wherever it is listed, else the first
+// unique one, never a relationship's entry or a plain index.
+TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
+    JetBuildIndex related{"CustomersOrders", {"B"}, false};
+    related.relationship = true;
+    const JetBuildIndex byB{"ByB", {"B"}, false};
+    const JetBuildIndex pkA{"PrimaryKey", {"A"}, true};
+    const struct {
         const char* table;
         std::vector<JetBuildIndex> indexes;
-        const char* index;  // nullptr: no first index
-        std::vector<std::string> keys;
-    };
-    JetBuildIndex relationship{"CustomersOrders", {"B"}, false};
-    relationship.relationship = true;
-    const Case cases[] = {
-        {"PrimaryFirst",
-         {{"PrimaryKey", {"B", "A"}, true}, {"ByC", {"C"}, false}},
-         "PrimaryKey",
-         {"B", "A"}},
-        {"OtherFirst",
-         {{"ByC", {"C", "A"}, false}, {"PrimaryKey", {"A"}, true}},
-         "ByC",
-         {"C", "A"}},
-        {"Pk", {{"pkkey", {"A", "B", "C"}, true}}, "pkkey", {"A", "B", "C"}},
+        const char* first;
+        const char* primary;
+    } cases[] = {
+        {"KeyFirst", {{"PrimaryKey", {"B", "A"}, true}, byB}, "PrimaryKey(B,A)", "PrimaryKey(B,A)"},
+        {"OtherFirst", {{"ByC", {"C", "A"}, false}, pkA}, "ByC(C,A)", "PrimaryKey(A)"},
+        {"Pk", {{"pkkey", {"A", "B", "C"}, true}}, "pkkey(A,B,C)", "pkkey(A,B,C)"},
         // A relationship's entry is listed like any index.
-        {"Related",
-         {relationship, {"ByB", {"B"}, false}, {"PrimaryKey", {"A"}, true}},
-         "CustomersOrders",
-         {"B"}},
-        // No key columns: no first index, so the script gets no "PRIMARY KEY()".
-        {"Damaged", {{"PrimaryKey", {}, true}, {"ByB", {"B"}, false}}, nullptr, {}},
-        {"NoIndex", {}, nullptr, {}},
+        {"Related", {related, byB, pkA}, "CustomersOrders(B)", "PrimaryKey(A)"},
+        {"RelationshipFirst", {related, byB}, "CustomersOrders(B)", ""},
+        {"UniqueOnly",
+         {byB, {.name = "ByC", .columns = {"C"}, .unique = true}},
+         "ByB(B)",
+         "ByC(C)"},
+        // No key columns: no index, so the script gets no "PRIMARY KEY()".
+        {"Damaged", {{"PrimaryKey", {}, true}, byB}, "", ""},
+        {"NoIndex", {}, "", ""},
     };
     std::vector<JetBuildTable> tables;
     for (const auto& c : cases)
-        tables.push_back(
-            {c.table, {makeField("A", 4), makeField("B", 10), makeField("C", 8)}, c.indexes, {}});
+        tables.push_back({c.table,
+                          {{.name = "A", .type = 4}, {.name = "B"}, {.name = "C", .type = 8}},
+                          c.indexes,
+                          {}});
     const auto source = build(tables);
     EXPECT_EQ(source->tableNames().size(), std::size(cases) + 1);  // and the catalog
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.table);
         const auto def = source->readTable(c.table);
-        ASSERT_EQ(def.firstIndex.has_value(), c.index != nullptr);
-        if (c.index) {
-            EXPECT_EQ(def.firstIndex->name, c.index);
-            EXPECT_EQ(def.firstIndex->fieldNames, c.keys);
-        }
+        EXPECT_EQ(shape(def.firstIndex), c.first) << c.table;
+        EXPECT_EQ(shape(def.primaryIndex), c.primary) << c.table;
     }
     // Names match whole, so these are missing tables, and the source stays usable.
     for (const char* missing : {"Other", "", "Pk "}) {
@@ -174,12 +174,11 @@ TEST_P(BuiltFiles, KeyColumnsAndValuesAfterADeletedColumn) {
         std::vector<std::string> keys;
     } cases[] = {{{"C"}}, {{"B"}}, {{"D", "A"}}, {{"B", "C", "D"}}};
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
-        JetBuildField b = makeField("B", 10);
-        b.deletedBefore = 1;
-        JetBuildField d = makeField("D", 1);
-        d.deletedBefore = 3;
         JetBuildTable base{"Gap",
-                           {makeField("A", 4), b, makeField("C", 8), d},
+                           {{.name = "A", .type = 4},
+                            {.name = "B", .deletedBefore = 1},
+                            {.name = "C", .type = 8},
+                            {.name = "D", .type = 1, .deletedBefore = 3}},
                            {},
                            {{std::int64_t{7}, std::string("b"), 2.5, true},
                             {JetBuildValue(), JetBuildValue(), 3.5, false}}};
@@ -205,13 +204,15 @@ TEST_P(BuiltFiles, KeyColumnsAndValuesAfterADeletedColumn) {
 // Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names.
 TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
     const JetBuildTable japanese{"得意先マスタ",
-                                 {makeField("得意先ＣＯＤＥ１", 4), makeField("名前", 10, 40),
-                                  makeField("ｶﾅ", 10, 20), makeField("備考", 12)},
+                                 {{.name = "得意先ＣＯＤＥ１", .type = 4},
+                                  {.name = "名前", .type = 10, .size = 40},
+                                  {.name = "ｶﾅ", .type = 10, .size = 20},
+                                  {.name = "備考", .type = 12}},
                                  {{"PrimaryKey", {"得意先ＣＯＤＥ１"}, true}},
                                  {{std::int64_t{1}, std::string("株式会社　髙島屋"),
                                    std::string("ﾀｶｼﾏﾔ"), std::string("①～③ ∥ 〒100-0001")}}};
     const JetBuildTable western{
-        "Umsätze", {makeField("Straße", 10, 20)}, {}, {{std::string("Größe €")}}};
+        "Umsätze", {{.name = "Straße", .type = 10, .size = 20}}, {}, {{std::string("Größe €")}}};
     const struct {
         const JetBuildTable* table;
         JetVersion version;
@@ -256,7 +257,8 @@ TEST_P(BuiltFiles, LongMemosAndPicturesComeThroughWhole) {
         picture.push_back(static_cast<char>((i * 7) % 256));
     const std::pair<std::string, std::string> cases[] = {
         {ascii, picture}, {japanese, "tiny"}, {std::string(), std::string(1, '\0')}};
-    JetBuildTable table{"Memos", {makeField("Body", 12), makeField("Picture", 11)}, {}, {}};
+    JetBuildTable table{
+        "Memos", {{.name = "Body", .type = 12}, {.name = "Picture", .type = 11}}, {}, {}};
     for (const auto& [memo, bytes] : cases)
         table.rows.push_back({memo, bytes});
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
@@ -281,15 +283,19 @@ TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
                  {0.999988426, std::numeric_limits<std::int64_t>::max(), "1", "1.0000"},
                  {1000001.5, std::numeric_limits<std::int64_t>::min(), "-0.0001", "-0.0001"},
                  {2958465.0, 0, "7", "7.0000"}};
-    JetBuildField amount = makeField("Exact", jet::kJetDecimalType);
-    amount.precision = 28;
-    amount.scale = 4;
-    JetBuildTable table{"Extremes", {makeField("When", 8), makeField("Amount", 5), amount}, {}, {}};
+    const JetBuildField amount{
+        .name = "Exact", .type = jet::kJetDecimalType, .precision = 28, .scale = 4};
+    JetBuildTable table{
+        "Extremes", {{.name = "When", .type = 8}, {.name = "Amount", .type = 5}, amount}, {}, {}};
     for (const auto& c : cases)
         table.rows.push_back({c.serial, c.currency,
                               c.stored ? JetBuildValue(std::string(c.stored)) : JetBuildValue()});
     const auto source = build({table});
-    EXPECT_EQ(source->readTable("Extremes").fields.at(2).typeCode, jet::kJetDecimalType);
+    const auto def = source->readTable("Extremes");
+    EXPECT_EQ(def.fields.at(2).typeCode, jet::kJetDecimalType);
+    EXPECT_EQ(def.fields[2].precision, 28);
+    EXPECT_EQ(def.fields[2].scale, 4);
+    EXPECT_EQ(def.fields[1].precision, 0);
     const auto rows = allRows(*source, "Extremes");
     ASSERT_EQ(rows.size(), std::size(cases));
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -302,7 +308,8 @@ TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
 
 TEST_P(BuiltFiles, ManyRowsStreamInOrder) {
     constexpr std::int64_t kRows = 20000;
-    JetBuildTable table{"Many", {makeField("ID", 4), makeField("Name", 10, 30)}, {}, {}};
+    JetBuildTable table{
+        "Many", {{.name = "ID", .type = 4}, {.name = "Name", .type = 10, .size = 30}}, {}, {}};
     for (std::int64_t i = 1; i <= kRows; ++i)
         table.rows.push_back({i, "行" + std::to_string(i)});
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
@@ -324,10 +331,10 @@ TEST_P(BuiltFiles, ManyRowsStreamInOrder) {
 TEST_P(BuiltFiles, ManyColumnsSpanSeveralDefinitionPages) {
     JetBuildTable table{"Wide", {}, {}, {{}}};
     for (int i = 0; i < 120; ++i) {
-        JetBuildField field =
-            makeField("列名" + std::to_string(i) + std::string(40, 'x'), i % 2 ? 4 : 10, 5);
-        field.defaultValue = "=" + std::to_string(i);
-        table.fields.push_back(field);
+        table.fields.push_back({.name = "列名" + std::to_string(i) + std::string(40, 'x'),
+                                .type = i % 2 ? 4 : 10,
+                                .size = 5,
+                                .defaultValue = "=" + std::to_string(i)});
         table.rows[0].push_back(i % 2 ? JetBuildValue(std::int64_t{i}) : std::to_string(i));
     }
     table.indexes = {{"ix", {table.fields[3].name, table.fields[0].name}, false}};

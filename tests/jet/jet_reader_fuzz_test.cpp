@@ -7,11 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <set>
 
-#include "jet_builder/jet_builder.h"
+#include "jet_built_bytes.h"
 #include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
@@ -32,10 +31,8 @@ std::string builtFile(JetVersion version) {
     for (std::int64_t i = 0; i < 120; ++i)
         table.rows.push_back({i, "名前" + std::to_string(i),
                               std::string(i % 40 == 0 ? 7000 : 20, 'm'), 36000.0 + i});
-    JetBuildTable other{"Other", {{.name = "Code", .type = 10, .size = 10}}, {}, {}};
-    other.rows.push_back({std::string("c")});
-    const auto bytes = testing::buildJetFile({table, other}, version);
-    return std::string(bytes.begin(), bytes.end());
+    const JetBuildTable other{"Other", {{.name = "Code", .size = 10}}, {}, {{std::string("c")}}};
+    return builtBytes({table, other}, version);
 }
 
 // One random damage of the kinds seen in damaged copies of real files.
@@ -124,7 +121,7 @@ TEST(ReaderFuzz, RandomlyDamagedFilesEndInRowsOrAClearError) {
         const std::size_t page = testing::jetPageSize(version);
         for (int i = 0; i < 150; ++i, ++files) {
             const std::string path = dir.path() + "/fuzz" + std::to_string(files) + ".mdb";
-            std::ofstream(path, std::ios::binary) << mutate(original, page, random);
+            writeBytes(path, mutate(original, page, random));
             errors += readThrough(path);
             std::remove(path.c_str());
             if (HasFailure()) {

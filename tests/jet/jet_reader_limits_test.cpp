@@ -8,21 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
-#include <iterator>
 
-#include "jet_builder/jet_builder.h"
+#include "jet_built_bytes.h"
 #include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::jet {
 namespace {
 
-using testing::JetBuildField;
 using testing::JetBuildTable;
 using testing::JetVersion;
-using testing::writeJetFile;
 
 constexpr std::size_t kPage = testing::jetPageSize(JetVersion::kJet4);
 
@@ -35,49 +31,15 @@ constexpr bool kHeapCeiling = true;
 const char* const kWorkLimit = "処理時間が上限を超えました";
 const char* const kMemoryLimit = "メモリが上限を超えた";
 
-JetBuildField textField(const std::string& name, const std::string& defaultValue = "") {
-    JetBuildField field;
-    field.name = name;
-    field.type = 10;
-    field.defaultValue = defaultValue;
-    field.allowZeroLength = !defaultValue.empty();
-    return field;
-}
-
-std::string builtBytes(const std::vector<JetBuildTable>& tables) {
-    const auto bytes = testing::buildJetFile(tables);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::uint32_t u32At(const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
-    return value;
-}
-
-void putU32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes.at(at + i) = static_cast<char>(value >> (8 * i));
-}
-
-// Where the row a long-value pointer (page << 8 | row) names starts.
-std::size_t rowStart(const std::string& bytes, std::uint32_t pointer) {
-    const std::size_t page = (pointer >> 8) * kPage;
-    const std::size_t slot = page + 14 + 2 * (pointer & 0xFF);
-    return page + ((static_cast<unsigned char>(bytes.at(slot)) |
-                    static_cast<unsigned char>(bytes.at(slot + 1)) << 8) &
-                   0x1FFF);
-}
-
 // The first table's property list, long enough for a chain of long-value
 // rows, with its last row pointing back to its second: the library appends
 // without end.
 std::string runawayPropertyChain() {
     JetBuildTable table{"Chain", {}, {}, {}};
     for (int i = 0; i < 40; ++i)
-        table.fields.push_back(
-            textField("F" + std::to_string(i), "\"" + std::string(120, 'd') + "\""));
+        table.fields.push_back({.name = "F" + std::to_string(i),
+                                .allowZeroLength = true,
+                                .defaultValue = "\"" + std::string(120, 'd') + "\""});
     std::string bytes = builtBytes({table});
     const std::size_t list = bytes.find(std::string("MR2\0", 4));
     const std::uint32_t second = u32At(bytes, list - 4);
@@ -94,7 +56,10 @@ std::string runawayPropertyChain() {
 // holds chunk `chunk` (0 the first, 1 the second): the library walks the
 // first without end and allocates without end on the second.
 std::string endlessPropertyList(int chunk) {
-    JetBuildTable table{"Props", {textField("Name", "\"x\"")}, {}, {{std::string("a")}}};
+    JetBuildTable table{"Props",
+                        {{.name = "Name", .allowZeroLength = true, .defaultValue = "\"x\""}},
+                        {},
+                        {{std::string("a")}}};
     std::string bytes = builtBytes({table});
     std::size_t at = bytes.find(std::string("MR2\0", 4)) + 4;
     if (chunk == 1) {
@@ -111,17 +76,13 @@ std::string endlessPropertyList(int chunk) {
 // A count in the first table's definition (page 3) far beyond what it holds.
 std::string hugeCount(std::size_t offset, std::size_t size) {
     JetBuildTable table{"Counts",
-                        {textField("A"), textField("B")},
+                        {{.name = "A"}, {.name = "B"}},
                         {{"PrimaryKey", {"A"}, true}},
                         {{std::string("a"), std::string("b")}}};
     std::string bytes = builtBytes({table});
     for (std::size_t i = 0; i < size; ++i)
         bytes.at(3 * kPage + offset + i) = static_cast<char>(i + 1 == size ? 0x7F : 0xFF);
     return bytes;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // Each ends in an error naming the file and what stopped it, with the
@@ -204,12 +165,12 @@ TEST(ReaderLifetime, AReaderEndsWhenItsProgramIsKilledInTheMiddleOfARequest) {
 TEST(ReaderLifetime, TheOpenReaderRunsFiltered) {
     TempDir dir;
     const std::string path = dir.path() + "/plain.mdb";
-    writeBytes(path, builtBytes({JetBuildTable{"T", {textField("A")}, {}, {{std::string("a")}}}}));
+    writeBytes(path, builtBytes({JetBuildTable{"T", {{.name = "A"}}, {}, {{std::string("a")}}}}));
     JetReaderOptions options;
     options.readerPath = JET_READER;
     JetReaderClient client(path, options);
-    std::ifstream status("/proc/" + std::to_string(client.readerProcessId()) + "/status");
-    const std::string text((std::istreambuf_iterator<char>(status)), {});
+    const std::string text =
+        fileBytes("/proc/" + std::to_string(client.readerProcessId()) + "/status");
     EXPECT_NE(text.find("NoNewPrivs:\t1"), std::string::npos) << text;
     EXPECT_NE(text.find("Seccomp:\t2"), std::string::npos) << text;
     EXPECT_EQ(allRows(client, "T").size(), 1u);

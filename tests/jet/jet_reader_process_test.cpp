@@ -36,19 +36,7 @@ JetReaderOptions fakeReader() {
 }
 
 JetReaderOptions realReader() {
-    JetReaderOptions options;
-    options.readerPath = JET_READER;
-    return options;
-}
-
-JetErrorKind kindOfOpen(const std::string& path, const JetReaderOptions& options) {
-    try {
-        JetReaderClient client(path, options);
-    } catch (const JetError& e) {
-        return e.kind();
-    }
-    ADD_FAILURE() << "opened " << path;
-    return JetErrorKind::kNoFile;
+    return JetReaderOptions{.readerPath = JET_READER};
 }
 
 TEST(ReaderProcess, AReaderThatFailsAtOnceIsAReaderFailure) {
@@ -142,9 +130,13 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
             EXPECT_NE(message.find(c.message), std::string::npos) << message;
         }
     }
-    JetReaderOptions missingProgram;
-    missingProgram.readerPath = dir.path() + "/malvorn-jet-reader";
-    EXPECT_EQ(kindOfOpen(dir.path() + "/text.mdb", missingProgram), JetErrorKind::kReaderFailed);
+    try {
+        JetReaderClient client(dir.path() + "/text.mdb",
+                               JetReaderOptions{.readerPath = dir.path() + "/malvorn-jet-reader"});
+        ADD_FAILURE() << "opened without a reader program";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.kind(), JetErrorKind::kReaderFailed);
+    }
 }
 
 TEST(RealReader, AFileWithoutReadPermissionSaysSo) {
@@ -160,24 +152,6 @@ TEST(RealReader, AFileWithoutReadPermissionSaysSo) {
     } catch (const JetError& e) {
         EXPECT_NE(std::string(e.what()).find("読み取りの権限がありません"), std::string::npos)
             << e.what();
-    }
-}
-
-TEST(RealReader, AForgedHeaderOverEmptyPagesIsAnErrorNotACrash) {
-    TempDir dir;
-    for (const int version : {0, 1}) {
-        std::string file(16 * 4096, '\0');
-        file.replace(4, 15, "Standard Jet DB");
-        file[0x14] = static_cast<char>(version);
-        const std::string path = dir.path() + "/forged" + std::to_string(version) + ".mdb";
-        writeFile(path, file);
-        try {
-            JetReaderClient client(path, realReader());
-            for (const auto& name : client.tableNames())
-                client.readTable(name);
-        } catch (const JetError& e) {
-            EXPECT_NE(e.kind(), JetErrorKind::kNoFile) << e.what();
-        }
     }
 }
 
