@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
@@ -76,9 +77,9 @@ const char* const kElements[] = {"YYYY", "RRRR", "HH24", "HH12", "MONTH", "MON",
                                  "A.M.", "P.M.", "YY",   "RR",   "MM",    "DD",
                                  "HH",   "MI",   "SS",   "AM",   "PM"};
 
-std::string matchElement(const std::string& format, std::size_t at) {
+std::string_view matchElement(const std::string& format, std::size_t at) {
     for (const char* element : kElements) {
-        const std::string e = element;
+        const std::string_view e = element;
         if (at + e.size() > format.size())
             continue;
         bool same = true;
@@ -240,7 +241,7 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
             at = close + 1;
             continue;
         }
-        const std::string element = matchElement(format, at);
+        const std::string_view element = matchElement(format, at);
         if (element.empty()) {
             if (isAlpha(f) || isDigit(f))
                 formatNotRecognized();
@@ -323,7 +324,7 @@ std::string formatDateWithFormat(const DateTime& d, const std::string& format) {
             at = close + 1;
             continue;
         }
-        const std::string element = matchElement(format, at);
+        const std::string_view element = matchElement(format, at);
         if (element.empty()) {
             if (isAlpha(f) || isDigit(f))
                 formatNotRecognized();
@@ -354,7 +355,7 @@ std::string formatDateWithFormat(const DateTime& d, const std::string& format) {
         } else if (element == "SS") {
             two(d.second);
         } else {
-            const bool dotted = element.find('.') != std::string::npos;
+            const bool dotted = element.find('.') != std::string_view::npos;
             out += d.hour < 12 ? (dotted ? "A.M." : "AM") : (dotted ? "P.M." : "PM");
         }
     }
