@@ -1,6 +1,7 @@
 #include "localserver/lexer.h"
 
 #include <QChar>
+#include <algorithm>
 
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
@@ -54,6 +55,8 @@ std::string foldName(const std::string& name) {
 
 std::vector<Token> tokenize(const std::string& s) {
     std::vector<Token> tokens;
+    // About one token in four bytes of a row's INSERT: spares the regrowths.
+    tokens.reserve(s.size() / 4 + 1);
     std::size_t i = 0;
     const std::size_t n = s.size();
     while (i < n) {
@@ -93,7 +96,10 @@ std::vector<Token> tokenize(const std::string& s) {
                     ++i;
                     break;
                 }
-                t.text += s[i++];
+                // The run up to the next quote in one piece.
+                const std::size_t quote = std::min(s.find('\'', i), n);
+                t.text.append(s, i, quote - i);
+                i = quote;
             }
             // The server's limit for one literal; longer values go in pieces.
             if (t.text.size() > kMaxLiteralBytes)
