@@ -9,11 +9,6 @@
 namespace malvorn::convert {
 namespace {
 
-// The engine's numbers for the types the window's rules do not map.
-constexpr std::int16_t kJetBinary = 9;
-constexpr std::int16_t kJetGuid = 15;
-constexpr std::int16_t kJetDecimal = 20;
-
 constexpr std::size_t kNameWidth = 31;
 constexpr std::size_t kTypeWidth = 20;
 constexpr std::int64_t kOverhead = 3;
@@ -46,11 +41,11 @@ std::int64_t estimatedBytes(const model::JetFieldDef& field) {
             return 19;
         case model::kJetDate:
             return 7;
-        case kJetDecimal:
+        case model::kJetDecimal:
             return (field.precision + 1) / 2 + 1;
-        case kJetGuid:
+        case model::kJetGuid:
             return 38;
-        case kJetBinary:
+        case model::kJetBinary:
             return field.size;
         default:
             return kLobInlineBytes;
@@ -102,12 +97,12 @@ std::string safeOracleType(const model::JetFieldDef& field) {
             return "NUMBER";
         case model::kJetDate:
             return "DATE";
-        case kJetDecimal:
+        case model::kJetDecimal:
             return "NUMBER(" + std::to_string(field.precision > 0 ? field.precision : 18) + "," +
                    std::to_string(field.scale) + ")";
-        case kJetGuid:
+        case model::kJetGuid:
             return "VARCHAR2(38)";
-        case kJetBinary:
+        case model::kJetBinary:
             return "RAW(" + std::to_string(field.size > 0 ? field.size : 255) + ")";
         default:
             return "BLOB";
@@ -125,16 +120,8 @@ std::string safeDefault(const model::JetFieldDef& field) {
             if (isOneOf(text, {"Yes", "True", "On", "-1"}))
                 return "-1";
             return isOneOf(text, {"No", "False", "Off", "0"}) ? "0" : "";
-        case model::kJetByte:
-        case model::kJetInteger:
-        case model::kJetLong:
-        case model::kJetCurrency:
-        case model::kJetSingle:
-        case model::kJetDouble:
-        case kJetDecimal:
-            return shell::gfIsNumericText(text) ? text : "";
         default:
-            return {};
+            return model::isNumberType(field.typeCode) && shell::gfIsNumericText(text) ? text : "";
     }
 }
 

@@ -14,20 +14,13 @@ namespace {
 enum class Kind { kText, kNumber, kDate, kBytes };
 
 Kind kindOf(std::int16_t typeCode) {
+    if (typeCode == model::kJetBoolean || model::isNumberType(typeCode))
+        return Kind::kNumber;
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:
         case jet::kJetGuidType:
             return Kind::kText;
-        case model::kJetBoolean:
-        case model::kJetByte:
-        case model::kJetInteger:
-        case model::kJetLong:
-        case model::kJetCurrency:
-        case model::kJetSingle:
-        case model::kJetDouble:
-        case jet::kJetDecimalType:
-            return Kind::kNumber;
         case model::kJetDate:
             return Kind::kDate;
         default:

@@ -5,6 +5,8 @@
 #include <variant>
 #include <vector>
 
+#include "model/jet_table.h"
+
 namespace malvorn::jet {
 
 // Currency as stored: the amount times 10,000, so no digit is ever lost.
@@ -50,12 +52,12 @@ inline bool isNull(const JetValue& value) {
     return std::holds_alternative<std::monostate>(value);
 }
 
-// Type codes of the engine that the reader hands on but the table script
-// does not map (see model::JetType for the mapped ones).
-inline constexpr std::int16_t kJetBinaryType = 9;
-inline constexpr std::int16_t kJetOleType = 11;
-inline constexpr std::int16_t kJetGuidType = 15;
-inline constexpr std::int16_t kJetDecimalType = 20;
+// The model's codes of the types the window's table script does not map,
+// under the names the reader's code uses.
+inline constexpr std::int16_t kJetBinaryType = model::kJetBinary;
+inline constexpr std::int16_t kJetOleType = model::kJetOle;
+inline constexpr std::int16_t kJetGuidType = model::kJetGuid;
+inline constexpr std::int16_t kJetDecimalType = model::kJetDecimal;
 
 // A column of a row stream: the field name and its Jet type code.
 struct JetColumn {

@@ -7,8 +7,8 @@
 
 namespace malvorn::model {
 
-// The Jet field type numbers the program tells apart. Any other number
-// (Yes/No is 1, OLE object 11, GUID 15, ...) is carried as it is.
+// The Jet field type numbers the program tells apart; any other number is
+// carried as it is.
 enum JetType : std::int16_t {
     kJetBoolean = 1,
     kJetByte = 2,
@@ -18,9 +18,30 @@ enum JetType : std::int16_t {
     kJetSingle = 6,
     kJetDouble = 7,
     kJetDate = 8,
+    kJetBinary = 9,
     kJetText = 10,
+    kJetOle = 11,
     kJetMemo = 12,
+    kJetGuid = 15,
+    kJetDecimal = 20,
 };
+
+// The types whose values are numbers: written unquoted, compared as numbers.
+// Yes/No is not among them here; each caller says what it makes of it.
+inline bool isNumberType(std::int16_t typeCode) {
+    switch (typeCode) {
+        case kJetByte:
+        case kJetInteger:
+        case kJetLong:
+        case kJetCurrency:
+        case kJetSingle:
+        case kJetDouble:
+        case kJetDecimal:
+            return true;
+        default:
+            return false;
+    }
+}
 
 // One field of a Jet table, as the generator and the data copy see it.
 // Texts are UTF-8.

@@ -97,34 +97,33 @@ std::string dateLiteral(double serial) {
     return text;
 }
 
+// A number's shortest exact text; nullopt for Null.
+std::optional<std::string> numberText(const jet::JetValue& value) {
+    using namespace jet;
+    std::optional<std::string> text;
+    if (const auto* integer = std::get_if<std::int64_t>(&value))
+        text = std::to_string(*integer);
+    else if (const auto* currency = std::get_if<JetCurrency>(&value))
+        text = currencyText(currency->scaled);
+    else if (const auto* single = std::get_if<float>(&value))
+        text = singleText(*single);
+    else if (const auto* number = std::get_if<double>(&value))
+        text = doubleText(*number);
+    else if (const auto* decimal = std::get_if<JetDecimal>(&value))
+        text = decimal->text;
+    return text;
+}
+
 std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
     using namespace jet;
+    if (model::isNumberType(typeCode))
+        return numberLiteral(numberText(value));
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:
             if (const auto* text = std::get_if<std::string>(&value))
                 return shell::quoteSqlText(*text);
             return "''";
-        case model::kJetByte:
-        case model::kJetInteger:
-        case model::kJetLong:
-        case model::kJetCurrency:
-        case model::kJetSingle:
-        case model::kJetDouble:
-        case kJetDecimalType: {
-            std::optional<std::string> text;
-            if (const auto* integer = std::get_if<std::int64_t>(&value))
-                text = std::to_string(*integer);
-            else if (const auto* currency = std::get_if<JetCurrency>(&value))
-                text = currencyText(currency->scaled);
-            else if (const auto* single = std::get_if<float>(&value))
-                text = singleText(*single);
-            else if (const auto* number = std::get_if<double>(&value))
-                text = doubleText(*number);
-            else if (const auto* decimal = std::get_if<JetDecimal>(&value))
-                text = decimal->text;
-            return numberLiteral(text);
-        }
         case model::kJetDate:
             if (const auto* date = std::get_if<JetDate>(&value))
                 return dateLiteral(date->serial);
