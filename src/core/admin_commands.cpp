@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "admin/script_folding.h"
+#include "convert/script_text.h"
 #include "encoding/ascii.h"
 #include "oracle/existing_table.h"
 
@@ -22,13 +23,6 @@ std::string upperAscii(std::string text) {
             c = static_cast<char>(c - 32);
     }
     return text;
-}
-
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // ---- users -----------------------------------------------------------------
@@ -194,8 +188,9 @@ Outcome sendOne(const std::string& statement, const model::ConnectionFields& con
 }  // namespace
 
 Outcome createUser(const UserFields& fields, Services& services) {
-    const std::string id = trimBlanks(fields.userId);
-    const UserOperation op{{"CREATE USER " + id + " IDENTIFIED BY " + trimBlanks(fields.password) +
+    const std::string id = std::string(convert::trimSpaces(fields.userId));
+    const UserOperation op{{"CREATE USER " + id + " IDENTIFIED BY " +
+                                std::string(convert::trimSpaces(fields.password)) +
                                 " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp",
                             "GRANT DBA, RESOURCE, CONNECT TO " + id},
                            "ﾕｰｻﾞｰ作成ｴﾗｰ",
@@ -206,11 +201,12 @@ Outcome createUser(const UserFields& fields, Services& services) {
 }
 
 Outcome deleteUser(const UserFields& fields, Services& services) {
-    const UserOperation op{{"DROP USER " + trimBlanks(fields.userId) + " CASCADE"},
-                           "ﾕｰｻﾞｰ削除ｴﾗｰ",
-                           "fDeleteUser",
-                           false,
-                           "ﾕｰｻﾞｰ " + upperAscii(fields.userId) + " は未登録です"};
+    const UserOperation op{
+        {"DROP USER " + std::string(convert::trimSpaces(fields.userId)) + " CASCADE"},
+        "ﾕｰｻﾞｰ削除ｴﾗｰ",
+        "fDeleteUser",
+        false,
+        "ﾕｰｻﾞｰ " + upperAscii(fields.userId) + " は未登録です"};
     return userCommand(fields, op, "ﾕｰｻﾞｰが削除されました", services);
 }
 

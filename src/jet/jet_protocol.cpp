@@ -190,6 +190,31 @@ JetValue readValue(PayloadReader& in) {
     }
 }
 
+namespace {
+
+// An index: a flag, then its name and key columns when there is one.
+void encodeIndex(PayloadWriter& out, const std::optional<model::JetIndexDef>& index) {
+    out.u8(index ? 1 : 0);
+    if (!index)
+        return;
+    out.text(index->name).u32(static_cast<std::uint32_t>(index->fieldNames.size()));
+    for (const auto& name : index->fieldNames)
+        out.text(name);
+}
+
+std::optional<model::JetIndexDef> decodeIndex(PayloadReader& in) {
+    if (in.u8() == 0)
+        return std::nullopt;
+    model::JetIndexDef index;
+    index.name = in.text();
+    const std::uint32_t keyCount = in.u32();
+    for (std::uint32_t i = 0; i < keyCount; ++i)
+        index.fieldNames.push_back(in.text());
+    return index;
+}
+
+}  // namespace
+
 std::string encodeTableDef(const model::JetTableDef& table) {
     PayloadWriter out;
     out.text(table.name).u32(static_cast<std::uint32_t>(table.fields.size()));
@@ -200,24 +225,12 @@ std::string encodeTableDef(const model::JetTableDef& table) {
             .u8(field.allowZeroLength ? 1 : 0)
             .text(field.defaultValue);
     }
-    out.u8(table.firstIndex ? 1 : 0);
-    if (table.firstIndex) {
-        out.text(table.firstIndex->name)
-            .u32(static_cast<std::uint32_t>(table.firstIndex->fieldNames.size()));
-        for (const auto& name : table.firstIndex->fieldNames)
-            out.text(name);
-    }
+    encodeIndex(out, table.firstIndex);
     // Appended after the first index so that older readers' part stays as it was.
     for (const auto& field : table.fields)
         out.u32(static_cast<std::uint32_t>(field.precision))
             .u32(static_cast<std::uint32_t>(field.scale));
-    out.u8(table.primaryIndex ? 1 : 0);
-    if (table.primaryIndex) {
-        out.text(table.primaryIndex->name)
-            .u32(static_cast<std::uint32_t>(table.primaryIndex->fieldNames.size()));
-        for (const auto& name : table.primaryIndex->fieldNames)
-            out.text(name);
-    }
+    encodeIndex(out, table.primaryIndex);
     return out.take();
 }
 
@@ -235,26 +248,12 @@ model::JetTableDef decodeTableDef(const std::string& payload) {
         field.defaultValue = in.text();
         table.fields.push_back(std::move(field));
     }
-    if (in.u8() != 0) {
-        model::JetIndexDef index;
-        index.name = in.text();
-        const std::uint32_t keyCount = in.u32();
-        for (std::uint32_t i = 0; i < keyCount; ++i)
-            index.fieldNames.push_back(in.text());
-        table.firstIndex = std::move(index);
-    }
+    table.firstIndex = decodeIndex(in);
     for (auto& field : table.fields) {
         field.precision = static_cast<std::int32_t>(in.u32());
         field.scale = static_cast<std::int32_t>(in.u32());
     }
-    if (in.u8() != 0) {
-        model::JetIndexDef index;
-        index.name = in.text();
-        const std::uint32_t keyCount = in.u32();
-        for (std::uint32_t i = 0; i < keyCount; ++i)
-            index.fieldNames.push_back(in.text());
-        table.primaryIndex = std::move(index);
-    }
+    table.primaryIndex = decodeIndex(in);
     if (!in.atEnd())
         throw ProtocolError("trailing bytes after a table definition");
     return table;

@@ -14,10 +14,6 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
-std::string num(const std::string& sql) {
-    return sqlCall(F::kNum, {sql});
-}
-
 }  // namespace
 
 SqlType typeOf(const ColumnDef& c) {
@@ -34,11 +30,6 @@ namespace {
 
 bool isCharacter(SqlType t) {
     return t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob;
-}
-
-void set(SqlType* out, SqlType value) {
-    if (out)
-        *out = value;
 }
 
 }  // namespace

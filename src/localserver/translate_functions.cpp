@@ -12,15 +12,6 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
-std::string num(const std::string& sql) {
-    return sqlCall(F::kNum, {sql});
-}
-
-void set(SqlType* out, SqlType value) {
-    if (out)
-        *out = value;
-}
-
 [[noreturn]] void wrongArguments() {
     oraThrow(909, "invalid number of arguments");
 }

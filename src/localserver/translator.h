@@ -8,6 +8,7 @@
 
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
+#include "localserver/sql_functions.h"
 #include "localserver/sqlite_db.h"
 
 namespace malvorn::localserver {
@@ -18,6 +19,17 @@ class LocalSession;
 // conversions (a text literal compared with a DATE or NUMBER column).
 // kChar is blank-padded CHAR, compared with literals without trailing blanks.
 enum class SqlType { kUnknown, kText, kChar, kNumber, kDate, kLob };
+
+// The SQL that reads a translated value as a number.
+inline std::string num(const std::string& sql) {
+    return sqlCall(ServerFunction::kNum, {sql});
+}
+
+// Tells the caller the type of what was translated, when it asked.
+inline void set(SqlType* out, SqlType value) {
+    if (out)
+        *out = value;
+}
 
 // Translates expressions and queries for SQLite against the tables a
 // statement names.

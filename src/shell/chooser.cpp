@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "encoding/ascii.h"
 #include "shell/files.h"
 #include "shell/paths.h"
 
@@ -22,10 +23,6 @@ constexpr std::array<ChooserMode, 3> kModes = {{
     {"Folder", "] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false},
 }};
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool matchesWildcard(std::string_view name, std::string_view part) {
     // Greedy match with one backtrack point: the last "*" seen.
     std::size_t n = 0, p = 0;
@@ -34,8 +31,8 @@ bool matchesWildcard(std::string_view name, std::string_view part) {
         if (p < part.size() && part[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < part.size() &&
-                   (part[p] == '?' || lowerAscii(part[p]) == lowerAscii(name[n]))) {
+        } else if (p < part.size() && (part[p] == '?' || encoding::asciiLower(part[p]) ==
+                                                             encoding::asciiLower(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

@@ -248,13 +248,6 @@ void fitText(QWidget* widget) {
     }
 }
 
-std::string trimSpaces(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace
 
 frmMain::frmMain(FormContext context, MessageService* messages, QWidget* parent)
@@ -441,9 +434,9 @@ void frmMain::Form_Load() {
     TextBoxes boxes = textBoxes();
     gfLoadTextBoxes(context_.iniPath, kMainFormSection, boxes);
     setTextBoxes(boxes);
-    if (trimSpaces(text(QStringLiteral("txtSystem"))).empty())
+    if (core::isBlank(text(QStringLiteral("txtSystem"))))
         setText(QStringLiteral("txtSystem"), "system");
-    if (trimSpaces(text(QStringLiteral("txtPassOfSystem"))).empty())
+    if (core::isBlank(text(QStringLiteral("txtPassOfSystem"))))
         setText(QStringLiteral("txtPassOfSystem"), "tarnbol");
 
     setStatus({});
