@@ -1,10 +1,10 @@
 // The whole-database migration from the command line.
-#include <unistd.h>
-
 #include <cstdio>
+#include <optional>
 
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/progress.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
 #include "shell/files.h"
@@ -12,50 +12,25 @@
 namespace malvorn::cli {
 namespace {
 
-// On a terminal, one line redrawn in place: tables done / total, the current
-// table and its rows as a bar. Elsewhere, one line per finished table.
-class TerminalProgress : public core::MigrateProgress {
+// Each table's rows as the copy shows them (a bar on a terminal, a line now
+// and then elsewhere), then one line per finished table.
+class TableProgress : public core::MigrateProgress {
   public:
-    TerminalProgress() : terminal_(::isatty(STDERR_FILENO) != 0) {}
-
     void tableStarted(const std::string& table, std::size_t number, std::size_t total) override {
-        table_ = table;
-        number_ = number;
-        total_ = total;
-        shownPercent_ = -1;
-        draw(0, 0);
+        label_ = "[" + std::to_string(number) + "/" + std::to_string(total) + "] " + table;
+        line_.emplace();
     }
-    void rowsCopied(std::int64_t done, std::int64_t total) override { draw(done, total); }
+    void rowsCopied(std::int64_t done, std::int64_t total) override {
+        line_->update(label_, done, total);
+    }
     void tableFinished(const core::TableOutcome& outcome) override {
-        if (terminal_)
-            std::fputs("\r\033[K", stderr);
-        std::fprintf(stderr, "[%zu/%zu] %s: %s\n", number_, total_, table_.c_str(),
-                     outcome.ok ? "ok" : "失敗");
+        line_->finish();
+        std::fprintf(stderr, "%s: %s\n", label_.c_str(), outcome.ok ? "ok" : "失敗");
     }
 
   private:
-    void draw(std::int64_t done, std::int64_t total) {
-        if (!terminal_)
-            return;
-        constexpr int kBar = 30;
-        const int percent =
-            total > 0 ? static_cast<int>(std::min<std::int64_t>(done * 100 / total, 100)) : 0;
-        if (percent == shownPercent_ && done != 0 && done != total)
-            return;
-        shownPercent_ = percent;
-        const int filled = percent * kBar / 100;
-        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s [%s%s] %lld / %lld", number_, total_,
-                     table_.c_str(), std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(kBar - filled), '.').c_str(),
-                     static_cast<long long>(done), static_cast<long long>(total));
-        std::fflush(stderr);
-    }
-
-    bool terminal_;
-    std::string table_;
-    std::size_t number_ = 0;
-    std::size_t total_ = 0;
-    int shownPercent_ = -1;
+    std::string label_;
+    std::optional<ProgressLine> line_;
 };
 
 int runMigrate(const Arguments& args) {
@@ -79,7 +54,7 @@ int runMigrate(const Arguments& args) {
     ConsoleMessages messages;
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
-    TerminalProgress progress;
+    TableProgress progress;
     core::MigrateReport report;
     const core::Outcome outcome = core::migrateDatabase(fields, services, progress, report);
     if (outcome == core::Outcome::kRefused)
