@@ -129,6 +129,50 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
     return indexes;
 }
 
+// Whether the catalog row of table `name` holds a property blob the library
+// could not read. The library then leaves the table without properties, which
+// looks like "none set": every text column required, no defaults. Told apart
+// here by reading the row's blob again.
+bool propertyBlobUnreadable(MdbHandle* mdb, const std::string& name) {
+    MdbCatalogEntry catalog{};
+    catalog.mdb = mdb;
+    catalog.object_type = MDB_TABLE;
+    catalog.table_pg = 2;  // the catalog's own definition page
+    std::snprintf(catalog.object_name, sizeof(catalog.object_name), "%s", "MSysObjects");
+    TablePtr table(mdb_read_table(&catalog));
+    if (!table || mdb_read_columns(table.get()) == nullptr)
+        return true;
+    std::vector<char> objectName(mdb->bind_size), objectType(mdb->bind_size), blob(mdb->bind_size);
+    int blobLength = 0;
+    char nameColumn[] = "Name", typeColumn[] = "Type", blobColumn[] = "LvProp";
+    const int blobAt = mdb_bind_column_by_name(table.get(), blobColumn, blob.data(), &blobLength);
+    if (mdb_bind_column_by_name(table.get(), nameColumn, objectName.data(), nullptr) == -1 ||
+        mdb_bind_column_by_name(table.get(), typeColumn, objectType.data(), nullptr) == -1 ||
+        blobAt == -1)
+        return true;
+    MdbColumn* blobColumnDef = columnAt(table.get(), static_cast<unsigned>(blobAt - 1));
+    mdb_rewind_table(table.get());
+    while (mdb_fetch_row(table.get())) {
+        if (std::atoi(objectType.data()) != MDB_TABLE || name != objectName.data())
+            continue;
+        if (blobLength == 0)
+            return false;
+        std::size_t size = 0;
+        void* bytes = mdb_ole_read_full(mdb, blobColumnDef, &size);
+        if (bytes == nullptr)
+            return true;
+        GPtrArray* properties = mdb_kkd_to_props(mdb, bytes, size);
+        std::free(bytes);
+        if (properties == nullptr)
+            return true;
+        for (unsigned i = 0; i < properties->len; ++i)
+            mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(properties, i)));
+        g_ptr_array_free(properties, TRUE);
+        return false;
+    }
+    return false;
+}
+
 HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
     // The library reads both at open; the reader process is single-threaded.
     ::setenv("MDB_ICONV", "UTF-8", 1);
@@ -284,6 +328,14 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
     definition.primaryIndex = primaryIndexOf(indexes, definition.fields);
+    if (table->entry->props == nullptr &&
+        propertyBlobUnreadable(handle(), table->entry->object_name)) {
+        checkPages();
+        throw makeJetError(
+            JetErrorKind::kDamaged, path_,
+            "テーブル " + name + " のプロパティ (既定値、長さ0の文字列の許可など) を読めません");
+    }
+    checkPages();
     return definition;
 }
 

@@ -138,6 +138,47 @@ TEST_P(DamagedFiles, ADefinitionWithBadNamesOrARepeatedKeyIsAnError) {
     }
 }
 
+// A property blob the library cannot read is not "no properties": that
+// would make every text column required. Each blob in turn loses its mark;
+// the table then reads as built or fails naming its properties, and its rows
+// still come.
+TEST_P(DamagedFiles, AnUnreadablePropertyBlobIsAnErrorNotMissingProperties) {
+    const JetBuildTable table{"Props",
+                              {{.name = "Code", .type = 10, .size = 8, .allowZeroLength = true},
+                               {.name = "Qty", .type = 4, .defaultValue = "1"}},
+                              {},
+                              {{std::string("a"), std::int64_t{2}}}};
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+        const std::string path = dir_.path() + "/props.mdb";
+        writeJetFile(path, {table}, version);
+        const std::string bytes = fileBytes(path);
+        const model::JetTableDef whole = GetParam().open(path)->readTable("Props");
+        ASSERT_TRUE(whole.fields.at(0).allowZeroLength);
+        const std::string magic(version == JetVersion::kJet4 ? "MR2" : "KKD", 4);
+        int refused = 0;
+        for (std::size_t at = bytes.find(magic); at != std::string::npos;
+             at = bytes.find(magic, at + 1)) {
+            SCOPED_TRACE(at);
+            std::string damaged = bytes;
+            damaged[at] = 'X';
+            writeBytes(path, damaged);
+            const auto source = GetParam().open(path);
+            try {
+                const model::JetTableDef read = source->readTable("Props");
+                EXPECT_TRUE(read.fields.at(0).allowZeroLength);
+                EXPECT_EQ(read.fields.at(1).defaultValue, "1");
+            } catch (const JetError& e) {
+                ++refused;
+                EXPECT_NE(std::string(e.what()).find("テーブル Props のプロパティ"),
+                          std::string::npos)
+                    << e.what();
+            }
+            EXPECT_EQ(allRows(*source, "Props").size(), 1u);
+        }
+        EXPECT_EQ(refused, 1);
+    }
+}
+
 // A row the engine marked deleted without lowering the table's row count:
 // the rows come, and the cursor tells that one fewer came than recorded.
 TEST_P(DamagedFiles, RowsFewerThanTheDefinitionRecordsAreCounted) {
