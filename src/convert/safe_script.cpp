@@ -129,12 +129,7 @@ SafeScript makeSafeTableSQL(const model::JetTableDef& table, const TableScriptOp
                             const ScriptDate& date, ConstraintNames& names) {
     SafeScript result;
     ScriptLines& script = result.script;
-    script.append(std::string(kBorderLine));
-    script.append(boxedCommentLine(titleText(table.name)));
-    script.append(boxedCommentLine("/* Create Date : " + formatScriptDate(date)));
-    script.append(std::string());  // the row-length line, written last
-    script.append(std::string(kBorderLine));
-    script.append("CREATE TABLE " + oracleName(table.name));
+    script = openTableScript(table.name, oracleName(table.name), date);
 
     std::int64_t dataBytes = 0;
     std::int64_t overheadBytes = 0;
@@ -160,11 +155,7 @@ SafeScript makeSafeTableSQL(const model::JetTableDef& table, const TableScriptOp
                       " PRIMARY KEY(" + keyColumns(*table.primaryIndex) +
                       ") USING INDEX TABLESPACE " + options.indexTablespace);
     }
-    script.append(")");
-    script.append("TABLESPACE " + options.tableTablespace + ";");
-    script.set(4, boxedCommentLine("/* Row Length + Over Head = " + std::to_string(dataBytes) +
-                                   " + " + std::to_string(overheadBytes) + " = " +
-                                   formatGrouped(dataBytes + overheadBytes) + " Bytes"));
+    closeTableScript(script, options.tableTablespace, dataBytes, overheadBytes);
     return result;
 }
 

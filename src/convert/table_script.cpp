@@ -99,15 +99,30 @@ std::string titleText(const std::string& tableName) {
     return title;
 }
 
-ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOptions& options,
-                          const ScriptDate& date) {
+ScriptLines openTableScript(const std::string& tableName, const std::string& createName,
+                            const ScriptDate& date) {
     ScriptLines script;
     script.append(std::string(kBorderLine));
-    script.append(boxedCommentLine(titleText(table.name)));
+    script.append(boxedCommentLine(titleText(tableName)));
     script.append(boxedCommentLine("/* Create Date : " + formatScriptDate(date)));
     script.append(std::string());  // the row-length line, written last
     script.append(std::string(kBorderLine));
-    script.append("CREATE TABLE " + table.name);
+    script.append("CREATE TABLE " + createName);
+    return script;
+}
+
+void closeTableScript(ScriptLines& script, const std::string& tableTablespace,
+                      std::int64_t dataBytes, std::int64_t overheadBytes) {
+    script.append(")");
+    script.append("TABLESPACE " + tableTablespace + ";");
+    script.set(4, boxedCommentLine("/* Row Length + Over Head = " + std::to_string(dataBytes) +
+                                   " + " + std::to_string(overheadBytes) + " = " +
+                                   formatGrouped(dataBytes + overheadBytes) + " Bytes"));
+}
+
+ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOptions& options,
+                          const ScriptDate& date) {
+    ScriptLines script = openTableScript(table.name, table.name, date);
 
     // 64-bit: a wide table (dozens of memo fields) must still generate.
     std::int64_t dataBytes = 0;
@@ -124,12 +139,7 @@ ScriptLines fMakeTableSQL(const model::JetTableDef& table, const TableScriptOpti
     if (table.firstIndex) {
         script.append(constraintLine(table, *table.firstIndex, options.indexTablespace));
     }
-    script.append(")");
-    script.append("TABLESPACE " + options.tableTablespace + ";");
-
-    script.set(4, boxedCommentLine("/* Row Length + Over Head = " + std::to_string(dataBytes) +
-                                   " + " + std::to_string(overheadBytes) + " = " +
-                                   formatGrouped(dataBytes + overheadBytes) + " Bytes"));
+    closeTableScript(script, options.tableTablespace, dataBytes, overheadBytes);
     return script;
 }
 

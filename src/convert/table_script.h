@@ -20,6 +20,15 @@ struct TableScriptOptions {
 // fit.
 std::string titleText(const std::string& tableName);
 
+// The boxed header of a table script up to "CREATE TABLE <createName>"; its
+// fourth line, the row length, is left empty for closeTableScript.
+ScriptLines openTableScript(const std::string& tableName, const std::string& createName,
+                            const ScriptDate& date);
+
+// The closing ")" and TABLESPACE lines, and the header's row-length line.
+void closeTableScript(ScriptLines& script, const std::string& tableTablespace,
+                      std::int64_t dataBytes, std::int64_t overheadBytes);
+
 // The Oracle CREATE TABLE script for one Jet table: a boxed header with the
 // row-length estimate, one line per field, a primary key from the first
 // index, the tablespaces. The table name is used exactly as given.
