@@ -215,6 +215,7 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
         scott->execute(statement);
     scott->execute(convert::lfidnoDefinitionText());
     scott->execute("INSERT INTO LFIDNO VALUES ('OLD','レコード番号',9)");
+    system().execute("CREATE TABLE OTHER_T (レコード番号 NUMBER(10))");  // not scott's
     // A driver that hands numbers back with a fraction part.
     tap.canned[maxQuery("E_T")] = "12.0";
     auto s = services();

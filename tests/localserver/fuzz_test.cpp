@@ -182,18 +182,9 @@ class Generator {
 
     // Bytes cut, repeated, swapped or inserted, odd ones included.
     std::string mutate(std::string s) {
-        static const std::string odd[] = {std::string(1, '\0'),
-                                          "\xc3",
-                                          "\xff",
-                                          "\u3000",
-                                          "(",
-                                          ")",
-                                          "'",
-                                          "\"",
-                                          "--",
-                                          "/*",
-                                          "(+)",
-                                          ","};
+        using namespace std::string_literals;
+        static const std::string odd[] = {"\0"s, "\xc3", "\xff", "\u3000", "(",   ")",
+                                          "'",   "\"",   "--",   "/*",     "(+)", ","};
         const std::size_t edits = 1 + below(4);
         for (std::size_t i = 0; i < edits && !s.empty(); ++i) {
             const std::size_t at = below(s.size());

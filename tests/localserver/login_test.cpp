@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "oracle/session.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -94,17 +93,6 @@ TEST_F(ServerTest, StatementsCommitOnTheirOwnAndOutliveTheSession) {
     auto other = open();
     other->execute("DROP TABLE T");
     EXPECT_EQ(oraCode([&] { again->execute("INSERT INTO T VALUES (3)"); }), "ORA-00942");
-}
-
-TEST_F(ServerTest, TheSessionInterfaceRoutesToTheLocalServer) {
-    oracle::Drivers drivers;
-    drivers.localServer = openLocalServer;
-    auto session = oracle::openSession({"system", "tarnbol", folder()}, drivers);
-    EXPECT_EQ(session->queryValue("SELECT DUMMY FROM DUAL"), "X");
-    ::setenv("MALVORN_LOCAL_SERVER", (dir_.path() + "/default").c_str(), 1);
-    auto byDefault = oracle::openSession({"system", "other", ""}, drivers);
-    EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/default/catalog.db"));
-    ::unsetenv("MALVORN_LOCAL_SERVER");
 }
 
 }  // namespace

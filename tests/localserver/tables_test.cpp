@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "convert/fixed_scripts.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -33,32 +32,6 @@ TEST_F(ServerTest, TheConversionRunsStatementFormCreatesTheTable) {
     // A second creation meets the existing table.
     EXPECT_EQ(errorText([&] { scott->execute(shohinStatement()); }),
               "ORA-00955: name is already used by an existing object");
-}
-
-TEST_F(ServerTest, TheLfidnoDefinitionAndItsScriptFormCreateTheTable) {
-    auto scott = appUser();
-    scott->execute(convert::lfidnoDefinitionText());
-    EXPECT_EQ(rows(*scott,
-                   "SELECT COLUMN_NAME, DATA_TYPE, DATA_LENGTH, NULLABLE FROM USER_TAB_COLUMNS "
-                   "WHERE TABLE_NAME = 'LFIDNO' ORDER BY COLUMN_ID"),
-              (std::vector<std::string>{"表名|VARCHAR2|100|N", "列名|VARCHAR2|100|N",
-                                        "IDNO|NUMBER|22|Y"}));
-    scott->execute("DROP TABLE LFIDNO");
-    // LFIDNO.sql folded as the script runner folds it: comment lines out, a
-    // blank before each line, every ";" removed.
-    std::string folded;
-    for (const auto& line : convert::lfidnoScriptLines({2001, 2, 3})) {
-        if (line.rfind("/*", 0) == 0)
-            continue;
-        std::string kept;
-        for (const char c : line) {
-            if (c != ';')
-                kept += c;
-        }
-        folded += " " + kept;
-    }
-    scott->execute(folded);
-    EXPECT_EQ(scott->queryValue(std::string(kExists) + "LFIDNO'"), "1");
 }
 
 TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "convert/fixed_scripts.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -114,51 +113,6 @@ TEST_F(ServerTest, RolesAndPasswordsChangeAsGrantedRevokedAndAltered) {
     EXPECT_EQ(oraCode([&] { open("clerk", "lion"); }), "ORA-01045");
     EXPECT_EQ(rows(sys, "SELECT GRANTEE, GRANTED_ROLE FROM DBA_ROLE_PRIVS WHERE GRANTEE = 'CLERK'"),
               std::vector<std::string>{"CLERK|RESOURCE"});
-}
-
-// The numbering table: the creation from the default text, then the fill as
-// the IDNO tab sends it.
-TEST_F(ServerTest, TheLfidnoStatementsFillOneRowPerNumberedTable) {
-    auto scott = appUser("scott", "tiger");
-    const std::string number = "レコード番号";
-    scott->execute("CREATE TABLE 受注 (" + number + " NUMBER(10), 品名 VARCHAR2(20))");
-    scott->execute("CREATE TABLE ARTICLE (" + number + " NUMBER(10))");
-    scott->execute("CREATE TABLE EMPTY (" + number + " NUMBER(10))");
-    scott->execute("CREATE TABLE PLAIN (CODE NUMBER)");
-    for (int n : {3, 41, 7})
-        scott->execute("INSERT INTO 受注 (" + number + ", 品名) VALUES (" + std::to_string(n) +
-                       ", 'x')");
-    scott->execute("INSERT INTO ARTICLE (" + number + ") VALUES (NULL)");
-    // Another owner's numbered table is not listed for SCOTT.
-    system().execute("CREATE TABLE OTHER (" + number + " NUMBER(10))");
-
-    EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'LFIDNO'"),
-              "0");
-    scott->execute(convert::lfidnoDefinitionText());
-    scott->execute("DELETE FROM LFIDNO");
-    const auto seen = rows(*scott,
-                           "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE "
-                           "OWNER = 'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND "
-                           "COLUMN_NAME = '" +
-                               number + "'  ORDER BY TABLE_NAME");
-    EXPECT_EQ(seen, (Rows{"ARTICLE", "EMPTY", "受注"}));
-    for (const auto& t : seen) {
-        const auto max = scott->queryValue("SELECT  MAX(" + number + ")   FROM " + t);
-        scott->execute("INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('" + t + "','" + number + "'," +
-                       max.value_or("0") + ")");
-    }
-    EXPECT_EQ(rows(*scott, "SELECT 表名, 列名, IDNO FROM LFIDNO ORDER BY 表名"),
-              (std::vector<std::string>{"ARTICLE|" + number + "|0", "EMPTY|" + number + "|0",
-                                        "受注|" + number + "|41"}));
-    // The primary key (表名, 列名) refuses the same table twice.
-    EXPECT_EQ(
-        oraCode([&] {
-            scott->execute("INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('受注','" + number + "',1)");
-        }),
-        "ORA-00001");
-    // An empty owner lists nothing.
-    EXPECT_EQ(rows(*scott, "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''"),
-              std::vector<std::string>{});
 }
 
 }  // namespace
