@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <random>
 
@@ -83,10 +82,6 @@ TEST(ReaderProcess, TheReaderIsFoundByOptionThenEnvironment) {
     EXPECT_EQ(locateJetReader(""), "/opt/y/reader");
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // What is at the path decides the error and its message, which names the path.
 TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     TempDir dir;
@@ -119,7 +114,7 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     };
     for (const auto& c : cases) {
         if (c.bytes)
-            writeFile(c.path, *c.bytes);
+            writeWholeFile(c.path, *c.bytes);
         try {
             JetReaderClient client(c.path, realReader());
             ADD_FAILURE() << "opened " << c.path;
@@ -144,7 +139,7 @@ TEST(RealReader, AFileWithoutReadPermissionSaysSo) {
         GTEST_SKIP() << "permissions do not stop root from reading";
     TempDir dir;
     const std::string path = dir.path() + "/locked.mdb";
-    writeFile(path, std::string(8192, 'a'));
+    writeWholeFile(path, std::string(8192, 'a'));
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     try {
         JetReaderClient client(path, realReader());

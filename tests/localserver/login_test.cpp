@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "server_fixture.h"
 
@@ -43,11 +42,8 @@ TEST_F(ServerTest, FirstSystemLoginCreatesTheServerWithThatPassword) {
 TEST_F(ServerTest, TheStoredPasswordIsASaltedHashNotTheText) {
     open("system", "tarnbol");
     // The database and its write-ahead log, which may not exist.
-    std::string bytes;
-    for (const char* name : {"/catalog.db", "/catalog.db-wal"}) {
-        std::ifstream file(folder() + name, std::ios::binary);
-        bytes.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    const std::string bytes =
+        readWholeFile(folder() + "/catalog.db") + readWholeFile(folder() + "/catalog.db-wal");
     EXPECT_EQ(bytes.find("tarnbol"), std::string::npos);
     EXPECT_NE(bytes.find("$argon2id$"), std::string::npos);
 }
