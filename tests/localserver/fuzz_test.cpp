@@ -134,26 +134,9 @@ class Generator {
         return tables[chosen];
     }
 
-    // Nesting and chains around the server's limits.
-    std::string deep() {
-        static const char* const open[] = {"(", "(SELECT ", "NOT ", "- ", "ABS(", "1 + "};
-        static const char* const close[] = {")", " FROM DUAL)", "", "", ")", ""};
-        const std::size_t kind = below(std::size(open));
-        const std::size_t levels = 10 + below(300);
-        std::string out = "SELECT ";
-        for (std::size_t i = 0; i < levels; ++i)
-            out += open[kind];
-        out += kind == 2 ? "1 = 1" : "1";
-        for (std::size_t i = 0; i < levels; ++i)
-            out += close[kind];
-        return out + " FROM DUAL";
-    }
-
     std::string statement() {
         const int depth = static_cast<int>(below(8));
-        switch (below(7)) {
-            case 6:
-                return deep();
+        switch (below(6)) {
             case 0: {
                 // VALUES take no columns.
                 columns_ = false;
