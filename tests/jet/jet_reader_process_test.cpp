@@ -134,21 +134,5 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     }
 }
 
-TEST(RealReader, AFileWithoutReadPermissionSaysSo) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root from reading";
-    TempDir dir;
-    const std::string path = dir.path() + "/locked.mdb";
-    writeWholeFile(path, std::string(8192, 'a'));
-    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    try {
-        JetReaderClient client(path, realReader());
-        ADD_FAILURE() << "opened";
-    } catch (const JetError& e) {
-        EXPECT_NE(std::string(e.what()).find("読み取りの権限がありません"), std::string::npos)
-            << e.what();
-    }
-}
-
 }  // namespace
 }  // namespace malvorn::jet
