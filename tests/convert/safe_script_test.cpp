@@ -9,12 +9,7 @@ using namespace model;
 
 JetFieldDef field(std::string name, std::int16_t type, std::int32_t size = 0,
                   std::string defaultValue = "") {
-    JetFieldDef f;
-    f.name = std::move(name);
-    f.typeCode = type;
-    f.size = size;
-    f.defaultValue = std::move(defaultValue);
-    return f;
+    return {std::move(name), type, size, false, std::move(defaultValue)};
 }
 
 TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
@@ -71,9 +66,7 @@ TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
 }
 
 TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {
-    JetFieldDef amount = field("Amount", 20);
-    amount.precision = 12;
-    amount.scale = 3;
+    const JetFieldDef amount{"Amount", 20, 0, false, "", 12, 3};
     JetTableDef table;
     table.name = "Order Details";
     table.fields = {field("Order ID", kJetLong, 0, "=0"),

@@ -17,6 +17,9 @@ namespace {
 using shell::MessageAnswer;
 using shell::MessageIcon;
 using Strings = std::vector<std::string>;
+using localserver::createUserText;
+using localserver::grantRolesText;
+const auto lookupOf = localserver::userLookupText;
 
 constexpr std::int32_t kGeneral = oracle::kServerErrorNumber;
 constexpr const char* kServer = "Malvorn Local Server";
@@ -49,16 +52,9 @@ class AdminCommandsTest : public localserver::ServerTest {
     };
 };
 
-std::string lookupOf(const std::string& name) {
-    return "SELECT USERNAME   FROM dba_users  WHERE USERNAME = '" + name + "'";
-}
-std::string createOf(const std::string& user, const std::string& password = "pw") {
-    return "CREATE USER " + user + " IDENTIFIED BY " + password +
-           " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
-}
 const std::string kLookupScott = lookupOf("SCOTT");
-const std::string kCreateScott = createOf("scott");
-const std::string kGrantScott = "GRANT DBA, RESOURCE, CONNECT TO scott";
+const std::string kCreateScott = createUserText("scott", "pw");
+const std::string kGrantScott = grantRolesText("scott");
 
 TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
     for (const char* user : {" system", "system ", "scott", ""}) {
@@ -75,7 +71,7 @@ TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
 TEST_F(AdminCommandsTest, CreatesAndDeletesAUserOnTheServer) {
     auto s = services();
     ASSERT_EQ(createUser({"  scott ", " tiger ", as("SYSTEM")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, (Strings{createOf("scott", "tiger"), kGrantScott}));
+    EXPECT_EQ(tap.sent, (Strings{createUserText("scott", "tiger"), kGrantScott}));
     EXPECT_EQ(recorder.events,
               (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"}));
 
@@ -108,7 +104,7 @@ TEST_F(AdminCommandsTest, UserFailuresShowTheLookupsMessageOrTheReport) {
         Strings boxes;
     } cases[] = {
         {true, "scott", true, {}, {kCreateScott, kLookupScott}, {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
-        {true, "", true, {}, {createOf(""), lookupOf("")}, {}},
+        {true, "", true, {}, {createUserText("", "pw"), lookupOf("")}, {}},
         {true, "scott", true, {{kCreateScott, other}}, {kCreateScott}, {otherReport}},
         // The lookup failing too: the refusal it was to explain is reported.
         {true,
@@ -215,6 +211,7 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
         scott->execute(statement);
     scott->execute(convert::lfidnoDefinitionText());
     scott->execute("INSERT INTO LFIDNO VALUES ('OLD','レコード番号',9)");
+    system().execute("CREATE TABLE OTHER_T (レコード番号 NUMBER(10))");  // not scott's
     // A driver that hands numbers back with a fraction part.
     tap.canned[maxQuery("E_T")] = "12.0";
     auto s = services();

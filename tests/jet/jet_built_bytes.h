@@ -3,12 +3,11 @@
 // Reading and patching the bytes of a built Jet file, for the tests that
 // damage one on purpose.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "jet_builder/jet_builder.h"
+#include "support/temp_dir.h"
 
 namespace malvorn::jet {
 
@@ -16,15 +15,6 @@ inline std::string builtBytes(const std::vector<testing::JetBuildTable>& tables,
                               testing::JetVersion version = testing::JetVersion::kJet4) {
     const auto bytes = testing::buildJetFile(tables, version);
     return std::string(bytes.begin(), bytes.end());
-}
-
-inline std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::uint32_t u32At(const std::string& bytes, std::size_t at) {

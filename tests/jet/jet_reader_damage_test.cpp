@@ -56,7 +56,7 @@ TEST_P(DamagedFiles, AFileCutShortGivesEveryRowOrAnErrorNamingIt) {
         const std::size_t page = testing::jetPageSize(version);
         const std::string whole = dir_.path() + "/whole.mdb";
         writeJetFile(whole, {table}, version);
-        const std::string bytes = fileBytes(whole);
+        const std::string bytes = readWholeFile(whole);
         std::vector<JetRow> expected;
         ASSERT_FALSE(readAll(GetParam(), whole, "Cut", expected));
         ASSERT_EQ(expected.size(), 512u);
@@ -68,7 +68,7 @@ TEST_P(DamagedFiles, AFileCutShortGivesEveryRowOrAnErrorNamingIt) {
         const std::string path = dir_.path() + "/cut.mdb";
         for (std::size_t i = 0; i < damaged.size(); ++i) {
             SCOPED_TRACE(i);
-            writeBytes(path, damaged[i]);
+            writeWholeFile(path, damaged[i]);
             std::vector<JetRow> rows;
             const auto error = readAll(GetParam(), path, "Cut", rows);
             if (!error) {
@@ -187,7 +187,7 @@ TEST_P(DamagedFiles, RowsFewerThanTheDefinitionRecordsAreCounted) {
         table.rows.push_back({i});
     const std::string path = dir_.path() + "/counted.mdb";
     writeJetFile(path, {table});
-    std::string bytes = fileBytes(path);
+    std::string bytes = readWholeFile(path);
     const std::size_t page = testing::jetPageSize(JetVersion::kJet4);
     for (const bool damaged : {false, true}) {
         SCOPED_TRACE(damaged);
@@ -198,7 +198,7 @@ TEST_P(DamagedFiles, RowsFewerThanTheDefinitionRecordsAreCounted) {
             while (bytes.at(at) != 0x01 || u32At(bytes, at + 4) != 3)
                 at += page;
             bytes[at + 15] = static_cast<char>(bytes[at + 15] | 0x40);
-            writeBytes(path, bytes);
+            writeWholeFile(path, bytes);
         }
         const auto source = GetParam().open(path);
         auto rows = source->openRows("Counted");

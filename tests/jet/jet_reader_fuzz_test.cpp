@@ -121,7 +121,7 @@ TEST(ReaderFuzz, RandomlyDamagedFilesEndInRowsOrAClearError) {
         const std::size_t page = testing::jetPageSize(version);
         for (int i = 0; i < 150; ++i, ++files) {
             const std::string path = dir.path() + "/fuzz" + std::to_string(files) + ".mdb";
-            writeBytes(path, mutate(original, page, random));
+            writeWholeFile(path, mutate(original, page, random));
             errors += readThrough(path);
             std::remove(path.c_str());
             if (HasFailure()) {

@@ -108,7 +108,7 @@ TEST(ReaderBounds, ADamagedFileThatTrapsTheLibraryEndsInAClearError) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.path() + "/trap.mdb";
-        writeBytes(path, c.bytes());
+        writeWholeFile(path, c.bytes());
         const auto error = readEverything(path);
         ASSERT_TRUE(error.has_value());
         const std::string message = error->what();
@@ -124,7 +124,7 @@ TEST(ReaderBounds, ADamagedFileThatTrapsTheLibraryEndsInAClearError) {
 TEST(ReaderLifetime, AReaderEndsWhenItsProgramIsKilledInTheMiddleOfARequest) {
     TempDir dir;
     const std::string path = dir.path() + "/endless.mdb";
-    writeBytes(path, endlessPropertyList(0));
+    writeWholeFile(path, endlessPropertyList(0));
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     const pid_t program = ::fork();
@@ -167,12 +167,13 @@ TEST(ReaderLifetime, AReaderEndsWhenItsProgramIsKilledInTheMiddleOfARequest) {
 TEST(ReaderLifetime, TheOpenReaderRunsFiltered) {
     TempDir dir;
     const std::string path = dir.path() + "/plain.mdb";
-    writeBytes(path, builtBytes({JetBuildTable{"T", {{.name = "A"}}, {}, {{std::string("a")}}}}));
+    writeWholeFile(path,
+                   builtBytes({JetBuildTable{"T", {{.name = "A"}}, {}, {{std::string("a")}}}}));
     JetReaderOptions options;
     options.readerPath = JET_READER;
     JetReaderClient client(path, options);
     const std::string text =
-        fileBytes("/proc/" + std::to_string(client.readerProcessId()) + "/status");
+        readWholeFile("/proc/" + std::to_string(client.readerProcessId()) + "/status");
     EXPECT_NE(text.find("NoNewPrivs:\t1"), std::string::npos) << text;
     EXPECT_NE(text.find("Seccomp:\t2"), std::string::npos) << text;
     EXPECT_EQ(allRows(client, "T").size(), 1u);

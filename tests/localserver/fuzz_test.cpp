@@ -134,26 +134,9 @@ class Generator {
         return tables[chosen];
     }
 
-    // Nesting and chains around the server's limits.
-    std::string deep() {
-        static const char* const open[] = {"(", "(SELECT ", "NOT ", "- ", "ABS(", "1 + "};
-        static const char* const close[] = {")", " FROM DUAL)", "", "", ")", ""};
-        const std::size_t kind = below(std::size(open));
-        const std::size_t levels = 10 + below(300);
-        std::string out = "SELECT ";
-        for (std::size_t i = 0; i < levels; ++i)
-            out += open[kind];
-        out += kind == 2 ? "1 = 1" : "1";
-        for (std::size_t i = 0; i < levels; ++i)
-            out += close[kind];
-        return out + " FROM DUAL";
-    }
-
     std::string statement() {
         const int depth = static_cast<int>(below(8));
-        switch (below(7)) {
-            case 6:
-                return deep();
+        switch (below(6)) {
             case 0: {
                 // VALUES take no columns.
                 columns_ = false;
@@ -182,18 +165,9 @@ class Generator {
 
     // Bytes cut, repeated, swapped or inserted, odd ones included.
     std::string mutate(std::string s) {
-        static const std::string odd[] = {std::string(1, '\0'),
-                                          "\xc3",
-                                          "\xff",
-                                          "\u3000",
-                                          "(",
-                                          ")",
-                                          "'",
-                                          "\"",
-                                          "--",
-                                          "/*",
-                                          "(+)",
-                                          ","};
+        using namespace std::string_literals;
+        static const std::string odd[] = {"\0"s, "\xc3", "\xff", "\u3000", "(",   ")",
+                                          "'",   "\"",   "--",   "/*",     "(+)", ","};
         const std::size_t edits = 1 + below(4);
         for (std::size_t i = 0; i < edits && !s.empty(); ++i) {
             const std::size_t at = below(s.size());

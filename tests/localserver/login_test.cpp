@@ -4,9 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
-#include "oracle/session.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -44,11 +42,8 @@ TEST_F(ServerTest, FirstSystemLoginCreatesTheServerWithThatPassword) {
 TEST_F(ServerTest, TheStoredPasswordIsASaltedHashNotTheText) {
     open("system", "tarnbol");
     // The database and its write-ahead log, which may not exist.
-    std::string bytes;
-    for (const char* name : {"/catalog.db", "/catalog.db-wal"}) {
-        std::ifstream file(folder() + name, std::ios::binary);
-        bytes.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    const std::string bytes =
+        readWholeFile(folder() + "/catalog.db") + readWholeFile(folder() + "/catalog.db-wal");
     EXPECT_EQ(bytes.find("tarnbol"), std::string::npos);
     EXPECT_NE(bytes.find("$argon2id$"), std::string::npos);
 }
@@ -94,17 +89,6 @@ TEST_F(ServerTest, StatementsCommitOnTheirOwnAndOutliveTheSession) {
     auto other = open();
     other->execute("DROP TABLE T");
     EXPECT_EQ(oraCode([&] { again->execute("INSERT INTO T VALUES (3)"); }), "ORA-00942");
-}
-
-TEST_F(ServerTest, TheSessionInterfaceRoutesToTheLocalServer) {
-    oracle::Drivers drivers;
-    drivers.localServer = openLocalServer;
-    auto session = oracle::openSession({"system", "tarnbol", folder()}, drivers);
-    EXPECT_EQ(session->queryValue("SELECT DUMMY FROM DUAL"), "X");
-    ::setenv("MALVORN_LOCAL_SERVER", (dir_.path() + "/default").c_str(), 1);
-    auto byDefault = oracle::openSession({"system", "other", ""}, drivers);
-    EXPECT_TRUE(std::filesystem::exists(dir_.path() + "/default/catalog.db"));
-    ::unsetenv("MALVORN_LOCAL_SERVER");
 }
 
 }  // namespace

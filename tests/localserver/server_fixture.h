@@ -13,6 +13,18 @@
 
 namespace malvorn::localserver {
 
+// The statements the user tab sends, built as it builds them.
+inline std::string createUserText(const std::string& id, const std::string& password) {
+    return "CREATE USER " + id + " IDENTIFIED BY " + password +
+           " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
+}
+inline std::string grantRolesText(const std::string& id) {
+    return "GRANT DBA, RESOURCE, CONNECT TO " + id;
+}
+inline std::string userLookupText(const std::string& upperId) {
+    return "SELECT USERNAME   FROM dba_users  WHERE USERNAME = '" + upperId + "'";
+}
+
 // A fresh server folder per test; SYSTEM's password is "tarnbol".
 class ServerTest : public ::testing::Test {
   protected:
@@ -32,9 +44,8 @@ class ServerTest : public ::testing::Test {
     // Creates a user with every role the program grants.
     std::unique_ptr<oracle::Session> appUser(const std::string& name = "scott",
                                              const std::string& password = "tiger") {
-        system().execute("CREATE USER " + name + " IDENTIFIED BY " + password +
-                         " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp");
-        system().execute("GRANT DBA, RESOURCE, CONNECT TO " + name);
+        system().execute(createUserText(name, password));
+        system().execute(grantRolesText(name));
         return open(name, password);
     }
 

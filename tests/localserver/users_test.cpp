@@ -2,33 +2,21 @@
 
 #include <filesystem>
 
-#include "convert/fixed_scripts.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
 namespace {
 
-// The statements the user tab sends, built as it builds them.
-std::string createUser(const std::string& id, const std::string& pw) {
-    return "CREATE USER " + id + " IDENTIFIED BY " + pw +
-           " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp";
-}
-std::string grantRoles(const std::string& id) {
-    return "GRANT DBA, RESOURCE, CONNECT TO " + id;
-}
 std::string dropUser(const std::string& id) {
     return "DROP USER " + id + " CASCADE";
-}
-std::string checkUser(const std::string& upperId) {
-    return "SELECT USERNAME   FROM dba_users  WHERE USERNAME = '" + upperId + "'";
 }
 
 TEST_F(ServerTest, TheUserTabsStatementsCreateAndDropAUser) {
     auto& sys = system();
-    EXPECT_EQ(sys.queryValue(checkUser("SCOTT")), std::nullopt);
-    sys.execute(createUser("scott", "tiger"));
-    sys.execute(grantRoles("scott"));
-    EXPECT_EQ(sys.queryValue(checkUser("SCOTT")), "SCOTT");
+    EXPECT_EQ(sys.queryValue(userLookupText("SCOTT")), std::nullopt);
+    sys.execute(createUserText("scott", "tiger"));
+    sys.execute(grantRolesText("scott"));
+    EXPECT_EQ(sys.queryValue(userLookupText("SCOTT")), "SCOTT");
     EXPECT_EQ(rows(sys,
                    "SELECT USERNAME, DEFAULT_TABLESPACE, TEMPORARY_TABLESPACE FROM DBA_USERS "
                    "ORDER BY USERNAME"),
@@ -39,22 +27,22 @@ TEST_F(ServerTest, TheUserTabsStatementsCreateAndDropAUser) {
               (std::vector<std::string>{"CONNECT", "DBA", "RESOURCE"}));
     scott.reset();
     sys.execute(dropUser("scott"));
-    EXPECT_EQ(sys.queryValue(checkUser("SCOTT")), std::nullopt);
+    EXPECT_EQ(sys.queryValue(userLookupText("SCOTT")), std::nullopt);
     EXPECT_EQ(oraCode([&] { open("scott", "tiger"); }), "ORA-01017");
     // Its tables are gone with it, and so is its schema file.
     EXPECT_EQ(sys.queryValue("SELECT COUNT(*) FROM ALL_TABLES WHERE OWNER = 'SCOTT'"), "0");
     for (const auto& entry : std::filesystem::directory_iterator(folder()))
         EXPECT_EQ(entry.path().filename().string().find("schema-2"), std::string::npos);
     // The name is free again, and the new user starts with an empty schema.
-    sys.execute(createUser("scott", "tiger2"));
-    sys.execute(grantRoles("scott"));
+    sys.execute(createUserText("scott", "tiger2"));
+    sys.execute(grantRolesText("scott"));
     auto again = open("scott", "tiger2");
     EXPECT_EQ(again->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "0");
 }
 
 TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
     auto& sys = system();
-    sys.execute(createUser("scott", "tiger"));
+    sys.execute(createUserText("scott", "tiger"));
     sys.execute("CREATE USER clerk IDENTIFIED BY pw");
     sys.execute("GRANT CONNECT TO clerk");
     sys.execute("CREATE USER owner1 IDENTIFIED BY pw");
@@ -67,30 +55,30 @@ TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
         std::string statement;
         const char* code;
     } cases[] = {
-        {&sys, createUser("scott", "other"), "ORA-01920"},
-        {&sys, createUser("SCOTT", "other"), "ORA-01920"},
-        {&sys, createUser("dba", "other"), "ORA-01920"},
+        {&sys, createUserText("scott", "other"), "ORA-01920"},
+        {&sys, createUserText("SCOTT", "other"), "ORA-01920"},
+        {&sys, createUserText("dba", "other"), "ORA-01920"},
         {&sys, "CREATE USER u1 IDENTIFIED BY pw DEFAULT TABLESPACE nowhere", "ORA-00959"},
         {&sys, "CREATE USER u1 IDENTIFIED BY pw TEMPORARY TABLESPACE users", "ORA-12911"},
-        {&sys, grantRoles("nobody"), "ORA-01917"},
+        {&sys, grantRolesText("nobody"), "ORA-01917"},
         {&sys, "GRANT SUPERUSER TO scott", "ORA-01919"},
         {&sys, dropUser("nobody"), "ORA-01918"},
         {&sys, "DROP USER owner1", "ORA-01922"},
         {&sys, "DROP USER system", "ORA-01940"},
         {otherDba.get(), "DROP USER system CASCADE", "ORA-28014"},
-        {&sys, createUser("", "pw"), "ORA-01935"},
+        {&sys, createUserText("", "pw"), "ORA-01935"},
         {&sys, "CREATE USER u2 IDENTIFIED BY", "ORA-00988"},
-        {clerk.get(), createUser("u3", "pw"), "ORA-01031"},
-        {clerk.get(), grantRoles("clerk"), "ORA-01031"},
+        {clerk.get(), createUserText("u3", "pw"), "ORA-01031"},
+        {clerk.get(), grantRolesText("clerk"), "ORA-01031"},
         {clerk.get(), dropUser("scott"), "ORA-01031"},
-        {clerk.get(), checkUser("SCOTT"), "ORA-00942"},
+        {clerk.get(), userLookupText("SCOTT"), "ORA-00942"},
         {&sys, "DROP USER scott", ""},
         {&sys, "DROP USER owner1 CASCADE", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(oraCode([&] { c.who->execute(c.statement); }), c.code) << c.statement;
     }
-    EXPECT_EQ(errorText([&] { sys.execute(createUser("clerk", "x")); }),
+    EXPECT_EQ(errorText([&] { sys.execute(createUserText("clerk", "x")); }),
               "ORA-01920: user name 'CLERK' conflicts with another user or role name");
     EXPECT_EQ(errorText([&] { sys.execute("DROP USER nobody CASCADE"); }),
               "ORA-01918: user 'NOBODY' does not exist");
@@ -114,51 +102,6 @@ TEST_F(ServerTest, RolesAndPasswordsChangeAsGrantedRevokedAndAltered) {
     EXPECT_EQ(oraCode([&] { open("clerk", "lion"); }), "ORA-01045");
     EXPECT_EQ(rows(sys, "SELECT GRANTEE, GRANTED_ROLE FROM DBA_ROLE_PRIVS WHERE GRANTEE = 'CLERK'"),
               std::vector<std::string>{"CLERK|RESOURCE"});
-}
-
-// The numbering table: the creation from the default text, then the fill as
-// the IDNO tab sends it.
-TEST_F(ServerTest, TheLfidnoStatementsFillOneRowPerNumberedTable) {
-    auto scott = appUser("scott", "tiger");
-    const std::string number = "レコード番号";
-    scott->execute("CREATE TABLE 受注 (" + number + " NUMBER(10), 品名 VARCHAR2(20))");
-    scott->execute("CREATE TABLE ARTICLE (" + number + " NUMBER(10))");
-    scott->execute("CREATE TABLE EMPTY (" + number + " NUMBER(10))");
-    scott->execute("CREATE TABLE PLAIN (CODE NUMBER)");
-    for (int n : {3, 41, 7})
-        scott->execute("INSERT INTO 受注 (" + number + ", 品名) VALUES (" + std::to_string(n) +
-                       ", 'x')");
-    scott->execute("INSERT INTO ARTICLE (" + number + ") VALUES (NULL)");
-    // Another owner's numbered table is not listed for SCOTT.
-    system().execute("CREATE TABLE OTHER (" + number + " NUMBER(10))");
-
-    EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'LFIDNO'"),
-              "0");
-    scott->execute(convert::lfidnoDefinitionText());
-    scott->execute("DELETE FROM LFIDNO");
-    const auto seen = rows(*scott,
-                           "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE "
-                           "OWNER = 'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND "
-                           "COLUMN_NAME = '" +
-                               number + "'  ORDER BY TABLE_NAME");
-    EXPECT_EQ(seen, (Rows{"ARTICLE", "EMPTY", "受注"}));
-    for (const auto& t : seen) {
-        const auto max = scott->queryValue("SELECT  MAX(" + number + ")   FROM " + t);
-        scott->execute("INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('" + t + "','" + number + "'," +
-                       max.value_or("0") + ")");
-    }
-    EXPECT_EQ(rows(*scott, "SELECT 表名, 列名, IDNO FROM LFIDNO ORDER BY 表名"),
-              (std::vector<std::string>{"ARTICLE|" + number + "|0", "EMPTY|" + number + "|0",
-                                        "受注|" + number + "|41"}));
-    // The primary key (表名, 列名) refuses the same table twice.
-    EXPECT_EQ(
-        oraCode([&] {
-            scott->execute("INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('受注','" + number + "',1)");
-        }),
-        "ORA-00001");
-    // An empty owner lists nothing.
-    EXPECT_EQ(rows(*scott, "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''"),
-              std::vector<std::string>{});
 }
 
 }  // namespace

@@ -3,58 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
 
+#include "localserver/server_fixture.h"
 #include "support/scripted_messages.h"
+#include "support/tapped_session.h"
 
 namespace malvorn::oracle {
 namespace {
 
 using shell::MessageAnswer;
 
-// A server holding the connected user's tables that answers the USER_TABLES
-// count the way Oracle does, names compared exactly.
-class CatalogSession : public Session {
-  public:
-    explicit CatalogSession(std::set<std::string> tables) : tables_(std::move(tables)) {}
-
-    void execute(const std::string& statement) override {
-        sent.push_back(statement);
-        const std::string prefix = "DROP TABLE ";
-        if (!statement.starts_with(prefix))
-            throw OracleError(kServerErrorNumber, "ORA-00900: invalid SQL statement", "fake");
-        if (tables_.erase(statement.substr(prefix.size())) == 0)
-            throw OracleError(kServerErrorNumber, "ORA-00942: table or view does not exist",
-                              "fake");
-    }
-
-    Value queryValue(const std::string& query) override {
-        sent.push_back(query);
-        const std::string prefix = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '";
-        // The literal ends at the first quote, as the server reads it.
-        if (!query.starts_with(prefix) || !query.ends_with("'") ||
-            query.find('\'', prefix.size()) != query.size() - 1)
-            throw OracleError(kServerErrorNumber, "ORA-00933: SQL command not properly ended",
-                              "fake");
-        const std::string name = query.substr(prefix.size(), query.size() - prefix.size() - 1);
-        return std::to_string(tables_.count(name));
-    }
-
-    std::unique_ptr<ResultSet> query(const std::string&) override {
-        throw OracleError(kServerErrorNumber, "not expected", "fake");
-    }
-
-    bool has(const std::string& name) const { return tables_.count(name) != 0; }
-
-    std::vector<std::string> sent;
-
-  private:
-    std::set<std::string> tables_;
-};
+class ExistingTable : public localserver::ServerTest {};
 
 // A name holding a quote goes in undoubled: the server refuses the text, and
 // that refusal reaches the caller without a question.
-TEST(DropIfExists, AsksAndDropsOnlyTheExactName) {
+TEST_F(ExistingTable, AsksAndDropsOnlyTheExactName) {
     const std::string count = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = ";
     const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
     const struct {
@@ -72,9 +35,13 @@ TEST(DropIfExists, AsksAndDropsOnlyTheExactName) {
         {"name goes in untrimmed", " EMP", {}, {count + "' EMP'"}, true},
         {"server refusal", "O'NEIL", {}, {count + "'O'NEIL'"}, true, true},
     };
+    auto scott = appUser();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CatalogSession session({"EMP"});
+        if (scott->queryValue(count + "'EMP'") == "0")
+            scott->execute("CREATE TABLE EMP (A NUMBER)");
+        Tap tap;
+        TappedSession session(open("scott", "tiger"), tap);
         ScriptedMessages messages;
         if (c.answer)
             messages.answers = {*c.answer};
@@ -83,8 +50,8 @@ TEST(DropIfExists, AsksAndDropsOnlyTheExactName) {
         } else {
             fDropIfExists(session, c.table, messages);
         }
-        EXPECT_EQ(session.sent, c.sent);
-        EXPECT_EQ(session.has("EMP"), c.stillThere);
+        EXPECT_EQ(tap.sent, c.sent);
+        EXPECT_EQ(scott->queryValue(count + "'EMP'"), c.stillThere ? "1" : "0");
         ASSERT_EQ(messages.shown.size(), c.answer ? 1u : 0u);
         if (c.answer) {
             const auto& box = messages.shown[0];

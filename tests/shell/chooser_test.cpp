@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -53,11 +54,11 @@ TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
     };
     const FakeFileSystem fso;
     for (const Case& c : cases) {
-        const ChooserStart start = chooserStart(c.path, "/opt/malvorn", "/home/u/work", fso);
-        EXPECT_EQ(start.label, c.expected.label) << c.path;
-        EXPECT_EQ(start.drive, c.expected.drive) << c.path;
-        EXPECT_EQ(start.folder, c.expected.folder) << c.path;
-        EXPECT_EQ(start.preselect, c.expected.preselect) << c.path;
+        const ChooserStart s = chooserStart(c.path, "/opt/malvorn", "/home/u/work", fso);
+        const ChooserStart& e = c.expected;
+        EXPECT_EQ(std::tie(s.label, s.drive, s.folder, s.preselect),
+                  std::tie(e.label, e.drive, e.folder, e.preselect))
+            << c.path;
     }
 }
 

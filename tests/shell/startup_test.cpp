@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -98,11 +99,9 @@ TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
         {{0, 0, 1001, 3}, 10, 10.4, {0, 0, 10010, 31}},
     };
     for (const Case& c : cases) {
-        const WorkArea area = workAreaInTwips(c.pixels, c.fx, c.fy);
-        EXPECT_EQ(area.left, c.expected.left);
-        EXPECT_EQ(area.top, c.expected.top);
-        EXPECT_EQ(area.width, c.expected.width);
-        EXPECT_EQ(area.height, c.expected.height);
+        const WorkArea a = workAreaInTwips(c.pixels, c.fx, c.fy), e = c.expected;
+        EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height),
+                  std::tie(e.left, e.top, e.width, e.height));
     }
     EXPECT_DOUBLE_EQ(twipsPerPixel(96), 15);
     EXPECT_DOUBLE_EQ(twipsPerPixel(144), 10);
