@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    mdbtools-dev libglib2.0-dev
+    mdbtools-dev mdbtools libglib2.0-dev
     unixodbc-dev odbcinst libsqliteodbc
     libsqlite3-dev libsodium-dev
     fonts-noto-cjk xvfb xauth xdotool

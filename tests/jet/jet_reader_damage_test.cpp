@@ -151,7 +151,7 @@ TEST_P(DamagedFiles, AnUnreadablePropertyBlobIsAnErrorNotMissingProperties) {
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
         const std::string path = dir_.path() + "/props.mdb";
         writeJetFile(path, {table}, version);
-        const std::string bytes = fileBytes(path);
+        const std::string bytes = readWholeFile(path);
         const model::JetTableDef whole = GetParam().open(path)->readTable("Props");
         ASSERT_TRUE(whole.fields.at(0).allowZeroLength);
         const std::string magic(version == JetVersion::kJet4 ? "MR2" : "KKD", 4);
@@ -161,7 +161,7 @@ TEST_P(DamagedFiles, AnUnreadablePropertyBlobIsAnErrorNotMissingProperties) {
             SCOPED_TRACE(at);
             std::string damaged = bytes;
             damaged[at] = 'X';
-            writeBytes(path, damaged);
+            writeWholeFile(path, damaged);
             const auto source = GetParam().open(path);
             try {
                 const model::JetTableDef read = source->readTable("Props");
