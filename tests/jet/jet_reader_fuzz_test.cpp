@@ -10,60 +10,12 @@
 #include <random>
 #include <set>
 
-#include "jet_built_bytes.h"
+#include "jet_damage.h"
 #include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::jet {
 namespace {
-
-using testing::JetBuildTable;
-using testing::JetVersion;
-
-std::string builtFile(JetVersion version) {
-    JetBuildTable table{"Fuzz",
-                        {{.name = "ID", .type = 4},
-                         {.name = "Name", .type = 10, .size = 50, .defaultValue = "\"n\""},
-                         {.name = "Body", .type = 12},
-                         {.name = "When", .type = 8}},
-                        {{"PrimaryKey", {"ID"}, true}},
-                        {}};
-    for (std::int64_t i = 0; i < 120; ++i)
-        table.rows.push_back({i, "名前" + std::to_string(i),
-                              std::string(i % 40 == 0 ? 7000 : 20, 'm'), 36000.0 + i});
-    const JetBuildTable other{"Other", {{.name = "Code", .size = 10}}, {}, {{std::string("c")}}};
-    return builtBytes({table, other}, version);
-}
-
-// One random damage of the kinds seen in damaged copies of real files.
-std::string mutate(const std::string& original, std::size_t page, std::mt19937& random) {
-    std::string bytes = original;
-    const std::size_t pages = bytes.size() / page;
-    auto pick = [&random](std::size_t n) {
-        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
-    switch (pick(5)) {
-        case 0:
-        case 1: {  // 1, 10 or 100 bytes changed past the header page
-            const std::size_t flips = std::size_t{1} << (2 * pick(3) + pick(2));
-            for (std::size_t i = 0; i < flips; ++i)
-                bytes[page + pick(bytes.size() - page)] = static_cast<char>(random());
-            break;
-        }
-        case 2:  // a page over another
-            std::copy_n(original.begin() + static_cast<std::ptrdiff_t>(pick(pages) * page), page,
-                        bytes.begin() + static_cast<std::ptrdiff_t>((1 + pick(pages - 1)) * page));
-            break;
-        case 3:  // a page zeroed
-            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>((1 + pick(pages - 1)) * page),
-                        page, '\0');
-            break;
-        default:  // cut short
-            bytes.resize(pick(bytes.size()));
-            break;
-    }
-    return bytes;
-}
 
 // The rules a definition must keep to be given to the program.
 void expectSane(const model::JetTableDef& table) {
@@ -117,11 +69,11 @@ TEST(ReaderFuzz, RandomlyDamagedFilesEndInRowsOrAClearError) {
     int errors = 0;
     int files = 0;
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
-        const std::string original = builtFile(version);
+        const std::string original = fuzzSourceFile(version);
         const std::size_t page = testing::jetPageSize(version);
         for (int i = 0; i < 150; ++i, ++files) {
             const std::string path = dir.path() + "/fuzz" + std::to_string(files) + ".mdb";
-            writeWholeFile(path, mutate(original, page, random));
+            writeWholeFile(path, randomDamage(original, page, random));
             errors += readThrough(path);
             std::remove(path.c_str());
             if (HasFailure()) {

@@ -10,17 +10,12 @@
 
 #include <functional>
 
-#include "jet_built_bytes.h"
+#include "jet_damage.h"
 #include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::jet {
 namespace {
-
-using testing::JetBuildTable;
-using testing::JetVersion;
-
-constexpr std::size_t kPage = testing::jetPageSize(JetVersion::kJet4);
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kHeapCeiling = false;  // the reader has none under the address sanitizer
@@ -30,60 +25,6 @@ constexpr bool kHeapCeiling = true;
 
 const char* const kWorkLimit = "処理時間が上限を超えました";
 const char* const kMemoryLimit = "メモリが上限を超えた";
-
-// The first table's property list, long enough for a chain of long-value
-// rows, with its last row pointing back to its second: the library appends
-// without end.
-std::string runawayPropertyChain() {
-    JetBuildTable table{"Chain", {}, {}, {}};
-    for (int i = 0; i < 40; ++i)
-        table.fields.push_back({.name = "F" + std::to_string(i),
-                                .allowZeroLength = true,
-                                .defaultValue = "\"" + std::string(120, 'd') + "\""});
-    std::string bytes = builtBytes({table});
-    const std::size_t list = bytes.find(std::string("MR2\0", 4));
-    const std::uint32_t second = u32At(bytes, list - 4);
-    if (list == std::string::npos || second == 0)
-        throw std::runtime_error("the builder wrote no chained property list");
-    std::size_t last = list - 4;
-    for (std::uint32_t next = second; next != 0; next = u32At(bytes, last))
-        last = rowStart(bytes, next);
-    putU32(bytes, last, second);
-    return bytes;
-}
-
-// The first table's property list with a chunk of length 0 where the file
-// holds chunk `chunk` (0 the first, 1 the second): the library walks the
-// first without end and allocates without end on the second.
-std::string endlessPropertyList(int chunk) {
-    JetBuildTable table{"Props",
-                        {{.name = "Name", .allowZeroLength = true, .defaultValue = "\"x\""}},
-                        {},
-                        {{std::string("a")}}};
-    std::string bytes = builtBytes({table});
-    std::size_t at = bytes.find(std::string("MR2\0", 4)) + 4;
-    if (chunk == 1) {
-        at += static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
-                                                          << 8;
-    } else {
-        bytes[at + 4] = 0;  // a value chunk before any name chunk
-        bytes[at + 5] = 0;
-    }
-    bytes.replace(at, 4, std::string(4, '\0'));
-    return bytes;
-}
-
-// A count in the first table's definition (page 3) far beyond what it holds.
-std::string hugeCount(std::size_t offset, std::size_t size) {
-    JetBuildTable table{"Counts",
-                        {{.name = "A"}, {.name = "B"}},
-                        {{"PrimaryKey", {"A"}, true}},
-                        {{std::string("a"), std::string("b")}}};
-    std::string bytes = builtBytes({table});
-    for (std::size_t i = 0; i < size; ++i)
-        bytes.at(3 * kPage + offset + i) = static_cast<char>(i + 1 == size ? 0x7F : 0xFF);
-    return bytes;
-}
 
 // Each ends in an error naming the file and what stopped it, with the
 // reader's own bounds (no test setting).
