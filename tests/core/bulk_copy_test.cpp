@@ -10,6 +10,7 @@
 #include "localserver/server_fixture.h"
 #include "odbc/sqlite_data_source.h"
 #include "shell/file_system.h"
+#include "support/command.h"
 #include "support/recorder.h"
 
 namespace malvorn::core {
@@ -116,10 +117,17 @@ TEST_P(BulkCopyTest, EveryKindOfValueIsStoredAsTheLiteralsStoreIt) {
                            "real|integer|real|blob"}));
         return;
     }
-    ASSERT_EQ(copy(everyKind(3000), 2), Outcome::kDone) << box();
-    const Strings bulk = held();
-    ASSERT_EQ(copy(everyKind(3000), 0), Outcome::kDone) << box();
-    EXPECT_EQ(held(), bulk);
+    // Also into a table with a column the copy leaves to its default.
+    for (const char* more : {"", ", EXTRA NUMBER DEFAULT 7 NOT NULL"}) {
+        server_->execute("DROP TABLE T1");
+        std::string create = GetParam().table;
+        server_->execute(create.insert(create.size() - 1, more));
+        ASSERT_EQ(copy(everyKind(3000), 2), Outcome::kDone) << box();
+        const Strings bulk = held();
+        ASSERT_EQ(copy(everyKind(3000), 0), Outcome::kDone) << box();
+        EXPECT_EQ(held(), bulk);
+        EXPECT_EQ(bulk[0].ends_with("|00FF41|7"), *more != '\0') << bulk[0];
+    }
 }
 
 // A row refused, or one without a value to send, in the middle or at the
@@ -169,6 +177,41 @@ TEST_P(BulkCopyTest, ARefusedRowLeavesExactlyTheRowsBeforeIt) {
         EXPECT_EQ(seen[0], seen[1]);
         EXPECT_EQ(seen[0][1], "status " + std::to_string(c.failing) + " / 7");
     }
+}
+
+// The command line's options, and the row a copy in batches stops at.
+class BulkCommandLine : public localserver::ServerTest {};
+
+TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
+    const auto server = appUser();
+    server->execute("CREATE TABLE T (CODE VARCHAR2(10) PRIMARY KEY)");
+    const std::string file = dir_.path() + "/t.mdb";
+    const auto code = [](const char* text) { return Row{std::string(text)}; };
+    const struct {
+        std::vector<Row> rows;
+        Strings options;
+        int status;
+        std::string told;
+    } cases[] = {
+        {{code("A")}, {"--batch", "2"}, 2, "--batch は --bulk と一緒に指定してください"},
+        {{code("A")}, {"--bulk", "--batch", "0"}, 2, "までの行数を指定してください: 0\n"},
+        {{code("A")}, {"--bulk", "--batch", "2x"}, 2, "までの行数を指定してください: 2x\n"},
+        {{code("A"), code("B"), code("A"), code("C")},
+         {"--bulk", "--batch", "2"},
+         1,
+         "3 / 4 で停止しました\n"},
+        {{code("A"), code("B"), code("C")}, {"--bulk"}, 0, "T: 3 行をコピーしました"},
+    };
+    for (const auto& c : cases) {
+        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, c.rows}});
+        Strings words{"copy",       file,    "T",         "--user", "scott",
+                      "--password", "tiger", "--service", folder(), "--clear"};
+        words.insert(words.end(), c.options.begin(), c.options.end());
+        const CommandRun run = runProgram(MALVORN_CLI, words);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.told), std::string::npos) << run.out << run.err;
+    }
+    EXPECT_EQ(rows(*server, "SELECT CODE FROM T ORDER BY 1"), (Strings{"A", "B", "C"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
