@@ -1,92 +1,104 @@
 #include "core/bulk_sender.h"
 
 #include <exception>
+#include <future>
 
 #include "transfer/row_values.h"
 
 namespace malvorn::core {
 namespace {
 
-// The rows gathered so far and how many went before them.
-class Batches {
+// One batch as read: its rows, and the failure that ended the reading early.
+struct Chunk {
+    std::vector<oracle::BoundRow> rows;
+    std::exception_ptr unreadable;
+    bool last = false;  // nothing follows
+};
+
+// Reads the rows one batch at a time, counting them from 1.
+class BatchReader {
   public:
-    Batches(oracle::Session& session, std::string insert, std::size_t size,
-            const BulkProgress& progress)
-        : session_(session), insert_(std::move(insert)), size_(size), progress_(progress) {
-        pending_.reserve(size_);
+    BatchReader(jet::JetRowCursor& rows, std::size_t size, bool safe,
+                const transfer::RowPlace* place)
+        : rows_(rows), size_(size), safe_(safe), placed_(place != nullptr) {
+        if (place)
+            at_ = *place;
+        at_.row = 0;
     }
 
-    void add(oracle::BoundRow row) {
-        pending_.push_back(std::move(row));
-        if (pending_.size() >= size_)
-            send();
-    }
-
-    void send() {
-        if (pending_.empty())
-            return;
+    Chunk read() {
+        Chunk chunk;
+        chunk.rows.reserve(size_);
         try {
-            session_.insertRows(insert_, pending_);
-        } catch (const oracle::BatchRowError& e) {
-            refused(sent_ + static_cast<std::int64_t>(e.row()) + 1);
-            throw;
+            while (chunk.rows.size() < size_) {
+                if (!rows_.next(row_)) {
+                    chunk.last = true;
+                    break;
+                }
+                ++at_.row;
+                chunk.rows.push_back(
+                    transfer::rowValues(rows_.columns(), row_, safe_, placed_ ? &at_ : nullptr));
+            }
         } catch (...) {
-            // Refused as a whole: as the row-by-row copy, at its first row.
-            refused(sent_ + 1);
-            throw;
+            chunk.unreadable = std::current_exception();
+            chunk.last = true;
         }
-        sent_ += static_cast<std::int64_t>(pending_.size());
-        pending_.clear();
-        if (progress_.sent)
-            progress_.sent(sent_);
+        return chunk;
     }
+    // Rows read so far, the one that failed included when it was read whole.
+    std::int64_t rowsRead() const { return at_.row; }
 
   private:
-    void refused(std::int64_t row) {
-        if (progress_.stoppedAt)
-            progress_.stoppedAt(row);
-    }
-
-    oracle::Session& session_;
-    std::string insert_;
+    jet::JetRowCursor& rows_;
     std::size_t size_;
-    const BulkProgress& progress_;
-    std::vector<oracle::BoundRow> pending_;
-    std::int64_t sent_ = 0;
+    bool safe_;
+    bool placed_;
+    transfer::RowPlace at_;
+    jet::JetRow row_;
 };
+
+void stopAt(const BulkProgress& progress, std::int64_t row) {
+    if (progress.stoppedAt)
+        progress.stoppedAt(row);
+}
 
 }  // namespace
 
 std::int64_t sendInBatches(oracle::Session& session, const std::string& head,
                            jet::JetRowCursor& rows, std::size_t batchSize, bool safe,
                            const transfer::RowPlace* place, const BulkProgress& progress) {
-    Batches batches(session, transfer::placeholderStatement(head, rows.columns().size()), batchSize,
-                    progress);
-    transfer::RowPlace at = place ? *place : transfer::RowPlace{};
-    at.row = 0;
-    std::exception_ptr unreadable;
-    jet::JetRow row;
+    const std::string insert = transfer::placeholderStatement(head, rows.columns().size());
+    BatchReader reader(rows, batchSize, safe, place);
+    // The next batch is read while this one is sent: one reader at a time,
+    // and waited for (the future's end) before anything it uses goes.
+    std::future<Chunk> next = std::async(std::launch::async, [&] { return reader.read(); });
+    std::int64_t sent = 0;
     for (;;) {
-        oracle::BoundRow values;
+        Chunk chunk = next.get();
+        if (!chunk.last)
+            next = std::async(std::launch::async, [&] { return reader.read(); });
+        // The rows read before a failure go first, as they would one by one.
         try {
-            if (!rows.next(row))
-                break;
-            ++at.row;
-            values = transfer::rowValues(rows.columns(), row, safe, place ? &at : nullptr);
+            if (!chunk.rows.empty())
+                session.insertRows(insert, chunk.rows);
+        } catch (const oracle::BatchRowError& e) {
+            stopAt(progress, sent + static_cast<std::int64_t>(e.row()) + 1);
+            throw;
         } catch (...) {
-            unreadable = std::current_exception();
-            break;
+            // Refused as a whole: as the row-by-row copy, at its first row.
+            stopAt(progress, sent + 1);
+            throw;
         }
-        batches.add(std::move(values));
+        sent += static_cast<std::int64_t>(chunk.rows.size());
+        if (!chunk.rows.empty() && progress.sent)
+            progress.sent(sent);
+        if (chunk.unreadable) {
+            stopAt(progress, reader.rowsRead());
+            std::rethrow_exception(chunk.unreadable);
+        }
+        if (chunk.last)
+            return sent;
     }
-    // The rows read before a failure go first, as they would have one by one.
-    batches.send();
-    if (unreadable) {
-        if (progress.stoppedAt)
-            progress.stoppedAt(at.row);
-        std::rethrow_exception(unreadable);
-    }
-    return at.row;
 }
 
 }  // namespace malvorn::core
