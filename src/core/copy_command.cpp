@@ -29,13 +29,14 @@ void copyRows(const CopyFields& f, Services& services) {
         };
         const transfer::RowPlace place{f.dbPath, f.table, 0};
         k = sendInBatches(*session, head, *rows, f.bulkBatch, false, &place, {show, show});
-    }
-    jet::JetRow row;
-    while (f.bulkBatch == 0 && rows->next(row)) {
-        ++k;
-        services.front.setStatus(std::to_string(k) + ofTotal, true);
-        session->execute(transfer::rowStatement(
-            head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
+    } else {
+        jet::JetRow row;
+        while (rows->next(row)) {
+            ++k;
+            services.front.setStatus(std::to_string(k) + ofTotal, true);
+            session->execute(transfer::rowStatement(
+                head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
+        }
     }
     // A damaged file can deliver other than it records: every row met was
     // sent, and the last status says the two differ.

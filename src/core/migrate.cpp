@@ -131,14 +131,15 @@ void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome)
                                  [&](std::int64_t row) { outcome.rowsRead = row; }};
         outcome.rowsRead =
             sendInBatches(session_, head, *rows, f_.bulkBatch, f_.oracleSafe, nullptr, shown);
-    }
-    jet::JetRow row;
-    while (f_.bulkBatch == 0 && rows->next(row)) {
-        ++outcome.rowsRead;
-        const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
-                                            : transfer::rowLiterals(rows->columns(), row);
-        session_.execute(transfer::rowStatement(head, literals));
-        progress_.rowsCopied(outcome.rowsRead, total);
+    } else {
+        jet::JetRow row;
+        while (rows->next(row)) {
+            ++outcome.rowsRead;
+            const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
+                                                : transfer::rowLiterals(rows->columns(), row);
+            session_.execute(transfer::rowStatement(head, literals));
+            progress_.rowsCopied(outcome.rowsRead, total);
+        }
     }
     if (jet::rowCountDiffers(*rows))
         outcome.notes.push_back("定義の行数 " + std::to_string(total) +

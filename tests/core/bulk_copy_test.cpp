@@ -79,7 +79,7 @@ class BulkCopyTest : public localserver::ServerTest, public ::testing::WithParam
     bool odbc() const { return std::string(GetParam().name) == "odbc"; }
     SessionOpener opener() const { return sessionOpener(app::defaultDrivers()); }
 
-    // The copy of `rows` into the emptied T1; what the server then holds.
+    // The copy of `rows` into the emptied T1, one INSERT per row when `batch` is 0.
     Outcome copy(const std::vector<Row>& rows, std::size_t batch) {
         server_->execute("DELETE FROM T1");
         testing::writeJetFile(dir_.path() + "/bulk.mdb", {jetTable(rows)});
