@@ -62,22 +62,5 @@ TEST(RowValues, EachValueIsWhatItsLiteralWrites) {
     }
 }
 
-TEST(RowValues, ARowWithoutAValueNamesItsPlace) {
-    const std::vector<jet::JetColumn> columns{{"ID", model::kJetLong}, {"UPD", model::kJetDate}};
-    const jet::JetRow row{std::int64_t{1}, jet::JetDate{1.0e7}};
-    const RowPlace place{"a.mdb", "T", 4};
-    try {
-        rowValues(columns, row, false, &place);
-        ADD_FAILURE() << "no error";
-    } catch (const LiteralError& e) {
-        EXPECT_STREQ(e.what(),
-                     "日付の値が範囲外のため、SQLに書けません (ファイル: a.mdb、テーブル: "
-                     "T、行: 4、列: UPD)");
-    }
-    EXPECT_THROW(rowValues(columns, row, true, nullptr), LiteralError);
-    EXPECT_EQ(placeholderStatement("INSERT INTO T (A, B) VALUES", 3),
-              "INSERT INTO T (A, B) VALUES (?, ?, ?)");
-}
-
 }  // namespace
 }  // namespace malvorn::transfer
