@@ -3,19 +3,24 @@
 // only, (b) SQLite itself committing one prepared INSERT per row in a WAL
 // database on the same disk, (c) the local server's single-statement rate
 // through the session, (d) the whole copy; the ratios c/b and d/b, peak
-// memory, and what the per-row status line costs. Figures only; nothing here
-// passes or fails.
+// memory, and what the per-row status line costs. Then the copy one INSERT
+// per row against the copy in batches of bound values (1,000 rows), on the
+// local server and on a SQLite ODBC data source, with the ratios. Figures
+// only; nothing here passes or fails.
 //
-//   malvorn-bench-copy [rows]      (default 200,000)
+//   malvorn-bench-copy [rows]          (default 200,000)
+//   malvorn-bench-copy rows --bulk     the batches alone, for their peak memory
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "app/drivers.h"
 #include "core/copy_command.h"
 #include "jet/jet_reader_client.h"
 #include "jet_builder/jet_builder.h"
@@ -73,7 +78,9 @@ class StderrMessages : public shell::MessageService {
 
 // The jet reader benchmark's shape, but for the date field's name: WHEN is a
 // word of the SQL language, and the copy sends names unquoted.
-void writeGenerated(const std::string& path, std::int64_t rows) {
+// Bench, and in a file of its own (one file holds only so many pages) Days:
+// the same rows with whole-day dates, which SQLite can take as literals too.
+void writeGenerated(const std::string& path, const std::string& daysPath, std::int64_t rows) {
     testing::JetBuildTable table;
     table.name = "Bench";
     table.fields = {{"ID", 4, 50, false, ""},     {"Name", 10, 40, false, ""},
@@ -84,6 +91,11 @@ void writeGenerated(const std::string& path, std::int64_t rows) {
                               36925.0 + static_cast<double>(i % 5000) + 0.5, i / 7.0,
                               std::string("備考 ") + std::to_string(i)});
     }
+    testing::JetBuildTable days = table;
+    days.name = "Days";
+    for (auto& row : days.rows)
+        row[3] = static_cast<double>(static_cast<std::int64_t>(std::get<double>(row[3])));
+    testing::writeJetFile(daysPath, {days});
     testing::writeJetFile(path, {table});
 }
 
@@ -181,18 +193,86 @@ double copyOnce(const std::string& path, const std::string& folder, core::Front&
     return seconds;
 }
 
+// A SQLite ODBC data source of this process, in `folder`, written to disk
+// as the local server writes (WAL, synchronous NORMAL).
+std::string odbcDataSource(const std::string& folder) {
+    std::ofstream(folder + "/odbcinst.ini")
+        << "[BenchSQLite]\nDriver=" << MALVORN_SQLITE_ODBC_DRIVER << "\n";
+    std::ofstream(folder + "/odbc.ini") << "[BENCH]\nDriver=BenchSQLite\nDatabase=" << folder
+                                        << "/odbc.db\nJournalMode=WAL\nSyncPragma=NORMAL\n";
+    ::setenv("ODBCSYSINI", folder.c_str(), 1);
+    ::setenv("ODBCINI", (folder + "/odbc.ini").c_str(), 1);
+    return "BENCH";
+}
+
+// One copy of table Days into a new table, one row per INSERT (batch 0) or
+// in batches; the seconds it took.
+double copyDays(const std::string& path, const std::string& service, const char* create,
+                std::size_t batch, std::int64_t rows) {
+    const model::ConnectionFields connection{"bench", "bench", service};
+    const auto open = core::sessionOpener(app::defaultDrivers());
+    {
+        const auto owner = open(connection);
+        try {
+            owner->execute("DROP TABLE Days");
+        } catch (const oracle::OracleError&) {
+            // not there yet
+        }
+        owner->execute(create);
+    }
+    StderrMessages messages;
+    core::Front idle;
+    core::Services services{messages, idle, open, openThroughReader, shell::gFso(), {}};
+    const auto start = Clock::now();
+    const core::Outcome outcome =
+        core::copyTable({"Days", path, false, connection, batch}, services);
+    const double seconds = secondsSince(start);
+    const auto held = open(connection)->queryValue("SELECT COUNT(*) FROM Days");
+    if (outcome != core::Outcome::kDone || !held || std::stoll(*held) != rows)
+        std::exit(1);
+    return seconds;
+}
+
+// The copy one row per INSERT against batches of 1,000, on both drivers.
+void literalAgainstBulk(const std::string& path, const std::string& folder,
+                        const std::string& odbcFolder, std::int64_t rows, bool bulkOnly) {
+    const struct {
+        const char* name;
+        std::string service;
+        const char* create;
+    } targets[] = {
+        {"local server", folder,
+         "CREATE TABLE Days (ID NUMBER(10), Name VARCHAR2(40), Amount NUMBER(19,4), Upd DATE, "
+         "Ratio FLOAT, Note CLOB)"},
+        {"SQLite ODBC", odbcDataSource(odbcFolder),
+         "CREATE TABLE Days (ID INTEGER, Name VARCHAR(40), Amount NUMERIC, Upd TIMESTAMP, "
+         "Ratio REAL, Note TEXT)"},
+    };
+    const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
+    for (const auto& t : targets) {
+        const double bulk = copyDays(path, t.service, t.create, 1000, rows);
+        std::printf("%-13s --bulk:   %.2f s = %.0f rows/s\n", t.name, bulk, perSecond(bulk));
+        if (bulkOnly)
+            continue;
+        const double literal = copyDays(path, t.service, t.create, 0, rows);
+        std::printf("%-13s literal:  %.2f s = %.0f rows/s; bulk/literal = %.1f\n", t.name, literal,
+                    perSecond(literal), literal / bulk);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::int64_t rows = argc > 1 ? std::atoll(argv[1]) : 200000;
     TempDir dir;
     const std::string path = dir.path() + "/bench.mdb";
+    const std::string daysPath = dir.path() + "/days.mdb";
     const std::string folder = dir.path() + "/server";
     // The rows are made in a child process, so that the peak memory below is
     // that of the copy.
     const pid_t maker = ::fork();
     if (maker == 0) {
-        writeGenerated(path, rows);
+        writeGenerated(path, daysPath, rows);
         std::_Exit(0);
     }
     int status = 0;
@@ -207,6 +287,14 @@ int main(int argc, char** argv) {
     localserver::openLocalServer(folder, "bench", "bench")
         ->execute("CREATE TABLE Bench (ID NUMBER(10))");
     const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
+    const std::string odbcFolder = dir.path() + "/odbc";
+    std::filesystem::create_directory(odbcFolder);
+    if (argc > 2 && std::string(argv[2]) == "--bulk") {
+        std::printf("%lld rows, 6 columns, batches of 1,000\n", static_cast<long long>(rows));
+        literalAgainstBulk(daysPath, folder, odbcFolder, rows, true);
+        std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
+        return 0;
+    }
 
     std::printf("%lld rows, 6 columns\n", static_cast<long long>(rows));
     const double formatting = readAndFormat(path);
@@ -237,6 +325,7 @@ int main(int argc, char** argv) {
         "status texts alone:        %.4f s for %lld texts = %.0f ns each, %.2f%% of the copy\n",
         statusSeconds, static_cast<long long>(rows + 1),
         statusSeconds * 1e9 / static_cast<double>(rows + 1), 100.0 * statusSeconds / plain);
+    literalAgainstBulk(daysPath, folder, odbcFolder, rows, false);
     std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
     return working.painted() + alone.painted() > 0 ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/progress.h"
@@ -42,6 +43,7 @@ int runCopy(const Arguments& args) {
     fields.table = args.positional[1];
     fields.clear = args.has("clear");
     fields.connection = {args.option("user"), args.option("password"), args.option("service")};
+    fields.bulkBatch = bulkBatch(args);
 
     ConsoleMessages messages;
     ConsoleFront unused;
@@ -69,10 +71,12 @@ int runCopy(const Arguments& args) {
 const CommandRegistration copy(
     {"copy",
      "copy <データベース> <テーブル> --user U --password P [--service S] [--clear]\n"
+     "        [--bulk [--batch N]]\n"
      "    画面の「JETからOracleへデータセット」と同じく、テーブルの全行を Oracle の同名の表に\n"
-     "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)",
+     "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)。--bulk: 値を結び付けた\n"
+     "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします",
      runCopy,
-     {"clear"}});
+     {"clear", "bulk"}});
 
 }  // namespace
 }  // namespace malvorn::cli

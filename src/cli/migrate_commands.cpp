@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/progress.h"
@@ -50,6 +51,7 @@ int runMigrate(const Arguments& args) {
     fields.oracleSafe = args.has("oracle-safe");
     fields.verify = args.has("verify");
     fields.connection = {args.option("user"), args.option("password"), args.option("service")};
+    fields.bulkBatch = bulkBatch(args);
 
     ConsoleMessages messages;
     ConsoleFront front;
@@ -70,15 +72,17 @@ const CommandRegistration migrate(
      "migrate <データベース> [<テーブル>...] --user U --password P [--service S]\n"
      "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe] [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
+     "        [--bulk [--batch N]]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
      "    行数を確かめます。--verify: 全行を読み戻して値を比べます。--oracle-safe: どの\n"
      "    Access ファイルでも通る規則 (引用符付きの名前、全型の対応、主キーの索引など)。\n"
      "    最後に表ごとの結果を表示し、--report FILE には同じ内容を JSON で書きます。\n"
+     "    --bulk: 行を値を結び付けた INSERT で N 行 (既定 1000) ずつ送ります。\n"
      "    すべての表が ok のときだけ終了コード 0",
      runMigrate,
-     {"replace", "clear", "oracle-safe", "verify", "no-not-null"}});
+     {"replace", "clear", "oracle-safe", "verify", "no-not-null", "bulk"}});
 
 }  // namespace
 }  // namespace malvorn::cli

@@ -1,5 +1,6 @@
 #include "core/copy_command.h"
 
+#include "core/bulk_sender.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::core {
@@ -22,12 +23,20 @@ void copyRows(const CopyFields& f, Services& services) {
     const std::string ofTotal = " / " + std::to_string(rows->recordedRowCount());
     std::int64_t k = 0;
     services.front.setStatus("0" + ofTotal, true);
-    jet::JetRow row;
-    while (rows->next(row)) {
-        ++k;
-        services.front.setStatus(std::to_string(k) + ofTotal, true);
-        session->execute(transfer::rowStatement(
-            head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
+    if (f.bulkBatch > 0) {
+        const auto show = [&](std::int64_t row) {
+            services.front.setStatus(std::to_string(row) + ofTotal, true);
+        };
+        const transfer::RowPlace place{f.dbPath, f.table, 0};
+        k = sendInBatches(*session, head, *rows, f.bulkBatch, false, &place, {show, show});
+    } else {
+        jet::JetRow row;
+        while (rows->next(row)) {
+            ++k;
+            services.front.setStatus(std::to_string(k) + ofTotal, true);
+            session->execute(transfer::rowStatement(
+                head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
+        }
     }
     // A damaged file can deliver other than it records: every row met was
     // sent, and the last status says the two differ.

@@ -13,6 +13,9 @@ struct CopyFields {
     std::string dbPath;  // txtDbPath
     bool clear = false;  // chkClear checked (value 1 only)
     model::ConnectionFields connection;
+    // Rows per batch of bound values; 0 (the window's way): one INSERT with
+    // literals per row.
+    std::size_t bulkBatch = 0;
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then
@@ -21,6 +24,8 @@ struct CopyFields {
 // (repaint now) before row k is sent, "0 / N" first. The first failure is
 // shown as the error report and ends the copy; rows sent before it stay, and
 // the status line keeps the row it stopped at. Beeps only when every row went.
+// With `bulkBatch`, the rows go in batches and the status line moves once
+// per batch; a failure ends in the same state and shows the same report.
 Outcome copyTable(const CopyFields& fields, Services& services);
 
 }  // namespace malvorn::core

@@ -6,6 +6,7 @@
 #include "convert/safe_script.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "core/bulk_sender.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
 #include "shell/files.h"
@@ -125,13 +126,20 @@ void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome)
     const auto rows = source_.openRows(table.name);
     const std::int64_t total = rows->recordedRowCount();
     progress_.rowsCopied(0, total);
-    jet::JetRow row;
-    while (rows->next(row)) {
-        ++outcome.rowsRead;
-        const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
-                                            : transfer::rowLiterals(rows->columns(), row);
-        session_.execute(transfer::rowStatement(head, literals));
-        progress_.rowsCopied(outcome.rowsRead, total);
+    if (f_.bulkBatch > 0) {
+        const BulkProgress shown{[&](std::int64_t sent) { progress_.rowsCopied(sent, total); },
+                                 [&](std::int64_t row) { outcome.rowsRead = row; }};
+        outcome.rowsRead =
+            sendInBatches(session_, head, *rows, f_.bulkBatch, f_.oracleSafe, nullptr, shown);
+    } else {
+        jet::JetRow row;
+        while (rows->next(row)) {
+            ++outcome.rowsRead;
+            const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
+                                                : transfer::rowLiterals(rows->columns(), row);
+            session_.execute(transfer::rowStatement(head, literals));
+            progress_.rowsCopied(outcome.rowsRead, total);
+        }
     }
     if (jet::rowCountDiffers(*rows))
         outcome.notes.push_back("定義の行数 " + std::to_string(total) +

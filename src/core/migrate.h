@@ -25,6 +25,7 @@ struct MigrateFields {
     bool oracleSafe = false;  // the rules that work for any Jet file
     bool verify = false;      // read every row back and compare
     model::ConnectionFields connection;
+    std::size_t bulkBatch = 0;  // rows per batch of bound values; 0: one INSERT per row
 };
 
 // What happened to one table.

@@ -17,7 +17,7 @@ namespace malvorn::localserver {
 // One connection to a local server. The catalog database is SQLite's main
 // database; each schema's file is attached as "s<user id>". Members are
 // defined by topic: local_session.cpp (connection, table lookup),
-// tables.cpp, users.cpp and statements.cpp.
+// tables.cpp, users.cpp, statements.cpp and batch.cpp.
 class LocalSession : public oracle::Session {
   public:
     LocalSession(const std::string& folder, const std::string& user, const std::string& password);
@@ -25,6 +25,8 @@ class LocalSession : public oracle::Session {
     void execute(const std::string& statement) override;
     oracle::Value queryValue(const std::string& query) override;
     std::unique_ptr<oracle::ResultSet> query(const std::string& query) override;
+    // batch.cpp
+    void insertRows(const std::string& insert, const std::vector<oracle::BoundRow>& rows) override;
 
     // Used by the translation.
     std::shared_ptr<const TableInfo> resolveTable(const ast::TableRef& ref);
@@ -62,7 +64,14 @@ class LocalSession : public oracle::Session {
     };
     Rows perform(const std::string& statement);
     Rows runSelect(const ast::Select& select);
+    // A row-changing statement as SQLite runs it.
+    struct Write {
+        std::string sql;
+        std::vector<SqlValue> params;
+        std::shared_ptr<const TableInfo> table;
+    };
     void insert(const ast::Insert& ins);
+    Write translateInsert(const ast::Insert& ins);
     void update(const ast::Update& up);
     void deleteRows(const ast::Delete& del);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,

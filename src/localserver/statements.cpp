@@ -89,6 +89,11 @@ void LocalSession::checkWritable(const TableInfo& table) const {
 }
 
 void LocalSession::insert(const ast::Insert& ins) {
+    const Write write = translateInsert(ins);
+    runWrite(write.sql, write.params, write.table);
+}
+
+LocalSession::Write LocalSession::translateInsert(const ast::Insert& ins) {
     const auto table = resolveTable(ins.table);
     checkWritable(*table);
     std::vector<int> targets;
@@ -143,7 +148,7 @@ void LocalSession::insert(const ast::Insert& ins) {
         sql += ") SELECT " + list + " FROM (" + source + ") AS q";
     else
         sql += ") VALUES(" + list + ")";
-    runWrite(sql, tr.params(), table);
+    return {std::move(sql), std::move(tr.params()), table};
 }
 
 // Prepares (or reuses) a row-changing statement, binds its literals and runs

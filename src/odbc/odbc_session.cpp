@@ -1,10 +1,12 @@
 #include "odbc/odbc_session.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "odbc/odbc_handle.h"
+#include "odbc/parameter_arrays.h"
 
 namespace malvorn::odbc {
 namespace {
@@ -94,6 +96,33 @@ class Connection {
         if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc))
             throw errorFromDiagnostics(stmt->diagnostics(), dsn_);
         return stmt;
+    }
+
+    // A statement handle on which `statement` has been prepared.
+    std::unique_ptr<OdbcHandle> prepare(const std::string& statement) {
+        auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc_.get());
+        if (!stmt->valid())
+            throw errorFromDiagnostics(dbc_->diagnostics(), dsn_);
+        std::string text = statement;
+        check(SQLPrepare(stmt->get(), reinterpret_cast<SQLCHAR*>(text.data()),
+                         static_cast<SQLINTEGER>(text.size())),
+              *stmt);
+        return stmt;
+    }
+
+    void setAutocommit(bool on) {
+        check(SQLSetConnectAttr(
+                  dbc_->get(), SQL_ATTR_AUTOCOMMIT,
+                  reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0),
+              *dbc_);
+    }
+
+    void endTransaction(bool commit) {
+        check(SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), commit ? SQL_COMMIT : SQL_ROLLBACK), *dbc_);
+    }
+
+    OdbcError failure(const OdbcHandle& handle) const {
+        return errorFromDiagnostics(handle.diagnostics(), dsn_);
     }
 
     void check(SQLRETURN rc, const OdbcHandle& handle) const {
@@ -208,6 +237,78 @@ class OdbcResultSet : public oracle::ResultSet {
     bool done_ = false;
 };
 
+// Autocommit off while a batch runs. What is left uncommitted at the end is
+// rolled back first: turning autocommit on would commit it.
+class ManualCommit {
+  public:
+    explicit ManualCommit(Connection& connection) : connection_(connection) {
+        connection_.setAutocommit(false);
+    }
+    ~ManualCommit() {
+        try {
+            connection_.endTransaction(false);
+            connection_.setAutocommit(true);
+        } catch (const OdbcError&) {
+            // The connection is gone: the next call says so.
+        }
+    }
+    ManualCommit(const ManualCommit&) = delete;
+    ManualCommit& operator=(const ManualCommit&) = delete;
+
+  private:
+    Connection& connection_;
+};
+
+// The most bytes of buffers one array takes; a batch of long values is sent
+// in shorter arrays.
+constexpr std::size_t kArrayBudget = std::size_t{16} << 20;
+
+// The row a run of arrays stopped at, and whether the driver said which it
+// was (else the row is the first of the array that failed).
+struct Refusal {
+    std::size_t row;
+    bool known;
+    OdbcError error;
+};
+
+// One array of rows [from, to); rows of mixed kinds go one at a time.
+std::optional<Refusal> runArray(Connection& connection, const OdbcHandle& stmt,
+                                const std::vector<oracle::BoundRow>& rows, std::size_t from,
+                                std::size_t to) {
+    ParameterArrays arrays(rows, from, to, rows[from].size());
+    if (!arrays.uniform()) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (auto refusal = runArray(connection, stmt, rows, i, i + 1))
+                return refusal;
+        }
+        return std::nullopt;
+    }
+    SQLRETURN rc = arrays.bind(stmt);
+    if (SQL_SUCCEEDED(rc))
+        rc = SQLExecute(stmt.get());
+    // With arrays, a row refused among others done is only "success with info".
+    const std::size_t failed = arrays.firstFailed();
+    std::optional<Refusal> refusal;
+    if (!SQL_SUCCEEDED(rc) || failed < arrays.size())
+        refusal = Refusal{from + (failed < arrays.size() ? failed : 0),
+                          failed < arrays.size() || arrays.size() == 1, connection.failure(stmt)};
+    SQLFreeStmt(stmt.get(), SQL_RESET_PARAMS);
+    return refusal;
+}
+
+// Rows [from, to) in arrays that keep within the budget.
+std::optional<Refusal> runArrays(Connection& connection, const OdbcHandle& stmt,
+                                 const std::vector<oracle::BoundRow>& rows, std::size_t from,
+                                 std::size_t to) {
+    while (from < to) {
+        const std::size_t end = runEnd(rows, from, to - from, kArrayBudget);
+        if (auto refusal = runArray(connection, stmt, rows, from, end))
+            return refusal;
+        from = end;
+    }
+    return std::nullopt;
+}
+
 class OdbcSession : public oracle::Session {
   public:
     explicit OdbcSession(std::shared_ptr<Connection> connection)
@@ -232,6 +333,41 @@ class OdbcSession : public oracle::Session {
         if (rows->columnNames().empty())
             return nullptr;
         return rows;
+    }
+
+    void insertRows(const std::string& insert, const std::vector<oracle::BoundRow>& rows) override {
+        if (rows.empty())
+            return;
+        for (const auto& row : rows) {
+            if (row.size() != rows.front().size())
+                throw oracle::OracleError(oracle::kServerErrorNumber, "行ごとの値の数が違います",
+                                          "Malvorn");
+        }
+        ManualCommit manual(*connection_);
+        const auto stmt = connection_->prepare(insert);
+        const auto refusal = runArrays(*connection_, *stmt, rows, 0, rows.size());
+        if (!refusal) {
+            connection_->endTransaction(true);
+            return;
+        }
+        // The rows before the refused one are sent again, as arrays when the
+        // driver said which row it was, else one by one; the refused row's
+        // own error is then its error when sent alone.
+        connection_->endTransaction(false);
+        std::size_t from = 0;
+        if (refusal->known && refusal->row > 0) {
+            if (runArrays(*connection_, *stmt, rows, 0, refusal->row))
+                connection_->endTransaction(false);
+            else
+                from = refusal->row;
+        }
+        for (std::size_t i = from; i < rows.size(); ++i) {
+            if (auto alone = runArray(*connection_, *stmt, rows, i, i + 1)) {
+                connection_->endTransaction(true);
+                throw oracle::BatchRowError(alone->error, i);
+            }
+        }
+        connection_->endTransaction(true);
     }
 
   private:

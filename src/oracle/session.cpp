@@ -31,6 +31,10 @@ std::unique_ptr<ResultSet> Session::run(const std::string& statement) {
     return nullptr;
 }
 
+void Session::insertRows(const std::string&, const std::vector<BoundRow>&) {
+    throw OracleError(-1, "この接続先のドライバーは行のまとめ送りができません", "Malvorn");
+}
+
 Route routeFor(const std::string& netServiceName) {
     if (netServiceName.empty())
         return {Route::Kind::kLocalServer, defaultLocalServerFolder()};

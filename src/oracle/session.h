@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "model/connection.h"
@@ -37,6 +38,37 @@ class OracleError : public std::runtime_error {
     std::string source_;
 };
 
+// A row of a batch failed; the rows of the batch before it are committed,
+// none after it was sent. The number, description and source are the
+// server's, as for the same row sent on its own.
+class BatchRowError : public OracleError {
+  public:
+    BatchRowError(const OracleError& cause, std::size_t row) : OracleError(cause), row_(row) {}
+    // Counted from 0 within the batch.
+    std::size_t row() const { return row_; }
+
+  private:
+    std::size_t row_;
+};
+
+// Kinds of values bound to a statement's "?" placeholders.
+struct BoundNumber {
+    std::string text;  // exact decimal text, as a number literal writes it
+    bool operator==(const BoundNumber&) const = default;
+};
+struct BoundDateTime {
+    int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    bool operator==(const BoundDateTime&) const = default;
+};
+struct BoundBytes {
+    std::string bytes;
+    bool operator==(const BoundBytes&) const = default;
+};
+// monostate is NULL; std::string is text (UTF-8).
+using BoundValue =
+    std::variant<std::monostate, std::string, BoundNumber, BoundDateTime, BoundBytes>;
+using BoundRow = std::vector<BoundValue>;
+
 // One value of a result row; nullopt is NULL. Text is UTF-8.
 using Value = std::optional<std::string>;
 
@@ -66,6 +98,11 @@ class Session {
     // when it does not. The default tells a query by its first word (SELECT,
     // WITH); a driver that can ask the server overrides it.
     virtual std::unique_ptr<ResultSet> run(const std::string& statement);
+    // Runs one INSERT with a "?" per value for each row, in order, as one
+    // transaction: every row is committed, or BatchRowError names the first
+    // row refused after the rows before it were committed. The default
+    // refuses: not every driver can.
+    virtual void insertRows(const std::string& insert, const std::vector<BoundRow>& rows);
 };
 
 using model::ConnectionFields;

@@ -67,7 +67,7 @@ std::string currencyText(std::int64_t scaled) {
     return negative ? "-" + text : text;
 }
 
-std::string dateLiteral(double serial) {
+DateParts splitDate(double serial) {
     // Jet's calendar ends with the year 9999; anything far outside is no date.
     if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
         throw LiteralError("日付の値が範囲外のため、SQLに書けません");
@@ -84,15 +84,23 @@ std::string dateLiteral(double serial) {
     const shell::CivilDate date = shell::civilFromDays(day + kJetEpochFromUnix);
     if (date.year < 1 || date.year > 9999)
         throw LiteralError("日付の値が範囲外のため、SQLに書けません");
+    return {static_cast<int>(date.year),
+            date.month,
+            date.day,
+            static_cast<int>(seconds / 3600),
+            static_cast<int>(seconds / 60 % 60),
+            static_cast<int>(seconds % 60)};
+}
+
+std::string dateLiteral(double serial) {
+    const DateParts d = splitDate(serial);
     char text[64];
-    if (seconds == 0) {
-        std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", static_cast<int>(date.year),
-                      date.month, date.day);
+    if (d.hour == 0 && d.minute == 0 && d.second == 0) {
+        std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", d.year, d.month, d.day);
     } else {
-        std::snprintf(
-            text, sizeof text, "TO_DATE('%04d-%02d-%02d %02d:%02d:%02d','YYYY-MM-DD HH24:MI:SS')",
-            static_cast<int>(date.year), date.month, date.day, static_cast<int>(seconds / 3600),
-            static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+        std::snprintf(text, sizeof text,
+                      "TO_DATE('%04d-%02d-%02d %02d:%02d:%02d','YYYY-MM-DD HH24:MI:SS')", d.year,
+                      d.month, d.day, d.hour, d.minute, d.second);
     }
     return text;
 }
@@ -180,6 +188,12 @@ std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
     return literals;
 }
 
+LiteralError placedError(const LiteralError& e, const RowPlace& place, const std::string& column) {
+    return LiteralError(std::string(e.what()) + " (ファイル: " + place.path +
+                        "、テーブル: " + place.table + "、行: " + std::to_string(place.row) +
+                        "、列: " + column + ")");
+}
+
 std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
                                      const jet::JetRow& row, const RowPlace& place) {
     std::vector<std::string> literals;
@@ -189,9 +203,7 @@ std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
             literals.push_back(
                 sqlLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
         } catch (const LiteralError& e) {
-            throw LiteralError(std::string(e.what()) + " (ファイル: " + place.path +
-                               "、テーブル: " + place.table + "、行: " + std::to_string(place.row) +
-                               "、列: " + columns[i].name + ")");
+            throw placedError(e, place, columns[i].name);
         }
     }
     return literals;

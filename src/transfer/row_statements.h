@@ -2,6 +2,7 @@
 
 // The statements of the data copy: the literal of each field value, the
 // statement head built once per table, and the row statement.
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,6 +40,17 @@ std::string currencyText(std::int64_t scaled);
 // The date literal (see sqlLiteral), the time rounded to the nearest second.
 std::string dateLiteral(double serial);
 
+// A Jet date's calendar day and time of day, rounded to the second as the
+// literal rounds it; LiteralError outside the years 1 to 9999.
+struct DateParts {
+    int year, month, day, hour, minute, second;
+};
+DateParts splitDate(double serial);
+
+// A number value's shortest exact text (see sqlLiteral); nullopt for Null
+// and for values that are no number.
+std::optional<std::string> numberText(const jet::JetValue& value);
+
 // "DELETE FROM " and the table name as given.
 std::string clearStatement(const std::string& tableName);
 
@@ -60,6 +72,9 @@ struct RowPlace {
     std::string table;
     std::int64_t row = 0;
 };
+
+// `e` with the place of the value and its column added to the message.
+LiteralError placedError(const LiteralError& e, const RowPlace& place, const std::string& column);
 
 // The same; a value without a literal is a LiteralError whose message
 // names the file, the table, the row and the column.

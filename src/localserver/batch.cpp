@@ -1,0 +1,165 @@
+// Rows sent in batches: one INSERT with placeholders, translated once and
+// run for each row with its values bound, one transaction per batch.
+#include <optional>
+
+#include "localserver/errors.h"
+#include "localserver/local_session.h"
+#include "localserver/parser.h"
+#include "localserver/values.h"
+
+namespace malvorn::localserver {
+namespace {
+
+// The marker each placeholder becomes: a non-empty text literal, which the
+// translation binds as the next parameter, in the order of the values.
+constexpr const char* kMarker = "'?'";
+
+// The statement with its trailing "(?, ?, ...)" written as markers; the
+// count of placeholders in `count`.
+std::string withMarkers(const std::string& insert, std::size_t& count) {
+    const std::size_t open = insert.rfind('(');
+    if (open == std::string::npos)
+        invalidStatement();
+    std::string values;
+    count = 0;
+    for (std::size_t i = open + 1; i < insert.size(); ++i) {
+        const char c = insert[i];
+        if (c == '?') {
+            values += kMarker;
+            ++count;
+        } else if (c == ',' || c == ' ' || c == ')') {
+            values += c;
+        } else {
+            invalidStatement();  // only placeholders may follow VALUES
+        }
+    }
+    return insert.substr(0, open + 1) + values;
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        text += hex[static_cast<unsigned char>(c) >> 4];
+        text += hex[static_cast<unsigned char>(c) & 0x0F];
+    }
+    return text;
+}
+
+// A bound value as the translation binds the literal that writes it.
+SqlValue sqlValueOf(const oracle::BoundValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    if (const auto* number = std::get_if<oracle::BoundNumber>(&value)) {
+        auto parsed = parseNumber(number->text);
+        if (!parsed)
+            oraThrow(1722, "invalid number");
+        return *parsed;
+    }
+    if (const auto* d = std::get_if<oracle::BoundDateTime>(&value))
+        return formatStoredDate({d->year, d->month, d->day, d->hour, d->minute, d->second});
+    if (const auto* bytes = std::get_if<oracle::BoundBytes>(&value))
+        return hexOf(bytes->bytes);
+    return std::monostate{};
+}
+
+// BEGIN and COMMIT as the server's errors.
+template <typename Step>
+void transactionStep(Step step) {
+    try {
+        step();
+    } catch (const SqliteError& e) {
+        if (e.kind() == SqliteError::Kind::kBusy)
+            oraThrow(54, "resource busy and acquire with NOWAIT specified or timeout expired");
+        oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");
+    }
+}
+
+// The column each value goes to, when the values fill every column of the
+// table: the checks are then made here, before binding, and nothing is
+// left to a default. Empty otherwise.
+std::vector<ColumnTarget> directTargets(const TableInfo& table, const ast::Insert& ins) {
+    std::vector<ColumnTarget> targets;
+    if (ins.values.size() != table.columns.size())
+        return targets;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const int index =
+            ins.columns.empty() ? static_cast<int>(i) : table.findColumn(ins.columns[i]);
+        targets.push_back(
+            {table.owner, table.name, &table.columns.at(static_cast<std::size_t>(index)), false});
+    }
+    return targets;
+}
+
+// The INSERT that stores the checked values as they are.
+std::string directInsert(const TableInfo& table, const ast::Insert& ins) {
+    std::string columns;
+    std::string values;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const int index =
+            ins.columns.empty() ? static_cast<int>(i) : table.findColumn(ins.columns[i]);
+        columns += (i ? ", c" : "c") + std::to_string(index);
+        values += (i ? ", ?" : "?") + std::to_string(i + 1);
+    }
+    return "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + values + ")";
+}
+
+}  // namespace
+
+void LocalSession::insertRows(const std::string& insert,
+                              const std::vector<oracle::BoundRow>& rows) {
+    sysdate_ = formatStoredDate(currentDateTime());
+    std::size_t count = 0;
+    ast::Statement parsed = parseStatement(withMarkers(insert, count));
+    const auto* ins = std::get_if<ast::Insert>(&parsed);
+    if (!ins || ins->select || ins->values.size() != count)
+        invalidStatement();
+    refreshCacheIfStale();
+    // The translation checks the statement as the server would; its SQL
+    // takes each row's values in the markers' places, the first `count`
+    // parameters, and makes the columns' checks in SQL.
+    Write write = translateInsert(*ins);
+    const std::vector<ColumnTarget> targets = directTargets(*write.table, *ins);
+    if (!targets.empty())
+        write.sql = directInsert(*write.table, *ins);
+    const auto runRow = [&](const oracle::BoundRow& row) {
+        if (row.size() != count)
+            oraThrow(row.size() < count ? 947 : 913,
+                     row.size() < count ? "not enough values" : "too many values");
+        for (std::size_t i = 0; i < count; ++i) {
+            write.params[i] = targets.empty() ? sqlValueOf(row[i])
+                                              : coerceForColumn(targets[i], sqlValueOf(row[i]));
+        }
+        runWrite(write.sql, write.params, write.table);
+    };
+
+    std::optional<oracle::OracleError> refused;
+    std::size_t failed = 0;
+    {
+        std::optional<SqliteTransaction> tx;
+        transactionStep([&] { tx.emplace(db_); });
+        for (; failed < rows.size(); ++failed) {
+            try {
+                runRow(rows[failed]);
+            } catch (const oracle::OracleError& e) {
+                refused = e;
+                break;
+            }
+        }
+        if (!refused) {
+            transactionStep([&] { tx->commit(); });
+            return;
+        }
+    }
+    // A refused statement may have ended the transaction with it: the rows
+    // before it are written again in one of their own.
+    std::optional<SqliteTransaction> tx;
+    transactionStep([&] { tx.emplace(db_); });
+    for (std::size_t i = 0; i < failed; ++i)
+        runRow(rows[i]);
+    transactionStep([&] { tx->commit(); });
+    throw oracle::BatchRowError(*refused, failed);
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,237 @@
+// The copy in batches of bound values on both drivers (the local server and
+// SQLite's ODBC driver): every kind of value, and the state after a row of a
+// batch is refused, against the row-by-row copy of the same rows.
+#include <gtest/gtest.h>
+
+#include "app/drivers.h"
+#include "core/copy_command.h"
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/server_fixture.h"
+#include "odbc/sqlite_data_source.h"
+#include "shell/file_system.h"
+#include "support/command.h"
+#include "support/recorder.h"
+
+namespace malvorn::core {
+namespace {
+
+using testing::JetBuildValue;
+using Row = std::vector<JetBuildValue>;
+using Strings = std::vector<std::string>;
+using V = std::monostate;
+
+struct Driver {
+    const char* name;
+    const char* table;  // the server's T1
+    Strings held;       // T1's rows after the copy of `everyKind(100 KB)`
+};
+
+void PrintTo(const Driver& d, std::ostream* os) {
+    *os << d.name;
+}
+
+// Ten full-width characters: the declared length, counted in characters.
+const std::string kTen = "ｱ日本語のテキスト十";
+
+// A memo of `memoBytes` (a literal holds at most 4,000).
+std::vector<Row> everyKind(std::size_t memoBytes) {
+    std::string memo;
+    while (memo.size() < memoBytes)
+        memo += "備考memo";
+    return {
+        {"A1", kTen, std::int64_t{123400}, std::int64_t{-12}, 0.1, -1000.75, memo, true,
+         std::string("\x00\xff\x41", 3)},
+        {"A2", V{}, V{}, V{}, V{}, V{}, V{}, V{}, V{}},
+        {"A3", "O'Neil", std::int64_t{-5}, std::int64_t{2147483647}, 1e-5, 36925.0, "", false,
+         std::string()},
+    };
+}
+
+testing::JetBuildTable jetTable(std::vector<Row> rows) {
+    return {"T1",
+            {{"CODE", 10, 10},
+             {"ＮＡＭＥ", 10, 10, true},
+             {"PRICE", 5},
+             {"QTY", 4},
+             {"RATIO", 7},
+             {"UPD", 8},
+             {"NOTE", 12, 50, true},
+             {"OK", 1},
+             {"PIC", 11}},
+            {},
+            std::move(rows)};
+}
+
+class BulkCopyTest : public localserver::ServerTest, public ::testing::WithParamInterface<Driver> {
+  protected:
+    void SetUp() override {
+        if (odbc()) {
+            SqliteDataSource::instance().reset();
+            service_ = SqliteDataSource::kDataSource;
+        } else {
+            appUser();
+            service_ = folder();
+        }
+        server_ = opener()({"scott", "tiger", service_});
+        server_->execute(GetParam().table);
+    }
+    bool odbc() const { return std::string(GetParam().name) == "odbc"; }
+    SessionOpener opener() const { return sessionOpener(app::defaultDrivers()); }
+
+    // The copy of `rows` into the emptied T1, one INSERT per row when `batch` is 0.
+    Outcome copy(const std::vector<Row>& rows, std::size_t batch) {
+        server_->execute("DELETE FROM T1");
+        testing::writeJetFile(dir_.path() + "/bulk.mdb", {jetTable(rows)});
+        recorder_ = Recorder();
+        Services services{recorder_, recorder_, opener(), jet::openJetFileHere, shell::gFso(), {}};
+        return copyTable(
+            {"T1", dir_.path() + "/bulk.mdb", false, {"scott", "tiger", service_}, batch},
+            services);
+    }
+    Strings held(const char* columns = "*") {
+        return rows(*server_, std::string("SELECT ") + columns + " FROM T1 ORDER BY CODE");
+    }
+    std::string box() const {
+        for (const auto& e : recorder_.events)
+            if (e.starts_with("box "))
+                return e;
+        return "";
+    }
+
+    std::string service_;
+    std::unique_ptr<oracle::Session> server_;
+    Recorder recorder_;
+};
+
+// Every kind of value in batches of two: held as the driver holds it, and as
+// the row-by-row copy leaves it where that copy can write every value.
+TEST_P(BulkCopyTest, EveryKindOfValueIsStoredAsTheLiteralsStoreIt) {
+    ASSERT_EQ(copy(everyKind(100 * 1024), 2), Outcome::kDone) << box();
+    EXPECT_EQ(held("CODE, NAME, PRICE, QTY, RATIO, UPD, LENGTH(NOTE), OK, PIC"), GetParam().held);
+    EXPECT_NE(std::find(recorder_.events.begin(), recorder_.events.end(), "status 3 / 3"),
+              recorder_.events.end());
+    if (odbc()) {  // SQLite knows neither TO_DATE nor HEXTORAW; values keep their kinds
+        EXPECT_EQ(held("typeof(PRICE), typeof(QTY), typeof(RATIO), typeof(PIC)"),
+                  (Strings{"real|integer|real|blob", "integer|integer|real|null",
+                           "real|integer|real|blob"}));
+        return;
+    }
+    // Also into a table with a column the copy leaves to its default.
+    for (const char* more : {"", ", EXTRA NUMBER DEFAULT 7 NOT NULL"}) {
+        server_->execute("DROP TABLE T1");
+        std::string create = GetParam().table;
+        server_->execute(create.insert(create.size() - 1, more));
+        ASSERT_EQ(copy(everyKind(3000), 2), Outcome::kDone) << box();
+        const Strings bulk = held();
+        ASSERT_EQ(copy(everyKind(3000), 0), Outcome::kDone) << box();
+        EXPECT_EQ(held(), bulk);
+        EXPECT_EQ(bulk[0].ends_with("|00FF41|7"), *more != '\0') << bulk[0];
+    }
+}
+
+// A row refused, or one without a value to send, in the middle or at the
+// start of a batch: rows 1..k-1 stay, nothing after; the report and the row
+// the status line stops at are the row-by-row copy's.
+TEST_P(BulkCopyTest, ARefusedRowLeavesExactlyTheRowsBeforeIt) {
+    const auto numbered = [](int i, double date = 36925.0) {
+        return Row{"C" + std::to_string(i),
+                   "n",
+                   std::int64_t{i},
+                   std::int64_t{i},
+                   0.5,
+                   date,
+                   "m",
+                   true,
+                   V{}};
+    };
+    const struct {
+        std::size_t batch;
+        int failing;  // the row that repeats row 1's key, or has a date of no year
+        bool badDate;
+        const char* kept;
+    } cases[] = {
+        {10, 3, false, "C1 C2"},       // in the middle of the one batch
+        {2, 5, false, "C1 C2 C3 C4"},  // the first of the third batch
+        {3, 5, false, "C1 C2 C3 C4"},  // the middle of the second
+        {3, 5, true, "C1 C2 C3 C4"},  {10, 1, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.batch) + " " + std::to_string(c.failing));
+        std::vector<Row> rows;
+        for (int i = 1; i <= 7; ++i)
+            rows.push_back(i != c.failing ? numbered(i)
+                           : c.badDate    ? numbered(i, 1.0e7)
+                                          : numbered(1));
+        std::vector<Strings> seen;
+        for (const std::size_t batch : {c.batch, std::size_t{0}}) {
+            ASSERT_EQ(copy(rows, batch), Outcome::kFailed);
+            std::string codes;
+            for (const auto& code : held("CODE"))
+                codes += (codes.empty() ? "" : " ") + code;
+            EXPECT_EQ(codes, c.kept);
+            const auto last = std::find_if(recorder_.events.rbegin(), recorder_.events.rend(),
+                                           [](const auto& e) { return e.starts_with("status"); });
+            seen.push_back({box(), *last});
+        }
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_EQ(seen[0][1], "status " + std::to_string(c.failing) + " / 7");
+    }
+}
+
+// The command line's options, and the row a copy in batches stops at.
+class BulkCommandLine : public localserver::ServerTest {};
+
+TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
+    const auto server = appUser();
+    server->execute("CREATE TABLE T (CODE VARCHAR2(10) PRIMARY KEY)");
+    const std::string file = dir_.path() + "/t.mdb";
+    const auto code = [](const char* text) { return Row{std::string(text)}; };
+    const struct {
+        std::vector<Row> rows;
+        Strings options;
+        int status;
+        std::string told;
+    } cases[] = {
+        {{code("A")}, {"--batch", "2"}, 2, "--batch は --bulk と一緒に指定してください"},
+        {{code("A")}, {"--bulk", "--batch", "0"}, 2, "までの行数を指定してください: 0\n"},
+        {{code("A")}, {"--bulk", "--batch", "2x"}, 2, "までの行数を指定してください: 2x\n"},
+        {{code("A"), code("B"), code("A"), code("C")},
+         {"--bulk", "--batch", "2"},
+         1,
+         "3 / 4 で停止しました\n"},
+        {{code("A"), code("B"), code("C")}, {"--bulk"}, 0, "T: 3 行をコピーしました"},
+    };
+    for (const auto& c : cases) {
+        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, c.rows}});
+        Strings words{"copy",       file,    "T",         "--user", "scott",
+                      "--password", "tiger", "--service", folder(), "--clear"};
+        words.insert(words.end(), c.options.begin(), c.options.end());
+        const CommandRun run = runProgram(MALVORN_CLI, words);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.told), std::string::npos) << run.out << run.err;
+    }
+    EXPECT_EQ(rows(*server, "SELECT CODE FROM T ORDER BY 1"), (Strings{"A", "B", "C"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drivers, BulkCopyTest,
+    ::testing::Values(
+        Driver{"local",
+               "CREATE TABLE T1 (CODE VARCHAR2(10) PRIMARY KEY, NAME VARCHAR2(10 CHAR), "
+               "PRICE NUMBER(19,4), QTY NUMBER(10), RATIO FLOAT, UPD DATE, NOTE CLOB, "
+               "OK NUMBER(1), PIC BLOB)",
+               {"A1|" + kTen + "|12.34|-12|0.1|1897-04-04 18:00:00|61440|-1|00FF41",
+                "A2|<null>|0|0|0|<null>|<null>|0|<null>",
+                "A3|O'Neil|-0.0005|2147483647|0.00001|2001-02-03 00:00:00|<null>|0|<null>"}},
+        Driver{"odbc",
+               "CREATE TABLE T1 (CODE VARCHAR(10) PRIMARY KEY, NAME VARCHAR(10), "
+               "PRICE NUMERIC, QTY INTEGER, RATIO REAL, UPD TIMESTAMP, NOTE TEXT, OK INTEGER, "
+               "PIC BLOB)",
+               {"A1|" + kTen + "|12.34|-12|0.1|1897-04-04 18:00:00.000|61440|-1|X'00FF41'",
+                "A2||0|0|0.0|<null>|0|0|<null>",
+                "A3|O'Neil|-0.0005|2147483647|1.0e-05|2001-02-03 00:00:00.000|0|0|X''"}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace malvorn::core
