@@ -82,9 +82,8 @@ int runInserts(const Arguments& args) {
     const std::string& tableName = rest.positional[1];
 
     const auto source = jet::openJetSource(rest.positional[0]);
-    const model::JetTableDef table = source->readTable(tableName);
-    const std::string head = transfer::statementHead(tableName, table.fields);
     const auto rows = source->openRows(tableName);
+    const std::string head = transfer::statementHead(tableName, rows->columns());
     jet::JetRow row;
     std::string statement;
     std::int64_t number = 0;

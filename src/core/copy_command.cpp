@@ -15,8 +15,8 @@ void copyRows(const CopyFields& f, Services& services) {
     if (f.clear)
         session->execute(transfer::clearStatement(f.table));
     const auto source = services.openJet(f.dbPath);
-    const std::string head = transfer::statementHead(f.table, source->readTable(f.table).fields);
     const auto rows = source->openRows(f.table);
+    const std::string head = transfer::statementHead(f.table, rows->columns());
 
     // The total is what the file records; the count shown is the rows
     // actually met, even past that total.

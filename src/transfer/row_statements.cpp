@@ -157,15 +157,29 @@ std::string clearStatement(const std::string& tableName) {
     return "DELETE FROM " + tableName;
 }
 
-std::string statementHead(const std::string& tableName,
-                          const std::vector<model::JetFieldDef>& fields) {
+namespace {
+
+template <class Named>
+std::string headOf(const std::string& tableName, const std::vector<Named>& named) {
     std::string columns;
-    for (const auto& field : fields) {
+    for (const auto& column : named) {
         if (!columns.empty())
             columns += ", ";
-        columns += convert::fNarrowName(field.name);
+        columns += convert::fNarrowName(column.name);
     }
     return "INSERT INTO " + tableName + " (" + columns + ") VALUES";
+}
+
+}  // namespace
+
+std::string statementHead(const std::string& tableName,
+                          const std::vector<model::JetFieldDef>& fields) {
+    return headOf(tableName, fields);
+}
+
+std::string statementHead(const std::string& tableName,
+                          const std::vector<jet::JetColumn>& columns) {
+    return headOf(tableName, columns);
 }
 
 std::string rowStatement(const std::string& head, const std::vector<std::string>& literals) {

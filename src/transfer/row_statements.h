@@ -58,6 +58,9 @@ std::string clearStatement(const std::string& tableName);
 // names narrowed as the table script narrows them, joined by ", ".
 std::string statementHead(const std::string& tableName,
                           const std::vector<model::JetFieldDef>& fields);
+// The same from the columns a row cursor delivers: the copy needs no more of
+// the definition than its names.
+std::string statementHead(const std::string& tableName, const std::vector<jet::JetColumn>& columns);
 
 // The head, " (", the literals joined by ", ", ")".
 std::string rowStatement(const std::string& head, const std::vector<std::string>& literals);

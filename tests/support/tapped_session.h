@@ -36,6 +36,11 @@ class TappedSession : public malvorn::oracle::Session {
         return it == tap_.canned.end() ? real_->query(q) : std::make_unique<OneValue>(it->second);
     }
 
+    void insertRows(const std::string& insert,
+                    const std::vector<malvorn::oracle::BoundRow>& rows) override {
+        pass(insert), real_->insertRows(insert, rows);
+    }
+
   private:
     struct OneValue : malvorn::oracle::ResultSet {
         explicit OneValue(std::string v) : text(std::move(v)) {}
