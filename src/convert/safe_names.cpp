@@ -5,19 +5,13 @@
 
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
+#include "encoding/letter_case.h"
 #include "shell/sql_text.h"
 
 namespace malvorn::convert {
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 128;
-
-std::string upperAscii(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    return upper;
-}
 
 bool isAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -66,7 +60,7 @@ bool isPlainOracleName(std::string_view name) {
         return false;
     if (!std::all_of(name.begin(), name.end(), isNamePart))
         return false;
-    const std::string upper = upperAscii(name);
+    const std::string upper = encoding::upperCaseName(name);
     return !shell::isReservedWord(upper);
 }
 
@@ -77,11 +71,11 @@ std::string oracleName(std::string_view jetName) {
 
 std::string dictionaryName(std::string_view jetName) {
     const std::string narrowed = fNarrowName(jetName);
-    return isPlainOracleName(narrowed) ? upperAscii(narrowed) : std::string(jetName);
+    return isPlainOracleName(narrowed) ? encoding::upperCaseName(narrowed) : std::string(jetName);
 }
 
 bool ConstraintNames::free(const std::string& name) const {
-    return used_.count(upperAscii(name)) == 0;
+    return used_.count(encoding::upperCaseName(name)) == 0;
 }
 
 std::string ConstraintNames::take(const std::string& indexName, const std::string& tableName) {
@@ -97,7 +91,7 @@ std::string ConstraintNames::take(const std::string& indexName, const std::strin
             name = cutUtf8(base, kMaxNameBytes - suffix.size()) + suffix;
         }
     }
-    used_.insert(upperAscii(name));
+    used_.insert(encoding::upperCaseName(name));
     return name;
 }
 

@@ -8,22 +8,13 @@
 #include "admin/script_folding.h"
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
+#include "encoding/letter_case.h"
 #include "oracle/existing_table.h"
 
 namespace malvorn::core {
 namespace {
 
 using shell::MessageIcon;
-
-// The server folds unquoted names by their ASCII letters only; the names the
-// commands look up are folded the same way.
-std::string upperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
-    }
-    return text;
-}
 
 // ---- users -----------------------------------------------------------------
 
@@ -47,7 +38,7 @@ void explainRefusal(oracle::Session& session, const UserFields& fields, const Us
                     Services& services, const std::exception_ptr& failure) {
     bool found = false;
     try {
-        found = session.query(userLookup(upperAscii(fields.userId)))->next();
+        found = session.query(userLookup(encoding::upperCaseName(fields.userId)))->next();
     } catch (...) {
         showFailure(services, op.heading, op.procedure, failure);
         return;
@@ -129,7 +120,7 @@ void fillLfidno(oracle::Session& session, const std::string& owner, Front& front
     // The whole list is read before the first insert, as a client-side cursor
     // holds it.
     std::vector<std::string> tables;
-    const auto list = session.query(tableListQuery(upperAscii(owner)));
+    const auto list = session.query(tableListQuery(encoding::upperCaseName(owner)));
     while (list->next())
         tables.push_back(list->value("TABLE_NAME").value_or(""));
     for (const auto& table : tables) {
@@ -196,7 +187,7 @@ Outcome createUser(const UserFields& fields, Services& services) {
                            "ﾕｰｻﾞｰ作成ｴﾗｰ",
                            "fCreateUser",
                            true,
-                           "ﾕｰｻﾞｰ " + upperAscii(fields.userId) + " は登録済みです"};
+                           "ﾕｰｻﾞｰ " + encoding::upperCaseName(fields.userId) + " は登録済みです"};
     return userCommand(fields, op, "ﾕｰｻﾞｰが作成されました", services);
 }
 
@@ -206,7 +197,7 @@ Outcome deleteUser(const UserFields& fields, Services& services) {
         "ﾕｰｻﾞｰ削除ｴﾗｰ",
         "fDeleteUser",
         false,
-        "ﾕｰｻﾞｰ " + upperAscii(fields.userId) + " は未登録です"};
+        "ﾕｰｻﾞｰ " + encoding::upperCaseName(fields.userId) + " は未登録です"};
     return userCommand(fields, op, "ﾕｰｻﾞｰが削除されました", services);
 }
 
