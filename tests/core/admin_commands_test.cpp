@@ -17,6 +17,7 @@ namespace {
 using shell::MessageAnswer;
 using shell::MessageIcon;
 using Strings = std::vector<std::string>;
+using Failures = std::map<std::string, oracle::OracleError>;
 using localserver::createUserText;
 using localserver::grantRolesText;
 const auto lookupOf = localserver::userLookupText;
@@ -56,82 +57,70 @@ const std::string kLookupScott = lookupOf("SCOTT");
 const std::string kCreateScott = createUserText("scott", "pw");
 const std::string kGrantScott = grantRolesText("scott");
 
-TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
-    for (const char* user : {" system", "system ", "scott", ""}) {
-        restart();
-        auto s = services();
-        EXPECT_EQ(createUser({"u1", "pw", as(user)}, s), Outcome::kRefused) << user;
-        EXPECT_EQ(recorder.events, Strings{"box 接続文字列にはSYSTEMユーザを入力してください"});
-        EXPECT_EQ(recorder.shown[0].icon, MessageIcon::kCritical);
-        EXPECT_EQ(recorder.shown[0].title, shell::TitleForm::kPlain);
-        EXPECT_TRUE(tap.sent.empty());
-    }
-}
-
-TEST_F(AdminCommandsTest, CreatesAndDeletesAUserOnTheServer) {
-    auto s = services();
-    ASSERT_EQ(createUser({"  scott ", " tiger ", as("SYSTEM")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, (Strings{createUserText("scott", "tiger"), kGrantScott}));
-    EXPECT_EQ(recorder.events,
-              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"}));
-
-    restart();
-    ASSERT_EQ(deleteUser({"scott ", "", as("System")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, Strings{"DROP USER scott CASCADE"});
-    EXPECT_EQ(recorder.events,
-              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが削除されました", "save", "idle"}));
-    EXPECT_EQ(tap.live, 0);
-}
-
-TEST_F(AdminCommandsTest, UserFailuresShowTheLookupsMessageOrTheReport) {
+// Only SYSTEM may manage users, names trimmed; a failure shows the lookup's message or the report.
+TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     appUser("scott", "tiger");
-    const oracle::OracleError other(-2147217900, "ORA-01920: other number", "fake");
-    const oracle::OracleError lookupFails(kGeneral, "ORA-00942: lookup", "fake");
-    const std::string otherReport =
-        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake");
-    const std::string conflict =
-        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
-               "ORA-01920: user name 'SCOTT' conflicts with another user or role name");
-    const std::string nobody = "box ﾕｰｻﾞｰ  NOBODY は未登録です";
-    const std::string denied = report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
-                                      "ORA-01017: invalid username/password; logon denied");
+    const auto failed = [](Strings boxes) {
+        boxes.insert(boxes.begin(), "blocked");
+        boxes.insert(boxes.end(), {"save", "idle"});
+        return boxes;
+    };
+    const Failures other{{kCreateScott, {-2147217900, "ORA-01920: other number", "fake"}}};
+    const Failures noLookup{{kLookupScott, {kGeneral, "ORA-00942: lookup", "fake"}}};
+    const Strings otherReport = failed(
+        {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake")});
+    const Strings conflict =
+        failed({report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
+                       "ORA-01920: user name 'SCOTT' conflicts with another user or role name")});
+    const Strings denied = failed({report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
+                                          "ORA-01017: invalid username/password; logon denied")});
+    const Strings created{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"};
+    const Strings dropped{"blocked", "beep", "status ﾕｰｻﾞｰが削除されました", "save", "idle"};
+    const Strings refused{"box 接続文字列にはSYSTEMユーザを入力してください"};
+    const Strings known = failed({"box ﾕｰｻﾞｰ SCOTT は登録済みです"});
+    const Strings nobody = failed({"box ﾕｰｻﾞｰ  NOBODY は未登録です"});
+    const auto sys = as("system");
+    const Strings none = failed({});
+    const std::string createAnn = createUserText("ann", "pw");
+    const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
     const struct {
         bool create;
         std::string userId;
-        bool logsIn;  // with SYSTEM's password
-        std::map<std::string, oracle::OracleError> failures;
+        model::ConnectionFields admin;
+        Failures failures;
+        Outcome outcome;
         Strings sent;
-        Strings boxes;
+        Strings events;
     } cases[] = {
-        {true, "scott", true, {}, {kCreateScott, kLookupScott}, {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
-        {true, "", true, {}, {createUserText("", "pw"), lookupOf("")}, {}},
-        {true, "scott", true, {{kCreateScott, other}}, {kCreateScott}, {otherReport}},
+        {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
+        {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
+        {true, "u1", as(" system"), {}, no, {}, refused},
+        {true, "u1", as("system "), {}, no, {}, refused},
+        {true, "u1", as("scott"), {}, no, {}, refused},
+        {true, "u1", as(""), {}, no, {}, refused},
+        {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
+        {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
+        {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
         // The lookup failing too: the refusal it was to explain is reported.
-        {true,
-         "scott",
-         true,
-         {{kLookupScott, lookupFails}},
-         {kCreateScott, kLookupScott},
-         {conflict}},
-        {false, " nobody", true, {}, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, {nobody}},
-        {false, "system", true, {}, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, {}},
-        {false, "scott", false, {}, {}, {denied}},
+        {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
+        {false, " nobody", sys, {}, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
+        {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
+        {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.userId + "/" + c.admin.user);
         restart();
         tap.failures = c.failures;
         auto s = services();
-        const UserFields fields{c.userId, "pw", as("system", c.logsIn ? "tarnbol" : "wrong")};
-        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), Outcome::kFailed);
-        EXPECT_EQ(tap.sent, c.sent) << c.userId;
-        Strings events{"blocked"};
-        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
-        events.insert(events.end(), {"save", "idle"});
-        EXPECT_EQ(recorder.events, events) << c.userId;
-        for (const auto& box : recorder.shown) {
-            EXPECT_EQ(box.icon, MessageIcon::kExclamation);
-            EXPECT_EQ(box.title, shell::TitleForm::kError);
-        }
+        const UserFields fields{c.userId, " pw ", c.admin};
+        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), c.outcome);
+        EXPECT_EQ(tap.sent, c.sent);
+        EXPECT_EQ(recorder.events, c.events);
+        for (const auto& box : recorder.shown)
+            EXPECT_EQ(std::pair(box.icon, box.title),
+                      c.outcome == no
+                          ? std::pair(MessageIcon::kCritical, shell::TitleForm::kPlain)
+                          : std::pair(MessageIcon::kExclamation, shell::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
     }
 }
@@ -169,10 +158,6 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
         {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗"},
     };
     for (const auto& c : cases) {
-        try {
-            scott->execute("DROP TABLE LFIDNO");
-        } catch (const oracle::OracleError&) {  // none yet
-        }
         if (c.exists) {
             scott->execute(convert::lfidnoDefinitionText());
             scott->execute("INSERT INTO LFIDNO VALUES ('A','レコード番号',1)");
@@ -190,6 +175,7 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
         // Kept with its row when the answer is No.
         EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"),
                   Strings{c.answer == MessageAnswer::kYes ? "0" : "1"});
+        scott->execute("DROP TABLE LFIDNO");  // every case leaves one
     }
 }
 
