@@ -28,39 +28,32 @@ std::string columnText(const JetFieldDef& f, bool suppressNotNull = false) {
     return Cp932::toUtf8(Cp932::fromUtf8(line).substr(32));
 }
 
-TEST(TableScript, WorkedExampleFileFormIsByteExact) {
-    const std::string expected = Cp932::fromUtf8(
+// The file byte for byte (CP932, CRLF, ";"); the server gets the lines past the
+// comment box, each ended by CR alone, UTF-8, no ";".
+TEST(TableScript, WorkedExampleFileAndStatementForms) {
+    const char* const body[] = {
+        "CREATE TABLE SHOHIN",
+        "(CODE                           VARCHAR2(10)        NOT NULL",
+        ",NAME                           VARCHAR2(50)",
+        ",PRICE                          NUMBER(19,4)        DEFAULT 0",
+        ",QTY                            NUMBER(10)",
+        ",UPD                            DATE",
+        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx",
+        ")"};
+    std::string file =
         "/*-----------------------------------------------------------------------*/\r\n"
         "/* ﾃｰﾌﾞﾙ作成SQL　SHOHIN                                                  */\r\n"
         "/* Create Date : 2001/02/03                                              */\r\n"
         "/* Row Length + Over Head = 82 + 15 = 97 Bytes                           */\r\n"
-        "/*-----------------------------------------------------------------------*/\r\n"
-        "CREATE TABLE SHOHIN\r\n"
-        "(CODE                           VARCHAR2(10)        NOT NULL\r\n"
-        ",NAME                           VARCHAR2(50)\r\n"
-        ",PRICE                          NUMBER(19,4)        DEFAULT 0\r\n"
-        ",QTY                            NUMBER(10)\r\n"
-        ",UPD                            DATE\r\n"
-        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r\n"
-        ")\r\n"
-        "TABLESPACE users;\r\n");
-    const ScriptLines script = fMakeTableSQL(shohinTable(), kOptions, kDate);
-    EXPECT_EQ(script.fileForm(), expected);
-}
-
-// What the server is sent: the file's lines past the comment box, each
-// ended by CR alone, UTF-8, no ";".
-TEST(TableScript, WorkedExampleStatementForm) {
-    EXPECT_EQ(shohinStatement(),
-              "CREATE TABLE SHOHIN\r"
-              "(CODE                           VARCHAR2(10)        NOT NULL\r"
-              ",NAME                           VARCHAR2(50)\r"
-              ",PRICE                          NUMBER(19,4)        DEFAULT 0\r"
-              ",QTY                            NUMBER(10)\r"
-              ",UPD                            DATE\r"
-              ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r"
-              ")\r"
-              "TABLESPACE users\r");
+        "/*-----------------------------------------------------------------------*/\r\n";
+    std::string statement;
+    for (const std::string line : body) {
+        file += line + "\r\n";
+        statement += line + "\r";
+    }
+    EXPECT_EQ(fMakeTableSQL(shohinTable(), kOptions, kDate).fileForm(),
+              Cp932::fromUtf8(file + "TABLESPACE users;\r\n"));
+    EXPECT_EQ(shohinStatement(), statement + "TABLESPACE users\r");
 }
 
 // The statement form and a script run from its file fold alike: a ";" in a
@@ -75,11 +68,10 @@ TEST(TableScript, SemicolonInADefaultLiteralReachesTheServer) {
 }
 
 TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
-    struct Case {
+    const struct {
         JetFieldDef field;
         std::string expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {field("F", kJetByte), "NUMBER(3)"},
         {field("F", kJetInteger), "NUMBER(5)"},
         {field("F", kJetLong), "NUMBER(10)"},
@@ -97,18 +89,16 @@ TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
         {field("F", kJetBoolean, 0, false, "0"), "ERROR TYPE=1"},
         {field("F", kJetText, 5, true, "0"), "VARCHAR2(5)"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(columnText(c.field), c.expected) << "type " << c.field.typeCode;
-    }
 }
 
 TEST(TableScript, DefaultClauseRules) {
-    struct Case {
+    const struct {
         std::int16_t type;
         const char* defaultValue;
         const char* clause;  // nullptr: no clause, no pad spaces
-    };
-    const Case cases[] = {
+    } cases[] = {
         {kJetLong, "0", "DEFAULT 0"},
         {kJetInteger, "-1", "DEFAULT -1"},
         {kJetLong, "", nullptr},
@@ -163,12 +153,11 @@ TEST(TableScript, JapaneseAndFullWidthNamesAreNarrowedAndPaddedByBytes) {
 }
 
 TEST(TableScript, ConstraintNameAndKeys) {
-    struct Case {
+    const std::string tail = " USING INDEX TABLESPACE ix";
+    const struct {
         std::optional<JetIndexDef> index;
         std::string constraintLine;  // empty: no constraint line
-    };
-    const std::string tail = " USING INDEX TABLESPACE ix";
-    const Case cases[] = {
+    } cases[] = {
         {JetIndexDef{"PKKEY", {"A"}}, ",CONSTRAINT pkT PRIMARY KEY(A)" + tail},
         {JetIndexDef{"PkKey", {"A", "B"}}, ",CONSTRAINT pkT PRIMARY KEY(A,B)" + tail},
         {JetIndexDef{"PrimaryKey", {"B", "A"}}, ",CONSTRAINT PrimaryKey PRIMARY KEY(B,A)" + tail},
@@ -178,12 +167,8 @@ TEST(TableScript, ConstraintNameAndKeys) {
     for (const auto& c : cases) {
         JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, c.index};
         const ScriptLines script = fMakeTableSQL(table, {"ix", "ts", false}, kDate);
-        if (!c.constraintLine.empty()) {
-            ASSERT_EQ(script.count(), 11u);
-            EXPECT_EQ(script[9], c.constraintLine);
-        } else {
-            ASSERT_EQ(script.count(), 10u);
-        }
+        ASSERT_EQ(script.count(), c.constraintLine.empty() ? 10u : 11u);
+        EXPECT_EQ(script.count() == 11u ? script[9] : "", c.constraintLine);
         EXPECT_EQ(script[script.count() - 1], ")");
         EXPECT_EQ(script[script.count()], "TABLESPACE ts;");
     }
@@ -211,21 +196,18 @@ TEST(TableScript, HeaderLinesStayAt75BytesForAnyTitle) {
         << "a name over 20 characters is kept whole";
 }
 
-TEST(TableScript, WideTablesGenerateWithTheirTrueRowLength) {
-    JetTableDef table{"W", std::vector<JetFieldDef>(255, field("M", kJetMemo, 0, true)),
-                      std::nullopt};
-    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
-    EXPECT_EQ(script[4],
-              boxedCommentLine("/* Row Length + Over Head = 127500 + 765 = 128,265 Bytes"));
-    EXPECT_EQ(script.count(), 8u + 255);
-}
-
-TEST(TableScript, UnmappedFieldsAddNothingToTheRowLength) {
-    JetTableDef table{
-        "T", {field("A", kJetBoolean), field("B", 11), field("C", kJetByte)}, std::nullopt};
-    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
-    EXPECT_EQ(script[4], boxedCommentLine("/* Row Length + Over Head = 2 + 3 = 5 Bytes"));
-    EXPECT_EQ(script[7], "(A" + std::string(30, ' ') + "ERROR TYPE=1");
+// The header's row length: a wide table in full, unmapped types adding nothing.
+TEST(TableScript, RowLengthOfWideTablesAndUnmappedFields) {
+    const std::pair<JetTableDef, const char*> cases[] = {
+        {{"W", std::vector<JetFieldDef>(255, field("M", kJetMemo, 0, true)), std::nullopt},
+         "/* Row Length + Over Head = 127500 + 765 = 128,265 Bytes"},
+        {{"T", {field("A", kJetBoolean), field("B", 11), field("C", kJetByte)}, std::nullopt},
+         "/* Row Length + Over Head = 2 + 3 = 5 Bytes"}};
+    for (const auto& [table, line] : cases) {
+        const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
+        EXPECT_EQ(script[4], boxedCommentLine(line));
+        EXPECT_EQ(script.count(), 8u + table.fields.size());
+    }
 }
 
 }  // namespace

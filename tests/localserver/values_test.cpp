@@ -14,8 +14,7 @@ TEST(Numbers, TextReadsAsTheServerReadsIt) {
         {"2.50", "2.5"},    {"-0", "0"},    {"9223372036854775807", "9223372036854775807"},
         {"1e-3", "0.001"},  {"abc", ""},    {"1,000", ""},
         {"", ""},           {"1e", ""},     {"--1", ""},
-        {"12a", ""},        {"0x10", ""},   {".", ""},
-    };
+        {"12a", ""},        {"0x10", ""},   {".", ""}};
     for (const auto& [text, expected] : cases) {
         const auto number = parseNumber(text);
         EXPECT_EQ(number ? formatNumber(*number) : std::string(), expected) << text;
@@ -24,6 +23,20 @@ TEST(Numbers, TextReadsAsTheServerReadsIt) {
 
 Number number(const char* text) {
     return *Number::parse(text);
+}
+
+// A column as CREATE TABLE declares it.
+ColumnDef declared(const char* name, const char* type, int charLength = 0,
+                   bool charSemantics = false, std::optional<int> precision = {},
+                   std::optional<int> scale = {}) {
+    return {name, type, 0, precision, scale, charLength, charSemantics, true, ""};
+}
+
+// What `value` gives as text, or the ORA code it fails with.
+std::string textOrCode(const std::function<std::string()>& value) {
+    std::string got;
+    const std::string code = ServerTest::oraCode([&] { got = value(); });
+    return code.empty() ? got : code;
 }
 
 TEST(Numbers, ArithmeticIsExactToFortyDigits) {
@@ -74,20 +87,6 @@ TEST(Numbers, KeysSortAsTheNumbersDo) {
     }
 }
 
-// A column as CREATE TABLE declares it.
-ColumnDef declared(const char* name, const char* type, int charLength = 0,
-                   bool charSemantics = false, std::optional<int> precision = {},
-                   std::optional<int> scale = {}) {
-    ColumnDef c;
-    c.name = name;
-    c.dataType = type;
-    c.charLength = charLength;
-    c.charSemantics = charSemantics;
-    c.precision = precision;
-    c.scale = scale;
-    return c;
-}
-
 TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
     const struct {
         std::optional<int> precision;
@@ -114,10 +113,9 @@ TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
     for (const auto& c : cases) {
         const ColumnDef column = declared("N", "NUMBER", 0, false, c.precision, c.scale);
         const ColumnTarget target{"S", "T", &column, false};
-        std::string got;
-        const std::string code =
-            ServerTest::oraCode([&] { got = formatNumber(coerceForColumn(target, c.input)); });
-        EXPECT_EQ(code.empty() ? got : code, c.expected) << formatNumber(c.input);
+        EXPECT_EQ(textOrCode([&] { return formatNumber(coerceForColumn(target, c.input)); }),
+                  c.expected)
+            << formatNumber(c.input);
     }
 }
 
@@ -184,13 +182,10 @@ TEST(Dates, LiteralsInTheDefaultFormat) {
         {"2001-02-03 10:60", "ORA-01851"},
         {"2001-02/03", "ORA-01861"},
         {"03 Feb 2001", "ORA-01861"},
-        {"0000-01-01", "ORA-01841"},
-    };
+        {"0000-01-01", "ORA-01841"}};
     for (const auto& [text, expected] : cases) {
-        std::string got;
-        const std::string code =
-            ServerTest::oraCode([&] { got = formatStoredDate(parseDateLiteral(text)); });
-        EXPECT_EQ(code.empty() ? got : code, expected) << text;
+        EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateLiteral(text)); }), expected)
+            << text;
     }
 }
 
@@ -218,10 +213,10 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
         {"03-XYZ-2001", "DD-MON-YYYY", "ORA-01843"},
     };
     for (const auto& c : cases) {
-        std::string got;
-        const std::string code = ServerTest::oraCode(
-            [&] { got = formatStoredDate(parseDateWithFormat(c.text, c.format)); });
-        EXPECT_EQ(code.empty() ? got : code, c.expected) << c.text << " / " << c.format;
+        EXPECT_EQ(
+            textOrCode([&] { return formatStoredDate(parseDateWithFormat(c.text, c.format)); }),
+            c.expected)
+            << c.text << " / " << c.format;
     }
     // A missing month is this month, a missing day the first.
     const std::string partial = formatStoredDate(parseDateWithFormat("2001", "YYYY"));
@@ -231,10 +226,11 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
 TEST(Dates, ToCharWritesTheSameElements) {
     const DateTime d{2001, 2, 3, 13, 5, 9};
     const std::pair<const char*, const char*> cases[] = {
-        {"YYYY/MM/DD", "2001/02/03"}, {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
-        {"HH:MI PM", "01:05 PM"},     {"DD-MON-YY", "03-FEB-01"},
-        {"YYYY\"年\"", "2001年"},
-    };
+        {"YYYY/MM/DD", "2001/02/03"},
+        {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
+        {"HH:MI PM", "01:05 PM"},
+        {"DD-MON-YY", "03-FEB-01"},
+        {"YYYY\"年\"", "2001年"}};
     for (const auto& [format, expected] : cases)
         EXPECT_EQ(formatDateWithFormat(d, format), expected) << format;
 }
