@@ -1,7 +1,5 @@
-// The whole-database migration against the real local server, from Jet
-// files made by the builder: the Oracle-safe rules end to end, a refused
-// table among good ones, existing tables, and the read-back catching a
-// value changed on the server.
+// Whole-database migration from built Jet files to the local server: the Oracle-safe rules,
+// a refused table among good ones, existing tables, and the read-back finding a change.
 #include "core/migrate.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +25,7 @@ using testing::JetBuildValue;
 using V = std::monostate;
 
 JetBuildField field(const std::string& name, int type, int size = 50) {
-    JetBuildField f;
-    f.name = name;
-    f.type = type;
-    f.size = size;
-    f.allowZeroLength = true;
-    return f;
+    return {.name = name, .type = type, .size = size, .allowZeroLength = true};
 }
 
 // A small table the window's rules take too.
@@ -87,9 +80,8 @@ TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     const std::string memo(100 * 1024, 'm');
     const std::string ole(5000, '\x7f');
     const std::string japanese = "日本語のテキスト十字";  // ten characters, thirty bytes
-    JetBuildField amount = field("Amount", 20);
-    amount.precision = 12;
-    amount.scale = 3;
+    const JetBuildField amount{
+        .name = "Amount", .type = 20, .allowZeroLength = true, .precision = 12, .scale = 3};
     JetBuildTable every{
         "Every Type",
         {field("Order ID", 4), field("Flag", 1), field("Tiny", 2), field("Small", 3),
@@ -156,13 +148,12 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
 }
 
 TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
-    struct Case {
+    const struct {
         bool replace;
         bool clear;
         const char* result;
         std::int64_t held;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {false, false, "表が既にあります (--replace で作り直し、--clear で行を入れ替え)", 3},
         {false, true, "ok", 3},
         {true, false, "ok", 3},
@@ -186,11 +177,10 @@ TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     JetBuildTable table{"T", {field("K", 4), field("NAME", 10, 20), field("WHEN", 8)}, {}, {}};
     for (int i = 1; i <= 3; ++i)
         table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i), 45000.5 + i});
-    struct Case {
+    const struct {
         const char* change;
         const char* difference;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"UPDATE T SET NAME = 'x' WHERE K = 2", "2 行目の NAME: Jet n2 / サーバー x"},
         {"UPDATE T SET NAME = NULL WHERE K = 1", "1 行目の NAME: Jet n1 / サーバー NULL"},
         {"UPDATE T SET K = 30 WHERE K = 3", "3 行目の K: Jet 3 / サーバー 30"},
