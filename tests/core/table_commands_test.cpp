@@ -44,26 +44,11 @@ class TableCommands : public localserver::ServerTest {
     }
 
     Services services() {
-        return {recorder_,
-                recorder_,
-                sessionOpener({localserver::openLocalServer, {}}),
-                [this](const std::string& path) {
-                    ++jetOpens_;
-                    return jet::openJetFileHere(path);
-                },
-                shell::gFso(),
-                [] { return kDate; }};
+        return {recorder_, recorder_, opener_, jet_, shell::gFso(), [] { return kDate; }};
     }
-
     ConvertFields fields() const {
-        ConvertFields f;
-        f.table = "SHOHIN";
-        f.dbPath = db_;
-        f.tableTablespace = "users";
-        f.indexTablespace = "indx";
-        f.sqlFolder = sql_;
-        f.connection = {"scott", "tiger", folder()};
-        return f;
+        return {
+            "SHOHIN", db_, "users", "indx", sql_, false, true, true, {"scott", "tiger", folder()}};
     }
 
     Outcome convert(const ConvertFields& f) {
@@ -81,39 +66,39 @@ class TableCommands : public localserver::ServerTest {
     std::string db_;
     std::string sql_;
     int jetOpens_ = 0;
+    SessionOpener opener_ = sessionOpener({localserver::openLocalServer, {}});
+    JetOpener jet_ = [this](const std::string& path) {
+        ++jetOpens_;
+        return jet::openJetFileHere(path);
+    };
 };
 
 TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
-    const int none = static_cast<int>(Field::kNone);
+    // The checks that focus no field are the critical ones.
     const struct {
         const char* name;
         void (*change)(ConvertFields&);
         std::string message;
-        MessageIcon icon;
-        int focus;
+        Field focus;
     } cases[] = {
         {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
-         MessageIcon::kCritical, none},
+         Field::kNone},
         {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
-         "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, none},
+         "表の所有者がSYSTEMユーザになっています", Field::kNone},
         {"blank tablespace", [](ConvertFields& f) { f.tableTablespace = " "; },
-         "表領域名を入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kTablespace)},
+         "表領域名を入力してください", Field::kTablespace},
         {"blank index tablespace", [](ConvertFields& f) { f.indexTablespace = ""; },
-         "索引表領域名を入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kIndex)},
+         "索引表領域名を入力してください", Field::kIndex},
         {"blank folder", [](ConvertFields& f) { f.sqlFolder = "   "; },
-         "格納先ディレクトリを入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kSqlFolder)},
+         "格納先ディレクトリを入力してください", Field::kSqlFolder},
         {"missing folder", [](ConvertFields& f) { f.sqlFolder += "/nope"; },
-         "格納先ディレクトリが存在しません", MessageIcon::kExclamation,
-         static_cast<int>(Field::kSqlFolder)},
+         "格納先ディレクトリが存在しません", Field::kSqlFolder},
         {"table checked before the owner",
          [](ConvertFields& f) {
              f.table = "";
              f.connection.user = "system";
          },
-         "テーブル名が指定されていません", MessageIcon::kCritical, none},
+         "テーブル名が指定されていません", Field::kNone},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,12 +107,14 @@ TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
         c.change(f);
         EXPECT_EQ(convert(f), Outcome::kRefused);
         Strings expected = {"box " + c.message};
-        if (c.focus != none)
-            expected.push_back("focus " + std::to_string(c.focus));
+        if (c.focus != Field::kNone)
+            expected.push_back("focus " + std::to_string(static_cast<int>(c.focus)));
         EXPECT_EQ(recorder_.events, expected);
         ASSERT_EQ(recorder_.shown.size(), 1u);
-        EXPECT_EQ(recorder_.shown[0].icon, c.icon);
-        EXPECT_EQ(recorder_.shown[0].title, TitleForm::kError);
+        EXPECT_EQ(
+            std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
+            std::pair(c.focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
+                      TitleForm::kError));
     }
     EXPECT_EQ(jetOpens_, 0);
     EXPECT_TRUE(std::filesystem::is_empty(sql_));
