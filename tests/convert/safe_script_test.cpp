@@ -13,11 +13,7 @@ JetFieldDef field(std::string name, std::int16_t type, std::int32_t size = 0,
 }
 
 TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
-    const struct {
-        const char* jet;
-        const char* written;
-        const char* dictionary;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"Customers", "Customers", "CUSTOMERS"},
         {"Order Details", "\"Order Details\"", "Order Details"},
         {"Date", "\"Date\"", "Date"},
@@ -31,9 +27,9 @@ TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
         {"商品　名", "\"商品　名\"", "商品　名"},
         {"Umsätze", "Umsätze", "UMSäTZE"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(oracleName(c.jet), c.written) << c.jet;
-        EXPECT_EQ(dictionaryName(c.jet), c.dictionary) << c.jet;
+    for (const auto& [jet, written, dictionary] : cases) {
+        EXPECT_EQ(oracleName(jet), written) << jet;
+        EXPECT_EQ(dictionaryName(jet), dictionary) << jet;
     }
     EXPECT_TRUE(isPlainOracleName(std::string(128, 'a')));
     EXPECT_FALSE(isPlainOracleName(std::string(129, 'a')));

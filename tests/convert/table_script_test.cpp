@@ -68,10 +68,7 @@ TEST(TableScript, SemicolonInADefaultLiteralReachesTheServer) {
 }
 
 TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
-    const struct {
-        JetFieldDef field;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<JetFieldDef, std::string> cases[] = {
         {field("F", kJetByte), "NUMBER(3)"},
         {field("F", kJetInteger), "NUMBER(5)"},
         {field("F", kJetLong), "NUMBER(10)"},
@@ -89,16 +86,13 @@ TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
         {field("F", kJetBoolean, 0, false, "0"), "ERROR TYPE=1"},
         {field("F", kJetText, 5, true, "0"), "VARCHAR2(5)"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(columnText(c.field), c.expected) << "type " << c.field.typeCode;
+    for (const auto& [field, expected] : cases)
+        EXPECT_EQ(columnText(field), expected) << "type " << field.typeCode;
 }
 
 TEST(TableScript, DefaultClauseRules) {
-    const struct {
-        std::int16_t type;
-        const char* defaultValue;
-        const char* clause;  // nullptr: no clause, no pad spaces
-    } cases[] = {
+    // clause nullptr: no clause, no pad spaces
+    const std::tuple<std::int16_t, const char*, const char*> cases[] = {
         {kJetLong, "0", "DEFAULT 0"},
         {kJetInteger, "-1", "DEFAULT -1"},
         {kJetLong, "", nullptr},
@@ -109,12 +103,12 @@ TEST(TableScript, DefaultClauseRules) {
         {kJetDate, "   ", nullptr},
         {kJetDate, "0", "DEFAULT 0"},
     };
-    for (const auto& c : cases) {
-        const JetFieldDef f = field("F", c.type, 0, false, c.defaultValue);
-        const std::string typeName = columnText(field("F", c.type));
+    for (const auto& [type, defaultValue, clause] : cases) {
+        const JetFieldDef f = field("F", type, 0, false, defaultValue);
+        const std::string typeName = columnText(field("F", type));
         const std::string expected =
-            c.clause ? typeName + std::string(20 - typeName.size(), ' ') + c.clause : typeName;
-        EXPECT_EQ(columnText(f), expected) << c.type << " [" << c.defaultValue << "]";
+            clause ? typeName + std::string(20 - typeName.size(), ' ') + clause : typeName;
+        EXPECT_EQ(columnText(f), expected) << type << " [" << defaultValue << "]";
     }
 }
 
@@ -154,21 +148,19 @@ TEST(TableScript, JapaneseAndFullWidthNamesAreNarrowedAndPaddedByBytes) {
 
 TEST(TableScript, ConstraintNameAndKeys) {
     const std::string tail = " USING INDEX TABLESPACE ix";
-    const struct {
-        std::optional<JetIndexDef> index;
-        std::string constraintLine;  // empty: no constraint line
-    } cases[] = {
+    // constraintLine empty: no constraint line
+    const std::tuple<std::optional<JetIndexDef>, std::string> cases[] = {
         {JetIndexDef{"PKKEY", {"A"}}, ",CONSTRAINT pkT PRIMARY KEY(A)" + tail},
         {JetIndexDef{"PkKey", {"A", "B"}}, ",CONSTRAINT pkT PRIMARY KEY(A,B)" + tail},
         {JetIndexDef{"PrimaryKey", {"B", "A"}}, ",CONSTRAINT PrimaryKey PRIMARY KEY(B,A)" + tail},
         {JetIndexDef{"pkkey2", {"A"}}, ",CONSTRAINT pkkey2 PRIMARY KEY(A)" + tail},
         {std::nullopt, ""},
     };
-    for (const auto& c : cases) {
-        JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, c.index};
+    for (const auto& [index, constraintLine] : cases) {
+        JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, index};
         const ScriptLines script = fMakeTableSQL(table, {"ix", "ts", false}, kDate);
-        ASSERT_EQ(script.count(), c.constraintLine.empty() ? 10u : 11u);
-        EXPECT_EQ(script.count() == 11u ? script[9] : "", c.constraintLine);
+        ASSERT_EQ(script.count(), constraintLine.empty() ? 10u : 11u);
+        EXPECT_EQ(script.count() == 11u ? script[9] : "", constraintLine);
         EXPECT_EQ(script[script.count() - 1], ")");
         EXPECT_EQ(script[script.count()], "TABLESPACE ts;");
     }

@@ -83,42 +83,42 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     const Strings none = failed({});
     const std::string createAnn = createUserText("ann", "pw");
     const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
-    const struct {
-        bool create;
-        std::string userId;
-        model::ConnectionFields admin;
-        Failures failures;
-        Outcome outcome;
-        Strings sent;
-        Strings events;
-    } cases[] = {
-        {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
-        {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
-        {true, "u1", as(" system"), {}, no, {}, refused},
-        {true, "u1", as("system "), {}, no, {}, refused},
-        {true, "u1", as("scott"), {}, no, {}, refused},
-        {true, "u1", as(""), {}, no, {}, refused},
-        {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
-        {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
-        {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
-        // The lookup failing too: the refusal it was to explain is reported.
-        {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
-        {false, " nobody", sys, {}, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
-        {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
-        {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.userId + "/" + c.admin.user);
+    const std::tuple<bool, std::string, model::ConnectionFields, Failures, Outcome, Strings,
+                     Strings>
+        cases[] = {
+            {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
+            {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
+            {true, "u1", as(" system"), {}, no, {}, refused},
+            {true, "u1", as("system "), {}, no, {}, refused},
+            {true, "u1", as("scott"), {}, no, {}, refused},
+            {true, "u1", as(""), {}, no, {}, refused},
+            {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
+            {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
+            {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
+            // The lookup failing too: the refusal it was to explain is reported.
+            {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
+            {false,
+             " nobody",
+             sys,
+             {},
+             bad,
+             {"DROP USER nobody CASCADE", lookupOf(" NOBODY")},
+             nobody},
+            {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
+            {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
+        };
+    for (const auto& [create, userId, admin, failures, outcome, sent, events] : cases) {
+        SCOPED_TRACE(userId + "/" + admin.user);
         restart();
-        tap.failures = c.failures;
+        tap.failures = failures;
         auto s = services();
-        const UserFields fields{c.userId, " pw ", c.admin};
-        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), c.outcome);
-        EXPECT_EQ(tap.sent, c.sent);
-        EXPECT_EQ(recorder.events, c.events);
+        const UserFields fields{userId, " pw ", admin};
+        EXPECT_EQ(create ? createUser(fields, s) : deleteUser(fields, s), outcome);
+        EXPECT_EQ(tap.sent, sent);
+        EXPECT_EQ(recorder.events, events);
         for (const auto& box : recorder.shown)
             EXPECT_EQ(std::pair(box.icon, box.title),
-                      c.outcome == no
+                      outcome == no
                           ? std::pair(MessageIcon::kCritical, shell::TitleForm::kPlain)
                           : std::pair(MessageIcon::kExclamation, shell::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
@@ -232,7 +232,7 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
 TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     appUser("scott", "tiger");
     const std::string dir = dir_.path();
-    const std::string script = "スクリプト実行", sql = "ＳＱＬ実行";
+    const std::string byScript = "スクリプト実行", bySql = "ＳＱＬ実行";
     const auto ran = [](const std::string& what) {
         return Strings{"status " + what + "　開始", "hourglass", "idle", "beep",
                        "status " + what + "　完了"};
@@ -244,46 +244,42 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     const std::string create =
         "/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;";
     const std::string twoStatements = "CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);";
-    const struct {
-        const char* script;  // contents of a file, or nullptr for the folder itself
-        std::string sql;     // when not a script
-        Strings sent;
-        Strings events;
-    } cases[] = {
-        {create.c_str(), "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, ran(script)},
+    // script: a file's contents, or nullptr for the folder itself; sql: when not a script
+    const std::tuple<const char*, std::string, Strings, Strings> cases[] = {
+        {create.c_str(), "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, ran(byScript)},
         {"/* only\r\n;\r\n\r\n", "", {}, {}},
         {nullptr, "", {}, {"box スクリプトが指定されていません"}},
         {twoStatements.c_str(),
          "",
          {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"},
-         failed(script, report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
-                               "ORA-00922: missing or invalid option"))},
-        {"", "SELECT A FROM T", {"SELECT A FROM T"}, ran(sql)},
+         failed(byScript, report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
+                                 "ORA-00922: missing or invalid option"))},
+        {"", "SELECT A FROM T", {"SELECT A FROM T"}, ran(bySql)},
         {"",
          "DROP TABLE T;",
          {"DROP TABLE T;"},
-         failed(sql,
+         failed(bySql,
                 report("SQL実行ｴﾗｰ", "cmdDoSQL_Click", kGeneral, "ORA-00911: invalid character"))},
         {"", "  ", {}, {"box ＳＱＬ文が指定されていません"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [script, sql, sent, events] : cases) {
         restart();
         auto s = services();
-        if (c.sql.empty()) {
-            const std::string path = c.script ? dir + "/script.sql" : dir;
-            if (c.script)
-                std::ofstream(path, std::ios::binary) << c.script;
+        if (sql.empty()) {
+            const std::string path = script ? dir + "/script.sql" : dir;
+            if (script)
+                std::ofstream(path, std::ios::binary) << script;
             runScript({path, as("scott", "tiger")}, s);
         } else {
-            runStatement({c.sql, as("scott", "tiger")}, s);
+            runStatement({sql, as("scott", "tiger")}, s);
         }
-        EXPECT_EQ(tap.sent, c.sent);
-        EXPECT_EQ(recorder.events, c.events);
-        for (const auto& box : recorder.shown) {
-            EXPECT_EQ(box.icon, box.text.starts_with("SQL") ? MessageIcon::kExclamation
-                                                            : MessageIcon::kCritical);
-            EXPECT_EQ(box.title, shell::TitleForm::kError);
-        }
+        EXPECT_EQ(tap.sent, sent);
+        EXPECT_EQ(recorder.events, events);
+        for (const auto& box : recorder.shown)
+            EXPECT_EQ(std::pair(box.icon, box.title),
+                      std::pair(box.text.starts_with("SQL") ? MessageIcon::kExclamation
+                                                            : MessageIcon::kCritical,
+                                shell::TitleForm::kError));
     }
 }
 

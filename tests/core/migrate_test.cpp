@@ -148,27 +148,22 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
 }
 
 TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
-    const struct {
-        bool replace;
-        bool clear;
-        const char* result;
-        std::int64_t held;
-    } cases[] = {
+    const std::tuple<bool, bool, const char*, std::int64_t> cases[] = {
         {false, false, "表が既にあります (--replace で作り直し、--clear で行を入れ替え)", 3},
         {false, true, "ok", 3},
         {true, false, "ok", 3},
     };
     MigrateFields fields;
     ASSERT_EQ(migrate({plainTable("t", 3)}, fields), Outcome::kDone);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+    for (const auto& [replace, clear, result, held] : cases) {
+        SCOPED_TRACE(result);
         scott_->execute("INSERT INTO T (CODE, NAME) VALUES (99, 'kept')");
-        fields.replace = c.replace;
-        fields.clear = c.clear;
+        fields.replace = replace;
+        fields.clear = clear;
         migrate({plainTable("t", 3)}, fields);
-        EXPECT_EQ(report_.tables[0].result, c.result);
+        EXPECT_EQ(report_.tables[0].result, result);
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"),
-                  std::to_string(c.held + (report_.tables[0].ok ? 0 : 1)));
+                  std::to_string(held + (report_.tables[0].ok ? 0 : 1)));
         scott_->execute("DELETE FROM T WHERE CODE = 99");
     }
 }
@@ -177,10 +172,7 @@ TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     JetBuildTable table{"T", {field("K", 4), field("NAME", 10, 20), field("WHEN", 8)}, {}, {}};
     for (int i = 1; i <= 3; ++i)
         table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i), 45000.5 + i});
-    const struct {
-        const char* change;
-        const char* difference;
-    } cases[] = {
+    const std::tuple<const char*, const char*> cases[] = {
         {"UPDATE T SET NAME = 'x' WHERE K = 2", "2 行目の NAME: Jet n2 / サーバー x"},
         {"UPDATE T SET NAME = NULL WHERE K = 1", "1 行目の NAME: Jet n1 / サーバー NULL"},
         {"UPDATE T SET K = 30 WHERE K = 3", "3 行目の K: Jet 3 / サーバー 30"},
@@ -192,13 +184,13 @@ TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     MigrateFields fields;
     fields.oracleSafe = true;
     fields.replace = true;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.change);
+    for (const auto& [change, difference] : cases) {
+        SCOPED_TRACE(change);
         ASSERT_EQ(migrate({table}, fields), Outcome::kDone);
-        scott_->execute(c.change);
+        scott_->execute(change);
         const auto source = jet::openJetFileHere(path_);
         const VerifyResult result = verifyTable(*scott_, *source, source->readTable("T"), true);
-        EXPECT_EQ(result.difference.value_or("none"), c.difference);
+        EXPECT_EQ(result.difference.value_or("none"), difference);
     }
 }
 

@@ -75,12 +75,7 @@ class TableCommands : public localserver::ServerTest {
 
 TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
     // The checks that focus no field are the critical ones.
-    const struct {
-        const char* name;
-        void (*change)(ConvertFields&);
-        std::string message;
-        Field focus;
-    } cases[] = {
+    const std::tuple<const char*, void (*)(ConvertFields&), std::string, Field> cases[] = {
         {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
          Field::kNone},
         {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
@@ -100,20 +95,20 @@ TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
          },
          "テーブル名が指定されていません", Field::kNone},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, change, message, focus] : cases) {
+        SCOPED_TRACE(name);
         recorder_ = Recorder();
         ConvertFields f = fields();
-        c.change(f);
+        change(f);
         EXPECT_EQ(convert(f), Outcome::kRefused);
-        Strings expected = {"box " + c.message};
-        if (c.focus != Field::kNone)
-            expected.push_back("focus " + std::to_string(static_cast<int>(c.focus)));
+        Strings expected = {"box " + message};
+        if (focus != Field::kNone)
+            expected.push_back("focus " + std::to_string(static_cast<int>(focus)));
         EXPECT_EQ(recorder_.events, expected);
         ASSERT_EQ(recorder_.shown.size(), 1u);
         EXPECT_EQ(
             std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
-            std::pair(c.focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
+            std::pair(focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
                       TitleForm::kError));
     }
     EXPECT_EQ(jetOpens_, 0);
@@ -178,25 +173,21 @@ TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
 }
 
 TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
-    const struct {
-        const char* name;
-        void (*change)(ConvertFields&);
-        std::string report;
-    } cases[] = {
+    const std::tuple<const char*, void (*)(ConvertFields&), std::string> cases[] = {
         {"no such Jet table", [](ConvertFields& f) { f.table = "NOPE"; }, "ｴﾗｰNo:3104\r"},
         {"no Jet file", [](ConvertFields& f) { f.dbPath += ".gone"; }, "ｴﾗｰNo:3101\r"},
         {"login refused", [](ConvertFields& f) { f.connection.password = "wrong"; },
          "ｴﾗｰNo:-2147467259\r説 明:ORA-01017"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, change, report] : cases) {
+        SCOPED_TRACE(name);
         recorder_ = Recorder();
         ConvertFields f = fields();
-        c.change(f);
+        change(f);
         EXPECT_EQ(convert(f), Outcome::kFailed);
         ASSERT_EQ(recorder_.events.size(), 4u);
         EXPECT_EQ(recorder_.events.back(), "idle");
-        EXPECT_NE(recorder_.events[2].find(c.report), std::string::npos) << recorder_.events[2];
+        EXPECT_NE(recorder_.events[2].find(report), std::string::npos) << recorder_.events[2];
     }
 }
 
@@ -212,20 +203,17 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     EXPECT_EQ(refreshTableList(db_, list, s), TableListChange::kNone);
     EXPECT_EQ(jetOpens_, 1);
 
-    const struct {
-        std::string path;
-        std::string message;
-    } refused[] = {
+    const std::tuple<std::string, std::string> refused[] = {
         {"", "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません"},
         {dir_.path() + "/shop.MDB", "拡張子に誤りがあります。 再入力してください。"},
         {dir_.path() + "/missing.sdb", "該当するファイルは存在しません。 再入力してください。"},
         {sql_ + "/a.mdb", "該当するファイルは存在しません。 再入力してください。"},
     };
     std::filesystem::create_directory(sql_ + "/a.mdb");  // a folder is no file
-    for (const auto& c : refused) {
+    for (const auto& [path, message] : refused) {
         recorder_ = Recorder();
-        EXPECT_EQ(refreshTableList(c.path, list, s), TableListChange::kNone) << c.path;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, "focus " + dbPath}));
+        EXPECT_EQ(refreshTableList(path, list, s), TableListChange::kNone) << path;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + message, "focus " + dbPath}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kBracketedError);
         EXPECT_EQ(list.sourcePath, db_);
         EXPECT_EQ(list.tables.size(), 2u);
@@ -247,20 +235,17 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
 TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     const std::string folderFocus = "focus " + std::to_string(static_cast<int>(Field::kSqlFolder));
     BatchFields f{sql_, "SHOHIN", {"app", "pw", "ORCL"}};
-    const struct {
-        std::string folder;
-        std::string message;
-    } refused[] = {
+    const std::tuple<std::string, std::string> refused[] = {
         {" ", "格納先ディレクトリを入力してください"},
         {sql_ + "/nope", "格納先ディレクトリが存在しません"},
         {sql_, "格納先ディレクトリにSQLファイルが存在しません"},
     };
     Services s = services();
-    for (const auto& c : refused) {
+    for (const auto& [folder, message] : refused) {
         recorder_ = Recorder();
-        f.sqlFolder = c.folder;
-        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << c.folder;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, folderFocus}));
+        f.sqlFolder = folder;
+        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << folder;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + message, folderFocus}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kPlain);
     }
     EXPECT_FALSE(std::filesystem::exists(sql_ + "/CreateTables.sql"));

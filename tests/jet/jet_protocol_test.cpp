@@ -79,10 +79,7 @@ TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
     const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");
     ASSERT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
     const std::string shortText = PayloadWriter().u32(10).take() + "abc", tag("\x63", 1);
-    const struct {
-        const char* what;
-        std::function<void()> read;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void()>> cases[] = {
         {"definition with a trailing byte", [&] { decodeTableDef(def + "x"); }},
         {"definition cut short", [&] { decodeTableDef(def.substr(0, def.size() - 3)); }},
         {"error of unknown kind", [&] { decodeError(std::string(error).replace(0, 1, "\x09")); }},
@@ -95,8 +92,8 @@ TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
          }},
         {"nothing left", [] { PayloadReader(std::string()).u8(); }},
     };
-    for (const auto& c : cases)
-        EXPECT_THROW(c.read(), ProtocolError) << c.what;
+    for (const auto& [what, read] : cases)
+        EXPECT_THROW(read(), ProtocolError) << what;
 }
 
 class SocketPair {

@@ -1,5 +1,6 @@
 // The reader against files the test builder made: every type and property,
 // index shapes, Japanese names, long values, extremes, Nulls, long tables.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -12,12 +13,7 @@
 namespace malvorn::jet {
 namespace {
 
-using testing::JetBuildField;
-using testing::JetBuildIndex;
-using testing::JetBuildTable;
-using testing::JetBuildValue;
-using testing::JetVersion;
-
+using namespace malvorn::testing;
 using Int = std::int64_t;
 using namespace std::string_literals;
 
@@ -28,7 +24,7 @@ class BuiltFiles : public ::testing::TestWithParam<Way> {
     std::unique_ptr<JetSource> build(const std::vector<JetBuildTable>& tables,
                                      JetVersion version = JetVersion::kJet4, int codePage = 932) {
         const std::string path = dir_.path() + "/built" + std::to_string(++files_) + ".mdb";
-        testing::writeJetFile(path, tables, version, codePage);
+        writeJetFile(path, tables, version, codePage);
         return GetParam().open(path);
     }
 
@@ -39,19 +35,21 @@ class BuiltFiles : public ::testing::TestWithParam<Way> {
 
 INSTANTIATE_TEST_SUITE_P(Ways, BuiltFiles, bothWays(), wayName);
 
+int typeOf(const JetBuildField& f) {
+    return f.type;
+}
+int typeOf(const model::JetFieldDef& f) {
+    return f.typeCode;
+}
+
 // Name, type, text size (text only), zero-length allowed, default: as stored and as read.
 using FieldView = std::tuple<std::string, int, int, bool, std::string>;
 template <typename Field>
 std::vector<FieldView> view(const std::vector<Field>& fields) {
     std::vector<FieldView> out;
-    for (const auto& f : fields) {
-        int type = 0;
-        if constexpr (std::is_same_v<Field, JetBuildField>)
-            type = f.type;
-        else
-            type = f.typeCode;
-        out.emplace_back(f.name, type, type == 10 ? f.size : 0, f.allowZeroLength, f.defaultValue);
-    }
+    for (const auto& f : fields)
+        out.emplace_back(f.name, typeOf(f), typeOf(f) == 10 ? f.size : 0, f.allowZeroLength,
+                         f.defaultValue);
     return out;
 }
 
@@ -129,8 +127,8 @@ std::string shape(const std::optional<model::JetIndexDef>& index) {
 // key is the index marked primary wherever it is listed, else the first
 // unique one, never a relationship's entry or a plain index.
 TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
-    JetBuildIndex related{"CustomersOrders", {"B"}, false};
-    related.relationship = true;
+    const JetBuildIndex related{.name = "CustomersOrders", .columns = {"B"}, .relationship = true};
+    const JetBuildIndex uniqueC{.name = "ByC", .columns = {"C"}, .unique = true};
     const JetBuildIndex byB{"ByB", {"B"}, false};
     const JetBuildIndex pkA{"PrimaryKey", {"A"}, true};
     const struct {
@@ -145,10 +143,7 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
         // A relationship's entry is listed like any index.
         {"Related", {related, byB, pkA}, "CustomersOrders(B)", "PrimaryKey(A)"},
         {"RelationshipFirst", {related, byB}, "CustomersOrders(B)", ""},
-        {"UniqueOnly",
-         {byB, {.name = "ByC", .columns = {"C"}, .unique = true}},
-         "ByB(B)",
-         "ByC(C)"},
+        {"UniqueOnly", {byB, uniqueC}, "ByB(B)", "ByC(C)"},
         // No key columns: no index, so the script gets no "PRIMARY KEY()".
         {"Damaged", {{"PrimaryKey", {}, true}, byB}, "", ""},
         {"NoIndex", {}, "", ""},
@@ -168,13 +163,9 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
     }
     // Names match whole, so these are missing tables, and the source stays usable.
     for (const char* missing : {"Other", "", "Pk "}) {
-        std::optional<JetErrorKind> kind;
-        try {
-            source->readTable(missing);
-        } catch (const JetError& e) {
-            kind = e.kind();
-        }
-        EXPECT_EQ(kind, JetErrorKind::kNoSuchTable) << missing;
+        EXPECT_THAT([&] { source->readTable(missing); },
+                    ::testing::Throws<JetError>(
+                        ::testing::Property(&JetError::kind, JetErrorKind::kNoSuchTable)));
         EXPECT_THROW(source->openRows(missing), JetError) << missing;
     }
     EXPECT_EQ(source->readTable("pk").fields.size(), 3u);  // regardless of case
@@ -210,8 +201,9 @@ TEST_P(BuiltFiles, KeyColumnsAndValuesAfterADeletedColumn) {
     }
 }
 
-// Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names.
-TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
+// Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names. 120 long names
+// and properties need several table definition pages.
+TEST_P(BuiltFiles, JapaneseWesternAndManyNamesAndTextInEitherVersion) {
     const JetBuildTable japanese{"得意先マスタ",
                                  {{.name = "得意先ＣＯＤＥ１", .type = 4},
                                   {.name = "名前", .type = 10, .size = 40},
@@ -222,7 +214,17 @@ TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
                                    std::string("ﾀｶｼﾏﾔ"), std::string("①～③ ∥ 〒100-0001")}}};
     const JetBuildTable western{
         "Umsätze", {{.name = "Straße", .type = 10, .size = 20}}, {}, {{std::string("Größe €")}}};
+    JetBuildTable wide{"Wide", {}, {}, {{}}};
+    for (int i = 0; i < 120; ++i) {
+        wide.fields.push_back({.name = "列名" + std::to_string(i) + std::string(40, 'x'),
+                               .type = i % 2 ? 4 : 10,
+                               .size = 5,
+                               .defaultValue = "=" + std::to_string(i)});
+        wide.rows[0].push_back(i % 2 ? JetBuildValue(std::int64_t{i}) : std::to_string(i));
+    }
+    wide.indexes = {{"ix", {wide.fields[3].name, wide.fields[0].name}, false}};
     const std::tuple<const JetBuildTable*, JetVersion, int> cases[] = {
+        {&wide, JetVersion::kJet4, 932},
         {&japanese, JetVersion::kJet4, 932},
         {&japanese, JetVersion::kJet3, 932},
         {&western, JetVersion::kJet4, 1252},
@@ -234,7 +236,8 @@ TEST_P(BuiltFiles, JapaneseAndWesternNamesAndTextInEitherVersion) {
         EXPECT_NE(std::find(names.begin(), names.end(), table->name), names.end());
         const auto def = source->readTable(table->name);
         EXPECT_EQ(view(def.fields), view(table->fields));
-        EXPECT_EQ(def.firstIndex.has_value(), !table->indexes.empty());
+        EXPECT_EQ(def.firstIndex.value_or(model::JetIndexDef{}).fieldNames,
+                  table->indexes.empty() ? std::vector<std::string>{} : table->indexes[0].columns);
         EXPECT_EQ(allRows(*source, table->name), asRead(*table));
     }
 }
@@ -270,28 +273,25 @@ TEST_P(BuiltFiles, LongMemosAndPicturesAndManyRowsComeThroughWhole) {
 
 // Dates outside 1899..4637, currency and decimals to the last digit.
 TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
-    const struct {
-        double serial;
-        std::int64_t currency;
-        const char* stored;  // decimal; nullptr: Null
-        const char* read;
-    } cases[] = {{-657434.0, 1, "-123.45", "-123.4500"},
-                 {-36522.25, -1, "123456789012345678901234.5678", "123456789012345678901234.5678"},
-                 {-1.5, 99999, nullptr, nullptr},
-                 {0.0, 123456789012345678LL, "0", "0.0000"},
-                 {0.999988426, std::numeric_limits<std::int64_t>::max(), "1", "1.0000"},
-                 {1000001.5, std::numeric_limits<std::int64_t>::min(), "-0.0001", "-0.0001"},
-                 {2958465.0, 0, "7", "7.0000"}};
+    // stored: a decimal, or nullptr for Null
+    const std::tuple<double, std::int64_t, const char*, const char*> cases[] = {
+        {-657434.0, 1, "-123.45", "-123.4500"},
+        {-36522.25, -1, "123456789012345678901234.5678", "123456789012345678901234.5678"},
+        {-1.5, 99999, nullptr, nullptr},
+        {0.0, 123456789012345678LL, "0", "0.0000"},
+        {0.999988426, std::numeric_limits<std::int64_t>::max(), "1", "1.0000"},
+        {1000001.5, std::numeric_limits<std::int64_t>::min(), "-0.0001", "-0.0001"},
+        {2958465.0, 0, "7", "7.0000"}};
     const JetBuildField amount{
         .name = "Exact", .type = jet::kJetDecimalType, .precision = 28, .scale = 4};
     JetBuildTable table{
         "Extremes", {{.name = "When", .type = 8}, {.name = "Amount", .type = 5}, amount}, {}, {}};
     std::vector<JetRow> expected;
-    for (const auto& c : cases) {
-        table.rows.push_back({c.serial, c.currency,
-                              c.stored ? JetBuildValue(std::string(c.stored)) : JetBuildValue()});
-        expected.push_back({JetDate{c.serial}, JetCurrency{c.currency},
-                            c.read ? JetValue(JetDecimal{c.read}) : JetValue()});
+    for (const auto& [serial, currency, stored, read] : cases) {
+        table.rows.push_back(
+            {serial, currency, stored ? JetBuildValue(std::string(stored)) : JetBuildValue()});
+        expected.push_back({JetDate{serial}, JetCurrency{currency},
+                            read ? JetValue(JetDecimal{read}) : JetValue()});
     }
     const auto source = build({table});
     const auto fields = source->readTable("Extremes").fields;
@@ -300,24 +300,6 @@ TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
                               fields[1].precision),
               std::make_tuple(jet::kJetDecimalType, 28, 4, 0));
     EXPECT_EQ(allRows(*source, "Extremes"), expected);
-}
-
-// 120 long names and properties need several table definition pages.
-TEST_P(BuiltFiles, ManyColumnsSpanSeveralDefinitionPages) {
-    JetBuildTable table{"Wide", {}, {}, {{}}};
-    for (int i = 0; i < 120; ++i) {
-        table.fields.push_back({.name = "列名" + std::to_string(i) + std::string(40, 'x'),
-                                .type = i % 2 ? 4 : 10,
-                                .size = 5,
-                                .defaultValue = "=" + std::to_string(i)});
-        table.rows[0].push_back(i % 2 ? JetBuildValue(std::int64_t{i}) : std::to_string(i));
-    }
-    table.indexes = {{"ix", {table.fields[3].name, table.fields[0].name}, false}};
-    const auto source = build({table});
-    const auto def = source->readTable("Wide");
-    EXPECT_EQ(view(def.fields), view(table.fields));
-    EXPECT_EQ(def.firstIndex.value_or(model::JetIndexDef{}).fieldNames, table.indexes[0].columns);
-    EXPECT_EQ(allRows(*source, "Wide"), asRead(table));
 }
 
 }  // namespace

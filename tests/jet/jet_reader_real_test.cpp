@@ -23,14 +23,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, RealFiles, bothWays(), wayName);
 TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
     if (!std::filesystem::exists(realFile("nwind.mdb")))
         GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    struct Case {
-        const char* file;
-        const char* table;
-        std::size_t row;
-        std::size_t column;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, std::size_t, std::size_t, const char*> cases[] = {
         // Jet 3 text in the file's code page, 1252.
         {"nwind.mdb", "Orders", 0, 9, "Carrera 52 con Ave. Bolívar #65-98 Llano Largo"},
         {"nwind.mdb", "Umsätze", 0, 0, nullptr},
@@ -38,15 +31,15 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
         {"unicode-v2003.mdb", "Table", 2, 1, "Мир"},
         {"unicode-v2003.mdb", "Table", 4, 1, "漢字仮名交じり文"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + c.table);
-        const auto source = GetParam().open(realFile(c.file));
+    for (const auto& [file, table, row, column, text] : cases) {
+        SCOPED_TRACE(std::string(file) + " " + table);
+        const auto source = GetParam().open(realFile(file));
         const auto names = source->tableNames();
-        EXPECT_NE(std::find(names.begin(), names.end(), c.table), names.end());
-        if (c.text) {
-            const auto rows = allRows(*source, c.table);
-            ASSERT_GT(rows.size(), c.row);
-            EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
+        EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());
+        if (text) {
+            const auto rows = allRows(*source, table);
+            ASSERT_GT(rows.size(), row);
+            EXPECT_EQ(rows[row].at(column), JetValue(std::string(text)));
         }
     }
 

@@ -88,12 +88,8 @@ TEST(Numbers, KeysSortAsTheNumbersDo) {
 }
 
 TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
-    const struct {
-        std::optional<int> precision;
-        std::optional<int> scale;
-        SqlValue input;
-        const char* expected;  // stored value, or the ORA code
-    } cases[] = {
+    // expected: stored value, or the ORA code
+    const std::tuple<std::optional<int>, std::optional<int>, SqlValue, const char*> cases[] = {
         {19, 4, std::string("12.25555"), "12.2556"},
         {19, 4, number("3.0"), "3"},
         {19, 4, std::string("922337203685477.5807"), "922337203685477.5807"},
@@ -110,23 +106,17 @@ TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
         {2, -2, std::string("1234"), "1200"},
         {10, 0, std::string("abc"), "ORA-01722"},
     };
-    for (const auto& c : cases) {
-        const ColumnDef column = declared("N", "NUMBER", 0, false, c.precision, c.scale);
+    for (const auto& [precision, scale, input, expected] : cases) {
+        const ColumnDef column = declared("N", "NUMBER", 0, false, precision, scale);
         const ColumnTarget target{"S", "T", &column, false};
-        EXPECT_EQ(textOrCode([&] { return formatNumber(coerceForColumn(target, c.input)); }),
-                  c.expected)
-            << formatNumber(c.input);
+        EXPECT_EQ(textOrCode([&] { return formatNumber(coerceForColumn(target, input)); }),
+                  expected)
+            << formatNumber(input);
     }
 }
 
 TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
-    const struct {
-        const char* type;
-        int length;
-        bool charSemantics;
-        const char* value;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<const char*, int, bool, const char*, const char*> cases[] = {
         {"VARCHAR2", 10, false, "ABCDEFGHIJ", ""},
         {"VARCHAR2", 10, false, "ABCDEFGHIJK", "ORA-12899"},
         {"VARCHAR2", 10, false, "一二三", ""},               // 9 bytes
@@ -141,12 +131,12 @@ TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
         {"VARCHAR2", 1, true, "\xE4\xB8", "ORA-12899"},
         {"VARCHAR2", 2, true, "\xE4\xB8", ""},
     };
-    for (const auto& c : cases) {
-        const ColumnDef column = declared("C", c.type, c.length, c.charSemantics);
+    for (const auto& [type, length, charSemantics, value, expected] : cases) {
+        const ColumnDef column = declared("C", type, length, charSemantics);
         const ColumnTarget target{"SCOTT", "T", &column, false};
-        EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(target, std::string(c.value)); }),
-                  c.expected)
-            << c.value;
+        EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(target, std::string(value)); }),
+                  expected)
+            << value;
     }
     const ColumnDef column = declared("C", "VARCHAR2", 10);
     const ColumnTarget target{"SCOTT", "T", &column, false};
@@ -190,11 +180,7 @@ TEST(Dates, LiteralsInTheDefaultFormat) {
 }
 
 TEST(Dates, ToDateReadsTheUsualFormatElements) {
-    const struct {
-        const char* text;
-        const char* format;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::string> cases[] = {
         {"2001-02-03", "YYYY-MM-DD", "2001-02-03 00:00:00"},
         {"2001/02/03 10:30:15", "yyyy/mm/dd hh24:mi:ss", "2001-02-03 10:30:15"},
         {"03.02.2001", "DD.MM.YYYY", "2001-02-03 00:00:00"},
@@ -212,11 +198,10 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
         {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"},
         {"03-XYZ-2001", "DD-MON-YYYY", "ORA-01843"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(
-            textOrCode([&] { return formatStoredDate(parseDateWithFormat(c.text, c.format)); }),
-            c.expected)
-            << c.text << " / " << c.format;
+    for (const auto& [text, format, expected] : cases) {
+        EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateWithFormat(text, format)); }),
+                  expected)
+            << text << " / " << format;
     }
     // A missing month is this month, a missing day the first.
     const std::string partial = formatStoredDate(parseDateWithFormat("2001", "YYYY"));

@@ -28,10 +28,7 @@ class FakeFileSystem : public FileSystem {
 };
 
 TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
-    const struct {
-        const char* path;
-        ChooserStart expected;
-    } cases[] = {
+    const std::tuple<const char*, ChooserStart> cases[] = {
         {"/data/sales.mdb", {"/data/sales.mdb", "/", "/data", "sales.mdb"}},
         // An empty path opens the program's folder and shows it.
         {"", {"/opt/malvorn", "/", "/opt/malvorn", ""}},
@@ -49,29 +46,26 @@ TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
         {"data/x.mdb", {"data/x.mdb", "/", "/home/u/work", ""}},
     };
     const FakeFileSystem fso;
-    for (const auto& c : cases) {
-        const ChooserStart s = chooserStart(c.path, "/opt/malvorn", "/home/u/work", fso);
-        const ChooserStart& e = c.expected;
+    for (const auto& [path, expected] : cases) {
+        const ChooserStart s = chooserStart(path, "/opt/malvorn", "/home/u/work", fso);
+        const ChooserStart& e = expected;
         EXPECT_EQ(std::tie(s.label, s.drive, s.folder, s.preselect),
                   std::tie(e.label, e.drive, e.folder, e.preselect))
-            << c.path;
+            << path;
     }
 }
 
 TEST(ChooserPattern, EitherPartMatchesWithoutLetterCase) {
-    const struct {
-        const char* pattern;
-        std::vector<std::string> matching, other;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>> cases[] = {
         {"*.mdb", {"sales.mdb", "SALES.MDB"}, {"sales.sdb", "sales.mdb.bak", "mdb"}},
         {"*.sql;*.txt", {"a.sql", "a.txt", "a.sql.txt"}, {"a.log"}},
         {"a.?.c", {"a.b.c"}, {"a.bb.c"}},
     };
-    for (const auto& c : cases) {
-        for (const auto& name : c.matching)
-            EXPECT_TRUE(matchesPattern(name, c.pattern)) << name << " " << c.pattern;
-        for (const auto& name : c.other)
-            EXPECT_FALSE(matchesPattern(name, c.pattern)) << name << " " << c.pattern;
+    for (const auto& [pattern, matching, other] : cases) {
+        for (const auto& name : matching)
+            EXPECT_TRUE(matchesPattern(name, pattern)) << name << " " << pattern;
+        for (const auto& name : other)
+            EXPECT_FALSE(matchesPattern(name, pattern)) << name << " " << pattern;
     }
 }
 

@@ -74,12 +74,8 @@ class FailingDevice : public FileCalls {
 TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
     const std::string kWrite = "ファイルに書き込めません: ";
     const std::string kCreate = "ファイルを作成できません: ";
-    const struct {
-        const char* name;
-        Faults faults;
-        std::string message;  // what the user reads before the path
-        int reason;           // errno whose text ends the message
-    } cases[] = {
+    // message: what the user reads before the path; reason: errno whose text ends it
+    const std::tuple<const char*, Faults, std::string, int> cases[] = {
         {"disk full after short writes",
          {.chunk = 4, .capacity = 6, .writeError = ENOSPC},
          kWrite,
@@ -89,22 +85,21 @@ TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
         {"fsync fails", {.fsyncError = EIO}, kWrite, EIO},
         {"rename fails", {.renameError = EXDEV}, kCreate, EXDEV},
     };
-    for (const auto& fault : cases) {
+    for (const auto& [name, faults, message, reason] : cases) {
         for (const bool existed : {true, false}) {
-            SCOPED_TRACE(std::string(fault.name) + (existed ? ", replacing" : ", new file"));
+            SCOPED_TRACE(std::string(name) + (existed ? ", replacing" : ", new file"));
             TempDir dir;
             const std::string path = dir.path() + "/a.sql";
             if (existed)
                 writeFileAtomically(path, "old complete content");
-            FailingDevice calls(fault.faults);
+            FailingDevice calls(faults);
             std::string error = "none";
             try {
                 writeFileAtomically(path, "new content, longer than one chunk", 0644, calls);
             } catch (const FileError& e) {
                 error = e.path() + "|" + e.what();
             }
-            EXPECT_EQ(error,
-                      path + "|" + fault.message + path + " (" + std::strerror(fault.reason) + ")");
+            EXPECT_EQ(error, path + "|" + message + path + " (" + std::strerror(reason) + ")");
             EXPECT_EQ(folderContents(dir.path()), existed ? Names{"a.sql"} : Names{});
             EXPECT_EQ(fileExists(path) ? readFileBytes(path) : "",
                       existed ? "old complete content" : "");

@@ -111,20 +111,16 @@ void openFolderItem(const frmFolder& dialog, const QString& text) {
 
 // Each mode's title is seen through the main window's buttons below.
 TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
-    const struct {
-        const char* mode;
-        const char* pattern;
-        bool selectable;
-        const char* focus;
-    } cases[] = {{"File", "*.mdb", true, "filDb"},
-                 {"Script", "*.sql", true, "filDb"},
-                 {"Folder", "*.sql;*.txt", false, "dirSource"}};
-    for (const auto& c : cases) {
-        run(c.mode, at("sql/out/"), [&](frmFolder& dialog) {
-            EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), c.pattern);
-            EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), c.focus) << c.mode;
+    const std::tuple<const char*, const char*, bool, const char*> cases[] = {
+        {"File", "*.mdb", true, "filDb"},
+        {"Script", "*.sql", true, "filDb"},
+        {"Folder", "*.sql;*.txt", false, "dirSource"}};
+    for (const auto& [mode, pattern, selectable, focus] : cases) {
+        run(mode, at("sql/out/"), [&](frmFolder& dialog) {
+            EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), pattern);
+            EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), focus) << mode;
             EXPECT_EQ(dialog.size(), QSize(351, 192));
-            if (!c.selectable) {
+            if (!selectable) {
                 auto* files = child<QListWidget>(dialog, "filDb");
                 EXPECT_EQ(dialog.files(), (std::vector<std::string>{"a.sql", "b.txt"}));
                 QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
@@ -225,13 +221,7 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
     frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15, {}, {}}, &messages);
     const std::string db = "[Malvorn] - データベースファイルの選択";
     const std::string script = "[Malvorn] - ＳＱＬスクリプトの選択";
-    const struct {
-        int index;
-        const char* field;
-        std::string start;
-        bool ok;
-        std::string expected, title;
-    } cases[] = {
+    const std::tuple<int, const char*, std::string, bool, std::string, std::string> cases[] = {
         {1, "txtDbPath", at("data/sales.mdb"), true, at("data/sales.mdb"), db},
         {1, "txtDbPath", at("data/sales.mdb"), false, at("data/sales.mdb"), db},
         {2, "txtSqlFolder", at("sql/out"), true, at("sql/out"),
@@ -239,22 +229,22 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
         {4, "txtScriptPath", at("sql/out"), true, at("sql/out"), script},  // nothing selected
         {4, "txtScriptPath", at("sql/out/b.txt"), false, at("sql/out/b.txt"), script},
     };
-    for (const auto& c : cases) {
-        window.setText(QString::fromUtf8(c.field), c.start);
+    for (const auto& [index, field, start, ok, expected, title] : cases) {
+        window.setText(QString::fromUtf8(field), start);
         QTimer act;
         act.setSingleShot(true);
         QObject::connect(&act, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<frmFolder*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->windowTitle().toStdString(), c.title);
-            if (c.ok)
+            EXPECT_EQ(dialog->windowTitle().toStdString(), title);
+            if (ok)
                 click(*dialog, "cmdOk");
             else
                 press(dialog, Qt::Key_Escape);
         });
         act.start(0);
-        window.ui().cmdRef[static_cast<std::size_t>(c.index)]->click();
-        EXPECT_EQ(window.text(QString::fromUtf8(c.field)), c.expected) << c.index;
+        window.ui().cmdRef[static_cast<std::size_t>(index)]->click();
+        EXPECT_EQ(window.text(QString::fromUtf8(field)), expected) << index;
     }
 
     window.setTag("unchanged");

@@ -140,18 +140,15 @@ TEST_F(MainWindow, BoxesGetTheSubstitutedFonts) {
 
 TEST_F(MainWindow, CentredOnTheWorkAreaWithItsOffset) {
     // 792 x 649 pixels is 11880 x 9735 twips.
-    const struct {
-        WorkArea area;
-        QPoint expected;
-    } cases[] = {
+    const std::tuple<WorkArea, QPoint> cases[] = {
         {{0, 0, 28800, 15600}, {564, 196}},
         {{0, 480, 28800, 15120}, {564, 212}},  // panel at the top
         {{960, 0, 27840, 15600}, {596, 196}},  // panel at the left
         {{0, 0, 9000, 6000}, {-96, -125}},     // larger than the area: not clamped
     };
-    for (const auto& c : cases) {
-        frmMain window(FormContext{ini(), c.area, 15, 15, {}, {}}, &messages);
-        EXPECT_EQ(window.pos(), c.expected);
+    for (const auto& [area, expected] : cases) {
+        frmMain window(FormContext{ini(), area, 15, 15, {}, {}}, &messages);
+        EXPECT_EQ(window.pos(), expected);
     }
 }
 
@@ -201,28 +198,25 @@ TEST(MessageBoxes, ShownModalAndAnswerComesBack) {
 }
 
 TEST(BusyState, RestoresPointerAndInputOnEveryPath) {
-    const struct {
-        BusyState::Input input;
-        bool fails;
-        bool ownCursorBefore;
-    } cases[] = {{BusyState::Input::kAccepted, false, false},
-                 {BusyState::Input::kBlocked, false, false},
-                 {BusyState::Input::kBlocked, true, false},
-                 {BusyState::Input::kAccepted, true, true}};
-    for (const auto& c : cases) {
+    const std::tuple<BusyState::Input, bool, bool> cases[] = {
+        {BusyState::Input::kAccepted, false, false},
+        {BusyState::Input::kBlocked, false, false},
+        {BusyState::Input::kBlocked, true, false},
+        {BusyState::Input::kAccepted, true, true}};
+    for (const auto& [input, fails, ownCursorBefore] : cases) {
         QWidget window;
-        if (c.ownCursorBefore)
+        if (ownCursorBefore)
             window.setCursor(Qt::IBeamCursor);
         try {
-            BusyState busy(&window, c.input);
+            BusyState busy(&window, input);
             EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
-            EXPECT_EQ(window.isEnabled(), c.input == BusyState::Input::kAccepted);
-            if (c.fails)
+            EXPECT_EQ(window.isEnabled(), input == BusyState::Input::kAccepted);
+            if (fails)
                 throw std::runtime_error("command failed");
         } catch (const std::runtime_error&) {
         }
         EXPECT_TRUE(window.isEnabled());
-        EXPECT_EQ(window.cursor().shape(), c.ownCursorBefore ? Qt::IBeamCursor : Qt::ArrowCursor);
+        EXPECT_EQ(window.cursor().shape(), ownCursorBefore ? Qt::IBeamCursor : Qt::ArrowCursor);
     }
 }
 

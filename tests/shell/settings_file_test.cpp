@@ -60,11 +60,7 @@ TEST(ProfileDocument, FindsKeysWithoutCaseAndKeepsForeignLines) {
 }
 
 TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
-    const struct {
-        std::string before;
-        std::string section, key, value;
-        std::string after;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, std::string, std::string> cases[] = {
         {"", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
         {"[frmMain]\r\na=1\r\nb=2\r\n", "frmMain", "A", "9", "[frmMain]\r\nA=9\r\nb=2\r\n"},
         {"[frmMain]\r\na=1\r\n\r\n[x]\r\nk=v\r\n", "frmMain", "c", "3",
@@ -72,10 +68,10 @@ TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
         {"[x]\nk=v\n", "frmMain", "a", "", "[x]\r\nk=v\r\n[frmMain]\r\na=\r\n"},
         {"[frmMain]\r\n", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
     };
-    for (const auto& c : cases) {
-        ProfileDocument doc(c.before);
-        doc.set(c.section, c.key, c.value);
-        EXPECT_EQ(doc.bytes(), c.after) << c.before;
+    for (const auto& [before, section, key, value, after] : cases) {
+        ProfileDocument doc(before);
+        doc.set(section, key, value);
+        EXPECT_EQ(doc.bytes(), after) << before;
     }
 }
 

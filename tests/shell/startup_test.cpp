@@ -86,19 +86,15 @@ TEST(InstanceLock, UnusableLockFileDoesNotStopTheProgram) {
 }
 
 TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
-    const struct {
-        PixelRect pixels;
-        double fx, fy;
-        WorkArea expected;
-    } cases[] = {
+    const std::tuple<PixelRect, double, double, WorkArea> cases[] = {
         {{0, 0, 1920, 1040}, 15, 15, {0, 0, 28800, 15600}},
         {{0, 32, 1920, 1080}, 15, 15, {0, 480, 28800, 15720}},
         {{64, 0, 1280, 1024}, 12, 12, {768, 0, 14592, 12288}},
         // 144 dpi: 10 twips a pixel; odd factors round to the nearest twip.
         {{0, 0, 1001, 3}, 10, 10.4, {0, 0, 10010, 31}},
     };
-    for (const auto& c : cases) {
-        const WorkArea a = workAreaInTwips(c.pixels, c.fx, c.fy), e = c.expected;
+    for (const auto& [pixels, fx, fy, expected] : cases) {
+        const WorkArea a = workAreaInTwips(pixels, fx, fy), e = expected;
         EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height),
                   std::tie(e.left, e.top, e.width, e.height));
     }
