@@ -1,8 +1,5 @@
-// The reader against Jet files written by the engine itself, for what only
-// such files show: the code page of a Jet 3 file, Unicode text compressed by
-// the engine, a table of 89 text fields, a GUID column and key columns after
-// a deleted column. The files are not part of the project; the test skips
-// when they are absent.
+// The reader against files the engine itself wrote, for what only they show. The files
+// are not part of the project: the tests skip when they are absent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,14 +43,14 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
     // Stored column numbers from 1, positions from 0: keys go by position.
     const auto indexed = GetParam().open(realFile("index-v2000.mdb"))->readTable("Table1");
     ASSERT_TRUE(indexed.firstIndex.has_value());
-    EXPECT_EQ(indexed.firstIndex->name, "id");
-    EXPECT_EQ(indexed.firstIndex->fieldNames, std::vector<std::string>{"id"});
+    EXPECT_EQ(std::tie(indexed.firstIndex->name, indexed.firstIndex->fieldNames),
+              std::tuple("id", std::vector<std::string>{"id"}));
 
     const auto types = GetParam().open(realFile("types-v2000.mdb"));
     const auto wide = types->readTable("Table2");
     ASSERT_EQ(wide.fields.size(), 89u);
-    EXPECT_EQ(wide.fields[88].typeCode, model::kJetText);
-    EXPECT_TRUE(wide.fields[88].allowZeroLength);
+    EXPECT_EQ(std::tie(wide.fields[88].typeCode, wide.fields[88].allowZeroLength),
+              std::tuple(model::kJetText, true));
     const auto guids = types->readTable("Table4");
     const auto data = std::find_if(guids.fields.begin(), guids.fields.end(),
                                    [](const auto& f) { return f.name == "data"; });
@@ -76,8 +73,7 @@ TEST_P(RealFiles, EveryTableReadsWholeWithTheRowsItRecords) {
             if (name.starts_with("MSys"))
                 continue;
             auto rows = source->openRows(name);
-            JetRow row;
-            while (rows->next(row)) {
+            for (JetRow row; rows->next(row);) {
             }
             EXPECT_FALSE(rowCountDiffers(*rows))
                 << rows->deliveredRowCount() << " of " << rows->recordedRowCount();
