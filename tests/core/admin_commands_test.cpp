@@ -18,6 +18,7 @@ using shell::MessageAnswer;
 using shell::MessageIcon;
 using Strings = std::vector<std::string>;
 using Failures = std::map<std::string, oracle::OracleError>;
+using Login = model::ConnectionFields;
 using localserver::createUserText;
 using localserver::grantRolesText;
 const auto lookupOf = localserver::userLookupText;
@@ -33,7 +34,7 @@ std::string report(const std::string& heading, const std::string& procedure, std
 
 class AdminCommandsTest : public localserver::ServerTest {
   protected:
-    model::ConnectionFields as(const std::string& user, const std::string& password = "tarnbol") {
+    Login as(const std::string& user, const std::string& password = "tarnbol") {
         return {user, password, folder()};
     }
     Services services() {
@@ -83,30 +84,22 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     const Strings none = failed({});
     const std::string createAnn = createUserText("ann", "pw");
     const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
-    const std::tuple<bool, std::string, model::ConnectionFields, Failures, Outcome, Strings,
-                     Strings>
-        cases[] = {
-            {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
-            {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
-            {true, "u1", as(" system"), {}, no, {}, refused},
-            {true, "u1", as("system "), {}, no, {}, refused},
-            {true, "u1", as("scott"), {}, no, {}, refused},
-            {true, "u1", as(""), {}, no, {}, refused},
-            {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
-            {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
-            {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
-            // The lookup failing too: the refusal it was to explain is reported.
-            {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
-            {false,
-             " nobody",
-             sys,
-             {},
-             bad,
-             {"DROP USER nobody CASCADE", lookupOf(" NOBODY")},
-             nobody},
-            {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
-            {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
-        };
+    const std::tuple<bool, std::string, Login, Failures, Outcome, Strings, Strings> cases[] = {
+        {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
+        {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
+        {true, "u1", as(" system"), {}, no, {}, refused},
+        {true, "u1", as("system "), {}, no, {}, refused},
+        {true, "u1", as("scott"), {}, no, {}, refused},
+        {true, "u1", as(""), {}, no, {}, refused},
+        {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
+        {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
+        {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
+        // The lookup failing too: the refusal it was to explain is reported.
+        {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
+        {false, " nobody", sys, {}, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
+        {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
+        {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
+    };
     for (const auto& [create, userId, admin, failures, outcome, sent, events] : cases) {
         SCOPED_TRACE(userId + "/" + admin.user);
         restart();
@@ -145,36 +138,27 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
     const std::string inUse = report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO", kGeneral,
                                      "ORA-00955: name is already used by an existing object");
     const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
-    const struct {
-        bool exists;
-        MessageAnswer answer;
-        std::string definition;
-        Strings sent;
-        Strings boxes;
-        const char* status;
-    } cases[] = {
+    const std::tuple<bool, MessageAnswer, std::string, Strings, Strings, const char*> cases[] = {
         {false, yes, fixed, {kCountLfidno, fixed}, {}, "完了"},
         {true, yes, edited, {kCountLfidno, "DROP TABLE LFIDNO", edited}, {kQuestion}, "完了"},
         {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗"},
     };
-    for (const auto& c : cases) {
-        if (c.exists) {
+    for (const auto& [exists, answer, definition, sent, boxes, status] : cases) {
+        if (exists) {
             scott->execute(convert::lfidnoDefinitionText());
             scott->execute("INSERT INTO LFIDNO VALUES ('A','レコード番号',1)");
         }
         restart();
-        recorder.answers = {c.answer};
+        recorder.answers = {answer};
         auto s = services();
-        createLfidno({c.definition, as("scott", "tiger")}, s);
-        EXPECT_EQ(tap.sent, c.sent);
+        createLfidno({definition, as("scott", "tiger")}, s);
+        EXPECT_EQ(tap.sent, sent);
         Strings events{"hourglass", "status LFIDNO作成中．．．"};
-        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
-        events.insert(events.end(),
-                      {std::string("status LFIDNO作成　") + c.status, "idle", "beep"});
+        events.insert(events.end(), boxes.begin(), boxes.end());
+        events.insert(events.end(), {std::string("status LFIDNO作成　") + status, "idle", "beep"});
         EXPECT_EQ(recorder.events, events);
-        // Kept with its row when the answer is No.
-        EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"),
-                  Strings{c.answer == MessageAnswer::kYes ? "0" : "1"});
+        // Kept with its row on No.
+        EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"), Strings{answer == yes ? "0" : "1"});
         scott->execute("DROP TABLE LFIDNO");  // every case leaves one
     }
 }
