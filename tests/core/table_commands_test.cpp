@@ -1,5 +1,6 @@
 #include "core/table_commands.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -135,10 +136,9 @@ TEST_F(TableCommands, ConvertStoresTheScriptsAndCreatesTheTable) {
     EXPECT_EQ(recorder_.events,
               (Strings{"hourglass", "save", "beep", "status SHOHIN 完了", "idle"}));
 
-    const std::string file = stored("SHOHIN.sql");
-    EXPECT_EQ(file, script_.fileForm());
-    EXPECT_NE(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")).find("CREATE USER scott"),
-              std::string::npos);
+    EXPECT_EQ(stored("SHOHIN.sql"), script_.fileForm());
+    EXPECT_THAT(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")),
+                ::testing::HasSubstr("CREATE USER scott"));
     scott_->execute("INSERT INTO SHOHIN (CODE, QTY) VALUES ('A1', 1)");
     EXPECT_EQ(rows(*scott_, "SELECT CODE, NAME, QTY FROM SHOHIN"), (Strings{"A1|<null>|1"}));
 }
@@ -187,7 +187,7 @@ TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
         EXPECT_EQ(convert(f), Outcome::kFailed);
         ASSERT_EQ(recorder_.events.size(), 4u);
         EXPECT_EQ(recorder_.events.back(), "idle");
-        EXPECT_NE(recorder_.events[2].find(report), std::string::npos) << recorder_.events[2];
+        EXPECT_THAT(recorder_.events[2], ::testing::HasSubstr(report));
     }
 }
 
@@ -199,7 +199,8 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     EXPECT_TRUE(recorder_.events.empty());
 
     ASSERT_EQ(refreshTableList(db_, list, s), TableListChange::kRebuilt);
-    EXPECT_EQ(list.tables, (Strings{"msysKept", "SHOHIN"}));
+    const Strings kTables{"msysKept", "SHOHIN"};
+    EXPECT_EQ(list.tables, kTables);
     EXPECT_EQ(refreshTableList(db_, list, s), TableListChange::kNone);
     EXPECT_EQ(jetOpens_, 1);
 
@@ -215,8 +216,7 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
         EXPECT_EQ(refreshTableList(path, list, s), TableListChange::kNone) << path;
         EXPECT_EQ(recorder_.events, (Strings{"box " + message, "focus " + dbPath}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kBracketedError);
-        EXPECT_EQ(list.sourcePath, db_);
-        EXPECT_EQ(list.tables.size(), 2u);
+        EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, kTables));
     }
 
     // A file that passes the checks but is no Jet file: the reader's message,
@@ -225,10 +225,9 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     shell::writeFileAtomically(junk, std::string(4096, 'x'));
     recorder_ = Recorder();
     EXPECT_EQ(refreshTableList(junk, list, s), TableListChange::kCleared);
-    EXPECT_TRUE(list.tables.empty());
-    EXPECT_EQ(list.sourcePath, db_);
+    EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, Strings{}));
     ASSERT_EQ(recorder_.events.size(), 2u);
-    EXPECT_NE(recorder_.events[0].find(junk), std::string::npos) << recorder_.events[0];
+    EXPECT_THAT(recorder_.events[0], ::testing::HasSubstr(junk));
     EXPECT_EQ(recorder_.events[1], "focus " + dbPath);
 }
 
@@ -265,9 +264,9 @@ TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     recorder_ = Recorder();
     EXPECT_EQ(createBatch(f, s), Outcome::kFailed);
     ASSERT_EQ(recorder_.events.size(), 6u);
-    EXPECT_EQ(recorder_.events[3].substr(0, 60),
-              std::string("box SQLﾊﾞｯﾁ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdCreateBatch_Click\rｴﾗｰNo:3200\r")
-                  .substr(0, 60));
+    EXPECT_THAT(
+        recorder_.events[3],
+        ::testing::StartsWith("box SQLﾊﾞｯﾁ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdCreateBatch_Click\rｴﾗｰNo:3200\r"));
     EXPECT_EQ(recorder_.events[4], "status ＳＱＬバッチ作成 失敗");
     EXPECT_TRUE(std::filesystem::is_directory(sql_ + "/CreateTables.sql"));
 }
