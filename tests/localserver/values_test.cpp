@@ -40,12 +40,7 @@ std::string textOrCode(const std::function<std::string()>& value) {
 }
 
 TEST(Numbers, ArithmeticIsExactToFortyDigits) {
-    const struct {
-        const char* a;
-        char op;
-        const char* b;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<const char*, char, const char*, const char*> cases[] = {
         {"0.1", '+', "0.2", "0.3"},
         {"922337203685477.5807", '+', "0.0001", "922337203685477.5808"},
         {"12345678901234567890", '*', "10", "123456789012345678900"},
@@ -61,15 +56,14 @@ TEST(Numbers, ArithmeticIsExactToFortyDigits) {
         {"-1.5", '*', "-1.5", "2.25"},
         {"1E-100", '*', "1E-100", "0"},
     };
-    for (const auto& c : cases) {
-        const Number a = number(c.a);
-        const Number b = number(c.b);
-        const Number got = c.op == '+'   ? a + b
-                           : c.op == '-' ? a - b
-                           : c.op == '*' ? a * b
-                           : c.op == '/' ? a / b
-                                         : Number::mod(a, b);
-        EXPECT_EQ(got.text(), c.expected) << c.a << c.op << c.b;
+    for (const auto& [left, op, right, expected] : cases) {
+        const Number a = number(left), b = number(right);
+        const Number got = op == '+'   ? a + b
+                           : op == '-' ? a - b
+                           : op == '*' ? a * b
+                           : op == '/' ? a / b
+                                       : Number::mod(a, b);
+        EXPECT_EQ(got.text(), expected) << left << op << right;
     }
     EXPECT_EQ(ServerTest::oraCode([] { number("1E100") * number("1E100"); }), "ORA-01426");
     EXPECT_EQ(ServerTest::oraCode([] { number("1") / Number(); }), "ORA-01476");
