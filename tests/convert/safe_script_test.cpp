@@ -39,11 +39,7 @@ TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
     ConstraintNames names;
     names.reserve("PKORDERS");
     const std::string longName(130, 'T');
-    const struct {
-        const char* index;
-        std::string table;
-        const char* taken;
-    } cases[] = {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"PrimaryKey", "Customers", "pkCustomers"},
         {"PRIMARYKEY", "Customers", "pkCustomers_2"},
         {"pkkey", "Orders", "pkOrders_2"},  // PKORDERS is held by the schema
@@ -52,13 +48,9 @@ TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
         {"bycity", "Suppliers", "pkSuppliers"},
         {"PrimaryKey", longName, nullptr},
     };
-    for (const auto& c : cases) {
-        const std::string taken = names.take(c.index, c.table);
-        if (c.taken)
-            EXPECT_EQ(taken, c.taken) << c.index;
-        else
-            EXPECT_EQ(taken, "pk" + std::string(126, 'T'));
-    }
+    for (const auto& [index, table, expected] : cases)
+        EXPECT_EQ(names.take(index, table), expected ? expected : "pk" + std::string(126, 'T'))
+            << index;
 }
 
 TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {

@@ -68,11 +68,8 @@ std::vector<JetRow> asRead(const JetBuildTable& table) {
 TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     const std::string ole("\x15\x1c\0p", 4);
     const char* const guid = "{6B29FC40-CA47-1067-B31D-00DD010662DA}";
-    const struct {
-        JetBuildField field;  // text size in characters, not bytes
-        JetBuildValue stored;
-        JetValue read;
-    } columns[] = {
+    // Field (text sizes in characters, not bytes), value stored, value read.
+    const std::tuple<JetBuildField, JetBuildValue, JetValue> columns[] = {
         {{.name = "YesNo", .type = 1, .defaultValue = "=No"}, true, true},
         {{.name = "Byte", .type = 2}, Int{255}, Int{255}},
         {{.name = "Int", .type = 3}, Int{-32768}, Int{-32768}},
@@ -94,12 +91,12 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     JetBuildTable table{"AllTypes", {}, {}, {{}, std::vector<JetBuildValue>(std::size(columns))}};
     JetRow values, nulls;
     std::vector<int> types;
-    for (const auto& c : columns) {
-        table.fields.push_back(c.field);
-        table.rows[0].push_back(c.stored);
-        values.push_back(c.read);
-        nulls.push_back(c.field.type == 1 ? JetValue(false) : JetValue());
-        types.push_back(c.field.type);
+    for (const auto& [field, stored, read] : columns) {
+        table.fields.push_back(field);
+        table.rows[0].push_back(stored);
+        values.push_back(read);
+        nulls.push_back(field.type == 1 ? JetValue(false) : JetValue());
+        types.push_back(field.type);
     }
     for (const JetVersion version : kVersions) {
         SCOPED_TRACE(version == JetVersion::kJet4 ? "Jet 4" : "Jet 3");
@@ -131,12 +128,7 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
     const JetBuildIndex uniqueC{.name = "ByC", .columns = {"C"}, .unique = true};
     const JetBuildIndex byB{"ByB", {"B"}, false};
     const JetBuildIndex pkA{"PrimaryKey", {"A"}, true};
-    const struct {
-        const char* table;
-        std::vector<JetBuildIndex> indexes;
-        const char* first;
-        const char* primary;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<JetBuildIndex>, std::string, std::string> cases[] = {
         {"KeyFirst", {{"PrimaryKey", {"B", "A"}, true}, byB}, "PrimaryKey(B,A)", "PrimaryKey(B,A)"},
         {"OtherFirst", {{"ByC", {"C", "A"}, false}, pkA}, "ByC(C,A)", "PrimaryKey(A)"},
         {"Pk", {{"pkkey", {"A", "B", "C"}, true}}, "pkkey(A,B,C)", "pkkey(A,B,C)"},
@@ -149,17 +141,16 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
         {"NoIndex", {}, "", ""},
     };
     std::vector<JetBuildTable> tables;
-    for (const auto& c : cases)
-        tables.push_back({c.table,
-                          {{.name = "A", .type = 4}, {.name = "B"}, {.name = "C", .type = 8}},
-                          c.indexes});
+    for (const auto& [name, indexes, first, primary] : cases)
+        tables.push_back(
+            {name, {{.name = "A", .type = 4}, {.name = "B"}, {.name = "C", .type = 8}}, indexes});
     const auto source = build(tables);
     EXPECT_EQ(source->tableNames().size(), std::size(cases) + 1);  // and the catalog
-    for (const auto& c : cases) {
-        const auto def = source->readTable(c.table);
-        EXPECT_EQ(std::make_pair(shape(def.firstIndex), shape(def.primaryIndex)),
-                  std::make_pair(std::string(c.first), std::string(c.primary)))
-            << c.table;
+    for (const auto& [name, indexes, first, primary] : cases) {
+        const auto def = source->readTable(name);
+        EXPECT_EQ(std::pair(shape(def.firstIndex), shape(def.primaryIndex)),
+                  std::pair(first, primary))
+            << name;
     }
     // Names match whole, so these are missing tables, and the source stays usable.
     for (const char* missing : {"Other", "", "Pk "}) {
