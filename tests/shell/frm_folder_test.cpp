@@ -135,21 +135,18 @@ TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
 // Where the dialog opens and what OK returns from there; the rules for the
 // start are the chooser's own tests'.
 TEST_F(FolderDialog, FileModeOpensOnThePathAndOkReturnsTheSelectedFile) {
-    const struct {
-        std::string path, folder, selected;
-        std::optional<std::string> result;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, std::optional<std::string>> cases[] = {
         {at("data/sales.mdb"), at("data"), "sales.mdb", at("data/sales.mdb")},
         {at("usb/x.mdb"), at("usb"), "x.mdb", at("usb/x.mdb")},  // one separator at a root
         {"", at("data"), "", std::nullopt},  // OK without a selected file returns nothing
     };
-    for (const auto& c : cases) {
-        const auto result = run("File", c.path, [&](frmFolder& dialog) {
-            EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), c.folder);
-            EXPECT_EQ(dialog.selectedFile(), c.selected);
+    for (const auto& [path, folder, selected, returned] : cases) {
+        const auto result = run("File", path, [&](frmFolder& dialog) {
+            EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), folder);
+            EXPECT_EQ(dialog.selectedFile(), selected);
             click(dialog, "cmdOk");
         });
-        EXPECT_EQ(result, c.result) << c.path;
+        EXPECT_EQ(result, returned) << path;
     }
 }
 
@@ -177,25 +174,22 @@ TEST_F(FolderDialog, FolderModeReturnsTheOpenedFolderNotAHighlightedOne) {
 // The keys reach the dialog before the focused file list: Enter is OK, the
 // cancel keys return nothing, also after navigating.
 TEST_F(FolderDialog, KeysActBeforeTheFocusedControl) {
-    const struct {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        std::optional<std::string> result;
-    } cases[] = {{Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
-                 {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
-                 {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
-                 {Qt::Key_End, Qt::NoModifier, std::nullopt},
-                 {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
-                 {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
-    for (const auto& c : cases) {
+    const std::tuple<int, Qt::KeyboardModifiers, std::optional<std::string>> cases[] = {
+        {Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
+        {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
+        {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
+        {Qt::Key_End, Qt::NoModifier, std::nullopt},
+        {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
+        {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
+    for (const auto& [key, modifiers, returned] : cases) {
         const auto result = run("Script", at("sql/out/a.sql"), [&](frmFolder& dialog) {
-            if (!c.result)
+            if (!returned)
                 openFolderItem(dialog, QStringLiteral("deep"));
             QWidget* files = child<QWidget>(dialog, "filDb");
             files->setFocus();
-            press(files, c.key, c.modifiers);
+            press(files, key, modifiers);
         });
-        EXPECT_EQ(result, c.result) << c.key;
+        EXPECT_EQ(result, returned) << key;
     }
 }
 
