@@ -37,6 +37,8 @@ JetBuildTable plainTable(const std::string& name, int rows) {
     return table;
 }
 
+const convert::ScriptDate kDate{2024, 5, 6};
+
 class MigrateTest : public localserver::ServerTest {
   protected:
     void SetUp() override { scott_ = appUser(); }
@@ -48,14 +50,10 @@ class MigrateTest : public localserver::ServerTest {
         fields.connection = {"scott", "tiger", folder()};
         Services services{messages_,
                           front_,
-                          [](const model::ConnectionFields& f) {
-                              return oracle::openSession(f, {localserver::openLocalServer, {}});
-                          },
-                          [](const std::string& p) { return jet::openJetFileHere(p); },
+                          sessionOpener({localserver::openLocalServer, {}}),
+                          jet::openJetFileHere,
                           shell::gFso(),
-                          [] {
-                              return convert::ScriptDate{2024, 5, 6};
-                          }};
+                          [] { return kDate; }};
         MigrateProgress quiet;
         report_ = {};
         return migrateDatabase(fields, services, quiet, report_);
@@ -141,7 +139,7 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
     const auto source = jet::openJetFileHere(path_);
     for (const char* table : {"AAA", "PICS"}) {
         const auto expected =
-            convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, {2024, 5, 6});
+            convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, kDate);
         EXPECT_EQ(shell::readFileBytes(sql + "/" + table + ".sql"), expected.fileForm()) << table;
     }
     EXPECT_TRUE(shell::gFso().FileExists(sql + "/CreateTables.sql"));
