@@ -13,11 +13,7 @@ namespace malvorn::admin {
 namespace {
 
 TEST(FoldScript, LinesBecomeOneStatement) {
-    const struct {
-        const char* name;
-        std::vector<std::string> lines;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<std::string>, std::string> cases[] = {
         {"table script",
          {"/* header */", "CREATE TABLE T", "(A NUMBER)", "TABLESPACE users;"},
          " CREATE TABLE T (A NUMBER) TABLESPACE users"},
@@ -35,20 +31,17 @@ TEST(FoldScript, LinesBecomeOneStatement) {
         {"only comments", {"/* a */", "/*"}, ""},
         {"no lines", {}, ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(foldScript(c.lines), c.expected) << c.name;
+    for (const auto& [name, lines, expected] : cases)
+        EXPECT_EQ(foldScript(lines), expected) << name;
 }
 
 TEST(SplitLines, EveryLineEndIsRecognised) {
-    const struct {
-        std::string text;
-        std::vector<std::string> expected;
-    } cases[] = {
+    const std::tuple<std::string, std::vector<std::string>> cases[] = {
         {"a\r\nb\r\n", {"a", "b"}},     {"a\nb", {"a", "b"}}, {"a\rb\r", {"a", "b"}},
         {"a\r\n\r\nb", {"a", "", "b"}}, {"\n", {""}},         {"", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(splitLines(c.text), c.expected) << c.text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(splitLines(text), expected) << text;
 }
 
 TEST(FoldScriptFile, ReadsCp932AndUtf8Files) {

@@ -13,11 +13,7 @@ JetFieldDef field(std::string name, std::int16_t type, std::int32_t size = 0,
 }
 
 TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
-    const struct {
-        const char* jet;
-        const char* written;
-        const char* dictionary;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"Customers", "Customers", "CUSTOMERS"},
         {"Order Details", "\"Order Details\"", "Order Details"},
         {"Date", "\"Date\"", "Date"},
@@ -31,9 +27,9 @@ TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
         {"商品　名", "\"商品　名\"", "商品　名"},
         {"Umsätze", "Umsätze", "UMSÄTZE"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(oracleName(c.jet), c.written) << c.jet;
-        EXPECT_EQ(dictionaryName(c.jet), c.dictionary) << c.jet;
+    for (const auto& [jet, written, dictionary] : cases) {
+        EXPECT_EQ(oracleName(jet), written) << jet;
+        EXPECT_EQ(dictionaryName(jet), dictionary) << jet;
     }
     EXPECT_TRUE(isPlainOracleName(std::string(128, 'a')));
     EXPECT_FALSE(isPlainOracleName(std::string(129, 'a')));
@@ -43,11 +39,7 @@ TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
     ConstraintNames names;
     names.reserve("PKORDERS");
     const std::string longName(130, 'T');
-    const struct {
-        const char* index;
-        std::string table;
-        const char* taken;
-    } cases[] = {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"PrimaryKey", "Customers", "pkCustomers"},
         {"PRIMARYKEY", "Customers", "pkCustomers_2"},
         {"pkkey", "Orders", "pkOrders_2"},  // PKORDERS is held by the schema
@@ -56,13 +48,9 @@ TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
         {"bycity", "Suppliers", "pkSuppliers"},
         {"PrimaryKey", longName, nullptr},
     };
-    for (const auto& c : cases) {
-        const std::string taken = names.take(c.index, c.table);
-        if (c.taken)
-            EXPECT_EQ(taken, c.taken) << c.index;
-        else
-            EXPECT_EQ(taken, "pk" + std::string(126, 'T'));
-    }
+    for (const auto& [index, table, expected] : cases)
+        EXPECT_EQ(names.take(index, table), expected ? expected : "pk" + std::string(126, 'T'))
+            << index;
 }
 
 TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {

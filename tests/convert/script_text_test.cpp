@@ -10,12 +10,7 @@ namespace {
 using encoding::Cp932;
 
 TEST(PadBytes, PadsOrCutsToExactByteWidth) {
-    struct Case {
-        const char* text;
-        std::size_t width;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::size_t, std::string> cases[] = {
         {"表名", 31, "表名" + std::string(27, ' ')},
         {"ABC", 2, "AB"},
         {"", 3, "   "},
@@ -27,10 +22,10 @@ TEST(PadBytes, PadsOrCutsToExactByteWidth) {
         // no CP932 form: shown and counted as "?"
         {"a😀b", 5, "a?b  "},
     };
-    for (const auto& c : cases) {
-        const std::string padded = PadBytes(c.text, c.width);
-        EXPECT_EQ(padded, c.expected) << c.text << " / " << c.width;
-        EXPECT_EQ(Cp932::byteWidth(padded), c.width) << c.text;
+    for (const auto& [text, width, expected] : cases) {
+        const std::string padded = PadBytes(text, width);
+        EXPECT_EQ(padded, expected) << text << " / " << width;
+        EXPECT_EQ(Cp932::byteWidth(padded), width) << text;
     }
 }
 

@@ -28,39 +28,32 @@ std::string columnText(const JetFieldDef& f, bool suppressNotNull = false) {
     return Cp932::toUtf8(Cp932::fromUtf8(line).substr(32));
 }
 
-TEST(TableScript, WorkedExampleFileFormIsByteExact) {
-    const std::string expected = Cp932::fromUtf8(
+// The file byte for byte (CP932, CRLF, ";"); the server gets the lines past the
+// comment box, each ended by CR alone, UTF-8, no ";".
+TEST(TableScript, WorkedExampleFileAndStatementForms) {
+    const char* const body[] = {
+        "CREATE TABLE SHOHIN",
+        "(CODE                           VARCHAR2(10)        NOT NULL",
+        ",NAME                           VARCHAR2(50)",
+        ",PRICE                          NUMBER(19,4)        DEFAULT 0",
+        ",QTY                            NUMBER(10)",
+        ",UPD                            DATE",
+        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx",
+        ")"};
+    std::string file =
         "/*-----------------------------------------------------------------------*/\r\n"
         "/* ﾃｰﾌﾞﾙ作成SQL　SHOHIN                                                  */\r\n"
         "/* Create Date : 2001/02/03                                              */\r\n"
         "/* Row Length + Over Head = 82 + 15 = 97 Bytes                           */\r\n"
-        "/*-----------------------------------------------------------------------*/\r\n"
-        "CREATE TABLE SHOHIN\r\n"
-        "(CODE                           VARCHAR2(10)        NOT NULL\r\n"
-        ",NAME                           VARCHAR2(50)\r\n"
-        ",PRICE                          NUMBER(19,4)        DEFAULT 0\r\n"
-        ",QTY                            NUMBER(10)\r\n"
-        ",UPD                            DATE\r\n"
-        ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r\n"
-        ")\r\n"
-        "TABLESPACE users;\r\n");
-    const ScriptLines script = fMakeTableSQL(shohinTable(), kOptions, kDate);
-    EXPECT_EQ(script.fileForm(), expected);
-}
-
-// What the server is sent: the file's lines past the comment box, each
-// ended by CR alone, UTF-8, no ";".
-TEST(TableScript, WorkedExampleStatementForm) {
-    EXPECT_EQ(shohinStatement(),
-              "CREATE TABLE SHOHIN\r"
-              "(CODE                           VARCHAR2(10)        NOT NULL\r"
-              ",NAME                           VARCHAR2(50)\r"
-              ",PRICE                          NUMBER(19,4)        DEFAULT 0\r"
-              ",QTY                            NUMBER(10)\r"
-              ",UPD                            DATE\r"
-              ",CONSTRAINT pkSHOHIN PRIMARY KEY(CODE) USING INDEX TABLESPACE indx\r"
-              ")\r"
-              "TABLESPACE users\r");
+        "/*-----------------------------------------------------------------------*/\r\n";
+    std::string statement;
+    for (const std::string line : body) {
+        file += line + "\r\n";
+        statement += line + "\r";
+    }
+    EXPECT_EQ(fMakeTableSQL(shohinTable(), kOptions, kDate).fileForm(),
+              Cp932::fromUtf8(file + "TABLESPACE users;\r\n"));
+    EXPECT_EQ(shohinStatement(), statement + "TABLESPACE users\r");
 }
 
 // The statement form and a script run from its file fold alike: a ";" in a
@@ -75,11 +68,7 @@ TEST(TableScript, SemicolonInADefaultLiteralReachesTheServer) {
 }
 
 TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
-    struct Case {
-        JetFieldDef field;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<JetFieldDef, std::string> cases[] = {
         {field("F", kJetByte), "NUMBER(3)"},
         {field("F", kJetInteger), "NUMBER(5)"},
         {field("F", kJetLong), "NUMBER(10)"},
@@ -97,18 +86,13 @@ TEST(TableScript, EveryTypeCodeMapsToItsColumnText) {
         {field("F", kJetBoolean, 0, false, "0"), "ERROR TYPE=1"},
         {field("F", kJetText, 5, true, "0"), "VARCHAR2(5)"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(columnText(c.field), c.expected) << "type " << c.field.typeCode;
-    }
+    for (const auto& [field, expected] : cases)
+        EXPECT_EQ(columnText(field), expected) << "type " << field.typeCode;
 }
 
 TEST(TableScript, DefaultClauseRules) {
-    struct Case {
-        std::int16_t type;
-        const char* defaultValue;
-        const char* clause;  // nullptr: no clause, no pad spaces
-    };
-    const Case cases[] = {
+    // clause nullptr: no clause, no pad spaces
+    const std::tuple<std::int16_t, const char*, const char*> cases[] = {
         {kJetLong, "0", "DEFAULT 0"},
         {kJetInteger, "-1", "DEFAULT -1"},
         {kJetLong, "", nullptr},
@@ -119,12 +103,12 @@ TEST(TableScript, DefaultClauseRules) {
         {kJetDate, "   ", nullptr},
         {kJetDate, "0", "DEFAULT 0"},
     };
-    for (const auto& c : cases) {
-        const JetFieldDef f = field("F", c.type, 0, false, c.defaultValue);
-        const std::string typeName = columnText(field("F", c.type));
+    for (const auto& [type, defaultValue, clause] : cases) {
+        const JetFieldDef f = field("F", type, 0, false, defaultValue);
+        const std::string typeName = columnText(field("F", type));
         const std::string expected =
-            c.clause ? typeName + std::string(20 - typeName.size(), ' ') + c.clause : typeName;
-        EXPECT_EQ(columnText(f), expected) << c.type << " [" << c.defaultValue << "]";
+            clause ? typeName + std::string(20 - typeName.size(), ' ') + clause : typeName;
+        EXPECT_EQ(columnText(f), expected) << type << " [" << defaultValue << "]";
     }
 }
 
@@ -163,27 +147,20 @@ TEST(TableScript, JapaneseAndFullWidthNamesAreNarrowedAndPaddedByBytes) {
 }
 
 TEST(TableScript, ConstraintNameAndKeys) {
-    struct Case {
-        std::optional<JetIndexDef> index;
-        std::string constraintLine;  // empty: no constraint line
-    };
     const std::string tail = " USING INDEX TABLESPACE ix";
-    const Case cases[] = {
+    // constraintLine empty: no constraint line
+    const std::tuple<std::optional<JetIndexDef>, std::string> cases[] = {
         {JetIndexDef{"PKKEY", {"A"}}, ",CONSTRAINT pkT PRIMARY KEY(A)" + tail},
         {JetIndexDef{"PkKey", {"A", "B"}}, ",CONSTRAINT pkT PRIMARY KEY(A,B)" + tail},
         {JetIndexDef{"PrimaryKey", {"B", "A"}}, ",CONSTRAINT PrimaryKey PRIMARY KEY(B,A)" + tail},
         {JetIndexDef{"pkkey2", {"A"}}, ",CONSTRAINT pkkey2 PRIMARY KEY(A)" + tail},
         {std::nullopt, ""},
     };
-    for (const auto& c : cases) {
-        JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, c.index};
+    for (const auto& [index, constraintLine] : cases) {
+        JetTableDef table{"T", {field("A", kJetLong), field("B", kJetLong)}, index};
         const ScriptLines script = fMakeTableSQL(table, {"ix", "ts", false}, kDate);
-        if (!c.constraintLine.empty()) {
-            ASSERT_EQ(script.count(), 11u);
-            EXPECT_EQ(script[9], c.constraintLine);
-        } else {
-            ASSERT_EQ(script.count(), 10u);
-        }
+        ASSERT_EQ(script.count(), constraintLine.empty() ? 10u : 11u);
+        EXPECT_EQ(script.count() == 11u ? script[9] : "", constraintLine);
         EXPECT_EQ(script[script.count() - 1], ")");
         EXPECT_EQ(script[script.count()], "TABLESPACE ts;");
     }
@@ -211,21 +188,18 @@ TEST(TableScript, HeaderLinesStayAt75BytesForAnyTitle) {
         << "a name over 20 characters is kept whole";
 }
 
-TEST(TableScript, WideTablesGenerateWithTheirTrueRowLength) {
-    JetTableDef table{"W", std::vector<JetFieldDef>(255, field("M", kJetMemo, 0, true)),
-                      std::nullopt};
-    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
-    EXPECT_EQ(script[4],
-              boxedCommentLine("/* Row Length + Over Head = 127500 + 765 = 128,265 Bytes"));
-    EXPECT_EQ(script.count(), 8u + 255);
-}
-
-TEST(TableScript, UnmappedFieldsAddNothingToTheRowLength) {
-    JetTableDef table{
-        "T", {field("A", kJetBoolean), field("B", 11), field("C", kJetByte)}, std::nullopt};
-    const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
-    EXPECT_EQ(script[4], boxedCommentLine("/* Row Length + Over Head = 2 + 3 = 5 Bytes"));
-    EXPECT_EQ(script[7], "(A" + std::string(30, ' ') + "ERROR TYPE=1");
+// The header's row length: a wide table in full, unmapped types adding nothing.
+TEST(TableScript, RowLengthOfWideTablesAndUnmappedFields) {
+    const std::pair<JetTableDef, const char*> cases[] = {
+        {{"W", std::vector<JetFieldDef>(255, field("M", kJetMemo, 0, true)), std::nullopt},
+         "/* Row Length + Over Head = 127500 + 765 = 128,265 Bytes"},
+        {{"T", {field("A", kJetBoolean), field("B", 11), field("C", kJetByte)}, std::nullopt},
+         "/* Row Length + Over Head = 2 + 3 = 5 Bytes"}};
+    for (const auto& [table, line] : cases) {
+        const ScriptLines script = fMakeTableSQL(table, kOptions, kDate);
+        EXPECT_EQ(script[4], boxedCommentLine(line));
+        EXPECT_EQ(script.count(), 8u + table.fields.size());
+    }
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ namespace {
 using shell::MessageAnswer;
 using shell::MessageIcon;
 using Strings = std::vector<std::string>;
+using Failures = std::map<std::string, oracle::OracleError>;
+using Login = model::ConnectionFields;
 using localserver::createUserText;
 using localserver::grantRolesText;
 const auto lookupOf = localserver::userLookupText;
@@ -32,7 +34,7 @@ std::string report(const std::string& heading, const std::string& procedure, std
 
 class AdminCommandsTest : public localserver::ServerTest {
   protected:
-    model::ConnectionFields as(const std::string& user, const std::string& password = "tarnbol") {
+    Login as(const std::string& user, const std::string& password = "tarnbol") {
         return {user, password, folder()};
     }
     Services services() {
@@ -56,82 +58,62 @@ const std::string kLookupScott = lookupOf("SCOTT");
 const std::string kCreateScott = createUserText("scott", "pw");
 const std::string kGrantScott = grantRolesText("scott");
 
-TEST_F(AdminCommandsTest, UserCommandsRunOnlyForTheSystemAccount) {
-    for (const char* user : {" system", "system ", "scott", ""}) {
-        restart();
-        auto s = services();
-        EXPECT_EQ(createUser({"u1", "pw", as(user)}, s), Outcome::kRefused) << user;
-        EXPECT_EQ(recorder.events, Strings{"box 接続文字列にはSYSTEMユーザを入力してください"});
-        EXPECT_EQ(recorder.shown[0].icon, MessageIcon::kCritical);
-        EXPECT_EQ(recorder.shown[0].title, shell::TitleForm::kPlain);
-        EXPECT_TRUE(tap.sent.empty());
-    }
-}
-
-TEST_F(AdminCommandsTest, CreatesAndDeletesAUserOnTheServer) {
-    auto s = services();
-    ASSERT_EQ(createUser({"  scott ", " tiger ", as("SYSTEM")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, (Strings{createUserText("scott", "tiger"), kGrantScott}));
-    EXPECT_EQ(recorder.events,
-              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"}));
-
-    restart();
-    ASSERT_EQ(deleteUser({"scott ", "", as("System")}, s), Outcome::kDone);
-    EXPECT_EQ(tap.sent, Strings{"DROP USER scott CASCADE"});
-    EXPECT_EQ(recorder.events,
-              (Strings{"blocked", "beep", "status ﾕｰｻﾞｰが削除されました", "save", "idle"}));
-    EXPECT_EQ(tap.live, 0);
-}
-
-TEST_F(AdminCommandsTest, UserFailuresShowTheLookupsMessageOrTheReport) {
+// Only SYSTEM may manage users, names trimmed; a failure shows the lookup's message or the report.
+TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     appUser("scott", "tiger");
-    const oracle::OracleError other(-2147217900, "ORA-01920: other number", "fake");
-    const oracle::OracleError lookupFails(kGeneral, "ORA-00942: lookup", "fake");
-    const std::string otherReport =
-        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake");
-    const std::string conflict =
-        report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
-               "ORA-01920: user name 'SCOTT' conflicts with another user or role name");
-    const std::string nobody = "box ﾕｰｻﾞｰ  NOBODY は未登録です";
-    const std::string denied = report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
-                                      "ORA-01017: invalid username/password; logon denied");
-    const struct {
-        bool create;
-        std::string userId;
-        bool logsIn;  // with SYSTEM's password
-        std::map<std::string, oracle::OracleError> failures;
-        Strings sent;
-        Strings boxes;
-    } cases[] = {
-        {true, "scott", true, {}, {kCreateScott, kLookupScott}, {"box ﾕｰｻﾞｰ SCOTT は登録済みです"}},
-        {true, "", true, {}, {createUserText("", "pw"), lookupOf("")}, {}},
-        {true, "scott", true, {{kCreateScott, other}}, {kCreateScott}, {otherReport}},
-        // The lookup failing too: the refusal it was to explain is reported.
-        {true,
-         "scott",
-         true,
-         {{kLookupScott, lookupFails}},
-         {kCreateScott, kLookupScott},
-         {conflict}},
-        {false, " nobody", true, {}, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, {nobody}},
-        {false, "system", true, {}, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, {}},
-        {false, "scott", false, {}, {}, {denied}},
+    const auto failed = [](Strings boxes) {
+        boxes.insert(boxes.begin(), "blocked");
+        boxes.insert(boxes.end(), {"save", "idle"});
+        return boxes;
     };
-    for (const auto& c : cases) {
+    const Failures other{{kCreateScott, {-2147217900, "ORA-01920: other number", "fake"}}};
+    const Failures noLookup{{kLookupScott, {kGeneral, "ORA-00942: lookup", "fake"}}};
+    const Strings otherReport = failed(
+        {report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", -2147217900, "ORA-01920: other number", "fake")});
+    const Strings conflict =
+        failed({report("ﾕｰｻﾞｰ作成ｴﾗｰ", "fCreateUser", kGeneral,
+                       "ORA-01920: user name 'SCOTT' conflicts with another user or role name")});
+    const Strings denied = failed({report("ﾕｰｻﾞｰ削除ｴﾗｰ", "fDeleteUser", kGeneral,
+                                          "ORA-01017: invalid username/password; logon denied")});
+    const Strings created{"blocked", "beep", "status ﾕｰｻﾞｰが作成されました", "save", "idle"};
+    const Strings dropped{"blocked", "beep", "status ﾕｰｻﾞｰが削除されました", "save", "idle"};
+    const Strings refused{"box 接続文字列にはSYSTEMユーザを入力してください"};
+    const Strings known = failed({"box ﾕｰｻﾞｰ SCOTT は登録済みです"});
+    const Strings nobody = failed({"box ﾕｰｻﾞｰ  NOBODY は未登録です"});
+    const auto sys = as("system");
+    const Strings none = failed({});
+    const std::string createAnn = createUserText("ann", "pw");
+    const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
+    const std::tuple<bool, std::string, Login, Failures, Outcome, Strings, Strings> cases[] = {
+        {true, "  ann ", as("SYSTEM"), {}, done, {createAnn, grantRolesText("ann")}, created},
+        {false, "ann ", as("System"), {}, done, {"DROP USER ann CASCADE"}, dropped},
+        {true, "u1", as(" system"), {}, no, {}, refused},
+        {true, "u1", as("system "), {}, no, {}, refused},
+        {true, "u1", as("scott"), {}, no, {}, refused},
+        {true, "u1", as(""), {}, no, {}, refused},
+        {true, "scott", sys, {}, bad, {kCreateScott, kLookupScott}, known},
+        {true, "", sys, {}, bad, {createUserText("", "pw"), lookupOf("")}, none},
+        {true, "scott", sys, other, bad, {kCreateScott}, otherReport},
+        // The lookup failing too: the refusal it was to explain is reported.
+        {true, "scott", sys, noLookup, bad, {kCreateScott, kLookupScott}, conflict},
+        {false, " nobody", sys, {}, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
+        {false, "system", sys, {}, bad, {"DROP USER system CASCADE", lookupOf("SYSTEM")}, none},
+        {false, "scott", as("system", "wrong"), {}, bad, {}, denied},
+    };
+    for (const auto& [create, userId, admin, failures, outcome, sent, events] : cases) {
+        SCOPED_TRACE(userId + "/" + admin.user);
         restart();
-        tap.failures = c.failures;
+        tap.failures = failures;
         auto s = services();
-        const UserFields fields{c.userId, "pw", as("system", c.logsIn ? "tarnbol" : "wrong")};
-        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), Outcome::kFailed);
-        EXPECT_EQ(tap.sent, c.sent) << c.userId;
-        Strings events{"blocked"};
-        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
-        events.insert(events.end(), {"save", "idle"});
-        EXPECT_EQ(recorder.events, events) << c.userId;
-        for (const auto& box : recorder.shown) {
-            EXPECT_EQ(box.icon, MessageIcon::kExclamation);
-            EXPECT_EQ(box.title, shell::TitleForm::kError);
-        }
+        const UserFields fields{userId, " pw ", admin};
+        EXPECT_EQ(create ? createUser(fields, s) : deleteUser(fields, s), outcome);
+        EXPECT_EQ(tap.sent, sent);
+        EXPECT_EQ(recorder.events, events);
+        for (const auto& box : recorder.shown)
+            EXPECT_EQ(std::pair(box.icon, box.title),
+                      outcome == no
+                          ? std::pair(MessageIcon::kCritical, shell::TitleForm::kPlain)
+                          : std::pair(MessageIcon::kExclamation, shell::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
     }
 }
@@ -156,40 +138,28 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
     const std::string inUse = report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO", kGeneral,
                                      "ORA-00955: name is already used by an existing object");
     const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
-    const struct {
-        bool exists;
-        MessageAnswer answer;
-        std::string definition;
-        Strings sent;
-        Strings boxes;
-        const char* status;
-    } cases[] = {
+    const std::tuple<bool, MessageAnswer, std::string, Strings, Strings, const char*> cases[] = {
         {false, yes, fixed, {kCountLfidno, fixed}, {}, "完了"},
         {true, yes, edited, {kCountLfidno, "DROP TABLE LFIDNO", edited}, {kQuestion}, "完了"},
         {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗"},
     };
-    for (const auto& c : cases) {
-        try {
-            scott->execute("DROP TABLE LFIDNO");
-        } catch (const oracle::OracleError&) {  // none yet
-        }
-        if (c.exists) {
+    for (const auto& [exists, answer, definition, sent, boxes, status] : cases) {
+        if (exists) {
             scott->execute(convert::lfidnoDefinitionText());
             scott->execute("INSERT INTO LFIDNO VALUES ('A','レコード番号',1)");
         }
         restart();
-        recorder.answers = {c.answer};
+        recorder.answers = {answer};
         auto s = services();
-        createLfidno({c.definition, as("scott", "tiger")}, s);
-        EXPECT_EQ(tap.sent, c.sent);
+        createLfidno({definition, as("scott", "tiger")}, s);
+        EXPECT_EQ(tap.sent, sent);
         Strings events{"hourglass", "status LFIDNO作成中．．．"};
-        events.insert(events.end(), c.boxes.begin(), c.boxes.end());
-        events.insert(events.end(),
-                      {std::string("status LFIDNO作成　") + c.status, "idle", "beep"});
+        events.insert(events.end(), boxes.begin(), boxes.end());
+        events.insert(events.end(), {std::string("status LFIDNO作成　") + status, "idle", "beep"});
         EXPECT_EQ(recorder.events, events);
-        // Kept with its row when the answer is No.
-        EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"),
-                  Strings{c.answer == MessageAnswer::kYes ? "0" : "1"});
+        // Kept with its row on No.
+        EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"), Strings{answer == yes ? "0" : "1"});
+        scott->execute("DROP TABLE LFIDNO");  // every case leaves one
     }
 }
 
@@ -246,7 +216,7 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
 TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     appUser("scott", "tiger");
     const std::string dir = dir_.path();
-    const std::string script = "スクリプト実行", sql = "ＳＱＬ実行";
+    const std::string byScript = "スクリプト実行", bySql = "ＳＱＬ実行";
     const auto ran = [](const std::string& what) {
         return Strings{"status " + what + "　開始", "hourglass", "idle", "beep",
                        "status " + what + "　完了"};
@@ -258,46 +228,42 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     const std::string create =
         "/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;";
     const std::string twoStatements = "CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);";
-    const struct {
-        const char* script;  // contents of a file, or nullptr for the folder itself
-        std::string sql;     // when not a script
-        Strings sent;
-        Strings events;
-    } cases[] = {
-        {create.c_str(), "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, ran(script)},
+    // script: a file's contents, or nullptr for the folder itself; sql: when not a script
+    const std::tuple<const char*, std::string, Strings, Strings> cases[] = {
+        {create.c_str(), "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, ran(byScript)},
         {"/* only\r\n;\r\n\r\n", "", {}, {}},
         {nullptr, "", {}, {"box スクリプトが指定されていません"}},
         {twoStatements.c_str(),
          "",
          {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"},
-         failed(script, report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
-                               "ORA-00922: missing or invalid option"))},
-        {"", "SELECT A FROM T", {"SELECT A FROM T"}, ran(sql)},
+         failed(byScript, report("SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", kGeneral,
+                                 "ORA-00922: missing or invalid option"))},
+        {"", "SELECT A FROM T", {"SELECT A FROM T"}, ran(bySql)},
         {"",
          "DROP TABLE T;",
          {"DROP TABLE T;"},
-         failed(sql,
+         failed(bySql,
                 report("SQL実行ｴﾗｰ", "cmdDoSQL_Click", kGeneral, "ORA-00911: invalid character"))},
         {"", "  ", {}, {"box ＳＱＬ文が指定されていません"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [script, sql, sent, events] : cases) {
         restart();
         auto s = services();
-        if (c.sql.empty()) {
-            const std::string path = c.script ? dir + "/script.sql" : dir;
-            if (c.script)
-                std::ofstream(path, std::ios::binary) << c.script;
+        if (sql.empty()) {
+            const std::string path = script ? dir + "/script.sql" : dir;
+            if (script)
+                std::ofstream(path, std::ios::binary) << script;
             runScript({path, as("scott", "tiger")}, s);
         } else {
-            runStatement({c.sql, as("scott", "tiger")}, s);
+            runStatement({sql, as("scott", "tiger")}, s);
         }
-        EXPECT_EQ(tap.sent, c.sent);
-        EXPECT_EQ(recorder.events, c.events);
-        for (const auto& box : recorder.shown) {
-            EXPECT_EQ(box.icon, box.text.starts_with("SQL") ? MessageIcon::kExclamation
-                                                            : MessageIcon::kCritical);
-            EXPECT_EQ(box.title, shell::TitleForm::kError);
-        }
+        EXPECT_EQ(tap.sent, sent);
+        EXPECT_EQ(recorder.events, events);
+        for (const auto& box : recorder.shown)
+            EXPECT_EQ(std::pair(box.icon, box.title),
+                      std::pair(box.text.starts_with("SQL") ? MessageIcon::kExclamation
+                                                            : MessageIcon::kCritical,
+                                shell::TitleForm::kError));
     }
 }
 

@@ -1,7 +1,5 @@
-// The whole-database migration against the real local server, from Jet
-// files made by the builder: the Oracle-safe rules end to end, a refused
-// table among good ones, existing tables, and the read-back catching a
-// value changed on the server.
+// Whole-database migration from built Jet files to the local server: the Oracle-safe rules,
+// a refused table among good ones, existing tables, and the read-back finding a change.
 #include "core/migrate.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +25,7 @@ using testing::JetBuildValue;
 using V = std::monostate;
 
 JetBuildField field(const std::string& name, int type, int size = 50) {
-    JetBuildField f;
-    f.name = name;
-    f.type = type;
-    f.size = size;
-    f.allowZeroLength = true;
-    return f;
+    return {.name = name, .type = type, .size = size, .allowZeroLength = true};
 }
 
 // A small table the window's rules take too.
@@ -43,6 +36,8 @@ JetBuildTable plainTable(const std::string& name, int rows) {
         table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i)});
     return table;
 }
+
+const convert::ScriptDate kDate{2024, 5, 6};
 
 class MigrateTest : public localserver::ServerTest {
   protected:
@@ -55,14 +50,10 @@ class MigrateTest : public localserver::ServerTest {
         fields.connection = {"scott", "tiger", folder()};
         Services services{messages_,
                           front_,
-                          [](const model::ConnectionFields& f) {
-                              return oracle::openSession(f, {localserver::openLocalServer, {}});
-                          },
-                          [](const std::string& p) { return jet::openJetFileHere(p); },
+                          sessionOpener({localserver::openLocalServer, {}}),
+                          jet::openJetFileHere,
                           shell::gFso(),
-                          [] {
-                              return convert::ScriptDate{2024, 5, 6};
-                          }};
+                          [] { return kDate; }};
         MigrateProgress quiet;
         report_ = {};
         return migrateDatabase(fields, services, quiet, report_);
@@ -87,9 +78,8 @@ TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     const std::string memo(100 * 1024, 'm');
     const std::string ole(5000, '\x7f');
     const std::string japanese = "日本語のテキスト十字";  // ten characters, thirty bytes
-    JetBuildField amount = field("Amount", 20);
-    amount.precision = 12;
-    amount.scale = 3;
+    const JetBuildField amount{
+        .name = "Amount", .type = 20, .allowZeroLength = true, .precision = 12, .scale = 3};
     JetBuildTable every{
         "Every Type",
         {field("Order ID", 4), field("Flag", 1), field("Tiny", 2), field("Small", 3),
@@ -149,35 +139,29 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
     const auto source = jet::openJetFileHere(path_);
     for (const char* table : {"AAA", "PICS"}) {
         const auto expected =
-            convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, {2024, 5, 6});
+            convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, kDate);
         EXPECT_EQ(shell::readFileBytes(sql + "/" + table + ".sql"), expected.fileForm()) << table;
     }
     EXPECT_TRUE(shell::gFso().FileExists(sql + "/CreateTables.sql"));
 }
 
 TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
-    struct Case {
-        bool replace;
-        bool clear;
-        const char* result;
-        std::int64_t held;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, bool, const char*, std::int64_t> cases[] = {
         {false, false, "表が既にあります (--replace で作り直し、--clear で行を入れ替え)", 3},
         {false, true, "ok", 3},
         {true, false, "ok", 3},
     };
     MigrateFields fields;
     ASSERT_EQ(migrate({plainTable("t", 3)}, fields), Outcome::kDone);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
+    for (const auto& [replace, clear, result, held] : cases) {
+        SCOPED_TRACE(result);
         scott_->execute("INSERT INTO T (CODE, NAME) VALUES (99, 'kept')");
-        fields.replace = c.replace;
-        fields.clear = c.clear;
+        fields.replace = replace;
+        fields.clear = clear;
         migrate({plainTable("t", 3)}, fields);
-        EXPECT_EQ(report_.tables[0].result, c.result);
+        EXPECT_EQ(report_.tables[0].result, result);
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"),
-                  std::to_string(c.held + (report_.tables[0].ok ? 0 : 1)));
+                  std::to_string(held + (report_.tables[0].ok ? 0 : 1)));
         scott_->execute("DELETE FROM T WHERE CODE = 99");
     }
 }
@@ -186,11 +170,7 @@ TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     JetBuildTable table{"T", {field("K", 4), field("NAME", 10, 20), field("WHEN", 8)}, {}, {}};
     for (int i = 1; i <= 3; ++i)
         table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i), 45000.5 + i});
-    struct Case {
-        const char* change;
-        const char* difference;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*> cases[] = {
         {"UPDATE T SET NAME = 'x' WHERE K = 2", "2 行目の NAME: Jet n2 / サーバー x"},
         {"UPDATE T SET NAME = NULL WHERE K = 1", "1 行目の NAME: Jet n1 / サーバー NULL"},
         {"UPDATE T SET K = 30 WHERE K = 3", "3 行目の K: Jet 3 / サーバー 30"},
@@ -202,13 +182,13 @@ TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     MigrateFields fields;
     fields.oracleSafe = true;
     fields.replace = true;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.change);
+    for (const auto& [change, difference] : cases) {
+        SCOPED_TRACE(change);
         ASSERT_EQ(migrate({table}, fields), Outcome::kDone);
-        scott_->execute(c.change);
+        scott_->execute(change);
         const auto source = jet::openJetFileHere(path_);
         const VerifyResult result = verifyTable(*scott_, *source, source->readTable("T"), true);
-        EXPECT_EQ(result.difference.value_or("none"), c.difference);
+        EXPECT_EQ(result.difference.value_or("none"), difference);
     }
 }
 

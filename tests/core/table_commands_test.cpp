@@ -1,5 +1,6 @@
 #include "core/table_commands.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -44,26 +45,11 @@ class TableCommands : public localserver::ServerTest {
     }
 
     Services services() {
-        return {recorder_,
-                recorder_,
-                sessionOpener({localserver::openLocalServer, {}}),
-                [this](const std::string& path) {
-                    ++jetOpens_;
-                    return jet::openJetFileHere(path);
-                },
-                shell::gFso(),
-                [] { return kDate; }};
+        return {recorder_, recorder_, opener_, jet_, shell::gFso(), [] { return kDate; }};
     }
-
     ConvertFields fields() const {
-        ConvertFields f;
-        f.table = "SHOHIN";
-        f.dbPath = db_;
-        f.tableTablespace = "users";
-        f.indexTablespace = "indx";
-        f.sqlFolder = sql_;
-        f.connection = {"scott", "tiger", folder()};
-        return f;
+        return {
+            "SHOHIN", db_, "users", "indx", sql_, false, true, true, {"scott", "tiger", folder()}};
     }
 
     Outcome convert(const ConvertFields& f) {
@@ -81,53 +67,50 @@ class TableCommands : public localserver::ServerTest {
     std::string db_;
     std::string sql_;
     int jetOpens_ = 0;
+    SessionOpener opener_ = sessionOpener({localserver::openLocalServer, {}});
+    JetOpener jet_ = [this](const std::string& path) {
+        ++jetOpens_;
+        return jet::openJetFileHere(path);
+    };
 };
 
 TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
-    const int none = static_cast<int>(Field::kNone);
-    const struct {
-        const char* name;
-        void (*change)(ConvertFields&);
-        std::string message;
-        MessageIcon icon;
-        int focus;
-    } cases[] = {
+    // The checks that focus no field are the critical ones.
+    const std::tuple<const char*, void (*)(ConvertFields&), std::string, Field> cases[] = {
         {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
-         MessageIcon::kCritical, none},
+         Field::kNone},
         {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
-         "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, none},
+         "表の所有者がSYSTEMユーザになっています", Field::kNone},
         {"blank tablespace", [](ConvertFields& f) { f.tableTablespace = " "; },
-         "表領域名を入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kTablespace)},
+         "表領域名を入力してください", Field::kTablespace},
         {"blank index tablespace", [](ConvertFields& f) { f.indexTablespace = ""; },
-         "索引表領域名を入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kIndex)},
+         "索引表領域名を入力してください", Field::kIndex},
         {"blank folder", [](ConvertFields& f) { f.sqlFolder = "   "; },
-         "格納先ディレクトリを入力してください", MessageIcon::kExclamation,
-         static_cast<int>(Field::kSqlFolder)},
+         "格納先ディレクトリを入力してください", Field::kSqlFolder},
         {"missing folder", [](ConvertFields& f) { f.sqlFolder += "/nope"; },
-         "格納先ディレクトリが存在しません", MessageIcon::kExclamation,
-         static_cast<int>(Field::kSqlFolder)},
+         "格納先ディレクトリが存在しません", Field::kSqlFolder},
         {"table checked before the owner",
          [](ConvertFields& f) {
              f.table = "";
              f.connection.user = "system";
          },
-         "テーブル名が指定されていません", MessageIcon::kCritical, none},
+         "テーブル名が指定されていません", Field::kNone},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, change, message, focus] : cases) {
+        SCOPED_TRACE(name);
         recorder_ = Recorder();
         ConvertFields f = fields();
-        c.change(f);
+        change(f);
         EXPECT_EQ(convert(f), Outcome::kRefused);
-        Strings expected = {"box " + c.message};
-        if (c.focus != none)
-            expected.push_back("focus " + std::to_string(c.focus));
+        Strings expected = {"box " + message};
+        if (focus != Field::kNone)
+            expected.push_back("focus " + std::to_string(static_cast<int>(focus)));
         EXPECT_EQ(recorder_.events, expected);
         ASSERT_EQ(recorder_.shown.size(), 1u);
-        EXPECT_EQ(recorder_.shown[0].icon, c.icon);
-        EXPECT_EQ(recorder_.shown[0].title, TitleForm::kError);
+        EXPECT_EQ(
+            std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
+            std::pair(focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
+                      TitleForm::kError));
     }
     EXPECT_EQ(jetOpens_, 0);
     EXPECT_TRUE(std::filesystem::is_empty(sql_));
@@ -153,10 +136,9 @@ TEST_F(TableCommands, ConvertStoresTheScriptsAndCreatesTheTable) {
     EXPECT_EQ(recorder_.events,
               (Strings{"hourglass", "save", "beep", "status SHOHIN 完了", "idle"}));
 
-    const std::string file = stored("SHOHIN.sql");
-    EXPECT_EQ(file, script_.fileForm());
-    EXPECT_NE(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")).find("CREATE USER scott"),
-              std::string::npos);
+    EXPECT_EQ(stored("SHOHIN.sql"), script_.fileForm());
+    EXPECT_THAT(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")),
+                ::testing::HasSubstr("CREATE USER scott"));
     scott_->execute("INSERT INTO SHOHIN (CODE, QTY) VALUES ('A1', 1)");
     EXPECT_EQ(rows(*scott_, "SELECT CODE, NAME, QTY FROM SHOHIN"), (Strings{"A1|<null>|1"}));
 }
@@ -191,25 +173,21 @@ TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
 }
 
 TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
-    const struct {
-        const char* name;
-        void (*change)(ConvertFields&);
-        std::string report;
-    } cases[] = {
+    const std::tuple<const char*, void (*)(ConvertFields&), std::string> cases[] = {
         {"no such Jet table", [](ConvertFields& f) { f.table = "NOPE"; }, "ｴﾗｰNo:3104\r"},
         {"no Jet file", [](ConvertFields& f) { f.dbPath += ".gone"; }, "ｴﾗｰNo:3101\r"},
         {"login refused", [](ConvertFields& f) { f.connection.password = "wrong"; },
          "ｴﾗｰNo:-2147467259\r説 明:ORA-01017"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, change, report] : cases) {
+        SCOPED_TRACE(name);
         recorder_ = Recorder();
         ConvertFields f = fields();
-        c.change(f);
+        change(f);
         EXPECT_EQ(convert(f), Outcome::kFailed);
         ASSERT_EQ(recorder_.events.size(), 4u);
         EXPECT_EQ(recorder_.events.back(), "idle");
-        EXPECT_NE(recorder_.events[2].find(c.report), std::string::npos) << recorder_.events[2];
+        EXPECT_THAT(recorder_.events[2], ::testing::HasSubstr(report));
     }
 }
 
@@ -221,27 +199,24 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     EXPECT_TRUE(recorder_.events.empty());
 
     ASSERT_EQ(refreshTableList(db_, list, s), TableListChange::kRebuilt);
-    EXPECT_EQ(list.tables, (Strings{"msysKept", "SHOHIN"}));
+    const Strings kTables{"msysKept", "SHOHIN"};
+    EXPECT_EQ(list.tables, kTables);
     EXPECT_EQ(refreshTableList(db_, list, s), TableListChange::kNone);
     EXPECT_EQ(jetOpens_, 1);
 
-    const struct {
-        std::string path;
-        std::string message;
-    } refused[] = {
+    const std::tuple<std::string, std::string> refused[] = {
         {"", "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません"},
         {dir_.path() + "/shop.MDB", "拡張子に誤りがあります。 再入力してください。"},
         {dir_.path() + "/missing.sdb", "該当するファイルは存在しません。 再入力してください。"},
         {sql_ + "/a.mdb", "該当するファイルは存在しません。 再入力してください。"},
     };
     std::filesystem::create_directory(sql_ + "/a.mdb");  // a folder is no file
-    for (const auto& c : refused) {
+    for (const auto& [path, message] : refused) {
         recorder_ = Recorder();
-        EXPECT_EQ(refreshTableList(c.path, list, s), TableListChange::kNone) << c.path;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, "focus " + dbPath}));
+        EXPECT_EQ(refreshTableList(path, list, s), TableListChange::kNone) << path;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + message, "focus " + dbPath}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kBracketedError);
-        EXPECT_EQ(list.sourcePath, db_);
-        EXPECT_EQ(list.tables.size(), 2u);
+        EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, kTables));
     }
 
     // A file that passes the checks but is no Jet file: the reader's message,
@@ -250,30 +225,26 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     shell::writeFileAtomically(junk, std::string(4096, 'x'));
     recorder_ = Recorder();
     EXPECT_EQ(refreshTableList(junk, list, s), TableListChange::kCleared);
-    EXPECT_TRUE(list.tables.empty());
-    EXPECT_EQ(list.sourcePath, db_);
+    EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, Strings{}));
     ASSERT_EQ(recorder_.events.size(), 2u);
-    EXPECT_NE(recorder_.events[0].find(junk), std::string::npos) << recorder_.events[0];
+    EXPECT_THAT(recorder_.events[0], ::testing::HasSubstr(junk));
     EXPECT_EQ(recorder_.events[1], "focus " + dbPath);
 }
 
 TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     const std::string folderFocus = "focus " + std::to_string(static_cast<int>(Field::kSqlFolder));
     BatchFields f{sql_, "SHOHIN", {"app", "pw", "ORCL"}};
-    const struct {
-        std::string folder;
-        std::string message;
-    } refused[] = {
+    const std::tuple<std::string, std::string> refused[] = {
         {" ", "格納先ディレクトリを入力してください"},
         {sql_ + "/nope", "格納先ディレクトリが存在しません"},
         {sql_, "格納先ディレクトリにSQLファイルが存在しません"},
     };
     Services s = services();
-    for (const auto& c : refused) {
+    for (const auto& [folder, message] : refused) {
         recorder_ = Recorder();
-        f.sqlFolder = c.folder;
-        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << c.folder;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + c.message, folderFocus}));
+        f.sqlFolder = folder;
+        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << folder;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + message, folderFocus}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kPlain);
     }
     EXPECT_FALSE(std::filesystem::exists(sql_ + "/CreateTables.sql"));
@@ -293,9 +264,9 @@ TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     recorder_ = Recorder();
     EXPECT_EQ(createBatch(f, s), Outcome::kFailed);
     ASSERT_EQ(recorder_.events.size(), 6u);
-    EXPECT_EQ(recorder_.events[3].substr(0, 60),
-              std::string("box SQLﾊﾞｯﾁ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdCreateBatch_Click\rｴﾗｰNo:3200\r")
-                  .substr(0, 60));
+    EXPECT_THAT(
+        recorder_.events[3],
+        ::testing::StartsWith("box SQLﾊﾞｯﾁ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdCreateBatch_Click\rｴﾗｰNo:3200\r"));
     EXPECT_EQ(recorder_.events[4], "status ＳＱＬバッチ作成 失敗");
     EXPECT_TRUE(std::filesystem::is_directory(sql_ + "/CreateTables.sql"));
 }

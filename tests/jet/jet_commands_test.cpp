@@ -21,21 +21,17 @@ TEST(JetCommands, FailuresExitNonZeroWithOneLine) {
     TempDir dir;
     const std::string notJet = dir.path() + "/x.mdb";
     std::ofstream(notJet) << std::string(5000, 'x');
-    struct Case {
-        std::vector<std::string> words;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, const char*> cases[] = {
         {{"tables", dir.path() + "/missing.mdb"}, "見つかりません"},
         {{"tables", notJet}, "Jetデータベースファイルではありません"},
         {{"script", notJet, "T"}, "Jetデータベースファイルではありません"},
         {{"inserts", dir.path() + "/missing.mdb", "T"}, "見つかりません"},
     };
-    for (const auto& c : cases) {
-        const CommandRun run = cli(c.words);
-        EXPECT_NE(run.status, 0) << c.words[0];
-        EXPECT_TRUE(run.out.empty()) << c.words[0];
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    for (const auto& [words, message] : cases) {
+        const CommandRun run = cli(words);
+        EXPECT_NE(run.status, 0) << words[0];
+        EXPECT_TRUE(run.out.empty()) << words[0];
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
 }

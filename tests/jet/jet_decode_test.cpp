@@ -6,20 +6,13 @@ namespace malvorn::jet {
 namespace {
 
 TEST(Jet3Charset, JapaneseFilesReadAsCp932) {
-    struct Case {
-        int codePage;
-        int languageId;
-        const char* charset;
-    };
-    const Case cases[] = {
+    const std::tuple<int, int, const char*> cases[] = {
         {932, 0x411, "CP932"},   {932, 0x409, "CP932"},   {1252, 0x411, "CP932"},
         {0, 0x411, "CP932"},     {1252, 0x409, "CP1252"}, {1250, 0x405, "CP1250"},
         {1251, 0x419, "CP1251"}, {0, 0, "CP1252"},        {437, 0x409, "CP1252"},
-        {65001, 0, "CP1252"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(jet3Charset(c.codePage, c.languageId), c.charset)
-            << c.codePage << " " << c.languageId;
+        {65001, 0, "CP1252"}};
+    for (const auto& [codePage, languageId, charset] : cases)
+        EXPECT_EQ(jet3Charset(codePage, languageId), charset) << codePage << " " << languageId;
 }
 
 TEST(TableNames, SortedWithoutRegardToCase) {
@@ -37,50 +30,33 @@ TEST(TableNames, SortedWithoutRegardToCase) {
 
 std::vector<model::JetFieldDef> fieldsNamed(std::initializer_list<const char*> names) {
     std::vector<model::JetFieldDef> fields;
-    for (const char* name : names) {
-        model::JetFieldDef field;
-        field.name = name;
-        fields.push_back(field);
-    }
+    for (const char* name : names)
+        fields.emplace_back().name = name;
     return fields;
 }
 
 // The plain shapes are read from built files; here, what those cannot hold.
 TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
     const auto fields = fieldsNamed({"OrderID", "CustomerID", "EmployeeID"});
-    struct Case {
-        const char* what;
-        std::vector<StoredIndex> indexes;
-        std::optional<model::JetIndexDef> first;
-    };
-    const Case cases[] = {
+    using Flat = std::optional<std::pair<std::string, std::vector<std::string>>>;
+    const std::tuple<const char*, std::vector<StoredIndex>, Flat> cases[] = {
         {"hidden entries are skipped",
          {{".rI", 0, 2, {}}, {"CustomerID", 1, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
-         model::JetIndexDef{"CustomerID", {"CustomerID"}}},
-        {"relationship pointing at nothing",
-         {{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}},
-         std::nullopt},
-        {"key column outside the table", {{"PrimaryKey", 0, 1, {0, 7}}}, std::nullopt},
-        {"key column not found", {{"PrimaryKey", 0, 1, {-1}}}, std::nullopt},
-        {"only hidden entries", {{".rB", 0, 2, {}}}, std::nullopt},
+         Flat({"CustomerID", {"CustomerID"}})},
+        {"relationship pointing at nothing", {{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}}, {}},
+        {"key column outside the table", {{"PrimaryKey", 0, 1, {0, 7}}}, {}},
+        {"key column not found", {{"PrimaryKey", 0, 1, {-1}}}, {}},
+        {"only hidden entries", {{".rB", 0, 2, {}}}, {}},
     };
-    for (const auto& c : cases) {
-        const auto first = firstIndexOf(c.indexes, fields);
-        ASSERT_EQ(first.has_value(), c.first.has_value()) << c.what;
-        if (first) {
-            EXPECT_EQ(first->name, c.first->name) << c.what;
-            EXPECT_EQ(first->fieldNames, c.first->fieldNames) << c.what;
-        }
+    for (const auto& [what, indexes, first] : cases) {
+        const auto found = firstIndexOf(indexes, fields);
+        EXPECT_EQ(found ? Flat({found->name, found->fieldNames}) : std::nullopt, first) << what;
     }
 }
 
 // Built files carry the plain damaged shapes; here, the edges of each rule.
 TEST(Definition, NamesAndKeysNoEngineWrites) {
-    const struct {
-        std::vector<std::string> names;
-        std::vector<int> keys;
-        bool damaged;
-    } cases[] = {
+    const std::tuple<std::vector<std::string>, std::vector<int>, bool> cases[] = {
         {{"ID", "名前", "ＩＤ"}, {0, 2}, false},  // full-width is another name
         {{"A\x7F"}, {}, true},
         {{"A\tB"}, {}, true},
@@ -90,9 +66,9 @@ TEST(Definition, NamesAndKeysNoEngineWrites) {
         {{"A", "B"}, {-1, -1}, true},
         {{"A"}, {}, false},
     };
-    for (const auto& c : cases) {
-        const std::vector<StoredIndex> indexes{{"ix", 0, 0, c.keys}};
-        EXPECT_EQ(!definitionDamage(c.names, indexes).empty(), c.damaged) << c.names.at(0);
+    for (const auto& [names, keys, damaged] : cases) {
+        const std::vector<StoredIndex> indexes{{"ix", 0, 0, keys}};
+        EXPECT_EQ(!definitionDamage(names, indexes).empty(), damaged) << names.at(0);
     }
 }
 
@@ -110,20 +86,15 @@ TEST(RawValues, DecimalText) {
                 bytes[1 + 4 * g + b] = static_cast<unsigned char>(groups[g] >> (8 * b));
         return bytes;
     };
-    struct Case {
-        std::vector<unsigned char> bytes;
-        int scale;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<unsigned char>, int, const char*> cases[] = {
         {stored(true, 0, 0, 0, 5), 3, "-0.005"},
         {stored(true, 0, 0, 0, 0), 0, "0"},
         {stored(false, 0, 0, 1, 0), 0, "4294967296"},
         {stored(false, 0x4B3B4CA8, 0x5A86C47A, 0x098A223F, 0xFFFFFFFF), 0,
          "99999999999999999999999999999999999999"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(decimalText(c.bytes.data(), c.scale), c.text) << c.text;
+    for (const auto& [bytes, scale, text] : cases)
+        EXPECT_EQ(decimalText(bytes.data(), scale), text) << text;
 }
 
 }  // namespace

@@ -28,11 +28,13 @@ TEST(Frames, EncodedFramesComeBackWholeAndInOrder) {
         while (auto frame = takeFrame(buffer))
             received.push_back(*frame);
     }
-    ASSERT_EQ(received.size(), std::size(frames));
-    for (std::size_t i = 0; i < received.size(); ++i) {
-        EXPECT_EQ(received[i].type, frames[i].type);
-        EXPECT_EQ(received[i].payload, frames[i].payload);
-    }
+    const auto flat = [](const auto& list) {
+        std::vector<std::pair<MessageType, std::string>> out;
+        for (const Frame& f : list)
+            out.emplace_back(f.type, f.payload);
+        return out;
+    };
+    EXPECT_EQ(flat(received), flat(frames));
     EXPECT_TRUE(buffer.empty());
 }
 
@@ -69,34 +71,29 @@ TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
 
 // What is cut short, runs on past its end or carries an unknown tag is refused.
 TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
-    model::JetTableDef table;
-    table.name = "受注";
-    table.fields.push_back({"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\""});
-    table.firstIndex = model::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}};
+    model::JetTableDef table{"受注",
+                             {{"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\"", 0, 0}},
+                             model::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}}};
     const std::string def = encodeTableDef(table);
     ASSERT_EQ(decodeTableDef(def).firstIndex->fieldNames, table.firstIndex->fieldNames);
     const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");
     ASSERT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
-    const std::string shortText = PayloadWriter().u32(10).take() + "abc";
-    const struct {
-        const char* what;
-        std::function<void()> read;
-    } cases[] = {
+    const std::string shortText = PayloadWriter().u32(10).take() + "abc", tag("\x63", 1);
+    const std::tuple<const char*, std::function<void()>> cases[] = {
         {"definition with a trailing byte", [&] { decodeTableDef(def + "x"); }},
         {"definition cut short", [&] { decodeTableDef(def.substr(0, def.size() - 3)); }},
         {"error of unknown kind", [&] { decodeError(std::string(error).replace(0, 1, "\x09")); }},
         {"error cut short", [&] { decodeError(error.substr(0, error.size() - 1)); }},
         {"text longer than the payload", [&] { PayloadReader(shortText).text(); }},
         {"unknown value tag",
-         [] {
-             const std::string tag("\x63", 1);
+         [&] {
              PayloadReader in(tag);
              readValue(in);
          }},
         {"nothing left", [] { PayloadReader(std::string()).u8(); }},
     };
-    for (const auto& c : cases)
-        EXPECT_THROW(c.read(), ProtocolError) << c.what;
+    for (const auto& [what, read] : cases)
+        EXPECT_THROW(read(), ProtocolError) << what;
 }
 
 class SocketPair {

@@ -1,8 +1,5 @@
-// The reader against Jet files written by the engine itself, for what only
-// such files show: the code page of a Jet 3 file, Unicode text compressed by
-// the engine, a table of 89 text fields, a GUID column and key columns after
-// a deleted column. The files are not part of the project; the test skips
-// when they are absent.
+// The reader against files the engine itself wrote, for what only they show. The files
+// are not part of the project: the tests skip when they are absent.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,14 +20,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, RealFiles, bothWays(), wayName);
 TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
     if (!std::filesystem::exists(realFile("nwind.mdb")))
         GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    struct Case {
-        const char* file;
-        const char* table;
-        std::size_t row;
-        std::size_t column;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, std::size_t, std::size_t, const char*> cases[] = {
         // Jet 3 text in the file's code page, 1252.
         {"nwind.mdb", "Orders", 0, 9, "Carrera 52 con Ave. Bolívar #65-98 Llano Largo"},
         {"nwind.mdb", "Umsätze", 0, 0, nullptr},
@@ -38,29 +28,29 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
         {"unicode-v2003.mdb", "Table", 2, 1, "Мир"},
         {"unicode-v2003.mdb", "Table", 4, 1, "漢字仮名交じり文"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + c.table);
-        const auto source = GetParam().open(realFile(c.file));
+    for (const auto& [file, table, row, column, text] : cases) {
+        SCOPED_TRACE(std::string(file) + " " + table);
+        const auto source = GetParam().open(realFile(file));
         const auto names = source->tableNames();
-        EXPECT_NE(std::find(names.begin(), names.end(), c.table), names.end());
-        if (c.text) {
-            const auto rows = allRows(*source, c.table);
-            ASSERT_GT(rows.size(), c.row);
-            EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
+        EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());
+        if (text) {
+            const auto rows = allRows(*source, table);
+            ASSERT_GT(rows.size(), row);
+            EXPECT_EQ(rows[row].at(column), JetValue(std::string(text)));
         }
     }
 
     // Stored column numbers from 1, positions from 0: keys go by position.
     const auto indexed = GetParam().open(realFile("index-v2000.mdb"))->readTable("Table1");
     ASSERT_TRUE(indexed.firstIndex.has_value());
-    EXPECT_EQ(indexed.firstIndex->name, "id");
-    EXPECT_EQ(indexed.firstIndex->fieldNames, std::vector<std::string>{"id"});
+    EXPECT_EQ(std::tie(indexed.firstIndex->name, indexed.firstIndex->fieldNames),
+              std::tuple("id", std::vector<std::string>{"id"}));
 
     const auto types = GetParam().open(realFile("types-v2000.mdb"));
     const auto wide = types->readTable("Table2");
     ASSERT_EQ(wide.fields.size(), 89u);
-    EXPECT_EQ(wide.fields[88].typeCode, model::kJetText);
-    EXPECT_TRUE(wide.fields[88].allowZeroLength);
+    EXPECT_EQ(std::tie(wide.fields[88].typeCode, wide.fields[88].allowZeroLength),
+              std::tuple(model::kJetText, true));
     const auto guids = types->readTable("Table4");
     const auto data = std::find_if(guids.fields.begin(), guids.fields.end(),
                                    [](const auto& f) { return f.name == "data"; });
@@ -83,8 +73,7 @@ TEST_P(RealFiles, EveryTableReadsWholeWithTheRowsItRecords) {
             if (name.starts_with("MSys"))
                 continue;
             auto rows = source->openRows(name);
-            JetRow row;
-            while (rows->next(row)) {
+            for (JetRow row; rows->next(row);) {
             }
             EXPECT_FALSE(rowCountDiffers(*rows))
                 << rows->deliveredRowCount() << " of " << rows->recordedRowCount();

@@ -19,11 +19,7 @@ TEST_F(ServerTest, FirstSystemLoginCreatesTheServerWithThatPassword) {
     ASSERT_EQ(::stat((folder() + "/catalog.db").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0077, 0u);
 
-    const struct {
-        const char* user;
-        const char* password;
-        const char* code;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"system", "tarnbol", ""},
         {"SYSTEM", "tarnbol", ""},
         {"System", "tarnbol", ""},
@@ -34,9 +30,8 @@ TEST_F(ServerTest, FirstSystemLoginCreatesTheServerWithThatPassword) {
         {"", "tarnbol", "ORA-01017"},
         {"system", "", "ORA-01005"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(oraCode([&] { open(c.user, c.password); }), c.code)
-            << c.user << "/" << c.password;
+    for (const auto& [user, password, code] : cases)
+        EXPECT_EQ(oraCode([&] { open(user, password); }), code) << user << "/" << password;
 }
 
 TEST_F(ServerTest, TheStoredPasswordIsASaltedHashNotTheText) {

@@ -50,11 +50,7 @@ TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
     open("owner1", "pw")->execute("CREATE TABLE T (A NUMBER)");
     auto clerk = open("clerk", "pw");
     auto otherDba = appUser("admin", "pw");
-    const struct {
-        oracle::Session* who;
-        std::string statement;
-        const char* code;
-    } cases[] = {
+    const std::tuple<oracle::Session*, std::string, const char*> cases[] = {
         {&sys, createUserText("scott", "other"), "ORA-01920"},
         {&sys, createUserText("SCOTT", "other"), "ORA-01920"},
         {&sys, createUserText("dba", "other"), "ORA-01920"},
@@ -75,8 +71,8 @@ TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
         {&sys, "DROP USER scott", ""},
         {&sys, "DROP USER owner1 CASCADE", ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(oraCode([&] { c.who->execute(c.statement); }), c.code) << c.statement;
+    for (const auto& [who, statement, code] : cases) {
+        EXPECT_EQ(oraCode([&] { who->execute(statement); }), code) << statement;
     }
     EXPECT_EQ(errorText([&] { sys.execute(createUserText("clerk", "x")); }),
               "ORA-01920: user name 'CLERK' conflicts with another user or role name");

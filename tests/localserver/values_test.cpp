@@ -14,8 +14,7 @@ TEST(Numbers, TextReadsAsTheServerReadsIt) {
         {"2.50", "2.5"},    {"-0", "0"},    {"9223372036854775807", "9223372036854775807"},
         {"1e-3", "0.001"},  {"abc", ""},    {"1,000", ""},
         {"", ""},           {"1e", ""},     {"--1", ""},
-        {"12a", ""},        {"0x10", ""},   {".", ""},
-    };
+        {"12a", ""},        {"0x10", ""},   {".", ""}};
     for (const auto& [text, expected] : cases) {
         const auto number = parseNumber(text);
         EXPECT_EQ(number ? formatNumber(*number) : std::string(), expected) << text;
@@ -26,13 +25,22 @@ Number number(const char* text) {
     return *Number::parse(text);
 }
 
+// A column as CREATE TABLE declares it.
+ColumnDef declared(const char* name, const char* type, int charLength = 0,
+                   bool charSemantics = false, std::optional<int> precision = {},
+                   std::optional<int> scale = {}) {
+    return {name, type, 0, precision, scale, charLength, charSemantics, true, ""};
+}
+
+// What `value` gives as text, or the ORA code it fails with.
+std::string textOrCode(const std::function<std::string()>& value) {
+    std::string got;
+    const std::string code = ServerTest::oraCode([&] { got = value(); });
+    return code.empty() ? got : code;
+}
+
 TEST(Numbers, ArithmeticIsExactToFortyDigits) {
-    const struct {
-        const char* a;
-        char op;
-        const char* b;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<const char*, char, const char*, const char*> cases[] = {
         {"0.1", '+', "0.2", "0.3"},
         {"922337203685477.5807", '+', "0.0001", "922337203685477.5808"},
         {"12345678901234567890", '*', "10", "123456789012345678900"},
@@ -48,15 +56,14 @@ TEST(Numbers, ArithmeticIsExactToFortyDigits) {
         {"-1.5", '*', "-1.5", "2.25"},
         {"1E-100", '*', "1E-100", "0"},
     };
-    for (const auto& c : cases) {
-        const Number a = number(c.a);
-        const Number b = number(c.b);
-        const Number got = c.op == '+'   ? a + b
-                           : c.op == '-' ? a - b
-                           : c.op == '*' ? a * b
-                           : c.op == '/' ? a / b
-                                         : Number::mod(a, b);
-        EXPECT_EQ(got.text(), c.expected) << c.a << c.op << c.b;
+    for (const auto& [left, op, right, expected] : cases) {
+        const Number a = number(left), b = number(right);
+        const Number got = op == '+'   ? a + b
+                           : op == '-' ? a - b
+                           : op == '*' ? a * b
+                           : op == '/' ? a / b
+                                       : Number::mod(a, b);
+        EXPECT_EQ(got.text(), expected) << left << op << right;
     }
     EXPECT_EQ(ServerTest::oraCode([] { number("1E100") * number("1E100"); }), "ORA-01426");
     EXPECT_EQ(ServerTest::oraCode([] { number("1") / Number(); }), "ORA-01476");
@@ -74,27 +81,9 @@ TEST(Numbers, KeysSortAsTheNumbersDo) {
     }
 }
 
-// A column as CREATE TABLE declares it.
-ColumnDef declared(const char* name, const char* type, int charLength = 0,
-                   bool charSemantics = false, std::optional<int> precision = {},
-                   std::optional<int> scale = {}) {
-    ColumnDef c;
-    c.name = name;
-    c.dataType = type;
-    c.charLength = charLength;
-    c.charSemantics = charSemantics;
-    c.precision = precision;
-    c.scale = scale;
-    return c;
-}
-
 TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
-    const struct {
-        std::optional<int> precision;
-        std::optional<int> scale;
-        SqlValue input;
-        const char* expected;  // stored value, or the ORA code
-    } cases[] = {
+    // expected: stored value, or the ORA code
+    const std::tuple<std::optional<int>, std::optional<int>, SqlValue, const char*> cases[] = {
         {19, 4, std::string("12.25555"), "12.2556"},
         {19, 4, number("3.0"), "3"},
         {19, 4, std::string("922337203685477.5807"), "922337203685477.5807"},
@@ -111,24 +100,17 @@ TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
         {2, -2, std::string("1234"), "1200"},
         {10, 0, std::string("abc"), "ORA-01722"},
     };
-    for (const auto& c : cases) {
-        const ColumnDef column = declared("N", "NUMBER", 0, false, c.precision, c.scale);
+    for (const auto& [precision, scale, input, expected] : cases) {
+        const ColumnDef column = declared("N", "NUMBER", 0, false, precision, scale);
         const ColumnTarget target{"S", "T", &column, false};
-        std::string got;
-        const std::string code =
-            ServerTest::oraCode([&] { got = formatNumber(coerceForColumn(target, c.input)); });
-        EXPECT_EQ(code.empty() ? got : code, c.expected) << formatNumber(c.input);
+        EXPECT_EQ(textOrCode([&] { return formatNumber(coerceForColumn(target, input)); }),
+                  expected)
+            << formatNumber(input);
     }
 }
 
 TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
-    const struct {
-        const char* type;
-        int length;
-        bool charSemantics;
-        const char* value;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<const char*, int, bool, const char*, const char*> cases[] = {
         {"VARCHAR2", 10, false, "ABCDEFGHIJ", ""},
         {"VARCHAR2", 10, false, "ABCDEFGHIJK", "ORA-12899"},
         {"VARCHAR2", 10, false, "一二三", ""},               // 9 bytes
@@ -143,12 +125,12 @@ TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
         {"VARCHAR2", 1, true, "\xE4\xB8", "ORA-12899"},
         {"VARCHAR2", 2, true, "\xE4\xB8", ""},
     };
-    for (const auto& c : cases) {
-        const ColumnDef column = declared("C", c.type, c.length, c.charSemantics);
+    for (const auto& [type, length, charSemantics, value, expected] : cases) {
+        const ColumnDef column = declared("C", type, length, charSemantics);
         const ColumnTarget target{"SCOTT", "T", &column, false};
-        EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(target, std::string(c.value)); }),
-                  c.expected)
-            << c.value;
+        EXPECT_EQ(ServerTest::oraCode([&] { coerceForColumn(target, std::string(value)); }),
+                  expected)
+            << value;
     }
     const ColumnDef column = declared("C", "VARCHAR2", 10);
     const ColumnTarget target{"SCOTT", "T", &column, false};
@@ -184,22 +166,15 @@ TEST(Dates, LiteralsInTheDefaultFormat) {
         {"2001-02-03 10:60", "ORA-01851"},
         {"2001-02/03", "ORA-01861"},
         {"03 Feb 2001", "ORA-01861"},
-        {"0000-01-01", "ORA-01841"},
-    };
+        {"0000-01-01", "ORA-01841"}};
     for (const auto& [text, expected] : cases) {
-        std::string got;
-        const std::string code =
-            ServerTest::oraCode([&] { got = formatStoredDate(parseDateLiteral(text)); });
-        EXPECT_EQ(code.empty() ? got : code, expected) << text;
+        EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateLiteral(text)); }), expected)
+            << text;
     }
 }
 
 TEST(Dates, ToDateReadsTheUsualFormatElements) {
-    const struct {
-        const char* text;
-        const char* format;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::string> cases[] = {
         {"2001-02-03", "YYYY-MM-DD", "2001-02-03 00:00:00"},
         {"2001/02/03 10:30:15", "yyyy/mm/dd hh24:mi:ss", "2001-02-03 10:30:15"},
         {"03.02.2001", "DD.MM.YYYY", "2001-02-03 00:00:00"},
@@ -217,11 +192,10 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
         {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"},
         {"03-XYZ-2001", "DD-MON-YYYY", "ORA-01843"},
     };
-    for (const auto& c : cases) {
-        std::string got;
-        const std::string code = ServerTest::oraCode(
-            [&] { got = formatStoredDate(parseDateWithFormat(c.text, c.format)); });
-        EXPECT_EQ(code.empty() ? got : code, c.expected) << c.text << " / " << c.format;
+    for (const auto& [text, format, expected] : cases) {
+        EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateWithFormat(text, format)); }),
+                  expected)
+            << text << " / " << format;
     }
     // A missing month is this month, a missing day the first.
     const std::string partial = formatStoredDate(parseDateWithFormat("2001", "YYYY"));
@@ -231,10 +205,11 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
 TEST(Dates, ToCharWritesTheSameElements) {
     const DateTime d{2001, 2, 3, 13, 5, 9};
     const std::pair<const char*, const char*> cases[] = {
-        {"YYYY/MM/DD", "2001/02/03"}, {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
-        {"HH:MI PM", "01:05 PM"},     {"DD-MON-YY", "03-FEB-01"},
-        {"YYYY\"年\"", "2001年"},
-    };
+        {"YYYY/MM/DD", "2001/02/03"},
+        {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
+        {"HH:MI PM", "01:05 PM"},
+        {"DD-MON-YY", "03-FEB-01"},
+        {"YYYY\"年\"", "2001年"}};
     for (const auto& [format, expected] : cases)
         EXPECT_EQ(formatDateWithFormat(d, format), expected) << format;
 }

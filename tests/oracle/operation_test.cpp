@@ -34,20 +34,17 @@ TEST(ErrorReport, FiveLinesSeparatedByCr) {
 
 // A query comes back as rows; any other statement is executed.
 TEST(SessionRun, QueriesAreToldByTheirFirstWord) {
-    const struct {
-        const char* statement;
-        bool isQuery;
-    } cases[] = {
+    const std::tuple<const char*, bool> cases[] = {
         {"SELECT 1 FROM DUAL", true},      {"  select *\nFROM T", true},
         {"(SELECT 1 FROM DUAL)", true},    {"WITH A AS (SELECT 1 FROM DUAL) SELECT * FROM A", true},
         {"INSERT INTO T SELECT 1", false}, {"SELECTED", false},
         {"DROP TABLE SELECT_LOG", false},  {"", false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [statement, isQuery] : cases) {
         RecordingSession session;
-        const auto rows = session.run(c.statement);
-        EXPECT_EQ(rows != nullptr, c.isQuery) << c.statement;
-        EXPECT_EQ(session.sent, std::vector<std::string>{c.statement});
+        const auto rows = session.run(statement);
+        EXPECT_EQ(rows != nullptr, isQuery) << statement;
+        EXPECT_EQ(session.sent, std::vector<std::string>{statement});
     }
 }
 

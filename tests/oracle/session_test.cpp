@@ -7,20 +7,16 @@ namespace {
 
 TEST(Routing, NetServiceNamesLeadToTheirDriver) {
     ::setenv("MALVORN_LOCAL_SERVER", "/tmp/default-server", 1);
-    const struct {
-        const char* name;
-        Route::Kind kind;
-        const char* target;
-    } cases[] = {
+    const std::tuple<const char*, Route::Kind, const char*> cases[] = {
         {"", Route::Kind::kLocalServer, "/tmp/default-server"},
         {"/srv/rehearsal", Route::Kind::kLocalServer, "/srv/rehearsal"},
         {"ORCL", Route::Kind::kOdbc, "ORCL"},
         {" ORCL", Route::Kind::kOdbc, " ORCL"},
     };
-    for (const auto& c : cases) {
-        const Route route = routeFor(c.name);
-        EXPECT_EQ(route.kind, c.kind) << c.name;
-        EXPECT_EQ(route.target, c.target) << c.name;
+    for (const auto& [name, kind, target] : cases) {
+        const Route route = routeFor(name);
+        EXPECT_EQ(route.kind, kind) << name;
+        EXPECT_EQ(route.target, target) << name;
     }
     ::unsetenv("MALVORN_LOCAL_SERVER");
 }

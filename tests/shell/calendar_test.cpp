@@ -6,22 +6,19 @@ namespace malvorn::shell {
 namespace {
 
 TEST(Calendar, DaysAndDatesConvertBothWays) {
-    const struct {
-        CivilDate date;
-        std::int64_t days;
-    } cases[] = {
+    const std::tuple<CivilDate, std::int64_t> cases[] = {
         {{1, 1, 1}, -719162},      {{100, 2, 28}, -682945},   // 100 is no leap year
         {{100, 3, 1}, -682944},    {{1600, 2, 29}, -135081},  // 1600 is one
         {{1899, 12, 30}, -25569},  {{1900, 3, 1}, -25508},   {{1969, 12, 31}, -1},
         {{1970, 1, 1}, 0},         {{2000, 2, 29}, 11016},   {{2001, 3, 1}, 11382},
         {{9999, 12, 31}, 2932896},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(daysFromCivil(c.date), c.days) << c.date.year << "-" << c.date.month;
-        const CivilDate back = civilFromDays(c.days);
-        EXPECT_EQ(back.year, c.date.year) << c.days;
-        EXPECT_EQ(back.month, c.date.month) << c.days;
-        EXPECT_EQ(back.day, c.date.day) << c.days;
+    for (const auto& [date, days] : cases) {
+        EXPECT_EQ(daysFromCivil(date), days) << date.year << "-" << date.month;
+        const CivilDate back = civilFromDays(days);
+        EXPECT_EQ(back.year, date.year) << days;
+        EXPECT_EQ(back.month, date.month) << days;
+        EXPECT_EQ(back.day, date.day) << days;
     }
 }
 

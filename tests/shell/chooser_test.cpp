@@ -12,16 +12,13 @@
 namespace malvorn::shell {
 namespace {
 
-// A file system of named files and folders on two volumes, "/" and
-// "/media/usb"; the working folder is /home/u/work on "/".
+// Named files and folders on two volumes, "/" and "/media/usb".
 class FakeFileSystem : public FileSystem {
   public:
     bool FileExists(const std::string& path) const override { return files_.contains(path); }
     bool FolderExists(const std::string& path) const override { return folders_.contains(path); }
     std::string GetDriveName(const std::string& path) const override {
-        if (path.empty() || path.front() != '/')
-            return {};
-        return path.starts_with("/media/usb") ? "/media/usb" : "/";
+        return !path.starts_with('/') ? "" : path.starts_with("/media/usb") ? "/media/usb" : "/";
     }
 
   private:
@@ -31,11 +28,7 @@ class FakeFileSystem : public FileSystem {
 };
 
 TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
-    struct Case {
-        const char* path;
-        ChooserStart expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, ChooserStart> cases[] = {
         {"/data/sales.mdb", {"/data/sales.mdb", "/", "/data", "sales.mdb"}},
         // An empty path opens the program's folder and shows it.
         {"", {"/opt/malvorn", "/", "/opt/malvorn", ""}},
@@ -53,41 +46,34 @@ TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
         {"data/x.mdb", {"data/x.mdb", "/", "/home/u/work", ""}},
     };
     const FakeFileSystem fso;
-    for (const Case& c : cases) {
-        const ChooserStart s = chooserStart(c.path, "/opt/malvorn", "/home/u/work", fso);
-        const ChooserStart& e = c.expected;
+    for (const auto& [path, expected] : cases) {
+        const ChooserStart s = chooserStart(path, "/opt/malvorn", "/home/u/work", fso);
+        const ChooserStart& e = expected;
         EXPECT_EQ(std::tie(s.label, s.drive, s.folder, s.preselect),
                   std::tie(e.label, e.drive, e.folder, e.preselect))
-            << c.path;
+            << path;
     }
 }
 
 TEST(ChooserPattern, EitherPartMatchesWithoutLetterCase) {
-    struct Case {
-        const char* name;
-        const char* pattern;
-        bool matches;
+    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {"*.mdb", {"sales.mdb", "SALES.MDB"}, {"sales.sdb", "sales.mdb.bak", "mdb"}},
+        {"*.sql;*.txt", {"a.sql", "a.txt", "a.sql.txt"}, {"a.log"}},
+        {"a.?.c", {"a.b.c"}, {"a.bb.c"}},
     };
-    const Case cases[] = {{"sales.mdb", "*.mdb", true},
-                          {"SALES.MDB", "*.mdb", true},
-                          {"sales.sdb", "*.mdb", false},
-                          {"sales.mdb.bak", "*.mdb", false},
-                          {"mdb", "*.mdb", false},
-                          {"a.sql", "*.sql;*.txt", true},
-                          {"a.txt", "*.sql;*.txt", true},
-                          {"a.log", "*.sql;*.txt", false},
-                          {"a.sql.txt", "*.sql;*.txt", true},
-                          {"a.b.c", "a.?.c", true},
-                          {"a.bb.c", "a.?.c", false}};
-    for (const Case& c : cases)
-        EXPECT_EQ(matchesPattern(c.name, c.pattern), c.matches) << c.name << " " << c.pattern;
+    for (const auto& [pattern, matching, other] : cases) {
+        for (const auto& name : matching)
+            EXPECT_TRUE(matchesPattern(name, pattern)) << name << " " << pattern;
+        for (const auto& name : other)
+            EXPECT_FALSE(matchesPattern(name, pattern)) << name << " " << pattern;
+    }
 }
 
 TEST(ChooserPreselect, FirstEqualNameOnlyWithTheSameLetterCase) {
     const std::vector<std::string> entries{"SALES.mdb", "Sales.mdb", "sales.mdb", "sales.mdb"};
-    EXPECT_EQ(preselectIndex(entries, "sales.mdb"), 2);
-    EXPECT_EQ(preselectIndex(entries, "Sales.mdb"), 1);
-    EXPECT_EQ(preselectIndex(entries, "sales.MDB"), -1);
+    EXPECT_EQ(std::tuple(preselectIndex(entries, "sales.mdb"), preselectIndex(entries, "Sales.mdb"),
+                         preselectIndex(entries, "sales.MDB")),
+              std::tuple(2, 1, -1));
 }
 
 TEST(ChooserFolders, ListingsSkipHiddenAndKeepFilesAndFoldersApart) {

@@ -17,7 +17,9 @@
 namespace malvorn::shell {
 namespace {
 
-std::vector<std::string> folderContents(const std::string& folder) {
+using Names = std::vector<std::string>;
+
+Names folderContents(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
@@ -72,12 +74,8 @@ class FailingDevice : public FileCalls {
 TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
     const std::string kWrite = "ファイルに書き込めません: ";
     const std::string kCreate = "ファイルを作成できません: ";
-    const struct {
-        const char* name;
-        Faults faults;
-        std::string message;  // what the user reads before the path
-        int reason;           // errno whose text ends the message
-    } cases[] = {
+    // message: what the user reads before the path; reason: errno whose text ends it
+    const std::tuple<const char*, Faults, std::string, int> cases[] = {
         {"disk full after short writes",
          {.chunk = 4, .capacity = 6, .writeError = ENOSPC},
          kWrite,
@@ -87,28 +85,24 @@ TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
         {"fsync fails", {.fsyncError = EIO}, kWrite, EIO},
         {"rename fails", {.renameError = EXDEV}, kCreate, EXDEV},
     };
-    for (const auto& fault : cases) {
+    for (const auto& [name, faults, message, reason] : cases) {
         for (const bool existed : {true, false}) {
-            SCOPED_TRACE(std::string(fault.name) + (existed ? ", replacing" : ", new file"));
+            SCOPED_TRACE(std::string(name) + (existed ? ", replacing" : ", new file"));
             TempDir dir;
             const std::string path = dir.path() + "/a.sql";
             if (existed)
                 writeFileAtomically(path, "old complete content");
-            FailingDevice calls(fault.faults);
+            FailingDevice calls(faults);
+            std::string error = "none";
             try {
                 writeFileAtomically(path, "new content, longer than one chunk", 0644, calls);
-                ADD_FAILURE() << "expected FileError";
             } catch (const FileError& e) {
-                EXPECT_EQ(e.path(), path);
-                EXPECT_EQ(std::string(e.what()),
-                          fault.message + path + " (" + std::strerror(fault.reason) + ")");
+                error = e.path() + "|" + e.what();
             }
-            if (existed) {
-                EXPECT_EQ(readFileBytes(path), "old complete content");
-                EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
-            } else {
-                EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{});
-            }
+            EXPECT_EQ(error, path + "|" + message + path + " (" + std::strerror(reason) + ")");
+            EXPECT_EQ(folderContents(dir.path()), existed ? Names{"a.sql"} : Names{});
+            EXPECT_EQ(fileExists(path) ? readFileBytes(path) : "",
+                      existed ? "old complete content" : "");
         }
     }
 }
@@ -121,38 +115,36 @@ TEST(Files, InterruptedAndShortWritesStillWriteEveryByte) {
     const std::string bytes("se\0cond", 7);
     writeFileAtomically(path, bytes, 0644, calls);
     EXPECT_EQ(readFileBytes(path), bytes);
-    EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"a.sql"});
+    EXPECT_EQ(folderContents(dir.path()), Names{"a.sql"});
 }
 
 TEST(Files, NewFileTakesTheRequestedModeAndAnExistingOneKeepsItsOwn) {
     TempDir dir;
     const std::string secret = dir.path() + "/secret";
+    const auto mode = [&] {
+        struct stat info {};
+        return ::stat(secret.c_str(), &info) == 0 ? info.st_mode & 0777 : 0u;
+    };
     writeFileAtomically(secret, "x", 0600);
-    struct stat info {};
-    ASSERT_EQ(::stat(secret.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-
+    EXPECT_EQ(mode(), 0600u);
     ::chmod(secret.c_str(), 0640);
     writeFileAtomically(secret, "y", 0600);
-    ASSERT_EQ(::stat(secret.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(mode(), 0640u);
 }
 
 TEST(Files, ListsVisibleMatchingFilesSortedWithoutCaseAndMissingPathsAreTyped) {
     TempDir dir;
-    for (const char* name : {"b.sql", "a.SQL", ".hidden.sql", "c.txt", "d.sql.bak"}) {
+    for (const char* name : {"b.sql", "a.SQL", ".hidden.sql", "c.txt", "d.sql.bak"})
         std::ofstream(dir.path() + "/" + name) << "x";
-    }
     std::filesystem::create_directory(dir.path() + "/folder.sql");
-    EXPECT_EQ(listFiles(dir.path(), ".sql"), (std::vector<std::string>{"a.SQL", "b.sql"}));
+    EXPECT_EQ(listFiles(dir.path(), ".sql"), (Names{"a.SQL", "b.sql"}));
     EXPECT_THROW(listFiles(dir.path() + "/missing", ".sql"), FileError);
     EXPECT_THROW(readFileBytes(dir.path() + "/missing"), FileError);
     EXPECT_THROW(writeFileAtomically(dir.path() + "/missing/x.sql", "z"), FileError);
-    EXPECT_TRUE(fileExists(dir.path() + "/b.sql"));
-    EXPECT_FALSE(fileExists(dir.path() + "/folder.sql"));
-    EXPECT_TRUE(folderExists(dir.path() + "/folder.sql"));
-    EXPECT_FALSE(folderExists(dir.path() + "/b.sql"));
-    EXPECT_FALSE(folderExists(""));
+    const std::string file = dir.path() + "/b.sql", folder = dir.path() + "/folder.sql";
+    EXPECT_EQ((std::vector{fileExists(file), fileExists(folder), folderExists(folder),
+                           folderExists(file), folderExists("")}),
+              (std::vector{true, false, true, false, false}));
 }
 
 }  // namespace

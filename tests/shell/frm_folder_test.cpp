@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -12,7 +11,6 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -30,10 +28,9 @@ class TestVolumes : public LocalFileSystem {
   public:
     explicit TestVolumes(std::vector<std::string> volumes) : volumes_(std::move(volumes)) {}
     std::string GetDriveName(const std::string& path) const override {
-        for (const std::string& volume : volumes_) {
+        for (const std::string& volume : volumes_)
             if (path.starts_with(volume))
                 return volume;
-        }
         return LocalFileSystem::GetDriveName(path);
     }
 
@@ -56,22 +53,17 @@ class FolderDialog : public ::testing::Test {
     }
     std::string at(const std::string& name) const { return dir.path() + "/" + name; }
 
-    FolderContext context() {
-        FolderContext c;
-        c.workArea = {0, 0, 19200, 14400};
-        c.programFolder = at("data");
-        c.workingFolder = at("sql");
-        c.volumes = {"/", at("usb"), at("gone")};
-        c.fso = &fso;
-        return c;
-    }
-
     // Opens the dialog on `path` in `mode` and runs `act` once it has its
     // initial focus; returns what OK handed back, if anything.
     std::optional<std::string> run(const std::string& mode, const std::string& path,
                                    const std::function<void(frmFolder&)>& act) {
         std::optional<std::string> result;
-        frmFolder dialog(context(), [&](const std::string& r) { result = r; });
+        frmFolder dialog(FolderContext{.workArea = {0, 0, 19200, 14400},
+                                       .programFolder = at("data"),
+                                       .workingFolder = at("sql"),
+                                       .volumes = {"/", at("usb"), at("gone")},
+                                       .fso = &fso},
+                         [&](const std::string& r) { result = r; });
         dialog.setPath(path);
         auto* timer = dialog.findChild<QTimer*>(QStringLiteral("timInitial"));
         QObject::connect(timer, &QTimer::timeout, &dialog, [&] {
@@ -119,21 +111,16 @@ void openFolderItem(const frmFolder& dialog, const QString& text) {
 
 // Each mode's title is seen through the main window's buttons below.
 TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
-    struct Case {
-        const char* mode;
-        const char* pattern;
-        bool selectable;
-        const char* focus;
-    };
-    const Case cases[] = {{"File", "*.mdb", true, "filDb"},
-                          {"Script", "*.sql", true, "filDb"},
-                          {"Folder", "*.sql;*.txt", false, "dirSource"}};
-    for (const Case& c : cases) {
-        run(c.mode, at("sql/out/"), [&](frmFolder& dialog) {
-            EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), c.pattern);
-            EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), c.focus) << c.mode;
+    const std::tuple<const char*, const char*, bool, const char*> cases[] = {
+        {"File", "*.mdb", true, "filDb"},
+        {"Script", "*.sql", true, "filDb"},
+        {"Folder", "*.sql;*.txt", false, "dirSource"}};
+    for (const auto& [mode, pattern, selectable, focus] : cases) {
+        run(mode, at("sql/out/"), [&](frmFolder& dialog) {
+            EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), pattern);
+            EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), focus) << mode;
             EXPECT_EQ(dialog.size(), QSize(351, 192));
-            if (!c.selectable) {
+            if (!selectable) {
                 auto* files = child<QListWidget>(dialog, "filDb");
                 EXPECT_EQ(dialog.files(), (std::vector<std::string>{"a.sql", "b.txt"}));
                 QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
@@ -148,22 +135,18 @@ TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
 // Where the dialog opens and what OK returns from there; the rules for the
 // start are the chooser's own tests'.
 TEST_F(FolderDialog, FileModeOpensOnThePathAndOkReturnsTheSelectedFile) {
-    struct Case {
-        std::string path, folder, selected;
-        std::optional<std::string> result;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, std::string, std::string, std::optional<std::string>> cases[] = {
         {at("data/sales.mdb"), at("data"), "sales.mdb", at("data/sales.mdb")},
         {at("usb/x.mdb"), at("usb"), "x.mdb", at("usb/x.mdb")},  // one separator at a root
         {"", at("data"), "", std::nullopt},  // OK without a selected file returns nothing
     };
-    for (const Case& c : cases) {
-        const auto result = run("File", c.path, [&](frmFolder& dialog) {
-            EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), c.folder);
-            EXPECT_EQ(dialog.selectedFile(), c.selected);
+    for (const auto& [path, folder, selected, returned] : cases) {
+        const auto result = run("File", path, [&](frmFolder& dialog) {
+            EXPECT_EQ(child<QLabel>(dialog, "lblPath")->text().toStdString(), folder);
+            EXPECT_EQ(dialog.selectedFile(), selected);
             click(dialog, "cmdOk");
         });
-        EXPECT_EQ(result, c.result) << c.path;
+        EXPECT_EQ(result, returned) << path;
     }
 }
 
@@ -191,26 +174,22 @@ TEST_F(FolderDialog, FolderModeReturnsTheOpenedFolderNotAHighlightedOne) {
 // The keys reach the dialog before the focused file list: Enter is OK, the
 // cancel keys return nothing, also after navigating.
 TEST_F(FolderDialog, KeysActBeforeTheFocusedControl) {
-    struct Case {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        std::optional<std::string> result;
-    };
-    const Case cases[] = {{Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
-                          {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
-                          {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
-                          {Qt::Key_End, Qt::NoModifier, std::nullopt},
-                          {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
-                          {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
-    for (const Case& c : cases) {
+    const std::tuple<int, Qt::KeyboardModifiers, std::optional<std::string>> cases[] = {
+        {Qt::Key_Enter, Qt::NoModifier, at("sql/out/a.sql")},
+        {Qt::Key_Return, Qt::NoModifier, at("sql/out/a.sql")},
+        {Qt::Key_Escape, Qt::NoModifier, std::nullopt},
+        {Qt::Key_End, Qt::NoModifier, std::nullopt},
+        {Qt::Key_Pause, Qt::ControlModifier, std::nullopt},
+        {Qt::Key_Cancel, Qt::NoModifier, std::nullopt}};
+    for (const auto& [key, modifiers, returned] : cases) {
         const auto result = run("Script", at("sql/out/a.sql"), [&](frmFolder& dialog) {
-            if (!c.result)
+            if (!returned)
                 openFolderItem(dialog, QStringLiteral("deep"));
             QWidget* files = child<QWidget>(dialog, "filDb");
             files->setFocus();
-            press(files, c.key, c.modifiers);
+            press(files, key, modifiers);
         });
-        EXPECT_EQ(result, c.result) << c.key;
+        EXPECT_EQ(result, returned) << key;
     }
 }
 
@@ -236,14 +215,7 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
     frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15, {}, {}}, &messages);
     const std::string db = "[Malvorn] - データベースファイルの選択";
     const std::string script = "[Malvorn] - ＳＱＬスクリプトの選択";
-    struct Case {
-        int index;
-        const char* field;
-        std::string start;
-        bool ok;
-        std::string expected, title;
-    };
-    const Case cases[] = {
+    const std::tuple<int, const char*, std::string, bool, std::string, std::string> cases[] = {
         {1, "txtDbPath", at("data/sales.mdb"), true, at("data/sales.mdb"), db},
         {1, "txtDbPath", at("data/sales.mdb"), false, at("data/sales.mdb"), db},
         {2, "txtSqlFolder", at("sql/out"), true, at("sql/out"),
@@ -251,22 +223,22 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
         {4, "txtScriptPath", at("sql/out"), true, at("sql/out"), script},  // nothing selected
         {4, "txtScriptPath", at("sql/out/b.txt"), false, at("sql/out/b.txt"), script},
     };
-    for (const Case& c : cases) {
-        window.setText(QString::fromUtf8(c.field), c.start);
+    for (const auto& [index, field, start, ok, expected, title] : cases) {
+        window.setText(QString::fromUtf8(field), start);
         QTimer act;
         act.setSingleShot(true);
         QObject::connect(&act, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<frmFolder*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->windowTitle().toStdString(), c.title);
-            if (c.ok)
+            EXPECT_EQ(dialog->windowTitle().toStdString(), title);
+            if (ok)
                 click(*dialog, "cmdOk");
             else
                 press(dialog, Qt::Key_Escape);
         });
         act.start(0);
-        window.ui().cmdRef[static_cast<std::size_t>(c.index)]->click();
-        EXPECT_EQ(window.text(QString::fromUtf8(c.field)), c.expected) << c.index;
+        window.ui().cmdRef[static_cast<std::size_t>(index)]->click();
+        EXPECT_EQ(window.text(QString::fromUtf8(field)), expected) << index;
     }
 
     window.setTag("unchanged");

@@ -17,28 +17,19 @@ namespace {
 using encoding::Cp932;
 
 TEST(SettingValue, RoundTripsAndWritesPlainValuesUnchanged) {
-    struct Case {
-        std::string text;
-        bool writtenUnchanged;
-    };
-    const Case cases[] = {
-        {"", true},
-        {"ユーザー名　", true},
-        {"  leading and trailing  ", true},
-        {"C:\\data\\sales.mdb", true},
-        {"SELECT *\r\nFROM t\r\nWHERE a = '\\n'", false},
-        {"one\nLF only", false},
-        {"\\!looks escaped", false},
-        {"emoji 😀 and ©", false},
-        {"trailing CR\r", false},
-    };
-    for (const Case& c : cases) {
-        const std::string stored = encodeSettingValue(c.text);
-        EXPECT_EQ(stored == c.text, c.writtenUnchanged) << c.text;
-        EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos) << c.text;
-        // What goes to the file must survive the CP932 round trip itself.
-        EXPECT_EQ(Cp932::toUtf8(Cp932::fromUtf8(stored)), stored) << c.text;
-        EXPECT_EQ(decodeSettingValue(stored), c.text) << c.text;
+    const std::vector<std::string> plain{"", "ユーザー名　", "  leading and trailing  ",
+                                         "C:\\data\\sales.mdb"};
+    const std::vector<std::string> escaped{"SELECT *\r\nFROM t\r\nWHERE a = '\\n'", "one\nLF only",
+                                           "\\!looks escaped", "emoji 😀 and ©", "trailing CR\r"};
+    for (const auto& [texts, unchanged] : {std::pair{plain, true}, std::pair{escaped, false}}) {
+        for (const std::string& text : texts) {
+            const std::string stored = encodeSettingValue(text);
+            EXPECT_EQ(stored == text, unchanged) << text;
+            EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos) << text;
+            // What goes to the file must survive the CP932 round trip itself.
+            EXPECT_EQ(Cp932::toUtf8(Cp932::fromUtf8(stored)), stored) << text;
+            EXPECT_EQ(decodeSettingValue(stored), text) << text;
+        }
     }
 }
 
@@ -58,23 +49,18 @@ TEST(ProfileDocument, FindsKeysWithoutCaseAndKeepsForeignLines) {
     const ProfileDocument doc(
         "; comment\r\n[Other]\r\ntxtSystem=wrong\r\n[FRMMAIN]\r\n  TxtSystem =scott\r\n"
         "txtSQL=first\ntxtSystem=second\rlast=1");
-    std::string raw;
-    ASSERT_TRUE(doc.find("frmMain", "txtSystem", raw));
-    EXPECT_EQ(raw, "scott");
-    ASSERT_TRUE(doc.find("frmMain", "last", raw));
-    EXPECT_EQ(raw, "1");
-    EXPECT_FALSE(doc.find("frmMain", "missing", raw));
-    EXPECT_FALSE(doc.find("none", "txtSystem", raw));
-    EXPECT_FALSE(doc.find("frmMain", "; comment", raw));
+    const auto found = [&](const char* section, const char* key) {
+        std::string raw;
+        return doc.find(section, key, raw) ? raw : "<none>";
+    };
+    EXPECT_EQ((std::vector{found("frmMain", "txtSystem"), found("frmMain", "last"),
+                           found("frmMain", "missing"), found("none", "txtSystem"),
+                           found("frmMain", "; comment")}),
+              (std::vector<std::string>{"scott", "1", "<none>", "<none>", "<none>"}));
 }
 
 TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
-    struct Case {
-        std::string before;
-        std::string section, key, value;
-        std::string after;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, std::string, std::string, std::string, std::string> cases[] = {
         {"", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
         {"[frmMain]\r\na=1\r\nb=2\r\n", "frmMain", "A", "9", "[frmMain]\r\nA=9\r\nb=2\r\n"},
         {"[frmMain]\r\na=1\r\n\r\n[x]\r\nk=v\r\n", "frmMain", "c", "3",
@@ -82,10 +68,10 @@ TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
         {"[x]\nk=v\n", "frmMain", "a", "", "[x]\r\nk=v\r\n[frmMain]\r\na=\r\n"},
         {"[frmMain]\r\n", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
     };
-    for (const Case& c : cases) {
-        ProfileDocument doc(c.before);
-        doc.set(c.section, c.key, c.value);
-        EXPECT_EQ(doc.bytes(), c.after) << c.before;
+    for (const auto& [before, section, key, value, after] : cases) {
+        ProfileDocument doc(before);
+        doc.set(section, key, value);
+        EXPECT_EQ(doc.bytes(), after) << before;
     }
 }
 

@@ -29,10 +29,10 @@ TEST(InstanceLock, SecondHolderIsRefusedWithTheMessageAndFirstKeepsRunning) {
     ScriptedMessages messages;
     EXPECT_FALSE(admitThisInstance(second, messages));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "本プログラムは既に起動されています");
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::kExclamation);
-    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::kOk);
-    EXPECT_EQ(messages.shown[0].title, TitleForm::kBracketedError);
+    const auto& box = messages.shown[0];
+    EXPECT_EQ(std::tie(box.text, box.icon, box.buttons, box.title),
+              std::tuple("本プログラムは既に起動されています", MessageIcon::kExclamation,
+                         MessageButtons::kOk, TitleForm::kBracketedError));
 
     // The refusal leaves the running one holding its lock.
     EXPECT_EQ(first.tryAcquire(), InstanceLock::Result::kAcquired);
@@ -86,26 +86,20 @@ TEST(InstanceLock, UnusableLockFileDoesNotStopTheProgram) {
 }
 
 TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
-    struct Case {
-        PixelRect pixels;
-        double fx, fy;
-        WorkArea expected;
-    };
-    const Case cases[] = {
+    const std::tuple<PixelRect, double, double, WorkArea> cases[] = {
         {{0, 0, 1920, 1040}, 15, 15, {0, 0, 28800, 15600}},
         {{0, 32, 1920, 1080}, 15, 15, {0, 480, 28800, 15720}},
         {{64, 0, 1280, 1024}, 12, 12, {768, 0, 14592, 12288}},
         // 144 dpi: 10 twips a pixel; odd factors round to the nearest twip.
         {{0, 0, 1001, 3}, 10, 10.4, {0, 0, 10010, 31}},
     };
-    for (const Case& c : cases) {
-        const WorkArea a = workAreaInTwips(c.pixels, c.fx, c.fy), e = c.expected;
+    for (const auto& [pixels, fx, fy, expected] : cases) {
+        const WorkArea a = workAreaInTwips(pixels, fx, fy), e = expected;
         EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height),
                   std::tie(e.left, e.top, e.width, e.height));
     }
-    EXPECT_DOUBLE_EQ(twipsPerPixel(96), 15);
-    EXPECT_DOUBLE_EQ(twipsPerPixel(144), 10);
-    EXPECT_DOUBLE_EQ(twipsPerPixel(0), 15);
+    EXPECT_EQ(std::tuple(twipsPerPixel(96), twipsPerPixel(144), twipsPerPixel(0)),
+              std::tuple(15.0, 10.0, 15.0));
 }
 
 TEST(FileSystem, TheDriveIsTheMountedVolumeOfAPath) {
