@@ -105,7 +105,8 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
         EXPECT_FALSE(def.firstIndex.has_value());
         EXPECT_EQ(view(def.fields), view(table.fields));
         std::vector<int> cursorTypes;
-        for (const auto& column : source->openRows("AllTypes")->columns())
+        const auto cursor = source->openRows("AllTypes");
+        for (const auto& column : cursor->columns())
             cursorTypes.push_back(column.typeCode);
         EXPECT_EQ(cursorTypes, types);
         EXPECT_EQ(allRows(*source, "AllTypes"), (std::vector<JetRow>{values, nulls}));
