@@ -9,6 +9,7 @@
 
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
+#include "localserver/change_signal.h"
 #include "localserver/sqlite_db.h"
 #include "oracle/session.h"
 
@@ -77,6 +78,8 @@ class LocalSession : public oracle::Session {
     std::int64_t generation_ = -1;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const TableInfo>> tables_;
     std::map<std::int64_t, std::shared_ptr<const TableInfo>> tablesById_;
+    ChangeSignal signal_;
+    std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
 };
 
 }  // namespace malvorn::localserver

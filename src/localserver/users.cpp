@@ -196,6 +196,7 @@ void LocalSession::dropUser(const ast::DropUser& du) {
     if (du.name == "SYSTEM")
         oraThrow(28014, "cannot drop administrative user or role");
     {
+        const ChangeSignal::Change change(signal_);
         SqliteTransaction tx(db_);
         if (ownsTables(db_, du.name) && !du.cascade)
             oraThrow(1922, "CASCADE must be specified to drop '" + du.name + "'");
