@@ -143,17 +143,14 @@ std::vector<Token> tokenize(const std::string& s) {
             t.text = foldName(s.substr(t.begin, i - t.begin));
         } else {
             t.kind = Token::Kind::kSymbol;
-            static const char* const two[] = {"||", "<>", "!=", "^=", "<=", ">="};
-            bool matched = false;
-            for (const char* symbol : two) {
-                if (s.compare(i, 2, symbol) == 0) {
-                    t.text = symbol;
-                    i += 2;
-                    matched = true;
-                    break;
-                }
-            }
-            if (!matched) {
+            const char d = i + 1 < n ? s[i + 1] : '\0';
+            // || <> != ^= <= >=
+            const bool two = (c == '|' && d == '|') || (c == '<' && (d == '>' || d == '=')) ||
+                             ((c == '!' || c == '^' || c == '>') && d == '=');
+            if (two) {
+                t.text = {c, d};
+                i += 2;
+            } else {
                 static const std::string one = "(),.*+-/=<>";
                 if (one.find(c) == std::string::npos)
                     oraThrow(911, "invalid character");
