@@ -47,6 +47,7 @@ void LocalSession::refreshCacheIfStale() {
     if (generation != generation_) {
         tables_.clear();
         tablesById_.clear();
+        plans_.clear();
         generation_ = generation;
     }
 }

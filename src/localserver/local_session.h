@@ -5,12 +5,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
 #include "localserver/change_signal.h"
+#include "localserver/lexer.h"
 #include "localserver/sqlite_db.h"
+#include "localserver/translator.h"
 #include "oracle/session.h"
 
 namespace malvorn::localserver {
@@ -70,6 +73,33 @@ class LocalSession : public oracle::Session {
                   const std::shared_ptr<const TableInfo>& table);
     void checkWritable(const TableInfo& table) const;
 
+    // An INSERT ... VALUES as translated, kept by the statement's shape (its
+    // tokens without the literals' values) to run again with new literals.
+    struct InsertPlan {
+        std::string sql;
+        std::vector<SqlValue> params;
+        ParamOrigins origins;
+        std::shared_ptr<const TableInfo> table;
+        std::vector<std::string> columnValues;  // VALUES: each column's value as translated
+        // The same statement with the column checks made before SQLite runs
+        // it, for the columns whose value is one parameter or NULL; empty
+        // when there are none.
+        std::string directSql;
+        std::vector<int> direct;  // by column: parameter index, kNullValue or kExpression
+        std::vector<ColumnTarget> targets;
+    };
+    static constexpr int kNullValue = -1;
+    static constexpr int kExpression = -2;
+    InsertPlan planInsert(const ast::Insert& ins);
+    // insert_plans.cpp
+    static std::string insertShape(const std::vector<Token>& tokens);
+    bool runKnownShape(const std::string& shape, const std::vector<Token>& tokens);
+    void insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
+                           const std::vector<Token>& tokens);
+    std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
+    static void addDirectForm(InsertPlan& plan);
+    void runPlan(const InsertPlan& plan, std::vector<SqlValue> params);
+
     std::string folder_;
     SqliteDb db_;
     UserInfo me_;
@@ -80,6 +110,7 @@ class LocalSession : public oracle::Session {
     std::map<std::int64_t, std::shared_ptr<const TableInfo>> tablesById_;
     ChangeSignal signal_;
     std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
+    std::unordered_map<std::string, InsertPlan> plans_;  // by shape
 };
 
 }  // namespace malvorn::localserver

@@ -308,6 +308,7 @@ std::string Translator::orderBy(const ast::Select& s, const std::vector<std::str
         const ast::Expr& o = *s.orderBy[i].expr;
         std::string term;
         if (o.kind == Expr::Kind::kNumber) {
+            dependsOnValue(o);
             const auto number = Number::parse(o.text);
             const auto position = number ? number->toInt() : std::nullopt;
             const std::int64_t* whole = position ? &*position : nullptr;
