@@ -12,14 +12,6 @@ namespace {
 // A bound on the kept translations; a guard, not a policy.
 constexpr std::size_t kMostPlans = 200;
 
-// A parameter's index from its SQL "?n"; nullopt for any other SQL.
-std::optional<int> parameterIndex(const std::string& sql) {
-    if (sql.size() < 2 || sql.size() > 10 || sql[0] != '?' ||
-        sql.find_first_not_of("0123456789", 1) != std::string::npos)
-        return std::nullopt;
-    return std::stoi(sql.substr(1)) - 1;
-}
-
 }  // namespace
 
 std::string LocalSession::insertShape(const std::vector<Token>& tokens) {
@@ -87,29 +79,32 @@ std::vector<SqlValue> LocalSession::paramsFor(const InsertPlan& plan,
 
 void LocalSession::addDirectForm(InsertPlan& plan) {
     const TableInfo& table = *plan.table;
-    const std::string id = std::to_string(table.id);
-    std::string list;
-    bool any = false;
+    std::vector<bool> isDirect;
     for (std::size_t i = 0; i < plan.columnValues.size(); ++i) {
         const std::string& value = plan.columnValues[i];
-        int direct = kExpression;
-        if (value == "NULL")
-            direct = kNullValue;
-        else if (const auto index = parameterIndex(value))
-            direct = *index;
-        any = any || direct != kExpression;
-        plan.direct.push_back(direct);
-        plan.targets.push_back({table.owner, table.name, &table.columns[i], false});
-        list += (i ? ", " : "") +
-                (direct == kExpression
-                     ? sqlCall(ServerFunction::kPut, {value, id, std::to_string(i), "0"})
-                     : value);
+        InsertPlan::DirectColumn direct{{table.owner, table.name, &table.columns[i], false},
+                                        parameterIndex(value),
+                                        paramCall(value)};
+        isDirect.push_back(value == "NULL" || direct.parameter || direct.call);
+        if (isDirect.back())
+            plan.direct.push_back(std::move(direct));
     }
-    if (!any)
+    if (plan.direct.empty())
         return;
+    // The checked values are numbered after the statement's own parameters,
+    // which are left out when no column needs them any more.
+    plan.directOnly = plan.direct.size() == plan.columnValues.size();
+    std::size_t next = plan.directOnly ? 0 : plan.params.size();
+    const std::string id = std::to_string(table.id);
     std::string columns;
-    for (std::size_t i = 0; i < plan.columnValues.size(); ++i)
+    std::string list;
+    for (std::size_t i = 0; i < plan.columnValues.size(); ++i) {
         columns += (i ? ", c" : "c") + std::to_string(i);
+        list += (i ? ", " : "") +
+                (isDirect[i] ? "?" + std::to_string(++next)
+                             : sqlCall(ServerFunction::kPut,
+                                       {plan.columnValues[i], id, std::to_string(i), "0"}));
+    }
     plan.directSql = "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + list + ")";
 }
 
@@ -118,15 +113,17 @@ void LocalSession::runPlan(const InsertPlan& plan, std::vector<SqlValue> params)
         runWrite(plan.sql, params, plan.table);
         return;
     }
-    std::vector<SqlValue> checked = params;
+    std::vector<SqlValue> checked;
+    if (!plan.directOnly)
+        checked = params;
+    checked.reserve(checked.size() + plan.direct.size());
     try {
-        for (std::size_t i = 0; i < plan.direct.size(); ++i) {
-            const int direct = plan.direct[i];
-            if (direct == kNullValue)
-                coerceForColumn(plan.targets[i], SqlValue());
-            else if (direct != kExpression)
-                checked[static_cast<std::size_t>(direct)] =
-                    coerceForColumn(plan.targets[i], params[static_cast<std::size_t>(direct)]);
+        for (const auto& direct : plan.direct) {
+            const SqlValue value = direct.parameter
+                                       ? params[static_cast<std::size_t>(*direct.parameter)]
+                                   : direct.call ? runParamCall(*direct.call, params)
+                                                 : SqlValue();
+            checked.push_back(coerceForColumn(direct.target, value));
         }
     } catch (const oracle::OracleError&) {
         // Run as written, the statement fails on the first column in order

@@ -82,14 +82,17 @@ class LocalSession : public oracle::Session {
         std::shared_ptr<const TableInfo> table;
         std::vector<std::string> columnValues;  // VALUES: each column's value as translated
         // The same statement with the column checks made before SQLite runs
-        // it, for the columns whose value is one parameter or NULL; empty
-        // when there are none.
+        // it, for the columns whose value needs no table: one parameter, a
+        // call on parameters, or NULL. Empty when there are none.
         std::string directSql;
-        std::vector<int> direct;  // by column: parameter index, kNullValue or kExpression
-        std::vector<ColumnTarget> targets;
+        struct DirectColumn {
+            ColumnTarget target;
+            std::optional<int> parameter;   // the value is this parameter,
+            std::optional<ParamCall> call;  // or this call's result; neither: NULL
+        };
+        std::vector<DirectColumn> direct;  // bound after `params`, in order,
+        bool directOnly = false;           // or alone when every column is direct
     };
-    static constexpr int kNullValue = -1;
-    static constexpr int kExpression = -2;
     InsertPlan planInsert(const ast::Insert& ins);
     // insert_plans.cpp
     static std::string insertShape(const std::vector<Token>& tokens);

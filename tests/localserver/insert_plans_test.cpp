@@ -62,6 +62,8 @@ TEST_F(InsertPlansTest, EveryStatementIsCheckedOnItsOwnValues) {
         {"INSERT INTO T (N, S, D) VALUES (1, 'a', '2001-13-01')", "ORA-01843"},
         {"INSERT INTO T (N, S, D) VALUES ('x', 'abcde', '2001-01-01')", "ORA-01722"},
         {"INSERT INTO T (N, S, D) VALUES ('2', 'b', '2001-01-02')", ""},
+        {"INSERT INTO T (N, S, D) VALUES (TO_NUMBER('x') + 1, 'abcde', '2001-01-01')", "ORA-01722"},
+        {"INSERT INTO T (N, S, D) VALUES (TO_NUMBER('1') + 1, 'abcde', '2001-01-01')", "ORA-12899"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'a', TO_DATE('x', 'YYYY'), '0g')", "ORA-01858"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'a', TO_DATE('2001', 'YYYY'), '0g')", "ORA-01465"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'abcde', TO_DATE('x', 'YYYY'), '01')", "ORA-12899"},
