@@ -79,7 +79,7 @@ std::vector<Token> tokenize(const std::string& s) {
             i = close + 2;
             continue;
         }
-        Token t;
+        Token& t = tokens.emplace_back();
         t.begin = i;
         if (c == '\'') {
             t.kind = Token::Kind::kString;
@@ -159,7 +159,6 @@ std::vector<Token> tokenize(const std::string& s) {
             }
         }
         t.end = i;
-        tokens.push_back(std::move(t));
     }
     Token end;
     end.begin = end.end = n;
