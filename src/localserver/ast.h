@@ -41,6 +41,7 @@ struct Expr {
     bool parenthesized = false;        // written in parentheses: not merged into a chain
     std::string source;                // the expression as written, for result column names
     std::shared_ptr<Select> subquery;  // kSubquery, kExists, kInList over a query
+    int token = -1;                    // kString, kNumber: the literal's token in the statement
 };
 using ExprPtr = std::unique_ptr<Expr>;
 

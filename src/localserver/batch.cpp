@@ -76,35 +76,6 @@ void transactionStep(Step step) {
     }
 }
 
-// The column each value goes to, when the values fill every column of the
-// table: the checks are then made here, before binding, and nothing is
-// left to a default. Empty otherwise.
-std::vector<ColumnTarget> directTargets(const TableInfo& table, const ast::Insert& ins) {
-    std::vector<ColumnTarget> targets;
-    if (ins.values.size() != table.columns.size())
-        return targets;
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const int index =
-            ins.columns.empty() ? static_cast<int>(i) : table.findColumn(ins.columns[i]);
-        targets.push_back(
-            {table.owner, table.name, &table.columns.at(static_cast<std::size_t>(index)), false});
-    }
-    return targets;
-}
-
-// The INSERT that stores the checked values as they are.
-std::string directInsert(const TableInfo& table, const ast::Insert& ins) {
-    std::string columns;
-    std::string values;
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const int index =
-            ins.columns.empty() ? static_cast<int>(i) : table.findColumn(ins.columns[i]);
-        columns += (i ? ", c" : "c") + std::to_string(index);
-        values += (i ? ", ?" : "?") + std::to_string(i + 1);
-    }
-    return "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + values + ")";
-}
-
 }  // namespace
 
 void LocalSession::insertRows(const std::string& insert,
@@ -118,20 +89,16 @@ void LocalSession::insertRows(const std::string& insert,
     refreshCacheIfStale();
     // The translation checks the statement as the server would; its SQL
     // takes each row's values in the markers' places, the first `count`
-    // parameters, and makes the columns' checks in SQL.
-    Write write = translateInsert(*ins);
-    const std::vector<ColumnTarget> targets = directTargets(*write.table, *ins);
-    if (!targets.empty())
-        write.sql = directInsert(*write.table, *ins);
+    // parameters, and the columns' checks are made as for any INSERT.
+    const InsertPlan plan = planInsert(*ins);
+    std::vector<SqlValue> params = plan.params;
     const auto runRow = [&](const oracle::BoundRow& row) {
         if (row.size() != count)
             oraThrow(row.size() < count ? 947 : 913,
                      row.size() < count ? "not enough values" : "too many values");
-        for (std::size_t i = 0; i < count; ++i) {
-            write.params[i] = targets.empty() ? sqlValueOf(row[i])
-                                              : coerceForColumn(targets[i], sqlValueOf(row[i]));
-        }
-        runWrite(write.sql, write.params, write.table);
+        for (std::size_t i = 0; i < count; ++i)
+            params[i] = sqlValueOf(row[i]);
+        runPlan(plan, params);
     };
 
     std::optional<oracle::OracleError> refused;

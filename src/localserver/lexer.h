@@ -30,8 +30,4 @@ struct Token {
 // ORA-00911.
 std::vector<Token> tokenize(const std::string& statement);
 
-// Upper-cases an unquoted name as the server does: every letter with an
-// upper-case form.
-std::string foldName(const std::string& name);
-
 }  // namespace malvorn::localserver

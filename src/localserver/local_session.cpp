@@ -9,7 +9,7 @@ namespace malvorn::localserver {
 
 LocalSession::LocalSession(const std::string& folder, const std::string& user,
                            const std::string& password)
-    : folder_(folder), db_(openCatalogFile(folder)) {
+    : folder_(folder), db_(openCatalogFile(folder)), signal_(folder + "/catalog-changes") {
     createCatalogTables(db_);
     // The server's LIKE tells upper from lower case.
     db_.exec("PRAGMA case_sensitive_like=ON");
@@ -38,10 +38,16 @@ std::string LocalSession::attachSchema(std::int64_t userId) {
 }
 
 void LocalSession::refreshCacheIfStale() {
+    // The catalog is read again only when a change may have ended since.
+    const auto settled = signal_.settled();
+    if (settled && settled == signalSeen_)
+        return;
     const std::int64_t generation = catalogGeneration(db_);
+    signalSeen_ = settled;
     if (generation != generation_) {
         tables_.clear();
         tablesById_.clear();
+        plans_.clear();
         generation_ = generation;
     }
 }

@@ -5,11 +5,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
+#include "localserver/change_signal.h"
+#include "localserver/lexer.h"
 #include "localserver/sqlite_db.h"
+#include "localserver/translator.h"
 #include "oracle/session.h"
 
 namespace malvorn::localserver {
@@ -64,19 +68,42 @@ class LocalSession : public oracle::Session {
     };
     Rows perform(const std::string& statement);
     Rows runSelect(const ast::Select& select);
-    // A row-changing statement as SQLite runs it.
-    struct Write {
-        std::string sql;
-        std::vector<SqlValue> params;
-        std::shared_ptr<const TableInfo> table;
-    };
     void insert(const ast::Insert& ins);
-    Write translateInsert(const ast::Insert& ins);
     void update(const ast::Update& up);
     void deleteRows(const ast::Delete& del);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table);
     void checkWritable(const TableInfo& table) const;
+
+    // An INSERT ... VALUES as translated, kept by the statement's shape (its
+    // tokens without the literals' values) to run again with new literals.
+    struct InsertPlan {
+        std::string sql;
+        std::vector<SqlValue> params;
+        ParamOrigins origins;
+        std::shared_ptr<const TableInfo> table;
+        std::vector<std::string> columnValues;  // VALUES: each column's value as translated
+        // The same statement with the column checks made before SQLite runs
+        // it, for the columns whose value needs no table: one parameter, a
+        // call on parameters, or NULL. Empty when there are none.
+        std::string directSql;
+        struct DirectColumn {
+            ColumnTarget target;
+            std::optional<int> parameter;   // the value is this parameter,
+            std::optional<ParamCall> call;  // or this call's result; neither: NULL
+        };
+        std::vector<DirectColumn> direct;  // bound after `params`, in order,
+        bool directOnly = false;           // or alone when every column is direct
+    };
+    InsertPlan planInsert(const ast::Insert& ins);
+    // insert_plans.cpp
+    static std::string insertShape(const std::vector<Token>& tokens);
+    bool runKnownShape(const std::string& shape, const std::vector<Token>& tokens);
+    void insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
+                           const std::vector<Token>& tokens);
+    std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
+    static void addDirectForm(InsertPlan& plan);
+    void runPlan(const InsertPlan& plan, std::vector<SqlValue> params);
 
     std::string folder_;
     SqliteDb db_;
@@ -86,6 +113,9 @@ class LocalSession : public oracle::Session {
     std::int64_t generation_ = -1;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const TableInfo>> tables_;
     std::map<std::int64_t, std::shared_ptr<const TableInfo>> tablesById_;
+    ChangeSignal signal_;
+    std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
+    std::unordered_map<std::string, InsertPlan> plans_;  // by shape
 };
 
 }  // namespace malvorn::localserver

@@ -30,6 +30,8 @@ constexpr int kMaxDepth = 40;
 class Parser {
   public:
     explicit Parser(const std::string& text) : text_(text), tokens_(tokenize(text)) {}
+    Parser(const std::string& text, std::vector<Token> tokens)
+        : text_(text), tokens_(std::move(tokens)), literalTokens_(true) {}
 
     ast::Statement statement() {
         const Token& first = peek();
@@ -540,6 +542,13 @@ class Parser {
     }
 
     // ---- expressions ----
+    ExprPtr literal(Expr::Kind kind) {
+        const std::size_t at = pos_;
+        ExprPtr e = make(kind, take().text);
+        if (literalTokens_)
+            e->token = static_cast<int>(at);
+        return e;
+    }
     ExprPtr make(Expr::Kind kind, std::string text = {}) {
         auto e = std::make_unique<Expr>();
         e->kind = kind;
@@ -698,9 +707,9 @@ class Parser {
         const std::size_t begin = t.begin;
         ExprPtr e;
         if (t.kind == Kind::kNumber) {
-            e = make(Expr::Kind::kNumber, take().text);
+            e = literal(Expr::Kind::kNumber);
         } else if (t.kind == Kind::kString) {
-            e = make(Expr::Kind::kString, take().text);
+            e = literal(Expr::Kind::kString);
         } else if (t.isWord("NULL")) {
             take();
             e = make(Expr::Kind::kNull);
@@ -737,7 +746,7 @@ class Parser {
             // ANSI date literal DATE 'YYYY-MM-DD'.
             take();
             e = make(Expr::Kind::kFunction, "TO_DATE");
-            e->args.push_back(make(Expr::Kind::kString, take().text));
+            e->args.push_back(literal(Expr::Kind::kString));
             e->args.push_back(make(Expr::Kind::kString, "YYYY-MM-DD"));
         } else if (t.isSymbol("(")) {
             take();
@@ -815,6 +824,7 @@ class Parser {
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     int depth_ = 0;
+    bool literalTokens_ = false;
 };
 
 }  // namespace
@@ -825,6 +835,10 @@ void tooComplex() {
 
 ast::Statement parseStatement(const std::string& statement) {
     return Parser(statement).statement();
+}
+
+ast::Statement parseStatement(const std::string& statement, std::vector<Token> tokens) {
+    return Parser(statement, std::move(tokens)).statement();
 }
 
 ast::ExprPtr parseExpression(const std::string& text) {

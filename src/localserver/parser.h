@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "localserver/ast.h"
+#include "localserver/lexer.h"
 
 namespace malvorn::localserver {
 
@@ -10,6 +12,9 @@ namespace malvorn::localserver {
 // outside the language are ORA-00900; malformed ones get the error the server
 // gives for the first thing it cannot read (ORA-00933, ORA-00936, ...).
 ast::Statement parseStatement(const std::string& statement);
+// The same for a statement already split into tokens; literals in the tree
+// then name their tokens.
+ast::Statement parseStatement(const std::string& statement, std::vector<Token> tokens);
 
 // The error for a statement nested beyond what the server evaluates.
 inline constexpr int kTooComplexCode = 36;

@@ -356,6 +356,57 @@ std::string sqlCall(ServerFunction function, const std::vector<std::string>& arg
     throw std::logic_error("function missing from the registry");
 }
 
+std::optional<int> parameterIndex(const std::string& sql) {
+    if (sql.size() < 2 || sql.size() > 10 || sql[0] != '?' ||
+        sql.find_first_not_of("0123456789", 1) != std::string::npos)
+        return std::nullopt;
+    return std::stoi(sql.substr(1)) - 1;
+}
+
+std::optional<ParamCall> paramCall(const std::string& sql) {
+    const std::size_t open = sql.find('(');
+    if (open == std::string::npos || sql.back() != ')')
+        return std::nullopt;
+    const std::string name = sql.substr(0, open);
+    const Entry* entry = nullptr;
+    for (const Entry& e : kRegistry) {
+        if (name == e.name)
+            entry = &e;
+    }
+    if (!entry || entry->function == ServerFunction::kPut ||
+        entry->function == ServerFunction::kFail)
+        return std::nullopt;
+    ParamCall call{entry->function, {}};
+    std::size_t at = open + 1;
+    const std::size_t end = sql.size() - 1;
+    while (at < end) {
+        std::size_t next = sql.find(", ", at);
+        if (next == std::string::npos || next > end)
+            next = end;
+        const std::string arg = sql.substr(at, next - at);
+        const auto index = arg == "NULL" ? std::optional<int>(-1) : parameterIndex(arg);
+        if (!index)
+            return std::nullopt;
+        call.args.push_back(*index);
+        at = next == end ? end : next + 2;
+    }
+    if (entry->argCount >= 0 && static_cast<int>(call.args.size()) != entry->argCount)
+        return std::nullopt;
+    return call;
+}
+
+SqlValue runParamCall(const ParamCall& call, const std::vector<SqlValue>& params) {
+    Args args;
+    args.reserve(call.args.size());
+    for (const int index : call.args)
+        args.push_back(index < 0 ? SqlValue() : params.at(static_cast<std::size_t>(index)));
+    for (const Entry& e : kRegistry) {
+        if (e.function == call.function)
+            return e.run(TableById(), args);
+    }
+    throw std::logic_error("function missing from the registry");
+}
+
 void defineServerFunctions(SqliteDb& db, TableById tables) {
     for (const Entry& e : kRegistry) {
         db.defineFunction(e.name, e.argCount,

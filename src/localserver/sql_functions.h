@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,21 @@ enum class ServerFunction {
 // The SQL text of a call with the given argument texts; a wrong argument
 // count is a fault of the translation and throws std::logic_error.
 std::string sqlCall(ServerFunction function, const std::vector<std::string>& args);
+
+// The index from 0 of a parameter written "?n"; nullopt for other SQL.
+std::optional<int> parameterIndex(const std::string& sql);
+
+// A call of the registry whose arguments are all parameters or NULL, as the
+// translation writes it, run without SQLite.
+struct ParamCall {
+    ServerFunction function;
+    std::vector<int> args;  // parameter indexes from 0; -1 for NULL
+};
+// The call `sql` is, when it is such a call of a function that needs no table.
+std::optional<ParamCall> paramCall(const std::string& sql);
+// What SQLite would get from the call with these parameters; throws as the
+// function does.
+SqlValue runParamCall(const ParamCall& call, const std::vector<SqlValue>& params);
 
 // How mv_put finds the table a value is stored into.
 using TableById = std::function<std::shared_ptr<const TableInfo>(std::int64_t)>;

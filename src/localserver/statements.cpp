@@ -89,11 +89,12 @@ void LocalSession::checkWritable(const TableInfo& table) const {
 }
 
 void LocalSession::insert(const ast::Insert& ins) {
-    const Write write = translateInsert(ins);
-    runWrite(write.sql, write.params, write.table);
+    InsertPlan plan = planInsert(ins);
+    runPlan(plan, std::move(plan.params));
 }
 
-LocalSession::Write LocalSession::translateInsert(const ast::Insert& ins) {
+LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
+    InsertPlan plan;
     const auto table = resolveTable(ins.table);
     checkWritable(*table);
     std::vector<int> targets;
@@ -111,6 +112,8 @@ LocalSession::Write LocalSession::translateInsert(const ast::Insert& ins) {
         }
     }
     Translator tr(*this);
+    if (!ins.select)
+        tr.recordOrigins(&plan.origins);
     std::vector<std::string> values(table->columns.size());
     std::vector<std::string> selectNames;
     std::string source;
@@ -143,12 +146,19 @@ LocalSession::Write LocalSession::translateInsert(const ast::Insert& ins) {
         }
         sql += (i ? ", c" : "c") + std::to_string(i);
         list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
+        if (!ins.select)
+            plan.columnValues.push_back(std::move(value));
     }
     if (ins.select)
         sql += ") SELECT " + list + " FROM (" + source + ") AS q";
     else
         sql += ") VALUES(" + list + ")";
-    return {std::move(sql), std::move(tr.params()), table};
+    plan.sql = std::move(sql);
+    plan.params = std::move(tr.params());
+    plan.table = table;
+    if (!ins.select)
+        addDirectForm(plan);
+    return plan;
 }
 
 // Prepares (or reuses) a row-changing statement, binds its literals and runs
@@ -223,8 +233,20 @@ LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
 
 LocalSession::Rows LocalSession::perform(const std::string& statement) {
     sysdate_ = formatStoredDate(currentDateTime());
-    ast::Statement parsed = parseStatement(statement);
+    std::vector<Token> tokens = tokenize(statement);
     refreshCacheIfStale();
+    const std::string shape = insertShape(tokens);
+    if (!shape.empty() && runKnownShape(shape, tokens))
+        return {};
+    ast::Statement parsed =
+        parseStatement(statement, shape.empty() ? std::move(tokens) : std::vector<Token>(tokens));
+    const bool onRows = std::holds_alternative<ast::Select>(parsed) ||
+                        std::holds_alternative<ast::Insert>(parsed) ||
+                        std::holds_alternative<ast::Update>(parsed) ||
+                        std::holds_alternative<ast::Delete>(parsed);
+    // Other statements may change what a kept translation checked.
+    if (!onRows)
+        plans_.clear();
     Rows rows;
     std::visit(
         [&](const auto& s) {
@@ -238,7 +260,10 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
             } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
                 truncateTable(s);
             } else if constexpr (std::is_same_v<T, ast::Insert>) {
-                insert(s);
+                if (shape.empty() || s.select)
+                    insert(s);
+                else
+                    insertKeepingPlan(s, shape, tokens);
             } else if constexpr (std::is_same_v<T, ast::Update>) {
                 update(s);
             } else if constexpr (std::is_same_v<T, ast::Delete>) {

@@ -50,6 +50,7 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
     const std::string sqlName = attachSchema(owner.id) + "." + physical;
     db_.exec(rowTableSql(sqlName, table.columns, keys));
     try {
+        const ChangeSignal::Change change(signal_);
         SqliteTransaction tx(db_);
         addTable(db_, table, physical, keys);
         bumpGeneration(db_);
@@ -70,6 +71,7 @@ void LocalSession::dropTable(const ast::DropTable& dt) {
     if (table->view)
         insufficientPrivileges();
     {
+        const ChangeSignal::Change change(signal_);
         SqliteTransaction tx(db_);
         removeTable(db_, table->id);
         bumpGeneration(db_);

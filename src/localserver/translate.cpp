@@ -48,6 +48,8 @@ std::string Translator::canonical(const std::string& sql) const {
         while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
             index = index * 10 + static_cast<std::size_t>(sql[j++] - '0');
         const SqlValue& v = params_->at(index - 1);
+        if (origins_)
+            origins_->valueDependent = true;
         out += std::holds_alternative<std::string>(v) ? "'" + std::get<std::string>(v) + "'"
                                                       : formatNumber(v);
         i = j - 1;
@@ -64,7 +66,27 @@ bool isAggregate(const ast::Expr& e) {
 
 std::string Translator::bind(SqlValue value) {
     params_->push_back(std::move(value));
+    if (origins_)
+        origins_->params.emplace_back();
     return "?" + std::to_string(params_->size());
+}
+
+std::string Translator::bindLiteral(const ast::Expr& e, SqlValue value, ParamOrigin::Kind kind) {
+    std::string sql = bind(std::move(value));
+    if (origins_ && e.token >= 0) {
+        ParamOrigin& origin = origins_->params.back();
+        origin.kind = kind;
+        origin.token = e.token;
+        // A folded sign is all the tree adds to a number's token.
+        if (kind == ParamOrigin::Kind::kNumber)
+            origin.sign = e.text.substr(0, e.text.find_first_not_of('-'));
+    }
+    return sql;
+}
+
+void Translator::dependsOnValue(const ast::Expr& e) {
+    if (origins_ && (e.kind == Expr::Kind::kString || e.kind == Expr::Kind::kNumber))
+        origins_->valueDependent = true;
 }
 
 std::string Translator::column(const ast::Expr& e, SqlType* type) {
@@ -147,6 +169,7 @@ std::string Translator::condition(const ast::Expr& e, bool aggregates) {
 std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {
     // A text literal next to a DATE or NUMBER is converted once, here, the way
     // the server converts it, so that comparisons see like with like.
+    dependsOnValue(e);
     if (e.kind == Expr::Kind::kString && !e.text.empty()) {
         if (other == SqlType::kDate) {
             set(type, SqlType::kDate);
@@ -198,13 +221,14 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
         case Expr::Kind::kString:
             set(type, SqlType::kText);
             // '' is NULL, as the server has it.
-            return e.text.empty() ? std::string("NULL") : bind(e.text);
+            return e.text.empty() ? std::string("NULL")
+                                  : bindLiteral(e, e.text, ParamOrigin::Kind::kText);
         case Expr::Kind::kNumber: {
             set(type, SqlType::kNumber);
             auto number = parseNumber(e.text);
             if (!number)
                 oraThrow(1722, "invalid number");
-            return bind(*number);
+            return bindLiteral(e, *number, ParamOrigin::Kind::kNumber);
         }
         case Expr::Kind::kColumn:
             return column(e, type);
@@ -212,7 +236,10 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             oraThrow(936, "missing expression");
         case Expr::Kind::kSysdate:
             set(type, SqlType::kDate);
-            return bind(session_.sysdate());
+            bind(session_.sysdate());
+            if (origins_)
+                origins_->params.back().kind = ParamOrigin::Kind::kSysdate;
+            return "?" + std::to_string(params_->size());
         case Expr::Kind::kUnary: {
             if (e.text == "NOT") {
                 set(type, SqlType::kUnknown);

@@ -2,6 +2,7 @@
 // list, grouping and ORDER BY.
 #include <algorithm>
 
+#include "encoding/letter_case.h"
 #include "localserver/errors.h"
 #include "localserver/lexer.h"
 #include "localserver/local_session.h"
@@ -24,7 +25,7 @@ std::string headingOf(const std::string& source) {
             if (c == quote)
                 quote = 0;
         } else if (c == '\'' || c == '"') {
-            out += foldName(plain);
+            out += encoding::upperCaseName(plain);
             plain.clear();
             quote = c;
             out += c;
@@ -32,7 +33,7 @@ std::string headingOf(const std::string& source) {
             plain += c;
         }
     }
-    return out + foldName(plain);
+    return out + encoding::upperCaseName(plain);
 }
 
 }  // namespace
@@ -308,6 +309,7 @@ std::string Translator::orderBy(const ast::Select& s, const std::vector<std::str
         const ast::Expr& o = *s.orderBy[i].expr;
         std::string term;
         if (o.kind == Expr::Kind::kNumber) {
+            dependsOnValue(o);
             const auto number = Number::parse(o.text);
             const auto position = number ? number->toInt() : std::nullopt;
             const std::int64_t* whole = position ? &*position : nullptr;

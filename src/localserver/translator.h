@@ -31,6 +31,19 @@ inline void set(SqlType* out, SqlType value) {
         *out = value;
 }
 
+// Where each parameter of a translation got its value, so that a statement
+// differing only in its literals can run the same SQL with its own values.
+struct ParamOrigin {
+    enum class Kind { kFixed, kText, kNumber, kSysdate };
+    Kind kind = Kind::kFixed;  // kFixed: the value bound at translation stands
+    int token = -1;            // kText, kNumber: the literal's token
+    std::string sign;          // kNumber: what the tree put before the token's text
+};
+struct ParamOrigins {
+    std::vector<ParamOrigin> params;  // one for each parameter, in order
+    bool valueDependent = false;      // the SQL itself depends on a literal's value
+};
+
 // Translates expressions and queries for SQLite against the tables a
 // statement names.
 class Translator {
@@ -48,7 +61,11 @@ class Translator {
         : session_(session),
           parent_(&parent),
           params_(parent.params_),
+          origins_(parent.origins_),
           aliasPrefix_(parent.aliasPrefix_ + "s") {}
+
+    // Records, from here on, where each parameter's value comes from.
+    void recordOrigins(ParamOrigins* origins) { origins_ = origins; }
 
     void addSource(Source source) { sources_.push_back(std::move(source)); }
     const std::vector<Source>& sources() const { return sources_; }
@@ -82,6 +99,8 @@ class Translator {
     std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
     void checkGrouped(const ast::Expr& e, const std::set<std::string>& groups, bool hasGroupBy);
     std::string canonical(const std::string& sql) const;
+    std::string bindLiteral(const ast::Expr& e, SqlValue value, ParamOrigin::Kind kind);
+    void dependsOnValue(const ast::Expr& e);
 
     std::string subquery(const ast::Select& s, bool single);
     std::string scalarSubquery(const ast::Select& s, SqlType* type);
@@ -93,6 +112,7 @@ class Translator {
     std::vector<Source> sources_;
     std::vector<SqlValue> ownParams_;
     std::vector<SqlValue>* params_ = &ownParams_;
+    ParamOrigins* origins_ = nullptr;
     std::string aliasPrefix_ = "a";
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already

@@ -1,6 +1,7 @@
 // Users, roles and logins.
 #include <filesystem>
 
+#include "encoding/letter_case.h"
 #include "localserver/errors.h"
 #include "localserver/lexer.h"
 #include "localserver/local_session.h"
@@ -45,7 +46,7 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
     if (user.size() >= 2 && user.front() == '"' && user.back() == '"')
         user = user.substr(1, user.size() - 2);
     else
-        user = foldName(user);
+        user = encoding::upperCaseName(user);
     if (password.empty())
         oraThrow(1005, "null password given; logon denied");
     if (user.empty())
@@ -196,6 +197,7 @@ void LocalSession::dropUser(const ast::DropUser& du) {
     if (du.name == "SYSTEM")
         oraThrow(28014, "cannot drop administrative user or role");
     {
+        const ChangeSignal::Change change(signal_);
         SqliteTransaction tx(db_);
         if (ownsTables(db_, du.name) && !du.cascade)
             oraThrow(1922, "CASCADE must be specified to drop '" + du.name + "'");

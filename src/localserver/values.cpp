@@ -78,6 +78,9 @@ const char* const kElements[] = {"YYYY", "RRRR", "HH24", "HH12", "MONTH", "MON",
                                  "HH",   "MI",   "SS",   "AM",   "PM"};
 
 std::string_view matchElement(const std::string& format, std::size_t at) {
+    // Every element starts with a letter; punctuation is most of a format.
+    if (!isAlpha(format[at]))
+        return {};
     for (const char* element : kElements) {
         const std::string_view e = element;
         if (at + e.size() > format.size())

@@ -1,0 +1,162 @@
+// INSERT ... VALUES statements kept by shape: a copy sends the same statement
+// with new literals for every row, and translating it once is enough.
+#include <optional>
+
+#include "localserver/errors.h"
+#include "localserver/local_session.h"
+#include "localserver/values.h"
+
+namespace malvorn::localserver {
+namespace {
+
+// A bound on the kept translations; a guard, not a policy.
+constexpr std::size_t kMostPlans = 200;
+
+}  // namespace
+
+std::string LocalSession::insertShape(const std::vector<Token>& tokens) {
+    if (tokens.empty() || !tokens.front().isWord("INSERT"))
+        return {};
+    std::string shape;
+    shape.reserve(tokens.back().end);
+    for (const Token& t : tokens) {
+        switch (t.kind) {
+            case Token::Kind::kString:
+                // '' is NULL to the translation, any other text a value.
+                shape += t.text.empty() ? 'E' : 'S';
+                continue;
+            case Token::Kind::kNumber:
+                shape += 'N';
+                continue;
+            case Token::Kind::kWord:
+                // A query's translation may depend on its literals' values.
+                if (t.text == "SELECT")
+                    return {};
+                shape += 'W';
+                break;
+            case Token::Kind::kQuoted:
+                shape += 'Q';
+                break;
+            case Token::Kind::kSymbol:
+                shape += 'Y';
+                break;
+            case Token::Kind::kEnd:
+                continue;
+        }
+        shape += std::to_string(t.text.size());
+        shape += ':';
+        shape += t.text;
+    }
+    return shape;
+}
+
+std::vector<SqlValue> LocalSession::paramsFor(const InsertPlan& plan,
+                                              const std::vector<Token>& tokens) const {
+    std::vector<SqlValue> params = plan.params;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const ParamOrigin& origin = plan.origins.params[i];
+        switch (origin.kind) {
+            case ParamOrigin::Kind::kFixed:
+                break;
+            case ParamOrigin::Kind::kText:
+                params[i] = tokens[static_cast<std::size_t>(origin.token)].text;
+                break;
+            case ParamOrigin::Kind::kNumber: {
+                const auto number =
+                    parseNumber(origin.sign + tokens[static_cast<std::size_t>(origin.token)].text);
+                if (!number)
+                    oraThrow(1722, "invalid number");
+                params[i] = *number;
+                break;
+            }
+            case ParamOrigin::Kind::kSysdate:
+                params[i] = sysdate_;
+                break;
+        }
+    }
+    return params;
+}
+
+void LocalSession::addDirectForm(InsertPlan& plan) {
+    const TableInfo& table = *plan.table;
+    std::vector<bool> isDirect;
+    for (std::size_t i = 0; i < plan.columnValues.size(); ++i) {
+        const std::string& value = plan.columnValues[i];
+        InsertPlan::DirectColumn direct{{table.owner, table.name, &table.columns[i], false},
+                                        parameterIndex(value),
+                                        paramCall(value)};
+        isDirect.push_back(value == "NULL" || direct.parameter || direct.call);
+        if (isDirect.back())
+            plan.direct.push_back(std::move(direct));
+    }
+    if (plan.direct.empty())
+        return;
+    // The checked values are numbered after the statement's own parameters,
+    // which are left out when no column needs them any more.
+    plan.directOnly = plan.direct.size() == plan.columnValues.size();
+    std::size_t next = plan.directOnly ? 0 : plan.params.size();
+    const std::string id = std::to_string(table.id);
+    std::string columns;
+    std::string list;
+    for (std::size_t i = 0; i < plan.columnValues.size(); ++i) {
+        columns += (i ? ", c" : "c") + std::to_string(i);
+        list += (i ? ", " : "") +
+                (isDirect[i] ? "?" + std::to_string(++next)
+                             : sqlCall(ServerFunction::kPut,
+                                       {plan.columnValues[i], id, std::to_string(i), "0"}));
+    }
+    plan.directSql = "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + list + ")";
+}
+
+void LocalSession::runPlan(const InsertPlan& plan, std::vector<SqlValue> params) {
+    if (plan.directSql.empty()) {
+        runWrite(plan.sql, params, plan.table);
+        return;
+    }
+    std::vector<SqlValue> checked;
+    if (!plan.directOnly)
+        checked = params;
+    checked.reserve(checked.size() + plan.direct.size());
+    try {
+        for (const auto& direct : plan.direct) {
+            const SqlValue value = direct.parameter
+                                       ? params[static_cast<std::size_t>(*direct.parameter)]
+                                   : direct.call ? runParamCall(*direct.call, params)
+                                                 : SqlValue();
+            checked.push_back(coerceForColumn(direct.target, value));
+        }
+    } catch (const oracle::OracleError&) {
+        // Run as written, the statement fails on the first column in order
+        // that fails, as it would have without the checks made here.
+        runWrite(plan.sql, params, plan.table);
+        return;
+    }
+    runWrite(plan.directSql, checked, plan.table);
+}
+
+bool LocalSession::runKnownShape(const std::string& shape, const std::vector<Token>& tokens) {
+    const auto it = plans_.find(shape);
+    if (it == plans_.end())
+        return false;
+    runPlan(it->second, paramsFor(it->second, tokens));
+    return true;
+}
+
+void LocalSession::insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
+                                     const std::vector<Token>& tokens) {
+    InsertPlan plan = planInsert(ins);
+    // Kept only when the literals alone give back this statement's values.
+    const bool keep = !plan.origins.valueDependent &&
+                      plan.origins.params.size() == plan.params.size() &&
+                      paramsFor(plan, tokens) == plan.params;
+    if (!keep) {
+        runPlan(plan, plan.params);
+        return;
+    }
+    if (plans_.size() >= kMostPlans)
+        plans_.clear();
+    const InsertPlan& kept = plans_.insert_or_assign(shape, std::move(plan)).first->second;
+    runPlan(kept, kept.params);
+}
+
+}  // namespace malvorn::localserver
