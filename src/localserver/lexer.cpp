@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "encoding/letter_case.h"
-#include "encoding/utf8.h"
 #include "localserver/errors.h"
 
 namespace malvorn::localserver {
