@@ -35,8 +35,9 @@ TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
     for (const auto& value : values) {
         const JetValue back = readValue(in);
         EXPECT_EQ(back, value);
-        if (const double* number = std::get_if<double>(&value))
+        if (const double* number = std::get_if<double>(&value)) {
             EXPECT_EQ(std::signbit(std::get<double>(back)), std::signbit(*number));
+        }
     }
     EXPECT_TRUE(in.atEnd());
 }
