@@ -159,20 +159,6 @@ TEST(RowStatement, HeadAndValuesInFieldOrder) {
               "INSERT INTO T (A, B, C) VALUES (0, '', NULL)");
 }
 
-TEST(RowStatement, AValueWithoutLiteralNamesFileTableRowAndColumn) {
-    const std::vector<jet::JetColumn> columns = {{"A", model::kJetLong}, {"When", model::kJetDate}};
-    const RowPlace place{"/data/x.mdb", "Orders", 17};
-    EXPECT_EQ(rowLiterals(columns, {std::int64_t{1}, JetDate{2.0}}, place).size(), 2u);
-    try {
-        rowLiterals(columns, {std::int64_t{1}, JetDate{1e300}}, place);
-        ADD_FAILURE() << "no error";
-    } catch (const LiteralError& e) {
-        EXPECT_STREQ(e.what(),
-                     "日付の値が範囲外のため、SQLに書けません (ファイル: /data/x.mdb、テーブル: "
-                     "Orders、行: 17、列: When)");
-    }
-}
-
 TEST(RowStatement, ColumnNamesNarrowedTableNameAsGiven) {
     const std::vector<model::JetFieldDef> fields = {
         {"ＣＯＤＥ１", 0, 0, false, ""}, {"顧客＿名", 0, 0, false, ""}, {"ｶﾅ", 0, 0, false, ""}};
