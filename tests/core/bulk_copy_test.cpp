@@ -17,6 +17,10 @@ struct Driver {
     Strings held;       // T1's rows after the copy of `everyKind(100 KB)`
 };
 
+void PrintTo(const Driver& d, std::ostream* os) {
+    *os << d.name;
+}
+
 // A memo of `memoBytes` (a literal holds at most 4,000).
 std::vector<Row> everyKind(std::size_t memoBytes) {
     std::string memo;
