@@ -1,3 +1,5 @@
+// Whole frames and every value kind cross the reader process in the built-file
+// tests; here, what a live reader does not send.
 #include "jet/jet_protocol.h"
 
 #include <gtest/gtest.h>
@@ -11,46 +13,18 @@
 namespace malvorn::jet::protocol {
 namespace {
 
-TEST(Frames, EncodedFramesComeBackWholeAndInOrder) {
-    const Frame frames[] = {{MessageType::kOk, ""},
-                            {MessageType::kOpen, "/data/顧客.mdb"},
-                            {MessageType::kRowBatch, std::string(100000, 'x')},
-                            {MessageType::kError, std::string("\0\1\2", 3)}};
-    std::string stream;
-    for (const auto& frame : frames)
-        stream += encodeFrame(frame);
-
-    // Fed a byte at a time, a frame appears exactly when its last byte is in.
-    std::string buffer;
-    std::vector<Frame> received;
-    for (const char byte : stream) {
-        buffer += byte;
-        while (auto frame = takeFrame(buffer))
-            received.push_back(*frame);
-    }
-    const auto flat = [](const auto& list) {
-        std::vector<std::pair<MessageType, std::string>> out;
-        for (const Frame& f : list)
-            out.emplace_back(f.type, f.payload);
-        return out;
-    };
-    EXPECT_EQ(flat(received), flat(frames));
-    EXPECT_TRUE(buffer.empty());
-}
-
-TEST(Frames, LengthsOutOfBoundsAreRefused) {
-    const std::string bad[] = {std::string("\0\0\0\0", 4), std::string("\xff\xff\xff\xff", 4),
-                               std::string("\x01\x00\x00\x40", 4)};
-    for (std::string buffer : bad)
+TEST(Frames, LengthsOutOfBoundsAreRefusedAndHalfFramesWait) {
+    for (std::string buffer : {std::string("\0\0\0\0", 4), std::string("\xff\xff\xff\xff", 4),
+                               std::string("\x01\x00\x00\x40", 4)})
         EXPECT_THROW(takeFrame(buffer), ProtocolError);
-    std::string partial("\x05\x00\x00", 3);
+    std::string partial = encodeFrame({MessageType::kOk, "abc"});
+    partial.pop_back();
     EXPECT_FALSE(takeFrame(partial).has_value());
 }
 
-// Every kind crosses the reader process in the built-file tests; here, the
-// values no Jet column holds: integers beyond 2^53 and the extreme doubles.
+// Integers beyond 2^53 and the extreme doubles: no Jet column holds them.
 TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
-    const JetValue values[] = {JetValue(), std::int64_t{-9007199254740993}, -0.0,
+    const JetValue values[] = {std::int64_t{-9007199254740993}, -0.0,
                                std::numeric_limits<double>::max(),
                                std::numeric_limits<double>::denorm_min()};
     PayloadWriter out;
@@ -60,7 +34,6 @@ TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
     PayloadReader in(bytes);
     for (const auto& value : values) {
         const JetValue back = readValue(in);
-        EXPECT_EQ(back.index(), value.index());
         EXPECT_EQ(back, value);
         if (const double* number = std::get_if<double>(&value)) {
             EXPECT_EQ(std::signbit(std::get<double>(back)), std::signbit(*number));
@@ -69,15 +42,10 @@ TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
     EXPECT_TRUE(in.atEnd());
 }
 
-// What is cut short, runs on past its end or carries an unknown tag is refused.
 TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
-    model::JetTableDef table{"受注",
-                             {{"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\"", 0, 0}},
-                             model::JetIndexDef{"PrimaryKey", {"ＣＯＤＥ１"}}};
-    const std::string def = encodeTableDef(table);
-    ASSERT_EQ(decodeTableDef(def).firstIndex->fieldNames, table.firstIndex->fieldNames);
+    const std::string def = encodeTableDef(
+        {"受注", {{"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\"", 0, 0}}, std::nullopt});
     const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");
-    ASSERT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
     const std::string shortText = PayloadWriter().u32(10).take() + "abc", tag("\x63", 1);
     const std::tuple<const char*, std::function<void()>> cases[] = {
         {"definition with a trailing byte", [&] { decodeTableDef(def + "x"); }},
@@ -92,44 +60,30 @@ TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
          }},
         {"nothing left", [] { PayloadReader(std::string()).u8(); }},
     };
+    EXPECT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
     for (const auto& [what, read] : cases)
         EXPECT_THROW(read(), ProtocolError) << what;
 }
 
-class SocketPair {
-  public:
-    SocketPair() {
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0)
-            throw std::runtime_error("socketpair");
-    }
-    ~SocketPair() {
-        closeEnd(0);
-        closeEnd(1);
-    }
-    int end(int i) const { return fds_[i]; }
+struct SocketPair {
+    int fds[2];
+    SocketPair() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0); }
+    ~SocketPair() { closeEnd(0), closeEnd(1); }
     void closeEnd(int i) {
-        if (fds_[i] >= 0)
-            ::close(fds_[i]);
-        fds_[i] = -1;
+        if (fds[i] >= 0)
+            ::close(fds[i]);
+        fds[i] = -1;
     }
-
-  private:
-    int fds_[2];
 };
 
-// Frames crossing whole are seen in every test through the reader process;
-// here, what a live reader does not do.
-TEST(Channel, SilenceHalfFramesAndAClosedPeerAreErrors) {
-    SocketPair quiet;
-    FrameChannel receiver(quiet.end(1));
-    EXPECT_THROW(receiver.receive(std::chrono::milliseconds(50)), TimeoutError);
+// Silence is the reader-process tests' (a hanging reader).
+TEST(Channel, HalfFramesAndAClosedPeerAreErrors) {
+    SocketPair quiet, closed;
+    FrameChannel receiver(quiet.fds[1]), sender(closed.fds[0]);
     const std::string half = encodeFrame(Frame{MessageType::kOk, "abcdef"}).substr(0, 6);
-    ASSERT_EQ(::write(quiet.end(0), half.data(), half.size()), static_cast<ssize_t>(half.size()));
+    ASSERT_EQ(::write(quiet.fds[0], half.data(), half.size()), static_cast<ssize_t>(half.size()));
     quiet.closeEnd(0);
     EXPECT_THROW(receiver.receive(), ProtocolError);
-
-    SocketPair closed;
-    FrameChannel sender(closed.end(0));
     closed.closeEnd(1);
     // An error, not a signal that ends the program.
     EXPECT_THROW(sender.send(Frame{MessageType::kOk, std::string(1 << 20, 'x')}), ProtocolError);

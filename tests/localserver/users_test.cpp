@@ -71,11 +71,8 @@ TEST_F(ServerTest, UserStatementsFailWithTheServersCodes) {
         {&sys, "DROP USER scott", ""},
         {&sys, "DROP USER owner1 CASCADE", ""},
     };
-    for (const auto& [who, statement, code] : cases) {
+    for (const auto& [who, statement, code] : cases)
         EXPECT_EQ(oraCode([&] { who->execute(statement); }), code) << statement;
-    }
-    EXPECT_EQ(errorText([&] { sys.execute(createUserText("clerk", "x")); }),
-              "ORA-01920: user name 'CLERK' conflicts with another user or role name");
     EXPECT_EQ(errorText([&] { sys.execute("DROP USER nobody CASCADE"); }),
               "ORA-01918: user 'NOBODY' does not exist");
     EXPECT_EQ(errorText([&] { sys.execute("GRANT DBA TO nobody"); }),
@@ -88,7 +85,8 @@ TEST_F(ServerTest, RolesAndPasswordsChangeAsGrantedRevokedAndAltered) {
     auto& sys = system();
     sys.execute("CREATE USER clerk IDENTIFIED BY pw");
     EXPECT_EQ(oraCode([&] { sys.execute("GRANT CONNECT, SUPERUSER TO clerk"); }), "ORA-01919");
-    EXPECT_EQ(oraCode([&] { open("clerk", "pw"); }), "ORA-01045");
+    EXPECT_EQ(errorText([&] { open("clerk", "pw"); }),
+              "ORA-01045: user CLERK lacks CREATE SESSION privilege; logon denied");
     sys.execute("GRANT CONNECT, RESOURCE TO clerk");
     EXPECT_EQ(oraCode([&] { sys.execute("REVOKE DBA FROM clerk"); }), "ORA-01951");
     EXPECT_EQ(oraCode([&] { sys.execute("REVOKE CONNECT FROM nobody"); }), "ORA-01917");

@@ -22,69 +22,57 @@
 namespace malvorn::shell::ui {
 namespace {
 
-class WindowCommands : public localserver::ServerTest {
-  protected:
-    void SetUp() override {
-        scott_ = appUser();
-        db_ = dir_.path() + "/shop.mdb";
-        testing::writeJetFile(db_, {{"SHOHIN",
-                                     {{"CODE", 10, 10}, {"QTY", 4}},
-                                     {{"pkkey", {"CODE"}, true}},
-                                     {{"A1", std::int64_t{1}}, {"A2", std::int64_t{2}}}},
-                                    {"MSysX", {{"X", 4}}, {}, {}}});
-        window_ = std::make_unique<frmMain>(
-            FormContext{dir_.path() + "/Malvorn.ini",
-                        {0, 0, 28800, 15600},
-                        15,
-                        15,
-                        core::sessionOpener({localserver::openLocalServer, {}}),
-                        [](const std::string& path) { return jet::openJetFileHere(path); }},
-            &messages_);
-        window_->ShowForm();
-        window_->activateWindow();
-        QApplication::processEvents();
-        ui().txtSystem->setText("scott");
-        ui().txtPassOfSystem->setText("tiger");
-        ui().txtNetServiceName->setText(QString::fromStdString(folder()));
-    }
-
-    const MainControls& ui() const { return window_->ui(); }
-    std::string status() const { return ui().lblMsg->text().toStdString(); }
-
-    std::unique_ptr<oracle::Session> scott_;
-    std::string db_;
-    ScriptedMessages messages_;
-    std::unique_ptr<frmMain> window_;
-};
+class WindowCommands : public localserver::ServerTest {};
 
 TEST_F(WindowCommands, JetTabListsConvertsAndWritesTheBatch) {
-    window_->selectTab(2);
-    ui().txtDbPath->setText(QString::fromStdString(db_));
-    ui().cboTable->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(ui().cboTable->count(), 1);
-    EXPECT_EQ(ui().cboTable->itemText(0), QStringLiteral("SHOHIN"));
-    ui().cboTable->setCurrentIndex(0);
+    appUser();
+    const std::string db = dir_.path() + "/shop.mdb", sql = dir_.path() + "/sql";
+    testing::writeJetFile(db, {{"SHOHIN",
+                                {{"CODE", 10, 10}, {"QTY", 4}},
+                                {{"pkkey", {"CODE"}, true}},
+                                {{"A1", std::int64_t{1}}, {"A2", std::int64_t{2}}}},
+                               {"MSysX", {{"X", 4}}, {}, {}}});
+    ScriptedMessages messages;
+    const FormContext context{dir_.path() + "/Malvorn.ini",
+                              {0, 0, 28800, 15600},
+                              15,
+                              15,
+                              core::sessionOpener({localserver::openLocalServer, {}}),
+                              [](const std::string& path) { return jet::openJetFileHere(path); }};
+    frmMain window(context, &messages);
+    window.ShowForm();
+    window.activateWindow();
+    QApplication::processEvents();
+    const MainControls& ui = window.ui();
+    ui.txtSystem->setText("scott");
+    ui.txtPassOfSystem->setText("tiger");
+    ui.txtNetServiceName->setText(QString::fromStdString(folder()));
+    window.selectTab(2);
+    ui.txtDbPath->setText(QString::fromStdString(db));
+    ui.cboTable->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(ui.cboTable->count(), 1);
+    EXPECT_EQ(ui.cboTable->itemText(0), QStringLiteral("SHOHIN"));
+    ui.cboTable->setCurrentIndex(0);
 
     // A check sends the focus to its field and the run stops there.
-    ui().txtTablespace->setText("users");
-    ui().txtIndex->setText(" ");
-    ui().cmdConvert->click();
-    EXPECT_EQ(QApplication::focusWidget(), ui().txtIndex);
-    EXPECT_EQ(messages_.shown.size(), 1u);  // its text is the core's tests'
+    ui.txtTablespace->setText("users");
+    ui.txtIndex->setText(" ");
+    ui.cmdConvert->click();
+    EXPECT_EQ(QApplication::focusWidget(), ui.txtIndex);
+    EXPECT_EQ(messages.shown.size(), 1u);  // its text is the core's tests'
 
-    const std::string sql = dir_.path() + "/sql";
     std::filesystem::create_directory(sql);
-    ui().txtIndex->setText("indx");
-    ui().txtSqlFolder->setText(QString::fromStdString(sql));
-    ui().cmdConvert->click();
-    EXPECT_EQ(status(), "SHOHIN 完了");
+    ui.txtIndex->setText("indx");
+    ui.txtSqlFolder->setText(QString::fromStdString(sql));
+    ui.cmdConvert->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "SHOHIN 完了");
     EXPECT_TRUE(fileExists(sql + "/SHOHIN.sql"));
     EXPECT_TRUE(fileExists(dir_.path() + "/Malvorn.ini"));  // saved by the run
-    EXPECT_EQ(window_->cursor().shape(), Qt::ArrowCursor);  // the pointer is back
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);    // the pointer is back
 
-    ui().cmdCreateBatch->click();
-    EXPECT_EQ(status(), "ＳＱＬバッチ作成 完了");
-    EXPECT_EQ(messages_.shown.size(), 1u);
+    ui.cmdCreateBatch->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "ＳＱＬバッチ作成 完了");
+    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 }  // namespace

@@ -138,41 +138,6 @@ TEST(DateLiteral, OutsideTheCalendarIsAnError) {
         EXPECT_THROW(dateLiteral(serial), LiteralError) << serial;
 }
 
-TEST(RowStatement, HeadAndValuesInFieldOrder) {
-    const std::vector<model::JetFieldDef> fields = {
-        {"A", model::kJetLong, 0, false, ""},
-        {"B", model::kJetText, 0, false, ""},
-        {"C", model::kJetDate, 0, false, ""},
-    };
-    const std::string head = statementHead("T", fields);
-    EXPECT_EQ(head, "INSERT INTO T (A, B, C) VALUES");
-
-    const std::vector<jet::JetColumn> columns = {
-        {"A", model::kJetLong}, {"B", model::kJetText}, {"C", model::kJetDate}};
-    const jet::JetRow row = {std::int64_t{12}, std::string("O'Neil"), JetDate{36925.4375}};
-    EXPECT_EQ(rowStatement(head, rowLiterals(columns, row)),
-              "INSERT INTO T (A, B, C) VALUES (12, 'O''Neil', "
-              "TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD HH24:MI:SS'))");
-
-    const jet::JetRow nulls = {JetValue(), JetValue(), JetValue()};
-    EXPECT_EQ(rowStatement(head, rowLiterals(columns, nulls)),
-              "INSERT INTO T (A, B, C) VALUES (0, '', NULL)");
-}
-
-TEST(RowStatement, AValueWithoutLiteralNamesFileTableRowAndColumn) {
-    const std::vector<jet::JetColumn> columns = {{"A", model::kJetLong}, {"When", model::kJetDate}};
-    const RowPlace place{"/data/x.mdb", "Orders", 17};
-    EXPECT_EQ(rowLiterals(columns, {std::int64_t{1}, JetDate{2.0}}, place).size(), 2u);
-    try {
-        rowLiterals(columns, {std::int64_t{1}, JetDate{1e300}}, place);
-        ADD_FAILURE() << "no error";
-    } catch (const LiteralError& e) {
-        EXPECT_STREQ(e.what(),
-                     "日付の値が範囲外のため、SQLに書けません (ファイル: /data/x.mdb、テーブル: "
-                     "Orders、行: 17、列: When)");
-    }
-}
-
 TEST(RowStatement, ColumnNamesNarrowedTableNameAsGiven) {
     const std::vector<model::JetFieldDef> fields = {
         {"ＣＯＤＥ１", 0, 0, false, ""}, {"顧客＿名", 0, 0, false, ""}, {"ｶﾅ", 0, 0, false, ""}};
