@@ -91,20 +91,10 @@ std::optional<std::string> expectedText(std::int16_t typeCode, const jet::JetVal
     return binary->bytes;
 }
 
-std::string hexOf(const std::string& bytes) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string text;
-    for (const char c : bytes) {
-        text += hex[static_cast<unsigned char>(c) >> 4];
-        text += hex[static_cast<unsigned char>(c) & 0x0F];
-    }
-    return text;
-}
-
 std::string shown(const std::optional<std::string>& value, Kind kind) {
     if (!value)
         return "NULL";
-    std::string text = kind == Kind::kBytes ? hexOf(*value) : *value;
+    std::string text = kind == Kind::kBytes ? encoding::hexText(*value) : *value;
     constexpr std::size_t kShownBytes = 40;
     return text.size() > kShownBytes ? text.substr(0, kShownBytes) + "..." : text;
 }
@@ -133,7 +123,7 @@ bool sameValue(std::int16_t typeCode, const jet::JetValue& value, const oracle::
             return sameNumber(*expected, *server);
         case Kind::kBytes:
             return *server == *expected ||
-                   encoding::equalsIgnoringAsciiCase(*server, hexOf(*expected));
+                   encoding::equalsIgnoringAsciiCase(*server, encoding::hexText(*expected));
         default:
             return *server == *expected;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace malvorn::encoding {
@@ -23,6 +24,20 @@ inline bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 inline bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
            equalsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// The bytes as upper-case hexadecimal digits, two a byte: how the server
+// writes RAW values and HEXTORAW reads them.
+inline std::string hexText(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
 }
 
 }  // namespace malvorn::encoding

@@ -2,6 +2,7 @@
 // run for each row with its values bound, one transaction per batch.
 #include <optional>
 
+#include "encoding/ascii.h"
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
 #include "localserver/parser.h"
@@ -36,17 +37,6 @@ std::string withMarkers(const std::string& insert, std::size_t& count) {
     return insert.substr(0, open + 1) + values;
 }
 
-std::string hexOf(const std::string& bytes) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        text += hex[static_cast<unsigned char>(c) >> 4];
-        text += hex[static_cast<unsigned char>(c) & 0x0F];
-    }
-    return text;
-}
-
 // A bound value as the translation binds the literal that writes it.
 SqlValue sqlValueOf(const oracle::BoundValue& value) {
     if (const auto* text = std::get_if<std::string>(&value))
@@ -60,7 +50,7 @@ SqlValue sqlValueOf(const oracle::BoundValue& value) {
     if (const auto* d = std::get_if<oracle::BoundDateTime>(&value))
         return formatStoredDate({d->year, d->month, d->day, d->hour, d->minute, d->second});
     if (const auto* bytes = std::get_if<oracle::BoundBytes>(&value))
-        return hexOf(bytes->bytes);
+        return encoding::hexText(bytes->bytes);
     return std::monostate{};
 }
 

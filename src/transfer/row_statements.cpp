@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "convert/script_text.h"
+#include "encoding/ascii.h"
 #include "shell/calendar.h"
 #include "shell/numeric.h"
 #include "shell/sql_text.h"
@@ -22,15 +23,7 @@ std::string shortestText(Number value) {
 }
 
 std::string hexLiteral(const std::string& bytes) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string literal = "HEXTORAW('";
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        literal += hex[b >> 4];
-        literal += hex[b & 0x0F];
-    }
-    literal += "')";
-    return literal;
+    return "HEXTORAW('" + encoding::hexText(bytes) + "')";
 }
 
 // Days from 1970-01-01 back to the Jet day 0, 1899-12-30.

@@ -1,23 +1,12 @@
 #include "transfer/safe_literals.h"
 
 #include "convert/safe_names.h"
+#include "encoding/ascii.h"
 #include "shell/sql_text.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::transfer {
 namespace {
-
-std::string hexText(std::string_view bytes) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text += hex[b >> 4];
-        text += hex[b & 0x0F];
-    }
-    return text;
-}
 
 // The end of the piece starting at `from`: at most `limit` bytes, never
 // inside a UTF-8 character.
@@ -46,11 +35,12 @@ std::string bytesLiteral(const std::string& bytes) {
     if (bytes.empty())
         return "NULL";
     if (bytes.size() <= kBinaryPieceBytes)
-        return "HEXTORAW('" + hexText(bytes) + "')";
+        return "HEXTORAW('" + encoding::hexText(bytes) + "')";
     std::string literal;
     for (std::size_t from = 0; from < bytes.size(); from += kBinaryPieceBytes) {
         literal += (literal.empty() ? "" : " || ") + std::string("TO_BLOB(HEXTORAW('") +
-                   hexText(std::string_view(bytes).substr(from, kBinaryPieceBytes)) + "'))";
+                   encoding::hexText(std::string_view(bytes).substr(from, kBinaryPieceBytes)) +
+                   "'))";
     }
     return literal;
 }
