@@ -24,7 +24,7 @@ namespace {
 
 class WindowCommands : public localserver::ServerTest {};
 
-TEST_F(WindowCommands, JetTabListsConvertsAndWritesTheBatch) {
+TEST_F(WindowCommands, JetTabListsConvertsWritesTheBatchAndCopies) {
     appUser();
     const std::string db = dir_.path() + "/shop.mdb", sql = dir_.path() + "/sql";
     testing::writeJetFile(db, {{"SHOHIN",
@@ -73,6 +73,13 @@ TEST_F(WindowCommands, JetTabListsConvertsAndWritesTheBatch) {
     ui.cmdCreateBatch->click();
     EXPECT_EQ(ui.lblMsg->text().toStdString(), "ＳＱＬバッチ作成 完了");
     EXPECT_EQ(messages.shown.size(), 1u);
+
+    // The data copy: the last row's count stays on the status line, no box.
+    ui.cmdStart->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "2 / 2");
+    EXPECT_EQ(open("scott", "tiger")->queryValue("SELECT SUM(QTY) FROM SHOHIN"), "3");
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 }
 
 }  // namespace
