@@ -32,113 +32,144 @@ bool isIdeographicSpace(const std::string& s, std::size_t i) {
            static_cast<unsigned char>(s[i + 2]) == 0x80;
 }
 
+// Each scanner reads one token starting at `i` into `t` and returns the
+// offset past it.
+
+std::size_t scanString(const std::string& s, std::size_t i, Token& t) {
+    const std::size_t n = s.size();
+    t.kind = Token::Kind::kString;
+    ++i;
+    for (;;) {
+        if (i >= n)
+            oraThrow(1756, "quoted string not properly terminated");
+        if (s[i] == '\'') {
+            if (i + 1 < n && s[i + 1] == '\'') {
+                t.text += '\'';
+                i += 2;
+                continue;
+            }
+            ++i;
+            break;
+        }
+        // The run up to the next quote in one piece.
+        const std::size_t quote = std::min(s.find('\'', i), n);
+        t.text.append(s, i, quote - i);
+        i = quote;
+    }
+    // The server's limit for one literal; longer values go in pieces.
+    if (t.text.size() > kMaxLiteralBytes)
+        oraThrow(1704, "string literal too long");
+    return i;
+}
+
+std::size_t scanQuotedName(const std::string& s, std::size_t i, Token& t) {
+    t.kind = Token::Kind::kQuoted;
+    const std::size_t close = s.find('"', i + 1);
+    if (close == std::string::npos)
+        oraThrow(1740, "missing double quote in identifier");
+    t.text = s.substr(i + 1, close - i - 1);
+    if (t.text.empty())
+        oraThrow(1741, "illegal zero-length identifier");
+    return close + 1;
+}
+
+std::size_t scanNumber(const std::string& s, std::size_t i, Token& t) {
+    const std::size_t n = s.size();
+    t.kind = Token::Kind::kNumber;
+    while (i < n && isDigit(s[i]))
+        t.text += s[i++];
+    if (i < n && s[i] == '.' && !(i + 1 < n && s[i + 1] == '.')) {
+        t.text += s[i++];
+        while (i < n && isDigit(s[i]))
+            t.text += s[i++];
+    }
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < n && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (j < n && isDigit(s[j])) {
+            t.text += s.substr(i, j - i);
+            i = j;
+            while (i < n && isDigit(s[i]))
+                t.text += s[i++];
+        }
+    }
+    return i;
+}
+
+std::size_t scanWord(const std::string& s, std::size_t i, Token& t) {
+    t.kind = Token::Kind::kWord;
+    while (i < s.size() && isNamePart(s[i])) {
+        if (isIdeographicSpace(s, i))
+            oraThrow(911, "invalid character");
+        ++i;
+    }
+    t.text = encoding::upperCaseName(s.substr(t.begin, i - t.begin));
+    return i;
+}
+
+std::size_t scanSymbol(const std::string& s, std::size_t i, Token& t) {
+    t.kind = Token::Kind::kSymbol;
+    const char c = s[i];
+    const char d = i + 1 < s.size() ? s[i + 1] : '\0';
+    // || <> != ^= <= >=
+    const bool two = (c == '|' && d == '|') || (c == '<' && (d == '>' || d == '=')) ||
+                     ((c == '!' || c == '^' || c == '>') && d == '=');
+    if (two) {
+        t.text = {c, d};
+        return i + 2;
+    }
+    static const std::string one = "(),.*+-/=<>";
+    if (one.find(c) == std::string::npos)
+        oraThrow(911, "invalid character");
+    t.text = std::string(1, c);
+    return i + 1;
+}
+
+// Past blanks and comments from `i`; the ideographic space is refused.
+std::size_t skipSpace(const std::string& s, std::size_t i) {
+    const std::size_t n = s.size();
+    while (i < n) {
+        if (isBlank(s[i])) {
+            ++i;
+        } else if (isIdeographicSpace(s, i)) {
+            oraThrow(911, "invalid character");
+        } else if (s[i] == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n')
+                ++i;
+        } else if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
+            const std::size_t close = s.find("*/", i + 2);
+            if (close == std::string::npos)
+                oraThrow(1742, "comment not terminated properly");
+            i = close + 2;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
 }  // namespace
 
 std::vector<Token> tokenize(const std::string& s) {
     std::vector<Token> tokens;
     // About one token in four bytes of a row's INSERT: spares the regrowths.
     tokens.reserve(s.size() / 4 + 1);
-    std::size_t i = 0;
     const std::size_t n = s.size();
-    while (i < n) {
+    for (std::size_t i = skipSpace(s, 0); i < n; i = skipSpace(s, i)) {
         const char c = s[i];
-        if (isBlank(c)) {
-            ++i;
-            continue;
-        }
-        if (isIdeographicSpace(s, i))
-            oraThrow(911, "invalid character");
-        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            while (i < n && s[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            const std::size_t close = s.find("*/", i + 2);
-            if (close == std::string::npos)
-                oraThrow(1742, "comment not terminated properly");
-            i = close + 2;
-            continue;
-        }
         Token& t = tokens.emplace_back();
         t.begin = i;
-        if (c == '\'') {
-            t.kind = Token::Kind::kString;
-            ++i;
-            for (;;) {
-                if (i >= n)
-                    oraThrow(1756, "quoted string not properly terminated");
-                if (s[i] == '\'') {
-                    if (i + 1 < n && s[i + 1] == '\'') {
-                        t.text += '\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                // The run up to the next quote in one piece.
-                const std::size_t quote = std::min(s.find('\'', i), n);
-                t.text.append(s, i, quote - i);
-                i = quote;
-            }
-            // The server's limit for one literal; longer values go in pieces.
-            if (t.text.size() > kMaxLiteralBytes)
-                oraThrow(1704, "string literal too long");
-        } else if (c == '"') {
-            t.kind = Token::Kind::kQuoted;
-            const std::size_t close = s.find('"', i + 1);
-            if (close == std::string::npos)
-                oraThrow(1740, "missing double quote in identifier");
-            t.text = s.substr(i + 1, close - i - 1);
-            if (t.text.empty())
-                oraThrow(1741, "illegal zero-length identifier");
-            i = close + 1;
-        } else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(s[i + 1]))) {
-            t.kind = Token::Kind::kNumber;
-            while (i < n && isDigit(s[i]))
-                t.text += s[i++];
-            if (i < n && s[i] == '.' && !(i + 1 < n && s[i + 1] == '.')) {
-                t.text += s[i++];
-                while (i < n && isDigit(s[i]))
-                    t.text += s[i++];
-            }
-            if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-                std::size_t j = i + 1;
-                if (j < n && (s[j] == '+' || s[j] == '-'))
-                    ++j;
-                if (j < n && isDigit(s[j])) {
-                    t.text += s.substr(i, j - i);
-                    i = j;
-                    while (i < n && isDigit(s[i]))
-                        t.text += s[i++];
-                }
-            }
-        } else if (isNameStart(c)) {
-            t.kind = Token::Kind::kWord;
-            while (i < n && isNamePart(s[i])) {
-                if (isIdeographicSpace(s, i))
-                    oraThrow(911, "invalid character");
-                ++i;
-            }
-            t.text = encoding::upperCaseName(s.substr(t.begin, i - t.begin));
-        } else {
-            t.kind = Token::Kind::kSymbol;
-            const char d = i + 1 < n ? s[i + 1] : '\0';
-            // || <> != ^= <= >=
-            const bool two = (c == '|' && d == '|') || (c == '<' && (d == '>' || d == '=')) ||
-                             ((c == '!' || c == '^' || c == '>') && d == '=');
-            if (two) {
-                t.text = {c, d};
-                i += 2;
-            } else {
-                static const std::string one = "(),.*+-/=<>";
-                if (one.find(c) == std::string::npos)
-                    oraThrow(911, "invalid character");
-                t.text = std::string(1, c);
-                ++i;
-            }
-        }
+        if (c == '\'')
+            i = scanString(s, i, t);
+        else if (c == '"')
+            i = scanQuotedName(s, i, t);
+        else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(s[i + 1])))
+            i = scanNumber(s, i, t);
+        else if (isNameStart(c))
+            i = scanWord(s, i, t);
+        else
+            i = scanSymbol(s, i, t);
         t.end = i;
     }
     Token end;
