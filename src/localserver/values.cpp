@@ -223,19 +223,20 @@ DateTime parseDateLiteral(const std::string& text) {
     return d;
 }
 
-DateTime parseDateWithFormat(const std::string& text, const std::string& format) {
-    const DateTime now = currentDateTime();
-    DateTime d;
-    d.year = now.year;
-    d.month = now.month;
-    d.day = 1;
-    bool pm = false;
-    bool twelveHour = false;
+namespace {
+
+// The text a format reads, and how far it has read.
+struct DateInput {
+    const std::string& text;
     std::size_t in = 0;
-    std::size_t at = 0;
-    auto readNumber = [&](std::size_t maxDigits) {
+
+    void skipSpaces() {
         while (in < text.size() && text[in] == ' ')
             ++in;
+    }
+    // Up to `maxDigits` digits after any spaces: the value and the count.
+    std::pair<int, std::size_t> number(std::size_t maxDigits) {
+        skipSpaces();
         if (in >= text.size())
             oraThrow(1840, "input value not long enough for date format");
         std::size_t n = 0;
@@ -247,8 +248,76 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
         }
         if (n == 0)
             oraThrow(1858, "a non-numeric character was found where a numeric was expected");
-        return std::pair<int, std::size_t>(v, n);
-    };
+        return {v, n};
+    }
+    // Letters (and dots when `dots`), in capitals.
+    std::string word(bool dots) {
+        std::string out;
+        while (in < text.size() && (isAlpha(text[in]) || (dots && text[in] == '.')))
+            out += upper(text[in++]);
+        return out;
+    }
+};
+
+// What the elements read so far leave for the end: the 12-hour clock's half.
+struct ClockHalf {
+    bool twelveHour = false;
+    bool pm = false;
+};
+
+void readElement(std::string_view element, DateInput& input, DateTime& d, ClockHalf& half) {
+    if (element == "YYYY" || element == "RRRR") {
+        const auto [v, n] = input.number(4);
+        d.year = (element == "RRRR" && n <= 2) ? twoDigitYear(v, true) : v;
+    } else if (element == "YY" || element == "RR") {
+        const auto [v, n] = input.number(element == "RR" ? 4 : 2);
+        d.year = n <= 2 ? twoDigitYear(v, element == "RR") : v;
+    } else if (element == "MM") {
+        d.month = input.number(2).first;
+    } else if (element == "MON" || element == "MONTH") {
+        const std::string word = input.word(false);
+        int found = 0;
+        for (int m = 0; m < 12 && !found; ++m) {
+            const std::string full = kMonths[m];
+            if (word == full || word == full.substr(0, 3))
+                found = m + 1;
+        }
+        if (!found)
+            oraThrow(1843, "not a valid month");
+        d.month = found;
+    } else if (element == "DD") {
+        d.day = input.number(2).first;
+    } else if (element == "HH24") {
+        d.hour = input.number(2).first;
+    } else if (element == "HH" || element == "HH12") {
+        d.hour = input.number(2).first;
+        half.twelveHour = true;
+        if (d.hour < 1 || d.hour > 12)
+            oraThrow(1849, "hour must be between 1 and 12");
+    } else if (element == "MI") {
+        d.minute = input.number(2).first;
+    } else if (element == "SS") {
+        d.second = input.number(2).first;
+    } else {  // AM, PM, A.M., P.M.
+        const std::string word = input.word(true);
+        if (word == "PM" || word == "P.M.")
+            half.pm = true;
+        else if (word != "AM" && word != "A.M.")
+            oraThrow(1855, "AM/A.M. or PM/P.M. required");
+    }
+}
+
+}  // namespace
+
+DateTime parseDateWithFormat(const std::string& text, const std::string& format) {
+    const DateTime now = currentDateTime();
+    DateTime d;
+    d.year = now.year;
+    d.month = now.month;
+    d.day = 1;
+    ClockHalf half;
+    DateInput input{text};
+    std::size_t at = 0;
     while (at < format.size()) {
         const char f = format[at];
         if (f == '"') {
@@ -256,9 +325,9 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
             if (close == std::string::npos)
                 formatNotRecognized();
             const std::string literal = format.substr(at + 1, close - at - 1);
-            if (text.compare(in, literal.size(), literal) != 0)
+            if (text.compare(input.in, literal.size(), literal) != 0)
                 literalMismatch();
-            in += literal.size();
+            input.in += literal.size();
             at = close + 1;
             continue;
         }
@@ -267,62 +336,19 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
             if (isAlpha(f) || isDigit(f))
                 formatNotRecognized();
             // Punctuation in the format matches any punctuation in the text.
-            if (in < text.size() && !isDigit(text[in]) && !isAlpha(text[in]))
-                ++in;
+            if (input.in < text.size() && !isDigit(text[input.in]) && !isAlpha(text[input.in]))
+                ++input.in;
             ++at;
             continue;
         }
         at += element.size();
-        if (element == "YYYY" || element == "RRRR") {
-            const auto [v, n] = readNumber(4);
-            d.year = (element == "RRRR" && n <= 2) ? twoDigitYear(v, true) : v;
-        } else if (element == "YY" || element == "RR") {
-            const auto [v, n] = readNumber(element == "RR" ? 4 : 2);
-            d.year = n <= 2 ? twoDigitYear(v, element == "RR") : v;
-        } else if (element == "MM") {
-            d.month = readNumber(2).first;
-        } else if (element == "MON" || element == "MONTH") {
-            std::string word;
-            while (in < text.size() && isAlpha(text[in]))
-                word += upper(text[in++]);
-            int found = 0;
-            for (int m = 0; m < 12 && !found; ++m) {
-                const std::string full = kMonths[m];
-                if (word == full || word == full.substr(0, 3))
-                    found = m + 1;
-            }
-            if (!found)
-                oraThrow(1843, "not a valid month");
-            d.month = found;
-        } else if (element == "DD") {
-            d.day = readNumber(2).first;
-        } else if (element == "HH24") {
-            d.hour = readNumber(2).first;
-        } else if (element == "HH" || element == "HH12") {
-            d.hour = readNumber(2).first;
-            twelveHour = true;
-            if (d.hour < 1 || d.hour > 12)
-                oraThrow(1849, "hour must be between 1 and 12");
-        } else if (element == "MI") {
-            d.minute = readNumber(2).first;
-        } else if (element == "SS") {
-            d.second = readNumber(2).first;
-        } else {  // AM, PM, A.M., P.M.
-            std::string word;
-            while (in < text.size() && (isAlpha(text[in]) || text[in] == '.'))
-                word += upper(text[in++]);
-            if (word == "PM" || word == "P.M.")
-                pm = true;
-            else if (word != "AM" && word != "A.M.")
-                oraThrow(1855, "AM/A.M. or PM/P.M. required");
-        }
+        readElement(element, input, d, half);
     }
-    while (in < text.size() && text[in] == ' ')
-        ++in;
-    if (in != text.size())
+    input.skipSpaces();
+    if (input.in != text.size())
         oraThrow(1830, "date format picture ends before converting entire input string");
-    if (twelveHour)
-        d.hour = (d.hour % 12) + (pm ? 12 : 0);
+    if (half.twelveHour)
+        d.hour = (d.hour % 12) + (half.pm ? 12 : 0);
     validate(d);
     return d;
 }
