@@ -265,6 +265,73 @@ frmMain::frmMain(FormContext context, MessageService* messages, QWidget* parent)
 
 frmMain::~frmMain() = default;
 
+namespace {
+
+// A new control of `kind` in `container`. The status line and the tab strip,
+// which the window keeps hold of, it makes itself.
+QWidget* newControl(Kind kind, const QString& text, QWidget* container) {
+    switch (kind) {
+        case Kind::kFrame:
+            return new QGroupBox(text, container);
+        case Kind::kPage: {
+            auto* page = new QFrame(container);
+            page->setFrameShape(QFrame::NoFrame);
+            return page;
+        }
+        case Kind::kLabel: {
+            auto* label = new QLabel(text, container);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case Kind::kCaption: {
+            auto* label = new QLabel(text, container);
+            QPalette caption = label->palette();
+            caption.setColor(QPalette::Window, QColor(0, 0, 128));
+            caption.setColor(QPalette::WindowText, Qt::white);
+            label->setAutoFillBackground(true);
+            label->setPalette(caption);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            return label;
+        }
+        case Kind::kTextBox:
+        case Kind::kFixedBox: {
+            auto* edit = new QLineEdit(text, container);
+            if (kind == Kind::kFixedBox)
+                edit->setFont(fixedFont());
+            return edit;
+        }
+        case Kind::kMultiLine: {
+            auto* edit = new QPlainTextEdit(container);
+            edit->setFont(fixedFont());
+            edit->setTabChangesFocus(true);
+            edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+            return edit;
+        }
+        case Kind::kComboBox: {
+            auto* combo = new QComboBox(container);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setFont(fixedFont());
+            return combo;
+        }
+        case Kind::kCheckBox:
+            return new QCheckBox(text, container);
+        case Kind::kButton: {
+            auto* button = new QPushButton(text, container);
+            button->setFont(buttonFont());
+            button->setAutoDefault(false);
+            return button;
+        }
+        case Kind::kStatus:
+        case Kind::kTabStrip:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void frmMain::buildControls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Malvorn (ADO)"));
@@ -273,90 +340,23 @@ void frmMain::buildControls() {
     setFixedSize(twipsToPixels(0, 0, 11880, 9735).size());
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
-    QPalette caption = palette();
-    caption.setColor(QPalette::Window, QColor(0, 0, 128));
-    caption.setColor(QPalette::WindowText, Qt::white);
-
     for (const ControlLayout& layout : kControls) {
         QWidget* container =
             layout.parent == nullptr ? this : control(layout.parent, layout.parentIndex);
         Q_ASSERT(container != nullptr);
-        const QString text = QString::fromUtf8(layout.text);
         QWidget* widget = nullptr;
-        switch (layout.kind) {
-            case Kind::kFrame:
-                widget = new QGroupBox(text, container);
-                break;
-            case Kind::kPage: {
-                auto* page = new QFrame(container);
-                page->setFrameShape(QFrame::NoFrame);
-                widget = page;
-                break;
-            }
-            case Kind::kLabel: {
-                auto* label = new QLabel(text, container);
-                label->setWordWrap(true);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                widget = label;
-                break;
-            }
-            case Kind::kCaption: {
-                auto* label = new QLabel(text, container);
-                label->setAutoFillBackground(true);
-                label->setPalette(caption);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-                widget = label;
-                break;
-            }
-            case Kind::kStatus: {
-                auto* label = new QLabel(container);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-                status_ = label;
-                widget = label;
-                break;
-            }
-            case Kind::kTextBox:
-            case Kind::kFixedBox: {
-                auto* edit = new QLineEdit(text, container);
-                if (layout.kind == Kind::kFixedBox)
-                    edit->setFont(fixedFont());
-                widget = edit;
-                break;
-            }
-            case Kind::kMultiLine: {
-                auto* edit = new QPlainTextEdit(container);
-                edit->setFont(fixedFont());
-                edit->setTabChangesFocus(true);
-                edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-                widget = edit;
-                break;
-            }
-            case Kind::kComboBox: {
-                auto* combo = new QComboBox(container);
-                combo->setEditable(true);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                combo->setFont(fixedFont());
-                widget = combo;
-                break;
-            }
-            case Kind::kCheckBox:
-                widget = new QCheckBox(text, container);
-                break;
-            case Kind::kButton: {
-                auto* button = new QPushButton(text, container);
-                button->setFont(buttonFont());
-                button->setAutoDefault(false);
-                widget = button;
-                break;
-            }
-            case Kind::kTabStrip: {
-                auto* strip = new TabStrip(container);
-                tabs_ = strip->bar();
-                for (const char* tab : kTabCaptions)
-                    tabs_->addTab(QString::fromUtf8(tab));
-                widget = strip;
-                break;
-            }
+        if (layout.kind == Kind::kStatus) {
+            status_ = new QLabel(container);
+            status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            widget = status_;
+        } else if (layout.kind == Kind::kTabStrip) {
+            auto* strip = new TabStrip(container);
+            tabs_ = strip->bar();
+            for (const char* tab : kTabCaptions)
+                tabs_->addTab(QString::fromUtf8(tab));
+            widget = strip;
+        } else {
+            widget = newControl(layout.kind, QString::fromUtf8(layout.text), container);
         }
         widget->setObjectName(QString::fromUtf8(layout.name));
         if (layout.index >= 0)
