@@ -1,0 +1,160 @@
+#pragma once
+// The parser's class, shared by parser*.cpp only. The token helpers stay
+// inline here: every statement passes through them many times.
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "localserver/ast.h"
+#include "localserver/errors.h"
+#include "localserver/lexer.h"
+#include "localserver/parser.h"
+#include "shell/sql_text.h"
+
+namespace malvorn::localserver::parsing {
+
+using ast::Expr;
+using ast::ExprPtr;
+using Kind = Token::Kind;
+
+// Keywords that may name a column or table but never stand as an alias:
+// they start the next part of the statement.
+const std::set<std::string>& clauseWords();
+
+// How deeply expressions and queries may nest: the translation for SQLite
+// must stay within SQLite's parser stack, and no input may exhaust ours.
+constexpr int kMaxDepth = 40;
+
+class Parser {
+  public:
+    explicit Parser(const std::string& text) : text_(text), tokens_(tokenize(text)) {}
+    Parser(const std::string& text, std::vector<Token> tokens)
+        : text_(text), tokens_(std::move(tokens)), literalTokens_(true) {}
+
+    ast::Statement statement();
+    ExprPtr lone();
+
+  private:
+    // ---- token helpers ----
+    const Token& peek(std::size_t ahead = 0) const {
+        const std::size_t i = std::min(pos_ + ahead, tokens_.size() - 1);
+        return tokens_[i];
+    }
+    const Token& take() {
+        const Token& t = tokens_[pos_];
+        if (pos_ + 1 < tokens_.size())
+            ++pos_;
+        return t;
+    }
+    bool acceptWord(const char* word) {
+        if (peek().isWord(word)) {
+            take();
+            return true;
+        }
+        return false;
+    }
+    bool acceptSymbol(const char* symbol) {
+        if (peek().isSymbol(symbol)) {
+            take();
+            return true;
+        }
+        return false;
+    }
+    void expectWord(const char* word) {
+        if (!acceptWord(word))
+            oraThrow(905, "missing keyword");
+    }
+    void expectOpen() {
+        if (!acceptSymbol("("))
+            oraThrow(906, "missing left parenthesis");
+    }
+    void expectClose() {
+        if (!acceptSymbol(")"))
+            oraThrow(907, "missing right parenthesis");
+    }
+    bool atAlias() const {
+        return atName() && !(peek().kind == Kind::kWord && clauseWords().count(peek().text));
+    }
+    bool atName() const {
+        const Token& t = peek();
+        return t.kind == Kind::kQuoted || (t.kind == Kind::kWord && !shell::isReservedWord(t.text));
+    }
+    std::size_t lastEnd() const { return pos_ == 0 ? 0 : tokens_[pos_ - 1].end; }
+
+    // A name; `error` is the server's code for a missing one.
+    std::string name(int error = 904, const char* wording = nullptr);
+    ast::TableRef tableRef();
+    int integer(int error, const char* wording);
+    std::optional<std::string> optionalAlias();
+    std::vector<std::string> nameList();
+    std::string password();
+
+    // ---- statements ----
+    ast::Statement dispatch();
+    std::unique_ptr<ast::Select> select();
+    void fromList(ast::Select& s);
+    ast::Insert insert();
+    ast::Update update();
+    ast::Delete deleteStatement();
+
+    // ---- definitions ----
+    std::string indexTablespace();
+    ast::CreateTable createTable();
+    ast::ColumnClause columnClause(ast::CreateTable& ct);
+    ast::CreateUser createUser();
+    ast::Statement grantOrRevoke();
+
+    // ---- expressions ----
+    ExprPtr literal(Expr::Kind kind) {
+        const std::size_t at = pos_;
+        ExprPtr e = make(kind, take().text);
+        if (literalTokens_)
+            e->token = static_cast<int>(at);
+        return e;
+    }
+    ExprPtr make(Expr::Kind kind, std::string text = {}) {
+        auto e = std::make_unique<Expr>();
+        e->kind = kind;
+        e->text = std::move(text);
+        return e;
+    }
+    ExprPtr expression();
+    ExprPtr binary(std::string op, ExprPtr left, ExprPtr right);
+    ExprPtr orExpr();
+    ExprPtr andExpr();
+    ExprPtr notExpr();
+    ExprPtr comparison();
+    ExprPtr additive();
+    ExprPtr multiplicative();
+    ExprPtr unary();
+    ExprPtr primary();
+    ExprPtr caseExpression();
+    ExprPtr nameOrCall();
+
+    // Counts one level of nesting while alive.
+    class Nesting {
+      public:
+        explicit Nesting(int& depth) : depth_(depth) {
+            if (++depth_ > kMaxDepth)
+                tooComplex();
+        }
+        ~Nesting() { --depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+      private:
+        int& depth_;
+    };
+
+    const std::string& text_;
+    std::vector<Token> tokens_;
+    std::size_t pos_ = 0;
+    int depth_ = 0;
+    bool literalTokens_ = false;
+};
+
+}  // namespace malvorn::localserver::parsing

@@ -1,0 +1,167 @@
+// Queries and the statements that change rows: SELECT, INSERT, UPDATE, DELETE.
+#include "localserver/parser_impl.h"
+
+namespace malvorn::localserver::parsing {
+
+std::unique_ptr<ast::Select> Parser::select() {
+    const Nesting nesting(depth_);
+    expectWord("SELECT");
+    auto s = std::make_unique<ast::Select>();
+    if (acceptWord("DISTINCT") || acceptWord("UNIQUE"))
+        s->distinct = true;
+    else
+        acceptWord("ALL");
+    do {
+        ast::SelectItem item;
+        if (acceptSymbol("*")) {
+            item.star = true;
+        } else if (atName() && peek(1).isSymbol(".") && peek(2).isSymbol("*")) {
+            item.star = true;
+            item.starQualifier = take().text;
+            take();
+            take();
+        } else {
+            item.expr = expression();
+            if (acceptWord("AS"))
+                item.alias = name();
+            else if (atAlias())
+                item.alias = name();
+        }
+        s->items.push_back(std::move(item));
+    } while (acceptSymbol(","));
+    if (!acceptWord("FROM"))
+        oraThrow(923, "FROM keyword not found where expected");
+    fromList(*s);
+    if (acceptWord("WHERE"))
+        s->where = expression();
+    if (peek().isWord("GROUP")) {
+        take();
+        expectWord("BY");
+        do {
+            s->groupBy.push_back(expression());
+        } while (acceptSymbol(","));
+    }
+    if (acceptWord("HAVING"))
+        s->having = expression();
+    if (peek().isWord("ORDER")) {
+        take();
+        expectWord("BY");
+        do {
+            ast::OrderItem item;
+            item.expr = expression();
+            if (acceptWord("DESC"))
+                item.descending = true;
+            else
+                acceptWord("ASC");
+            if (acceptWord("NULLS")) {
+                if (!acceptWord("FIRST") && !acceptWord("LAST"))
+                    oraThrow(905, "missing keyword");
+            }
+            s->orderBy.push_back(std::move(item));
+        } while (acceptSymbol(","));
+    }
+    if (peek().isWord("UNION") || peek().isWord("MINUS") || peek().isWord("INTERSECT"))
+        invalidStatement();
+    return s;
+}
+
+void Parser::fromList(ast::Select& s) {
+    ast::FromItem first;
+    first.table = tableRef();
+    first.alias = optionalAlias();
+    s.from.push_back(std::move(first));
+    for (;;) {
+        ast::FromItem item;
+        if (acceptSymbol(",")) {
+            item.join = ast::FromItem::Join::kComma;
+        } else if (acceptWord("JOIN")) {
+            item.join = ast::FromItem::Join::kInner;
+        } else if (acceptWord("INNER")) {
+            expectWord("JOIN");
+            item.join = ast::FromItem::Join::kInner;
+        } else if (acceptWord("CROSS")) {
+            expectWord("JOIN");
+            item.join = ast::FromItem::Join::kCross;
+        } else if (peek().isWord("LEFT") || peek().isWord("RIGHT") || peek().isWord("FULL")) {
+            const std::string side = take().text;
+            acceptWord("OUTER");
+            expectWord("JOIN");
+            item.join = side == "LEFT"    ? ast::FromItem::Join::kLeft
+                        : side == "RIGHT" ? ast::FromItem::Join::kRight
+                                          : ast::FromItem::Join::kFull;
+        } else {
+            return;
+        }
+        item.table = tableRef();
+        item.alias = optionalAlias();
+        if (item.join != ast::FromItem::Join::kComma && item.join != ast::FromItem::Join::kCross) {
+            expectWord("ON");
+            item.on = expression();
+        }
+        s.from.push_back(std::move(item));
+    }
+}
+
+ast::Insert Parser::insert() {
+    expectWord("INSERT");
+    expectWord("INTO");
+    ast::Insert ins;
+    ins.table = tableRef();
+    if (peek().isSymbol("(")) {
+        take();
+        do {
+            ins.columns.push_back(name());
+        } while (acceptSymbol(","));
+        expectClose();
+    }
+    if (peek().isWord("SELECT")) {
+        ins.select = select();
+        return ins;
+    }
+    if (!acceptWord("VALUES"))
+        oraThrow(926, "missing VALUES keyword");
+    expectOpen();
+    do {
+        ins.values.push_back(expression());
+    } while (acceptSymbol(","));
+    expectClose();
+    return ins;
+}
+
+ast::Update Parser::update() {
+    expectWord("UPDATE");
+    ast::Update up;
+    up.table = tableRef();
+    if (!peek().isWord("SET"))
+        up.alias = optionalAlias();
+    expectWord("SET");
+    do {
+        ast::Assignment a;
+        a.column = name();
+        if (peek().isSymbol(".")) {  // alias.column
+            take();
+            a.column = name();
+        }
+        if (!acceptSymbol("="))
+            oraThrow(927, "missing equal sign");
+        a.value = expression();
+        up.assignments.push_back(std::move(a));
+    } while (acceptSymbol(","));
+    if (acceptWord("WHERE"))
+        up.where = expression();
+    return up;
+}
+
+ast::Delete Parser::deleteStatement() {
+    expectWord("DELETE");
+    acceptWord("FROM");
+    ast::Delete del;
+    del.table = tableRef();
+    if (!peek().isWord("WHERE"))
+        del.alias = optionalAlias();
+    if (acceptWord("WHERE"))
+        del.where = expression();
+    return del;
+}
+
+}  // namespace malvorn::localserver::parsing
