@@ -36,6 +36,41 @@ std::string headingOf(const std::string& source) {
     return out + encoding::upperCaseName(plain);
 }
 
+// One column a star stands for.
+struct StarColumn {
+    std::string sql;
+    SqlType type;
+    std::string name;
+};
+
+// The columns of a select-list star: every source's, or one qualifier's.
+std::vector<StarColumn> starColumns(const std::vector<Translator::Source>& sources,
+                                    const std::string& qualifier) {
+    std::vector<StarColumn> columns;
+    bool any = false;
+    for (const Translator::Source& src : sources) {
+        if (!qualifier.empty() && src.qualifier != qualifier)
+            continue;
+        any = true;
+        for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
+            columns.push_back({src.sqlAlias + ".c" + std::to_string(i),
+                               typeOf(src.table->columns[i]), src.table->columns[i].name});
+        }
+    }
+    if (!any)
+        invalidIdentifier(qualifier);
+    return columns;
+}
+
+// The name of a select-list expression's result column.
+std::string itemName(const ast::SelectItem& item) {
+    if (item.alias)
+        return *item.alias;
+    if (item.expr->kind == Expr::Kind::kColumn)
+        return item.expr->path.back();
+    return headingOf(item.expr->source);
+}
+
 }  // namespace
 
 void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
@@ -219,20 +254,12 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
     for (const auto& item : s.items) {
         positionOf.push_back(items.size());
         if (item.star) {
-            bool any = false;
-            for (const Source& src : sources_) {
-                if (!item.starQualifier.empty() && src.qualifier != item.starQualifier)
-                    continue;
-                any = true;
-                for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
-                    items.push_back(src.sqlAlias + ".c" + std::to_string(i));
-                    itemTypes_.push_back(typeOf(src.table->columns[i]));
-                    itemExprs.push_back(nullptr);
-                    names.push_back(src.table->columns[i].name);
-                }
+            for (StarColumn& column : starColumns(sources_, item.starQualifier)) {
+                items.push_back(std::move(column.sql));
+                itemTypes_.push_back(column.type);
+                itemExprs.push_back(nullptr);
+                names.push_back(std::move(column.name));
             }
-            if (!any)
-                invalidIdentifier(item.starQualifier);
             continue;
         }
         SqlType itemType = SqlType::kUnknown;
@@ -241,12 +268,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         itemExprs.push_back(item.expr.get());
         if (containsAggregate(*item.expr))
             grouped = true;
-        if (item.alias)
-            names.push_back(*item.alias);
-        else if (item.expr->kind == Expr::Kind::kColumn)
-            names.push_back(item.expr->path.back());
-        else
-            names.push_back(headingOf(item.expr->source));
+        names.push_back(itemName(item));
     }
     // A scalar subquery of one plain value takes mv_single in place, keeping
     // the SQL one level shallower; an aggregate without GROUP BY needs none.
