@@ -138,7 +138,7 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
             EXPECT_EQ(dialog->windowTitle().toStdString(), title);
             auto* files = child<QListWidget>(*dialog, "filDb");
             if (index == 1)  // another file, so that only OK can change the field
-                files->setCurrentRow(1);
+                files->setCurrentItem(files->findItems("SALES2.MDB", Qt::MatchExactly).value(0));
             key ? press(files, key) : click(*dialog, "cmdOk");
         });
         window.ui().cmdRef[static_cast<std::size_t>(index)]->click();
