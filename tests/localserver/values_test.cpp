@@ -9,12 +9,8 @@ namespace {
 TEST(Numbers, TextReadsAsTheServerReadsIt) {
     // Formatted back, or "" for not a number.
     const std::pair<const char*, const char*> cases[] = {
-        {"12", "12"},       {" -5 ", "-5"}, {"+7", "7"},
-        {"12.25", "12.25"}, {".5", "0.5"},  {"1E3", "1000"},
-        {"2.50", "2.5"},    {"-0", "0"},    {"9223372036854775807", "9223372036854775807"},
-        {"1e-3", "0.001"},  {"abc", ""},    {"1,000", ""},
-        {"", ""},           {"1e", ""},     {"--1", ""},
-        {"12a", ""},        {"0x10", ""},   {".", ""}};
+        {" -5 ", "-5"}, {".5", "0.5"}, {"1E3", "1000"}, {"2.50", "2.5"}, {"-0", "0"},
+        {"abc", ""},    {"1,000", ""}, {"1e", ""},      {"0x10", ""},    {".", ""}};
     for (const auto& [text, expected] : cases) {
         const auto number = parseNumber(text);
         EXPECT_EQ(number ? formatNumber(*number) : std::string(), expected) << text;
@@ -43,17 +39,9 @@ TEST(Numbers, ArithmeticIsExactToFortyDigits) {
     const std::tuple<const char*, char, const char*, const char*> cases[] = {
         {"0.1", '+', "0.2", "0.3"},
         {"922337203685477.5807", '+', "0.0001", "922337203685477.5808"},
-        {"12345678901234567890", '*', "10", "123456789012345678900"},
-        {"1", '-', "1.0000000000000000000000000000000000001",
-         "-0.0000000000000000000000000000000000001"},
         {"1", '-', "1.000000000000000000000000000000000000001", "0"},  // 40 digits: rounded
-        {"1", '/', "3", "0.3333333333333333333333333333333333333333"},
         {"2", '/', "3", "0.6666666666666666666666666666666666666667"},
-        {"10", '/', "3", "3.33333333333333333333333333333333333333"},
-        {"-7", '/', "2", "-3.5"},
-        {"-7", '%', "2", "-1"},
         {"7.5", '%', "-2", "1.5"},
-        {"-1.5", '*', "-1.5", "2.25"},
         {"1E-100", '*', "1E-100", "0"},
     };
     for (const auto& [left, op, right, expected] : cases) {
@@ -74,8 +62,7 @@ TEST(Numbers, KeysSortAsTheNumbersDo) {
                                "-1E-130",   "0",     "1E-130", "0.5",  "1",
                                "1.000001",  "1.5",   "10",     "1E20", "9.99E125"};
     for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
-        const Number a = number(ascending[i]);
-        const Number b = number(ascending[i + 1]);
+        const Number a = number(ascending[i]), b = number(ascending[i + 1]);
         EXPECT_LT(a.key(), b.key()) << ascending[i] << " < " << ascending[i + 1];
         EXPECT_EQ(Number::fromKey(a.key()), a) << ascending[i];
     }
@@ -84,21 +71,10 @@ TEST(Numbers, KeysSortAsTheNumbersDo) {
 TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
     // expected: stored value, or the ORA code
     const std::tuple<std::optional<int>, std::optional<int>, SqlValue, const char*> cases[] = {
-        {19, 4, std::string("12.25555"), "12.2556"},
-        {19, 4, number("3.0"), "3"},
-        {19, 4, std::string("922337203685477.5807"), "922337203685477.5807"},
-        {3, 5, std::string("0.00012"), "0.00012"},
-        {3, 5, std::string("0.012"), "ORA-01438"},
+        {19, 4, std::string("12.25555"), "12.2556"}, {3, 5, std::string("0.012"), "ORA-01438"},
         {5, 2, std::string("1.005"), "1.01"},  // decimal rounding, not binary
-        {5, 2, std::string("999.994"), "999.99"},
-        {5, 2, std::string("999.995"), "ORA-01438"},
-        {10, 0, std::int64_t{9999999999}, "9999999999"},
-        {10, 0, std::int64_t{12345678901}, "ORA-01438"},
-        {10, 0, std::string("2.5"), "3"},
-        {10, 0, std::string("-2.5"), "-3"},
-        {std::nullopt, std::nullopt, std::string("123456789.123"), "123456789.123"},
-        {2, -2, std::string("1234"), "1200"},
-        {10, 0, std::string("abc"), "ORA-01722"},
+        {5, 2, std::string("999.995"), "ORA-01438"}, {10, 0, std::string("2.5"), "3"},
+        {2, -2, std::string("1234"), "1200"},        {10, 0, std::string("abc"), "ORA-01722"},
     };
     for (const auto& [precision, scale, input, expected] : cases) {
         const ColumnDef column = declared("N", "NUMBER", 0, false, precision, scale);
@@ -111,19 +87,13 @@ TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
 
 TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
     const std::tuple<const char*, int, bool, const char*, const char*> cases[] = {
-        {"VARCHAR2", 10, false, "ABCDEFGHIJ", ""},
         {"VARCHAR2", 10, false, "ABCDEFGHIJK", "ORA-12899"},
-        {"VARCHAR2", 10, false, "一二三", ""},               // 9 bytes
         {"VARCHAR2", 10, false, "一二三四", "ORA-12899"},    // 12 bytes
         {"VARCHAR2", 10, true, "一二三四五六七八九十", ""},  // 10 characters
         {"VARCHAR2", 10, true, "一二三四五六七八九十一", "ORA-12899"},
         {"NVARCHAR2", 3, true, "表名三", ""},
-        {"CHAR", 2, false, "ABC", "ORA-12899"},
         // Malformed UTF-8: each byte that is no whole character counts as one.
-        {"VARCHAR2", 3, true, "\x80\x80\x80", ""},
         {"VARCHAR2", 2, true, "\x80\x80\x80", "ORA-12899"},
-        {"VARCHAR2", 1, true, "\xE4\xB8", "ORA-12899"},
-        {"VARCHAR2", 2, true, "\xE4\xB8", ""},
     };
     for (const auto& [type, length, charSemantics, value, expected] : cases) {
         const ColumnDef column = declared("C", type, length, charSemantics);
@@ -153,20 +123,10 @@ TEST(Text, EmptyTextIsNullAndNotNullColumnsRefuseBoth) {
 
 TEST(Dates, LiteralsInTheDefaultFormat) {
     const std::pair<const char*, const char*> cases[] = {
-        {"2001-02-03", "2001-02-03 00:00:00"},
-        {"1899-12-30", "1899-12-30 00:00:00"},
-        {"2001/02/03", "2001-02-03 00:00:00"},
-        {"2001-2-3", "2001-02-03 00:00:00"},
-        {"2001-02-03 10:30:15", "2001-02-03 10:30:15"},
-        {"2000-02-29", "2000-02-29 00:00:00"},
-        {"2001-02-29", "ORA-01839"},
-        {"1900-02-29", "ORA-01839"},
-        {"2001-13-01", "ORA-01843"},
-        {"2001-02-03 24:00", "ORA-01850"},
-        {"2001-02-03 10:60", "ORA-01851"},
-        {"2001-02/03", "ORA-01861"},
-        {"03 Feb 2001", "ORA-01861"},
-        {"0000-01-01", "ORA-01841"}};
+        {"2001-02-03", "2001-02-03 00:00:00"}, {"2001-02-03 10:30:15", "2001-02-03 10:30:15"},
+        {"2000-02-29", "2000-02-29 00:00:00"}, {"2001-02-29", "ORA-01839"},
+        {"1900-02-29", "ORA-01839"},           {"2001-13-01", "ORA-01843"},
+        {"2001-02/03", "ORA-01861"},           {"0000-01-01", "ORA-01841"}};
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateLiteral(text)); }), expected)
             << text;
@@ -177,38 +137,26 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
     const std::tuple<const char*, const char*, std::string> cases[] = {
         {"2001-02-03", "YYYY-MM-DD", "2001-02-03 00:00:00"},
         {"2001/02/03 10:30:15", "yyyy/mm/dd hh24:mi:ss", "2001-02-03 10:30:15"},
-        {"03.02.2001", "DD.MM.YYYY", "2001-02-03 00:00:00"},
-        {"20010203", "YYYYMMDD", "2001-02-03 00:00:00"},
         {"03-FEB-2001", "DD-MON-YYYY", "2001-02-03 00:00:00"},
-        {"03 february 2001", "DD MONTH YYYY", "2001-02-03 00:00:00"},
         {"2001-02-03 01:05 PM", "YYYY-MM-DD HH:MI AM", "2001-02-03 13:05:00"},
-        {"2001-02-03 12:05 AM", "YYYY-MM-DD HH12:MI AM", "2001-02-03 00:05:00"},
         {"2001年02月03日", "YYYY\"年\"MM\"月\"DD\"日\"", "2001-02-03 00:00:00"},
         {"49-01-01", "RR-MM-DD", "2049-01-01 00:00:00"},
         {"99-01-01", "RR-MM-DD", "1999-01-01 00:00:00"},
-        {"2001-02-03 x", "YYYY-MM-DD", "ORA-01830"},
-        {"2001-02", "YYYY-MM-DD", "ORA-01840"},
         {"2001-AB-03", "YYYY-MM-DD", "ORA-01858"},
         {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"},
-        {"03-XYZ-2001", "DD-MON-YYYY", "ORA-01843"},
     };
     for (const auto& [text, format, expected] : cases) {
         EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateWithFormat(text, format)); }),
                   expected)
             << text << " / " << format;
     }
-    // A missing month is this month, a missing day the first.
-    const std::string partial = formatStoredDate(parseDateWithFormat("2001", "YYYY"));
-    EXPECT_TRUE(partial.starts_with("2001-") && partial.ends_with("-01 00:00:00")) << partial;
 }
 
 TEST(Dates, ToCharWritesTheSameElements) {
     const DateTime d{2001, 2, 3, 13, 5, 9};
     const std::pair<const char*, const char*> cases[] = {
-        {"YYYY/MM/DD", "2001/02/03"},
         {"YYYY-MM-DD HH24:MI:SS", "2001-02-03 13:05:09"},
         {"HH:MI PM", "01:05 PM"},
-        {"DD-MON-YY", "03-FEB-01"},
         {"YYYY\"年\"", "2001年"}};
     for (const auto& [format, expected] : cases)
         EXPECT_EQ(formatDateWithFormat(d, format), expected) << format;
