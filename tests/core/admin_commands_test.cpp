@@ -37,7 +37,10 @@ class AdminCommandsTest : public localserver::ServerTest {
     Services services() {
         return {recorder, recorder, opener, nullptr, files, [] { return convert::ScriptDate{}; }};
     }
-    void restart() { recorder = Recorder(), tap.sent.clear(); }
+    void restart() {
+        recorder = Recorder();
+        tap.sent.clear();
+    }
 
     Recorder recorder;
     Tap tap;
