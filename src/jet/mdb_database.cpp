@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "jet/guarded_file.h"
@@ -129,11 +130,29 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
     return indexes;
 }
 
-// Whether the catalog row of table `name` holds a property blob the library
-// could not read. The library then leaves the table without properties, which
-// looks like "none set": every text column required, no defaults. Told apart
-// here by reading the row's blob again.
-bool propertyBlobUnreadable(MdbHandle* mdb, const std::string& name) {
+// Whether a property blob the library read back as nothing is really
+// unreadable: it could not be read whole, or is not a property list.
+bool blobUnreadable(MdbHandle* mdb, MdbColumn* blobColumn) {
+    std::size_t size = 0;
+    void* bytes = mdb_ole_read_full(mdb, blobColumn, &size);
+    if (bytes == nullptr)
+        return true;
+    GPtrArray* properties = mdb_kkd_to_props(mdb, bytes, size);
+    std::free(bytes);
+    if (properties == nullptr)
+        return true;
+    for (unsigned i = 0; i < properties->len; ++i)
+        mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(properties, i)));
+    g_ptr_array_free(properties, TRUE);
+    return false;
+}
+
+// The tables whose catalog row holds a property blob the library could not
+// read. The library then leaves such a table without properties, which looks
+// like "none set": every text column required, no defaults. Told apart here
+// by reading the catalog's blobs again, once for the whole file; nullopt when
+// the catalog itself cannot be read again.
+std::optional<std::set<std::string>> tablesWithUnreadableProperties(MdbHandle* mdb) {
     MdbCatalogEntry catalog{};
     catalog.mdb = mdb;
     catalog.object_type = MDB_TABLE;
@@ -141,7 +160,7 @@ bool propertyBlobUnreadable(MdbHandle* mdb, const std::string& name) {
     std::snprintf(catalog.object_name, sizeof(catalog.object_name), "%s", "MSysObjects");
     TablePtr table(mdb_read_table(&catalog));
     if (!table || mdb_read_columns(table.get()) == nullptr)
-        return true;
+        return std::nullopt;
     std::vector<char> objectName(mdb->bind_size), objectType(mdb->bind_size), blob(mdb->bind_size);
     int blobLength = 0;
     char nameColumn[] = "Name", typeColumn[] = "Type", blobColumn[] = "LvProp";
@@ -149,28 +168,16 @@ bool propertyBlobUnreadable(MdbHandle* mdb, const std::string& name) {
     if (mdb_bind_column_by_name(table.get(), nameColumn, objectName.data(), nullptr) == -1 ||
         mdb_bind_column_by_name(table.get(), typeColumn, objectType.data(), nullptr) == -1 ||
         blobAt == -1)
-        return true;
+        return std::nullopt;
     MdbColumn* blobColumnDef = columnAt(table.get(), static_cast<unsigned>(blobAt - 1));
+    std::set<std::string> unreadable;
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
-        if (std::atoi(objectType.data()) != MDB_TABLE || name != objectName.data())
-            continue;
-        if (blobLength == 0)
-            return false;
-        std::size_t size = 0;
-        void* bytes = mdb_ole_read_full(mdb, blobColumnDef, &size);
-        if (bytes == nullptr)
-            return true;
-        GPtrArray* properties = mdb_kkd_to_props(mdb, bytes, size);
-        std::free(bytes);
-        if (properties == nullptr)
-            return true;
-        for (unsigned i = 0; i < properties->len; ++i)
-            mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(properties, i)));
-        g_ptr_array_free(properties, TRUE);
-        return false;
+        if (std::atoi(objectType.data()) == MDB_TABLE && blobLength != 0 &&
+            blobUnreadable(mdb, blobColumnDef))
+            unreadable.insert(objectName.data());
     }
-    return false;
+    return unreadable;
 }
 
 HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
@@ -296,7 +303,20 @@ class MdbDatabase : public JetSource {
         return caseless;
     }
 
+    // Whether the table's properties are there but unreadable; the catalog
+    // is read again once, when a table first comes without properties.
+    bool propertiesUnreadable(const std::string& table) {
+        if (!propertiesChecked_) {
+            unreadableProperties_ = tablesWithUnreadableProperties(handle_.get());
+            propertiesChecked_ = true;
+            checkPages();
+        }
+        return !unreadableProperties_ || unreadableProperties_->count(table) != 0;
+    }
+
     std::string path_;
+    bool propertiesChecked_ = false;
+    std::optional<std::set<std::string>> unreadableProperties_;  // nullopt: catalog unreadable
     std::unique_ptr<GuardedFile> file_;  // outlives the handle, which reads through it
     HandlePtr handle_;
 };
@@ -328,8 +348,7 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
     definition.primaryIndex = primaryIndexOf(indexes, definition.fields);
-    if (table->entry->props == nullptr &&
-        propertyBlobUnreadable(handle(), table->entry->object_name)) {
+    if (table->entry->props == nullptr && propertiesUnreadable(table->entry->object_name)) {
         checkPages();
         throw makeJetError(
             JetErrorKind::kDamaged, path_,
