@@ -9,51 +9,36 @@
 namespace malvorn::localserver {
 namespace {
 
-// The dictionary views: name, DBA only, columns (name, type), and the SQL
-// over the catalog that answers them for the connected user.
+using Columns = std::vector<std::pair<const char*, const char*>>;  // name, type
+
+// The dictionary views: name, DBA only, columns, and the SQL over the
+// catalog that answers them for the connected user.
 struct ViewDef {
     const char* name;
     bool dbaOnly;
-    std::vector<std::pair<const char*, const char*>> columns;
+    Columns columns;
 };
 
+// The ALL_ and DBA_ views are the USER_ view's columns after OWNER.
+Columns withOwner(Columns columns) {
+    columns.insert(columns.begin(), {"OWNER", "VARCHAR2"});
+    return columns;
+}
+
 const std::vector<ViewDef>& viewDefs() {
+    static const Columns tables = {{"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}};
+    static const Columns tabColumns = {
+        {"TABLE_NAME", "VARCHAR2"}, {"COLUMN_NAME", "VARCHAR2"},  {"DATA_TYPE", "VARCHAR2"},
+        {"DATA_LENGTH", "NUMBER"},  {"DATA_PRECISION", "NUMBER"}, {"DATA_SCALE", "NUMBER"},
+        {"NULLABLE", "VARCHAR2"},   {"COLUMN_ID", "NUMBER"},      {"DATA_DEFAULT", "VARCHAR2"},
+        {"CHAR_LENGTH", "NUMBER"},  {"CHAR_USED", "VARCHAR2"}};
     static const std::vector<ViewDef> specs = {
         {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
-        {"USER_TABLES", false, {{"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
-        {"ALL_TABLES",
-         false,
-         {{"OWNER", "VARCHAR2"}, {"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
-        {"DBA_TABLES",
-         true,
-         {{"OWNER", "VARCHAR2"}, {"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}}},
-        {"USER_TAB_COLUMNS",
-         false,
-         {{"TABLE_NAME", "VARCHAR2"},
-          {"COLUMN_NAME", "VARCHAR2"},
-          {"DATA_TYPE", "VARCHAR2"},
-          {"DATA_LENGTH", "NUMBER"},
-          {"DATA_PRECISION", "NUMBER"},
-          {"DATA_SCALE", "NUMBER"},
-          {"NULLABLE", "VARCHAR2"},
-          {"COLUMN_ID", "NUMBER"},
-          {"DATA_DEFAULT", "VARCHAR2"},
-          {"CHAR_LENGTH", "NUMBER"},
-          {"CHAR_USED", "VARCHAR2"}}},
-        {"ALL_TAB_COLUMNS",
-         false,
-         {{"OWNER", "VARCHAR2"},
-          {"TABLE_NAME", "VARCHAR2"},
-          {"COLUMN_NAME", "VARCHAR2"},
-          {"DATA_TYPE", "VARCHAR2"},
-          {"DATA_LENGTH", "NUMBER"},
-          {"DATA_PRECISION", "NUMBER"},
-          {"DATA_SCALE", "NUMBER"},
-          {"NULLABLE", "VARCHAR2"},
-          {"COLUMN_ID", "NUMBER"},
-          {"DATA_DEFAULT", "VARCHAR2"},
-          {"CHAR_LENGTH", "NUMBER"},
-          {"CHAR_USED", "VARCHAR2"}}},
+        {"USER_TABLES", false, tables},
+        {"ALL_TABLES", false, withOwner(tables)},
+        {"DBA_TABLES", true, withOwner(tables)},
+        {"USER_TAB_COLUMNS", false, tabColumns},
+        {"ALL_TAB_COLUMNS", false, withOwner(tabColumns)},
         {"USER_CONSTRAINTS",
          false,
          {{"OWNER", "VARCHAR2"},
