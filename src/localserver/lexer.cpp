@@ -104,7 +104,7 @@ std::size_t scanWord(const std::string& s, std::size_t i, Token& t) {
             oraThrow(911, "invalid character");
         ++i;
     }
-    t.text = encoding::upperCaseName(s.substr(t.begin, i - t.begin));
+    t.text = encoding::upperCaseName(std::string_view(s).substr(t.begin, i - t.begin));
     return i;
 }
 
