@@ -85,12 +85,13 @@ void randomDamage(const std::string& path, int files) {
     std::mt19937 random(20261206);
     std::vector<double> times;
     int errors = 0;
+    const jet::JetVersion versions[] = {jet::JetVersion::kJet4, jet::JetVersion::kJet3};
+    const std::string sources[] = {jet::fuzzSourceFile(versions[0]),
+                                   jet::fuzzSourceFile(versions[1])};
     for (int i = 0; i < files; ++i) {
-        const auto version = i % 2 == 0 ? jet::JetVersion::kJet4 : jet::JetVersion::kJet3;
-        static const std::string sources[] = {jet::fuzzSourceFile(jet::JetVersion::kJet4),
-                                              jet::fuzzSourceFile(jet::JetVersion::kJet3)};
-        writeWholeFile(path,
-                       jet::randomDamage(sources[i % 2], testing::jetPageSize(version), random));
+        const std::size_t way = static_cast<std::size_t>(i % 2);
+        writeWholeFile(
+            path, jet::randomDamage(sources[way], testing::jetPageSize(versions[way]), random));
         const Reading r = readWhole(path);
         times.push_back(r.seconds);
         errors += r.error.empty() ? 0 : 1;
