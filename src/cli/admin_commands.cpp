@@ -6,6 +6,8 @@
 #include "app/drivers.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
 #include "convert/fixed_scripts.h"
 #include "core/admin_commands.h"
 #include "encoding/cp932.h"
@@ -16,17 +18,19 @@
 namespace malvorn::cli {
 namespace {
 
-model::ConnectionFields connectionFrom(const Arguments& args) {
-    return {args.option("user"), args.option("password"), args.option("service")};
-}
-
 int runUser(const Arguments& args) {
     const auto& p = args.positional;
-    const bool create = !p.empty() && p[0] == "create" && p.size() == 3;
+    const bool create = !p.empty() && p[0] == "create" && (p.size() == 2 || p.size() == 3);
     const bool drop = !p.empty() && (p[0] == "delete" || p[0] == "drop") && p.size() == 2;
     if (!create && !drop)
-        throw UsageError("user create <ユーザー名> <パスワード> または user delete <ユーザー名>");
-    const core::UserFields fields{p[1], create ? p[2] : std::string(), connectionFrom(args)};
+        throw UsageError("user create <ユーザー名> [<パスワード>] または user delete <ユーザー名>");
+    if (drop && args.has(kNewUserPassword.fileOption))
+        throw UsageError("--new-password-file は user create と一緒に指定してください");
+    const std::string password =
+        create ? passwordFrom(args, kNewUserPassword,
+                              p.size() == 3 ? std::optional(p[2]) : std::nullopt)
+               : std::string();
+    const core::UserFields fields{p[1], password, connectionFrom(args)};
     ConsoleMessages messages;
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
@@ -56,35 +60,45 @@ int runLfidno(const Arguments& args) {
         throw UsageError("lfidno create または lfidno fill <所有者>");
     if (args.has("replace") && !create)
         throw UsageError("--replace は lfidno create と一緒に指定してください");
+    if (args.has("definition") && !create)
+        throw UsageError("--definition は lfidno create と一緒に指定してください");
+    if (args.has("definition") && !shell::fileExists(args.option("definition")))
+        throw UsageError("--definition のファイルがありません: " + args.option("definition"));
+    const model::ConnectionFields connection = connectionFrom(args);
     ConsoleMessages messages(args.has("replace"));
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
     if (create)
-        return exitStatus(
-            core::createLfidno({definitionFrom(args), connectionFrom(args)}, services));
-    const core::Outcome outcome = core::setLfidno({p[1], connectionFrom(args)}, services);
+        return exitStatus(core::createLfidno({definitionFrom(args), connection}, services));
+    const core::Outcome outcome = core::setLfidno({p[1], connection}, services);
     if (outcome == core::Outcome::kDone)
-        printLfidno(connectionFrom(args));
+        printLfidno(connection);
     return exitStatus(outcome);
 }
 
 const CommandRegistration user(
     {"user",
-     "user create <ユーザー名> <パスワード> --user SYSTEM --password P [--service S]\n"
-     "user delete <ユーザー名> --user SYSTEM --password P [--service S]\n"
+     "user create <ユーザー名> [<パスワード>] --user SYSTEM [--service S]\n"
+     "  user delete <ユーザー名> --user SYSTEM [--service S]\n"
      "    画面の「ユーザー作成」タブと同じく、ユーザーを作成 (DBA, RESOURCE, CONNECT を付与)\n"
-     "    または所有オブジェクトごと削除します (drop は delete と同じ)",
-     runUser});
+     "    または所有オブジェクトごと削除します (drop は delete と同じ)。新しいユーザーの\n"
+     "    パスワードは <パスワード>、--new-password-file、MALVORN_NEW_PASSWORD、端末での入力の順",
+     runUser,
+     connectionOptions() +
+         Options{{"new-password-file", "FILE",
+                  "user create: 新しいユーザーのパスワードをファイルの1行目から読みます"}}});
 
 const CommandRegistration lfidno(
     {"lfidno",
-     "lfidno create [--definition ファイル] [--replace] --user U --password P [--service S]\n"
-     "lfidno fill <所有者> --user U --password P [--service S]\n"
+     "lfidno create [--definition ファイル] [--replace] --user U [--service S]\n"
+     "  lfidno fill <所有者> --user U [--service S]\n"
      "    画面の「IDNOテーブル」タブと同じく、LFIDNO を作成 (既定は組み込みの定義、既存の表は\n"
      "    --replace のときだけ削除) または所有者の各表のレコード番号の最大値で埋め直し、\n"
      "    表名と IDNO を表示します",
      runLfidno,
-     {"replace"}});
+     connectionOptions() +
+         Options{{"definition", "FILE", "create: LFIDNO の定義 (CP932 か UTF-8 の SQL 文)"},
+                 {"replace", "", "create: 既存の LFIDNO を削除して作り直します"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

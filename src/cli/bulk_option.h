@@ -10,6 +10,12 @@ namespace malvorn::cli {
 inline constexpr std::size_t kDefaultBatch = 1000;
 inline constexpr std::size_t kMaxBatch = 1000000;
 
+// --bulk and --batch N.
+inline Options bulkOptions() {
+    return {{"bulk", "", "値を結び付けた INSERT でまとめて送ります"},
+            {"batch", "N", "--bulk: 1つのまとめの行数 (既定 1000、1 から 1000000)"}};
+}
+
 // The rows per batch `--bulk [--batch N]` asks for; 0 without --bulk.
 // --batch alone is refused rather than taken to mean --bulk: the copy's way
 // should be asked for by name.

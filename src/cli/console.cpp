@@ -19,12 +19,51 @@ std::string consoleLines(const std::string& boxText) {
 
 shell::MessageAnswer ConsoleMessages::show(const std::string& text, shell::MessageIcon,
                                            shell::MessageButtons buttons, shell::TitleForm) {
+    shown_ = true;
     if (buttons == shell::MessageButtons::kOk) {
         std::fputs(consoleLines(text).c_str(), stderr);
         return shell::MessageAnswer::kOk;
     }
     std::fprintf(stderr, "%s-> %s\n", consoleLines(text).c_str(), answerYes_ ? "はい" : "いいえ");
     return answerYes_ ? shell::MessageAnswer::kYes : shell::MessageAnswer::kNo;
+}
+
+std::string consoleRefusalText(const core::Check& check) {
+    using core::Rule;
+    const std::string& subject = check.subject;
+    switch (check.rule) {
+        case Rule::kUnnamed:
+            break;
+        case Rule::kDbPathBlank:
+            return "データベースファイルのパスが空です";
+        case Rule::kDbPathExtension:
+            return "データベースファイルの拡張子が mdb でも sdb でもありません: " + subject;
+        case Rule::kDbPathMissing:
+            return "データベースファイルがありません: " + subject;
+        case Rule::kTableBlank:
+            return "テーブル名が空です";
+        case Rule::kOwnerIsSystem:
+            return "表の所有者が SYSTEM になります (--user " + subject +
+                   "): 表を持つユーザーで接続してください";
+        case Rule::kConnectionNotSystem:
+            return "ユーザーの作成と削除は --user SYSTEM で接続してください (指定: --user " +
+                   subject + ")";
+        case Rule::kTablespaceBlank:
+            return "--tablespace が空です";
+        case Rule::kIndexTablespaceBlank:
+            return "--index-tablespace が空です";
+        case Rule::kSqlFolderBlank:
+            return "SQL の格納先フォルダが空です";
+        case Rule::kSqlFolderMissing:
+            return "SQL の格納先フォルダがありません: " + subject;
+        case Rule::kSqlFolderWithoutScripts:
+            return "SQL の格納先フォルダに .sql ファイルがありません: " + subject;
+        case Rule::kScriptMissing:
+            return "スクリプトファイルがありません: " + subject;
+        case Rule::kSqlBlank:
+            return "SQL 文が空です";
+    }
+    return check.message;
 }
 
 void ConsoleFront::setStatus(const std::string& text, bool) {

@@ -16,15 +16,24 @@ class ConsoleMessages : public shell::MessageService {
     explicit ConsoleMessages(bool answerYes = false) : answerYes_(answerYes) {}
     shell::MessageAnswer show(const std::string& text, shell::MessageIcon icon,
                               shell::MessageButtons buttons, shell::TitleForm title) override;
+    // Whether any text has been shown.
+    bool shownAny() const { return shown_; }
 
   private:
     bool answerYes_;
+    bool shown_ = false;
 };
 
-// The status line on stdout; no focus, no settings file, no pointer.
+// The command line's own words for a failed check, naming the option, path
+// or user it is about; the check's own message for a check it has no words for.
+std::string consoleRefusalText(const core::Check& check);
+
+// The status line on stdout; no focus, no settings file, no pointer. Checks
+// are worded for the command line.
 class ConsoleFront : public core::Front {
   public:
     void setStatus(const std::string& text, bool repaintNow) override;
+    std::string refusalText(const core::Check& check) override { return consoleRefusalText(check); }
 };
 
 // The box text with its CR separators as line ends.

@@ -1,6 +1,8 @@
 // The conversion run of the "JET=>Oracle" tab from the command line.
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
 #include "core/table_commands.h"
 
 namespace malvorn::cli {
@@ -24,7 +26,11 @@ int runConvert(const Arguments& args) {
     fields.saveSql = args.has("sql-folder");
     fields.sqlFolder = args.option("sql-folder");
     fields.createTable = args.has("create");
-    fields.connection = {args.option("user"), args.option("password"), args.option("service")};
+    // The password goes to the server and into the stored fixed scripts; a
+    // run that does neither asks for none.
+    fields.connection = {args.option("user"),
+                         fields.saveSql || fields.createTable ? connectionPassword(args) : "",
+                         args.option("service")};
 
     ConsoleMessages messages(args.has("replace"));
     ConsoleFront front;
@@ -36,13 +42,18 @@ int runConvert(const Arguments& args) {
 const CommandRegistration convert(
     {"convert",
      "convert <データベース> <テーブル> [--sql-folder DIR]\n"
-     "        [--create --user U --password P [--service S] [--replace]]\n"
+     "        [--create --user U [--service S] [--replace]]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null]\n"
      "    画面の「JETからOracleの表作成」と同じ変換を行います: --sql-folder があれば\n"
      "    <テーブル>.sql, LFIDNO.sql, CreateAdmin.sql を格納し、--create があれば Oracle に\n"
      "    表を作成します (既存の表は --replace のときだけ削除)",
      runConvert,
-     {"create", "replace", "no-not-null"}});
+     connectionOptions() + Options{{"sql-folder", "DIR", "スクリプトの格納先フォルダ"},
+                                   {"create", "", "Oracle に表を作成します"},
+                                   {"replace", "", "--create: 既存の表を削除して作り直します"},
+                                   {"tablespace", "T", "表領域 (既定 users)"},
+                                   {"index-tablespace", "I", "索引表領域 (既定 indx)"},
+                                   {"no-not-null", "", "NOT NULL を付けません"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

@@ -5,6 +5,8 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
 #include "cli/progress.h"
 #include "core/copy_command.h"
 
@@ -13,7 +15,7 @@ namespace {
 
 // The copy's "k / N" as a progress line; the row reached is kept for the
 // message when the copy stops.
-class CopyProgress : public core::Front {
+class CopyProgress : public ConsoleFront {
   public:
     explicit CopyProgress(std::string table) : table_(std::move(table)) {}
     void setStatus(const std::string& text, bool) override {
@@ -42,8 +44,8 @@ int runCopy(const Arguments& args) {
     fields.dbPath = args.positional[0];
     fields.table = args.positional[1];
     fields.clear = args.has("clear");
-    fields.connection = {args.option("user"), args.option("password"), args.option("service")};
     fields.bulkBatch = bulkBatch(args);
+    fields.connection = connectionFrom(args);
 
     ConsoleMessages messages;
     ConsoleFront unused;
@@ -59,7 +61,8 @@ int runCopy(const Arguments& args) {
     if (outcome != core::Outcome::kDone) {
         // Where it stopped; the rows sent before stay on the server.
         if (progress.started())
-            std::fprintf(stderr, "%lld / %lld で停止しました\n", progress.row(), progress.total());
+            std::fprintf(stderr, "%s: %lld / %lld で停止しました\n", fields.table.c_str(),
+                         progress.row(), progress.total());
         return exitStatus(outcome);
     }
     std::printf("%s: %lld 行をコピーしました (%.2f 秒, %.0f 行/秒)\n", fields.table.c_str(),
@@ -70,13 +73,14 @@ int runCopy(const Arguments& args) {
 
 const CommandRegistration copy(
     {"copy",
-     "copy <データベース> <テーブル> --user U --password P [--service S] [--clear]\n"
-     "        [--bulk [--batch N]]\n"
+     "copy <データベース> <テーブル> --user U [--service S] [--clear] [--bulk [--batch N]]\n"
      "    画面の「JETからOracleへデータセット」と同じく、テーブルの全行を Oracle の同名の表に\n"
      "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)。--bulk: 値を結び付けた\n"
      "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします",
      runCopy,
-     {"clear", "bulk"}});
+     connectionOptions() + bulkOptions() +
+         Options{{"clear", "", "先に表の行をすべて削除します"},
+                 {"accept-short-tables", "", "定義の行数より読めた行が少なくても失敗にしません"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/options.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
 #include "jet/jet_error.h"
@@ -56,7 +57,7 @@ int runScript(const Arguments& args) {
     requirePositional(args, 2, "データベースファイルとテーブル名を指定してください");
     convert::TableScriptOptions options;
     options.tableTablespace = optionOr(args, "tablespace", "users");
-    options.indexTablespace = optionOr(args, "index-tablespace", optionOr(args, "index", "indx"));
+    options.indexTablespace = optionOr(args, "index-tablespace", "indx");
     options.suppressNotNull = args.has("no-not-null");
     const convert::ScriptDate date =
         args.has("date") ? parseDate(args.option("date")) : convert::localToday();
@@ -73,11 +74,8 @@ int runScript(const Arguments& args) {
 
 int runInserts(const Arguments& args) {
     // "-z" ends each statement with a NUL byte: values may hold line breaks.
-    Arguments rest = args;
-    bool nulEnded = false;
-    std::erase_if(rest.positional, [&nulEnded](const std::string& word) {
-        return word == "-z" ? (nulEnded = true) : false;
-    });
+    const Arguments& rest = args;
+    const bool nulEnded = args.has("nul");
     requirePositional(rest, 2, "データベースファイルとテーブル名を指定してください");
     const std::string& tableName = rest.positional[1];
 
@@ -117,12 +115,19 @@ const CommandRegistration script(
      "    テーブル作成SQLをファイルと同じバイト列 (CP932, CR LF) で出力します\n"
      "    (既定: users, indx, 今日の日付)",
      runScript,
-     {"no-not-null"}});
+     {{"tablespace", "T", "表領域 (既定 users)"},
+      {"index-tablespace", "I", "索引表領域 (既定 indx)"},
+      {"no-not-null", "", "NOT NULL を付けません"},
+      {"date", "YYYY/MM/DD", "スクリプトに記す日付 (既定 今日)"},
+      {"out", "FILE", "標準出力の代わりにファイルに書きます"}}});
 const CommandRegistration inserts({"inserts",
                                    "inserts <データベース> <テーブル> [-z]\n"
                                    "    データセットの INSERT 文を1行に1つ UTF-8 で出力します\n"
                                    "    (-z: 改行の代わりに NUL で区切ります)",
-                                   runInserts});
+                                   runInserts,
+                                   {{"nul", "", "文を改行の代わりに NUL で区切ります", 'z'},
+                                    {"accept-short-tables", "",
+                                     "定義の行数より読めた行が少なくても失敗にしません"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

@@ -1,14 +1,14 @@
 // malvorn-cli: the program's commands for scripted work, over the same core
 // as the window.
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/console.h"
-#include "convert/script_files.h"
-#include "oracle/operation.h"
+#include "cli/options.h"
+#include "core/command.h"
 
 namespace malvorn::cli {
 
@@ -17,54 +17,53 @@ std::vector<Command>& commandRegistry() {
     return commands;
 }
 
-void printUsage(std::FILE* out) {
-    std::fputs("使い方: malvorn-cli <コマンド> [オプション]\n\nコマンド:\n", out);
-    for (const auto& command : commandRegistry())
-        std::fprintf(out, "  %s\n", command.usage.c_str());
-}
-
 namespace {
 
-Arguments parse(int argc, char** argv, int first, const std::vector<std::string>& flags = {}) {
-    Arguments args;
-    for (int i = first; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word.starts_with("--") &&
-            std::find(flags.begin(), flags.end(), word.substr(2)) != flags.end()) {
-            args.options[word.substr(2)] = std::string();
-        } else if (word.starts_with("--") && word.size() > 2) {
-            if (i + 1 >= argc)
-                throw UsageError(word + " に値がありません");
-            args.options[word.substr(2)] = argv[++i];
-        } else {
-            args.positional.push_back(word);
-        }
+const Command* findCommand(const std::string& name) {
+    for (const auto& command : commandRegistry()) {
+        if (command.name == name)
+            return &command;
     }
-    return args;
+    return nullptr;
 }
 
-int run(int argc, char** argv) {
-    if (argc < 2) {
-        printUsage(stderr);
+// A usage error of `command` (none: of the program's own words).
+int usageFailed(const UsageError& error, const Command* command) {
+    std::fprintf(stderr, "malvorn-cli: %s\n", error.what());
+    std::fprintf(stderr, "詳しくは malvorn-cli %s--help\n",
+                 command ? (command->name + " ").c_str() : "");
+    return 2;
+}
+
+int run(const std::vector<std::string>& words) {
+    if (words.empty()) {
+        std::fputs(programHelp(commandRegistry()).c_str(), stderr);
         return 2;
     }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "help") {
-        printUsage(stdout);
+    const std::string& name = words[0];
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::fputs(programHelp(commandRegistry()).c_str(), stdout);
         return 0;
     }
-    for (const auto& command : commandRegistry()) {
-        if (command.name != name)
-            continue;
-        for (int i = 2; i < argc; ++i) {
-            if (std::string(argv[i]) == "--help") {
-                std::printf("使い方: malvorn-cli %s\n", command.usage.c_str());
-                return 0;
-            }
-        }
-        return command.run(parse(argc, argv, 2, command.flags));
+    if (name == "--version") {
+        std::printf("malvorn-cli %s\n", MALVORN_VERSION);
+        return 0;
     }
-    throw UsageError("不明なコマンドです: " + name);
+    const Command* command = findCommand(name);
+    if (command == nullptr)
+        return usageFailed(UsageError(name.starts_with("-") ? "不明なオプションです: " + name
+                                                            : "不明なコマンドです: " + name),
+                           nullptr);
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    if (asksForHelp(rest)) {
+        std::fputs(commandHelp(*command).c_str(), stdout);
+        return 0;
+    }
+    try {
+        return command->run(parseArguments(*command, rest));
+    } catch (const UsageError& error) {
+        return usageFailed(error, command);
+    }
 }
 
 }  // namespace
@@ -73,22 +72,13 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     using namespace malvorn;
     try {
-        return cli::run(argc, argv);
-    } catch (const cli::UsageError& e) {
-        std::fprintf(stderr, "malvorn-cli: %s\n\n", e.what());
-        cli::printUsage(stderr);
-        return 2;
-    } catch (const convert::InputError& e) {
-        std::fprintf(stderr, "malvorn-cli: %s\n", e.what());
-        return 2;
-    } catch (const oracle::OracleError& e) {
-        // The commands that talk to the server directly (sql) report as the
-        // window's SQL tab does.
-        std::fputs(cli::consoleLines(oracle::errorReportText("SQL実行ｴﾗｰ", argv[1], e)).c_str(),
-                   stderr);
-        return 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "malvorn-cli: %s\n", e.what());
+        return cli::run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (...) {
+        // Every other failure through the mapping the window's error report
+        // uses, on one line.
+        const oracle::OracleError error = core::reportedError(std::current_exception());
+        std::fprintf(stderr, "malvorn-cli: %s (ｴﾗｰNo:%d, ｴﾗｰｿｰｽ:%s)\n", error.description().c_str(),
+                     static_cast<int>(error.number()), error.source().c_str());
         return 1;
     }
 }

@@ -5,6 +5,9 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/migrate_text.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
 #include "cli/progress.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
@@ -26,7 +29,11 @@ class TableProgress : public core::MigrateProgress {
     }
     void tableFinished(const core::TableOutcome& outcome) override {
         line_->finish();
-        std::fprintf(stderr, "%s: %s\n", label_.c_str(), outcome.ok ? "ok" : "失敗");
+        if (outcome.ok)
+            std::fprintf(stderr, "%s: ok\n", label_.c_str());
+        else
+            std::fprintf(stderr, "%s: 失敗 (読んだ行 %lld): %s\n", label_.c_str(),
+                         static_cast<long long>(outcome.rowsRead), outcome.result.c_str());
     }
 
   private:
@@ -34,7 +41,7 @@ class TableProgress : public core::MigrateProgress {
     std::optional<ProgressLine> line_;
 };
 
-int runMigrate(const Arguments& args) {
+core::MigrateFields fieldsFrom(const Arguments& args) {
     if (args.positional.empty())
         throw UsageError("データベースファイルを指定してください");
     core::MigrateFields fields;
@@ -50,18 +57,29 @@ int runMigrate(const Arguments& args) {
     fields.clear = args.has("clear");
     fields.oracleSafe = args.has("oracle-safe");
     fields.verify = args.has("verify");
-    fields.connection = {args.option("user"), args.option("password"), args.option("service")};
     fields.bulkBatch = bulkBatch(args);
+    if (args.has("report"))
+        checkReportPath(args.option("report"));
+    fields.connection = connectionFrom(args);
+    return fields;
+}
 
+int runMigrate(const Arguments& args) {
+    const core::MigrateFields fields = fieldsFrom(args);
     ConsoleMessages messages;
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
     TableProgress progress;
     core::MigrateReport report;
     const core::Outcome outcome = core::migrateDatabase(fields, services, progress, report);
-    if (outcome == core::Outcome::kRefused)
+    // A refusal or a failure before the first table has shown its message;
+    // a summary of no tables would say nothing.
+    if (report.tables.empty())
         return exitStatus(outcome);
     std::fputs(core::migrateSummary(report, fields.verify).c_str(), stdout);
+    std::fputs(failedTablesText(report).c_str(), stdout);
+    if (!fields.oracleSafe)
+        std::fputs(oracleSafeHint(report).c_str(), stdout);
     if (args.has("report"))
         shell::writeFileAtomically(args.option("report"), core::migrateReportJson(report));
     return exitStatus(outcome);
@@ -69,20 +87,34 @@ int runMigrate(const Arguments& args) {
 
 const CommandRegistration migrate(
     {"migrate",
-     "migrate <データベース> [<テーブル>...] --user U --password P [--service S]\n"
+     "migrate <データベース> [<テーブル>...] --user U [--service S]\n"
      "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe] [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
-     "        [--bulk [--batch N]]\n"
+     "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
-     "    行数を確かめます。--verify: 全行を読み戻して値を比べます。--oracle-safe: どの\n"
-     "    Access ファイルでも通る規則 (引用符付きの名前、全型の対応、主キーの索引など)。\n"
-     "    最後に表ごとの結果を表示し、--report FILE には同じ内容を JSON で書きます。\n"
-     "    --bulk: 行を値を結び付けた INSERT で N 行 (既定 1000) ずつ送ります。\n"
+     "    行数を確かめます。最後に表ごとの結果を表示し、失敗した表はその全文を続けます。\n"
      "    すべての表が ok のときだけ終了コード 0",
      runMigrate,
-     {"replace", "clear", "oracle-safe", "verify", "no-not-null", "bulk"}});
+     connectionOptions() + bulkOptions() +
+         Options{
+             {"sql-folder", "DIR", "スクリプトの格納先フォルダ"},
+             {"replace", "", "既存の表を削除して作り直します"},
+             {"clear", "", "既存の表の行を入れ替えます"},
+             {"oracle-safe", "",
+              "どの Access ファイルでも通る規則 (引用符付きの名前、全型の対応、"
+              "主キーの索引など)"},
+             {"verify", "", "全行を読み戻して値を比べます"},
+             {"tablespace", "T", "表領域 (既定 users)"},
+             {"index-tablespace", "I", "索引表領域 (既定 indx)"},
+             {"no-not-null", "", "NOT NULL を付けません"},
+             {"report", "FILE", "結果を JSON で書きます (フォルダは始める前に確かめます)"},
+             {"accept-short-tables", "",
+              "定義の行数より読めた行が少なくても失敗にしません (差は結果に残ります)"},
+             {"journal", "FILE", "表ごと・まとめごとの進み具合を JSON で記録します"},
+             {"resume", "", "--journal の記録から中断したところを続けます"},
+         }});
 
 }  // namespace
 }  // namespace malvorn::cli

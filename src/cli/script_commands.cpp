@@ -3,48 +3,50 @@
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/console.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
 #include "convert/script_files.h"
+#include "core/table_commands.h"
 #include "shell/files.h"
 
 namespace malvorn::cli {
 namespace {
 
-model::ConnectionFields connectionFrom(const Arguments& args) {
-    return {args.option("user"), args.option("password"), args.option("service")};
-}
-
 const std::string& folderArgument(const Arguments& args) {
     if (args.positional.size() != 1)
-        throw UsageError("格納先ディレクトリを入力してください");
+        throw UsageError("SQL の格納先フォルダを1つ指定してください");
     return args.positional[0];
 }
 
 int runFixedScripts(const Arguments& args) {
     const std::string& folder = folderArgument(args);
     if (!shell::folderExists(folder))
-        throw convert::InputError("格納先ディレクトリが存在しません");
+        throw UsageError("SQL の格納先フォルダがありません: " + folder);
     const int written =
         convert::writeFixedScriptsIfMissing(folder, connectionFrom(args), convert::localToday());
     std::printf("%d 個のファイルを作成しました\n", written);
     return 0;
 }
 
+// The window's SQLバッチ作成, with its checks worded for the command line.
 int runBatch(const Arguments& args) {
-    const std::string path = convert::writeBatchScript(folderArgument(args), connectionFrom(args),
-                                                       convert::localToday());
-    std::printf("%s\nＳＱＬバッチ作成 完了\n", path.c_str());
-    return 0;
+    const core::BatchFields fields{folderArgument(args), "", connectionFrom(args)};
+    ConsoleMessages messages;
+    ConsoleFront front;
+    core::Services services = consoleServices(messages, front);
+    return exitStatus(core::createBatch(fields, services));
 }
 
 const CommandRegistration fixedScripts({"fixed-scripts",
-                                        "fixed-scripts <格納先> --user U --password P\n"
+                                        "fixed-scripts <格納先> --user U\n"
                                         "    LFIDNO.sql と CreateAdmin.sql を作成します"
                                         " (既存のファイルはそのまま)",
-                                        runFixedScripts});
+                                        runFixedScripts, connectionOptions()});
 const CommandRegistration batch({"batch",
-                                 "batch <格納先> --user U --password P --service S\n"
+                                 "batch <格納先> --user U --service S\n"
                                  "    格納先の *.sql を実行する CreateTables.sql を作成します",
-                                 runBatch});
+                                 runBatch, connectionOptions()});
 
 }  // namespace
 }  // namespace malvorn::cli

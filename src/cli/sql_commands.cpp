@@ -1,14 +1,16 @@
-// The command that sends statements or a script to a server and shows what
-// queries return, for checking a migration from a terminal.
+// The command that sends statements to a server and shows what queries
+// return, for checking a migration from a terminal; a script goes through
+// the window's script command.
 #include <iostream>
 
 #include "admin/result_text.h"
-#include "admin/script_folding.h"
 #include "app/drivers.h"
 #include "cli/command.h"
-#include "convert/script_files.h"
+#include "cli/console.h"
+#include "cli/options.h"
+#include "cli/passwords.h"
+#include "core/admin_commands.h"
 #include "oracle/operation.h"
-#include "shell/files.h"
 
 namespace malvorn::cli {
 namespace {
@@ -17,55 +19,70 @@ bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-std::vector<std::string> statementsFrom(const Arguments& args) {
-    if (args.has("script")) {
-        if (!args.positional.empty())
-            throw UsageError("--script と SQL 文は同時に指定できません");
-        const std::string path = args.option("script");
-        if (!shell::fileExists(path))
-            throw convert::InputError("スクリプトが指定されていません");
-        std::string statement = admin::foldScriptFile(path);
-        // A script of comment lines, blanks and ";" only sends nothing.
-        if (isBlank(statement))
-            return {};
-        return {std::move(statement)};
-    }
+const std::vector<std::string>& statementsFrom(const Arguments& args) {
     if (args.positional.empty())
-        throw UsageError("ＳＱＬ文が指定されていません");
-    for (const auto& statement : args.positional) {
-        if (isBlank(statement))
-            throw UsageError("ＳＱＬ文が指定されていません");
+        throw UsageError("SQL 文を指定してください (または --script FILE)");
+    for (std::size_t i = 0; i < args.positional.size(); ++i) {
+        if (isBlank(args.positional[i]))
+            throw UsageError(std::to_string(i + 1) + " 番目の SQL 文が空です");
     }
     return args.positional;
 }
 
-int runSql(const Arguments& args) {
-    const std::vector<std::string> statements = statementsFrom(args);
-    if (statements.empty())
+// スクリプト実行 of the SQL tab: the file folded into one statement.
+int runScriptFile(const Arguments& args) {
+    if (!args.positional.empty())
+        throw UsageError("--script と SQL 文は同時に指定できません");
+    const core::ScriptFields fields{args.option("script"), connectionFrom(args)};
+    ConsoleMessages messages;
+    ConsoleFront front;
+    core::Services services = consoleServices(messages, front);
+    const core::Outcome outcome = core::runScript(fields, services);
+    if (outcome == core::Outcome::kRefused && !messages.shownAny()) {
+        // Comment lines, blanks and ";" only: there was nothing to send.
+        std::fprintf(stderr, "スクリプトに送る文がありません: %s\n", fields.scriptPath.c_str());
         return 0;
-    const oracle::ConnectionFields fields{args.option("user"), args.option("password"),
-                                          args.option("service")};
-    oracle::CommandSession session(fields, app::defaultDrivers());
-    bool first = true;
-    for (const auto& statement : statements) {
-        if (auto rows = session->run(statement)) {
-            if (!first)
-                std::cout << '\n';
-            admin::writeTabSeparated(*rows, std::cout);
-            first = false;
-        }
     }
-    std::cout.flush();
+    return exitStatus(outcome);
+}
+
+int runStatements(const Arguments& args) {
+    const std::vector<std::string>& statements = statementsFrom(args);
+    const oracle::ConnectionFields fields = connectionFrom(args);
+    try {
+        oracle::CommandSession session(fields, app::defaultDrivers());
+        bool first = true;
+        for (const auto& statement : statements) {
+            if (auto rows = session->run(statement)) {
+                if (!first)
+                    std::cout << '\n';
+                admin::writeTabSeparated(*rows, std::cout);
+                first = false;
+            }
+        }
+        std::cout.flush();
+    } catch (const oracle::OracleError& error) {
+        // Reported as the window's SQL tab reports it.
+        std::cout.flush();
+        std::fputs(consoleLines(oracle::errorReportText("SQL実行ｴﾗｰ", "sql", error)).c_str(),
+                   stderr);
+        return 1;
+    }
     return 0;
+}
+
+int runSql(const Arguments& args) {
+    return args.has("script") ? runScriptFile(args) : runStatements(args);
 }
 
 const CommandRegistration sql(
     {"sql",
-     "sql --user U --password P [--service S] SQL文...\n"
-     "sql --user U --password P [--service S] --script ファイル\n"
-     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します"
-     " (--script はファイルを 1 つの文にまとめて実行)",
-     runSql});
+     "sql --user U [--service S] SQL文...\n"
+     "  sql --user U [--service S] --script ファイル\n"
+     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します。--script は\n"
+     "    画面の「スクリプト実行」と同じく、ファイルを 1 つの文にまとめて実行します",
+     runSql,
+     connectionOptions() + Options{{"script", "FILE", "ファイルを 1 つの文にまとめて実行します"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

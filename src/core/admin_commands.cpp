@@ -72,7 +72,7 @@ Outcome userCommand(const UserFields& fields, const UserOperation& op, const cha
                     Services& services) {
     if (!passChecks({{!encoding::equalsIgnoringAsciiCase(fields.connection.user, "system"),
                       "接続文字列にはSYSTEMユーザを入力してください", MessageIcon::kCritical,
-                      Field::kNone}},
+                      Field::kNone, Rule::kConnectionNotSystem, fields.connection.user}},
                     shell::TitleForm::kPlain, services))
         return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
@@ -218,9 +218,10 @@ Outcome setLfidno(const LfidnoFillFields& fields, Services& services) {
 }
 
 Outcome runScript(const ScriptFields& fields, Services& services) {
-    if (!passChecks({{!services.files.FileExists(fields.scriptPath),
-                      "スクリプトが指定されていません", MessageIcon::kCritical, Field::kNone}},
-                    shell::TitleForm::kError, services))
+    if (!passChecks(
+            {{!services.files.FileExists(fields.scriptPath), "スクリプトが指定されていません",
+              MessageIcon::kCritical, Field::kNone, Rule::kScriptMissing, fields.scriptPath}},
+            shell::TitleForm::kError, services))
         return Outcome::kRefused;
     std::string statement;
     try {
@@ -240,7 +241,7 @@ Outcome runScript(const ScriptFields& fields, Services& services) {
 
 Outcome runStatement(const StatementFields& fields, Services& services) {
     if (!passChecks({{isBlank(fields.sql), "ＳＱＬ文が指定されていません", MessageIcon::kCritical,
-                      Field::kNone}},
+                      Field::kNone, Rule::kSqlBlank}},
                     shell::TitleForm::kError, services))
         return Outcome::kRefused;
     return sendOne(fields.sql, fields.connection, "ＳＱＬ実行", "SQL実行ｴﾗｰ", "cmdDoSQL_Click",

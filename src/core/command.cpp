@@ -16,11 +16,16 @@ SessionOpener sessionOpener(oracle::Drivers drivers) {
     };
 }
 
+std::string Front::refusalText(const Check& check) {
+    return check.message;
+}
+
 bool passChecks(std::initializer_list<Check> checks, shell::TitleForm title, Services& services) {
     for (const Check& check : checks) {
         if (!check.fails)
             continue;
-        services.messages.show(check.message, check.icon, shell::MessageButtons::kOk, title);
+        services.messages.show(services.front.refusalText(check), check.icon,
+                               shell::MessageButtons::kOk, title);
         if (check.focus != Field::kNone)
             services.front.focus(check.focus);
         return false;

@@ -28,6 +28,28 @@ enum class Field {
     kSql,
 };
 
+// What an input check refuses. The window shows each check's own message;
+// a front with words of its own (the command line) words it from this and
+// the value checked.
+enum class Rule {
+    kUnnamed,
+    kDbPathBlank,
+    kDbPathExtension,
+    kDbPathMissing,
+    kTableBlank,
+    kOwnerIsSystem,
+    kConnectionNotSystem,
+    kTablespaceBlank,
+    kIndexTablespaceBlank,
+    kSqlFolderBlank,
+    kSqlFolderMissing,
+    kSqlFolderWithoutScripts,
+    kScriptMissing,
+    kSqlBlank,
+};
+
+struct Check;
+
 // How a command ended: every step done, refused by a check of its fields
 // before anything was done, or failed on the way (and reported).
 enum class Outcome { kDone, kRefused, kFailed };
@@ -47,6 +69,8 @@ class Front {
     // Saves the window's text boxes to the settings file.
     virtual void saveSettings() {}
     virtual void setBusy(Busy) {}
+    // The text a failed check shows; by default the check's own message.
+    virtual std::string refusalText(const Check& check);
 };
 
 using SessionOpener =
@@ -88,6 +112,8 @@ struct Check {
     const char* message;
     shell::MessageIcon icon;
     Field focus;
+    Rule rule = Rule::kUnnamed;
+    std::string subject = {};  // the value checked: a path, a name, a user
 };
 
 // Runs the checks in order; the first that fails shows its message (title

@@ -179,14 +179,16 @@ bool checksPass(const MigrateFields& f, Services& services) {
     return passChecks(
         {
             {isBlank(f.dbPath), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
-             Field::kDbPath},
+             Field::kDbPath, Rule::kDbPathBlank},
             {!services.files.FileExists(f.dbPath),
              "該当するファイルは存在しません。 再入力してください。", MessageIcon::kExclamation,
-             Field::kDbPath},
+             Field::kDbPath, Rule::kDbPathMissing, f.dbPath},
             {encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
-             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kUserId},
+             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kUserId,
+             Rule::kOwnerIsSystem, f.connection.user},
             {!f.sqlFolder.empty() && !services.files.FolderExists(f.sqlFolder),
-             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder,
+             Rule::kSqlFolderMissing, f.sqlFolder},
         },
         shell::TitleForm::kError, services);
 }

@@ -17,17 +17,19 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
     return passChecks(
         {
             {isBlank(f.table), "テーブル名が指定されていません", MessageIcon::kCritical,
-             Field::kNone},
+             Field::kNone, Rule::kTableBlank},
             {f.createTable && encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
-             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone},
+             "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone,
+             Rule::kOwnerIsSystem, f.connection.user},
             {isBlank(f.tableTablespace), "表領域名を入力してください", MessageIcon::kExclamation,
-             Field::kTablespace},
+             Field::kTablespace, Rule::kTablespaceBlank},
             {isBlank(f.indexTablespace), "索引表領域名を入力してください",
-             MessageIcon::kExclamation, Field::kIndex},
+             MessageIcon::kExclamation, Field::kIndex, Rule::kIndexTablespaceBlank},
             {f.saveSql && isBlank(f.sqlFolder), "格納先ディレクトリを入力してください",
-             MessageIcon::kExclamation, Field::kSqlFolder},
+             MessageIcon::kExclamation, Field::kSqlFolder, Rule::kSqlFolderBlank},
             {f.saveSql && !services.files.FolderExists(f.sqlFolder),
-             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+             "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder,
+             Rule::kSqlFolderMissing, f.sqlFolder},
         },
         shell::TitleForm::kError, services);
 }
@@ -91,12 +93,12 @@ TableListChange refreshTableList(const std::string& dbPath, TableList& list, Ser
     const bool passed = passChecks(
         {
             {dbPath.empty(), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
-             Field::kDbPath},
+             Field::kDbPath, Rule::kDbPathBlank},
             {ending != "mdb" && ending != "sdb", "拡張子に誤りがあります。 再入力してください。",
-             MessageIcon::kExclamation, Field::kDbPath},
+             MessageIcon::kExclamation, Field::kDbPath, Rule::kDbPathExtension, dbPath},
             {!services.files.FileExists(dbPath),
              "該当するファイルは存在しません。 再入力してください。", MessageIcon::kExclamation,
-             Field::kDbPath},
+             Field::kDbPath, Rule::kDbPathMissing, dbPath},
         },
         shell::TitleForm::kBracketedError, services);
     if (!passed)
@@ -125,12 +127,13 @@ Outcome createBatch(const BatchFields& fields, Services& services) {
     const bool passed = passChecks(
         {
             {isBlank(fields.sqlFolder), "格納先ディレクトリを入力してください",
-             MessageIcon::kExclamation, Field::kSqlFolder},
+             MessageIcon::kExclamation, Field::kSqlFolder, Rule::kSqlFolderBlank},
             {!services.files.FolderExists(fields.sqlFolder), "格納先ディレクトリが存在しません",
-             MessageIcon::kExclamation, Field::kSqlFolder},
+             MessageIcon::kExclamation, Field::kSqlFolder, Rule::kSqlFolderMissing,
+             fields.sqlFolder},
             {services.files.FolderExists(fields.sqlFolder) && !holdsScripts(fields.sqlFolder),
              "格納先ディレクトリにSQLファイルが存在しません", MessageIcon::kExclamation,
-             Field::kSqlFolder},
+             Field::kSqlFolder, Rule::kSqlFolderWithoutScripts, fields.sqlFolder},
         },
         shell::TitleForm::kPlain, services);
     if (!passed)
