@@ -74,12 +74,11 @@ int runScript(const Arguments& args) {
 
 int runInserts(const Arguments& args) {
     // "-z" ends each statement with a NUL byte: values may hold line breaks.
-    const Arguments& rest = args;
     const bool nulEnded = args.has("nul");
-    requirePositional(rest, 2, "データベースファイルとテーブル名を指定してください");
-    const std::string& tableName = rest.positional[1];
+    requirePositional(args, 2, "データベースファイルとテーブル名を指定してください");
+    const std::string& tableName = args.positional[1];
 
-    const auto source = jet::openJetSource(rest.positional[0]);
+    const auto source = jet::openJetSource(args.positional[0]);
     const auto rows = source->openRows(tableName);
     const std::string head = transfer::statementHead(tableName, rows->columns());
     jet::JetRow row;
@@ -89,7 +88,7 @@ int runInserts(const Arguments& args) {
         ++number;
         statement = transfer::rowStatement(
             head,
-            transfer::rowLiterals(rows->columns(), row, {rest.positional[0], tableName, number}));
+            transfer::rowLiterals(rows->columns(), row, {args.positional[0], tableName, number}));
         statement += nulEnded ? '\0' : '\n';
         writeAll(statement);
     }
@@ -97,7 +96,7 @@ int runInserts(const Arguments& args) {
         throw std::runtime_error("標準出力に書けません");
     if (jet::rowCountDiffers(*rows)) {
         std::fprintf(stderr, "malvorn-cli: %s\n",
-                     jet::rowCountWarning(rest.positional[0], tableName, rows->deliveredRowCount(),
+                     jet::rowCountWarning(args.positional[0], tableName, rows->deliveredRowCount(),
                                           rows->recordedRowCount())
                          .c_str());
     }

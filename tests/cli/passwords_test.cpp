@@ -1,9 +1,11 @@
 // Passwords kept off the command line: a file, the environment, a prompt.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "cli/passwords.h"
@@ -129,6 +131,66 @@ TEST_F(PasswordSources, NeverInTheProcessCommandLine) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(readWholeFile(outPath), "N\n1\n");
+}
+
+// Reads the terminal's output until `until` has appeared, or to its end
+// (empty `until`).
+std::string readTerminal(int master, const std::string& until, std::string seen = {}) {
+    char buffer[256];
+    while (until.empty() || seen.find(until) == std::string::npos) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;  // EIO: the program's side has closed
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    return seen;
+}
+
+bool echoes(int master) {
+    struct termios settings {};
+    return ::tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// On a terminal with no password given, the program asks without echo; what
+// is typed logs in, and Ctrl-C at the prompt ends it with echo back on.
+TEST_F(PasswordSources, PromptWithoutEchoOnATerminal) {
+    system();
+    struct Case {
+        const char* what;
+        std::string typed;
+        bool loggedIn;  // else ended by SIGINT
+    };
+    const Case cases[] = {{"typed", "tarnbol\n", true}, {"Ctrl-C", "\x03", false}};
+    const std::string service = folder();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int master = -1;
+        const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::unsetenv("MALVORN_PASSWORD");
+            ::execl(MALVORN_CLI, MALVORN_CLI, "sql", "--user", "system", "--service",
+                    service.c_str(), "SELECT 1 AS N FROM DUAL", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const std::string prompt = readTerminal(master, "パスワード: ");
+        EXPECT_NE(prompt.find("パスワード: "), std::string::npos) << prompt;
+        EXPECT_FALSE(echoes(master));
+        ASSERT_EQ(::write(master, c.typed.data(), c.typed.size()),
+                  static_cast<ssize_t>(c.typed.size()));
+        const std::string rest = readTerminal(master, "");
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        if (c.loggedIn) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << rest;
+            EXPECT_NE(rest.find("N\r\n1\r\n"), std::string::npos) << rest;
+            EXPECT_EQ(rest.find("tarnbol"), std::string::npos) << rest;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+        }
+        EXPECT_TRUE(echoes(master));
+        ::close(master);
+    }
 }
 
 }  // namespace

@@ -133,14 +133,15 @@ TEST_F(SqliteOdbc, CommandLineRunsStatementsAndScripts) {
     const std::tuple<std::string, int, std::string> cases[] = {
         {connect + " 'CREATE TABLE T (A INTEGER, B TEXT)' \"INSERT INTO T VALUES (1, '日本')\"", 0,
          ""},
-        {connect + " --script " + script, 0, ""},
+        {connect + " --script " + script, 0, "スクリプト実行　開始\nスクリプト実行　完了\n"},
         {connect + " 'SELECT A, B FROM T ORDER BY A' 'SELECT NULL AS N'", 0,
          "A\tB\n1\t日本\n2\tx;y\n\nN\n\n"},
         {connect + " 'SELECT * FROM NOPE'", 1,
          "SQL実行ｴﾗｰ\nﾌﾟﾛｼｼﾞｬ：sql\nｴﾗｰNo:-2147467259\n説 明:no such table: NOPE (1)\n"
          "ｴﾗｰｿｰｽ:[SQLite]\n"},  // one a line
         {connect + " --script " + SqliteDataSource::instance().folder() + "/missing.sql", 2,
-         "malvorn-cli: スクリプトが指定されていません\n"},
+         "スクリプトファイルがありません: " + SqliteDataSource::instance().folder() +
+             "/missing.sql\n"},
     };
     for (const auto& [arguments, status, output] : cases) {
         const CommandRun run = runCommand(std::string(MALVORN_CLI) + " " + arguments);
