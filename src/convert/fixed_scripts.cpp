@@ -1,5 +1,7 @@
 #include "convert/fixed_scripts.h"
 
+#include "convert/script_files.h"
+#include "convert/typed_names.h"
 #include "encoding/ascii.h"
 
 namespace malvorn::convert {
@@ -37,7 +39,18 @@ std::vector<std::string> lfidnoScriptLines(const ScriptDate& date) {
     return lines;
 }
 
+std::optional<std::string> adminScriptProblem(const std::string& user,
+                                              const std::string& password) {
+    // SQL*Plus runs the file as SYSTEM: a user name that is not one plain
+    // name would run more than CREATE USER.
+    if (auto problem = nameProblem(trimSpaces(user), NameKind::kConnectionUser))
+        return problem;
+    return passwordProblem(password);
+}
+
 std::vector<std::string> adminScriptLines(const std::string& user, const std::string& password) {
+    if (const auto problem = adminScriptProblem(user, password))
+        throw InputError(*problem);
     return {
         std::string(kBorderLine),
         // Fixed texts, not boxed: the command line is 71 bytes and stays whole.
@@ -46,7 +59,7 @@ std::vector<std::string> adminScriptLines(const std::string& user, const std::st
         "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
         std::string(kBorderLine),
         "CREATE USER " + user,
-        " IDENTIFIED BY " + password,
+        " IDENTIFIED BY " + passwordText(password),
         " DEFAULT TABLESPACE users",
         " TEMPORARY TABLESPACE temp;",
         "GRANT DBA, RESOURCE, CONNECT TO vembuser;",

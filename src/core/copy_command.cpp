@@ -1,5 +1,6 @@
 #include "core/copy_command.h"
 
+#include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "transfer/row_statements.h"
 
@@ -47,6 +48,13 @@ void copyRows(const CopyFields& f, Services& services) {
 }  // namespace
 
 Outcome copyTable(const CopyFields& fields, Services& services) {
+    // The table name is written unquoted into DELETE and INSERT, the DELETE
+    // before the Jet file is read.
+    const auto table = convert::nameProblem(fields.table, convert::NameKind::kTable);
+    if (!passChecks({{table.has_value(), table ? table->c_str() : "",
+                      shell::MessageIcon::kExclamation, Field::kTable}},
+                    shell::TitleForm::kError, services))
+        return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
     try {
         services.front.saveSettings();

@@ -26,6 +26,7 @@ struct CopyFields {
 // the status line keeps the row it stopped at. Beeps only when every row went.
 // With `bulkBatch`, the rows go in batches and the status line moves once
 // per batch; a failure ends in the same state and shows the same report.
+// A table name that is not one plain name is refused before anything is done.
 Outcome copyTable(const CopyFields& fields, Services& services);
 
 }  // namespace malvorn::core

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <set>
 
+#include "convert/fixed_scripts.h"
 #include "convert/safe_script.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
@@ -146,8 +148,23 @@ void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome)
                                 " と読めた行数が異なります");
 }
 
+// Why this table's name cannot go into its statements under these rules:
+// the window's write it unquoted, the Oracle-safe ones quote it, and a
+// quoted name cannot hold a double quote.
+std::optional<std::string> tableNameProblem(const std::string& table, bool oracleSafe) {
+    if (!oracleSafe)
+        return convert::nameProblem(table, convert::NameKind::kTable);
+    if (table.find('"') != std::string::npos || table.find('\0') != std::string::npos)
+        return "テーブル名「" + table + "」の二重引用符は Oracle の名前に書けません";
+    return std::nullopt;
+}
+
 void Migration::migrate(TableOutcome& outcome) {
     const auto start = Clock::now();
+    if (const auto problem = tableNameProblem(outcome.table, f_.oracleSafe)) {
+        outcome.result = *problem;
+        return;
+    }
     try {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
@@ -176,6 +193,10 @@ void Migration::migrate(TableOutcome& outcome) {
 }
 
 bool checksPass(const MigrateFields& f, Services& services) {
+    // The stored scripts carry the connection user and password.
+    const auto admin = f.sqlFolder.empty()
+                           ? std::nullopt
+                           : convert::adminScriptProblem(f.connection.user, f.connection.password);
     return passChecks(
         {
             {isBlank(f.dbPath), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
@@ -187,6 +208,8 @@ bool checksPass(const MigrateFields& f, Services& services) {
              "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kUserId},
             {!f.sqlFolder.empty() && !services.files.FolderExists(f.sqlFolder),
              "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+            {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
+             Field::kNone},
         },
         shell::TitleForm::kError, services);
 }

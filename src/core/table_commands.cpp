@@ -1,7 +1,9 @@
 #include "core/table_commands.h"
 
+#include "convert/fixed_scripts.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "convert/typed_names.h"
 #include "encoding/ascii.h"
 #include "oracle/existing_table.h"
 #include "oracle/operation.h"
@@ -14,9 +16,19 @@ namespace {
 using shell::MessageIcon;
 
 bool convertChecksPass(const ConvertFields& f, Services& services) {
+    // The window's rules write the typed table name unquoted into every
+    // statement and script; the stored scripts carry the connection user.
+    const auto table = convert::nameProblem(f.table, convert::NameKind::kTable);
+    const auto admin = f.saveSql
+                           ? convert::adminScriptProblem(f.connection.user, f.connection.password)
+                           : std::nullopt;
     return passChecks(
         {
             {isBlank(f.table), "テーブル名が指定されていません", MessageIcon::kCritical,
+             Field::kNone},
+            {table.has_value(), table ? table->c_str() : "", MessageIcon::kExclamation,
+             Field::kTable},
+            {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
              Field::kNone},
             {f.createTable && encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
              "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone},
