@@ -70,6 +70,14 @@ std::vector<std::string> adminScriptLines(const std::string& user, const std::st
 std::vector<std::string> batchScriptLines(const std::string& user, const std::string& password,
                                           const std::string& service, const ScriptDate& date,
                                           const std::vector<std::string>& scriptFiles) {
+    // The three texts stand inside a comment line: a "*/" would end it and
+    // SQL*Plus would run the rest, a line break would split it.
+    for (const auto* text : {&user, &password, &service}) {
+        if (text->find("*/") != std::string::npos ||
+            text->find_first_of("\r\n") != std::string::npos)
+            throw InputError(
+                "接続文字列に \"*/\" や改行があり、CreateTables.sql のコメント行に書けません");
+    }
     std::vector<std::string> lines = {
         std::string(kBorderLine),
         boxedCommentLine("/* ﾃｰﾌﾞﾙ 一括作成SQL　ADMINで実行"),

@@ -37,6 +37,8 @@ std::optional<std::string> adminScriptProblem(const std::string& user, const std
 // `scriptFiles` are bare file names in listing order. The batch itself and
 // "CreateAdmin.sql" are left out: the first would make SQL*Plus run the batch
 // inside itself without end, the second ends with EXIT and belongs to SYSTEM.
+// Throws InputError when a text holds "*/" or a line break: it would end or
+// split the comment line.
 std::vector<std::string> batchScriptLines(const std::string& user, const std::string& password,
                                           const std::string& service, const ScriptDate& date,
                                           const std::vector<std::string>& scriptFiles);

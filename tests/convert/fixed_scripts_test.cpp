@@ -100,6 +100,16 @@ TEST(FixedScripts, AdminQuotesOrRefusesWhatWouldChangeItsStatement) {
     }
 }
 
+TEST(FixedScripts, BatchRefusesTextsThatWouldEndItsCommentLine) {
+    for (const auto& [user, password, service] : {std::tuple{"admin*/", "pw", "ORCL"},
+                                                  {"admin", "p\r\nDROP USER x;", "ORCL"},
+                                                  {"admin", "pw", "ORCL */ DROP USER x;"}}) {
+        SCOPED_TRACE(std::string(user) + password + service);
+        EXPECT_THROW(batchScriptLines(user, password, service, {2001, 2, 3}, {"a.sql"}),
+                     InputError);
+    }
+}
+
 TEST(FixedScripts, BatchIsByteExact) {
     const std::string expected = crlf({
         kRule,
