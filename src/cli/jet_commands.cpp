@@ -97,6 +97,14 @@ int runInserts(const Arguments& args) {
     }
     if (std::fflush(stdout) != 0)
         throw std::runtime_error("標準出力に書けません");
+    if (jet::rowsMissing(*rows) && !rest.has("accept-short-tables")) {
+        // Every row read was written: the statements are what the file holds.
+        std::fprintf(stderr, "malvorn-cli: %s\n",
+                     jet::shortTableMessage(rest.positional[0], tableName,
+                                            rows->deliveredRowCount(), rows->recordedRowCount())
+                         .c_str());
+        return 1;
+    }
     if (jet::rowCountDiffers(*rows)) {
         std::fprintf(stderr, "malvorn-cli: %s\n",
                      jet::rowCountWarning(rest.positional[0], tableName, rows->deliveredRowCount(),
@@ -118,11 +126,14 @@ const CommandRegistration script(
      "    (既定: users, indx, 今日の日付)",
      runScript,
      {"no-not-null"}});
-const CommandRegistration inserts({"inserts",
-                                   "inserts <データベース> <テーブル> [-z]\n"
-                                   "    データセットの INSERT 文を1行に1つ UTF-8 で出力します\n"
-                                   "    (-z: 改行の代わりに NUL で区切ります)",
-                                   runInserts});
+const CommandRegistration inserts(
+    {"inserts",
+     "inserts <データベース> <テーブル> [-z] [--accept-short-tables]\n"
+     "    データセットの INSERT 文を1行に1つ UTF-8 で出力します\n"
+     "    (-z: 改行の代わりに NUL で区切ります)。定義の行数より少ない\n"
+     "    行しか読めないときは終了コード 1 (--accept-short-tables: 0)",
+     runInserts,
+     {"accept-short-tables"}});
 
 }  // namespace
 }  // namespace malvorn::cli

@@ -2,6 +2,7 @@
 
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
+#include "jet/jet_error.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::core {
@@ -43,6 +44,10 @@ void copyRows(const CopyFields& f, Services& services) {
     // sent, and the last status says the two differ.
     if (jet::rowCountDiffers(*rows))
         services.front.setStatus(std::to_string(k) + ofTotal + " (定義の行数と異なります)", true);
+    if (jet::rowsMissing(*rows) && !f.acceptShortTables)
+        throw jet::JetError(jet::JetErrorKind::kDamaged,
+                            jet::shortTableMessage(f.dbPath, f.table, rows->deliveredRowCount(),
+                                                   rows->recordedRowCount()));
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ struct CopyFields {
     // Rows per batch of bound values; 0 (the window's way): one INSERT with
     // literals per row.
     std::size_t bulkBatch = 0;
+    // Fewer rows read than the table records is shown in the last status
+    // (the window's way); false makes it a failure after the rows were sent.
+    bool acceptShortTables = true;
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then

@@ -11,6 +11,7 @@
 #include "core/bulk_sender.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
+#include "jet/jet_error.h"
 #include "shell/files.h"
 #include "shell/paths.h"
 #include "shell/sql_text.h"
@@ -55,7 +56,8 @@ class Migration {
     convert::ScriptLines script(const model::JetTableDef& table, TableOutcome& outcome);
     // False when the table was left as it is and no row is to be copied.
     bool prepareTable(const model::JetTableDef& table, TableOutcome& outcome);
-    void copyRows(const model::JetTableDef& table, TableOutcome& outcome);
+    // The failure of a table that read short and is not accepted so.
+    std::optional<std::string> copyRows(const model::JetTableDef& table, TableOutcome& outcome);
 
     const MigrateFields& f_;
     Services& services_;
@@ -122,7 +124,8 @@ bool Migration::prepareTable(const model::JetTableDef& table, TableOutcome& outc
     return true;
 }
 
-void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome) {
+std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
+                                               TableOutcome& outcome) {
     const std::string head = f_.oracleSafe ? transfer::safeStatementHead(table.name, table.fields)
                                            : transfer::statementHead(table.name, table.fields);
     const auto rows = source_.openRows(table.name);
@@ -144,8 +147,11 @@ void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome)
         }
     }
     if (jet::rowCountDiffers(*rows))
-        outcome.notes.push_back("定義の行数 " + std::to_string(total) +
-                                " と読めた行数が異なります");
+        outcome.notes.push_back("定義の行数 " + std::to_string(total) + " と読めた行数 " +
+                                std::to_string(rows->deliveredRowCount()) + " が異なります");
+    if (jet::rowsMissing(*rows) && !f_.acceptShortTables)
+        return jet::shortTableMessage(f_.dbPath, table.name, rows->deliveredRowCount(), total);
+    return std::nullopt;
 }
 
 // Why this table's name cannot go into its statements under these rules:
@@ -169,12 +175,14 @@ void Migration::migrate(TableOutcome& outcome) {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
         if (prepareTable(table, outcome)) {
-            copyRows(table, outcome);
+            const auto missing = copyRows(table, outcome);
             const auto count =
                 session_.queryValue("SELECT COUNT(*) FROM " + serverName(table.name));
             outcome.rowsOnServer = count ? std::stoll(*count) : 0;
             if (*outcome.rowsOnServer != outcome.rowsRead) {
                 outcome.result = "サーバーの行数が読んだ行数と異なります";
+            } else if (missing) {
+                outcome.result = *missing;
             } else if (f_.verify) {
                 const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
                 outcome.rowsVerified = verified.rowsVerified;
