@@ -31,6 +31,8 @@ const char* kindText(NameKind kind) {
             return "テーブル名";
         case NameKind::kConnectionUser:
             return "接続ユーザー名";
+        case NameKind::kTablespace:
+            return "表領域名";
     }
     return "名前";
 }

@@ -10,7 +10,7 @@
 namespace malvorn::convert {
 
 // What a typed name names, for the message that refuses it.
-enum class NameKind { kUser, kOwner, kTable, kConnectionUser };
+enum class NameKind { kUser, kOwner, kTable, kConnectionUser, kTablespace };
 
 // Why `name` cannot stand unquoted in a statement (a quote, ";", a blank, a
 // control character, a leading digit, a reserved word, over 128 bytes), as

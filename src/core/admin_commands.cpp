@@ -76,20 +76,12 @@ int runUserOperation(const UserFields& fields, const UserOperation& op, Services
 bool typedTextPasses(const UserFields& fields, bool setsPassword, Services& services) {
     const auto name =
         convert::nameProblem(convert::trimSpaces(fields.userId), convert::NameKind::kUser);
-    if (name) {
-        services.messages.show(*name, MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kError);
-        services.front.focus(Field::kUserId);
-        return false;
-    }
     const auto password = setsPassword ? convert::passwordProblem(fields.password) : std::nullopt;
-    if (password) {
-        services.messages.show(*password, MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kError);
-        services.front.focus(Field::kPassword);
-        return false;
-    }
-    return true;
+    return passChecks(
+        {{name.has_value(), name ? name->c_str() : "", MessageIcon::kExclamation, Field::kUserId},
+         {password.has_value(), password ? password->c_str() : "", MessageIcon::kExclamation,
+          Field::kPassword}},
+        shell::TitleForm::kError, services);
 }
 
 Outcome userCommand(const UserFields& fields, const UserOperation& op, const char* doneStatus,
@@ -247,12 +239,11 @@ Outcome createLfidno(const LfidnoCreateFields& fields, Services& services) {
 Outcome setLfidno(const LfidnoFillFields& fields, Services& services) {
     // The owner goes into a literal; a name no user can have is refused all
     // the same, before LFIDNO is emptied for an owner that lists nothing.
-    if (const auto problem = convert::nameProblem(fields.owner, convert::NameKind::kOwner)) {
-        services.messages.show(*problem, MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kError);
-        services.front.focus(Field::kUserId);
+    const auto owner = convert::nameProblem(fields.owner, convert::NameKind::kOwner);
+    if (!passChecks({{owner.has_value(), owner ? owner->c_str() : "", MessageIcon::kExclamation,
+                      Field::kUserId}},
+                    shell::TitleForm::kError, services))
         return Outcome::kRefused;
-    }
     return lfidnoCommand(
         "LFIDNOデータセット", "LFIDNOﾃﾞｰﾀｾｯﾄｴﾗｰ", "fSetLFIDNO", fields.connection, services,
         [&](oracle::Session& session) { fillLfidno(session, fields.owner, services.front); });

@@ -202,6 +202,8 @@ void Migration::migrate(TableOutcome& outcome) {
 
 bool checksPass(const MigrateFields& f, Services& services) {
     // The stored scripts carry the connection user and password.
+    const auto tablespace = convert::nameProblem(f.tableTablespace, convert::NameKind::kTablespace);
+    const auto index = convert::nameProblem(f.indexTablespace, convert::NameKind::kTablespace);
     const auto admin = f.sqlFolder.empty()
                            ? std::nullopt
                            : convert::adminScriptProblem(f.connection.user, f.connection.password);
@@ -216,6 +218,10 @@ bool checksPass(const MigrateFields& f, Services& services) {
              "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kUserId},
             {!f.sqlFolder.empty() && !services.files.FolderExists(f.sqlFolder),
              "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder},
+            {tablespace.has_value(), tablespace ? tablespace->c_str() : "",
+             MessageIcon::kExclamation, Field::kTablespace},
+            {index.has_value(), index ? index->c_str() : "", MessageIcon::kExclamation,
+             Field::kIndex},
             {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
              Field::kNone},
         },

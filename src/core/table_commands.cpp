@@ -19,6 +19,8 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
     // The window's rules write the typed table name unquoted into every
     // statement and script; the stored scripts carry the connection user.
     const auto table = convert::nameProblem(f.table, convert::NameKind::kTable);
+    const auto tablespace = convert::nameProblem(f.tableTablespace, convert::NameKind::kTablespace);
+    const auto index = convert::nameProblem(f.indexTablespace, convert::NameKind::kTablespace);
     const auto admin = f.saveSql
                            ? convert::adminScriptProblem(f.connection.user, f.connection.password)
                            : std::nullopt;
@@ -36,6 +38,10 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
              Field::kTablespace},
             {isBlank(f.indexTablespace), "索引表領域名を入力してください",
              MessageIcon::kExclamation, Field::kIndex},
+            {tablespace.has_value(), tablespace ? tablespace->c_str() : "",
+             MessageIcon::kExclamation, Field::kTablespace},
+            {index.has_value(), index ? index->c_str() : "", MessageIcon::kExclamation,
+             Field::kIndex},
             {f.saveSql && isBlank(f.sqlFolder), "格納先ディレクトリを入力してください",
              MessageIcon::kExclamation, Field::kSqlFolder},
             {f.saveSql && !services.files.FolderExists(f.sqlFolder),

@@ -207,6 +207,14 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
                 script);
         };
     };
+    const auto spaced = [&](std::string tablespace, std::string index) {
+        return [=, this](Services& s) {
+            convert::ScriptLines script;
+            return convertTable(
+                {"T1", jetPath(), tablespace, index, sqlFolder(), false, true, true, scott}, s,
+                script);
+        };
+    };
     const auto migrating = [&](std::string table, bool oracleSafe) {
         return [=, this](Services& s) {
             MigrateFields f;
@@ -249,6 +257,29 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
          refused,
          {},
          "パスワードに二重引用符"},
+        {"a tablespace with a clause",
+         spaced("users PCTFREE 0", "indx"),
+         refused,
+         {},
+         "表領域名「users PCTFREE 0」"},
+        {"an index tablespace with a statement",
+         spaced("users", "indx;DROP TABLE T1"),
+         refused,
+         {},
+         "表領域名「indx;DROP TABLE T1」"},
+        {"a migration's tablespace",
+         [&](Services& s) {
+             MigrateFields f;
+             f.dbPath = jetPath();
+             f.tableTablespace = "users) --";
+             f.connection = scott;
+             MigrateProgress quiet;
+             MigrateReport report;
+             return migrateDatabase(f, s, quiet, report);
+         },
+         refused,
+         {},
+         "表領域名「users) --」"},
         {"a migrated table under the window's rules",
          migrating("T1 WHERE CODE = 1", false),
          Outcome::kFailed,
