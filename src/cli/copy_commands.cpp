@@ -9,6 +9,7 @@
 #include "cli/passwords.h"
 #include "cli/progress.h"
 #include "core/copy_command.h"
+#include "jet/jet_error.h"
 
 namespace malvorn::cli {
 namespace {
@@ -46,6 +47,7 @@ int runCopy(const Arguments& args) {
     fields.clear = args.has("clear");
     fields.bulkBatch = bulkBatch(args);
     fields.connection = connectionFrom(args);
+    fields.acceptShortTables = args.has("accept-short-tables");
 
     ConsoleMessages messages;
     ConsoleFront unused;
@@ -65,6 +67,12 @@ int runCopy(const Arguments& args) {
                          progress.row(), progress.total());
         return exitStatus(outcome);
     }
+    // A short table accepted, or a stale count: said, not hidden.
+    if (progress.row() != progress.total())
+        std::fprintf(
+            stderr, "malvorn-cli: %s\n",
+            jet::rowCountWarning(fields.dbPath, fields.table, progress.row(), progress.total())
+                .c_str());
     std::printf("%s: %lld 行をコピーしました (%.2f 秒, %.0f 行/秒)\n", fields.table.c_str(),
                 progress.row(), seconds,
                 seconds > 0 ? static_cast<double>(progress.row()) / seconds : 0.0);
@@ -74,9 +82,12 @@ int runCopy(const Arguments& args) {
 const CommandRegistration copy(
     {"copy",
      "copy <データベース> <テーブル> --user U [--service S] [--clear] [--bulk [--batch N]]\n"
+     "        [--accept-short-tables]\n"
      "    画面の「JETからOracleへデータセット」と同じく、テーブルの全行を Oracle の同名の表に\n"
      "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)。--bulk: 値を結び付けた\n"
-     "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします",
+     "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします。\n"
+     "    定義の行数より少ない行しか読めないときは送った後で失敗します\n"
+     "    (--accept-short-tables: 承知で続けます)",
      runCopy,
      connectionOptions() + bulkOptions() +
          Options{{"clear", "", "先に表の行をすべて削除します"},

@@ -94,6 +94,14 @@ int runInserts(const Arguments& args) {
     }
     if (std::fflush(stdout) != 0)
         throw std::runtime_error("標準出力に書けません");
+    if (jet::rowsMissing(*rows) && !args.has("accept-short-tables")) {
+        // Every row read was written: the statements are what the file holds.
+        std::fprintf(stderr, "malvorn-cli: %s\n",
+                     jet::shortTableMessage(args.positional[0], tableName,
+                                            rows->deliveredRowCount(), rows->recordedRowCount())
+                         .c_str());
+        return 1;
+    }
     if (jet::rowCountDiffers(*rows)) {
         std::fprintf(stderr, "malvorn-cli: %s\n",
                      jet::rowCountWarning(args.positional[0], tableName, rows->deliveredRowCount(),
@@ -119,14 +127,15 @@ const CommandRegistration script(
       {"no-not-null", "", "NOT NULL を付けません"},
       {"date", "YYYY/MM/DD", "スクリプトに記す日付 (既定 今日)"},
       {"out", "FILE", "標準出力の代わりにファイルに書きます"}}});
-const CommandRegistration inserts({"inserts",
-                                   "inserts <データベース> <テーブル> [-z]\n"
-                                   "    データセットの INSERT 文を1行に1つ UTF-8 で出力します\n"
-                                   "    (-z: 改行の代わりに NUL で区切ります)",
-                                   runInserts,
-                                   {{"nul", "", "文を改行の代わりに NUL で区切ります", 'z'},
-                                    {"accept-short-tables", "",
-                                     "定義の行数より読めた行が少なくても失敗にしません"}}});
+const CommandRegistration inserts(
+    {"inserts",
+     "inserts <データベース> <テーブル> [-z] [--accept-short-tables]\n"
+     "    データセットの INSERT 文を1行に1つ UTF-8 で出力します\n"
+     "    (-z: 改行の代わりに NUL で区切ります)。定義の行数より少ない\n"
+     "    行しか読めないときは終了コード 1 (--accept-short-tables: 0)",
+     runInserts,
+     {{"nul", "", "文を改行の代わりに NUL で区切ります", 'z'},
+      {"accept-short-tables", "", "定義の行数より読めた行が少なくても失敗にしません"}}});
 
 }  // namespace
 }  // namespace malvorn::cli

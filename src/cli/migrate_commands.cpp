@@ -58,6 +58,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.oracleSafe = args.has("oracle-safe");
     fields.verify = args.has("verify");
     fields.bulkBatch = bulkBatch(args);
+    fields.acceptShortTables = args.has("accept-short-tables");
     if (args.has("report"))
         checkReportPath(args.option("report"));
     fields.connection = connectionFrom(args);

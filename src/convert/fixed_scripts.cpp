@@ -1,5 +1,7 @@
 #include "convert/fixed_scripts.h"
 
+#include "convert/script_files.h"
+#include "convert/typed_names.h"
 #include "encoding/ascii.h"
 
 namespace malvorn::convert {
@@ -37,7 +39,18 @@ std::vector<std::string> lfidnoScriptLines(const ScriptDate& date) {
     return lines;
 }
 
+std::optional<std::string> adminScriptProblem(const std::string& user,
+                                              const std::string& password) {
+    // SQL*Plus runs the file as SYSTEM: a user name that is not one plain
+    // name would run more than CREATE USER.
+    if (auto problem = nameProblem(trimSpaces(user), NameKind::kConnectionUser))
+        return problem;
+    return passwordProblem(password);
+}
+
 std::vector<std::string> adminScriptLines(const std::string& user, const std::string& password) {
+    if (const auto problem = adminScriptProblem(user, password))
+        throw InputError(*problem);
     return {
         std::string(kBorderLine),
         // Fixed texts, not boxed: the command line is 71 bytes and stays whole.
@@ -46,7 +59,7 @@ std::vector<std::string> adminScriptLines(const std::string& user, const std::st
         "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
         std::string(kBorderLine),
         "CREATE USER " + user,
-        " IDENTIFIED BY " + password,
+        " IDENTIFIED BY " + passwordText(password),
         " DEFAULT TABLESPACE users",
         " TEMPORARY TABLESPACE temp;",
         "GRANT DBA, RESOURCE, CONNECT TO vembuser;",
@@ -57,6 +70,14 @@ std::vector<std::string> adminScriptLines(const std::string& user, const std::st
 std::vector<std::string> batchScriptLines(const std::string& user, const std::string& password,
                                           const std::string& service, const ScriptDate& date,
                                           const std::vector<std::string>& scriptFiles) {
+    // The three texts stand inside a comment line: a "*/" would end it and
+    // SQL*Plus would run the rest, a line break would split it.
+    for (const auto* text : {&user, &password, &service}) {
+        if (text->find("*/") != std::string::npos ||
+            text->find_first_of("\r\n") != std::string::npos)
+            throw InputError(
+                "接続文字列に \"*/\" や改行があり、CreateTables.sql のコメント行に書けません");
+    }
     std::vector<std::string> lines = {
         std::string(kBorderLine),
         boxedCommentLine("/* ﾃｰﾌﾞﾙ 一括作成SQL　ADMINで実行"),

@@ -7,9 +7,11 @@
 
 #include "admin/script_folding.h"
 #include "convert/script_text.h"
+#include "convert/typed_names.h"
 #include "encoding/ascii.h"
 #include "encoding/letter_case.h"
 #include "oracle/existing_table.h"
+#include "shell/sql_text.h"
 
 namespace malvorn::core {
 namespace {
@@ -25,11 +27,12 @@ struct UserOperation {
     const char* procedure;
     bool messageWhenFound;  // the lookup's row is what the message is about
     std::string message;    // shown when the lookup agrees with messageWhenFound
+    bool setsPassword = false;
 };
 
 std::string userLookup(const std::string& upperId) {
-    return std::string("SELECT USERNAME ") + "  FROM dba_users " + " WHERE USERNAME = '" + upperId +
-           "'";
+    return std::string("SELECT USERNAME ") + "  FROM dba_users " +
+           " WHERE USERNAME = " + shell::quoteSqlText(upperId);
 }
 
 // Explains a refusal carrying the general failure number by looking the user
@@ -68,12 +71,27 @@ int runUserOperation(const UserFields& fields, const UserOperation& op, Services
     }
 }
 
+// The typed name and password become words of the statements, not literals:
+// what would change a statement is refused before anything is sent.
+bool typedTextPasses(const UserFields& fields, bool setsPassword, Services& services) {
+    const auto name =
+        convert::nameProblem(convert::trimSpaces(fields.userId), convert::NameKind::kUser);
+    const auto password = setsPassword ? convert::passwordProblem(fields.password) : std::nullopt;
+    return passChecks(
+        {{name.has_value(), name ? name->c_str() : "", MessageIcon::kExclamation, Field::kUserId},
+         {password.has_value(), password ? password->c_str() : "", MessageIcon::kExclamation,
+          Field::kPassword}},
+        shell::TitleForm::kError, services);
+}
+
 Outcome userCommand(const UserFields& fields, const UserOperation& op, const char* doneStatus,
                     Services& services) {
     if (!passChecks({{!encoding::equalsIgnoringAsciiCase(fields.connection.user, "system"),
                       "接続文字列にはSYSTEMユーザを入力してください", MessageIcon::kCritical,
                       Field::kNone, Rule::kConnectionNotSystem, fields.connection.user}},
                     shell::TitleForm::kPlain, services))
+        return Outcome::kRefused;
+    if (!typedTextPasses(fields, op.setsPassword, services))
         return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
     const int result = runUserOperation(fields, op, services);
@@ -91,7 +109,7 @@ constexpr const char* kLfidno = "LFIDNO";
 
 std::string tableListQuery(const std::string& owner) {
     return std::string("SELECT ") + " DISTINCT TABLE_NAME" + "   FROM ALL_TAB_COLUMNS" +
-           "  WHERE OWNER = '" + owner + "'" + "    AND TABLE_NAME <> 'LFIDNO'" +
+           "  WHERE OWNER = " + shell::quoteSqlText(owner) + "    AND TABLE_NAME <> 'LFIDNO'" +
            "    AND COLUMN_NAME = 'レコード番号'" + "  ORDER BY TABLE_NAME";
 }
 
@@ -110,7 +128,7 @@ std::string decimalText(const std::string& value) {
 
 std::string lfidnoInsert(const std::string& table, const oracle::Value& highest) {
     std::string insert = std::string("INSERT INTO LFIDNO") + "(表名" + ",列名" + ",IDNO" +
-                         ") VALUES " + "('" + table + "'" + ",'レコード番号'";
+                         ") VALUES " + "(" + shell::quoteSqlText(table) + ",'レコード番号'";
     insert += highest ? "," + decimalText(*highest) : std::string(",0");
     return insert + ")";
 }
@@ -125,8 +143,10 @@ void fillLfidno(oracle::Session& session, const std::string& owner, Front& front
         tables.push_back(list->value("TABLE_NAME").value_or(""));
     for (const auto& table : tables) {
         front.setStatus(table);
-        const auto highest =
-            session.query(std::string("SELECT ") + " MAX(レコード番号)" + "   FROM " + table);
+        // The name comes from the dictionary: quoted unless Oracle keeps it
+        // as an unquoted name would be.
+        const auto highest = session.query(std::string("SELECT ") + " MAX(レコード番号)" +
+                                           "   FROM " + convert::dictionaryNameText(table));
         const oracle::Value value = highest->next() ? highest->value(std::size_t{0}) : std::nullopt;
         session.execute(lfidnoInsert(table, value));
     }
@@ -180,14 +200,19 @@ Outcome sendOne(const std::string& statement, const model::ConnectionFields& con
 
 Outcome createUser(const UserFields& fields, Services& services) {
     const std::string id = std::string(convert::trimSpaces(fields.userId));
-    const UserOperation op{{"CREATE USER " + id + " IDENTIFIED BY " +
-                                std::string(convert::trimSpaces(fields.password)) +
-                                " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp",
-                            "GRANT DBA, RESOURCE, CONNECT TO " + id},
-                           "ﾕｰｻﾞｰ作成ｴﾗｰ",
-                           "fCreateUser",
-                           true,
-                           "ﾕｰｻﾞｰ " + encoding::upperCaseName(fields.userId) + " は登録済みです"};
+    const auto password = convert::trimSpaces(fields.password);
+    // A password Oracle cannot take is refused before this is sent.
+    const UserOperation op{
+        {"CREATE USER " + id + " IDENTIFIED BY " +
+             (convert::passwordProblem(password) ? std::string()
+                                                 : convert::passwordText(password)) +
+             " DEFAULT TABLESPACE users TEMPORARY TABLESPACE temp",
+         "GRANT DBA, RESOURCE, CONNECT TO " + id},
+        "ﾕｰｻﾞｰ作成ｴﾗｰ",
+        "fCreateUser",
+        true,
+        "ﾕｰｻﾞｰ " + encoding::upperCaseName(fields.userId) + " は登録済みです",
+        true};
     return userCommand(fields, op, "ﾕｰｻﾞｰが作成されました", services);
 }
 
@@ -212,6 +237,13 @@ Outcome createLfidno(const LfidnoCreateFields& fields, Services& services) {
 }
 
 Outcome setLfidno(const LfidnoFillFields& fields, Services& services) {
+    // The owner goes into a literal; a name no user can have is refused all
+    // the same, before LFIDNO is emptied for an owner that lists nothing.
+    const auto owner = convert::nameProblem(fields.owner, convert::NameKind::kOwner);
+    if (!passChecks({{owner.has_value(), owner ? owner->c_str() : "", MessageIcon::kExclamation,
+                      Field::kUserId}},
+                    shell::TitleForm::kError, services))
+        return Outcome::kRefused;
     return lfidnoCommand(
         "LFIDNOデータセット", "LFIDNOﾃﾞｰﾀｾｯﾄｴﾗｰ", "fSetLFIDNO", fields.connection, services,
         [&](oracle::Session& session) { fillLfidno(session, fields.owner, services.front); });

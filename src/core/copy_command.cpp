@@ -1,6 +1,8 @@
 #include "core/copy_command.h"
 
+#include "convert/typed_names.h"
 #include "core/bulk_sender.h"
+#include "jet/jet_error.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::core {
@@ -42,11 +44,22 @@ void copyRows(const CopyFields& f, Services& services) {
     // sent, and the last status says the two differ.
     if (jet::rowCountDiffers(*rows))
         services.front.setStatus(std::to_string(k) + ofTotal + " (定義の行数と異なります)", true);
+    if (jet::rowsMissing(*rows) && !f.acceptShortTables)
+        throw jet::JetError(jet::JetErrorKind::kDamaged,
+                            jet::shortTableMessage(f.dbPath, f.table, rows->deliveredRowCount(),
+                                                   rows->recordedRowCount()));
 }
 
 }  // namespace
 
 Outcome copyTable(const CopyFields& fields, Services& services) {
+    // The table name is written unquoted into DELETE and INSERT, the DELETE
+    // before the Jet file is read.
+    const auto table = convert::nameProblem(fields.table, convert::NameKind::kTable);
+    if (!passChecks({{table.has_value(), table ? table->c_str() : "",
+                      shell::MessageIcon::kExclamation, Field::kTable}},
+                    shell::TitleForm::kError, services))
+        return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
     try {
         services.front.saveSettings();

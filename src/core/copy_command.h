@@ -16,6 +16,9 @@ struct CopyFields {
     // Rows per batch of bound values; 0 (the window's way): one INSERT with
     // literals per row.
     std::size_t bulkBatch = 0;
+    // Fewer rows read than the table records is shown in the last status
+    // (the window's way); false makes it a failure after the rows were sent.
+    bool acceptShortTables = true;
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then
@@ -26,6 +29,7 @@ struct CopyFields {
 // the status line keeps the row it stopped at. Beeps only when every row went.
 // With `bulkBatch`, the rows go in batches and the status line moves once
 // per batch; a failure ends in the same state and shows the same report.
+// A table name that is not one plain name is refused before anything is done.
 Outcome copyTable(const CopyFields& fields, Services& services);
 
 }  // namespace malvorn::core

@@ -3,12 +3,15 @@
 #include <chrono>
 #include <set>
 
+#include "convert/fixed_scripts.h"
 #include "convert/safe_script.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
+#include "jet/jet_error.h"
 #include "shell/files.h"
 #include "shell/paths.h"
 #include "shell/sql_text.h"
@@ -53,7 +56,8 @@ class Migration {
     convert::ScriptLines script(const model::JetTableDef& table, TableOutcome& outcome);
     // False when the table was left as it is and no row is to be copied.
     bool prepareTable(const model::JetTableDef& table, TableOutcome& outcome);
-    void copyRows(const model::JetTableDef& table, TableOutcome& outcome);
+    // The failure of a table that read short and is not accepted so.
+    std::optional<std::string> copyRows(const model::JetTableDef& table, TableOutcome& outcome);
 
     const MigrateFields& f_;
     Services& services_;
@@ -120,7 +124,8 @@ bool Migration::prepareTable(const model::JetTableDef& table, TableOutcome& outc
     return true;
 }
 
-void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome) {
+std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
+                                               TableOutcome& outcome) {
     const std::string head = f_.oracleSafe ? transfer::safeStatementHead(table.name, table.fields)
                                            : transfer::statementHead(table.name, table.fields);
     const auto rows = source_.openRows(table.name);
@@ -142,22 +147,42 @@ void Migration::copyRows(const model::JetTableDef& table, TableOutcome& outcome)
         }
     }
     if (jet::rowCountDiffers(*rows))
-        outcome.notes.push_back("定義の行数 " + std::to_string(total) +
-                                " と読めた行数が異なります");
+        outcome.notes.push_back("定義の行数 " + std::to_string(total) + " と読めた行数 " +
+                                std::to_string(rows->deliveredRowCount()) + " が異なります");
+    if (jet::rowsMissing(*rows) && !f_.acceptShortTables)
+        return jet::shortTableMessage(f_.dbPath, table.name, rows->deliveredRowCount(), total);
+    return std::nullopt;
+}
+
+// Why this table's name cannot go into its statements under these rules:
+// the window's write it unquoted, the Oracle-safe ones quote it, and a
+// quoted name cannot hold a double quote.
+std::optional<std::string> tableNameProblem(const std::string& table, bool oracleSafe) {
+    if (!oracleSafe)
+        return convert::nameProblem(table, convert::NameKind::kTable);
+    if (table.find('"') != std::string::npos || table.find('\0') != std::string::npos)
+        return "テーブル名「" + table + "」の二重引用符は Oracle の名前に書けません";
+    return std::nullopt;
 }
 
 void Migration::migrate(TableOutcome& outcome) {
     const auto start = Clock::now();
+    if (const auto problem = tableNameProblem(outcome.table, f_.oracleSafe)) {
+        outcome.result = *problem;
+        return;
+    }
     try {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
         if (prepareTable(table, outcome)) {
-            copyRows(table, outcome);
+            const auto missing = copyRows(table, outcome);
             const auto count =
                 session_.queryValue("SELECT COUNT(*) FROM " + serverName(table.name));
             outcome.rowsOnServer = count ? std::stoll(*count) : 0;
             if (*outcome.rowsOnServer != outcome.rowsRead) {
                 outcome.result = "サーバーの行数が読んだ行数と異なります";
+            } else if (missing) {
+                outcome.result = *missing;
             } else if (f_.verify) {
                 const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
                 outcome.rowsVerified = verified.rowsVerified;
@@ -176,6 +201,12 @@ void Migration::migrate(TableOutcome& outcome) {
 }
 
 bool checksPass(const MigrateFields& f, Services& services) {
+    // The stored scripts carry the connection user and password.
+    const auto tablespace = convert::nameProblem(f.tableTablespace, convert::NameKind::kTablespace);
+    const auto index = convert::nameProblem(f.indexTablespace, convert::NameKind::kTablespace);
+    const auto admin = f.sqlFolder.empty()
+                           ? std::nullopt
+                           : convert::adminScriptProblem(f.connection.user, f.connection.password);
     return passChecks(
         {
             {isBlank(f.dbPath), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
@@ -189,6 +220,12 @@ bool checksPass(const MigrateFields& f, Services& services) {
             {!f.sqlFolder.empty() && !services.files.FolderExists(f.sqlFolder),
              "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder,
              Rule::kSqlFolderMissing, f.sqlFolder},
+            {tablespace.has_value(), tablespace ? tablespace->c_str() : "",
+             MessageIcon::kExclamation, Field::kTablespace},
+            {index.has_value(), index ? index->c_str() : "", MessageIcon::kExclamation,
+             Field::kIndex},
+            {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
+             Field::kNone},
         },
         shell::TitleForm::kError, services);
 }

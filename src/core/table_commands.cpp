@@ -1,7 +1,9 @@
 #include "core/table_commands.h"
 
+#include "convert/fixed_scripts.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
+#include "convert/typed_names.h"
 #include "encoding/ascii.h"
 #include "oracle/existing_table.h"
 #include "oracle/operation.h"
@@ -14,10 +16,22 @@ namespace {
 using shell::MessageIcon;
 
 bool convertChecksPass(const ConvertFields& f, Services& services) {
+    // The window's rules write the typed table name unquoted into every
+    // statement and script; the stored scripts carry the connection user.
+    const auto table = convert::nameProblem(f.table, convert::NameKind::kTable);
+    const auto tablespace = convert::nameProblem(f.tableTablespace, convert::NameKind::kTablespace);
+    const auto index = convert::nameProblem(f.indexTablespace, convert::NameKind::kTablespace);
+    const auto admin = f.saveSql
+                           ? convert::adminScriptProblem(f.connection.user, f.connection.password)
+                           : std::nullopt;
     return passChecks(
         {
             {isBlank(f.table), "テーブル名が指定されていません", MessageIcon::kCritical,
              Field::kNone, Rule::kTableBlank},
+            {table.has_value(), table ? table->c_str() : "", MessageIcon::kExclamation,
+             Field::kTable},
+            {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
+             Field::kNone},
             {f.createTable && encoding::equalsIgnoringAsciiCase(f.connection.user, "system"),
              "表の所有者がSYSTEMユーザになっています", MessageIcon::kCritical, Field::kNone,
              Rule::kOwnerIsSystem, f.connection.user},
@@ -25,6 +39,10 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
              Field::kTablespace, Rule::kTablespaceBlank},
             {isBlank(f.indexTablespace), "索引表領域名を入力してください",
              MessageIcon::kExclamation, Field::kIndex, Rule::kIndexTablespaceBlank},
+            {tablespace.has_value(), tablespace ? tablespace->c_str() : "",
+             MessageIcon::kExclamation, Field::kTablespace},
+            {index.has_value(), index ? index->c_str() : "", MessageIcon::kExclamation,
+             Field::kIndex},
             {f.saveSql && isBlank(f.sqlFolder), "格納先ディレクトリを入力してください",
              MessageIcon::kExclamation, Field::kSqlFolder, Rule::kSqlFolderBlank},
             {f.saveSql && !services.files.FolderExists(f.sqlFolder),

@@ -34,6 +34,13 @@ std::string rowCountWarning(const std::string& path, const std::string& table,
            ") と異なります。ファイルが壊れている可能性があります: " + path;
 }
 
+std::string shortTableMessage(const std::string& path, const std::string& table,
+                              std::int64_t delivered, std::int64_t recorded) {
+    return "テーブル " + table + " から読めたのは " + std::to_string(delivered) +
+           " 行で、定義に記録された " + std::to_string(recorded) +
+           " 行に足りません。ファイルが壊れている可能性があります: " + path;
+}
+
 JetError makeJetError(JetErrorKind kind, const std::string& subject, const std::string& detail) {
     return JetError(kind, jetErrorMessage(kind, subject, detail));
 }

@@ -34,6 +34,11 @@ std::string jetErrorMessage(JetErrorKind kind, const std::string& subject,
 std::string rowCountWarning(const std::string& path, const std::string& table,
                             std::int64_t delivered, std::int64_t recorded);
 
+// The failure of a copy whose table gave fewer rows than its definition
+// records, naming both counts and the file.
+std::string shortTableMessage(const std::string& path, const std::string& table,
+                              std::int64_t delivered, std::int64_t recorded);
+
 JetError makeJetError(JetErrorKind kind, const std::string& subject,
                       const std::string& detail = std::string());
 

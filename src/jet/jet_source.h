@@ -21,7 +21,8 @@ class JetRowCursor {
     virtual std::int64_t recordedRowCount() const = 0;
     // The rows next() has delivered so far. Once next() returned false, a
     // count other than recordedRowCount() means rows were lost or the count
-    // is stale: callers warn (rowCountWarning), the copy still succeeds.
+    // is stale: callers warn (rowCountWarning). Fewer rows (rowsMissing)
+    // fail a command-line copy unless the user accepts short tables.
     virtual std::int64_t deliveredRowCount() const = 0;
     // Fills `row` with the next row; false at the end. Throws JetError.
     virtual bool next(JetRow& row) = 0;
@@ -31,6 +32,11 @@ class JetRowCursor {
 // A cursor must be finished or destroyed before the next call on its source.
 inline bool rowCountDiffers(const JetRowCursor& rows) {
     return rows.deliveredRowCount() != rows.recordedRowCount();
+}
+// Fewer rows came out than the definition records: rows were lost. More is
+// a stale count, which files written by the real engines show.
+inline bool rowsMissing(const JetRowCursor& rows) {
+    return rows.deliveredRowCount() < rows.recordedRowCount();
 }
 
 class JetSource {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "shell/sql_text.h"
+
 namespace malvorn::oracle {
 namespace {
 
@@ -18,7 +20,7 @@ bool isPositiveCount(const Value& count) {
 }  // namespace
 
 std::string existingTableQuery(const std::string& table) {
-    return "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '" + table + "'";
+    return "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " + shell::quoteSqlText(table);
 }
 
 void fDropIfExists(Session& session, const std::string& table, shell::MessageService& messages) {

@@ -8,7 +8,7 @@
 namespace malvorn::oracle {
 
 // The existence count for a table of the connected user. The name goes in as
-// given: no case change, no trimming, no quote doubling.
+// given (no case change, no trimming) as a quoted literal.
 std::string existingTableQuery(const std::string& table);
 
 // Looks for a table named `table` owned by the connected user and, when there

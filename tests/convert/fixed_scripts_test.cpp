@@ -1,4 +1,5 @@
 #include "convert/fixed_scripts.h"
+#include "convert/script_files.h"
 
 #include <gtest/gtest.h>
 
@@ -56,13 +57,57 @@ TEST(FixedScripts, AdminIsByteExact) {
         "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
         kRule,
         "CREATE USER tarnbol",
-        " IDENTIFIED BY ﾊﾟｽ;word",
+        " IDENTIFIED BY ﾊﾟｽword",
         " DEFAULT TABLESPACE users",
         " TEMPORARY TABLESPACE temp;",
         "GRANT DBA, RESOURCE, CONNECT TO vembuser;",
         "EXIT",
     });
-    EXPECT_EQ(toScriptFileBytes(adminScriptLines("tarnbol", "ﾊﾟｽ;word")), expected);
+    EXPECT_EQ(toScriptFileBytes(adminScriptLines("tarnbol", "ﾊﾟｽword")), expected);
+}
+
+// SQL*Plus runs the file as SYSTEM: what would end the statement or start
+// another is quoted (a password) or refused (a user name).
+TEST(FixedScripts, AdminQuotesOrRefusesWhatWouldChangeItsStatement) {
+    struct Case {
+        std::string user;
+        std::string password;
+        std::string createLine;    // line 6, "" when refused
+        std::string passwordLine;  // line 7
+    };
+    const Case cases[] = {
+        {" tarnbol", "pw ", "CREATE USER  tarnbol", " IDENTIFIED BY pw "},
+        {"", "", "CREATE USER ", " IDENTIFIED BY "},
+        {"tarnbol", "ﾊﾟｽ;word", "CREATE USER tarnbol", " IDENTIFIED BY \"ﾊﾟｽ;word\""},
+        {"tarnbol", " p w ", "CREATE USER tarnbol", " IDENTIFIED BY \"p w\""},
+        {"tarnbol", "select", "CREATE USER tarnbol", " IDENTIFIED BY \"select\""},
+        {"tarnbol", "9lives", "CREATE USER tarnbol", " IDENTIFIED BY \"9lives\""},
+        {"tarnbol", "say\"hi", "", ""},
+        {"tarnbol", "two\r\nlines", "", ""},
+        {"a;DROP USER system", "pw", "", ""},
+        {"a b", "pw", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.user + "/" + c.password);
+        EXPECT_EQ(adminScriptProblem(c.user, c.password).has_value(), c.createLine.empty());
+        if (c.createLine.empty()) {
+            EXPECT_THROW(adminScriptLines(c.user, c.password), InputError);
+            continue;
+        }
+        const auto lines = adminScriptLines(c.user, c.password);
+        EXPECT_EQ(lines.at(5), c.createLine);
+        EXPECT_EQ(lines.at(6), c.passwordLine);
+    }
+}
+
+TEST(FixedScripts, BatchRefusesTextsThatWouldEndItsCommentLine) {
+    for (const auto& [user, password, service] : {std::tuple{"admin*/", "pw", "ORCL"},
+                                                  {"admin", "p\r\nDROP USER x;", "ORCL"},
+                                                  {"admin", "pw", "ORCL */ DROP USER x;"}}) {
+        SCOPED_TRACE(std::string(user) + password + service);
+        EXPECT_THROW(batchScriptLines(user, password, service, {2001, 2, 3}, {"a.sql"}),
+                     InputError);
+    }
 }
 
 TEST(FixedScripts, BatchIsByteExact) {

@@ -71,6 +71,27 @@ inline std::string hugeCount(std::size_t offset, std::size_t size) {
     return bytes;
 }
 
+// The first table's first `count` rows marked deleted on its data page
+// (Jet 4), its recorded row count left as it was: the file reads short, as a
+// file whose data pages are damaged does.
+inline std::string rowsLost(std::string bytes, int count) {
+    std::size_t at = 3 * kJet4Page;
+    while (bytes.at(at) != 0x01 || u32At(bytes, at + 4) != 3)
+        at += kJet4Page;
+    for (int row = 0; row < count; ++row) {
+        const std::size_t flags = at + 15 + 2 * static_cast<std::size_t>(row);
+        bytes.at(flags) = static_cast<char>(bytes.at(flags) | 0x40);
+    }
+    return bytes;
+}
+
+// The first table's recorded row count (Jet 4, at 16 on its definition page,
+// page 3) set to `recorded`: a stale count like those real files carry.
+inline std::string recordedRows(std::string bytes, std::uint32_t recorded) {
+    putU32(bytes, 3 * kJet4Page + 16, recorded);
+    return bytes;
+}
+
 // The source of the random damage: a keyed table with long memos and a
 // small second table.
 inline std::string fuzzSourceFile(JetVersion version) {

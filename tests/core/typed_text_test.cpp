@@ -1,0 +1,330 @@
+// Hostile typed text against every command that takes some: what the server
+// is sent, what it holds afterwards. The window and the command line both
+// call these functions, so this covers both.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "core/admin_commands.h"
+#include "core/copy_command.h"
+#include "core/migrate.h"
+#include "core/table_commands.h"
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/local_server.h"
+#include "localserver/server_fixture.h"
+#include "shell/file_system.h"
+#include "support/recorder.h"
+#include "support/tapped_session.h"
+
+namespace malvorn::core {
+namespace {
+
+using Strings = std::vector<std::string>;
+using localserver::createUserText;
+using localserver::grantRolesText;
+
+// What a case leaves on the server beyond what the fixture made.
+struct ServerState {
+    std::string newUser;  // a user the case created, "" for none
+    int t1Rows = 3;
+    int lfidnoRows = 1;
+};
+
+struct HostileCase {
+    std::string what;
+    std::function<Outcome(Services&)> run;
+    Outcome outcome;
+    Strings sent;     // every text the server was sent, in order
+    std::string box;  // how the first box shown begins, "" for none
+    ServerState after{};
+    std::string newUserPassword{};  // the password newUser logs in with
+};
+
+class TypedTextTest : public localserver::ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        scott_->execute("CREATE TABLE T1 (CODE NUMBER(10), NAME VARCHAR2(20))");
+        for (const char* code : {"1", "2", "3"})
+            scott_->execute(std::string("INSERT INTO T1 VALUES (") + code + ", 'n')");
+        scott_->execute(
+            "CREATE TABLE LFIDNO (表名 VARCHAR2(100), 列名 VARCHAR2(100), IDNO "
+            "NUMBER(10))");
+        scott_->execute("INSERT INTO LFIDNO VALUES ('A', 'レコード番号', 5)");
+        testing::writeJetFile(
+            jetPath(),
+            {{"T1", {{"CODE", 4, 4}, {"NAME", 10, 20, true}}, {}, {{std::int64_t{9}, "x"}}}});
+        std::filesystem::create_directory(sqlFolder());
+        users_ = usersNow();
+    }
+
+    std::string jetPath() const { return dir_.path() + "/typed.mdb"; }
+    std::string sqlFolder() const { return dir_.path() + "/sql"; }
+    model::ConnectionFields as(const std::string& user, const std::string& password) const {
+        return {user, password, folder()};
+    }
+    Strings usersNow() { return rows(system(), "SELECT USERNAME FROM dba_users ORDER BY 1"); }
+    int count(const std::string& table) {
+        return std::stoi(rows(*scott_, "SELECT COUNT(*) FROM " + table).at(0));
+    }
+    Services services() {
+        return {recorder_,
+                recorder_,
+                [this](const model::ConnectionFields& c) {
+                    oracle::Drivers drivers{localserver::openLocalServer, nullptr};
+                    return std::make_unique<TappedSession>(sessionOpener(drivers)(c), tap_);
+                },
+                jet::openJetFileHere,
+                shell::gFso(),
+                [] {
+                    return convert::ScriptDate{2024, 5, 6};
+                }};
+    }
+    std::string firstBox() const {
+        for (const auto& event : recorder_.events)
+            if (event.starts_with("box "))
+                return event.substr(4);
+        return "";
+    }
+    void check(const HostileCase& c) {
+        SCOPED_TRACE(c.what);
+        recorder_ = Recorder();
+        tap_ = Tap();
+        auto s = services();
+        EXPECT_EQ(c.run(s), c.outcome);
+        EXPECT_EQ(tap_.sent, c.sent);
+        EXPECT_TRUE(firstBox().starts_with(c.box)) << firstBox();
+        EXPECT_EQ(c.box.empty(), firstBox().empty()) << firstBox();
+        Strings users = users_;
+        if (!c.after.newUser.empty()) {
+            users.push_back(c.after.newUser);
+            std::sort(users.begin(), users.end());
+        }
+        EXPECT_EQ(usersNow(), users);
+        EXPECT_EQ(count("T1"), c.after.t1Rows);
+        EXPECT_EQ(count("LFIDNO"), c.after.lfidnoRows);
+        EXPECT_TRUE(std::filesystem::is_empty(sqlFolder()));
+        if (!c.after.newUser.empty()) {
+            EXPECT_NO_THROW(open(c.after.newUser, c.newUserPassword));
+            system().execute("DROP USER " + c.after.newUser + " CASCADE");
+        }
+    }
+
+    std::unique_ptr<oracle::Session> scott_;
+    Strings users_;
+    Recorder recorder_;
+    Tap tap_;
+};
+
+Outcome create(Services& s, const std::string& id, const std::string& password,
+               const model::ConnectionFields& admin) {
+    return createUser({id, password, admin}, s);
+}
+
+TEST_F(TypedTextTest, HostileUserNamesAndPasswords) {
+    const auto sys = as("system", "tarnbol");
+    const auto done = Outcome::kDone, refused = Outcome::kRefused, failed = Outcome::kFailed;
+    const std::string badUser = "ユーザー名「";
+    const auto creating = [&](std::string id, std::string password) {
+        return [=](Services& s) { return create(s, id, password, sys); };
+    };
+    const HostileCase cases[] = {
+        {"a quote", creating("X' OR 'A'='A", "pw"), refused, {}, badUser + "X' OR 'A'='A」"},
+        {"a second statement",
+         creating("ann; DROP USER scott CASCADE", "pw"),
+         refused,
+         {},
+         badUser},
+        {"a blank inside", creating("ann x", "pw"), refused, {}, badUser},
+        {"a control character", creating("ann\tx", "pw"), refused, {}, badUser + "ann?x」"},
+        {"a reserved word", creating("select", "pw"), refused, {}, badUser},
+        {"a leading digit", creating("1ann", "pw"), refused, {}, badUser},
+        {"a drop that says more",
+         [&](Services& s) {
+             return deleteUser({"scott CASCADE --", "", sys}, s);
+         },
+         refused,
+         {},
+         badUser},
+        {"a double quote in the password",
+         creating("ann", "a\"b"),
+         refused,
+         {},
+         "パスワードに二重引用符"},
+        {"a line break in the password",
+         creating("ann", "a\nb"),
+         refused,
+         {},
+         "パスワードに二重引用符"},
+        {"a plain password keeps its bytes",
+         creating(" ann ", " tiger "),
+         done,
+         {createUserText("ann", "tiger"), grantRolesText("ann")},
+         "",
+         {"ANN"},
+         "tiger"},
+        {"a password with a blank is quoted",
+         creating("ann", "p w"),
+         done,
+         {createUserText("ann", "\"p w\""), grantRolesText("ann")},
+         "",
+         {"ANN"},
+         "p w"},
+        {"a password with a quote and a semicolon is quoted",
+         creating("ann", "x';DROP"),
+         done,
+         {createUserText("ann", "\"x';DROP\""), grantRolesText("ann")},
+         "",
+         {"ANN"},
+         "x';DROP"},
+        {"an empty name is the server's to refuse",
+         creating("", "pw"),
+         failed,
+         {createUserText("", "pw"), localserver::userLookupText("")},
+         ""},
+    };
+    for (const auto& c : cases)
+        check(c);
+}
+
+TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
+    const auto scott = as("scott", "tiger");
+    const auto refused = Outcome::kRefused;
+    const std::string badTable = "テーブル名「";
+    const auto filling = [&](std::string owner) {
+        return [=](Services& s) { return setLfidno({owner, scott}, s); };
+    };
+    const auto copying = [&](std::string table) {
+        return [=, this](Services& s) { return copyTable({table, jetPath(), true, scott, 0}, s); };
+    };
+    const auto converting = [&](std::string table, model::ConnectionFields login) {
+        return [=, this](Services& s) {
+            convert::ScriptLines script;
+            return convertTable(
+                {table, jetPath(), "users", "indx", sqlFolder(), false, true, true, login}, s,
+                script);
+        };
+    };
+    const auto spaced = [&](std::string tablespace, std::string index) {
+        return [=, this](Services& s) {
+            convert::ScriptLines script;
+            return convertTable(
+                {"T1", jetPath(), tablespace, index, sqlFolder(), false, true, true, scott}, s,
+                script);
+        };
+    };
+    const auto migrating = [&](std::string table, bool oracleSafe) {
+        return [=, this](Services& s) {
+            MigrateFields f;
+            f.dbPath = jetPath();
+            f.tables = {table};
+            f.clear = true;
+            f.oracleSafe = oracleSafe;
+            f.connection = scott;
+            MigrateProgress quiet;
+            MigrateReport report;
+            const Outcome outcome = migrateDatabase(f, s, quiet, report);
+            EXPECT_TRUE(report.tables.at(0).result.starts_with(
+                oracleSafe ? "テーブル名「T\"1」の二重引用符" : "テーブル名「T1 WHERE"))
+                << report.tables.at(0).result;
+            return outcome;
+        };
+    };
+    const std::string constraints = "SELECT CONSTRAINT_NAME, TABLE_NAME FROM USER_CONSTRAINTS";
+    const HostileCase cases[] = {
+        {"an owner with a quote", filling("X' OR 'A'='A"), refused, {}, "所有者名「X' OR"},
+        {"an owner with a blank at its end", filling("scott "), refused, {}, "所有者名「scott 」"},
+        {"a copy's table with a condition",
+         copying("T1 WHERE CODE = 1"),
+         refused,
+         {},
+         badTable + "T1 WHERE CODE = 1」"},
+        {"a copy's table with a semicolon", copying("T1;"), refused, {}, badTable},
+        {"a conversion's table with a comment",
+         converting("T1 (X NUMBER)--", scott),
+         refused,
+         {},
+         badTable},
+        {"a conversion's scripts for a hostile login",
+         converting("T1", as("scott\nDROP USER system", "tiger")),
+         refused,
+         {},
+         "接続ユーザー名「scott?DROP USER system」"},
+        {"a conversion's scripts for a password SQL*Plus cannot take",
+         converting("T1", as("scott", "ti\"ger")),
+         refused,
+         {},
+         "パスワードに二重引用符"},
+        {"a tablespace with a clause",
+         spaced("users PCTFREE 0", "indx"),
+         refused,
+         {},
+         "表領域名「users PCTFREE 0」"},
+        {"an index tablespace with a statement",
+         spaced("users", "indx;DROP TABLE T1"),
+         refused,
+         {},
+         "表領域名「indx;DROP TABLE T1」"},
+        {"a migration's tablespace",
+         [&](Services& s) {
+             MigrateFields f;
+             f.dbPath = jetPath();
+             f.tableTablespace = "users) --";
+             f.connection = scott;
+             MigrateProgress quiet;
+             MigrateReport report;
+             return migrateDatabase(f, s, quiet, report);
+         },
+         refused,
+         {},
+         "表領域名「users) --」"},
+        {"a migrated table under the window's rules",
+         migrating("T1 WHERE CODE = 1", false),
+         Outcome::kFailed,
+         {},
+         ""},
+        {"a migrated table with a double quote, Oracle-safe",
+         migrating("T\"1", true),
+         Outcome::kFailed,
+         {constraints},
+         ""},
+        // Last: it empties LFIDNO, as it always has.
+        {"an empty owner lists nothing",
+         filling(""),
+         Outcome::kDone,
+         {"DELETE FROM LFIDNO",
+          "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''    AND "
+          "TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = 'レコード番号'  ORDER BY TABLE_NAME"},
+         "",
+         {"", 3, 0}},
+    };
+    for (const auto& c : cases)
+        check(c);
+}
+
+// Names read back from the dictionary go into the fill's statements quoted
+// when they must be, and as literals through the one quoting rule.
+TEST_F(TypedTextTest, LfidnoFillQuotesDictionaryNames) {
+    scott_->execute("CREATE TABLE \"low t\" (レコード番号 NUMBER(10))");
+    scott_->execute("INSERT INTO \"low t\" VALUES (4)");
+    scott_->execute("CREATE TABLE \"O'K\" (レコード番号 NUMBER(10))");
+    scott_->execute("CREATE TABLE PLAIN (レコード番号 NUMBER(10))");
+    auto s = services();
+    ASSERT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kDone);
+    const Strings sent(tap_.sent.begin() + 2, tap_.sent.end());
+    EXPECT_EQ(sent, (Strings{
+                        "SELECT  MAX(レコード番号)   FROM \"O'K\"",
+                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('O''K','レコード番号',0)",
+                        "SELECT  MAX(レコード番号)   FROM PLAIN",
+                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('PLAIN','レコード番号',0)",
+                        "SELECT  MAX(レコード番号)   FROM \"low t\"",
+                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('low t','レコード番号',4)",
+                    }));
+    EXPECT_EQ(rows(*scott_, "SELECT 表名, IDNO FROM LFIDNO ORDER BY 1"),
+              (Strings{"O'K|0", "PLAIN|0", "low t|4"}));
+}
+
+}  // namespace
+}  // namespace malvorn::core
