@@ -28,10 +28,10 @@ std::string hashPassword(const std::string& password, PasswordCost cost) {
     ensureSodium();
     const bool least = cost == PasswordCost::Minimum;
     char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, password.data(), password.size(),
-                          least ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          least ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE) !=
-        0) {
+    if (crypto_pwhash_str(
+            out, password.data(), password.size(),
+            least ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE,
+            least ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
         throw std::runtime_error("out of memory while hashing a password");
     }
     return out;
