@@ -11,12 +11,17 @@ export QT_QPA_PLATFORM=offscreen
 run_suite() {
     local dir=$1 type=$2 sanitize=$3
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DMALVORN_SANITIZE="$sanitize"
-    cmake --build "$dir" -j "$jobs"
-    (cd "$dir" && ctest --output-on-failure -j "$jobs")
+    # Timed apart, so that the log shows where the run's time goes.
+    echo "-- build ($dir)"
+    time cmake --build "$dir" -j "$jobs"
+    echo "-- tests ($dir)"
+    time (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }
 
 echo "== formatting =="
 find src tests tools bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run -Werror
+echo "== file and function sizes =="
+bash scripts/check_sizes.sh
 
 echo "== build and test (release) =="
 run_suite build RelWithDebInfo OFF

@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
     }
     malvorn::shell::ui::registerFontSubstitutions();
     const QWidget screen;
-    malvorn::shell::ui::frmFolder dialog(malvorn::shell::ui::folderContextFor(screen),
-                                         [](const std::string&) {});
+    malvorn::shell::ui::frmFolder dialog(malvorn::shell::ui::folderContextFor(screen));
     dialog.setPath(QString::fromLocal8Bit(argv[2]).toStdString());
     const QString out = QString::fromLocal8Bit(argv[3]);
     int status = 0;

@@ -6,6 +6,7 @@
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
 #include "encoding/letter_case.h"
+#include "encoding/name_characters.h"
 #include "shell/sql_text.h"
 
 namespace malvorn::convert {
@@ -13,26 +14,20 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 128;
 
-bool isAsciiLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool isNamePart(char c) {
-    return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#' ||
-           static_cast<unsigned char>(c) >= 0x80;
-}
-
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+using encoding::isIdeographicSpaceAt;
+using encoding::isNamePartByte;
+using encoding::isNameStartByte;
+using encoding::kIdeographicSpace;
 
 // Every character a plain name may not hold becomes "_".
 std::string plainPart(std::string_view name) {
     std::string plain;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name.substr(i, 3) == kIdeographicSpace) {
+        if (isIdeographicSpaceAt(name, i)) {
             plain += '_';
             i += 2;
         } else {
-            plain += isNamePart(name[i]) ? name[i] : '_';
+            plain += isNamePartByte(name[i]) ? name[i] : '_';
         }
     }
     return plain;
@@ -54,11 +49,11 @@ std::string cutUtf8(std::string text, std::size_t bytes) {
 bool isPlainOracleName(std::string_view name) {
     if (name.empty() || name.size() > kMaxNameBytes)
         return false;
-    if (!isAsciiLetter(name[0]) && static_cast<unsigned char>(name[0]) < 0x80)
+    if (!isNameStartByte(name[0]))
         return false;
     if (name.find(kIdeographicSpace) != std::string_view::npos)
         return false;
-    if (!std::all_of(name.begin(), name.end(), isNamePart))
+    if (!std::all_of(name.begin(), name.end(), isNamePartByte))
         return false;
     const std::string upper = encoding::upperCaseName(name);
     return !shell::isReservedWord(upper);

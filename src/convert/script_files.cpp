@@ -17,7 +17,7 @@ ScriptDate localToday() {
 
 int writeFixedScriptsIfMissing(const std::string& folder, const model::ConnectionFields& connection,
                                const ScriptDate& date) {
-    const std::string base = shell::gfAddBackslash(folder);
+    const std::string base = shell::withTrailingSlash(folder);
     int written = 0;
     const std::string lfidno = base + std::string(kLfidnoScriptName);
     if (!shell::fileExists(lfidno)) {
@@ -44,7 +44,7 @@ std::string writeBatchScript(const std::string& folder, const model::ConnectionF
     if (scripts.empty())
         throw InputError("格納先ディレクトリにSQLファイルが存在しません");
 
-    const std::string path = shell::gfAddBackslash(folder) + std::string(kBatchScriptName);
+    const std::string path = shell::withTrailingSlash(folder) + std::string(kBatchScriptName);
     const auto lines = batchScriptLines(connection.user, connection.password,
                                         connection.netServiceName, date, scripts);
     // The batch names the password too.

@@ -52,22 +52,23 @@ void explainRefusal(oracle::Session& session, const UserFields& fields, const Us
     }
 }
 
-// fCreateUser / fDeleteUser: 0 when every statement went through, 1 after the
-// failure has been shown (or explained away). The session closes either way.
-int runUserOperation(const UserFields& fields, const UserOperation& op, Services& services) {
+// fCreateUser / fDeleteUser: kDone when every statement went through, kFailed
+// after the failure has been shown (or explained away). The session closes
+// either way.
+Outcome runUserOperation(const UserFields& fields, const UserOperation& op, Services& services) {
     std::unique_ptr<oracle::Session> session;
     try {
         session = services.openSession(fields.connection);
         for (const auto& statement : op.statements)
             session->execute(statement);
-        return 0;
+        return Outcome::kDone;
     } catch (...) {
         const auto failure = std::current_exception();
         if (session && reportedError(failure).number() == oracle::kServerErrorNumber)
             explainRefusal(*session, fields, op, services, failure);
         else
             showFailure(services, op.heading, op.procedure, failure);
-        return 1;
+        return Outcome::kFailed;
     }
 }
 
@@ -94,13 +95,13 @@ Outcome userCommand(const UserFields& fields, const UserOperation& op, const cha
     if (!typedTextPasses(fields, op.setsPassword, services))
         return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
-    const int result = runUserOperation(fields, op, services);
-    if (result == 0) {
+    const Outcome result = runUserOperation(fields, op, services);
+    if (result == Outcome::kDone) {
         services.messages.beep();
         services.front.setStatus(doneStatus);
     }
     services.front.saveSettings();
-    return result == 0 ? Outcome::kDone : Outcome::kFailed;
+    return result;
 }
 
 // ---- LFIDNO ----------------------------------------------------------------

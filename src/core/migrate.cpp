@@ -104,7 +104,7 @@ convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOut
 bool Migration::prepareTable(const model::JetTableDef& table, TableOutcome& outcome) {
     const convert::ScriptLines lines = script(table, outcome);
     if (!f_.sqlFolder.empty()) {
-        const std::string folder = shell::gfAddBackslash(f_.sqlFolder);
+        const std::string folder = shell::withTrailingSlash(f_.sqlFolder);
         shell::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
         convert::writeFixedScriptsIfMissing(folder, f_.connection, date_);
     }

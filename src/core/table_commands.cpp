@@ -54,7 +54,7 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
 
 void storeScripts(const ConvertFields& f, const convert::ScriptLines& script,
                   const convert::ScriptDate& date) {
-    const std::string folder = shell::gfAddBackslash(f.sqlFolder);
+    const std::string folder = shell::withTrailingSlash(f.sqlFolder);
     shell::writeFileAtomically(folder + f.table + ".sql", script.fileForm());
     convert::writeFixedScriptsIfMissing(folder, f.connection, date);
 }

@@ -21,20 +21,16 @@ constexpr off64_t kClaimedSize = std::numeric_limits<off64_t>::max() / 4;
 }  // namespace
 
 GuardedFile::GuardedFile(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
+    if (!fd_.isOpen() || ::fstat(fd_.get(), &info) != 0) {
         const std::string reason = std::strerror(errno);
-        if (fd_ >= 0)
-            ::close(fd_);
         throw makeJetError(JetErrorKind::kNoFile, path, reason);
     }
     size_ = info.st_size;
 }
 
-GuardedFile::~GuardedFile() {
-    ::close(fd_);
-}
+GuardedFile::~GuardedFile() = default;
 
 std::FILE* GuardedFile::stream(long pageSize) {
     pageSize_ = pageSize;
@@ -57,7 +53,7 @@ ssize_t GuardedFile::read(void* self, char* buffer, std::size_t size) {
         file.notePageBeyondEnd(file.position_);
         return 0;
     }
-    const ssize_t got = ::pread(file.fd_, buffer, size, file.position_);
+    const ssize_t got = ::pread(file.fd_.get(), buffer, size, file.position_);
     if (got < 0) {
         if (file.problem_.empty())
             file.problem_ = std::string("読み取りエラー: ") + std::strerror(errno);

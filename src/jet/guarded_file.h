@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "shell/file_descriptor.h"
+
 namespace malvorn::jet {
 
 // The database file as the Jet library reads it: a stdio stream over the
@@ -42,7 +44,7 @@ class GuardedFile {
     static int seek(void* self, off64_t* offset, int whence);
     static int close(void* self);
 
-    int fd_ = -1;
+    shell::FileDescriptor fd_;
     off_t size_ = 0;
     off_t position_ = 0;
     long pageSize_ = 0;

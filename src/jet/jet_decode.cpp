@@ -35,10 +35,8 @@ std::string jet3Charset(int codePage, int languageId) {
 }
 
 std::int16_t programTypeCode(int libraryType) {
-    constexpr int kLibraryDecimal = 16;
-    constexpr std::int16_t kDecimal = 20;
-    if (libraryType == kLibraryDecimal)
-        return kDecimal;
+    if (libraryType == model::kJetDecimalStoredType)
+        return model::kJetDecimal;
     return static_cast<std::int16_t>(libraryType);
 }
 

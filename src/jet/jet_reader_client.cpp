@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "shell/file_descriptor.h"
+
 extern char** environ;
 
 namespace malvorn::jet {
@@ -36,28 +38,6 @@ std::string ownFolder() {
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string() : self.parent_path().string();
 }
-
-// A file descriptor closed on destruction.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd = -1) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-  private:
-    int fd_;
-};
 
 const std::string kBrokenReply = "読み取りプロセスの応答が不正です";
 const std::string kNoAnswer =
@@ -106,8 +86,8 @@ class ReaderProcess {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
             throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
-        Fd ours(ends[0]);
-        Fd theirs(ends[1]);
+        shell::FileDescriptor ours(ends[0]);
+        shell::FileDescriptor theirs(ends[1]);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -187,7 +167,7 @@ class ReaderProcess {
     pid_t pid_ = -1;
     bool reaped_ = false;
     int status_ = 0;
-    Fd socket_;
+    shell::FileDescriptor socket_;
     std::unique_ptr<protocol::FrameChannel> channel_;
 };
 

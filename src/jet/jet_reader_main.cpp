@@ -18,6 +18,7 @@
 #include "jet/jet_protocol.h"
 #include "jet/mdb_database.h"
 #include "jet/reader_limits.h"
+#include "shell/file_descriptor.h"
 
 namespace malvorn::jet {
 namespace {
@@ -188,6 +189,13 @@ class Server {
     std::unique_ptr<JetRowCursor> cursor_;
 };
 
+// Points stdout at /dev/null: anything the Jet library prints must not end
+// up inside a reply frame.
+bool sendStdoutToNowhere() {
+    const shell::FileDescriptor devNull(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    return devNull.isOpen() && ::dup2(devNull.get(), STDOUT_FILENO) >= 0;
+}
+
 }  // namespace
 }  // namespace malvorn::jet
 
@@ -203,10 +211,8 @@ int main(int argc, char** argv) {
     // The replies get a descriptor of their own and stdout goes to /dev/null:
     // anything the Jet library prints must not end up inside a frame.
     const int replyFd = ::dup(STDOUT_FILENO);
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    if (replyFd < 0 || devNull < 0 || ::dup2(devNull, STDOUT_FILENO) < 0)
+    if (replyFd < 0 || !sendStdoutToNowhere())
         return 4;
-    ::close(devNull);
     // The library's debug switches would print to stdout as well.
     ::unsetenv("MDB_OPTS");
     protocol::FrameChannel requests(STDIN_FILENO);

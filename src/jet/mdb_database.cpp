@@ -19,6 +19,7 @@
 #include "jet/jet_decode.h"
 #include "jet/jet_error.h"
 #include "jet/mdb_database.h"
+#include "shell/file_descriptor.h"
 
 namespace malvorn::jet {
 namespace {
@@ -64,23 +65,22 @@ JetError cannotOpen(const std::string& path, int error) {
 // What the first page must say for the library to be given the file at all.
 void checkHeader(const std::string& path) {
     // Non-blocking, so that a named pipe at the path cannot hold the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    const shell::FileDescriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isOpen())
         throw cannotOpen(path, errno);
     struct stat info {};
-    const bool known = ::fstat(fd, &info) == 0;
+    const bool known = ::fstat(fd.get(), &info) == 0;
     const int statError = errno;
     if (!known || !S_ISREG(info.st_mode)) {
-        ::close(fd);
         if (!known)
             throw cannotOpen(path, statError);
         throw JetError(JetErrorKind::kNoFile, "Jetデータベースファイルではなく、" +
                                                   whatIsThere(info.st_mode) + ": " + path);
     }
     char header[32] = {};
-    const ssize_t got = ::pread(fd, header, sizeof header, 0);
+    const ssize_t got = ::pread(fd.get(), header, sizeof header, 0);
     const int readError = errno;
-    ::close(fd);
     if (got < 0)
         throw cannotOpen(path, readError);
     const bool jetName = std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "localserver/errors.h"
+#include "shell/file_descriptor.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -141,9 +142,8 @@ void cannotReach() {
 // SQLite's -wal and -shm files copy the mode, so a private file keeps the
 // hashes and the rows private.
 void createPrivateFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
+    const shell::FileDescriptor created(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
 }
 
 std::string openCatalogFile(const std::string& folder) {

@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "shell/file_descriptor.h"
+
 namespace malvorn::localserver {
 namespace {
 
@@ -22,9 +24,10 @@ std::atomic_ref<std::uint64_t> counter(std::uint64_t* counters, int index) {
 }  // namespace
 
 ChangeSignal::ChangeSignal(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const shell::FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!file.isOpen())
         return;
+    const int fd = file.get();
     struct stat info {};
     // Growing a new file is the same for every process that races to do it;
     // a longer file is never cut.
@@ -34,7 +37,6 @@ ChangeSignal::ChangeSignal(const std::string& path) {
         if (mapped != MAP_FAILED)
             counters_ = static_cast<std::uint64_t*>(mapped);
     }
-    ::close(fd);
 }
 
 ChangeSignal::~ChangeSignal() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "encoding/letter_case.h"
+#include "encoding/name_characters.h"
 #include "localserver/errors.h"
 
 namespace malvorn::localserver {
@@ -16,21 +17,12 @@ bool isBlank(char c) {
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
-bool isNameStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           static_cast<unsigned char>(c) >= 0x80;
-}
-bool isNamePart(char c) {
-    return isNameStart(c) || isDigit(c) || c == '_' || c == '$' || c == '#';
-}
+using encoding::isNamePartByte;
+using encoding::isNameStartByte;
 
 // The ideographic space U+3000, typed with the Japanese input mode on, is no
 // blank to the server: ORA-00911 wherever it stands outside quotes.
-bool isIdeographicSpace(const std::string& s, std::size_t i) {
-    return i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xE3 &&
-           static_cast<unsigned char>(s[i + 1]) == 0x80 &&
-           static_cast<unsigned char>(s[i + 2]) == 0x80;
-}
+using encoding::isIdeographicSpaceAt;
 
 // Each scanner reads one token starting at `i` into `t` and returns the
 // offset past it.
@@ -99,8 +91,8 @@ std::size_t scanNumber(const std::string& s, std::size_t i, Token& t) {
 
 std::size_t scanWord(const std::string& s, std::size_t i, Token& t) {
     t.kind = Token::Kind::kWord;
-    while (i < s.size() && isNamePart(s[i])) {
-        if (isIdeographicSpace(s, i))
+    while (i < s.size() && isNamePartByte(s[i])) {
+        if (isIdeographicSpaceAt(s, i))
             oraThrow(911, "invalid character");
         ++i;
     }
@@ -132,7 +124,7 @@ std::size_t skipSpace(const std::string& s, std::size_t i) {
     while (i < n) {
         if (isBlank(s[i])) {
             ++i;
-        } else if (isIdeographicSpace(s, i)) {
+        } else if (isIdeographicSpaceAt(s, i)) {
             oraThrow(911, "invalid character");
         } else if (s[i] == '-' && i + 1 < n && s[i + 1] == '-') {
             while (i < n && s[i] != '\n')
@@ -166,7 +158,7 @@ std::vector<Token> tokenize(const std::string& s) {
             i = scanQuotedName(s, i, t);
         else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(s[i + 1])))
             i = scanNumber(s, i, t);
-        else if (isNameStart(c))
+        else if (isNameStartByte(c))
             i = scanWord(s, i, t);
         else
             i = scanSymbol(s, i, t);

@@ -2,7 +2,9 @@
 
 #include <sodium.h>
 
+#include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace malvorn::localserver {
@@ -16,11 +18,20 @@ void ensureSodium() {
 
 }  // namespace
 
-std::string hashPassword(const std::string& password) {
+PasswordCost passwordCostForNewServer() {
+    const char* text = std::getenv("MALVORN_LOCAL_SERVER_PASSWORD_COST");
+    return text && std::string_view(text) == "minimum" ? PasswordCost::Minimum
+                                                       : PasswordCost::Interactive;
+}
+
+std::string hashPassword(const std::string& password, PasswordCost cost) {
     ensureSodium();
+    const bool least = cost == PasswordCost::Minimum;
     char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
+    if (crypto_pwhash_str(
+            out, password.data(), password.size(),
+            least ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE,
+            least ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
         throw std::runtime_error("out of memory while hashing a password");
     }
     return out;

@@ -1,6 +1,10 @@
 // Translation of the server's function calls.
+#include <algorithm>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
+#include "encoding/ascii.h"
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
 #include "localserver/sql_functions.h"
@@ -63,101 +67,145 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
     invalidIdentifier(name);
 }
 
-// DECODE, USER, NVL, COALESCE and the text functions; nullopt for others.
-std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType* type,
-                                                    bool aggregates) {
-    const std::string& name = e.text;
-    const std::size_t n = e.args.size();
-    auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
-    if (name == "DECODE") {
-        if (n < 3)
+// A call of one of the text functions being translated: the handlers below
+// turn it into SQLite's SQL, one handler per function name.
+struct Translator::Call {
+    Translator& t;
+    const ast::Expr& e;
+    SqlType* type;
+    bool aggregates;
+
+    std::size_t count() const { return e.args.size(); }
+    std::string arg(std::size_t i, SqlType* argType = nullptr) {
+        return t.expr(*e.args[i], argType, aggregates);
+    }
+    // An argument compared with or standing in for a value of type `other`.
+    std::string operand(std::size_t i, SqlType other, SqlType* argType) {
+        return t.operand(*e.args[i], other, aggregates, argType);
+    }
+    void takes(bool countIsRight) const {
+        if (!countIsRight)
             wrongArguments();
-        // DECODE takes two NULLs as equal; SQLite's IS does the same.
+    }
+
+    using Handler = std::optional<std::string> (*)(Call&);
+    static const std::unordered_map<std::string_view, Handler>& handlers();
+
+    // DECODE takes two NULLs as equal; SQLite's IS does the same.
+    static std::optional<std::string> decode(Call& c) {
+        const std::size_t n = c.count();
+        c.takes(n >= 3);
         SqlType subject = SqlType::kUnknown;
         std::string out = "CASE";
-        const std::string value = arg(0, &subject);
+        const std::string value = c.arg(0, &subject);
         SqlType result = SqlType::kUnknown;
         std::size_t i = 1;
         for (; i + 1 < n; i += 2) {
             SqlType t = SqlType::kUnknown;
-            out += " WHEN " + value + " IS " + operand(*e.args[i], subject, aggregates, nullptr) +
-                   " THEN " + arg(i + 1, &t);
+            out += " WHEN " + value + " IS " + c.operand(i, subject, nullptr) + " THEN " +
+                   c.arg(i + 1, &t);
             if (result == SqlType::kUnknown)
                 result = t;
         }
         if (i < n)
-            out += " ELSE " + arg(i);
-        set(type, result);
+            out += " ELSE " + c.arg(i);
+        set(c.type, result);
         return out + " END";
     }
-    if (name == "USER" && n == 0) {
-        set(type, SqlType::kText);
-        return bind(session_.userName());
+
+    // USER without parentheses' arguments; with them it is no function.
+    static std::optional<std::string> user(Call& c) {
+        if (c.count() != 0)
+            return std::nullopt;
+        set(c.type, SqlType::kText);
+        return c.t.bind(c.t.session_.userName());
     }
-    if (name == "NVL" || name == "COALESCE") {
-        if (name == "NVL" ? n != 2 : n < 2)
-            wrongArguments();
+
+    static std::optional<std::string> nvl(Call& c) {
+        const bool nvl = c.e.text == "NVL";
+        c.takes(nvl ? c.count() == 2 : c.count() >= 2);
         SqlType first = SqlType::kUnknown;
-        std::string out = (name == "NVL" ? "ifnull(" : "coalesce(") + arg(0, &first);
-        for (std::size_t i = 1; i < n; ++i) {
+        std::string out = (nvl ? "ifnull(" : "coalesce(") + c.arg(0, &first);
+        for (std::size_t i = 1; i < c.count(); ++i) {
             SqlType t = SqlType::kUnknown;
-            out += ", " + operand(*e.args[i], first, aggregates, &t);
+            out += ", " + c.operand(i, first, &t);
             if (first == SqlType::kUnknown)
                 first = t;
         }
-        set(type, first);
+        set(c.type, first);
         return out + ")";
     }
-    if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM" ||
-        name == "TRIM") {
-        if (n != 1 && !((name == "LTRIM" || name == "RTRIM") && n == 2))
-            wrongArguments();
-        set(type, SqlType::kText);
-        std::string out = "nullif(" +
-                          std::string(name == "UPPER"   ? "upper("
-                                      : name == "LOWER" ? "lower("
-                                      : name == "LTRIM" ? "ltrim("
-                                      : name == "RTRIM" ? "rtrim("
-                                                        : "trim(") +
-                          sqlCall(F::kText, {arg(0)});
-        if (n == 2)
-            out += ", " + arg(1);
+
+    // UPPER, LOWER, TRIM, and LTRIM and RTRIM with their optional set of
+    // characters. An empty result is NULL on the server.
+    static std::optional<std::string> caseOrTrim(Call& c) {
+        const std::string& name = c.e.text;
+        const bool takesSet = name == "LTRIM" || name == "RTRIM";
+        c.takes(c.count() == 1 || (takesSet && c.count() == 2));
+        set(c.type, SqlType::kText);
+        std::string sqliteName = name;
+        std::transform(name.begin(), name.end(), sqliteName.begin(), encoding::asciiLower);
+        std::string out = "nullif(" + sqliteName + "(" + sqlCall(F::kText, {c.arg(0)});
+        if (c.count() == 2)
+            out += ", " + c.arg(1);
         return out + "), '')";
     }
-    if (name == "LENGTH" || name == "LENGTHB") {
-        if (n != 1)
-            wrongArguments();
-        set(type, SqlType::kNumber);
-        return sqlCall(name == "LENGTH" ? F::kLength : F::kLengthB, {arg(0)});
+
+    static std::optional<std::string> length(Call& c) {
+        c.takes(c.count() == 1);
+        set(c.type, SqlType::kNumber);
+        return sqlCall(c.e.text == "LENGTH" ? F::kLength : F::kLengthB, {c.arg(0)});
     }
-    if (name == "SUBSTR") {
-        if (n != 2 && n != 3)
-            wrongArguments();
-        set(type, SqlType::kText);
-        // Position 0 counts as 1 on the server.
-        const std::string position = sqlCall(F::kWhole, {arg(1)});
-        std::string out = "nullif(substr(" + sqlCall(F::kText, {arg(0)}) + ", CASE WHEN " +
+
+    // Position 0 counts as 1 on the server.
+    static std::optional<std::string> substr(Call& c) {
+        c.takes(c.count() == 2 || c.count() == 3);
+        set(c.type, SqlType::kText);
+        const std::string position = sqlCall(F::kWhole, {c.arg(1)});
+        std::string out = "nullif(substr(" + sqlCall(F::kText, {c.arg(0)}) + ", CASE WHEN " +
                           position + " = 0 THEN 1 ELSE " + position + " END";
-        if (n == 3)
-            out += ", " + sqlCall(F::kWhole, {arg(2)});
+        if (c.count() == 3)
+            out += ", " + sqlCall(F::kWhole, {c.arg(2)});
         return out + "), '')";
     }
-    if (name == "REPLACE") {
-        if (n != 2 && n != 3)
-            wrongArguments();
-        set(type, SqlType::kText);
-        return "nullif(replace(" + sqlCall(F::kText, {arg(0)}) + ", " + arg(1) + ", " +
-               (n == 3 ? "ifnull(" + arg(2) + ", '')" : std::string("''")) + "), '')";
+
+    static std::optional<std::string> replace(Call& c) {
+        c.takes(c.count() == 2 || c.count() == 3);
+        set(c.type, SqlType::kText);
+        return "nullif(replace(" + sqlCall(F::kText, {c.arg(0)}) + ", " + c.arg(1) + ", " +
+               (c.count() == 3 ? "ifnull(" + c.arg(2) + ", '')" : std::string("''")) + "), '')";
     }
+
     // Large objects are kept as text (bytes as hexadecimal), so the
     // conversions only pass the value on; the column checks the hex.
-    if (name == "TO_CLOB" || name == "TO_BLOB") {
-        if (n != 1)
-            wrongArguments();
-        set(type, SqlType::kLob);
-        return arg(0);
+    static std::optional<std::string> largeObject(Call& c) {
+        c.takes(c.count() == 1);
+        set(c.type, SqlType::kLob);
+        return c.arg(0);
     }
-    return std::nullopt;
+};
+
+const std::unordered_map<std::string_view, Translator::Call::Handler>&
+Translator::Call::handlers() {
+    static const std::unordered_map<std::string_view, Handler> table = {
+        {"DECODE", decode},    {"USER", user},           {"NVL", nvl},
+        {"COALESCE", nvl},     {"UPPER", caseOrTrim},    {"LOWER", caseOrTrim},
+        {"LTRIM", caseOrTrim}, {"RTRIM", caseOrTrim},    {"TRIM", caseOrTrim},
+        {"LENGTH", length},    {"LENGTHB", length},      {"SUBSTR", substr},
+        {"REPLACE", replace},  {"TO_CLOB", largeObject}, {"TO_BLOB", largeObject},
+    };
+    return table;
+}
+
+// DECODE, USER, NVL, COALESCE and the text functions; nullopt for others.
+std::optional<std::string> Translator::textFunction(const ast::Expr& e, SqlType* type,
+                                                    bool aggregates) {
+    const auto& handlers = Call::handlers();
+    const auto handler = handlers.find(e.text);
+    if (handler == handlers.end())
+        return std::nullopt;
+    Call call{*this, e, type, aggregates};
+    return handler->second(call);
 }
 
 // The number and date functions; nullopt for others.

@@ -84,6 +84,7 @@ class Translator {
   private:
     std::string column(const ast::Expr& e, SqlType* type);
     std::string function(const ast::Expr& e, SqlType* type, bool aggregates);
+    struct Call;  // a text function's call, and its handlers
     std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);

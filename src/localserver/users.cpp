@@ -21,6 +21,26 @@ bool isRole(const std::string& name) {
     return false;
 }
 
+// The cost the server was created with; servers older than the setting
+// hash at the interactive cost.
+PasswordCost serverPasswordCost(SqliteDb& db) {
+    auto& stmt = db.cached("SELECT v FROM mv_state WHERE k = 'password_cost'");
+    const bool least = stmt.step() && stmt.columnInt(0) == 1;
+    stmt.reset();
+    return least ? PasswordCost::Minimum : PasswordCost::Interactive;
+}
+
+// An unknown user's login checks the password against this, at the
+// server's cost. Made at the first unknown name, not at every login.
+const std::string& unknownUserHash(PasswordCost cost) {
+    if (cost == PasswordCost::Minimum) {
+        static const std::string least = hashPassword(randomHex(16), PasswordCost::Minimum);
+        return least;
+    }
+    static const std::string interactive = hashPassword(randomHex(16), PasswordCost::Interactive);
+    return interactive;
+}
+
 }  // namespace
 
 std::optional<UserInfo> LocalSession::findUser(const std::string& name) {
@@ -62,10 +82,8 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
         passwordMatches = verifyPassword(hash, password);
     } else {
         // An unknown user costs the same hash check as a known one, so the time
-        // a refusal takes does not tell which user names exist. The stand-in
-        // hash is made at the first unknown name, not at every login.
-        static const std::string unknownUserHash = hashPassword(randomHex(16));
-        verifyPassword(unknownUserHash, password);
+        // a refusal takes does not tell which user names exist.
+        verifyPassword(unknownUserHash(serverPasswordCost(db_)), password);
     }
     if (!found || !passwordMatches)
         oraThrow(1017, "invalid username/password; logon denied");
@@ -84,10 +102,14 @@ void LocalSession::createServerOnFirstLogin(const std::string& user, const std::
     count.reset();
     if (!fresh || user != "SYSTEM")
         return;
+    const PasswordCost cost = passwordCostForNewServer();
+    db_.exec(cost == PasswordCost::Minimum
+                 ? "INSERT OR REPLACE INTO mv_state VALUES('password_cost', 1)"
+                 : "INSERT OR REPLACE INTO mv_state VALUES('password_cost', 0)");
     auto& add = db_.cached(
         "INSERT INTO mv_user(name, hash, default_ts, temp_ts, created) VALUES('SYSTEM', "
         "?1, 'SYSTEM', 'TEMP', ?2)");
-    add.bind(1, hashPassword(password));
+    add.bind(1, hashPassword(password, cost));
     add.bind(2, formatStoredDate(currentDateTime()));
     add.step();
     db_.exec(
@@ -114,7 +136,7 @@ void LocalSession::createUser(const ast::CreateUser& cu) {
         oraThrow(12910, "cannot specify temporary tablespace as default tablespace");
     if (tempTs != "TEMP")
         oraThrow(12911, "permanent tablespace cannot be temporary tablespace");
-    const std::string hash = hashPassword(cu.password);
+    const std::string hash = hashPassword(cu.password, serverPasswordCost(db_));
     SqliteTransaction tx(db_);
     auto& add = db_.cached(
         "INSERT INTO mv_user(name, hash, default_ts, temp_ts, created) VALUES(?1, ?2, ?3, ?4, ?5)");
@@ -136,7 +158,7 @@ void LocalSession::alterUser(const ast::AlterUser& au) {
     if (!findUser(au.name))
         oraThrow(1918, "user '" + au.name + "' does not exist");
     auto& set = db_.cached("UPDATE mv_user SET hash = ?1 WHERE name = ?2");
-    set.bindAll({hashPassword(au.password), au.name});
+    set.bindAll({hashPassword(au.password, serverPasswordCost(db_)), au.name});
     set.step();
 }
 

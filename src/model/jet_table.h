@@ -26,6 +26,10 @@ enum JetType : std::int16_t {
     kJetDecimal = 20,
 };
 
+// A Decimal field's column type as the file (and libmdb) stores it; the
+// engine calls the field type kJetDecimal.
+inline constexpr int kJetDecimalStoredType = 16;
+
 // The types whose values are numbers: written unquoted, compared as numbers.
 // Yes/No is not among them here; each caller says what it makes of it.
 inline bool isNumberType(std::int16_t typeCode) {

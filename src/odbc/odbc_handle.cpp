@@ -1,24 +1,24 @@
 #include "odbc/odbc_handle.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace malvorn::odbc {
 
 OdbcHandle::OdbcHandle(SQLSMALLINT type, const OdbcHandle* parent) : type_(type) {
     const SQLRETURN rc = SQLAllocHandle(type, parent ? parent->get() : SQL_NULL_HANDLE, &handle_);
-    if (!SQL_SUCCEEDED(rc))
+    if (!SQL_SUCCEEDED(rc)) {
         handle_ = SQL_NULL_HANDLE;
+        throw HandleRefused(type, parent ? parent->diagnostics() : std::vector<Diagnostic>{});
+    }
 }
 
 OdbcHandle::~OdbcHandle() {
-    if (handle_ != SQL_NULL_HANDLE)
-        SQLFreeHandle(type_, handle_);
+    SQLFreeHandle(type_, handle_);
 }
 
 std::vector<Diagnostic> OdbcHandle::diagnostics() const {
     std::vector<Diagnostic> records;
-    if (handle_ == SQL_NULL_HANDLE)
-        return records;
     for (SQLSMALLINT record = 1;; ++record) {
         SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
         SQLINTEGER native = 0;

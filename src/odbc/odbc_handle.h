@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,20 +17,34 @@ struct Diagnostic {
     std::string message;
 };
 
+// The driver manager refused to allocate a handle. The diagnostics are the
+// parent handle's, where the refusal is recorded (none for an environment).
+class HandleRefused : public std::runtime_error {
+  public:
+    HandleRefused(SQLSMALLINT type, std::vector<Diagnostic> parentDiagnostics)
+        : std::runtime_error("the ODBC driver manager refused a handle"),
+          type_(type),
+          diagnostics_(std::move(parentDiagnostics)) {}
+    SQLSMALLINT type() const { return type_; }
+    const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
+
+  private:
+    SQLSMALLINT type_;
+    std::vector<Diagnostic> diagnostics_;
+};
+
 // Owns one ODBC handle (environment, connection or statement) and frees it.
 // The only place in the program that holds a raw ODBC handle; a child handle
 // must be destroyed before its parent, which the owners ensure by member order.
 class OdbcHandle {
   public:
-    // Allocates a handle of `type` under `parent` (nullptr for an environment).
-    // Returns an empty handle when the driver manager refuses; the caller
-    // reports that with the parent's diagnostics.
+    // Allocates a handle of `type` under `parent` (nullptr for an
+    // environment); throws HandleRefused when the driver manager refuses.
     OdbcHandle(SQLSMALLINT type, const OdbcHandle* parent);
     ~OdbcHandle();
     OdbcHandle(const OdbcHandle&) = delete;
     OdbcHandle& operator=(const OdbcHandle&) = delete;
 
-    bool valid() const { return handle_ != SQL_NULL_HANDLE; }
     SQLHANDLE get() const { return handle_; }
     SQLSMALLINT type() const { return type_; }
 

@@ -50,7 +50,7 @@ std::pair<std::string, std::string> splitVendorPrefix(const std::string& message
 // being walked, so that a walk never outlives the connection under it.
 class Connection {
   public:
-    explicit Connection(std::string dsn) : dsn_(std::move(dsn)), env_(SQL_HANDLE_ENV, nullptr) {}
+    explicit Connection(std::string dsn) : dsn_(std::move(dsn)) {}
 
     ~Connection() {
         if (connected_)
@@ -60,16 +60,16 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     void open(const std::string& user, const std::string& password) {
-        if (!env_.valid()) {
+        try {
+            env_ = std::make_unique<OdbcHandle>(SQL_HANDLE_ENV, nullptr);
+        } catch (const HandleRefused&) {
             throw OdbcError(kDriverManagerNumber, "ODBC ドライバーマネージャーを初期化できません。",
                             "ODBC", "", 0);
         }
-        SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                      0);
+        SQLSetEnvAttr(env_->get(), SQL_ATTR_ODBC_VERSION,
+                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         // The version must be set before a connection handle exists.
-        dbc_ = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, &env_);
-        if (!dbc_->valid())
-            throw errorFromDiagnostics(env_.diagnostics(), dsn_);
+        dbc_ = newHandle(SQL_HANDLE_DBC, *env_);
         std::string text = odbcConnectionString(dsn_, user, password);
         SQLSMALLINT outLength = 0;
         const SQLRETURN rc =
@@ -86,9 +86,7 @@ class Connection {
 
     // A statement handle on which `statement` has been executed.
     std::unique_ptr<OdbcHandle> executeDirect(const std::string& statement) {
-        auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc_.get());
-        if (!stmt->valid())
-            throw errorFromDiagnostics(dbc_->diagnostics(), dsn_);
+        auto stmt = newHandle(SQL_HANDLE_STMT, *dbc_);
         std::string text = statement;
         const SQLRETURN rc = SQLExecDirect(stmt->get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                            static_cast<SQLINTEGER>(text.size()));
@@ -100,9 +98,7 @@ class Connection {
 
     // A statement handle on which `statement` has been prepared.
     std::unique_ptr<OdbcHandle> prepare(const std::string& statement) {
-        auto stmt = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc_.get());
-        if (!stmt->valid())
-            throw errorFromDiagnostics(dbc_->diagnostics(), dsn_);
+        auto stmt = newHandle(SQL_HANDLE_STMT, *dbc_);
         std::string text = statement;
         check(SQLPrepare(stmt->get(), reinterpret_cast<SQLCHAR*>(text.data()),
                          static_cast<SQLINTEGER>(text.size())),
@@ -131,8 +127,17 @@ class Connection {
     }
 
   private:
+    // A handle under `parent`; a refusal is reported as the parent's failure.
+    std::unique_ptr<OdbcHandle> newHandle(SQLSMALLINT type, const OdbcHandle& parent) const {
+        try {
+            return std::make_unique<OdbcHandle>(type, &parent);
+        } catch (const HandleRefused& refused) {
+            throw errorFromDiagnostics(refused.diagnostics(), dsn_);
+        }
+    }
+
     std::string dsn_;
-    OdbcHandle env_;
+    std::unique_ptr<OdbcHandle> env_;
     std::unique_ptr<OdbcHandle> dbc_;  // freed before env_
     bool connected_ = false;
 };

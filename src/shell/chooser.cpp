@@ -141,7 +141,8 @@ ChooserStart chooserStart(const std::string& path, const std::string& programFol
         startFolder = programFolder;
         start.label = programFolder;
     } else {
-        startFolder = rootIfEmpty(fileGiven ? gfFolderPart(path) : gfCutBackslash(path), path);
+        startFolder =
+            rootIfEmpty(fileGiven ? gfFolderPart(path) : withoutTrailingSlash(path), path);
         start.label = path;
     }
 
@@ -173,7 +174,7 @@ int preselectIndex(const std::vector<std::string>& entries, std::string_view nam
 }
 
 std::string childPath(const std::string& folder, const std::string& name) {
-    return gfAddBackslash(folder) + name;
+    return withTrailingSlash(folder) + name;
 }
 
 std::vector<std::string> folderChain(const std::string& folder) {

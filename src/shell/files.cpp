@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "encoding/ascii.h"
+#include "shell/file_descriptor.h"
 
 namespace malvorn::shell {
 namespace {
@@ -18,28 +19,6 @@ namespace {
 std::string systemReason() {
     return std::strerror(errno);
 }
-
-// Closes a POSIX descriptor on every path.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports the result; the destructor then does nothing.
-    int close() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 

@@ -7,30 +7,28 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace malvorn::shell {
 
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);  // closing releases the lock; the file stays for the next run
-}
+// Closing the descriptor releases the lock; the file stays for the next run.
+InstanceLock::~InstanceLock() = default;
 
 InstanceLock::Result InstanceLock::tryAcquire() {
-    if (fd_ >= 0)
+    if (fd_.isOpen())
         return Result::kAcquired;
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    FileDescriptor fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.isOpen())
         return Result::kUnavailable;
     int rc;
     do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+        rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc == 0) {
-        fd_ = fd;
+        fd_ = std::move(fd);
         return Result::kAcquired;
     }
     const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
     return held ? Result::kHeldElsewhere : Result::kUnavailable;
 }
 

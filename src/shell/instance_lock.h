@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "shell/file_descriptor.h"
 #include "shell/messages.h"
 
 namespace malvorn::shell {
@@ -27,7 +28,7 @@ class InstanceLock {
 
   private:
     std::string path_;
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 // $XDG_RUNTIME_DIR/malvorn.lock, or /tmp/malvorn-<uid>.lock: one instance per

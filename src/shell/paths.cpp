@@ -2,14 +2,14 @@
 
 namespace malvorn::shell {
 
-std::string gfAddBackslash(std::string_view path) {
+std::string withTrailingSlash(std::string_view path) {
     std::string result(path);
     if (result.empty() || result.back() != kPathSeparator)
         result.push_back(kPathSeparator);
     return result;
 }
 
-std::string gfCutBackslash(std::string_view path) {
+std::string withoutTrailingSlash(std::string_view path) {
     if (!path.empty() && path.back() == kPathSeparator)
         path.remove_suffix(1);
     return std::string(path);

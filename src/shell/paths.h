@@ -10,9 +10,9 @@ namespace malvorn::shell {
 inline constexpr char kPathSeparator = '/';
 
 // The path with a trailing separator ensured; the empty text gives "/".
-std::string gfAddBackslash(std::string_view path);
+std::string withTrailingSlash(std::string_view path);
 // The path with one trailing separator removed, if it has one.
-std::string gfCutBackslash(std::string_view path);
+std::string withoutTrailingSlash(std::string_view path);
 // The text before the last separator; empty when there is none.
 std::string gfFolderPart(std::string_view path);
 // The text after the last separator; empty when there is none.

@@ -278,20 +278,20 @@ bool folderWritable(const std::string& folder) {
 std::string settingsFilePath(const std::string& programFolder,
                              const std::string& userConfigFolder) {
     const std::string& folder = folderWritable(programFolder) ? programFolder : userConfigFolder;
-    return gfAddBackslash(folder) + std::string(kSettingsFileName);
+    return withTrailingSlash(folder) + std::string(kSettingsFileName);
 }
 
 std::string userConfigFolder() {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     if (configHome != nullptr && configHome[0] == '/')
-        return gfAddBackslash(configHome) + "Malvorn";
+        return withTrailingSlash(configHome) + "Malvorn";
     const char* home = std::getenv("HOME");
     std::string homeFolder = home != nullptr && home[0] == '/' ? home : "";
     if (homeFolder.empty()) {
         if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir)
             homeFolder = entry->pw_dir;
     }
-    return gfAddBackslash(homeFolder) + ".config/Malvorn";
+    return withTrailingSlash(homeFolder) + ".config/Malvorn";
 }
 
 }  // namespace malvorn::shell

@@ -14,7 +14,7 @@ CommandRun cli(const std::vector<std::string>& words) {
 }
 
 std::string nwind() {
-    return std::string(MALVORN_REAL_FIXTURES) + "/nwind.mdb";
+    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
 }
 
 TEST(JetCommands, FailuresExitNonZeroWithOneLine) {

@@ -10,7 +10,7 @@ namespace malvorn::jet {
 namespace {
 
 std::string realFile(const std::string& name) {
-    return std::string(MALVORN_REAL_FIXTURES) + "/" + name;
+    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / name).string();
 }
 
 class RealFiles : public ::testing::TestWithParam<Way> {};

@@ -2,9 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
+#include "localserver/sqlite_db.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -71,6 +74,76 @@ TEST_F(ServerTest, StatementsCommitOnTheirOwnAndOutliveTheSession) {
     auto other = open();
     other->execute("DROP TABLE T");
     EXPECT_EQ(oraCode([&] { again->execute("INSERT INTO T VALUES (3)"); }), "ORA-00942");
+}
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The cost of every hash a server stores: SYSTEM's at creation, a new
+// user's, a changed password's. It is the one the server was created with,
+// whatever the environment says later.
+TEST_F(ServerTest, AServerHashesAtTheCostItWasCreatedWith) {
+    struct Case {
+        const char* costAtCreation;  // MALVORN_LOCAL_SERVER_PASSWORD_COST, nullptr for unset
+        const char* costLater;
+        const char* argonParameters;  // as the stored hash spells them
+    };
+    const Case cases[] = {
+        {"minimum", nullptr, "$m=8,t=1,p=1$"},
+        {nullptr, "minimum", "$m=65536,t=2,p=1$"},
+        {"interactive", "minimum", "$m=65536,t=2,p=1$"},
+    };
+    const char* const kVariable = "MALVORN_LOCAL_SERVER_PASSWORD_COST";
+    int round = 0;
+    for (const Case& c : cases) {
+        const std::string server = dir_.path() + "/cost-" + std::to_string(++round);
+        {
+            ScopedVariable cost(kVariable, c.costAtCreation);
+            openLocalServer(server, "system", "tarnbol");
+        }
+        ScopedVariable cost(kVariable, c.costLater);
+        {
+            auto sys = openLocalServer(server, "system", "tarnbol");
+            sys->execute(createUserText("scott", "tiger"));
+            sys->execute("CREATE USER clerk IDENTIFIED BY pw");
+            sys->execute("GRANT CONNECT TO clerk");
+            sys->execute("ALTER USER clerk IDENTIFIED BY changed");
+        }
+        SqliteDb catalog(server + "/catalog.db");
+        auto& hashes = catalog.cached("SELECT name, hash FROM mv_user ORDER BY name");
+        int seen = 0;
+        while (hashes.step()) {
+            ++seen;
+            EXPECT_NE(hashes.columnText(1).find(c.argonParameters), std::string::npos)
+                << hashes.columnText(0) << " " << hashes.columnText(1);
+        }
+        hashes.reset();
+        EXPECT_EQ(seen, 3);
+        // The logins check every hash whatever its cost.
+        EXPECT_EQ(oraCode([&] { openLocalServer(server, "clerk", "changed"); }), "");
+        EXPECT_EQ(oraCode([&] { openLocalServer(server, "clerk", "pw"); }), "ORA-01017");
+        EXPECT_EQ(oraCode([&] { openLocalServer(server, "nobody", "pw"); }), "ORA-01017");
+    }
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
 namespace {
 
-const char* const kExists = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '";
+// The query that counts the user's tables named `name`.
+std::string existsQuery(std::string_view name) {
+    std::string query = "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '";
+    query.append(name).append("'");
+    return query;
+}
 
 TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
     auto scott = appUser();
@@ -59,8 +67,8 @@ TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
                   "DATE|7|<null>|<null>|<null>", "TIMESTAMP(6)|11|<null>|6|<null>",
                   "CLOB|4000|<null>|<null>|<null>", "BLOB|4000|<null>|<null>|<null>",
                   "RAW|16|<null>|<null>|<null>", "NUMBER|22|5|0|<null>", "NUMBER|22|7|2|<null>"}));
-    EXPECT_EQ(scott->queryValue(std::string(kExists) + "MixedCase'"), "1");
-    EXPECT_EQ(scott->queryValue(std::string(kExists) + "t1'"), "0");  // the check is exact
+    EXPECT_EQ(scott->queryValue(existsQuery("MixedCase")), "1");
+    EXPECT_EQ(scott->queryValue(existsQuery("t1")), "0");  // the check is exact
     scott->execute("INSERT INTO \"MixedCase\" (\"col\") VALUES (1)");
     EXPECT_EQ(oraCode([&] { scott->execute("INSERT INTO MixedCase (col) VALUES (1)"); }),
               "ORA-00942");
@@ -103,9 +111,9 @@ TEST_F(ServerTest, TablesLiveInTheirOwnersSchema) {
     EXPECT_EQ(oraCode([&] { clerk->query("SELECT A FROM SCOTT.T"); }), "ORA-00942");
     EXPECT_EQ(oraCode([&] { clerk->execute("CREATE TABLE SCOTT.X (A NUMBER)"); }), "ORA-01031");
     system().execute("CREATE TABLE SCOTT.X (A NUMBER)");
-    EXPECT_EQ(scott->queryValue(std::string(kExists) + "X'"), "1");
+    EXPECT_EQ(scott->queryValue(existsQuery("X")), "1");
     // The existence check sees the connected user's tables only.
-    EXPECT_EQ(system().queryValue(std::string(kExists) + "T'"), "0");
+    EXPECT_EQ(system().queryValue(existsQuery("T")), "0");
     // A user without RESOURCE creates nothing.
     system().execute("CREATE USER viewer IDENTIFIED BY pw");
     system().execute("GRANT CONNECT TO viewer");

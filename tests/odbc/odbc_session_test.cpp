@@ -46,6 +46,22 @@ TEST(OdbcErrorMapping, ServerErrorsAndAnEmptyReport) {
     }
 }
 
+// A handle the driver manager refuses is an error that carries the parent's
+// diagnostics: a statement under a connection that is not open.
+TEST(OdbcHandleRefusal, CarriesTheParentsDiagnostics) {
+    const OdbcHandle env(SQL_HANDLE_ENV, nullptr);
+    SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    const OdbcHandle dbc(SQL_HANDLE_DBC, &env);
+    try {
+        const OdbcHandle stmt(SQL_HANDLE_STMT, &dbc);
+        ADD_FAILURE() << "a statement handle without a connection was allocated";
+    } catch (const HandleRefused& refused) {
+        EXPECT_EQ(refused.type(), SQL_HANDLE_STMT);
+        ASSERT_FALSE(refused.diagnostics().empty());
+        EXPECT_EQ(refused.diagnostics().front().sqlState, "08003");  // connection not open
+    }
+}
+
 class SqliteOdbc : public ::testing::Test {
   protected:
     void SetUp() override { SqliteDataSource::instance().reset(); }

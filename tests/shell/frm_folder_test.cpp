@@ -43,12 +43,10 @@ class FolderDialog : public ::testing::Test {
     // initial focus; returns what OK handed back, if anything.
     std::optional<std::string> run(const std::string& mode, const std::string& path,
                                    const std::function<void(frmFolder&)>& act) {
-        std::optional<std::string> result;
         frmFolder dialog(FolderContext{.workArea = {0, 0, 19200, 14400},
                                        .programFolder = at("data"),
                                        .workingFolder = at("sql"),
-                                       .volumes = {"/"}},
-                         [&](const std::string& r) { result = r; });
+                                       .volumes = {"/"}});
         dialog.setPath(path);
         QObject::connect(child<QTimer>(dialog, "timInitial"), &QTimer::timeout, &dialog, [&] {
             act(dialog);
@@ -57,8 +55,7 @@ class FolderDialog : public ::testing::Test {
                 dialog.reject();
             }
         });
-        dialog.ShowForm(mode);
-        return result;
+        return dialog.ShowForm(mode);
     }
 
     TempDir dir;
@@ -123,26 +120,34 @@ TEST_F(FolderDialog, BrowseButtonsFillTheirFieldOnlyOnOk) {
     ScriptedMessages messages;
     frmMain window(FormContext{at("Malvorn.ini"), {0, 0, 28800, 15600}, 15, 15, {}, {}}, &messages);
     const std::string db = "[Malvorn] - データベースファイルの選択";
-    const std::tuple<int, const char*, std::string, int, std::string, std::string> cases[] = {
+    struct Case {
+        int button;  // the index of the 参照 button
+        const char* field;
+        std::string start;  // the field's text before
+        int key;            // that ends the dialog; 0: a click on OK
+        std::string expected;
+        std::string title;
+    };
+    const Case cases[] = {
         {1, "txtDbPath", at("data/sales.mdb"), Qt::Key_Enter, at("data/SALES2.MDB"), db},
         {1, "txtDbPath", at("data/sales.mdb"), Qt::Key_Escape, at("data/sales.mdb"), db},
         {2, "txtSqlFolder", at("sql/out"), 0, at("sql/out"), "[Malvorn] - ＳＱＬ文フォルダの選択"},
         {4, "txtScriptPath", at("sql/out"), 0, at("sql/out"),  // nothing selected
          "[Malvorn] - ＳＱＬスクリプトの選択"},
     };
-    for (const auto& [index, field, start, key, expected, title] : cases) {
-        window.setText(QString::fromUtf8(field), start);
+    for (const Case& c : cases) {
+        window.setText(QString::fromUtf8(c.field), c.start);
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<frmFolder*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->windowTitle().toStdString(), title);
+            EXPECT_EQ(dialog->windowTitle().toStdString(), c.title);
             auto* files = child<QListWidget>(*dialog, "filDb");
-            if (index == 1)  // another file, so that only OK can change the field
+            if (c.button == 1)  // another file, so that only OK can change the field
                 files->setCurrentItem(files->findItems("SALES2.MDB", Qt::MatchExactly).value(0));
-            key ? press(files, key) : click(*dialog, "cmdOk");
+            c.key ? press(files, c.key) : click(*dialog, "cmdOk");
         });
-        window.ui().cmdRef[static_cast<std::size_t>(index)]->click();
-        EXPECT_EQ(window.text(QString::fromUtf8(field)), expected) << index;
+        window.ui().cmdRef[static_cast<std::size_t>(c.button)]->click();
+        EXPECT_EQ(window.text(QString::fromUtf8(c.field)), c.expected) << c.button;
     }
 }
 

@@ -64,25 +64,33 @@ TEST(MainWindow, EndButtonAndCloseBoxSaveAlikeAndReload) {
 }
 
 TEST(MessageBoxes, TitleIconButtonsAndLineBreaks) {
-    const std::tuple<std::string, MessageIcon, MessageButtons, TitleForm, QString,
-                     QMessageBox::Icon, QMessageBox::StandardButtons, QString>
-        cases[] = {
-            {"本プログラムは既に起動されています", MessageIcon::kExclamation, MessageButtons::kOk,
-             TitleForm::kBracketedError, "本プログラムは既に起動されています", QMessageBox::Warning,
-             QMessageBox::Ok, "[Malvorn] - エラーメッセージ"},
-            {"表\rSHOHIN\rを削除しますか？", MessageIcon::kQuestion, MessageButtons::kYesNo,
-             TitleForm::kDeleteConfirm, "表\nSHOHIN\nを削除しますか？", QMessageBox::Question,
-             QMessageBox::Yes | QMessageBox::No, "Malvorn - 削除確認"},
-            {"<b>x</b>\r\nb", MessageIcon::kInformation, MessageButtons::kOk, TitleForm::kPlain,
-             "<b>x</b>\nb", QMessageBox::Information, QMessageBox::Ok, "Malvorn"},
-        };
-    for (const auto& [text, icon, buttons, title, shown, qtIcon, qtButtons, qtTitle] : cases) {
-        const auto box = QtMessageService::build(nullptr, text, icon, buttons, title);
+    struct Case {
+        std::string text;  // what the command asks to show
+        MessageIcon icon;
+        MessageButtons buttons;
+        TitleForm title;
+        QString shown;  // what the box shows
+        QMessageBox::Icon qtIcon;
+        QMessageBox::StandardButtons qtButtons;
+        QString qtTitle;
+    };
+    const Case cases[] = {
+        {"本プログラムは既に起動されています", MessageIcon::kExclamation, MessageButtons::kOk,
+         TitleForm::kBracketedError, "本プログラムは既に起動されています", QMessageBox::Warning,
+         QMessageBox::Ok, "[Malvorn] - エラーメッセージ"},
+        {"表\rSHOHIN\rを削除しますか？", MessageIcon::kQuestion, MessageButtons::kYesNo,
+         TitleForm::kDeleteConfirm, "表\nSHOHIN\nを削除しますか？", QMessageBox::Question,
+         QMessageBox::Yes | QMessageBox::No, "Malvorn - 削除確認"},
+        {"<b>x</b>\r\nb", MessageIcon::kInformation, MessageButtons::kOk, TitleForm::kPlain,
+         "<b>x</b>\nb", QMessageBox::Information, QMessageBox::Ok, "Malvorn"},
+    };
+    for (const Case& c : cases) {
+        const auto box = QtMessageService::build(nullptr, c.text, c.icon, c.buttons, c.title);
         // Plain text: a table name is never markup.
-        EXPECT_EQ(
-            std::tuple(box->text(), box->textFormat(), box->icon(), box->standardButtons(),
-                       box->windowTitle(), box->windowModality()),
-            std::tuple(shown, Qt::PlainText, qtIcon, qtButtons, qtTitle, Qt::ApplicationModal));
+        EXPECT_EQ(std::tuple(box->text(), box->textFormat(), box->icon(), box->standardButtons(),
+                             box->windowTitle(), box->windowModality()),
+                  std::tuple(c.shown, Qt::PlainText, c.qtIcon, c.qtButtons, c.qtTitle,
+                             Qt::ApplicationModal));
     }
 }
 

@@ -7,12 +7,12 @@ namespace {
 
 TEST(PathHelpers, SampleTable) {
     const std::tuple<std::string (*)(std::string_view), const char*, const char*> cases[] = {
-        {gfAddBackslash, "/data", "/data/"},
-        {gfAddBackslash, "/", "/"},
-        {gfAddBackslash, "", "/"},
-        {gfCutBackslash, "/data/", "/data"},
-        {gfCutBackslash, "//", "/"},
-        {gfCutBackslash, "", ""},
+        {withTrailingSlash, "/data", "/data/"},
+        {withTrailingSlash, "/", "/"},
+        {withTrailingSlash, "", "/"},
+        {withoutTrailingSlash, "/data/", "/data"},
+        {withoutTrailingSlash, "//", "/"},
+        {withoutTrailingSlash, "", ""},
         {gfFolderPart, "/data/a.mdb", "/data"},
         {gfFolderPart, "a.mdb", ""},
         {gfFolderPart, "/a.mdb", ""},

@@ -32,7 +32,8 @@ TEST(SafeLiterals, NullIsNullForEveryTypeButYesNo) {
 
 TEST(SafeLiterals, LongValuesGoInPiecesTheServerAccepts) {
     // 3999 ASCII bytes then a three-byte character: the cut comes before it.
-    const std::string text = std::string(3999, 'a') + "日" + "b";
+    std::string text(3999, 'a');
+    text += "日b";
     EXPECT_EQ(safeLiteral(model::kJetMemo, text),
               "TO_CLOB('" + std::string(3999, 'a') + "') || TO_CLOB('日b')");
     EXPECT_EQ(safeLiteral(model::kJetMemo, std::string(4000, 'q')),

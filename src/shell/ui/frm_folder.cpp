@@ -15,8 +15,8 @@
 #include <stdexcept>
 
 #include "shell/paths.h"
+#include "shell/ui/design_units.h"
 #include "shell/ui/fonts.h"
-#include "shell/ui/main_window.h"
 
 namespace malvorn::shell::ui {
 
@@ -91,9 +91,8 @@ FolderContext folderContextFor(const QWidget& window) {
     return context;
 }
 
-frmFolder::frmFolder(FolderContext context, std::function<void(const std::string&)> result,
-                     QWidget* parent)
-    : QDialog(parent), context_(std::move(context)), result_(std::move(result)) {
+frmFolder::frmFolder(FolderContext context, QWidget* parent)
+    : QDialog(parent), context_(std::move(context)) {
     buildControls();
 }
 
@@ -156,13 +155,15 @@ void frmFolder::buildControls() {
     connect(cmdCan_, &QPushButton::clicked, this, [this] { cmdCan_Click(); });
 }
 
-void frmFolder::ShowForm(const std::string& strMode) {
+std::optional<std::string> frmFolder::ShowForm(const std::string& strMode) {
     mode_ = chooserMode(strMode);
     if (mode_ == nullptr)
         throw std::invalid_argument("unknown chooser mode: " + strMode);
+    chosen_.reset();
     Form_Load();
     const KeyPreview preview(this);
     exec();
+    return chosen_;
 }
 
 void frmFolder::Form_Load() {
@@ -313,9 +314,9 @@ void frmFolder::cmdOk_Click() {
     if (mode_->filesSelectable) {
         const std::string name = selectedFile();
         if (!name.empty())
-            result_(gfAddBackslash(fileFolder_) + name);
+            chosen_ = withTrailingSlash(fileFolder_) + name;
     } else {
-        result_(folder_);
+        chosen_ = folder_;
     }
     accept();
 }
@@ -372,32 +373,6 @@ std::vector<std::string> frmFolder::files() const {
 std::string frmFolder::selectedFile() const {
     const auto selected = filDb_->selectedItems();
     return selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
-}
-
-void cmdRef_Click(frmMain& window, int index) {
-    struct Ref {
-        int index;
-        const char* field;
-        const char* mode;
-    };
-    static constexpr Ref kRefs[] = {
-        {1, "txtDbPath", "File"}, {2, "txtSqlFolder", "Folder"}, {4, "txtScriptPath", "Script"}};
-    const Ref* ref = nullptr;
-    for (const Ref& candidate : kRefs) {
-        if (candidate.index == index)
-            ref = &candidate;
-    }
-    if (ref == nullptr)
-        return;
-    const QString field = QString::fromUtf8(ref->field);
-
-    frmFolder dialog(
-        folderContextFor(window), [&window](const std::string& path) { window.setTag(path); },
-        &window);
-    dialog.setPath(window.text(field));
-    window.setTag(window.text(field));
-    dialog.ShowForm(ref->mode);
-    window.setText(field, window.tag());
 }
 
 }  // namespace malvorn::shell::ui

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +18,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace malvorn::shell::ui {
-
-class frmMain;
 
 // What the chooser needs from its surroundings. folderContextFor fills it
 // from the running program; tests give their own volumes and folders.
@@ -39,13 +37,13 @@ FolderContext folderContextFor(const QWidget& window);
 
 // The modal file and folder chooser. Controls carry their design names
 // (drvTarget, dirSource, filDb, lblExp, cmdOk, cmdCan, lblPath, timInitial).
-// OK hands its path to `result` (the main window's tag); Cancel hands nothing.
+// ShowForm returns the path OK chose; Cancel, or OK without a file where one
+// is asked for, returns nothing.
 class frmFolder : public QDialog {
     Q_OBJECT
 
   public:
-    frmFolder(FolderContext context, std::function<void(const std::string&)> result,
-              QWidget* parent = nullptr);
+    explicit frmFolder(FolderContext context, QWidget* parent = nullptr);
     ~frmFolder() override;
 
     // The starting path, set before ShowForm.
@@ -53,9 +51,9 @@ class frmFolder : public QDialog {
     void setPath(std::string path) { path_ = std::move(path); }
 
     // Loads the dialog for "File", "Script" or "Folder" and shows it modally;
-    // returns once OK or Cancel has closed it. Throws std::invalid_argument
-    // for any other mode.
-    void ShowForm(const std::string& strMode);
+    // returns once OK or Cancel has closed it, with OK's path. Throws
+    // std::invalid_argument for any other mode.
+    std::optional<std::string> ShowForm(const std::string& strMode);
 
     // What the lists show, for the caller's checks.
     std::string currentDrive() const;
@@ -81,7 +79,7 @@ class frmFolder : public QDialog {
     void cmdCan_Click();
 
     FolderContext context_;
-    std::function<void(const std::string&)> result_;
+    std::optional<std::string> chosen_;  // what OK chose
     std::string path_;
     const ChooserMode* mode_ = nullptr;
     std::string folder_;      // dirSource's current folder
@@ -97,11 +95,5 @@ class frmFolder : public QDialog {
     QLabel* lblPath_ = nullptr;
     QTimer* timInitial_ = nullptr;
 };
-
-// The handler of the main window's 参照 buttons (its cmdRefClicked signal):
-// index 1 chooses txtDbPath ("File"), 2 txtSqlFolder ("Folder"), 4
-// txtScriptPath ("Script"); other indexes do nothing. The field keeps its
-// text unless OK returned a path.
-void cmdRef_Click(frmMain& window, int index);
 
 }  // namespace malvorn::shell::ui

@@ -26,11 +26,6 @@
 
 namespace malvorn::shell::ui {
 
-QRect twipsToPixels(int left, int top, int width, int height) {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
-}
-
 namespace {
 
 const char* const kIndexProperty = "index";

@@ -13,6 +13,7 @@
 #include "core/table_commands.h"
 #include "shell/messages.h"
 #include "shell/settings_file.h"
+#include "shell/ui/design_units.h"
 #include "shell/work_area.h"
 
 class QAbstractButton;
@@ -26,10 +27,6 @@ class QPushButton;
 class QTabBar;
 
 namespace malvorn::shell::ui {
-
-// Positions of the window are designed in twips at 15 twips a pixel.
-inline constexpr int kTwipsPerPixel = 15;
-QRect twipsToPixels(int left, int top, int width, int height);
 
 // What the window needs from start-up.
 struct FormContext {
@@ -127,10 +124,6 @@ class frmMain : public QWidget, public core::Front {
     // Shows the page of the selected tab and hides the others.
     void TabStrip1_Click();
 
-    // The window's free text property: the chooser leaves its path here.
-    const std::string& tag() const { return tag_; }
-    void setTag(std::string tag) { tag_ = std::move(tag); }
-
     MessageService& messages() { return *messages_; }
     const std::string& iniPath() const { return context_.iniPath; }
     const FormContext& context() const { return context_; }
@@ -184,7 +177,6 @@ class frmMain : public QWidget, public core::Front {
     MessageService* messages_;
     QTabBar* tabs_ = nullptr;
     QLabel* status_ = nullptr;
-    std::string tag_;
 };
 
 }  // namespace malvorn::shell::ui

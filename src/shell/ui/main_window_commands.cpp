@@ -26,6 +26,32 @@ std::string textOf(const QLineEdit* box) {
     return box->text().toStdString();
 }
 
+// The 参照 buttons: index 1 chooses txtDbPath ("File"), 2 txtSqlFolder
+// ("Folder"), 4 txtScriptPath ("Script"); other indexes do nothing. The
+// field keeps its text unless OK chose a path.
+void cmdRef_Click(frmMain& window, int index) {
+    struct Ref {
+        int index;
+        const char* field;
+        const char* mode;
+    };
+    static constexpr Ref kRefs[] = {
+        {1, "txtDbPath", "File"}, {2, "txtSqlFolder", "Folder"}, {4, "txtScriptPath", "Script"}};
+    const Ref* ref = nullptr;
+    for (const Ref& candidate : kRefs) {
+        if (candidate.index == index)
+            ref = &candidate;
+    }
+    if (ref == nullptr)
+        return;
+    const QString field = QString::fromUtf8(ref->field);
+    frmFolder dialog(folderContextFor(window), &window);
+    dialog.setPath(window.text(field));
+    const std::optional<std::string> chosen = dialog.ShowForm(ref->mode);
+    // The field is set again even after Cancel, with its own text.
+    window.setText(field, chosen.value_or(window.text(field)));
+}
+
 }  // namespace
 
 void frmMain::connectCommands() {

@@ -1,0 +1,1 @@
+// Compiles the tests' precompiled header; no code of its own.
