@@ -202,7 +202,7 @@ double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t 
             db.exec("BEGIN");
         for (std::int64_t j = i; j < std::min(rows, i + perCommit); ++j) {
             insert->reset();
-            insert->bindAll(values[static_cast<std::size_t>(j) % values.size()]);
+            insert->bindAllKept(values[static_cast<std::size_t>(j) % values.size()]);
             insert->step();
         }
         if (batch)

@@ -108,7 +108,7 @@ void LocalSession::addDirectForm(InsertPlan& plan) {
     plan.directSql = "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + list + ")";
 }
 
-void LocalSession::runPlan(const InsertPlan& plan, std::vector<SqlValue> params) {
+void LocalSession::runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params) {
     if (plan.directSql.empty()) {
         runWrite(plan.sql, params, plan.table);
         return;

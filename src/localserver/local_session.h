@@ -103,7 +103,7 @@ class LocalSession : public oracle::Session {
                            const std::vector<Token>& tokens);
     std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
     static void addDirectForm(InsertPlan& plan);
-    void runPlan(const InsertPlan& plan, std::vector<SqlValue> params);
+    void runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params);
 
     std::string folder_;
     SqliteDb db_;
