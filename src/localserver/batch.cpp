@@ -89,7 +89,7 @@ DirectColumns directColumns(const Plan& plan, std::size_t markers) {
             return {};
         direct.targets.push_back(&column.target);
         direct.markers.push_back(static_cast<std::size_t>(*column.parameter));
-        direct.kinds.push_back(columnKind(*column.target.column));
+        direct.kinds.push_back(column.kind);
     }
     return direct;
 }

@@ -89,6 +89,7 @@ class LocalSession : public oracle::Session {
         std::string directSql;
         struct DirectColumn {
             ColumnTarget target;
+            ColumnKind kind;                // decided once, with the plan
             std::optional<int> parameter;   // the value is this parameter,
             std::optional<ParamCall> call;  // or this call's result; neither: NULL
         };
