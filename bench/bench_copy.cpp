@@ -1,17 +1,19 @@
 // The data copy of a generated table into a fresh local server, through the
-// same command as the window, against its floor: (a) reading and formatting
-// only, (b) SQLite itself committing one prepared INSERT per row in a WAL
-// database on the same disk, (c) the local server's single-statement rate
-// through the session, (d) the whole copy; the ratios c/b and d/b, peak
-// memory, and what the per-row status line costs. (b), (c) and (d) run in
-// turn for several rounds and the best of each counts, so that a busy machine
-// disturbs the ratios less; (b) and (c) also show the CPU time they took.
-// Then the copy one INSERT per row against the copy in batches of bound
-// values (1,000 rows), on the local server and on a SQLite ODBC data source,
-// with the ratios. Figures only; nothing here passes or fails.
+// same command as the window, against the limits of its stages measured in
+// the same run: (r) the Jet reader alone, (p) SQLite itself inserting with one
+// prepared INSERT in transactions of 1,000 rows, (b) SQLite committing one
+// prepared INSERT per row (the autocommit floor), both into a table of the
+// server's shape in a file with the server's journal and sync modes. Then
+// (c) the local server's single-statement rate through the session, (d) the
+// copy one INSERT per row and (e) the copy with --bulk (batches of 1,000);
+// each copy's ratio is to the slower of the two stages it runs: d to
+// min(r, b), e to min(r, p). Every phase runs once per round and the best
+// round counts, so that a busy machine disturbs the ratios less. Peak memory
+// is getrusage's maxrss. Figures only; nothing here passes or fails.
 //
-//   malvorn-bench-copy [rows] [rounds]   (default 200,000 and 3)
-//   malvorn-bench-copy rows --bulk       the batches alone, for their peak memory
+//   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc]   (200,000 and 3)
+//     --bulk   only (r), (p) and (e): the batch path and its peak memory
+//     --odbc   then the copy per row against --bulk on a SQLite ODBC data source
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,14 +41,11 @@ namespace {
 using namespace malvorn;
 using Clock = std::chrono::steady_clock;
 
+// The peak resident memory of this process so far (getrusage's maxrss).
 long peakKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:"))
-            return std::stol(line.substr(6));
-    }
-    return -1;
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 double secondsSince(Clock::time_point start) {
@@ -131,7 +130,22 @@ std::unique_ptr<jet::JetSource> openThroughReader(const std::string& path) {
     return jet::openJetSource(path, options);
 }
 
-// Reading and statement building alone: the floor on the Jet side.
+// (r) The reader alone: every row of the table decoded, nothing done with it.
+double readOnly(const std::string& path) {
+    const auto start = Clock::now();
+    const auto source = openThroughReader(path);
+    const auto rows = source->openRows("Bench");
+    jet::JetRow row;
+    std::int64_t count = 0;
+    while (rows->next(row))
+        ++count;
+    const double seconds = secondsSince(start);
+    if (count == 0)
+        std::exit(1);
+    return seconds;
+}
+
+// Reading and statement building alone: the row-by-row copy's Jet side.
 double readAndFormat(const std::string& path) {
     const auto start = Clock::now();
     const auto source = openThroughReader(path);
@@ -146,41 +160,59 @@ double readAndFormat(const std::string& path) {
     return seconds;
 }
 
-// The values of generated row i, in the kinds SQLite stores natively.
-std::vector<localserver::SqlValue> generatedRow(std::int64_t i) {
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.17g", static_cast<double>(i) / 7.0);
-    return {i,
-            "得意先" + std::to_string(i),
-            i * 10000 + 1234,
-            (36925 + i % 5000 - 25569) * 86400 + 43200,
-            std::string(ratio),
-            std::string("備考 ") + std::to_string(i)};
+// Rows of the values the server stores for the copy's table (numbers as
+// their keys, dates as text), made before the clock starts; they repeat.
+std::vector<std::vector<localserver::SqlValue>> storedRows() {
+    std::vector<std::vector<localserver::SqlValue>> made;
+    for (std::int64_t i = 0; i < 1000; ++i) {
+        char ratio[32];
+        std::snprintf(ratio, sizeof ratio, "%.15g", static_cast<double>(i) / 7.0);
+        made.push_back({*localserver::Number::parse(std::to_string(i)),
+                        "得意先" + std::to_string(i),
+                        *localserver::Number::parse(std::to_string(i) + ".1234"),
+                        std::string("2001-02-03 12:00:00"), *localserver::Number::parse(ratio),
+                        std::string("備考 ") + std::to_string(i)});
+    }
+    return made;
 }
 
-// (b) The floor: SQLite commits one row per transaction, as the server must,
-// with the durability the server's schema files have (WAL, synchronous=NORMAL:
-// a commit survives the program's crash), which the first line shows.
-double sqliteFloor(const std::string& dbPath, std::int64_t rows) {
+// SQLite alone inserting `rows` rows into a table of the server's shape, in
+// transactions of `perCommit` rows, with the durability the server's schema
+// files have (WAL, synchronous=NORMAL), which the first line shows.
+double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t perCommit) {
     localserver::SqliteDb db(dbPath);
+    db.exec("PRAGMA synchronous=NORMAL");
     static bool shown = false;
     if (!shown) {
         auto mode = db.prepare("SELECT * FROM pragma_journal_mode, pragma_synchronous");
         mode->step();
-        std::printf("  floor database: journal_mode=%s, synchronous=%s (1 = NORMAL)\n",
+        std::printf("  SQLite alone: journal_mode=%s, synchronous=%s (1 = NORMAL)\n",
                     mode->columnText(0).c_str(), mode->columnText(1).c_str());
         shown = true;
     }
-    db.exec(
-        "CREATE TABLE Bench (ID INTEGER, Name TEXT, Amount REAL, Upd REAL, Ratio REAL, Note TEXT)");
-    auto insert = db.prepare("INSERT INTO Bench VALUES (?, ?, ?, ?, ?, ?)");
+    db.exec("CREATE TABLE Bench(c0 NUMERIC, c1 TEXT, c2 NUMERIC, c3 TEXT, c4 NUMERIC, c5 TEXT)");
+    const auto values = storedRows();
+    auto insert = db.prepare(
+        "INSERT INTO Bench(c0, c1, c2, c3, c4, c5) VALUES(?1, ?2, ?3, ?4, "
+        "?5, ?6)");
     const auto start = Clock::now();
-    for (std::int64_t i = 0; i < rows; ++i) {
-        insert->reset();
-        insert->bindAll(generatedRow(i));
-        insert->step();
+    for (std::int64_t i = 0; i < rows; i += perCommit) {
+        const bool batch = perCommit > 1;
+        if (batch)
+            db.exec("BEGIN");
+        for (std::int64_t j = i; j < std::min(rows, i + perCommit); ++j) {
+            insert->reset();
+            insert->bindAllKept(values[static_cast<std::size_t>(j) % values.size()]);
+            insert->step();
+        }
+        if (batch)
+            db.exec("COMMIT");
     }
-    return secondsSince(start);
+    const double seconds = secondsSince(start);
+    std::filesystem::remove(dbPath);
+    std::filesystem::remove(dbPath + "-wal");
+    std::filesystem::remove(dbPath + "-shm");
+    return seconds;
 }
 
 // (c) The local server's rate for the copy's own statements, built beforehand.
@@ -205,7 +237,10 @@ double serverStatements(const std::string& folder, std::int64_t rows) {
     return secondsSince(start);
 }
 
-double copyOnce(const std::string& path, const std::string& folder, core::Front& front) {
+// The copy of table Bench into a new table, one INSERT per row (batch 0) or in
+// batches; the seconds it took.
+double copyOnce(const std::string& path, const std::string& folder, std::int64_t rows,
+                core::Front& front, std::size_t batch = 0) {
     {
         auto owner = localserver::openLocalServer(folder, "bench", "bench");
         owner->execute("DROP TABLE Bench");
@@ -219,13 +254,14 @@ double copyOnce(const std::string& path, const std::string& folder, core::Front&
         openThroughReader, shell::gFso(), {}};
     const auto start = Clock::now();
     const core::Outcome outcome =
-        core::copyTable({"Bench", path, false, {"bench", "bench", folder}}, services);
+        core::copyTable({"Bench", path, false, {"bench", "bench", folder}, batch}, services);
     const double seconds = secondsSince(start);
     if (outcome != core::Outcome::kDone)
         std::exit(1);
     const auto held = localserver::openLocalServer(folder, "bench", "bench")
                           ->queryValue("SELECT COUNT(*) FROM Bench");
-    std::printf("  the table holds %s rows\n", held ? held->c_str() : "?");
+    if (!held || std::stoll(*held) != rows)
+        std::exit(1);
     return seconds;
 }
 
@@ -269,9 +305,9 @@ double copyDays(const std::string& path, const std::string& service, const char*
     return seconds;
 }
 
-// The copy one row per INSERT against batches of 1,000, on both drivers.
+// The copy one row per INSERT against batches of 1,000, on both drivers, once.
 void literalAgainstBulk(const std::string& path, const std::string& folder,
-                        const std::string& odbcFolder, std::int64_t rows, bool bulkOnly) {
+                        const std::string& odbcFolder, std::int64_t rows) {
     const struct {
         const char* name;
         std::string service;
@@ -288,20 +324,75 @@ void literalAgainstBulk(const std::string& path, const std::string& folder,
     for (const auto& t : targets) {
         const double bulk = copyDays(path, t.service, t.create, 1000, rows);
         std::printf("%-13s --bulk:   %.2f s = %.0f rows/s\n", t.name, bulk, perSecond(bulk));
-        if (bulkOnly)
-            continue;
         const double literal = copyDays(path, t.service, t.create, 0, rows);
         std::printf("%-13s literal:  %.2f s = %.0f rows/s; bulk/literal = %.1f\n", t.name, literal,
                     perSecond(literal), literal / bulk);
     }
 }
 
+// The best of each phase over the rounds, and what they give.
+struct Phases {
+    Best read, batched, floor, session, literal, bulk;
+};
+
+void runRounds(Phases& best, const std::string& path, const std::string& folder,
+               const std::string& scratch, std::int64_t rows, int rounds, bool bulkOnly) {
+    core::Front idle;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string dbPath = scratch + "/alone" + std::to_string(round) + ".db";
+        best.read.measure([&] { return readOnly(path); });
+        best.batched.measure([&] { return sqliteInserts(dbPath, rows, 1000); });
+        best.bulk.measure([&] { return copyOnce(path, folder, rows, idle, 1000); });
+        if (bulkOnly)
+            continue;
+        best.floor.measure([&] { return sqliteInserts(dbPath, rows, 1); });
+        best.session.measure([&] { return serverStatements(folder, rows); });
+        best.literal.measure([&] { return copyOnce(path, folder, rows, idle); });
+    }
+}
+
+void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnly) {
+    const auto rate = [rows](const Best& b) { return static_cast<double>(rows) / b.seconds; };
+    const auto line = [&](const char* name, const Best& b) {
+        std::printf("%-36s %6.2f s = %8.0f rows/s (CPU %.2f s)\n", name, b.seconds, rate(b), b.cpu);
+    };
+    std::printf("best of %d rounds (elapsed; CPU is this process's, the reader not counted):\n",
+                rounds);
+    line("(r) reader alone", best.read);
+    line("(p) SQLite, 1,000-row transactions", best.batched);
+    if (!bulkOnly) {
+        line("(b) SQLite, one row per commit", best.floor);
+        line("(c) local server, literal INSERTs", best.session);
+        line("(d) copy, one INSERT per row", best.literal);
+    }
+    line("(e) copy --bulk (1,000 a batch)", best.bulk);
+    const double bulkLimit = std::min(rate(best.read), rate(best.batched));
+    std::printf("e / min(r, p) = %.2f\n", rate(best.bulk) / bulkLimit);
+    if (bulkOnly)
+        return;
+    const double literalLimit = std::min(rate(best.read), rate(best.floor));
+    std::printf("d / min(r, b) = %.2f, c / b = %.2f, e / d = %.1f\n",
+                rate(best.literal) / literalLimit, rate(best.session) / rate(best.floor),
+                rate(best.bulk) / rate(best.literal));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::int64_t rows = argc > 1 ? std::atoll(argv[1]) : 200000;
-    const bool bulkOnly = argc > 2 && std::string(argv[2]) == "--bulk";
-    const int rounds = std::max(1, argc > 2 && !bulkOnly ? std::atoi(argv[2]) : 3);
+    std::vector<std::string> numbers;
+    bool bulkOnly = false;
+    bool odbc = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--bulk")
+            bulkOnly = true;
+        else if (arg == "--odbc")
+            odbc = true;
+        else
+            numbers.push_back(arg);
+    }
+    const std::int64_t rows = numbers.size() > 0 ? std::atoll(numbers[0].c_str()) : 200000;
+    const int rounds = std::max(1, numbers.size() > 1 ? std::atoi(numbers[1].c_str()) : 3);
     TempDir dir;
     const std::string path = dir.path() + "/bench.mdb";
     const std::string daysPath = dir.path() + "/days.mdb";
@@ -315,6 +406,8 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     ::waitpid(maker, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return 1;
     {
         auto system = localserver::openLocalServer(folder, "system", "tarnbol");
         system->execute(
@@ -324,44 +417,21 @@ int main(int argc, char** argv) {
     }
     localserver::openLocalServer(folder, "bench", "bench")
         ->execute("CREATE TABLE Bench (ID NUMBER(10))");
-    const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
-    const std::string odbcFolder = dir.path() + "/odbc";
-    std::filesystem::create_directory(odbcFolder);
-    if (bulkOnly) {
-        std::printf("%lld rows, 6 columns, batches of 1,000\n", static_cast<long long>(rows));
-        literalAgainstBulk(daysPath, folder, odbcFolder, rows, true);
-        std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
-        return 0;
-    }
-
     std::printf("%lld rows, 6 columns\n", static_cast<long long>(rows));
-    const double formatting = readAndFormat(path);
-    std::printf("(a) read and format only:  %.2f s = %.0f rows/s\n", formatting,
-                perSecond(formatting));
 
-    Best floorBest;
-    Best serverBest;
-    Best plainBest;
-    core::Front idle;
-    for (int round = 0; round < rounds; ++round) {
-        const std::string floorPath = dir.path() + "/floor" + std::to_string(round) + ".db";
-        floorBest.measure([&] { return sqliteFloor(floorPath, rows); });
-        serverBest.measure([&] { return serverStatements(folder, rows); });
-        plainBest.measure([&] { return copyOnce(path, folder, idle); });
-    }
-    const double floor = floorBest.seconds;
-    const double server = serverBest.seconds;
-    const double plain = plainBest.seconds;
-    std::printf("best of %d rounds:\n", rounds);
-    std::printf("(b) SQLite floor:          %.2f s = %.0f rows/s (CPU %.2f s)\n", floor,
-                perSecond(floor), floorBest.cpu);
-    std::printf("(c) local server session:  %.2f s = %.0f rows/s (CPU %.2f s)\n", server,
-                perSecond(server), serverBest.cpu);
-    std::printf("(d) copy, do-nothing status: %.2f s = %.0f rows/s\n", plain, perSecond(plain));
-    std::printf("c/b = %.2f, d/b = %.2f; in CPU time c/b = %.2f\n", floor / server, floor / plain,
-                floorBest.cpu / serverBest.cpu);
+    Phases best;
+    runRounds(best, path, folder, dir.path(), rows, rounds, bulkOnly);
+    printPhases(best, rows, rounds, bulkOnly);
+    std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
+    if (bulkOnly)
+        return 0;
+
+    const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
+    const double formatting = readAndFormat(path);
+    std::printf("read and format the statements only: %.2f s = %.0f rows/s\n", formatting,
+                perSecond(formatting));
     WorkingFront working;
-    const double labelled = copyOnce(path, folder, working);
+    const double labelled = copyOnce(path, folder, rows, working);
     std::printf("copy, working status:      %.2f s = %.0f rows/s\n", labelled, perSecond(labelled));
 
     // The status texts alone, as the copy makes and sends them.
@@ -374,8 +444,12 @@ int main(int argc, char** argv) {
     std::printf(
         "status texts alone:        %.4f s for %lld texts = %.0f ns each, %.2f%% of the copy\n",
         statusSeconds, static_cast<long long>(rows + 1),
-        statusSeconds * 1e9 / static_cast<double>(rows + 1), 100.0 * statusSeconds / plain);
-    literalAgainstBulk(daysPath, folder, odbcFolder, rows, false);
-    std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
+        statusSeconds * 1e9 / static_cast<double>(rows + 1),
+        100.0 * statusSeconds / best.literal.seconds);
+    if (odbc) {
+        const std::string odbcFolder = dir.path() + "/odbc";
+        std::filesystem::create_directory(odbcFolder);
+        literalAgainstBulk(daysPath, folder, odbcFolder, rows);
+    }
     return working.painted() + alone.painted() > 0 ? 0 : 1;
 }

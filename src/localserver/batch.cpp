@@ -42,6 +42,9 @@ SqlValue sqlValueOf(const oracle::BoundValue& value) {
     if (const auto* text = std::get_if<std::string>(&value))
         return *text;
     if (const auto* number = std::get_if<oracle::BoundNumber>(&value)) {
+        // Read in place; only a text with blanks around needs parseNumber's copy.
+        if (auto plain = Number::parse(number->text))
+            return std::move(*plain);
         auto parsed = parseNumber(number->text);
         if (!parsed)
             oraThrow(1722, "invalid number");
@@ -52,6 +55,43 @@ SqlValue sqlValueOf(const oracle::BoundValue& value) {
     if (const auto* bytes = std::get_if<oracle::BoundBytes>(&value))
         return encoding::hexText(bytes->bytes);
     return std::monostate{};
+}
+
+// The plan's checked statement when it takes every column straight from one
+// marker, with each column's kind: the batch's rows go to it without the
+// plan's per-row steps. Empty otherwise.
+struct DirectColumns {
+    std::vector<const ColumnTarget*> targets;
+    std::vector<std::size_t> markers;
+    std::vector<ColumnKind> kinds;
+};
+
+// One row's value for a column, checked as the literal's would be.
+SqlValue checkedValue(const oracle::BoundValue& value, ColumnKind kind,
+                      const ColumnTarget& target) {
+    if (const auto* d = std::get_if<oracle::BoundDateTime>(&value)) {
+        if (auto stored =
+                storedDateFor(kind, {d->year, d->month, d->day, d->hour, d->minute, d->second}))
+            return std::move(*stored);
+    }
+    return coerceForKind(kind, target, sqlValueOf(value));
+}
+
+// The plan's direct columns when each takes one of the first `markers`
+// parameters and nothing else, as a batch's INSERT has them.
+template <typename Plan>
+DirectColumns directColumns(const Plan& plan, std::size_t markers) {
+    DirectColumns direct;
+    if (!plan.directOnly)
+        return direct;
+    for (const auto& column : plan.direct) {
+        if (!column.parameter || static_cast<std::size_t>(*column.parameter) >= markers)
+            return {};
+        direct.targets.push_back(&column.target);
+        direct.markers.push_back(static_cast<std::size_t>(*column.parameter));
+        direct.kinds.push_back(column.kind);
+    }
+    return direct;
 }
 
 // BEGIN and COMMIT as the server's errors.
@@ -82,13 +122,29 @@ void LocalSession::insertRows(const std::string& insert,
     // parameters, and the columns' checks are made as for any INSERT.
     const InsertPlan plan = planInsert(*ins);
     std::vector<SqlValue> params = plan.params;
-    const auto runRow = [&](const oracle::BoundRow& row) {
+    const auto runRowAsPlanned = [&](const oracle::BoundRow& row) {
         if (row.size() != count)
             oraThrow(row.size() < count ? 947 : 913,
                      row.size() < count ? "not enough values" : "too many values");
         for (std::size_t i = 0; i < count; ++i)
             params[i] = sqlValueOf(row[i]);
         runPlan(plan, params);
+    };
+    // The same row checked and written directly; a row any check refuses
+    // goes the planned way, which gives the statement's own error.
+    const DirectColumns direct = directColumns(plan, count);
+    std::vector<SqlValue> checked(direct.targets.size());
+    const auto runRow = [&](const oracle::BoundRow& row) {
+        if (direct.targets.empty() || row.size() != count)
+            return runRowAsPlanned(row);
+        try {
+            for (std::size_t i = 0; i < checked.size(); ++i)
+                checked[i] =
+                    checkedValue(row[direct.markers[i]], direct.kinds[i], *direct.targets[i]);
+        } catch (const oracle::OracleError&) {
+            return runRowAsPlanned(row);
+        }
+        runWrite(plan.directSql, checked, plan.table);
     };
 
     std::optional<oracle::OracleError> refused;

@@ -62,8 +62,15 @@ std::vector<SqlValue> LocalSession::paramsFor(const InsertPlan& plan,
                 params[i] = tokens[static_cast<std::size_t>(origin.token)].text;
                 break;
             case ParamOrigin::Kind::kNumber: {
-                const auto number =
-                    parseNumber(origin.sign + tokens[static_cast<std::size_t>(origin.token)].text);
+                const std::string& digits = tokens[static_cast<std::size_t>(origin.token)].text;
+                // An unsigned literal is read in place, without a signed copy.
+                if (origin.sign.empty()) {
+                    if (auto plain = Number::parse(digits)) {
+                        params[i] = std::move(*plain);
+                        break;
+                    }
+                }
+                const auto number = parseNumber(origin.sign + digits);
                 if (!number)
                     oraThrow(1722, "invalid number");
                 params[i] = *number;
@@ -83,6 +90,7 @@ void LocalSession::addDirectForm(InsertPlan& plan) {
     for (std::size_t i = 0; i < plan.columnValues.size(); ++i) {
         const std::string& value = plan.columnValues[i];
         InsertPlan::DirectColumn direct{{table.owner, table.name, &table.columns[i], false},
+                                        columnKind(table.columns[i]),
                                         parameterIndex(value),
                                         paramCall(value)};
         isDirect.push_back(value == "NULL" || direct.parameter || direct.call);
@@ -108,7 +116,7 @@ void LocalSession::addDirectForm(InsertPlan& plan) {
     plan.directSql = "INSERT INTO " + table.sqlName + "(" + columns + ") VALUES(" + list + ")";
 }
 
-void LocalSession::runPlan(const InsertPlan& plan, std::vector<SqlValue> params) {
+void LocalSession::runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params) {
     if (plan.directSql.empty()) {
         runWrite(plan.sql, params, plan.table);
         return;
@@ -123,7 +131,7 @@ void LocalSession::runPlan(const InsertPlan& plan, std::vector<SqlValue> params)
                                        ? params[static_cast<std::size_t>(*direct.parameter)]
                                    : direct.call ? runParamCall(*direct.call, params)
                                                  : SqlValue();
-            checked.push_back(coerceForColumn(direct.target, value));
+            checked.push_back(coerceForKind(direct.kind, direct.target, value));
         }
     } catch (const oracle::OracleError&) {
         // Run as written, the statement fails on the first column in order

@@ -89,6 +89,7 @@ class LocalSession : public oracle::Session {
         std::string directSql;
         struct DirectColumn {
             ColumnTarget target;
+            ColumnKind kind;                // decided once, with the plan
             std::optional<int> parameter;   // the value is this parameter,
             std::optional<ParamCall> call;  // or this call's result; neither: NULL
         };
@@ -103,7 +104,7 @@ class LocalSession : public oracle::Session {
                            const std::vector<Token>& tokens);
     std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
     static void addDirectForm(InsertPlan& plan);
-    void runPlan(const InsertPlan& plan, std::vector<SqlValue> params);
+    void runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params);
 
     std::string folder_;
     SqliteDb db_;

@@ -103,6 +103,29 @@ void SqliteStatement::bindAll(const std::vector<SqlValue>& values) {
         bind(static_cast<int>(i + 1), values[i]);
 }
 
+void SqliteStatement::bindAllKept(const std::vector<SqlValue>& values) {
+    // Texts and keys bound without SQLite's copy of each (SQLITE_STATIC):
+    // the texts are the caller's, the keys held here, until the next reset.
+    if (keys_.size() < values.size())
+        keys_.resize(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int index = static_cast<int>(i + 1);
+        int rc = SQLITE_OK;
+        if (const auto* s = std::get_if<std::string>(&values[i])) {
+            rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()),
+                                   SQLITE_STATIC);
+        } else if (const auto* n = std::get_if<Number>(&values[i])) {
+            keys_[i] = n->key();
+            rc = sqlite3_bind_blob(stmt_, index, keys_[i].data(), static_cast<int>(keys_[i].size()),
+                                   SQLITE_STATIC);
+        } else {
+            bind(index, values[i]);
+        }
+        if (rc != SQLITE_OK)
+            db_.fail(rc);
+    }
+}
+
 bool SqliteStatement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)

@@ -54,6 +54,10 @@ class SqliteStatement {
     void reset();
     void bind(int index, const SqlValue& value);  // index from 1
     void bindAll(const std::vector<SqlValue>& values);
+    // The same without copying texts: `values` must stay alive and unchanged
+    // until the statement has run; the next reset (cached() makes one before
+    // handing a statement out) unbinds them.
+    void bindAllKept(const std::vector<SqlValue>& values);
     // True while a row is available.
     bool step();
     int columnCount() const;
@@ -67,6 +71,7 @@ class SqliteStatement {
     SqliteStatement(SqliteDb& db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
     SqliteDb& db_;
     sqlite3_stmt* stmt_;
+    std::vector<std::string> keys_;  // the NUMBER keys bindAllKept bound
 };
 
 // A scalar SQL function implemented in C++: gets the arguments, returns the

@@ -167,7 +167,7 @@ void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>&
                             const std::shared_ptr<const TableInfo>& table) {
     try {
         auto& stmt = db_.cached(sql);
-        stmt.bindAll(params);
+        stmt.bindAllKept(params);
         while (stmt.step()) {
         }
     } catch (const SqliteError& e) {

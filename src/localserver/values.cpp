@@ -436,7 +436,34 @@ bool isCharacterType(const std::string& type) {
 
 }  // namespace
 
+ColumnKind columnKind(const ColumnDef& column) {
+    const std::string& type = column.dataType;
+    if (isCharacterType(type))
+        return ColumnKind::kCharacter;
+    if (type == "NUMBER" || type == "FLOAT")
+        return ColumnKind::kNumber;
+    if (type == "DATE" || type.rfind("TIMESTAMP", 0) == 0)
+        return ColumnKind::kDate;
+    return ColumnKind::kBytes;
+}
+
 SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
+    return coerceForKind(columnKind(*target.column), target, input);
+}
+
+std::optional<SqlValue> storedDateFor(ColumnKind kind, const DateTime& d) {
+    // Where formatStoredDate writes every field in full, reading its text as
+    // a literal gives back `d`: the literal's checks are the date's own.
+    const auto inRange = [](int v, int max) { return v >= 0 && v <= max; };
+    if (kind != ColumnKind::kDate || !inRange(d.year, 9999) || !inRange(d.month, 99) ||
+        !inRange(d.day, 99) || !inRange(d.hour, 99) || !inRange(d.minute, 99) ||
+        !inRange(d.second, 99))
+        return std::nullopt;
+    validate(d);
+    return formatStoredDate(d);
+}
+
+SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue input) {
     const ColumnDef& column = *target.column;
     const bool isNull =
         std::holds_alternative<std::monostate>(input) ||
@@ -450,8 +477,10 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
         return std::monostate{};
     }
     const std::string& type = column.dataType;
-    if (isCharacterType(type)) {
-        std::string text = valueToText(input);
+    if (kind == ColumnKind::kCharacter) {
+        std::string text = std::holds_alternative<std::string>(input)
+                               ? std::move(std::get<std::string>(input))
+                               : valueToText(input);
         if (type != "CLOB") {
             const std::size_t actual =
                 column.charSemantics ? encoding::utf8Length(text) : text.size();
@@ -467,8 +496,9 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
         }
         return text;
     }
-    if (type == "NUMBER" || type == "FLOAT") {
-        Number number = *numberOf(input);
+    if (kind == ColumnKind::kNumber) {
+        Number number = std::holds_alternative<Number>(input) ? std::move(std::get<Number>(input))
+                                                              : *numberOf(input);
         if (type == "FLOAT" || (!column.precision && !column.scale))
             return number;
         const int scale = column.scale.value_or(0);
@@ -477,7 +507,7 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
             oraThrow(1438, "value larger than specified precision allowed for this column");
         return number;
     }
-    if (type == "DATE" || type.rfind("TIMESTAMP", 0) == 0) {
+    if (kind == ColumnKind::kDate) {
         if (!std::holds_alternative<std::string>(input))
             oraThrow(932, "inconsistent datatypes: expected DATE got NUMBER");
         return formatStoredDate(parseDateLiteral(std::get<std::string>(input)));

@@ -71,4 +71,15 @@ struct ColumnTarget {
 // scale (ORA-01438), text into NUMBER (ORA-01722), text into DATE.
 SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& value);
 
+// What coerceForColumn does by the column's type, which a batch of rows
+// decides once for each column.
+enum class ColumnKind { kCharacter, kNumber, kDate, kBytes };
+ColumnKind columnKind(const ColumnDef& column);
+// coerceForColumn for a column of `kind`, taking the value over.
+SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue value);
+// A date stored into a column of `kind` as its literal would be, checked as
+// the literal is; nullopt where the literal's text must decide (not a DATE
+// column, or a field beyond what the stored form writes).
+std::optional<SqlValue> storedDateFor(ColumnKind kind, const DateTime& date);
+
 }  // namespace malvorn::localserver

@@ -114,5 +114,53 @@ TEST_F(InsertPlansTest, ATableMadeAnewIsWrittenByItsNewDefinition) {
     }
 }
 
+// A batch row that a column's check refuses fails as the same row written as
+// a literal INSERT does, with the same message; the rows before it stay.
+TEST_F(InsertPlansTest, ABatchRowACheckRefusesFailsAsItsLiteralInsert) {
+    using oracle::BoundNumber;
+    const oracle::BoundRow good{BoundNumber{"1.5"}, std::string("ab"),
+                                oracle::BoundDateTime{2001, 2, 3, 4, 5, 6}, std::monostate{}};
+    const struct {
+        oracle::BoundRow bad;
+        const char* literal;  // the same values in a statement's text
+    } cases[] = {
+        {{BoundNumber{"2"}, std::string("abcde"), std::monostate{}, std::monostate{}},
+         "(2, 'abcde', NULL, NULL)"},
+        {{BoundNumber{"2"}, std::monostate{}, std::monostate{}, std::monostate{}},
+         "(2, NULL, NULL, NULL)"},
+        {{BoundNumber{"12345.6"}, std::string("a"), std::monostate{}, std::monostate{}},
+         "(12345.6, 'a', NULL, NULL)"},
+        {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{2001, 2, 30, 0, 0, 0},
+          std::monostate{}},
+         "(2, 'a', '2001-02-30 00:00:00', NULL)"},
+        {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{10000, 1, 1, 0, 0, 0},
+          std::monostate{}},
+         "(2, 'a', '10000-01-01 00:00:00', NULL)"},
+        {{BoundNumber{"2"}, std::string("a"), std::monostate{}, oracle::BoundBytes{"abc"}},
+         "(2, 'a', NULL, '616263')"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.literal);
+        scott_->execute("DELETE FROM T");
+        std::string expected;
+        try {
+            scott_->execute(std::string("INSERT INTO T (N, S, D, R) VALUES ") + c.literal);
+        } catch (const oracle::OracleError& e) {
+            expected = e.description();
+        }
+        ASSERT_FALSE(expected.empty());
+        try {
+            scott_->insertRows("INSERT INTO T (N, S, D, R) VALUES (?, ?, ?, ?)",
+                               {good, c.bad, good});
+            ADD_FAILURE() << "the batch went through";
+        } catch (const oracle::BatchRowError& e) {
+            EXPECT_EQ(e.row(), 1u);
+            EXPECT_EQ(e.description(), expected);
+        }
+        EXPECT_EQ(rows(*scott_, "SELECT N, S, D FROM T"),
+                  (std::vector<std::string>{"1.5|ab|2001-02-03 04:05:06"}));
+    }
+}
+
 }  // namespace
 }  // namespace malvorn::localserver

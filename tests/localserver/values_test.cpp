@@ -133,6 +133,40 @@ TEST(Dates, LiteralsInTheDefaultFormat) {
     }
 }
 
+// A date stored straight from its parts gives what its literal gives: the
+// same stored text or the same error; where the stored form cannot write a
+// field in full, or the column is no DATE, the literal decides (nullopt).
+TEST(Dates, PartsStoredDirectlyAsTheirLiteralWouldBe) {
+    const struct {
+        DateTime date;
+        bool direct;
+    } cases[] = {
+        {{2001, 2, 3, 12, 30, 15}, true},   {{2000, 2, 29, 0, 0, 0}, true},
+        {{2001, 2, 29, 0, 0, 0}, true},     {{0, 1, 1, 0, 0, 0}, true},
+        {{2001, 13, 1, 0, 0, 0}, true},     {{2001, 1, 1, 24, 0, 0}, true},
+        {{2001, 1, 1, 0, 60, 0}, true},     {{2001, 1, 1, 0, 0, 60}, true},
+        {{9999, 12, 31, 23, 59, 59}, true}, {{10000, 1, 1, 0, 0, 0}, false},
+        {{-1, 1, 1, 0, 0, 0}, false},       {{2001, 100, 1, 0, 0, 0}, false},
+    };
+    const ColumnDef date = declared("D", "DATE");
+    const ColumnTarget target{"S", "T", &date, false};
+    for (const auto& c : cases) {
+        const std::string literal = formatStoredDate(c.date);
+        const std::string viaLiteral =
+            textOrCode([&] { return std::get<std::string>(coerceForColumn(target, literal)); });
+        std::optional<std::string> direct;
+        const std::string code = ServerTest::oraCode([&] {
+            if (const auto stored = storedDateFor(ColumnKind::kDate, c.date))
+                direct = std::get<std::string>(*stored);
+        });
+        EXPECT_EQ(direct.has_value() || !code.empty(), c.direct) << literal;
+        if (c.direct) {
+            EXPECT_EQ(code.empty() ? *direct : code, viaLiteral) << literal;
+        }
+        EXPECT_FALSE(storedDateFor(ColumnKind::kCharacter, c.date)) << literal;
+    }
+}
+
 TEST(Dates, ToDateReadsTheUsualFormatElements) {
     const std::tuple<const char*, const char*, std::string> cases[] = {
         {"2001-02-03", "YYYY-MM-DD", "2001-02-03 00:00:00"},
