@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "jet_builder/ace_types.h"
+
 // Page layouts follow mdbtools' notes on the Jet format (pages of 4096 bytes in
 // Jet 4 and 2048 in Jet 3; table definitions, data pages with a row-offset table
 // growing down from the header and rows growing up from the page end, long-value
@@ -55,11 +57,13 @@ void set32(Bytes& b, std::size_t at, std::uint32_t value) {
 struct Format {
     bool jet4 = true;
     std::size_t pageSize = 4096;
+    JetVersion version = JetVersion::kJet4;
     std::size_t rowCountOffset = 12;  // where data pages keep their row count
 
-    explicit Format(JetVersion version)
-        : jet4(version == JetVersion::kJet4),
+    explicit Format(JetVersion written)
+        : jet4(written != JetVersion::kJet3),
           pageSize(jet4 ? 4096 : 2048),
+          version(written),
           rowCountOffset(jet4 ? 12 : 8) {}
     // The largest row a data page can hold: header, one offset slot, the row.
     std::size_t maxRowBytes() const { return pageSize - rowCountOffset - 4; }
@@ -365,6 +369,7 @@ struct IndexLayout {
 struct TableLayout {
     std::string name;
     bool system = false;
+    std::uint32_t catalogFlags = 0;
     std::vector<ColumnLayout> columns;
     int maxColumns = 0;                // one past the highest stored column number
     std::vector<IndexLayout> indexes;  // logical entries, in the order listed
@@ -387,6 +392,7 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
         fail("table " + table.name + " has more than 255 fields");
     TableLayout t;
     t.name = table.name;
+    t.catalogFlags = table.catalogFlags;
     std::set<std::string> seen;
     int fixedCount = 0;
     for (const JetBuildField& f : table.fields) {
@@ -445,8 +451,14 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
             case kOle:
             case kMemo:
                 break;
-            default:
-                fail("field " + f.name + " has unsupported type " + std::to_string(f.type));
+            default: {
+                const auto stored = ace::storedColumn(f.type);
+                if (!stored || format.version != JetVersion::kAce12)
+                    fail("field " + f.name + " has unsupported type " + std::to_string(f.type));
+                c.fileType = stored->fileType;
+                c.fixed = true;
+                c.fixedSize = stored->fixedSize;
+            }
         }
         if (c.fixed) {
             c.fixedOffset = t.fixedAreaSize;
@@ -661,6 +673,8 @@ Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::stri
             return longValues.store(Bytes(s.begin(), s.end()));
         }
         default:
+            if (ace::storedColumn(c.field.type))
+                return ace::valueBytes(c.field.type, v, at);
             fail(at + ": unsupported type");
     }
 }
@@ -1050,9 +1064,9 @@ void rc4(const std::array<std::uint8_t, 4>& key, std::uint8_t* data, std::size_t
 void writeHeaderPage(Bytes& p, const Format& format, int codePage) {
     p[0] = 0x00;
     p[1] = 0x01;
-    const char* id = "Standard Jet DB";
+    const char* id = ace::engineName(format.version);
     std::memcpy(p.data() + 4, id, std::strlen(id));
-    p[0x14] = format.jet4 ? 0x01 : 0x00;
+    p[0x14] = ace::versionByte(format.version);
     // The block from 0x18 is stored masked with a fixed RC4 key; in clear it
     // holds the sort order, the code page, the page encryption key (zero: the
     // pages are not encrypted) and the creation date.
@@ -1163,7 +1177,9 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
     catalogRows.push_back(
         catalogRow(catalog.tdefPage, "MSysObjects", static_cast<std::int32_t>(0x80000002u), {}));
     for (const TableLayout& t : layouts)
-        catalogRows.push_back(catalogRow(t.tdefPage, t.name, 0, columnProperties(t, format, text)));
+        catalogRows.push_back(catalogRow(t.tdefPage, t.name,
+                                         static_cast<std::int32_t>(t.catalogFlags),
+                                         columnProperties(t, format, text)));
     RowPages catalogData(store, format, ownerBytes(catalog.tdefPage));
     for (std::size_t r = 0; r < catalogRows.size(); ++r)
         catalogData.add(buildRow(catalog, catalogRows[r], r, format, text, longValues));
