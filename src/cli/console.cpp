@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/drivers.h"
+#include "cli/jet_warnings.h"
 #include "convert/script_files.h"
 #include "jet/jet_reader_client.h"
 
@@ -89,7 +90,7 @@ core::Services consoleServices(ConsoleMessages& messages, ConsoleFront& front) {
     return {messages,
             front,
             core::sessionOpener(app::defaultDrivers()),
-            [](const std::string& path) { return jet::openJetSource(path); },
+            [](const std::string& path) { return warningJetSource(jet::openJetSource(path)); },
             shell::gFso(),
             convert::localToday};
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/jet_warnings.h"
 #include "cli/options.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
@@ -44,11 +45,8 @@ int runTables(const Arguments& args) {
     requirePositional(args, 1, "データベースファイルを指定してください");
     const auto source = jet::openJetSource(args.positional[0]);
     std::string out;
-    for (const auto& name : source->tableNames()) {
-        // The system tables of the engine are not the user's to convert.
-        if (!name.starts_with("MSys"))
-            out += name + "\n";
-    }
+    for (const auto& name : source->userTableNames())
+        out += name + "\n";
     writeAll(out);
     return 0;
 }
@@ -78,7 +76,7 @@ int runInserts(const Arguments& args) {
     requirePositional(args, 2, "データベースファイルとテーブル名を指定してください");
     const std::string& tableName = args.positional[1];
 
-    const auto source = jet::openJetSource(args.positional[0]);
+    const auto source = warningJetSource(jet::openJetSource(args.positional[0]));
     const auto rows = source->openRows(tableName);
     const std::string head = transfer::statementHead(tableName, rows->columns());
     jet::JetRow row;
@@ -111,10 +109,11 @@ int runInserts(const Arguments& args) {
     return 0;
 }
 
-const CommandRegistration tables({"tables",
-                                  "tables <データベース>\n"
-                                  "    ユーザーテーブルの名前を1行に1つ出力します (MSys* を除く)",
-                                  runTables});
+const CommandRegistration tables(
+    {"tables",
+     "tables <データベース>\n"
+     "    ユーザーテーブルの名前を1行に1つ出力します (MSys* と隠しシステムテーブルを除く)",
+     runTables});
 const CommandRegistration script(
     {"script",
      "script <データベース> <テーブル> [--tablespace T] [--index-tablespace I] [--no-not-null]\n"

@@ -41,6 +41,9 @@ std::int64_t estimatedBytes(const model::JetFieldDef& field) {
             return 19;
         case model::kJetDate:
             return 7;
+        case model::kJetBigInt:
+        case model::kJetDateTimeExtended:
+            return 11;
         case model::kJetDecimal:
             return (field.precision + 1) / 2 + 1;
         case model::kJetGuid:
@@ -97,6 +100,10 @@ std::string safeOracleType(const model::JetFieldDef& field) {
             return "NUMBER";
         case model::kJetDate:
             return "DATE";
+        case model::kJetBigInt:
+            return "NUMBER(19)";
+        case model::kJetDateTimeExtended:
+            return "TIMESTAMP(7)";
         case model::kJetDecimal:
             return "NUMBER(" + std::to_string(field.precision > 0 ? field.precision : 18) + "," +
                    std::to_string(field.scale) + ")";

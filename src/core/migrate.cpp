@@ -15,6 +15,7 @@
 #include "shell/files.h"
 #include "shell/paths.h"
 #include "shell/sql_text.h"
+#include "transfer/carried_types.h"
 #include "transfer/row_statements.h"
 #include "transfer/safe_literals.h"
 
@@ -94,10 +95,16 @@ bool Migration::exists(const std::string& table) {
 convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOutcome& outcome) {
     const convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace,
                                               f_.suppressNotNull};
-    if (!f_.oracleSafe)
+    if (!f_.oracleSafe) {
+        outcome.notes = transfer::uncarriedWarnings(table);
+        for (auto& note : transfer::leftOutNotes(table))
+            outcome.notes.push_back(std::move(note));
         return convert::fMakeTableSQL(table, options, date_);
+    }
     convert::SafeScript safe = convert::makeSafeTableSQL(table, options, date_, constraintNames_);
     outcome.notes = std::move(safe.notes);
+    for (auto& note : transfer::leftOutNotes(table))
+        outcome.notes.push_back(std::move(note));
     return std::move(safe.script);
 }
 
@@ -174,6 +181,9 @@ void Migration::migrate(TableOutcome& outcome) {
     try {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
+        // Under the Oracle-safe rules every value is carried or the table fails.
+        if (f_.oracleSafe)
+            transfer::requireCarried(table);
         if (prepareTable(table, outcome)) {
             const auto missing = copyRows(table, outcome);
             const auto count =
@@ -230,16 +240,12 @@ bool checksPass(const MigrateFields& f, Services& services) {
         shell::TitleForm::kError, services);
 }
 
-// The tables asked for, or every table the table box would list.
+// The tables asked for, or every table of the user's: not the engine's
+// hidden flat tables, which the table box still lists.
 std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource& source) {
     if (!f.tables.empty())
         return f.tables;
-    std::vector<std::string> tables;
-    for (auto& name : source.tableNames()) {
-        if (!name.starts_with("MSys"))
-            tables.push_back(std::move(name));
-    }
-    return tables;
+    return source.userTableNames();
 }
 
 }  // namespace

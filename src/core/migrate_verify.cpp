@@ -11,7 +11,7 @@
 namespace malvorn::core {
 namespace {
 
-enum class Kind { kText, kNumber, kDate, kBytes };
+enum class Kind { kText, kNumber, kDate, kTimestamp, kBytes };
 
 Kind kindOf(std::int16_t typeCode) {
     if (typeCode == model::kJetBoolean || model::isNumberType(typeCode))
@@ -23,6 +23,8 @@ Kind kindOf(std::int16_t typeCode) {
             return Kind::kText;
         case model::kJetDate:
             return Kind::kDate;
+        case model::kJetDateTimeExtended:
+            return Kind::kTimestamp;
         default:
             return Kind::kBytes;
     }
@@ -82,6 +84,10 @@ std::optional<std::string> expectedText(std::int16_t typeCode, const jet::JetVal
             if (const auto* date = std::get_if<jet::JetDate>(&value))
                 return transfer::dateText(date->serial);
             return std::nullopt;
+        case Kind::kTimestamp:
+            if (const auto* stamp = std::get_if<jet::JetTimestamp>(&value))
+                return stamp->text;
+            return std::nullopt;
         case Kind::kBytes:
             break;
     }
@@ -105,8 +111,12 @@ std::string selectList(const model::JetTableDef& table, bool oracleSafe) {
         const std::string name =
             oracleSafe ? convert::oracleName(field.name) : convert::fNarrowName(field.name);
         list += list.empty() ? "" : ", ";
-        list += field.typeCode == model::kJetDate ? "TO_CHAR(" + name + ", 'YYYY-MM-DD HH24:MI:SS')"
-                                                  : name;
+        if (field.typeCode == model::kJetDate)
+            list += "TO_CHAR(" + name + ", 'YYYY-MM-DD HH24:MI:SS')";
+        else if (field.typeCode == model::kJetDateTimeExtended)
+            list += "TO_CHAR(" + name + ", 'YYYY-MM-DD HH24:MI:SS.FF7')";
+        else
+            list += name;
     }
     return list;
 }

@@ -1,6 +1,7 @@
 #include "jet/jet_decode.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -37,7 +38,88 @@ std::string jet3Charset(int codePage, int languageId) {
 std::int16_t programTypeCode(int libraryType) {
     if (libraryType == model::kJetDecimalStoredType)
         return model::kJetDecimal;
+    if (libraryType == kStoredDateTimeExtended)
+        return model::kJetDateTimeExtended;
     return static_cast<std::int16_t>(libraryType);
+}
+
+namespace {
+
+// Digits only, all `count` of them.
+std::optional<std::int64_t> digitsAt(const unsigned char* bytes, int count) {
+    std::int64_t value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (bytes[i] - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::string> extendedDateText(const unsigned char* bytes, std::size_t size) {
+    constexpr std::int64_t kTicksPerDay = 864000000000;
+    constexpr std::int64_t kLastDay = 3652058;  // 9999-12-31
+    if (size != kExtendedDateBytes || bytes[19] != ':' || bytes[39] != ':' || bytes[40] != '7')
+        return std::nullopt;
+    const auto days = digitsAt(bytes, 19);
+    const auto ticks = digitsAt(bytes + 20, 19);
+    if (!days || !ticks || *days > kLastDay || *ticks >= kTicksPerDay)
+        return std::nullopt;
+    // Civil date from a day count, shifted so that years start in March.
+    const std::int64_t z = *days + 306;
+    const std::int64_t era = z / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    const std::int64_t seconds = *ticks / 10000000;
+    char text[160];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld.%07lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60),
+                  static_cast<long long>(*ticks % 10000000));
+    return std::string(text);
+}
+
+bool aceEncrypted(const unsigned char* header, std::size_t size) {
+    constexpr std::size_t kMaskedFrom = 0x18, kKeyAt = 0x3E, kKeyBytes = 4;
+    constexpr int kFirstAceVersion = 2;
+    if (size < kHeaderBytesForKey || header[0x14] < kFirstAceVersion)
+        return false;
+    // The mask is the RC4 stream of a fixed key; only its first bytes are needed.
+    const unsigned char key[] = {0xC7, 0xDA, 0x39, 0x6B};
+    unsigned char state[256];
+    for (int i = 0; i < 256; ++i)
+        state[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + state[i] + key[i % 4]) & 0xFF;
+        std::swap(state[i], state[j]);
+    }
+    bool keySet = false;
+    for (std::size_t k = 0, x = 0, y = 0; k < kKeyAt + kKeyBytes - kMaskedFrom; ++k) {
+        x = (x + 1) & 0xFF;
+        y = (y + state[x]) & 0xFF;
+        std::swap(state[x], state[y]);
+        const unsigned char mask = state[(state[x] + state[y]) & 0xFF];
+        if (k >= kKeyAt - kMaskedFrom && (header[kMaskedFrom + k] ^ mask) != 0)
+            keySet = true;
+    }
+    return keySet;
+}
+
+bool hasControlCharacter(const std::string& name) {
+    return std::any_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+bool isVersionHistoryLink(const std::string& name, int libraryType) {
+    return libraryType == kStoredComplex && name.starts_with("VersionHistory_");
 }
 
 std::int32_t programFieldSize(std::int16_t typeCode, int storedSize, bool jet4) {
@@ -61,6 +143,10 @@ void sortNamesIgnoringCase(std::vector<std::string>& names) {
     });
 }
 
+bool isUserTable(const std::string& name, std::uint32_t catalogFlags) {
+    return !name.starts_with("MSys") && (catalogFlags & kSystemObjectFlags) == 0;
+}
+
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
 }
@@ -73,8 +159,7 @@ std::string definitionDamage(const std::vector<std::string>& columnNames,
         const std::string column = "列 " + std::to_string(i + 1) + " ";
         if (name.empty())
             return column + "の名前が空です";
-        if (std::any_of(name.begin(), name.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        if (hasControlCharacter(name))
             return column + "の名前に制御文字があります";
         if (!seen.insert(lowerAscii(name)).second)
             return column + "の名前 " + name + " が他の列と重なっています";

@@ -28,6 +28,13 @@ std::int32_t programFieldSize(std::int16_t typeCode, int storedSize, bool jet4);
 // regard to ASCII case, then by bytes so that the order is total.
 void sortNamesIgnoringCase(std::vector<std::string>& names);
 
+// Whether a catalog entry is one of the user's tables: not the engine's
+// (MSys*, or flagged as a system object, as the hidden flat tables behind
+// multi-value and attachment fields are). Tables the user merely hid keep
+// their place: the hidden flag (0x8) is a different bit.
+inline constexpr std::uint32_t kSystemObjectFlags = 0x80000002u;
+bool isUserTable(const std::string& name, std::uint32_t catalogFlags);
+
 // Case-insensitive (ASCII) equality of two names.
 bool sameNameIgnoringCase(const std::string& a, const std::string& b);
 
@@ -60,6 +67,33 @@ std::optional<model::JetIndexDef> primaryIndexOf(const std::vector<StoredIndex>&
 // index naming one column twice. Empty when the definition is sound.
 std::string definitionDamage(const std::vector<std::string>& columnNames,
                              const std::vector<StoredIndex>& indexes);
+
+// The library's numbers of the column types it has no name for.
+inline constexpr int kStoredComplex = 0x12;
+inline constexpr int kStoredBigInt = 0x13;
+inline constexpr int kStoredDateTimeExtended = 0x14;
+inline constexpr int kExtendedDateBytes = 42;
+
+// "yyyy-mm-dd hh:mm:ss.fffffff" of a stored Date/Time Extended value: 19
+// digits of days since 0001-01-01, ':', 19 digits of 100 ns ticks into the
+// day, ":7" and a pad byte. nullopt for anything else (a damaged value), a
+// time past the day's end or a year past 9999.
+std::optional<std::string> extendedDateText(const unsigned char* bytes, std::size_t size);
+
+// Whether a column is the engine's hidden link of an append-only memo to its
+// version history: a complex column named "VersionHistory_<GUID>".
+bool isVersionHistoryLink(const std::string& name, int libraryType);
+
+// Whether the header page (its first 0x98 bytes at least) belongs to an
+// ACE file encrypted with a password: the page key, stored under the
+// header's fixed mask, is set. The library cannot read such pages; for Jet 3
+// and 4 it undoes the key's simple masking itself.
+inline constexpr std::size_t kHeaderBytesForKey = 0x98;
+bool aceEncrypted(const unsigned char* header, std::size_t size);
+
+// Whether a name holds a control character (a line feed would split a
+// script line or a listed name in two).
+bool hasControlCharacter(const std::string& name);
 
 // Little-endian readers over raw page bytes.
 std::int64_t readInt64(const unsigned char* bytes);

@@ -21,6 +21,10 @@ std::string jetErrorMessage(JetErrorKind kind, const std::string& subject,
         case JetErrorKind::kReaderFailed:
             message = "Jetデータベースの読み取り処理が失敗しました: " + subject;
             break;
+        case JetErrorKind::kEncrypted:
+            message = "Jetデータベースファイルはパスワードで暗号化されているため読み取れません: " +
+                      subject;
+            break;
     }
     if (!detail.empty())
         message += " (" + detail + ")";

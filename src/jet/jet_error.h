@@ -11,6 +11,7 @@ enum class JetErrorKind {
     kDamaged,       // a Jet database whose pages cannot be read
     kNoSuchTable,   // the table name is not in the database
     kReaderFailed,  // the reading process crashed, hung or could not start
+    kEncrypted,     // the file is encrypted with a password
 };
 
 // A failure to read a Jet database. `what()` is the message for the user,

@@ -36,6 +36,7 @@ enum ValueTag : std::uint8_t {
     kBinary,
     kGuid,
     kDecimal,
+    kTimestamp,
     kTagCount
 };
 static_assert(std::variant_size_v<JetValue> == kTagCount);
@@ -157,6 +158,8 @@ void writeValue(PayloadWriter& out, const JetValue& value) {
                 out.text(v.text);
             else if constexpr (std::is_same_v<T, JetDecimal>)
                 out.text(v.text);
+            else if constexpr (std::is_same_v<T, JetTimestamp>)
+                out.text(v.text);
         },
         value);
 }
@@ -185,6 +188,8 @@ JetValue readValue(PayloadReader& in) {
             return JetGuid{in.text()};
         case kDecimal:
             return JetDecimal{in.text()};
+        case kTimestamp:
+            return JetTimestamp{in.text()};
         default:
             throw ProtocolError("unknown value tag");
     }
@@ -231,6 +236,9 @@ std::string encodeTableDef(const model::JetTableDef& table) {
         out.u32(static_cast<std::uint32_t>(field.precision))
             .u32(static_cast<std::uint32_t>(field.scale));
     encodeIndex(out, table.primaryIndex);
+    out.u32(static_cast<std::uint32_t>(table.leftOut.size()));
+    for (const auto& name : table.leftOut)
+        out.text(name);
     return out.take();
 }
 
@@ -254,7 +262,10 @@ model::JetTableDef decodeTableDef(const std::string& payload) {
         field.scale = static_cast<std::int32_t>(in.u32());
     }
     table.primaryIndex = decodeIndex(in);
-    if (!in.atEnd())
+    const std::uint32_t leftOut = in.u32();
+    for (std::uint32_t i = 0; i < leftOut && !in.atEnd(); ++i)
+        table.leftOut.push_back(in.text());
+    if (table.leftOut.size() != leftOut || !in.atEnd())
         throw ProtocolError("trailing bytes after a table definition");
     return table;
 }
@@ -266,7 +277,7 @@ std::string encodeError(JetErrorKind kind, const std::string& message) {
 JetError decodeError(const std::string& payload) {
     PayloadReader in(payload);
     const std::uint8_t kind = in.u8();
-    if (kind > static_cast<std::uint8_t>(JetErrorKind::kReaderFailed))
+    if (kind > static_cast<std::uint8_t>(JetErrorKind::kEncrypted))
         throw ProtocolError("unknown error kind");
     return JetError(static_cast<JetErrorKind>(kind), in.text());
 }

@@ -22,11 +22,12 @@ namespace malvorn::jet::protocol {
 
 enum class MessageType : std::uint8_t {
     // Requests.
-    kOpen = 1,        // text: path
-    kListTables = 2,  // nothing
-    kReadTable = 3,   // text: table name
-    kOpenRows = 4,    // text: table name
-    kNextRows = 5,    // u32: most rows wanted
+    kOpen = 1,            // text: path
+    kListTables = 2,      // nothing
+    kReadTable = 3,       // text: table name
+    kOpenRows = 4,        // text: table name
+    kNextRows = 5,        // u32: most rows wanted
+    kListUserTables = 6,  // nothing; replied with kTableNames
     // Replies.
     kOk = 64,
     kError = 65,       // u8: JetErrorKind, text: message

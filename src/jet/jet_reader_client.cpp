@@ -229,7 +229,15 @@ Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageTy
 }
 
 std::vector<std::string> JetReaderClient::tableNames() {
-    const Frame reply = exchange(MessageType::kListTables, std::string(), MessageType::kTableNames);
+    return names(MessageType::kListTables);
+}
+
+std::vector<std::string> JetReaderClient::userTableNames() {
+    return names(MessageType::kListUserTables);
+}
+
+std::vector<std::string> JetReaderClient::names(MessageType request) {
+    const Frame reply = exchange(request, std::string(), MessageType::kTableNames);
     std::vector<std::string> names;
     try {
         PayloadReader in(reply.payload);

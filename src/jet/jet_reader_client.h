@@ -49,6 +49,7 @@ class JetReaderClient : public JetSource {
     JetReaderClient& operator=(const JetReaderClient&) = delete;
 
     std::vector<std::string> tableNames() override;
+    std::vector<std::string> userTableNames() override;
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
 
@@ -65,6 +66,7 @@ class JetReaderClient : public JetSource {
 
   private:
     [[noreturn]] void fail(const std::string& detail);
+    std::vector<std::string> names(protocol::MessageType request);
 
     std::string databasePath_;
     JetReaderOptions options_;

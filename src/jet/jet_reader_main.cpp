@@ -111,8 +111,11 @@ class Server {
                 afterOpen();
                 reply(MessageType::kOk);
                 return;
-            case MessageType::kListTables: {
-                const auto names = source().tableNames();
+            case MessageType::kListTables:
+            case MessageType::kListUserTables: {
+                const auto names = request.type == MessageType::kListTables
+                                       ? source().tableNames()
+                                       : source().userTableNames();
                 PayloadWriter out;
                 out.u32(static_cast<std::uint32_t>(names.size()));
                 for (const auto& name : names)

@@ -47,6 +47,10 @@ class JetSource {
     // without regard to case.
     virtual std::vector<std::string> tableNames() = 0;
 
+    // The user's tables only, sorted as tableNames(): what the command line
+    // lists and migrates (see isUserTable).
+    virtual std::vector<std::string> userTableNames() = 0;
+
     // The definition of the table `name`; the result carries `name` as given.
     // A first index without key columns is left out (there is nothing to
     // build a key from).

@@ -40,11 +40,17 @@ struct JetDecimal {
     bool operator==(const JetDecimal&) const = default;
 };
 
+// A Date/Time Extended value, exact: "yyyy-mm-dd hh:mm:ss.fffffff".
+struct JetTimestamp {
+    std::string text;
+    bool operator==(const JetTimestamp&) const = default;
+};
+
 // One cell of a row. monostate is Null. Byte, Integer and Long come as
 // int64, Single as float, Double as double, Yes/No as bool, Text and Memo as
 // UTF-8 std::string.
 using JetValue = std::variant<std::monostate, bool, std::int64_t, float, double, JetCurrency,
-                              JetDate, std::string, JetBinary, JetGuid, JetDecimal>;
+                              JetDate, std::string, JetBinary, JetGuid, JetDecimal, JetTimestamp>;
 
 using JetRow = std::vector<JetValue>;
 

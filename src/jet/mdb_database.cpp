@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -78,7 +79,7 @@ void checkHeader(const std::string& path) {
         throw JetError(JetErrorKind::kNoFile, "Jetデータベースファイルではなく、" +
                                                   whatIsThere(info.st_mode) + ": " + path);
     }
-    char header[32] = {};
+    unsigned char header[kHeaderBytesForKey] = {};
     const ssize_t got = ::pread(fd.get(), header, sizeof header, 0);
     const int readError = errno;
     if (got < 0)
@@ -87,6 +88,8 @@ void checkHeader(const std::string& path) {
                          std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
     if (got != sizeof header || header[0] != 0 || !jetName)
         throw makeJetError(JetErrorKind::kNotJet, path);
+    if (aceEncrypted(header, sizeof header))
+        throw makeJetError(JetErrorKind::kEncrypted, path);
     // A Jet file is whole pages, at least the header page and the catalog.
     const off_t pageSize = header[kVersionOffset] == 0 ? 2048 : 4096;
     if (info.st_size < 2 * pageSize || info.st_size % pageSize != 0)
@@ -215,6 +218,7 @@ class MdbDatabase : public JetSource {
         checkPages();
         if (!read)
             throw makeJetError(JetErrorKind::kDamaged, path);
+        checkCatalog();
         // The catalog and the tables' properties take each page a few times
         // at most; a chain of pages that loops takes them until the heap's
         // ceiling stops the library, which then goes on without what it
@@ -232,16 +236,27 @@ class MdbDatabase : public JetSource {
             throw makeJetError(JetErrorKind::kDamaged, path_, file_->problem());
     }
 
-    std::vector<std::string> tableNames() override {
-        std::vector<std::string> names;
+    // A file always lists its own catalog; a catalog without it, or with a
+    // table name no engine writes, was not read whole.
+    void checkCatalog() const {
+        bool catalogListed = false;
         for (unsigned i = 0; i < handle_->num_catalog; ++i) {
-            const auto* entry = entryAt(i);
-            if (entry->object_type == MDB_TABLE)
-                names.emplace_back(entry->object_name);
+            const auto* entry =
+                static_cast<MdbCatalogEntry*>(g_ptr_array_index(handle_->catalog, i));
+            if (entry->object_type != MDB_TABLE)
+                continue;
+            if (entry->object_name[0] == '\0' || hasControlCharacter(entry->object_name))
+                throw makeJetError(JetErrorKind::kDamaged, path_,
+                                   "カタログのテーブル名が空か、制御文字を含みます");
+            catalogListed = catalogListed || std::strcmp(entry->object_name, "MSysObjects") == 0;
         }
-        sortNamesIgnoringCase(names);
-        return names;
+        if (!catalogListed)
+            throw makeJetError(JetErrorKind::kDamaged, path_,
+                               "カタログを読み切れません (システムテーブルがありません)");
     }
+
+    std::vector<std::string> tableNames() override { return names(false); }
+    std::vector<std::string> userTableNames() override { return names(true); }
 
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
@@ -266,6 +281,10 @@ class MdbDatabase : public JetSource {
         std::vector<std::string> names;
         for (unsigned i = 0; i < table->num_cols; ++i)
             names.emplace_back(columnAt(table.get(), i)->name);
+        if (const std::string stranger = foreignProperty(*entry, names); !stranger.empty())
+            throw makeJetError(JetErrorKind::kDamaged, path_,
+                               "テーブル " + name + " の定義が別のものです (カタログにある列 " +
+                                   stranger + " がありません)");
         const std::string damage = definitionDamage(
             names, withIndexes ? storedIndexes(table.get()) : std::vector<StoredIndex>{});
         if (!damage.empty())
@@ -279,8 +298,40 @@ class MdbDatabase : public JetSource {
     bool jet4() { return !IS_JET3(handle_.get()); }
 
   private:
+    std::vector<std::string> names(bool userOnly) {
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < handle_->num_catalog; ++i) {
+            const auto* entry = entryAt(i);
+            if (entry->object_type != MDB_TABLE)
+                continue;
+            if (!userOnly ||
+                isUserTable(entry->object_name, static_cast<std::uint32_t>(entry->flags)))
+                names.emplace_back(entry->object_name);
+        }
+        sortNamesIgnoringCase(names);
+        return names;
+    }
+
     MdbCatalogEntry* entryAt(unsigned i) {
         return static_cast<MdbCatalogEntry*>(g_ptr_array_index(handle_->catalog, i));
+    }
+
+    // The catalog keeps the properties of a table's columns under their
+    // names: a name the definition read from the table's page does not have
+    // means the page holds another table's definition. Empty when all match.
+    static std::string foreignProperty(const MdbCatalogEntry& entry,
+                                       const std::vector<std::string>& columns) {
+        for (unsigned i = 0; entry.props != nullptr && i < entry.props->len; ++i) {
+            const auto* block = static_cast<MdbProperties*>(g_ptr_array_index(entry.props, i));
+            if (block->name == nullptr || sameNameIgnoringCase(block->name, entry.object_name))
+                continue;
+            const bool known = std::any_of(columns.begin(), columns.end(), [&](const auto& column) {
+                return sameNameIgnoringCase(column, block->name);
+            });
+            if (!known)
+                return block->name;
+        }
+        return std::string();
     }
 
     // Exact name first; the engine's names are otherwise case-insensitive.
@@ -348,6 +399,15 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
     definition.primaryIndex = primaryIndexOf(indexes, definition.fields);
+    // The index positions above count every column; the link of an
+    // append-only memo to its history goes only now.
+    for (unsigned i = table->num_cols; i-- > 0;) {
+        MdbColumn* column = columnAt(table.get(), i);
+        if (isVersionHistoryLink(column->name, column->col_type)) {
+            definition.leftOut.insert(definition.leftOut.begin(), column->name);
+            definition.fields.erase(definition.fields.begin() + i);
+        }
+    }
     if (table->entry->props == nullptr && propertiesUnreadable(table->entry->object_name)) {
         checkPages();
         throw makeJetError(
@@ -367,7 +427,10 @@ class MdbRowCursor : public JetRowCursor {
         : database_(database), table_(std::move(table)), fields_(table_->num_cols) {
         for (unsigned i = 0; i < table_->num_cols; ++i) {
             MdbColumn* column = columnAt(table_.get(), i);
-            columns_.push_back({column->name, programTypeCode(column->col_type)});
+            if (isVersionHistoryLink(column->name, column->col_type))
+                leftOut_.push_back(i);
+            else
+                columns_.push_back({column->name, programTypeCode(column->col_type)});
         }
         mdb_rewind_table(table_.get());
     }
@@ -400,6 +463,8 @@ class MdbRowCursor : public JetRowCursor {
             row[static_cast<unsigned>(field.colnum)] = decode(column_, field);
         }
         column_ = nullptr;
+        for (auto at = leftOut_.rbegin(); at != leftOut_.rend(); ++at)
+            row.erase(row.begin() + *at);
         ++delivered_;
         return true;
     }
@@ -512,6 +577,15 @@ class MdbRowCursor : public JetRowCursor {
                 return JetDecimal{decimalText(bytesOf(field, 17), column->col_prec)};
             case MDB_OLE:
                 return JetBinary{longValue(field)};
+            case kStoredBigInt:
+                return readInt64(bytesOf(field, 8));
+            case kStoredDateTimeExtended: {
+                const unsigned char* bytes = bytesOf(field, kExtendedDateBytes);
+                const auto text = extendedDateText(bytes, static_cast<std::size_t>(field.siz));
+                if (!text)
+                    throw damaged();
+                return JetTimestamp{*text};
+            }
             default: {
                 const unsigned char* bytes = bytesOf(field, 0);
                 return JetBinary{std::string(reinterpret_cast<const char*>(bytes),
@@ -524,6 +598,7 @@ class MdbRowCursor : public JetRowCursor {
     TablePtr table_;
     std::vector<MdbField> fields_;
     std::vector<JetColumn> columns_;
+    std::vector<unsigned> leftOut_;  // positions of the engine's link columns, ascending
     std::int64_t delivered_ = 0;
     MdbColumn* column_ = nullptr;  // while its value is decoded
 };

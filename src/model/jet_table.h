@@ -23,7 +23,12 @@ enum JetType : std::int16_t {
     kJetOle = 11,
     kJetMemo = 12,
     kJetGuid = 15,
+    kJetComplex = 18,  // multi-value or attachment: the row holds a link number
+    kJetBigInt = 19,   // Large Number, 64-bit
     kJetDecimal = 20,
+    // Date/Time Extended. The file stores 0x14, which is Decimal's number
+    // here, so it gets a number of the program's own.
+    kJetDateTimeExtended = 26,
 };
 
 // A Decimal field's column type as the file (and libmdb) stores it; the
@@ -37,6 +42,7 @@ inline bool isNumberType(std::int16_t typeCode) {
         case kJetByte:
         case kJetInteger:
         case kJetLong:
+        case kJetBigInt:
         case kJetCurrency:
         case kJetSingle:
         case kJetDouble:
@@ -73,6 +79,9 @@ struct JetTableDef {
     // The index the engine marks as primary; without one, the first unique
     // index. Hidden and relationship entries never count.
     std::optional<JetIndexDef> primaryIndex = std::nullopt;
+    // Columns the reader leaves out because they hold no value of the
+    // user's: the link of an append-only memo to its version history.
+    std::vector<std::string> leftOut = {};
 };
 
 }  // namespace malvorn::model

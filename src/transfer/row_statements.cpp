@@ -129,6 +129,11 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
             if (const auto* date = std::get_if<JetDate>(&value))
                 return dateLiteral(date->serial);
             return "NULL";
+        case model::kJetDateTimeExtended:
+            if (const auto* stamp = std::get_if<JetTimestamp>(&value))
+                return "TO_TIMESTAMP(" + shell::quoteSqlText(stamp->text) +
+                       ",'YYYY-MM-DD HH24:MI:SS.FF7')";
+            return "NULL";
         case model::kJetBoolean:
             if (const auto* flag = std::get_if<bool>(&value))
                 return *flag ? "-1" : "0";

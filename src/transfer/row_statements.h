@@ -26,6 +26,9 @@ class LiteralError : public std::runtime_error {
 //   unquoted, written so that it reads back as the same number; Null is 0.
 // - Date/Time: 'yyyy-mm-dd' for a whole day, TO_DATE('yyyy-mm-dd hh24:mi:ss',
 //   'YYYY-MM-DD HH24:MI:SS') when it has a time of day; Null is NULL.
+// - Date/Time Extended: TO_TIMESTAMP('yyyy-mm-dd hh24:mi:ss.fffffff',
+//   'YYYY-MM-DD HH24:MI:SS.FF7'), exact to the 100 ns; Null is NULL.
+// - Large Number: the integer, exact, like the other numbers.
 // - Yes/No: -1 for Yes, 0 for No (the engine's own numbers).
 // - GUID: its text form quoted; Null is ''.
 // - Binary, OLE object and other types: HEXTORAW('...') of the bytes; Null is

@@ -39,6 +39,13 @@ oracle::BoundValue boundValue(std::int16_t typeCode, const jet::JetValue& value,
             if (const auto* date = std::get_if<JetDate>(&value))
                 return dateValue(date->serial);
             return std::monostate{};
+        case model::kJetDateTimeExtended:
+            // A bound date carries whole seconds only: refused rather than cut.
+            if (std::holds_alternative<JetTimestamp>(value))
+                throw LiteralError(
+                    "日付/時刻拡張型の値は値の結合 (--bulk) では100ナノ秒まで送れません。"
+                    "--bulk を付けずに実行してください");
+            return std::monostate{};
         case model::kJetBoolean: {
             const auto* flag = std::get_if<bool>(&value);
             return oracle::BoundNumber{flag && *flag ? "-1" : "0"};

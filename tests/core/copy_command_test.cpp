@@ -32,6 +32,7 @@ class MiscountedSource : public jet::JetSource {
     MiscountedSource(std::unique_ptr<jet::JetSource> inner, std::int64_t recorded)
         : inner_(std::move(inner)), recorded_(recorded) {}
     std::vector<std::string> tableNames() override { return inner_->tableNames(); }
+    std::vector<std::string> userTableNames() override { return inner_->userTableNames(); }
     model::JetTableDef readTable(const std::string& name) override {
         return inner_->readTable(name);
     }

@@ -30,12 +30,13 @@ inline void putU32(std::string& bytes, std::size_t at, std::uint32_t value) {
 }
 
 // Where the row a pointer (page << 8 | row) names starts: its offset is in
-// the page's row table, after 14 bytes of page header in Jet 4, 10 in Jet 3.
+// the page's row table, after 14 bytes of page header in Jet 4 and ACE, 10 in
+// Jet 3.
 inline std::size_t rowStart(const std::string& bytes, std::uint32_t pointer,
                             testing::JetVersion version = testing::JetVersion::kJet4) {
     const std::size_t page = (pointer >> 8) * testing::jetPageSize(version);
     const std::size_t slot =
-        page + (version == testing::JetVersion::kJet4 ? 14 : 10) + 2 * (pointer & 0xFF);
+        page + (version != testing::JetVersion::kJet3 ? 14 : 10) + 2 * (pointer & 0xFF);
     return page + ((static_cast<unsigned char>(bytes.at(slot)) |
                     static_cast<unsigned char>(bytes.at(slot + 1)) << 8) &
                    0x1FFF);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "jet_builder/ace_types.h"
 #include "jet_built_bytes.h"
 
 namespace malvorn::jet {
@@ -93,8 +94,9 @@ inline std::string recordedRows(std::string bytes, std::uint32_t recorded) {
 }
 
 // The source of the random damage: a keyed table with long memos and a
-// small second table.
+// small second table; in ACE also its own types and a hidden flat table.
 inline std::string fuzzSourceFile(JetVersion version) {
+    const bool ace = version == JetVersion::kAce12;
     JetBuildTable table{"Fuzz",
                         {{.name = "ID", .type = 4},
                          {.name = "Name", .type = 10, .size = 50, .defaultValue = "\"n\""},
@@ -102,10 +104,23 @@ inline std::string fuzzSourceFile(JetVersion version) {
                          {.name = "When", .type = 8}},
                         {{"PrimaryKey", {"ID"}, true}},
                         {}};
-    for (std::int64_t i = 0; i < 120; ++i)
+    if (ace)
+        table.fields.insert(table.fields.end(),
+                            {{.name = "Big", .type = testing::ace::kLargeNumber},
+                             {.name = "Stamp", .type = testing::ace::kExtendedDate}});
+    for (std::int64_t i = 0; i < 120; ++i) {
         table.rows.push_back({i, "名前" + std::to_string(i),
                               std::string(i % 40 == 0 ? 7000 : 20, 'm'), 36000.0 + i});
-    const JetBuildTable other{"Other", {{.name = "Code", .size = 10}}, {}, {{std::string("c")}}};
+        if (ace)
+            table.rows.back().insert(
+                table.rows.back().end(),
+                {i << 40, "2021-12-30 12:34:56.789123" + std::to_string(i % 10)});
+    }
+    JetBuildTable other{"Other", {{.name = "Code", .size = 10}}, {}, {{std::string("c")}}};
+    if (ace) {
+        other.name = "f_63A2725FD5F0424B858BA73DA673639B_Data";
+        other.catalogFlags = 0x800A0000;
+    }
     return builtBytes({table, other}, version);
 }
 

@@ -79,5 +79,73 @@ TEST(RawValues, DecimalText) {
         EXPECT_EQ(decimalText(bytes.data(), scale), text) << text;
 }
 
+// Stored Date/Time Extended values against dates counted independently
+// from 0001-01-01; what the engine never stores gives nothing.
+TEST(ExtendedDate, DaysAndTicksToExactText) {
+    struct Case {
+        const char* stored;
+        const char* text;  // nullptr: not a value
+    };
+    const Case cases[] = {
+        {"0000000000000000000:0000000000000000000:7 ", "0001-01-01 00:00:00.0000000"},
+        {"0000000000000365240:0000000452967891234:7 ", "1000-12-30 12:34:56.7891234"},
+        {"0000000000000738153:0000000452967891234:7 ", "2021-12-30 12:34:56.7891234"},
+        {"0000000000003287180:0000000000000000001:7 ", "9000-12-30 00:00:00.0000001"},
+        {"0000000000003652058:0000000863999999999:7 ", "9999-12-31 23:59:59.9999999"},
+        {"0000000000003652059:0000000000000000000:7 ", nullptr},  // year 10000
+        {"0000000000000000000:0000000864000000000:7 ", nullptr},  // past the day
+        {"0000000000000000000-0000000000000000000:7 ", nullptr},
+        {"0000000000000000000:0000000000000000000:6 ", nullptr},
+        {"-000000000000000001:0000000000000000000:7 ", nullptr},
+        {"0000000000000000000:0000000000000000000:7", nullptr},  // 41 bytes
+    };
+    for (const Case& c : cases) {
+        const std::string stored = c.stored;
+        const auto text =
+            extendedDateText(reinterpret_cast<const unsigned char*>(stored.data()), stored.size());
+        if (c.text)
+            EXPECT_EQ(text, std::optional<std::string>(c.text)) << c.stored;
+        else
+            EXPECT_EQ(text, std::nullopt) << c.stored;
+    }
+}
+
+// The page key sits masked in the header; only ACE files are refused for it.
+TEST(EncryptedHeader, KeyUnderTheMaskOfAnAceHeader) {
+    struct Case {
+        unsigned char version;
+        std::size_t flipped;  // 0: none
+        bool encrypted;
+    };
+    const Case cases[] = {
+        {0x02, 0, false},    {0x02, 0x3E, true},  {0x02, 0x41, true},
+        {0x02, 0x42, false},  // past the key: the masked password
+        {0x05, 0x3F, true},  {0x01, 0x3E, false}, {0x00, 0x3E, false},
+    };
+    // The mask over an unencrypted real header's bytes 0x3E..0x41 (key 0).
+    const unsigned char maskedZeroKey[] = {0xFB, 0x8A, 0xBC, 0x4E};
+    for (const Case& c : cases) {
+        std::vector<unsigned char> header(kHeaderBytesForKey, 0);
+        header[0x14] = c.version;
+        std::copy(std::begin(maskedZeroKey), std::end(maskedZeroKey), header.begin() + 0x3E);
+        if (c.flipped)
+            header[c.flipped] ^= 0x01;
+        EXPECT_EQ(aceEncrypted(header.data(), header.size()), c.encrypted)
+            << int{c.version} << " " << c.flipped;
+    }
+    EXPECT_FALSE(aceEncrypted(std::vector<unsigned char>(0x40, 0xFF).data(), 0x40));
+}
+
+// The system-object bits decide, with the MSys names; the hidden bit does not.
+TEST(UserTables, SystemFlagsAndNames) {
+    EXPECT_TRUE(isUserTable("Orders", 0));
+    EXPECT_TRUE(isUserTable("Orders", 0x8));
+    EXPECT_TRUE(isUserTable("Orders", 0x40000));
+    EXPECT_FALSE(isUserTable("f_0BFE_Data", 0x800A0000));
+    EXPECT_FALSE(isUserTable("Orders", 0x2));
+    EXPECT_FALSE(isUserTable("MSysNavPaneGroups", 0xA));
+    EXPECT_FALSE(isUserTable("MSysAnything", 0));
+}
+
 }  // namespace
 }  // namespace malvorn::jet

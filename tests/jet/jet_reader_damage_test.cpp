@@ -41,7 +41,7 @@ std::string dataPastTheEnd(std::string bytes, JetVersion version) {
     const std::size_t tdef = 3 * testing::jetPageSize(version);
     EXPECT_EQ(bytes.at(tdef), 0x02);
     const std::size_t record =
-        rowStart(bytes, u32At(bytes, tdef + (version == JetVersion::kJet4 ? 55 : 35)), version);
+        rowStart(bytes, u32At(bytes, tdef + (version != JetVersion::kJet3 ? 55 : 35)), version);
     putU32(bytes, record + 1, u32At(bytes, record + 1) + 10000);
     return bytes;
 }
@@ -52,7 +52,7 @@ TEST_P(DamagedFiles, AFileCutShortGivesEveryRowOrAnErrorNamingIt) {
     JetBuildTable table{"Cut", {{.name = "ID", .type = 4}, {.name = "Body", .type = 12}}, {}, {}};
     for (std::int64_t i = 0; i < 512; ++i)
         table.rows.push_back({i, std::string(i % 100 == 0 ? 6000 : 30, 'm')});
-    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3, JetVersion::kAce12}) {
         const std::size_t page = testing::jetPageSize(version);
         const std::string whole = dir_.path() + "/whole.mdb";
         writeJetFile(whole, {table}, version);

@@ -68,7 +68,7 @@ TEST(ReaderFuzz, RandomlyDamagedFilesEndInRowsOrAClearError) {
     std::mt19937 random(20240611);
     int errors = 0;
     int files = 0;
-    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3, JetVersion::kAce12}) {
         const std::string original = fuzzSourceFile(version);
         const std::size_t page = testing::jetPageSize(version);
         for (int i = 0; i < 150; ++i, ++files) {

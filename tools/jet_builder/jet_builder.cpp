@@ -65,7 +65,9 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
     catalogRows.push_back(
         catalogRow(catalog.tdefPage, "MSysObjects", static_cast<std::int32_t>(0x80000002u), {}));
     for (const TableLayout& t : layouts)
-        catalogRows.push_back(catalogRow(t.tdefPage, t.name, 0, columnProperties(t, format, text)));
+        catalogRows.push_back(catalogRow(t.tdefPage, t.name,
+                                         static_cast<std::int32_t>(t.catalogFlags),
+                                         columnProperties(t, format, text)));
     RowPages catalogData(store, format, ownerBytes(catalog.tdefPage));
     for (std::size_t r = 0; r < catalogRows.size(); ++r)
         catalogData.add(buildRow(catalog, catalogRows[r], r, format, text, longValues));

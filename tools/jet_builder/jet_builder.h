@@ -60,9 +60,14 @@ struct JetBuildTable {
     // Damage tests: field names no engine writes, repeated or empty (an
     // empty-named field gets no properties).
     bool allowBadNames = false;
+    // The catalog's Flags of the table: 0x80000002 marks a system object (as
+    // on the engine's hidden flat tables), 0x8 a table the user hid.
+    std::uint32_t catalogFlags = 0;
 };
 
-enum class JetVersion { kJet3, kJet4 };
+// kAce12: the Access 2007 format, Jet 4's pages under its own header; it
+// also takes the ACE-only field types of ace_types.h.
+enum class JetVersion { kJet3, kJet4, kAce12 };
 
 // Writes a complete Jet database file holding `tables` (plus the system catalog) that
 // mdbtools/libmdb 1.0.0 reads back: table list, columns with types and sizes, the
@@ -78,7 +83,7 @@ void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tab
 std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
                                        JetVersion version = JetVersion::kJet4, int codePage = 932);
 constexpr std::size_t jetPageSize(JetVersion version) {
-    return version == JetVersion::kJet4 ? 4096 : 2048;
+    return version == JetVersion::kJet3 ? 2048 : 4096;
 }
 
 }  // namespace malvorn::testing

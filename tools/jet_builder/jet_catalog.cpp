@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "jet_builder/ace_types.h"
 #include "model/jet_table.h"
 
 namespace malvorn::testing::jet_file {
@@ -322,9 +323,9 @@ void rc4(const std::array<std::uint8_t, 4>& key, std::uint8_t* data, std::size_t
 void writeHeaderPage(Bytes& p, const Format& format, int codePage) {
     p[0] = 0x00;
     p[1] = 0x01;
-    const char* id = "Standard Jet DB";
+    const char* id = ace::engineName(format.version);
     std::memcpy(p.data() + 4, id, std::strlen(id));
-    p[0x14] = format.jet4 ? 0x01 : 0x00;
+    p[0x14] = ace::versionByte(format.version);
     // The block from 0x18 is stored masked with a fixed RC4 key; in clear it
     // holds the sort order, the code page, the page encryption key (zero: the
     // pages are not encrypted) and the creation date.

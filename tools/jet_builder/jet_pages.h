@@ -48,11 +48,13 @@ inline void set32(Bytes& b, std::size_t at, std::uint32_t value) {
 struct Format {
     bool jet4 = true;
     std::size_t pageSize = 4096;
+    JetVersion version = JetVersion::kJet4;
     std::size_t rowCountOffset = 12;  // where data pages keep their row count
 
-    explicit Format(JetVersion version)
-        : jet4(version == JetVersion::kJet4),
+    explicit Format(JetVersion written)
+        : jet4(written != JetVersion::kJet3),
           pageSize(jet4 ? 4096 : 2048),
+          version(written),
           rowCountOffset(jet4 ? 12 : 8) {}
     // The largest row a data page can hold: header, one offset slot, the row.
     std::size_t maxRowBytes() const { return pageSize - rowCountOffset - 4; }

@@ -7,6 +7,7 @@
 #include <set>
 #include <variant>
 
+#include "jet_builder/ace_types.h"
 #include "model/jet_table.h"
 
 namespace malvorn::testing::jet_file {
@@ -165,6 +166,8 @@ Bytes encodeValue(const ColumnLayout& c, const JetBuildValue& v, const std::stri
             return longValues.store(Bytes(s.begin(), s.end()));
         }
         default:
+            if (ace::storedColumn(c.field.type))
+                return ace::valueBytes(c.field.type, v, at);
             fail(at + ": unsupported type");
     }
 }
@@ -252,8 +255,14 @@ void placeColumn(ColumnLayout& c, const Format& format) {
         case model::kJetOle:
         case model::kJetMemo:
             break;
-        default:
-            fail("field " + f.name + " has unsupported type " + std::to_string(f.type));
+        default: {
+            const auto stored = ace::storedColumn(f.type);
+            if (!stored || format.version != JetVersion::kAce12)
+                fail("field " + f.name + " has unsupported type " + std::to_string(f.type));
+            c.fileType = stored->fileType;
+            c.fixed = true;
+            c.fixedSize = stored->fixedSize;
+        }
     }
 }
 
@@ -309,6 +318,7 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
         fail("table " + table.name + " has more than 255 fields");
     TableLayout t;
     t.name = table.name;
+    t.catalogFlags = table.catalogFlags;
     std::set<std::string> seen;
     int fixedCount = 0;
     for (const JetBuildField& f : table.fields) {

@@ -34,6 +34,7 @@ struct IndexLayout {
 struct TableLayout {
     std::string name;
     bool system = false;
+    std::uint32_t catalogFlags = 0;
     std::vector<ColumnLayout> columns;
     int maxColumns = 0;                // one past the highest stored column number
     std::vector<IndexLayout> indexes;  // logical entries, in the order listed
