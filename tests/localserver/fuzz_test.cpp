@@ -33,6 +33,12 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "WHERE CODE = F.V) OR X IN (SELECT MOD(QTY, 3) FROM SHOHIN) GROUP BY V ORDER BY 1",
         "UPDATE F SET V = CASE WHEN X IS NULL THEN DECODE(N, 1, 'a', 'b') ELSE TO_CHAR(D) END",
         "DELETE FROM F WHERE ROUND(X, 1) / 2 >= LENGTH(RAWTOHEX(R))",
+        "SAVEPOINT A",
+        "ROLLBACK TO SAVEPOINT A",
+        "COMMIT WORK",
+        "ROLLBACK",
+        "SELECT V, X FROM F WHERE X > 0 FOR UPDATE OF V NOWAIT",
+        "UPDATE SHOHIN SET CODE = SUBSTR(CODE, 1, 1) || MOD(QTY, 2), QTY = QTY + 1 WHERE QTY > 0",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -51,6 +57,9 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     const auto below = [&](std::size_t n) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
     };
+    // The statements run in one transaction that they commit, roll back and
+    // mark themselves.
+    scott->setAutoCommit(false);
     int refused = 0;
     const int kRuns = 120000;
     for (int i = 0; i < kRuns; ++i) {
@@ -90,6 +99,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     EXPECT_GT(refused, kRuns / 2);
     EXPECT_LT(refused, kRuns - kRuns / 100) << refused;
     scott->execute("INSERT INTO F (X, V) VALUES (2, 'after')");
+    scott->commit();
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM F WHERE V = 'after'"), "1");
     EXPECT_EQ(open("scott", "tiger")->queryValue("SELECT COUNT(*) FROM F WHERE X = 2"), "1");
 }
