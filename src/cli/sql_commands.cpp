@@ -46,15 +46,33 @@ int runSql(const Arguments& args) {
     const oracle::ConnectionFields fields{args.option("user"), args.option("password"),
                                           args.option("service")};
     oracle::CommandSession session(fields, app::defaultDrivers());
+    // Statements given one by one form one transaction, so COMMIT, ROLLBACK
+    // and SAVEPOINT among them work; a failure rolls back what is pending.
+    const bool oneTransaction = !args.has("script");
+    if (oneTransaction)
+        session->setAutoCommit(false);
     bool first = true;
-    for (const auto& statement : statements) {
-        if (auto rows = session->run(statement)) {
-            if (!first)
-                std::cout << '\n';
-            admin::writeTabSeparated(*rows, std::cout);
-            first = false;
+    try {
+        for (const auto& statement : statements) {
+            if (auto rows = session->run(statement)) {
+                if (!first)
+                    std::cout << '\n';
+                admin::writeTabSeparated(*rows, std::cout);
+                first = false;
+            }
         }
+    } catch (...) {
+        std::cout.flush();
+        try {
+            if (oneTransaction)
+                session->rollback();
+        } catch (const oracle::OracleError&) {
+            // The statement's own error is the one to report.
+        }
+        throw;
     }
+    if (oneTransaction)
+        session->commit();
     std::cout.flush();
     return 0;
 }
@@ -63,8 +81,11 @@ const CommandRegistration sql(
     {"sql",
      "sql --user U --password P [--service S] SQL文...\n"
      "sql --user U --password P [--service S] --script ファイル\n"
-     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します"
-     " (--script はファイルを 1 つの文にまとめて実行)",
+     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します。\n"
+     "    SQL 文は 1 つのトランザクションで実行され (COMMIT, ROLLBACK, SAVEPOINT が使えます)、\n"
+     "    すべて成功すると最後にコミットします。失敗した文で止まり、未コミットの変更を\n"
+     "    ロールバックして 0 以外で終了します\n"
+     "    (--script はファイルを 1 つの文にまとめ、その文を実行してコミット)",
      runSql});
 
 }  // namespace
