@@ -51,15 +51,29 @@ int runStatements(const Arguments& args) {
     const oracle::ConnectionFields fields = connectionFrom(args);
     try {
         oracle::CommandSession session(fields, app::defaultDrivers());
+        // The statements given form one transaction, so COMMIT, ROLLBACK and
+        // SAVEPOINT among them work; a failure rolls back what is pending.
+        session->setAutoCommit(false);
         bool first = true;
-        for (const auto& statement : statements) {
-            if (auto rows = session->run(statement)) {
-                if (!first)
-                    std::cout << '\n';
-                admin::writeTabSeparated(*rows, std::cout);
-                first = false;
+        try {
+            for (const auto& statement : statements) {
+                if (auto rows = session->run(statement)) {
+                    if (!first)
+                        std::cout << '\n';
+                    admin::writeTabSeparated(*rows, std::cout);
+                    first = false;
+                }
             }
+        } catch (...) {
+            std::cout.flush();
+            try {
+                session->rollback();
+            } catch (const oracle::OracleError&) {
+                // The statement's own error is the one to report.
+            }
+            throw;
         }
+        session->commit();
         std::cout.flush();
     } catch (const oracle::OracleError& error) {
         // Reported as the window's SQL tab reports it.
@@ -79,8 +93,11 @@ const CommandRegistration sql(
     {"sql",
      "sql --user U [--service S] SQL文...\n"
      "  sql --user U [--service S] --script ファイル\n"
-     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します。--script は\n"
-     "    画面の「スクリプト実行」と同じく、ファイルを 1 つの文にまとめて実行します",
+     "    SQL 文を 1 つずつ実行し、問い合わせの結果をタブ区切りで表示します。\n"
+     "    SQL 文は 1 つのトランザクションで実行され (COMMIT, ROLLBACK, SAVEPOINT が使えます)、\n"
+     "    すべて成功すると最後にコミットします。失敗した文で止まり、未コミットの変更を\n"
+     "    ロールバックして 0 以外で終了します。--script は画面の「スクリプト実行」と同じく、\n"
+     "    ファイルを 1 つの文にまとめて実行します",
      runSql,
      connectionOptions() + Options{{"script", "FILE", "ファイルを 1 つの文にまとめて実行します"}}});
 

@@ -69,6 +69,13 @@ struct OrderItem {
     bool descending = false;
 };
 
+// FOR UPDATE [OF ...] [NOWAIT | WAIT n]: the rows read are locked against
+// other sessions' writes until the transaction ends.
+struct ForUpdate {
+    bool nowait = false;
+    std::optional<int> waitSeconds;
+};
+
 struct Select {
     bool distinct = false;
     std::vector<SelectItem> items;
@@ -77,6 +84,7 @@ struct Select {
     std::vector<ExprPtr> groupBy;
     ExprPtr having;
     std::vector<OrderItem> orderBy;
+    std::optional<ForUpdate> forUpdate;
 };
 
 struct ColumnClause {
@@ -165,8 +173,11 @@ struct DropUser {
     bool cascade = false;
 };
 
-// COMMIT and ROLLBACK: every statement already commits on its own.
-struct TransactionControl {};
+// COMMIT, ROLLBACK, SAVEPOINT name and ROLLBACK TO [SAVEPOINT] name.
+struct TransactionControl {
+    enum class Kind { kCommit, kRollback, kSavepoint, kRollbackTo } kind = Kind::kCommit;
+    std::string savepoint;
+};
 
 using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,

@@ -110,6 +110,7 @@ void transactionStep(Step step) {
 
 void LocalSession::insertRows(const std::string& insert,
                               const std::vector<oracle::BoundRow>& rows) {
+    transactionStep([&] { commitWork(); });  // a batch is a transaction of its own
     sysdate_ = formatStoredDate(currentDateTime());
     std::size_t count = 0;
     ast::Statement parsed = parseStatement(withMarkers(insert, count));

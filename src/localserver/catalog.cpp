@@ -185,6 +185,9 @@ void createCatalogTables(SqliteDb& db) {
         "INSERT OR IGNORE INTO mv_state VALUES('generation', 0);");
 }
 
+CatalogTransaction::CatalogTransaction(SqliteDb& db)
+    : SqliteTransaction(db, "DELETE FROM main.mv_state WHERE 0") {}
+
 std::int64_t catalogGeneration(SqliteDb& db) {
     auto& stmt = db.cached("SELECT v FROM mv_state WHERE k = 'generation'");
     stmt.step();

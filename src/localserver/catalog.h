@@ -60,6 +60,12 @@ void createPrivateFile(const std::string& path);
 void createCatalogTables(SqliteDb& db);
 [[noreturn]] void cannotReach();  // ORA-12154
 
+// A transaction on the catalog, holding its write lock from the start.
+class CatalogTransaction : public SqliteTransaction {
+  public:
+    explicit CatalogTransaction(SqliteDb& db);
+};
+
 std::int64_t catalogGeneration(SqliteDb& db);
 void bumpGeneration(SqliteDb& db);
 

@@ -10,6 +10,7 @@ namespace malvorn::localserver {
 LocalSession::LocalSession(const std::string& folder, const std::string& user,
                            const std::string& password)
     : folder_(folder), db_(openCatalogFile(folder)), signal_(folder + "/catalog-changes") {
+    db_.setBusyWait(kLockWait);
     createCatalogTables(db_);
     // The server's LIKE tells upper from lower case.
     db_.exec("PRAGMA case_sensitive_like=ON");
@@ -43,7 +44,10 @@ void LocalSession::refreshCacheIfStale() {
     if (settled && settled == signalSeen_)
         return;
     const std::int64_t generation = catalogGeneration(db_);
-    signalSeen_ = settled;
+    // A transaction reads the catalog as it was when it began: look again
+    // once it has ended.
+    if (!db_.inTransaction())
+        signalSeen_ = settled;
     if (generation != generation_) {
         tables_.clear();
         tablesById_.clear();

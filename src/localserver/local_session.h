@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,12 +19,25 @@
 
 namespace malvorn::localserver {
 
+// The server's error for what SQLite refused; `table` is the table a
+// row-changing statement writes to, null for others.
+[[noreturn]] void throwServerError(const SqliteError& e, const TableInfo* table);
+
 // One connection to a local server. The catalog database is SQLite's main
 // database; each schema's file is attached as "s<user id>". Members are
 // defined by topic: local_session.cpp (connection, table lookup),
-// tables.cpp, users.cpp, statements.cpp and batch.cpp.
+// tables.cpp, users.cpp, statements.cpp, transactions.cpp and batch.cpp.
+//
+// A transaction is the SQLite transaction of this connection: its changes
+// are its own until COMMIT, and it holds the write lock of every schema file
+// it wrote to (a table lock at the granularity of a schema) until it ends.
 class LocalSession : public oracle::Session {
   public:
+    // How long a statement waits for another session's transaction to end. A
+    // server waits for a row lock as long as it takes; a bound still ends the
+    // wait of two sessions that each hold what the other needs.
+    static constexpr std::chrono::seconds kLockWait{60};
+
     LocalSession(const std::string& folder, const std::string& user, const std::string& password);
 
     void execute(const std::string& statement) override;
@@ -31,6 +45,12 @@ class LocalSession : public oracle::Session {
     std::unique_ptr<oracle::ResultSet> query(const std::string& query) override;
     // batch.cpp
     void insertRows(const std::string& insert, const std::vector<oracle::BoundRow>& rows) override;
+    // transactions.cpp
+    void setAutoCommit(bool on) override;
+    void commit() override;
+    void rollback() override;
+    // Called whenever a statement starts to wait for another session's lock.
+    void onLockWait(std::function<void()> observer);
 
     // Used by the translation.
     std::shared_ptr<const TableInfo> resolveTable(const ast::TableRef& ref);
@@ -61,6 +81,32 @@ class LocalSession : public oracle::Session {
     void dropTable(const ast::DropTable& dt);
     void truncateTable(const ast::TruncateTable& tt);
 
+    // transactions.cpp
+    // Runs a statement that changes rows: on its own with autocommit, else
+    // inside the session's transaction, undone alone when it fails.
+    template <typename Run>
+    void changingRows(Run&& run) {
+        if (autoCommit_) {
+            run();
+            return;
+        }
+        beginStatement();
+        try {
+            run();
+        } catch (...) {
+            undoStatement();
+            throw;
+        }
+        endStatement();
+    }
+    void beginStatement();
+    void endStatement();
+    void undoStatement();
+    void commitWork();  // also the implicit commit around DDL
+    void transactionControl(const ast::TransactionControl& tc);
+    void lockForUpdate(const ast::Select& select);
+    void lockTables(const std::vector<std::string>& sqlNames, const ast::ForUpdate& how);
+
     // statements.cpp
     struct Rows {
         std::vector<std::string> names;
@@ -70,6 +116,8 @@ class LocalSession : public oracle::Session {
     Rows runSelect(const ast::Select& select);
     void insert(const ast::Insert& ins);
     void update(const ast::Update& up);
+    void updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,
+                                 const std::vector<SqlValue>& params);
     void deleteRows(const ast::Delete& del);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table);
@@ -117,6 +165,7 @@ class LocalSession : public oracle::Session {
     ChangeSignal signal_;
     std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
     std::unordered_map<std::string, InsertPlan> plans_;  // by shape
+    bool autoCommit_ = true;
 };
 
 }  // namespace malvorn::localserver

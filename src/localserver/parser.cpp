@@ -93,6 +93,24 @@ std::string Parser::password() {
     return text_.substr(t.begin, t.end - t.begin);
 }
 
+ast::TransactionControl Parser::transactionControl() {
+    using Control = ast::TransactionControl::Kind;
+    ast::TransactionControl tc;
+    if (acceptWord("SAVEPOINT")) {
+        tc.kind = Control::kSavepoint;
+        tc.savepoint = name();
+        return tc;
+    }
+    tc.kind = take().isWord("COMMIT") ? Control::kCommit : Control::kRollback;
+    acceptWord("WORK");
+    if (tc.kind == Control::kRollback && acceptWord("TO")) {
+        acceptWord("SAVEPOINT");
+        tc.kind = Control::kRollbackTo;
+        tc.savepoint = name();
+    }
+    return tc;
+}
+
 ast::Statement Parser::dispatch() {
     const Token& t = peek();
     if (t.isWord("SELECT"))
@@ -146,11 +164,8 @@ ast::Statement Parser::dispatch() {
         alter.password = password();
         return alter;
     }
-    if (t.isWord("COMMIT") || t.isWord("ROLLBACK")) {
-        take();
-        acceptWord("WORK");
-        return ast::TransactionControl{};
-    }
+    if (t.isWord("COMMIT") || t.isWord("ROLLBACK") || t.isWord("SAVEPOINT"))
+        return transactionControl();
     invalidStatement();
 }
 

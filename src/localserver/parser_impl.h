@@ -96,6 +96,8 @@ class Parser {
     // ---- statements ----
     ast::Statement dispatch();
     std::unique_ptr<ast::Select> select();
+    ast::ForUpdate forUpdate();
+    ast::TransactionControl transactionControl();
     void fromList(ast::Select& s);
     ast::Insert insert();
     ast::Update update();

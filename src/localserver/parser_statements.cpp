@@ -62,7 +62,28 @@ std::unique_ptr<ast::Select> Parser::select() {
     }
     if (peek().isWord("UNION") || peek().isWord("MINUS") || peek().isWord("INTERSECT"))
         invalidStatement();
+    if (peek().isWord("FOR"))
+        s->forUpdate = forUpdate();
     return s;
+}
+
+ast::ForUpdate Parser::forUpdate() {
+    expectWord("FOR");
+    expectWord("UPDATE");
+    ast::ForUpdate f;
+    if (acceptWord("OF")) {
+        // The columns name the tables to lock; every table of the query is.
+        do {
+            name();
+            while (acceptSymbol("."))
+                name();
+        } while (acceptSymbol(","));
+    }
+    if (acceptWord("NOWAIT"))
+        f.nowait = true;
+    else if (acceptWord("WAIT"))
+        f.waitSeconds = integer(30005, "missing or invalid WAIT interval");
+    return f;
 }
 
 void Parser::fromList(ast::Select& s) {

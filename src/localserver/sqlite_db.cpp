@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 namespace malvorn::localserver {
@@ -187,7 +189,7 @@ SqliteDb::SqliteDb(const std::string& path) {
         throw SqliteError(rc, message + ": " + path);
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 10000);
+    setBusyWait(std::chrono::seconds(10));
     try {
         exec("PRAGMA journal_mode=WAL");
         // NORMAL in WAL mode: a committed statement survives a crash of the
@@ -257,6 +259,33 @@ void SqliteDb::clearCache() {
 
 std::int64_t SqliteDb::changes() const {
     return sqlite3_changes64(db_);
+}
+
+bool SqliteDb::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
+
+void SqliteDb::setBusyWait(std::chrono::milliseconds bound) {
+    busyBound_ = bound;
+    sqlite3_busy_handler(db_, &SqliteDb::busyHandler, this);
+}
+
+// Retries a busy lock with a growing pause until the bound has passed.
+int SqliteDb::busyHandler(void* data, int count) {
+    auto* self = static_cast<SqliteDb*>(data);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) {
+        self->waitStart_ = now;
+        if (self->busyBound_.count() > 0 && self->onWait_)
+            self->onWait_();
+    }
+    const auto waited = now - self->waitStart_;
+    if (waited >= self->busyBound_)
+        return 0;
+    const auto pause = std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(std::min(1 + count, 20)), self->busyBound_ - waited);
+    std::this_thread::sleep_for(pause);
+    return 1;
 }
 
 namespace {
@@ -385,8 +414,16 @@ void SqliteDb::defineFunction(const std::string& name, int argCount, SqlFunction
         fail(rc);
 }
 
-SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
-    db_.exec("BEGIN IMMEDIATE");
+SqliteTransaction::SqliteTransaction(SqliteDb& db, const std::string& lock) : db_(db) {
+    db_.exec("BEGIN");
+    if (lock.empty())
+        return;
+    try {
+        db_.exec(lock);
+    } catch (...) {
+        db_.exec("ROLLBACK");
+        throw;
+    }
 }
 
 SqliteTransaction::~SqliteTransaction() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -107,6 +108,15 @@ class SqliteDb {
     // An aggregate function; throws from step or result as functions do.
     void defineAggregate(const std::string& name, int argCount, SqlAggregateFactory factory);
     std::int64_t changes() const;
+    // True while a transaction begun with BEGIN or SAVEPOINT is open.
+    bool inTransaction() const;
+
+    // How long a statement waits for another connection's lock before it
+    // fails as busy.
+    void setBusyWait(std::chrono::milliseconds bound);
+    std::chrono::milliseconds busyWait() const { return busyBound_; }
+    // Called when a statement starts to wait for a lock (may be empty).
+    void onBusyWait(std::function<void()> observer) { onWait_ = std::move(observer); }
 
     [[noreturn]] void fail(int code);
 
@@ -119,6 +129,7 @@ class SqliteDb {
     static void aggregateStep(sqlite3_context* context, int argc, sqlite3_value** argv);
     static void aggregateFinal(sqlite3_context* context);
     static void destroyAggregate(void* data);
+    static int busyHandler(void* data, int count);
     void keepError();
     // Throws what a function threw during the failed call, else SqliteError.
     [[noreturn]] void throwFailure(int code, const std::string& message);
@@ -128,13 +139,21 @@ class SqliteDb {
     // waits here until the call that ran the function has returned.
     std::exception_ptr pendingError_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
+    std::chrono::milliseconds busyBound_{0};
+    std::function<void()> onWait_;
+    std::chrono::steady_clock::time_point waitStart_;
 };
 
-// A transaction that rolls back unless committed; IMMEDIATE so a writer takes
-// its lock up front instead of failing half-way on a busy database.
+// A transaction that rolls back unless committed. Without `lock`, its first
+// statement must write: it takes the lock of what it writes, waiting for it,
+// before it has read anything another writer could change. `lock`, a
+// statement that writes to one database, takes that database's write lock up
+// front; unlike BEGIN IMMEDIATE, both leave the other attached databases to
+// other writers.
 class SqliteTransaction {
   public:
-    explicit SqliteTransaction(SqliteDb& db);
+    explicit SqliteTransaction(SqliteDb& db) : SqliteTransaction(db, {}) {}
+    SqliteTransaction(SqliteDb& db, const std::string& lock);
     SqliteTransaction(const SqliteTransaction&) = delete;
     SqliteTransaction& operator=(const SqliteTransaction&) = delete;
     ~SqliteTransaction();

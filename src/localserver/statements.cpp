@@ -58,9 +58,9 @@ std::string keyName(const TableInfo& table, const SqliteError& e) {
     return "SYS_C0000000";
 }
 
-// The server's error for what SQLite refused; `table` is the table a
-// row-changing statement writes to, null for others.
-[[noreturn]] void throwServerError(const SqliteError& e, const TableInfo* table) {
+}  // namespace
+
+void throwServerError(const SqliteError& e, const TableInfo* table) {
     switch (e.kind()) {
         case SqliteError::Kind::kPrimaryKey:
         case SqliteError::Kind::kUniqueKey:
@@ -80,8 +80,6 @@ std::string keyName(const TableInfo& table, const SqliteError& e) {
     }
     oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");
 }
-
-}  // namespace
 
 void LocalSession::checkWritable(const TableInfo& table) const {
     if (table.view)
@@ -181,22 +179,73 @@ void LocalSession::update(const ast::Update& up) {
     Translator tr(*this);
     tr.addSource({up.alias ? *up.alias : table->name, table, "a0"});
     std::string sql = "UPDATE " + table->sqlName + " AS a0 SET ";
-    std::vector<int> seen;
+    std::vector<std::string> newValues(table->columns.size());
     for (std::size_t i = 0; i < up.assignments.size(); ++i) {
         const auto& a = up.assignments[i];
         const int index = table->findColumn(a.column);
         if (index < 0)
             invalidIdentifier(a.column);
-        if (std::find(seen.begin(), seen.end(), index) != seen.end())
+        std::string& value = newValues[static_cast<std::size_t>(index)];
+        if (!value.empty())
             oraThrow(1747, "invalid user.table.column, table.column, or column name");
-        seen.push_back(index);
-        sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " +
-               sqlCall(F::kPut,
-                       {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
+        value = sqlCall(F::kPut,
+                        {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
+        sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
-    if (up.where)
-        sql += " WHERE " + tr.condition(*up.where);
-    runWrite(sql, tr.params(), table);
+    const std::string where = up.where ? " WHERE " + tr.condition(*up.where) : std::string();
+    try {
+        auto& stmt = db_.cached(sql + where);
+        stmt.bindAll(tr.params());
+        while (stmt.step()) {
+        }
+        return;
+    } catch (const SqliteError& e) {
+        if (e.kind() != SqliteError::Kind::kPrimaryKey && e.kind() != SqliteError::Kind::kUniqueKey)
+            throwServerError(e, table.get());
+    }
+    // SQLite checks keys row by row, a server when the statement ends: SET
+    // ID = ID + 1 passes through a duplicate on its way. The statement is
+    // undone; its rows are computed first and written back all at once.
+    std::string rows = "SELECT a0.rowid";
+    for (std::size_t i = 0; i < newValues.size(); ++i)
+        rows += ", " + (newValues[i].empty() ? "a0.c" + std::to_string(i) : newValues[i]);
+    updateCheckingKeysAtEnd(*table, rows + " FROM " + table->sqlName + " AS a0" + where,
+                            tr.params());
+}
+
+void LocalSession::updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,
+                                           const std::vector<SqlValue>& params) {
+    std::string columns;
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        columns += (i ? ", c" : "c") + std::to_string(i);
+    db_.exec("SAVEPOINT mv_keys");
+    try {
+        // The write lock first, so that no other writer changes what is read.
+        db_.exec("DELETE FROM " + table.sqlName + " WHERE 0");
+        db_.exec("DROP TABLE IF EXISTS temp.mv_changed");
+        db_.exec("CREATE TEMP TABLE mv_changed(r, " + columns + ")");
+        auto changed = db_.prepare("INSERT INTO temp.mv_changed " + rows);
+        changed->bindAll(params);
+        while (changed->step()) {
+        }
+        changed.reset();
+        db_.exec("DELETE FROM " + table.sqlName +
+                 " WHERE rowid IN (SELECT r FROM temp.mv_changed)");
+        db_.exec("INSERT INTO " + table.sqlName + "(rowid, " + columns + ") SELECT r, " + columns +
+                 " FROM temp.mv_changed");
+        db_.exec("DROP TABLE temp.mv_changed");
+        db_.exec("RELEASE mv_keys");
+    } catch (...) {
+        if (db_.inTransaction()) {
+            db_.exec("ROLLBACK TO mv_keys");
+            db_.exec("RELEASE mv_keys");
+        }
+        try {
+            throw;
+        } catch (const SqliteError& e) {
+            throwServerError(e, &table);
+        }
+    }
 }
 
 void LocalSession::deleteRows(const ast::Delete& del) {
@@ -236,22 +285,39 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
     std::vector<Token> tokens = tokenize(statement);
     refreshCacheIfStale();
     const std::string shape = insertShape(tokens);
-    if (!shape.empty() && runKnownShape(shape, tokens))
-        return {};
+    if (!shape.empty()) {
+        // The copy's rows come here: with autocommit, nothing is added to them.
+        if (autoCommit_) {
+            if (runKnownShape(shape, tokens))
+                return {};
+        } else if (plans_.count(shape)) {
+            changingRows([&] { runKnownShape(shape, tokens); });
+            return {};
+        }
+    }
     ast::Statement parsed =
         parseStatement(statement, shape.empty() ? std::move(tokens) : std::vector<Token>(tokens));
     const bool onRows = std::holds_alternative<ast::Select>(parsed) ||
                         std::holds_alternative<ast::Insert>(parsed) ||
                         std::holds_alternative<ast::Update>(parsed) ||
                         std::holds_alternative<ast::Delete>(parsed);
-    // Other statements may change what a kept translation checked.
-    if (!onRows)
+    if (const auto* tc = std::get_if<ast::TransactionControl>(&parsed)) {
+        transactionControl(*tc);
+        return {};
+    }
+    if (!onRows) {
+        // Other statements may change what a kept translation checked, and
+        // they commit the transaction before they run, as a server's DDL does.
         plans_.clear();
+        commitWork();
+    }
     Rows rows;
     std::visit(
         [&](const auto& s) {
             using T = std::decay_t<decltype(s)>;
             if constexpr (std::is_same_v<T, ast::Select>) {
+                if (s.forUpdate)
+                    lockForUpdate(s);
                 rows = runSelect(s);
             } else if constexpr (std::is_same_v<T, ast::CreateTable>) {
                 createTable(s);
@@ -260,14 +326,16 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
             } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
                 truncateTable(s);
             } else if constexpr (std::is_same_v<T, ast::Insert>) {
-                if (shape.empty() || s.select)
-                    insert(s);
-                else
-                    insertKeepingPlan(s, shape, tokens);
+                changingRows([&] {
+                    if (shape.empty() || s.select)
+                        insert(s);
+                    else
+                        insertKeepingPlan(s, shape, tokens);
+                });
             } else if constexpr (std::is_same_v<T, ast::Update>) {
-                update(s);
+                changingRows([&] { update(s); });
             } else if constexpr (std::is_same_v<T, ast::Delete>) {
-                deleteRows(s);
+                changingRows([&] { deleteRows(s); });
             } else if constexpr (std::is_same_v<T, ast::CreateUser>) {
                 createUser(s);
             } else if constexpr (std::is_same_v<T, ast::AlterUser>) {

@@ -51,7 +51,7 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
     db_.exec(rowTableSql(sqlName, table.columns, keys));
     try {
         const ChangeSignal::Change change(signal_);
-        SqliteTransaction tx(db_);
+        CatalogTransaction tx(db_);
         addTable(db_, table, physical, keys);
         bumpGeneration(db_);
         tx.commit();
@@ -72,7 +72,7 @@ void LocalSession::dropTable(const ast::DropTable& dt) {
         insufficientPrivileges();
     {
         const ChangeSignal::Change change(signal_);
-        SqliteTransaction tx(db_);
+        CatalogTransaction tx(db_);
         removeTable(db_, table->id);
         bumpGeneration(db_);
         tx.commit();

@@ -95,7 +95,7 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
 // The first SYSTEM login makes the server: SYSTEM gets the password given
 // now.
 void LocalSession::createServerOnFirstLogin(const std::string& user, const std::string& password) {
-    SqliteTransaction tx(db_);
+    CatalogTransaction tx(db_);
     auto& count = db_.cached("SELECT count(*) FROM mv_user");
     count.step();
     const bool fresh = count.columnInt(0) == 0;
@@ -137,7 +137,7 @@ void LocalSession::createUser(const ast::CreateUser& cu) {
     if (tempTs != "TEMP")
         oraThrow(12911, "permanent tablespace cannot be temporary tablespace");
     const std::string hash = hashPassword(cu.password, serverPasswordCost(db_));
-    SqliteTransaction tx(db_);
+    CatalogTransaction tx(db_);
     auto& add = db_.cached(
         "INSERT INTO mv_user(name, hash, default_ts, temp_ts, created) VALUES(?1, ?2, ?3, ?4, ?5)");
     add.bindAll({cu.name, hash, defaultTs, tempTs, formatStoredDate(currentDateTime())});
@@ -175,7 +175,7 @@ void LocalSession::grant(const ast::Grant& g) {
             oraThrow(1917, "user or role '" + name + "' does not exist");
         users.push_back(*user);
     }
-    SqliteTransaction tx(db_);
+    CatalogTransaction tx(db_);
     auto& add = db_.cached("INSERT OR IGNORE INTO mv_role VALUES(?1, ?2)");
     for (const auto& user : users) {
         for (const auto& role : g.roles) {
@@ -193,7 +193,7 @@ void LocalSession::revoke(const ast::Revoke& r) {
         if (!isRole(role))
             oraThrow(1919, "role '" + role + "' does not exist");
     }
-    SqliteTransaction tx(db_);
+    CatalogTransaction tx(db_);
     for (const auto& name : r.grantees) {
         auto user = findUser(name);
         if (!user)
@@ -220,7 +220,7 @@ void LocalSession::dropUser(const ast::DropUser& du) {
         oraThrow(28014, "cannot drop administrative user or role");
     {
         const ChangeSignal::Change change(signal_);
-        SqliteTransaction tx(db_);
+        CatalogTransaction tx(db_);
         if (ownsTables(db_, du.name) && !du.cascade)
             oraThrow(1922, "CASCADE must be specified to drop '" + du.name + "'");
         removeTablesOf(db_, du.name);

@@ -246,13 +246,14 @@ class OdbcResultSet : public oracle::ResultSet {
 // rolled back first: turning autocommit on would commit it.
 class ManualCommit {
   public:
-    explicit ManualCommit(Connection& connection) : connection_(connection) {
+    ManualCommit(Connection& connection, bool autoCommit)
+        : connection_(connection), autoCommit_(autoCommit) {
         connection_.setAutocommit(false);
     }
     ~ManualCommit() {
         try {
             connection_.endTransaction(false);
-            connection_.setAutocommit(true);
+            connection_.setAutocommit(autoCommit_);
         } catch (const OdbcError&) {
             // The connection is gone: the next call says so.
         }
@@ -262,6 +263,7 @@ class ManualCommit {
 
   private:
     Connection& connection_;
+    bool autoCommit_;
 };
 
 // The most bytes of buffers one array takes; a batch of long values is sent
@@ -348,7 +350,10 @@ class OdbcSession : public oracle::Session {
                 throw oracle::OracleError(oracle::kServerErrorNumber, "行ごとの値の数が違います",
                                           "Malvorn");
         }
-        ManualCommit manual(*connection_);
+        // A batch is a transaction of its own.
+        if (!autoCommit_)
+            connection_->endTransaction(true);
+        ManualCommit manual(*connection_, autoCommit_);
         const auto stmt = connection_->prepare(insert);
         const auto refusal = runArrays(*connection_, *stmt, rows, 0, rows.size());
         if (!refusal) {
@@ -375,8 +380,16 @@ class OdbcSession : public oracle::Session {
         connection_->endTransaction(true);
     }
 
+    void setAutoCommit(bool on) override {
+        connection_->setAutocommit(on);
+        autoCommit_ = on;
+    }
+    void commit() override { connection_->endTransaction(true); }
+    void rollback() override { connection_->endTransaction(false); }
+
   private:
     std::shared_ptr<Connection> connection_;
+    bool autoCommit_ = true;
 };
 
 }  // namespace

@@ -85,8 +85,9 @@ class ResultSet {
 };
 
 // One open connection to a server. Statements go exactly as given: no
-// trimming, no ";" handling, no splitting, each taking effect on its own.
-// The destructor closes the connection.
+// trimming, no ";" handling, no splitting. With autocommit (the default)
+// each takes effect on its own; without it they form a transaction that
+// commit() or rollback() ends. The destructor closes the connection.
 class Session {
   public:
     virtual ~Session() = default;
@@ -103,6 +104,10 @@ class Session {
     // row refused after the rows before it were committed. The default
     // refuses: not every driver can.
     virtual void insertRows(const std::string& insert, const std::vector<BoundRow>& rows);
+    // Turning autocommit on commits what is pending.
+    virtual void setAutoCommit(bool on) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
 };
 
 using model::ConnectionFields;

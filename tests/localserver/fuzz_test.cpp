@@ -34,6 +34,12 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "WHERE CODE = F.V) OR X IN (SELECT MOD(QTY, 3) FROM SHOHIN) GROUP BY V ORDER BY 1",
         "UPDATE F SET V = CASE WHEN X IS NULL THEN DECODE(N, 1, 'a', 'b') ELSE TO_CHAR(D) END",
         "DELETE FROM F WHERE ROUND(X, 1) / 2 >= LENGTH(RAWTOHEX(R))",
+        "SAVEPOINT A",
+        "ROLLBACK TO SAVEPOINT A",
+        "COMMIT WORK",
+        "ROLLBACK",
+        "SELECT V, X FROM F WHERE X > 0 FOR UPDATE OF V NOWAIT",
+        "UPDATE SHOHIN SET CODE = SUBSTR(CODE, 1, 1) || MOD(QTY, 2), QTY = QTY + 1 WHERE QTY > 0",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -56,6 +62,9 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     // longer one (the README's nightly run).
     const char* count = std::getenv("MALVORN_FUZZ_STATEMENTS");
     const int kRuns = count ? std::max(1, std::atoi(count)) : 10000;
+    // The statements run in one transaction that they commit, roll back and
+    // mark themselves.
+    scott->setAutoCommit(false);
     int refused = 0;
     for (int i = 0; i < kRuns; ++i) {
         std::string s = own[below(std::size(own))];
@@ -94,6 +103,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     EXPECT_GT(refused, kRuns / 2);
     EXPECT_LT(refused, kRuns - kRuns / 100) << refused;
     scott->execute("INSERT INTO F (X, V) VALUES (2, 'after')");
+    scott->commit();
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM F WHERE V = 'after'"), "1");
     EXPECT_EQ(open("scott", "tiger")->queryValue("SELECT COUNT(*) FROM F WHERE X = 2"), "1");
 }

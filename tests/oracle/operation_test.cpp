@@ -14,6 +14,9 @@ struct RecordingSession : Session {
         std::vector<std::string> names{"A"};
     };
     void execute(const std::string& statement) override { sent.push_back(statement); }
+    void setAutoCommit(bool) override {}
+    void commit() override {}
+    void rollback() override {}
     Value queryValue(const std::string& query) override {
         sent.push_back(query);
         return std::nullopt;

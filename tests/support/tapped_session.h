@@ -40,6 +40,9 @@ class TappedSession : public malvorn::oracle::Session {
                     const std::vector<malvorn::oracle::BoundRow>& rows) override {
         pass(insert), real_->insertRows(insert, rows);
     }
+    void setAutoCommit(bool on) override { real_->setAutoCommit(on); }
+    void commit() override { real_->commit(); }
+    void rollback() override { real_->rollback(); }
 
   private:
     struct OneValue : malvorn::oracle::ResultSet {
