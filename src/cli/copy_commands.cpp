@@ -5,6 +5,7 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interruption.h"
 #include "cli/progress.h"
 #include "core/copy_command.h"
 
@@ -45,6 +46,8 @@ int runCopy(const Arguments& args) {
     fields.connection = {args.option("user"), args.option("password"), args.option("service")};
     fields.bulkBatch = bulkBatch(args);
 
+    const StopOnSignals signals;
+    fields.stopRequested = signals.token();
     ConsoleMessages messages;
     ConsoleFront unused;
     CopyProgress progress(fields.table);
@@ -56,6 +59,11 @@ int runCopy(const Arguments& args) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.finish();
+    if (outcome == core::Outcome::kInterrupted) {
+        std::fprintf(stderr, "%s: 中断しました。%lld / %lld 行がサーバーにあります\n",
+                     fields.table.c_str(), progress.row(), progress.total());
+        return exitStatus(outcome);
+    }
     if (outcome != core::Outcome::kDone) {
         // Where it stopped; the rows sent before stay on the server.
         if (progress.started())
@@ -74,7 +82,8 @@ const CommandRegistration copy(
      "        [--bulk [--batch N]]\n"
      "    画面の「JETからOracleへデータセット」と同じく、テーブルの全行を Oracle の同名の表に\n"
      "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)。--bulk: 値を結び付けた\n"
-     "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします",
+     "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします。\n"
+     "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130",
      runCopy,
      {"clear", "bulk"}});
 

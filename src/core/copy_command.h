@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/command.h"
+#include "core/interruption.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -16,6 +17,9 @@ struct CopyFields {
     // Rows per batch of bound values; 0 (the window's way): one INSERT with
     // literals per row.
     std::size_t bulkBatch = 0;
+    // Looked at before each row (each batch with bulkBatch); when true the
+    // copy ends there as kInterrupted, every row sent before it committed.
+    StopRequested stopRequested;
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then
