@@ -5,6 +5,7 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interruption.h"
 #include "cli/progress.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
@@ -26,7 +27,10 @@ class TableProgress : public core::MigrateProgress {
     }
     void tableFinished(const core::TableOutcome& outcome) override {
         line_->finish();
-        std::fprintf(stderr, "%s: %s\n", label_.c_str(), outcome.ok ? "ok" : "失敗");
+        std::fprintf(stderr, "%s: %s\n", label_.c_str(),
+                     outcome.ok            ? "ok"
+                     : outcome.interrupted ? "中断"
+                                           : "失敗");
     }
 
   private:
@@ -52,7 +56,13 @@ int runMigrate(const Arguments& args) {
     fields.verify = args.has("verify");
     fields.connection = {args.option("user"), args.option("password"), args.option("service")};
     fields.bulkBatch = bulkBatch(args);
+    fields.journalPath = args.option("journal");
+    fields.resume = args.has("resume");
+    if (fields.resume && fields.journalPath.empty())
+        throw UsageError("--resume には --journal FILE を指定してください");
 
+    const StopOnSignals signals;
+    fields.stopRequested = signals.token();
     ConsoleMessages messages;
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
@@ -72,7 +82,7 @@ const CommandRegistration migrate(
      "migrate <データベース> [<テーブル>...] --user U --password P [--service S]\n"
      "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe] [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
-     "        [--bulk [--batch N]]\n"
+     "        [--bulk [--batch N]] [--journal FILE [--resume]]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -80,9 +90,12 @@ const CommandRegistration migrate(
      "    Access ファイルでも通る規則 (引用符付きの名前、全型の対応、主キーの索引など)。\n"
      "    最後に表ごとの結果を表示し、--report FILE には同じ内容を JSON で書きます。\n"
      "    --bulk: 行を値を結び付けた INSERT で N 行 (既定 1000) ずつ送ります。\n"
+     "    --journal FILE: 表ごとの進み具合を FILE に書き続けます。--resume: 中断した移行を\n"
+     "    FILE から再開します (済んだ表は飛ばし、途中の表は続きの行から)。\n"
+     "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130。\n"
      "    すべての表が ok のときだけ終了コード 0",
      runMigrate,
-     {"replace", "clear", "oracle-safe", "verify", "no-not-null", "bulk"}});
+     {"replace", "clear", "oracle-safe", "verify", "no-not-null", "bulk", "resume"}});
 
 }  // namespace
 }  // namespace malvorn::cli
