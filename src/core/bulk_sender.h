@@ -20,7 +20,7 @@ struct BulkProgress {
     std::function<void(std::int64_t row)> stoppedAt;
     // Looked at after each committed batch; when true the copy ends there
     // with Interrupted.
-    StopRequested stop;
+    StopRequested stop = {};
 };
 
 // Sends every row of `rows` through one INSERT with placeholders in batches

@@ -19,7 +19,7 @@ struct CopyFields {
     std::size_t bulkBatch = 0;
     // Looked at before each row (each batch with bulkBatch); when true the
     // copy ends there as kInterrupted, every row sent before it committed.
-    StopRequested stopRequested;
+    StopRequested stopRequested = {};
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then

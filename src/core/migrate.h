@@ -29,7 +29,7 @@ struct MigrateFields {
     std::size_t bulkBatch = 0;  // rows per batch of bound values; 0: one INSERT per row
     // Looked at between rows, batches and tables; when true the run ends
     // there, the table being copied reported as interrupted.
-    StopRequested stopRequested;
+    StopRequested stopRequested = {};
     std::string journalPath;  // empty: no journal is kept
     bool resume = false;      // take up the run the journal records
 };

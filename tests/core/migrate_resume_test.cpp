@@ -43,6 +43,23 @@ class StopAfter : public MigrateProgress {
     std::int64_t seen_ = 0;
 };
 
+// Where each table's copy began: "A@1500" for table A going on after row 1500.
+class Starts : public MigrateProgress {
+  public:
+    void tableStarted(const std::string& table, std::size_t, std::size_t) override {
+        table_ = table;
+    }
+    void rowsCopied(std::int64_t done, std::int64_t) override {
+        if (!table_.empty())
+            starts.push_back(table_ + "@" + std::to_string(done));
+        table_.clear();
+    }
+    std::vector<std::string> starts;
+
+  private:
+    std::string table_;
+};
+
 class MigrateResumeTest : public localserver::ServerTest {
   protected:
     void SetUp() override {
@@ -97,36 +114,54 @@ struct ResumeCase {
     bool verifyFirst;  // the stopped run read its tables back
     // What happened between the stop and the resume; empty: nothing.
     std::function<void(MigrateResumeTest&, oracle::Session&)> meanwhile;
-    const char* noteOnA;  // the note the resumed run gives table A ("" for none)
+    const char* noteOnA;              // the note the resumed run gives table A ("" for none)
+    std::vector<std::string> starts;  // where the resumed run began each table it copied
 };
 
 TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
     const ResumeCase cases[] = {
-        {"row by row, in the first table", 0, 1500, false, {}, ""},
+        {"row by row, in the first table", 0, 1500, false, {}, "", {"A@1500", "B@0"}},
         {"in batches, in the second table",
          100,
          3000,
          true,
          {},
-         "前回の移行で済んでいます (ジャーナル)"},
-        {"journal behind the server (killed between two writes)", 0, 1500, false,
+         "前回の移行で済んでいます (ジャーナル)",
+         {"B@500"}},
+        {"journal behind the server (killed between two writes)",
+         0,
+         1500,
+         false,
          [](MigrateResumeTest& t, oracle::Session&) {
              t.rewriteJournal([](MigrateJournal& j) { j.tables[0].rows = 1000; });
          },
-         ""},
-        {"rows gone from the server: copied anew", 100, 1500, true,
+         "",
+         {"A@1500", "B@0"}},
+        {"rows gone from the server: copied anew",
+         100,
+         1500,
+         true,
          [](MigrateResumeTest&, oracle::Session& s) { s.execute("DELETE FROM A WHERE ID > 1490"); },
-         ""},
-        {"killed while making the table", 0, 10, false,
+         "",
+         {"A@0", "B@0"}},
+        {"killed while making the table",
+         0,
+         10,
+         false,
          [](MigrateResumeTest& t, oracle::Session&) {
              t.rewriteJournal([](MigrateJournal& j) { j.tables[0].phase = TablePhase::kCreating; });
          },
-         ""},
-        {"killed while emptying the table", 0, 700, false,
+         "",
+         {"A@0", "B@0"}},
+        {"killed while emptying the table",
+         0,
+         700,
+         false,
          [](MigrateResumeTest& t, oracle::Session&) {
              t.rewriteJournal([](MigrateJournal& j) { j.tables[0].phase = TablePhase::kClearing; });
          },
-         ""},
+         "",
+         {"A@0", "B@0"}},
     };
     for (const ResumeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,8 +188,9 @@ TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
         fields.stopRequested = {};
         fields.resume = true;
         fields.verify = true;
-        MigrateProgress quiet;
-        ASSERT_EQ(run(fields, quiet), Outcome::kDone) << report_.tables[0].result;
+        Starts resumed;
+        ASSERT_EQ(run(fields, resumed), Outcome::kDone) << report_.tables[0].result;
+        EXPECT_EQ(resumed.starts, c.starts);
         EXPECT_EQ(count("A"), "2500/2500");
         EXPECT_EQ(count("B"), "1200/1200");
         EXPECT_EQ(report_.tables[0].rowsVerified, 2500);
