@@ -210,8 +210,9 @@ FileStamp stampFile(const std::string& path) {
     if (error || in.bad())
         throw shell::FileError("ファイルを読めません: " + path, path);
     head.resize(static_cast<std::size_t>(in.gcount()));
+    const auto since1970 = std::chrono::file_clock::to_sys(written);
     stamp.modified =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+        std::chrono::duration_cast<std::chrono::nanoseconds>(since1970.time_since_epoch()).count();
     unsigned char digest[crypto_generichash_BYTES];
     crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(head.data()),
                        head.size(), nullptr, 0);
