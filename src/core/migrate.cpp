@@ -67,6 +67,7 @@ class Migration {
     bool finishedBefore(const JournalTable* past, TableOutcome& outcome);
     void countAndVerify(const model::JetTableDef& table, TableOutcome& outcome);
     void record(const std::string& table, TablePhase phase, std::int64_t rows = 0) {
+        reached_ = phase;
         if (journal_)
             journal_->record({table, phase, rows});
     }
@@ -79,6 +80,7 @@ class Migration {
     JournalFile* journal_;
     convert::ScriptDate date_;
     std::int64_t committed_ = 0;  // rows of the current table known to be on the server
+    TablePhase reached_ = TablePhase::kCreating;  // the current table's last phase
     convert::ConstraintNames constraintNames_;
 };
 
@@ -243,6 +245,10 @@ void Migration::countAndVerify(const model::JetTableDef& table, TableOutcome& ou
     record(table.name, TablePhase::kCopied, outcome.rowsRead);
     if (!f_.verify)
         return;
+    // The read-back is as long as the copy: a stop asked for is not kept
+    // waiting for it.
+    if (stopWanted(f_.stopRequested))
+        throw Interrupted(0);
     const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
     outcome.rowsVerified = verified.rowsVerified;
     if (verified.difference)
@@ -253,6 +259,8 @@ void Migration::countAndVerify(const model::JetTableDef& table, TableOutcome& ou
 
 void Migration::migrate(TableOutcome& outcome) {
     const auto start = Clock::now();
+    committed_ = 0;
+    reached_ = TablePhase::kCreating;
     try {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
@@ -272,7 +280,8 @@ void Migration::migrate(TableOutcome& outcome) {
         outcome.interrupted = true;
         outcome.rowsRead = committed_;
         outcome.result = "中断 (" + std::to_string(committed_) + " 行目まで)";
-        record(outcome.table, TablePhase::kCopying, committed_);
+        if (reached_ < TablePhase::kCopied)
+            record(outcome.table, TablePhase::kCopying, committed_);
     } catch (...) {
         outcome.ok = false;
         outcome.result = failureText(std::current_exception());

@@ -201,6 +201,28 @@ TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
     }
 }
 
+// Stopped after the last row, before the read-back: the table stays copied
+// in the journal, and the resumed run only reads it back.
+TEST_F(MigrateResumeTest, AStopBeforeTheReadBackLeavesTheTableCopied) {
+    MigrateFields fields;
+    fields.verify = true;
+    StopAfter stop(3700);
+    fields.stopRequested = [&stop] { return stop.wanted(); };
+    ASSERT_EQ(run(fields, stop), Outcome::kInterrupted);
+    EXPECT_EQ(report_.tables[1].result, "中断 (1200 行目まで)");
+    EXPECT_EQ(report_.tables[1].rowsVerified, 0);
+    EXPECT_EQ(journal().tables[0].phase, TablePhase::kVerified);
+    EXPECT_EQ(journal().tables[1].phase, TablePhase::kCopied);
+    EXPECT_EQ(journal().tables[1].rows, 1200);
+    fields.stopRequested = {};
+    fields.resume = true;
+    Starts resumed;
+    ASSERT_EQ(run(fields, resumed), Outcome::kDone);
+    EXPECT_EQ(resumed.starts, (std::vector<std::string>{"B@1200"}));
+    EXPECT_EQ(report_.tables[1].rowsVerified, 1200);
+    EXPECT_EQ(count("B"), "1200/1200");
+}
+
 TEST_F(MigrateResumeTest, AChangedFileOtherRulesOrNoJournalAreRefusedUntouched) {
     MigrateFields fields;
     fields.oracleSafe = true;
