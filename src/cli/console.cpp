@@ -82,6 +82,8 @@ int exitStatus(core::Outcome outcome) {
             return 2;
         case core::Outcome::kFailed:
             break;
+        case core::Outcome::kInterrupted:
+            return kInterruptedStatus;
     }
     return 1;
 }

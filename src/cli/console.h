@@ -39,7 +39,11 @@ class ConsoleFront : public core::Front {
 // The box text with its CR separators as line ends.
 std::string consoleLines(const std::string& boxText);
 
-// 0 when done, 2 when a check refused the fields, 1 when it failed.
+// The status of a run stopped by a signal, as a shell reports Ctrl-C.
+inline constexpr int kInterruptedStatus = 130;
+
+// 0 when done, 2 when a check refused the fields, 1 when it failed, 130 when
+// it was stopped.
 int exitStatus(core::Outcome outcome);
 
 // The services of a command run from the command line.

@@ -5,6 +5,7 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interruption.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
 #include "cli/progress.h"
@@ -49,6 +50,8 @@ int runCopy(const Arguments& args) {
     fields.connection = connectionFrom(args);
     fields.acceptShortTables = args.has("accept-short-tables");
 
+    const StopOnSignals signals;
+    fields.stopRequested = signals.token();
     ConsoleMessages messages;
     ConsoleFront unused;
     CopyProgress progress(fields.table);
@@ -60,6 +63,11 @@ int runCopy(const Arguments& args) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.finish();
+    if (outcome == core::Outcome::kInterrupted) {
+        std::fprintf(stderr, "%s: 中断しました。%lld / %lld 行がサーバーにあります\n",
+                     fields.table.c_str(), progress.row(), progress.total());
+        return exitStatus(outcome);
+    }
     if (outcome != core::Outcome::kDone) {
         // Where it stopped; the rows sent before stay on the server.
         if (progress.started())
@@ -87,7 +95,8 @@ const CommandRegistration copy(
      "    1行ずつ INSERT します (--clear: 先に DELETE FROM <テーブル>)。--bulk: 値を結び付けた\n"
      "    1つの INSERT で N 行 (既定 1000) ずつ送り、まとめごとにコミットします。\n"
      "    定義の行数より少ない行しか読めないときは送った後で失敗します\n"
-     "    (--accept-short-tables: 承知で続けます)",
+     "    (--accept-short-tables: 承知で続けます)。\n"
+     "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130",
      runCopy,
      connectionOptions() + bulkOptions() +
          Options{{"clear", "", "先に表の行をすべて削除します"},

@@ -5,6 +5,7 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
+#include "cli/interruption.h"
 #include "cli/migrate_text.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
@@ -31,6 +32,9 @@ class TableProgress : public core::MigrateProgress {
         line_->finish();
         if (outcome.ok)
             std::fprintf(stderr, "%s: ok\n", label_.c_str());
+        else if (outcome.interrupted)
+            std::fprintf(stderr, "%s: 中断 (読んだ行 %lld)\n", label_.c_str(),
+                         static_cast<long long>(outcome.rowsRead));
         else
             std::fprintf(stderr, "%s: 失敗 (読んだ行 %lld): %s\n", label_.c_str(),
                          static_cast<long long>(outcome.rowsRead), outcome.result.c_str());
@@ -59,6 +63,10 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.verify = args.has("verify");
     fields.bulkBatch = bulkBatch(args);
     fields.acceptShortTables = args.has("accept-short-tables");
+    fields.journalPath = args.option("journal");
+    fields.resume = args.has("resume");
+    if (fields.resume && fields.journalPath.empty())
+        throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
         checkReportPath(args.option("report"));
     fields.connection = connectionFrom(args);
@@ -66,7 +74,9 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
 }
 
 int runMigrate(const Arguments& args) {
-    const core::MigrateFields fields = fieldsFrom(args);
+    core::MigrateFields fields = fieldsFrom(args);
+    const StopOnSignals signals;
+    fields.stopRequested = signals.token();
     ConsoleMessages messages;
     ConsoleFront front;
     core::Services services = consoleServices(messages, front);
@@ -96,6 +106,9 @@ const CommandRegistration migrate(
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
      "    行数を確かめます。最後に表ごとの結果を表示し、失敗した表はその全文を続けます。\n"
+     "    --journal FILE: 表ごとの進み具合を FILE に書き続けます。--resume: 中断した移行を\n"
+     "    FILE から再開します (済んだ表は飛ばし、途中の表は続きの行から)。\n"
+     "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130。\n"
      "    すべての表が ok のときだけ終了コード 0",
      runMigrate,
      connectionOptions() + bulkOptions() +

@@ -98,6 +98,9 @@ std::int64_t sendInBatches(oracle::Session& session, const std::string& head,
         }
         if (chunk.last)
             return sent;
+        // The batch being read is dropped; `next` waits for it on the way out.
+        if (stopWanted(progress.stop))
+            throw Interrupted(sent);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/interruption.h"
 #include "jet/jet_source.h"
 #include "oracle/session.h"
 #include "transfer/row_statements.h"
@@ -17,6 +18,9 @@ namespace malvorn::core {
 struct BulkProgress {
     std::function<void(std::int64_t sent)> sent;
     std::function<void(std::int64_t row)> stoppedAt;
+    // Looked at after each committed batch; when true the copy ends there
+    // with Interrupted.
+    StopRequested stop = {};
 };
 
 // Sends every row of `rows` through one INSERT with placeholders in batches

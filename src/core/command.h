@@ -51,8 +51,9 @@ enum class Rule {
 struct Check;
 
 // How a command ended: every step done, refused by a check of its fields
-// before anything was done, or failed on the way (and reported).
-enum class Outcome { kDone, kRefused, kFailed };
+// before anything was done, failed on the way (and reported), or stopped on
+// request between two rows or batches (only the command line asks).
+enum class Outcome { kDone, kRefused, kFailed, kInterrupted };
 
 // The pointer while a command works: the hourglass, and for the commands that
 // ask for it, no input to the window either.

@@ -30,10 +30,13 @@ void copyRows(const CopyFields& f, Services& services) {
             services.front.setStatus(std::to_string(row) + ofTotal, true);
         };
         const transfer::RowPlace place{f.dbPath, f.table, 0};
-        k = sendInBatches(*session, head, *rows, f.bulkBatch, false, &place, {show, show});
+        k = sendInBatches(*session, head, *rows, f.bulkBatch, false, &place,
+                          {show, show, f.stopRequested});
     } else {
         jet::JetRow row;
         while (rows->next(row)) {
+            if (stopWanted(f.stopRequested))
+                throw Interrupted(k);
             ++k;
             services.front.setStatus(std::to_string(k) + ofTotal, true);
             session->execute(transfer::rowStatement(
@@ -64,6 +67,9 @@ Outcome copyTable(const CopyFields& fields, Services& services) {
     try {
         services.front.saveSettings();
         copyRows(fields, services);
+    } catch (const Interrupted&) {
+        // Asked for: no error report; the status line keeps the last row sent.
+        return Outcome::kInterrupted;
     } catch (...) {
         showFailure(services, "ﾃﾞｰﾀｾｯﾄｴﾗｰ", "fCopyTableData", std::current_exception());
         return Outcome::kFailed;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/command.h"
+#include "core/interruption.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -19,6 +20,9 @@ struct CopyFields {
     // Fewer rows read than the table records is shown in the last status
     // (the window's way); false makes it a failure after the rows were sent.
     bool acceptShortTables = true;
+    // Looked at before each row (each batch with bulkBatch); when true the
+    // copy ends there as kInterrupted, every row sent before it committed.
+    StopRequested stopRequested = {};
 };
 
 // The data copy (開始 of "JETからOracleへデータセット"): settings saved, then

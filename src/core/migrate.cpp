@@ -9,6 +9,7 @@
 #include "convert/table_script.h"
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
+#include "core/migrate_journal.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
@@ -25,6 +26,9 @@ namespace {
 using shell::MessageIcon;
 using Clock = std::chrono::steady_clock;
 
+// The row-by-row copy commits each row; the journal follows every so many.
+constexpr std::int64_t kJournalEvery = 1000;
+
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -38,12 +42,13 @@ std::string failureText(const std::exception_ptr& failure) {
 class Migration {
   public:
     Migration(const MigrateFields& fields, Services& services, MigrateProgress& progress,
-              oracle::Session& session, jet::JetSource& source)
+              oracle::Session& session, jet::JetSource& source, JournalFile* journal)
         : f_(fields),
           services_(services),
           progress_(progress),
           session_(session),
           source_(source),
+          journal_(journal),
           date_(services.today()) {}
 
     void reserveConstraintNames(const std::vector<std::string>& tables);
@@ -54,18 +59,35 @@ class Migration {
         return f_.oracleSafe ? convert::oracleName(table) : table;
     }
     bool exists(const std::string& table);
+    std::int64_t serverCount(const std::string& table);
     convert::ScriptLines script(const model::JetTableDef& table, TableOutcome& outcome);
-    // False when the table was left as it is and no row is to be copied.
-    bool prepareTable(const model::JetTableDef& table, TableOutcome& outcome);
+    // The rows already on the server to go on after (0 for a new or emptied
+    // table); nullopt when the table was left as it is and no row is to be
+    // copied. `past`: the journal's entry for the table when resuming.
+    std::optional<std::int64_t> prepareTable(const model::JetTableDef& table, TableOutcome& outcome,
+                                             const JournalTable* past);
+    std::int64_t emptyTable(const model::JetTableDef& table);
     // The failure of a table that read short and is not accepted so.
-    std::optional<std::string> copyRows(const model::JetTableDef& table, TableOutcome& outcome);
+    std::optional<std::string> copyRows(const model::JetTableDef& table, TableOutcome& outcome,
+                                        std::int64_t from);
+    bool finishedBefore(const JournalTable* past, TableOutcome& outcome);
+    void countAndVerify(const model::JetTableDef& table, TableOutcome& outcome,
+                        const std::optional<std::string>& shortfall);
+    void record(const std::string& table, TablePhase phase, std::int64_t rows = 0) {
+        reached_ = phase;
+        if (journal_)
+            journal_->record({table, phase, rows});
+    }
 
     const MigrateFields& f_;
     Services& services_;
     MigrateProgress& progress_;
     oracle::Session& session_;
     jet::JetSource& source_;
+    JournalFile* journal_;
     convert::ScriptDate date_;
+    std::int64_t committed_ = 0;  // rows of the current table known to be on the server
+    TablePhase reached_ = TablePhase::kCreating;  // the current table's last phase
     convert::ConstraintNames constraintNames_;
 };
 
@@ -92,6 +114,11 @@ bool Migration::exists(const std::string& table) {
     return count && !count->empty() && *count != "0";
 }
 
+std::int64_t Migration::serverCount(const std::string& table) {
+    const auto count = session_.queryValue("SELECT COUNT(*) FROM " + serverName(table));
+    return count ? std::stoll(*count) : 0;
+}
+
 convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOutcome& outcome) {
     const convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace,
                                               f_.suppressNotNull};
@@ -108,51 +135,100 @@ convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOut
     return std::move(safe.script);
 }
 
-bool Migration::prepareTable(const model::JetTableDef& table, TableOutcome& outcome) {
+std::int64_t Migration::emptyTable(const model::JetTableDef& table) {
+    record(table.name, TablePhase::kClearing);
+    session_.execute(f_.oracleSafe ? transfer::safeClearStatement(table.name)
+                                   : transfer::clearStatement(table.name));
+    record(table.name, TablePhase::kCreated);
+    return 0;
+}
+
+std::optional<std::int64_t> Migration::prepareTable(const model::JetTableDef& table,
+                                                    TableOutcome& outcome,
+                                                    const JournalTable* past) {
     const convert::ScriptLines lines = script(table, outcome);
     if (!f_.sqlFolder.empty()) {
         const std::string folder = shell::withTrailingSlash(f_.sqlFolder);
         shell::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
         convert::writeFixedScriptsIfMissing(folder, f_.connection, date_);
     }
-    if (exists(table.name)) {
-        if (f_.replace) {
+    const bool there = exists(table.name);
+    if (past && past->phase >= TablePhase::kCreated && there) {
+        // Rows go in file order, each commit holding whole rows, into a table
+        // this run made or emptied: the server's n rows are the file's first
+        // n. The journal follows the commits, so n is at least its count
+        // (more when the run ended between a commit and the journal's next
+        // write). With the file unchanged, going on after row n gives every
+        // row once; fewer rows than the journal says means someone else
+        // changed the table, and it is copied anew.
+        const std::int64_t held = serverCount(table.name);
+        if (held >= past->rows) {
+            record(table.name, TablePhase::kCopying, held);
+            return held;
+        }
+        return emptyTable(table);
+    }
+    if (past && past->phase == TablePhase::kClearing && there)
+        return emptyTable(table);
+    // A table the journal saw being made is this run's own, whatever state
+    // the statement left it in; otherwise the options decide.
+    const bool ours = past && past->phase != TablePhase::kClearing;
+    if (there) {
+        if (f_.replace || ours) {
+            record(table.name, TablePhase::kCreating);
             session_.execute("DROP TABLE " + serverName(table.name));
         } else if (f_.clear) {
-            session_.execute(f_.oracleSafe ? transfer::safeClearStatement(table.name)
-                                           : transfer::clearStatement(table.name));
-            return true;
+            return emptyTable(table);
         } else {
             outcome.result = "表が既にあります (--replace で作り直し、--clear で行を入れ替え)";
-            return false;
+            return std::nullopt;
         }
     }
+    record(table.name, TablePhase::kCreating);
     session_.execute(lines.statementForm());
-    return true;
+    record(table.name, TablePhase::kCreated);
+    return 0;
 }
 
 std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
-                                               TableOutcome& outcome) {
+                                               TableOutcome& outcome, std::int64_t from) {
     const std::string head = f_.oracleSafe ? transfer::safeStatementHead(table.name, table.fields)
                                            : transfer::statementHead(table.name, table.fields);
     const auto rows = source_.openRows(table.name);
     const std::int64_t total = rows->recordedRowCount();
-    progress_.rowsCopied(0, total);
+    committed_ = from;
+    jet::JetRow row;
+    // The rows the server holds already are read past.
+    while (outcome.rowsRead < from && rows->next(row)) {
+        if (++outcome.rowsRead % kJournalEvery == 0 && stopWanted(f_.stopRequested))
+            throw Interrupted(0);
+    }
+    progress_.rowsCopied(outcome.rowsRead, total);
     if (f_.bulkBatch > 0) {
-        const BulkProgress shown{[&](std::int64_t sent) { progress_.rowsCopied(sent, total); },
-                                 [&](std::int64_t row) { outcome.rowsRead = row; }};
-        outcome.rowsRead =
-            sendInBatches(session_, head, *rows, f_.bulkBatch, f_.oracleSafe, nullptr, shown);
+        const BulkProgress shown{[&](std::int64_t sent) {
+                                     committed_ = from + sent;
+                                     record(table.name, TablePhase::kCopying, committed_);
+                                     progress_.rowsCopied(committed_, total);
+                                 },
+                                 [&](std::int64_t at) { outcome.rowsRead = from + at; },
+                                 f_.stopRequested};
+        outcome.rowsRead = from + sendInBatches(session_, head, *rows, f_.bulkBatch, f_.oracleSafe,
+                                                nullptr, shown);
     } else {
-        jet::JetRow row;
         while (rows->next(row)) {
+            if (stopWanted(f_.stopRequested))
+                throw Interrupted(outcome.rowsRead - from);
             ++outcome.rowsRead;
             const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
                                                 : transfer::rowLiterals(rows->columns(), row);
             session_.execute(transfer::rowStatement(head, literals));
+            committed_ = outcome.rowsRead;
+            if (committed_ % kJournalEvery == 0)
+                record(table.name, TablePhase::kCopying, committed_);
             progress_.rowsCopied(outcome.rowsRead, total);
         }
     }
+    record(table.name, TablePhase::kCopying, outcome.rowsRead);
     if (jet::rowCountDiffers(*rows))
         outcome.notes.push_back("定義の行数 " + std::to_string(total) + " と読めた行数 " +
                                 std::to_string(rows->deliveredRowCount()) + " が異なります");
@@ -172,37 +248,80 @@ std::optional<std::string> tableNameProblem(const std::string& table, bool oracl
     return std::nullopt;
 }
 
+// A table the journal has as done, still holding its rows: left alone.
+bool Migration::finishedBefore(const JournalTable* past, TableOutcome& outcome) {
+    const bool done = past && (past->phase == TablePhase::kVerified ||
+                               (past->phase == TablePhase::kCopied && !f_.verify));
+    if (!done || !exists(past->table) || serverCount(past->table) != past->rows)
+        return false;
+    outcome.rowsRead = past->rows;
+    outcome.rowsOnServer = past->rows;
+    outcome.rowsVerified = past->phase == TablePhase::kVerified ? past->rows : 0;
+    outcome.ok = true;
+    outcome.result = "ok";
+    outcome.notes.push_back("前回の移行で済んでいます (ジャーナル)");
+    return true;
+}
+
+void Migration::countAndVerify(const model::JetTableDef& table, TableOutcome& outcome,
+                               const std::optional<std::string>& shortfall) {
+    outcome.rowsOnServer = serverCount(table.name);
+    if (*outcome.rowsOnServer != outcome.rowsRead) {
+        outcome.result = "サーバーの行数が読んだ行数と異なります";
+        return;
+    }
+    // A table that read short is not done: a resumed run copies it again.
+    if (shortfall) {
+        outcome.result = *shortfall;
+        return;
+    }
+    record(table.name, TablePhase::kCopied, outcome.rowsRead);
+    if (!f_.verify)
+        return;
+    // The read-back is as long as the copy: a stop asked for is not kept
+    // waiting for it.
+    if (stopWanted(f_.stopRequested))
+        throw Interrupted(0);
+    const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
+    outcome.rowsVerified = verified.rowsVerified;
+    if (verified.difference)
+        outcome.result = *verified.difference;
+    else
+        record(table.name, TablePhase::kVerified, outcome.rowsRead);
+}
+
 void Migration::migrate(TableOutcome& outcome) {
     const auto start = Clock::now();
     if (const auto problem = tableNameProblem(outcome.table, f_.oracleSafe)) {
         outcome.result = *problem;
         return;
     }
+    committed_ = 0;
+    reached_ = TablePhase::kCreating;
     try {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
         // Under the Oracle-safe rules every value is carried or the table fails.
         if (f_.oracleSafe)
             transfer::requireCarried(table);
-        if (prepareTable(table, outcome)) {
-            const auto missing = copyRows(table, outcome);
-            const auto count =
-                session_.queryValue("SELECT COUNT(*) FROM " + serverName(table.name));
-            outcome.rowsOnServer = count ? std::stoll(*count) : 0;
-            if (*outcome.rowsOnServer != outcome.rowsRead) {
-                outcome.result = "サーバーの行数が読んだ行数と異なります";
-            } else if (missing) {
-                outcome.result = *missing;
-            } else if (f_.verify) {
-                const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
-                outcome.rowsVerified = verified.rowsVerified;
-                if (verified.difference)
-                    outcome.result = *verified.difference;
-            }
+        const JournalTable* past = journal_ ? journal_->journal().find(table.name) : nullptr;
+        if (finishedBefore(past, outcome)) {
+            outcome.seconds = secondsSince(start);
+            return;
+        }
+        if (const auto from = prepareTable(table, outcome, past)) {
+            const auto shortfall = copyRows(table, outcome, *from);
+            countAndVerify(table, outcome, shortfall);
             outcome.ok = outcome.result.empty();
             if (outcome.ok)
                 outcome.result = "ok";
         }
+    } catch (const Interrupted&) {
+        outcome.interrupted = true;
+        outcome.rowsRead = committed_;
+        outcome.result = "中断 (" + std::to_string(committed_) + " 行目まで)";
+        if (reached_ < TablePhase::kCopied)
+            record(outcome.table, TablePhase::kCopying, committed_);
     } catch (...) {
         outcome.ok = false;
         outcome.result = failureText(std::current_exception());
@@ -262,22 +381,44 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
                         MigrateReport& report) {
     if (!checksPass(fields, services))
         return Outcome::kRefused;
+    std::unique_ptr<JournalFile> journal;
+    try {
+        if (!fields.journalPath.empty())
+            journal = std::make_unique<JournalFile>(fields.journalPath, fields.dbPath,
+                                                    fields.oracleSafe, fields.resume);
+    } catch (const std::runtime_error& e) {
+        services.messages.show(e.what(), MessageIcon::kExclamation, shell::MessageButtons::kOk,
+                               shell::TitleForm::kError);
+        return Outcome::kRefused;
+    }
     const BusyScope busy(services.front, Busy::kHourglass);
     const auto start = Clock::now();
     report.database = fields.dbPath;
     report.tables.clear();
+    report.interrupted = false;
     try {
         const auto source = services.openJet(fields.dbPath);
         const std::vector<std::string> tables = tablesToMigrate(fields, *source);
         const auto session = services.openSession(fields.connection);
-        Migration migration(fields, services, progress, *session, *source);
+        Migration migration(fields, services, progress, *session, *source, journal.get());
         migration.reserveConstraintNames(tables);
-        for (std::size_t i = 0; i < tables.size(); ++i) {
+        for (std::size_t i = 0; i < tables.size() && !report.interrupted; ++i) {
+            if (stopWanted(fields.stopRequested)) {
+                report.interrupted = true;
+                break;
+            }
             TableOutcome& outcome = report.tables.emplace_back();
             outcome.table = tables[i];
             progress.tableStarted(outcome.table, i + 1, tables.size());
             migration.migrate(outcome);
             progress.tableFinished(outcome);
+            report.interrupted = outcome.interrupted;
+        }
+        if (report.interrupted) {
+            if (journal)
+                journal->markInterrupted();
+            report.seconds = secondsSince(start);
+            return Outcome::kInterrupted;
         }
         if (!fields.sqlFolder.empty())
             convert::writeBatchScript(fields.sqlFolder, fields.connection, services.today());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/command.h"
+#include "core/interruption.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -29,6 +30,11 @@ struct MigrateFields {
     // A table that gives fewer rows than its definition records fails unless
     // this is set; either way the notes keep both counts.
     bool acceptShortTables = false;
+    // Looked at between rows, batches and tables; when true the run ends
+    // there, the table being copied reported as interrupted.
+    StopRequested stopRequested = {};
+    std::string journalPath;  // empty: no journal is kept
+    bool resume = false;      // take up the run the journal records
 };
 
 // What happened to one table.
@@ -42,12 +48,14 @@ struct TableOutcome {
     std::string result;              // "ok", or the server's or the reader's message
     std::vector<std::string> notes;  // what the rules left out
     double seconds = 0;
+    bool interrupted = false;  // stopped on request; rowsRead were committed
 };
 
 struct MigrateReport {
     std::string database;
     std::vector<TableOutcome> tables;
     double seconds = 0;
+    bool interrupted = false;  // the run stopped on request before its end
     bool allOk() const;
 };
 
@@ -63,10 +71,11 @@ class MigrateProgress {
     virtual void tableFinished(const TableOutcome&) {}
 };
 
-// Checks the fields (file, storage folder, not SYSTEM), then migrates each
-// table into `report`. kDone when every table is ok, kFailed when any is
-// not, or the file cannot be read at all (shown as the error report),
-// kRefused when a check failed.
+// Checks the fields (file, storage folder, not SYSTEM, the journal to
+// resume), then migrates each table into `report`. kDone when every table is
+// ok, kFailed when any is not, or the file cannot be read at all (shown as
+// the error report), kRefused when a check failed, kInterrupted when a stop
+// was asked for.
 Outcome migrateDatabase(const MigrateFields& fields, Services& services, MigrateProgress& progress,
                         MigrateReport& report);
 

@@ -45,6 +45,8 @@ std::string padded(const std::string& text, std::size_t width, bool right = fals
     return right ? spaces + text : text + spaces;
 }
 
+}  // namespace
+
 std::string jsonText(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -68,6 +70,8 @@ std::string jsonText(const std::string& text) {
     }
     return out + "\"";
 }
+
+namespace {
 
 std::string secondsText(double seconds) {
     char text[32];
@@ -117,7 +121,9 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
 
 std::string migrateReportJson(const MigrateReport& report) {
     std::string out = "{\"database\": " + jsonText(report.database) +
-                      ", \"seconds\": " + secondsText(report.seconds) + ", \"tables\": [";
+                      ", \"seconds\": " + secondsText(report.seconds) +
+                      ", \"interrupted\": " + (report.interrupted ? "true" : "false") +
+                      ", \"tables\": [";
     for (std::size_t i = 0; i < report.tables.size(); ++i) {
         const TableOutcome& t = report.tables[i];
         out += (i ? ",\n  " : "\n  ") + std::string("{\"table\": ") + jsonText(t.table) +

@@ -14,10 +14,13 @@ namespace malvorn::core {
 std::string migrateSummary(const MigrateReport& report, bool verified,
                            std::size_t resultWidth = 60);
 
-// {"database": ..., "seconds": ..., "tables": [{"table": ..., "columns": n,
+// {"database": ..., "seconds": ..., "interrupted": bool, "tables": [{"table": ..., "columns": n,
 // "rowsRead": n, "rowsOnServer": n or null, "rowsVerified": n,
 // "result": "ok" or the message, "notes": [...], "seconds": x}]}
 std::string migrateReportJson(const MigrateReport& report);
+
+// `text` as a JSON string, quotes included.
+std::string jsonText(const std::string& text);
 
 // The columns a text takes on a terminal: two for wide (East Asian)
 // characters, one for the others.

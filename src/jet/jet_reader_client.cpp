@@ -101,8 +101,17 @@ class ReaderProcess {
         std::string parent = "--parent-pid=" + std::to_string(::getpid());
         char* argv[] = {const_cast<char*>(program.c_str()), memory.data(), cpu.data(),
                         parent.data(), nullptr};
+        // A process group of its own: a terminal's Ctrl-C goes to the program,
+        // which stops at a row boundary and then ends the reader itself,
+        // rather than to the reader in the middle of a reply.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
         pid_t pid = -1;
-        const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+        const int result =
+            ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         if (result != 0)
             throw std::runtime_error("読み取りプログラムを起動できません: " + program + " (" +

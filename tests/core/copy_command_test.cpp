@@ -159,5 +159,29 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
     }
 }
 
+// A stop asked for once "2 / 5" is shown: the copy ends at that boundary,
+// row by row or in batches of two, with the two rows committed, no report
+// and no beep.
+TEST_F(CopyTest, AStopEndsTheCopyAtTheNextRowOrBatch) {
+    for (const std::size_t batch : {0, 2}) {
+        SCOPED_TRACE(batch);
+        scott_->execute("DELETE FROM T1");
+        CopyFields fields{"T1", jetPath(), false, {"scott", "tiger", folder()}, batch};
+        fields.stopRequested = [this] {
+            return !recorder_.events.empty() && recorder_.events.back() == "status 2 / 5";
+        };
+        std::vector<Row> rows;
+        for (int i = 1; i <= 5; ++i)
+            rows.push_back(numbered(i));
+        EXPECT_EQ(copy(rows, fields), Outcome::kInterrupted);
+        EXPECT_EQ(codes(*scott_, "T1"), "C1 C2");
+        Strings shown = batch ? Strings{"status 0 / 5", "status 2 / 5"} : progress(3, 5);
+        Strings events{"blocked", "save"};
+        events.insert(events.end(), shown.begin(), shown.end());
+        events.push_back("idle");
+        EXPECT_EQ(recorder_.events, events);
+    }
+}
+
 }  // namespace
 }  // namespace malvorn::core

@@ -37,7 +37,8 @@ TEST(MigrateReport, SummaryLinesUpWideNamesAndCutsLongResults) {
 
 TEST(MigrateReport, JsonCarriesEveryFieldEscaped) {
     EXPECT_EQ(migrateReportJson(sample()),
-              "{\"database\": \"C:\\\\db\\\\\\\"n\\\".mdb\", \"seconds\": 1.50, \"tables\": [\n"
+              "{\"database\": \"C:\\\\db\\\\\\\"n\\\".mdb\", \"seconds\": 1.50, "
+              "\"interrupted\": false, \"tables\": [\n"
               "  {\"table\": \"Order Details\", \"columns\": 5, \"rowsRead\": 2155, "
               "\"rowsOnServer\": 2155, \"rowsVerified\": 2155, \"result\": \"ok\", \"notes\": [], "
               "\"seconds\": 0.25},\n"
@@ -45,8 +46,8 @@ TEST(MigrateReport, JsonCarriesEveryFieldEscaped) {
               "\"rowsVerified\": 0, \"result\": \"ORA-00902: invalid datatype\\nsecond line\", "
               "\"notes\": [\"A の既定値 x は省きました\"], \"seconds\": 0.00}\n"
               "]}\n");
-    EXPECT_EQ(migrateReportJson({"d", {}, 0}),
-              "{\"database\": \"d\", \"seconds\": 0.00, \"tables\": []}\n");
+    EXPECT_EQ(migrateReportJson({"d", {}, 0, true}),
+              "{\"database\": \"d\", \"seconds\": 0.00, \"interrupted\": true, \"tables\": []}\n");
 }
 
 }  // namespace
