@@ -27,12 +27,12 @@
 #include <string>
 
 #include "app/drivers.h"
+#include "base/file_system.h"
 #include "core/copy_command.h"
 #include "jet/jet_reader_client.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
 #include "localserver/sqlite_db.h"
-#include "shell/file_system.h"
 #include "support/temp_dir.h"
 #include "transfer/row_statements.h"
 
@@ -92,12 +92,12 @@ class WorkingFront : public core::Front {
 };
 
 // Boxes go to stderr; the copy asks no questions.
-class StderrMessages : public shell::MessageService {
+class StderrMessages : public base::MessageService {
   public:
-    shell::MessageAnswer show(const std::string& text, shell::MessageIcon, shell::MessageButtons,
-                              shell::TitleForm) override {
+    base::MessageAnswer show(const std::string& text, base::MessageIcon, base::MessageButtons,
+                             base::TitleForm) override {
         std::fprintf(stderr, "%s\n", text.c_str());
-        return shell::MessageAnswer::kOk;
+        return base::MessageAnswer::kOk;
     }
 };
 
@@ -250,8 +250,8 @@ double copyOnce(const std::string& path, const std::string& folder, std::int64_t
     }
     StderrMessages messages;
     core::Services services{
-        messages,          front,         core::sessionOpener({localserver::openLocalServer, {}}),
-        openThroughReader, shell::gFso(), {}};
+        messages,          front,        core::sessionOpener({localserver::openLocalServer, {}}),
+        openThroughReader, base::gFso(), {}};
     const auto start = Clock::now();
     const core::Outcome outcome =
         core::copyTable({"Bench", path, false, {"bench", "bench", folder}, batch}, services);
@@ -294,7 +294,7 @@ double copyDays(const std::string& path, const std::string& service, const char*
     }
     StderrMessages messages;
     core::Front idle;
-    core::Services services{messages, idle, open, openThroughReader, shell::gFso(), {}};
+    core::Services services{messages, idle, open, openThroughReader, base::gFso(), {}};
     const auto start = Clock::now();
     const core::Outcome outcome =
         core::copyTable({"Days", path, false, connection, batch}, services);

@@ -8,7 +8,7 @@ endfunction()
 # Each target sees the headers of its own folder and of the libraries it
 # links, never the whole of src/: a lower layer that includes an upper one
 # does not compile. The root is a folder of the build tree holding one link,
-# named like the source folder ("shell/ui" -> src/shell/ui), so includes keep
+# named like the source folder ("window" -> src/window), so includes keep
 # their "folder/header.h" form.
 function(malvorn_include_root target visibility)
     file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})

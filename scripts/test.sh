@@ -8,9 +8,18 @@ bash scripts/setup.sh
 jobs=${JOBS:-2}
 export QT_QPA_PLATFORM=offscreen
 
+# A compiler cache makes a second run on the same machine (a fresh clone
+# included: paths are taken relative to the clone) compile only what changed.
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 run_suite() {
     local dir=$1 type=$2 sanitize=$3
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DMALVORN_SANITIZE="$sanitize"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DMALVORN_SANITIZE="$sanitize" \
+        "${launcher[@]}"
     # Timed apart, so that the log shows where the run's time goes.
     echo "-- build ($dir)"
     time cmake --build "$dir" -j "$jobs"

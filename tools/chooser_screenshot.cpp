@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "shell/ui/fonts.h"
-#include "shell/ui/frm_folder.h"
+#include "window/fonts.h"
+#include "window/frm_folder.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: chooser_screenshot File|Script|Folder PATH PNG\n");
         return 2;
     }
-    malvorn::shell::ui::registerFontSubstitutions();
+    malvorn::window::registerFontSubstitutions();
     const QWidget screen;
-    malvorn::shell::ui::frmFolder dialog(malvorn::shell::ui::folderContextFor(screen));
+    malvorn::window::frmFolder dialog(malvorn::window::folderContextFor(screen));
     dialog.setPath(QString::fromLocal8Bit(argv[2]).toStdString());
     const QString out = QString::fromLocal8Bit(argv[3]);
     int status = 0;

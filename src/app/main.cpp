@@ -10,60 +10,62 @@
 
 #include "app/drivers.h"
 #include "jet/jet_reader_client.h"
-#include "shell/instance_lock.h"
-#include "shell/settings_file.h"
-#include "shell/ui/fonts.h"
-#include "shell/ui/main_window.h"
-#include "shell/ui/qt_messages.h"
-#include "shell/work_area.h"
+#include "platform/instance_lock.h"
+#include "platform/settings_file.h"
+#include "platform/work_area.h"
+#include "window/fonts.h"
+#include "window/main_window.h"
+#include "window/qt_messages.h"
 
 namespace {
 
-using namespace malvorn::shell;
+using namespace malvorn;
 
 // For the pictures of the README: MALVORN_SCREENSHOT names a PNG file and
 // MALVORN_SCREENSHOT_TAB the page (1 to 4); the window shows that page, saves
 // itself into the file and closes. Not meant for users.
-void scheduleScreenshot(ui::frmMain& window) {
+void scheduleScreenshot(window::frmMain& form) {
     const char* file = std::getenv("MALVORN_SCREENSHOT");
     if (file == nullptr || *file == '\0')
         return;
     const char* tabText = std::getenv("MALVORN_SCREENSHOT_TAB");
     const int tab = tabText != nullptr ? std::atoi(tabText) : 1;
-    window.selectTab(tab >= 1 && tab <= 4 ? tab : 1);
+    form.selectTab(tab >= 1 && tab <= 4 ? tab : 1);
     const QString path = QString::fromLocal8Bit(file);
-    QTimer::singleShot(1000, &window, [&window, path] {
-        if (!window.grab().save(path, "PNG"))
+    QTimer::singleShot(1000, &form, [&form, path] {
+        if (!form.grab().save(path, "PNG"))
             std::fprintf(stderr, "malvorn: cannot save %s\n", path.toLocal8Bit().constData());
-        window.close();
+        form.close();
     });
 }
 
 int Main(QApplication& app) {
-    ui::registerFontSubstitutions();
+    window::registerFontSubstitutions();
 
-    ui::QtMessageService startMessages(nullptr);
-    InstanceLock instance(defaultInstanceLockPath());
-    if (!admitThisInstance(instance, startMessages))
+    window::QtMessageService startMessages(nullptr);
+    platform::InstanceLock instance(platform::defaultInstanceLockPath());
+    if (!platform::admitThisInstance(instance, startMessages))
         return 0;
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen->availableGeometry();
-    const double twipsX = twipsPerPixel(screen->logicalDotsPerInchX());
-    const double twipsY = twipsPerPixel(screen->logicalDotsPerInchY());
-    const WorkArea workArea =
-        workAreaInTwips({available.left(), available.top(), available.left() + available.width(),
-                         available.top() + available.height()},
-                        twipsX, twipsY);
+    const double twipsX = platform::twipsPerPixel(screen->logicalDotsPerInchX());
+    const double twipsY = platform::twipsPerPixel(screen->logicalDotsPerInchY());
+    const platform::WorkArea workArea = platform::workAreaInTwips(
+        {available.left(), available.top(), available.left() + available.width(),
+         available.top() + available.height()},
+        twipsX, twipsY);
 
     const std::string programFolder = QCoreApplication::applicationDirPath().toStdString();
-    const std::string iniPath = settingsFilePath(programFolder, userConfigFolder());
+    const std::string iniPath =
+        platform::settingsFilePath(programFolder, platform::userConfigFolder());
 
-    ui::frmMain window({iniPath, workArea, twipsX, twipsY,
-                        malvorn::core::sessionOpener(malvorn::app::defaultDrivers()),
-                        [](const std::string& path) { return malvorn::jet::openJetSource(path); }});
-    scheduleScreenshot(window);
-    window.ShowForm();
+    window::frmMain mainWindow(
+        {iniPath, workArea, twipsX, twipsY,
+         malvorn::core::sessionOpener(malvorn::app::defaultDrivers()),
+         [](const std::string& path) { return malvorn::jet::openJetSource(path); }});
+    scheduleScreenshot(mainWindow);
+    mainWindow.ShowForm();
     return app.exec();
 }
 

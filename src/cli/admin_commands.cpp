@@ -2,18 +2,18 @@
 // sql command's, which also shows what queries return.
 #include <iostream>
 
-#include "admin/result_text.h"
 #include "app/drivers.h"
+#include "base/files.h"
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
+#include "cli/result_text.h"
 #include "convert/fixed_scripts.h"
 #include "core/admin_commands.h"
 #include "encoding/cp932.h"
 #include "encoding/utf8.h"
 #include "oracle/operation.h"
-#include "shell/files.h"
 
 namespace malvorn::cli {
 namespace {
@@ -42,14 +42,14 @@ int runUser(const Arguments& args) {
 std::string definitionFrom(const Arguments& args) {
     if (!args.has("definition"))
         return convert::lfidnoDefinitionText();
-    const std::string bytes = shell::readFileBytes(args.option("definition"));
+    const std::string bytes = base::readFileBytes(args.option("definition"));
     return encoding::isValidUtf8(bytes) ? bytes : encoding::Cp932::toUtf8(bytes);
 }
 
 void printLfidno(const model::ConnectionFields& connection) {
     oracle::CommandSession session(connection, app::defaultDrivers());
     const auto rows = session->query("SELECT 表名, IDNO FROM LFIDNO ORDER BY 表名");
-    admin::writeTabSeparated(*rows, std::cout);
+    cli::writeTabSeparated(*rows, std::cout);
 }
 
 int runLfidno(const Arguments& args) {
@@ -62,7 +62,7 @@ int runLfidno(const Arguments& args) {
         throw UsageError("--replace は lfidno create と一緒に指定してください");
     if (args.has("definition") && !create)
         throw UsageError("--definition は lfidno create と一緒に指定してください");
-    if (args.has("definition") && !shell::fileExists(args.option("definition")))
+    if (args.has("definition") && !base::fileExists(args.option("definition")))
         throw UsageError("--definition のファイルがありません: " + args.option("definition"));
     const model::ConnectionFields connection = connectionFrom(args);
     ConsoleMessages messages(args.has("replace"));

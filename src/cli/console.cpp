@@ -18,15 +18,15 @@ std::string consoleLines(const std::string& boxText) {
     return lines + "\n";
 }
 
-shell::MessageAnswer ConsoleMessages::show(const std::string& text, shell::MessageIcon,
-                                           shell::MessageButtons buttons, shell::TitleForm) {
+base::MessageAnswer ConsoleMessages::show(const std::string& text, base::MessageIcon,
+                                          base::MessageButtons buttons, base::TitleForm) {
     shown_ = true;
-    if (buttons == shell::MessageButtons::kOk) {
+    if (buttons == base::MessageButtons::kOk) {
         std::fputs(consoleLines(text).c_str(), stderr);
-        return shell::MessageAnswer::kOk;
+        return base::MessageAnswer::kOk;
     }
     std::fprintf(stderr, "%s-> %s\n", consoleLines(text).c_str(), answerYes_ ? "はい" : "いいえ");
-    return answerYes_ ? shell::MessageAnswer::kYes : shell::MessageAnswer::kNo;
+    return answerYes_ ? base::MessageAnswer::kYes : base::MessageAnswer::kNo;
 }
 
 std::string consoleRefusalText(const core::Check& check) {
@@ -93,7 +93,7 @@ core::Services consoleServices(ConsoleMessages& messages, ConsoleFront& front) {
             front,
             core::sessionOpener(app::defaultDrivers()),
             [](const std::string& path) { return warningJetSource(jet::openJetSource(path)); },
-            shell::gFso(),
+            base::gFso(),
             convert::localToday};
 }
 

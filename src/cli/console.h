@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/messages.h"
 #include "core/command.h"
-#include "shell/messages.h"
 
 namespace malvorn::cli {
 
@@ -11,11 +11,11 @@ namespace malvorn::cli {
 // of the box. A question is answered by the command line's own option (the
 // terminal is not asked: scripted runs have nobody to answer), and the
 // answer is printed after it.
-class ConsoleMessages : public shell::MessageService {
+class ConsoleMessages : public base::MessageService {
   public:
     explicit ConsoleMessages(bool answerYes = false) : answerYes_(answerYes) {}
-    shell::MessageAnswer show(const std::string& text, shell::MessageIcon icon,
-                              shell::MessageButtons buttons, shell::TitleForm title) override;
+    base::MessageAnswer show(const std::string& text, base::MessageIcon icon,
+                             base::MessageButtons buttons, base::TitleForm title) override;
     // Whether any text has been shown.
     bool shownAny() const { return shown_; }
 

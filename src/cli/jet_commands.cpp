@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/files.h"
 #include "cli/command.h"
 #include "cli/jet_warnings.h"
 #include "cli/options.h"
@@ -10,7 +11,6 @@
 #include "convert/table_script.h"
 #include "jet/jet_error.h"
 #include "jet/jet_reader_client.h"
-#include "shell/files.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::cli {
@@ -64,7 +64,7 @@ int runScript(const Arguments& args) {
     const model::JetTableDef table = source->readTable(args.positional[1]);
     const std::string bytes = convert::fMakeTableSQL(table, options, date).fileForm();
     if (args.has("out"))
-        shell::writeFileAtomically(args.option("out"), bytes);
+        base::writeFileAtomically(args.option("out"), bytes);
     else
         writeAll(bytes);
     return 0;

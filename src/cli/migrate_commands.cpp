@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/files.h"
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
@@ -12,7 +13,6 @@
 #include "cli/progress.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
-#include "shell/files.h"
 
 namespace malvorn::cli {
 namespace {
@@ -92,7 +92,7 @@ int runMigrate(const Arguments& args) {
     if (!fields.oracleSafe)
         std::fputs(oracleSafeHint(report).c_str(), stdout);
     if (args.has("report"))
-        shell::writeFileAtomically(args.option("report"), core::migrateReportJson(report));
+        base::writeFileAtomically(args.option("report"), core::migrateReportJson(report));
     return exitStatus(outcome);
 }
 

@@ -2,13 +2,13 @@
 // folder.
 #include <cstdio>
 
+#include "base/files.h"
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
 #include "convert/script_files.h"
 #include "core/table_commands.h"
-#include "shell/files.h"
 
 namespace malvorn::cli {
 namespace {
@@ -21,7 +21,7 @@ const std::string& folderArgument(const Arguments& args) {
 
 int runFixedScripts(const Arguments& args) {
     const std::string& folder = folderArgument(args);
-    if (!shell::folderExists(folder))
+    if (!base::folderExists(folder))
         throw UsageError("SQL の格納先フォルダがありません: " + folder);
     const int written =
         convert::writeFixedScriptsIfMissing(folder, connectionFrom(args), convert::localToday());

@@ -3,12 +3,12 @@
 // the window's script command.
 #include <iostream>
 
-#include "admin/result_text.h"
 #include "app/drivers.h"
 #include "cli/command.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
+#include "cli/result_text.h"
 #include "core/admin_commands.h"
 #include "oracle/operation.h"
 
@@ -60,7 +60,7 @@ int runStatements(const Arguments& args) {
                 if (auto rows = session->run(statement)) {
                     if (!first)
                         std::cout << '\n';
-                    admin::writeTabSeparated(*rows, std::cout);
+                    cli::writeTabSeparated(*rows, std::cout);
                     first = false;
                 }
             }

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/sql_text.h"
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
 #include "encoding/letter_case.h"
 #include "encoding/name_characters.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::convert {
 namespace {
@@ -56,7 +56,7 @@ bool isPlainOracleName(std::string_view name) {
     if (!std::all_of(name.begin(), name.end(), isNamePartByte))
         return false;
     const std::string upper = encoding::upperCaseName(name);
-    return !shell::isReservedWord(upper);
+    return !base::isReservedWord(upper);
 }
 
 std::string oracleName(std::string_view jetName) {

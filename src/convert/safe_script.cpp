@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "base/numeric.h"
 #include "encoding/ascii.h"
 #include "encoding/cp932.h"
-#include "shell/numeric.h"
 
 namespace malvorn::convert {
 namespace {
@@ -128,7 +128,7 @@ std::string safeDefault(const model::JetFieldDef& field) {
                 return "-1";
             return isOneOf(text, {"No", "False", "Off", "0"}) ? "0" : "";
         default:
-            return model::isNumberType(field.typeCode) && shell::gfIsNumericText(text) ? text : "";
+            return model::isNumberType(field.typeCode) && base::gfIsNumericText(text) ? text : "";
     }
 }
 

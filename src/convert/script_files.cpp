@@ -2,9 +2,9 @@
 
 #include <ctime>
 
+#include "base/files.h"
+#include "base/paths.h"
 #include "convert/fixed_scripts.h"
-#include "shell/files.h"
-#include "shell/paths.h"
 
 namespace malvorn::convert {
 
@@ -17,17 +17,17 @@ ScriptDate localToday() {
 
 int writeFixedScriptsIfMissing(const std::string& folder, const model::ConnectionFields& connection,
                                const ScriptDate& date) {
-    const std::string base = shell::withTrailingSlash(folder);
+    const std::string base = base::withTrailingSlash(folder);
     int written = 0;
     const std::string lfidno = base + std::string(kLfidnoScriptName);
-    if (!shell::fileExists(lfidno)) {
-        shell::writeFileAtomically(lfidno, toScriptFileBytes(lfidnoScriptLines(date)));
+    if (!base::fileExists(lfidno)) {
+        base::writeFileAtomically(lfidno, toScriptFileBytes(lfidnoScriptLines(date)));
         ++written;
     }
     const std::string admin = base + std::string(kAdminScriptName);
-    if (!shell::fileExists(admin)) {
+    if (!base::fileExists(admin)) {
         // It holds the administrator's password in clear: owner only.
-        shell::writeFileAtomically(
+        base::writeFileAtomically(
             admin, toScriptFileBytes(adminScriptLines(connection.user, connection.password)), 0600);
         ++written;
     }
@@ -38,17 +38,17 @@ std::string writeBatchScript(const std::string& folder, const model::ConnectionF
                              const ScriptDate& date) {
     if (trimSpaces(folder).empty())
         throw InputError("格納先ディレクトリを入力してください");
-    if (!shell::folderExists(folder))
+    if (!base::folderExists(folder))
         throw InputError("格納先ディレクトリが存在しません");
-    auto scripts = shell::listFiles(folder, ".sql");
+    auto scripts = base::listFiles(folder, ".sql");
     if (scripts.empty())
         throw InputError("格納先ディレクトリにSQLファイルが存在しません");
 
-    const std::string path = shell::withTrailingSlash(folder) + std::string(kBatchScriptName);
+    const std::string path = base::withTrailingSlash(folder) + std::string(kBatchScriptName);
     const auto lines = batchScriptLines(connection.user, connection.password,
                                         connection.netServiceName, date, scripts);
     // The batch names the password too.
-    shell::writeFileAtomically(path, toScriptFileBytes(lines), 0600);
+    base::writeFileAtomically(path, toScriptFileBytes(lines), 0600);
     return path;
 }
 

@@ -27,7 +27,7 @@ int writeFixedScriptsIfMissing(const std::string& folder, const model::Connectio
 // Checks the storage folder and writes "CreateTables.sql" there with one
 // "@@" line per script of the folder. Throws InputError for an empty folder
 // text, a missing folder, or a folder without scripts (nothing is written),
-// shell::FileError when the file cannot be written. Returns the file's path.
+// base::FileError when the file cannot be written. Returns the file's path.
 std::string writeBatchScript(const std::string& folder, const model::ConnectionFields& connection,
                              const ScriptDate& date);
 

@@ -1,7 +1,7 @@
 #include "convert/script_lines.h"
 
+#include "base/statement_folding.h"
 #include "convert/script_text.h"
-#include "shell/statement_folding.h"
 
 namespace malvorn::convert {
 
@@ -15,7 +15,7 @@ std::string ScriptLines::fileForm() const {
 
 std::string ScriptLines::statementForm() const {
     const std::vector<std::string> numbered(lines_.begin() + 1, lines_.end());
-    return shell::foldStatementLines(numbered, shell::LineJoin::kCrAfter);
+    return base::foldStatementLines(numbered, base::LineJoin::kCrAfter);
 }
 
 }  // namespace malvorn::convert

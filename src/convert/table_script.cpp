@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "base/numeric.h"
 #include "encoding/ascii.h"
 #include "encoding/utf8.h"
-#include "shell/numeric.h"
 
 namespace malvorn::convert {
 namespace {
@@ -60,7 +60,7 @@ std::string columnTypeText(const model::JetFieldDef& field, const ColumnType& ty
                 return padded + "NOT NULL";
             break;
         case ClauseRule::kNumericDefault:
-            if (shell::gfIsNumericText(field.defaultValue)) {
+            if (base::gfIsNumericText(field.defaultValue)) {
                 return padded + "DEFAULT " + field.defaultValue;
             }
             break;

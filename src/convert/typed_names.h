@@ -2,7 +2,7 @@
 
 // Typed text that becomes part of a statement's words rather than a literal:
 // user and owner names, table names under the window's rules, passwords.
-// Literals go through shell::quoteSqlText; these are checked or quoted here.
+// Literals go through base::quoteSqlText; these are checked or quoted here.
 #include <optional>
 #include <string>
 #include <string_view>

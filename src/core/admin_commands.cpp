@@ -5,18 +5,18 @@
 #include <cstdlib>
 #include <vector>
 
-#include "admin/script_folding.h"
+#include "base/script_folding.h"
+#include "base/sql_text.h"
 #include "convert/script_text.h"
 #include "convert/typed_names.h"
 #include "encoding/ascii.h"
 #include "encoding/letter_case.h"
 #include "oracle/existing_table.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::core {
 namespace {
 
-using shell::MessageIcon;
+using base::MessageIcon;
 
 // ---- users -----------------------------------------------------------------
 
@@ -32,7 +32,7 @@ struct UserOperation {
 
 std::string userLookup(const std::string& upperId) {
     return std::string("SELECT USERNAME ") + "  FROM dba_users " +
-           " WHERE USERNAME = " + shell::quoteSqlText(upperId);
+           " WHERE USERNAME = " + base::quoteSqlText(upperId);
 }
 
 // Explains a refusal carrying the general failure number by looking the user
@@ -47,8 +47,8 @@ void explainRefusal(oracle::Session& session, const UserFields& fields, const Us
         return;
     }
     if (found == op.messageWhenFound) {
-        services.messages.show(op.message, MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kError);
+        services.messages.show(op.message, MessageIcon::kExclamation, base::MessageButtons::kOk,
+                               base::TitleForm::kError);
     }
 }
 
@@ -82,7 +82,7 @@ bool typedTextPasses(const UserFields& fields, bool setsPassword, Services& serv
         {{name.has_value(), name ? name->c_str() : "", MessageIcon::kExclamation, Field::kUserId},
          {password.has_value(), password ? password->c_str() : "", MessageIcon::kExclamation,
           Field::kPassword}},
-        shell::TitleForm::kError, services);
+        base::TitleForm::kError, services);
 }
 
 Outcome userCommand(const UserFields& fields, const UserOperation& op, const char* doneStatus,
@@ -90,7 +90,7 @@ Outcome userCommand(const UserFields& fields, const UserOperation& op, const cha
     if (!passChecks({{!encoding::equalsIgnoringAsciiCase(fields.connection.user, "system"),
                       "接続文字列にはSYSTEMユーザを入力してください", MessageIcon::kCritical,
                       Field::kNone, Rule::kConnectionNotSystem, fields.connection.user}},
-                    shell::TitleForm::kPlain, services))
+                    base::TitleForm::kPlain, services))
         return Outcome::kRefused;
     if (!typedTextPasses(fields, op.setsPassword, services))
         return Outcome::kRefused;
@@ -110,7 +110,7 @@ constexpr const char* kLfidno = "LFIDNO";
 
 std::string tableListQuery(const std::string& owner) {
     return std::string("SELECT ") + " DISTINCT TABLE_NAME" + "   FROM ALL_TAB_COLUMNS" +
-           "  WHERE OWNER = " + shell::quoteSqlText(owner) + "    AND TABLE_NAME <> 'LFIDNO'" +
+           "  WHERE OWNER = " + base::quoteSqlText(owner) + "    AND TABLE_NAME <> 'LFIDNO'" +
            "    AND COLUMN_NAME = 'レコード番号'" + "  ORDER BY TABLE_NAME";
 }
 
@@ -129,7 +129,7 @@ std::string decimalText(const std::string& value) {
 
 std::string lfidnoInsert(const std::string& table, const oracle::Value& highest) {
     std::string insert = std::string("INSERT INTO LFIDNO") + "(表名" + ",列名" + ",IDNO" +
-                         ") VALUES " + "(" + shell::quoteSqlText(table) + ",'レコード番号'";
+                         ") VALUES " + "(" + base::quoteSqlText(table) + ",'レコード番号'";
     insert += highest ? "," + decimalText(*highest) : std::string(",0");
     return insert + ")";
 }
@@ -243,7 +243,7 @@ Outcome setLfidno(const LfidnoFillFields& fields, Services& services) {
     const auto owner = convert::nameProblem(fields.owner, convert::NameKind::kOwner);
     if (!passChecks({{owner.has_value(), owner ? owner->c_str() : "", MessageIcon::kExclamation,
                       Field::kUserId}},
-                    shell::TitleForm::kError, services))
+                    base::TitleForm::kError, services))
         return Outcome::kRefused;
     return lfidnoCommand(
         "LFIDNOデータセット", "LFIDNOﾃﾞｰﾀｾｯﾄｴﾗｰ", "fSetLFIDNO", fields.connection, services,
@@ -254,13 +254,13 @@ Outcome runScript(const ScriptFields& fields, Services& services) {
     if (!passChecks(
             {{!services.files.FileExists(fields.scriptPath), "スクリプトが指定されていません",
               MessageIcon::kCritical, Field::kNone, Rule::kScriptMissing, fields.scriptPath}},
-            shell::TitleForm::kError, services))
+            base::TitleForm::kError, services))
         return Outcome::kRefused;
     std::string statement;
     try {
         // One folding rule for every script the program sends; it keeps a ";"
         // inside a quoted literal, which is data.
-        statement = admin::foldScriptFile(fields.scriptPath);
+        statement = base::foldScriptFile(fields.scriptPath);
     } catch (...) {
         showFailure(services, "SQLｽｸﾘﾌﾟﾄ実行ｴﾗｰ", "cmdDoScript_Click", std::current_exception());
         services.front.setStatus("スクリプト実行　失敗");
@@ -275,7 +275,7 @@ Outcome runScript(const ScriptFields& fields, Services& services) {
 Outcome runStatement(const StatementFields& fields, Services& services) {
     if (!passChecks({{isBlank(fields.sql), "ＳＱＬ文が指定されていません", MessageIcon::kCritical,
                       Field::kNone, Rule::kSqlBlank}},
-                    shell::TitleForm::kError, services))
+                    base::TitleForm::kError, services))
         return Outcome::kRefused;
     return sendOne(fields.sql, fields.connection, "ＳＱＬ実行", "SQL実行ｴﾗｰ", "cmdDoSQL_Click",
                    services);

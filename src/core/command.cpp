@@ -1,8 +1,8 @@
 #include "core/command.h"
 
+#include "base/files.h"
 #include "jet/jet_error.h"
 #include "oracle/operation.h"
-#include "shell/files.h"
 
 namespace malvorn::core {
 
@@ -20,12 +20,12 @@ std::string Front::refusalText(const Check& check) {
     return check.message;
 }
 
-bool passChecks(std::initializer_list<Check> checks, shell::TitleForm title, Services& services) {
+bool passChecks(std::initializer_list<Check> checks, base::TitleForm title, Services& services) {
     for (const Check& check : checks) {
         if (!check.fails)
             continue;
         services.messages.show(services.front.refusalText(check), check.icon,
-                               shell::MessageButtons::kOk, title);
+                               base::MessageButtons::kOk, title);
         if (check.focus != Field::kNone)
             services.front.focus(check.focus);
         return false;
@@ -40,7 +40,7 @@ oracle::OracleError reportedError(const std::exception_ptr& failure) {
         return error;
     } catch (const jet::JetError& error) {
         return {kJetErrorNumber + static_cast<std::int32_t>(error.kind()) + 1, error.what(), "Jet"};
-    } catch (const shell::FileError& error) {
+    } catch (const base::FileError& error) {
         return {kFileErrorNumber, error.what(), "Malvorn"};
     } catch (const std::exception& error) {
         return {kOtherErrorNumber, error.what(), "Malvorn"};

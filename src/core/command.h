@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "base/file_system.h"
+#include "base/messages.h"
 #include "convert/script_text.h"
 #include "jet/jet_source.h"
 #include "model/connection.h"
 #include "oracle/session.h"
-#include "shell/file_system.h"
-#include "shell/messages.h"
 
 namespace malvorn::core {
 
@@ -83,11 +83,11 @@ SessionOpener sessionOpener(oracle::Drivers drivers);
 
 // Everything a command works with besides its fields.
 struct Services {
-    shell::MessageService& messages;
+    base::MessageService& messages;
     Front& front;
     SessionOpener openSession;
     JetOpener openJet;
-    const shell::FileSystem& files;
+    const base::FileSystem& files;
     std::function<convert::ScriptDate()> today;
 };
 
@@ -111,7 +111,7 @@ bool isBlank(const std::string& text);
 struct Check {
     bool fails;
     const char* message;
-    shell::MessageIcon icon;
+    base::MessageIcon icon;
     Field focus;
     Rule rule = Rule::kUnnamed;
     std::string subject = {};  // the value checked: a path, a name, a user
@@ -119,7 +119,7 @@ struct Check {
 
 // Runs the checks in order; the first that fails shows its message (title
 // `title`, OK button), moves the focus and makes this return false.
-bool passChecks(std::initializer_list<Check> checks, shell::TitleForm title, Services& services);
+bool passChecks(std::initializer_list<Check> checks, base::TitleForm title, Services& services);
 
 // Numbers of the error report for failures that are not the server's.
 inline constexpr std::int32_t kJetErrorNumber = 3100;  // + the kind of Jet failure

@@ -60,8 +60,8 @@ Outcome copyTable(const CopyFields& fields, Services& services) {
     // before the Jet file is read.
     const auto table = convert::nameProblem(fields.table, convert::NameKind::kTable);
     if (!passChecks({{table.has_value(), table ? table->c_str() : "",
-                      shell::MessageIcon::kExclamation, Field::kTable}},
-                    shell::TitleForm::kError, services))
+                      base::MessageIcon::kExclamation, Field::kTable}},
+                    base::TitleForm::kError, services))
         return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglassBlocked);
     try {

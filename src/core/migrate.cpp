@@ -3,6 +3,9 @@
 #include <chrono>
 #include <set>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sql_text.h"
 #include "convert/fixed_scripts.h"
 #include "convert/safe_script.h"
 #include "convert/script_files.h"
@@ -13,9 +16,6 @@
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
-#include "shell/files.h"
-#include "shell/paths.h"
-#include "shell/sql_text.h"
 #include "transfer/carried_types.h"
 #include "transfer/row_statements.h"
 #include "transfer/safe_literals.h"
@@ -23,7 +23,7 @@
 namespace malvorn::core {
 namespace {
 
-using shell::MessageIcon;
+using base::MessageIcon;
 using Clock = std::chrono::steady_clock;
 
 // The row-by-row copy commits each row; the journal follows every so many.
@@ -110,7 +110,7 @@ void Migration::reserveConstraintNames(const std::vector<std::string>& tables) {
 bool Migration::exists(const std::string& table) {
     // Both rules write a plain name unquoted: the dictionary keeps it in capitals.
     const auto count = session_.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " +
-                                           shell::quoteSqlText(convert::dictionaryName(table)));
+                                           base::quoteSqlText(convert::dictionaryName(table)));
     return count && !count->empty() && *count != "0";
 }
 
@@ -148,8 +148,8 @@ std::optional<std::int64_t> Migration::prepareTable(const model::JetTableDef& ta
                                                     const JournalTable* past) {
     const convert::ScriptLines lines = script(table, outcome);
     if (!f_.sqlFolder.empty()) {
-        const std::string folder = shell::withTrailingSlash(f_.sqlFolder);
-        shell::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
+        const std::string folder = base::withTrailingSlash(f_.sqlFolder);
+        base::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
         convert::writeFixedScriptsIfMissing(folder, f_.connection, date_);
     }
     const bool there = exists(table.name);
@@ -356,7 +356,7 @@ bool checksPass(const MigrateFields& f, Services& services) {
             {admin.has_value(), admin ? admin->c_str() : "", MessageIcon::kExclamation,
              Field::kNone},
         },
-        shell::TitleForm::kError, services);
+        base::TitleForm::kError, services);
 }
 
 // The tables asked for, or every table of the user's: not the engine's
@@ -387,8 +387,8 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
             journal = std::make_unique<JournalFile>(fields.journalPath, fields.dbPath,
                                                     fields.oracleSafe, fields.resume);
     } catch (const std::runtime_error& e) {
-        services.messages.show(e.what(), MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kError);
+        services.messages.show(e.what(), MessageIcon::kExclamation, base::MessageButtons::kOk,
+                               base::TitleForm::kError);
         return Outcome::kRefused;
     }
     const BusyScope busy(services.front, Busy::kHourglass);

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/files.h"
 #include "core/migrate_report.h"
-#include "shell/files.h"
 
 namespace malvorn::core {
 namespace {
@@ -208,7 +208,7 @@ FileStamp stampFile(const std::string& path) {
     std::string head(kStampedBytes, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     if (error || in.bad())
-        throw shell::FileError("ファイルを読めません: " + path, path);
+        throw base::FileError("ファイルを読めません: " + path, path);
     head.resize(static_cast<std::size_t>(in.gcount()));
     const auto since1970 = std::chrono::file_clock::to_sys(written);
     stamp.modified =
@@ -248,9 +248,9 @@ JournalFile::JournalFile(std::string path, const std::string& database, bool ora
         save();
         return;
     }
-    if (!shell::fileExists(path_))
+    if (!base::fileExists(path_))
         throw JournalError("ジャーナルがありません: " + path_);
-    journal_ = parseJournal(shell::readFileBytes(path_), path_);
+    journal_ = parseJournal(base::readFileBytes(path_), path_);
     if (journal_.database != absolute)
         throw JournalError("ジャーナル " + path_ +
                            " は別のファイルの移行のものです: " + journal_.database);
@@ -275,7 +275,7 @@ void JournalFile::markInterrupted() {
 }
 
 void JournalFile::save() const {
-    shell::writeFileAtomically(path_, journalJson(journal_));
+    base::writeFileAtomically(path_, journalJson(journal_));
 }
 
 std::string journalJson(const MigrateJournal& journal) {

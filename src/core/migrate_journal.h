@@ -35,7 +35,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-// The stamp of the file at `path` now. Throws shell::FileError.
+// The stamp of the file at `path` now. Throws base::FileError.
 FileStamp stampFile(const std::string& path);
 
 struct MigrateJournal {

@@ -1,5 +1,7 @@
 #include "core/table_commands.h"
 
+#include "base/files.h"
+#include "base/paths.h"
 #include "convert/fixed_scripts.h"
 #include "convert/script_files.h"
 #include "convert/table_script.h"
@@ -7,13 +9,11 @@
 #include "encoding/ascii.h"
 #include "oracle/existing_table.h"
 #include "oracle/operation.h"
-#include "shell/files.h"
-#include "shell/paths.h"
 
 namespace malvorn::core {
 namespace {
 
-using shell::MessageIcon;
+using base::MessageIcon;
 
 bool convertChecksPass(const ConvertFields& f, Services& services) {
     // The window's rules write the typed table name unquoted into every
@@ -49,13 +49,13 @@ bool convertChecksPass(const ConvertFields& f, Services& services) {
              "格納先ディレクトリが存在しません", MessageIcon::kExclamation, Field::kSqlFolder,
              Rule::kSqlFolderMissing, f.sqlFolder},
         },
-        shell::TitleForm::kError, services);
+        base::TitleForm::kError, services);
 }
 
 void storeScripts(const ConvertFields& f, const convert::ScriptLines& script,
                   const convert::ScriptDate& date) {
-    const std::string folder = shell::withTrailingSlash(f.sqlFolder);
-    shell::writeFileAtomically(folder + f.table + ".sql", script.fileForm());
+    const std::string folder = base::withTrailingSlash(f.sqlFolder);
+    base::writeFileAtomically(folder + f.table + ".sql", script.fileForm());
     convert::writeFixedScriptsIfMissing(folder, f.connection, date);
 }
 
@@ -71,8 +71,8 @@ void createOnServer(const ConvertFields& f, const convert::ScriptLines& script,
 // An unreadable folder holds no script the batch could name.
 bool holdsScripts(const std::string& folder) {
     try {
-        return !shell::listFiles(folder, ".sql").empty();
-    } catch (const shell::FileError&) {
+        return !base::listFiles(folder, ".sql").empty();
+    } catch (const base::FileError&) {
         return false;
     }
 }
@@ -118,7 +118,7 @@ TableListChange refreshTableList(const std::string& dbPath, TableList& list, Ser
              "該当するファイルは存在しません。 再入力してください。", MessageIcon::kExclamation,
              Field::kDbPath, Rule::kDbPathMissing, dbPath},
         },
-        shell::TitleForm::kBracketedError, services);
+        base::TitleForm::kBracketedError, services);
     if (!passed)
         return TableListChange::kNone;
 
@@ -132,8 +132,8 @@ TableListChange refreshTableList(const std::string& dbPath, TableList& list, Ser
         // The list stays empty and the path is not taken as the list's
         // source, so the next focus reads the file again.
         list.tables.clear();
-        services.messages.show(error.what(), MessageIcon::kExclamation, shell::MessageButtons::kOk,
-                               shell::TitleForm::kBracketedError);
+        services.messages.show(error.what(), MessageIcon::kExclamation, base::MessageButtons::kOk,
+                               base::TitleForm::kBracketedError);
         services.front.focus(Field::kDbPath);
         return TableListChange::kCleared;
     }
@@ -153,7 +153,7 @@ Outcome createBatch(const BatchFields& fields, Services& services) {
              "格納先ディレクトリにSQLファイルが存在しません", MessageIcon::kExclamation,
              Field::kSqlFolder, Rule::kSqlFolderWithoutScripts, fields.sqlFolder},
         },
-        shell::TitleForm::kPlain, services);
+        base::TitleForm::kPlain, services);
     if (!passed)
         return Outcome::kRefused;
     const BusyScope busy(services.front, Busy::kHourglass);

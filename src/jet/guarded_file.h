@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace malvorn::jet {
 
@@ -44,7 +44,7 @@ class GuardedFile {
     static int seek(void* self, off64_t* offset, int whence);
     static int close(void* self);
 
-    shell::FileDescriptor fd_;
+    base::FileDescriptor fd_;
     off_t size_ = 0;
     off_t position_ = 0;
     long pageSize_ = 0;

@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "shell/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 extern char** environ;
 
@@ -86,8 +86,8 @@ class ReaderProcess {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
             throw std::runtime_error(std::string("socketpair: ") + std::strerror(errno));
-        shell::FileDescriptor ours(ends[0]);
-        shell::FileDescriptor theirs(ends[1]);
+        base::FileDescriptor ours(ends[0]);
+        base::FileDescriptor theirs(ends[1]);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -176,7 +176,7 @@ class ReaderProcess {
     pid_t pid_ = -1;
     bool reaped_ = false;
     int status_ = 0;
-    shell::FileDescriptor socket_;
+    base::FileDescriptor socket_;
     std::unique_ptr<protocol::FrameChannel> channel_;
 };
 

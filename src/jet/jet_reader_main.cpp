@@ -14,11 +14,11 @@
 #include <memory>
 #include <type_traits>
 
+#include "base/file_descriptor.h"
 #include "jet/jet_error.h"
 #include "jet/jet_protocol.h"
 #include "jet/mdb_database.h"
 #include "jet/reader_limits.h"
-#include "shell/file_descriptor.h"
 
 namespace malvorn::jet {
 namespace {
@@ -195,7 +195,7 @@ class Server {
 // Points stdout at /dev/null: anything the Jet library prints must not end
 // up inside a reply frame.
 bool sendStdoutToNowhere() {
-    const shell::FileDescriptor devNull(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    const base::FileDescriptor devNull(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     return devNull.isOpen() && ::dup2(devNull.get(), STDOUT_FILENO) >= 0;
 }
 

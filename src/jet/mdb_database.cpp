@@ -16,11 +16,12 @@
 #include <optional>
 #include <set>
 
+#include "base/file_descriptor.h"
+#include "jet/file_header.h"
 #include "jet/guarded_file.h"
 #include "jet/jet_decode.h"
 #include "jet/jet_error.h"
 #include "jet/mdb_database.h"
-#include "shell/file_descriptor.h"
 
 namespace malvorn::jet {
 namespace {
@@ -30,73 +31,6 @@ constexpr int kMemoOverhead = 12;
 constexpr std::uint32_t kLvalInline = 0x80000000u;
 constexpr std::uint32_t kLvalSinglePage = 0x40000000u;
 constexpr std::uint32_t kLvalLengthMask = 0x3FFFFFFFu;
-constexpr int kVersionOffset = 0x14;  // 0: Jet 3 (2 KB pages), else 4 KB pages
-
-// What is at a path that exists but is no file, in words for the user.
-std::string whatIsThere(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "フォルダーです";
-    if (S_ISFIFO(mode))
-        return "名前付きパイプです";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "デバイスです";
-    if (S_ISSOCK(mode))
-        return "ソケットです";
-    return "通常のファイルではありません";
-}
-
-JetError cannotOpen(const std::string& path, int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return makeJetError(JetErrorKind::kNoFile, path);
-        case EACCES:
-        case EPERM:
-            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを読み取れません: " +
-                                                       path + " (読み取りの権限がありません)");
-        case ELOOP:
-            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを開けません: " + path +
-                                                       " (シンボリックリンクが循環しています)");
-        default:
-            return JetError(JetErrorKind::kNoFile, "Jetデータベースファイルを読み取れません: " +
-                                                       path + " (" + std::strerror(error) + ")");
-    }
-}
-
-// What the first page must say for the library to be given the file at all.
-void checkHeader(const std::string& path) {
-    // Non-blocking, so that a named pipe at the path cannot hold the open.
-    const shell::FileDescriptor fd(
-        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd.isOpen())
-        throw cannotOpen(path, errno);
-    struct stat info {};
-    const bool known = ::fstat(fd.get(), &info) == 0;
-    const int statError = errno;
-    if (!known || !S_ISREG(info.st_mode)) {
-        if (!known)
-            throw cannotOpen(path, statError);
-        throw JetError(JetErrorKind::kNoFile, "Jetデータベースファイルではなく、" +
-                                                  whatIsThere(info.st_mode) + ": " + path);
-    }
-    unsigned char header[kHeaderBytesForKey] = {};
-    const ssize_t got = ::pread(fd.get(), header, sizeof header, 0);
-    const int readError = errno;
-    if (got < 0)
-        throw cannotOpen(path, readError);
-    const bool jetName = std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
-                         std::memcmp(header + 4, "Standard ACE DB", 15) == 0;
-    if (got != sizeof header || header[0] != 0 || !jetName)
-        throw makeJetError(JetErrorKind::kNotJet, path);
-    if (aceEncrypted(header, sizeof header))
-        throw makeJetError(JetErrorKind::kEncrypted, path);
-    // A Jet file is whole pages, at least the header page and the catalog.
-    const off_t pageSize = header[kVersionOffset] == 0 ? 2048 : 4096;
-    if (info.st_size < 2 * pageSize || info.st_size % pageSize != 0)
-        throw makeJetError(JetErrorKind::kDamaged, path,
-                           "大きさがページ (" + std::to_string(pageSize) +
-                               " バイト) の倍数ではありません。ファイルが途中で切れています");
-}
 
 struct HandleCloser {
     void operator()(MdbHandle* handle) const { mdb_close(handle); }
@@ -203,7 +137,7 @@ HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, Gu
 class MdbDatabase : public JetSource {
   public:
     explicit MdbDatabase(const std::string& path) : path_(path) {
-        checkHeader(path);
+        checkJetHeader(path);
         file_ = std::make_unique<GuardedFile>(path);
         handle_ = openHandle(path, "CP1252", *file_);
         if (IS_JET3(handle_.get())) {

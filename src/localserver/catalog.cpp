@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/file_descriptor.h"
 #include "localserver/errors.h"
-#include "shell/file_descriptor.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -142,7 +142,7 @@ void cannotReach() {
 // SQLite's -wal and -shm files copy the mode, so a private file keeps the
 // hashes and the rows private.
 void createPrivateFile(const std::string& path) {
-    const shell::FileDescriptor created(
+    const base::FileDescriptor created(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
 }
 

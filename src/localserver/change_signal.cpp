@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "shell/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -24,7 +24,7 @@ std::atomic_ref<std::uint64_t> counter(std::uint64_t* counters, int index) {
 }  // namespace
 
 ChangeSignal::ChangeSignal(const std::string& path) {
-    const shell::FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    const base::FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!file.isOpen())
         return;
     const int fd = file.get();

@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/sql_text.h"
 #include "localserver/errors.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -72,7 +72,7 @@ const std::vector<ViewDef>& viewDefs() {
 }
 
 std::string viewSql(const std::string& view, const std::string& me, bool dba) {
-    const std::string owner = shell::quoteSqlText(me);
+    const std::string owner = base::quoteSqlText(me);
     const std::string visible = dba ? std::string("1") : "t.owner = " + owner;
     const std::string columns =
         "c.name, c.data_type, c.data_length, c.data_precision, c.data_scale, c.nullable, "

@@ -1,9 +1,9 @@
 #include "localserver/local_session.h"
 
+#include "base/sql_text.h"
 #include "localserver/dictionary.h"
 #include "localserver/errors.h"
 #include "localserver/sql_functions.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::localserver {
 
@@ -31,7 +31,7 @@ std::string LocalSession::attachSchema(std::int64_t userId) {
     const std::string path = schemaPath(userId);
     createPrivateFile(path);
     const std::string alias = "s" + std::to_string(userId);
-    db_.exec("ATTACH DATABASE " + shell::quoteSqlText(path) + " AS " + alias);
+    db_.exec("ATTACH DATABASE " + base::quoteSqlText(path) + " AS " + alias);
     db_.exec("PRAGMA " + alias + ".journal_mode=WAL");
     db_.exec("PRAGMA " + alias + ".synchronous=NORMAL");
     attached_[userId] = alias;

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/sql_text.h"
 #include "localserver/ast.h"
 #include "localserver/errors.h"
 #include "localserver/lexer.h"
 #include "localserver/parser.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::localserver::parsing {
 
@@ -81,7 +81,7 @@ class Parser {
     }
     bool atName() const {
         const Token& t = peek();
-        return t.kind == Kind::kQuoted || (t.kind == Kind::kWord && !shell::isReservedWord(t.text));
+        return t.kind == Kind::kQuoted || (t.kind == Kind::kWord && !base::isReservedWord(t.text));
     }
     std::size_t lastEnd() const { return pos_ == 0 ? 0 : tokens_[pos_ - 1].end; }
 

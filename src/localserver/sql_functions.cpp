@@ -5,10 +5,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "base/calendar.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
 #include "localserver/values.h"
-#include "shell/calendar.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -53,7 +53,7 @@ DateTime storedDate(const SqlValue& v) {
 }
 
 std::int64_t secondsOf(const DateTime& d) {
-    return shell::daysFromCivil({d.year, d.month, d.day}) * kSecondsPerDay + d.hour * 3600 +
+    return base::daysFromCivil({d.year, d.month, d.day}) * kSecondsPerDay + d.hour * 3600 +
            d.minute * 60 + d.second;
 }
 
@@ -64,7 +64,7 @@ DateTime dateTimeOf(std::int64_t seconds) {
         rest += kSecondsPerDay;
         --days;
     }
-    const shell::CivilDate civil = shell::civilFromDays(days);
+    const base::CivilDate civil = base::civilFromDays(days);
     DateTime d;
     d.year = static_cast<int>(civil.year);
     d.month = civil.month;

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <string_view>
 
+#include "base/calendar.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
-#include "shell/calendar.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -43,7 +43,7 @@ void validate(const DateTime& d) {
         oraThrow(1843, "not a valid month");
     if (d.day < 1 || d.day > 31)
         oraThrow(1847, "day of month must be between 1 and last day of month");
-    if (d.day > shell::daysInMonth(d.year, d.month))
+    if (d.day > base::daysInMonth(d.year, d.month))
         oraThrow(1839, "date not valid for month specified");
     if (d.hour < 0 || d.hour > 23)
         oraThrow(1850, "hour must be between 0 and 23");

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "shell/sql_text.h"
+#include "base/sql_text.h"
 
 namespace malvorn::oracle {
 namespace {
@@ -20,16 +20,16 @@ bool isPositiveCount(const Value& count) {
 }  // namespace
 
 std::string existingTableQuery(const std::string& table) {
-    return "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " + shell::quoteSqlText(table);
+    return "SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = " + base::quoteSqlText(table);
 }
 
-void fDropIfExists(Session& session, const std::string& table, shell::MessageService& messages) {
+void fDropIfExists(Session& session, const std::string& table, base::MessageService& messages) {
     if (!isPositiveCount(session.queryValue(existingTableQuery(table))))
         return;
     const auto answer = messages.show("すでに同名のテーブルが存在します。\r削除しますか？",
-                                      shell::MessageIcon::kQuestion, shell::MessageButtons::kYesNo,
-                                      shell::TitleForm::kDeleteConfirm);
-    if (answer == shell::MessageAnswer::kYes)
+                                      base::MessageIcon::kQuestion, base::MessageButtons::kYesNo,
+                                      base::TitleForm::kDeleteConfirm);
+    if (answer == base::MessageAnswer::kYes)
         session.execute("DROP TABLE " + table);
 }
 

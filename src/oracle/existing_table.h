@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/messages.h"
 #include "oracle/session.h"
-#include "shell/messages.h"
 
 namespace malvorn::oracle {
 
@@ -14,6 +14,6 @@ std::string existingTableQuery(const std::string& table);
 // Looks for a table named `table` owned by the connected user and, when there
 // is one, asks (Yes/No) whether to drop it; drops it on Yes. Errors of the
 // query or the DROP TABLE pass to the caller.
-void fDropIfExists(Session& session, const std::string& table, shell::MessageService& messages);
+void fDropIfExists(Session& session, const std::string& table, base::MessageService& messages);
 
 }  // namespace malvorn::oracle

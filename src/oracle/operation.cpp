@@ -8,10 +8,10 @@ std::string errorReportText(const std::string& heading, const std::string& proce
            "\r説 明:" + error.description() + "\rｴﾗｰｿｰｽ:" + error.source();
 }
 
-void showErrorReport(shell::MessageService& messages, const std::string& heading,
+void showErrorReport(base::MessageService& messages, const std::string& heading,
                      const std::string& procedure, const OracleError& error) {
-    messages.show(errorReportText(heading, procedure, error), shell::MessageIcon::kExclamation,
-                  shell::MessageButtons::kOk, shell::TitleForm::kError);
+    messages.show(errorReportText(heading, procedure, error), base::MessageIcon::kExclamation,
+                  base::MessageButtons::kOk, base::TitleForm::kError);
 }
 
 }  // namespace malvorn::oracle

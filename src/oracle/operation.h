@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "base/messages.h"
 #include "oracle/session.h"
-#include "shell/messages.h"
 
 namespace malvorn::oracle {
 
@@ -33,7 +33,7 @@ std::string errorReportText(const std::string& heading, const std::string& proce
                             const OracleError& error);
 
 // Shows the error report: exclamation icon, OK button, the plain error title.
-void showErrorReport(shell::MessageService& messages, const std::string& heading,
+void showErrorReport(base::MessageService& messages, const std::string& heading,
                      const std::string& procedure, const OracleError& error);
 
 }  // namespace malvorn::oracle

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/calendar.h"
+#include "base/numeric.h"
+#include "base/sql_text.h"
 #include "convert/script_text.h"
 #include "encoding/ascii.h"
-#include "shell/calendar.h"
-#include "shell/numeric.h"
-#include "shell/sql_text.h"
 
 namespace malvorn::transfer {
 namespace {
@@ -32,7 +32,7 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 
 // The numeric branch of the copy: Null, or a text that is no number, is 0.
 std::string numberLiteral(const std::optional<std::string>& text) {
-    return shell::gfNullToValue(text);
+    return base::gfNullToValue(text);
 }
 
 }  // namespace
@@ -74,7 +74,7 @@ DateParts splitDate(double serial) {
         seconds -= kSecondsPerDay;
         day += 1;
     }
-    const shell::CivilDate date = shell::civilFromDays(day + kJetEpochFromUnix);
+    const base::CivilDate date = base::civilFromDays(day + kJetEpochFromUnix);
     if (date.year < 1 || date.year > 9999)
         throw LiteralError("日付の値が範囲外のため、SQLに書けません");
     return {static_cast<int>(date.year),
@@ -123,7 +123,7 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
         case model::kJetText:
         case model::kJetMemo:
             if (const auto* text = std::get_if<std::string>(&value))
-                return shell::quoteSqlText(*text);
+                return base::quoteSqlText(*text);
             return "''";
         case model::kJetDate:
             if (const auto* date = std::get_if<JetDate>(&value))
@@ -131,7 +131,7 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
             return "NULL";
         case model::kJetDateTimeExtended:
             if (const auto* stamp = std::get_if<JetTimestamp>(&value))
-                return "TO_TIMESTAMP(" + shell::quoteSqlText(stamp->text) +
+                return "TO_TIMESTAMP(" + base::quoteSqlText(stamp->text) +
                        ",'YYYY-MM-DD HH24:MI:SS.FF7')";
             return "NULL";
         case model::kJetBoolean:
@@ -140,13 +140,13 @@ std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {
             return "0";
         case kJetGuidType:
             if (const auto* guid = std::get_if<JetGuid>(&value))
-                return shell::quoteSqlText(guid->text);
+                return base::quoteSqlText(guid->text);
             return "''";
         default:
             if (const auto* binary = std::get_if<JetBinary>(&value))
                 return hexLiteral(binary->bytes);
             if (const auto* text = std::get_if<std::string>(&value))
-                return shell::quoteSqlText(*text);
+                return base::quoteSqlText(*text);
             return "NULL";
     }
 }

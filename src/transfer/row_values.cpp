@@ -1,6 +1,6 @@
 #include "transfer/row_values.h"
 
-#include "shell/numeric.h"
+#include "base/numeric.h"
 
 namespace malvorn::transfer {
 namespace {
@@ -30,7 +30,7 @@ oracle::BoundValue boundValue(std::int16_t typeCode, const jet::JetValue& value,
             return oracle::BoundBytes{binary->bytes};
     }
     if (model::isNumberType(typeCode))
-        return oracle::BoundNumber{shell::gfNullToValue(numberText(value))};
+        return oracle::BoundNumber{base::gfNullToValue(numberText(value))};
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:

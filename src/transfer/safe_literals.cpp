@@ -1,8 +1,8 @@
 #include "transfer/safe_literals.h"
 
+#include "base/sql_text.h"
 #include "convert/safe_names.h"
 #include "encoding/ascii.h"
-#include "shell/sql_text.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::transfer {
@@ -20,12 +20,12 @@ std::size_t pieceEnd(const std::string& text, std::size_t from, std::size_t limi
 
 std::string textLiteral(const std::string& text) {
     if (text.size() <= kTextPieceBytes)
-        return shell::quoteSqlText(text);
+        return base::quoteSqlText(text);
     std::string literal;
     for (std::size_t from = 0; from < text.size();) {
         const std::size_t end = pieceEnd(text, from, kTextPieceBytes);
         literal += (literal.empty() ? "" : " || ") + std::string("TO_CLOB(") +
-                   shell::quoteSqlText(text.substr(from, end - from)) + ")";
+                   base::quoteSqlText(text.substr(from, end - from)) + ")";
         from = end;
     }
     return literal;

@@ -117,7 +117,7 @@ TEST(ConsoleRefusal, NamesWhatTheCheckIsAbout) {
     for (const auto& c : cases) {
         const core::Check check{true,
                                 "画面の文言。 再入力してください。",
-                                shell::MessageIcon::kExclamation,
+                                base::MessageIcon::kExclamation,
                                 core::Field::kNone,
                                 c.rule,
                                 c.subject};
@@ -125,7 +125,7 @@ TEST(ConsoleRefusal, NamesWhatTheCheckIsAbout) {
         EXPECT_EQ(text.find("再入力"), std::string::npos) << text;
         EXPECT_NE(text.find(c.subject), std::string::npos) << text;
     }
-    const core::Check unnamed{true, "そのまま", shell::MessageIcon::kExclamation,
+    const core::Check unnamed{true, "そのまま", base::MessageIcon::kExclamation,
                               core::Field::kNone};
     EXPECT_EQ(consoleRefusalText(unnamed), "そのまま");
 }

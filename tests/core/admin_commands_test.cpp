@@ -13,8 +13,8 @@
 namespace malvorn::core {
 namespace {
 
-using shell::MessageAnswer;
-using shell::MessageIcon;
+using base::MessageAnswer;
+using base::MessageIcon;
 using Strings = std::vector<std::string>;
 using Login = model::ConnectionFields;
 using localserver::createUserText;
@@ -44,7 +44,7 @@ class AdminCommandsTest : public localserver::ServerTest {
 
     Recorder recorder;
     Tap tap;
-    shell::LocalFileSystem files;
+    base::LocalFileSystem files;
     SessionOpener opener = [this](const model::ConnectionFields& c) {
         oracle::Drivers drivers{localserver::openLocalServer, nullptr};
         return std::make_unique<TappedSession>(sessionOpener(drivers)(c), tap);
@@ -85,8 +85,8 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
         for (const auto& box : recorder.shown)
             EXPECT_EQ(std::pair(box.icon, box.title),
                       outcome == no
-                          ? std::pair(MessageIcon::kCritical, shell::TitleForm::kPlain)
-                          : std::pair(MessageIcon::kExclamation, shell::TitleForm::kError));
+                          ? std::pair(MessageIcon::kCritical, base::TitleForm::kPlain)
+                          : std::pair(MessageIcon::kExclamation, base::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
     }
 }

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "base/file_system.h"
 #include "core/copy_command.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
-#include "shell/file_system.h"
 #include "support/recorder.h"
 
 namespace malvorn::core {
@@ -46,7 +46,7 @@ class CopyFixture : public localserver::ServerTest {
             t.fields.push_back({name, type, 50, type == 12});
         testing::writeJetFile(jetPath(), {t});
         recorder_ = Recorder();
-        Services services{recorder_, recorder_, openSession_, openJet_, shell::gFso(), {}};
+        Services services{recorder_, recorder_, openSession_, openJet_, base::gFso(), {}};
         return copyTable(fields, services);
     }
     std::string jetPath() const { return dir_.path() + "/copy.mdb"; }

@@ -21,10 +21,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/files.h"
 #include "core/migrate_journal.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
-#include "shell/files.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -125,7 +125,7 @@ pid_t readerOf(pid_t parent) {
 // The rows the journal at `path` has as committed, over all its tables.
 std::int64_t committedRows(const std::string& path) {
     std::int64_t rows = 0;
-    for (const auto& table : parseJournal(shell::readFileBytes(path), path).tables)
+    for (const auto& table : parseJournal(base::readFileBytes(path), path).tables)
         rows += table.rows;
     return rows;
 }
@@ -138,7 +138,7 @@ bool awaitRows(const CliRun& run, const std::string& folder, const std::string& 
     ::inotify_add_watch(watch.get(), folder.c_str(), IN_MOVED_TO);
     const Descriptor ended(run.endedDescriptor());
     for (;;) {
-        if (shell::fileExists(journal) && committedRows(journal) >= rows)
+        if (base::fileExists(journal) && committedRows(journal) >= rows)
             return true;
         pollfd waits[] = {{watch.get(), POLLIN, 0}, {ended.get(), POLLIN, 0}};
         // The bound only keeps a broken run from hanging the suite.

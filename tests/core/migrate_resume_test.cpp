@@ -5,13 +5,13 @@
 
 #include <functional>
 
+#include "base/file_system.h"
+#include "base/files.h"
 #include "core/migrate.h"
 #include "core/migrate_journal.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
-#include "shell/file_system.h"
-#include "shell/files.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -77,7 +77,7 @@ class MigrateResumeTest : public localserver::ServerTest {
                           front_,
                           sessionOpener({localserver::openLocalServer, {}}),
                           jet::openJetFileHere,
-                          shell::gFso(),
+                          base::gFso(),
                           [] {
                               return convert::ScriptDate{2024, 5, 6};
                           }};
@@ -87,12 +87,12 @@ class MigrateResumeTest : public localserver::ServerTest {
 
   public:
     MigrateJournal journal() const {
-        return parseJournal(shell::readFileBytes(journalPath()), journalPath());
+        return parseJournal(base::readFileBytes(journalPath()), journalPath());
     }
     void rewriteJournal(const std::function<void(MigrateJournal&)>& change) {
         MigrateJournal j = journal();
         change(j);
-        shell::writeFileAtomically(journalPath(), journalJson(j));
+        base::writeFileAtomically(journalPath(), journalJson(j));
     }
 
   protected:
@@ -231,7 +231,7 @@ TEST_F(MigrateResumeTest, AChangedFileOtherRulesOrNoJournalAreRefusedUntouched) 
     ASSERT_EQ(run(fields, stop), Outcome::kInterrupted);
     fields.stopRequested = {};
     fields.resume = true;
-    const std::string kept = shell::readFileBytes(journalPath());
+    const std::string kept = base::readFileBytes(journalPath());
     const struct {
         const char* name;
         std::function<void(MigrateFields&)> change;
@@ -247,14 +247,14 @@ TEST_F(MigrateResumeTest, AChangedFileOtherRulesOrNoJournalAreRefusedUntouched) 
          "ジャーナルがありません: " + journalPath()},
         {"a damaged journal",
          [this, &kept](MigrateFields&) {
-             shell::writeFileAtomically(journalPath(), kept.substr(0, 40));
+             base::writeFileAtomically(journalPath(), kept.substr(0, 40));
          },
          "ジャーナルが壊れています: " + journalPath() + " (40 バイト目)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::writeJetFile(dbPath(), kTables);
-        shell::writeFileAtomically(journalPath(), kept);
+        base::writeFileAtomically(journalPath(), kept);
         MigrateFields changed = fields;
         c.change(changed);
         messages_.shown.clear();

@@ -6,13 +6,13 @@
 
 #include <filesystem>
 
+#include "base/file_system.h"
+#include "base/files.h"
 #include "convert/table_script.h"
 #include "core/migrate_verify.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
-#include "shell/file_system.h"
-#include "shell/files.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -52,7 +52,7 @@ class MigrateTest : public localserver::ServerTest {
                           front_,
                           sessionOpener({localserver::openLocalServer, {}}),
                           jet::openJetFileHere,
-                          shell::gFso(),
+                          base::gFso(),
                           [] { return kDate; }};
         MigrateProgress quiet;
         report_ = {};
@@ -140,9 +140,9 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
     for (const char* table : {"AAA", "PICS"}) {
         const auto expected =
             convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, kDate);
-        EXPECT_EQ(shell::readFileBytes(sql + "/" + table + ".sql"), expected.fileForm()) << table;
+        EXPECT_EQ(base::readFileBytes(sql + "/" + table + ".sql"), expected.fileForm()) << table;
     }
-    EXPECT_TRUE(shell::gFso().FileExists(sql + "/CreateTables.sql"));
+    EXPECT_TRUE(base::gFso().FileExists(sql + "/CreateTables.sql"));
 }
 
 TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {

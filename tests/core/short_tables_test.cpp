@@ -4,13 +4,13 @@
 // rows) stays a note. Built files damaged as damaged real files are.
 #include <gtest/gtest.h>
 
+#include "base/file_system.h"
 #include "core/copy_command.h"
 #include "core/migrate.h"
 #include "jet/jet_damage.h"
 #include "jet/jet_error.h"
 #include "jet/mdb_database.h"
 #include "localserver/server_fixture.h"
-#include "shell/file_system.h"
 #include "support/command.h"
 #include "support/recorder.h"
 
@@ -40,7 +40,7 @@ class ShortTablesTest : public localserver::ServerTest {
                 recorder_,
                 sessionOpener({localserver::openLocalServer, {}}),
                 jet::openJetFileHere,
-                shell::gFso(),
+                base::gFso(),
                 [] {
                     return convert::ScriptDate{2024, 5, 6};
                 }};

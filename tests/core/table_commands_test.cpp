@@ -5,21 +5,21 @@
 
 #include <filesystem>
 
+#include "base/files.h"
 #include "convert/table_script.h"
 #include "encoding/cp932.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
-#include "shell/files.h"
 #include "support/recorder.h"
 
 namespace malvorn::core {
 namespace {
 
-using shell::MessageAnswer;
-using shell::MessageIcon;
-using shell::TitleForm;
+using base::MessageAnswer;
+using base::MessageIcon;
+using base::TitleForm;
 using Strings = std::vector<std::string>;
 
 const convert::ScriptDate kDate{2001, 2, 3};
@@ -45,7 +45,7 @@ class TableCommands : public localserver::ServerTest {
     }
 
     Services services() {
-        return {recorder_, recorder_, opener_, jet_, shell::gFso(), [] { return kDate; }};
+        return {recorder_, recorder_, opener_, jet_, base::gFso(), [] { return kDate; }};
     }
     ConvertFields fields() const {
         return {
@@ -58,7 +58,7 @@ class TableCommands : public localserver::ServerTest {
     }
 
     std::string stored(const std::string& name) const {
-        return shell::readFileBytes(sql_ + "/" + name);
+        return base::readFileBytes(sql_ + "/" + name);
     }
 
     std::unique_ptr<oracle::Session> scott_;
@@ -222,7 +222,7 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     // A file that passes the checks but is no Jet file: the reader's message,
     // an empty list, and the next focus tries again.
     const std::string junk = dir_.path() + "/junk.xmdb";
-    shell::writeFileAtomically(junk, std::string(4096, 'x'));
+    base::writeFileAtomically(junk, std::string(4096, 'x'));
     recorder_ = Recorder();
     EXPECT_EQ(refreshTableList(junk, list, s), TableListChange::kCleared);
     EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, Strings{}));
@@ -250,7 +250,7 @@ TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     EXPECT_FALSE(std::filesystem::exists(sql_ + "/CreateTables.sql"));
 
     f.sqlFolder = sql_;
-    shell::writeFileAtomically(sql_ + "/B.sql", "b");
+    base::writeFileAtomically(sql_ + "/B.sql", "b");
     recorder_ = Recorder();
     ASSERT_EQ(createBatch(f, s), Outcome::kDone);
     EXPECT_EQ(recorder_.events, (Strings{"hourglass", "status SHOHINＳＱＬバッチ作成 開始", "save",

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/file_system.h"
 #include "core/admin_commands.h"
 #include "core/copy_command.h"
 #include "core/migrate.h"
@@ -14,7 +15,6 @@
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
-#include "shell/file_system.h"
 #include "support/recorder.h"
 #include "support/tapped_session.h"
 
@@ -77,7 +77,7 @@ class TypedTextTest : public localserver::ServerTest {
                     return std::make_unique<TappedSession>(sessionOpener(drivers)(c), tap_);
                 },
                 jet::openJetFileHere,
-                shell::gFso(),
+                base::gFso(),
                 [] {
                     return convert::ScriptDate{2024, 5, 6};
                 }};
@@ -189,7 +189,7 @@ TEST_F(TypedTextTest, HostileUserNamesAndPasswords) {
         check(c);
 }
 
-TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
+TEST_F(TypedTextTest, HostileOwnersAndCopiedTables) {
     const auto scott = as("scott", "tiger");
     const auto refused = Outcome::kRefused;
     const std::string badTable = "テーブル名「";
@@ -199,6 +199,33 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
     const auto copying = [&](std::string table) {
         return [=, this](Services& s) { return copyTable({table, jetPath(), true, scott, 0}, s); };
     };
+    const HostileCase cases[] = {
+        {"an owner with a quote", filling("X' OR 'A'='A"), refused, {}, "所有者名「X' OR"},
+        {"an owner with a blank at its end", filling("scott "), refused, {}, "所有者名「scott 」"},
+        {"a copy's table with a condition",
+         copying("T1 WHERE CODE = 1"),
+         refused,
+         {},
+         badTable + "T1 WHERE CODE = 1」"},
+        {"a copy's table with a semicolon", copying("T1;"), refused, {}, badTable},
+        // Last: it empties LFIDNO, as it always has.
+        {"an empty owner lists nothing",
+         filling(""),
+         Outcome::kDone,
+         {"DELETE FROM LFIDNO",
+          "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''    AND "
+          "TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = 'レコード番号'  ORDER BY TABLE_NAME"},
+         "",
+         {"", 3, 0}},
+    };
+    for (const auto& c : cases)
+        check(c);
+}
+
+TEST_F(TypedTextTest, HostileConvertedTables) {
+    const auto scott = as("scott", "tiger");
+    const auto refused = Outcome::kRefused;
+    const std::string badTable = "テーブル名「";
     const auto converting = [&](std::string table, model::ConnectionFields login) {
         return [=, this](Services& s) {
             convert::ScriptLines script;
@@ -215,33 +242,7 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
                 script);
         };
     };
-    const auto migrating = [&](std::string table, bool oracleSafe) {
-        return [=, this](Services& s) {
-            MigrateFields f;
-            f.dbPath = jetPath();
-            f.tables = {table};
-            f.clear = true;
-            f.oracleSafe = oracleSafe;
-            f.connection = scott;
-            MigrateProgress quiet;
-            MigrateReport report;
-            const Outcome outcome = migrateDatabase(f, s, quiet, report);
-            EXPECT_TRUE(report.tables.at(0).result.starts_with(
-                oracleSafe ? "テーブル名「T\"1」の二重引用符" : "テーブル名「T1 WHERE"))
-                << report.tables.at(0).result;
-            return outcome;
-        };
-    };
-    const std::string constraints = "SELECT CONSTRAINT_NAME, TABLE_NAME FROM USER_CONSTRAINTS";
     const HostileCase cases[] = {
-        {"an owner with a quote", filling("X' OR 'A'='A"), refused, {}, "所有者名「X' OR"},
-        {"an owner with a blank at its end", filling("scott "), refused, {}, "所有者名「scott 」"},
-        {"a copy's table with a condition",
-         copying("T1 WHERE CODE = 1"),
-         refused,
-         {},
-         badTable + "T1 WHERE CODE = 1」"},
-        {"a copy's table with a semicolon", copying("T1;"), refused, {}, badTable},
         {"a conversion's table with a comment",
          converting("T1 (X NUMBER)--", scott),
          refused,
@@ -267,6 +268,33 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
          refused,
          {},
          "表領域名「indx;DROP TABLE T1」"},
+    };
+    for (const auto& c : cases)
+        check(c);
+}
+
+TEST_F(TypedTextTest, HostileMigratedTables) {
+    const auto scott = as("scott", "tiger");
+    const auto refused = Outcome::kRefused;
+    const auto migrating = [&](std::string table, bool oracleSafe) {
+        return [=, this](Services& s) {
+            MigrateFields f;
+            f.dbPath = jetPath();
+            f.tables = {table};
+            f.clear = true;
+            f.oracleSafe = oracleSafe;
+            f.connection = scott;
+            MigrateProgress quiet;
+            MigrateReport report;
+            const Outcome outcome = migrateDatabase(f, s, quiet, report);
+            EXPECT_TRUE(report.tables.at(0).result.starts_with(
+                oracleSafe ? "テーブル名「T\"1」の二重引用符" : "テーブル名「T1 WHERE"))
+                << report.tables.at(0).result;
+            return outcome;
+        };
+    };
+    const std::string constraints = "SELECT CONSTRAINT_NAME, TABLE_NAME FROM USER_CONSTRAINTS";
+    const HostileCase cases[] = {
         {"a migration's tablespace",
          [&](Services& s) {
              MigrateFields f;
@@ -290,15 +318,6 @@ TEST_F(TypedTextTest, HostileOwnersAndTableNames) {
          Outcome::kFailed,
          {constraints},
          ""},
-        // Last: it empties LFIDNO, as it always has.
-        {"an empty owner lists nothing",
-         filling(""),
-         Outcome::kDone,
-         {"DELETE FROM LFIDNO",
-          "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''    AND "
-          "TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = 'レコード番号'  ORDER BY TABLE_NAME"},
-         "",
-         {"", 3, 0}},
     };
     for (const auto& c : cases)
         check(c);

@@ -17,6 +17,37 @@ using namespace std::string_literals;
 
 using FuzzTest = ServerTest;
 
+std::size_t below(std::mt19937& random, std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+}
+
+// One or two edits of a valid statement: bytes cut, repeated or replaced; a
+// token put in or for a word.
+std::string mutated(std::string s, const std::vector<std::string>& tokens, std::mt19937& random) {
+    for (std::size_t edits = 1 + below(random, 2); edits > 0 && !s.empty(); --edits) {
+        const std::size_t at = below(random, s.size()), kind = below(random, 6);
+        const std::string& token = tokens[below(random, tokens.size())];
+        if (kind == 0)
+            s.erase(at, below(random, 8) + 1);
+        else if (kind == 1)
+            s.insert(at, s.substr(at, below(random, 20)));
+        else if (kind == 2)
+            s[at] = static_cast<char>(below(random, 256));
+        else if (kind == 3)
+            s.insert(at, token);
+        else  // the word around `at`
+            s.replace(s.rfind(' ', at) + 1, s.find(' ', at) - s.rfind(' ', at) - 1, token);
+    }
+    return s;
+}
+
+// About 10,000 statements in every run; MALVORN_FUZZ_STATEMENTS sets a
+// longer one (the README's nightly run).
+int statementCount() {
+    const char* count = std::getenv("MALVORN_FUZZ_STATEMENTS");
+    return count ? std::max(1, std::atoi(count)) : 10000;
+}
+
 TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     auto scott = appUser();
     scott->execute(shohinStatement());
@@ -55,13 +86,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     const char* seed = std::getenv("MALVORN_FUZZ_SEED");
     std::mt19937 random(seed ? static_cast<std::uint32_t>(std::strtoul(seed, nullptr, 10))
                              : 20260601);
-    const auto below = [&](std::size_t n) {
-        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
-    // About 10,000 statements in every run; MALVORN_FUZZ_STATEMENTS sets a
-    // longer one (the README's nightly run).
-    const char* count = std::getenv("MALVORN_FUZZ_STATEMENTS");
-    const int kRuns = count ? std::max(1, std::atoi(count)) : 10000;
+    const auto below = [&](std::size_t n) { return localserver::below(random, n); };
+    const int kRuns = statementCount();
     // The statements run in one transaction that they commit, roll back and
     // mark themselves.
     scott->setAutoCommit(false);
@@ -72,21 +98,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
             s = openings[below(std::size(openings))];
             for (std::size_t n = 1 + below(20); n > 0; --n)
                 s += tokens[below(tokens.size())] + " ";
-        } else {  // bytes cut, repeated or replaced; a token put in or for a word
-            for (std::size_t edits = 1 + below(2); edits > 0 && !s.empty(); --edits) {
-                const std::size_t at = below(s.size()), kind = below(6);
-                const std::string& token = tokens[below(tokens.size())];
-                if (kind == 0)
-                    s.erase(at, below(8) + 1);
-                else if (kind == 1)
-                    s.insert(at, s.substr(at, below(20)));
-                else if (kind == 2)
-                    s[at] = static_cast<char>(below(256));
-                else if (kind == 3)
-                    s.insert(at, token);
-                else  // the word around `at`
-                    s.replace(s.rfind(' ', at) + 1, s.find(' ', at) - s.rfind(' ', at) - 1, token);
-            }
+        } else {
+            s = mutated(s, tokens, random);
         }
         try {
             scott->query(s);

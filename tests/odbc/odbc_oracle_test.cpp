@@ -55,7 +55,7 @@ TEST(RealOracle, RoundTripRefusalAndExistingTable) {
     }
 
     ScriptedMessages messages;
-    messages.answers = {shell::MessageAnswer::kYes};
+    messages.answers = {base::MessageAnswer::kYes};
     oracle::fDropIfExists(*session, "malvorn_probe", messages);  // exact case: not found
     EXPECT_TRUE(messages.shown.empty());
     oracle::fDropIfExists(*session, "MALVORN_PROBE", messages);

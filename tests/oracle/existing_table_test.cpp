@@ -11,7 +11,7 @@
 namespace malvorn::oracle {
 namespace {
 
-using shell::MessageAnswer;
+using base::MessageAnswer;
 
 class ExistingTable : public localserver::ServerTest {};
 
@@ -51,9 +51,9 @@ TEST_F(ExistingTable, AsksAndDropsOnlyTheExactName) {
         if (c.answer) {
             const auto& box = messages.shown[0];
             EXPECT_EQ(box.text, "すでに同名のテーブルが存在します。\r削除しますか？");
-            EXPECT_EQ(box.icon, shell::MessageIcon::kQuestion);
-            EXPECT_EQ(box.buttons, shell::MessageButtons::kYesNo);
-            EXPECT_EQ(box.title, shell::TitleForm::kDeleteConfirm);
+            EXPECT_EQ(box.icon, base::MessageIcon::kQuestion);
+            EXPECT_EQ(box.buttons, base::MessageButtons::kYesNo);
+            EXPECT_EQ(box.title, base::TitleForm::kDeleteConfirm);
         }
     }
 }

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/ui/fonts.h"
+#include "window/fonts.h"
 
 // One application for the whole test program, on the platform ctest names
 // (offscreen), with the window's fonts mapped as at start-up.
@@ -16,7 +16,7 @@ class QtApplicationEnvironment : public ::testing::Environment {
         static char name[] = "malvorn_tests";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
-        malvorn::shell::ui::registerFontSubstitutions();
+        malvorn::window::registerFontSubstitutions();
     }
     void TearDown() override { app_.reset(); }
 

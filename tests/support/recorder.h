@@ -11,9 +11,9 @@
 // "hourglass", "blocked", "idle"). Questions are answered as ScriptedMessages
 // does.
 struct Recorder : ScriptedMessages, malvorn::core::Front {
-    malvorn::shell::MessageAnswer show(const std::string& text, malvorn::shell::MessageIcon icon,
-                                       malvorn::shell::MessageButtons buttons,
-                                       malvorn::shell::TitleForm title) override {
+    malvorn::base::MessageAnswer show(const std::string& text, malvorn::base::MessageIcon icon,
+                                      malvorn::base::MessageButtons buttons,
+                                      malvorn::base::TitleForm title) override {
         events.push_back("box " + text);
         return ScriptedMessages::show(text, icon, buttons, title);
     }

@@ -1,0 +1,119 @@
+#include "base/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace malvorn::base {
+namespace {
+
+using Names = std::vector<std::string>;
+
+Names folderContents(const std::string& folder) {
+    Names names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+// A device taking at most `chunk` bytes a call, full after `capacity`, when a write
+// fails with `writeError` (or takes nothing if 0); fsync and rename fail if set.
+struct Faults {
+    std::size_t chunk = SIZE_MAX, capacity = SIZE_MAX;
+    int writeError = 0, fsyncError = 0, renameError = 0;
+    bool interruptFirstWrite = false;
+};
+
+class FailingDevice : public FileCalls {
+  public:
+    explicit FailingDevice(Faults faults) : f_(faults) {}
+
+    long write(int fd, const void* data, std::size_t size) override {
+        if (std::exchange(f_.interruptFirstWrite, false))
+            return fail(EINTR);
+        if (written_ >= f_.capacity)
+            return f_.writeError == 0 ? 0 : fail(f_.writeError);
+        const long n =
+            FileCalls::write(fd, data, std::min({size, f_.chunk, f_.capacity - written_}));
+        written_ += static_cast<std::size_t>(std::max(n, 0L));
+        return n;
+    }
+    int fsync(int fd) override {
+        return f_.fsyncError ? fail(f_.fsyncError) : FileCalls::fsync(fd);
+    }
+    int rename(const char* from, const char* to) override {
+        return f_.renameError ? fail(f_.renameError) : FileCalls::rename(from, to);
+    }
+
+  private:
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
+    Faults f_;
+    std::size_t written_ = 0;
+};
+
+TEST(Files, EveryInjectedFailureLeavesTheOldFileOrNoneAndNoTemporary) {
+    const std::string kWrite = "ファイルに書き込めません: ";
+    const std::string kCreate = "ファイルを作成できません: ";
+    // message: what the user reads before the path; reason: errno whose text ends it
+    const std::tuple<const char*, Faults, std::string, int> cases[] = {
+        {"short, then full", {.chunk = 4, .capacity = 6, .writeError = ENOSPC}, kWrite, ENOSPC},
+        {"device takes nothing", {.capacity = 0}, kWrite, ENOSPC},
+        {"fsync fails", {.fsyncError = EIO}, kWrite, EIO},
+        {"rename fails", {.renameError = EXDEV}, kCreate, EXDEV},
+    };
+    for (const auto& [name, faults, message, reason] : cases) {
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(name) + (existed ? ", replacing" : ", new file"));
+            TempDir dir;
+            const std::string path = dir.path() + "/a.sql";
+            if (existed)
+                writeFileAtomically(path, "old complete content");
+            FailingDevice calls(faults);
+            std::string error = "none";
+            try {
+                writeFileAtomically(path, "new content, longer than one chunk", 0644, calls);
+            } catch (const FileError& e) {
+                error = e.path() + "|" + e.what();
+            }
+            EXPECT_EQ(error, path + "|" + message + path + " (" + std::strerror(reason) + ")");
+            EXPECT_EQ(folderContents(dir.path()), existed ? Names{"a.sql"} : Names{});
+            EXPECT_EQ(fileExists(path) ? readFileBytes(path) : "",
+                      existed ? "old complete content" : "");
+        }
+    }
+}
+
+TEST(Files, InterruptedAndShortWritesStillWriteEveryByte) {
+    TempDir dir;
+    const std::string path = dir.path() + "/a.sql";
+    writeFileAtomically(path, "first");
+    FailingDevice calls({.chunk = 1, .interruptFirstWrite = true});
+    const std::string bytes("se\0cond", 7);
+    writeFileAtomically(path, bytes, 0644, calls);
+    EXPECT_EQ(readFileBytes(path), bytes);
+    EXPECT_EQ(folderContents(dir.path()), Names{"a.sql"});
+}
+
+TEST(Files, ListsVisibleMatchingFilesSortedWithoutCaseAndMissingPathsAreTyped) {
+    TempDir dir;
+    for (const char* name : {"b.sql", "a.SQL", "d.sql.bak"})
+        std::ofstream(dir.path() + "/" + name) << "x";
+    std::filesystem::create_directory(dir.path() + "/folder.sql");
+    EXPECT_EQ(listFiles(dir.path(), ".sql"), (Names{"a.SQL", "b.sql"}));
+    EXPECT_THROW(listFiles(dir.path() + "/missing", ".sql"), FileError);
+}
+
+}  // namespace
+}  // namespace malvorn::base

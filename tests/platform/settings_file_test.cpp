@@ -1,0 +1,118 @@
+#include "platform/settings_file.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "base/files.h"
+#include "encoding/cp932.h"
+#include "support/temp_dir.h"
+
+namespace malvorn::platform {
+namespace {
+
+using encoding::Cp932;
+
+TEST(SettingValue, RoundTripsAndWritesPlainValuesUnchanged) {
+    const std::vector<std::string> plain{"", "ユーザー名　", "C:\\data\\sales.mdb"};
+    const std::vector<std::string> escaped{"SELECT *\r\nFROM t WHERE a = '\\n'", "\\!x", "😀 ©"};
+    for (const auto& [texts, unchanged] : {std::pair{plain, true}, std::pair{escaped, false}})
+        for (const std::string& text : texts) {
+            const std::string stored = encodeSettingValue(text);
+            EXPECT_EQ(stored == text, unchanged) << text;
+            EXPECT_EQ(stored.find_first_of("\r\n"), std::string::npos) << text;
+            // What goes to the file must survive the CP932 round trip itself.
+            EXPECT_EQ(Cp932::toUtf8(Cp932::fromUtf8(stored)), stored) << text;
+            EXPECT_EQ(decodeSettingValue(stored), text) << text;
+        }
+    // Hand-edited escapes that are not ours stay as written.
+    EXPECT_EQ(decodeSettingValue("\\!a\\qb\\u{41}\\u{3042}"), "a\\qbAあ");
+}
+
+TEST(ProfileDocument, FindsKeysWithoutCaseAndKeepsForeignLines) {
+    const ProfileDocument doc(
+        "; comment\r\n[Other]\r\ntxtSystem=wrong\r\n[FRMMAIN]\r\n  TxtSystem =scott\r\n"
+        "txtSQL=first\ntxtSystem=second\rlast=1");
+    const auto found = [&](const char* section, const char* key) {
+        std::string raw;
+        return doc.find(section, key, raw) ? raw : "<none>";
+    };
+    EXPECT_EQ((std::vector{found("frmMain", "txtSystem"), found("frmMain", "last"),
+                           found("frmMain", "missing"), found("none", "txtSystem"),
+                           found("frmMain", "; comment")}),
+              (std::vector<std::string>{"scott", "1", "<none>", "<none>", "<none>"}));
+}
+
+TEST(ProfileDocument, SetReplacesAppendsAndAddsSections) {
+    const std::tuple<std::string, std::string, std::string, std::string, std::string> cases[] = {
+        {"", "frmMain", "a", "1", "[frmMain]\r\na=1\r\n"},
+        {"[frmMain]\r\na=1\r\nb=2\r\n", "frmMain", "A", "9", "[frmMain]\r\nA=9\r\nb=2\r\n"},
+        {"[frmMain]\r\na=1\r\n\r\n[x]\r\nk=v\r\n", "frmMain", "c", "3",
+         "[frmMain]\r\na=1\r\nc=3\r\n\r\n[x]\r\nk=v\r\n"},
+    };
+    for (const auto& [before, section, key, value, after] : cases) {
+        ProfileDocument doc(before);
+        doc.set(section, key, value);
+        EXPECT_EQ(doc.bytes(), after) << before;
+    }
+}
+
+TextBoxes mainFormBoxes() {
+    return {{"txtSystem", ""},
+            {"txtPassOfSystem", ""},
+            {"txtPassword", ""},
+            {"txtSQL", ""},
+            {"txtLFIDNO", "CREATE TABLE LFIDNO"}};
+}
+
+// The window's own tests cover a first start and the round trip; these, the file.
+TEST(TextBoxSettings, FileIsCp932WithCrLfAndReadableByItsOwnerOnly) {
+    TempDir dir;
+    const std::string ini = dir.path() + "/Malvorn.ini";
+    TextBoxes saved = mainFormBoxes();
+    saved[0].text = "営業部", saved[1].text = "x", saved[3].text = "SELECT 表名\r\n  FROM LFIDNO";
+    saved[2].text = std::string(1500, 'p');  // longer than the old 1023-byte buffer
+    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, saved));
+
+    const std::string bytes = base::readFileBytes(ini);
+    EXPECT_TRUE(bytes.starts_with("[frmMain]\r\ntxtSystem=" + Cp932::fromUtf8("営業部") +
+                                  "\r\ntxtPassOfSystem=x\r\n"));
+    EXPECT_EQ(bytes.find("txtLFIDNO"), std::string::npos);
+    EXPECT_NE(bytes.find("txtSQL=\\!SELECT " + Cp932::fromUtf8("表名") + "\\r\\n  FROM"),
+              std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(ini.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    TextBoxes loaded = mainFormBoxes();
+    gfLoadTextBoxes(ini, kMainFormSection, loaded);
+    EXPECT_EQ(loaded[2].text, saved[2].text);
+}
+
+TEST(TextBoxSettings, UnwritableLocationIsNotAnErrorAndChangesNothing) {
+    TempDir dir;
+    // A file where the folder should be: not even root can write below it.
+    const std::string blocker = dir.path() + "/blocker";
+    base::writeFileAtomically(blocker, "x");
+    EXPECT_FALSE(gfSaveTextBoxes(blocker + "/Malvorn.ini", kMainFormSection, {{"txtSystem", "a"}}));
+    EXPECT_EQ(base::readFileBytes(blocker), "x");
+}
+
+// The fallback folder is made, readable by its owner only, on the first save.
+TEST(SettingsLocation, ProgramFolderWhenWritableElseUserConfigFolder) {
+    TempDir dir;
+    const std::string config = dir.path() + "/home/.config/Malvorn";
+    EXPECT_EQ(settingsFilePath(dir.path(), config), dir.path() + "/Malvorn.ini");
+    const std::string ini = settingsFilePath(dir.path() + "/not-there", config);
+    EXPECT_EQ(ini, config + "/Malvorn.ini");
+    ASSERT_TRUE(gfSaveTextBoxes(ini, kMainFormSection, {{"txtNetServiceName", "ORCL"}}));
+    EXPECT_EQ(gfReadIni(ini, "frmMain", "txtNetServiceName"), "ORCL");
+    EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace malvorn::platform
