@@ -293,7 +293,9 @@ TEST_P(KillResumePoint, ThenResumeEndsWithExactlyTheFilesRows) {
             strike(blow, run.pid());
             expectEnd(blow, run.wait(), work);
         }
-        words.insert(words.end(), {"--resume", "--verify"});
+        words.push_back("--resume");
+        if (k % 3 != 2)
+            words.push_back("--verify");
         CliRun resumed(words, work + "/resume.log");
         ASSERT_EQ(statusText(resumed.wait()), "exit 0") << readWholeFile(work + "/resume.log");
         const auto mover = localserver::openLocalServer(server, "mover", "pw");
