@@ -5,10 +5,10 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
-#include "cli/interruption.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
 #include "cli/progress.h"
+#include "cli/stop_signals.h"
 #include "core/copy_command.h"
 #include "jet/jet_error.h"
 

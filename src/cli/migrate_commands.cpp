@@ -6,11 +6,11 @@
 #include "cli/bulk_option.h"
 #include "cli/command.h"
 #include "cli/console.h"
-#include "cli/interruption.h"
 #include "cli/migrate_text.h"
 #include "cli/options.h"
 #include "cli/passwords.h"
 #include "cli/progress.h"
+#include "cli/stop_signals.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
 

@@ -1,4 +1,4 @@
-#include "cli/interruption.h"
+#include "cli/stop_signals.h"
 
 #include <unistd.h>
 
