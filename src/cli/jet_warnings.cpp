@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "jet/jet_error.h"
 #include "transfer/carried_types.h"
 
 namespace malvorn::cli {
@@ -25,6 +26,7 @@ class WarningJetSource : public jet::JetSource {
     }
 
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
+        noteLeftOut(name);  // before the rows: the reader serves one request at a time
         auto rows = inner_->openRows(name);
         for (const auto& warning : transfer::uncarriedWarnings(name, rows->columns()))
             say(warning);
@@ -32,6 +34,21 @@ class WarningJetSource : public jet::JetSource {
     }
 
   private:
+    // The rows leave out what the definition leaves out; said here too for
+    // the commands that only read rows (inserts). A definition that cannot be
+    // read is no reason to stop: the rows carry their own column names, and
+    // the commands that need the definition read it themselves.
+    void noteLeftOut(const std::string& name) {
+        model::JetTableDef table;
+        try {
+            table = inner_->readTable(name);
+        } catch (const jet::JetError&) {
+            return;
+        }
+        for (const auto& note : transfer::leftOutNotes(table))
+            say(note);
+    }
+
     // A table both read and copied warns once.
     void say(const std::string& text) {
         if (said_.insert(text).second)
