@@ -14,14 +14,11 @@
 #include "localserver/change_signal.h"
 #include "localserver/lexer.h"
 #include "localserver/sqlite_db.h"
+#include "localserver/sqlite_errors.h"
 #include "localserver/translator.h"
 #include "oracle/session.h"
 
 namespace malvorn::localserver {
-
-// The server's error for what SQLite refused; `table` is the table a
-// row-changing statement writes to, null for others.
-[[noreturn]] void throwServerError(const SqliteError& e, const TableInfo* table);
 
 // One connection to a local server. The catalog database is SQLite's main
 // database; each schema's file is attached as "s<user id>". Members are

@@ -1,5 +1,5 @@
 // Running statements: the dispatch, queries and the statements that change
-// rows, and the server's errors for what SQLite refuses.
+// rows.
 #include <algorithm>
 
 #include "localserver/errors.h"
@@ -45,41 +45,7 @@ class MemoryResultSet : public oracle::ResultSet {
     std::size_t position_ = 0;
 };
 
-std::string keyName(const TableInfo& table, const SqliteError& e) {
-    for (const auto& key : table.keys) {
-        if (e.kind() == SqliteError::Kind::kPrimaryKey && key.primary)
-            return key.name;
-        std::vector<std::string> columns;
-        for (const int c : key.columns)
-            columns.push_back("c" + std::to_string(c));
-        if (e.kind() == SqliteError::Kind::kUniqueKey && !key.primary && columns == e.keyColumns())
-            return key.name;
-    }
-    return "SYS_C0000000";
-}
-
 }  // namespace
-
-void throwServerError(const SqliteError& e, const TableInfo* table) {
-    switch (e.kind()) {
-        case SqliteError::Kind::kPrimaryKey:
-        case SqliteError::Kind::kUniqueKey:
-            if (table)
-                oraThrow(1, "unique constraint (" + table->owner + "." + keyName(*table, e) +
-                                ") violated");
-            break;
-        case SqliteError::Kind::kBusy:
-            oraThrow(54, "resource busy and acquire with NOWAIT specified or timeout expired");
-        case SqliteError::Kind::kNoSuchTable:
-            tableDoesNotExist();
-        case SqliteError::Kind::kTooComplex:
-            tooComplex();
-        case SqliteError::Kind::kNotNull:
-        case SqliteError::Kind::kOther:
-            break;
-    }
-    oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");
-}
 
 void LocalSession::checkWritable(const TableInfo& table) const {
     if (table.view)

@@ -93,12 +93,12 @@ FolderContext folderContextFor(const QWidget& window) {
 
 frmFolder::frmFolder(FolderContext context, QWidget* parent)
     : QDialog(parent), context_(std::move(context)) {
-    buildControls();
+    createControls();
 }
 
 frmFolder::~frmFolder() = default;
 
-void frmFolder::buildControls() {
+void frmFolder::createControls() {
     setObjectName(QStringLiteral("frmFolder"));
     setFont(buttonFont());
     setFixedSize(twipsToPixels(0, 0, 5265, 2880).size());
@@ -160,20 +160,20 @@ std::optional<std::string> frmFolder::ShowForm(const std::string& strMode) {
     if (mode_ == nullptr)
         throw std::invalid_argument("unknown chooser mode: " + strMode);
     chosen_.reset();
-    Form_Load();
+    loadForMode();
     const KeyPreview preview(this);
     exec();
     return chosen_;
 }
 
-void frmFolder::Form_Load() {
+void frmFolder::loadForMode() {
     const double tx = context_.twipsPerPixelX;
     const double ty = context_.twipsPerPixelY;
     const platform::TwipsPoint place =
         platform::gfCenterForm(context_.workArea, width() * tx, height() * ty);
     move(static_cast<int>(std::lround(place.left / tx)),
          static_cast<int>(std::lround(place.top / ty)));
-    setTabOrder();
+    setChooserTabOrder();
 
     setWindowTitle(qs(platform::chooserTitle(*mode_)));
     lblExp_->setText(QString::fromUtf8(mode_->pattern.data(), mode_->pattern.size()));
@@ -213,7 +213,7 @@ void frmFolder::Form_Load() {
     timInitial_->start(1);
 }
 
-void frmFolder::setTabOrder() {
+void frmFolder::setChooserTabOrder() {
     QWidget::setTabOrder(drvTarget_, dirSource_);
     QWidget::setTabOrder(dirSource_, filDb_);
     QWidget::setTabOrder(filDb_, cmdOk_);

@@ -66,9 +66,9 @@ class frmFolder : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildControls();
-    void Form_Load();
-    void setTabOrder();
+    void createControls();
+    void loadForMode();
+    void setChooserTabOrder();
     void selectDrive(const std::string& drive);
     bool openFolder(const std::string& folder);  // false: cannot be opened
     void drvTarget_Change();
