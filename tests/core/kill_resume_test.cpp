@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/file_descriptor.h"
 #include "base/files.h"
 #include "core/migrate_journal.h"
 #include "jet_builder/jet_builder.h"
@@ -40,22 +41,6 @@ struct SourceTable {
 };
 constexpr SourceTable kSource[] = {{"ORDERS", 90000}, {"ITEMS", 70000}, {"NOTES", 40000}};
 constexpr std::int64_t kAllRows = 200000;
-
-// One descriptor closed on destruction.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {
-        if (fd_ < 0)
-            throw std::runtime_error(std::string("descriptor: ") + std::strerror(errno));
-    }
-    ~Descriptor() { ::close(fd_); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // A run of malvorn-cli in a process group of its own, as a shell's job.
 class CliRun {
@@ -134,9 +119,11 @@ std::int64_t committedRows(const std::string& path) {
 // has ended; true in the first case.
 bool awaitRows(const CliRun& run, const std::string& folder, const std::string& journal,
                std::int64_t rows) {
-    const Descriptor watch(::inotify_init1(IN_CLOEXEC));
+    const base::FileDescriptor watch(::inotify_init1(IN_CLOEXEC));
+    const base::FileDescriptor ended(run.endedDescriptor());
+    if (!watch.isOpen() || !ended.isOpen())
+        throw std::runtime_error(std::string("descriptor: ") + std::strerror(errno));
     ::inotify_add_watch(watch.get(), folder.c_str(), IN_MOVED_TO);
-    const Descriptor ended(run.endedDescriptor());
     for (;;) {
         if (base::fileExists(journal) && committedRows(journal) >= rows)
             return true;

@@ -118,6 +118,14 @@ struct ResumeCase {
     std::vector<std::string> starts;  // where the resumed run began each table it copied
 };
 
+// A kill inside `phase` of table A: the journal says so, the server holds
+// what the stop left.
+std::function<void(MigrateResumeTest&, oracle::Session&)> killedIn(TablePhase phase) {
+    return [phase](MigrateResumeTest& t, oracle::Session&) {
+        t.rewriteJournal([phase](MigrateJournal& j) { j.tables[0].phase = phase; });
+    };
+}
+
 TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
     const ResumeCase cases[] = {
         {"row by row, in the first table", 0, 1500, false, {}, "", {"A@1500", "B@0"}},
@@ -148,18 +156,14 @@ TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
          0,
          10,
          false,
-         [](MigrateResumeTest& t, oracle::Session&) {
-             t.rewriteJournal([](MigrateJournal& j) { j.tables[0].phase = TablePhase::kCreating; });
-         },
+         killedIn(TablePhase::kCreating),
          "",
          {"A@0", "B@0"}},
         {"killed while emptying the table",
          0,
          700,
          false,
-         [](MigrateResumeTest& t, oracle::Session&) {
-             t.rewriteJournal([](MigrateJournal& j) { j.tables[0].phase = TablePhase::kClearing; });
-         },
+         killedIn(TablePhase::kClearing),
          "",
          {"A@0", "B@0"}},
     };

@@ -226,21 +226,17 @@ TEST_F(TypedTextTest, HostileConvertedTables) {
     const auto scott = as("scott", "tiger");
     const auto refused = Outcome::kRefused;
     const std::string badTable = "テーブル名「";
-    const auto converting = [&](std::string table, model::ConnectionFields login) {
+    const auto converting = [&](std::string table, model::ConnectionFields login,
+                                std::string tablespace = "users", std::string index = "indx") {
         return [=, this](Services& s) {
             convert::ScriptLines script;
             return convertTable(
-                {table, jetPath(), "users", "indx", sqlFolder(), false, true, true, login}, s,
+                {table, jetPath(), tablespace, index, sqlFolder(), false, true, true, login}, s,
                 script);
         };
     };
     const auto spaced = [&](std::string tablespace, std::string index) {
-        return [=, this](Services& s) {
-            convert::ScriptLines script;
-            return convertTable(
-                {"T1", jetPath(), tablespace, index, sqlFolder(), false, true, true, scott}, s,
-                script);
-        };
+        return converting("T1", scott, tablespace, index);
     };
     const HostileCase cases[] = {
         {"a conversion's table with a comment",
