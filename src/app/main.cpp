@@ -16,6 +16,7 @@
 #include "window/fonts.h"
 #include "window/main_window.h"
 #include "window/qt_messages.h"
+#include "window/translations.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ void scheduleScreenshot(window::frmMain& form) {
 
 int Main(QApplication& app) {
     window::registerFontSubstitutions();
+    // Without them the boxes still work, in English: said, not hidden.
+    if (const QString missing = window::installJapaneseQtTexts(); !missing.isEmpty())
+        std::fprintf(stderr, "malvorn: Qt の日本語訳がありません (ボタンは英語になります): %s\n",
+                     missing.toLocal8Bit().constData());
 
     window::QtMessageService startMessages(nullptr);
     platform::InstanceLock instance(platform::defaultInstanceLockPath());
