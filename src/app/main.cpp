@@ -23,7 +23,7 @@ namespace {
 using namespace malvorn;
 
 // For the pictures of the README: MALVORN_SCREENSHOT names a PNG file and
-// MALVORN_SCREENSHOT_TAB the page (1 to 4); the window shows that page, saves
+// MALVORN_SCREENSHOT_TAB the page (1 to 5); the window shows that page, saves
 // itself into the file and closes. Not meant for users.
 void scheduleScreenshot(window::frmMain& form) {
     const char* file = std::getenv("MALVORN_SCREENSHOT");
@@ -31,7 +31,7 @@ void scheduleScreenshot(window::frmMain& form) {
         return;
     const char* tabText = std::getenv("MALVORN_SCREENSHOT_TAB");
     const int tab = tabText != nullptr ? std::atoi(tabText) : 1;
-    form.selectTab(tab >= 1 && tab <= 4 ? tab : 1);
+    form.selectTab(tab >= 1 && tab <= 5 ? tab : 1);
     const QString path = QString::fromLocal8Bit(file);
     QTimer::singleShot(1000, &form, [&form, path] {
         if (!form.grab().save(path, "PNG"))
