@@ -216,8 +216,15 @@ std::string MigrationTab::journalPath() const {
         .string();
 }
 
+void MigrationTab::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!running() && ui_.txtMigDbPath->text().toStdString() != listed_)
+        listTables();
+}
+
 void MigrationTab::listTables() {
     const std::string path = ui_.txtMigDbPath->text().toStdString();
+    listed_ = path;
     ui_.lstMigTables->clear();
     if (core::isBlank(path) || !base::gFso().FileExists(path))
         return;  // the run's own check names a missing file
@@ -376,8 +383,12 @@ void MigrationTab::showTableStarted(const std::string& table, std::size_t number
     currentRow_ = ui_.tblMigResult->rowCount();
     ui_.tblMigResult->insertRow(currentRow_);
     const QString cells[] = {qs(table), QStringLiteral("0"), {}, {}, QStringLiteral("移行中")};
-    for (int column = 0; column < kColumns; ++column)
-        ui_.tblMigResult->setItem(currentRow_, column, new QTableWidgetItem(cells[column]));
+    for (int column = 0; column < kColumns; ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        if (column == kRowsRead || column == kRowsOnServer || column == kVerified)
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        ui_.tblMigResult->setItem(currentRow_, column, item);
+    }
     ui_.tblMigResult->scrollToItem(ui_.tblMigResult->item(currentRow_, 0));
     emit tableStarted(qs(table));
 }

@@ -85,6 +85,8 @@ class MigrationTab : public QWidget, private MigrationView {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The page shown with a saved path lists its tables once.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildControls();
@@ -103,6 +105,7 @@ class MigrationTab : public QWidget, private MigrationView {
 
     frmMain& window_;
     MigrationControls ui_;
+    std::string listed_;   // the path the table list was read from
     std::string current_;  // the table being migrated, as "[n/total] name"
     int currentRow_ = -1;  // its row in the result table
     core::MigrateReport report_;

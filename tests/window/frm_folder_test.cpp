@@ -87,7 +87,8 @@ TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
     const std::tuple<const char*, const char*, bool, const char*> cases[] = {
         {"File", "*.mdb", true, "filDb"},
         {"Script", "*.sql", true, "filDb"},
-        {"Folder", "*.sql;*.txt", false, "dirSource"}};
+        {"Folder", "*.sql;*.txt", false, "dirSource"},
+        {"Database", "*.mdb;*.accdb", true, "filDb"}};
     for (const auto& [mode, pattern, selectable, focus] : cases) {
         run(mode, at("sql/out/"), [&](frmFolder& dialog) {
             EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), pattern);
