@@ -10,7 +10,7 @@ packages=(
     mdbtools-dev mdbtools libglib2.0-dev
     unixodbc-dev odbcinst libsqliteodbc
     libsqlite3-dev libsodium-dev
-    fonts-noto-cjk xvfb xauth xdotool
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth xdotool
 )
 
 missing=()

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -15,32 +16,47 @@
 #include "platform/work_area.h"
 #include "window/fonts.h"
 #include "window/main_window.h"
+#include "window/migration_tab.h"
 #include "window/qt_messages.h"
+#include "window/translations.h"
 
 namespace {
 
 using namespace malvorn;
 
 // For the pictures of the README: MALVORN_SCREENSHOT names a PNG file and
-// MALVORN_SCREENSHOT_TAB the page (1 to 4); the window shows that page, saves
-// itself into the file and closes. Not meant for users.
+// MALVORN_SCREENSHOT_TAB the page (1 to 5); the window shows that page, saves
+// itself into the file and closes. On page 5 the migration runs first when
+// its settings name a database. Not meant for users.
 void scheduleScreenshot(window::frmMain& form) {
     const char* file = std::getenv("MALVORN_SCREENSHOT");
     if (file == nullptr || *file == '\0')
         return;
     const char* tabText = std::getenv("MALVORN_SCREENSHOT_TAB");
     const int tab = tabText != nullptr ? std::atoi(tabText) : 1;
-    form.selectTab(tab >= 1 && tab <= 4 ? tab : 1);
+    form.selectTab(tab >= 1 && tab <= 5 ? tab : 1);
     const QString path = QString::fromLocal8Bit(file);
-    QTimer::singleShot(1000, &form, [&form, path] {
+    const auto shoot = [&form, path] {
         if (!form.grab().save(path, "PNG"))
             std::fprintf(stderr, "malvorn: cannot save %s\n", path.toLocal8Bit().constData());
         form.close();
-    });
+    };
+    auto* migration = form.findChild<window::MigrationTab*>();
+    if (tab == 5 && migration != nullptr && !migration->ui().txtMigDbPath->text().isEmpty()) {
+        QObject::connect(migration, &window::MigrationTab::runEnded, &form,
+                         [&form, shoot] { QTimer::singleShot(500, &form, shoot); });
+        QTimer::singleShot(500, &form, [migration] { migration->start(false); });
+        return;
+    }
+    QTimer::singleShot(1000, &form, shoot);
 }
 
 int Main(QApplication& app) {
     window::registerFontSubstitutions();
+    // Without them the boxes still work, in English: said, not hidden.
+    if (const QString missing = window::installJapaneseQtTexts(); !missing.isEmpty())
+        std::fprintf(stderr, "malvorn: Qt の日本語訳がありません (ボタンは英語になります): %s\n",
+                     missing.toLocal8Bit().constData());
 
     window::QtMessageService startMessages(nullptr);
     platform::InstanceLock instance(platform::defaultInstanceLockPath());

@@ -97,6 +97,8 @@ Outcome convertTable(const ConvertFields& fields, Services& services,
             createOnServer(fields, script, services);
     } catch (...) {
         showFailure(services, "ﾃｰﾌﾞﾙ作成ｴﾗｰ", "cmdConvert_Click", std::current_exception());
+        // Not the last run's "完了" left standing over this one's failure.
+        services.front.setStatus(fields.table + " 失敗");
         return Outcome::kFailed;
     }
     services.messages.beep();

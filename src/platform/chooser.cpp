@@ -17,8 +17,10 @@ namespace malvorn::platform {
 
 namespace {
 
-constexpr std::array<ChooserMode, 3> kModes = {{
+constexpr std::array<ChooserMode, 4> kModes = {{
     {"File", "] - データベースファイルの選択", "*.mdb", true},
+    // The migration tab's: it reads .accdb files too.
+    {"Database", "] - データベースファイルの選択", "*.mdb;*.accdb", true},
     {"Script", "] - ＳＱＬスクリプトの選択", "*.sql", true},
     {"Folder", "] - ＳＱＬ文フォルダの選択", "*.sql;*.txt", false},
 }};

@@ -12,7 +12,7 @@
 namespace malvorn::platform {
 
 struct ChooserMode {
-    std::string_view name;         // strMode: "File", "Script", "Folder"
+    std::string_view name;         // "File", "Script", "Folder", "Database"
     std::string_view titleSuffix;  // after "[" and the application title
     std::string_view pattern;      // shown in lblExp; parts separated by ";"
     bool filesSelectable;          // false: the file list only shows

@@ -1,25 +1,67 @@
 #include "window/busy_state.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QWidget>
 
 namespace malvorn::window {
+
+namespace {
+
+// What a user can do to a window: press, move, scroll, type, drop, close.
+bool isInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
 
 BusyState::BusyState(QWidget* window, Input input)
     : window_(window),
       hadOwnCursor_(window->testAttribute(Qt::WA_SetCursor)),
       previousShape_(window->cursor().shape()),
-      wasEnabled_(window->isEnabled()) {
+      blocking_(input == Input::kBlocked) {
     window_->setCursor(Qt::WaitCursor);
-    if (input == Input::kBlocked)
-        window_->setEnabled(false);
+    if (blocking_)
+        QCoreApplication::instance()->installEventFilter(this);
 }
 
 BusyState::~BusyState() {
-    window_->setEnabled(wasEnabled_);
+    if (blocking_)
+        QCoreApplication::instance()->removeEventFilter(this);
     if (hadOwnCursor_)
         window_->setCursor(static_cast<Qt::CursorShape>(previousShape_));
     else
         window_->unsetCursor();
+}
+
+bool BusyState::eventFilter(QObject* watched, QEvent* event) {
+    if (!isInput(event->type()) || !watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    // isAncestorOf stops at windows: a box over this window is not held.
+    return widget == window_ || window_->isAncestorOf(widget);
 }
 
 }  // namespace malvorn::window

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -101,7 +102,9 @@ frmFolder::~frmFolder() = default;
 void frmFolder::createControls() {
     setObjectName(QStringLiteral("frmFolder"));
     setFont(buttonFont());
-    setFixedSize(twipsToPixels(0, 0, 5265, 2880).size());
+    // Opens at its designed size; larger, the lists take the room (resizeEvent).
+    resize(twipsToPixels(0, 0, 5265, 2880).size());
+    setMinimumSize(size());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     drvTarget_ = new QComboBox(this);
@@ -153,6 +156,43 @@ void frmFolder::createControls() {
     connect(timInitial_, &QTimer::timeout, this, [this] { timInitial_Timer(); });
     connect(cmdOk_, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
     connect(cmdCan_, &QPushButton::clicked, this, [this] { cmdCan_Click(); });
+}
+
+namespace {
+
+// A control at its designed place (twips) and how it follows a larger dialog:
+// the extra width is shared by the two list columns, the extra height goes to
+// the lists, and what sits under them moves down.
+struct Placement {
+    const char* name;
+    int left, top, width, height;
+    double shiftX, growX;  // shares of the extra width
+    bool shiftY, growY;    // takes the extra height as a move or as height
+};
+const Placement kPlacements[] = {
+    {"drvTarget", 180, 120, 2475, 315, 0, 0.5, false, false},
+    {"dirSource", 180, 480, 2475, 1890, 0, 0.5, false, true},
+    {"filDb", 2700, 120, 2415, 1455, 0.5, 0.5, false, true},
+    {"lblExp", 2700, 1620, 2400, 285, 0.5, 0.5, true, false},
+    {"cmdOk", 2760, 1980, 1155, 375, 1, 0, true, false},
+    {"cmdCan", 3960, 1980, 1095, 375, 1, 0, true, false},
+    {"lblPath", 180, 2460, 4920, 315, 0, 1, true, false},
+};
+
+}  // namespace
+
+void frmFolder::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const QSize designed = twipsToPixels(0, 0, 5265, 2880).size();
+    const int dx = std::max(0, width() - designed.width());
+    const int dy = std::max(0, height() - designed.height());
+    for (const Placement& p : kPlacements) {
+        QWidget* widget = findChild<QWidget*>(QString::fromUtf8(p.name));
+        const QRect at = twipsToPixels(p.left, p.top, p.width, p.height);
+        widget->setGeometry(
+            at.left() + static_cast<int>(dx * p.shiftX), at.top() + (p.shiftY ? dy : 0),
+            at.width() + static_cast<int>(dx * p.growX), at.height() + (p.growY ? dy : 0));
+    }
 }
 
 std::optional<std::string> frmFolder::ShowForm(const std::string& strMode) {

@@ -64,6 +64,7 @@ class frmFolder : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void createControls();

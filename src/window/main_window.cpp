@@ -15,6 +15,7 @@
 #include <QStylePainter>
 #include <QTabBar>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "convert/fixed_scripts.h"
 #include "window/busy_state.h"
 #include "window/fonts.h"
+#include "window/migration_tab.h"
 #include "window/qt_messages.h"
 
 namespace malvorn::window {
@@ -112,6 +114,7 @@ const ControlLayout kControls[] = {
     {Kind::kPage, "fraTab", 2, nullptr, -1, "", 300, 2400, 11295, 6555},
     {Kind::kPage, "fraTab", 3, nullptr, -1, "", 300, 2400, 11295, 6555},
     {Kind::kPage, "fraTab", 4, nullptr, -1, "", 300, 2400, 11295, 6555},
+    {Kind::kPage, "fraTab", 5, nullptr, -1, "", 300, 2400, 11295, 6555},  // データベース移行
     {Kind::kStatus, "lblMsg", -1, nullptr, -1, "", 180, 9360, 11535, 315},
     {Kind::kButton, "cmdEnd", -1, nullptr, -1, "終了", 9900, 9180, 1815, 495},
     // ユーザー作成
@@ -162,7 +165,9 @@ const ControlLayout kControls[] = {
     {Kind::kButton, "cmdDoSQL", -1, "fraTab", 4, "SQL実行", 8640, 5940, 2175, 495},
 };
 
-const char* const kTabCaptions[] = {"ユーザー作成", "JET=>Oracle", "IDNOテーブル", "SQL実行"};
+const char* const kTabCaptions[] = {"ユーザー作成", "JET=>Oracle", "IDNOテーブル", "SQL実行",
+                                    "データベース移行"};
+constexpr int kPages = static_cast<int>(std::size(kTabCaptions));
 
 // The text boxes in the order their keys go into the settings file.
 const char* const kTextBoxNames[] = {
@@ -255,6 +260,7 @@ frmMain::frmMain(FormContext context, base::MessageService* messages, QWidget* p
     buildControls();
     bindControls();
     connectCommands();
+    new MigrationTab(*this, control(QStringLiteral("fraTab"), 5));  // a child: the page owns it
     Form_Load();
 }
 
@@ -541,7 +547,7 @@ int frmMain::selectedTab() const {
 }
 
 void frmMain::TabStrip1_Click() {
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= kPages; ++k) {
         QWidget* page = control(QStringLiteral("fraTab"), k);
         if (k == selectedTab()) {
             page->setVisible(true);

@@ -156,7 +156,7 @@ TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
     EXPECT_EQ(rows(*scott_, "SELECT COUNT(*) FROM SHOHIN"), (Strings{"0"}));
 
     // No keeps the table; the CREATE is still sent and refused, and that is
-    // the run's failure: reported, no beep, no completion text.
+    // the run's failure: reported, no beep, the failure text.
     recorder_ = Recorder();
     recorder_.answers = {MessageAnswer::kNo};
     scott_->execute("INSERT INTO SHOHIN (CODE) VALUES ('KEPT')");
@@ -167,7 +167,7 @@ TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
                        "box ﾃｰﾌﾞﾙ作成ｴﾗｰ\rﾌﾟﾛｼｼﾞｬ：cmdConvert_Click\rｴﾗｰNo:-2147467259\r"
                        "説 明:ORA-00955: name is already used by an existing object\r"
                        "ｴﾗｰｿｰｽ:Malvorn Local Server",
-                       "idle"}));
+                       "status SHOHIN 失敗", "idle"}));
     EXPECT_EQ(rows(*scott_, "SELECT CODE FROM SHOHIN"), (Strings{"KEPT"}));
     EXPECT_TRUE(std::filesystem::exists(sql_ + "/SHOHIN.sql"));  // stored before the server
 }
@@ -185,7 +185,8 @@ TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
         ConvertFields f = fields();
         change(f);
         EXPECT_EQ(convert(f), Outcome::kFailed);
-        ASSERT_EQ(recorder_.events.size(), 4u);
+        ASSERT_EQ(recorder_.events.size(), 5u);
+        EXPECT_EQ(recorder_.events[3], "status " + f.table + " 失敗");
         EXPECT_EQ(recorder_.events.back(), "idle");
         EXPECT_THAT(recorder_.events[2], ::testing::HasSubstr(report));
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Each tab of the window as a user drives it: the real program on a virtual X
 # server, keys and clicks from xdotool, the outcome looked for on the local
-# server and in the files. One tab per run: users, jet, idno or sql.
+# server and in the files. One tab per run: users, jet, idno, sql or migrate.
 # Exit 77 (skipped) where no X server can start.
 set -euo pipefail
 tab=$1 malvorn=$2 reader=$3 cli=$4 sample=$5
@@ -42,7 +42,7 @@ sql --user system --password tarnbol \
 # The program runs from a folder of its own, its settings file beside it.
 start() {
     cp "$malvorn" "$reader" "$work/"
-    printf '%s\r\n' '[frmMain]' "$@" >"$work/Malvorn.ini"
+    printf '%s\r\n' '[frmMain]' "$@" >>"$work/Malvorn.ini"
     "$work/malvorn" >"$work/malvorn.log" 2>&1 &
     app=$!
     window=$(xdotool search --sync --onlyvisible --name '^Malvorn \(ADO\)$' | head -1)
@@ -119,6 +119,33 @@ sql)
     click 392 414 && xdotool type --delay 5 "INSERT INTO S2 VALUES ('typed')"   # txtSQL
     click 668 572                                  # SQL実行
     until_ok test "$(sql --user vembuser --password pw 'SELECT A FROM S2')" = "$(printf 'A\ntyped')"
+    ;;
+migrate)
+    # The real Northwind file when the fixtures are there, else the sample.
+    db=/work/shared/fixtures/real/nwind.mdb tables=9
+    if [ ! -f "$db" ]; then
+        echo "nwind.mdb not found: the sample file instead"
+        db=$work/shohin.mdb tables=1
+        "$sample" "$db" >/dev/null
+    fi
+    printf '%s\r\n' '[frmMigration]' "txtMigDbPath=$db" >"$work/Malvorn.ini"
+    start 'txtSystem=vembuser' 'txtPassOfSystem=pw' 'txtNetServiceName='
+    showTab 5
+    click 76 400                                   # 開始, Oracle-safe and verified as set
+    # 報告書保存 takes clicks once the run has ended: clicked until its box shows.
+    save_box() {
+        click 360 400
+        timeout 5 xdotool search --sync --onlyvisible --name '^報告書保存$'
+    }
+    until_ok save_box
+    xdotool key --delay 50 ctrl+a && xdotool type --delay 5 "$work/report.json"
+    xdotool key Return
+    until_ok test -s "$work/report.json"
+    test "$(grep -o '"result": "ok"' "$work/report.json" | wc -l)" = "$tables"
+    grep -q '"interrupted": false' "$work/report.json"
+    if grep -q '"rowsVerified": 0,' "$work/report.json"; then
+        echo "a table was not verified" && exit 1
+    fi
     ;;
 *)
     echo "no such tab: $tab"

@@ -87,7 +87,8 @@ TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
     const std::tuple<const char*, const char*, bool, const char*> cases[] = {
         {"File", "*.mdb", true, "filDb"},
         {"Script", "*.sql", true, "filDb"},
-        {"Folder", "*.sql;*.txt", false, "dirSource"}};
+        {"Folder", "*.sql;*.txt", false, "dirSource"},
+        {"Database", "*.mdb;*.accdb", true, "filDb"}};
     for (const auto& [mode, pattern, selectable, focus] : cases) {
         run(mode, at("sql/out/"), [&](frmFolder& dialog) {
             EXPECT_EQ(child<QLabel>(dialog, "lblExp")->text().toStdString(), pattern);
@@ -103,6 +104,36 @@ TEST_F(FolderDialog, EachModeSetsPatternFileListAndFocus) {
             click(dialog, "cmdCan");
         });
     }
+}
+
+// It opens at its designed size and can be made larger, never smaller; the
+// lists take the new room and the buttons and labels stay inside and visible.
+TEST_F(FolderDialog, GrowsWithItsListsAndKeepsTheRestInside) {
+    run("File", at("data/sales.mdb"), [&](frmFolder& dialog) {
+        const QSize designed(351, 192);
+        EXPECT_EQ(dialog.size(), designed);
+        EXPECT_EQ(dialog.minimumSize(), designed);
+        EXPECT_GT(dialog.maximumWidth(), designed.width());
+        auto* folders = child<QWidget>(dialog, "dirSource");
+        auto* files = child<QWidget>(dialog, "filDb");
+        const QSize foldersBefore = folders->size(), filesBefore = files->size();
+        dialog.resize(designed * 2);
+        QApplication::processEvents();  // the platform's resize comes back as an event
+        ASSERT_EQ(dialog.size(), designed * 2);
+        for (const auto& [list, before] :
+             {std::pair{folders, foldersBefore}, {files, filesBefore}}) {
+            EXPECT_GT(list->width(), before.width() + 100) << list->objectName().toStdString();
+            EXPECT_GT(list->height(), before.height() + 150) << list->objectName().toStdString();
+        }
+        EXPECT_LE(folders->geometry().right(), files->geometry().left());
+        for (const char* name : {"lblExp", "cmdOk", "cmdCan", "lblPath"}) {
+            const QRect at = child<QWidget>(dialog, name)->geometry();
+            EXPECT_TRUE(dialog.rect().contains(at)) << name;
+            EXPECT_FALSE(at.intersects(files->geometry()) || at.intersects(folders->geometry()))
+                << name;
+        }
+        click(dialog, "cmdOk");
+    });
 }
 
 TEST_F(FolderDialog, OkReturnsTheSelectedFileOrTheOpenedFolder) {

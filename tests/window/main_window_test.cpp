@@ -3,8 +3,14 @@
 #include "window/main_window.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <memory>
 #include <stdexcept>
 
@@ -17,6 +23,7 @@
 #include "support/temp_dir.h"
 #include "window/busy_state.h"
 #include "window/qt_messages.h"
+#include "window/translations.h"
 
 namespace malvorn::window {
 namespace {
@@ -96,26 +103,75 @@ TEST(MessageBoxes, TitleIconButtonsAndLineBreaks) {
     }
 }
 
-TEST(BusyState, RestoresPointerAndInputOnEveryPath) {
-    const std::tuple<BusyState::Input, bool, bool> cases[] = {
-        {BusyState::Input::kAccepted, false, false},
-        {BusyState::Input::kBlocked, false, false},
-        {BusyState::Input::kBlocked, true, false},
-        {BusyState::Input::kAccepted, true, true}};
-    for (const auto& [input, fails, ownCursorBefore] : cases) {
+// The standard buttons speak Japanese once Qt's own texts are loaded, as the
+// program loads them at start.
+TEST(MessageBoxes, StandardButtonsInJapanese) {
+    ASSERT_EQ(installJapaneseQtTexts(), QString());
+    struct Case {
+        base::MessageButtons buttons;
+        QMessageBox::StandardButton button;
+        QString text;  // without the keyboard accelerator Qt adds
+    };
+    const Case cases[] = {
+        {base::MessageButtons::kYesNo, QMessageBox::Yes, "はい"},
+        {base::MessageButtons::kYesNo, QMessageBox::No, "いいえ"},
+        {base::MessageButtons::kOk, QMessageBox::Ok, "OK"},
+    };
+    for (const Case& c : cases) {
+        const auto box = QtMessageService::build(nullptr, "x", base::MessageIcon::kQuestion,
+                                                 c.buttons, base::TitleForm::kPlain);
+        QAbstractButton* shown = box->button(c.button);
+        ASSERT_NE(shown, nullptr) << c.text.toStdString();
+        QString text = shown->text();
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+        EXPECT_EQ(text, c.text);
+    }
+    QMessageBox cancel;
+    cancel.setStandardButtons(QMessageBox::Cancel);
+    EXPECT_EQ(cancel.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+}
+
+// Input to the window is held back while it is busy, but the window is not
+// disabled: the status line keeps its colours. A box over the window still
+// takes its keys. Pointer and input come back on every path.
+TEST(BusyState, BlocksInputNotColoursAndRestoresOnEveryPath) {
+    struct Case {
+        BusyState::Input input;
+        bool fails;            // the command throws
+        bool ownCursorBefore;  // the window had a pointer of its own
+    };
+    const Case cases[] = {{BusyState::Input::kAccepted, false, false},
+                          {BusyState::Input::kBlocked, false, false},
+                          {BusyState::Input::kBlocked, true, false},
+                          {BusyState::Input::kAccepted, true, true}};
+    const auto type = [](QWidget* target, const QString& key) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, key);
+        QApplication::sendEvent(target, &press);
+    };
+    for (const Case& c : cases) {
         QWidget window;
-        if (ownCursorBefore)
+        auto* field = new QLineEdit(&window);
+        auto* status = new QLabel(QStringLiteral("35329 / 200000"), &window);
+        QDialog box(&window);  // a box the command shows
+        auto* answer = new QLineEdit(&box);
+        if (c.ownCursorBefore)
             window.setCursor(Qt::IBeamCursor);
         try {
-            BusyState busy(&window, input);
+            BusyState busy(&window, c.input);
             EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
-            EXPECT_EQ(window.isEnabled(), input == BusyState::Input::kAccepted);
-            if (fails)
+            EXPECT_TRUE(window.isEnabled() && status->isEnabled());
+            type(field, QStringLiteral("a"));
+            type(answer, QStringLiteral("y"));
+            EXPECT_EQ(field->text(), c.input == BusyState::Input::kAccepted ? "a" : "");
+            EXPECT_EQ(answer->text(), QStringLiteral("y"));
+            if (c.fails)
                 throw std::runtime_error("command failed");
         } catch (const std::runtime_error&) {
         }
-        EXPECT_TRUE(window.isEnabled());
-        EXPECT_EQ(window.cursor().shape(), ownCursorBefore ? Qt::IBeamCursor : Qt::ArrowCursor);
+        field->clear();
+        type(field, QStringLiteral("b"));
+        EXPECT_EQ(field->text(), QStringLiteral("b"));
+        EXPECT_EQ(window.cursor().shape(), c.ownCursorBefore ? Qt::IBeamCursor : Qt::ArrowCursor);
     }
 }
 
