@@ -33,6 +33,10 @@ class WarningJetSource : public jet::JetSource {
         return rows;
     }
 
+    std::unique_ptr<jet::JetRowCursor> openFlatRows(const std::string& name) override {
+        return inner_->openFlatRows(name);
+    }
+
   private:
     // The rows leave out what the definition leaves out; said here too for
     // the commands that only read rows (inserts). A definition that cannot be

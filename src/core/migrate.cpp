@@ -12,6 +12,7 @@
 #include "convert/table_script.h"
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
+#include "core/complex_tables.h"
 #include "core/migrate_journal.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
@@ -360,11 +361,12 @@ bool checksPass(const MigrateFields& f, Services& services) {
 }
 
 // The tables asked for, or every table of the user's: not the engine's
-// hidden flat tables, which the table box still lists.
-std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource& source) {
-    if (!f.tables.empty())
-        return f.tables;
-    return source.userTableNames();
+// hidden flat tables, which the table box still lists. Under the Oracle-safe
+// rules each is followed by the child tables of its complex columns.
+std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource& source,
+                                         const ComplexTables* complex) {
+    const auto tables = f.tables.empty() ? source.userTableNames() : f.tables;
+    return complex ? complex->withChildTables(tables) : tables;
 }
 
 }  // namespace
@@ -397,10 +399,12 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
     report.tables.clear();
     report.interrupted = false;
     try {
-        const auto source = services.openJet(fields.dbPath);
-        const std::vector<std::string> tables = tablesToMigrate(fields, *source);
+        const auto file = services.openJet(fields.dbPath);
+        const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(*file) : nullptr;
+        jet::JetSource& source = complex ? *complex : *file;
+        const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
-        Migration migration(fields, services, progress, *session, *source, journal.get());
+        Migration migration(fields, services, progress, *session, source, journal.get());
         migration.reserveConstraintNames(tables);
         for (std::size_t i = 0; i < tables.size() && !report.interrupted; ++i) {
             if (stopWanted(fields.stopRequested)) {

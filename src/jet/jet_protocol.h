@@ -28,6 +28,7 @@ enum class MessageType : std::uint8_t {
     kOpenRows = 4,        // text: table name
     kNextRows = 5,        // u32: most rows wanted
     kListUserTables = 6,  // nothing; replied with kTableNames
+    kOpenFlatRows = 20,   // text: an engine flat table; as kOpenRows, attachments unpacked
     // Replies.
     kOk = 64,
     kError = 65,       // u8: JetErrorKind, text: message

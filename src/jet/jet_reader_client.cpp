@@ -337,8 +337,17 @@ class ClientRowCursor : public JetRowCursor {
 }  // namespace
 
 std::unique_ptr<JetRowCursor> JetReaderClient::openRows(const std::string& name) {
-    const Frame reply = exchange(MessageType::kOpenRows, PayloadWriter().text(name).take(),
-                                 MessageType::kRowsOpened);
+    return openStream(MessageType::kOpenRows, name);
+}
+
+std::unique_ptr<JetRowCursor> JetReaderClient::openFlatRows(const std::string& name) {
+    return openStream(MessageType::kOpenFlatRows, name);
+}
+
+std::unique_ptr<JetRowCursor> JetReaderClient::openStream(protocol::MessageType request,
+                                                          const std::string& name) {
+    const Frame reply =
+        exchange(request, PayloadWriter().text(name).take(), MessageType::kRowsOpened);
     try {
         PayloadReader in(reply.payload);
         const std::int64_t recorded = in.i64();

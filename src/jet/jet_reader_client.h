@@ -52,6 +52,7 @@ class JetReaderClient : public JetSource {
     std::vector<std::string> userTableNames() override;
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
+    std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) override;
 
     // One request and its reply; a reply of kind kError is thrown. Used by
     // the row cursors of this client.
@@ -67,6 +68,8 @@ class JetReaderClient : public JetSource {
   private:
     [[noreturn]] void fail(const std::string& detail);
     std::vector<std::string> names(protocol::MessageType request);
+    std::unique_ptr<JetRowCursor> openStream(protocol::MessageType request,
+                                             const std::string& name);
 
     std::string databasePath_;
     JetReaderOptions options_;

@@ -127,8 +127,11 @@ class Server {
                 reply(MessageType::kTableDef,
                       protocol::encodeTableDef(source().readTable(in.text())));
                 return;
-            case MessageType::kOpenRows: {
-                cursor_ = source().openRows(in.text());
+            case MessageType::kOpenRows:
+            case MessageType::kOpenFlatRows: {
+                const std::string name = in.text();
+                cursor_ = request.type == MessageType::kOpenRows ? source().openRows(name)
+                                                                 : source().openFlatRows(name);
                 PayloadWriter out;
                 out.i64(cursor_->recordedRowCount())
                     .u32(static_cast<std::uint32_t>(cursor_->columns().size()));

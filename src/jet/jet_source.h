@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/jet_error.h"
 #include "jet/jet_value.h"
 #include "model/jet_table.h"
 
@@ -57,6 +58,14 @@ class JetSource {
     virtual model::JetTableDef readTable(const std::string& name) = 0;
 
     virtual std::unique_ptr<JetRowCursor> openRows(const std::string& name) = 0;
+
+    // The rows of one of the engine's flat tables behind a complex column, as
+    // openRows gives them but with a FileData column (an attachment's) holding
+    // the attached file's bytes. A source that cannot unpack them refuses.
+    virtual std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) {
+        throw JetError(JetErrorKind::kReaderFailed,
+                       "this source does not read the engine's flat tables: " + name);
+    }
 };
 
 }  // namespace malvorn::jet

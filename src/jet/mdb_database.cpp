@@ -17,6 +17,7 @@
 #include <set>
 
 #include "base/file_descriptor.h"
+#include "jet/attachment_data.h"
 #include "jet/file_header.h"
 #include "jet/guarded_file.h"
 #include "jet/jet_decode.h"
@@ -194,6 +195,9 @@ class MdbDatabase : public JetSource {
 
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
+    std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) override {
+        return withAttachmentFiles(openRows(name), name);
+    }
 
     // Reads the table definition page with its columns (and indexes).
     TablePtr loadTable(const std::string& name, bool withIndexes) {

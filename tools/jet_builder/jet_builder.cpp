@@ -49,6 +49,8 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
             fail("two tables named " + table.name);
         layouts.push_back(layoutTable(table, format));
         layouts.back().tdefPage = store.allocate();
+        if (layouts.back().tdefPage != jetCatalogId(layouts.size() - 1))
+            fail("internal: a table definition is not where jetCatalogId says");
     }
 
     LongValues longValues(store, format);

@@ -77,6 +77,12 @@ enum class JetVersion { kJet3, kJet4, kAce12 };
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   JetVersion version = JetVersion::kJet4, int codePage = 932);
 
+// The catalog id (MSysObjects.Id) writeJetFile gives tables[index]: the page
+// of its definition, which follow the catalog's in the order of `tables`.
+constexpr std::uint32_t jetCatalogId(std::size_t index) {
+    return static_cast<std::uint32_t>(3 + index);
+}
+
 // Optional extras, for tests that damage files on purpose: the same file as bytes, and the
 // size of its pages (the file is a whole number of pages; page 0 is the header, page 2 the
 // catalog's table definition).
