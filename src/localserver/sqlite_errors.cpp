@@ -4,11 +4,14 @@
 
 #include "localserver/errors.h"
 #include "localserver/parser.h"
+#include "localserver/schema_catalog.h"
 
 namespace malvorn::localserver {
 namespace {
 
 std::string keyName(const TableInfo& table, const SqliteError& e) {
+    if (auto index = uniqueIndexNamed(table, e))
+        return *index;
     for (const auto& key : table.keys) {
         if (e.kind() == SqliteError::Kind::kPrimaryKey && key.primary)
             return key.name;

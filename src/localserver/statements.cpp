@@ -6,6 +6,7 @@
 #include "localserver/local_server.h"
 #include "localserver/local_session.h"
 #include "localserver/parser.h"
+#include "localserver/schema_catalog.h"
 #include "localserver/sql_functions.h"
 #include "localserver/translator.h"
 
@@ -312,6 +313,10 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 revoke(s);
             } else if constexpr (std::is_same_v<T, ast::DropUser>) {
                 dropUser(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateIndex>) {
+                createIndex(s);
+            } else if constexpr (std::is_same_v<T, ast::DropIndex>) {
+                dropIndex(s);
             }
         },
         parsed);
