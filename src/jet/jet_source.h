@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "jet/jet_error.h"
 #include "jet/jet_value.h"
+#include "model/jet_schema.h"
 #include "model/jet_table.h"
 
 namespace malvorn::jet {
@@ -57,6 +59,14 @@ class JetSource {
     virtual model::JetTableDef readTable(const std::string& name) = 0;
 
     virtual std::unique_ptr<JetRowCursor> openRows(const std::string& name) = 0;
+
+    // The table's indexes, the relationships it takes part in and the
+    // properties of it and its fields. A source that cannot read them says
+    // so rather than give an empty schema.
+    virtual model::JetTableSchema readSchema(const std::string& name) {
+        throw makeJetError(JetErrorKind::kReaderFailed, name,
+                           "この読み取り元はインデックスとリレーションシップを読めません");
+    }
 };
 
 }  // namespace malvorn::jet
