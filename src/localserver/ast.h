@@ -179,8 +179,25 @@ struct TransactionControl {
     std::string savepoint;
 };
 
+// CREATE [UNIQUE] INDEX name ON table (column [ASC | DESC], ...).
+struct IndexColumn {
+    std::string name;
+    bool descending = false;
+};
+struct CreateIndex {
+    TableRef index;
+    TableRef table;
+    bool unique = false;
+    std::vector<IndexColumn> columns;
+    std::string tablespace;
+};
+
+struct DropIndex {
+    TableRef index;
+};
+
 using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
-                 AlterUser, Grant, Revoke, DropUser, TransactionControl>;
+                 AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex>;
 
 }  // namespace malvorn::localserver::ast

@@ -9,6 +9,7 @@
 
 #include "base/file_descriptor.h"
 #include "localserver/errors.h"
+#include "localserver/schema_catalog.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -59,7 +60,9 @@ void readColumns(SqliteDb& db, TableInfo& info) {
 }
 
 void readKeys(SqliteDb& db, TableInfo& info) {
-    auto& keys = db.cached("SELECT name, kind, columns FROM mv_constraint WHERE table_id = ?1");
+    auto& keys = db.cached(
+        "SELECT name, kind, columns FROM mv_constraint WHERE table_id = ?1 AND kind IN ('P', "
+        "'U')");
     keys.bind(1, info.id);
     while (keys.step()) {
         TableInfo::Key key;
@@ -183,6 +186,7 @@ void createCatalogTables(SqliteDb& db) {
         "UNIQUE(owner, name));"
         "CREATE TABLE IF NOT EXISTS mv_state(k TEXT PRIMARY KEY, v INTEGER);"
         "INSERT OR IGNORE INTO mv_state VALUES('generation', 0);");
+    createSchemaObjectTables(db);
 }
 
 CatalogTransaction::CatalogTransaction(SqliteDb& db)
@@ -220,6 +224,7 @@ std::optional<CatalogEntry> readTable(SqliteDb& db, const std::string& owner,
     stmt.reset();
     readColumns(db, info);
     readKeys(db, info);
+    readIndexes(db, info);
     return entry;
 }
 
@@ -258,9 +263,11 @@ void removeTable(SqliteDb& db, std::int64_t id) {
         tableDoesNotExist();
     deleteWhere(db, "DELETE FROM mv_column WHERE table_id = ?1", id);
     deleteWhere(db, "DELETE FROM mv_constraint WHERE table_id = ?1", id);
+    removeSchemaObjectsOfTable(db, id);
 }
 
 void removeTablesOf(SqliteDb& db, const std::string& owner) {
+    removeSchemaObjectsOf(db, owner);
     for (const char* sql :
          {"DELETE FROM mv_column WHERE table_id IN (SELECT id FROM mv_table WHERE owner = ?1)",
           "DELETE FROM mv_constraint WHERE owner = ?1", "DELETE FROM mv_table WHERE owner = ?1"})

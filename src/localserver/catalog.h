@@ -26,6 +26,16 @@ struct TableInfo {
     std::string sqlName;  // where SQLite finds the rows
     std::vector<ColumnDef> columns;
     std::vector<Key> keys;
+    // Indexes made by CREATE INDEX; a unique one is enforced by a SQLite
+    // index of that physical name.
+    struct Index {
+        std::string name;
+        bool unique = false;
+        std::vector<int> columns;
+        std::vector<bool> descending;
+        std::string physical;
+    };
+    std::vector<Index> indexes;
     bool view = false;
 
     int findColumn(const std::string& column) const;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/sql_text.h"
+#include "localserver/dictionary_schema.h"
 #include "localserver/errors.h"
 
 namespace malvorn::localserver {
@@ -25,6 +26,12 @@ Columns withOwner(Columns columns) {
     return columns;
 }
 
+std::vector<ViewDef> withSchemaViews(std::vector<ViewDef> defs) {
+    for (const auto& view : schemaViews())
+        defs.push_back({view.name, false, view.columns});
+    return defs;
+}
+
 const std::vector<ViewDef>& viewDefs() {
     static const Columns tables = {{"TABLE_NAME", "VARCHAR2"}, {"TABLESPACE_NAME", "VARCHAR2"}};
     static const Columns tabColumns = {
@@ -32,7 +39,7 @@ const std::vector<ViewDef>& viewDefs() {
         {"DATA_LENGTH", "NUMBER"},  {"DATA_PRECISION", "NUMBER"}, {"DATA_SCALE", "NUMBER"},
         {"NULLABLE", "VARCHAR2"},   {"COLUMN_ID", "NUMBER"},      {"DATA_DEFAULT", "VARCHAR2"},
         {"CHAR_LENGTH", "NUMBER"},  {"CHAR_USED", "VARCHAR2"}};
-    static const std::vector<ViewDef> specs = {
+    static const std::vector<ViewDef> specs = withSchemaViews({
         {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
         {"USER_TABLES", false, tables},
         {"ALL_TABLES", false, withOwner(tables)},
@@ -67,7 +74,7 @@ const std::vector<ViewDef>& viewDefs() {
           {"CREATED", "DATE"}}},
         {"USER_ROLE_PRIVS", false, {{"USERNAME", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
         {"DBA_ROLE_PRIVS", true, {{"GRANTEE", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
-    };
+    });
     return specs;
 }
 
@@ -80,6 +87,10 @@ std::string viewSql(const std::string& view, const std::string& me, bool dba) {
         "FROM main.mv_table t JOIN main.mv_column c ON c.table_id = t.id";
     if (view == "DUAL")
         return "SELECT 'X'";
+    for (const auto& schemaView : schemaViews()) {
+        if (view == schemaView.name)
+            return schemaView.sql(owner);
+    }
     if (view == "USER_TABLES")
         return "SELECT name, tablespace FROM main.mv_table WHERE owner = " + owner;
     if (view == "ALL_TABLES" || view == "DBA_TABLES")

@@ -81,6 +81,10 @@ class LocalSession : public oracle::Session {
     void dropTable(const ast::DropTable& dt);
     void truncateTable(const ast::TruncateTable& tt);
 
+    // indexes.cpp
+    void createIndex(const ast::CreateIndex& ci);
+    void dropIndex(const ast::DropIndex& di);
+
     // transactions.cpp
     // Runs a statement that changes rows: on its own with autocommit, else
     // inside the session's transaction, undone alone when it fails.

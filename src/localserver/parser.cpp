@@ -127,6 +127,8 @@ ast::Statement Parser::dispatch() {
             return createTable();
         if (acceptWord("USER"))
             return createUser();
+        if (peek().isWord("UNIQUE") || peek().isWord("INDEX"))
+            return createIndex();
         invalidStatement();
     }
     if (t.isWord("DROP")) {
@@ -144,6 +146,8 @@ ast::Statement Parser::dispatch() {
             drop.cascade = acceptWord("CASCADE");
             return drop;
         }
+        if (acceptWord("INDEX"))
+            return dropIndex();
         invalidStatement();
     }
     if (t.isWord("TRUNCATE")) {

@@ -110,6 +110,10 @@ class Parser {
     ast::CreateUser createUser();
     ast::Statement grantOrRevoke();
 
+    // ---- schema objects (parser_schema.cpp) ----
+    ast::CreateIndex createIndex();
+    ast::DropIndex dropIndex();
+
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {
         const std::size_t at = pos_;

@@ -6,6 +6,7 @@
 #include "localserver/local_server.h"
 #include "localserver/local_session.h"
 #include "localserver/parser.h"
+#include "localserver/schema_catalog.h"
 #include "localserver/sql_functions.h"
 #include "localserver/translator.h"
 
@@ -46,6 +47,8 @@ class MemoryResultSet : public oracle::ResultSet {
 };
 
 std::string keyName(const TableInfo& table, const SqliteError& e) {
+    if (auto index = uniqueIndexNamed(table, e))
+        return *index;
     for (const auto& key : table.keys) {
         if (e.kind() == SqliteError::Kind::kPrimaryKey && key.primary)
             return key.name;
@@ -346,6 +349,10 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 revoke(s);
             } else if constexpr (std::is_same_v<T, ast::DropUser>) {
                 dropUser(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateIndex>) {
+                createIndex(s);
+            } else if constexpr (std::is_same_v<T, ast::DropIndex>) {
+                dropIndex(s);
             }
         },
         parsed);

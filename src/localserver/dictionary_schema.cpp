@@ -1,0 +1,82 @@
+// The dictionary views of indexes (and, with them, of the keys' indexes).
+#include "localserver/dictionary_schema.h"
+
+namespace malvorn::localserver {
+namespace {
+
+// Each key's columns, one row each: the catalog keeps them as one text.
+constexpr const char* kKeyColumns =
+    "WITH RECURSIVE kc(id, pos, name, rest) AS (SELECT id, 0, '', columns || char(31) FROM "
+    "main.mv_constraint UNION ALL SELECT id, pos + 1, substr(rest, 1, instr(rest, char(31)) - "
+    "1), substr(rest, instr(rest, char(31)) + 1) FROM kc WHERE rest <> '') ";
+
+std::string userIndexes(const std::string& owner) {
+    return "SELECT i.name, CASE WHEN EXISTS (SELECT 1 FROM main.mv_index_column d WHERE "
+           "d.index_id = i.id AND d.descend = 'DESC') THEN 'FUNCTION-BASED NORMAL' ELSE "
+           "'NORMAL' END, t.owner, t.name, 'TABLE', CASE i.uniq WHEN 1 THEN 'UNIQUE' ELSE "
+           "'NONUNIQUE' END, i.tablespace, 'VALID', 'NO' FROM main.mv_index i JOIN main.mv_table "
+           "t ON t.id = i.table_id WHERE i.owner = " +
+           owner +
+           " UNION ALL SELECT k.name, 'NORMAL', t.owner, t.name, 'TABLE', 'UNIQUE', "
+           "k.index_tablespace, 'VALID', 'YES' FROM main.mv_constraint k JOIN main.mv_table t ON "
+           "t.id = k.table_id WHERE k.kind IN ('P', 'U') AND k.owner = " +
+           owner;
+}
+
+std::string userIndColumns(const std::string& owner) {
+    return std::string(kKeyColumns) +
+           "SELECT i.name, t.name, ifnull(c.hidden, c.name), c.position, col.data_length, "
+           "col.char_length, c.descend FROM main.mv_index i JOIN main.mv_table t ON t.id = "
+           "i.table_id JOIN main.mv_index_column c ON c.index_id = i.id JOIN main.mv_column col "
+           "ON col.table_id = t.id AND col.name = c.name WHERE i.owner = " +
+           owner +
+           " UNION ALL SELECT k.name, t.name, kc.name, kc.pos, col.data_length, col.char_length, "
+           "'ASC' FROM main.mv_constraint k JOIN kc ON kc.id = k.id AND kc.pos > 0 JOIN "
+           "main.mv_table t ON t.id = k.table_id JOIN main.mv_column col ON col.table_id = t.id "
+           "AND col.name = kc.name WHERE k.kind IN ('P', 'U') AND k.owner = " +
+           owner;
+}
+
+// A descending column is an expression of the index: its column quoted.
+std::string userIndExpressions(const std::string& owner) {
+    return "SELECT i.name, t.name, '\"' || c.name || '\"', c.position FROM main.mv_index i JOIN "
+           "main.mv_table t ON t.id = i.table_id JOIN main.mv_index_column c ON c.index_id = "
+           "i.id WHERE c.hidden IS NOT NULL AND i.owner = " +
+           owner;
+}
+
+}  // namespace
+
+const std::vector<SchemaView>& schemaViews() {
+    static const std::vector<SchemaView> views = {
+        {"USER_INDEXES",
+         {{"INDEX_NAME", "VARCHAR2"},
+          {"INDEX_TYPE", "VARCHAR2"},
+          {"TABLE_OWNER", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"TABLE_TYPE", "VARCHAR2"},
+          {"UNIQUENESS", "VARCHAR2"},
+          {"TABLESPACE_NAME", "VARCHAR2"},
+          {"STATUS", "VARCHAR2"},
+          {"CONSTRAINT_INDEX", "VARCHAR2"}},
+         userIndexes},
+        {"USER_IND_COLUMNS",
+         {{"INDEX_NAME", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"COLUMN_POSITION", "NUMBER"},
+          {"COLUMN_LENGTH", "NUMBER"},
+          {"CHAR_LENGTH", "NUMBER"},
+          {"DESCEND", "VARCHAR2"}},
+         userIndColumns},
+        {"USER_IND_EXPRESSIONS",
+         {{"INDEX_NAME", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_EXPRESSION", "VARCHAR2"},
+          {"COLUMN_POSITION", "NUMBER"}},
+         userIndExpressions},
+    };
+    return views;
+}
+
+}  // namespace malvorn::localserver
