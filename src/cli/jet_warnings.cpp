@@ -25,6 +25,10 @@ class WarningJetSource : public jet::JetSource {
         return table;
     }
 
+    model::JetTableSchema readSchema(const std::string& name) override {
+        return inner_->readSchema(name);
+    }
+
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
         noteLeftOut(name);  // before the rows: the reader serves one request at a time
         auto rows = inner_->openRows(name);

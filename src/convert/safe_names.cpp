@@ -90,4 +90,18 @@ std::string ConstraintNames::take(const std::string& indexName, const std::strin
     return name;
 }
 
+std::string ConstraintNames::takeMade(const std::string& wanted) {
+    std::string base = plainPart(fNarrowName(wanted));
+    if (base.empty() || !isNameStartByte(base[0]))
+        base = "x" + base;
+    base = cutUtf8(base, kMaxNameBytes);
+    std::string name = base;
+    for (int n = 2; !free(name) || !isPlainOracleName(name); ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        name = cutUtf8(base, kMaxNameBytes - suffix.size()) + suffix;
+    }
+    used_.insert(encoding::upperCaseName(name));
+    return name;
+}
+
 }  // namespace malvorn::convert

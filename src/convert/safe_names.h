@@ -30,6 +30,11 @@ class ConstraintNames {
     // Names the schema holds already (as the dictionary keeps them).
     void reserve(const std::string& dictionaryForm) { used_.insert(dictionaryForm); }
     std::string take(const std::string& indexName, const std::string& tableName);
+    // A name of the schema's own made from `wanted` (table and column names
+    // joined): every character a plain name cannot hold becomes "_", a
+    // leading non-letter gets "x" before it, then cut to 128 bytes and
+    // numbered until no name given out or reserved is the same.
+    std::string takeMade(const std::string& wanted);
 
   private:
     bool free(const std::string& name) const;

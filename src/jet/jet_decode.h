@@ -41,10 +41,13 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b);
 // One entry of a table's index list as the file stores it.
 struct StoredIndex {
     std::string name;
-    int number = 0;               // relationship entries point at a real index by number
-    int kind = 0;                 // 1 primary, 2 relationship, 0 other
-    std::vector<int> keyColumns;  // positions into the table's fields
-    bool unique = false;          // no two rows may share the key
+    int number = 0;                     // relationship entries point at a real index by number
+    int kind = 0;                       // 1 primary, 2 relationship, 0 other
+    std::vector<int> keyColumns;        // positions into the table's fields
+    bool unique = false;                // no two rows may share the key
+    bool ignoreNulls = false;           // rows whose key is all Null are not indexed
+    bool required = false;              // the key may not be Null
+    std::vector<bool> descending = {};  // per key column, when read
 };
 inline constexpr int kRelationshipIndex = 2;
 

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/file_descriptor.h"
+#include "jet/schema_protocol.h"
 
 extern char** environ;
 
@@ -264,6 +265,16 @@ model::JetTableDef JetReaderClient::readTable(const std::string& name) {
                                  MessageType::kTableDef);
     try {
         return protocol::decodeTableDef(reply.payload);
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+}
+
+model::JetTableSchema JetReaderClient::readSchema(const std::string& name) {
+    const Frame reply = exchange(MessageType::kReadSchema, PayloadWriter().text(name).take(),
+                                 MessageType::kTableSchema);
+    try {
+        return protocol::decodeTableSchema(reply.payload);
     } catch (const protocol::ProtocolError&) {
         rejectReply();
     }

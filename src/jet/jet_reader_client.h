@@ -53,6 +53,7 @@ class JetReaderClient : public JetSource {
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) override;
+    model::JetTableSchema readSchema(const std::string& name) override;
 
     // One request and its reply; a reply of kind kError is thrown. Used by
     // the row cursors of this client.

@@ -19,6 +19,7 @@
 #include "jet/jet_protocol.h"
 #include "jet/mdb_database.h"
 #include "jet/reader_limits.h"
+#include "jet/schema_protocol.h"
 
 namespace malvorn::jet {
 namespace {
@@ -126,6 +127,10 @@ class Server {
             case MessageType::kReadTable:
                 reply(MessageType::kTableDef,
                       protocol::encodeTableDef(source().readTable(in.text())));
+                return;
+            case MessageType::kReadSchema:
+                reply(MessageType::kTableSchema,
+                      protocol::encodeTableSchema(source().readSchema(in.text())));
                 return;
             case MessageType::kOpenRows:
             case MessageType::kOpenFlatRows: {

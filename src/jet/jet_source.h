@@ -7,6 +7,7 @@
 
 #include "jet/jet_error.h"
 #include "jet/jet_value.h"
+#include "model/jet_schema.h"
 #include "model/jet_table.h"
 
 namespace malvorn::jet {
@@ -65,6 +66,14 @@ class JetSource {
     virtual std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) {
         throw JetError(JetErrorKind::kReaderFailed,
                        "this source does not read the engine's flat tables: " + name);
+    }
+
+    // The table's indexes, the relationships it takes part in and the
+    // properties of it and its fields. A source that cannot read them says
+    // so rather than give an empty schema.
+    virtual model::JetTableSchema readSchema(const std::string& name) {
+        throw makeJetError(JetErrorKind::kReaderFailed, name,
+                           "この読み取り元はインデックスとリレーションシップを読めません");
     }
 };
 

@@ -23,6 +23,7 @@
 #include "jet/jet_decode.h"
 #include "jet/jet_error.h"
 #include "jet/mdb_database.h"
+#include "jet/mdb_schema.h"
 
 namespace malvorn::jet {
 namespace {
@@ -57,12 +58,16 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
         stored.number = index->index_num;
         stored.kind = index->index_type;
         stored.unique = (index->flags & MDB_IDX_UNIQUE) != 0;
+        stored.ignoreNulls = (index->flags & MDB_IDX_IGNORENULLS) != 0;
+        stored.required = (index->flags & MDB_IDX_REQUIRED) != 0;
         const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
         // The library has already turned the stored column number into the
         // column's position, counted from 1; the two differ once a column
         // was deleted.
-        for (unsigned k = 0; k < keys; ++k)
+        for (unsigned k = 0; k < keys; ++k) {
             stored.keyColumns.push_back(index->key_col_num[k] - 1);
+            stored.descending.push_back(index->key_col_order[k] == MDB_DESC);
+        }
         indexes.push_back(std::move(stored));
     }
     return indexes;
@@ -198,6 +203,7 @@ class MdbDatabase : public JetSource {
     std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) override {
         return withAttachmentFiles(openRows(name), name);
     }
+    model::JetTableSchema readSchema(const std::string& name) override;
 
     // Reads the table definition page with its columns (and indexes).
     TablePtr loadTable(const std::string& name, bool withIndexes) {
@@ -303,7 +309,11 @@ class MdbDatabase : public JetSource {
         return !unreadableProperties_ || unreadableProperties_->count(table) != 0;
     }
 
+    // The relationship catalog, read once for the whole file.
+    const std::vector<model::JetRelationship>& allRelationships();
+
     std::string path_;
+    std::optional<std::vector<model::JetRelationship>> relationships_;
     bool propertiesChecked_ = false;
     std::optional<std::set<std::string>> unreadableProperties_;  // nullopt: catalog unreadable
     std::unique_ptr<GuardedFile> file_;  // outlives the handle, which reads through it
@@ -354,6 +364,40 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     }
     checkPages();
     return definition;
+}
+
+const std::vector<model::JetRelationship>& MdbDatabase::allRelationships() {
+    if (!relationships_) {
+        auto rows = readRelationshipRows(handle_.get(), path_);
+        checkPages();
+        Relationships read = relationshipsOf(rows.value_or(std::vector<RelationshipRow>{}));
+        if (!read.damage.empty())
+            throw makeJetError(JetErrorKind::kDamaged, path_, read.damage);
+        relationships_ = std::move(read.relationships);
+    }
+    return *relationships_;
+}
+
+model::JetTableSchema MdbDatabase::readSchema(const std::string& name) {
+    const auto& relationships = allRelationships();
+    TablePtr table = loadTable(name, true);
+    model::JetTableSchema schema;
+    schema.name = name;
+    std::vector<model::JetFieldDef> fields;
+    for (unsigned i = 0; i < table->num_cols; ++i) {
+        fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));
+        schema.fields.push_back(fieldSchemaOf(columnAt(table.get(), i)));
+    }
+    schema.indexes = userIndexesOf(storedIndexes(table.get()), fields);
+    for (unsigned i = table->num_cols; i-- > 0;) {
+        if (isVersionHistoryLink(columnAt(table.get(), i)->name,
+                                 columnAt(table.get(), i)->col_type))
+            schema.fields.erase(schema.fields.begin() + i);
+    }
+    readTableProperties(table.get(), schema);
+    schema.relationships = relationshipsOfTable(relationships, table->entry->object_name);
+    checkPages();
+    return schema;
 }
 
 // Rows straight from the data pages: the library finds and splits each row,
