@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     mdbtools-dev mdbtools libglib2.0-dev
-    unixodbc-dev odbcinst libsqliteodbc
+    unixodbc-dev odbcinst libsqliteodbc postgresql odbc-postgresql
     libsqlite3-dev libsodium-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth xdotool
 )

@@ -13,6 +13,7 @@
 #include "cli/stop_signals.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
+#include "core/migrate_report_html.h"
 #include "jet/jet_reader_client.h"
 
 namespace malvorn::cli {
@@ -98,7 +99,9 @@ int runMigrate(const Arguments& args) {
     if (!fields.oracleSafe)
         std::fputs(oracleSafeHint(report).c_str(), stdout);
     if (args.has("report"))
-        base::writeFileAtomically(args.option("report"), core::migrateReportJson(report));
+        base::writeFileAtomically(
+            args.option("report"),
+            core::migrateReportFor(args.option("report"), report, fields.verify));
     return exitStatus(outcome);
 }
 
@@ -129,7 +132,9 @@ const CommandRegistration migrate(
              {"tablespace", "T", "表領域 (既定 users)"},
              {"index-tablespace", "I", "索引表領域 (既定 indx)"},
              {"no-not-null", "", "NOT NULL を付けません"},
-             {"report", "FILE", "結果を JSON で書きます (フォルダは始める前に確かめます)"},
+             {"report", "FILE",
+              "結果を JSON で書きます。.html なら読むためのページ "
+              "(フォルダは始める前に確かめます)"},
              {"accept-short-tables", "",
               "定義の行数より読めた行が少なくても失敗にしません (差は結果に残ります)"},
              {"journal", "FILE", "表ごと・まとめごとの進み具合を JSON で記録します"},

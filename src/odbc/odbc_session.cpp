@@ -117,6 +117,15 @@ class Connection {
         check(SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), commit ? SQL_COMMIT : SQL_ROLLBACK), *dbc_);
     }
 
+    // The driver says the link to the server is gone (a server that ended
+    // the session, a stopped server, a broken network).
+    bool dead() const {
+        SQLUINTEGER state = SQL_CD_FALSE;
+        const SQLRETURN rc =
+            SQLGetConnectAttr(dbc_->get(), SQL_ATTR_CONNECTION_DEAD, &state, 0, nullptr);
+        return SQL_SUCCEEDED(rc) && state == SQL_CD_TRUE;
+    }
+
     OdbcError failure(const OdbcHandle& handle) const {
         return errorFromDiagnostics(handle.diagnostics(), dsn_);
     }
@@ -360,6 +369,10 @@ class OdbcSession : public oracle::Session {
             connection_->endTransaction(true);
             return;
         }
+        // Nothing of the batch was committed and nothing can be sent again:
+        // the server's own words, for the batch's first row.
+        if (connection_->dead())
+            throw refusal->error;
         // The rows before the refused one are sent again, as arrays when the
         // driver said which row it was, else one by one; the refused row's
         // own error is then its error when sent alone.

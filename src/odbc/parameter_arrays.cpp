@@ -149,6 +149,11 @@ SQLRETURN ParameterArrays::bind(const OdbcHandle& stmt) {
 }
 
 std::size_t ParameterArrays::firstFailed() const {
+    // Some drivers (PostgreSQL's) mark every row of a failed array as failed:
+    // that names no row.
+    if (count_ > 1 && std::all_of(status_.begin(), status_.begin() + count_,
+                                  [](SQLUSMALLINT s) { return s == SQL_PARAM_ERROR; }))
+        return count_;
     for (std::size_t i = 0; i < count_; ++i) {
         if (status_[i] == SQL_PARAM_ERROR)
             return i;

@@ -28,7 +28,8 @@ class ParameterArrays {
     SQLRETURN bind(const OdbcHandle& stmt);
 
     // The first row the driver marked as failed, when every row before it is
-    // marked done: a status the driver really filled in. Else `size()`.
+    // marked done: a status the driver really filled in. Else `size()`, also
+    // when every row of several is marked failed.
     std::size_t firstFailed() const;
 
   private:
