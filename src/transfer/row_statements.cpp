@@ -190,14 +190,27 @@ std::string rowStatement(const std::string& head, const std::vector<std::string>
     return head + " (" + values + ")";
 }
 
-std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
-                                     const jet::JetRow& row) {
+std::vector<std::string> rowLiteralsBy(LiteralRule literal,
+                                       const std::vector<jet::JetColumn>& columns,
+                                       const jet::JetRow& row, const RowPlace* place) {
     std::vector<std::string> literals;
     literals.reserve(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        literals.push_back(
-            sqlLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        try {
+            literals.push_back(
+                literal(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
+        } catch (const LiteralError& e) {
+            if (place == nullptr)
+                throw;
+            throw placedError(e, *place, columns[i].name);
+        }
+    }
     return literals;
+}
+
+std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
+                                     const jet::JetRow& row) {
+    return rowLiteralsBy(sqlLiteral, columns, row);
 }
 
 LiteralError placedError(const LiteralError& e, const RowPlace& place, const std::string& column) {
@@ -208,17 +221,7 @@ LiteralError placedError(const LiteralError& e, const RowPlace& place, const std
 
 std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
                                      const jet::JetRow& row, const RowPlace& place) {
-    std::vector<std::string> literals;
-    literals.reserve(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        try {
-            literals.push_back(
-                sqlLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
-        } catch (const LiteralError& e) {
-            throw placedError(e, place, columns[i].name);
-        }
-    }
-    return literals;
+    return rowLiteralsBy(sqlLiteral, columns, row, &place);
 }
 
 }  // namespace malvorn::transfer

@@ -87,4 +87,13 @@ LiteralError placedError(const LiteralError& e, const RowPlace& place, const std
 std::vector<std::string> rowLiterals(const std::vector<jet::JetColumn>& columns,
                                      const jet::JetRow& row, const RowPlace& place);
 
+// How one value becomes a literal: sqlLiteral, or the Oracle-safe rule.
+using LiteralRule = std::string (*)(std::int16_t typeCode, const jet::JetValue& value);
+
+// The literals of one row by `literal`; with a place, a value without a
+// literal is named as above.
+std::vector<std::string> rowLiteralsBy(LiteralRule literal,
+                                       const std::vector<jet::JetColumn>& columns,
+                                       const jet::JetRow& row, const RowPlace* place = nullptr);
+
 }  // namespace malvorn::transfer

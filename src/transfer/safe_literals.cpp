@@ -71,12 +71,7 @@ std::string safeClearStatement(const std::string& tableName) {
 
 std::vector<std::string> safeRowLiterals(const std::vector<jet::JetColumn>& columns,
                                          const jet::JetRow& row) {
-    std::vector<std::string> literals;
-    literals.reserve(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        literals.push_back(
-            safeLiteral(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
-    return literals;
+    return rowLiteralsBy(safeLiteral, columns, row);
 }
 
 std::string dateText(double serial) {

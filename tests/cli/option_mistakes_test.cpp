@@ -69,7 +69,6 @@ TEST_F(OptionMistakes, EveryCommandStopsBeforeAnyWork) {
         {{"script", db(), "T", "--out", out(), "--date"}, "--date に値"},
         {{"inserts", db(), "T", "--accept-short-tables=yes"},
          "--accept-short-tables は値をとりません"},
-        {{"inserts", db(), "T", "-x"}, "不明なオプションです: -x"},
         {join({"convert", db(), "T", "--sql-folder", sqlFolder(), "--create", "--replace"},
               as("scott", "tiger", {"--tablespace"})),
          "--tablespace に値"},

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "support/command.h"
+#include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -14,7 +15,7 @@ CommandRun cli(const std::vector<std::string>& words) {
 }
 
 std::string nwind() {
-    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
+    return malvorn::jet::realFile("nwind.mdb");
 }
 
 TEST(JetCommands, FailuresExitNonZeroWithOneLine) {
@@ -45,8 +46,7 @@ TEST(JetCommands, HelpOnEachCommand) {
 }
 
 TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
-    if (!std::filesystem::exists(nwind()))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
 
     // Output form: one name a line; the script in CP932 with the options
     // honoured; inserts ended by NUL under -z.

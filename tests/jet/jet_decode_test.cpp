@@ -136,16 +136,5 @@ TEST(EncryptedHeader, KeyUnderTheMaskOfAnAceHeader) {
     EXPECT_FALSE(aceEncrypted(std::vector<unsigned char>(0x40, 0xFF).data(), 0x40));
 }
 
-// The system-object bits decide, with the MSys names; the hidden bit does not.
-TEST(UserTables, SystemFlagsAndNames) {
-    EXPECT_TRUE(isUserTable("Orders", 0));
-    EXPECT_TRUE(isUserTable("Orders", 0x8));
-    EXPECT_TRUE(isUserTable("Orders", 0x40000));
-    EXPECT_FALSE(isUserTable("f_0BFE_Data", 0x800A0000));
-    EXPECT_FALSE(isUserTable("Orders", 0x2));
-    EXPECT_FALSE(isUserTable("MSysNavPaneGroups", 0xA));
-    EXPECT_FALSE(isUserTable("MSysAnything", 0));
-}
-
 }  // namespace
 }  // namespace malvorn::jet

@@ -9,17 +9,12 @@
 namespace malvorn::jet {
 namespace {
 
-std::string realFile(const std::string& name) {
-    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / name).string();
-}
-
 class RealFiles : public ::testing::TestWithParam<Way> {};
 
 INSTANTIATE_TEST_SUITE_P(Ways, RealFiles, bothWays(), wayName);
 
 TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
-    if (!std::filesystem::exists(realFile("nwind.mdb")))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     const std::tuple<const char*, const char*, std::size_t, std::size_t, const char*> cases[] = {
         // Jet 3 text in the file's code page, 1252.
         {"nwind.mdb", "Orders", 0, 9, "Carrera 52 con Ave. Bolívar #65-98 Llano Largo"},
@@ -62,8 +57,7 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
 // trips: every definition reads, every user table gives the rows it records
 // (the engine's own MSysACEs in types-v2000.mdb gives 64 of 61).
 TEST_P(RealFiles, EveryTableReadsWholeWithTheRowsItRecords) {
-    if (!std::filesystem::exists(realFile("nwind.mdb")))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     for (const char* file :
          {"nwind.mdb", "index-v2000.mdb", "types-v2000.mdb", "unicode-v2003.mdb"}) {
         const auto source = GetParam().open(realFile(file));

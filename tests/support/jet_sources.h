@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,6 +39,15 @@ inline auto bothWays() {
 inline std::string wayName(const ::testing::TestParamInfo<Way>& way) {
     return way.param.name;
 }
+
+// A file the engine itself wrote. Such files are not part of the project:
+// tests that need them skip, saying so, when they are absent.
+inline std::string realFile(const std::string& name) {
+    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / name).string();
+}
+#define SKIP_WITHOUT_REAL_FILE(name)                              \
+    if (!std::filesystem::exists(::malvorn::jet::realFile(name))) \
+    GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES
 
 inline std::vector<JetRow> allRows(JetSource& source, const std::string& table) {
     auto rows = source.openRows(table);
