@@ -33,7 +33,10 @@ base::MessageAnswer ThreadMessages::show(const std::string& text, base::MessageI
 void ThreadMessages::beep() {
     // Queued calls may run after the worker's objects are gone: they carry
     // what they need by value.
-    onWindowThread(owner_, [inner = &inner_] { inner->beep(); });
+    onWindowThread(owner_, [inner = &inner_, closing = &closing_] {
+        if (!*closing)
+            inner->beep();
+    });
 }
 
 void ThreadFront::focus(core::Field field) {

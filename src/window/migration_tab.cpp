@@ -305,9 +305,18 @@ void MigrationTab::start(bool resume) {
     setRunning(true);
     worker_ = std::thread([this, fields] {
         ThreadMessages messages(this, window_.messages(), closing_);
+        // The window may be going away under a worker that is stopping: then
+        // nothing of it is touched.
         ThreadFront front(
-            this, [this](core::Field field) { focusField(field); },
-            [this](const std::string& text) { window_.setStatus(text); });
+            this,
+            [this](core::Field field) {
+                if (!closing_)
+                    focusField(field);
+            },
+            [this](const std::string& text) {
+                if (!closing_)
+                    window_.setStatus(text);
+            });
         core::Services services{messages,
                                 front,
                                 window_.context().openSession,
@@ -325,6 +334,8 @@ void MigrationTab::start(bool resume) {
         QMetaObject::invokeMethod(
             this,
             [this, outcome, report = std::move(report)] {
+                if (closing_)
+                    return;  // the destructor joins
                 report_ = report;
                 finishRun(outcome);
             },

@@ -157,5 +157,23 @@ TEST_F(MigrationPage, EscapeStopsTheRunAndResumeFinishesIt) {
     EXPECT_TRUE(messages_.shown.empty());
 }
 
+// The close box under a run does not close the window: it asks the run to
+// stop. Once the run has ended the window closes.
+TEST_F(MigrationPage, ClosingUnderARunStopsItFirst) {
+    auto window = openWindow();
+    MigrationTab& tab = page(*window);
+    tab.ui().txtMigDbPath->setText(QString::fromStdString(db_));
+    tab.listTables();
+    bool closed = true;
+    QObject::connect(&tab, &MigrationTab::tableStarted, &tab, [&](const QString& table) {
+        if (table == QStringLiteral("TOKUI"))
+            closed = window->close();
+    });
+    run(tab, tab.ui().cmdMigStart);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(tab.lastOutcome(), core::Outcome::kInterrupted);
+    EXPECT_TRUE(window->close());
+}
+
 }  // namespace
 }  // namespace malvorn::window
