@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string_view>
 
 #include "jet/jet_error.h"
 

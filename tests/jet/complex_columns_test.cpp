@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "jet/attachment_data.h"
 #include "jet/complex_columns.h"
