@@ -13,6 +13,7 @@
 #include "localserver/catalog.h"
 #include "localserver/change_signal.h"
 #include "localserver/lexer.h"
+#include "localserver/result_stream.h"
 #include "localserver/sqlite_db.h"
 #include "localserver/sqlite_errors.h"
 #include "localserver/translator.h"
@@ -36,6 +37,7 @@ class LocalSession : public oracle::Session {
     static constexpr std::chrono::seconds kLockWait{60};
 
     LocalSession(const std::string& folder, const std::string& user, const std::string& password);
+    ~LocalSession() override;  // result_stream.cpp: closes the walks still open
 
     void execute(const std::string& statement) override;
     oracle::Value queryValue(const std::string& query) override;
@@ -109,9 +111,11 @@ class LocalSession : public oracle::Session {
     void lockTables(const std::vector<std::string>& sqlNames, const ast::ForUpdate& how);
 
     // statements.cpp
+    // A query's columns and its statement, bound and not yet stepped: its
+    // rows are read as the caller fetches them (result_stream.cpp).
     struct Rows {
         std::vector<std::string> names;
-        std::vector<std::vector<oracle::Value>> rows;
+        std::unique_ptr<SqliteStatement> cursor;
     };
     Rows perform(const std::string& statement);
     Rows runSelect(const ast::Select& select);
@@ -167,6 +171,7 @@ class LocalSession : public oracle::Session {
     std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
     std::unordered_map<std::string, InsertPlan> plans_;  // by shape
     bool autoCommit_ = true;
+    std::shared_ptr<OpenStreams> streams_ = std::make_shared<OpenStreams>();
 };
 
 }  // namespace malvorn::localserver

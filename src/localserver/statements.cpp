@@ -15,37 +15,6 @@ namespace {
 
 using F = ServerFunction;
 
-oracle::Value toValue(const SqlValue& v) {
-    if (std::holds_alternative<std::monostate>(v))
-        return std::nullopt;
-    return formatNumber(v);
-}
-
-class MemoryResultSet : public oracle::ResultSet {
-  public:
-    MemoryResultSet(std::vector<std::string> names, std::vector<std::vector<oracle::Value>> rows)
-        : names_(std::move(names)), rows_(std::move(rows)) {}
-    const std::vector<std::string>& columnNames() const override { return names_; }
-    bool next() override {
-        if (position_ > rows_.size())
-            return false;
-        ++position_;
-        return position_ <= rows_.size();
-    }
-    oracle::Value value(std::size_t column) const override {
-        if (position_ == 0 || position_ > rows_.size() || column >= names_.size())
-            throw oracle::OracleError(oracle::kServerErrorNumber,
-                                      oraMessage(1002, "fetch out of sequence"), kServerSource);
-        return rows_[position_ - 1][column];
-    }
-    using oracle::ResultSet::value;
-
-  private:
-    std::vector<std::string> names_;
-    std::vector<std::vector<oracle::Value>> rows_;
-    std::size_t position_ = 0;
-};
-
 }  // namespace
 
 void LocalSession::checkWritable(const TableInfo& table) const {
@@ -231,16 +200,10 @@ LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
     Rows rows;
     const std::string sql = tr.select(select, rows.names);
     try {
-        auto& stmt = db_.cached(sql);
-        stmt.bindAll(tr.params());
-        const int n = stmt.columnCount();
-        while (stmt.step()) {
-            std::vector<oracle::Value> row;
-            row.reserve(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i)
-                row.push_back(toValue(stmt.column(i)));
-            rows.rows.push_back(std::move(row));
-        }
+        // A statement of its own, not the cache's: the walk may outlast the
+        // next statement of the same text.
+        rows.cursor = db_.prepare(sql);
+        rows.cursor->bindAll(tr.params());
     } catch (const SqliteError& e) {
         throwServerError(e, nullptr);
     }
@@ -276,6 +239,7 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
         // Other statements may change what a kept translation checked, and
         // they commit the transaction before they run, as a server's DDL does.
         plans_.clear();
+        streams_->holdAll();
         commitWork();
     }
     Rows rows;
@@ -324,11 +288,14 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
 }
 
 void LocalSession::execute(const std::string& statement) {
+    Rows rows;
     try {
-        perform(statement);
+        rows = perform(statement);
     } catch (const SqliteError& e) {
         throwServerError(e, nullptr);
     }
+    if (rows.cursor)
+        runToEnd(*rows.cursor);
 }
 
 std::unique_ptr<oracle::ResultSet> LocalSession::query(const std::string& text) {
@@ -338,7 +305,8 @@ std::unique_ptr<oracle::ResultSet> LocalSession::query(const std::string& text) 
     } catch (const SqliteError& e) {
         throwServerError(e, nullptr);
     }
-    return std::make_unique<MemoryResultSet>(std::move(rows.names), std::move(rows.rows));
+    // A statement without rows gives a walk without rows.
+    return std::make_unique<ResultStream>(std::move(rows.names), std::move(rows.cursor), streams_);
 }
 
 oracle::Value LocalSession::queryValue(const std::string& text) {
