@@ -25,6 +25,13 @@ using F = ServerFunction;
 std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggregates) {
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
+    if (name == "ROWNUM" && n == 0) {
+        // Numbered in rownumFrom; UPDATE and DELETE have no numbering.
+        if (rownum_.empty())
+            oraThrow(976, "Specified pseudocolumn or operator not allowed here.");
+        set(type, SqlType::kNumber);
+        return rownum_;
+    }
     if (isAggregate(e)) {
         if (!aggregates)
             oraThrow(934, "group function is not allowed here");

@@ -71,6 +71,10 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "ROLLBACK",
         "SELECT V, X FROM F WHERE X > 0 FOR UPDATE OF V NOWAIT",
         "UPDATE SHOHIN SET CODE = SUBSTR(CODE, 1, 1) || MOD(QTY, 2), QTY = QTY + 1 WHERE QTY > 0",
+        "WITH W (A) AS (SELECT X FROM F) SELECT A FROM W UNION SELECT QTY FROM SHOHIN MINUS "
+        "(SELECT N FROM F INTERSECT SELECT 1 FROM DUAL) ORDER BY 1 DESC NULLS LAST",
+        "SELECT ROWNUM, V FROM (SELECT V FROM F ORDER BY X) WHERE ROWNUM <= 2",
+        "SELECT X FROM F ORDER BY X OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -79,7 +83,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "SELECT FROM WHERE AND OR NOT NULL IS IN EXISTS LIKE CASE WHEN THEN ELSE END GROUP ORDER "
         "BY DISTINCT ( ) , + - * / || = <> < >= (+) SHOHIN F T.CODE DUAL CODE PRICE QTY X V D R "
         "NVL( SUBSTR( ROUND( TO_CHAR( TO_DATE( HEXTORAW( COUNT( SUM( MOD( 0 -1 12.25 1E300 1E-200 "
-        "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /*");
+        "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
+        "UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET ROWS ONLY TIES PERCENT NULLS");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
