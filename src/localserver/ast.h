@@ -62,11 +62,34 @@ struct FromItem {
     std::optional<std::string> alias;
     enum class Join { kFirst, kComma, kInner, kLeft, kRight, kFull, kCross } join = Join::kFirst;
     ExprPtr on;
+    std::shared_ptr<Select> subquery;  // an inline view FROM (SELECT ...): `table` is empty
 };
 
 struct OrderItem {
     ExprPtr expr;
     bool descending = false;
+    std::optional<bool> nullsFirst;  // NULLS FIRST / NULLS LAST as written
+};
+
+// UNION [ALL], MINUS, INTERSECT and the query block that follows.
+struct SetOperation {
+    enum class Kind { kUnion, kUnionAll, kMinus, kIntersect } kind = Kind::kUnion;
+    std::shared_ptr<Select> right;
+};
+
+// WITH name [(columns)] AS (query).
+struct CommonTable {
+    std::string name;
+    std::vector<std::string> columns;
+    std::shared_ptr<Select> query;
+};
+
+// OFFSET n ROWS and FETCH FIRST n [PERCENT] ROWS ONLY | WITH TIES.
+struct RowLimit {
+    ExprPtr offset;
+    ExprPtr count;  // null: every row after the offset
+    bool percent = false;
+    bool withTies = false;
 };
 
 // FOR UPDATE [OF ...] [NOWAIT | WAIT n]: the rows read are locked against
@@ -85,6 +108,11 @@ struct Select {
     ExprPtr having;
     std::vector<OrderItem> orderBy;
     std::optional<ForUpdate> forUpdate;
+    // A compound query: this block, then each operation's; ORDER BY and the
+    // row limit then apply to the whole.
+    std::vector<SetOperation> setOps;
+    std::vector<CommonTable> with;
+    std::optional<RowLimit> limit;
 };
 
 struct ColumnClause {

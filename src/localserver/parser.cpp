@@ -113,7 +113,7 @@ ast::TransactionControl Parser::transactionControl() {
 
 ast::Statement Parser::dispatch() {
     const Token& t = peek();
-    if (t.isWord("SELECT"))
+    if (atQuery())
         return std::move(*select());
     if (t.isWord("INSERT"))
         return insert();

@@ -82,7 +82,7 @@ ExprPtr Parser::comparison() {
         e->negated = negated;
         e->args.push_back(std::move(left));
         expectOpen();
-        if (peek().isWord("SELECT")) {
+        if (peek().isWord("SELECT") || peek().isWord("WITH")) {
             e->subquery = select();
             expectClose();
             return e;
@@ -174,7 +174,10 @@ ExprPtr Parser::primary() {
     } else if (t.isWord("CASE")) {
         take();
         e = caseExpression();
-    } else if (t.isWord("ROWNUM") || t.isWord("ROWID") || t.isWord("LEVEL") || t.isWord("PRIOR")) {
+    } else if (t.isWord("ROWNUM")) {
+        take();
+        e = make(Expr::Kind::kFunction, "ROWNUM");
+    } else if (t.isWord("ROWID") || t.isWord("LEVEL") || t.isWord("PRIOR")) {
         // Pseudo-columns and hierarchical queries are outside the language.
         invalidStatement();
     } else if (t.isWord("USER")) {
@@ -188,7 +191,7 @@ ExprPtr Parser::primary() {
         e->args.push_back(make(Expr::Kind::kString, "YYYY-MM-DD"));
     } else if (t.isSymbol("(")) {
         take();
-        if (peek().isWord("SELECT")) {
+        if (peek().isWord("SELECT") || peek().isWord("WITH")) {
             e = make(Expr::Kind::kSubquery);
             e->subquery = select();
         } else {
@@ -199,7 +202,7 @@ ExprPtr Parser::primary() {
     } else if (t.isWord("EXISTS")) {
         take();
         expectOpen();
-        if (!peek().isWord("SELECT"))
+        if (!atQuery())
             oraThrow(928, "missing SELECT keyword");
         e = make(Expr::Kind::kExists);
         e->subquery = select();

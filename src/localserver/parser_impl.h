@@ -95,7 +95,18 @@ class Parser {
 
     // ---- statements ----
     ast::Statement dispatch();
-    std::unique_ptr<ast::Select> select();
+    std::unique_ptr<ast::Select> select();  // a whole query, with WITH and set operations
+    std::unique_ptr<ast::Select> queryBlock();
+    std::unique_ptr<ast::Select> queryTerm();
+    void commonTables(ast::Select& s);
+    void orderByList(ast::Select& s);
+    ast::RowLimit rowLimit();
+    void fromSource(ast::FromItem& item);
+    bool atQuery() const {
+        return peek().isWord("SELECT") || peek().isWord("WITH") ||
+               (peek().isSymbol("(") &&
+                (peek(1).isWord("SELECT") || peek(1).isWord("WITH") || peek(1).isSymbol("(")));
+    }
     ast::ForUpdate forUpdate();
     ast::TransactionControl transactionControl();
     void fromList(ast::Select& s);

@@ -3,8 +3,8 @@
 
 namespace malvorn::localserver::parsing {
 
-std::unique_ptr<ast::Select> Parser::select() {
-    const Nesting nesting(depth_);
+// One query block: SELECT ... FROM ... [WHERE] [GROUP BY] [HAVING].
+std::unique_ptr<ast::Select> Parser::queryBlock() {
     expectWord("SELECT");
     auto s = std::make_unique<ast::Select>();
     if (acceptWord("DISTINCT") || acceptWord("UNIQUE"))
@@ -43,27 +43,6 @@ std::unique_ptr<ast::Select> Parser::select() {
     }
     if (acceptWord("HAVING"))
         s->having = expression();
-    if (peek().isWord("ORDER")) {
-        take();
-        expectWord("BY");
-        do {
-            ast::OrderItem item;
-            item.expr = expression();
-            if (acceptWord("DESC"))
-                item.descending = true;
-            else
-                acceptWord("ASC");
-            if (acceptWord("NULLS")) {
-                if (!acceptWord("FIRST") && !acceptWord("LAST"))
-                    oraThrow(905, "missing keyword");
-            }
-            s->orderBy.push_back(std::move(item));
-        } while (acceptSymbol(","));
-    }
-    if (peek().isWord("UNION") || peek().isWord("MINUS") || peek().isWord("INTERSECT"))
-        invalidStatement();
-    if (peek().isWord("FOR"))
-        s->forUpdate = forUpdate();
     return s;
 }
 
@@ -88,8 +67,7 @@ ast::ForUpdate Parser::forUpdate() {
 
 void Parser::fromList(ast::Select& s) {
     ast::FromItem first;
-    first.table = tableRef();
-    first.alias = optionalAlias();
+    fromSource(first);
     s.from.push_back(std::move(first));
     for (;;) {
         ast::FromItem item;
@@ -113,8 +91,7 @@ void Parser::fromList(ast::Select& s) {
         } else {
             return;
         }
-        item.table = tableRef();
-        item.alias = optionalAlias();
+        fromSource(item);
         if (item.join != ast::FromItem::Join::kComma && item.join != ast::FromItem::Join::kCross) {
             expectWord("ON");
             item.on = expression();
@@ -135,7 +112,7 @@ ast::Insert Parser::insert() {
         } while (acceptSymbol(","));
         expectClose();
     }
-    if (peek().isWord("SELECT")) {
+    if (atQuery()) {
         ins.select = select();
         return ins;
     }

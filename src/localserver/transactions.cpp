@@ -124,6 +124,8 @@ void LocalSession::lockForUpdate(const ast::Select& select) {
         oraThrow(1786, "FOR UPDATE of this query expression is not allowed");
     std::vector<std::string> tables;
     for (const auto& item : select.from) {
+        if (item.subquery)
+            continue;
         const auto table = resolveTable(item.table);
         if (!table->view)
             tables.push_back(table->sqlName);

@@ -131,7 +131,7 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     }
     set(type, typeOf(found->table->columns[static_cast<std::size_t>(index)]));
     ++ownColumns_;
-    return found->sqlAlias + ".c" + std::to_string(index);
+    return found->sqlAlias + "." + found->columnPrefix + std::to_string(index);
 }
 
 namespace {

@@ -25,6 +25,13 @@ using F = ServerFunction;
 std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggregates) {
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
+    if (name == "ROWNUM" && n == 0) {
+        // Numbered in rownumFrom; UPDATE and DELETE have no numbering.
+        if (rownum_.empty())
+            oraThrow(976, "Specified pseudocolumn or operator not allowed here.");
+        set(type, SqlType::kNumber);
+        return rownum_;
+    }
     if (isAggregate(e)) {
         if (!aggregates)
             oraThrow(934, "group function is not allowed here");
@@ -246,6 +253,36 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kText);
         return sqlCall(F::kToChar,
                        {value, n == 2 ? arg(1) : "NULL", valueType == SqlType::kDate ? "1" : "0"});
+    }
+    if (name == "TRUNC" && n == 2) {
+        SqlType valueType = SqlType::kUnknown;
+        const std::string value = arg(0, &valueType);
+        if (valueType == SqlType::kDate)
+            return std::nullopt;  // TRUNC(date, format) is not in the subset
+        set(type, SqlType::kNumber);
+        return sqlCall(F::kTrunc, {num(value), num(arg(1))});
+    }
+    if ((name == "CEIL" || name == "FLOOR") && n == 1) {
+        // The whole part, one further down (FLOOR) or up (CEIL) when a
+        // fraction was cut off.
+        set(type, SqlType::kNumber);
+        const std::string value = num(arg(0));
+        const std::string cut = sqlCall(F::kTrunc, {value, "0"});
+        const bool floor = name == "FLOOR";
+        return "CASE WHEN " + value + (floor ? " < " : " > ") + cut + " THEN " +
+               sqlCall(floor ? F::kSub : F::kAdd, {cut, "1"}) + " ELSE " + cut + " END";
+    }
+    if (name == "NVL2" || name == "CONCAT") {
+        if (n != (name == "NVL2" ? 3U : 2U))
+            wrongArguments();
+        if (name == "CONCAT") {
+            set(type, SqlType::kText);
+            return sqlCall(F::kConcat, {arg(0), arg(1)});
+        }
+        SqlType result = SqlType::kUnknown;
+        const std::string then = arg(1, &result);
+        set(type, result);
+        return "CASE WHEN " + arg(0) + " IS NOT NULL THEN " + then + " ELSE " + arg(2) + " END";
     }
     if (name == "TRUNC" && n == 1) {
         SqlType valueType = SqlType::kUnknown;

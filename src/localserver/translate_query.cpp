@@ -53,7 +53,7 @@ std::vector<StarColumn> starColumns(const std::vector<Translator::Source>& sourc
             continue;
         any = true;
         for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
-            columns.push_back({src.sqlAlias + ".c" + std::to_string(i),
+            columns.push_back({src.sqlAlias + "." + src.columnPrefix + std::to_string(i),
                                typeOf(src.table->columns[i]), src.table->columns[i].name});
         }
     }
@@ -149,6 +149,21 @@ std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
 
 namespace {
 
+// Sort keys a row limit needs beside the result columns, as columns k<i>;
+// keys that are result columns stay as they are.
+std::string hiddenKeys(std::vector<Translator::SortKey>* keys) {
+    std::string list;
+    for (std::size_t i = 0; keys && i < keys->size(); ++i) {
+        std::string& term = (*keys)[i].term;
+        if (term.size() > 1 && term[0] == 'x' &&
+            term.find_first_not_of("0123456789", 1) == std::string::npos)
+            continue;
+        list += ", " + term + " AS k" + std::to_string(i);
+        term = "k" + std::to_string(i);
+    }
+    return list;
+}
+
 bool hasOuterMark(const ast::Expr& e) {
     if (e.outerMark)
         return true;
@@ -160,7 +175,7 @@ bool hasOuterMark(const ast::Expr& e) {
 
 // FROM and WHERE; equality terms of the WHERE with the (+) mark become LEFT
 // JOINs of the marked table.
-std::string Translator::fromAndWhere(const ast::Select& s) {
+std::string Translator::fromAndWhere(const ast::Select& s, const std::set<const ast::Expr*>* skip) {
     std::vector<const ast::Expr*> terms;
     if (s.where && s.where->kind == Expr::Kind::kBinary && s.where->text == "AND") {
         for (const auto& a : s.where->args)
@@ -171,6 +186,8 @@ std::string Translator::fromAndWhere(const ast::Select& s) {
     std::vector<std::vector<const ast::Expr*>> outer(sources_.size());
     std::vector<const ast::Expr*> rest;
     for (const ast::Expr* t : terms) {
+        if (skip && skip->count(t))
+            continue;
         if (!hasOuterMark(*t)) {
             rest.push_back(t);
             continue;
@@ -238,14 +255,11 @@ std::size_t Translator::outerSource(const ast::Expr& term) {
     oraThrow(1719, "outer join operator (+) not allowed in operand of OR or IN");
 }
 
-std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
-    for (const auto& item : s.from) {
-        Source source;
-        source.table = session_.resolveTable(item.table);
-        source.qualifier = item.alias ? *item.alias : item.table.name;
-        source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
-        sources_.push_back(std::move(source));
-    }
+std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string>& names,
+                                   bool ordered, std::vector<SortKey>* keys) {
+    for (const auto& item : s.from)
+        sources_.push_back(fromSource(item));
+    const std::string from = rownumFrom(s);
     // Select list.
     std::vector<std::string> items;
     std::vector<const ast::Expr*> itemExprs;  // null for columns of a star
@@ -275,7 +289,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
     // SQLite gives an aggregate over the enclosing query's columns alone to
     // that query, so such an item keeps the outer wrapper.
     const bool ownItem = ownColumns_ > 0 || outerColumns_ == 0;
-    if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty()) {
+    if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty() && !s.limit) {
         if (!grouped && ownItem) {
             items[0] = "mv_single(" + items[0] + ")";
             singleDone_ = true;
@@ -283,10 +297,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
             singleDone_ = true;
         }
     }
-    std::string sql = s.distinct ? "SELECT DISTINCT " : "SELECT ";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        sql += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
-    sql += " FROM " + fromAndWhere(s);
+    std::string sql = " FROM " + (from.empty() ? fromAndWhere(s) : from);
     std::set<std::string> groups;
     if (!s.groupBy.empty()) {
         sql += " GROUP BY ";
@@ -312,15 +323,20 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
         if (s.having)
             checkGrouped(*s.having, groups, !s.groupBy.empty());
     }
-    if (!s.orderBy.empty())
-        sql += orderBy(s, items, positionOf, groups, grouped);
-    return sql;
+    std::string order;
+    if (ordered && !s.orderBy.empty())
+        order = orderBy(s, items, positionOf, groups, grouped, keys);
+    std::string list = s.distinct ? "SELECT DISTINCT " : "SELECT ";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        list += (i ? ", " : "") + items[i] + " AS x" + std::to_string(i);
+    return list + hiddenKeys(keys) + sql + order;
 }
 
 // ORDER BY: select-list positions, aliases or expressions.
 std::string Translator::orderBy(const ast::Select& s, const std::vector<std::string>& items,
                                 const std::vector<std::size_t>& positionOf,
-                                const std::set<std::string>& groups, bool grouped) {
+                                const std::set<std::string>& groups, bool grouped,
+                                std::vector<SortKey>* keys) {
     const std::size_t itemCount = items.size();
     std::set<std::string> selected;
     for (const auto& item : items)
@@ -355,9 +371,15 @@ std::string Translator::orderBy(const ast::Select& s, const std::vector<std::str
                 selected.count(canonical(term)) == 0)
                 oraThrow(1791, "not a SELECTed expression");
         }
-        // The server puts NULLs last going up and first going down.
-        sql += (i ? ", " : "") + term +
-               (s.orderBy[i].descending ? " DESC NULLS FIRST" : " NULLS LAST");
+        // The server puts NULLs last going up and first going down, unless
+        // told otherwise.
+        const bool descending = s.orderBy[i].descending;
+        const bool nullsFirst = s.orderBy[i].nullsFirst.value_or(descending);
+        const std::string direction =
+            std::string(descending ? " DESC" : "") + (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
+        sql += (i ? ", " : "") + term + direction;
+        if (keys)
+            keys->push_back({term, direction});
     }
     return sql;
 }

@@ -48,10 +48,16 @@ struct ParamOrigins {
 // statement names.
 class Translator {
   public:
+    // One ORDER BY key: its SQL, then " DESC" and the NULLS placement.
+    struct SortKey {
+        std::string term;
+        std::string direction;
+    };
     struct Source {
         std::string qualifier;  // alias, or the table name
         std::shared_ptr<const TableInfo> table;
         std::string sqlAlias;
+        std::string columnPrefix = "c";  // the i-th column is sqlAlias.<prefix><i>
     };
 
     explicit Translator(LocalSession& session) : session_(session) {}
@@ -94,7 +100,8 @@ class Translator {
     std::string caseExpr(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string orderBy(const ast::Select& s, const std::vector<std::string>& items,
                         const std::vector<std::size_t>& positionOf,
-                        const std::set<std::string>& groups, bool grouped);
+                        const std::set<std::string>& groups, bool grouped,
+                        std::vector<SortKey>* keys = nullptr);
     std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,
                            bool aggregates);
     std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
@@ -105,7 +112,25 @@ class Translator {
 
     std::string subquery(const ast::Select& s, bool single);
     std::string scalarSubquery(const ast::Select& s, SqlType* type);
-    std::string fromAndWhere(const ast::Select& s);
+    std::string fromAndWhere(const ast::Select& s,
+                             const std::set<const ast::Expr*>* skip = nullptr);
+
+    // ---- whole queries (translate_set_ops.cpp) ----
+    // One query block; `ordered`: its ORDER BY is its own (not a compound's);
+    // `keys`: receives the sort keys, each as a result column of the block.
+    std::string queryBlock(const ast::Select& s, std::vector<std::string>& names, bool ordered,
+                           std::vector<SortKey>* keys);
+    std::string compound(const ast::Select& s, std::vector<std::string>& names,
+                         std::vector<SortKey>* keys);
+    std::string branch(const ast::Select& s, std::vector<std::string>& names,
+                       std::vector<SqlType>& types, bool first);
+    std::string limitRows(const ast::Select& s, std::string sql, std::size_t columns,
+                          const std::vector<SortKey>& keys);
+    std::vector<const ast::CommonTable*> visibleTables() const;
+    Source fromSource(const ast::FromItem& item);
+    Source inlineView(const ast::Select& q, const std::vector<std::string>& columns,
+                      Translator* parent, std::vector<const ast::CommonTable*> tables);
+    std::string rownumFrom(const ast::Select& s);
     std::size_t outerSource(const ast::Expr& term);
 
     LocalSession& session_;
@@ -118,9 +143,11 @@ class Translator {
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
-    std::vector<SqlType> itemTypes_;  // of the select list's columns
-    int ownColumns_ = 0;              // columns named so far of this query's tables
-    int outerColumns_ = 0;            // ... and of the enclosing queries' tables
+    std::vector<SqlType> itemTypes_;               // of the select list's columns
+    std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
+    std::string rownum_;                           // the SQL of ROWNUM in this block
+    int ownColumns_ = 0;                           // columns named so far of this query's tables
+    int outerColumns_ = 0;                         // ... and of the enclosing queries' tables
 };
 
 bool isAggregate(const ast::Expr& e);

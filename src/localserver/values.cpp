@@ -132,7 +132,16 @@ std::string formatNumber(const SqlValue& value) {
 }
 
 std::string valueToText(const SqlValue& value) {
-    return formatNumber(value);
+    std::string text = formatNumber(value);
+    if (std::holds_alternative<std::string>(value))
+        return text;
+    // Oracle writes a number below one without the zero before the point:
+    // .5 and -.01.
+    if (text.rfind("0.", 0) == 0)
+        text.erase(0, 1);
+    else if (text.rfind("-0.", 0) == 0)
+        text.erase(1, 1);
+    return text;
 }
 
 double toDouble(const SqlValue& value) {

@@ -73,6 +73,10 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "UPDATE SHOHIN SET CODE = SUBSTR(CODE, 1, 1) || MOD(QTY, 2), QTY = QTY + 1 WHERE QTY > 0",
         "CREATE UNIQUE INDEX FX ON F (V, N DESC) TABLESPACE USERS",
         "DROP INDEX FX",
+        "WITH W (A) AS (SELECT X FROM F) SELECT A FROM W UNION SELECT QTY FROM SHOHIN MINUS "
+        "(SELECT N FROM F INTERSECT SELECT 1 FROM DUAL) ORDER BY 1 DESC NULLS LAST",
+        "SELECT ROWNUM, V FROM (SELECT V FROM F ORDER BY X) WHERE ROWNUM <= 2",
+        "SELECT X FROM F ORDER BY X OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -82,7 +86,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "BY DISTINCT ( ) , + - * / || = <> < >= (+) SHOHIN F T.CODE DUAL CODE PRICE QTY X V D R "
         "NVL( SUBSTR( ROUND( TO_CHAR( TO_DATE( HEXTORAW( COUNT( SUM( MOD( 0 -1 12.25 1E300 1E-200 "
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
-        "INDEX UNIQUE ON DESC ASC");
+        "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
+        "ROWS ONLY TIES PERCENT NULLS");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.

@@ -54,8 +54,9 @@ TEST(Parser, TellsMalformedStatementsApart) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "ORA-00900"},
         {"EXPLAIN PLAN FOR SELECT 1 FROM DUAL", "ORA-00900"},
-        {"SELECT 1 FROM DUAL UNION SELECT 2 FROM DUAL", "ORA-00900"},
-        {"SELECT * FROM T WHERE ROWNUM <= 5", "ORA-00900"},
+        {"SELECT LEVEL FROM DUAL CONNECT BY LEVEL < 3", "ORA-00900"},
+        {"SELECT 1 FROM DUAL UNION", "ORA-00928"},
+        {"SELECT 1 FROM DUAL FETCH FIRST 2 ROWS", "ORA-00905"},
         {"ALTER TABLE T ADD (B NUMBER)", "ORA-00900"},
         {"SELECT 1", "ORA-00923"},
         {"SELECT FROM DUAL", "ORA-00936"},
