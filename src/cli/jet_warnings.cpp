@@ -25,6 +25,8 @@ class WarningJetSource : public jet::JetSource {
         return table;
     }
 
+    std::vector<model::StoredQueryRows> queryCatalog() override { return inner_->queryCatalog(); }
+
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
         noteLeftOut(name);  // before the rows: the reader serves one request at a time
         auto rows = inner_->openRows(name);

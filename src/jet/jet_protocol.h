@@ -28,13 +28,15 @@ enum class MessageType : std::uint8_t {
     kOpenRows = 4,        // text: table name
     kNextRows = 5,        // u32: most rows wanted
     kListUserTables = 6,  // nothing; replied with kTableNames
+    kListQueries = 30,    // nothing; replied with kQueryCatalog
     // Replies.
     kOk = 64,
-    kError = 65,       // u8: JetErrorKind, text: message
-    kTableNames = 66,  // u32 count, texts
-    kTableDef = 67,    // see encodeTableDef
-    kRowsOpened = 68,  // i64 recorded row count, u32 count, columns
-    kRowBatch = 69,    // u32 count, rows, u8: 1 when the table has ended
+    kError = 65,          // u8: JetErrorKind, text: message
+    kTableNames = 66,     // u32 count, texts
+    kTableDef = 67,       // see encodeTableDef
+    kRowsOpened = 68,     // i64 recorded row count, u32 count, columns
+    kRowBatch = 69,       // u32 count, rows, u8: 1 when the table has ended
+    kQueryCatalog = 100,  // see encodeQueryCatalog (query_catalog.h)
 };
 
 // Exit codes by which the reader says why it stopped on its own.

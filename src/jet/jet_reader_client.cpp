@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/file_descriptor.h"
+#include "jet/query_catalog.h"
 
 extern char** environ;
 
@@ -264,6 +265,16 @@ model::JetTableDef JetReaderClient::readTable(const std::string& name) {
                                  MessageType::kTableDef);
     try {
         return protocol::decodeTableDef(reply.payload);
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+}
+
+std::vector<model::StoredQueryRows> JetReaderClient::queryCatalog() {
+    const Frame reply =
+        exchange(MessageType::kListQueries, std::string(), MessageType::kQueryCatalog);
+    try {
+        return protocol::decodeQueryCatalog(reply.payload);
     } catch (const protocol::ProtocolError&) {
         rejectReply();
     }

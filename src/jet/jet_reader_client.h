@@ -52,6 +52,7 @@ class JetReaderClient : public JetSource {
     std::vector<std::string> userTableNames() override;
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
+    std::vector<model::StoredQueryRows> queryCatalog() override;
 
     // One request and its reply; a reply of kind kError is thrown. Used by
     // the row cursors of this client.

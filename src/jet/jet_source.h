@@ -7,6 +7,7 @@
 
 #include "jet/jet_value.h"
 #include "model/jet_table.h"
+#include "model/stored_query.h"
 
 namespace malvorn::jet {
 
@@ -57,6 +58,10 @@ class JetSource {
     virtual model::JetTableDef readTable(const std::string& name) = 0;
 
     virtual std::unique_ptr<JetRowCursor> openRows(const std::string& name) = 0;
+
+    // The saved queries with their catalog rows (see query_catalog.h). By
+    // default read through openRows; the reader client asks its process.
+    virtual std::vector<model::StoredQueryRows> queryCatalog();
 };
 
 }  // namespace malvorn::jet
