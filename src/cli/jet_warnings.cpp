@@ -28,6 +28,7 @@ class WarningJetSource : public jet::JetSource {
     model::JetTableSchema readSchema(const std::string& name) override {
         return inner_->readSchema(name);
     }
+    std::vector<model::StoredQueryRows> queryCatalog() override { return inner_->queryCatalog(); }
 
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
         noteLeftOut(name);  // before the rows: the reader serves one request at a time

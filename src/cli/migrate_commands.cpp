@@ -67,6 +67,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.acceptShortTables = args.has("accept-short-tables");
     fields.journalPath = args.option("journal");
     fields.resume = args.has("resume");
+    fields.views = !args.has("no-views");
     if (fields.resume && fields.journalPath.empty())
         throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
@@ -111,6 +112,7 @@ const CommandRegistration migrate(
      "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe] [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
+     "        [--no-views]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -118,7 +120,9 @@ const CommandRegistration migrate(
      "    --journal FILE: 表ごとの進み具合を FILE に書き続けます。--resume: 中断した移行を\n"
      "    FILE から再開します (済んだ表は飛ばし、途中の表は続きの行から)。\n"
      "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130。\n"
-     "    すべての表が ok のときだけ終了コード 0",
+     "    --oracle-safe で全表を移すときは、保存された選択・ユニオンクエリを表のあとに\n"
+     "    ビューにします (--no-views: 作りません)。\n"
+     "    すべての表とビューが ok のときだけ終了コード 0",
      runMigrate,
      connectionOptions() + bulkOptions() +
          Options{
@@ -139,6 +143,7 @@ const CommandRegistration migrate(
               "定義の行数より読めた行が少なくても失敗にしません (差は結果に残ります)"},
              {"journal", "FILE", "表ごと・まとめごとの進み具合を JSON で記録します"},
              {"resume", "", "--journal の記録から中断したところを続けます"},
+             {"no-views", "", "保存されたクエリをビューにしません"},
          }});
 
 }  // namespace

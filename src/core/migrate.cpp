@@ -376,7 +376,7 @@ bool MigrateReport::allOk() const {
         if (!table.ok)
             return false;
     }
-    return true;
+    return viewsOk(views);
 }
 
 Outcome migrateDatabase(const MigrateFields& fields, Services& services, MigrateProgress& progress,
@@ -397,6 +397,7 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
     const auto start = Clock::now();
     report.database = fields.dbPath;
     report.tables.clear();
+    report.views.clear();
     report.interrupted = false;
     try {
         const auto file = services.openJet(fields.dbPath);
@@ -424,6 +425,9 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
             report.seconds = secondsSince(start);
             return Outcome::kInterrupted;
         }
+        migrateViews({fields.oracleSafe && fields.views && fields.tables.empty(),
+                      fields.replace || fields.resume, fields.verify},
+                     *source, *session, report.views);
         if (!fields.sqlFolder.empty())
             convert::writeBatchScript(fields.sqlFolder, fields.connection, services.today());
     } catch (...) {

@@ -10,6 +10,7 @@
 
 #include "core/command.h"
 #include "core/interruption.h"
+#include "core/migrate_views.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -35,6 +36,9 @@ struct MigrateFields {
     StopRequested stopRequested = {};
     std::string journalPath;  // empty: no journal is kept
     bool resume = false;      // take up the run the journal records
+    // Under the Oracle-safe rules a run over every table also makes the saved
+    // SELECT and UNION queries views; false (--no-views) leaves them out.
+    bool views = true;
 };
 
 // What happened to one table.
@@ -55,7 +59,8 @@ struct MigrateReport {
     std::string database;
     std::vector<TableOutcome> tables;
     double seconds = 0;
-    bool interrupted = false;  // the run stopped on request before its end
+    bool interrupted = false;             // the run stopped on request before its end
+    std::vector<ViewOutcome> views = {};  // in the order they were created
     bool allOk() const;
 };
 

@@ -116,7 +116,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
             out += t.table + ": " + note + "\n";
     }
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
-           convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n";
+           convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
+           viewsSummary(report.views);
 }
 
 std::string migrateReportJson(const MigrateReport& report) {
@@ -136,7 +137,10 @@ std::string migrateReportJson(const MigrateReport& report) {
             out += (n ? ", " : "") + jsonText(t.notes[n]);
         out += "], \"seconds\": " + secondsText(t.seconds) + "}";
     }
-    return out + (report.tables.empty() ? "]}\n" : "\n]}\n");
+    out += report.tables.empty() ? "]" : "\n]";
+    if (!report.views.empty())
+        out += ",\n\"views\": " + viewsJson(report.views);
+    return out + "}\n";
 }
 
 }  // namespace malvorn::core

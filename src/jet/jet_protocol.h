@@ -30,14 +30,16 @@ enum class MessageType : std::uint8_t {
     kListUserTables = 6,  // nothing; replied with kTableNames
     kReadSchema = 10,     // text: table name; replied with kTableSchema
     kOpenFlatRows = 20,   // text: an engine flat table; as kOpenRows, attachments unpacked
+    kListQueries = 30,    // nothing; replied with kQueryCatalog
     // Replies.
     kOk = 64,
-    kError = 65,        // u8: JetErrorKind, text: message
-    kTableNames = 66,   // u32 count, texts
-    kTableDef = 67,     // see encodeTableDef
-    kRowsOpened = 68,   // i64 recorded row count, u32 count, columns
-    kRowBatch = 69,     // u32 count, rows, u8: 1 when the table has ended
-    kTableSchema = 80,  // see encodeTableSchema (schema_protocol.h)
+    kError = 65,          // u8: JetErrorKind, text: message
+    kTableNames = 66,     // u32 count, texts
+    kTableDef = 67,       // see encodeTableDef
+    kRowsOpened = 68,     // i64 recorded row count, u32 count, columns
+    kRowBatch = 69,       // u32 count, rows, u8: 1 when the table has ended
+    kTableSchema = 80,    // see encodeTableSchema (schema_protocol.h)
+    kQueryCatalog = 100,  // see encodeQueryCatalog (query_catalog.h)
 };
 
 // Exit codes by which the reader says why it stopped on its own.

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/file_descriptor.h"
+#include "jet/query_catalog.h"
 #include "jet/schema_protocol.h"
 
 extern char** environ;
@@ -275,6 +276,16 @@ model::JetTableSchema JetReaderClient::readSchema(const std::string& name) {
                                  MessageType::kTableSchema);
     try {
         return protocol::decodeTableSchema(reply.payload);
+    } catch (const protocol::ProtocolError&) {
+        rejectReply();
+    }
+}
+
+std::vector<model::StoredQueryRows> JetReaderClient::queryCatalog() {
+    const Frame reply =
+        exchange(MessageType::kListQueries, std::string(), MessageType::kQueryCatalog);
+    try {
+        return protocol::decodeQueryCatalog(reply.payload);
     } catch (const protocol::ProtocolError&) {
         rejectReply();
     }

@@ -54,6 +54,7 @@ class JetReaderClient : public JetSource {
     std::unique_ptr<JetRowCursor> openRows(const std::string& name) override;
     std::unique_ptr<JetRowCursor> openFlatRows(const std::string& name) override;
     model::JetTableSchema readSchema(const std::string& name) override;
+    std::vector<model::StoredQueryRows> queryCatalog() override;
 
     // One request and its reply; a reply of kind kError is thrown. Used by
     // the row cursors of this client.

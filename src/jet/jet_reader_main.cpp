@@ -18,6 +18,7 @@
 #include "jet/jet_error.h"
 #include "jet/jet_protocol.h"
 #include "jet/mdb_database.h"
+#include "jet/query_catalog.h"
 #include "jet/reader_limits.h"
 #include "jet/schema_protocol.h"
 
@@ -147,6 +148,10 @@ class Server {
             }
             case MessageType::kNextRows:
                 sendBatch(in.u32());
+                return;
+            case MessageType::kListQueries:
+                reply(MessageType::kQueryCatalog,
+                      protocol::encodeQueryCatalog(source().queryCatalog()));
                 return;
             default:
                 throw protocol::ProtocolError("unknown request");

@@ -9,6 +9,7 @@
 #include "jet/jet_value.h"
 #include "model/jet_schema.h"
 #include "model/jet_table.h"
+#include "model/stored_query.h"
 
 namespace malvorn::jet {
 
@@ -75,6 +76,9 @@ class JetSource {
         throw makeJetError(JetErrorKind::kReaderFailed, name,
                            "この読み取り元はインデックスとリレーションシップを読めません");
     }
+    // The saved queries with their catalog rows (see query_catalog.h). By
+    // default read through openRows; the reader client asks its process.
+    virtual std::vector<model::StoredQueryRows> queryCatalog();
 };
 
 }  // namespace malvorn::jet

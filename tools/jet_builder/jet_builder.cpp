@@ -8,6 +8,7 @@
 #include "jet_builder/jet_catalog.h"
 #include "jet_builder/jet_pages.h"
 #include "jet_builder/jet_tables.h"
+#include "model/jet_table.h"
 
 // Page layouts follow mdbtools' notes on the Jet format (pages of 4096 bytes in
 // Jet 4 and 2048 in Jet 3; table definitions, data pages with a row-offset table
@@ -21,8 +22,67 @@ namespace malvorn::testing {
 
 using namespace jet_file;
 
+namespace {
+
+// The engine numbers its queries' catalog entries from here (negative as
+// stored in the Long column).
+constexpr std::uint32_t kFirstQueryId = 0x80000100u;
+
+// The query catalog as a system table, one row per query row.
+JetBuildTable queryCatalogTable(const std::vector<JetBuildQuery>& queries) {
+    JetBuildTable t;
+    t.name = "MSysQueries";
+    t.catalogFlags = 0x80000002u;
+    t.fields = {{.name = "Attribute", .type = model::kJetByte},
+                {.name = "Expression", .type = model::kJetMemo},
+                {.name = "Flag", .type = model::kJetInteger},
+                {.name = "Name1", .type = model::kJetText, .size = 255},
+                {.name = "Name2", .type = model::kJetText, .size = 255},
+                {.name = "ObjectId", .type = model::kJetLong}};
+    for (std::size_t q = 0; q < queries.size(); ++q) {
+        const auto id = static_cast<std::int32_t>(kFirstQueryId + q);
+        for (const JetBuildQueryRow& row : queries[q].rows) {
+            JetBuildValue flag;
+            if (row.flag)
+                flag = *row.flag;
+            t.rows.push_back({std::int64_t{row.attribute}, row.expression, flag, row.name1,
+                              row.name2, std::int64_t{id}});
+        }
+    }
+    return t;
+}
+
+// The catalog's own row, one per table, one per query.
+std::vector<std::vector<JetBuildValue>> catalogRowsOf(const TableLayout& catalog,
+                                                      const std::vector<TableLayout>& layouts,
+                                                      const std::vector<JetBuildQuery>& queries,
+                                                      const Format& format,
+                                                      const TextEncoder& text) {
+    std::vector<std::vector<JetBuildValue>> rows;
+    rows.push_back(
+        catalogRow(catalog.tdefPage, "MSysObjects", static_cast<std::int32_t>(0x80000002u), {}));
+    for (const TableLayout& t : layouts)
+        rows.push_back(catalogRow(t.tdefPage, t.name, static_cast<std::int32_t>(t.catalogFlags),
+                                  columnProperties(t, format, text)));
+    for (std::size_t q = 0; q < queries.size(); ++q)
+        rows.push_back(catalogRow(kFirstQueryId + static_cast<std::uint32_t>(q), queries[q].name,
+                                  static_cast<std::int32_t>(queries[q].catalogFlags), {}, 5));
+    return rows;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables, JetVersion version,
                                        int codePage) {
+    return buildJetFile(tables, {}, version, codePage);
+}
+
+std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& userTables,
+                                       const std::vector<JetBuildQuery>& queries,
+                                       JetVersion version, int codePage) {
+    std::vector<JetBuildTable> tables = userTables;
+    if (!queries.empty())
+        tables.push_back(queryCatalogTable(queries));
     if (codePage != 932 && codePage != 1252)
         fail("code page " + std::to_string(codePage) + " is not supported (932 or 1252)");
     const Format format(version);
@@ -63,13 +123,7 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
         t.dataPages = data.pages();
     }
 
-    std::vector<std::vector<JetBuildValue>> catalogRows;
-    catalogRows.push_back(
-        catalogRow(catalog.tdefPage, "MSysObjects", static_cast<std::int32_t>(0x80000002u), {}));
-    for (const TableLayout& t : layouts)
-        catalogRows.push_back(catalogRow(t.tdefPage, t.name,
-                                         static_cast<std::int32_t>(t.catalogFlags),
-                                         columnProperties(t, format, text)));
+    const auto catalogRows = catalogRowsOf(catalog, layouts, queries, format, text);
     RowPages catalogData(store, format, ownerBytes(catalog.tdefPage));
     for (std::size_t r = 0; r < catalogRows.size(); ++r)
         catalogData.add(buildRow(catalog, catalogRows[r], r, format, text, longValues));
@@ -105,7 +159,12 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
 
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   JetVersion version, int codePage) {
-    const Bytes bytes = buildJetFile(tables, version, codePage);
+    writeJetFile(path, tables, {}, version, codePage);
+}
+
+void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
+                  const std::vector<JetBuildQuery>& queries, JetVersion version, int codePage) {
+    const Bytes bytes = buildJetFile(tables, queries, version, codePage);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         fail("cannot create " + path);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -65,6 +66,23 @@ struct JetBuildTable {
     std::uint32_t catalogFlags = 0;
 };
 
+// A saved query: its catalog entry (MSysObjects, type 5) and its rows of the
+// query catalog (MSysQueries), written in the order given. The attribute
+// numbers and flags are the engine's (see model/stored_query.h).
+struct JetBuildQueryRow {
+    int attribute = 0;
+    std::string expression{};
+    std::optional<std::int64_t> flag{};
+    std::string name1{};
+    std::string name2{};
+};
+
+struct JetBuildQuery {
+    std::string name{};
+    std::uint32_t catalogFlags = 0;
+    std::vector<JetBuildQueryRow> rows{};
+};
+
 // kAce12: the Access 2007 format, Jet 4's pages under its own header; it
 // also takes the ACE-only field types of ace_types.h.
 enum class JetVersion { kJet3, kJet4, kAce12 };
@@ -88,6 +106,14 @@ constexpr std::uint32_t jetCatalogId(std::size_t index) {
 // catalog's table definition).
 std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
                                        JetVersion version = JetVersion::kJet4, int codePage = 932);
+// The same with saved queries: the file then also holds the system table
+// MSysQueries.
+std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
+                                       const std::vector<JetBuildQuery>& queries,
+                                       JetVersion version = JetVersion::kJet4, int codePage = 932);
+void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
+                  const std::vector<JetBuildQuery>& queries, JetVersion version = JetVersion::kJet4,
+                  int codePage = 932);
 constexpr std::size_t jetPageSize(JetVersion version) {
     return version == JetVersion::kJet3 ? 2048 : 4096;
 }

@@ -365,12 +365,18 @@ TableLayout catalogLayout(const Format& format) {
 }
 
 std::vector<JetBuildValue> catalogRow(std::uint32_t id, const std::string& name, std::int64_t flags,
-                                      const Bytes& lvProp) {
+                                      const Bytes& lvProp, std::int64_t type) {
     JetBuildValue props;
     if (!lvProp.empty())
         props = std::string(lvProp.begin(), lvProp.end());
-    return {std::int64_t{id}, std::int64_t{0}, name,  std::int64_t{1},
-            kCatalogDate,     kCatalogDate,    flags, std::move(props)};
+    return {std::int64_t{static_cast<std::int32_t>(id)},
+            std::int64_t{0},
+            name,
+            type,
+            kCatalogDate,
+            kCatalogDate,
+            flags,
+            std::move(props)};
 }
 
 void addUsageMaps(TableLayout& t, RowPages& mapPages, std::size_t pageCount, const Format& format) {

@@ -17,7 +17,7 @@ void writeHeaderPage(Bytes& p, const Format& format, int codePage);
 // The catalog table, and its row for one table (lvProp: the column properties).
 TableLayout catalogLayout(const Format& format);
 std::vector<JetBuildValue> catalogRow(std::uint32_t id, const std::string& name, std::int64_t flags,
-                                      const Bytes& lvProp);
+                                      const Bytes& lvProp, std::int64_t type = 1);
 // The properties blob (MSysObjects.LvProp) of a table's columns.
 Bytes columnProperties(const TableLayout& t, const Format& format, const TextEncoder& text);
 

@@ -1,0 +1,116 @@
+// migrate's views step over a built file with saved queries and the local
+// server: when it runs, what it reports, and what the server made of it.
+#include <gtest/gtest.h>
+
+#include "base/file_system.h"
+#include "core/migrate.h"
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/server_fixture.h"
+#include "support/scripted_messages.h"
+
+namespace malvorn::core {
+namespace {
+
+using testing::JetBuildQuery;
+using testing::JetBuildTable;
+
+JetBuildTable codes() {
+    JetBuildTable table{"T", {{.name = "CODE", .type = 4}}, {{"pkkey", {"CODE"}, true}}, {}};
+    for (std::int64_t i = 1; i <= 3; ++i)
+        table.rows.push_back({i});
+    return table;
+}
+
+std::vector<JetBuildQuery> savedQueries() {
+    return {{.name = "Big",
+             .rows = {{.attribute = 1, .flag = 1},
+                      {.attribute = 5, .name1 = "T"},
+                      {.attribute = 6, .expression = "T.CODE", .flag = 0},
+                      {.attribute = 8, .expression = "T.CODE>1"}}},
+            {.name = "Asked",
+             .rows = {{.attribute = 1, .flag = 1},
+                      {.attribute = 2, .flag = 4, .name1 = "Least"},
+                      {.attribute = 5, .name1 = "T"},
+                      {.attribute = 6, .expression = "T.CODE", .flag = 0},
+                      {.attribute = 8, .expression = "T.CODE>[Least]"}}}};
+}
+
+class MigrateViewsServer : public localserver::ServerTest {
+  protected:
+    void SetUp() override { scott_ = appUser(); }
+
+    Outcome migrate(MigrateFields fields) {
+        const std::string path = dir_.path() + "/q" + std::to_string(++files_) + ".mdb";
+        testing::writeJetFile(path, {codes()}, savedQueries());
+        fields.dbPath = path;
+        fields.connection = {"scott", "tiger", folder()};
+        fields.replace = true;
+        Services services{messages_,
+                          front_,
+                          sessionOpener({localserver::openLocalServer, {}}),
+                          jet::openJetFileHere,
+                          base::gFso(),
+                          [] {
+                              return convert::ScriptDate{2024, 5, 6};
+                          }};
+        MigrateProgress quiet;
+        report_ = {};
+        return migrateDatabase(fields, services, quiet, report_);
+    }
+
+    bool serverMakesViews() {
+        try {
+            scott_->execute("CREATE VIEW PROBE_VIEW AS SELECT 1 AS X FROM DUAL");
+            scott_->execute("DROP VIEW PROBE_VIEW");
+            return true;
+        } catch (const oracle::OracleError&) {
+            return false;
+        }
+    }
+
+    std::unique_ptr<oracle::Session> scott_;
+    ScriptedMessages messages_;
+    Front front_;
+    MigrateReport report_;
+    int files_ = 0;
+};
+
+TEST_F(MigrateViewsServer, ViewsAfterTheTablesOnlyUnderTheSafeRulesForTheWholeFile) {
+    MigrateFields fields;
+    fields.oracleSafe = true;
+    fields.verify = true;
+    const Outcome outcome = migrate(fields);
+    ASSERT_EQ(report_.views.size(), 2u);
+    EXPECT_EQ(report_.views[0].query, "Big");
+    EXPECT_EQ(report_.views[1].status, ViewStatus::kLeftOut);
+    EXPECT_NE(report_.views[1].reason.find("パラメータ"), std::string::npos);
+    if (serverMakesViews()) {
+        EXPECT_EQ(outcome, Outcome::kDone);
+        EXPECT_EQ(report_.views[0].status, ViewStatus::kCreated);
+        EXPECT_EQ(report_.views[0].rows, std::optional<std::int64_t>(2));
+        EXPECT_EQ(rows(*scott_, "SELECT CODE FROM Big ORDER BY 1"),
+                  (std::vector<std::string>{"2", "3"}));
+    } else {
+        // The server's refusal is the view's result, and the run's.
+        GTEST_LOG_(INFO) << "the local server makes no views: checked the refusal only";
+        EXPECT_EQ(outcome, Outcome::kFailed);
+        EXPECT_EQ(report_.views[0].status, ViewStatus::kRefused);
+        EXPECT_NE(report_.views[0].reason.find("ORA-"), std::string::npos);
+    }
+    EXPECT_EQ(report_.tables.at(0).result, "ok");
+
+    fields.views = false;
+    EXPECT_EQ(migrate(fields), Outcome::kDone);
+    EXPECT_TRUE(report_.views.empty());
+    fields.views = true;
+    fields.tables = {"T"};
+    EXPECT_EQ(migrate(fields), Outcome::kDone);
+    EXPECT_TRUE(report_.views.empty());
+    MigrateFields windowRules;
+    EXPECT_EQ(migrate(windowRules), Outcome::kDone);
+    EXPECT_TRUE(report_.views.empty());
+}
+
+}  // namespace
+}  // namespace malvorn::core
