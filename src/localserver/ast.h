@@ -106,15 +106,32 @@ struct ConstraintClause {
     std::string indexTablespace;
 };
 
+// A constraint added to a table: P primary key, U unique, R foreign key,
+// C check, N not null (a check the server shows as "COL" IS NOT NULL).
+struct ConstraintDef {
+    std::string name;  // empty: the server names it
+    char kind = 'P';
+    std::vector<std::string> columns;
+    TableRef parent;                         // R
+    std::vector<std::string> parentColumns;  // R; empty: the parent's primary key
+    std::string deleteRule = "NO ACTION";    // R: NO ACTION, CASCADE, SET NULL
+    std::shared_ptr<Expr> condition;         // C
+    std::string conditionText;               // C: as written
+    bool validate = true;                    // NOVALIDATE: rows already there are not checked
+    std::string indexTablespace;
+};
+
 struct CreateTable {
     TableRef table;
     std::vector<ColumnClause> columns;
     std::vector<ConstraintClause> constraints;
+    std::vector<ConstraintDef> references;  // foreign keys and checks, added once it exists
     std::string tablespace;
 };
 
 struct DropTable {
     TableRef table;
+    bool cascadeConstraints = false;
 };
 
 struct TruncateTable {
@@ -196,8 +213,18 @@ struct DropIndex {
     TableRef index;
 };
 
-using Statement =
-    std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
-                 AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex>;
+// ALTER TABLE forms on constraints: ADD constraint, MODIFY column [NOT] NULL,
+// DROP CONSTRAINT name [CASCADE].
+struct AlterTableConstraints {
+    TableRef table;
+    std::vector<ConstraintDef> add;
+    std::string nullColumn;  // MODIFY column NULL
+    std::string dropName;
+    bool cascade = false;
+};
+
+using Statement = std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update,
+                               Delete, CreateUser, AlterUser, Grant, Revoke, DropUser,
+                               TransactionControl, CreateIndex, DropIndex, AlterTableConstraints>;
 
 }  // namespace malvorn::localserver::ast

@@ -45,6 +45,26 @@ std::string userIndExpressions(const std::string& owner) {
            owner;
 }
 
+std::string userConstraints(const std::string& owner) {
+    return "SELECT k.owner, k.name, k.kind, t.name, r.search_condition, p.owner, p.name, "
+           "r.delete_rule, 'ENABLED', 'NOT DEFERRABLE', 'IMMEDIATE', ifnull(r.validated, "
+           "'VALIDATED'), ifnull(r.generated, CASE WHEN substr(k.name, 1, 5) = 'SYS_C' THEN "
+           "'GENERATED NAME' ELSE 'USER NAME' END), CASE WHEN k.kind IN ('P', 'U') THEN k.name "
+           "END FROM main.mv_constraint k JOIN main.mv_table t ON t.id = k.table_id LEFT JOIN "
+           "main.mv_constraint_rule r ON r.id = k.id LEFT JOIN main.mv_constraint p ON p.id = "
+           "r.r_id WHERE k.owner = " +
+           owner;
+}
+
+// A check's columns have no position.
+std::string userConsColumns(const std::string& owner) {
+    return std::string(kKeyColumns) +
+           "SELECT k.owner, k.name, t.name, kc.name, CASE WHEN k.kind = 'C' THEN NULL ELSE "
+           "kc.pos END FROM main.mv_constraint k JOIN kc ON kc.id = k.id AND kc.pos > 0 AND "
+           "kc.name <> '' JOIN main.mv_table t ON t.id = k.table_id WHERE k.owner = " +
+           owner;
+}
+
 }  // namespace
 
 const std::vector<SchemaView>& schemaViews() {
@@ -75,6 +95,29 @@ const std::vector<SchemaView>& schemaViews() {
           {"COLUMN_EXPRESSION", "VARCHAR2"},
           {"COLUMN_POSITION", "NUMBER"}},
          userIndExpressions},
+        {"USER_CONSTRAINTS",
+         {{"OWNER", "VARCHAR2"},
+          {"CONSTRAINT_NAME", "VARCHAR2"},
+          {"CONSTRAINT_TYPE", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"SEARCH_CONDITION", "VARCHAR2"},
+          {"R_OWNER", "VARCHAR2"},
+          {"R_CONSTRAINT_NAME", "VARCHAR2"},
+          {"DELETE_RULE", "VARCHAR2"},
+          {"STATUS", "VARCHAR2"},
+          {"DEFERRABLE", "VARCHAR2"},
+          {"DEFERRED", "VARCHAR2"},
+          {"VALIDATED", "VARCHAR2"},
+          {"GENERATED", "VARCHAR2"},
+          {"INDEX_NAME", "VARCHAR2"}},
+         userConstraints},
+        {"USER_CONS_COLUMNS",
+         {{"OWNER", "VARCHAR2"},
+          {"CONSTRAINT_NAME", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"POSITION", "NUMBER"}},
+         userConsColumns},
     };
     return views;
 }

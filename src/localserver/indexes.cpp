@@ -12,8 +12,6 @@
 #include "localserver/schema_catalog.h"
 
 namespace malvorn::localserver {
-namespace {
-
 std::string indexSql(const std::string& schema, const std::string& physical,
                      const std::string& table, bool unique, const std::vector<int>& columns,
                      const std::vector<bool>& descending) {
@@ -36,6 +34,8 @@ std::string indexSql(const std::string& schema, const std::string& physical,
         sql += " WHERE " + anyValue;
     return sql;
 }
+
+namespace {
 
 // ORA-01408 when the table already has an index on the same columns in the
 // same order, a primary or unique key's included.

@@ -12,7 +12,9 @@
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
 #include "localserver/change_signal.h"
+#include "localserver/constraint_sql.h"
 #include "localserver/lexer.h"
+#include "localserver/schema_catalog.h"
 #include "localserver/sqlite_db.h"
 #include "localserver/translator.h"
 #include "oracle/session.h"
@@ -84,6 +86,30 @@ class LocalSession : public oracle::Session {
     // indexes.cpp
     void createIndex(const ast::CreateIndex& ci);
     void dropIndex(const ast::DropIndex& di);
+
+    // constraints.cpp, constraint_rules.cpp
+    void alterTableConstraints(const ast::AlterTableConstraints& at);
+    // CREATE TABLE's foreign keys and checks; the table is dropped again when
+    // one is refused.
+    void addConstraintsOfNewTable(const ast::CreateTable& ct);
+    void addConstraintTo(const TableInfo& table, const ast::ConstraintDef& def);
+    void addKeyConstraint(const TableInfo& table, ConstraintEntry& entry,
+                          const std::vector<int>& columns);
+    void addForeignKey(const TableInfo& table, ConstraintEntry& entry,
+                       const ast::ConstraintDef& def, const std::vector<int>& columns);
+    void addCheck(const TableInfo& table, ConstraintEntry& entry, const ast::ConstraintDef& def);
+    void dropConstraint(const TableInfo& table, const std::string& name, bool cascade);
+    void removeConstraintObjects(const ConstraintEntry& entry);
+    void makeNullable(const TableInfo& table, const std::string& column);
+    // DROP TABLE: ORA-02449 while other tables reference it, unless cascading;
+    // inside the drop's catalog transaction.
+    void dropConstraintsOf(const TableInfo& table, bool cascade);
+    void checkTruncatable(const TableInfo& table);
+    // After rows were deleted and written again: ORA-02292 for a child left
+    // without its parent.
+    void checkChildrenAfterRewrite(const TableInfo& table);
+    std::optional<ForeignKeySql> foreignKeySql(const ConstraintEntry& fk);
+    void defineSchemaFunctions();
 
     // transactions.cpp
     // Runs a statement that changes rows: on its own with autocommit, else
@@ -170,6 +196,9 @@ class LocalSession : public oracle::Session {
     std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
     std::unordered_map<std::string, InsertPlan> plans_;  // by shape
     bool autoCommit_ = true;
+    // Rows are deleted and written again as they were (a retried UPDATE,
+    // TRUNCATE): the triggers on parent rows stand aside.
+    bool rewriting_ = false;
 };
 
 }  // namespace malvorn::localserver

@@ -113,6 +113,11 @@ class Parser {
     // ---- schema objects (parser_schema.cpp) ----
     ast::CreateIndex createIndex();
     ast::DropIndex dropIndex();
+    // ---- constraints (parser_constraints.cpp) ----
+    bool atConstraintAlter() const;
+    ast::AlterTableConstraints alterTableConstraints();
+    ast::ConstraintDef constraintBody(std::string name, const std::string& column);
+    void constraintState(ast::ConstraintDef& c);
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

@@ -42,7 +42,10 @@ void createSchemaObjectTables(SqliteDb& db) {
         "name TEXT, table_id INTEGER, uniq INTEGER, physical TEXT, tablespace TEXT, "
         "UNIQUE(owner, name));"
         "CREATE TABLE IF NOT EXISTS mv_index_column(index_id INTEGER, position INTEGER, name "
-        "TEXT, descend TEXT, hidden TEXT, PRIMARY KEY(index_id, position));");
+        "TEXT, descend TEXT, hidden TEXT, PRIMARY KEY(index_id, position));"
+        "CREATE TABLE IF NOT EXISTS mv_constraint_rule(id INTEGER PRIMARY KEY, r_id INTEGER, "
+        "delete_rule TEXT, search_condition TEXT, validated TEXT, generated TEXT, not_null "
+        "INTEGER, physical TEXT);");
 }
 
 void readIndexes(SqliteDb& db, TableInfo& table) {
@@ -62,6 +65,20 @@ void readIndexes(SqliteDb& db, TableInfo& table) {
         index.descending.push_back(indexes.columnText(5) == "DESC");
     }
     indexes.reset();
+    // Keys added by ALTER TABLE are unique indexes of the same kind.
+    auto& keys = db.cached(
+        "SELECT k.name, k.columns, r.physical FROM mv_constraint k JOIN mv_constraint_rule r ON "
+        "r.id = k.id WHERE k.table_id = ?1 AND k.kind IN ('P', 'U') AND r.physical IS NOT NULL");
+    keys.bind(1, table.id);
+    while (keys.step()) {
+        TableInfo::Index index{keys.columnText(0), true, {}, {}, keys.columnText(2)};
+        for (const auto& column : splitNames(keys.columnText(1))) {
+            index.columns.push_back(table.findColumn(column));
+            index.descending.push_back(false);
+        }
+        table.indexes.push_back(std::move(index));
+    }
+    keys.reset();
 }
 
 void removeSchemaObjectsOfTable(SqliteDb& db, std::int64_t tableId) {
@@ -70,6 +87,7 @@ void removeSchemaObjectsOfTable(SqliteDb& db, std::int64_t tableId) {
                 "table_id = ?1)",
                 tableId);
     deleteWhere(db, "DELETE FROM mv_index WHERE table_id = ?1", tableId);
+    db.exec("DELETE FROM mv_constraint_rule WHERE id NOT IN (SELECT id FROM mv_constraint)");
 }
 
 void removeSchemaObjectsOf(SqliteDb& db, const std::string& owner) {
@@ -80,6 +98,10 @@ void removeSchemaObjectsOf(SqliteDb& db, const std::string& owner) {
     deleteWhere(db,
                 "DELETE FROM mv_index WHERE owner = ?1 OR table_id IN (SELECT id FROM mv_table "
                 "WHERE owner = ?1)",
+                owner);
+    deleteWhere(db,
+                "DELETE FROM mv_constraint_rule WHERE id IN (SELECT id FROM mv_constraint WHERE "
+                "owner = ?1)",
                 owner);
 }
 

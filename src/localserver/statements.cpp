@@ -78,7 +78,11 @@ void throwServerError(const SqliteError& e, const TableInfo* table) {
         case SqliteError::Kind::kTooComplex:
             tooComplex();
         case SqliteError::Kind::kNotNull:
+            break;
         case SqliteError::Kind::kOther:
+            // A constraint's trigger raises the server's error itself.
+            if (std::string_view(e.what()).starts_with("ORA-"))
+                oraThrowText(e.what());
             break;
     }
     oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");
@@ -232,13 +236,17 @@ void LocalSession::updateCheckingKeysAtEnd(const TableInfo& table, const std::st
         while (changed->step()) {
         }
         changed.reset();
+        rewriting_ = true;
         db_.exec("DELETE FROM " + table.sqlName +
                  " WHERE rowid IN (SELECT r FROM temp.mv_changed)");
+        rewriting_ = false;
         db_.exec("INSERT INTO " + table.sqlName + "(rowid, " + columns + ") SELECT r, " + columns +
                  " FROM temp.mv_changed");
+        checkChildrenAfterRewrite(table);
         db_.exec("DROP TABLE temp.mv_changed");
         db_.exec("RELEASE mv_keys");
     } catch (...) {
+        rewriting_ = false;
         if (db_.inTransaction()) {
             db_.exec("ROLLBACK TO mv_keys");
             db_.exec("RELEASE mv_keys");
@@ -353,6 +361,8 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 createIndex(s);
             } else if constexpr (std::is_same_v<T, ast::DropIndex>) {
                 dropIndex(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterTableConstraints>) {
+                alterTableConstraints(s);
             }
         },
         parsed);
