@@ -87,6 +87,17 @@ struct Select {
     std::optional<ForUpdate> forUpdate;
 };
 
+// GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(START WITH n | LIMIT
+// VALUE, INCREMENT BY n)].
+struct IdentitySpec {
+    bool always = false;
+    bool onNull = false;
+    long long startWith = 1;
+    bool startGiven = false;
+    bool startLimitValue = false;
+    long long incrementBy = 1;
+};
+
 struct ColumnClause {
     std::string name;
     std::string typeName;  // VARCHAR2, NUMBER, ...
@@ -97,6 +108,7 @@ struct ColumnClause {
     std::optional<bool> charSemantics;
     std::string defaultText;
     bool notNull = false;
+    std::optional<IdentitySpec> identity;
 };
 
 struct ConstraintClause {
@@ -218,13 +230,23 @@ struct DropIndex {
 struct AlterTableConstraints {
     TableRef table;
     std::vector<ConstraintDef> add;
-    std::string nullColumn;  // MODIFY column NULL
+    std::string nullColumn;      // MODIFY column NULL
+    std::string identityColumn;  // MODIFY column GENERATED ... AS IDENTITY
+    IdentitySpec identity;
     std::string dropName;
     bool cascade = false;
 };
 
-using Statement = std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update,
-                               Delete, CreateUser, AlterUser, Grant, Revoke, DropUser,
-                               TransactionControl, CreateIndex, DropIndex, AlterTableConstraints>;
+// COMMENT ON TABLE t IS 'text' / COMMENT ON COLUMN t.c IS 'text'.
+struct Comment {
+    TableRef table;
+    std::string column;  // empty: the table's comment
+    std::string text;    // empty: none
+};
+
+using Statement =
+    std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
+                 AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
+                 AlterTableConstraints, Comment>;
 
 }  // namespace malvorn::localserver::ast

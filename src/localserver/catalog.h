@@ -36,6 +36,13 @@ struct TableInfo {
         std::string physical;
     };
     std::vector<Index> indexes;
+    // The identity column: ALWAYS, BY DEFAULT or BY DEFAULT ON NULL.
+    int identityColumn = -1;
+    std::string identity;
+    const std::string& identityOf(std::size_t column) const {
+        static const std::string none;
+        return static_cast<int>(column) == identityColumn ? identity : none;
+    }
     bool view = false;
 
     int findColumn(const std::string& column) const;

@@ -18,6 +18,9 @@ void LocalSession::defineSchemaFunctions() {
     db_.defineFunction("mv_rewriting", 0, [this](const std::vector<SqlValue>&) -> SqlValue {
         return std::int64_t{rewriting_ ? 1 : 0};
     });
+    db_.defineFunction("mv_identity_next", 2, [this](const std::vector<SqlValue>& args) {
+        return nextIdentity(std::get<std::int64_t>(args.at(0)));
+    });
     // A cascade may delete rows of its own table (a table referencing itself).
     db_.exec("PRAGMA recursive_triggers=ON");
 }
@@ -34,6 +37,8 @@ void LocalSession::alterTableConstraints(const ast::AlterTableConstraints& at) {
     }
     if (!at.nullColumn.empty())
         makeNullable(*table, at.nullColumn);
+    if (!at.identityColumn.empty())
+        modifyIdentity(*table, at.identityColumn, at.identity);
     for (const auto& def : at.add) {
         // Each constraint sees the ones before it.
         addConstraintTo(*resolveTable({table->owner, table->name}), def);

@@ -65,6 +65,29 @@ std::string userConsColumns(const std::string& owner) {
            owner;
 }
 
+// The options as the server words their start: START WITH is the value the
+// next row gets once the column was restarted.
+std::string userTabIdentityCols(const std::string& owner) {
+    return "SELECT t.name, i.name, i.generation, 'START WITH: ' || i.start_with || ', INCREMENT "
+           "BY: ' || i.increment FROM main.mv_identity_col i JOIN main.mv_table t ON t.id = "
+           "i.table_id WHERE t.owner = " +
+           owner;
+}
+
+// Every table and column has a row; its comment is Null when none was made.
+std::string userTabComments(const std::string& owner) {
+    return "SELECT t.name, 'TABLE', nullif(m.comments, '') FROM main.mv_table t LEFT JOIN "
+           "main.mv_comment m ON m.table_id = t.id AND m.column_name = '' WHERE t.owner = " +
+           owner;
+}
+
+std::string userColComments(const std::string& owner) {
+    return "SELECT t.name, c.name, nullif(m.comments, '') FROM main.mv_table t JOIN "
+           "main.mv_column c ON c.table_id = t.id LEFT JOIN main.mv_comment m ON m.table_id = "
+           "t.id AND m.column_name = c.name WHERE t.owner = " +
+           owner;
+}
+
 }  // namespace
 
 const std::vector<SchemaView>& schemaViews() {
@@ -118,6 +141,18 @@ const std::vector<SchemaView>& schemaViews() {
           {"COLUMN_NAME", "VARCHAR2"},
           {"POSITION", "NUMBER"}},
          userConsColumns},
+        {"USER_TAB_IDENTITY_COLS",
+         {{"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"GENERATION_TYPE", "VARCHAR2"},
+          {"IDENTITY_OPTIONS", "VARCHAR2"}},
+         userTabIdentityCols},
+        {"USER_TAB_COMMENTS",
+         {{"TABLE_NAME", "VARCHAR2"}, {"TABLE_TYPE", "VARCHAR2"}, {"COMMENTS", "VARCHAR2"}},
+         userTabComments},
+        {"USER_COL_COMMENTS",
+         {{"TABLE_NAME", "VARCHAR2"}, {"COLUMN_NAME", "VARCHAR2"}, {"COMMENTS", "VARCHAR2"}},
+         userColComments},
     };
     return views;
 }

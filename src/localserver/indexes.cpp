@@ -132,4 +132,21 @@ void LocalSession::dropIndex(const ast::DropIndex& di) {
     db_.exec("DROP INDEX IF EXISTS " + schema + "." + found->physical);
 }
 
+// Comments are kept in the catalog beside the table, '' for none.
+void LocalSession::comment(const ast::Comment& c) {
+    const auto table = resolveTable(c.table);
+    if (table->view)
+        insufficientPrivileges();
+    if (table->owner != me_.name)
+        requireDba();
+    if (!c.column.empty() && table->findColumn(c.column) < 0)
+        invalidIdentifier(c.column);
+    const ChangeSignal::Change change(signal_);
+    CatalogTransaction tx(db_);
+    auto& set = db_.cached("INSERT OR REPLACE INTO mv_comment VALUES(?1, ?2, ?3)");
+    set.bindAll({table->id, c.column, c.text});
+    set.step();
+    tx.commit();
+}
+
 }  // namespace malvorn::localserver

@@ -110,6 +110,13 @@ class LocalSession : public oracle::Session {
     void checkChildrenAfterRewrite(const TableInfo& table);
     std::optional<ForeignKeySql> foreignKeySql(const ConstraintEntry& fk);
     void defineSchemaFunctions();
+    void comment(const ast::Comment& c);  // indexes.cpp
+    // identity.cpp
+    void createIdentity(const ast::CreateTable& ct, const TableInfo& table,
+                        const std::string& sqlName);
+    void modifyIdentity(const TableInfo& table, const std::string& column,
+                        const ast::IdentitySpec& spec);
+    SqlValue nextIdentity(std::int64_t tableId);
 
     // transactions.cpp
     // Runs a statement that changes rows: on its own with autocommit, else

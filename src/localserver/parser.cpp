@@ -152,6 +152,8 @@ ast::Statement Parser::dispatch() {
             return dropIndex();
         invalidStatement();
     }
+    if (t.isWord("COMMENT"))
+        return comment();
     if (t.isWord("TRUNCATE")) {
         take();
         expectWord("TABLE");

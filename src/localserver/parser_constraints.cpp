@@ -27,7 +27,8 @@ bool Parser::atConstraintAlter() const {
         return peek(next).isWord("CONSTRAINT");
     if (action.isWord("MODIFY")) {
         const Token& after = peek(next + 1);
-        return after.isWord("CONSTRAINT") || after.isWord("NOT") || after.isWord("NULL");
+        return after.isWord("CONSTRAINT") || after.isWord("NOT") || after.isWord("NULL") ||
+               after.isWord("GENERATED");
     }
     return false;
 }
@@ -51,6 +52,11 @@ ast::AlterTableConstraints Parser::alterTableConstraints() {
         std::string column;
         if (!add)
             column = name();
+        if (!add && acceptWord("GENERATED")) {
+            alter.identityColumn = column;
+            alter.identity = identityClause();
+            continue;
+        }
         std::string constraintName;
         if (acceptWord("CONSTRAINT"))
             constraintName = name();

@@ -105,6 +105,8 @@ ast::ColumnClause Parser::columnClause(ast::CreateTable& ct) {
             k.columns = {c.name};
             k.indexTablespace = indexTablespace();
             ct.constraints.push_back(std::move(k));
+        } else if (constraintName.empty() && acceptWord("GENERATED")) {
+            c.identity = identityClause();
         } else if (peek().isWord("REFERENCES") || peek().isWord("CHECK")) {
             ct.references.push_back(constraintBody(constraintName, c.name));
             constraintState(ct.references.back());

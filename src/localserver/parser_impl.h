@@ -113,6 +113,8 @@ class Parser {
     // ---- schema objects (parser_schema.cpp) ----
     ast::CreateIndex createIndex();
     ast::DropIndex dropIndex();
+    ast::IdentitySpec identityClause();
+    ast::Comment comment();
     // ---- constraints (parser_constraints.cpp) ----
     bool atConstraintAlter() const;
     ast::AlterTableConstraints alterTableConstraints();

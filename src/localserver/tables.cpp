@@ -37,6 +37,9 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
             Translator check(*this);
             check.expr(*parseExpression(column.defaultText));
         }
+        // An identity column is NOT NULL.
+        if (clause.identity)
+            column.nullable = false;
         table.columns.push_back(std::move(column));
     }
     if (table.columns.empty())
@@ -54,6 +57,7 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
         CatalogTransaction tx(db_);
         addTable(db_, table, physical, keys);
         addNotNullChecks(db_, table, keys);
+        createIdentity(ct, table, sqlName);
         bumpGeneration(db_);
         tx.commit();
     } catch (...) {
