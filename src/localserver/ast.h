@@ -115,6 +115,17 @@ struct Select {
     std::optional<RowLimit> limit;
 };
 
+// GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(START WITH n | LIMIT
+// VALUE, INCREMENT BY n)].
+struct IdentitySpec {
+    bool always = false;
+    bool onNull = false;
+    long long startWith = 1;
+    bool startGiven = false;
+    bool startLimitValue = false;
+    long long incrementBy = 1;
+};
+
 struct ColumnClause {
     std::string name;
     std::string typeName;  // VARCHAR2, NUMBER, ...
@@ -125,6 +136,7 @@ struct ColumnClause {
     std::optional<bool> charSemantics;
     std::string defaultText;
     bool notNull = false;
+    std::optional<IdentitySpec> identity;
 };
 
 struct ConstraintClause {
@@ -134,15 +146,32 @@ struct ConstraintClause {
     std::string indexTablespace;
 };
 
+// A constraint added to a table: P primary key, U unique, R foreign key,
+// C check, N not null (a check the server shows as "COL" IS NOT NULL).
+struct ConstraintDef {
+    std::string name;  // empty: the server names it
+    char kind = 'P';
+    std::vector<std::string> columns;
+    TableRef parent;                         // R
+    std::vector<std::string> parentColumns;  // R; empty: the parent's primary key
+    std::string deleteRule = "NO ACTION";    // R: NO ACTION, CASCADE, SET NULL
+    std::shared_ptr<Expr> condition;         // C
+    std::string conditionText;               // C: as written
+    bool validate = true;                    // NOVALIDATE: rows already there are not checked
+    std::string indexTablespace;
+};
+
 struct CreateTable {
     TableRef table;
     std::vector<ColumnClause> columns;
     std::vector<ConstraintClause> constraints;
+    std::vector<ConstraintDef> references;  // foreign keys and checks, added once it exists
     std::string tablespace;
 };
 
 struct DropTable {
     TableRef table;
+    bool cascadeConstraints = false;
 };
 
 struct TruncateTable {
@@ -224,8 +253,28 @@ struct DropIndex {
     TableRef index;
 };
 
+// ALTER TABLE forms on constraints: ADD constraint, MODIFY column [NOT] NULL,
+// DROP CONSTRAINT name [CASCADE].
+struct AlterTableConstraints {
+    TableRef table;
+    std::vector<ConstraintDef> add;
+    std::string nullColumn;      // MODIFY column NULL
+    std::string identityColumn;  // MODIFY column GENERATED ... AS IDENTITY
+    IdentitySpec identity;
+    std::string dropName;
+    bool cascade = false;
+};
+
+// COMMENT ON TABLE t IS 'text' / COMMENT ON COLUMN t.c IS 'text'.
+struct Comment {
+    TableRef table;
+    std::string column;  // empty: the table's comment
+    std::string text;    // empty: none
+};
+
 using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
-                 AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex>;
+                 AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
+                 AlterTableConstraints, Comment>;
 
 }  // namespace malvorn::localserver::ast

@@ -16,6 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+}  // namespace
+
 // Key columns are kept as one text, the names separated by a unit separator.
 std::string joinNames(const std::vector<std::string>& names) {
     std::string out;
@@ -35,6 +37,8 @@ std::vector<std::string> splitNames(const std::string& joined) {
         start = at + 1;
     }
 }
+
+namespace {
 
 void readColumns(SqliteDb& db, TableInfo& info) {
     auto& cols = db.cached(
@@ -94,6 +98,8 @@ void addColumns(SqliteDb& db, std::int64_t tableId, const std::vector<ColumnDef>
     }
 }
 
+}  // namespace
+
 std::string nextKeyName(SqliteDb& db) {
     auto& next = db.cached("SELECT ifnull(max(id), 0) + 1 FROM mv_constraint");
     next.step();
@@ -102,6 +108,8 @@ std::string nextKeyName(SqliteDb& db) {
     next.reset();
     return buffer;
 }
+
+namespace {
 
 void addKeys(SqliteDb& db, const std::string& owner, std::int64_t tableId,
              const std::vector<KeyDef>& keys) {

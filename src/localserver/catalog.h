@@ -36,6 +36,13 @@ struct TableInfo {
         std::string physical;
     };
     std::vector<Index> indexes;
+    // The identity column: ALWAYS, BY DEFAULT or BY DEFAULT ON NULL.
+    int identityColumn = -1;
+    std::string identity;
+    const std::string& identityOf(std::size_t column) const {
+        static const std::string none;
+        return static_cast<int>(column) == identityColumn ? identity : none;
+    }
     bool view = false;
 
     int findColumn(const std::string& column) const;
@@ -98,6 +105,11 @@ void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys);
 // Removes a table's entry; ORA-00942 when another session removed it first.
 void removeTable(SqliteDb& db, std::int64_t id);
+// Key columns as the catalog keeps them, in one text.
+std::string joinNames(const std::vector<std::string>& names);
+std::vector<std::string> splitNames(const std::string& joined);
+// A constraint name of the server's: SYS_Cnnnnnnn.
+std::string nextKeyName(SqliteDb& db);
 // Removes every table entry of an owner.
 void removeTablesOf(SqliteDb& db, const std::string& owner);
 bool ownsTables(SqliteDb& db, const std::string& owner);

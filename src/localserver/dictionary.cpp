@@ -46,13 +46,6 @@ const std::vector<ViewDef>& viewDefs() {
         {"DBA_TABLES", true, withOwner(tables)},
         {"USER_TAB_COLUMNS", false, tabColumns},
         {"ALL_TAB_COLUMNS", false, withOwner(tabColumns)},
-        {"USER_CONSTRAINTS",
-         false,
-         {{"OWNER", "VARCHAR2"},
-          {"CONSTRAINT_NAME", "VARCHAR2"},
-          {"CONSTRAINT_TYPE", "VARCHAR2"},
-          {"TABLE_NAME", "VARCHAR2"},
-          {"INDEX_NAME", "VARCHAR2"}}},
         {"DBA_USERS",
          true,
          {{"USERNAME", "VARCHAR2"},
@@ -99,10 +92,6 @@ std::string viewSql(const std::string& view, const std::string& me, bool dba) {
         return "SELECT t.name, " + columns + " WHERE t.owner = " + owner;
     if (view == "ALL_TAB_COLUMNS")
         return "SELECT t.owner, t.name, " + columns + " WHERE " + visible;
-    if (view == "USER_CONSTRAINTS")
-        return "SELECT k.owner, k.name, k.kind, t.name, k.name FROM main.mv_constraint k JOIN "
-               "main.mv_table t ON t.id = k.table_id WHERE k.owner = " +
-               owner;
     if (view == "DBA_USERS" || view == "USER_USERS") {
         return "SELECT name, id, 'OPEN', default_ts, temp_ts, created FROM main.mv_user" +
                (view == "USER_USERS" ? " WHERE name = " + owner : std::string());

@@ -45,6 +45,49 @@ std::string userIndExpressions(const std::string& owner) {
            owner;
 }
 
+std::string userConstraints(const std::string& owner) {
+    return "SELECT k.owner, k.name, k.kind, t.name, r.search_condition, p.owner, p.name, "
+           "r.delete_rule, 'ENABLED', 'NOT DEFERRABLE', 'IMMEDIATE', ifnull(r.validated, "
+           "'VALIDATED'), ifnull(r.generated, CASE WHEN substr(k.name, 1, 5) = 'SYS_C' THEN "
+           "'GENERATED NAME' ELSE 'USER NAME' END), CASE WHEN k.kind IN ('P', 'U') THEN k.name "
+           "END FROM main.mv_constraint k JOIN main.mv_table t ON t.id = k.table_id LEFT JOIN "
+           "main.mv_constraint_rule r ON r.id = k.id LEFT JOIN main.mv_constraint p ON p.id = "
+           "r.r_id WHERE k.owner = " +
+           owner;
+}
+
+// A check's columns have no position.
+std::string userConsColumns(const std::string& owner) {
+    return std::string(kKeyColumns) +
+           "SELECT k.owner, k.name, t.name, kc.name, CASE WHEN k.kind = 'C' THEN NULL ELSE "
+           "kc.pos END FROM main.mv_constraint k JOIN kc ON kc.id = k.id AND kc.pos > 0 AND "
+           "kc.name <> '' JOIN main.mv_table t ON t.id = k.table_id WHERE k.owner = " +
+           owner;
+}
+
+// The options as the server words their start: START WITH is the value the
+// next row gets once the column was restarted.
+std::string userTabIdentityCols(const std::string& owner) {
+    return "SELECT t.name, i.name, i.generation, 'START WITH: ' || i.start_with || ', INCREMENT "
+           "BY: ' || i.increment FROM main.mv_identity_col i JOIN main.mv_table t ON t.id = "
+           "i.table_id WHERE t.owner = " +
+           owner;
+}
+
+// Every table and column has a row; its comment is Null when none was made.
+std::string userTabComments(const std::string& owner) {
+    return "SELECT t.name, 'TABLE', nullif(m.comments, '') FROM main.mv_table t LEFT JOIN "
+           "main.mv_comment m ON m.table_id = t.id AND m.column_name = '' WHERE t.owner = " +
+           owner;
+}
+
+std::string userColComments(const std::string& owner) {
+    return "SELECT t.name, c.name, nullif(m.comments, '') FROM main.mv_table t JOIN "
+           "main.mv_column c ON c.table_id = t.id LEFT JOIN main.mv_comment m ON m.table_id = "
+           "t.id AND m.column_name = c.name WHERE t.owner = " +
+           owner;
+}
+
 }  // namespace
 
 const std::vector<SchemaView>& schemaViews() {
@@ -75,6 +118,41 @@ const std::vector<SchemaView>& schemaViews() {
           {"COLUMN_EXPRESSION", "VARCHAR2"},
           {"COLUMN_POSITION", "NUMBER"}},
          userIndExpressions},
+        {"USER_CONSTRAINTS",
+         {{"OWNER", "VARCHAR2"},
+          {"CONSTRAINT_NAME", "VARCHAR2"},
+          {"CONSTRAINT_TYPE", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"SEARCH_CONDITION", "VARCHAR2"},
+          {"R_OWNER", "VARCHAR2"},
+          {"R_CONSTRAINT_NAME", "VARCHAR2"},
+          {"DELETE_RULE", "VARCHAR2"},
+          {"STATUS", "VARCHAR2"},
+          {"DEFERRABLE", "VARCHAR2"},
+          {"DEFERRED", "VARCHAR2"},
+          {"VALIDATED", "VARCHAR2"},
+          {"GENERATED", "VARCHAR2"},
+          {"INDEX_NAME", "VARCHAR2"}},
+         userConstraints},
+        {"USER_CONS_COLUMNS",
+         {{"OWNER", "VARCHAR2"},
+          {"CONSTRAINT_NAME", "VARCHAR2"},
+          {"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"POSITION", "NUMBER"}},
+         userConsColumns},
+        {"USER_TAB_IDENTITY_COLS",
+         {{"TABLE_NAME", "VARCHAR2"},
+          {"COLUMN_NAME", "VARCHAR2"},
+          {"GENERATION_TYPE", "VARCHAR2"},
+          {"IDENTITY_OPTIONS", "VARCHAR2"}},
+         userTabIdentityCols},
+        {"USER_TAB_COMMENTS",
+         {{"TABLE_NAME", "VARCHAR2"}, {"TABLE_TYPE", "VARCHAR2"}, {"COMMENTS", "VARCHAR2"}},
+         userTabComments},
+        {"USER_COL_COMMENTS",
+         {{"TABLE_NAME", "VARCHAR2"}, {"COLUMN_NAME", "VARCHAR2"}, {"COMMENTS", "VARCHAR2"}},
+         userColComments},
     };
     return views;
 }

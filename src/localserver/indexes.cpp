@@ -12,8 +12,6 @@
 #include "localserver/schema_catalog.h"
 
 namespace malvorn::localserver {
-namespace {
-
 std::string indexSql(const std::string& schema, const std::string& physical,
                      const std::string& table, bool unique, const std::vector<int>& columns,
                      const std::vector<bool>& descending) {
@@ -36,6 +34,8 @@ std::string indexSql(const std::string& schema, const std::string& physical,
         sql += " WHERE " + anyValue;
     return sql;
 }
+
+namespace {
 
 // ORA-01408 when the table already has an index on the same columns in the
 // same order, a primary or unique key's included.
@@ -130,6 +130,23 @@ void LocalSession::dropIndex(const ast::DropIndex& di) {
     db_.clearCache();
     const std::string schema = table->sqlName.substr(0, table->sqlName.find('.'));
     db_.exec("DROP INDEX IF EXISTS " + schema + "." + found->physical);
+}
+
+// Comments are kept in the catalog beside the table, '' for none.
+void LocalSession::comment(const ast::Comment& c) {
+    const auto table = resolveTable(c.table);
+    if (table->view)
+        insufficientPrivileges();
+    if (table->owner != me_.name)
+        requireDba();
+    if (!c.column.empty() && table->findColumn(c.column) < 0)
+        invalidIdentifier(c.column);
+    const ChangeSignal::Change change(signal_);
+    CatalogTransaction tx(db_);
+    auto& set = db_.cached("INSERT OR REPLACE INTO mv_comment VALUES(?1, ?2, ?3)");
+    set.bindAll({table->id, c.column, c.text});
+    set.step();
+    tx.commit();
 }
 
 }  // namespace malvorn::localserver

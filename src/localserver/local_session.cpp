@@ -16,6 +16,7 @@ LocalSession::LocalSession(const std::string& folder, const std::string& user,
     db_.exec("PRAGMA case_sensitive_like=ON");
     login(user, password);
     defineServerFunctions(db_, [this](std::int64_t id) { return tableById(id); });
+    defineSchemaFunctions();
     createDictionaryViews(db_, me_);
     attachSchema(me_.id);
 }

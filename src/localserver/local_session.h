@@ -12,8 +12,10 @@
 #include "localserver/ast.h"
 #include "localserver/catalog.h"
 #include "localserver/change_signal.h"
+#include "localserver/constraint_sql.h"
 #include "localserver/lexer.h"
 #include "localserver/result_stream.h"
+#include "localserver/schema_catalog.h"
 #include "localserver/sqlite_db.h"
 #include "localserver/sqlite_errors.h"
 #include "localserver/translator.h"
@@ -83,6 +85,37 @@ class LocalSession : public oracle::Session {
     // indexes.cpp
     void createIndex(const ast::CreateIndex& ci);
     void dropIndex(const ast::DropIndex& di);
+
+    // constraints.cpp, constraint_rules.cpp
+    void alterTableConstraints(const ast::AlterTableConstraints& at);
+    // CREATE TABLE's foreign keys and checks; the table is dropped again when
+    // one is refused.
+    void addConstraintsOfNewTable(const ast::CreateTable& ct);
+    void addConstraintTo(const TableInfo& table, const ast::ConstraintDef& def);
+    void addKeyConstraint(const TableInfo& table, ConstraintEntry& entry,
+                          const std::vector<int>& columns);
+    void addForeignKey(const TableInfo& table, ConstraintEntry& entry,
+                       const ast::ConstraintDef& def, const std::vector<int>& columns);
+    void addCheck(const TableInfo& table, ConstraintEntry& entry, const ast::ConstraintDef& def);
+    void dropConstraint(const TableInfo& table, const std::string& name, bool cascade);
+    void removeConstraintObjects(const ConstraintEntry& entry);
+    void makeNullable(const TableInfo& table, const std::string& column);
+    // DROP TABLE: ORA-02449 while other tables reference it, unless cascading;
+    // inside the drop's catalog transaction.
+    void dropConstraintsOf(const TableInfo& table, bool cascade);
+    void checkTruncatable(const TableInfo& table);
+    // After rows were deleted and written again: ORA-02292 for a child left
+    // without its parent.
+    void checkChildrenAfterRewrite(const TableInfo& table);
+    std::optional<ForeignKeySql> foreignKeySql(const ConstraintEntry& fk);
+    void defineSchemaFunctions();
+    void comment(const ast::Comment& c);  // indexes.cpp
+    // identity.cpp
+    void createIdentity(const ast::CreateTable& ct, const TableInfo& table,
+                        const std::string& sqlName);
+    void modifyIdentity(const TableInfo& table, const std::string& column,
+                        const ast::IdentitySpec& spec);
+    SqlValue nextIdentity(std::int64_t tableId);
 
     // transactions.cpp
     // Runs a statement that changes rows: on its own with autocommit, else
@@ -172,6 +205,9 @@ class LocalSession : public oracle::Session {
     std::unordered_map<std::string, InsertPlan> plans_;  // by shape
     bool autoCommit_ = true;
     std::shared_ptr<OpenStreams> streams_ = std::make_shared<OpenStreams>();
+    // Rows are deleted and written again as they were (a retried UPDATE,
+    // TRUNCATE): the triggers on parent rows stand aside.
+    bool rewriting_ = false;
 };
 
 }  // namespace malvorn::localserver

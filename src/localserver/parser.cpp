@@ -135,8 +135,10 @@ ast::Statement Parser::dispatch() {
         take();
         if (acceptWord("TABLE")) {
             ast::DropTable drop{tableRef()};
-            if (acceptWord("CASCADE"))
+            if (acceptWord("CASCADE")) {
                 expectWord("CONSTRAINTS");
+                drop.cascadeConstraints = true;
+            }
             acceptWord("PURGE");
             return drop;
         }
@@ -150,6 +152,8 @@ ast::Statement Parser::dispatch() {
             return dropIndex();
         invalidStatement();
     }
+    if (t.isWord("COMMENT"))
+        return comment();
     if (t.isWord("TRUNCATE")) {
         take();
         expectWord("TABLE");
@@ -158,6 +162,8 @@ ast::Statement Parser::dispatch() {
     if (t.isWord("GRANT") || t.isWord("REVOKE"))
         return grantOrRevoke();
     if (t.isWord("ALTER")) {
+        if (atConstraintAlter())
+            return alterTableConstraints();
         take();
         if (!acceptWord("USER"))
             invalidStatement();

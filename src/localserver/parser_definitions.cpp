@@ -16,10 +16,16 @@ ast::CreateTable Parser::createTable() {
     ct.table = tableRef();
     expectOpen();
     do {
-        if (peek().isWord("CONSTRAINT") || peek().isWord("PRIMARY") || peek().isWord("UNIQUE")) {
+        if (peek().isWord("CONSTRAINT") || peek().isWord("PRIMARY") || peek().isWord("UNIQUE") ||
+            peek().isWord("FOREIGN") || peek().isWord("CHECK")) {
             ast::ConstraintClause c;
             if (acceptWord("CONSTRAINT"))
                 c.name = name();
+            if (peek().isWord("FOREIGN") || peek().isWord("CHECK")) {
+                ct.references.push_back(constraintBody(c.name, {}));
+                constraintState(ct.references.back());
+                continue;
+            }
             if (acceptWord("PRIMARY")) {
                 expectWord("KEY");
                 c.primaryKey = true;
@@ -99,6 +105,11 @@ ast::ColumnClause Parser::columnClause(ast::CreateTable& ct) {
             k.columns = {c.name};
             k.indexTablespace = indexTablespace();
             ct.constraints.push_back(std::move(k));
+        } else if (constraintName.empty() && acceptWord("GENERATED")) {
+            c.identity = identityClause();
+        } else if (peek().isWord("REFERENCES") || peek().isWord("CHECK")) {
+            ct.references.push_back(constraintBody(constraintName, c.name));
+            constraintState(ct.references.back());
         } else if (!constraintName.empty()) {
             oraThrow(2253, "constraint clause not allowed here");
         } else {

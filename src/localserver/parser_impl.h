@@ -124,6 +124,13 @@ class Parser {
     // ---- schema objects (parser_schema.cpp) ----
     ast::CreateIndex createIndex();
     ast::DropIndex dropIndex();
+    ast::IdentitySpec identityClause();
+    ast::Comment comment();
+    // ---- constraints (parser_constraints.cpp) ----
+    bool atConstraintAlter() const;
+    ast::AlterTableConstraints alterTableConstraints();
+    ast::ConstraintDef constraintBody(std::string name, const std::string& column);
+    void constraintState(ast::ConstraintDef& c);
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

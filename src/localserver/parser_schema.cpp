@@ -38,6 +38,81 @@ ast::CreateIndex Parser::createIndex() {
     return ci;
 }
 
+// After GENERATED.
+ast::IdentitySpec Parser::identityClause() {
+    ast::IdentitySpec spec;
+    if (acceptWord("ALWAYS")) {
+        spec.always = true;
+    } else {
+        expectWord("BY");
+        expectWord("DEFAULT");
+        if (acceptWord("ON")) {
+            expectWord("NULL");
+            spec.onNull = true;
+        }
+    }
+    expectWord("AS");
+    expectWord("IDENTITY");
+    if (!acceptSymbol("("))
+        return spec;
+    const auto number = [&] {
+        const bool negative = acceptSymbol("-");
+        const long long n = integer(2017, "integer value required");
+        return negative ? -n : n;
+    };
+    while (!acceptSymbol(")")) {
+        if (acceptWord("START")) {
+            expectWord("WITH");
+            if (acceptWord("LIMIT")) {
+                expectWord("VALUE");
+                spec.startLimitValue = true;
+            } else {
+                spec.startWith = number();
+                spec.startGiven = true;
+            }
+        } else if (acceptWord("INCREMENT")) {
+            expectWord("BY");
+            spec.incrementBy = number();
+            if (spec.incrementBy == 0)
+                oraThrow(4002, "INCREMENT must be a non-zero integer");
+        } else if (acceptWord("NOCACHE") || acceptWord("NOCYCLE") || acceptWord("NOORDER")) {
+            continue;
+        } else if (acceptWord("CACHE")) {
+            number();
+        } else {
+            oraThrow(907, "missing right parenthesis");
+        }
+        acceptSymbol(",");
+    }
+    return spec;
+}
+
+ast::Comment Parser::comment() {
+    take();
+    expectWord("ON");
+    ast::Comment c;
+    const bool column = acceptWord("COLUMN");
+    if (!column && !acceptWord("TABLE"))
+        oraThrow(905, "missing keyword");
+    std::vector<std::string> path = {name(903, "invalid table name")};
+    while (acceptSymbol("."))
+        path.push_back(name());
+    if (path.size() > (column ? 3U : 2U) || (column && path.size() < 2))
+        oraThrow(column ? 904 : 903, column ? "invalid identifier" : "invalid table name");
+    if (column) {
+        c.column = path.back();
+        path.pop_back();
+    }
+    c.table.name = path.back();
+    if (path.size() == 2)
+        c.table.schema = path.front();
+    expectWord("IS");
+    if (peek().kind != Kind::kString)
+        oraThrow(1780, "string literal required");
+    c.text = take().text;
+    return c;
+}
+
 ast::DropIndex Parser::dropIndex() {
     ast::DropIndex di{tableRef()};
     acceptWord("ONLINE");

@@ -42,7 +42,14 @@ void createSchemaObjectTables(SqliteDb& db) {
         "name TEXT, table_id INTEGER, uniq INTEGER, physical TEXT, tablespace TEXT, "
         "UNIQUE(owner, name));"
         "CREATE TABLE IF NOT EXISTS mv_index_column(index_id INTEGER, position INTEGER, name "
-        "TEXT, descend TEXT, hidden TEXT, PRIMARY KEY(index_id, position));");
+        "TEXT, descend TEXT, hidden TEXT, PRIMARY KEY(index_id, position));"
+        "CREATE TABLE IF NOT EXISTS mv_constraint_rule(id INTEGER PRIMARY KEY, r_id INTEGER, "
+        "delete_rule TEXT, search_condition TEXT, validated TEXT, generated TEXT, not_null "
+        "INTEGER, physical TEXT);"
+        "CREATE TABLE IF NOT EXISTS mv_identity_col(table_id INTEGER PRIMARY KEY, name TEXT, "
+        "generation TEXT, on_null INTEGER, start_with INTEGER, increment INTEGER);"
+        "CREATE TABLE IF NOT EXISTS mv_comment(table_id INTEGER, column_name TEXT, comments "
+        "TEXT, PRIMARY KEY(table_id, column_name));");
 }
 
 void readIndexes(SqliteDb& db, TableInfo& table) {
@@ -62,6 +69,28 @@ void readIndexes(SqliteDb& db, TableInfo& table) {
         index.descending.push_back(indexes.columnText(5) == "DESC");
     }
     indexes.reset();
+    auto& identity =
+        db.cached("SELECT name, generation, on_null FROM mv_identity_col WHERE table_id = ?1");
+    identity.bind(1, table.id);
+    if (identity.step()) {
+        table.identityColumn = table.findColumn(identity.columnText(0));
+        table.identity = identity.columnText(1) + (identity.columnInt(2) ? " ON NULL" : "");
+    }
+    identity.reset();
+    // Keys added by ALTER TABLE are unique indexes of the same kind.
+    auto& keys = db.cached(
+        "SELECT k.name, k.columns, r.physical FROM mv_constraint k JOIN mv_constraint_rule r ON "
+        "r.id = k.id WHERE k.table_id = ?1 AND k.kind IN ('P', 'U') AND r.physical IS NOT NULL");
+    keys.bind(1, table.id);
+    while (keys.step()) {
+        TableInfo::Index index{keys.columnText(0), true, {}, {}, keys.columnText(2)};
+        for (const auto& column : splitNames(keys.columnText(1))) {
+            index.columns.push_back(table.findColumn(column));
+            index.descending.push_back(false);
+        }
+        table.indexes.push_back(std::move(index));
+    }
+    keys.reset();
 }
 
 void removeSchemaObjectsOfTable(SqliteDb& db, std::int64_t tableId) {
@@ -70,6 +99,9 @@ void removeSchemaObjectsOfTable(SqliteDb& db, std::int64_t tableId) {
                 "table_id = ?1)",
                 tableId);
     deleteWhere(db, "DELETE FROM mv_index WHERE table_id = ?1", tableId);
+    db.exec("DELETE FROM mv_constraint_rule WHERE id NOT IN (SELECT id FROM mv_constraint)");
+    deleteWhere(db, "DELETE FROM mv_identity_col WHERE table_id = ?1", tableId);
+    deleteWhere(db, "DELETE FROM mv_comment WHERE table_id = ?1", tableId);
 }
 
 void removeSchemaObjectsOf(SqliteDb& db, const std::string& owner) {
@@ -81,6 +113,15 @@ void removeSchemaObjectsOf(SqliteDb& db, const std::string& owner) {
                 "DELETE FROM mv_index WHERE owner = ?1 OR table_id IN (SELECT id FROM mv_table "
                 "WHERE owner = ?1)",
                 owner);
+    deleteWhere(db,
+                "DELETE FROM mv_constraint_rule WHERE id IN (SELECT id FROM mv_constraint WHERE "
+                "owner = ?1)",
+                owner);
+    for (const char* sql :
+         {"DELETE FROM mv_identity_col WHERE table_id IN (SELECT id FROM mv_table WHERE owner = "
+          "?1)",
+          "DELETE FROM mv_comment WHERE table_id IN (SELECT id FROM mv_table WHERE owner = ?1)"})
+        deleteWhere(db, sql, owner);
 }
 
 bool indexNameUsed(SqliteDb& db, const std::string& owner, const std::string& name) {

@@ -45,7 +45,51 @@ std::optional<FoundIndex> findIndex(SqliteDb& db, const std::string& owner,
 bool keyNamed(SqliteDb& db, const std::string& owner, const std::string& name);
 void removeIndex(SqliteDb& db, std::int64_t id);
 
+// CREATE [UNIQUE] INDEX for the columns (indexes into the table's), a unique
+// one with the server's rule for Null keys.
+std::string indexSql(const std::string& schema, const std::string& physical,
+                     const std::string& table, bool unique, const std::vector<int>& columns,
+                     const std::vector<bool>& descending);
+
 // The name of the unique index a SQLite error names, if it is one of the table's.
 std::optional<std::string> uniqueIndexNamed(const TableInfo& table, const SqliteError& e);
+
+}  // namespace malvorn::localserver
+
+namespace malvorn::localserver {
+
+// A constraint's entry: mv_constraint, with what keys from CREATE TABLE do
+// not have in mv_constraint_rule.
+struct ConstraintEntry {
+    std::int64_t id = 0;
+    std::string owner;
+    std::string name;
+    std::int64_t tableId = 0;
+    char kind = 'P';  // P, U, R, C; a NOT NULL check is C with notNull
+    std::vector<std::string> columns;
+    std::string indexTablespace;
+    std::int64_t parentKey = 0;  // R: the id of the key referenced
+    std::string deleteRule;      // R
+    std::string condition;       // C
+    bool validated = true;
+    bool generatedName = false;
+    bool notNull = false;
+    std::string physical;  // the SQLite index (P, U) or the triggers' prefix (R, C)
+};
+
+bool constraintNameUsed(SqliteDb& db, const std::string& owner, const std::string& name);
+// Writes the entry, naming it SYS_Cnnnnnnn when it has no name; the id and
+// the name as written.
+ConstraintEntry addConstraint(SqliteDb& db, ConstraintEntry entry);
+std::optional<ConstraintEntry> findConstraint(SqliteDb& db, const std::string& owner,
+                                              const std::string& name);
+std::optional<ConstraintEntry> constraintById(SqliteDb& db, std::int64_t id);
+std::vector<ConstraintEntry> constraintsOfTable(SqliteDb& db, std::int64_t tableId);
+// The foreign keys referencing any key of the table.
+std::vector<ConstraintEntry> foreignKeysTo(SqliteDb& db, std::int64_t tableId);
+void removeConstraint(SqliteDb& db, std::int64_t id);
+// The NOT NULL checks of a new table's columns, but for its primary key's.
+void addNotNullChecks(SqliteDb& db, const TableInfo& table, const std::vector<KeyDef>& keys);
+void setNullable(SqliteDb& db, std::int64_t tableId, const std::string& column, bool nullable);
 
 }  // namespace malvorn::localserver

@@ -41,7 +41,11 @@ void throwServerError(const SqliteError& e, const TableInfo* table) {
         case SqliteError::Kind::kTooComplex:
             tooComplex();
         case SqliteError::Kind::kNotNull:
+            break;
         case SqliteError::Kind::kOther:
+            // A constraint's trigger raises the server's error itself.
+            if (std::string_view(e.what()).starts_with("ORA-"))
+                oraThrowText(e.what());
             break;
     }
     oraThrow(600, "internal error code, arguments: [" + std::string(e.what()) + "]");

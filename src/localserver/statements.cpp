@@ -45,6 +45,10 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             targets.push_back(index);
         }
     }
+    for (const int target : targets) {
+        if (table->identityOf(static_cast<std::size_t>(target)) == "ALWAYS")
+            oraThrow(32795, "cannot insert into a generated always identity column");
+    }
     Translator tr(*this);
     if (!ins.select)
         tr.recordOrigins(&plan.origins);
@@ -74,9 +78,16 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
     std::string list;
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
         std::string value = values[i];
-        if (value.empty()) {
+        const std::string& identity = table->identityOf(i);
+        // random() keeps SQLite from taking the call for a constant, once per statement.
+        const std::string nextIdentity = "mv_identity_next(" + id + ", random())";
+        if (value.empty() && !identity.empty()) {
+            value = nextIdentity;
+        } else if (value.empty()) {
             const auto& def = table->columns[i].defaultText;
             value = def.empty() ? std::string("NULL") : tr.expr(*parseExpression(def));
+        } else if (identity.ends_with("ON NULL")) {
+            value = "coalesce(" + value + ", " + nextIdentity + ")";
         }
         sql += (i ? ", c" : "c") + std::to_string(i);
         list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
@@ -121,6 +132,8 @@ void LocalSession::update(const ast::Update& up) {
         const int index = table->findColumn(a.column);
         if (index < 0)
             invalidIdentifier(a.column);
+        if (table->identityOf(static_cast<std::size_t>(index)) == "ALWAYS")
+            oraThrow(32796, "cannot update a generated always identity column");
         std::string& value = newValues[static_cast<std::size_t>(index)];
         if (!value.empty())
             oraThrow(1747, "invalid user.table.column, table.column, or column name");
@@ -165,13 +178,17 @@ void LocalSession::updateCheckingKeysAtEnd(const TableInfo& table, const std::st
         while (changed->step()) {
         }
         changed.reset();
+        rewriting_ = true;
         db_.exec("DELETE FROM " + table.sqlName +
                  " WHERE rowid IN (SELECT r FROM temp.mv_changed)");
+        rewriting_ = false;
         db_.exec("INSERT INTO " + table.sqlName + "(rowid, " + columns + ") SELECT r, " + columns +
                  " FROM temp.mv_changed");
+        checkChildrenAfterRewrite(table);
         db_.exec("DROP TABLE temp.mv_changed");
         db_.exec("RELEASE mv_keys");
     } catch (...) {
+        rewriting_ = false;
         if (db_.inTransaction()) {
             db_.exec("ROLLBACK TO mv_keys");
             db_.exec("RELEASE mv_keys");
@@ -281,6 +298,10 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 createIndex(s);
             } else if constexpr (std::is_same_v<T, ast::DropIndex>) {
                 dropIndex(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterTableConstraints>) {
+                alterTableConstraints(s);
+            } else if constexpr (std::is_same_v<T, ast::Comment>) {
+                comment(s);
             }
         },
         parsed);

@@ -37,6 +37,9 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
             Translator check(*this);
             check.expr(*parseExpression(column.defaultText));
         }
+        // An identity column is NOT NULL.
+        if (clause.identity)
+            column.nullable = false;
         table.columns.push_back(std::move(column));
     }
     if (table.columns.empty())
@@ -53,6 +56,8 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
         const ChangeSignal::Change change(signal_);
         CatalogTransaction tx(db_);
         addTable(db_, table, physical, keys);
+        addNotNullChecks(db_, table, keys);
+        createIdentity(ct, table, sqlName);
         bumpGeneration(db_);
         tx.commit();
     } catch (...) {
@@ -64,6 +69,7 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
         }
         throw;
     }
+    addConstraintsOfNewTable(ct);
 }
 
 void LocalSession::dropTable(const ast::DropTable& dt) {
@@ -73,6 +79,7 @@ void LocalSession::dropTable(const ast::DropTable& dt) {
     {
         const ChangeSignal::Change change(signal_);
         CatalogTransaction tx(db_);
+        dropConstraintsOf(*table, dt.cascadeConstraints);
         removeTable(db_, table->id);
         bumpGeneration(db_);
         tx.commit();
@@ -84,7 +91,15 @@ void LocalSession::dropTable(const ast::DropTable& dt) {
 void LocalSession::truncateTable(const ast::TruncateTable& tt) {
     const auto table = resolveTable(tt.table);
     checkWritable(*table);
-    runWrite("DELETE FROM " + table->sqlName, {}, table);
+    checkTruncatable(*table);
+    rewriting_ = true;
+    try {
+        runWrite("DELETE FROM " + table->sqlName, {}, table);
+    } catch (...) {
+        rewriting_ = false;
+        throw;
+    }
+    rewriting_ = false;
 }
 
 }  // namespace malvorn::localserver

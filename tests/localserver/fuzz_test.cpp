@@ -48,6 +48,17 @@ int statementCount() {
     return count ? std::max(1, std::atoi(count)) : 10000;
 }
 
+// The constraints the statements may have left on F.
+void dropConstraintsLeft(oracle::Session& session) {
+    for (const char* name : {"FC", "FK", "FN"}) {
+        try {
+            session.execute("ALTER TABLE F DROP CONSTRAINT " + std::string(name));
+        } catch (const oracle::OracleError&) {
+            // not there
+        }
+    }
+}
+
 TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     auto scott = appUser();
     scott->execute(shohinStatement());
@@ -77,6 +88,9 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "(SELECT N FROM F INTERSECT SELECT 1 FROM DUAL) ORDER BY 1 DESC NULLS LAST",
         "SELECT ROWNUM, V FROM (SELECT V FROM F ORDER BY X) WHERE ROWNUM <= 2",
         "SELECT X FROM F ORDER BY X OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
+        "ALTER TABLE F ADD CONSTRAINT FC CHECK (X < 1E6 AND V NOT IN ('c', 'd')) NOVALIDATE",
+        "ALTER TABLE F ADD CONSTRAINT FK FOREIGN KEY (V) REFERENCES SHOHIN ON DELETE SET NULL",
+        "ALTER TABLE F MODIFY (N CONSTRAINT FN NOT NULL ENABLE NOVALIDATE)",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -87,7 +101,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "NVL( SUBSTR( ROUND( TO_CHAR( TO_DATE( HEXTORAW( COUNT( SUM( MOD( 0 -1 12.25 1E300 1E-200 "
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
         "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
-        "ROWS ONLY TIES PERCENT NULLS");
+        "ROWS ONLY TIES PERCENT NULLS ALTER TABLE ADD MODIFY CONSTRAINT CHECK FOREIGN KEY "
+        "REFERENCES");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
@@ -123,6 +138,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     // Both outcomes occur (the statements reach past the parser); the server is still usable.
     EXPECT_GT(refused, kRuns / 2);
     EXPECT_LT(refused, kRuns - kRuns / 100) << refused;
+    dropConstraintsLeft(*scott);
     scott->execute("INSERT INTO F (X, V) VALUES (2, 'after')");
     scott->commit();
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM F WHERE V = 'after'"), "1");

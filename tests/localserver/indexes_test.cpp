@@ -8,31 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "server_fixture.h"
+#include "steps.h"
 
 namespace malvorn::localserver {
 namespace {
 
-struct Step {
-    const char* statement;
-    Rows expected;  // a query's rows, {} when it runs, the error's code or its whole text
-};
-
-class IndexTest : public ScottTest {
+class IndexTest : public StepTest {
   protected:
     void SetUp() override {
-        ScottTest::SetUp();
+        StepTest::SetUp();
         s().execute("CREATE TABLE T (ID NUMBER PRIMARY KEY, A NUMBER, B VARCHAR2(10), C DATE)");
-    }
-    void runSteps(const std::vector<Step>& steps) {
-        for (const auto& step : steps) {
-            Rows got = answer(step.statement);
-            const bool codeOnly = step.expected.size() == 1 && step.expected[0].size() == 9 &&
-                                  step.expected[0].starts_with("ORA-");
-            if (codeOnly && got.size() == 1)
-                got[0] = got[0].substr(0, 9);
-            EXPECT_EQ(got, step.expected) << step.statement;
-        }
     }
 };
 
