@@ -63,6 +63,9 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.clear = args.has("clear");
     fields.oracleSafe = args.has("oracle-safe");
     fields.verify = args.has("verify");
+    fields.allowInvalid = args.has("allow-invalid");
+    if (fields.allowInvalid && !fields.oracleSafe)
+        throw UsageError("--allow-invalid は --oracle-safe と一緒に指定してください");
     fields.bulkBatch = bulkBatch(args);
     fields.acceptShortTables = args.has("accept-short-tables");
     fields.journalPath = args.option("journal");
@@ -109,7 +112,8 @@ int runMigrate(const Arguments& args) {
 const CommandRegistration migrate(
     {"migrate",
      "migrate <データベース> [<テーブル>...] --user U [--service S]\n"
-     "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe] [--verify]\n"
+     "        [--sql-folder DIR] [--replace] [--clear] [--oracle-safe [--allow-invalid]]\n"
+     "        [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
      "        [--no-views]\n"
@@ -133,6 +137,9 @@ const CommandRegistration migrate(
               "どの Access ファイルでも通る規則 (引用符付きの名前、全型の対応、"
               "主キーの索引など)"},
              {"verify", "", "全行を読み戻して値を比べます"},
+             {"allow-invalid", "",
+              "--oracle-safe: 既存の行が破る制約を ENABLE NOVALIDATE で作ります "
+              "(新しい行だけを検査)"},
              {"tablespace", "T", "表領域 (既定 users)"},
              {"index-tablespace", "I", "索引表領域 (既定 indx)"},
              {"no-not-null", "", "NOT NULL を付けません"},

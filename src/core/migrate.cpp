@@ -1,5 +1,6 @@
 #include "core/migrate.h"
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 
@@ -14,6 +15,7 @@
 #include "core/bulk_sender.h"
 #include "core/complex_tables.h"
 #include "core/migrate_journal.h"
+#include "core/migrate_schema.h"
 #include "core/migrate_verify.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
@@ -54,6 +56,8 @@ class Migration {
 
     void reserveConstraintNames(const std::vector<std::string>& tables);
     void migrate(TableOutcome& outcome);
+    // The schema steps for the tables that arrived whole.
+    void schemaSteps(std::vector<TableOutcome>& outcomes);
 
   private:
     std::string serverName(const std::string& table) const {
@@ -90,6 +94,7 @@ class Migration {
     std::int64_t committed_ = 0;  // rows of the current table known to be on the server
     TablePhase reached_ = TablePhase::kCreating;  // the current table's last phase
     convert::ConstraintNames constraintNames_;
+    std::vector<convert::SchemaTable> schemas_;  // Oracle-safe: each table read, in order
 };
 
 // Constraint names of tables this run leaves standing are taken already.
@@ -106,6 +111,26 @@ void Migration::reserveConstraintNames(const std::vector<std::string>& tables) {
         if (name && (!f_.replace || !table || replaced.count(*table) == 0))
             constraintNames_.reserve(*name);
     }
+    reserveSchemaNames(session_,
+                       f_.replace ? std::vector<std::string>(replaced.begin(), replaced.end())
+                                  : std::vector<std::string>{},
+                       constraintNames_);
+}
+
+void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
+    if (!f_.oracleSafe)
+        return;
+    std::vector<convert::SchemaTable> arrived;
+    for (const auto& schema : schemas_) {
+        const auto outcome = std::find_if(outcomes.begin(), outcomes.end(), [&](const auto& o) {
+            return o.table == schema.definition.name;
+        });
+        if (outcome != outcomes.end() && outcome->ok)
+            arrived.push_back(schema);
+    }
+    const convert::SchemaPlan plan =
+        convert::planSchema(arrived, f_.indexTablespace, constraintNames_);
+    runSchemaSteps(session_, plan, f_.allowInvalid, journal_, outcomes);
 }
 
 bool Migration::exists(const std::string& table) {
@@ -121,8 +146,9 @@ std::int64_t Migration::serverCount(const std::string& table) {
 }
 
 convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOutcome& outcome) {
-    const convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace,
-                                              f_.suppressNotNull};
+    convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace, f_.suppressNotNull};
+    if (f_.oracleSafe && !schemas_.empty() && schemas_.back().definition.name == table.name)
+        options.identityColumns = convert::identityColumns(schemas_.back());
     if (!f_.oracleSafe) {
         outcome.notes = transfer::uncarriedWarnings(table);
         for (auto& note : transfer::leftOutNotes(table))
@@ -177,7 +203,9 @@ std::optional<std::int64_t> Migration::prepareTable(const model::JetTableDef& ta
     if (there) {
         if (f_.replace || ours) {
             record(table.name, TablePhase::kCreating);
-            session_.execute("DROP TABLE " + serverName(table.name));
+            // Foreign keys of other tables may refer to it; they go with it.
+            session_.execute("DROP TABLE " + serverName(table.name) +
+                             (f_.oracleSafe ? " CASCADE CONSTRAINTS" : ""));
         } else if (f_.clear) {
             return emptyTable(table);
         } else {
@@ -303,8 +331,10 @@ void Migration::migrate(TableOutcome& outcome) {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
         // Under the Oracle-safe rules every value is carried or the table fails.
-        if (f_.oracleSafe)
+        if (f_.oracleSafe) {
             transfer::requireCarried(table);
+            schemas_.push_back({table, source_.readSchema(table.name)});
+        }
         const JournalTable* past = journal_ ? journal_->journal().find(table.name) : nullptr;
         if (finishedBefore(past, outcome)) {
             outcome.seconds = secondsSince(start);
@@ -419,6 +449,8 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
             progress.tableFinished(outcome);
             report.interrupted = outcome.interrupted;
         }
+        if (!report.interrupted && !stopWanted(fields.stopRequested))
+            migration.schemaSteps(report.tables);
         if (report.interrupted) {
             if (journal)
                 journal->markInterrupted();

@@ -26,6 +26,9 @@ struct MigrateFields {
     bool clear = false;       // copy into an existing table after emptying it
     bool oracleSafe = false;  // the rules that work for any Jet file
     bool verify = false;      // read every row back and compare
+    // Oracle-safe rules: a constraint old rows break is made ENABLE
+    // NOVALIDATE (new rows checked, old ones kept) instead of failing.
+    bool allowInvalid = false;
     model::ConnectionFields connection;
     std::size_t bulkBatch = 0;  // rows per batch of bound values; 0: one INSERT per row
     // A table that gives fewer rows than its definition records fails unless
@@ -53,6 +56,12 @@ struct TableOutcome {
     std::vector<std::string> notes;  // what the rules left out
     double seconds = 0;
     bool interrupted = false;  // stopped on request; rowsRead were committed
+    // Oracle-safe rules: the secondary indexes and foreign keys made after
+    // the rows, and "ok" or what went wrong with the table's schema (empty
+    // when no schema step ran for it).
+    std::size_t indexes = 0;
+    std::size_t foreignKeys = 0;
+    std::string schema = {};
 };
 
 struct MigrateReport {

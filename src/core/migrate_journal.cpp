@@ -269,6 +269,11 @@ void JournalFile::record(const JournalTable& entry) {
     save();
 }
 
+void JournalFile::recordSchema(const std::string& key) {
+    journal_.schemaDone.push_back(key);
+    save();
+}
+
 void JournalFile::markInterrupted() {
     journal_.interrupted = true;
     save();
@@ -292,6 +297,9 @@ std::string journalJson(const MigrateJournal& journal) {
                ", \"phase\": \"" + phaseName(t.phase) + "\", \"rows\": " + std::to_string(t.rows) +
                "}";
     }
+    out += "], \"schemaDone\": [";
+    for (std::size_t i = 0; i < journal.schemaDone.size(); ++i)
+        out += (i ? ", " : "") + jsonText(journal.schemaDone[i]);
     return out + "]}\n";
 }
 
@@ -316,6 +324,8 @@ MigrateJournal parseJournal(const std::string& text, const std::string& path) {
             journal.interrupted = in.boolean();
         else if (key == "tables")
             in.array([&] { journal.tables.push_back(readTable(in)); });
+        else if (key == "schemaDone")
+            in.array([&] { journal.schemaDone.push_back(in.string()); });
         else
             in.fail();
     });

@@ -44,6 +44,9 @@ struct MigrateJournal {
     bool oracleSafe = false;  // the rules decide the names and values on the server
     bool interrupted = false;
     std::vector<JournalTable> tables;
+    // The schema statements done after the rows (see schemaKey in
+    // migrate_schema.h), so that a resumed run goes on with the rest.
+    std::vector<std::string> schemaDone = {};
 
     // The table's entry; nullptr when the journal has none.
     const JournalTable* find(const std::string& table) const;
@@ -67,6 +70,7 @@ class JournalFile {
     JournalFile(std::string path, const std::string& database, bool oracleSafe, bool resume);
     const MigrateJournal& journal() const { return journal_; }
     void record(const JournalTable& entry);
+    void recordSchema(const std::string& key);
     void markInterrupted();
 
   private:

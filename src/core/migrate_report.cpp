@@ -131,8 +131,13 @@ std::string migrateReportJson(const MigrateReport& report) {
                ", \"columns\": " + std::to_string(t.columns) +
                ", \"rowsRead\": " + std::to_string(t.rowsRead) + ", \"rowsOnServer\": " +
                (t.rowsOnServer ? std::to_string(*t.rowsOnServer) : "null") +
-               ", \"rowsVerified\": " + std::to_string(t.rowsVerified) +
-               ", \"result\": " + jsonText(t.result) + ", \"notes\": [";
+               ", \"rowsVerified\": " + std::to_string(t.rowsVerified);
+        // Only a run that made the schema after the rows has these.
+        if (!t.schema.empty())
+            out += ", \"indexes\": " + std::to_string(t.indexes) +
+                   ", \"foreignKeys\": " + std::to_string(t.foreignKeys) +
+                   ", \"schema\": " + jsonText(t.schema);
+        out += ", \"result\": " + jsonText(t.result) + ", \"notes\": [";
         for (std::size_t n = 0; n < t.notes.size(); ++n)
             out += (n ? ", " : "") + jsonText(t.notes[n]);
         out += "], \"seconds\": " + secondsText(t.seconds) + "}";

@@ -15,7 +15,9 @@ std::string migrateSummary(const MigrateReport& report, bool verified,
                            std::size_t resultWidth = 60);
 
 // {"database": ..., "seconds": ..., "interrupted": bool, "tables": [{"table": ..., "columns": n,
-// "rowsRead": n, "rowsOnServer": n or null, "rowsVerified": n,
+// "rowsRead": n, "rowsOnServer": n or null, "rowsVerified": n, and after
+// an Oracle-safe run's schema steps "indexes": n, "foreignKeys": n,
+// "schema": "ok" or what went wrong,
 // "result": "ok" or the message, "notes": [...], "seconds": x}]}
 std::string migrateReportJson(const MigrateReport& report);
 

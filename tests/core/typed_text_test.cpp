@@ -312,7 +312,8 @@ TEST_F(TypedTextTest, HostileMigratedTables) {
         {"a migrated table with a double quote, Oracle-safe",
          migrating("T\"1", true),
          Outcome::kFailed,
-         {constraints},
+         {constraints, "SELECT TABLE_NAME, TABLE_NAME FROM USER_TABLES",
+          "SELECT INDEX_NAME, TABLE_NAME FROM USER_INDEXES"},
          ""},
     };
     for (const auto& c : cases)
