@@ -124,6 +124,8 @@ class Parser {
     // ---- schema objects (parser_schema.cpp) ----
     ast::CreateIndex createIndex();
     ast::DropIndex dropIndex();
+    // ---- views (parser_views.cpp) ----
+    ast::Statement createView();
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

@@ -5,11 +5,15 @@
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
+#include "localserver/parser.h"
 #include "localserver/sql_functions.h"
 #include "localserver/translator.h"
 
 namespace malvorn::localserver {
 namespace {
+
+// Views within views, as deep as queries may nest.
+constexpr int kMaxViewDepth = 40;
 
 using ast::Expr;
 
@@ -158,14 +162,41 @@ Translator::Source Translator::fromSource(const ast::FromItem& item) {
             const ast::CommonTable& table = **named;
             tables.erase(tables.end() - (named - tables.rbegin()) - 1, tables.end());
             source = inlineView(*table.query, table.columns, nullptr, std::move(tables));
+        } else if (auto view = session_.findView(item.table, readAs_)) {
+            source = storedView(*view);
         } else {
-            source.table = session_.resolveTable(item.table);
+            ast::TableRef ref = item.table;
+            if (ref.schema.empty() && !readAs_.empty())
+                ref.schema = readAs_;
+            source.table = session_.resolveTable(ref);
         }
         source.qualifier = item.table.name;
     }
     if (item.alias)
         source.qualifier = *item.alias;
     source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
+    return source;
+}
+
+// A view made by CREATE VIEW: its query read again, its names its owner's.
+// A query that no longer stands (a FORCE view, a table dropped since) makes
+// the view's use fail as the server says it.
+Translator::Source Translator::storedView(const StoredView& view) {
+    if (viewDepth_ >= kMaxViewDepth)
+        oraThrow(1731, "circular view definition encountered");
+    const std::string outer = std::move(readAs_);
+    readAs_ = view.owner == session_.userName() ? std::string() : view.owner;
+    ++viewDepth_;
+    Source source;
+    try {
+        source = inlineView(parseViewQuery(view.query), view.columns, nullptr, {});
+    } catch (const oracle::OracleError& e) {
+        if (e.description().starts_with("ORA-01731"))
+            throw;
+        oraThrow(4063, "view \"" + view.owner + "." + view.name + "\" has errors");
+    }
+    --viewDepth_;
+    readAs_ = outer;
     return source;
 }
 

@@ -77,6 +77,10 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "(SELECT N FROM F INTERSECT SELECT 1 FROM DUAL) ORDER BY 1 DESC NULLS LAST",
         "SELECT ROWNUM, V FROM (SELECT V FROM F ORDER BY X) WHERE ROWNUM <= 2",
         "SELECT X FROM F ORDER BY X OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
+        "CREATE OR REPLACE VIEW FV (A, B) AS SELECT X, V FROM F WHERE N IS NOT NULL WITH READ "
+        "ONLY",
+        "SELECT FV.A, T.CODE FROM FV, SHOHIN T WHERE FV.B = T.CODE(+) ORDER BY 1",
+        "DROP VIEW FV",
     };
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -87,7 +91,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "NVL( SUBSTR( ROUND( TO_CHAR( TO_DATE( HEXTORAW( COUNT( SUM( MOD( 0 -1 12.25 1E300 1E-200 "
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
         "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
-        "ROWS ONLY TIES PERCENT NULLS");
+        "ROWS ONLY TIES PERCENT NULLS VIEW FV CREATE REPLACE FORCE READ");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
