@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "server_fixture.h"
 
@@ -48,11 +50,9 @@ int statementCount() {
     return count ? std::max(1, std::atoi(count)) : 10000;
 }
 
-TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
-    auto scott = appUser();
-    scott->execute(shohinStatement());
-    scott->execute("CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))");
-    const std::string own[] = {
+// Statements of the server's language that run, to mutate.
+std::vector<std::string> ownStatements() {
+    return {
         shohinStatement(),
         "INSERT INTO SHOHIN (CODE, NAME, PRICE, QTY, UPD) VALUES ('A1', 'O''Neil', "
         "922337203685477.5807, 3, TO_DATE('2001/02/03 10:30', 'YYYY/MM/DD HH24:MI'))",
@@ -82,6 +82,13 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "SELECT FV.A, T.CODE FROM FV, SHOHIN T WHERE FV.B = T.CODE(+) ORDER BY 1",
         "DROP VIEW FV",
     };
+}
+
+TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
+    auto scott = appUser();
+    scott->execute(shohinStatement());
+    scott->execute("CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))");
+    const std::vector<std::string> own = ownStatements();
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
     std::vector<std::string> tokens{"\0"s, "'" + std::string(5000, 'x') + "'"};
