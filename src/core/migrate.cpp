@@ -427,7 +427,7 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
         }
         migrateViews({fields.oracleSafe && fields.views && fields.tables.empty(),
                       fields.replace || fields.resume, fields.verify},
-                     *source, *session, report.views);
+                     source, *session, report.views);
         if (!fields.sqlFolder.empty())
             convert::writeBatchScript(fields.sqlFolder, fields.connection, services.today());
     } catch (...) {
