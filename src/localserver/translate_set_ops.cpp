@@ -165,10 +165,7 @@ Translator::Source Translator::fromSource(const ast::FromItem& item) {
         } else if (auto view = session_.findView(item.table, readAs_)) {
             source = storedView(*view);
         } else {
-            ast::TableRef ref = item.table;
-            if (ref.schema.empty() && !readAs_.empty())
-                ref.schema = readAs_;
-            source.table = session_.resolveTable(ref);
+            source.table = resolveAsReader(item.table);
         }
         source.qualifier = item.table.name;
     }
@@ -176,6 +173,20 @@ Translator::Source Translator::fromSource(const ast::FromItem& item) {
         source.qualifier = *item.alias;
     source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
     return source;
+}
+
+// A table named in a query; inside another user's view an unqualified name
+// is that user's table, else a dictionary view (DUAL, USER_TABLES, ...).
+std::shared_ptr<const TableInfo> Translator::resolveAsReader(const ast::TableRef& ref) {
+    if (!ref.schema.empty() || readAs_.empty())
+        return session_.resolveTable(ref);
+    try {
+        return session_.resolveTable({readAs_, ref.name});
+    } catch (const oracle::OracleError& e) {
+        if (!e.description().starts_with("ORA-00942"))
+            throw;
+    }
+    return session_.resolveTable({"SYS", ref.name});
 }
 
 // A view made by CREATE VIEW: its query read again, its names its owner's.

@@ -133,6 +133,7 @@ class Translator {
                           const std::vector<SortKey>& keys);
     std::vector<const ast::CommonTable*> visibleTables() const;
     Source fromSource(const ast::FromItem& item);
+    std::shared_ptr<const TableInfo> resolveAsReader(const ast::TableRef& ref);
     Source storedView(const StoredView& view);
     Source inlineView(const ast::Select& q, const std::vector<std::string>& columns,
                       Translator* parent, std::vector<const ast::CommonTable*> tables);

@@ -57,6 +57,9 @@ std::optional<StoredView> LocalSession::findView(const ast::TableRef& ref,
 }
 
 void LocalSession::createView(const ast::CreateView& cv) {
+    // RESOURCE grants no CREATE VIEW; of the server's roles only DBA does.
+    if (!me_.isDba())
+        insufficientPrivileges();
     const UserInfo owner = tableOwner(ownerFor(cv.view));
     StoredView view{owner.name, cv.view.name, cv.query, cv.columns};
     if (!cv.force) {

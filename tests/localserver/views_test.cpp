@@ -122,25 +122,36 @@ TEST_F(ViewsTest, ChangesAndDrops) {
                });
 }
 
-// Another schema's view reads its owner's tables; without DBA it is out of
-// sight like the tables; the owner's CASCADE drop takes the views along.
+// Another schema's view reads its owner's tables (and, failing those, the
+// dictionary's); without DBA it is out of sight like the tables, and
+// RESOURCE carries no CREATE VIEW; the owner's CASCADE drop takes the views
+// along.
 TEST_F(ViewsTest, OtherSchemas) {
     system().execute(createUserText("ann", "pw"));
     system().execute("GRANT CONNECT, RESOURCE TO ann");
     auto ann = open("ann", "pw");
     check(*ann, {
                     {.statement = "SELECT * FROM SCOTT.V10", .expected = {"ORA-00942"}},
-                    {.statement = "CREATE VIEW E AS SELECT 1 AS ONE FROM DUAL", .expected = {}},
-                    {.statement = "SELECT ONE FROM E", .expected = {"1"}},
+                    {.statement = "CREATE VIEW E AS SELECT 1 AS ONE FROM DUAL",
+                     .expected = {"ORA-01031"}},
                 });
-    ann.reset();  // a connected user cannot be dropped
+    auto bob = appUser("bob", "pw");
+    check(*bob, {
+                    {.statement = "CREATE TABLE E (ID NUMBER)", .expected = {}},
+                    {.statement = "CREATE VIEW BE AS SELECT COUNT(*) AS N FROM E", .expected = {}},
+                    {.statement = "CREATE VIEW ONE AS SELECT 1 AS ONE FROM DUAL", .expected = {}},
+                });
+    bob.reset();  // a connected user cannot be dropped
     check(system(),
           {
               {.statement = "SELECT ID FROM SCOTT.V10 ORDER BY ID", .expected = {"1", "2"}},
-              {.statement = "SELECT OWNER, VIEW_NAME FROM ALL_VIEWS ORDER BY 1",
-               .expected = {"ANN|E", "SCOTT|V10"}},
-              {.statement = "DROP USER ann", .expected = {"ORA-01922"}},
-              {.statement = "DROP USER ann CASCADE", .expected = {}},
+              // BOB's E, empty, not SCOTT's.
+              {.statement = "SELECT N FROM BOB.BE", .expected = {"0"}},
+              {.statement = "SELECT ONE FROM BOB.ONE", .expected = {"1"}},
+              {.statement = "SELECT OWNER, VIEW_NAME FROM ALL_VIEWS ORDER BY 1, 2",
+               .expected = {"BOB|BE", "BOB|ONE", "SCOTT|V10"}},
+              {.statement = "DROP USER bob", .expected = {"ORA-01922"}},
+              {.statement = "DROP USER bob CASCADE", .expected = {}},
               {.statement = "SELECT OWNER FROM ALL_VIEWS", .expected = {"SCOTT"}},
           });
 }
