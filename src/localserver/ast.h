@@ -272,9 +272,21 @@ struct Comment {
     std::string text;    // empty: none
 };
 
+struct CreateView {
+    TableRef view;
+    std::vector<std::string> columns;
+    std::string query;  // as written, from after AS
+    bool orReplace = false;
+    bool force = false;
+};
+
+struct DropView {
+    TableRef view;
+};
+
 using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
                  AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
-                 AlterTableConstraints, Comment>;
+                 AlterTableConstraints, Comment, CreateView, DropView>;
 
 }  // namespace malvorn::localserver::ast

@@ -192,6 +192,8 @@ void createCatalogTables(SqliteDb& db) {
         "CREATE TABLE IF NOT EXISTS mv_constraint(id INTEGER PRIMARY KEY AUTOINCREMENT, owner "
         "TEXT, name TEXT, table_id INTEGER, kind TEXT, columns TEXT, index_tablespace TEXT, "
         "UNIQUE(owner, name));"
+        "CREATE TABLE IF NOT EXISTS mv_view(owner TEXT, name TEXT, query TEXT, columns TEXT, "
+        "PRIMARY KEY(owner, name));"
         "CREATE TABLE IF NOT EXISTS mv_state(k TEXT PRIMARY KEY, v INTEGER);"
         "INSERT OR IGNORE INTO mv_state VALUES('generation', 0);");
     createSchemaObjectTables(db);
@@ -248,7 +250,9 @@ std::optional<std::pair<std::string, std::string>> tableNameById(SqliteDb& db, s
 
 void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys) {
-    auto& exists = db.cached("SELECT 1 FROM mv_table WHERE owner = ?1 AND name = ?2");
+    auto& exists = db.cached(
+        "SELECT 1 FROM mv_table WHERE owner = ?1 AND name = ?2 UNION ALL SELECT 1 FROM mv_view "
+        "WHERE owner = ?1 AND name = ?2");
     exists.bindAll({table.owner, table.name});
     if (exists.step())
         oraThrow(955, "name is already used by an existing object");
@@ -278,12 +282,15 @@ void removeTablesOf(SqliteDb& db, const std::string& owner) {
     removeSchemaObjectsOf(db, owner);
     for (const char* sql :
          {"DELETE FROM mv_column WHERE table_id IN (SELECT id FROM mv_table WHERE owner = ?1)",
-          "DELETE FROM mv_constraint WHERE owner = ?1", "DELETE FROM mv_table WHERE owner = ?1"})
+          "DELETE FROM mv_constraint WHERE owner = ?1", "DELETE FROM mv_table WHERE owner = ?1",
+          "DELETE FROM mv_view WHERE owner = ?1"})
         deleteWhere(db, sql, owner);
 }
 
 bool ownsTables(SqliteDb& db, const std::string& owner) {
-    auto& owns = db.cached("SELECT count(*) FROM mv_table WHERE owner = ?1");
+    auto& owns = db.cached(
+        "SELECT (SELECT count(*) FROM mv_table WHERE owner = ?1) + (SELECT count(*) FROM mv_view "
+        "WHERE owner = ?1)");
     owns.bind(1, owner);
     owns.step();
     const bool any = owns.columnInt(0) > 0;

@@ -44,6 +44,7 @@ struct TableInfo {
         return static_cast<int>(column) == identityColumn ? identity : none;
     }
     bool view = false;
+    bool storedView = false;  // made by CREATE VIEW: no rows of its own
 
     int findColumn(const std::string& column) const;
 };
@@ -105,13 +106,28 @@ void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys);
 // Removes a table's entry; ORA-00942 when another session removed it first.
 void removeTable(SqliteDb& db, std::int64_t id);
-// Key columns as the catalog keeps them, in one text.
+// Names kept as one text, separated by a unit separator.
 std::string joinNames(const std::vector<std::string>& names);
 std::vector<std::string> splitNames(const std::string& joined);
 // A constraint name of the server's: SYS_Cnnnnnnn.
 std::string nextKeyName(SqliteDb& db);
-// Removes every table entry of an owner.
+
+// A view made by CREATE VIEW: its query as written and the column names its
+// definition gave (none: the query's own).
+struct StoredView {
+    std::string owner;
+    std::string name;
+    std::string query;
+    std::vector<std::string> columns;
+};
+std::optional<StoredView> readView(SqliteDb& db, const std::string& owner, const std::string& name);
+// Writes or replaces a view's entry inside the caller's transaction.
+void writeView(SqliteDb& db, const StoredView& view);
+// Removes a view's entry; false when there was none.
+bool removeView(SqliteDb& db, const std::string& owner, const std::string& name);
+
+// Removes every table and view entry of an owner.
 void removeTablesOf(SqliteDb& db, const std::string& owner);
-bool ownsTables(SqliteDb& db, const std::string& owner);
+bool ownsTables(SqliteDb& db, const std::string& owner);  // or views
 
 }  // namespace malvorn::localserver

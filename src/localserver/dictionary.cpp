@@ -39,8 +39,12 @@ const std::vector<ViewDef>& viewDefs() {
         {"DATA_LENGTH", "NUMBER"},  {"DATA_PRECISION", "NUMBER"}, {"DATA_SCALE", "NUMBER"},
         {"NULLABLE", "VARCHAR2"},   {"COLUMN_ID", "NUMBER"},      {"DATA_DEFAULT", "VARCHAR2"},
         {"CHAR_LENGTH", "NUMBER"},  {"CHAR_USED", "VARCHAR2"}};
+    static const Columns views = {
+        {"VIEW_NAME", "VARCHAR2"}, {"TEXT_LENGTH", "NUMBER"}, {"TEXT", "VARCHAR2"}};
     static const std::vector<ViewDef> specs = withSchemaViews({
         {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
+        {"USER_VIEWS", false, views},
+        {"ALL_VIEWS", false, withOwner(views)},
         {"USER_TABLES", false, tables},
         {"ALL_TABLES", false, withOwner(tables)},
         {"DBA_TABLES", true, withOwner(tables)},
@@ -84,6 +88,13 @@ std::string viewSql(const std::string& view, const std::string& me, bool dba) {
         if (view == schemaView.name)
             return schemaView.sql(owner);
     }
+    // TEXT_LENGTH counts bytes.
+    if (view == "USER_VIEWS")
+        return "SELECT name, length(CAST(query AS BLOB)), query FROM main.mv_view WHERE owner = " +
+               owner;
+    if (view == "ALL_VIEWS")
+        return "SELECT owner, name, length(CAST(query AS BLOB)), query FROM main.mv_view t WHERE " +
+               visible;
     if (view == "USER_TABLES")
         return "SELECT name, tablespace FROM main.mv_table WHERE owner = " + owner;
     if (view == "ALL_TABLES" || view == "DBA_TABLES")

@@ -82,6 +82,15 @@ std::shared_ptr<const TableInfo> LocalSession::resolveTable(const ast::TableRef&
         tableDoesNotExist();
     }
     auto entry = readTable(db_, owner, ref.name);
+    if (!entry && readView(db_, owner, ref.name)) {
+        // Only a target that is refused: queries read views as inline views.
+        auto view = std::make_shared<TableInfo>();
+        view->owner = owner;
+        view->name = ref.name;
+        view->view = view->storedView = true;
+        tables_[{owner, ref.name}] = view;
+        return view;
+    }
     if (!entry) {
         auto view =
             ref.schema.empty() || dictionary ? dictionaryView(ref.name, me_.isDba()) : nullptr;

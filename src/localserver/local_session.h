@@ -55,6 +55,9 @@ class LocalSession : public oracle::Session {
 
     // Used by the translation.
     std::shared_ptr<const TableInfo> resolveTable(const ast::TableRef& ref);
+    // The view a query names, if any in sight; a name without schema is
+    // `defaultOwner`'s (empty: the session user's).
+    std::optional<StoredView> findView(const ast::TableRef& ref, const std::string& defaultOwner);
     std::shared_ptr<const TableInfo> tableById(std::int64_t id);
     const std::string& sysdate() const { return sysdate_; }
     const std::string& userName() const { return me_.name; }
@@ -116,6 +119,9 @@ class LocalSession : public oracle::Session {
     void modifyIdentity(const TableInfo& table, const std::string& column,
                         const ast::IdentitySpec& spec);
     SqlValue nextIdentity(std::int64_t tableId);
+    // views.cpp
+    void createView(const ast::CreateView& cv);
+    void dropView(const ast::DropView& dv);
 
     // transactions.cpp
     // Runs a statement that changes rows: on its own with autocommit, else

@@ -123,6 +123,9 @@ ast::Statement Parser::dispatch() {
         return deleteStatement();
     if (t.isWord("CREATE")) {
         take();
+        if (peek().isWord("OR") || peek().isWord("FORCE") || peek().isWord("NOFORCE") ||
+            peek().isWord("VIEW"))
+            return createView();
         if (acceptWord("TABLE"))
             return createTable();
         if (acceptWord("USER"))
@@ -150,6 +153,8 @@ ast::Statement Parser::dispatch() {
         }
         if (acceptWord("INDEX"))
             return dropIndex();
+        if (acceptWord("VIEW"))
+            return ast::DropView{tableRef()};
         invalidStatement();
     }
     if (t.isWord("COMMENT"))

@@ -22,6 +22,9 @@ inline constexpr const char* kTooComplexText =
     "maximum number of recursive SQL levels (40) exceeded";
 [[noreturn]] void tooComplex();
 
+// Reads a stored view's query; ORA-00928 for anything else.
+ast::Select parseViewQuery(const std::string& query);
+
 // Reads a lone expression (a stored DEFAULT).
 ast::ExprPtr parseExpression(const std::string& text);
 

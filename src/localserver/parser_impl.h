@@ -131,6 +131,8 @@ class Parser {
     ast::AlterTableConstraints alterTableConstraints();
     ast::ConstraintDef constraintBody(std::string name, const std::string& column);
     void constraintState(ast::ConstraintDef& c);
+    // ---- views (parser_views.cpp) ----
+    ast::Statement createView();
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

@@ -18,6 +18,8 @@ using F = ServerFunction;
 }  // namespace
 
 void LocalSession::checkWritable(const TableInfo& table) const {
+    if (table.storedView)
+        oraThrow(1732, "data manipulation operation not legal on this view");
     if (table.view)
         insufficientPrivileges();
 }
@@ -302,6 +304,10 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 alterTableConstraints(s);
             } else if constexpr (std::is_same_v<T, ast::Comment>) {
                 comment(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateView>) {
+                createView(s);
+            } else if constexpr (std::is_same_v<T, ast::DropView>) {
+                dropView(s);
             }
         },
         parsed);

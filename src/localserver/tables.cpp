@@ -74,6 +74,8 @@ void LocalSession::createTable(const ast::CreateTable& ct) {
 
 void LocalSession::dropTable(const ast::DropTable& dt) {
     const auto table = resolveTable(dt.table);
+    if (table->storedView)
+        tableDoesNotExist();
     if (table->view)
         insufficientPrivileges();
     {

@@ -5,11 +5,15 @@
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
+#include "localserver/parser.h"
 #include "localserver/sql_functions.h"
 #include "localserver/translator.h"
 
 namespace malvorn::localserver {
 namespace {
+
+// Views within views, as deep as queries may nest.
+constexpr int kMaxViewDepth = 40;
 
 using ast::Expr;
 
@@ -158,14 +162,52 @@ Translator::Source Translator::fromSource(const ast::FromItem& item) {
             const ast::CommonTable& table = **named;
             tables.erase(tables.end() - (named - tables.rbegin()) - 1, tables.end());
             source = inlineView(*table.query, table.columns, nullptr, std::move(tables));
+        } else if (auto view = session_.findView(item.table, readAs_)) {
+            source = storedView(*view);
         } else {
-            source.table = session_.resolveTable(item.table);
+            source.table = resolveAsReader(item.table);
         }
         source.qualifier = item.table.name;
     }
     if (item.alias)
         source.qualifier = *item.alias;
     source.sqlAlias = aliasPrefix_ + std::to_string(sources_.size());
+    return source;
+}
+
+// A table named in a query; inside another user's view an unqualified name
+// is that user's table, else a dictionary view (DUAL, USER_TABLES, ...).
+std::shared_ptr<const TableInfo> Translator::resolveAsReader(const ast::TableRef& ref) {
+    if (!ref.schema.empty() || readAs_.empty())
+        return session_.resolveTable(ref);
+    try {
+        return session_.resolveTable({readAs_, ref.name});
+    } catch (const oracle::OracleError& e) {
+        if (!e.description().starts_with("ORA-00942"))
+            throw;
+    }
+    return session_.resolveTable({"SYS", ref.name});
+}
+
+// A view made by CREATE VIEW: its query read again, its names its owner's.
+// A query that no longer stands (a FORCE view, a table dropped since) makes
+// the view's use fail as the server says it.
+Translator::Source Translator::storedView(const StoredView& view) {
+    if (viewDepth_ >= kMaxViewDepth)
+        oraThrow(1731, "circular view definition encountered");
+    const std::string outer = std::move(readAs_);
+    readAs_ = view.owner == session_.userName() ? std::string() : view.owner;
+    ++viewDepth_;
+    Source source;
+    try {
+        source = inlineView(parseViewQuery(view.query), view.columns, nullptr, {});
+    } catch (const oracle::OracleError& e) {
+        if (e.description().starts_with("ORA-01731"))
+            throw;
+        oraThrow(4063, "view \"" + view.owner + "." + view.name + "\" has errors");
+    }
+    --viewDepth_;
+    readAs_ = outer;
     return source;
 }
 

@@ -68,7 +68,12 @@ class Translator {
           parent_(&parent),
           params_(parent.params_),
           origins_(parent.origins_),
-          aliasPrefix_(parent.aliasPrefix_ + "s") {}
+          aliasPrefix_(parent.aliasPrefix_ + "s"),
+          readAs_(parent.readAs_),
+          viewDepth_(parent.viewDepth_) {}
+
+    // Reads table names without schema as that user's (a view's owner).
+    void readAs(std::string owner) { readAs_ = std::move(owner); }
 
     // Records, from here on, where each parameter's value comes from.
     void recordOrigins(ParamOrigins* origins) { origins_ = origins; }
@@ -128,6 +133,8 @@ class Translator {
                           const std::vector<SortKey>& keys);
     std::vector<const ast::CommonTable*> visibleTables() const;
     Source fromSource(const ast::FromItem& item);
+    std::shared_ptr<const TableInfo> resolveAsReader(const ast::TableRef& ref);
+    Source storedView(const StoredView& view);
     Source inlineView(const ast::Select& q, const std::vector<std::string>& columns,
                       Translator* parent, std::vector<const ast::CommonTable*> tables);
     std::string rownumFrom(const ast::Select& s);
@@ -146,8 +153,10 @@ class Translator {
     std::vector<SqlType> itemTypes_;               // of the select list's columns
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
-    int ownColumns_ = 0;                           // columns named so far of this query's tables
-    int outerColumns_ = 0;                         // ... and of the enclosing queries' tables
+    std::string readAs_;    // the owner of unqualified names; empty: the session user
+    int viewDepth_ = 0;     // stored views being expanded around this query
+    int ownColumns_ = 0;    // columns named so far of this query's tables
+    int outerColumns_ = 0;  // ... and of the enclosing queries' tables
 };
 
 bool isAggregate(const ast::Expr& e);

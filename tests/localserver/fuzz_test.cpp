@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "server_fixture.h"
 
@@ -59,11 +61,9 @@ void dropConstraintsLeft(oracle::Session& session) {
     }
 }
 
-TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
-    auto scott = appUser();
-    scott->execute(shohinStatement());
-    scott->execute("CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))");
-    const std::string own[] = {
+// Statements of the server's language that run, to mutate.
+std::vector<std::string> ownStatements() {
+    return {
         shohinStatement(),
         "INSERT INTO SHOHIN (CODE, NAME, PRICE, QTY, UPD) VALUES ('A1', 'O''Neil', "
         "922337203685477.5807, 3, TO_DATE('2001/02/03 10:30', 'YYYY/MM/DD HH24:MI'))",
@@ -91,7 +91,18 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "ALTER TABLE F ADD CONSTRAINT FC CHECK (X < 1E6 AND V NOT IN ('c', 'd')) NOVALIDATE",
         "ALTER TABLE F ADD CONSTRAINT FK FOREIGN KEY (V) REFERENCES SHOHIN ON DELETE SET NULL",
         "ALTER TABLE F MODIFY (N CONSTRAINT FN NOT NULL ENABLE NOVALIDATE)",
+        "CREATE OR REPLACE VIEW FV (A, B) AS SELECT X, V FROM F WHERE N IS NOT NULL WITH READ "
+        "ONLY",
+        "SELECT FV.A, T.CODE FROM FV, SHOHIN T WHERE FV.B = T.CODE(+) ORDER BY 1",
+        "DROP VIEW FV",
     };
+}
+
+TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
+    auto scott = appUser();
+    scott->execute(shohinStatement());
+    scott->execute("CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))");
+    const std::vector<std::string> own = ownStatements();
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
     std::vector<std::string> tokens{"\0"s, "'" + std::string(5000, 'x') + "'"};
@@ -102,7 +113,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
         "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
         "ROWS ONLY TIES PERCENT NULLS ALTER TABLE ADD MODIFY CONSTRAINT CHECK FOREIGN KEY "
-        "REFERENCES");
+        "REFERENCES VIEW FV CREATE REPLACE FORCE READ");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
