@@ -31,6 +31,11 @@ class ComplexTables : public jet::JetSource {
     // (attachment, the file's bytes as attached).
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override;
+    // A child table is ours: no index, relationship or property of the
+    // file's describes it.
+    model::JetTableSchema readSchema(const std::string& name) override {
+        return child(name) ? model::JetTableSchema{.name = name} : inner_.readSchema(name);
+    }
 
   private:
     struct Child {

@@ -34,7 +34,10 @@ std::vector<model::JetIndexSchema> userIndexesOf(const std::vector<StoredIndex>&
         bool named = true;
         for (std::size_t k = 0; k < keys->keyColumns.size(); ++k) {
             const int column = keys->keyColumns[k];
-            if (column < 0 || static_cast<std::size_t>(column) >= fields.size()) {
+            // The engine keeps its own index over each complex column's links;
+            // no index of the user's holds one.
+            if (column < 0 || static_cast<std::size_t>(column) >= fields.size() ||
+                fields[static_cast<std::size_t>(column)].typeCode == model::kJetComplex) {
                 named = false;
                 break;
             }

@@ -15,8 +15,8 @@ namespace malvorn::jet {
 // The indexes the user sees: hidden entries (names beginning with ".") and
 // relationship entries are left out. Logical indexes that share one stored
 // index take its key columns and flags from the entry that holds them. An
-// index whose key columns cannot be named is left out too: there is nothing
-// to build. Throws nothing.
+// index whose key columns cannot be named, or that holds a complex column
+// (the engine's own index of its links), is left out too. Throws nothing.
 std::vector<model::JetIndexSchema> userIndexesOf(const std::vector<StoredIndex>& indexes,
                                                  const std::vector<model::JetFieldDef>& fields);
 

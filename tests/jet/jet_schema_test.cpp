@@ -25,7 +25,8 @@ std::vector<model::JetFieldDef> fieldsNamed(std::vector<std::string> names) {
 }
 
 TEST(UserIndexes, OnlyTheIndexesTheUserSeesWithTheirKeys) {
-    const auto fields = fieldsNamed({"ID", "Name", "Date"});
+    auto fields = fieldsNamed({"ID", "Name", "Date", "Tags"});
+    fields[3].typeCode = model::kJetComplex;
     struct Case {
         const char* what;
         std::vector<StoredIndex> stored;
@@ -53,6 +54,11 @@ TEST(UserIndexes, OnlyTheIndexesTheUserSeesWithTheirKeys) {
                     {.name = "None", .number = 3, .kind = 0, .keyColumns = {}}},
          .expectedNames = {},
          .expectedColumns = {}},
+        {.what = "the engine's own index over a complex column is left out",
+         .stored = {{.name = "Tags_0A3F", .number = 0, .kind = 0, .keyColumns = {3}},
+                    {.name = "ByDate", .number = 1, .kind = 0, .keyColumns = {2}}},
+         .expectedNames = {"ByDate"},
+         .expectedColumns = {{{"Date", false}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
