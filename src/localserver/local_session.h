@@ -157,6 +157,7 @@ class LocalSession : public oracle::Session {
         std::unique_ptr<SqliteStatement> cursor;
     };
     Rows perform(const std::string& statement);
+    void definition(const ast::Statement& parsed);
     Rows runSelect(const ast::Select& select);
     void insert(const ast::Insert& ins);
     void update(const ast::Update& up);

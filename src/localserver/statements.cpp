@@ -260,6 +260,8 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
         plans_.clear();
         streams_->holdAll();
         commitWork();
+        definition(parsed);
+        return {};
     }
     Rows rows;
     std::visit(
@@ -269,12 +271,6 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 if (s.forUpdate)
                     lockForUpdate(s);
                 rows = runSelect(s);
-            } else if constexpr (std::is_same_v<T, ast::CreateTable>) {
-                createTable(s);
-            } else if constexpr (std::is_same_v<T, ast::DropTable>) {
-                dropTable(s);
-            } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
-                truncateTable(s);
             } else if constexpr (std::is_same_v<T, ast::Insert>) {
                 changingRows([&] {
                     if (shape.empty() || s.select)
@@ -286,6 +282,23 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 changingRows([&] { update(s); });
             } else if constexpr (std::is_same_v<T, ast::Delete>) {
                 changingRows([&] { deleteRows(s); });
+            }
+        },
+        parsed);
+    return rows;
+}
+
+// Statements on definitions and users, after the transaction was committed.
+void LocalSession::definition(const ast::Statement& parsed) {
+    std::visit(
+        [&](const auto& s) {
+            using T = std::decay_t<decltype(s)>;
+            if constexpr (std::is_same_v<T, ast::CreateTable>) {
+                createTable(s);
+            } else if constexpr (std::is_same_v<T, ast::DropTable>) {
+                dropTable(s);
+            } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
+                truncateTable(s);
             } else if constexpr (std::is_same_v<T, ast::CreateUser>) {
                 createUser(s);
             } else if constexpr (std::is_same_v<T, ast::AlterUser>) {
@@ -311,7 +324,6 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
             }
         },
         parsed);
-    return rows;
 }
 
 void LocalSession::execute(const std::string& statement) {
