@@ -37,16 +37,16 @@ void LocalSession::createIdentity(const ast::CreateTable& ct, const TableInfo& t
         oraThrow(30675, "identity column must be a numeric type");
     if (!def.defaultText.empty())
         oraThrow(30674, "identity column cannot have a default value");
-    const ast::IdentitySpec& spec = *column->identity;
+    const ast::IdentitySpec& how = *column->identity;
     auto& id = db_.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
     id.bindAll({table.owner, table.name});
     id.step();
     const std::int64_t tableId = id.columnInt(0);
     id.reset();
     auto& add = db_.cached("INSERT INTO mv_identity_col VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-    add.bindAll({tableId, column->name, std::string(spec.always ? "ALWAYS" : "BY DEFAULT"),
-                 std::int64_t{spec.onNull ? 1 : 0}, std::int64_t{spec.startWith},
-                 std::int64_t{spec.incrementBy}});
+    add.bindAll({tableId, column->name, std::string(how.always ? "ALWAYS" : "BY DEFAULT"),
+                 std::int64_t{how.onNull ? 1 : 0}, std::int64_t{how.startWith},
+                 std::int64_t{how.incrementBy}});
     add.step();
     const std::string schema = schemaOf(sqlName);
     db_.exec("CREATE TABLE IF NOT EXISTS " + schema +
@@ -54,7 +54,7 @@ void LocalSession::createIdentity(const ast::CreateTable& ct, const TableInfo& t
     auto counter =
         db_.prepare("INSERT OR REPLACE INTO " + schema + ".mv_identity VALUES(?1, ?2, ?3)");
     counter->bindAll(
-        {physicalOf(sqlName), std::int64_t{spec.startWith}, std::int64_t{spec.incrementBy}});
+        {physicalOf(sqlName), std::int64_t{how.startWith}, std::int64_t{how.incrementBy}});
     counter->step();
 }
 
@@ -76,7 +76,7 @@ SqlValue LocalSession::nextIdentity(std::int64_t tableId) {
 }
 
 void LocalSession::modifyIdentity(const TableInfo& table, const std::string& column,
-                                  const ast::IdentitySpec& spec) {
+                                  const ast::IdentitySpec& how) {
     const int index = table.findColumn(column);
     if (index < 0)
         invalidIdentifier(column);
@@ -87,21 +87,21 @@ void LocalSession::modifyIdentity(const TableInfo& table, const std::string& col
     auto& set = db_.cached(
         "UPDATE mv_identity_col SET generation = ?2, on_null = ?3, increment = ?4 WHERE "
         "table_id = ?1");
-    set.bindAll({table.id, std::string(spec.always ? "ALWAYS" : "BY DEFAULT"),
-                 std::int64_t{spec.onNull ? 1 : 0}, std::int64_t{spec.incrementBy}});
+    set.bindAll({table.id, std::string(how.always ? "ALWAYS" : "BY DEFAULT"),
+                 std::int64_t{how.onNull ? 1 : 0}, std::int64_t{how.incrementBy}});
     set.step();
     std::optional<std::int64_t> next;
-    if (spec.startGiven)
-        next = spec.startWith;
-    if (spec.startLimitValue) {
+    if (how.startGiven)
+        next = how.startWith;
+    if (how.startLimitValue) {
         // Past the highest value the column holds (for a descending
         // identity, below the lowest).
         auto highest = db_.prepare("SELECT c" + std::to_string(index) + " FROM " + table.sqlName +
                                    " WHERE c" + std::to_string(index) + " IS NOT NULL ORDER BY 1 " +
-                                   (spec.incrementBy > 0 ? "DESC" : "ASC") + " LIMIT 1");
+                                   (how.incrementBy > 0 ? "DESC" : "ASC") + " LIMIT 1");
         // On an empty table the counter stays where it is.
         if (highest->step())
-            next = std::stoll(formatNumber(highest->column(0))) + spec.incrementBy;
+            next = std::stoll(formatNumber(highest->column(0))) + how.incrementBy;
     }
     if (next) {
         auto& start = db_.cached("UPDATE mv_identity_col SET start_with = ?2 WHERE table_id = ?1");
@@ -112,7 +112,7 @@ void LocalSession::modifyIdentity(const TableInfo& table, const std::string& col
     auto counter = db_.prepare("UPDATE " + schema +
                                ".mv_identity SET increment = ?2, next = coalesce(?3, next) WHERE "
                                "tab = ?1");
-    counter->bindAll({physicalOf(table.sqlName), std::int64_t{spec.incrementBy},
+    counter->bindAll({physicalOf(table.sqlName), std::int64_t{how.incrementBy},
                       next ? SqlValue(*next) : SqlValue()});
     counter->step();
     bumpGeneration(db_);

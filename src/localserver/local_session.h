@@ -117,7 +117,7 @@ class LocalSession : public oracle::Session {
     void createIdentity(const ast::CreateTable& ct, const TableInfo& table,
                         const std::string& sqlName);
     void modifyIdentity(const TableInfo& table, const std::string& column,
-                        const ast::IdentitySpec& spec);
+                        const ast::IdentitySpec& how);
     SqlValue nextIdentity(std::int64_t tableId);
     // views.cpp
     void createView(const ast::CreateView& cv);

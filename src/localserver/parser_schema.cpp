@@ -40,21 +40,21 @@ ast::CreateIndex Parser::createIndex() {
 
 // After GENERATED.
 ast::IdentitySpec Parser::identityClause() {
-    ast::IdentitySpec spec;
+    ast::IdentitySpec identity;
     if (acceptWord("ALWAYS")) {
-        spec.always = true;
+        identity.always = true;
     } else {
         expectWord("BY");
         expectWord("DEFAULT");
         if (acceptWord("ON")) {
             expectWord("NULL");
-            spec.onNull = true;
+            identity.onNull = true;
         }
     }
     expectWord("AS");
     expectWord("IDENTITY");
     if (!acceptSymbol("("))
-        return spec;
+        return identity;
     const auto number = [&] {
         const bool negative = acceptSymbol("-");
         const long long n = integer(2017, "integer value required");
@@ -65,15 +65,15 @@ ast::IdentitySpec Parser::identityClause() {
             expectWord("WITH");
             if (acceptWord("LIMIT")) {
                 expectWord("VALUE");
-                spec.startLimitValue = true;
+                identity.startLimitValue = true;
             } else {
-                spec.startWith = number();
-                spec.startGiven = true;
+                identity.startWith = number();
+                identity.startGiven = true;
             }
         } else if (acceptWord("INCREMENT")) {
             expectWord("BY");
-            spec.incrementBy = number();
-            if (spec.incrementBy == 0)
+            identity.incrementBy = number();
+            if (identity.incrementBy == 0)
                 oraThrow(4002, "INCREMENT must be a non-zero integer");
         } else if (acceptWord("NOCACHE") || acceptWord("NOCYCLE") || acceptWord("NOORDER")) {
             continue;
@@ -84,7 +84,7 @@ ast::IdentitySpec Parser::identityClause() {
         }
         acceptSymbol(",");
     }
-    return spec;
+    return identity;
 }
 
 ast::Comment Parser::comment() {
