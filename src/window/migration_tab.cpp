@@ -121,14 +121,17 @@ void MigrationTab::buildControls() {
     c.chkMigBulk = check(this, "chkMigBulk", "まとめて送る（一括）", 7080, 1020, false);
     c.chkMigShortTables =
         check(this, "chkMigShortTables", "行数の足りない表も移す", 7080, 1320, false);
+    c.chkMigViews = check(this, "chkMigViews", "保存したクエリをビューにする", 7080, 1620, true);
+    c.chkMigAllowInvalid =
+        check(this, "chkMigAllowInvalid", "規則に反する既存の行を残す", 3120, 1920, false);
 
-    caption(this, "SQL格納先　", 3120, 2040, 1500);
-    c.txtMigSqlFolder = field(this, "txtMigSqlFolder", "", 4680, 2040, 5415);
-    c.cmdMigSqlRef = button(this, "cmdMigSqlRef", "参照", 10140, 2040, 795, 375);
-    caption(this, "作成先表領域名 ", 3120, 2520, 1860);
-    c.txtMigTablespace = field(this, "txtMigTablespace", "users", 5040, 2520, 1995);
-    caption(this, "索引表領域名 ", 7200, 2520, 1860);
-    c.txtMigIndex = field(this, "txtMigIndex", "indx", 9120, 2520, 1815);
+    caption(this, "SQL格納先　", 3120, 2220, 1500);
+    c.txtMigSqlFolder = field(this, "txtMigSqlFolder", "", 4680, 2220, 5415);
+    c.cmdMigSqlRef = button(this, "cmdMigSqlRef", "参照", 10140, 2220, 795, 375);
+    caption(this, "作成先表領域名 ", 3120, 2700, 1860);
+    c.txtMigTablespace = field(this, "txtMigTablespace", "users", 5040, 2700, 1995);
+    caption(this, "索引表領域名 ", 7200, 2700, 1860);
+    c.txtMigIndex = field(this, "txtMigIndex", "indx", 9120, 2700, 1815);
 
     c.cmdMigStart = button(this, "cmdMigStart", "開始", 240, 3360, 1215, 495);
     c.cmdMigCancel = button(this, "cmdMigCancel", "キャンセル", 1560, 3360, 1215, 495);
@@ -271,6 +274,8 @@ core::MigrateFields MigrationTab::gatherFields(bool resume) const {
     f.verify = c.chkMigVerify->isChecked();
     f.bulkBatch = c.chkMigBulk->isChecked() ? kBulkBatch : 0;
     f.acceptShortTables = c.chkMigShortTables->isChecked();
+    f.views = c.chkMigViews->isChecked();
+    f.allowInvalid = c.chkMigAllowInvalid->isChecked();
     f.connection = {main.txtSystem->text().toStdString(),
                     main.txtPassOfSystem->text().toStdString(),
                     main.txtNetServiceName->text().toStdString()};
@@ -354,8 +359,8 @@ void MigrationTab::setRunning(bool running) {
     for (QWidget* input : std::initializer_list<QWidget*>{
              c.txtMigDbPath, c.cmdMigRef, c.lstMigTables, c.chkMigOracleSafe, c.chkMigVerify,
              c.chkMigReplace, c.chkMigClear, c.chkMigNotNull, c.chkMigBulk, c.chkMigShortTables,
-             c.txtMigSqlFolder, c.cmdMigSqlRef, c.txtMigTablespace, c.txtMigIndex, c.cmdMigStart,
-             c.cmdMigResume, c.cmdMigSaveReport})
+             c.chkMigViews, c.chkMigAllowInvalid, c.txtMigSqlFolder, c.cmdMigSqlRef,
+             c.txtMigTablespace, c.txtMigIndex, c.cmdMigStart, c.cmdMigResume, c.cmdMigSaveReport})
         input->setEnabled(!running);
     c.cmdMigCancel->setEnabled(running);
     // No other command while this one holds the server: the tabs and the

@@ -39,6 +39,8 @@ struct MigrationControls {
     QCheckBox* chkMigNotNull = nullptr;
     QCheckBox* chkMigBulk = nullptr;
     QCheckBox* chkMigShortTables = nullptr;
+    QCheckBox* chkMigViews = nullptr;
+    QCheckBox* chkMigAllowInvalid = nullptr;
     QLineEdit* txtMigSqlFolder = nullptr;
     QPushButton* cmdMigSqlRef = nullptr;  // the SQL folder
     QLineEdit* txtMigTablespace = nullptr;
@@ -76,6 +78,8 @@ class MigrationTab : public QWidget, private MigrationView {
     // Writes the last run's report as the command line's --report does.
     bool saveReport(const std::string& path);
     void saveSettings() const;
+    // What the page's fields ask of the core's migration.
+    core::MigrateFields gatherFields(bool resume) const;
     // Where the journal that 再開 reads is kept: beside the settings file.
     std::string journalPath() const;
 
@@ -92,7 +96,6 @@ class MigrationTab : public QWidget, private MigrationView {
     void buildControls();
     void connectControls();
     void loadSettings();
-    core::MigrateFields gatherFields(bool resume) const;
     void setRunning(bool running);
     void finishRun(core::Outcome outcome);
     void focusField(core::Field field);

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,34 @@ TEST_F(MigrationPage, MigratesTheCheckedTablesVerifiedAndSavesTheReport) {
     auto again = openWindow();
     EXPECT_EQ(page(*again).ui().txtMigDbPath->text().toStdString(), db_);
     EXPECT_EQ(page(*again).ui().txtMigTablespace->text().toStdString(), "users");
+}
+
+// Each option box reaches the field of the core's migration it names, with
+// the defaults a first run of a whole database wants.
+TEST_F(MigrationPage, EachOptionBoxSetsItsField) {
+    auto window = openWindow();
+    MigrationTab& tab = page(*window);
+    const MigrationControls& ui = tab.ui();
+    struct Box {
+        QCheckBox* box;
+        bool byDefault;
+        std::function<bool(const core::MigrateFields&)> field;
+    };
+    const Box boxes[] = {
+        {ui.chkMigOracleSafe, true, [](const auto& f) { return f.oracleSafe; }},
+        {ui.chkMigVerify, true, [](const auto& f) { return f.verify; }},
+        {ui.chkMigViews, true, [](const auto& f) { return f.views; }},
+        {ui.chkMigAllowInvalid, false, [](const auto& f) { return f.allowInvalid; }},
+        {ui.chkMigReplace, false, [](const auto& f) { return f.replace; }},
+        {ui.chkMigShortTables, false, [](const auto& f) { return f.acceptShortTables; }},
+    };
+    for (const Box& b : boxes) {
+        SCOPED_TRACE(b.box->objectName().toStdString());
+        EXPECT_EQ(b.box->isChecked(), b.byDefault);
+        EXPECT_EQ(b.field(tab.gatherFields(false)), b.byDefault);
+        b.box->setChecked(!b.byDefault);
+        EXPECT_EQ(b.field(tab.gatherFields(false)), !b.byDefault);
+    }
 }
 
 // Esc while the first table begins stops the run there, the window still
