@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QTabBar>
 #include <QTableWidget>
+#include <algorithm>
 #include <filesystem>
 
 #include "base/files.h"
@@ -264,6 +265,10 @@ core::MigrateFields MigrationTab::gatherFields(bool resume) const {
         if (c.lstMigTables->item(i)->checkState() == Qt::Checked)
             f.tables.push_back(c.lstMigTables->item(i)->text().toStdString());
     }
+    // Every table checked is the whole file, as the command line without
+    // names: the steps for the whole database (views) run too.
+    if (f.tables.size() == static_cast<std::size_t>(c.lstMigTables->count()))
+        f.tables.clear();
     f.sqlFolder = c.txtMigSqlFolder->text().toStdString();
     f.tableTablespace = c.txtMigTablespace->text().toStdString();
     f.indexTablespace = c.txtMigIndex->text().toStdString();
@@ -288,8 +293,12 @@ void MigrationTab::start(bool resume) {
     if (running())
         return;
     core::MigrateFields fields = gatherFields(resume);
-    // An empty list asks the core for every table: only when none was read.
-    if (fields.tables.empty() && ui_.lstMigTables->count() > 0) {
+    // An empty list asks the core for every table: when all are checked or
+    // none was read, never when none is checked.
+    const auto checked = ui_.lstMigTables->findItems("*", Qt::MatchWildcard);
+    if (ui_.lstMigTables->count() > 0 &&
+        std::none_of(checked.begin(), checked.end(),
+                     [](const QListWidgetItem* i) { return i->checkState() == Qt::Checked; })) {
         window_.messages().show("テーブルが選択されていません", base::MessageIcon::kExclamation,
                                 base::MessageButtons::kOk, base::TitleForm::kError);
         ui_.lstMigTables->setFocus(Qt::OtherFocusReason);
