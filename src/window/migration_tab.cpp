@@ -440,6 +440,27 @@ void MigrationTab::showTableFinished(const core::TableOutcome& outcome) {
     ui_.barMigAll->setValue(ui_.barMigAll->value() + 1);
 }
 
+namespace {
+
+// The views the run made of the saved queries, and those the server refused
+// or could not select from (the report names each with the server's message).
+std::string viewCounts(const std::vector<core::ViewOutcome>& views) {
+    if (views.empty())
+        return {};
+    std::size_t created = 0, failed = 0;
+    for (const auto& v : views) {
+        created += v.status == core::ViewStatus::kCreated ? 1 : 0;
+        failed +=
+            v.status == core::ViewStatus::kRefused || v.status == core::ViewStatus::kFailedCheck
+                ? 1
+                : 0;
+    }
+    return "、ビュー " + std::to_string(created) + " / " + std::to_string(views.size()) +
+           " 作成 (失敗 " + std::to_string(failed) + ")";
+}
+
+}  // namespace
+
 void MigrationTab::finishRun(core::Outcome outcome) {
     worker_.join();
     lastOutcome_ = outcome;
@@ -453,7 +474,8 @@ void MigrationTab::finishRun(core::Outcome outcome) {
     }
     const std::string counts = std::to_string(ok) + " / " + std::to_string(report_.tables.size()) +
                                " 表 完了、読んだ行 " + std::to_string(rows) +
-                               (verify_ ? "、照合した行 " + std::to_string(verified) : "");
+                               (verify_ ? "、照合した行 " + std::to_string(verified) : "") +
+                               viewCounts(report_.views);
     std::string summary, status;
     switch (outcome) {
         case core::Outcome::kDone:
