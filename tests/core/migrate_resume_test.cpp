@@ -12,6 +12,7 @@
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
+#include "support/local_migration.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -73,14 +74,7 @@ class MigrateResumeTest : public localserver::ServerTest {
         fields.dbPath = dbPath();
         fields.connection = {"scott", "tiger", folder()};
         fields.journalPath = journalPath();
-        Services services{messages_,
-                          front_,
-                          sessionOpener({localserver::openLocalServer, {}}),
-                          jet::openJetFileHere,
-                          base::gFso(),
-                          [] {
-                              return convert::ScriptDate{2024, 5, 6};
-                          }};
+        Services services = localMigrationServices(messages_, front_);
         report_ = {};
         return migrateDatabase(fields, services, progress, report_);
     }

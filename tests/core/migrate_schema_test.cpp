@@ -11,6 +11,7 @@
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
+#include "support/local_migration.h"
 #include "support/scripted_messages.h"
 #include "support/temp_dir.h"
 
@@ -47,14 +48,7 @@ class MigrateSchemaTest : public localserver::ServerTest {
         fields.oracleSafe = true;
         fields.replace = replace;
         fields.connection = {"scott", "tiger", folder()};
-        Services services{messages_,
-                          front_,
-                          sessionOpener({localserver::openLocalServer, {}}),
-                          jet::openJetFileHere,
-                          base::gFso(),
-                          [] {
-                              return convert::ScriptDate{2024, 5, 6};
-                          }};
+        Services services = localMigrationServices(messages_, front_);
         MigrateProgress quiet;
         report_ = {};
         return migrateDatabase(fields, services, quiet, report_);

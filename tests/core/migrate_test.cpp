@@ -13,6 +13,7 @@
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
+#include "support/local_migration.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -48,12 +49,7 @@ class MigrateTest : public localserver::ServerTest {
         testing::writeJetFile(path_, tables);
         fields.dbPath = path_;
         fields.connection = {"scott", "tiger", folder()};
-        Services services{messages_,
-                          front_,
-                          sessionOpener({localserver::openLocalServer, {}}),
-                          jet::openJetFileHere,
-                          base::gFso(),
-                          [] { return kDate; }};
+        Services services = localMigrationServices(messages_, front_);
         MigrateProgress quiet;
         report_ = {};
         return migrateDatabase(fields, services, quiet, report_);

@@ -7,6 +7,7 @@
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
+#include "support/local_migration.h"
 #include "support/scripted_messages.h"
 
 namespace malvorn::core {
@@ -46,14 +47,7 @@ class MigrateViewsServer : public localserver::ServerTest {
         fields.dbPath = path;
         fields.connection = {"scott", "tiger", folder()};
         fields.replace = true;
-        Services services{messages_,
-                          front_,
-                          sessionOpener({localserver::openLocalServer, {}}),
-                          jet::openJetFileHere,
-                          base::gFso(),
-                          [] {
-                              return convert::ScriptDate{2024, 5, 6};
-                          }};
+        Services services = localMigrationServices(messages_, front_);
         MigrateProgress quiet;
         report_ = {};
         return migrateDatabase(fields, services, quiet, report_);
