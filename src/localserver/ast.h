@@ -63,6 +63,11 @@ struct FromItem {
     enum class Join { kFirst, kComma, kInner, kLeft, kRight, kFull, kCross } join = Join::kFirst;
     ExprPtr on;
     std::shared_ptr<Select> subquery;  // an inline view FROM (SELECT ...): `table` is empty
+    // Joins in parentheses stay in the one list: the first item of a group
+    // counts the groups opened before it, the last the groups closed after
+    // it. A group's join word and ON are its first item's `join` and `on`.
+    int opens = 0;
+    int closes = 0;
 };
 
 struct OrderItem {

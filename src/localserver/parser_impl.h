@@ -110,6 +110,11 @@ class Parser {
     ast::ForUpdate forUpdate();
     ast::TransactionControl transactionControl();
     void fromList(ast::Select& s);
+    // ---- joins (parser_joins.cpp) ----
+    bool joinClause(std::vector<ast::FromItem>& out);
+    void joinOperand(std::vector<ast::FromItem>& out, ast::FromItem::Join join);
+    bool joinGroupAt(std::size_t at) const;
+    std::size_t matchingClose(std::size_t at) const;
     ast::Insert insert();
     ast::Update update();
     ast::Delete deleteStatement();

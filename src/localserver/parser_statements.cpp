@@ -65,41 +65,6 @@ ast::ForUpdate Parser::forUpdate() {
     return f;
 }
 
-void Parser::fromList(ast::Select& s) {
-    ast::FromItem first;
-    fromSource(first);
-    s.from.push_back(std::move(first));
-    for (;;) {
-        ast::FromItem item;
-        if (acceptSymbol(",")) {
-            item.join = ast::FromItem::Join::kComma;
-        } else if (acceptWord("JOIN")) {
-            item.join = ast::FromItem::Join::kInner;
-        } else if (acceptWord("INNER")) {
-            expectWord("JOIN");
-            item.join = ast::FromItem::Join::kInner;
-        } else if (acceptWord("CROSS")) {
-            expectWord("JOIN");
-            item.join = ast::FromItem::Join::kCross;
-        } else if (peek().isWord("LEFT") || peek().isWord("RIGHT") || peek().isWord("FULL")) {
-            const std::string side = take().text;
-            acceptWord("OUTER");
-            expectWord("JOIN");
-            item.join = side == "LEFT"    ? ast::FromItem::Join::kLeft
-                        : side == "RIGHT" ? ast::FromItem::Join::kRight
-                                          : ast::FromItem::Join::kFull;
-        } else {
-            return;
-        }
-        fromSource(item);
-        if (item.join != ast::FromItem::Join::kComma && item.join != ast::FromItem::Join::kCross) {
-            expectWord("ON");
-            item.on = expression();
-        }
-        s.from.push_back(std::move(item));
-    }
-}
-
 ast::Insert Parser::insert() {
     expectWord("INSERT");
     expectWord("INTO");

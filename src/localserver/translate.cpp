@@ -96,7 +96,8 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     const std::string& name = path.back();
     const Source* found = nullptr;
     int index = -1;
-    for (const Source& s : sources_) {
+    for (std::size_t k = scopeBegin_; k < sources_.size() && k < scopeEnd_; ++k) {
+        const Source& s = sources_[k];
         if (path.size() >= 2) {
             if (path[path.size() - 2] != s.qualifier)
                 continue;

@@ -100,26 +100,6 @@ bool containsAggregate(const ast::Expr& e) {
                        [](const auto& a) { return containsAggregate(*a); });
 }
 
-const char* joinWord(ast::FromItem::Join join) {
-    switch (join) {
-        case ast::FromItem::Join::kFirst:
-            return "";
-        case ast::FromItem::Join::kComma:
-            return ", ";
-        case ast::FromItem::Join::kInner:
-            return " JOIN ";
-        case ast::FromItem::Join::kLeft:
-            return " LEFT JOIN ";
-        case ast::FromItem::Join::kRight:
-            return " RIGHT JOIN ";
-        case ast::FromItem::Join::kFull:
-            return " FULL JOIN ";
-        case ast::FromItem::Join::kCross:
-            return " CROSS JOIN ";
-    }
-    return ", ";
-}
-
 }  // namespace
 
 std::string Translator::subquery(const ast::Select& s, bool single) {
@@ -205,14 +185,12 @@ std::string Translator::fromAndWhere(const ast::Select& s, const std::set<const 
                 oraThrow(25156, "old style outer join (+) cannot be used with ANSI joins");
         }
     }
-    std::string sql;
-    for (std::size_t i = 0; i < s.from.size(); ++i) {
-        if (!outer[i].empty())
-            continue;
-        const char* word = sql.empty() ? "" : (anyOuter ? ", " : joinWord(s.from[i].join));
-        sql += word + sources_[i].table->sqlName + " AS " + sources_[i].sqlAlias;
-        if (s.from[i].on)
-            sql += " ON " + condition(*s.from[i].on);
+    // With (+) every source is a comma's: no ON.
+    std::string sql = anyOuter ? std::string() : joinedSources(s);
+    for (std::size_t i = 0; anyOuter && i < s.from.size(); ++i) {
+        if (outer[i].empty())
+            sql += (sql.empty() ? "" : ", ") + sources_[i].table->sqlName + " AS " +
+                   sources_[i].sqlAlias;
     }
     if (sql.empty())
         oraThrow(1416, "two tables cannot be outer-joined to each other");

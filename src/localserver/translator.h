@@ -139,6 +139,9 @@ class Translator {
                       Translator* parent, std::vector<const ast::CommonTable*> tables);
     std::string rownumFrom(const ast::Select& s);
     std::size_t outerSource(const ast::Expr& term);
+    // ---- ANSI joins (translate_joins.cpp) ----
+    std::string joinedSources(const ast::Select& s);
+    std::string scopedCondition(const ast::Expr& on, std::size_t begin, std::size_t end);
 
     LocalSession& session_;
     Translator* parent_ = nullptr;
@@ -157,6 +160,9 @@ class Translator {
     int viewDepth_ = 0;     // stored views being expanded around this query
     int ownColumns_ = 0;    // columns named so far of this query's tables
     int outerColumns_ = 0;  // ... and of the enclosing queries' tables
+    // The sources an ON may name: sources_[scopeBegin_, scopeEnd_).
+    std::size_t scopeBegin_ = 0;
+    std::size_t scopeEnd_ = static_cast<std::size_t>(-1);
 };
 
 bool isAggregate(const ast::Expr& e);
