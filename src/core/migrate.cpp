@@ -18,6 +18,7 @@
 #include "core/migrate_schema.h"
 #include "core/migrate_scripts.h"
 #include "core/migrate_verify.h"
+#include "core/verify_schema.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
 #include "transfer/carried_types.h"
@@ -132,6 +133,8 @@ void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
     const convert::SchemaPlan plan =
         convert::planSchema(arrived, f_.indexTablespace, constraintNames_);
     runSchemaSteps(session_, plan, f_.allowInvalid, journal_, outcomes);
+    if (f_.verify)
+        verifySchema(session_, arrived, plan, outcomes);
 }
 
 bool Migration::exists(const std::string& table) {
