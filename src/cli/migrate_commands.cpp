@@ -14,6 +14,7 @@
 #include "core/migrate.h"
 #include "core/migrate_report.h"
 #include "core/migrate_report_html.h"
+#include "core/migrate_scripts.h"
 #include "jet/jet_reader_client.h"
 
 namespace malvorn::cli {
@@ -64,8 +65,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.oracleSafe = args.has("oracle-safe");
     fields.verify = args.has("verify");
     fields.allowInvalid = args.has("allow-invalid");
-    if (fields.allowInvalid && !fields.oracleSafe)
-        throw UsageError("--allow-invalid は --oracle-safe と一緒に指定してください");
+    fields.scriptsOnly = args.has("scripts-only");
     fields.bulkBatch = bulkBatch(args);
     fields.acceptShortTables = args.has("accept-short-tables");
     fields.journalPath = args.option("journal");
@@ -75,12 +75,28 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
         throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
         checkReportPath(args.option("report"));
-    fields.connection = connectionFrom(args);
+    // Scripts alone reach no server: no password is asked for.
+    if (!fields.scriptsOnly)
+        fields.connection = connectionFrom(args);
     return fields;
+}
+
+int writeScripts(const core::MigrateFields& fields) {
+    ConsoleMessages messages;
+    ConsoleFront front;
+    core::Services services = consoleServices(messages, front);
+    services.openJet = [](const std::string& path) { return jet::openJetSource(path); };
+    core::MigrationScripts scripts;
+    const core::Outcome outcome = core::writeMigrationScripts(fields, services, scripts);
+    if (!scripts.files.empty())
+        std::fputs(core::scriptsSummary(scripts).c_str(), stdout);
+    return exitStatus(outcome);
 }
 
 int runMigrate(const Arguments& args) {
     core::MigrateFields fields = fieldsFrom(args);
+    if (fields.scriptsOnly)
+        return writeScripts(fields);
     const StopOnSignals signals;
     fields.stopRequested = signals.token();
     ConsoleMessages messages;
@@ -116,7 +132,7 @@ const CommandRegistration migrate(
      "        [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
-     "        [--no-views]\n"
+     "        [--no-views] [--scripts-only]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -126,6 +142,8 @@ const CommandRegistration migrate(
      "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130。\n"
      "    --oracle-safe で全表を移すときは、保存された選択・ユニオンクエリを表のあとに\n"
      "    ビューにします (--no-views: 作りません)。\n"
+     "    --oracle-safe --scripts-only --sql-folder DIR: サーバーに接続せず、スキーマ全体を\n"
+     "    実行順の SQL*Plus スクリプト (UTF-8) と、それを順に呼ぶ CreateSchema.sql に書きます。\n"
      "    すべての表とビューが ok のときだけ終了コード 0",
      runMigrate,
      connectionOptions() + bulkOptions() +
@@ -151,6 +169,9 @@ const CommandRegistration migrate(
              {"journal", "FILE", "表ごと・まとめごとの進み具合を JSON で記録します"},
              {"resume", "", "--journal の記録から中断したところを続けます"},
              {"no-views", "", "保存されたクエリをビューにしません"},
+             {"scripts-only", "",
+              "--oracle-safe: サーバーに接続せず、スキーマ全体をスクリプトに書きます "
+              "(--sql-folder に)"},
          }});
 
 }  // namespace

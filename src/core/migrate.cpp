@@ -16,7 +16,9 @@
 #include "core/complex_tables.h"
 #include "core/migrate_journal.h"
 #include "core/migrate_schema.h"
+#include "core/migrate_scripts.h"
 #include "core/migrate_verify.h"
+#include "core/verify_schema.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
 #include "transfer/carried_types.h"
@@ -131,6 +133,8 @@ void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
     const convert::SchemaPlan plan =
         convert::planSchema(arrived, f_.indexTablespace, constraintNames_);
     runSchemaSteps(session_, plan, f_.allowInvalid, journal_, outcomes);
+    if (f_.verify)
+        verifySchema(session_, arrived, plan, outcomes);
 }
 
 bool Migration::exists(const std::string& table) {
@@ -146,19 +150,17 @@ std::int64_t Migration::serverCount(const std::string& table) {
 }
 
 convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOutcome& outcome) {
-    convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace, f_.suppressNotNull};
-    if (f_.oracleSafe && !schemas_.empty() && schemas_.back().definition.name == table.name)
-        options.identityColumns = convert::identityColumns(schemas_.back());
     if (!f_.oracleSafe) {
+        const convert::TableScriptOptions options{f_.indexTablespace, f_.tableTablespace,
+                                                  f_.suppressNotNull};
         outcome.notes = transfer::uncarriedWarnings(table);
         for (auto& note : transfer::leftOutNotes(table))
             outcome.notes.push_back(std::move(note));
         return convert::fMakeTableSQL(table, options, date_);
     }
-    convert::SafeScript safe = convert::makeSafeTableSQL(table, options, date_, constraintNames_);
+    // The same script --scripts-only writes.
+    convert::SafeScript safe = safeTableScript(schemas_.back(), f_, date_, constraintNames_);
     outcome.notes = std::move(safe.notes);
-    for (auto& note : transfer::leftOutNotes(table))
-        outcome.notes.push_back(std::move(note));
     return std::move(safe.script);
 }
 
@@ -266,17 +268,6 @@ std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
     return std::nullopt;
 }
 
-// Why this table's name cannot go into its statements under these rules:
-// the window's write it unquoted, the Oracle-safe ones quote it, and a
-// quoted name cannot hold a double quote.
-std::optional<std::string> tableNameProblem(const std::string& table, bool oracleSafe) {
-    if (!oracleSafe)
-        return convert::nameProblem(table, convert::NameKind::kTable);
-    if (table.find('"') != std::string::npos || table.find('\0') != std::string::npos)
-        return "テーブル名「" + table + "」の二重引用符は Oracle の名前に書けません";
-    return std::nullopt;
-}
-
 // A table the journal has as done, still holding its rows: left alone.
 bool Migration::finishedBefore(const JournalTable* past, TableOutcome& outcome) {
     const bool done = past && (past->phase == TablePhase::kVerified ||
@@ -364,11 +355,14 @@ bool checksPass(const MigrateFields& f, Services& services) {
     // The stored scripts carry the connection user and password.
     const auto tablespace = convert::nameProblem(f.tableTablespace, convert::NameKind::kTablespace);
     const auto index = convert::nameProblem(f.indexTablespace, convert::NameKind::kTablespace);
+    const auto options = migrateOptionsProblem(f);
     const auto admin = f.sqlFolder.empty()
                            ? std::nullopt
                            : convert::adminScriptProblem(f.connection.user, f.connection.password);
     return passChecks(
         {
+            {options.has_value(), options ? options->c_str() : "", MessageIcon::kExclamation,
+             Field::kNone},
             {isBlank(f.dbPath), "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません", MessageIcon::kExclamation,
              Field::kDbPath, Rule::kDbPathBlank},
             {!services.files.FileExists(f.dbPath),

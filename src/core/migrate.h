@@ -42,6 +42,9 @@ struct MigrateFields {
     // Under the Oracle-safe rules a run over every table also makes the saved
     // SELECT and UNION queries views; false (--no-views) leaves them out.
     bool views = true;
+    // Under the Oracle-safe rules: only write the whole schema as SQL*Plus
+    // scripts into sqlFolder (migrate_scripts.h); no server is reached.
+    bool scriptsOnly = false;
 };
 
 // What happened to one table.

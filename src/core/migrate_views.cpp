@@ -199,7 +199,7 @@ std::string viewsScript(const std::vector<ViewOutcome>& views) {
         script += commentLines(view.query);
         for (const auto& note : view.notes)
             script += commentLines(note);
-        script += view.sql + ";\n/\n\n";
+        script += view.sql + ";\n\n";
     }
     return script;
 }

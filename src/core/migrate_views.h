@@ -46,8 +46,9 @@ std::vector<ViewOutcome> planViews(const std::vector<model::StoredQuery>& querie
 // check.
 void createViews(std::vector<ViewOutcome>& views, oracle::Session& session, bool verify);
 
-// Views.sql: each planned view's statement ended by ';' and a line with
-// '/', its notes as comments; left-out queries listed as comments.
+// Views.sql: each planned view's statement ended by ';' (SQL*Plus runs it
+// there; a '/' line after it would run it again), its notes as comments;
+// left-out queries listed as comments.
 std::string viewsScript(const std::vector<ViewOutcome>& views);
 
 // One line per query: view, status and reason; then the notes.

@@ -136,7 +136,7 @@ TEST(MigrateViews, VerifyCountsEachViewAndAFailedSelectIsAFailedCheck) {
 TEST(MigrateViews, ScriptSummaryAndJsonNameEveryQuery) {
     auto views = planViews(queries(), false);
     const std::string script = viewsScript(views);
-    EXPECT_NE(script.find("CREATE VIEW Totals AS\nSELECT \"Base Q\".A\nFROM \"Base Q\";\n/\n"),
+    EXPECT_NE(script.find("CREATE VIEW Totals AS\nSELECT \"Base Q\".A\nFROM \"Base Q\";\n\n"),
               std::string::npos)
         << script;
     EXPECT_NE(script.find("-- Make: "), std::string::npos);

@@ -1,0 +1,224 @@
+// migrate --scripts-only: the scripts, run in the master script's order as
+// SQL*Plus reads them, leave the same dictionary as a live migration of the
+// same file; the options that need a server are refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "core/migrate.h"
+#include "core/migrate_scripts.h"
+#include "jet/mdb_database.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/server_fixture.h"
+#include "support/local_migration.h"
+#include "support/scripted_messages.h"
+#include "support/shop_schema.h"
+#include "support/sqlplus_runner.h"
+
+namespace malvorn::core {
+namespace {
+
+using testing::DescribedSource;
+using testing::shop;
+using testing::shopSchema;
+
+// What the dictionary holds of a user's schema, one line per row; the
+// identity's options are left out (a restart over copied rows starts past them).
+std::vector<std::string> dictionary(oracle::Session& session) {
+    const char* const queries[] = {
+        "SELECT TABLE_NAME FROM USER_TABLES",
+        "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, NULLABLE FROM USER_TAB_COLUMNS",
+        "SELECT INDEX_NAME, TABLE_NAME, UNIQUENESS FROM USER_INDEXES",
+        "SELECT INDEX_NAME, COLUMN_NAME, COLUMN_POSITION, DESCEND FROM USER_IND_COLUMNS",
+        "SELECT CONSTRAINT_NAME, CONSTRAINT_TYPE, TABLE_NAME, SEARCH_CONDITION, "
+        "R_CONSTRAINT_NAME, DELETE_RULE, STATUS, VALIDATED FROM USER_CONSTRAINTS",
+        "SELECT CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, POSITION FROM USER_CONS_COLUMNS",
+        "SELECT TABLE_NAME, COLUMN_NAME, GENERATION_TYPE FROM USER_TAB_IDENTITY_COLS",
+        "SELECT TABLE_NAME, COMMENTS FROM USER_TAB_COMMENTS WHERE COMMENTS IS NOT NULL",
+        "SELECT TABLE_NAME, COLUMN_NAME, COMMENTS FROM USER_COL_COMMENTS WHERE COMMENTS IS "
+        "NOT NULL",
+        "SELECT VIEW_NAME, TEXT FROM USER_VIEWS",
+    };
+    std::vector<std::string> out;
+    for (const char* query : queries) {
+        const auto rows = session.query(query);
+        while (rows->next()) {
+            std::string line = std::string(query).substr(7, 30) + " | ";
+            for (std::size_t i = 0; i < rows->columnNames().size(); ++i)
+                line += (i ? "|" : "") + rows->value(i).value_or("<null>");
+            out.push_back(line);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The lines of one query's rows (named by the start of its column list),
+// holding `part` when given.
+std::size_t counted(const std::vector<std::string>& dictionary, const std::string& prefix,
+                    const std::string& part = "") {
+    return static_cast<std::size_t>(
+        std::count_if(dictionary.begin(), dictionary.end(), [&](const std::string& line) {
+            return line.rfind(prefix, 0) == 0 && line.find(part) != std::string::npos;
+        }));
+}
+
+class ScriptsOnlyTest : public localserver::ServerTest {
+  protected:
+    Services services(const std::map<std::string, DescribedSource::Extra>& extra) {
+        Services s = localMigrationServices(messages_, front_);
+        s.openJet = testing::describedOpener(extra);
+        return s;
+    }
+
+    // The live migration as scott, the scripts run as adam: both
+    // dictionaries, and what the server refused of each.
+    void compare(const std::string& db, const std::map<std::string, DescribedSource::Extra>& extra,
+                 std::size_t refusedViews) {
+        auto scott = appUser("scott", "tiger");
+        MigrateFields live;
+        live.dbPath = db;
+        live.oracleSafe = true;
+        live.connection = {"scott", "tiger", folder()};
+        Services liveServices = services(extra);
+        MigrateProgress quiet;
+        MigrateReport report;
+        migrateDatabase(live, liveServices, quiet, report);
+        for (const auto& table : report.tables)
+            ASSERT_TRUE(table.ok) << table.table << ": " << table.result;
+        // A view the live run did not make is sent by the scripts all the
+        // same (the server refuses it, or one it reads is missing).
+        const auto refused = std::count_if(report.views.begin(), report.views.end(), [](auto& v) {
+            return v.status == ViewStatus::kRefused;
+        });
+        EXPECT_EQ(static_cast<std::size_t>(refused), refusedViews);
+        const auto unmade = std::count_if(report.views.begin(), report.views.end(), [](auto& v) {
+            return v.status != ViewStatus::kCreated && !v.sql.empty();
+        });
+
+        const std::string sql = dir_.path() + "/sql";
+        std::filesystem::create_directory(sql);
+        MigrateFields written = live;
+        written.scriptsOnly = true;
+        written.sqlFolder = sql;
+        written.connection = {};
+        Services writtenServices = services(extra);
+        MigrationScripts scripts;
+        ASSERT_EQ(writeMigrationScripts(written, writtenServices, scripts), Outcome::kDone)
+            << scriptsSummary(scripts);
+
+        auto adam = appUser("adam", "eve");
+        testing::ScriptRun run;
+        testing::runLikeSqlPlus(sql, kMasterName, *adam, run);
+        // The master names every file it wrote, in the order written.
+        std::vector<std::string> files;
+        for (const auto& file : scripts.files)
+            files.push_back(file.name);
+        std::rotate(files.begin(), files.end() - 1, files.end());
+        EXPECT_EQ(run.files, files);
+        EXPECT_EQ(run.refused.size(), static_cast<std::size_t>(unmade))
+            << ::testing::PrintToString(run.refused);
+        for (const auto& refusal : run.refused)
+            EXPECT_EQ(refusal.rfind(std::string(kViewsScriptName) + ": ", 0), 0u) << refusal;
+        dictionary_ = dictionary(*scott);
+        const std::vector<std::string> theirs = dictionary(*adam);
+        std::vector<std::string> onlyLive, onlyScripts;
+        std::set_difference(dictionary_.begin(), dictionary_.end(), theirs.begin(), theirs.end(),
+                            std::back_inserter(onlyLive));
+        std::set_difference(theirs.begin(), theirs.end(), dictionary_.begin(), dictionary_.end(),
+                            std::back_inserter(onlyScripts));
+        EXPECT_EQ(onlyLive, std::vector<std::string>{});
+        EXPECT_EQ(onlyScripts, std::vector<std::string>{});
+    }
+
+    static constexpr const char* kMasterName = "CreateSchema.sql";
+    ScriptedMessages messages_;
+    Front front_;
+    std::vector<std::string> dictionary_;
+};
+
+TEST_F(ScriptsOnlyTest, TheScriptsGiveTheDictionaryOfALiveMigration) {
+    const std::string db = dir_.path() + "/shop.mdb";
+    testing::writeJetFile(db, shop());
+    compare(db, shopSchema(), 0);
+    // The comparison is about something: every kind of object is there.
+    const struct {
+        const char* prefix;
+        std::size_t count;
+    } expected[] = {
+        {"INDEX_NAME, TABLE_NAME, UNIQUE", 6},              // 3 keys, Name, StadtName, KundeBetrag
+        {"TABLE_NAME, COLUMN_NAME, GENER", 2},              // Kunden.ID, Umsätze.Nr
+        {"TABLE_NAME, COMMENTS FROM USER", 1},              // Die Kunden
+        {"TABLE_NAME, COLUMN_NAME, COMME", 1},              // Stadt
+        {"CONSTRAINT_NAME, CONSTRAINT_TY", 3 + 1 + 1 + 2},  // keys, NOT NULL, CHECK, FKs
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(counted(dictionary_, e.prefix), e.count) << e.prefix;
+    EXPECT_EQ(counted(dictionary_, "INDEX_NAME, COLUMN_NAME, COLUM", "KUNDEBETRAG|SYS_NC"), 1u)
+        << "the descending column of KundeBetrag";
+}
+
+TEST_F(ScriptsOnlyTest, NwindsScriptsGiveTheDictionaryOfALiveMigration) {
+    const std::string nwind = (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
+    if (!std::filesystem::exists(nwind))
+        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    // The views the live run could not make the scripts cannot either.
+    compare(nwind, {}, 4);
+    EXPECT_EQ(counted(dictionary_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
+    EXPECT_EQ(counted(dictionary_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
+    EXPECT_EQ(counted(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);  // 7 AutoNumbers
+    EXPECT_EQ(counted(dictionary_, "VIEW_NAME, TEXT FROM USER_VIEW"), 13u);
+}
+
+TEST(MigrateOptions, WhatNeedsAServerOrTheSafeRulesIsRefused) {
+    struct Case {
+        const char* what;
+        std::function<void(MigrateFields&)> set;
+        const char* problem;  // nullptr: none
+    };
+    const Case cases[] = {
+        {.what = "the safe rules alone", .set = [](MigrateFields&) {}, .problem = nullptr},
+        {.what = "--allow-invalid without --oracle-safe",
+         .set = [](MigrateFields& f) { f.oracleSafe = false, f.allowInvalid = true; },
+         .problem = "--allow-invalid は --oracle-safe"},
+        {.what = "scripts under the safe rules into a folder",
+         .set = [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp"; },
+         .problem = nullptr},
+        {.what = "scripts under the window's rules",
+         .set = [](MigrateFields& f) { f.scriptsOnly = true, f.oracleSafe = false; },
+         .problem = "--scripts-only は --oracle-safe"},
+        {.what = "scripts without a folder",
+         .set = [](MigrateFields& f) { f.scriptsOnly = true; },
+         .problem = "--sql-folder DIR"},
+        {.what = "scripts and --verify",
+         .set =
+             [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp", f.verify = true; },
+         .problem = "--verify"},
+        {.what = "scripts and --bulk",
+         .set =
+             [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp", f.bulkBatch = 5; },
+         .problem = "--bulk"},
+        {.what = "scripts and --journal",
+         .set =
+             [](MigrateFields& f) {
+                 f.scriptsOnly = true, f.sqlFolder = "/tmp", f.journalPath = "j";
+             },
+         .problem = "--journal"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MigrateFields fields;
+        fields.oracleSafe = true;
+        c.set(fields);
+        const auto problem = migrateOptionsProblem(fields);
+        ASSERT_EQ(problem.has_value(), c.problem != nullptr) << problem.value_or("");
+        if (c.problem) {
+            EXPECT_NE(problem->find(c.problem), std::string::npos) << *problem;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::core
