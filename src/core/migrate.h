@@ -10,6 +10,7 @@
 
 #include "core/command.h"
 #include "core/interruption.h"
+#include "core/migrate_verify.h"
 #include "core/migrate_views.h"
 #include "model/connection.h"
 
@@ -42,6 +43,8 @@ struct MigrateFields {
     // Under the Oracle-safe rules a run over every table also makes the saved
     // SELECT and UNION queries views; false (--no-views) leaves them out.
     bool views = true;
+    // The read-back's sort of Jet rows by the key: its memory and spill folder.
+    VerifyLimits verifyLimits = {};
 };
 
 // What happened to one table.
@@ -62,6 +65,9 @@ struct TableOutcome {
     std::size_t indexes = 0;
     std::size_t foreignKeys = 0;
     std::string schema = {};
+    // How the rows were read back: "key order" or "checksum" (a table
+    // without a key); empty when they were not.
+    std::string verifiedBy = {};
 };
 
 struct MigrateReport {
