@@ -302,8 +302,10 @@ void Migration::countAndVerify(const model::JetTableDef& table, TableOutcome& ou
     // waiting for it.
     if (stopWanted(f_.stopRequested))
         throw Interrupted(0);
-    const VerifyResult verified = verifyTable(session_, source_, table, f_.oracleSafe);
+    const VerifyResult verified =
+        verifyTable(session_, source_, table, f_.oracleSafe, f_.verifyLimits);
     outcome.rowsVerified = verified.rowsVerified;
+    outcome.verifiedBy = verifyMethodName(verified.method);
     if (verified.difference)
         outcome.result = *verified.difference;
     else

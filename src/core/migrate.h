@@ -10,6 +10,7 @@
 
 #include "core/command.h"
 #include "core/interruption.h"
+#include "core/migrate_verify.h"
 #include "core/migrate_views.h"
 #include "model/connection.h"
 
@@ -45,6 +46,8 @@ struct MigrateFields {
     // Under the Oracle-safe rules: only write the whole schema as SQL*Plus
     // scripts into sqlFolder (migrate_scripts.h); no server is reached.
     bool scriptsOnly = false;
+    // The read-back's sort of Jet rows by the key: its memory and spill folder.
+    VerifyLimits verifyLimits = {};
 };
 
 // What happened to one table.
@@ -65,6 +68,9 @@ struct TableOutcome {
     std::size_t indexes = 0;
     std::size_t foreignKeys = 0;
     std::string schema = {};
+    // How the rows were read back: "key order" or "checksum" (a table
+    // without a key); empty when they were not.
+    std::string verifiedBy = {};
 };
 
 struct MigrateReport {

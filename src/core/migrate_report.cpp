@@ -82,6 +82,14 @@ std::string secondsText(double seconds) {
 
 }  // namespace
 
+std::string verifiedByLabel(const TableOutcome& table) {
+    if (table.verifiedBy == verifyMethodName(VerifyMethod::kKeyOrder))
+        return "キー順";
+    if (table.verifiedBy == verifyMethodName(VerifyMethod::kChecksum))
+        return "チェックサム";
+    return "-";
+}
+
 std::size_t displayWidth(const std::string& text) {
     std::size_t width = 0;
     for (std::size_t i = 0; i < text.size();)
@@ -95,20 +103,21 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
         nameWidth = std::max(nameWidth, displayWidth(t.table));
     const auto line = [&](const std::string& name, const std::string& columns,
                           const std::string& read, const std::string& server,
-                          const std::string& checked, const std::string& result) {
+                          const std::string& checked, const std::string& how,
+                          const std::string& result) {
         std::string text = padded(name, nameWidth) + "  " + padded(columns, 4, true) + "  " +
                            padded(read, 10, true) + "  " + padded(server, 10, true);
         if (verified)
-            text += "  " + padded(checked, 10, true);
+            text += "  " + padded(checked, 10, true) + "  " + padded(how, 12);
         return text + "  " + fitted(result, resultWidth) + "\n";
     };
-    std::string out = line("テーブル", "列", "読んだ行", "サーバー", "検証済み", "結果");
+    std::string out = line("テーブル", "列", "読んだ行", "サーバー", "検証済み", "照合", "結果");
     std::int64_t rows = 0;
     std::size_t ok = 0;
     for (const auto& t : report.tables) {
         out += line(t.table, std::to_string(t.columns), convert::formatGrouped(t.rowsRead),
                     t.rowsOnServer ? convert::formatGrouped(*t.rowsOnServer) : "-",
-                    convert::formatGrouped(t.rowsVerified), t.result);
+                    convert::formatGrouped(t.rowsVerified), verifiedByLabel(t), t.result);
         rows += t.rowsRead;
         ok += t.ok ? 1 : 0;
     }
@@ -133,6 +142,8 @@ std::string migrateReportJson(const MigrateReport& report) {
                ", \"rowsRead\": " + std::to_string(t.rowsRead) + ", \"rowsOnServer\": " +
                (t.rowsOnServer ? std::to_string(*t.rowsOnServer) : "null") +
                ", \"rowsVerified\": " + std::to_string(t.rowsVerified);
+        if (!t.verifiedBy.empty())
+            out += ", \"verifiedBy\": " + jsonText(t.verifiedBy);
         // Only a run that made the schema after the rows has these.
         if (!t.schema.empty())
             out += ", \"indexes\": " + std::to_string(t.indexes) +

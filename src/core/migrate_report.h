@@ -9,17 +9,22 @@
 namespace malvorn::core {
 
 // One line per table under a heading: table, columns, rows read, rows on
-// the server, rows verified (when `verified`), and the result cut to
+// the server, rows verified and how (when `verified`), and the result cut to
 // `resultWidth` columns; then the notes, then a line of totals.
 std::string migrateSummary(const MigrateReport& report, bool verified,
                            std::size_t resultWidth = 60);
 
 // {"database": ..., "seconds": ..., "interrupted": bool, "tables": [{"table": ..., "columns": n,
-// "rowsRead": n, "rowsOnServer": n or null, "rowsVerified": n, and after
+// "rowsRead": n, "rowsOnServer": n or null, "rowsVerified": n, once read back
+// "verifiedBy": "key order" or "checksum", and after
 // an Oracle-safe run's schema steps "indexes": n, "foreignKeys": n,
 // "schema": "ok" or what went wrong,
 // "result": "ok" or the message, "notes": [...], "seconds": x}]}
 std::string migrateReportJson(const MigrateReport& report);
+
+// How a table was read back, as the summary and the page write it: キー順
+// (key order), チェックサム (checksum), "-" when it was not.
+std::string verifiedByLabel(const TableOutcome& table);
 
 // `text` as a JSON string, quotes included.
 std::string jsonText(const std::string& text);

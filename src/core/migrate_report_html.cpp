@@ -52,7 +52,7 @@ std::string tableRow(const TableOutcome& t, bool verified, double total) {
                       number(static_cast<std::int64_t>(t.columns)) + number(t.rowsRead) +
                       (t.rowsOnServer ? number(*t.rowsOnServer) : cell("-", "n"));
     if (verified)
-        row += number(t.rowsVerified);
+        row += number(t.rowsVerified) + cell(verifiedByLabel(t), "method");
     return row + cell(fixed(t.seconds, "%.2f"), "n") + cell(t.result, "result") +
            shareCell(t.seconds, total) + "</tr>\n";
 }
@@ -123,7 +123,7 @@ std::string migrateReportHtml(const MigrateReport& report, bool verified) {
         convert::formatGrouped(rows) + " 行、" + fixed(report.seconds, "%.2f") + " 秒" +
         (report.interrupted ? "（途中で中断しました）" : "") +
         "</p>\n<table>\n<tr><th>テーブル</th><th>列</th><th>読んだ行</th><th>サーバー</th>" +
-        (verified ? "<th>検証済み</th>" : "") +
+        (verified ? "<th>検証済み</th><th>照合</th>" : "") +
         "<th>秒</th><th>結果</th><th>時間の割合</th></tr>\n";
     for (const auto& t : report.tables)
         out += tableRow(t, verified, tableSeconds);

@@ -81,6 +81,8 @@ MigrateReport sample() {
          false},
         {"T3", 1, 1234567, 1234000, 0, false, "中断 (1,234,000 行目まで)", {}, 0.0, true},
     };
+    report.tables[0].verifiedBy = "key order";
+    report.tables[1].verifiedBy = "checksum";
     return report;
 }
 
@@ -90,16 +92,17 @@ TEST(MigrateReportHtml, EveryTableAndFigureComesBackFromThePage) {
         bool verified;
         std::vector<std::vector<std::string>> rows;
     };
-    const std::vector<std::string> head = {"テーブル", "列", "読んだ行", "サーバー",
-                                           "検証済み", "秒", "結果",     "時間の割合"};
+    const std::vector<std::string> head = {"テーブル", "列", "読んだ行", "サーバー",  "検証済み",
+                                           "照合",     "秒", "結果",     "時間の割合"};
     const Case cases[] = {
         {"verified",
          true,
          {head,
-          {"Order Details", "5", "2,155", "2,155", "2,155", "3.00", "ok", "75.0%"},
-          {"商品<script>", "3", "10", "-", "0", "1.00", "ORA-00902: invalid \"type\"\nline 2",
-           "25.0%"},
-          {"T3", "1", "1,234,567", "1,234,000", "0", "0.00", "中断 (1,234,000 行目まで)", "0.0%"}}},
+          {"Order Details", "5", "2,155", "2,155", "2,155", "キー順", "3.00", "ok", "75.0%"},
+          {"商品<script>", "3", "10", "-", "0", "チェックサム", "1.00",
+           "ORA-00902: invalid \"type\"\nline 2", "25.0%"},
+          {"T3", "1", "1,234,567", "1,234,000", "0", "-", "0.00", "中断 (1,234,000 行目まで)",
+           "0.0%"}}},
         {"not verified", false, {}},
     };
     for (const Case& c : cases) {
@@ -108,7 +111,7 @@ TEST(MigrateReportHtml, EveryTableAndFigureComesBackFromThePage) {
         std::vector<std::vector<std::string>> rows = cases[0].rows;
         if (!c.verified) {
             for (auto& row : rows)
-                row.erase(row.begin() + 4);
+                row.erase(row.begin() + 4, row.begin() + 6);
         }
         EXPECT_EQ(page.rows, rows);
         EXPECT_EQ(page.bars,

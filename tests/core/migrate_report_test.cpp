@@ -10,6 +10,7 @@ MigrateReport sample() {
     report.database = "C:\\db\\\"n\".mdb";
     report.seconds = 1.5;
     TableOutcome ok{"Order Details", 5, 2155, 2155, 2155, true, "ok", {}, 0.25};
+    ok.verifiedBy = "key order";
     TableOutcome refused{"商品",
                          3,
                          0,
@@ -25,9 +26,10 @@ MigrateReport sample() {
 
 TEST(MigrateReport, SummaryLinesUpWideNamesAndCutsLongResults) {
     EXPECT_EQ(migrateSummary(sample(), true, 20),
-              "テーブル         列    読んだ行    サーバー    検証済み  結果\n"
-              "Order Details     5       2,155       2,155       2,155  ok\n"
-              "商品              3           0           -           0  ORA-00902: invali...\n"
+              "テーブル         列    読んだ行    サーバー    検証済み  照合          結果\n"
+              "Order Details     5       2,155       2,155       2,155  キー順        ok\n"
+              "商品              3           0           -           0  -             "
+              "ORA-00902: invali...\n"
               "商品: A の既定値 x は省きました\n"
               "2 表中 1 表 ok、2,155 行、1.50 秒\n");
     const std::string plain = migrateSummary(sample(), false);
@@ -40,7 +42,8 @@ TEST(MigrateReport, JsonCarriesEveryFieldEscaped) {
               "{\"database\": \"C:\\\\db\\\\\\\"n\\\".mdb\", \"seconds\": 1.50, "
               "\"interrupted\": false, \"tables\": [\n"
               "  {\"table\": \"Order Details\", \"columns\": 5, \"rowsRead\": 2155, "
-              "\"rowsOnServer\": 2155, \"rowsVerified\": 2155, \"result\": \"ok\", \"notes\": [], "
+              "\"rowsOnServer\": 2155, \"rowsVerified\": 2155, \"verifiedBy\": \"key order\", "
+              "\"result\": \"ok\", \"notes\": [], "
               "\"seconds\": 0.25},\n"
               "  {\"table\": \"商品\", \"columns\": 3, \"rowsRead\": 0, \"rowsOnServer\": null, "
               "\"rowsVerified\": 0, \"result\": \"ORA-00902: invalid datatype\\nsecond line\", "

@@ -164,6 +164,7 @@ TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
 
 TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
     JetBuildTable table{"T", {field("K", 4), field("NAME", 10, 20), field("WHEN", 8)}, {}, {}};
+    table.indexes.push_back({"PrimaryKey", {"K"}, true});
     for (int i = 1; i <= 3; ++i)
         table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i), 45000.5 + i});
     const std::tuple<const char*, const char*> cases[] = {

@@ -1,0 +1,61 @@
+#pragma once
+
+// A sort of records by a byte key in bounded memory: records are held up to a
+// budget, then sorted and written to a run file; the runs are merged when
+// read. The spill files live in a folder of their own, removed with every
+// file in it when the sort is destroyed, whichever way that happens.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace malvorn::core {
+
+struct SortRecord {
+    std::string key;  // compared as unsigned bytes
+    std::string payload;
+};
+
+class ExternalSort {
+  public:
+    // `parentFolder`: where the spill folder is made (empty: the system's
+    // temporary folder). Nothing is written until the budget is passed.
+    explicit ExternalSort(std::size_t memoryBudget, std::string parentFolder = {});
+    ~ExternalSort();
+    ExternalSort(const ExternalSort&) = delete;
+    ExternalSort& operator=(const ExternalSort&) = delete;
+
+    // Throws std::runtime_error when a spill file cannot be written.
+    void add(SortRecord record);
+    // The records in key order, equal keys in the order added; the first
+    // call ends the adding. Throws std::runtime_error on a read failure.
+    bool next(SortRecord& out);
+
+    std::size_t spilledRuns() const { return runsWritten_; }
+    // The spill folder, empty while nothing was spilled.
+    const std::string& spillFolder() const { return folder_; }
+
+  private:
+    class Run;
+    struct Merge;
+    void spill();
+    void startReading();
+    std::string newRunPath();
+    // Merges runs [first, first + count) into one new run file.
+    void mergeRuns(std::size_t first, std::size_t count);
+
+    std::size_t budget_;
+    std::string parent_;
+    std::string folder_;
+    std::vector<SortRecord> held_;
+    std::size_t heldBytes_ = 0;
+    std::vector<std::string> runPaths_;
+    std::size_t runsWritten_ = 0;
+    std::size_t nextRunNumber_ = 0;
+    bool reading_ = false;
+    std::size_t memoryIndex_ = 0;  // reading from held_ when nothing was spilled
+    std::unique_ptr<Merge> merge_;
+};
+
+}  // namespace malvorn::core
