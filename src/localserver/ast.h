@@ -289,9 +289,36 @@ struct DropView {
     TableRef view;
 };
 
+// CREATE / ALTER SEQUENCE options as written (integers kept as their text);
+// what is left out takes the server's default or stays as it was.
+struct SequenceOptions {
+    std::optional<std::string> startWith;
+    std::optional<std::string> incrementBy;
+    std::optional<std::string> minValue;  // empty text: NOMINVALUE
+    std::optional<std::string> maxValue;  // empty text: NOMAXVALUE
+    std::optional<bool> cycle;
+    std::optional<std::string> cache;  // "0": NOCACHE
+    bool restart = false;              // ALTER ... RESTART [START WITH n]
+};
+
+struct CreateSequence {
+    TableRef sequence;
+    SequenceOptions options;
+};
+
+struct AlterSequence {
+    TableRef sequence;
+    SequenceOptions options;
+};
+
+struct DropSequence {
+    TableRef sequence;
+};
+
 using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
                  AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
-                 AlterTableConstraints, Comment, CreateView, DropView>;
+                 AlterTableConstraints, Comment, CreateView, DropView, CreateSequence,
+                 AlterSequence, DropSequence>;
 
 }  // namespace malvorn::localserver::ast

@@ -10,6 +10,7 @@
 #include "base/file_descriptor.h"
 #include "localserver/errors.h"
 #include "localserver/schema_catalog.h"
+#include "localserver/sequence_catalog.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -197,6 +198,7 @@ void createCatalogTables(SqliteDb& db) {
         "CREATE TABLE IF NOT EXISTS mv_state(k TEXT PRIMARY KEY, v INTEGER);"
         "INSERT OR IGNORE INTO mv_state VALUES('generation', 0);");
     createSchemaObjectTables(db);
+    createSequenceTables(db);
 }
 
 CatalogTransaction::CatalogTransaction(SqliteDb& db)
@@ -250,13 +252,8 @@ std::optional<std::pair<std::string, std::string>> tableNameById(SqliteDb& db, s
 
 void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys) {
-    auto& exists = db.cached(
-        "SELECT 1 FROM mv_table WHERE owner = ?1 AND name = ?2 UNION ALL SELECT 1 FROM mv_view "
-        "WHERE owner = ?1 AND name = ?2");
-    exists.bindAll({table.owner, table.name});
-    if (exists.step())
+    if (objectNameTaken(db, table.owner, table.name))
         oraThrow(955, "name is already used by an existing object");
-    exists.reset();
     auto& add =
         db.cached("INSERT INTO mv_table(owner, name, tablespace, physical) VALUES(?1, ?2, ?3, ?4)");
     add.bindAll({table.owner, table.name, table.tablespace, physical});
@@ -280,6 +277,7 @@ void removeTable(SqliteDb& db, std::int64_t id) {
 
 void removeTablesOf(SqliteDb& db, const std::string& owner) {
     removeSchemaObjectsOf(db, owner);
+    removeSequencesOf(db, owner);
     for (const char* sql :
          {"DELETE FROM mv_column WHERE table_id IN (SELECT id FROM mv_table WHERE owner = ?1)",
           "DELETE FROM mv_constraint WHERE owner = ?1", "DELETE FROM mv_table WHERE owner = ?1",
@@ -290,7 +288,7 @@ void removeTablesOf(SqliteDb& db, const std::string& owner) {
 bool ownsTables(SqliteDb& db, const std::string& owner) {
     auto& owns = db.cached(
         "SELECT (SELECT count(*) FROM mv_table WHERE owner = ?1) + (SELECT count(*) FROM mv_view "
-        "WHERE owner = ?1)");
+        "WHERE owner = ?1) + (SELECT count(*) FROM mv_sequence WHERE owner = ?1)");
     owns.bind(1, owner);
     owns.step();
     const bool any = owns.columnInt(0) > 0;

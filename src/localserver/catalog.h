@@ -128,6 +128,6 @@ bool removeView(SqliteDb& db, const std::string& owner, const std::string& name)
 
 // Removes every table and view entry of an owner.
 void removeTablesOf(SqliteDb& db, const std::string& owner);
-bool ownsTables(SqliteDb& db, const std::string& owner);  // or views
+bool ownsTables(SqliteDb& db, const std::string& owner);  // or views, or sequences
 
 }  // namespace malvorn::localserver

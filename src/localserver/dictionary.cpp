@@ -29,6 +29,8 @@ Columns withOwner(Columns columns) {
 std::vector<ViewDef> withSchemaViews(std::vector<ViewDef> defs) {
     for (const auto& view : schemaViews())
         defs.push_back({view.name, false, view.columns});
+    for (const auto& view : objectViews())
+        defs.push_back({view.name, false, view.columns});
     return defs;
 }
 
@@ -87,6 +89,10 @@ std::string viewSql(const std::string& view, const std::string& me, bool dba) {
     for (const auto& schemaView : schemaViews()) {
         if (view == schemaView.name)
             return schemaView.sql(owner);
+    }
+    for (const auto& objectView : objectViews()) {
+        if (view == objectView.name)
+            return objectView.sql(owner);
     }
     // TEXT_LENGTH counts bytes.
     if (view == "USER_VIEWS")

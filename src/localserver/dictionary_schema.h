@@ -15,5 +15,7 @@ struct SchemaView {
     std::string (*sql)(const std::string& owner);
 };
 const std::vector<SchemaView>& schemaViews();
+// USER_OBJECTS and USER_SEQUENCES (dictionary_objects.cpp).
+const std::vector<SchemaView>& objectViews();
 
 }  // namespace malvorn::localserver

@@ -17,6 +17,7 @@ LocalSession::LocalSession(const std::string& folder, const std::string& user,
     login(user, password);
     defineServerFunctions(db_, [this](std::int64_t id) { return tableById(id); });
     defineSchemaFunctions();
+    defineSequenceFunctions();
     createDictionaryViews(db_, me_);
     attachSchema(me_.id);
 }

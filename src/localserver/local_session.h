@@ -16,6 +16,7 @@
 #include "localserver/lexer.h"
 #include "localserver/result_stream.h"
 #include "localserver/schema_catalog.h"
+#include "localserver/sequence_catalog.h"
 #include "localserver/sqlite_db.h"
 #include "localserver/sqlite_errors.h"
 #include "localserver/translator.h"
@@ -59,6 +60,8 @@ class LocalSession : public oracle::Session {
     // `defaultOwner`'s (empty: the session user's).
     std::optional<StoredView> findView(const ast::TableRef& ref, const std::string& defaultOwner);
     std::shared_ptr<const TableInfo> tableById(std::int64_t id);
+    // The sequence a name such as S.NEXTVAL reads; nullopt when none in sight.
+    std::optional<std::int64_t> findSequence(const ast::TableRef& ref);
     const std::string& sysdate() const { return sysdate_; }
     const std::string& userName() const { return me_.name; }
 
@@ -119,6 +122,11 @@ class LocalSession : public oracle::Session {
     void modifyIdentity(const TableInfo& table, const std::string& column,
                         const ast::IdentitySpec& how);
     SqlValue nextIdentity(std::int64_t tableId);
+    // sequences.cpp
+    void createSequence(const ast::CreateSequence& cs);
+    void alterSequence(const ast::AlterSequence& as);
+    void dropSequence(const ast::DropSequence& ds);
+    void defineSequenceFunctions();
     // views.cpp
     void createView(const ast::CreateView& cv);
     void dropView(const ast::DropView& dv);
@@ -215,6 +223,10 @@ class LocalSession : public oracle::Session {
     // Rows are deleted and written again as they were (a retried UPDATE,
     // TRUNCATE): the triggers on parent rows stand aside.
     bool rewriting_ = false;
+    // Sequences: the counter's own connection, opened when first needed, and
+    // each sequence's CURRVAL in this session.
+    std::unique_ptr<SequenceCounter> sequenceCounter_;
+    std::map<std::int64_t, Number> currentValues_;
 };
 
 }  // namespace malvorn::localserver

@@ -132,6 +132,8 @@ ast::Statement Parser::dispatch() {
             return createUser();
         if (peek().isWord("UNIQUE") || peek().isWord("INDEX"))
             return createIndex();
+        if (acceptWord("SEQUENCE"))
+            return createSequence();
         invalidStatement();
     }
     if (t.isWord("DROP")) {
@@ -155,6 +157,8 @@ ast::Statement Parser::dispatch() {
             return dropIndex();
         if (acceptWord("VIEW"))
             return ast::DropView{tableRef()};
+        if (acceptWord("SEQUENCE"))
+            return ast::DropSequence{tableRef()};
         invalidStatement();
     }
     if (t.isWord("COMMENT"))
@@ -169,6 +173,8 @@ ast::Statement Parser::dispatch() {
     if (t.isWord("ALTER")) {
         if (atConstraintAlter())
             return alterTableConstraints();
+        if (peek(1).isWord("SEQUENCE"))
+            return alterSequence();
         take();
         if (!acceptWord("USER"))
             invalidStatement();

@@ -138,6 +138,11 @@ class Parser {
     void constraintState(ast::ConstraintDef& c);
     // ---- views (parser_views.cpp) ----
     ast::Statement createView();
+    // ---- sequences (parser_sequences.cpp) ----
+    ast::CreateSequence createSequence();
+    ast::AlterSequence alterSequence();
+    ast::SequenceOptions sequenceOptions(bool alter);
+    std::string signedInteger();
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

@@ -52,6 +52,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             oraThrow(32795, "cannot insert into a generated always identity column");
     }
     Translator tr(*this);
+    tr.allowSequences();
     if (!ins.select)
         tr.recordOrigins(&plan.origins);
     std::vector<std::string> values(table->columns.size());
@@ -59,6 +60,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
     std::string source;
     if (ins.select) {
         Translator inner(*this);
+        inner.allowSequences();
         source = inner.select(*ins.select, selectNames);
         tr.params() = std::move(inner.params());
         if (selectNames.size() > targets.size())
@@ -126,6 +128,7 @@ void LocalSession::update(const ast::Update& up) {
     const auto table = resolveTable(up.table);
     checkWritable(*table);
     Translator tr(*this);
+    tr.allowSequences();
     tr.addSource({up.alias ? *up.alias : table->name, table, "a0"});
     std::string sql = "UPDATE " + table->sqlName + " AS a0 SET ";
     std::vector<std::string> newValues(table->columns.size());
@@ -216,6 +219,7 @@ void LocalSession::deleteRows(const ast::Delete& del) {
 
 LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
     Translator tr(*this);
+    tr.allowSequences();
     Rows rows;
     const std::string sql = tr.select(select, rows.names);
     try {
@@ -321,6 +325,12 @@ void LocalSession::definition(const ast::Statement& parsed) {
                 createView(s);
             } else if constexpr (std::is_same_v<T, ast::DropView>) {
                 dropView(s);
+            } else if constexpr (std::is_same_v<T, ast::CreateSequence>) {
+                createSequence(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterSequence>) {
+                alterSequence(s);
+            } else if constexpr (std::is_same_v<T, ast::DropSequence>) {
+                dropSequence(s);
             }
         },
         parsed);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <utility>
 
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
@@ -112,6 +113,10 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
         found = &s;
         index = i;
     }
+    if (!found) {
+        if (auto sequence = sequenceValue(e, type))
+            return *sequence;
+    }
     if (!found && parent_) {
         // A correlated name: the enclosing query's tables.
         try {
@@ -164,7 +169,11 @@ bool isCondition(const ast::Expr& e) {
 std::string Translator::condition(const ast::Expr& e, bool aggregates) {
     if (!isCondition(e))
         oraThrow(920, "invalid relational operator");
-    return expr(e, nullptr, aggregates);
+    // No sequence in a condition.
+    const bool sequences = std::exchange(sequences_, false);
+    std::string sql = expr(e, nullptr, aggregates);
+    sequences_ = sequences;
+    return sql;
 }
 
 std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {

@@ -91,9 +91,14 @@ class Translator {
     std::string bind(SqlValue value);
 
     std::vector<SqlValue>& params() { return *params_; }
+    // Lets this query's select list (not its subqueries or conditions) read
+    // S.NEXTVAL and S.CURRVAL; elsewhere they are ORA-02287.
+    void allowSequences() { sequences_ = true; }
 
   private:
     std::string column(const ast::Expr& e, SqlType* type);
+    // translate_sequences.cpp: S.NEXTVAL / S.CURRVAL, when the name is one.
+    std::optional<std::string> sequenceValue(const ast::Expr& e, SqlType* type);
     std::string function(const ast::Expr& e, SqlType* type, bool aggregates);
     struct Call;  // a text function's call, and its handlers
     std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
@@ -156,10 +161,11 @@ class Translator {
     std::vector<SqlType> itemTypes_;               // of the select list's columns
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
-    std::string readAs_;    // the owner of unqualified names; empty: the session user
-    int viewDepth_ = 0;     // stored views being expanded around this query
-    int ownColumns_ = 0;    // columns named so far of this query's tables
-    int outerColumns_ = 0;  // ... and of the enclosing queries' tables
+    std::string readAs_;      // the owner of unqualified names; empty: the session user
+    int viewDepth_ = 0;       // stored views being expanded around this query
+    int ownColumns_ = 0;      // columns named so far of this query's tables
+    int outerColumns_ = 0;    // ... and of the enclosing queries' tables
+    bool sequences_ = false;  // NEXTVAL and CURRVAL allowed here
     // The sources an ON may name: sources_[scopeBegin_, scopeEnd_).
     std::size_t scopeBegin_ = 0;
     std::size_t scopeEnd_ = static_cast<std::size_t>(-1);

@@ -79,11 +79,9 @@ void LocalSession::createView(const ast::CreateView& cv) {
     }
     const ChangeSignal::Change change(signal_);
     CatalogTransaction tx(db_);
-    auto& table = db_.cached("SELECT 1 FROM mv_table WHERE owner = ?1 AND name = ?2");
-    table.bindAll({view.owner, view.name});
-    const bool tableNamed = table.step();
-    table.reset();
-    if (tableNamed || (!cv.orReplace && readView(db_, view.owner, view.name)))
+    const bool viewNamed = readView(db_, view.owner, view.name).has_value();
+    const bool otherNamed = !viewNamed && objectNameTaken(db_, view.owner, view.name);
+    if (otherNamed || (!cv.orReplace && viewNamed))
         oraThrow(955, "name is already used by an existing object");
     writeView(db_, view);
     bumpGeneration(db_);
