@@ -1,6 +1,7 @@
 // Expressions, by precedence: OR, AND, NOT, comparisons, + - ||, * /, signs,
 // then the primaries.
 #include "localserver/parser_impl.h"
+#include "localserver/timestamps.h"
 
 namespace malvorn::localserver::parsing {
 
@@ -189,6 +190,15 @@ ExprPtr Parser::primary() {
         e = make(Expr::Kind::kFunction, "TO_DATE");
         e->args.push_back(literal(Expr::Kind::kString));
         e->args.push_back(make(Expr::Kind::kString, "YYYY-MM-DD"));
+    } else if (t.isWord("TIMESTAMP") && peek(1).kind == Kind::kString) {
+        take();
+        e = make(Expr::Kind::kFunction, kTimestampLiteral);
+        e->args.push_back(literal(Expr::Kind::kString));
+    } else if (t.isWord("SYSTIMESTAMP")) {
+        take();
+        e = make(Expr::Kind::kFunction, "SYSTIMESTAMP");
+    } else if (t.isWord("CAST") && peek(1).isSymbol("(")) {
+        e = castExpression();
     } else if (t.isSymbol("(")) {
         take();
         if (peek().isWord("SELECT") || peek().isWord("WITH")) {
@@ -236,6 +246,32 @@ ExprPtr Parser::caseExpression() {
         e->args.push_back(expression());
     }
     expectWord("END");
+    return e;
+}
+
+// CAST(value AS DATE | TIMESTAMP[(p)]): the function CAST of the value and
+// the type's text, "DATE" or "TIMESTAMP(p)".
+ExprPtr Parser::castExpression() {
+    take();
+    expectOpen();
+    ExprPtr e = make(Expr::Kind::kFunction, "CAST");
+    e->args.push_back(expression());
+    expectWord("AS");
+    std::string type = peek().kind == Kind::kWord ? take().text : "";
+    if (type == "TIMESTAMP") {
+        int precision = 6;
+        if (acceptSymbol("(")) {
+            precision = integer(30088, "datetime/interval precision is out of range");
+            expectClose();
+        }
+        if (precision > 9)
+            oraThrow(30088, "datetime/interval precision is out of range");
+        type += "(" + std::to_string(precision) + ")";
+    } else if (type != "DATE") {
+        oraThrow(902, "invalid datatype");  // the subset casts to DATE and TIMESTAMP only
+    }
+    e->args.push_back(make(Expr::Kind::kString, type));
+    expectClose();
     return e;
 }
 

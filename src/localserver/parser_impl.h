@@ -169,6 +169,7 @@ class Parser {
     ExprPtr unary();
     ExprPtr primary();
     ExprPtr caseExpression();
+    ExprPtr castExpression();
     ExprPtr nameOrCall();
 
     // Counts one level of nesting while alive.

@@ -8,6 +8,7 @@
 #include "base/calendar.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
+#include "localserver/timestamps.h"
 #include "localserver/values.h"
 
 namespace malvorn::localserver {
@@ -415,6 +416,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });
+    defineTimestampFunctions(db);
 }
 
 }  // namespace malvorn::localserver

@@ -67,6 +67,8 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
+    if (auto sql = timestampFunction(e, type, aggregates))
+        return *sql;
     if (auto sql = textFunction(e, type, aggregates))
         return *sql;
     if (auto sql = valueFunction(e, type, aggregates))

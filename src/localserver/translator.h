@@ -103,6 +103,13 @@ class Translator {
     struct Call;  // a text function's call, and its handlers
     std::optional<std::string> textFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::optional<std::string> valueFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    // translate_timestamps.cpp: TIMESTAMP literals, TO_TIMESTAMP, SYSTIMESTAMP,
+    // CAST, and TO_CHAR of a TIMESTAMP; nullopt for other calls.
+    std::optional<std::string> timestampFunction(const ast::Expr& e, SqlType* type,
+                                                 bool aggregates);
+    // The fraction's precision of an expression of type TIMESTAMP; nullopt
+    // for any other (a DATE among them).
+    std::optional<int> timestampPrecision(const ast::Expr& e);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,

@@ -9,6 +9,7 @@
 #include "base/calendar.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
+#include "localserver/timestamps.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -76,20 +77,29 @@ const char* const kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
 const char* const kElements[] = {"YYYY", "RRRR", "HH24", "HH12", "MONTH", "MON",
                                  "A.M.", "P.M.", "YY",   "RR",   "MM",    "DD",
                                  "HH",   "MI",   "SS",   "AM",   "PM"};
+// A TIMESTAMP's fraction of a second: FFn, or FF for the type's digits.
+const char* const kFractionElements[] = {"FF1", "FF2", "FF3", "FF4", "FF5",
+                                         "FF6", "FF7", "FF8", "FF9", "FF"};
 
 std::string_view matchElement(const std::string& format, std::size_t at) {
     // Every element starts with a letter; punctuation is most of a format.
     if (!isAlpha(format[at]))
         return {};
-    for (const char* element : kElements) {
-        const std::string_view e = element;
+    const auto matches = [&](std::string_view e) {
         if (at + e.size() > format.size())
-            continue;
+            return false;
         bool same = true;
         for (std::size_t i = 0; i < e.size() && same; ++i)
             same = upper(format[at + i]) == e[i];
-        if (same)
-            return e;
+        return same;
+    };
+    for (const char* element : kFractionElements) {
+        if (matches(element))
+            return element;
+    }
+    for (const char* element : kElements) {
+        if (matches(element))
+            return element;
     }
     return {};
 }
@@ -274,8 +284,18 @@ struct ClockHalf {
     bool pm = false;
 };
 
+// The digits FF or FFn stands for: n, or `otherwise`.
+int fractionDigits(std::string_view element, int otherwise) {
+    return element.size() == 3 ? element[2] - '0' : otherwise;
+}
+
 void readElement(std::string_view element, DateInput& input, DateTime& d, ClockHalf& half) {
-    if (element == "YYYY" || element == "RRRR") {
+    if (element.rfind("FF", 0) == 0) {
+        const auto [v, n] = input.number(static_cast<std::size_t>(fractionDigits(element, 9)));
+        d.nanosecond = v;
+        for (std::size_t i = n; i < 9; ++i)
+            d.nanosecond *= 10;
+    } else if (element == "YYYY" || element == "RRRR") {
         const auto [v, n] = input.number(4);
         d.year = (element == "RRRR" && n <= 2) ? twoDigitYear(v, true) : v;
     } else if (element == "YY" || element == "RR") {
@@ -318,7 +338,7 @@ void readElement(std::string_view element, DateInput& input, DateTime& d, ClockH
 
 }  // namespace
 
-DateTime parseDateWithFormat(const std::string& text, const std::string& format) {
+DateTime parseDateWithFormat(const std::string& text, const std::string& format, bool fractions) {
     const DateTime now = currentDateTime();
     DateTime d;
     d.year = now.year;
@@ -350,6 +370,8 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
             ++at;
             continue;
         }
+        if (!fractions && element.rfind("FF", 0) == 0)
+            formatNotRecognized();
         at += element.size();
         readElement(element, input, d, half);
     }
@@ -362,7 +384,7 @@ DateTime parseDateWithFormat(const std::string& text, const std::string& format)
     return d;
 }
 
-std::string formatDateWithFormat(const DateTime& d, const std::string& format) {
+std::string formatDateWithFormat(const DateTime& d, const std::string& format, int precision) {
     std::string out;
     std::size_t at = 0;
     char buffer[16];
@@ -389,7 +411,13 @@ std::string formatDateWithFormat(const DateTime& d, const std::string& format) {
             continue;
         }
         at += element.size();
-        if (element == "YYYY" || element == "RRRR") {
+        if (element.rfind("FF", 0) == 0) {
+            if (precision < 0)
+                formatNotRecognized();
+            // The leading digits of the nine: FFn cuts, it does not round.
+            std::snprintf(buffer, sizeof buffer, "%09d", d.nanosecond);
+            out.append(buffer, static_cast<std::size_t>(fractionDigits(element, precision)));
+        } else if (element == "YYYY" || element == "RRRR") {
             std::snprintf(buffer, sizeof buffer, "%04d", d.year);
             out += buffer;
         } else if (element == "YY" || element == "RR") {
@@ -519,6 +547,8 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
     if (kind == ColumnKind::kDate) {
         if (!std::holds_alternative<std::string>(input))
             oraThrow(932, "inconsistent datatypes: expected DATE got NUMBER");
+        if (type != "DATE")  // TIMESTAMP(p) keeps p digits of fraction, its scale
+            return storedTimestamp(std::get<std::string>(input), column.scale.value_or(6));
         return formatStoredDate(parseDateLiteral(std::get<std::string>(input)));
     }
     // RAW and BLOB hold bytes, written as hexadecimal text.

@@ -40,6 +40,7 @@ std::optional<Number> numberOf(const SqlValue& value);
 
 struct DateTime {
     int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    int nanosecond = 0;  // a TIMESTAMP's fraction of a second; 0 for a DATE
 };
 
 // Dates are stored as "YYYY-MM-DD HH:MM:SS", which sorts and compares as text.
@@ -49,10 +50,14 @@ std::optional<DateTime> readStoredDate(const std::string& text);
 // Japanese default), 'YYYY/MM/DD', either followed by ' HH24:MI[:SS]'.
 // Throws the server's date errors for malformed text.
 DateTime parseDateLiteral(const std::string& text);
-// TO_DATE(text, format).
-DateTime parseDateWithFormat(const std::string& text, const std::string& format);
-// TO_CHAR(date, format).
-std::string formatDateWithFormat(const DateTime& date, const std::string& format);
+// TO_DATE(text, format); with `fractions` (TO_TIMESTAMP) the format may
+// hold FF[1-9], else FF is ORA-01821.
+DateTime parseDateWithFormat(const std::string& text, const std::string& format,
+                             bool fractions = false);
+// TO_CHAR(date, format). `precision` is a TIMESTAMP's, which a bare FF
+// prints; -1 for a DATE, whose format may not hold FF (ORA-01821).
+std::string formatDateWithFormat(const DateTime& date, const std::string& format,
+                                 int precision = -1);
 DateTime currentDateTime();
 
 // ---- column checks ----

@@ -1,0 +1,191 @@
+// TIMESTAMP as Oracle 19c documents it: the type (SQL Language Reference,
+// "Datetime and Interval Data Types": TIMESTAMP [(fractional_seconds_precision)],
+// "the value can be a number in the range 0 to 9. The default is 6"), its
+// literal ("Datetime Literals": TIMESTAMP '1997-01-31 09:26:50.124', the
+// fraction optional, up to nine digits), TO_TIMESTAMP and TO_CHAR with FF
+// ("Datetime Format Elements": FF [1..9], "If you do not specify a digit,
+// then Oracle Database uses the precision specified for the datetime data
+// type"; FF is valid in timestamp formats, not in DATE formats).
+#include <gtest/gtest.h>
+
+#include "localserver/timestamps.h"
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+struct ValueCase {
+    const char* expression;  // selected FROM DUAL
+    const char* expected;    // the value's text, "<null>", or the error's code
+};
+
+class TimestampTest : public ScottTest {
+  protected:
+    std::string value(const std::string& query) {
+        try {
+            const auto v = s().queryValue(query);
+            return v ? *v : "<null>";
+        } catch (const oracle::OracleError& e) {
+            return e.description().substr(0, 9);
+        }
+    }
+    void check(const std::vector<ValueCase>& cases) {
+        for (const auto& c : cases)
+            EXPECT_EQ(value("SELECT " + std::string(c.expression) + " FROM DUAL"), c.expected)
+                << c.expression;
+    }
+};
+
+// What the text reads as (the stored form), or the error's code.
+std::string parsed(const std::string& text) {
+    std::string got;
+    const std::string code =
+        ServerTest::oraCode([&] { got = formatStoredTimestamp(parseTimestampText(text)); });
+    return code.empty() ? got : code;
+}
+
+TEST(TimestampText, ReadsTheLiteralFormsAndRefusesTheRest) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {.text = "2024-02-29 10:11:12.1234567", .expected = "2024-02-29 10:11:12.1234567"},
+        {.text = "2024-02-29 10:11:12.500", .expected = "2024-02-29 10:11:12.5"},
+        {.text = "2024-02-29 10:11:12.000000000", .expected = "2024-02-29 10:11:12"},
+        {.text = "0001-01-01 00:00:00.0000001", .expected = "0001-01-01 00:00:00.0000001"},
+        {.text = "9999-12-31 23:59:59.999999999", .expected = "9999-12-31 23:59:59.999999999"},
+        {.text = "2024/02/29", .expected = "2024-02-29 00:00:00"},
+        {.text = " 2024-02-29 10:11 ", .expected = "2024-02-29 10:11:00"},
+        // Past nine digits the picture has ended (ORA-01830).
+        {.text = "2024-02-29 10:11:12.1234567891", .expected = "ORA-01830"},
+        {.text = "2024-13-01 00:00:00.5", .expected = "ORA-01843"},
+        {.text = "2024-01-32 00:00:00.5", .expected = "ORA-01847"},
+        {.text = "2023-02-29 00:00:00", .expected = "ORA-01839"},
+        {.text = "2024-01-01 24:00:00.5", .expected = "ORA-01850"},
+        {.text = "2024-01-01 10:60:00", .expected = "ORA-01851"},
+        {.text = "2024-01-01 10:00:00.", .expected = "ORA-01861"},
+        {.text = "2024-01-01 10:00:00.5x", .expected = "ORA-01861"},
+        {.text = "yesterday", .expected = "ORA-01861"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parsed(c.text), c.expected) << c.text;
+}
+
+TEST(TimestampText, RoundsToAPrecisionCarryingIntoTheDate) {
+    struct Case {
+        const char* text;
+        int precision;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {.text = "2024-02-29 10:11:12.123456789",
+         .precision = 7,
+         .expected = "2024-02-29 10:11:12.1234568"},
+        {.text = "2024-02-29 10:11:12.12345",
+         .precision = 9,
+         .expected = "2024-02-29 10:11:12.12345"},
+        {.text = "2024-02-29 10:11:12.4999", .precision = 0, .expected = "2024-02-29 10:11:12"},
+        {.text = "2024-02-29 23:59:59.5", .precision = 0, .expected = "2024-03-01 00:00:00"},
+        {.text = "2023-12-31 23:59:59.99999995", .precision = 7, .expected = "2024-01-01 00:00:00"},
+        {.text = "9999-12-31 23:59:59.5", .precision = 0, .expected = "ORA-01841"},
+    };
+    for (const auto& c : cases) {
+        std::string got;
+        const std::string code =
+            ServerTest::oraCode([&] { got = storedTimestamp(c.text, c.precision); });
+        EXPECT_EQ(code.empty() ? got : code, c.expected) << c.text << " to " << c.precision;
+    }
+}
+
+TEST_F(TimestampTest, LiteralsConversionsAndTheirErrors) {
+    check({
+        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.1234567', "
+                       "'YYYY-MM-DD HH24:MI:SS.FF7')",
+         .expected = "2024-02-29 10:11:12.1234567"},
+        // A bare FF prints the type's precision: nine for a literal and
+        // TO_TIMESTAMP, the column's for a column (below).
+        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5', 'SS.FF')",
+         .expected = "12.500000000"},
+        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.987654321', 'FF3')",
+         .expected = "987"},
+        {.expression = "TO_CHAR(TO_TIMESTAMP('29.02.2024 10:11:12,25', 'DD.MM.YYYY "
+                       "HH24:MI:SS,FF'))",
+         .expected = "2024-02-29 10:11:12.250000000"},
+        {.expression = "TO_CHAR(TO_TIMESTAMP('10:11:12.123', 'HH24:MI:SS.FF2'), 'FF9')",
+         .expected = "ORA-01830"},
+        {.expression = "TO_CHAR(TO_TIMESTAMP('2024-00-01 00:00:00.1', "
+                       "'YYYY-MM-DD HH24:MI:SS.FF'))",
+         .expected = "ORA-01843"},
+        {.expression = "TIMESTAMP '2024-04-31 00:00:00'", .expected = "ORA-01839"},
+        {.expression = "TIMESTAMP '2024-01-01 25:00:00'", .expected = "ORA-01850"},
+        {.expression = "TO_TIMESTAMP('2024-01-45', 'YYYY-MM-DD')", .expected = "ORA-01847"},
+        // FF belongs to timestamp formats only.
+        {.expression = "TO_DATE('2024-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF')",
+         .expected = "ORA-01821"},
+        {.expression = "TO_CHAR(DATE '2024-01-01', 'FF')", .expected = "ORA-01821"},
+        {.expression = "CAST(TIMESTAMP '2024-02-29 10:11:12.9' AS DATE)",
+         .expected = "2024-02-29 10:11:12"},
+        {.expression = "TO_CHAR(CAST(DATE '2024-02-29' AS TIMESTAMP(3)))",
+         .expected = "2024-02-29 00:00:00.000"},
+        {.expression = "TO_CHAR(CAST(TIMESTAMP '2024-02-29 10:11:12.98765' AS TIMESTAMP(2)))",
+         .expected = "2024-02-29 10:11:12.99"},
+        {.expression = "CAST(1 AS TIMESTAMP)", .expected = "ORA-00932"},
+        {.expression = "CAST('x' AS TIMESTAMP(10))", .expected = "ORA-30088"},
+    });
+}
+
+TEST_F(TimestampTest, ColumnsKeepTheirPrecisionAndCompareWithDates) {
+    s().execute(
+        "CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7), T0 TIMESTAMP(0), TD TIMESTAMP, "
+        "D DATE)");
+    s().execute(
+        "INSERT INTO T VALUES (1, TIMESTAMP '0001-01-01 00:00:00.0000001', "
+        "TIMESTAMP '2024-01-01 10:00:00.5', TIMESTAMP '2024-01-01 10:00:00.1234565', "
+        "DATE '2024-01-01')");
+    s().execute(
+        "INSERT INTO T VALUES (2, TO_TIMESTAMP('9999-12-31 23:59:59.9999999', "
+        "'YYYY-MM-DD HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, "
+        "TO_DATE('2024-01-01 10:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
+    // The same statement with other literals: a kept translation must take them.
+    s().execute(
+        "INSERT INTO T VALUES (3, TO_TIMESTAMP('2024-01-01 10:00:00.0000000', "
+        "'YYYY-MM-DD HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, "
+        "TO_DATE('2024-01-01 10:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
+    EXPECT_EQ(
+        rows(s(),
+             "SELECT ID, TO_CHAR(T7, 'YYYY-MM-DD HH24:MI:SS.FF7'), TO_CHAR(T0), "
+             "TO_CHAR(TD, 'FF') FROM T ORDER BY ID"),
+        (std::vector<std::string>{"1|0001-01-01 00:00:00.0000001|2024-01-01 10:00:01|123457",
+                                  "2|9999-12-31 23:59:59.9999999|2024-01-01 10:00:00|<null>",
+                                  "3|2024-01-01 10:00:00.0000000|2024-01-01 10:00:00|<null>"}));
+    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T7 = D"), (std::vector<std::string>{"3"}));
+    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T0 = D"), (std::vector<std::string>{"2", "3"}));
+    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T7 > TIMESTAMP '2024-01-01 10:00:00'"),
+              (std::vector<std::string>{"2"}));
+    EXPECT_EQ(rows(s(), "SELECT ID FROM T ORDER BY T7 DESC"),
+              (std::vector<std::string>{"2", "3", "1"}));
+    EXPECT_EQ(rows(s(), "SELECT TO_CHAR(MAX(T7), 'YYYY FF7') FROM T"),
+              (std::vector<std::string>{"9999 9999999"}));
+    EXPECT_EQ(rows(s(),
+                   "SELECT DATA_TYPE, DATA_SCALE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = "
+                   "'T' AND COLUMN_NAME LIKE 'T%' ORDER BY COLUMN_ID"),
+              (std::vector<std::string>{"TIMESTAMP(7)|7", "TIMESTAMP(0)|0", "TIMESTAMP(6)|6"}));
+    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES ('2024-01-01 10:00')"); }), "");
+    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES ('2024-01-01 10.5')"); }),
+              "ORA-01861");
+    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES (5)"); }), "ORA-00932");
+    EXPECT_EQ(oraCode([&] { s().execute("CREATE TABLE U (V TIMESTAMP(10))"); }), "ORA-30088");
+}
+
+TEST_F(TimestampTest, SystimestampIsNowToTheMicrosecond) {
+    const std::string now = value(
+        "SELECT TO_CHAR(SYSTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS.FF') "
+        "FROM DUAL");
+    ASSERT_EQ(now.size(), 26U) << now;
+    EXPECT_EQ(now.substr(0, 10), value("SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD') FROM DUAL"));
+    EXPECT_EQ(value("SELECT COUNT(*) FROM DUAL WHERE SYSTIMESTAMP >= TRUNC(SYSDATE)"), "1");
+}
+
+}  // namespace
+}  // namespace malvorn::localserver
