@@ -50,19 +50,12 @@ class Planner {
             ConstraintNames& names)
         : tables_(tables), indexTablespace_(indexTablespace), names_(names) {}
 
+    // Step by step over all tables: each step's statements come together.
     SchemaPlan plan() {
-        for (const auto& table : tables_)
-            identity(table);
-        for (const auto& table : tables_)
-            notNull(table);
-        for (const auto& table : tables_)
-            checks(table);
-        for (const auto& table : tables_)
-            indexes(table);
-        for (const auto& table : tables_)
-            foreignKeys(table);
-        for (const auto& table : tables_)
-            comments(table);
+        for (const auto step : {&Planner::identity, &Planner::notNull, &Planner::checks,
+                                &Planner::indexes, &Planner::foreignKeys, &Planner::comments})
+            for (const auto& table : tables_)
+                (this->*step)(table);
         return std::move(plan_);
     }
 

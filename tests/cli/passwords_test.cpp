@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -11,8 +10,7 @@
 #include "cli/passwords.h"
 #include "localserver/server_fixture.h"
 #include "support/command.h"
-
-extern char** environ;
+#include "support/spawned.h"
 
 namespace malvorn::cli {
 namespace {
@@ -101,21 +99,9 @@ TEST_F(PasswordSources, NeverInTheProcessCommandLine) {
     const std::string pipe = dir_.path() + "/pw";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string outPath = dir_.path() + "/out";
-    std::vector<std::string> words{MALVORN_CLI,       "sql",       "--user",
-                                   "system",          "--service", folder(),
-                                   "--password-file", pipe,        "SELECT 1 AS N FROM DUAL"};
-    std::vector<char*> argv;
-    for (auto& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, MALVORN_CLI, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnProgram({MALVORN_CLI, "sql", "--user", "system", "--service", folder(),
+                                    "--password-file", pipe, "SELECT 1 AS N FROM DUAL"},
+                                   {.output = outPath});
 
     // Opening the pipe for writing waits until the program opens it to read.
     const int writer = ::open(pipe.c_str(), O_WRONLY);

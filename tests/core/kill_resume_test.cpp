@@ -6,13 +6,11 @@
 // never by waiting a while. MALVORN_KILL_POINTS sets how many points (10).
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
 #include <poll.h>
 
 #include <cctype>
@@ -26,9 +24,8 @@
 #include "core/migrate_journal.h"
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
+#include "support/spawned.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace malvorn::core {
 namespace {
@@ -48,25 +45,7 @@ class CliRun {
     CliRun(const std::vector<std::string>& words, const std::string& log) {
         std::vector<std::string> all{MALVORN_CLI};
         all.insert(all.end(), words.begin(), words.end());
-        std::vector<char*> argv;
-        for (auto& word : all)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        const int failed =
-            ::posix_spawn(&pid_, all[0].c_str(), &actions, &attributes, argv.data(), environ);
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
-            throw std::runtime_error("posix_spawn failed");
+        pid_ = spawnProgram(all, {.output = log, .bothOutputs = true, .ownGroup = true});
     }
     ~CliRun() {
         if (!reaped_) {

@@ -11,9 +11,7 @@
 #include "core/migrate_journal.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "support/local_migrate_test.h"
 
 namespace malvorn::core {
 namespace {
@@ -61,22 +59,18 @@ class Starts : public MigrateProgress {
     std::string table_;
 };
 
-class MigrateResumeTest : public localserver::ServerTest {
+class MigrateResumeTest : public LocalMigrateTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
+        LocalMigrateTest::SetUp();
         testing::writeJetFile(dbPath(), kTables);
     }
     std::string dbPath() const { return dir_.path() + "/db.mdb"; }
     std::string journalPath() const { return dir_.path() + "/journal.json"; }
 
     Outcome run(MigrateFields fields, MigrateProgress& progress) {
-        fields.dbPath = dbPath();
-        fields.connection = {"scott", "tiger", folder()};
         fields.journalPath = journalPath();
-        Services services = localMigrationServices(messages_, front_);
-        report_ = {};
-        return migrateDatabase(fields, services, progress, report_);
+        return migrateFile(dbPath(), fields, &progress);
     }
 
   public:
@@ -94,11 +88,6 @@ class MigrateResumeTest : public localserver::ServerTest {
         return scott_->queryValue("SELECT COUNT(*) || '/' || COUNT(DISTINCT ID) FROM " + table)
             .value_or("none");
     }
-
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
 };
 
 struct ResumeCase {

@@ -10,9 +10,7 @@
 #include "core/migrate_schema.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "support/local_migrate_test.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::core {
@@ -36,28 +34,16 @@ JetBuildTable customers(bool duplicateCity) {
     return table;
 }
 
-class MigrateSchemaTest : public localserver::ServerTest {
+class MigrateSchemaTest : public LocalMigrateTest {
   protected:
-    void SetUp() override { scott_ = appUser(); }
-
     Outcome migrate(const JetBuildTable& table, bool replace = false) {
         const std::string path = dir_.path() + "/schema.mdb";
         testing::writeJetFile(path, {table});
         MigrateFields fields;
-        fields.dbPath = path;
         fields.oracleSafe = true;
         fields.replace = replace;
-        fields.connection = {"scott", "tiger", folder()};
-        Services services = localMigrationServices(messages_, front_);
-        MigrateProgress quiet;
-        report_ = {};
-        return migrateDatabase(fields, services, quiet, report_);
+        return migrateFile(path, fields);
     }
-
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
 };
 
 TEST_F(MigrateSchemaTest, IndexesArriveAfterTheRowsAndADuplicateOfTheKeyIsLeftOut) {

@@ -12,9 +12,7 @@
 #include "core/migrate_verify.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "support/local_migrate_test.h"
 
 namespace malvorn::core {
 namespace {
@@ -40,19 +38,12 @@ JetBuildTable plainTable(const std::string& name, int rows) {
 
 const convert::ScriptDate kDate{2024, 5, 6};
 
-class MigrateTest : public localserver::ServerTest {
+class MigrateTest : public LocalMigrateTest {
   protected:
-    void SetUp() override { scott_ = appUser(); }
-
     Outcome migrate(const std::vector<JetBuildTable>& tables, MigrateFields fields) {
         path_ = dir_.path() + "/db" + std::to_string(++files_) + ".mdb";
         testing::writeJetFile(path_, tables);
-        fields.dbPath = path_;
-        fields.connection = {"scott", "tiger", folder()};
-        Services services = localMigrationServices(messages_, front_);
-        MigrateProgress quiet;
-        report_ = {};
-        return migrateDatabase(fields, services, quiet, report_);
+        return migrateFile(path_, fields);
     }
 
     std::vector<std::string> results() const {
@@ -62,10 +53,6 @@ class MigrateTest : public localserver::ServerTest {
         return out;
     }
 
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
     std::string path_;
     int files_ = 0;
 };

@@ -6,9 +6,7 @@
 #include "core/migrate.h"
 #include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "support/local_migrate_test.h"
 
 namespace malvorn::core {
 namespace {
@@ -37,20 +35,13 @@ std::vector<JetBuildQuery> savedQueries() {
                       {.attribute = 8, .expression = "T.CODE>[Least]"}}}};
 }
 
-class MigrateViewsServer : public localserver::ServerTest {
+class MigrateViewsServer : public LocalMigrateTest {
   protected:
-    void SetUp() override { scott_ = appUser(); }
-
     Outcome migrate(MigrateFields fields) {
         const std::string path = dir_.path() + "/q" + std::to_string(++files_) + ".mdb";
         testing::writeJetFile(path, {codes()}, savedQueries());
-        fields.dbPath = path;
-        fields.connection = {"scott", "tiger", folder()};
         fields.replace = true;
-        Services services = localMigrationServices(messages_, front_);
-        MigrateProgress quiet;
-        report_ = {};
-        return migrateDatabase(fields, services, quiet, report_);
+        return migrateFile(path, fields);
     }
 
     bool serverMakesViews() {
@@ -63,10 +54,6 @@ class MigrateViewsServer : public localserver::ServerTest {
         }
     }
 
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
     int files_ = 0;
 };
 

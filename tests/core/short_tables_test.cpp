@@ -12,6 +12,7 @@
 #include "jet/mdb_database.h"
 #include "localserver/server_fixture.h"
 #include "support/command.h"
+#include "support/local_migration.h"
 #include "support/recorder.h"
 
 namespace malvorn::core {
@@ -35,16 +36,7 @@ class ShortTablesTest : public localserver::ServerTest {
     }
     std::string path(const std::string& name) const { return dir_.path() + "/" + name + ".mdb"; }
     model::ConnectionFields scott() const { return {"scott", "tiger", folder()}; }
-    Services services() {
-        return {recorder_,
-                recorder_,
-                sessionOpener({localserver::openLocalServer, {}}),
-                jet::openJetFileHere,
-                base::gFso(),
-                [] {
-                    return convert::ScriptDate{2024, 5, 6};
-                }};
-    }
+    Services services() { return localMigrationServices(recorder_, recorder_); }
     std::string onServer() { return rows(*scott_, "SELECT COUNT(*) FROM T1").at(0); }
 
     std::unique_ptr<oracle::Session> scott_;

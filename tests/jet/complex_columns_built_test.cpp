@@ -121,9 +121,8 @@ TEST_F(MigrateComplex, BuiltFileGoesOverAsParentAndChildTablesAndVerifies) {
 }
 
 TEST_F(MigrateComplex, EngineWrittenFileGoesOverWhole) {
-    const std::string path = std::string(MALVORN_REAL_FIXTURES) + "/complex-v2007.accdb";
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("complex-v2007.accdb");
+    const std::string path = realFile("complex-v2007.accdb");
     const CommandRun run = cli({"migrate", path, "--oracle-safe", "--verify"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     // Table1's 4 rows, 6 multi-value elements, 3 attachments.

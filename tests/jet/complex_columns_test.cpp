@@ -135,10 +135,8 @@ TEST_P(RealComplexFile, CatalogLeadsToTheElementsAndTheAttachedFiles) {
 }
 
 TEST(ComplexColumns, AFileWithoutTheCatalogHasNone) {
-    const auto path = std::filesystem::path(MALVORN_REAL_FIXTURES) / "types-v2000.mdb";
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    EXPECT_TRUE(readComplexColumns(*throughReader(path.string())).empty());
+    SKIP_WITHOUT_REAL_FILE("types-v2000.mdb");
+    EXPECT_TRUE(readComplexColumns(*throughReader(realFile("types-v2000.mdb"))).empty());
 }
 
 }  // namespace

@@ -10,22 +10,11 @@
 #include <random>
 
 #include "jet/jet_reader_client.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::jet {
 namespace {
-
-// Sets an environment variable for one test; the reader inherits it.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() { ::unsetenv(name_); }
-
-  private:
-    const char* name_;
-};
 
 JetReaderOptions fakeReader() {
     JetReaderOptions options;

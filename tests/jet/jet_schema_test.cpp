@@ -187,18 +187,13 @@ TEST(SchemaProtocol, RoundTripsAndRefusesAShortPayload) {
     EXPECT_THROW(protocol::decodeTableSchema(bytes + "x"), protocol::ProtocolError);
 }
 
-std::string realFile(const std::string& name) {
-    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / name).string();
-}
-
 class RealSchema : public ::testing::TestWithParam<Way> {};
 INSTANTIATE_TEST_SUITE_P(Ways, RealSchema, bothWays(), wayName);
 
 // nwind: 7 relationships (one cascading deletes, one updates), 24 indexes
 // besides the keys (one unique), AutoNumber keys and descriptions.
 TEST_P(RealSchema, TheEngineWrittenSampleDatabase) {
-    if (!std::filesystem::exists(realFile("nwind.mdb")))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     const auto source = GetParam().open(realFile("nwind.mdb"));
     std::size_t secondary = 0, unique = 0;
     std::set<std::string> relationships;

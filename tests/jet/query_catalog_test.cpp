@@ -18,10 +18,6 @@ namespace {
 using namespace malvorn::testing;
 using model::QueryKind;
 
-std::string realFile(const std::string& name) {
-    return (std::filesystem::path(MALVORN_REAL_FIXTURES) / name).string();
-}
-
 JetBuildTable productsTable() {
     return {.name = "Products",
             .fields = {{.name = "ProductID", .type = 4}, {.name = "UnitPrice", .type = 5}},
@@ -120,8 +116,7 @@ TEST_P(QueryCatalogFiles, AFileWithoutQueriesHasNone) {
 }
 
 TEST_P(QueryCatalogFiles, TheEngineWrittenQueriesOfNwind) {
-    if (!std::filesystem::exists(realFile("nwind.mdb")))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     const auto catalog = GetParam().open(realFile("nwind.mdb"))->queryCatalog();
     ASSERT_EQ(catalog.size(), 22u);
     std::map<std::string, model::StoredQuery> byName;

@@ -2,13 +2,12 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "localserver/sqlite_db.h"
 #include "server_fixture.h"
+#include "support/scoped_environment.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -76,29 +75,6 @@ TEST_F(ServerTest, StatementsCommitOnTheirOwnAndOutliveTheSession) {
     EXPECT_EQ(oraCode([&] { again->execute("INSERT INTO T VALUES (3)"); }), "ORA-00942");
 }
 
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedVariable() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // The cost of every hash a server stores: SYSTEM's at creation, a new
 // user's, a changed password's. It is the one the server was created with,
 // whatever the environment says later.
@@ -118,10 +94,10 @@ TEST_F(ServerTest, AServerHashesAtTheCostItWasCreatedWith) {
     for (const Case& c : cases) {
         const std::string server = dir_.path() + "/cost-" + std::to_string(++round);
         {
-            ScopedVariable cost(kVariable, c.costAtCreation);
+            ScopedEnvironment cost(kVariable, c.costAtCreation);
             openLocalServer(server, "system", "tarnbol");
         }
-        ScopedVariable cost(kVariable, c.costLater);
+        ScopedEnvironment cost(kVariable, c.costLater);
         {
             auto sys = openLocalServer(server, "system", "tarnbol");
             sys->execute(createUserText("scott", "tiger"));

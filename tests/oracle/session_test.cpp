@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_environment.h"
+
 namespace malvorn::oracle {
 namespace {
 
 TEST(Routing, NetServiceNamesLeadToTheirDriver) {
-    ::setenv("MALVORN_LOCAL_SERVER", "/tmp/default-server", 1);
+    const ScopedEnvironment server("MALVORN_LOCAL_SERVER", "/tmp/default-server");
     const std::tuple<const char*, Route::Kind, const char*> cases[] = {
         {"", Route::Kind::kLocalServer, "/tmp/default-server"},
         {"/srv/rehearsal", Route::Kind::kLocalServer, "/srv/rehearsal"},
@@ -18,7 +20,6 @@ TEST(Routing, NetServiceNamesLeadToTheirDriver) {
         EXPECT_EQ(route.kind, kind) << name;
         EXPECT_EQ(route.target, target) << name;
     }
-    ::unsetenv("MALVORN_LOCAL_SERVER");
 }
 
 TEST(Routing, OpenSessionCallsTheDriverWithTheTexts) {

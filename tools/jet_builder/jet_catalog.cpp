@@ -114,36 +114,27 @@ Bytes definitionHeader(const TableLayout& t, const Format& format) {
     const auto columnCount = static_cast<unsigned>(t.columns.size());
     const auto indexCount = static_cast<std::uint32_t>(t.indexes.size());
     const std::uint32_t physicalCount = t.physicalCount;
+    // Jet 3's header has the same fields as Jet 4's, its row count four bytes
+    // and the fields after it twenty bytes earlier.
+    const std::size_t rows = format.jet4 ? 16 : 12, tail = format.jet4 ? 40 : 20;
+    s.resize(tail + 23, 0);
+    s[0] = 0x02;
+    s[1] = 0x01;
     if (format.jet4) {
-        s.resize(63, 0);
-        s[0] = 0x02;
-        s[1] = 0x01;
-        set32(s, 16, t.rowCount);
         s[24] = 0x01;
-        s[40] = t.system ? 0x53 : 0x4E;
-        set16(s, 41, static_cast<unsigned>(t.maxColumns));
-        set16(s, 43, static_cast<unsigned>(t.varCount));
-        set16(s, 45, columnCount);
-        set32(s, 47, indexCount);
-        set32(s, 51, physicalCount);
-        set32(s, 55, t.usageMap);
-        set32(s, 59, t.freeMap);
     } else {
-        s.resize(43, 0);
-        s[0] = 0x02;
-        s[1] = 0x01;
         s[2] = 'V';
         s[3] = 'C';
-        set32(s, 12, t.rowCount);
-        s[20] = t.system ? 0x53 : 0x4E;
-        set16(s, 21, static_cast<unsigned>(t.maxColumns));
-        set16(s, 23, static_cast<unsigned>(t.varCount));
-        set16(s, 25, columnCount);
-        set32(s, 27, indexCount);
-        set32(s, 31, physicalCount);
-        set32(s, 35, t.usageMap);
-        set32(s, 39, t.freeMap);
     }
+    set32(s, rows, t.rowCount);
+    s[tail] = t.system ? 0x53 : 0x4E;
+    set16(s, tail + 1, static_cast<unsigned>(t.maxColumns));
+    set16(s, tail + 3, static_cast<unsigned>(t.varCount));
+    set16(s, tail + 5, columnCount);
+    set32(s, tail + 7, indexCount);
+    set32(s, tail + 11, physicalCount);
+    set32(s, tail + 15, t.usageMap);
+    set32(s, tail + 19, t.freeMap);
     for (std::uint32_t i = 0; i < physicalCount; ++i) {
         put32(s, 0);
         put32(s, t.rowCount);
