@@ -57,6 +57,10 @@ TEST_F(JoinsTest, InnerJoinsNestEitherWay) {
          .expected = {"b1"}},
         // A comma before a group: 3 rows of C times 2 of A with B.
         {.statement = "SELECT COUNT(*) FROM C, (A JOIN B ON A.ID = B.ID)", .expected = {"6"}},
+        // ROWNUM reads the joined rows through a subquery of its own.
+        {.statement = "SELECT ROWNUM, B.V FROM A JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID "
+                      "WHERE ROWNUM <= 5",
+         .expected = {"1|b1"}},
     });
 }
 
@@ -112,6 +116,14 @@ TEST_F(JoinsTest, ParenthesizedQueriesStayInlineViews) {
         {.statement = "SELECT COUNT(*) FROM ((SELECT ID FROM A) ORDER BY 1)", .expected = {"3"}},
         {.statement = "SELECT X.ID FROM (SELECT ID FROM A) X JOIN B ON B.ID = X.ID ORDER BY 1",
          .expected = {"1", "2"}},
+        // An inline view first in a group, in parentheses of its own.
+        {.statement = "SELECT X.ID, B.V FROM (((SELECT ID FROM A)) X JOIN B ON B.ID = X.ID) "
+                      "ORDER BY 1",
+         .expected = {"1|b1", "2|b2"}},
+        // A compound inline view joined: 1 to 5 with B's 1, 2 and 4.
+        {.statement = "SELECT X.ID FROM ((SELECT ID FROM A) UNION (SELECT ID FROM C)) X "
+                      "JOIN B ON B.ID = X.ID ORDER BY 1",
+         .expected = {"1", "2", "4"}},
     });
 }
 
