@@ -17,43 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "jet_builder/jet_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace malvorn;
-
-struct Run {
-    int status = -1;
-    long peakKilobytes = 0;
-    double seconds = 0;
-};
-
-// Runs the program with `words`, its output to /dev/null.
-Run run(const std::vector<std::string>& words) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        std::vector<char*> argv;
-        for (const auto& word : words)
-            argv.push_back(const_cast<char*>(word.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Run result;
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.peakKilobytes = usage.ru_maxrss;
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return result;
-}
 
 void writeTable(const std::string& path, std::int64_t rows) {
     testing::JetBuildTable table;
