@@ -1,5 +1,6 @@
 // Peak memory of malvorn-cli over a generated table in a fresh local server:
-// `migrate --verify` against `migrate` alone, and a SELECT of every row through
+// `migrate --verify` against `migrate` alone (also over a file whose rows are
+// stored out of the key's order, sorted by the read-back), and a SELECT of every row through
 // `sql`, at each row count given. Each run is its own process; its peak is
 // the maxrss wait4 reports for it (the largest of it and the processes it
 // waited for, the Jet reader among them). Figures only; nothing here passes
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "jet_builder/jet_builder.h"
 #include "support/temp_dir.h"
 
@@ -24,38 +26,9 @@ namespace {
 
 using namespace malvorn;
 
-struct Run {
-    int status = -1;
-    long peakKilobytes = 0;
-    double seconds = 0;
-};
-
-// Runs the program with `words`, its output to /dev/null.
-Run run(const std::vector<std::string>& words) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        std::vector<char*> argv;
-        for (const auto& word : words)
-            argv.push_back(const_cast<char*>(word.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Run result;
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.peakKilobytes = usage.ru_maxrss;
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return result;
-}
-
-void writeTable(const std::string& path, std::int64_t rows) {
+// `scattered`: rows stored out of the key's order (a step coprime to the
+// count), so that --verify sorts the file's rows by the key.
+void writeTable(const std::string& path, std::int64_t rows, bool scattered) {
     testing::JetBuildTable table;
     table.name = "Bench";
     table.fields = {{"ID", 4, 50, false, ""},
@@ -64,7 +37,8 @@ void writeTable(const std::string& path, std::int64_t rows) {
                     {"Upd", 8, 50, false, ""},
                     {"Note", 12, 50, false, ""}};
     table.indexes = {{"PrimaryKey", {"ID"}, true}};
-    for (std::int64_t i = 0; i < rows; ++i) {
+    for (std::int64_t n = 0; n < rows; ++n) {
+        const std::int64_t i = scattered ? (n * 7919) % rows : n;
         table.rows.push_back({i, "得意先" + std::to_string(i), i * 10000 + 1234,
                               36925.0 + static_cast<double>(i % 5000) + 0.5,
                               std::string("備考 ") + std::to_string(i)});
@@ -92,10 +66,12 @@ int main(int argc, char** argv) {
         ::setenv("MALVORN_LOCAL_SERVER", (dir.path() + "/server").c_str(), 1);
         ::setenv("MALVORN_LOCAL_SERVER_PASSWORD_COST", "minimum", 1);
         const std::string file = dir.path() + "/bench.mdb";
+        const std::string scattered = dir.path() + "/scattered.mdb";
         // In a child: a child's peak starts at its parent's size, and the
         // rows built here would be counted in every run after.
         if (const pid_t writer = ::fork(); writer == 0) {
-            writeTable(file, rows);
+            writeTable(file, rows, false);
+            writeTable(scattered, rows, true);
             ::_exit(0);
         } else {
             ::waitpid(writer, nullptr, 0);
@@ -108,6 +84,11 @@ int main(int argc, char** argv) {
         std::vector<std::string> verify = migrate;
         verify.push_back("--verify");
         print("migrate --bulk --verify", rows, run(verify));
+        std::vector<std::string> copyScattered = migrate;
+        copyScattered[2] = scattered;
+        print("migrate --bulk, out of key order", rows, run(copyScattered));
+        verify[2] = scattered;
+        print("the same with --verify", rows, run(verify));
         print("sql SELECT * (every row)", rows,
               run({cli, "sql", "--user", "bench", "--password", "pw", "SELECT * FROM BENCH"}));
         print("sql SELECT * ORDER BY NAME", rows,

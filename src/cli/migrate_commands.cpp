@@ -1,5 +1,6 @@
 // The whole-database migration from the command line.
 #include <cstdio>
+#include <map>
 #include <optional>
 
 #include "base/files.h"
@@ -10,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/passwords.h"
 #include "cli/progress.h"
+#include "cli/progress_board.h"
 #include "cli/stop_signals.h"
 #include "core/migrate.h"
 #include "core/migrate_report.h"
@@ -19,6 +21,17 @@
 
 namespace malvorn::cli {
 namespace {
+
+constexpr std::size_t kMaxJobs = 16;
+
+// The line a finished table leaves.
+std::string finishedText(const std::string& label, const core::TableOutcome& outcome) {
+    if (outcome.ok)
+        return label + ": ok";
+    if (outcome.interrupted)
+        return label + ": 中断 (読んだ行 " + std::to_string(outcome.rowsRead) + ")";
+    return label + ": 失敗 (読んだ行 " + std::to_string(outcome.rowsRead) + "): " + outcome.result;
+}
 
 // Each table's rows as the copy shows them (a bar on a terminal, a line now
 // and then elsewhere), then one line per finished table.
@@ -33,20 +46,50 @@ class TableProgress : public core::MigrateProgress {
     }
     void tableFinished(const core::TableOutcome& outcome) override {
         line_->finish();
-        if (outcome.ok)
-            std::fprintf(stderr, "%s: ok\n", label_.c_str());
-        else if (outcome.interrupted)
-            std::fprintf(stderr, "%s: 中断 (読んだ行 %lld)\n", label_.c_str(),
-                         static_cast<long long>(outcome.rowsRead));
-        else
-            std::fprintf(stderr, "%s: 失敗 (読んだ行 %lld): %s\n", label_.c_str(),
-                         static_cast<long long>(outcome.rowsRead), outcome.result.c_str());
+        std::fprintf(stderr, "%s\n", finishedText(label_, outcome).c_str());
     }
 
   private:
     std::string label_;
     std::optional<ProgressLine> line_;
 };
+
+// With --jobs: a line for each table being copied.
+class JobsProgress : public core::MigrateProgress {
+  public:
+    void tableStarted(const std::string& table, std::size_t number, std::size_t total) override {
+        labels_[table] = "[" + std::to_string(number) + "/" + std::to_string(total) + "] " + table;
+        board_.started(labels_[table]);
+    }
+    void tableRowsCopied(const std::string& table, std::int64_t done, std::int64_t total) override {
+        board_.update(labels_[table], done, total);
+    }
+    void tableFinished(const core::TableOutcome& outcome) override {
+        board_.finished(labels_[outcome.table], finishedText(labels_[outcome.table], outcome));
+    }
+
+  private:
+    std::map<std::string, std::string> labels_;
+    ProgressBoard board_;
+};
+
+std::size_t jobsFrom(const Arguments& args) {
+    if (!args.has("jobs"))
+        return 1;
+    const std::string text = args.option("jobs");
+    std::size_t n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || n > kMaxJobs) {
+            n = 0;
+            break;
+        }
+        n = n * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (n < 1 || n > kMaxJobs)
+        throw UsageError("--jobs には 1 から " + std::to_string(kMaxJobs) +
+                         " までの数を指定してください: " + text);
+    return n;
+}
 
 core::MigrateFields fieldsFrom(const Arguments& args) {
     if (args.positional.empty())
@@ -71,6 +114,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.journalPath = args.option("journal");
     fields.resume = args.has("resume");
     fields.views = !args.has("no-views");
+    fields.jobs = jobsFrom(args);
     if (fields.resume && fields.journalPath.empty())
         throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
@@ -107,7 +151,10 @@ int runMigrate(const Arguments& args) {
     // reader's warnings on stderr would only repeat or contradict them.
     if (fields.oracleSafe)
         services.openJet = [](const std::string& path) { return jet::openJetSource(path); };
-    TableProgress progress;
+    TableProgress oneTable;
+    JobsProgress tables;
+    core::MigrateProgress& progress =
+        fields.jobs > 1 ? static_cast<core::MigrateProgress&>(tables) : oneTable;
     core::MigrateReport report;
     const core::Outcome outcome = core::migrateDatabase(fields, services, progress, report);
     // A refusal or a failure before the first table has shown its message;
@@ -132,7 +179,7 @@ const CommandRegistration migrate(
      "        [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
-     "        [--no-views] [--scripts-only]\n"
+     "        [--no-views] [--scripts-only] [--jobs N]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -172,6 +219,8 @@ const CommandRegistration migrate(
              {"scripts-only", "",
               "--oracle-safe: サーバーに接続せず、スキーマ全体をスクリプトに書きます "
               "(--sql-folder に)"},
+             {"jobs", "N",
+              "同時に移す表の数 (既定 1、1 から 16)。表ごとにセッションと読み取りを別に持ちます"},
          }});
 
 }  // namespace

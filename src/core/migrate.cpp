@@ -1,7 +1,9 @@
 #include "core/migrate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <set>
 
 #include "base/files.h"
@@ -14,6 +16,7 @@
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "core/complex_tables.h"
+#include "core/migrate_jobs.h"
 #include "core/migrate_journal.h"
 #include "core/migrate_schema.h"
 #include "core/migrate_scripts.h"
@@ -42,22 +45,34 @@ std::string failureText(const std::exception_ptr& failure) {
     return reportedError(failure).description();
 }
 
-// One migration run: the session, the Jet file and the rules, shared by the
-// tables in turn.
+// What the tables of one run share, whichever job migrates them: the names
+// given out, the schemas read (in the file's order), the journal and the
+// front's progress, each touched under the lock.
+struct SharedRun {
+    SharedRun(JournalFile* file, MigrateProgress& shown) : journal(file), progress(shown) {}
+    std::mutex lock;
+    JournalFile* journal;
+    MigrateProgress& progress;
+    convert::ConstraintNames constraintNames = {};
+    std::vector<convert::SchemaTable> schemas = {};  // Oracle-safe: each table read, in order
+};
+
+// One job of a migration run: a session, a reader of the Jet file and the
+// rules, used by the tables it takes in turn.
 class Migration {
   public:
-    Migration(const MigrateFields& fields, Services& services, MigrateProgress& progress,
-              oracle::Session& session, jet::JetSource& source, JournalFile* journal)
+    Migration(const MigrateFields& fields, Services& services, SharedRun& shared,
+              oracle::Session& session, jet::JetSource& source)
         : f_(fields),
           services_(services),
-          progress_(progress),
+          shared_(shared),
           session_(session),
           source_(source),
-          journal_(journal),
           date_(services.today()) {}
 
     void reserveConstraintNames(const std::vector<std::string>& tables);
-    void migrate(TableOutcome& outcome);
+    // The table's definition is read and its names taken within `turn`.
+    void migrate(TableOutcome& outcome, TableTurn& turn);
     // The schema steps for the tables that arrived whole.
     void schemaSteps(std::vector<TableOutcome>& outcomes);
 
@@ -82,21 +97,31 @@ class Migration {
                         const std::optional<std::string>& shortfall);
     void record(const std::string& table, TablePhase phase, std::int64_t rows = 0) {
         reached_ = phase;
-        if (journal_)
-            journal_->record({table, phase, rows});
+        const std::lock_guard lock(shared_.lock);
+        if (shared_.journal)
+            shared_.journal->record({table, phase, rows});
+    }
+    std::optional<JournalTable> journalEntry(const std::string& table) {
+        const std::lock_guard lock(shared_.lock);
+        const JournalTable* found =
+            shared_.journal ? shared_.journal->journal().find(table) : nullptr;
+        return found ? std::optional<JournalTable>(*found) : std::nullopt;
+    }
+    void showRows(const std::string& table, std::int64_t done, std::int64_t total) {
+        const std::lock_guard lock(shared_.lock);
+        shared_.progress.tableRowsCopied(table, done, total);
     }
 
     const MigrateFields& f_;
     Services& services_;
-    MigrateProgress& progress_;
+    SharedRun& shared_;
     oracle::Session& session_;
     jet::JetSource& source_;
-    JournalFile* journal_;
     convert::ScriptDate date_;
+    TableTurn* turn_ = nullptr;                          // the current table's
+    std::optional<convert::SchemaTable> currentSchema_;  // Oracle-safe: the current table's
     std::int64_t committed_ = 0;  // rows of the current table known to be on the server
     TablePhase reached_ = TablePhase::kCreating;  // the current table's last phase
-    convert::ConstraintNames constraintNames_;
-    std::vector<convert::SchemaTable> schemas_;  // Oracle-safe: each table read, in order
 };
 
 // Constraint names of tables this run leaves standing are taken already.
@@ -111,19 +136,19 @@ void Migration::reserveConstraintNames(const std::vector<std::string>& tables) {
         const auto name = rows->value(0);
         const auto table = rows->value(1);
         if (name && (!f_.replace || !table || replaced.count(*table) == 0))
-            constraintNames_.reserve(*name);
+            shared_.constraintNames.reserve(*name);
     }
     reserveSchemaNames(session_,
                        f_.replace ? std::vector<std::string>(replaced.begin(), replaced.end())
                                   : std::vector<std::string>{},
-                       constraintNames_);
+                       shared_.constraintNames);
 }
 
 void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
     if (!f_.oracleSafe)
         return;
     std::vector<convert::SchemaTable> arrived;
-    for (const auto& schema : schemas_) {
+    for (const auto& schema : shared_.schemas) {
         const auto outcome = std::find_if(outcomes.begin(), outcomes.end(), [&](const auto& o) {
             return o.table == schema.definition.name;
         });
@@ -131,8 +156,8 @@ void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
             arrived.push_back(schema);
     }
     const convert::SchemaPlan plan =
-        convert::planSchema(arrived, f_.indexTablespace, constraintNames_);
-    runSchemaSteps(session_, plan, f_.allowInvalid, journal_, outcomes);
+        convert::planSchema(arrived, f_.indexTablespace, shared_.constraintNames);
+    runSchemaSteps(session_, plan, f_.allowInvalid, shared_.journal, outcomes);
     if (f_.verify)
         verifySchema(session_, arrived, plan, outcomes);
 }
@@ -159,7 +184,10 @@ convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOut
         return convert::fMakeTableSQL(table, options, date_);
     }
     // The same script --scripts-only writes.
-    convert::SafeScript safe = safeTableScript(schemas_.back(), f_, date_, constraintNames_);
+    convert::SafeScript safe = [&] {
+        const std::lock_guard lock(shared_.lock);
+        return safeTableScript(*currentSchema_, f_, date_, shared_.constraintNames);
+    }();
     outcome.notes = std::move(safe.notes);
     return std::move(safe.script);
 }
@@ -176,6 +204,7 @@ std::optional<std::int64_t> Migration::prepareTable(const model::JetTableDef& ta
                                                     TableOutcome& outcome,
                                                     const JournalTable* past) {
     const convert::ScriptLines lines = script(table, outcome);
+    turn_->pass();  // the names are taken: the next table may take its own
     if (!f_.sqlFolder.empty()) {
         const std::string folder = base::withTrailingSlash(f_.sqlFolder);
         base::writeFileAtomically(folder + table.name + ".sql", lines.fileForm());
@@ -234,12 +263,12 @@ std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
         if (++outcome.rowsRead % kJournalEvery == 0 && stopWanted(f_.stopRequested))
             throw Interrupted(0);
     }
-    progress_.rowsCopied(outcome.rowsRead, total);
+    showRows(table.name, outcome.rowsRead, total);
     if (f_.bulkBatch > 0) {
         const BulkProgress shown{[&](std::int64_t sent) {
                                      committed_ = from + sent;
                                      record(table.name, TablePhase::kCopying, committed_);
-                                     progress_.rowsCopied(committed_, total);
+                                     showRows(table.name, committed_, total);
                                  },
                                  [&](std::int64_t at) { outcome.rowsRead = from + at; },
                                  f_.stopRequested};
@@ -256,7 +285,7 @@ std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
             committed_ = outcome.rowsRead;
             if (committed_ % kJournalEvery == 0)
                 record(table.name, TablePhase::kCopying, committed_);
-            progress_.rowsCopied(outcome.rowsRead, total);
+            showRows(table.name, outcome.rowsRead, total);
         }
     }
     record(table.name, TablePhase::kCopying, outcome.rowsRead);
@@ -312,8 +341,9 @@ void Migration::countAndVerify(const model::JetTableDef& table, TableOutcome& ou
         record(table.name, TablePhase::kVerified, outcome.rowsRead);
 }
 
-void Migration::migrate(TableOutcome& outcome) {
+void Migration::migrate(TableOutcome& outcome, TableTurn& turn) {
     const auto start = Clock::now();
+    turn_ = &turn;
     if (const auto problem = tableNameProblem(outcome.table, f_.oracleSafe)) {
         outcome.result = *problem;
         return;
@@ -324,11 +354,15 @@ void Migration::migrate(TableOutcome& outcome) {
         const model::JetTableDef table = source_.readTable(outcome.table);
         outcome.columns = table.fields.size();
         // Under the Oracle-safe rules every value is carried or the table fails.
+        currentSchema_.reset();
         if (f_.oracleSafe) {
             transfer::requireCarried(table);
-            schemas_.push_back({table, source_.readSchema(table.name)});
+            currentSchema_ = convert::SchemaTable{table, source_.readSchema(table.name)};
+            const std::lock_guard lock(shared_.lock);
+            shared_.schemas.push_back(*currentSchema_);
         }
-        const JournalTable* past = journal_ ? journal_->journal().find(table.name) : nullptr;
+        const std::optional<JournalTable> entry = journalEntry(table.name);
+        const JournalTable* past = entry ? &*entry : nullptr;
         if (finishedBefore(past, outcome)) {
             outcome.seconds = secondsSince(start);
             return;
@@ -395,6 +429,79 @@ std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource&
     return complex ? complex->withChildTables(tables) : tables;
 }
 
+// One job's own session and reader of the Jet file, made when it takes its
+// first table.
+struct JobContext {
+    std::unique_ptr<jet::JetSource> file;
+    std::unique_ptr<ComplexTables> complex;
+    std::unique_ptr<oracle::Session> session;
+    std::unique_ptr<Migration> migration;
+};
+
+void migrateOne(Migration& migration, SharedRun& shared, TableOutcome& outcome, std::size_t index,
+                std::size_t total, TableTurns* turns) {
+    {
+        const std::lock_guard lock(shared.lock);
+        shared.progress.tableStarted(outcome.table, index + 1, total);
+    }
+    {
+        TableTurn turn(turns, index);
+        migration.migrate(outcome, turn);
+    }
+    const std::lock_guard lock(shared.lock);
+    shared.progress.tableFinished(outcome);
+}
+
+// The tables in the file's order on one job (the run's own session and
+// reader), or side by side on up to `fields.jobs`, each job over a session
+// and a reader of its own. The report lists the tables begun, in the file's
+// order, whichever job finished first.
+void migrateTables(const MigrateFields& fields, Services& services, SharedRun& shared,
+                   Migration& first, const std::vector<std::string>& tables,
+                   MigrateReport& report) {
+    std::vector<TableOutcome> outcomes(tables.size());
+    std::vector<char> begun(tables.size(), 0);
+    std::vector<JobContext> jobs(std::max<std::size_t>(fields.jobs, 1));
+    TableTurns turns;
+    std::atomic<bool> interrupted = false;
+    const auto more = [&] { return !interrupted && !stopWanted(fields.stopRequested); };
+    runJobs(jobs.size(), tables.size(), more, [&](std::size_t job, std::size_t index) {
+        TableOutcome& outcome = outcomes[index];
+        outcome.table = tables[index];
+        begun[index] = 1;
+        Migration* migration = job == 0 ? &first : jobs[job].migration.get();
+        if (!migration) {
+            try {
+                JobContext& context = jobs[job];
+                context.file = services.openJet(fields.dbPath);
+                if (fields.oracleSafe)
+                    context.complex = std::make_unique<ComplexTables>(*context.file);
+                context.session = services.openSession(fields.connection);
+                context.migration =
+                    std::make_unique<Migration>(fields, services, shared, *context.session,
+                                                context.complex ? *context.complex : *context.file);
+                migration = context.migration.get();
+            } catch (...) {
+                // The table fails with what stopped its job; its turn passes.
+                TableTurn turn(&turns, index);
+                outcome.result = failureText(std::current_exception());
+                return;
+            }
+        }
+        migrateOne(*migration, shared, outcome, index, tables.size(), &turns);
+        if (outcome.interrupted)
+            interrupted = true;
+    });
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        if (begun[i]) {
+            report.interrupted = report.interrupted || outcomes[i].interrupted;
+            report.tables.push_back(std::move(outcomes[i]));
+        }
+    }
+    if (stopWanted(fields.stopRequested) && report.tables.size() < tables.size())
+        report.interrupted = true;
+}
+
 }  // namespace
 
 bool MigrateReport::allOk() const {
@@ -431,20 +538,10 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
         jet::JetSource& source = complex ? *complex : *file;
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
-        Migration migration(fields, services, progress, *session, source, journal.get());
+        SharedRun shared(journal.get(), progress);
+        Migration migration(fields, services, shared, *session, source);
         migration.reserveConstraintNames(tables);
-        for (std::size_t i = 0; i < tables.size() && !report.interrupted; ++i) {
-            if (stopWanted(fields.stopRequested)) {
-                report.interrupted = true;
-                break;
-            }
-            TableOutcome& outcome = report.tables.emplace_back();
-            outcome.table = tables[i];
-            progress.tableStarted(outcome.table, i + 1, tables.size());
-            migration.migrate(outcome);
-            progress.tableFinished(outcome);
-            report.interrupted = outcome.interrupted;
-        }
+        migrateTables(fields, services, shared, migration, tables, report);
         if (!report.interrupted && !stopWanted(fields.stopRequested))
             migration.schemaSteps(report.tables);
         if (report.interrupted) {

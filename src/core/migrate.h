@@ -48,6 +48,9 @@ struct MigrateFields {
     bool scriptsOnly = false;
     // The read-back's sort of Jet rows by the key: its memory and spill folder.
     VerifyLimits verifyLimits = {};
+    // Tables migrated at once, each over a session and a Jet reader of its
+    // own; the report, the summary and the journal are as for one.
+    std::size_t jobs = 1;
 };
 
 // What happened to one table.
@@ -91,6 +94,12 @@ class MigrateProgress {
                               std::size_t /*total*/) {}
     // `done` rows of the `total` the file records have been sent.
     virtual void rowsCopied(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    // The same for the table named: with jobs, several tables copy at once.
+    // The calls never overlap, whichever job makes them.
+    virtual void tableRowsCopied(const std::string& /*table*/, std::int64_t done,
+                                 std::int64_t total) {
+        rowsCopied(done, total);
+    }
     virtual void tableFinished(const TableOutcome&) {}
 };
 

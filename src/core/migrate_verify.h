@@ -25,7 +25,7 @@ const char* verifyMethodName(VerifyMethod method);
 struct VerifyLimits {
     // Jet rows held in memory while sorting by the key; beyond it they are
     // spilled to files under `tempFolder` (empty: the system's).
-    std::size_t sortBudget = std::size_t{64} << 20;
+    std::size_t sortBudget = std::size_t{8} << 20;
     std::string tempFolder = {};
 };
 
