@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <filesystem>
-#include <map>
 #include <optional>
 
 #include "jet/attachment_data.h"
@@ -93,45 +92,6 @@ TEST(ComplexLink, FourBytesMakeTheNumberAndAnythingElseIsDamage) {
     EXPECT_TRUE(isNull(complexLink(JetValue{}, "T")));
     for (const JetValue& bad : {JetValue(JetBinary{"abc"}), JetValue(std::int64_t{1})})
         EXPECT_THROW(complexLink(bad, "T"), JetError);
-}
-
-class RealComplexFile : public ::testing::TestWithParam<Way> {};
-INSTANTIATE_TEST_SUITE_P(Ways, RealComplexFile, bothWays(), wayName);
-
-TEST_P(RealComplexFile, CatalogLeadsToTheElementsAndTheAttachedFiles) {
-    const auto path = std::filesystem::path(MALVORN_REAL_FIXTURES) / "complex-v2007.accdb";
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    const auto source = GetParam().open(path.string());
-    const auto columns = readComplexColumns(*source);
-    // The version-history link is the reader's to leave out, not a column;
-    // the engine's own resources table has an attachment column too.
-    std::map<std::string, std::string> flat;
-    for (const auto& column : columns) {
-        EXPECT_TRUE(column.flatTable.starts_with("f_")) << column.flatTable;
-        if (column.table == "Table1")
-            flat[column.field] = column.flatTable;
-        else
-            EXPECT_TRUE(column.table.starts_with("MSys")) << column.table;
-    }
-    ASSERT_EQ(flat.size(), 2u);
-    ASSERT_EQ(flat.count("multi-value-data"), 1u);
-    EXPECT_EQ(allRows(*source, flat["multi-value-data"]).size(), 6u);
-
-    auto files = source->openFlatRows(flat["attach-data"]);
-    std::size_t data = files->columns().size();
-    for (std::size_t i = 0; i < files->columns().size(); ++i) {
-        if (files->columns()[i].name == "FileData")
-            data = i;
-    }
-    ASSERT_LT(data, files->columns().size());
-    std::vector<std::string> bytes;
-    JetRow row;
-    while (files->next(row))
-        bytes.push_back(std::get<JetBinary>(row[data]).bytes);
-    EXPECT_EQ(bytes, (std::vector<std::string>{"this is some test data for attachment.",
-                                               "this is some more test data for attachment.",
-                                               "this is some more test data for attachment."}));
 }
 
 TEST(ComplexColumns, AFileWithoutTheCatalogHasNone) {

@@ -179,29 +179,5 @@ TEST_P(DamagedFiles, AnUnreadablePropertyBlobIsAnErrorNotMissingProperties) {
     }
 }
 
-// A row the engine marked deleted without lowering the table's row count:
-// the rows come, and the cursor tells that one fewer came than recorded.
-TEST_P(DamagedFiles, RowsFewerThanTheDefinitionRecordsAreCounted) {
-    JetBuildTable table{"Counted", {{.name = "ID", .type = 4}}, {}, {}};
-    for (std::int64_t i = 0; i < 50; ++i)
-        table.rows.push_back({i});
-    const std::string path = dir_.path() + "/counted.mdb";
-    const std::string bytes = builtBytes({table});
-    for (const bool damaged : {false, true}) {
-        SCOPED_TRACE(damaged);
-        writeWholeFile(path, damaged ? rowsLost(bytes, 1) : bytes);
-        const auto source = GetParam().open(path);
-        auto rows = source->openRows("Counted");
-        JetRow row;
-        std::int64_t count = 0;
-        while (rows->next(row))
-            ++count;
-        EXPECT_EQ(rows->recordedRowCount(), 50);
-        EXPECT_EQ(rows->deliveredRowCount(), count);
-        EXPECT_EQ(count, damaged ? 49 : 50);
-        EXPECT_EQ(rowCountDiffers(*rows), damaged);
-    }
-}
-
 }  // namespace
 }  // namespace malvorn::jet
