@@ -49,6 +49,23 @@ TEST(FixedScripts, LfidnoDefinitionIsTheScriptBodyWithoutTerminator) {
     EXPECT_TRUE(text.ends_with("TABLESPACE users\r\n"));
 }
 
+TEST(FixedScripts, AdminIsByteExact) {
+    const std::string expected = crlf({
+        kRule,
+        "/* ﾕｰｻﾞｰの作成  systemで実行                                             */",
+        "/* 権限の付与を忘れずに！                                                */",
+        "/* DOSプロンプト> SQLPLUS system/pelvak@NetServiceName @CreateAdmin.sql  */",
+        kRule,
+        "CREATE USER tarnbol",
+        " IDENTIFIED BY ﾊﾟｽword",
+        " DEFAULT TABLESPACE users",
+        " TEMPORARY TABLESPACE temp;",
+        "GRANT DBA, RESOURCE, CONNECT TO vembuser;",
+        "EXIT",
+    });
+    EXPECT_EQ(toScriptFileBytes(adminScriptLines("tarnbol", "ﾊﾟｽword")), expected);
+}
+
 // SQL*Plus runs the file as SYSTEM: what would end the statement or start
 // another is quoted (a password) or refused (a user name).
 TEST(FixedScripts, AdminQuotesOrRefusesWhatWouldChangeItsStatement) {
