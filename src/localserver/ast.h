@@ -265,6 +265,28 @@ struct AlterTableConstraints {
     bool cascade = false;
 };
 
+// ALTER TABLE forms on columns: ADD (column, ...), MODIFY (column, ...),
+// DROP (column, ...) [CASCADE CONSTRAINTS], RENAME COLUMN a TO b, RENAME TO t.
+struct AlterTableColumns {
+    enum class Action { kAdd, kModify, kDrop, kRenameColumn, kRenameTable };
+    TableRef table;
+    Action action = Action::kAdd;
+    std::vector<ColumnClause> columns;          // ADD, MODIFY
+    std::vector<std::optional<bool>> nullable;  // MODIFY: NULL / NOT NULL as written
+    std::vector<bool> typeGiven;                // MODIFY
+    std::vector<bool> defaultGiven;             // MODIFY
+    std::vector<ConstraintClause> keys;         // ADD: a new column's PRIMARY KEY / UNIQUE
+    std::vector<ConstraintDef> references;      // ADD: its REFERENCES / CHECK
+    std::vector<std::string> names;  // DROP: the columns; RENAME: the old name, then the new
+    bool cascadeConstraints = false;
+};
+
+// RENAME old TO new.
+struct Rename {
+    TableRef from;
+    std::string to;
+};
+
 // COMMENT ON TABLE t IS 'text' / COMMENT ON COLUMN t.c IS 'text'.
 struct Comment {
     TableRef table;
@@ -314,6 +336,6 @@ using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
                  AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
                  AlterTableConstraints, Comment, CreateView, DropView, CreateSequence,
-                 AlterSequence, DropSequence>;
+                 AlterSequence, DropSequence, AlterTableColumns, Rename>;
 
 }  // namespace malvorn::localserver::ast

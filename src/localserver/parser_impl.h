@@ -138,6 +138,10 @@ class Parser {
     ast::AlterSequence alterSequence();
     ast::SequenceOptions sequenceOptions(bool alter);
     std::string signedInteger();
+    // ---- columns (parser_alter_columns.cpp) ----
+    ast::AlterTableColumns alterTableColumns();
+    void modifyClause(ast::AlterTableColumns& alter);
+    ast::Rename rename();
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

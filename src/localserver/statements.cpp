@@ -331,6 +331,10 @@ void LocalSession::definition(const ast::Statement& parsed) {
                 alterSequence(s);
             } else if constexpr (std::is_same_v<T, ast::DropSequence>) {
                 dropSequence(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterTableColumns>) {
+                alterTableColumns(s);
+            } else if constexpr (std::is_same_v<T, ast::Rename>) {
+                renameObject(me_.name, s.from.name, s.to);
             }
         },
         parsed);
