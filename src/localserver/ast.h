@@ -45,6 +45,12 @@ struct Expr {
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
+// DEFAULT as a value of INSERT ... VALUES or UPDATE ... SET: a Null whose
+// text says DEFAULT.
+inline bool isDefaultValue(const Expr& e) {
+    return e.kind == Expr::Kind::kNull && e.text == "DEFAULT";
+}
+
 struct SelectItem {
     ExprPtr expr;               // null for * and t.*
     std::string starQualifier;  // "T" for T.*, empty for *
@@ -167,6 +173,9 @@ struct CreateTable {
     std::vector<ConstraintClause> constraints;
     std::vector<ConstraintDef> references;  // foreign keys and checks, added once it exists
     std::string tablespace;
+    // CREATE TABLE ... [(names)] AS query: the query as written, from after AS.
+    std::string asQuery;
+    std::vector<std::string> asNames;
 };
 
 struct DropTable {

@@ -139,6 +139,11 @@ class LocalSession : public oracle::Session {
     void renameObject(const std::string& owner, const std::string& from, const std::string& to);
     bool anyRow(const TableInfo& table, const std::string& where);
     void forgetTable(const TableInfo& table);  // its cached definition and the kept plans
+    // table_as.cpp
+    void createTableAs(const ast::CreateTable& ct);
+    std::vector<ColumnDef> columnsOfQuery(const ast::Select& query, const std::string& sql,
+                                          const std::vector<SqlValue>& params,
+                                          const std::vector<SqlType>& types);
     // views.cpp
     void createView(const ast::CreateView& cv);
     void dropView(const ast::DropView& dv);

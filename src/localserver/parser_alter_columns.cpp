@@ -118,6 +118,54 @@ void Parser::modifyClause(ast::AlterTableColumns& alter) {
     alter.defaultGiven.push_back(defaultGiven);
 }
 
+ExprPtr Parser::valueOrDefault() {
+    if (peek().isWord("DEFAULT") && (peek(1).isSymbol(",") || peek(1).isSymbol(")") ||
+                                     peek(1).kind == Kind::kEnd || peek(1).isWord("WHERE"))) {
+        take();
+        return make(Expr::Kind::kNull, "DEFAULT");
+    }
+    return expression();
+}
+
+// After CREATE TABLE name: [(names)] [TABLESPACE t] AS, rather than columns.
+bool Parser::atTableAs() const {
+    std::size_t at = 0;
+    if (peek().isSymbol("(")) {
+        int depth = 0;
+        do {
+            const Token& t = peek(at++);
+            if (t.kind == Kind::kEnd)
+                return false;
+            depth += t.isSymbol("(") ? 1 : t.isSymbol(")") ? -1 : 0;
+        } while (depth > 0);
+    }
+    while (peek(at).isWord("TABLESPACE") || peek(at).isWord("LOGGING") ||
+           peek(at).isWord("NOLOGGING"))
+        at += peek(at).isWord("TABLESPACE") ? 2 : 1;
+    return peek(at).isWord("AS");
+}
+
+void Parser::tableAs(ast::CreateTable& ct) {
+    if (acceptSymbol("(")) {
+        do {
+            ct.asNames.push_back(name());
+            if (!peek().isSymbol(",") && !peek().isSymbol(")"))
+                oraThrow(1773, "may not specify column datatypes in this CREATE TABLE");
+        } while (acceptSymbol(","));
+        expectClose();
+    }
+    while (!peek().isWord("AS")) {
+        if (acceptWord("TABLESPACE"))
+            ct.tablespace = name(959, "tablespace '' does not exist");
+        else
+            take();  // LOGGING, NOLOGGING
+    }
+    take();
+    const std::size_t begin = peek().begin;
+    select();
+    ct.asQuery = text_.substr(begin, lastEnd() - begin);
+}
+
 // RENAME old TO new: the user's own tables and views, no schema.
 ast::Rename Parser::rename() {
     take();
