@@ -45,6 +45,12 @@ struct Expr {
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
+// DEFAULT as a value of INSERT ... VALUES or UPDATE ... SET: a Null whose
+// text says DEFAULT.
+inline bool isDefaultValue(const Expr& e) {
+    return e.kind == Expr::Kind::kNull && e.text == "DEFAULT";
+}
+
 struct SelectItem {
     ExprPtr expr;               // null for * and t.*
     std::string starQualifier;  // "T" for T.*, empty for *
@@ -172,6 +178,9 @@ struct CreateTable {
     std::vector<ConstraintClause> constraints;
     std::vector<ConstraintDef> references;  // foreign keys and checks, added once it exists
     std::string tablespace;
+    // CREATE TABLE ... [(names)] AS query: the query as written, from after AS.
+    std::string asQuery;
+    std::vector<std::string> asNames;
 };
 
 struct DropTable {
@@ -270,6 +279,28 @@ struct AlterTableConstraints {
     bool cascade = false;
 };
 
+// ALTER TABLE forms on columns: ADD (column, ...), MODIFY (column, ...),
+// DROP (column, ...) [CASCADE CONSTRAINTS], RENAME COLUMN a TO b, RENAME TO t.
+struct AlterTableColumns {
+    enum class Action { kAdd, kModify, kDrop, kRenameColumn, kRenameTable };
+    TableRef table;
+    Action action = Action::kAdd;
+    std::vector<ColumnClause> columns;          // ADD, MODIFY
+    std::vector<std::optional<bool>> nullable;  // MODIFY: NULL / NOT NULL as written
+    std::vector<bool> typeGiven;                // MODIFY
+    std::vector<bool> defaultGiven;             // MODIFY
+    std::vector<ConstraintClause> keys;         // ADD: a new column's PRIMARY KEY / UNIQUE
+    std::vector<ConstraintDef> references;      // ADD: its REFERENCES / CHECK
+    std::vector<std::string> names;  // DROP: the columns; RENAME: the old name, then the new
+    bool cascadeConstraints = false;
+};
+
+// RENAME old TO new.
+struct Rename {
+    TableRef from;
+    std::string to;
+};
+
 // COMMENT ON TABLE t IS 'text' / COMMENT ON COLUMN t.c IS 'text'.
 struct Comment {
     TableRef table;
@@ -319,6 +350,6 @@ using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
                  AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
                  AlterTableConstraints, Comment, CreateView, DropView, CreateSequence,
-                 AlterSequence, DropSequence>;
+                 AlterSequence, DropSequence, AlterTableColumns, Rename>;
 
 }  // namespace malvorn::localserver::ast

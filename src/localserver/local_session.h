@@ -127,6 +127,23 @@ class LocalSession : public oracle::Session {
     void alterSequence(const ast::AlterSequence& as);
     void dropSequence(const ast::DropSequence& ds);
     void defineSequenceFunctions();
+    // alter_columns.cpp, alter_columns_drop.cpp
+    void alterTableColumns(const ast::AlterTableColumns& at);
+    void addColumns(const TableInfo& table, const ast::AlterTableColumns& at);
+    void modifyColumn(const ast::AlterTableColumns& at, std::size_t i);
+    void checkTypeChange(const TableInfo& table, std::size_t index, const ColumnDef& to);
+    void checkDefault(const std::string& text);
+    void dropColumns(const TableInfo& table, const std::vector<std::string>& names, bool cascade);
+    void renameColumn(const TableInfo& table, const std::string& from, const std::string& to);
+    // RENAME and ALTER TABLE ... RENAME TO: a table, view or sequence.
+    void renameObject(const std::string& owner, const std::string& from, const std::string& to);
+    bool anyRow(const TableInfo& table, const std::string& where);
+    void forgetTable(const TableInfo& table);  // its cached definition and the kept plans
+    // table_as.cpp
+    void createTableAs(const ast::CreateTable& ct);
+    std::vector<ColumnDef> columnsOfQuery(const ast::Select& query, const std::string& sql,
+                                          const std::vector<SqlValue>& params,
+                                          const std::vector<SqlType>& types);
     // views.cpp
     void createView(const ast::CreateView& cv);
     void dropView(const ast::DropView& dv);

@@ -163,6 +163,8 @@ ast::Statement Parser::dispatch() {
     }
     if (t.isWord("COMMENT"))
         return comment();
+    if (t.isWord("RENAME"))
+        return rename();
     if (t.isWord("TRUNCATE")) {
         take();
         expectWord("TABLE");
@@ -175,6 +177,8 @@ ast::Statement Parser::dispatch() {
             return alterTableConstraints();
         if (peek(1).isWord("SEQUENCE"))
             return alterSequence();
+        if (peek(1).isWord("TABLE"))
+            return alterTableColumns();
         take();
         if (!acceptWord("USER"))
             invalidStatement();

@@ -14,6 +14,10 @@ std::string Parser::indexTablespace() {
 ast::CreateTable Parser::createTable() {
     ast::CreateTable ct;
     ct.table = tableRef();
+    if (atTableAs()) {
+        tableAs(ct);
+        return ct;
+    }
     expectOpen();
     do {
         if (peek().isWord("CONSTRAINT") || peek().isWord("PRIMARY") || peek().isWord("UNIQUE") ||

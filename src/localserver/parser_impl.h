@@ -143,6 +143,15 @@ class Parser {
     ast::AlterSequence alterSequence();
     ast::SequenceOptions sequenceOptions(bool alter);
     std::string signedInteger();
+    // ---- columns (parser_alter_columns.cpp) ----
+    ast::AlterTableColumns alterTableColumns();
+    void modifyClause(ast::AlterTableColumns& alter);
+    ast::Rename rename();
+    // A value of VALUES or SET: an expression, or DEFAULT (a Null marked so).
+    ExprPtr valueOrDefault();
+    // CREATE TABLE ... AS query (parser_alter_columns.cpp).
+    bool atTableAs() const;
+    void tableAs(ast::CreateTable& ct);
 
     // ---- expressions ----
     ExprPtr literal(Expr::Kind kind) {

@@ -85,7 +85,7 @@ ast::Insert Parser::insert() {
         oraThrow(926, "missing VALUES keyword");
     expectOpen();
     do {
-        ins.values.push_back(expression());
+        ins.values.push_back(valueOrDefault());
     } while (acceptSymbol(","));
     expectClose();
     return ins;
@@ -107,7 +107,7 @@ ast::Update Parser::update() {
         }
         if (!acceptSymbol("="))
             oraThrow(927, "missing equal sign");
-        a.value = expression();
+        a.value = valueOrDefault();
         up.assignments.push_back(std::move(a));
     } while (acceptSymbol(","));
     if (acceptWord("WHERE"))

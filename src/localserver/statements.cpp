@@ -15,6 +15,16 @@ namespace {
 
 using F = ServerFunction;
 
+// A value given for a GENERATED ALWAYS column, other than DEFAULT.
+void refuseAlwaysIdentity(const TableInfo& table, const std::vector<int>& targets,
+                          const ast::Insert& ins) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const bool byDefault = i < ins.values.size() && isDefaultValue(*ins.values[i]);
+        if (table.identityOf(static_cast<std::size_t>(targets[i])) == "ALWAYS" && !byDefault)
+            oraThrow(32795, "cannot insert into a generated always identity column");
+    }
+}
+
 }  // namespace
 
 void LocalSession::checkWritable(const TableInfo& table) const {
@@ -47,10 +57,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             targets.push_back(index);
         }
     }
-    for (const int target : targets) {
-        if (table->identityOf(static_cast<std::size_t>(target)) == "ALWAYS")
-            oraThrow(32795, "cannot insert into a generated always identity column");
-    }
+    refuseAlwaysIdentity(*table, targets, ins);
     Translator tr(*this);
     tr.allowSequences();
     if (!ins.select)
@@ -74,8 +81,11 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             oraThrow(913, "too many values");
         if (ins.values.size() < targets.size())
             oraThrow(947, "not enough values");
-        for (std::size_t i = 0; i < targets.size(); ++i)
-            values[static_cast<std::size_t>(targets[i])] = tr.expr(*ins.values[i]);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            // DEFAULT leaves the column to its default, as one not named.
+            if (!isDefaultValue(*ins.values[i]))
+                values[static_cast<std::size_t>(targets[i])] = tr.expr(*ins.values[i]);
+        }
     }
     const std::string id = std::to_string(table->id);
     std::string sql = "INSERT INTO " + table->sqlName + "(";
@@ -142,8 +152,11 @@ void LocalSession::update(const ast::Update& up) {
         std::string& value = newValues[static_cast<std::size_t>(index)];
         if (!value.empty())
             oraThrow(1747, "invalid user.table.column, table.column, or column name");
-        value = sqlCall(F::kPut,
-                        {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
+        const std::string& def = table->columns[static_cast<std::size_t>(index)].defaultText;
+        const std::string given = !isDefaultValue(*a.value) ? tr.expr(*a.value)
+                                  : def.empty()             ? std::string("NULL")
+                                                            : tr.expr(*parseExpression(def));
+        value = sqlCall(F::kPut, {given, std::to_string(table->id), std::to_string(index), "1"});
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
     const std::string where = up.where ? " WHERE " + tr.condition(*up.where) : std::string();
@@ -298,7 +311,10 @@ void LocalSession::definition(const ast::Statement& parsed) {
         [&](const auto& s) {
             using T = std::decay_t<decltype(s)>;
             if constexpr (std::is_same_v<T, ast::CreateTable>) {
-                createTable(s);
+                if (s.asQuery.empty())
+                    createTable(s);
+                else
+                    createTableAs(s);
             } else if constexpr (std::is_same_v<T, ast::DropTable>) {
                 dropTable(s);
             } else if constexpr (std::is_same_v<T, ast::TruncateTable>) {
@@ -331,6 +347,10 @@ void LocalSession::definition(const ast::Statement& parsed) {
                 alterSequence(s);
             } else if constexpr (std::is_same_v<T, ast::DropSequence>) {
                 dropSequence(s);
+            } else if constexpr (std::is_same_v<T, ast::AlterTableColumns>) {
+                alterTableColumns(s);
+            } else if constexpr (std::is_same_v<T, ast::Rename>) {
+                renameObject(me_.name, s.from.name, s.to);
             }
         },
         parsed);

@@ -91,6 +91,8 @@ class Translator {
     std::string bind(SqlValue value);
 
     std::vector<SqlValue>& params() { return *params_; }
+    // The types of the select list translated last.
+    const std::vector<SqlType>& itemTypes() const { return itemTypes_; }
     // Lets this query's select list (not its subqueries or conditions) read
     // S.NEXTVAL and S.CURRVAL; elsewhere they are ORA-02287.
     void allowSequences() { sequences_ = true; }

@@ -72,6 +72,9 @@ void dropWhatIsLeftOnF(oracle::Session& session) {
     }
 }
 
+constexpr const char* kTableF =
+    "CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))";
+
 // Statements of the server's language that run, to mutate.
 std::vector<std::string> ownStatements() {
     return {
@@ -108,13 +111,44 @@ std::vector<std::string> ownStatements() {
         "ONLY",
         "SELECT FV.A, T.CODE FROM FV, SHOHIN T WHERE FV.B = T.CODE(+) ORDER BY 1",
         "DROP VIEW FV",
+        "CREATE SEQUENCE FS START WITH 5 INCREMENT BY -1 MINVALUE -3 MAXVALUE 9 CYCLE NOCACHE",
+        "SELECT FS.NEXTVAL, X FROM F",
+        "INSERT INTO F (X, V) VALUES (FS.NEXTVAL, DEFAULT)",
+        "UPDATE F SET N = FS.CURRVAL WHERE X > 0",
+        "ALTER SEQUENCE FS INCREMENT BY 2 MAXVALUE 100 NOCYCLE",
+        "DROP SEQUENCE FS",
+        "SELECT OBJECT_NAME, OBJECT_TYPE FROM USER_OBJECTS UNION ALL SELECT SEQUENCE_NAME, "
+        "TO_CHAR(LAST_NUMBER) FROM USER_SEQUENCES",
+        "CREATE TABLE G (A, B) AS SELECT X, V FROM F WHERE N IS NOT NULL",
+        "ALTER TABLE G ADD (W NUMBER(3) DEFAULT 1 NOT NULL, Y CHAR(2))",
+        "ALTER TABLE G MODIFY (W NUMBER(5) DEFAULT 2 NULL)",
+        "ALTER TABLE G RENAME COLUMN W TO Z",
+        "ALTER TABLE G DROP (Y, Z) CASCADE CONSTRAINTS",
+        "RENAME G TO H",
+        "TRUNCATE TABLE H",
+        "DROP TABLE H",
     };
+}
+
+// Gives F back, and the columns the final insert names, should the mutated
+// statements have dropped or renamed them.
+void restoreColumnsOfF(oracle::Session& session) {
+    if (session.queryValue("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = 'F'") == "0")
+        session.execute(kTableF);
+    for (const char* column : {"X", "V"}) {
+        const std::string query =
+            "SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'F' "
+            "AND COLUMN_NAME = '" +
+            std::string(column) + "'";
+        if (session.queryValue(query) == "0")
+            session.execute("ALTER TABLE F ADD " + std::string(column) + " VARCHAR2(20)");
+    }
 }
 
 TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     auto scott = appUser();
     scott->execute(shohinStatement());
-    scott->execute("CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))");
+    scott->execute(kTableF);
     const std::vector<std::string> own = ownStatements();
     // Openings that take the soup past the first words, and the soup itself.
     const std::string openings[] = {"SELECT ", "SELECT * FROM F WHERE ", "UPDATE F SET V = ", ""};
@@ -127,7 +161,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
         "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
         "ROWS ONLY TIES PERCENT NULLS ALTER TABLE ADD MODIFY CONSTRAINT CHECK FOREIGN KEY "
-        "REFERENCES VIEW FV CREATE REPLACE FORCE READ");
+        "REFERENCES VIEW FV CREATE REPLACE FORCE READ SEQUENCE NEXTVAL CURRVAL FS DROP COLUMN "
+        "RENAME TO DEFAULT TRUNCATE G");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
@@ -164,6 +199,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
     EXPECT_GT(refused, kRuns / 2);
     EXPECT_LT(refused, kRuns - kRuns / 200) << refused;
     dropWhatIsLeftOnF(*scott);
+    restoreColumnsOfF(*scott);
     scott->execute("INSERT INTO F (X, V) VALUES (2, 'after')");
     scott->commit();
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM F WHERE V = 'after'"), "1");
