@@ -244,20 +244,7 @@ ExprPtr Parser::nameOrCall() {
     ExprPtr e;
     std::string first = take().text;
     if (peek().isSymbol("(")) {
-        take();
-        e = make(Expr::Kind::kFunction, first);
-        if (acceptSymbol("*")) {
-            e->args.push_back(make(Expr::Kind::kStar));
-        } else if (!peek().isSymbol(")")) {
-            if (acceptWord("DISTINCT"))
-                e->distinct = true;
-            else
-                acceptWord("ALL");
-            do {
-                e->args.push_back(expression());
-            } while (acceptSymbol(","));
-        }
-        expectClose();
+        e = call(first);
     } else {
         e = make(Expr::Kind::kColumn);
         e->path.push_back(first);
@@ -271,6 +258,9 @@ ExprPtr Parser::nameOrCall() {
             take();
             take();
             e->outerMark = true;
+        } else if (e->path.size() == 2 && peek().isSymbol("(")) {
+            // A package's function: DBMS_LOB.GETLENGTH(...).
+            return call(e->path[0] + "." + e->path[1]);
         }
     }
     return e;
