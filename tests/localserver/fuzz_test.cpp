@@ -106,6 +106,13 @@ std::vector<std::string> ownStatements() {
         "ONLY",
         "SELECT FV.A, T.CODE FROM FV, SHOHIN T WHERE FV.B = T.CODE(+) ORDER BY 1",
         "DROP VIEW FV",
+        "SELECT V, ROW_NUMBER() OVER (PARTITION BY V ORDER BY X DESC NULLS FIRST), SUM(N) OVER "
+        "(ORDER BY X ROWS BETWEEN 1 PRECEDING AND CURRENT ROW), LAG(X, 1, 0) OVER (ORDER BY D) "
+        "FROM F",
+        "SELECT LISTAGG(V, ',') WITHIN GROUP (ORDER BY X) FROM F GROUP BY N",
+        "SELECT INSTR(V, 'a', -1, 2), LPAD(V, 5, '*'), TRIM(LEADING '0' FROM V), ADD_MONTHS(D, "
+        "1), TRUNC(D, 'MM'), EXTRACT(YEAR FROM D), CAST(X AS VARCHAR2(4)), TO_CHAR(X, "
+        "'FM999,990.00'), TO_NUMBER('1,5', '9,9') FROM F",
     };
 }
 
@@ -124,7 +131,9 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "9.99E125 '' 'abc' '2001-02-30' '商品' SYSDATE USER '\xff\xfe' 'a''b' .5 '\u3000' -- /* "
         "INDEX UNIQUE ON DESC ASC UNION ALL MINUS INTERSECT WITH AS ROWNUM FETCH FIRST OFFSET "
         "ROWS ONLY TIES PERCENT NULLS ALTER TABLE ADD MODIFY CONSTRAINT CHECK FOREIGN KEY "
-        "REFERENCES VIEW FV CREATE REPLACE FORCE READ");
+        "REFERENCES VIEW FV CREATE REPLACE FORCE READ OVER( PARTITION ROW_NUMBER( LAG( RANK() "
+        "ROWS RANGE BETWEEN UNBOUNDED PRECEDING FOLLOWING CURRENT ROW LISTAGG( WITHIN CAST( "
+        "EXTRACT( YEAR TRIM( LEADING INSTR( 'FM999,990.00' DBMS_LOB.SUBSTR( TO_NUMBER(");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
