@@ -113,6 +113,9 @@ std::vector<std::string> ownStatements() {
         "SELECT INSTR(V, 'a', -1, 2), LPAD(V, 5, '*'), TRIM(LEADING '0' FROM V), ADD_MONTHS(D, "
         "1), TRUNC(D, 'MM'), EXTRACT(YEAR FROM D), CAST(X AS VARCHAR2(4)), TO_CHAR(X, "
         "'FM999,990.00'), TO_NUMBER('1,5', '9,9') FROM F",
+        "MERGE INTO F USING (SELECT CODE, QTY FROM SHOHIN) S ON (F.V = S.CODE) WHEN MATCHED THEN "
+        "UPDATE SET X = S.QTY WHERE S.QTY > 0 DELETE WHERE X > 5 WHEN NOT MATCHED THEN INSERT (X, "
+        "V) VALUES (S.QTY, S.CODE) WHERE S.QTY < 9",
     };
 }
 
@@ -133,7 +136,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "ROWS ONLY TIES PERCENT NULLS ALTER TABLE ADD MODIFY CONSTRAINT CHECK FOREIGN KEY "
         "REFERENCES VIEW FV CREATE REPLACE FORCE READ OVER( PARTITION ROW_NUMBER( LAG( RANK() "
         "ROWS RANGE BETWEEN UNBOUNDED PRECEDING FOLLOWING CURRENT ROW LISTAGG( WITHIN CAST( "
-        "EXTRACT( YEAR TRIM( LEADING INSTR( 'FM999,990.00' DBMS_LOB.SUBSTR( TO_NUMBER(");
+        "EXTRACT( YEAR TRIM( LEADING INSTR( 'FM999,990.00' DBMS_LOB.SUBSTR( TO_NUMBER( MERGE INTO "
+        "USING MATCHED WHEN");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
