@@ -180,6 +180,9 @@ std::string Translator::cast(const ast::Expr& e, SqlType* type, bool aggregates)
     SqlType from = SqlType::kUnknown;
     const std::string value = expr(*e.args[0], &from, aggregates);
     auto sizeAt = [&](std::size_t i) { return k.size() > i ? k[i] : std::string("NULL"); };
+    // The length is written into the SQL: a kept INSERT must not reuse it.
+    if (origins_ && k.size() > 1)
+        origins_->valueDependent = true;
     if (target == "NUMBER" || target == "INTEGER" || target == "INT" || target == "DECIMAL" ||
         target == "SMALLINT" || target == "FLOAT" || target == "BINARY_DOUBLE" ||
         target == "BINARY_FLOAT") {

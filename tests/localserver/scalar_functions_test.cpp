@@ -159,6 +159,17 @@ TEST_F(ScalarFunctionsTest, CastAndNumberConversions) {
     });
 }
 
+// INSERTs that differ in their literals alone share one translation: a
+// length written in CAST is not such a literal.
+TEST_F(ScalarFunctionsTest, CastLengthsAreNotReusedAcrossInserts) {
+    s().execute("CREATE TABLE K (V VARCHAR2(10))");
+    s().execute("INSERT INTO K VALUES (CAST('abcdef' AS VARCHAR2(3)))");
+    s().execute("INSERT INTO K VALUES (CAST('abcdef' AS VARCHAR2(5)))");
+    s().execute("INSERT INTO K VALUES (CAST(12.345 AS NUMBER(4, 1)))");
+    s().execute("INSERT INTO K VALUES (CAST(12.345 AS NUMBER(5, 2)))");
+    EXPECT_EQ(rows(s(), "SELECT V FROM K"), (Rows{"abc", "abcde", "12.3", "12.35"}));
+}
+
 // LENGTH of RAW and BLOB counts bytes (the value is held as hexadecimal);
 // DBMS_LOB.GETLENGTH counts characters of a CLOB and bytes of a BLOB;
 // DBMS_LOB.SUBSTR(lob, amount, offset).
