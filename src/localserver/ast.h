@@ -9,6 +9,7 @@
 namespace malvorn::localserver::ast {
 
 struct Select;
+struct Window;
 
 struct Expr {
     enum class Kind {
@@ -42,6 +43,13 @@ struct Expr {
     std::string source;                // the expression as written, for result column names
     std::shared_ptr<Select> subquery;  // kSubquery, kExists, kInList over a query
     int token = -1;                    // kString, kNumber: the literal's token in the statement
+    // kFunction: an analytic call's OVER (...), LISTAGG's WITHIN GROUP (ORDER BY ...).
+    std::shared_ptr<Window> over;
+    std::shared_ptr<Window> withinGroup;
+    // kFunction: the keywords of the calls written with them: CAST's type
+    // (name, then length or precision and scale), EXTRACT's field, TRIM's
+    // LEADING/TRAILING/BOTH.
+    std::vector<std::string> keywords;
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -80,6 +88,31 @@ struct OrderItem {
     ExprPtr expr;
     bool descending = false;
     std::optional<bool> nullsFirst;  // NULLS FIRST / NULLS LAST as written
+};
+
+// ROWS | RANGE BETWEEN start AND end of an analytic function's window.
+struct FrameBound {
+    enum class Kind {
+        kUnboundedPreceding,
+        kPreceding,
+        kCurrentRow,
+        kFollowing,
+        kUnboundedFollowing
+    };
+    Kind kind = Kind::kCurrentRow;
+    long long offset = 0;  // kPreceding, kFollowing
+};
+struct Frame {
+    bool rows = true;  // ROWS, else RANGE
+    FrameBound start;
+    FrameBound end;
+};
+
+// OVER (PARTITION BY ... ORDER BY ... [frame]).
+struct Window {
+    std::vector<ExprPtr> partitionBy;
+    std::vector<OrderItem> orderBy;
+    std::optional<Frame> frame;
 };
 
 // UNION [ALL], MINUS, INTERSECT and the query block that follows.
@@ -217,6 +250,23 @@ struct Delete {
     ExprPtr where;
 };
 
+// MERGE INTO target USING source ON (condition) WHEN MATCHED THEN UPDATE
+// ... WHEN NOT MATCHED THEN INSERT ...
+struct Merge {
+    TableRef table;
+    std::optional<std::string> alias;
+    FromItem source;  // a table or an inline view, with its alias
+    ExprPtr on;
+    bool matched = false;  // WHEN MATCHED THEN UPDATE SET
+    std::vector<Assignment> assignments;
+    ExprPtr updateWhere;
+    ExprPtr deleteWhere;
+    bool notMatched = false;  // WHEN NOT MATCHED THEN INSERT
+    std::vector<std::string> columns;
+    std::vector<ExprPtr> values;
+    ExprPtr insertWhere;
+};
+
 struct CreateUser {
     std::string name;
     std::string password;
@@ -350,6 +400,6 @@ using Statement =
     std::variant<Select, CreateTable, DropTable, TruncateTable, Insert, Update, Delete, CreateUser,
                  AlterUser, Grant, Revoke, DropUser, TransactionControl, CreateIndex, DropIndex,
                  AlterTableConstraints, Comment, CreateView, DropView, CreateSequence,
-                 AlterSequence, DropSequence, AlterTableColumns, Rename>;
+                 AlterSequence, DropSequence, AlterTableColumns, Rename, Merge>;
 
 }  // namespace malvorn::localserver::ast

@@ -189,6 +189,13 @@ class LocalSession : public oracle::Session {
     void updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,
                                  const std::vector<SqlValue>& params);
     void deleteRows(const ast::Delete& del);
+    void merge(const ast::Merge& m);  // merge.cpp
+    void mergeRows(const ast::Merge& m);
+    void mergeUpdate(const ast::Merge& m, const std::shared_ptr<const TableInfo>& table,
+                     const std::function<std::string(Translator&)>& translator,
+                     const std::string& before);
+    void mergeInsert(const ast::Merge& m, const std::shared_ptr<const TableInfo>& table,
+                     const std::function<std::string(Translator&)>& translator);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table);
     void checkWritable(const TableInfo& table) const;

@@ -121,6 +121,8 @@ ast::Statement Parser::dispatch() {
         return update();
     if (t.isWord("DELETE"))
         return deleteStatement();
+    if (t.isWord("MERGE"))
+        return merge();
     if (t.isWord("CREATE")) {
         take();
         if (peek().isWord("OR") || peek().isWord("FORCE") || peek().isWord("NOFORCE") ||

@@ -197,8 +197,6 @@ ExprPtr Parser::primary() {
     } else if (t.isWord("SYSTIMESTAMP")) {
         take();
         e = make(Expr::Kind::kFunction, "SYSTIMESTAMP");
-    } else if (t.isWord("CAST") && peek(1).isSymbol("(")) {
-        e = castExpression();
     } else if (t.isSymbol("(")) {
         take();
         if (peek().isWord("SELECT") || peek().isWord("WITH")) {
@@ -249,51 +247,12 @@ ExprPtr Parser::caseExpression() {
     return e;
 }
 
-// CAST(value AS DATE | TIMESTAMP[(p)]): the function CAST of the value and
-// the type's text, "DATE" or "TIMESTAMP(p)".
-ExprPtr Parser::castExpression() {
-    take();
-    expectOpen();
-    ExprPtr e = make(Expr::Kind::kFunction, "CAST");
-    e->args.push_back(expression());
-    expectWord("AS");
-    std::string type = peek().kind == Kind::kWord ? take().text : "";
-    if (type == "TIMESTAMP") {
-        int precision = 6;
-        if (acceptSymbol("(")) {
-            precision = integer(30088, "datetime/interval precision is out of range");
-            expectClose();
-        }
-        if (precision > 9)
-            oraThrow(30088, "datetime/interval precision is out of range");
-        type += "(" + std::to_string(precision) + ")";
-    } else if (type != "DATE") {
-        oraThrow(902, "invalid datatype");  // the subset casts to DATE and TIMESTAMP only
-    }
-    e->args.push_back(make(Expr::Kind::kString, type));
-    expectClose();
-    return e;
-}
-
 // A function call or a column, qualified by up to two names.
 ExprPtr Parser::nameOrCall() {
     ExprPtr e;
     std::string first = take().text;
     if (peek().isSymbol("(")) {
-        take();
-        e = make(Expr::Kind::kFunction, first);
-        if (acceptSymbol("*")) {
-            e->args.push_back(make(Expr::Kind::kStar));
-        } else if (!peek().isSymbol(")")) {
-            if (acceptWord("DISTINCT"))
-                e->distinct = true;
-            else
-                acceptWord("ALL");
-            do {
-                e->args.push_back(expression());
-            } while (acceptSymbol(","));
-        }
-        expectClose();
+        e = call(first);
     } else {
         e = make(Expr::Kind::kColumn);
         e->path.push_back(first);
@@ -307,6 +266,9 @@ ExprPtr Parser::nameOrCall() {
             take();
             take();
             e->outerMark = true;
+        } else if (e->path.size() == 2 && peek().isSymbol("(")) {
+            // A package's function: DBMS_LOB.GETLENGTH(...).
+            return call(e->path[0] + "." + e->path[1]);
         }
     }
     return e;

@@ -100,6 +100,7 @@ class Parser {
     std::unique_ptr<ast::Select> queryTerm();
     void commonTables(ast::Select& s);
     void orderByList(ast::Select& s);
+    std::vector<ast::OrderItem> orderItems();
     ast::RowLimit rowLimit();
     void fromSource(ast::FromItem& item);
     bool atQuery() const {
@@ -117,7 +118,9 @@ class Parser {
     std::size_t matchingClose(std::size_t at) const;
     ast::Insert insert();
     ast::Update update();
+    std::vector<ast::Assignment> assignmentList();
     ast::Delete deleteStatement();
+    ast::Merge merge();  // parser_merge.cpp
 
     // ---- definitions ----
     std::string indexTablespace();
@@ -178,8 +181,14 @@ class Parser {
     ExprPtr unary();
     ExprPtr primary();
     ExprPtr caseExpression();
-    ExprPtr castExpression();
     ExprPtr nameOrCall();
+    // ---- calls (parser_calls.cpp) ----
+    ExprPtr call(std::string name);  // after the name, at its "("
+    void castType(Expr& e);
+    void extractField(Expr& e);
+    void trimSpec(Expr& e);
+    std::shared_ptr<ast::Window> window();
+    ast::FrameBound frameBound();
 
     // Counts one level of nesting while alive.
     class Nesting {

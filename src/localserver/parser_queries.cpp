@@ -102,6 +102,12 @@ void Parser::orderByList(ast::Select& s) {
     expectWord("ORDER");
     acceptWord("SIBLINGS");
     expectWord("BY");
+    s.orderBy = orderItems();
+}
+
+// expression [ASC | DESC] [NULLS FIRST | LAST], ...
+std::vector<ast::OrderItem> Parser::orderItems() {
+    std::vector<ast::OrderItem> items;
     do {
         ast::OrderItem item;
         item.expr = expression();
@@ -117,8 +123,9 @@ void Parser::orderByList(ast::Select& s) {
             else
                 oraThrow(905, "missing keyword");
         }
-        s.orderBy.push_back(std::move(item));
+        items.push_back(std::move(item));
     } while (acceptSymbol(","));
+    return items;
 }
 
 // [OFFSET n {ROW | ROWS}] [FETCH {FIRST | NEXT} [n [PERCENT]] {ROW | ROWS}

@@ -97,7 +97,16 @@ ast::Update Parser::update() {
     up.table = tableRef();
     if (!peek().isWord("SET"))
         up.alias = optionalAlias();
+    up.assignments = assignmentList();
+    if (acceptWord("WHERE"))
+        up.where = expression();
+    return up;
+}
+
+// SET column = value, ...
+std::vector<ast::Assignment> Parser::assignmentList() {
     expectWord("SET");
+    std::vector<ast::Assignment> list;
     do {
         ast::Assignment a;
         a.column = name();
@@ -108,11 +117,9 @@ ast::Update Parser::update() {
         if (!acceptSymbol("="))
             oraThrow(927, "missing equal sign");
         a.value = valueOrDefault();
-        up.assignments.push_back(std::move(a));
+        list.push_back(std::move(a));
     } while (acceptSymbol(","));
-    if (acceptWord("WHERE"))
-        up.where = expression();
-    return up;
+    return list;
 }
 
 ast::Delete Parser::deleteStatement() {

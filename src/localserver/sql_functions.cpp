@@ -9,14 +9,10 @@
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
 #include "localserver/timestamps.h"
+#include "localserver/function_registry.h"
 #include "localserver/values.h"
 
 namespace malvorn::localserver {
-namespace {
-
-using Args = std::vector<SqlValue>;
-
-constexpr std::int64_t kSecondsPerDay = 86400;
 
 bool isNull(const SqlValue& v) {
     return std::holds_alternative<std::monostate>(v);
@@ -27,21 +23,10 @@ bool isNullOrEmpty(const SqlValue& v) {
     return isNull(v) || (s && s->empty());
 }
 
-// A NUMBER argument; NULL and '' are NULL.
 std::optional<Number> numberArg(const SqlValue& v) {
     if (isNullOrEmpty(v))
         return std::nullopt;
     return numberOf(v);
-}
-
-SqlValue orNull(const std::optional<Number>& n) {
-    return n ? SqlValue(*n) : SqlValue();
-}
-
-int placesArg(const Number& n) {
-    const auto places = n.truncated(0).toInt();
-    return static_cast<int>(
-        std::clamp<std::int64_t>(places.value_or(n.negative() ? -200 : 200), -200, 200));
 }
 
 DateTime storedDate(const SqlValue& v) {
@@ -51,6 +36,22 @@ DateTime storedDate(const SqlValue& v) {
         return parseDateLiteral(*s);
     }
     oraThrow(932, "inconsistent datatypes: expected DATE got NUMBER");
+}
+
+namespace {
+
+using Args = FunctionArgs;
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+SqlValue orNull(const std::optional<Number>& n) {
+    return n ? SqlValue(*n) : SqlValue();
+}
+
+int placesArg(const Number& n) {
+    const auto places = n.truncated(0).toInt();
+    return static_cast<int>(
+        std::clamp<std::int64_t>(places.value_or(n.negative() ? -200 : 200), -200, 200));
 }
 
 std::int64_t secondsOf(const DateTime& d) {
@@ -295,6 +296,13 @@ class NumberSum : public SqlAggregate {
         sum_ = sum_ + *n;
         ++count_;
     }
+    void inverse(const Args& a) override {
+        const auto n = numberArg(a[0]);
+        if (!n)
+            return;
+        sum_ = sum_ - *n;
+        --count_;
+    }
     SqlValue result() override {
         if (count_ == 0)
             return SqlValue();
@@ -307,12 +315,7 @@ class NumberSum : public SqlAggregate {
     std::int64_t count_ = 0;
 };
 
-struct Entry {
-    ServerFunction function;
-    const char* name;
-    int argCount;
-    SqlValue (*run)(const TableById&, const Args&);
-};
+using Entry = FunctionEntry;
 
 const Entry kRegistry[] = {
     {ServerFunction::kPut, "mv_put", 4, put},
@@ -341,10 +344,26 @@ const Entry kRegistry[] = {
     {ServerFunction::kDateDiff, "mv_date_diff", 2, dateDiff},
 };
 
+// Every entry: this file's, then those kept beside their implementations.
+const std::vector<const Entry*>& entries() {
+    static const std::vector<const Entry*> all = [] {
+        std::vector<const Entry*> out;
+        for (const Entry& e : kRegistry)
+            out.push_back(&e);
+        for (const Entry& e : scalarFunctionEntries())
+            out.push_back(&e);
+        for (const Entry& e : dateFunctionEntries())
+            out.push_back(&e);
+        return out;
+    }();
+    return all;
+}
+
 }  // namespace
 
 std::string sqlCall(ServerFunction function, const std::vector<std::string>& args) {
-    for (const Entry& e : kRegistry) {
+    for (const Entry* entry : entries()) {
+        const Entry& e = *entry;
         if (e.function != function)
             continue;
         if (e.argCount >= 0 && static_cast<int>(args.size()) != e.argCount)
@@ -370,9 +389,9 @@ std::optional<ParamCall> paramCall(const std::string& sql) {
         return std::nullopt;
     const std::string name = sql.substr(0, open);
     const Entry* entry = nullptr;
-    for (const Entry& e : kRegistry) {
-        if (name == e.name)
-            entry = &e;
+    for (const Entry* e : entries()) {
+        if (name == e->name)
+            entry = e;
     }
     if (!entry || entry->function == ServerFunction::kPut ||
         entry->function == ServerFunction::kFail)
@@ -401,18 +420,19 @@ SqlValue runParamCall(const ParamCall& call, const std::vector<SqlValue>& params
     args.reserve(call.args.size());
     for (const int index : call.args)
         args.push_back(index < 0 ? SqlValue() : params.at(static_cast<std::size_t>(index)));
-    for (const Entry& e : kRegistry) {
-        if (e.function == call.function)
-            return e.run(TableById(), args);
+    for (const Entry* e : entries()) {
+        if (e->function == call.function)
+            return e->run(TableById(), args);
     }
     throw std::logic_error("function missing from the registry");
 }
 
 void defineServerFunctions(SqliteDb& db, TableById tables) {
-    for (const Entry& e : kRegistry) {
-        db.defineFunction(e.name, e.argCount,
-                          [run = e.run, tables](const Args& a) { return run(tables, a); });
+    for (const Entry* e : entries()) {
+        db.defineFunction(e->name, e->argCount,
+                          [run = e->run, tables](const Args& a) { return run(tables, a); });
     }
+    defineListAggregate(db);
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });

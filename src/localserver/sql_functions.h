@@ -41,6 +41,24 @@ enum class ServerFunction {
     kTruncDate,  // TRUNC of a date
     kDateAdd,    // (date, days)
     kDateDiff,   // (date, date): days between
+    // scalar_functions.cpp
+    kInstr,        // (text, sought, position, occurrence)
+    kPad,          // (text, length, padding or NULL, 1 for LPAD)
+    kInitCap,      // (text)
+    kTrimSide,     // (text, character or NULL, 'LEADING' | 'TRAILING' | 'BOTH')
+    kToNumberFmt,  // (text, format)
+    kToCharNum,    // (number, format)
+    kCastText,     // (value, length, 1 for CHAR): cut to the length, CHAR padded
+    kCastNumber,   // (value, precision or NULL, scale or NULL)
+    kRawLength,    // (hex text): the bytes a RAW or BLOB holds
+    kLobSubstr,    // (value, amount, offset, 1 for bytes)
+    // date_functions.cpp
+    kAddMonths,      // (date, months)
+    kMonthsBetween,  // (date, date)
+    kLastDay,        // (date)
+    kDateTruncTo,    // (date, format)
+    kDateRound,      // (date, format)
+    kExtract,        // (date, field)
 };
 
 // The SQL text of a call with the given argument texts; a wrong argument

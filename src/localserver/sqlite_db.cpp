@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -387,15 +388,52 @@ void SqliteDb::aggregateFinal(sqlite3_context* context) {
     }
 }
 
+void SqlAggregate::inverse(const std::vector<SqlValue>&) {
+    throw std::logic_error("aggregate used with a moving window");
+}
+
+void SqliteDb::aggregateValue(sqlite3_context* context) {
+    auto* holder = static_cast<AggregateHolder*>(sqlite3_user_data(context));
+    auto** state = static_cast<SqlAggregate**>(sqlite3_aggregate_context(context, 0));
+    try {
+        if (state && *state)
+            setResult(context, (*state)->result());
+        else
+            setResult(context, holder->factory()->result());
+    } catch (...) {
+        holder->db->keepError();
+        sqlite3_result_error(context, "aggregate failed", -1);
+    }
+}
+
+void SqliteDb::aggregateInverse(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    auto* holder = static_cast<AggregateHolder*>(sqlite3_user_data(context));
+    try {
+        auto** state = static_cast<SqlAggregate**>(sqlite3_aggregate_context(context, 0));
+        if (state == nullptr || *state == nullptr)
+            throw std::logic_error("inverse before step");
+        std::vector<SqlValue> args;
+        args.reserve(static_cast<std::size_t>(argc));
+        for (int i = 0; i < argc; ++i)
+            args.push_back(fromSqlite(argv[i]));
+        (*state)->inverse(args);
+    } catch (...) {
+        holder->db->keepError();
+        sqlite3_result_error(context, "aggregate failed", -1);
+    }
+}
+
 void SqliteDb::destroyAggregate(void* data) {
     delete static_cast<AggregateHolder*>(data);
 }
 
 void SqliteDb::defineAggregate(const std::string& name, int argCount, SqlAggregateFactory factory) {
     auto* holder = new AggregateHolder{std::move(factory), this};
-    const int rc = sqlite3_create_function_v2(
-        db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder, nullptr,
-        &SqliteDb::aggregateStep, &SqliteDb::aggregateFinal, &SqliteDb::destroyAggregate);
+    // A window function too, so that analytic functions reach it.
+    const int rc = sqlite3_create_window_function(
+        db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder,
+        &SqliteDb::aggregateStep, &SqliteDb::aggregateFinal, &SqliteDb::aggregateValue,
+        &SqliteDb::aggregateInverse, &SqliteDb::destroyAggregate);
     if (rc != SQLITE_OK)
         fail(rc);
 }

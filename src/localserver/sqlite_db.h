@@ -85,7 +85,11 @@ class SqlAggregate {
   public:
     virtual ~SqlAggregate() = default;
     virtual void step(const std::vector<SqlValue>& args) = 0;
+    // The value so far; also called while an analytic window moves.
     virtual SqlValue result() = 0;
+    // Takes back a row that left an analytic window. Only aggregates the
+    // translation uses with a moving window need it.
+    virtual void inverse(const std::vector<SqlValue>& args);
 };
 using SqlAggregateFactory = std::function<std::unique_ptr<SqlAggregate>()>;
 
@@ -128,6 +132,8 @@ class SqliteDb {
     struct AggregateHolder;
     static void aggregateStep(sqlite3_context* context, int argc, sqlite3_value** argv);
     static void aggregateFinal(sqlite3_context* context);
+    static void aggregateValue(sqlite3_context* context);
+    static void aggregateInverse(sqlite3_context* context, int argc, sqlite3_value** argv);
     static void destroyAggregate(void* data);
     static int busyHandler(void* data, int count);
     void keepError();

@@ -266,7 +266,8 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
     const bool onRows = std::holds_alternative<ast::Select>(parsed) ||
                         std::holds_alternative<ast::Insert>(parsed) ||
                         std::holds_alternative<ast::Update>(parsed) ||
-                        std::holds_alternative<ast::Delete>(parsed);
+                        std::holds_alternative<ast::Delete>(parsed) ||
+                        std::holds_alternative<ast::Merge>(parsed);
     if (const auto* tc = std::get_if<ast::TransactionControl>(&parsed)) {
         transactionControl(*tc);
         return {};
@@ -299,6 +300,8 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 changingRows([&] { update(s); });
             } else if constexpr (std::is_same_v<T, ast::Delete>) {
                 changingRows([&] { deleteRows(s); });
+            } else if constexpr (std::is_same_v<T, ast::Merge>) {
+                changingRows([&] { merge(s); });
             }
         },
         parsed);

@@ -59,10 +59,10 @@ std::string Translator::canonical(const std::string& sql) const {
 }
 
 bool isAggregate(const ast::Expr& e) {
-    if (e.kind != Expr::Kind::kFunction)
+    if (e.kind != Expr::Kind::kFunction || e.over)
         return false;
     return e.text == "COUNT" || e.text == "MAX" || e.text == "MIN" || e.text == "SUM" ||
-           e.text == "AVG";
+           e.text == "AVG" || e.text == "LISTAGG";
 }
 
 std::string Translator::bind(SqlValue value) {
@@ -209,6 +209,8 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
         l = expr(left, &leftType, aggregates);
         r = operand(right, leftType, aggregates, &rightType);
     }
+    refuseLob(left, leftType);
+    refuseLob(right, rightType);
     // A character value compared with a number is converted to a number.
     if (isCharacter(leftType) && rightType == SqlType::kNumber)
         l = num(l);
@@ -216,9 +218,12 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
         r = num(r);
     // CHAR against CHAR or a literal compares without trailing blanks, as the
     // server's blank-padded comparison does.
+    // Two text literals compare blank-padded too.
     const bool leftPadded = leftType == SqlType::kChar || left.kind == Expr::Kind::kString;
     const bool rightPadded = rightType == SqlType::kChar || right.kind == Expr::Kind::kString;
-    if ((leftType == SqlType::kChar || rightType == SqlType::kChar) && leftPadded && rightPadded)
+    const bool literals = left.kind == Expr::Kind::kString && right.kind == Expr::Kind::kString;
+    if ((leftType == SqlType::kChar || rightType == SqlType::kChar || literals) && leftPadded &&
+        rightPadded)
         return "(rtrim(" + l + ", ' ') " + op + " rtrim(" + r + ", ' '))";
     return "(" + l + " " + op + " " + r + ")";
 }

@@ -32,6 +32,8 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         set(type, SqlType::kNumber);
         return rownum_;
     }
+    if (e.over || e.withinGroup || name == "LISTAGG")
+        return analytic(e, type, aggregates);
     if (isAggregate(e)) {
         if (!aggregates)
             oraThrow(934, "group function is not allowed here");
@@ -69,6 +71,8 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
         oraThrow(30482, "DISTINCT option not allowed for this function");
     if (auto sql = timestampFunction(e, type, aggregates))
         return *sql;
+    if (auto sql = scalarFunction(e, type, aggregates))
+        return *sql;
     if (auto sql = textFunction(e, type, aggregates))
         return *sql;
     if (auto sql = valueFunction(e, type, aggregates))
@@ -100,19 +104,39 @@ struct Translator::Call {
     using Handler = std::optional<std::string> (*)(Call&);
     static const std::unordered_map<std::string_view, Handler>& handlers();
 
-    // DECODE takes two NULLs as equal; SQLite's IS does the same.
+    // DECODE takes two NULLs as equal; SQLite's IS does the same. The value
+    // and the searches are compared as the first search's type: a number
+    // against text compares as numbers, text against a number as text.
     static std::optional<std::string> decode(Call& c) {
         const std::size_t n = c.count();
         c.takes(n >= 3);
         SqlType subject = SqlType::kUnknown;
         std::string out = "CASE";
-        const std::string value = c.arg(0, &subject);
+        std::string value = c.arg(0, &subject);
+        const auto character = [](SqlType t) {
+            return t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob;
+        };
+        const auto as = [&](std::string sql, SqlType from, SqlType to) {
+            if (to == SqlType::kNumber && character(from))
+                return num(sql);
+            if (character(to) && from == SqlType::kNumber)
+                return sqlCall(F::kText, {sql});
+            return sql;
+        };
+        SqlType target = SqlType::kUnknown;
         SqlType result = SqlType::kUnknown;
         std::size_t i = 1;
         for (; i + 1 < n; i += 2) {
+            SqlType searchType = SqlType::kUnknown;
+            const bool dates = subject == SqlType::kDate;
+            std::string search = dates ? c.operand(i, subject, &searchType) : c.arg(i, &searchType);
+            if (i == 1) {
+                target = searchType;
+                value = as(value, subject, target);
+            }
+            search = as(search, searchType, target);
             SqlType t = SqlType::kUnknown;
-            out += " WHEN " + value + " IS " + c.operand(i, subject, nullptr) + " THEN " +
-                   c.arg(i + 1, &t);
+            out += " WHEN " + value + " IS " + search + " THEN " + c.arg(i + 1, &t);
             if (result == SqlType::kUnknown)
                 result = t;
         }

@@ -16,12 +16,15 @@ using ast::Expr;
     oraThrow(909, "invalid number of arguments");
 }
 
-// The precision written in a CAST's type text "TIMESTAMP(p)"; nullopt for DATE.
-std::optional<int> castPrecision(const Expr& type) {
-    const std::string& text = type.text;
-    if (text.rfind("TIMESTAMP(", 0) != 0)
+// The precision of CAST(... AS TIMESTAMP[(p)]); nullopt for any other target.
+std::optional<int> castPrecision(const Expr& cast) {
+    const std::vector<std::string>& k = cast.keywords;
+    if (k.empty() || k[0] != "TIMESTAMP")
         return std::nullopt;
-    return std::stoi(text.substr(10));
+    const int precision = k.size() > 1 ? std::stoi(k[1]) : 6;
+    if (precision > 9)
+        oraThrow(30088, "datetime/interval precision is out of range");
+    return precision;
 }
 
 }  // namespace
@@ -53,8 +56,8 @@ std::optional<int> Translator::timestampPrecision(const ast::Expr& e) {
         return 9;
     if (name == "SYSTIMESTAMP")
         return 6;
-    if (name == "CAST" && e.args.size() == 2)
-        return castPrecision(*e.args[1]);
+    if (name == "CAST")
+        return castPrecision(e);
     // These hand on their first argument's type.
     if ((name == "MAX" || name == "MIN" || name == "NVL" || name == "COALESCE") && !e.args.empty())
         return timestampPrecision(*e.args[0]);
@@ -85,11 +88,16 @@ std::optional<std::string> Translator::timestampFunction(const ast::Expr& e, Sql
         set(type, SqlType::kDate);
         return timestampCall(TF::kNow, {});
     }
-    if (name == "CAST" && n == 2) {
-        set(type, SqlType::kDate);
-        if (const auto precision = castPrecision(*e.args[1]))
+    // The other casts, and a DATE's or a text's to DATE, are translate_scalar's.
+    if (name == "CAST" && n == 1) {
+        if (const auto precision = castPrecision(e)) {
+            set(type, SqlType::kDate);
             return timestampCall(TF::kToPrecision, {arg(0), std::to_string(*precision)});
-        return timestampCall(TF::kToDate, {arg(0)});
+        }
+        if (e.keywords.at(0) == "DATE" && timestampPrecision(*e.args[0])) {
+            set(type, SqlType::kDate);
+            return timestampCall(TF::kToDate, {arg(0)});
+        }
     }
     return std::nullopt;
 }

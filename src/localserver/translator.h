@@ -79,6 +79,8 @@ class Translator {
     void recordOrigins(ParamOrigins* origins) { origins_ = origins; }
 
     void addSource(Source source) { sources_.push_back(std::move(source)); }
+    // A FROM item (a table, a view, an inline view) as the next source.
+    void addFrom(const ast::FromItem& item) { sources_.push_back(fromSource(item)); }
     const std::vector<Source>& sources() const { return sources_; }
 
     // An expression; `aggregates` says whether group functions may appear.
@@ -112,6 +114,20 @@ class Translator {
     // The fraction's precision of an expression of type TIMESTAMP; nullopt
     // for any other (a DATE among them).
     std::optional<int> timestampPrecision(const ast::Expr& e);
+    // ---- translate_scalar.cpp, translate_cast.cpp ----
+    std::optional<std::string> scalarFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::optional<std::string> dateFunction(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string cast(const ast::Expr& e, SqlType* type, bool aggregates);
+    // The column an expression names, if it is one of this query's columns.
+    const ColumnDef* columnDefOf(const ast::Expr& e);
+    // ORA-00932 for a CLOB or BLOB where values are compared.
+    void refuseLob(const ast::Expr& e, SqlType type);
+    // The type of an expression, its translation undone.
+    SqlType typeOnly(const ast::Expr& e, bool aggregates);
+    // ---- translate_analytic.cpp ----
+    std::string analytic(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string listAggregate(const ast::Expr& e, SqlType* type, bool aggregates);
+    std::string windowSql(const ast::Window& w);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,
@@ -170,11 +186,12 @@ class Translator {
     std::vector<SqlType> itemTypes_;               // of the select list's columns
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
-    std::string readAs_;      // the owner of unqualified names; empty: the session user
-    int viewDepth_ = 0;       // stored views being expanded around this query
-    int ownColumns_ = 0;      // columns named so far of this query's tables
-    int outerColumns_ = 0;    // ... and of the enclosing queries' tables
-    bool sequences_ = false;  // NEXTVAL and CURRVAL allowed here
+    std::string readAs_;       // the owner of unqualified names; empty: the session user
+    int viewDepth_ = 0;        // stored views being expanded around this query
+    int ownColumns_ = 0;       // columns named so far of this query's tables
+    int outerColumns_ = 0;     // ... and of the enclosing queries' tables
+    bool sequences_ = false;   // NEXTVAL and CURRVAL allowed here
+    bool inAnalytic_ = false;  // translating an analytic function's arguments or window
     // The sources an ON may name: sources_[scopeBegin_, scopeEnd_).
     std::size_t scopeBegin_ = 0;
     std::size_t scopeEnd_ = static_cast<std::size_t>(-1);

@@ -113,6 +113,17 @@ class ScottTest : public ServerTest {
         }
     }
 
+    // One expression's value selected FROM DUAL: its text, "<null>", or the
+    // error's code.
+    std::string valueOf(const std::string& expression) {
+        try {
+            const auto v = s().queryValue("SELECT " + expression + " FROM DUAL");
+            return v ? *v : "<null>";
+        } catch (const oracle::OracleError& e) {
+            return e.description().substr(0, 9);
+        }
+    }
+
   private:
     std::unique_ptr<oracle::Session> scott_;
 };

@@ -1,0 +1,35 @@
+#pragma once
+// The registry of sql_functions.cpp as the files adding entries to it see it.
+
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "localserver/sql_functions.h"
+#include "localserver/values.h"
+
+namespace malvorn::localserver {
+
+using FunctionArgs = std::vector<SqlValue>;
+
+struct FunctionEntry {
+    ServerFunction function;
+    const char* name;
+    int argCount;  // -1: any number
+    SqlValue (*run)(const TableById&, const FunctionArgs&);
+};
+
+// Entries kept beside their implementations: text and number functions
+// (scalar_functions.cpp), dates (date_functions.cpp).
+std::span<const FunctionEntry> scalarFunctionEntries();
+std::span<const FunctionEntry> dateFunctionEntries();
+// The aggregates defined beside those functions (LISTAGG).
+void defineListAggregate(SqliteDb& db);
+
+// Argument readers shared by the implementations.
+bool isNull(const SqlValue& v);
+bool isNullOrEmpty(const SqlValue& v);  // NULL or '', which the server takes as NULL
+std::optional<Number> numberArg(const SqlValue& v);
+DateTime storedDate(const SqlValue& v);  // ORA-00932 for a number
+
+}  // namespace malvorn::localserver

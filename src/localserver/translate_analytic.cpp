@@ -1,0 +1,153 @@
+// Translation of analytic functions (OVER) into SQLite's window functions,
+// and of LISTAGG.
+#include "localserver/errors.h"
+#include "localserver/translator.h"
+
+namespace malvorn::localserver {
+namespace {
+
+using ast::Expr;
+using F = ServerFunction;
+
+[[noreturn]] void wrongArguments() {
+    oraThrow(909, "invalid number of arguments");
+}
+
+std::string boundSql(const ast::FrameBound& b) {
+    using K = ast::FrameBound::Kind;
+    switch (b.kind) {
+        case K::kUnboundedPreceding:
+            return "UNBOUNDED PRECEDING";
+        case K::kPreceding:
+            return std::to_string(b.offset) + " PRECEDING";
+        case K::kCurrentRow:
+            return "CURRENT ROW";
+        case K::kFollowing:
+            return std::to_string(b.offset) + " FOLLOWING";
+        case K::kUnboundedFollowing:
+            return "UNBOUNDED FOLLOWING";
+    }
+    return "CURRENT ROW";
+}
+
+bool hasOffset(const ast::FrameBound& b) {
+    return b.kind == ast::FrameBound::Kind::kPreceding ||
+           b.kind == ast::FrameBound::Kind::kFollowing;
+}
+
+// The server's order: Nulls last going up, first going down, unless told.
+std::string direction(const ast::OrderItem& o) {
+    const bool nullsFirst = o.nullsFirst.value_or(o.descending);
+    return std::string(o.descending ? " DESC" : "") + (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
+}
+
+}  // namespace
+
+std::string Translator::windowSql(const ast::Window& w) {
+    std::string sql = "OVER (";
+    for (std::size_t i = 0; i < w.partitionBy.size(); ++i)
+        sql += (i ? ", " : "PARTITION BY ") + expr(*w.partitionBy[i], nullptr, true);
+    for (std::size_t i = 0; i < w.orderBy.size(); ++i) {
+        sql += (i                       ? ", "
+                : w.partitionBy.empty() ? "ORDER BY "
+                                        : " ORDER BY ") +
+               expr(*w.orderBy[i].expr, nullptr, true) + direction(w.orderBy[i]);
+    }
+    if (w.frame) {
+        // Numbers are kept as keys SQLite cannot add to, so a RANGE can only
+        // reach the partition's ends and the current row's peers.
+        if (!w.frame->rows && (hasOffset(w.frame->start) || hasOffset(w.frame->end)))
+            oraThrow(3001, "unimplemented feature");
+        sql += std::string(w.frame->rows ? " ROWS" : " RANGE") + " BETWEEN " +
+               boundSql(w.frame->start) + " AND " + boundSql(w.frame->end);
+    }
+    return sql + ")";
+}
+
+std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggregates) {
+    const std::string& name = e.text;
+    if (name == "LISTAGG" && !e.withinGroup)
+        oraThrow(2000, "missing WITHIN keyword");
+    if (!e.over)
+        return listAggregate(e, type, aggregates);
+    if (!aggregates || inAnalytic_)
+        oraThrow(30483, "window  functions are not allowed here");
+    if (e.distinct)
+        oraThrow(30487, "ORDER BY not allowed here");
+    struct Inside {
+        bool& flag;
+        ~Inside() { flag = false; }
+    } inside{inAnalytic_};
+    inAnalytic_ = true;
+    const std::size_t n = e.args.size();
+    const bool ordered = !e.over->orderBy.empty();
+    auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, true); };
+    if (name == "ROW_NUMBER" || name == "RANK" || name == "DENSE_RANK") {
+        if (n != 0)
+            wrongArguments();
+        if (!ordered)
+            oraThrow(30485, "missing ORDER BY expression in the window specification");
+        set(type, SqlType::kNumber);
+        std::string fn = name == "ROW_NUMBER" ? "row_number()"
+                         : name == "RANK"     ? "rank()"
+                                              : "dense_rank()";
+        return num(fn + " " + windowSql(*e.over));
+    }
+    if (name == "LAG" || name == "LEAD") {
+        if (n < 1 || n > 3)
+            wrongArguments();
+        if (!ordered)
+            oraThrow(30485, "missing ORDER BY expression in the window specification");
+        SqlType t = SqlType::kUnknown;
+        std::string sql = (name == "LAG" ? "lag(" : "lead(") + arg(0, &t);
+        if (n > 1)
+            sql += ", " + sqlCall(F::kWhole, {num(arg(1))});
+        if (n > 2)
+            sql += ", " + operand(*e.args[2], t, true, nullptr);
+        set(type, t);
+        return sql + ") " + windowSql(*e.over);
+    }
+    if (name == "LISTAGG") {
+        if (ordered)
+            oraThrow(30487, "ORDER BY not allowed here");
+        return listAggregate(e, type, true) + " " + windowSql(*e.over);
+    }
+    if (name != "SUM" && name != "AVG" && name != "COUNT" && name != "MIN" && name != "MAX")
+        invalidIdentifier(name);
+    if (n != 1)
+        wrongArguments();
+    if (name == "COUNT") {
+        set(type, SqlType::kNumber);
+        const std::string counted = e.args[0]->kind == Expr::Kind::kStar ? "*" : arg(0);
+        return num("count(" + counted + ") " + windowSql(*e.over));
+    }
+    SqlType t = SqlType::kUnknown;
+    const std::string value = arg(0, &t);
+    if (name == "MIN" || name == "MAX") {
+        set(type, t);
+        return (name == "MIN" ? "min(" : "max(") + value + ") " + windowSql(*e.over);
+    }
+    set(type, SqlType::kNumber);
+    return (name == "SUM" ? "mv_sum(" : "mv_avg(") + num(value) + ") " + windowSql(*e.over);
+}
+
+// LISTAGG(value [, separator]) WITHIN GROUP (ORDER BY keys), as an
+// aggregate: mv_listagg gets each key after its direction.
+std::string Translator::listAggregate(const ast::Expr& e, SqlType* type, bool aggregates) {
+    if (!aggregates)
+        oraThrow(934, "group function is not allowed here");
+    const std::size_t n = e.args.size();
+    if (n < 1 || n > 2 || e.distinct)
+        wrongArguments();
+    std::string sql = "mv_listagg(" + sqlCall(F::kText, {expr(*e.args[0])}) + ", " +
+                      (n > 1 ? sqlCall(F::kText, {expr(*e.args[1])}) : std::string("NULL"));
+    for (const ast::OrderItem& key : e.withinGroup->orderBy) {
+        const bool nullsFirst = key.nullsFirst.value_or(key.descending);
+        sql += std::string(", '") + (key.descending ? "D" : "A") + (nullsFirst ? "F" : "L") +
+               "', " + expr(*key.expr);
+    }
+    set(type, SqlType::kText);
+    return sql + ")";
+}
+
+}  // namespace malvorn::localserver

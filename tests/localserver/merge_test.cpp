@@ -1,0 +1,124 @@
+// MERGE as Oracle 19c's SQL Language Reference documents it (MERGE): the
+// update clause's DELETE WHERE sees the updated values and touches only
+// rows the merge updated; ORA-30926 when a target row would be updated from
+// more than one source row; ORA-38104 for a column of the ON clause in SET.
+#include <gtest/gtest.h>
+
+#include "server_fixture.h"
+
+namespace malvorn::localserver {
+namespace {
+
+struct MergeCase {
+    const char* statement;
+    Rows expected;  // EMP's rows afterwards, or the error's code alone
+};
+
+class MergeTest : public ScottTest {
+  protected:
+    void SetUp() override {
+        ScottTest::SetUp();
+        reset();
+    }
+    // EMP and CHG as every case starts from.
+    void reset() {
+        for (const char* table : {"EMP", "CHG"}) {
+            if (s().queryValue(
+                    std::string("SELECT COUNT(*) FROM USER_TABLES WHERE TABLE_NAME = '") + table +
+                    "'") == "1")
+                s().execute(std::string("DROP TABLE ") + table);
+        }
+        s().execute(
+            "CREATE TABLE EMP (ID NUMBER PRIMARY KEY, NAME VARCHAR2(10), SAL NUMBER, "
+            "BONUS NUMBER DEFAULT 5)");
+        s().execute("CREATE TABLE CHG (ID NUMBER, SAL NUMBER, NAME VARCHAR2(10))");
+        for (const char* row : {"1, 'A', 100", "2, 'B', 200", "3, 'C', 300"})
+            s().execute(std::string("INSERT INTO EMP (ID, NAME, SAL) VALUES (") + row + ")");
+        for (const char* row : {"2, 250, 'b'", "3, 5, 'c'", "4, 400, 'D'"})
+            s().execute(std::string("INSERT INTO CHG VALUES (") + row + ")");
+    }
+    Rows emp() { return rows(s(), "SELECT ID, NAME, SAL, BONUS FROM EMP ORDER BY ID"); }
+};
+
+TEST_F(MergeTest, UpdatesMatchedRowsAndInsertsTheOthers) {
+    const MergeCase cases[] = {
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                      "SET E.SAL = C.SAL, NAME = C.NAME WHEN NOT MATCHED THEN INSERT (ID, NAME, "
+                      "SAL) VALUES (C.ID, C.NAME, C.SAL)",
+         .expected = {"1|A|100|5", "2|b|250|5", "3|c|5|5", "4|D|400|5"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                      "SET E.SAL = C.SAL DELETE WHERE E.SAL < 10 WHEN NOT MATCHED THEN INSERT "
+                      "(ID, SAL) VALUES (C.ID, C.SAL) WHERE C.SAL > 300",
+         .expected = {"1|A|100|5", "2|B|250|5", "4|<null>|400|5"}},
+        {.statement = "MERGE INTO EMP USING CHG ON (EMP.ID = CHG.ID) WHEN MATCHED THEN UPDATE "
+                      "SET SAL = EMP.SAL + CHG.SAL WHERE CHG.SAL > 100",
+         .expected = {"1|A|100|5", "2|B|450|5", "3|C|300|5"}},
+        // The inserted row is not updated by the same statement.
+        {.statement = "MERGE INTO EMP E USING (SELECT ID, SAL * 2 S FROM CHG WHERE ID > 2) X ON "
+                      "(E.ID = X.ID) WHEN NOT MATCHED THEN INSERT VALUES (X.ID, 'N', X.S, 0) "
+                      "WHEN MATCHED THEN UPDATE SET BONUS = X.S",
+         .expected = {"1|A|100|5", "2|B|200|5", "3|C|300|10", "4|N|800|0"}},
+        {.statement = "MERGE INTO EMP E USING DUAL ON (E.ID = 9) WHEN NOT MATCHED THEN INSERT "
+                      "(ID, NAME) VALUES (9, 'Z')",
+         .expected = {"1|A|100|5", "2|B|200|5", "3|C|300|5", "9|Z|<null>|5"}},
+    };
+    for (const auto& c : cases) {
+        reset();
+        ASSERT_EQ(answer(c.statement), Rows{}) << c.statement;
+        EXPECT_EQ(emp(), c.expected) << c.statement;
+    }
+}
+
+// A refused MERGE changes nothing, with autocommit as inside a transaction.
+TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
+    const Rows before = emp();
+    const MergeCase cases[] = {
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                      "SET E.ID = C.ID",
+         .expected = {"ORA-38104"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
+                      "INSERT (ID) VALUES (E.NAME)",
+         .expected = {"ORA-38101"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", .expected = {"ORA-00905"}},
+        {.statement = "MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                      "SET SAL = 1",
+         .expected = {"ORA-00942"}},
+        // Two unmatched source rows with one key: the second row inserted
+        // breaks the key; the whole statement is undone.
+        {.statement = "MERGE INTO EMP E USING (SELECT ID, SAL FROM CHG UNION ALL SELECT 4, 1 "
+                      "FROM DUAL) C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 0 WHEN "
+                      "NOT MATCHED THEN INSERT (ID, SAL) VALUES (C.ID, C.SAL)",
+         .expected = {"ORA-00001"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                      "SET NAME = 'toolongforit'",
+         .expected = {"ORA-12899"}},
+    };
+    for (const bool autoCommit : {true, false}) {
+        s().setAutoCommit(autoCommit);
+        for (const auto& c : cases) {
+            EXPECT_EQ(answer(c.statement, true), c.expected) << c.statement;
+            EXPECT_EQ(emp(), before) << c.statement;
+        }
+        s().rollback();
+    }
+    s().execute("INSERT INTO CHG VALUES (2, 1, 'z')");
+    EXPECT_EQ(answer("MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
+                     "SET SAL = C.SAL",
+                     true),
+              Rows{"ORA-30926"});
+    EXPECT_EQ(emp(), before);
+}
+
+// Inside a transaction MERGE is one more statement: rolled back with it.
+TEST_F(MergeTest, TakesPartInTransactions) {
+    s().setAutoCommit(false);
+    s().execute(
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT "
+        "(ID) VALUES (C.ID)");
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
+    s().rollback();
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "3");
+}
+
+}  // namespace
+}  // namespace malvorn::localserver
