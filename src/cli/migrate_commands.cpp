@@ -71,6 +71,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.journalPath = args.option("journal");
     fields.resume = args.has("resume");
     fields.views = !args.has("no-views");
+    fields.followLinks = args.has("follow-links");
     if (fields.resume && fields.journalPath.empty())
         throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
@@ -116,7 +117,7 @@ const CommandRegistration migrate(
      "        [--verify]\n"
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
-     "        [--no-views]\n"
+     "        [--no-views] [--follow-links]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -126,6 +127,8 @@ const CommandRegistration migrate(
      "    Ctrl-C (SIGINT, SIGTERM, SIGHUP) は次の行の境目で止め、終了コード 130。\n"
      "    --oracle-safe で全表を移すときは、保存された選択・ユニオンクエリを表のあとに\n"
      "    ビューにします (--no-views: 作りません)。\n"
+     "    リンクテーブルは結果に名前を挙げます。--follow-links: リンク先のファイル (記録された\n"
+     "    場所か、同じ名前でこのファイルと同じフォルダー) から、リンクの名前で移します。\n"
      "    すべての表とビューが ok のときだけ終了コード 0",
      runMigrate,
      connectionOptions() + bulkOptions() +
@@ -151,6 +154,7 @@ const CommandRegistration migrate(
              {"journal", "FILE", "表ごと・まとめごとの進み具合を JSON で記録します"},
              {"resume", "", "--journal の記録から中断したところを続けます"},
              {"no-views", "", "保存されたクエリをビューにしません"},
+             {"follow-links", "", "リンクテーブルをリンク先のファイルから移します"},
          }});
 
 }  // namespace

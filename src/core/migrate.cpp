@@ -14,6 +14,7 @@
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "core/complex_tables.h"
+#include "core/linked_source.h"
 #include "core/migrate_journal.h"
 #include "core/migrate_schema.h"
 #include "core/migrate_verify.h"
@@ -427,12 +428,16 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
     const auto start = Clock::now();
     report.database = fields.dbPath;
     report.tables.clear();
+    report.links.clear();
     report.views.clear();
     report.interrupted = false;
     try {
         const auto file = services.openJet(fields.dbPath);
-        const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(*file) : nullptr;
-        jet::JetSource& source = complex ? *complex : *file;
+        LinkedSource linked(*file, fields.dbPath, services.openJet, fields.followLinks);
+        report.links = linked.links();
+        report.linksFollowed = fields.followLinks;
+        const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(linked) : nullptr;
+        jet::JetSource& source = complex ? *complex : static_cast<jet::JetSource&>(linked);
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
         Migration migration(fields, services, progress, *session, source, journal.get());

@@ -11,6 +11,7 @@
 #include "core/command.h"
 #include "core/interruption.h"
 #include "core/migrate_views.h"
+#include "jet/linked_tables.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -42,6 +43,8 @@ struct MigrateFields {
     // Under the Oracle-safe rules a run over every table also makes the saved
     // SELECT and UNION queries views; false (--no-views) leaves them out.
     bool views = true;
+    // Links to tables of other Jet files are migrated from those files.
+    bool followLinks = false;
 };
 
 // What happened to one table.
@@ -68,8 +71,10 @@ struct MigrateReport {
     std::string database;
     std::vector<TableOutcome> tables;
     double seconds = 0;
-    bool interrupted = false;             // the run stopped on request before its end
-    std::vector<ViewOutcome> views = {};  // in the order they were created
+    bool interrupted = false;                  // the run stopped on request before its end
+    std::vector<ViewOutcome> views = {};       // in the order they were created
+    std::vector<jet::LinkedTable> links = {};  // the file's links, named in the summary
+    bool linksFollowed = false;
     bool allOk() const;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "convert/script_text.h"
+#include "core/linked_source.h"
 
 namespace malvorn::core {
 namespace {
@@ -117,7 +118,7 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
     }
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
            convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
-           viewsSummary(report.views);
+           linksSummary(report.links, report.linksFollowed) + viewsSummary(report.views);
 }
 
 std::string migrateReportJson(const MigrateReport& report) {
