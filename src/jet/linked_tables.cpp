@@ -69,7 +69,9 @@ std::vector<LinkedTable> readLinkedTables(JetSource& source) {
     std::vector<LinkedTable> links;
     JetRow row;
     while (rows->next(row)) {
-        const std::int64_t kind = numberAt(row, type) & 0x7F;
+        // Exactly 4 or 6: the engine's documents carry the high bit (0x8004
+        // is a report's, not a link).
+        const std::int64_t kind = numberAt(row, type);
         if (kind != kJetLinkType && kind != kOdbcLinkType)
             continue;
         LinkedTable link{.name = textAt(row, name),
