@@ -11,6 +11,7 @@
 #include "convert/table_script.h"
 #include "jet/jet_error.h"
 #include "jet/jet_reader_client.h"
+#include "jet/linked_tables.h"
 #include "transfer/row_statements.h"
 
 namespace malvorn::cli {
@@ -47,6 +48,9 @@ int runTables(const Arguments& args) {
     std::string out;
     for (const auto& name : source->userTableNames())
         out += name + "\n";
+    // Links to other files' tables follow, each with where it points.
+    for (const auto& link : jet::readLinkedTables(*source))
+        out += jet::describeLink(link) + "\n";
     writeAll(out);
     return 0;
 }

@@ -115,6 +115,7 @@ core::MigrateFields fieldsFrom(const Arguments& args) {
     fields.resume = args.has("resume");
     fields.views = !args.has("no-views");
     fields.jobs = jobsFrom(args);
+    fields.followLinks = args.has("follow-links");
     if (fields.resume && fields.journalPath.empty())
         throw UsageError("--resume には --journal FILE を指定してください");
     if (args.has("report"))
@@ -180,6 +181,7 @@ const CommandRegistration migrate(
      "        [--tablespace T] [--index-tablespace I] [--no-not-null] [--report FILE]\n"
      "        [--bulk [--batch N]] [--accept-short-tables] [--journal FILE [--resume]]\n"
      "        [--no-views] [--scripts-only] [--jobs N]\n"
+     "        [--follow-links]\n"
      "    データベース全体 (テーブル名がなければ一覧に出るすべての表) を Oracle に移します:\n"
      "    表ごとにスクリプトを作り (--sql-folder に格納)、表を作成し (既存の表は --replace\n"
      "    のときだけ作り直し、--clear のときは行を入れ替え)、全行をコピーしてサーバーの\n"
@@ -191,6 +193,8 @@ const CommandRegistration migrate(
      "    ビューにします (--no-views: 作りません)。\n"
      "    --oracle-safe --scripts-only --sql-folder DIR: サーバーに接続せず、スキーマ全体を\n"
      "    実行順の SQL*Plus スクリプト (UTF-8) と、それを順に呼ぶ CreateSchema.sql に書きます。\n"
+     "    リンクテーブルは結果に名前を挙げます。--follow-links: リンク先のファイル (記録された\n"
+     "    場所か、同じ名前でこのファイルと同じフォルダー) から、リンクの名前で移します。\n"
      "    すべての表とビューが ok のときだけ終了コード 0",
      runMigrate,
      connectionOptions() + bulkOptions() +
@@ -221,6 +225,7 @@ const CommandRegistration migrate(
               "(--sql-folder に)"},
              {"jobs", "N",
               "同時に移す表の数 (既定 1、1 から 16)。表ごとにセッションと読み取りを別に持ちます"},
+             {"follow-links", "", "リンクテーブルをリンク先のファイルから移します"},
          }});
 
 }  // namespace

@@ -52,6 +52,9 @@ class Planner {
 
     // Step by step over all tables: each step's statements come together.
     SchemaPlan plan() {
+        // An index shares the tables' names: none may take a table's.
+        for (const auto& table : tables_)
+            names_.reserve(dictionaryName(table.definition.name));
         for (const auto step : {&Planner::identity, &Planner::notNull, &Planner::checks,
                                 &Planner::indexes, &Planner::foreignKeys, &Planner::comments})
             for (const auto& table : tables_)
@@ -153,6 +156,8 @@ class Planner {
         check(table, "", table.schema.validationRule, table.schema.validationText);
     }
 
+    // Whether an enforced relationship of the tables refers to `index`'s columns of `table`.
+    bool referenced(const SchemaTable& table, const model::JetIndexSchema& index) const;
     void indexes(const SchemaTable& table);
     void foreignKeys(const SchemaTable& table);
     void comments(const SchemaTable& table);
@@ -169,6 +174,26 @@ std::vector<std::pair<std::string, bool>> keyOf(const model::JetIndexSchema& ind
     for (const auto& column : index.columns)
         key.emplace_back(encoding::upperCaseName(column.field), column.descending);
     return key;
+}
+
+bool Planner::referenced(const SchemaTable& table, const model::JetIndexSchema& index) const {
+    const auto sameColumns = [&](const std::vector<std::string>& columns) {
+        if (columns.size() != index.columns.size())
+            return false;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (!equalsIgnoringAsciiCase(columns[i], index.columns[i].field))
+                return false;
+        }
+        return true;
+    };
+    for (const auto& other : tables_) {
+        for (const auto& r : other.schema.relationships) {
+            if (r.enforced() && equalsIgnoringAsciiCase(r.referencedTable, table.definition.name) &&
+                sameColumns(r.referencedColumns))
+                return true;
+        }
+    }
+    return false;
 }
 
 void Planner::indexes(const SchemaTable& table) {
@@ -194,13 +219,20 @@ void Planner::indexes(const SchemaTable& table) {
             columns += (columns.empty() ? "" : ", ") + oracleName(column.field) +
                        (column.descending ? " DESC" : "");
         const std::string name = names_.takeMade(table.definition.name + "_" + index.name);
+        // A foreign key may refer to a unique key only, not to a unique index
+        // (ORA-02270): a referenced unique index is made a constraint.
+        const std::string sql = index.unique && referenced(table, index)
+                                    ? "ALTER TABLE " + tableName(table) + " ADD CONSTRAINT " +
+                                          name + " UNIQUE (" + columns +
+                                          ") USING INDEX TABLESPACE " + indexTablespace_
+                                    : std::string("CREATE ") + (index.unique ? "UNIQUE " : "") +
+                                          "INDEX " + name + " ON " + tableName(table) + " (" +
+                                          columns + ") TABLESPACE " + indexTablespace_;
         add({.step = SchemaStep::kIndex,
              .table = table.definition.name,
              .jetName = index.name,
              .name = name,
-             .sql = std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " + name +
-                    " ON " + tableName(table) + " (" + columns + ") TABLESPACE " +
-                    indexTablespace_});
+             .sql = sql});
         if (index.required)
             note(table.definition.name, "インデックス " + index.name +
                                             " の「値要求」は Oracle のインデックスにありません");

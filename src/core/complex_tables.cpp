@@ -119,6 +119,31 @@ ColumnPairs ComplexTables::childColumns(const Child& c, const model::JetTableDef
     return columns;
 }
 
+model::JetRelationship ComplexTables::linkRelationship(const Child& c) {
+    const auto columns = childColumns(c, inner_.readTable(c.column.flatTable));
+    return {.name = c.name,
+            .table = c.name,
+            .columns = {columns.front().second},
+            .referencedTable = c.column.table,
+            .referencedColumns = {c.column.field}};
+}
+
+model::JetTableSchema ComplexTables::readSchema(const std::string& name) {
+    if (const Child* c = child(name))
+        return {.name = name, .relationships = {linkRelationship(*c)}};
+    model::JetTableSchema schema = inner_.readSchema(name);
+    for (const auto& c : children_) {
+        if (c.column.table != name)
+            continue;
+        schema.indexes.push_back({.name = c.column.field + "_link",
+                                  .columns = {{.field = c.column.field}},
+                                  .unique = true,
+                                  .ignoreNulls = true});
+        schema.relationships.push_back(linkRelationship(c));
+    }
+    return schema;
+}
+
 model::JetTableDef ComplexTables::readTable(const std::string& name) {
     const Child* c = child(name);
     if (!c) {

@@ -31,11 +31,11 @@ class ComplexTables : public jet::JetSource {
     // (attachment, the file's bytes as attached).
     model::JetTableDef readTable(const std::string& name) override;
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override;
-    // A child table is ours: no index, relationship or property of the
-    // file's describes it.
-    model::JetTableSchema readSchema(const std::string& name) override {
-        return child(name) ? model::JetTableSchema{.name = name} : inner_.readSchema(name);
-    }
+    // A child table is ours: no index or property of the file's describes
+    // it, only the relationship of its link to the parent's column, which
+    // the parent's schema gets as a unique index (the engine gives each row
+    // its own link; rows without elements may have none).
+    model::JetTableSchema readSchema(const std::string& name) override;
 
   private:
     struct Child {
@@ -44,6 +44,8 @@ class ComplexTables : public jet::JetSource {
     };
     const Child* child(const std::string& name) const;
     bool isLink(const std::string& table, const std::string& field) const;
+    // The relationship of a child's link to its parent's column.
+    model::JetRelationship linkRelationship(const Child& child);
     // The flat table's column names in child order, and the child's names.
     std::vector<std::pair<std::string, std::string>> childColumns(const Child& child,
                                                                   const model::JetTableDef& flat);

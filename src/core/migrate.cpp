@@ -16,6 +16,7 @@
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
 #include "core/complex_tables.h"
+#include "core/linked_source.h"
 #include "core/migrate_jobs.h"
 #include "core/migrate_journal.h"
 #include "core/migrate_schema.h"
@@ -433,6 +434,7 @@ std::vector<std::string> tablesToMigrate(const MigrateFields& f, jet::JetSource&
 // first table.
 struct JobContext {
     std::unique_ptr<jet::JetSource> file;
+    std::unique_ptr<LinkedSource> linked;
     std::unique_ptr<ComplexTables> complex;
     std::unique_ptr<oracle::Session> session;
     std::unique_ptr<Migration> migration;
@@ -474,12 +476,16 @@ void migrateTables(const MigrateFields& fields, Services& services, SharedRun& s
             try {
                 JobContext& context = jobs[job];
                 context.file = services.openJet(fields.dbPath);
+                context.linked = std::make_unique<LinkedSource>(*context.file, fields.dbPath,
+                                                                services.openJet, fields.followLinks);
                 if (fields.oracleSafe)
-                    context.complex = std::make_unique<ComplexTables>(*context.file);
+                    context.complex = std::make_unique<ComplexTables>(*context.linked);
                 context.session = services.openSession(fields.connection);
-                context.migration =
-                    std::make_unique<Migration>(fields, services, shared, *context.session,
-                                                context.complex ? *context.complex : *context.file);
+                jet::JetSource& source = context.complex
+                                             ? static_cast<jet::JetSource&>(*context.complex)
+                                             : *context.linked;
+                context.migration = std::make_unique<Migration>(fields, services, shared,
+                                                                *context.session, source);
                 migration = context.migration.get();
             } catch (...) {
                 // The table fails with what stopped its job; its turn passes.
@@ -530,12 +536,16 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
     const auto start = Clock::now();
     report.database = fields.dbPath;
     report.tables.clear();
+    report.links.clear();
     report.views.clear();
     report.interrupted = false;
     try {
         const auto file = services.openJet(fields.dbPath);
-        const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(*file) : nullptr;
-        jet::JetSource& source = complex ? *complex : *file;
+        LinkedSource linked(*file, fields.dbPath, services.openJet, fields.followLinks);
+        report.links = linked.links();
+        report.linksFollowed = fields.followLinks;
+        const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(linked) : nullptr;
+        jet::JetSource& source = complex ? *complex : static_cast<jet::JetSource&>(linked);
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
         SharedRun shared(journal.get(), progress);

@@ -12,6 +12,7 @@
 #include "core/interruption.h"
 #include "core/migrate_verify.h"
 #include "core/migrate_views.h"
+#include "jet/linked_tables.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -51,6 +52,8 @@ struct MigrateFields {
     // Tables migrated at once, each over a session and a Jet reader of its
     // own; the report, the summary and the journal are as for one.
     std::size_t jobs = 1;
+    // Links to tables of other Jet files are migrated from those files.
+    bool followLinks = false;
 };
 
 // What happened to one table.
@@ -80,8 +83,10 @@ struct MigrateReport {
     std::string database;
     std::vector<TableOutcome> tables;
     double seconds = 0;
-    bool interrupted = false;             // the run stopped on request before its end
-    std::vector<ViewOutcome> views = {};  // in the order they were created
+    bool interrupted = false;                  // the run stopped on request before its end
+    std::vector<ViewOutcome> views = {};       // in the order they were created
+    std::vector<jet::LinkedTable> links = {};  // the file's links, named in the summary
+    bool linksFollowed = false;
     bool allOk() const;
 };
 

@@ -4,6 +4,7 @@
 
 #include "convert/script_text.h"
 #include "core/verify_schema.h"
+#include "core/linked_source.h"
 
 namespace malvorn::core {
 namespace {
@@ -127,7 +128,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
     }
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
            convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
-           schemaSummary(report.tables) + viewsSummary(report.views);
+           schemaSummary(report.tables) + linksSummary(report.links, report.linksFollowed) +
+           viewsSummary(report.views);
 }
 
 std::string migrateReportJson(const MigrateReport& report) {

@@ -173,3 +173,57 @@ TEST(SchemaDdl, IdentityColumnsAreTheLongAutoNumbersOnly) {
 
 }  // namespace
 }  // namespace malvorn::convert
+
+namespace malvorn::convert {
+namespace {
+
+// A foreign key refers to a primary or unique key, not to an index
+// (ORA-02270, "no matching unique or primary key for this column-list"): a
+// unique index that an enforced relationship refers to becomes a UNIQUE
+// constraint, any other stays an index.
+TEST(SchemaDdl, AUniqueIndexAForeignKeyRefersToIsAUniqueKey) {
+    struct Case {
+        const char* name;
+        std::uint32_t attributes;   // of the relationship to Parts.Code
+        const char* referenced;     // the column it refers to
+        const char* expectedIndex;  // the statement Parts' index gets
+    };
+    const Case cases[] = {
+        {.name = "enforced",
+         .attributes = 0,
+         .referenced = "code",
+         .expectedIndex = "ALTER TABLE Parts ADD CONSTRAINT Parts_ByCode UNIQUE (Code) USING "
+                          "INDEX TABLESPACE indx"},
+        {.name = "not enforced",
+         .attributes = model::kRelationNotEnforced,
+         .referenced = "Code",
+         .expectedIndex = "CREATE UNIQUE INDEX Parts_ByCode ON Parts (Code) TABLESPACE indx"},
+        {.name = "to another column",
+         .attributes = 0,
+         .referenced = "Name",
+         .expectedIndex = "CREATE UNIQUE INDEX Parts_ByCode ON Parts (Code) TABLESPACE indx"},
+    };
+    for (const Case& c : cases) {
+        SchemaTable parts;
+        parts.definition.name = "Parts";
+        parts.definition.fields = {field("Code", model::kJetLong), field("Name", model::kJetText)};
+        parts.schema.indexes = {{.name = "ByCode", .columns = {{"Code", false}}, .unique = true}};
+        SchemaTable uses;
+        uses.definition.name = "Uses";
+        uses.definition.fields = {field("Part", model::kJetLong)};
+        uses.schema.relationships = {{.name = "PartsUses",
+                                      .table = "Uses",
+                                      .columns = {"Part"},
+                                      .referencedTable = "PARTS",
+                                      .referencedColumns = {c.referenced},
+                                      .attributes = c.attributes}};
+        ConstraintNames names;
+        const SchemaPlan plan = planSchema({parts, uses}, "indx", names);
+        ASSERT_FALSE(plan.statements.empty()) << c.name;
+        EXPECT_EQ(plan.statements.front().step, SchemaStep::kIndex) << c.name;
+        EXPECT_EQ(plan.statements.front().sql, c.expectedIndex) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace malvorn::convert

@@ -44,6 +44,10 @@ class MemorySource : public jet::JetSource {
     std::unique_ptr<jet::JetRowCursor> openRows(const std::string& name) override {
         return std::make_unique<Cursor>(at(name));
     }
+    model::JetTableSchema readSchema(const std::string& name) override {
+        at(name);
+        return {.name = name};
+    }
     std::unique_ptr<jet::JetRowCursor> openFlatRows(const std::string& name) override {
         flatOpened.push_back(name);
         return openRows(name);
@@ -203,6 +207,43 @@ TEST(ComplexTables, ChildTablesHoldTheLinkAndTheElements) {
     EXPECT_EQ(complex.readTable("Orders_Files").fields.back().typeCode, model::kJetOle);
     // The elements come through the flat-table way, which unpacks attachments.
     EXPECT_EQ(file.flatOpened, (std::vector<std::string>{"f_A_Tags", "f_B_Files", "f_C_Value"}));
+}
+
+// Each child's link refers to its parent's column, which is unique; the
+// column the catalog does not know gets neither.
+TEST(ComplexTables, ChildLinksReferToTheParentsUniqueColumn) {
+    MemorySource file = orders();
+    ComplexTables complex(file);
+    struct Case {
+        std::string child;
+        std::string link;    // the child's column
+        std::string parent;  // the parent's column it refers to
+    };
+    const Case cases[] = {
+        {.child = "Orders_Tags_2", .link = "Tags", .parent = "Tags"},
+        {.child = "Orders_Files", .link = "Files", .parent = "Files"},
+        {.child = "Orders_Value", .link = "LINK_ID", .parent = "Value"},
+    };
+    const model::JetTableSchema parent = complex.readSchema("Orders");
+    std::vector<std::string> unique;
+    for (const auto& index : parent.indexes) {
+        EXPECT_TRUE(index.unique && !index.primary) << index.name;
+        ASSERT_EQ(index.columns.size(), 1u) << index.name;
+        unique.push_back(index.columns[0].field);
+    }
+    EXPECT_EQ(unique, (std::vector<std::string>{"Tags", "Files", "Value"}));
+    EXPECT_EQ(parent.relationships.size(), 3u);
+    for (const auto& c : cases) {
+        const model::JetTableSchema child = complex.readSchema(c.child);
+        ASSERT_EQ(child.relationships.size(), 1u) << c.child;
+        const model::JetRelationship& r = child.relationships[0];
+        EXPECT_EQ(r.table, c.child);
+        EXPECT_EQ(r.columns, std::vector<std::string>{c.link}) << c.child;
+        EXPECT_EQ(r.referencedTable, "Orders") << c.child;
+        EXPECT_EQ(r.referencedColumns, std::vector<std::string>{c.parent}) << c.child;
+        EXPECT_TRUE(r.enforced()) << c.child;
+        EXPECT_TRUE(child.indexes.empty()) << c.child;
+    }
 }
 
 TEST(ComplexTables, DamageIsAnErrorNotAGuess) {

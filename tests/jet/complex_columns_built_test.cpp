@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "cli_migration.h"
 #include "jet/complex_columns.h"
 #include "jet_builder/ace_complex.h"
 #include "jet_builder/ace_types.h"
@@ -78,29 +79,7 @@ TEST_P(BuiltComplex, CatalogFlatTablesAndFilesReadBack) {
     EXPECT_EQ(std::get<JetBinary>(stored.at(0).at(2)).bytes, ace::attachmentFileData(kFiles[0]));
 }
 
-// malvorn-cli against a local server in a folder of the test's own.
-class MigrateComplex : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        server_ = dir_.path() + "/server";
-        const CommandRun user = cli({"user", "create", "mover", "pw", "--user", "system",
-                                     "--password", "tarnbol", "--service", server_});
-        ASSERT_EQ(user.status, 0) << user.err;
-    }
-    CommandRun cli(std::vector<std::string> words) {
-        if (words[0] != "user")
-            words.insert(words.end(),
-                         {"--user", "mover", "--password", "pw", "--service", server_});
-        return runProgram(MALVORN_CLI, words);
-    }
-    std::string sql(const std::string& statement) {
-        const CommandRun run = cli({"sql", statement});
-        EXPECT_EQ(run.status, 0) << statement << ": " << run.err;
-        return run.out;
-    }
-    TempDir dir_;
-    std::string server_;
-};
+class MigrateComplex : public CliMigration {};
 
 TEST_F(MigrateComplex, BuiltFileGoesOverAsParentAndChildTablesAndVerifies) {
     const std::string path = dir_.path() + "/orders.accdb";
@@ -118,6 +97,16 @@ TEST_F(MigrateComplex, BuiltFileGoesOverAsParentAndChildTablesAndVerifies) {
                   "WHERE FILE_NAME = 'a.txt'"),
               "FILES\tFILE_NAME\tFILE_TYPE\tFILE_DATA\n1\ta.txt\ttxt\t68656C6C6F00776F726C64\n");
     EXPECT_EQ(sql("SELECT COUNT(*) FROM ORDERS_FILES WHERE FILES = 2"), "COUNT(*)\n2\n");
+
+    // The parent's links are a unique key, each child's link a foreign key to it.
+    EXPECT_EQ(sql("SELECT TABLE_NAME, CONSTRAINT_TYPE FROM USER_CONSTRAINTS WHERE "
+                  "CONSTRAINT_TYPE IN ('U', 'R') ORDER BY TABLE_NAME, CONSTRAINT_TYPE"),
+              "TABLE_NAME\tCONSTRAINT_TYPE\nORDERS\tU\nORDERS\tU\nORDERS_FILES\tR\n"
+              "ORDERS_TAGS\tR\n");
+    const CommandRun orphan = cli({"sql", "INSERT INTO ORDERS_TAGS VALUES (9, 'x')"});
+    EXPECT_NE(orphan.err.find("ORA-02291"), std::string::npos) << orphan.err;
+    const CommandRun twice = cli({"sql", "UPDATE ORDERS SET TAGS = 1 WHERE ID = 3"});
+    EXPECT_NE(twice.err.find("ORA-00001"), std::string::npos) << twice.err;
 }
 
 TEST_F(MigrateComplex, EngineWrittenFileGoesOverWhole) {
@@ -127,6 +116,9 @@ TEST_F(MigrateComplex, EngineWrittenFileGoesOverWhole) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     // Table1's 4 rows, 6 multi-value elements, 3 attachments.
     EXPECT_NE(run.out.find("3 表中 3 表 ok、13 行"), std::string::npos) << run.out;
+    EXPECT_EQ(sql("SELECT CONSTRAINT_TYPE, COUNT(*) FROM USER_CONSTRAINTS WHERE CONSTRAINT_TYPE "
+                  "IN ('U', 'R') GROUP BY CONSTRAINT_TYPE ORDER BY CONSTRAINT_TYPE"),
+              "CONSTRAINT_TYPE\tCOUNT(*)\nR\t2\nU\t2\n");
     EXPECT_EQ(sql("SELECT FILE_NAME, FILE_DATA FROM \"Table1_attach-data\" "
                   "WHERE \"attach-data\" = 4"),
               "FILE_NAME\tFILE_DATA\ntest_data2.txt\t"

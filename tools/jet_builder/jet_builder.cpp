@@ -52,10 +52,15 @@ JetBuildTable queryCatalogTable(const std::vector<JetBuildQuery>& queries) {
     return t;
 }
 
-// The catalog's own row, one per table, one per query.
+// The engine numbers linked tables' catalog entries from here (they have no
+// definition page to be numbered by).
+constexpr std::uint32_t kFirstLinkId = 0x80000200u;
+
+// The catalog's own row, one per table, one per query, one per link.
 std::vector<std::vector<JetBuildValue>> catalogRowsOf(const TableLayout& catalog,
                                                       const std::vector<TableLayout>& layouts,
                                                       const std::vector<JetBuildQuery>& queries,
+                                                      const std::vector<JetBuildLink>& links,
                                                       const Format& format,
                                                       const TextEncoder& text) {
     std::vector<std::vector<JetBuildValue>> rows;
@@ -67,7 +72,32 @@ std::vector<std::vector<JetBuildValue>> catalogRowsOf(const TableLayout& catalog
     for (std::size_t q = 0; q < queries.size(); ++q)
         rows.push_back(catalogRow(kFirstQueryId + static_cast<std::uint32_t>(q), queries[q].name,
                                   static_cast<std::int32_t>(queries[q].catalogFlags), {}, 5));
+    if (links.empty())
+        return rows;
+    for (auto& row : rows)
+        row = withLinkColumns(std::move(row));
+    for (std::size_t l = 0; l < links.size(); ++l)
+        rows.push_back(withLinkColumns(
+            catalogRow(kFirstLinkId + static_cast<std::uint32_t>(l), links[l].name,
+                       static_cast<std::int32_t>(links[l].catalogFlags), {}, links[l].type()),
+            &links[l]));
     return rows;
+}
+
+std::vector<std::uint8_t> buildFile(const std::vector<JetBuildTable>& userTables,
+                                    const std::vector<JetBuildQuery>& queries,
+                                    const std::vector<JetBuildLink>& links, JetVersion version,
+                                    int codePage);
+
+void writeBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        fail("cannot create " + path);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        fail("cannot write " + path);
 }
 
 }  // namespace
@@ -80,6 +110,27 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
 std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& userTables,
                                        const std::vector<JetBuildQuery>& queries,
                                        JetVersion version, int codePage) {
+    return buildFile(userTables, queries, {}, version, codePage);
+}
+
+std::vector<std::uint8_t> buildJetFileWithLinks(const std::vector<JetBuildTable>& tables,
+                                                const std::vector<JetBuildLink>& links,
+                                                JetVersion version, int codePage) {
+    return buildFile(tables, {}, links, version, codePage);
+}
+
+void writeJetFileWithLinks(const std::string& path, const std::vector<JetBuildTable>& tables,
+                           const std::vector<JetBuildLink>& links, JetVersion version,
+                           int codePage) {
+    writeBytes(path, buildFile(tables, {}, links, version, codePage));
+}
+
+namespace {
+
+std::vector<std::uint8_t> buildFile(const std::vector<JetBuildTable>& userTables,
+                                    const std::vector<JetBuildQuery>& queries,
+                                    const std::vector<JetBuildLink>& links, JetVersion version,
+                                    int codePage) {
     std::vector<JetBuildTable> tables = userTables;
     if (!queries.empty())
         tables.push_back(queryCatalogTable(queries));
@@ -94,7 +145,7 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& userTab
     RowPages globalMap(store, format, ownerBytes(0));
     globalMap.add(Bytes{0, 0, 0, 0, 0, 0});  // page 1: the database's own usage map
 
-    TableLayout catalog = catalogLayout(format);
+    TableLayout catalog = catalogLayout(format, !links.empty());
     catalog.tdefPage = store.allocate();
     if (catalog.tdefPage != 2)
         fail("internal: the catalog must sit on page 2");
@@ -123,7 +174,7 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& userTab
         t.dataPages = data.pages();
     }
 
-    const auto catalogRows = catalogRowsOf(catalog, layouts, queries, format, text);
+    const auto catalogRows = catalogRowsOf(catalog, layouts, queries, links, format, text);
     RowPages catalogData(store, format, ownerBytes(catalog.tdefPage));
     for (std::size_t r = 0; r < catalogRows.size(); ++r)
         catalogData.add(buildRow(catalog, catalogRows[r], r, format, text, longValues));
@@ -157,6 +208,8 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& userTab
     return store.contents();
 }
 
+}  // namespace
+
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   JetVersion version, int codePage) {
     writeJetFile(path, tables, {}, version, codePage);
@@ -164,15 +217,7 @@ void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tab
 
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   const std::vector<JetBuildQuery>& queries, JetVersion version, int codePage) {
-    const Bytes bytes = buildJetFile(tables, queries, version, codePage);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        fail("cannot create " + path);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out)
-        fail("cannot write " + path);
+    writeBytes(path, buildJetFile(tables, queries, version, codePage));
 }
 
 }  // namespace malvorn::testing

@@ -83,6 +83,19 @@ struct JetBuildQuery {
     std::vector<JetBuildQueryRow> rows{};
 };
 
+// A link to a table of another file, as a split application's front end
+// holds it: a catalog entry without pages of its own, of type 6 for a table
+// of a Jet file (`database` its path) or 4 for an ODBC table (`connect`
+// "ODBC;DSN=..."), `foreignName` the table's name there.
+struct JetBuildLink {
+    std::string name{};
+    std::string database{};
+    std::string foreignName{};
+    std::string connect{};  // empty for a Jet file: ";DATABASE=<database>" is written
+    std::uint32_t catalogFlags = 0;
+    int type() const { return connect.rfind("ODBC;", 0) == 0 ? 4 : 6; }
+};
+
 // kAce12: the Access 2007 format, Jet 4's pages under its own header; it
 // also takes the ACE-only field types of ace_types.h.
 enum class JetVersion { kJet3, kJet4, kAce12 };
@@ -114,6 +127,14 @@ std::vector<std::uint8_t> buildJetFile(const std::vector<JetBuildTable>& tables,
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   const std::vector<JetBuildQuery>& queries, JetVersion version = JetVersion::kJet4,
                   int codePage = 932);
+// The same with linked tables in the catalog.
+std::vector<std::uint8_t> buildJetFileWithLinks(const std::vector<JetBuildTable>& tables,
+                                                const std::vector<JetBuildLink>& links,
+                                                JetVersion version = JetVersion::kJet4,
+                                                int codePage = 932);
+void writeJetFileWithLinks(const std::string& path, const std::vector<JetBuildTable>& tables,
+                           const std::vector<JetBuildLink>& links,
+                           JetVersion version = JetVersion::kJet4, int codePage = 932);
 constexpr std::size_t jetPageSize(JetVersion version) {
     return version == JetVersion::kJet3 ? 2048 : 4096;
 }

@@ -337,7 +337,7 @@ void writeHeaderPage(Bytes& p, const Format& format, int codePage) {
 
 constexpr double kCatalogDate = 45292.5;
 
-TableLayout catalogLayout(const Format& format) {
+TableLayout catalogLayout(const Format& format, bool links) {
     JetBuildTable t;
     t.name = "MSysObjects";
     t.fields = {{.name = "Id", .type = model::kJetLong},
@@ -348,6 +348,11 @@ TableLayout catalogLayout(const Format& format) {
                 {.name = "DateUpdate", .type = model::kJetDate},
                 {.name = "Flags", .type = model::kJetLong},
                 {.name = "LvProp", .type = model::kJetOle}};
+    if (links)
+        t.fields.insert(t.fields.end(),
+                        {{.name = "Connect", .type = model::kJetMemo},
+                         {.name = "Database", .type = model::kJetMemo},
+                         {.name = "ForeignName", .type = model::kJetText, .size = 255}});
     for (JetBuildField& f : t.fields)
         f.unicodeCompression = false;
     TableLayout layout = layoutTable(t, format);
@@ -368,6 +373,20 @@ std::vector<JetBuildValue> catalogRow(std::uint32_t id, const std::string& name,
             kCatalogDate,
             flags,
             std::move(props)};
+}
+
+std::vector<JetBuildValue> withLinkColumns(std::vector<JetBuildValue> row,
+                                           const JetBuildLink* link) {
+    const auto text = [](const std::string& value) {
+        return value.empty() ? JetBuildValue() : JetBuildValue(value);
+    };
+    // The engine writes a Jet link's Connect as ";DATABASE=<path>".
+    const std::string connect =
+        !link ? "" : (link->connect.empty() ? ";DATABASE=" + link->database : link->connect);
+    row.push_back(text(connect));
+    row.push_back(text(link ? link->database : ""));
+    row.push_back(text(link ? link->foreignName : ""));
+    return row;
 }
 
 void addUsageMaps(TableLayout& t, RowPages& mapPages, std::size_t pageCount, const Format& format) {

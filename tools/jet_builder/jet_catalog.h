@@ -15,7 +15,11 @@ namespace malvorn::testing::jet_file {
 void writeHeaderPage(Bytes& p, const Format& format, int codePage);
 
 // The catalog table, and its row for one table (lvProp: the column properties).
-TableLayout catalogLayout(const Format& format);
+// With `links` it also has the columns of linked tables' entries (Connect,
+// Database, ForeignName), which every row then fills (withLinkColumns).
+TableLayout catalogLayout(const Format& format, bool links = false);
+std::vector<JetBuildValue> withLinkColumns(std::vector<JetBuildValue> row,
+                                           const JetBuildLink* link = nullptr);
 std::vector<JetBuildValue> catalogRow(std::uint32_t id, const std::string& name, std::int64_t flags,
                                       const Bytes& lvProp, std::int64_t type = 1);
 // The properties blob (MSysObjects.LvProp) of a table's columns.
