@@ -14,6 +14,8 @@
 //   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc]   (200,000 and 3)
 //     --bulk   only (r), (p) and (e): the batch path and its peak memory
 //     --odbc   then the copy per row against --bulk on a SQLite ODBC data source
+//   malvorn-bench-copy --write FILE [rows]   only writes the generated file
+//     (table Bench), for a profiler run of malvorn-cli copy over it
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -382,9 +384,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> numbers;
     bool bulkOnly = false;
     bool odbc = false;
+    std::string writeOnly;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--bulk")
+        if (arg == "--write" && i + 1 < argc)
+            writeOnly = argv[++i];
+        else if (arg == "--bulk")
             bulkOnly = true;
         else if (arg == "--odbc")
             odbc = true;
@@ -394,6 +399,10 @@ int main(int argc, char** argv) {
     const std::int64_t rows = numbers.size() > 0 ? std::atoll(numbers[0].c_str()) : 200000;
     const int rounds = std::max(1, numbers.size() > 1 ? std::atoi(numbers[1].c_str()) : 3);
     TempDir dir;
+    if (!writeOnly.empty()) {
+        writeGenerated(writeOnly, dir.path() + "/days.mdb", rows);
+        return 0;
+    }
     const std::string path = dir.path() + "/bench.mdb";
     const std::string daysPath = dir.path() + "/days.mdb";
     const std::string folder = dir.path() + "/server";
