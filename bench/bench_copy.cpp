@@ -14,6 +14,8 @@
 //   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc]   (200,000 and 3)
 //     --bulk   only (r), (p) and (e): the batch path and its peak memory
 //     --odbc   then the copy per row against --bulk on a SQLite ODBC data source
+//   malvorn-bench-copy --write FILE [rows]   only writes the generated file
+//     (table Bench), for a profiler run of malvorn-cli copy over it
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,15 +64,24 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// The best of several runs of one phase, in elapsed and in CPU seconds.
+// The best of several runs of one phase, in elapsed and in CPU seconds, and
+// the median elapsed time.
 struct Best {
     double seconds = 1e300;
     double cpu = 1e300;
+    std::vector<double> runs;
     template <typename Run>
     void measure(Run run) {
         const double cpuBefore = cpuSeconds();
-        seconds = std::min(seconds, run());
+        runs.push_back(run());
+        seconds = std::min(seconds, runs.back());
         cpu = std::min(cpu, cpuSeconds() - cpuBefore);
+    }
+    double median() const {
+        std::vector<double> sorted = runs;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = sorted.size();
+        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
 };
 
@@ -366,66 +377,28 @@ void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnl
         line("(d) copy, one INSERT per row", best.literal);
     }
     line("(e) copy --bulk (1,000 a batch)", best.bulk);
-    const double bulkLimit = std::min(rate(best.read), rate(best.batched));
-    std::printf("e / min(r, p) = %.2f\n", rate(best.bulk) / bulkLimit);
+    // A ratio of rates is the inverse ratio of times.
+    const auto ratio = [](const Best& copy, const Best& a, const Best& b, bool median) {
+        return median ? std::max(a.median(), b.median()) / copy.median()
+                      : std::max(a.seconds, b.seconds) / copy.seconds;
+    };
+    std::printf("e / min(r, p) = %.2f best, %.2f median\n",
+                ratio(best.bulk, best.read, best.batched, false),
+                ratio(best.bulk, best.read, best.batched, true));
     if (bulkOnly)
         return;
-    const double literalLimit = std::min(rate(best.read), rate(best.floor));
-    std::printf("d / min(r, b) = %.2f, c / b = %.2f, e / d = %.1f\n",
-                rate(best.literal) / literalLimit, rate(best.session) / rate(best.floor),
-                rate(best.bulk) / rate(best.literal));
+    std::printf("d / min(r, b) = %.2f best, %.2f median; c / b = %.2f, e / d = %.1f\n",
+                ratio(best.literal, best.read, best.floor, false),
+                ratio(best.literal, best.read, best.floor, true),
+                best.floor.seconds / best.session.seconds,
+                best.literal.seconds / best.bulk.seconds);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> numbers;
-    bool bulkOnly = false;
-    bool odbc = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--bulk")
-            bulkOnly = true;
-        else if (arg == "--odbc")
-            odbc = true;
-        else
-            numbers.push_back(arg);
-    }
-    const std::int64_t rows = numbers.size() > 0 ? std::atoll(numbers[0].c_str()) : 200000;
-    const int rounds = std::max(1, numbers.size() > 1 ? std::atoi(numbers[1].c_str()) : 3);
-    TempDir dir;
-    const std::string path = dir.path() + "/bench.mdb";
-    const std::string daysPath = dir.path() + "/days.mdb";
-    const std::string folder = dir.path() + "/server";
-    // The rows are made in a child process, so that the peak memory below is
-    // that of the copy.
-    const pid_t maker = ::fork();
-    if (maker == 0) {
-        writeGenerated(path, daysPath, rows);
-        std::_Exit(0);
-    }
-    int status = 0;
-    ::waitpid(maker, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return 1;
-    {
-        auto system = localserver::openLocalServer(folder, "system", "tarnbol");
-        system->execute(
-            "CREATE USER bench IDENTIFIED BY bench DEFAULT TABLESPACE users TEMPORARY "
-            "TABLESPACE temp");
-        system->execute("GRANT DBA, RESOURCE, CONNECT TO bench");
-    }
-    localserver::openLocalServer(folder, "bench", "bench")
-        ->execute("CREATE TABLE Bench (ID NUMBER(10))");
-    std::printf("%lld rows, 6 columns\n", static_cast<long long>(rows));
-
-    Phases best;
-    runRounds(best, path, folder, dir.path(), rows, rounds, bulkOnly);
-    printPhases(best, rows, rounds, bulkOnly);
-    std::printf("peak memory of this process: %ld KB\n", peakKilobytes());
-    if (bulkOnly)
-        return 0;
-
+// The statements' own cost, the status line's, and with --odbc the ODBC
+// driver's copies, over the file of `rows` rows.
+int afterTheRounds(const std::string& path, const std::string& daysPath, const std::string& folder,
+                   const std::string& scratch, std::int64_t rows, double literalSeconds,
+                   bool odbc) {
     const auto perSecond = [rows](double seconds) { return static_cast<double>(rows) / seconds; };
     const double formatting = readAndFormat(path);
     std::printf("read and format the statements only: %.2f s = %.0f rows/s\n", formatting,
@@ -445,11 +418,88 @@ int main(int argc, char** argv) {
         "status texts alone:        %.4f s for %lld texts = %.0f ns each, %.2f%% of the copy\n",
         statusSeconds, static_cast<long long>(rows + 1),
         statusSeconds * 1e9 / static_cast<double>(rows + 1),
-        100.0 * statusSeconds / best.literal.seconds);
+        100.0 * statusSeconds / literalSeconds);
     if (odbc) {
-        const std::string odbcFolder = dir.path() + "/odbc";
+        const std::string odbcFolder = scratch + "/odbc";
         std::filesystem::create_directory(odbcFolder);
         literalAgainstBulk(daysPath, folder, odbcFolder, rows);
     }
     return working.painted() + alone.painted() > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> numbers;
+    bool bulkOnly = false;
+    bool odbc = false;
+    std::string writeOnly;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--write" && i + 1 < argc)
+            writeOnly = argv[++i];
+        else if (arg == "--bulk")
+            bulkOnly = true;
+        else if (arg == "--odbc")
+            odbc = true;
+        else
+            numbers.push_back(arg);
+    }
+    // "200000,1000000": each size in turn, in the same run.
+    std::vector<std::int64_t> sizes;
+    for (std::size_t at = 0; numbers.size() > 0 && at != std::string::npos;) {
+        const std::size_t comma = numbers[0].find(',', at);
+        sizes.push_back(std::atoll(numbers[0].substr(at, comma - at).c_str()));
+        at = comma == std::string::npos ? comma : comma + 1;
+    }
+    if (sizes.empty())
+        sizes.push_back(200000);
+    const int rounds = std::max(1, numbers.size() > 1 ? std::atoi(numbers[1].c_str()) : 3);
+    TempDir dir;
+    if (!writeOnly.empty()) {
+        writeGenerated(writeOnly, dir.path() + "/days.mdb", sizes.front());
+        return 0;
+    }
+    // The server made here hashes its passwords at the least cost: a login
+    // is part of every copy, and its cost (malvorn-bench-localserver) is
+    // not the copy's.
+    ::setenv("MALVORN_LOCAL_SERVER_PASSWORD_COST", "minimum", 1);
+    const std::string path = dir.path() + "/bench.mdb";
+    const std::string daysPath = dir.path() + "/days.mdb";
+    const std::string folder = dir.path() + "/server";
+    {
+        auto system = localserver::openLocalServer(folder, "system", "tarnbol");
+        system->execute(
+            "CREATE USER bench IDENTIFIED BY bench DEFAULT TABLESPACE users TEMPORARY "
+            "TABLESPACE temp");
+        system->execute("GRANT DBA, RESOURCE, CONNECT TO bench");
+    }
+    localserver::openLocalServer(folder, "bench", "bench")
+        ->execute("CREATE TABLE Bench (ID NUMBER(10))");
+    Phases best;
+    for (const std::int64_t size : sizes) {
+        // The rows are made in a child process, so that the peak memory
+        // below is that of the copy.
+        const pid_t maker = ::fork();
+        if (maker == 0) {
+            writeGenerated(path, daysPath, size);
+            std::_Exit(0);
+        }
+        int status = 0;
+        ::waitpid(maker, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return 1;
+        std::printf("%lld rows, 6 columns\n", static_cast<long long>(size));
+        Phases phases;
+        runRounds(phases, path, folder, dir.path(), size, rounds, bulkOnly);
+        printPhases(phases, size, rounds, bulkOnly);
+        std::printf("peak memory of this process so far: %ld KB\n", peakKilobytes());
+        best = phases;
+    }
+    // The rest over the last size's file.
+    const std::int64_t rows = sizes.back();
+    if (bulkOnly)
+        return 0;
+
+    return afterTheRounds(path, daysPath, folder, dir.path(), rows, best.literal.seconds, odbc);
 }

@@ -1,16 +1,19 @@
 #include "core/bulk_sender.h"
 
 #include <exception>
-#include <future>
 
+#include "core/read_ahead.h"
 #include "transfer/row_values.h"
 
 namespace malvorn::core {
 namespace {
 
 // One batch as read: its rows, and the failure that ended the reading early.
+// A chunk is filled again for a later batch, so that its rows' vectors and
+// texts keep their memory instead of going back and forth between threads.
 struct Chunk {
     std::vector<oracle::BoundRow> rows;
+    std::unique_ptr<oracle::PreparedRows> prepared;  // the rows as the session's preparer made them
     std::exception_ptr unreadable;
     bool last = false;  // nothing follows
 };
@@ -19,40 +22,55 @@ struct Chunk {
 class BatchReader {
   public:
     BatchReader(jet::JetRowCursor& rows, std::size_t size, bool safe,
-                const transfer::RowPlace* place)
-        : rows_(rows), size_(size), safe_(safe), placed_(place != nullptr) {
+                const transfer::RowPlace* place, const oracle::RowPreparer* preparer)
+        : rows_(rows), size_(size), safe_(safe), placed_(place != nullptr), preparer_(preparer) {
         if (place)
             at_ = *place;
         at_.row = 0;
     }
 
-    Chunk read() {
-        Chunk chunk;
-        chunk.rows.reserve(size_);
+    void read(Chunk& chunk) {
+        std::size_t filled = 0;
+        chunk.unreadable = nullptr;
+        chunk.last = false;
         try {
-            while (chunk.rows.size() < size_) {
+            for (; filled < size_; ++filled) {
                 if (!rows_.next(row_)) {
                     chunk.last = true;
                     break;
                 }
                 ++at_.row;
-                chunk.rows.push_back(
-                    transfer::rowValues(rows_.columns(), row_, safe_, placed_ ? &at_ : nullptr));
+                if (filled == chunk.rows.size())
+                    chunk.rows.emplace_back();
+                transfer::rowValuesInto(rows_.columns(), row_, safe_, placed_ ? &at_ : nullptr,
+                                        chunk.rows[filled]);
             }
         } catch (...) {
             chunk.unreadable = std::current_exception();
             chunk.last = true;
         }
-        return chunk;
+        chunk.rows.resize(filled);
+        prepare(chunk);
     }
     // Rows read so far, the one that failed included when it was read whole.
     std::int64_t rowsRead() const { return at_.row; }
 
   private:
+    void prepare(Chunk& chunk) const {
+        if (!preparer_)
+            return;
+        try {
+            preparer_->prepare(chunk.rows, chunk.prepared);
+        } catch (...) {
+            chunk.prepared.reset();  // the session does it all, as without a preparer
+        }
+    }
+
     jet::JetRowCursor& rows_;
     std::size_t size_;
     bool safe_;
     bool placed_;
+    const oracle::RowPreparer* preparer_;
     transfer::RowPlace at_;
     jet::JetRow row_;
 };
@@ -68,19 +86,19 @@ std::int64_t sendInBatches(oracle::Session& session, const std::string& head,
                            jet::JetRowCursor& rows, std::size_t batchSize, bool safe,
                            const transfer::RowPlace* place, const BulkProgress& progress) {
     const std::string insert = transfer::placeholderStatement(head, rows.columns().size());
-    BatchReader reader(rows, batchSize, safe, place);
-    // The next batch is read while this one is sent: one reader at a time,
-    // and waited for (the future's end) before anything it uses goes.
-    std::future<Chunk> next = std::async(std::launch::async, [&] { return reader.read(); });
+    // What can be made ready for the server away from it is made so on
+    // the reading thread.
+    const std::unique_ptr<oracle::RowPreparer> preparer = session.rowPreparer(insert);
+    BatchReader reader(rows, batchSize, safe, place, preparer.get());
+    // The next batch is read while this one is sent.
+    ReadAhead<Chunk> ahead([&reader](Chunk& chunk) { reader.read(chunk); });
     std::int64_t sent = 0;
     for (;;) {
-        Chunk chunk = next.get();
-        if (!chunk.last)
-            next = std::async(std::launch::async, [&] { return reader.read(); });
+        const Chunk& chunk = ahead.take();
         // The rows read before a failure go first, as they would one by one.
         try {
             if (!chunk.rows.empty())
-                session.insertRows(insert, chunk.rows);
+                session.insertPreparedRows(insert, chunk.rows, chunk.prepared.get());
         } catch (const oracle::BatchRowError& e) {
             stopAt(progress, sent + static_cast<std::int64_t>(e.row()) + 1);
             throw;
@@ -98,7 +116,7 @@ std::int64_t sendInBatches(oracle::Session& session, const std::string& head,
         }
         if (chunk.last)
             return sent;
-        // The batch being read is dropped; `next` waits for it on the way out.
+        // The batch being read is dropped; `ahead` waits for it on the way out.
         if (stopWanted(progress.stop))
             throw Interrupted(sent);
     }

@@ -2,6 +2,7 @@
 
 #include "convert/typed_names.h"
 #include "core/bulk_sender.h"
+#include "core/row_sender.h"
 #include "jet/jet_error.h"
 #include "transfer/row_statements.h"
 
@@ -25,23 +26,19 @@ void copyRows(const CopyFields& f, Services& services) {
     const std::string ofTotal = " / " + std::to_string(rows->recordedRowCount());
     std::int64_t k = 0;
     services.front.setStatus("0" + ofTotal, true);
+    const auto show = [&](std::int64_t row) {
+        services.front.setStatus(std::to_string(row) + ofTotal, true);
+    };
     if (f.bulkBatch > 0) {
-        const auto show = [&](std::int64_t row) {
-            services.front.setStatus(std::to_string(row) + ofTotal, true);
-        };
         const transfer::RowPlace place{f.dbPath, f.table, 0};
         k = sendInBatches(*session, head, *rows, f.bulkBatch, false, &place,
                           {show, show, f.stopRequested});
     } else {
-        jet::JetRow row;
-        while (rows->next(row)) {
-            if (stopWanted(f.stopRequested))
-                throw Interrupted(k);
-            ++k;
-            services.front.setStatus(std::to_string(k) + ofTotal, true);
-            session->execute(transfer::rowStatement(
-                head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, k})));
-        }
+        const auto statementFor = [&](const jet::JetRow& row, std::int64_t at) {
+            return transfer::rowStatement(
+                head, transfer::rowLiterals(rows->columns(), row, {f.dbPath, f.table, at}));
+        };
+        k = sendRowByRow(*session, *rows, statementFor, {show, {}, f.stopRequested});
     }
     // A damaged file can deliver other than it records: every row met was
     // sent, and the last status says the two differ.

@@ -1,5 +1,7 @@
 // Rows sent in batches: one INSERT with placeholders, translated once and
 // run for each row with its values bound, one transaction per batch.
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "encoding/ascii.h"
@@ -94,6 +96,95 @@ DirectColumns directColumns(const Plan& plan, std::size_t markers) {
     return direct;
 }
 
+// The direct columns a preparer makes rows ready for, copied, so that the
+// thread it runs on needs nothing of the session. Made once and shared, as
+// the targets point into `columns`.
+struct DirectShape {
+    std::string sql;
+    std::size_t count = 0;
+    std::vector<ColumnDef> columns;
+    std::vector<ColumnTarget> targets;
+    std::vector<std::size_t> markers;
+    std::vector<ColumnKind> kinds;
+};
+
+std::shared_ptr<const DirectShape> shapeOf(const std::string& sql, std::size_t count,
+                                           const DirectColumns& direct) {
+    auto shape = std::make_shared<DirectShape>();
+    shape->sql = sql;
+    shape->count = count;
+    shape->markers = direct.markers;
+    shape->kinds = direct.kinds;
+    for (const ColumnTarget* target : direct.targets)
+        shape->columns.push_back(*target->column);
+    for (std::size_t i = 0; i < direct.targets.size(); ++i) {
+        shape->targets.push_back(*direct.targets[i]);
+        shape->targets.back().column = &shape->columns[i];
+    }
+    return shape;
+}
+
+// Whether rows made ready for `shape` fit the plan the batch runs now: the
+// table or its columns may have changed since.
+bool fits(const DirectShape& shape, const std::string& sql, std::size_t count,
+          const DirectColumns& direct) {
+    if (shape.sql != sql || shape.count != count || shape.markers != direct.markers ||
+        shape.kinds != direct.kinds)
+        return false;
+    for (std::size_t i = 0; i < shape.targets.size(); ++i) {
+        const ColumnTarget& now = *direct.targets[i];
+        const ColumnTarget& then = shape.targets[i];
+        if (then.owner != now.owner || then.table != now.table || then.update != now.update ||
+            *then.column != *now.column)
+            return false;
+    }
+    return true;
+}
+
+// A batch's rows checked ahead, each row's values in the direct columns'
+// order; a row not `ready` goes the session's way.
+struct CheckedRows : oracle::PreparedRows {
+    std::shared_ptr<const DirectShape> shape;
+    std::vector<std::vector<SqlValue>> values;
+    std::vector<char> ready;
+};
+
+class CheckingPreparer : public oracle::RowPreparer {
+  public:
+    explicit CheckingPreparer(std::shared_ptr<const DirectShape> shape)
+        : shape_(std::move(shape)) {}
+
+    void prepare(const std::vector<oracle::BoundRow>& rows,
+                 std::unique_ptr<oracle::PreparedRows>& into) const override {
+        auto* checked = dynamic_cast<CheckedRows*>(into.get());
+        if (!checked) {
+            into = std::make_unique<CheckedRows>();
+            checked = static_cast<CheckedRows*>(into.get());
+        }
+        const DirectShape& shape = *shape_;
+        checked->shape = shape_;
+        checked->values.resize(rows.size());
+        checked->ready.assign(rows.size(), 0);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (rows[r].size() != shape.count)
+                continue;
+            auto& values = checked->values[r];
+            values.resize(shape.targets.size());
+            try {
+                for (std::size_t i = 0; i < values.size(); ++i)
+                    values[i] =
+                        checkedValue(rows[r][shape.markers[i]], shape.kinds[i], shape.targets[i]);
+                checked->ready[r] = 1;
+            } catch (...) {
+                // The session's own run of the row gives its error.
+            }
+        }
+    }
+
+  private:
+    std::shared_ptr<const DirectShape> shape_;
+};
+
 // BEGIN and COMMIT as the server's errors.
 template <typename Step>
 void transactionStep(Step step) {
@@ -108,8 +199,34 @@ void transactionStep(Step step) {
 
 }  // namespace
 
+std::unique_ptr<oracle::RowPreparer> LocalSession::rowPreparer(const std::string& insert) {
+    // Whatever fails here fails again, as the statement's own error, when
+    // the rows are sent.
+    try {
+        std::size_t count = 0;
+        ast::Statement parsed = parseStatement(withMarkers(insert, count));
+        const auto* ins = std::get_if<ast::Insert>(&parsed);
+        if (!ins || ins->select || ins->values.size() != count)
+            return nullptr;
+        refreshCacheIfStale();
+        const InsertPlan plan = planInsert(*ins);
+        const DirectColumns direct = directColumns(plan, count);
+        if (direct.targets.empty())
+            return nullptr;
+        return std::make_unique<CheckingPreparer>(shapeOf(plan.directSql, count, direct));
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 void LocalSession::insertRows(const std::string& insert,
                               const std::vector<oracle::BoundRow>& rows) {
+    insertPreparedRows(insert, rows, nullptr);
+}
+
+void LocalSession::insertPreparedRows(const std::string& insert,
+                                      const std::vector<oracle::BoundRow>& rows,
+                                      const oracle::PreparedRows* prepared) {
     transactionStep([&] { commitWork(); });  // a batch is a transaction of its own
     sysdate_ = formatStoredDate(currentDateTime());
     std::size_t count = 0;
@@ -132,12 +249,20 @@ void LocalSession::insertRows(const std::string& insert,
         runPlan(plan, params);
     };
     // The same row checked and written directly; a row any check refuses
-    // goes the planned way, which gives the statement's own error.
+    // goes the planned way, which gives the statement's own error. Rows
+    // checked ahead for this very plan are written as they are.
     const DirectColumns direct = directColumns(plan, count);
+    const auto* ahead = dynamic_cast<const CheckedRows*>(prepared);
+    if (ahead && (ahead->values.size() != rows.size() ||
+                  !fits(*ahead->shape, plan.directSql, count, direct)))
+        ahead = nullptr;
     std::vector<SqlValue> checked(direct.targets.size());
-    const auto runRow = [&](const oracle::BoundRow& row) {
+    const auto runRow = [&](std::size_t r) {
+        const oracle::BoundRow& row = rows[r];
         if (direct.targets.empty() || row.size() != count)
             return runRowAsPlanned(row);
+        if (ahead && ahead->ready[r])
+            return runWrite(plan.directSql, ahead->values[r], plan.table);
         try {
             for (std::size_t i = 0; i < checked.size(); ++i)
                 checked[i] =
@@ -147,15 +272,18 @@ void LocalSession::insertRows(const std::string& insert,
         }
         runWrite(plan.directSql, checked, plan.table);
     };
+    runBatch(rows.size(), runRow);
+}
 
+void LocalSession::runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow) {
     std::optional<oracle::OracleError> refused;
     std::size_t failed = 0;
     {
         std::optional<SqliteTransaction> tx;
         transactionStep([&] { tx.emplace(db_); });
-        for (; failed < rows.size(); ++failed) {
+        for (; failed < rows; ++failed) {
             try {
-                runRow(rows[failed]);
+                runRow(failed);
             } catch (const oracle::OracleError& e) {
                 refused = e;
                 break;
@@ -171,7 +299,7 @@ void LocalSession::insertRows(const std::string& insert,
     std::optional<SqliteTransaction> tx;
     transactionStep([&] { tx.emplace(db_); });
     for (std::size_t i = 0; i < failed; ++i)
-        runRow(rows[i]);
+        runRow(i);
     transactionStep([&] { tx->commit(); });
     throw oracle::BatchRowError(*refused, failed);
 }

@@ -47,6 +47,9 @@ class LocalSession : public oracle::Session {
     std::unique_ptr<oracle::ResultSet> query(const std::string& query) override;
     // batch.cpp
     void insertRows(const std::string& insert, const std::vector<oracle::BoundRow>& rows) override;
+    std::unique_ptr<oracle::RowPreparer> rowPreparer(const std::string& insert) override;
+    void insertPreparedRows(const std::string& insert, const std::vector<oracle::BoundRow>& rows,
+                            const oracle::PreparedRows* prepared) override;
     // transactions.cpp
     void setAutoCommit(bool on) override;
     void commit() override;
@@ -198,6 +201,9 @@ class LocalSession : public oracle::Session {
                      const std::function<std::string(Translator&)>& translator);
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table);
+    // batch.cpp: rows 0..rows-1 as one transaction; the first refused ends
+    // it as BatchRowError with the rows before it committed.
+    void runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow);
     void checkWritable(const TableInfo& table) const;
 
     // An INSERT ... VALUES as translated, kept by the statement's shape (its

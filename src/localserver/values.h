@@ -20,6 +20,7 @@ struct ColumnDef {
     bool charSemantics = false;  // VARCHAR2(n CHAR), NVARCHAR2: length counts characters
     bool nullable = true;
     std::string defaultText;  // the DEFAULT expression as written; empty for none
+    bool operator==(const ColumnDef&) const = default;
 };
 
 // ---- numbers ----

@@ -35,6 +35,15 @@ void Session::insertRows(const std::string&, const std::vector<BoundRow>&) {
     throw OracleError(-1, "この接続先のドライバーは行のまとめ送りができません", "Malvorn");
 }
 
+std::unique_ptr<RowPreparer> Session::rowPreparer(const std::string&) {
+    return nullptr;
+}
+
+void Session::insertPreparedRows(const std::string& insert, const std::vector<BoundRow>& rows,
+                                 const PreparedRows*) {
+    insertRows(insert, rows);
+}
+
 Route routeFor(const std::string& netServiceName) {
     if (netServiceName.empty())
         return {Route::Kind::kLocalServer, defaultLocalServerFolder()};

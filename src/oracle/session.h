@@ -69,6 +69,24 @@ using BoundValue =
     std::variant<std::monostate, std::string, BoundNumber, BoundDateTime, BoundBytes>;
 using BoundRow = std::vector<BoundValue>;
 
+// A batch's rows in a driver's own form, made ready by its RowPreparer.
+class PreparedRows {
+  public:
+    virtual ~PreparedRows() = default;
+};
+
+// Makes a batch's rows ready for one INSERT of a session before the session
+// sends them: on another thread, while the session sends the batch before.
+// Only what needs no connection is done here; a row it cannot make ready is
+// left to the session, so that what a batch does is insertRows's either way.
+class RowPreparer {
+  public:
+    virtual ~RowPreparer() = default;
+    // `into` is made again for each batch, keeping what memory it holds.
+    virtual void prepare(const std::vector<BoundRow>& rows,
+                         std::unique_ptr<PreparedRows>& into) const = 0;
+};
+
 // One value of a result row; nullopt is NULL. Text is UTF-8.
 using Value = std::optional<std::string>;
 
@@ -104,6 +122,13 @@ class Session {
     // row refused after the rows before it were committed. The default
     // refuses: not every driver can.
     virtual void insertRows(const std::string& insert, const std::vector<BoundRow>& rows);
+    // A preparer of rows for `insert`; nullptr (the default) when the driver
+    // makes nothing ready ahead.
+    virtual std::unique_ptr<RowPreparer> rowPreparer(const std::string& insert);
+    // insertRows, given the rows as this session's preparer made them ready
+    // (nullptr: not made ready). The default ignores `prepared`.
+    virtual void insertPreparedRows(const std::string& insert, const std::vector<BoundRow>& rows,
+                                    const PreparedRows* prepared);
     // Turning autocommit on commits what is pending.
     virtual void setAutoCommit(bool on) = 0;
     virtual void commit() = 0;

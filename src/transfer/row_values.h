@@ -17,6 +17,9 @@ namespace malvorn::transfer {
 // bytes as bytes. With `safe`, the Oracle-safe rules: Null is NULL for every
 // type but Yes/No, and empty bytes are NULL. LiteralError as sqlLiteral.
 oracle::BoundValue boundValue(std::int16_t typeCode, const jet::JetValue& value, bool safe);
+// The same into `out`, reusing the memory it holds.
+void assignBoundValue(oracle::BoundValue& out, std::int16_t typeCode, const jet::JetValue& value,
+                      bool safe);
 
 // The head (statementHead or safeStatementHead) and one "?" per column:
 // "<head> (?, ?, ?)".
@@ -26,5 +29,8 @@ std::string placeholderStatement(const std::string& head, std::size_t columns);
 // message names the place (when given) and the column, as rowLiterals says it.
 oracle::BoundRow rowValues(const std::vector<jet::JetColumn>& columns, const jet::JetRow& row,
                            bool safe, const RowPlace* place);
+// The same into `out`, reusing the memory of the values it holds.
+void rowValuesInto(const std::vector<jet::JetColumn>& columns, const jet::JetRow& row, bool safe,
+                   const RowPlace* place, oracle::BoundRow& out);
 
 }  // namespace malvorn::transfer
