@@ -37,6 +37,13 @@ class ComplexTables : public jet::JetSource {
         return child(name) ? model::JetTableSchema{.name = name} : inner_.readSchema(name);
     }
 
+    // For a child table, the complex column it holds: "<table>.<field>" as
+    // the file names them; empty for any other table.
+    std::string complexColumnOf(const std::string& name) const {
+        const Child* c = child(name);
+        return c ? c->column.table + "." + c->column.field : std::string();
+    }
+
   private:
     struct Child {
         std::string name;

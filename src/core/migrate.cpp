@@ -133,6 +133,7 @@ void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
     const convert::SchemaPlan plan =
         convert::planSchema(arrived, f_.indexTablespace, constraintNames_);
     runSchemaSteps(session_, plan, f_.allowInvalid, journal_, outcomes);
+    addSchemaNames(plan, outcomes);
     if (f_.verify)
         verifySchema(session_, arrived, plan, outcomes);
 }
@@ -161,6 +162,9 @@ convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOut
     // The same script --scripts-only writes.
     convert::SafeScript safe = safeTableScript(schemas_.back(), f_, date_, constraintNames_);
     outcome.notes = std::move(safe.notes);
+    const auto* complex = dynamic_cast<const ComplexTables*>(&source_);
+    outcome.names =
+        tableNameMappings(table, safe.keyName, complex ? complex->complexColumnOf(table.name) : "");
     return std::move(safe.script);
 }
 

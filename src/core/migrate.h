@@ -11,6 +11,7 @@
 #include "core/command.h"
 #include "core/interruption.h"
 #include "core/migrate_views.h"
+#include "core/name_map.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -65,6 +66,9 @@ struct TableOutcome {
     std::size_t indexes = 0;
     std::size_t foreignKeys = 0;
     std::string schema = {};
+    // Oracle-safe rules: each Access name of the table beside the Oracle
+    // name it became.
+    std::vector<NameMapping> names = {};
 };
 
 struct MigrateReport {

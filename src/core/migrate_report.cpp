@@ -138,6 +138,8 @@ std::string migrateReportJson(const MigrateReport& report) {
             out += ", \"indexes\": " + std::to_string(t.indexes) +
                    ", \"foreignKeys\": " + std::to_string(t.foreignKeys) +
                    ", \"schema\": " + jsonText(t.schema);
+        if (!t.names.empty())
+            out += ", \"names\": " + nameMappingsJson(t.names);
         out += ", \"result\": " + jsonText(t.result) + ", \"notes\": [";
         for (std::size_t n = 0; n < t.notes.size(); ++n)
             out += (n ? ", " : "") + jsonText(t.notes[n]);
