@@ -18,6 +18,7 @@
 #include "core/migrate_schema.h"
 #include "core/migrate_scripts.h"
 #include "core/migrate_verify.h"
+#include "core/server_check.h"
 #include "core/verify_schema.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
@@ -433,6 +434,8 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
         jet::JetSource& source = complex ? *complex : *file;
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
+        if (!serverAccepted(*session, fields, services, report))
+            return Outcome::kRefused;
         Migration migration(fields, services, progress, *session, source, journal.get());
         migration.reserveConstraintNames(tables);
         for (std::size_t i = 0; i < tables.size() && !report.interrupted; ++i) {

@@ -77,6 +77,10 @@ struct MigrateReport {
     double seconds = 0;
     bool interrupted = false;             // the run stopped on request before its end
     std::vector<ViewOutcome> views = {};  // in the order they were created
+    // The target server as read before any work; empty when it did not say.
+    std::string serverRelease = {};
+    std::string serverCharacterSet = {};
+    std::vector<std::string> notes = {};  // of the run as a whole: the server
     bool allOk() const;
 };
 

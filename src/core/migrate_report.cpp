@@ -116,6 +116,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
         for (const auto& note : t.notes)
             out += t.table + ": " + note + "\n";
     }
+    for (const auto& note : report.notes)
+        out += note + "\n";
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
            convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
            schemaSummary(report.tables) + viewsSummary(report.views);
@@ -148,6 +150,15 @@ std::string migrateReportJson(const MigrateReport& report) {
     out += report.tables.empty() ? "]" : "\n]";
     if (!report.views.empty())
         out += ",\n\"views\": " + viewsJson(report.views);
+    // Only a run that reached a server has read it.
+    if (!report.serverRelease.empty() || !report.serverCharacterSet.empty() ||
+        !report.notes.empty()) {
+        out += ",\n\"server\": {\"release\": " + jsonText(report.serverRelease) +
+               ", \"characterSet\": " + jsonText(report.serverCharacterSet) + "}, \"notes\": [";
+        for (std::size_t n = 0; n < report.notes.size(); ++n)
+            out += (n ? ", " : "") + jsonText(report.notes[n]);
+        out += "]";
+    }
     return out + "}\n";
 }
 
