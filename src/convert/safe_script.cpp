@@ -162,9 +162,10 @@ SafeScript makeSafeTableSQL(const model::JetTableDef& table, const TableScriptOp
         prefix = ",";
     }
     if (table.primaryIndex) {
-        script.append(",CONSTRAINT " + names.take(table.primaryIndex->name, table.name) +
-                      " PRIMARY KEY(" + keyColumns(*table.primaryIndex) +
-                      ") USING INDEX TABLESPACE " + options.indexTablespace);
+        result.keyName = names.take(table.primaryIndex->name, table.name);
+        script.append(",CONSTRAINT " + result.keyName + " PRIMARY KEY(" +
+                      keyColumns(*table.primaryIndex) + ") USING INDEX TABLESPACE " +
+                      options.indexTablespace);
     }
     closeTableScript(script, options.tableTablespace, dataBytes, overheadBytes);
     return result;

@@ -18,6 +18,7 @@ namespace malvorn::convert {
 struct SafeScript {
     ScriptLines script;
     std::vector<std::string> notes;  // what the script leaves out, in words for the user
+    std::string keyName = {};        // the primary key constraint's name; empty for none
 };
 
 // The Oracle type of a field: Text VARCHAR2(n CHAR), Memo CLOB, Yes/No

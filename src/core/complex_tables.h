@@ -37,6 +37,13 @@ class ComplexTables : public jet::JetSource {
     // its own link; rows without elements may have none).
     model::JetTableSchema readSchema(const std::string& name) override;
 
+    // For a child table, the complex column it holds: "<table>.<field>" as
+    // the file names them; empty for any other table.
+    std::string complexColumnOf(const std::string& name) const {
+        const Child* c = child(name);
+        return c ? c->column.table + "." + c->column.field : std::string();
+    }
+
   private:
     struct Child {
         std::string name;

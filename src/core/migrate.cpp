@@ -22,6 +22,7 @@
 #include "core/migrate_schema.h"
 #include "core/migrate_scripts.h"
 #include "core/migrate_verify.h"
+#include "core/server_check.h"
 #include "core/verify_schema.h"
 #include "encoding/ascii.h"
 #include "jet/jet_error.h"
@@ -159,6 +160,7 @@ void Migration::schemaSteps(std::vector<TableOutcome>& outcomes) {
     const convert::SchemaPlan plan =
         convert::planSchema(arrived, f_.indexTablespace, shared_.constraintNames);
     runSchemaSteps(session_, plan, f_.allowInvalid, shared_.journal, outcomes);
+    addSchemaNames(plan, outcomes);
     if (f_.verify)
         verifySchema(session_, arrived, plan, outcomes);
 }
@@ -190,6 +192,9 @@ convert::ScriptLines Migration::script(const model::JetTableDef& table, TableOut
         return safeTableScript(*currentSchema_, f_, date_, shared_.constraintNames);
     }();
     outcome.notes = std::move(safe.notes);
+    const auto* complex = dynamic_cast<const ComplexTables*>(&source_);
+    outcome.names =
+        tableNameMappings(table, safe.keyName, complex ? complex->complexColumnOf(table.name) : "");
     return std::move(safe.script);
 }
 
@@ -548,6 +553,8 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
         jet::JetSource& source = complex ? *complex : static_cast<jet::JetSource&>(linked);
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());
         const auto session = services.openSession(fields.connection);
+        if (!serverAccepted(*session, fields, services, report))
+            return Outcome::kRefused;
         SharedRun shared(journal.get(), progress);
         Migration migration(fields, services, shared, *session, source);
         migration.reserveConstraintNames(tables);

@@ -12,6 +12,7 @@
 #include "core/interruption.h"
 #include "core/migrate_verify.h"
 #include "core/migrate_views.h"
+#include "core/name_map.h"
 #include "jet/linked_tables.h"
 #include "model/connection.h"
 
@@ -77,6 +78,9 @@ struct TableOutcome {
     // How the rows were read back: "key order" or "checksum" (a table
     // without a key); empty when they were not.
     std::string verifiedBy = {};
+    // Oracle-safe rules: each Access name of the table beside the Oracle
+    // name it became.
+    std::vector<NameMapping> names = {};
 };
 
 struct MigrateReport {
@@ -87,6 +91,10 @@ struct MigrateReport {
     std::vector<ViewOutcome> views = {};       // in the order they were created
     std::vector<jet::LinkedTable> links = {};  // the file's links, named in the summary
     bool linksFollowed = false;
+    // The target server as read before any work; empty when it did not say.
+    std::string serverRelease = {};
+    std::string serverCharacterSet = {};
+    std::vector<std::string> notes = {};  // of the run as a whole: the server
     bool allOk() const;
 };
 

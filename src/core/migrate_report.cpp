@@ -126,6 +126,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
         for (const auto& note : t.notes)
             out += t.table + ": " + note + "\n";
     }
+    for (const auto& note : report.notes)
+        out += note + "\n";
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
            convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
            schemaSummary(report.tables) + linksSummary(report.links, report.linksFollowed) +
@@ -151,6 +153,8 @@ std::string migrateReportJson(const MigrateReport& report) {
             out += ", \"indexes\": " + std::to_string(t.indexes) +
                    ", \"foreignKeys\": " + std::to_string(t.foreignKeys) +
                    ", \"schema\": " + jsonText(t.schema);
+        if (!t.names.empty())
+            out += ", \"names\": " + nameMappingsJson(t.names);
         out += ", \"result\": " + jsonText(t.result) + ", \"notes\": [";
         for (std::size_t n = 0; n < t.notes.size(); ++n)
             out += (n ? ", " : "") + jsonText(t.notes[n]);
@@ -159,6 +163,15 @@ std::string migrateReportJson(const MigrateReport& report) {
     out += report.tables.empty() ? "]" : "\n]";
     if (!report.views.empty())
         out += ",\n\"views\": " + viewsJson(report.views);
+    // Only a run that reached a server has read it.
+    if (!report.serverRelease.empty() || !report.serverCharacterSet.empty() ||
+        !report.notes.empty()) {
+        out += ",\n\"server\": {\"release\": " + jsonText(report.serverRelease) +
+               ", \"characterSet\": " + jsonText(report.serverCharacterSet) + "}, \"notes\": [";
+        for (std::size_t n = 0; n < report.notes.size(); ++n)
+            out += (n ? ", " : "") + jsonText(report.notes[n]);
+        out += "]";
+    }
     return out + "}\n";
 }
 

@@ -127,7 +127,8 @@ std::string migrateReportHtml(const MigrateReport& report, bool verified) {
         "<th>秒</th><th>結果</th><th>時間の割合</th></tr>\n";
     for (const auto& t : report.tables)
         out += tableRow(t, verified, tableSeconds);
-    return out + "</table>\n" + notesPart(report) + "</body>\n</html>\n";
+    return out + "</table>\n" + notesPart(report) + nameMappingsHtml(report.tables) +
+           "</body>\n</html>\n";
 }
 
 std::string migrateReportFor(const std::string& path, const MigrateReport& report, bool verified) {

@@ -149,7 +149,7 @@ void addViewsFile(jet::JetSource& file, const std::string& database, MigrationSc
 }
 
 // One table's script, and its definition and schema for the steps after.
-void addTableFile(const std::string& name, jet::JetSource& source, const MigrateFields& fields,
+void addTableFile(const std::string& name, ComplexTables& source, const MigrateFields& fields,
                   const convert::ScriptDate& date, convert::ScriptFileNames& fileNames,
                   convert::ConstraintNames& constraintNames, MigrationScripts& scripts,
                   std::vector<convert::SchemaTable>& made) {
@@ -165,6 +165,8 @@ void addTableFile(const std::string& name, jet::JetSource& source, const Migrate
         outcome.columns = table.definition.fields.size();
         convert::SafeScript safe = safeTableScript(table, fields, date, constraintNames);
         outcome.notes = std::move(safe.notes);
+        outcome.names =
+            tableNameMappings(table.definition, safe.keyName, source.complexColumnOf(name));
         const std::string file = fileNames.take(name);
         scripts.files.push_back(
             {file, name,
@@ -246,6 +248,7 @@ void planMigrationScripts(const MigrateFields& fields, jet::JetSource& file,
         if (TableOutcome* outcome = outcomeOf(scripts.tables, note.table))
             outcome->notes.push_back(note.text);
     }
+    addSchemaNames(plan, scripts.tables);
     addStepFiles(plan, database, scripts);
     if (fields.views && fields.tables.empty())
         addViewsFile(file, database, scripts);

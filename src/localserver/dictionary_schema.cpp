@@ -88,6 +88,15 @@ std::string userColComments(const std::string& owner) {
            owner;
 }
 
+// What a client reads before it relies on a release's features: the
+// release the statements follow (identity columns, 128-byte names: 12.2
+// and later) and the character set the text is kept in (UTF-8 throughout).
+std::string nlsDatabaseParameters(const std::string&) {
+    return "SELECT 'NLS_CHARACTERSET', 'AL32UTF8' UNION ALL SELECT 'NLS_NCHAR_CHARACTERSET', "
+           "'AL16UTF16' UNION ALL SELECT 'NLS_LENGTH_SEMANTICS', 'BYTE' UNION ALL SELECT "
+           "'NLS_RDBMS_VERSION', '19.0.0.0.0'";
+}
+
 }  // namespace
 
 const std::vector<SchemaView>& schemaViews() {
@@ -153,6 +162,9 @@ const std::vector<SchemaView>& schemaViews() {
         {"USER_COL_COMMENTS",
          {{"TABLE_NAME", "VARCHAR2"}, {"COLUMN_NAME", "VARCHAR2"}, {"COMMENTS", "VARCHAR2"}},
          userColComments},
+        {"NLS_DATABASE_PARAMETERS",
+         {{"PARAMETER", "VARCHAR2"}, {"VALUE", "VARCHAR2"}},
+         nlsDatabaseParameters},
     };
     return views;
 }

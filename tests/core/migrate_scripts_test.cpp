@@ -108,6 +108,17 @@ class ScriptsOnlyTest : public localserver::ServerTest {
         MigrationScripts scripts;
         ASSERT_EQ(writeMigrationScripts(written, writtenServices, scripts), Outcome::kDone)
             << scriptsSummary(scripts);
+        // The names the report lists are those of the live run.
+        ASSERT_EQ(scripts.tables.size(), report.tables.size());
+        for (std::size_t i = 0; i < report.tables.size(); ++i) {
+            const auto& a = scripts.tables[i].names;
+            const auto& b = report.tables[i].names;
+            EXPECT_FALSE(a.empty());
+            ASSERT_EQ(a.size(), b.size()) << report.tables[i].table;
+            for (std::size_t n = 0; n < a.size(); ++n)
+                EXPECT_EQ(std::tie(a[n].kind, a[n].access, a[n].oracle),
+                          std::tie(b[n].kind, b[n].access, b[n].oracle));
+        }
 
         auto adam = appUser("adam", "eve");
         testing::ScriptRun run;

@@ -94,6 +94,10 @@ class TypedTextTest : public localserver::ServerTest {
         tap_ = Tap();
         auto s = services();
         EXPECT_EQ(c.run(s), c.outcome);
+        // What migrate reads of the server first carries no typed text.
+        std::erase_if(tap_.sent, [](const std::string& sent) {
+            return sent.starts_with("SELECT VALUE FROM NLS_DATABASE_PARAMETERS");
+        });
         EXPECT_EQ(tap_.sent, c.sent);
         EXPECT_TRUE(firstBox().starts_with(c.box)) << firstBox();
         EXPECT_EQ(c.box.empty(), firstBox().empty()) << firstBox();

@@ -5,6 +5,7 @@
 
 #include "core/migrate.h"
 #include "core/migrate_report.h"
+#include "core/migrate_report_html.h"
 #include "localserver/server_fixture.h"
 #include "support/local_migration.h"
 #include "support/scripted_messages.h"
@@ -163,6 +164,56 @@ TEST_F(VerifySchemaTest, AnUntouchedRunIsOkWithItsCounts) {
     }
     const std::string summary = migrateSummary(report_, true);
     EXPECT_NE(summary.find("  Umsätze: 索引 1、外部キー 1、ok\n"), std::string::npos) << summary;
+}
+
+}  // namespace
+}  // namespace malvorn::core
+
+namespace malvorn::core {
+namespace {
+
+TEST_F(VerifySchemaTest, TheReportNamesWhatEachAccessNameBecame) {
+    ASSERT_EQ(migrate({}), Outcome::kDone);
+    struct Expected {
+        const char* table;
+        NameMapping name;
+    };
+    const Expected expected[] = {
+        {.table = "Order Details",
+         .name = {.kind = "table", .access = "Order Details", .oracle = "\"Order Details\""}},
+        {.table = "Order Details",
+         .name = {.kind = "primaryKey", .access = "PrimaryKey", .oracle = "pkOrder_Details"}},
+        {.table = "Kunden", .name = {.kind = "column", .access = "Stadt", .oracle = "Stadt"}},
+        {.table = "Kunden",
+         .name = {.kind = "index", .access = "StadtName", .oracle = "Kunden_StadtName"}},
+        {.table = "Kunden",
+         .name = {.kind = "notNull", .access = "Name", .oracle = "nn_Kunden_Name"}},
+        {.table = "Umsätze",
+         .name = {.kind = "check", .access = "Betrag", .oracle = "ck_Umsätze_Betrag"}},
+        {.table = "Umsätze",
+         .name = {.kind = "foreignKey", .access = "KundenUmsätze", .oracle = "fk_Umsätze_Kunden"}},
+    };
+    const std::string json = migrateReportJson(report_);
+    const std::string html = migrateReportHtml(report_, true);
+    for (const auto& e : expected) {
+        const auto& names = table(e.table).names;
+        const bool there = std::any_of(names.begin(), names.end(), [&](const NameMapping& n) {
+            return std::tie(n.kind, n.access, n.oracle) ==
+                   std::tie(e.name.kind, e.name.access, e.name.oracle);
+        });
+        EXPECT_TRUE(there) << e.table << ": " << e.name.kind << " " << e.name.access;
+        EXPECT_NE(json.find("{\"kind\": \"" + e.name.kind + "\", \"access\": " +
+                            jsonText(e.name.access) + ", \"oracle\": " + jsonText(e.name.oracle)),
+                  std::string::npos)
+            << e.name.access;
+        EXPECT_NE(html.find("<td>" + htmlText(e.name.access) + "</td><td>" +
+                            htmlText(e.name.oracle) + "</td>"),
+                  std::string::npos)
+            << e.name.access;
+    }
+    // The duplicate of the key is no index: it has no name to list.
+    for (const auto& n : table("Kunden").names)
+        EXPECT_NE(n.access, "SameAsKey");
 }
 
 }  // namespace
