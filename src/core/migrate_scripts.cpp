@@ -34,6 +34,8 @@ const char* serverOption(const MigrateFields& f) {
         return "--journal";
     if (f.acceptShortTables)
         return "--accept-short-tables";
+    if (f.jobs > 1)
+        return "--jobs";
     return nullptr;
 }
 
