@@ -481,16 +481,16 @@ void migrateTables(const MigrateFields& fields, Services& services, SharedRun& s
             try {
                 JobContext& context = jobs[job];
                 context.file = services.openJet(fields.dbPath);
-                context.linked = std::make_unique<LinkedSource>(*context.file, fields.dbPath,
-                                                                services.openJet, fields.followLinks);
+                context.linked = std::make_unique<LinkedSource>(
+                    *context.file, fields.dbPath, services.openJet, fields.followLinks);
                 if (fields.oracleSafe)
                     context.complex = std::make_unique<ComplexTables>(*context.linked);
                 context.session = services.openSession(fields.connection);
                 jet::JetSource& source = context.complex
                                              ? static_cast<jet::JetSource&>(*context.complex)
                                              : *context.linked;
-                context.migration = std::make_unique<Migration>(fields, services, shared,
-                                                                *context.session, source);
+                context.migration =
+                    std::make_unique<Migration>(fields, services, shared, *context.session, source);
                 migration = context.migration.get();
             } catch (...) {
                 // The table fails with what stopped its job; its turn passes.

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "convert/script_text.h"
-#include "core/verify_schema.h"
 #include "core/linked_source.h"
+#include "core/verify_schema.h"
 
 namespace malvorn::core {
 namespace {

@@ -111,6 +111,33 @@ ast::TransactionControl Parser::transactionControl() {
     return tc;
 }
 
+// DROP TABLE | USER | INDEX | VIEW | SEQUENCE.
+ast::Statement Parser::dropStatement() {
+    take();
+    if (acceptWord("TABLE")) {
+        ast::DropTable drop{tableRef()};
+        if (acceptWord("CASCADE")) {
+            expectWord("CONSTRAINTS");
+            drop.cascadeConstraints = true;
+        }
+        acceptWord("PURGE");
+        return drop;
+    }
+    if (acceptWord("USER")) {
+        ast::DropUser drop;
+        drop.name = name();
+        drop.cascade = acceptWord("CASCADE");
+        return drop;
+    }
+    if (acceptWord("INDEX"))
+        return dropIndex();
+    if (acceptWord("VIEW"))
+        return ast::DropView{tableRef()};
+    if (acceptWord("SEQUENCE"))
+        return ast::DropSequence{tableRef()};
+    invalidStatement();
+}
+
 ast::Statement Parser::dispatch() {
     const Token& t = peek();
     if (atQuery())
@@ -138,31 +165,8 @@ ast::Statement Parser::dispatch() {
             return createSequence();
         invalidStatement();
     }
-    if (t.isWord("DROP")) {
-        take();
-        if (acceptWord("TABLE")) {
-            ast::DropTable drop{tableRef()};
-            if (acceptWord("CASCADE")) {
-                expectWord("CONSTRAINTS");
-                drop.cascadeConstraints = true;
-            }
-            acceptWord("PURGE");
-            return drop;
-        }
-        if (acceptWord("USER")) {
-            ast::DropUser drop;
-            drop.name = name();
-            drop.cascade = acceptWord("CASCADE");
-            return drop;
-        }
-        if (acceptWord("INDEX"))
-            return dropIndex();
-        if (acceptWord("VIEW"))
-            return ast::DropView{tableRef()};
-        if (acceptWord("SEQUENCE"))
-            return ast::DropSequence{tableRef()};
-        invalidStatement();
-    }
+    if (t.isWord("DROP"))
+        return dropStatement();
     if (t.isWord("COMMENT"))
         return comment();
     if (t.isWord("RENAME"))

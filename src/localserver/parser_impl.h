@@ -95,6 +95,7 @@ class Parser {
 
     // ---- statements ----
     ast::Statement dispatch();
+    ast::Statement dropStatement();
     std::unique_ptr<ast::Select> select();  // a whole query, with WITH and set operations
     std::unique_ptr<ast::Select> queryBlock();
     std::unique_ptr<ast::Select> queryTerm();

@@ -8,8 +8,8 @@
 #include "base/calendar.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
-#include "localserver/timestamps.h"
 #include "localserver/function_registry.h"
+#include "localserver/timestamps.h"
 #include "localserver/values.h"
 
 namespace malvorn::localserver {

@@ -179,7 +179,7 @@ TEST_F(ScriptsOnlyTest, NwindsScriptsGiveTheDictionaryOfALiveMigration) {
     compare(nwind, {}, 0);
     EXPECT_EQ(counted(dictionary_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
     EXPECT_EQ(counted(dictionary_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
-    EXPECT_EQ(counted(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);  // 7 AutoNumbers
+    EXPECT_EQ(counted(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);   // 7 AutoNumbers
     EXPECT_EQ(counted(dictionary_, "VIEW_NAME, TEXT FROM USER_VIEW"), 18u);  // 4 left out
 }
 
