@@ -185,17 +185,7 @@ void LocalSession::mergeInsert(const ast::Merge& m, const std::shared_ptr<const 
     std::string columns;
     std::string list;
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
-        std::string value = values[i];
-        const std::string& identity = table->identityOf(i);
-        const std::string nextIdentity = "mv_identity_next(" + id + ", random())";
-        if (value.empty() && !identity.empty()) {
-            value = nextIdentity;
-        } else if (value.empty()) {
-            const auto& def = table->columns[i].defaultText;
-            value = def.empty() ? std::string("NULL") : tr.expr(*parseExpression(def));
-        } else if (identity.ends_with("ON NULL")) {
-            value = "coalesce(" + value + ", " + nextIdentity + ")";
-        }
+        const std::string value = insertedValue(*table, i, values[i], tr);
         columns += (i ? ", c" : "c") + std::to_string(i);
         list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
     }

@@ -27,6 +27,22 @@ void refuseAlwaysIdentity(const TableInfo& table, const std::vector<int>& target
 
 }  // namespace
 
+std::string insertedValue(const TableInfo& table, std::size_t i, std::string given,
+                          Translator& tr) {
+    const std::string& identity = table.identityOf(i);
+    // random() keeps SQLite from taking the call for a constant, once per statement.
+    const std::string nextIdentity = "mv_identity_next(" + std::to_string(table.id) + ", random())";
+    if (given.empty() && !identity.empty())
+        return nextIdentity;
+    if (given.empty()) {
+        const auto& def = table.columns[i].defaultText;
+        return def.empty() ? std::string("NULL") : tr.expr(*parseExpression(def));
+    }
+    if (identity.ends_with("ON NULL"))
+        return "coalesce(" + given + ", " + nextIdentity + ")";
+    return given;
+}
+
 void LocalSession::checkWritable(const TableInfo& table) const {
     if (table.storedView)
         oraThrow(1732, "data manipulation operation not legal on this view");
@@ -91,18 +107,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
     std::string sql = "INSERT INTO " + table->sqlName + "(";
     std::string list;
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
-        std::string value = values[i];
-        const std::string& identity = table->identityOf(i);
-        // random() keeps SQLite from taking the call for a constant, once per statement.
-        const std::string nextIdentity = "mv_identity_next(" + id + ", random())";
-        if (value.empty() && !identity.empty()) {
-            value = nextIdentity;
-        } else if (value.empty()) {
-            const auto& def = table->columns[i].defaultText;
-            value = def.empty() ? std::string("NULL") : tr.expr(*parseExpression(def));
-        } else if (identity.ends_with("ON NULL")) {
-            value = "coalesce(" + value + ", " + nextIdentity + ")";
-        }
+        std::string value = insertedValue(*table, i, values[i], tr);
         sql += (i ? ", c" : "c") + std::to_string(i);
         list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
         if (!ins.select)

@@ -198,6 +198,10 @@ class Translator {
 };
 
 bool isAggregate(const ast::Expr& e);
+// The SQL of what an INSERT stores in column i of `table`: `given` (empty
+// when the column is not named), else the identity's next value or the
+// column's default.
+std::string insertedValue(const TableInfo& table, std::size_t i, std::string given, Translator& tr);
 // The type the translation tracks for a column.
 SqlType typeOf(const ColumnDef& c);
 
