@@ -86,7 +86,7 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         if (n != 0)
             wrongArguments();
         if (!ordered)
-            oraThrow(30485, "missing ORDER BY expression in the window specification");
+            oraThrow(30485, "missing ORDER BY expression in the OVER clause");
         set(type, SqlType::kNumber);
         std::string fn = name == "ROW_NUMBER" ? "row_number()"
                          : name == "RANK"     ? "rank()"
@@ -97,7 +97,7 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         if (n < 1 || n > 3)
             wrongArguments();
         if (!ordered)
-            oraThrow(30485, "missing ORDER BY expression in the window specification");
+            oraThrow(30485, "missing ORDER BY expression in the OVER clause");
         SqlType t = SqlType::kUnknown;
         std::string sql = (name == "LAG" ? "lag(" : "lead(") + arg(0, &t);
         if (n > 1)
