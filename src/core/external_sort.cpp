@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <queue>
@@ -13,8 +14,14 @@ namespace {
 // Runs merged at once: each open run holds a file and one record.
 constexpr std::size_t kMaxFanIn = 32;
 
-// What a held record costs beyond its bytes: the strings' own heads.
-constexpr std::size_t kRecordOverhead = sizeof(SortRecord);
+// Larger budgets are taken as this: held offsets are 32-bit.
+constexpr std::size_t kLargestBudget = std::size_t{1} << 30;
+
+// The held buffer is reserved up to this at once; beyond it, it grows.
+constexpr std::size_t kLargestReserve = std::size_t{64} << 20;
+
+// A held record's head: its key's and payload's lengths.
+constexpr std::size_t kHeadBytes = 2 * sizeof(std::uint32_t);
 
 void writeLength(std::ofstream& out, std::size_t length) {
     const auto value = static_cast<std::uint32_t>(length);
@@ -24,17 +31,17 @@ void writeLength(std::ofstream& out, std::size_t length) {
     out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
-void writeRecord(std::ofstream& out, const SortRecord& record) {
-    if (record.key.size() > UINT32_MAX || record.payload.size() > UINT32_MAX)
-        throw std::runtime_error("並べ替える行が大きすぎます");
-    writeLength(out, record.key.size());
-    out.write(record.key.data(), static_cast<std::streamsize>(record.key.size()));
-    writeLength(out, record.payload.size());
-    out.write(record.payload.data(), static_cast<std::streamsize>(record.payload.size()));
+void writeRecord(std::ofstream& out, std::string_view key, std::string_view payload) {
+    writeLength(out, key.size());
+    out.write(key.data(), static_cast<std::streamsize>(key.size()));
+    writeLength(out, payload.size());
+    out.write(payload.data(), static_cast<std::streamsize>(payload.size()));
 }
 
-bool keyBefore(const SortRecord& a, const SortRecord& b) {
-    return a.key < b.key;
+void checkSizes(const SortRecord& record) {
+    if (record.key.size() > UINT32_MAX - kHeadBytes ||
+        record.payload.size() > UINT32_MAX - kHeadBytes - record.key.size())
+        throw std::runtime_error("並べ替える行が大きすぎます");
 }
 
 }  // namespace
@@ -116,7 +123,7 @@ struct ExternalSort::Merge {
 };
 
 ExternalSort::ExternalSort(std::size_t memoryBudget, std::string parentFolder)
-    : budget_(memoryBudget), parent_(std::move(parentFolder)) {}
+    : budget_(std::min(memoryBudget, kLargestBudget)), parent_(std::move(parentFolder)) {}
 
 ExternalSort::~ExternalSort() {
     merge_.reset();  // the files are closed before they go
@@ -139,28 +146,74 @@ std::string ExternalSort::newRunPath() {
     return folder_ + "/run" + std::to_string(nextRunNumber_++);
 }
 
+std::string_view ExternalSort::heldKey(std::uint32_t offset) const {
+    std::uint32_t length = 0;
+    std::memcpy(&length, held_.data() + offset, sizeof length);
+    return {held_.data() + offset + kHeadBytes, length};
+}
+
+std::string_view ExternalSort::heldPayload(std::uint32_t offset) const {
+    std::uint32_t keyLength = 0;
+    std::uint32_t length = 0;
+    std::memcpy(&keyLength, held_.data() + offset, sizeof keyLength);
+    std::memcpy(&length, held_.data() + offset + sizeof keyLength, sizeof length);
+    return {held_.data() + offset + kHeadBytes + keyLength, length};
+}
+
+bool ExternalSort::overBudgetWith(std::size_t recordBytes) const {
+    return held_.size() + recordBytes + (heldOffsets_.size() + 1) * sizeof(std::uint32_t) > budget_;
+}
+
 void ExternalSort::add(SortRecord record) {
     if (reading_)
         throw std::logic_error("ExternalSort::add after next");
-    heldBytes_ += record.key.size() + record.payload.size() + kRecordOverhead;
-    held_.push_back(std::move(record));
-    if (heldBytes_ > budget_)
+    checkSizes(record);
+    const std::size_t bytes = kHeadBytes + record.key.size() + record.payload.size();
+    if (!heldOffsets_.empty() && overBudgetWith(bytes))
         spill();
+    // Reserved once: growing by doubling would hold two copies at the step
+    // and up to twice the budget after it.
+    if (held_.capacity() < std::min(budget_, kLargestReserve))
+        held_.reserve(std::min(budget_, kLargestReserve));
+    const std::size_t offset = held_.size();
+    const auto keyLength = static_cast<std::uint32_t>(record.key.size());
+    const auto payloadLength = static_cast<std::uint32_t>(record.payload.size());
+    held_.resize(offset + bytes);
+    char* at = held_.data() + offset;
+    std::memcpy(at, &keyLength, sizeof keyLength);
+    std::memcpy(at + sizeof keyLength, &payloadLength, sizeof payloadLength);
+    std::memcpy(at + kHeadBytes, record.key.data(), keyLength);
+    std::memcpy(at + kHeadBytes + keyLength, record.payload.data(), payloadLength);
+    heldOffsets_.push_back(static_cast<std::uint32_t>(offset));
+    if (overBudgetWith(0))
+        spill();  // a record larger than the budget goes to a run of its own
+}
+
+// Offsets grow in the order added, so ties broken by offset keep that order.
+void ExternalSort::sortHeld() {
+    std::sort(heldOffsets_.begin(), heldOffsets_.end(), [this](std::uint32_t a, std::uint32_t b) {
+        const int order = heldKey(a).compare(heldKey(b));
+        return order != 0 ? order < 0 : a < b;
+    });
 }
 
 void ExternalSort::spill() {
-    std::stable_sort(held_.begin(), held_.end(), keyBefore);
+    sortHeld();
     const std::string path = newRunPath();
     runPaths_.push_back(path);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const auto& record : held_)
-        writeRecord(out, record);
+    for (const std::uint32_t offset : heldOffsets_)
+        writeRecord(out, heldKey(offset), heldPayload(offset));
     out.close();
     if (!out)
         throw std::runtime_error("並べ替えの一時ファイルに書けません: " + path);
     ++runsWritten_;
-    held_ = {};  // the capacity goes too
-    heldBytes_ = 0;
+    // The buffer is kept for the next run, unless a record larger than the
+    // budget stretched it.
+    if (held_.capacity() > std::min(budget_, kLargestReserve))
+        held_ = {};
+    held_.clear();
+    heldOffsets_.clear();
 }
 
 void ExternalSort::mergeRuns(std::size_t first, std::size_t count) {
@@ -173,7 +226,7 @@ void ExternalSort::mergeRuns(std::size_t first, std::size_t count) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         SortRecord record;
         while (merge.next(record))
-            writeRecord(out, record);
+            writeRecord(out, record.key, record.payload);
         out.close();
         if (!out)
             throw std::runtime_error("並べ替えの一時ファイルに書けません: " + path);
@@ -188,11 +241,13 @@ void ExternalSort::mergeRuns(std::size_t first, std::size_t count) {
 void ExternalSort::startReading() {
     reading_ = true;
     if (runPaths_.empty()) {
-        std::stable_sort(held_.begin(), held_.end(), keyBefore);
+        sortHeld();
         return;
     }
-    if (!held_.empty())
+    if (!heldOffsets_.empty())
         spill();
+    held_ = {};
+    heldOffsets_ = {};
     // Neighbouring runs are merged together, so the order added is kept for
     // equal keys through every pass.
     while (runPaths_.size() > kMaxFanIn) {
@@ -207,12 +262,15 @@ bool ExternalSort::next(SortRecord& out) {
         startReading();
     if (merge_)
         return merge_->next(out);
-    if (memoryIndex_ == held_.size()) {
+    if (memoryIndex_ == heldOffsets_.size()) {
         held_ = {};
+        heldOffsets_ = {};
         memoryIndex_ = 0;
         return false;
     }
-    out = std::move(held_[memoryIndex_++]);
+    const std::uint32_t offset = heldOffsets_[memoryIndex_++];
+    out.key = heldKey(offset);
+    out.payload = heldPayload(offset);
     return true;
 }
 

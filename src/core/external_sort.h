@@ -2,12 +2,15 @@
 
 // A sort of records by a byte key in bounded memory: records are held up to a
 // budget, then sorted and written to a run file; the runs are merged when
-// read. The spill files live in a folder of their own, removed with every
-// file in it when the sort is destroyed, whichever way that happens.
+// read. Held records are packed end to end in one buffer and sorted as
+// offsets into it, so the budget is what the sort holds, not a part of it.
+// The spill files live in a folder of their own, removed with every file in
+// it when the sort is destroyed, whichever way that happens.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace malvorn::core {
@@ -45,11 +48,17 @@ class ExternalSort {
     // Merges runs [first, first + count) into one new run file.
     void mergeRuns(std::size_t first, std::size_t count);
 
+    bool overBudgetWith(std::size_t recordBytes) const;
+    void sortHeld();
+    std::string_view heldKey(std::uint32_t offset) const;
+    std::string_view heldPayload(std::uint32_t offset) const;
+
     std::size_t budget_;
     std::string parent_;
     std::string folder_;
-    std::vector<SortRecord> held_;
-    std::size_t heldBytes_ = 0;
+    // Each held record: key length, payload length (native u32s), key, payload.
+    std::vector<char> held_;
+    std::vector<std::uint32_t> heldOffsets_;
     std::vector<std::string> runPaths_;
     std::size_t runsWritten_ = 0;
     std::size_t nextRunNumber_ = 0;
