@@ -14,6 +14,10 @@ LocalSession::LocalSession(const std::string& folder, const std::string& user,
     createCatalogTables(db_);
     // The server's LIKE tells upper from lower case.
     db_.exec("PRAGMA case_sensitive_like=ON");
+    // A checkpoint once the log holds 8,000 pages (32 MiB), not SQLite's
+    // 1,000: rows copied out of key order touch most of the key index's pages
+    // in each commit, and every checkpoint wrote them all back again.
+    db_.exec("PRAGMA wal_autocheckpoint=8000");
     login(user, password);
     defineServerFunctions(db_, [this](std::int64_t id) { return tableById(id); });
     defineSchemaFunctions();
