@@ -87,8 +87,9 @@ std::string_view matchElement(const std::string& format, std::size_t at) {
     // Every element starts with a letter; punctuation is most of a format.
     if (!isAlpha(format[at]))
         return {};
+    const char first = upper(format[at]);
     const auto matches = [&](std::string_view e) {
-        if (at + e.size() > format.size())
+        if (e[0] != first || at + e.size() > format.size())
             return false;
         bool same = true;
         for (std::size_t i = 0; i < e.size() && same; ++i)
