@@ -22,6 +22,7 @@
 #include "core/migrate_schema.h"
 #include "core/migrate_scripts.h"
 #include "core/migrate_verify.h"
+#include "core/row_sender.h"
 #include "core/server_check.h"
 #include "core/verify_schema.h"
 #include "encoding/ascii.h"
@@ -281,18 +282,20 @@ std::optional<std::string> Migration::copyRows(const model::JetTableDef& table,
         outcome.rowsRead = from + sendInBatches(session_, head, *rows, f_.bulkBatch, f_.oracleSafe,
                                                 nullptr, shown);
     } else {
-        while (rows->next(row)) {
-            if (stopWanted(f_.stopRequested))
-                throw Interrupted(outcome.rowsRead - from);
-            ++outcome.rowsRead;
-            const auto literals = f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), row)
-                                                : transfer::rowLiterals(rows->columns(), row);
-            session_.execute(transfer::rowStatement(head, literals));
-            committed_ = outcome.rowsRead;
-            if (committed_ % kJournalEvery == 0)
-                record(table.name, TablePhase::kCopying, committed_);
-            showRows(table.name, outcome.rowsRead, total);
-        }
+        const auto statementFor = [&](const jet::JetRow& read, std::int64_t) {
+            return transfer::rowStatement(
+                head, f_.oracleSafe ? transfer::safeRowLiterals(rows->columns(), read)
+                                    : transfer::rowLiterals(rows->columns(), read));
+        };
+        const RowProgress shown{[&](std::int64_t k) { outcome.rowsRead = from + k; },
+                                [&](std::int64_t k) {
+                                    committed_ = from + k;
+                                    if (committed_ % kJournalEvery == 0)
+                                        record(table.name, TablePhase::kCopying, committed_);
+                                    showRows(table.name, committed_, total);
+                                },
+                                f_.stopRequested};
+        sendRowByRow(session_, *rows, statementFor, shown);
     }
     record(table.name, TablePhase::kCopying, outcome.rowsRead);
     if (jet::rowCountDiffers(*rows))

@@ -14,11 +14,10 @@ constexpr std::size_t kMostPlans = 200;
 
 }  // namespace
 
-std::string LocalSession::insertShape(const std::vector<Token>& tokens) {
+void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& shape) {
+    shape.clear();
     if (tokens.empty() || !tokens.front().isWord("INSERT"))
-        return {};
-    std::string shape;
-    shape.reserve(tokens.back().end);
+        return;
     for (const Token& t : tokens) {
         switch (t.kind) {
             case Token::Kind::kString:
@@ -30,8 +29,10 @@ std::string LocalSession::insertShape(const std::vector<Token>& tokens) {
                 continue;
             case Token::Kind::kWord:
                 // A query's translation may depend on its literals' values.
-                if (t.text == "SELECT")
-                    return {};
+                if (t.text == "SELECT") {
+                    shape.clear();
+                    return;
+                }
                 shape += 'W';
                 break;
             case Token::Kind::kQuoted:
@@ -43,41 +44,49 @@ std::string LocalSession::insertShape(const std::vector<Token>& tokens) {
             case Token::Kind::kEnd:
                 continue;
         }
-        shape += std::to_string(t.text.size());
-        shape += ':';
+        // The text's length, seven bits a byte, the last byte below 128:
+        // no two token lists give one key.
+        for (std::size_t n = t.text.size();; n >>= 7) {
+            if (n < 128) {
+                shape += static_cast<char>(n);
+                break;
+            }
+            shape += static_cast<char>(0x80 | (n & 0x7f));
+        }
         shape += t.text;
     }
-    return shape;
 }
 
 std::vector<SqlValue> LocalSession::paramsFor(const InsertPlan& plan,
                                               const std::vector<Token>& tokens) const {
-    std::vector<SqlValue> params = plan.params;
-    for (std::size_t i = 0; i < params.size(); ++i) {
+    std::vector<SqlValue> params;
+    params.reserve(plan.params.size());
+    for (std::size_t i = 0; i < plan.params.size(); ++i) {
         const ParamOrigin& origin = plan.origins.params[i];
         switch (origin.kind) {
             case ParamOrigin::Kind::kFixed:
+                params.push_back(plan.params[i]);
                 break;
             case ParamOrigin::Kind::kText:
-                params[i] = tokens[static_cast<std::size_t>(origin.token)].text;
+                params.emplace_back(tokens[static_cast<std::size_t>(origin.token)].text);
                 break;
             case ParamOrigin::Kind::kNumber: {
                 const std::string& digits = tokens[static_cast<std::size_t>(origin.token)].text;
                 // An unsigned literal is read in place, without a signed copy.
                 if (origin.sign.empty()) {
                     if (auto plain = Number::parse(digits)) {
-                        params[i] = std::move(*plain);
+                        params.emplace_back(std::move(*plain));
                         break;
                     }
                 }
-                const auto number = parseNumber(origin.sign + digits);
+                auto number = parseNumber(origin.sign + digits);
                 if (!number)
                     oraThrow(1722, "invalid number");
-                params[i] = *number;
+                params.push_back(std::move(*number));
                 break;
             }
             case ParamOrigin::Kind::kSysdate:
-                params[i] = sysdate_;
+                params.emplace_back(sysdate_);
                 break;
         }
     }
@@ -127,11 +136,10 @@ void LocalSession::runPlan(const InsertPlan& plan, const std::vector<SqlValue>& 
     checked.reserve(checked.size() + plan.direct.size());
     try {
         for (const auto& direct : plan.direct) {
-            const SqlValue value = direct.parameter
-                                       ? params[static_cast<std::size_t>(*direct.parameter)]
-                                   : direct.call ? runParamCall(*direct.call, params)
-                                                 : SqlValue();
-            checked.push_back(coerceForKind(direct.kind, direct.target, value));
+            SqlValue value = direct.parameter ? params[static_cast<std::size_t>(*direct.parameter)]
+                             : direct.call    ? runParamCall(*direct.call, params)
+                                              : SqlValue();
+            checked.push_back(coerceForKind(direct.kind, direct.target, std::move(value)));
         }
     } catch (const oracle::OracleError&) {
         // Run as written, the statement fails on the first column in order

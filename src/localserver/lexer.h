@@ -29,5 +29,7 @@ struct Token {
 // the ideographic space or any other character outside the language is
 // ORA-00911.
 std::vector<Token> tokenize(const std::string& statement);
+// The same into `tokens`, whose elements are used again.
+void tokenize(const std::string& statement, std::vector<Token>& tokens);
 
 }  // namespace malvorn::localserver

@@ -229,7 +229,9 @@ class LocalSession : public oracle::Session {
     };
     InsertPlan planInsert(const ast::Insert& ins);
     // insert_plans.cpp
-    static std::string insertShape(const std::vector<Token>& tokens);
+    // The statement's tokens but for its literals' values, into `shape`;
+    // empty when it is no INSERT whose plan can be kept.
+    static void insertShape(const std::vector<Token>& tokens, std::string& shape);
     bool runKnownShape(const std::string& shape, const std::vector<Token>& tokens);
     void insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
                            const std::vector<Token>& tokens);
@@ -248,6 +250,9 @@ class LocalSession : public oracle::Session {
     ChangeSignal signal_;
     std::optional<std::uint64_t> signalSeen_;  // the signal when the catalog was last read
     std::unordered_map<std::string, InsertPlan> plans_;  // by shape
+    // The last statement's tokens and shape, kept for their memory.
+    std::vector<Token> tokens_;
+    std::string shape_;
     bool autoCommit_ = true;
     std::shared_ptr<OpenStreams> streams_ = std::make_shared<OpenStreams>();
     // Rows are deleted and written again as they were (a retried UPDATE,

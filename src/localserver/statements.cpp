@@ -253,9 +253,11 @@ LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
 
 LocalSession::Rows LocalSession::perform(const std::string& statement) {
     sysdate_ = formatStoredDate(currentDateTime());
-    std::vector<Token> tokens = tokenize(statement);
+    std::vector<Token>& tokens = tokens_;
+    tokenize(statement, tokens);
     refreshCacheIfStale();
-    const std::string shape = insertShape(tokens);
+    insertShape(tokens, shape_);
+    const std::string& shape = shape_;
     if (!shape.empty()) {
         // The copy's rows come here: with autocommit, nothing is added to them.
         if (autoCommit_) {
