@@ -91,6 +91,16 @@ std::string verifiedByLabel(const TableOutcome& table) {
     return "-";
 }
 
+std::string serverLabel(const MigrateReport& report) {
+    if (report.serverRelease.empty() && report.serverCharacterSet.empty())
+        return {};
+    std::string label =
+        "、サーバー Oracle " + (report.serverRelease.empty() ? "(版不明)" : report.serverRelease);
+    if (!report.serverCharacterSet.empty())
+        label += " (" + report.serverCharacterSet + ")";
+    return label;
+}
+
 std::size_t displayWidth(const std::string& text) {
     std::size_t width = 0;
     for (std::size_t i = 0; i < text.size();)
@@ -129,9 +139,9 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
     for (const auto& note : report.notes)
         out += note + "\n";
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
-           convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒\n" +
-           schemaSummary(report.tables) + linksSummary(report.links, report.linksFollowed) +
-           viewsSummary(report.views);
+           convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒" +
+           serverLabel(report) + "\n" + schemaSummary(report.tables) +
+           linksSummary(report.links, report.linksFollowed) + viewsSummary(report.views);
 }
 
 std::string migrateReportJson(const MigrateReport& report) {

@@ -10,7 +10,8 @@ namespace malvorn::core {
 
 // One line per table under a heading: table, columns, rows read, rows on
 // the server, rows verified and how (when `verified`), and the result cut to
-// `resultWidth` columns; then the notes, then a line of totals.
+// `resultWidth` columns; then the notes, then a line of totals ending in the
+// server's release.
 std::string migrateSummary(const MigrateReport& report, bool verified,
                            std::size_t resultWidth = 60);
 
@@ -25,6 +26,10 @@ std::string migrateReportJson(const MigrateReport& report);
 // How a table was read back, as the summary and the page write it: キー順
 // (key order), チェックサム (checksum), "-" when it was not.
 std::string verifiedByLabel(const TableOutcome& table);
+
+// The server the run went to, for the line of totals: "、サーバー Oracle
+// 19.0.0.0.0 (AL32UTF8)"; empty when the run read none.
+std::string serverLabel(const MigrateReport& report);
 
 // `text` as a JSON string, quotes included.
 std::string jsonText(const std::string& text);

@@ -121,7 +121,7 @@ std::string migrateReportHtml(const MigrateReport& report, bool verified) {
         htmlText(report.database) + "</p>\n<p class=\"totals\">" +
         std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
         convert::formatGrouped(rows) + " 行、" + fixed(report.seconds, "%.2f") + " 秒" +
-        (report.interrupted ? "（途中で中断しました）" : "") +
+        htmlText(serverLabel(report)) + (report.interrupted ? "（途中で中断しました）" : "") +
         "</p>\n<table>\n<tr><th>テーブル</th><th>列</th><th>読んだ行</th><th>サーバー</th>" +
         (verified ? "<th>検証済み</th><th>照合</th>" : "") +
         "<th>秒</th><th>結果</th><th>時間の割合</th></tr>\n";

@@ -12,21 +12,11 @@ namespace {
 
 using convert::SchemaStep;
 
+// A name's kind is its step's word; identity and comments give no name.
 const char* kindOf(SchemaStep step) {
-    switch (step) {
-        case SchemaStep::kNotNull:
-            return "notNull";
-        case SchemaStep::kCheck:
-            return "check";
-        case SchemaStep::kIndex:
-            return "index";
-        case SchemaStep::kForeignKey:
-            return "foreignKey";
-        case SchemaStep::kIdentity:
-        case SchemaStep::kComment:
-            break;
-    }
-    return nullptr;  // these give no name
+    return step == SchemaStep::kIdentity || step == SchemaStep::kComment
+               ? nullptr
+               : convert::schemaStepName(step);
 }
 
 const char* kindWords(const std::string& kind) {

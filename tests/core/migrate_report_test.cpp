@@ -37,6 +37,34 @@ TEST(MigrateReport, SummaryLinesUpWideNamesAndCutsLongResults) {
               "テーブル         列    読んだ行    サーバー  結果");
 }
 
+TEST(MigrateReport, TheTotalsNameTheServerRead) {
+    struct Case {
+        const char* release;
+        const char* characterSet;
+        const char* totals;
+    };
+    const Case cases[] = {
+        {.release = "19.0.0.0.0",
+         .characterSet = "AL32UTF8",
+         .totals = "2 表中 1 表 ok、2,155 行、1.50 秒、サーバー Oracle 19.0.0.0.0 (AL32UTF8)\n"},
+        {.release = "",
+         .characterSet = "WE8ISO8859P1",
+         .totals = "2 表中 1 表 ok、2,155 行、1.50 秒、サーバー Oracle (版不明) (WE8ISO8859P1)\n"},
+        {.release = "12.2.0.1.0",
+         .characterSet = "",
+         .totals = "2 表中 1 表 ok、2,155 行、1.50 秒、サーバー Oracle 12.2.0.1.0\n"},
+        // No server read (the scripts alone): the line ends at the seconds.
+        {.release = "", .characterSet = "", .totals = "2 表中 1 表 ok、2,155 行、1.50 秒\n"},
+    };
+    for (const Case& c : cases) {
+        MigrateReport report = sample();
+        report.serverRelease = c.release;
+        report.serverCharacterSet = c.characterSet;
+        const std::string summary = migrateSummary(report, true);
+        EXPECT_EQ(summary.substr(summary.rfind("2 表中")), c.totals);
+    }
+}
+
 TEST(MigrateReport, JsonCarriesEveryFieldEscaped) {
     EXPECT_EQ(migrateReportJson(sample()),
               "{\"database\": \"C:\\\\db\\\\\\\"n\\\".mdb\", \"seconds\": 1.50, "

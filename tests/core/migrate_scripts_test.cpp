@@ -13,6 +13,7 @@
 #include "jet_builder/jet_builder.h"
 #include "localserver/server_fixture.h"
 #include "support/local_migration.h"
+#include "support/schema_dictionary.h"
 #include "support/scripted_messages.h"
 #include "support/shop_schema.h"
 #include "support/sqlplus_runner.h"
@@ -24,46 +25,8 @@ using testing::DescribedSource;
 using testing::shop;
 using testing::shopSchema;
 
-// What the dictionary holds of a user's schema, one line per row; the
-// identity's options are left out (a restart over copied rows starts past them).
-std::vector<std::string> dictionary(oracle::Session& session) {
-    const char* const queries[] = {
-        "SELECT TABLE_NAME FROM USER_TABLES",
-        "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, NULLABLE FROM USER_TAB_COLUMNS",
-        "SELECT INDEX_NAME, TABLE_NAME, UNIQUENESS FROM USER_INDEXES",
-        "SELECT INDEX_NAME, COLUMN_NAME, COLUMN_POSITION, DESCEND FROM USER_IND_COLUMNS",
-        "SELECT CONSTRAINT_NAME, CONSTRAINT_TYPE, TABLE_NAME, SEARCH_CONDITION, "
-        "R_CONSTRAINT_NAME, DELETE_RULE, STATUS, VALIDATED FROM USER_CONSTRAINTS",
-        "SELECT CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, POSITION FROM USER_CONS_COLUMNS",
-        "SELECT TABLE_NAME, COLUMN_NAME, GENERATION_TYPE FROM USER_TAB_IDENTITY_COLS",
-        "SELECT TABLE_NAME, COMMENTS FROM USER_TAB_COMMENTS WHERE COMMENTS IS NOT NULL",
-        "SELECT TABLE_NAME, COLUMN_NAME, COMMENTS FROM USER_COL_COMMENTS WHERE COMMENTS IS "
-        "NOT NULL",
-        "SELECT VIEW_NAME, TEXT FROM USER_VIEWS",
-    };
-    std::vector<std::string> out;
-    for (const char* query : queries) {
-        const auto rows = session.query(query);
-        while (rows->next()) {
-            std::string line = std::string(query).substr(7, 30) + " | ";
-            for (std::size_t i = 0; i < rows->columnNames().size(); ++i)
-                line += (i ? "|" : "") + rows->value(i).value_or("<null>");
-            out.push_back(line);
-        }
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-// The lines of one query's rows (named by the start of its column list),
-// holding `part` when given.
-std::size_t counted(const std::vector<std::string>& dictionary, const std::string& prefix,
-                    const std::string& part = "") {
-    return static_cast<std::size_t>(
-        std::count_if(dictionary.begin(), dictionary.end(), [&](const std::string& line) {
-            return line.rfind(prefix, 0) == 0 && line.find(part) != std::string::npos;
-        }));
-}
+using testing::countedLines;
+using testing::schemaDictionary;
 
 class ScriptsOnlyTest : public localserver::ServerTest {
   protected:
@@ -133,8 +96,8 @@ class ScriptsOnlyTest : public localserver::ServerTest {
             << ::testing::PrintToString(run.refused);
         for (const auto& refusal : run.refused)
             EXPECT_EQ(refusal.rfind(std::string(kViewsScriptName) + ": ", 0), 0u) << refusal;
-        dictionary_ = dictionary(*scott);
-        const std::vector<std::string> theirs = dictionary(*adam);
+        dictionary_ = schemaDictionary(*scott);
+        const std::vector<std::string> theirs = schemaDictionary(*adam);
         std::vector<std::string> onlyLive, onlyScripts;
         std::set_difference(dictionary_.begin(), dictionary_.end(), theirs.begin(), theirs.end(),
                             std::back_inserter(onlyLive));
@@ -166,8 +129,8 @@ TEST_F(ScriptsOnlyTest, TheScriptsGiveTheDictionaryOfALiveMigration) {
         {"CONSTRAINT_NAME, CONSTRAINT_TY", 3 + 1 + 1 + 2},  // keys, NOT NULL, CHECK, FKs
     };
     for (const auto& e : expected)
-        EXPECT_EQ(counted(dictionary_, e.prefix), e.count) << e.prefix;
-    EXPECT_EQ(counted(dictionary_, "INDEX_NAME, COLUMN_NAME, COLUM", "KUNDEBETRAG|SYS_NC"), 1u)
+        EXPECT_EQ(countedLines(dictionary_, e.prefix), e.count) << e.prefix;
+    EXPECT_EQ(countedLines(dictionary_, "INDEX_NAME, COLUMN_NAME, COLUM", "KUNDEBETRAG|SYS_NC"), 1u)
         << "the descending column of KundeBetrag";
 }
 
@@ -177,10 +140,10 @@ TEST_F(ScriptsOnlyTest, NwindsScriptsGiveTheDictionaryOfALiveMigration) {
         GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
     // Every view the live run makes, the scripts make too.
     compare(nwind, {}, 0);
-    EXPECT_EQ(counted(dictionary_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
-    EXPECT_EQ(counted(dictionary_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
-    EXPECT_EQ(counted(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);   // 7 AutoNumbers
-    EXPECT_EQ(counted(dictionary_, "VIEW_NAME, TEXT FROM USER_VIEW"), 18u);  // 4 left out
+    EXPECT_EQ(countedLines(dictionary_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
+    EXPECT_EQ(countedLines(dictionary_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
+    EXPECT_EQ(countedLines(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);   // 7 AutoNumbers
+    EXPECT_EQ(countedLines(dictionary_, "VIEW_NAME, TEXT FROM USER_VIEW"), 18u);  // 4 left out
 }
 
 TEST(MigrateOptions, WhatNeedsAServerOrTheSafeRulesIsRefused) {

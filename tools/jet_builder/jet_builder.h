@@ -39,6 +39,14 @@ struct JetBuildField {
     // leaves them after a column there was deleted: the numbers then differ
     // from the positions in the field list.
     int deletedBefore = 0;
+    // A Long Integer the engine numbers itself (AutoNumber): the column's
+    // auto-increment flag.
+    bool autoNumber = false;
+    // Written as the Description, ValidationRule and ValidationText
+    // properties when not empty.
+    std::string description{};
+    std::string validationRule{};
+    std::string validationText{};
 };
 
 struct JetBuildIndex {

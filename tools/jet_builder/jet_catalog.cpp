@@ -97,8 +97,15 @@ Bytes columnProperties(const TableLayout& t, const Format& format, const TextEnc
         blob.addBool(f.name, "Required", f.required);
         if (textual && format.jet4)
             blob.addBool(f.name, "UnicodeCompression", f.unicodeCompression);
-        if (!f.defaultValue.empty())
-            blob.addText(f.name, "DefaultValue", f.defaultValue);
+        const std::pair<const char*, const std::string*> texts[] = {
+            {"DefaultValue", &f.defaultValue},
+            {"Description", &f.description},
+            {"ValidationRule", &f.validationRule},
+            {"ValidationText", &f.validationText}};
+        for (const auto& [property, value] : texts) {
+            if (!value->empty())
+                blob.addText(f.name, property, *value);
+        }
     }
     return blob.bytes();
 }
@@ -149,7 +156,8 @@ void putColumns(Bytes& s, const TableLayout& t, const Format& format, const Text
                 int codePage) {
     for (const ColumnLayout& c : t.columns) {
         const bool textual = c.field.type == model::kJetText || c.field.type == model::kJetMemo;
-        const unsigned flags = (c.fixed ? 0x01u : 0x00u) | (c.field.required ? 0x00u : 0x02u);
+        const unsigned flags = (c.fixed ? 0x01u : 0x00u) | (c.field.required ? 0x00u : 0x02u) |
+                               (c.field.autoNumber ? 0x04u : 0x00u);
         put8(s, static_cast<unsigned>(c.fileType));
         if (format.jet4) {
             put32(s, 0);
