@@ -66,7 +66,15 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     const auto sys = as("system");
     const Strings ann{createUserText("ann", "pw"), grantRolesText("ann")};
     const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
-    const std::tuple<bool, std::string, Login, Outcome, Strings, Strings> cases[] = {
+    struct Case {
+        bool create;  // else delete
+        std::string userId;
+        Login admin;
+        Outcome outcome;
+        Strings sent;
+        Strings events;
+    };
+    const Case cases[] = {
         {true, "  ann ", as("SYSTEM"), done, ann, created},
         {false, "ann ", as("System"), done, {"DROP USER ann CASCADE"}, dropped},
         {true, "u1", as("system "), no, {}, refused},  // not trimmed
@@ -74,17 +82,17 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
         {false, " nobody", sys, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
         {false, "scott", as("system", "wrong"), bad, {}, denied},
     };
-    for (const auto& [create, userId, admin, outcome, sent, events] : cases) {
-        SCOPED_TRACE(userId + "/" + admin.user);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.userId + "/" + c.admin.user);
         restart();
         auto s = services();
-        const UserFields fields{userId, " pw ", admin};
-        EXPECT_EQ(create ? createUser(fields, s) : deleteUser(fields, s), outcome);
-        EXPECT_EQ(tap.sent, sent);
-        EXPECT_EQ(recorder.events, events);
+        const UserFields fields{c.userId, " pw ", c.admin};
+        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), c.outcome);
+        EXPECT_EQ(tap.sent, c.sent);
+        EXPECT_EQ(recorder.events, c.events);
         for (const auto& box : recorder.shown)
             EXPECT_EQ(std::pair(box.icon, box.title),
-                      outcome == no
+                      c.outcome == no
                           ? std::pair(MessageIcon::kCritical, base::TitleForm::kPlain)
                           : std::pair(MessageIcon::kExclamation, base::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
@@ -102,7 +110,15 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
     const std::string inUse = report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO",
                                      "ORA-00955: name is already used by an existing object");
     const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
-    const std::tuple<bool, MessageAnswer, std::string, Strings, Strings, const char*> cases[] = {
+    struct Case {
+        bool exists;  // LFIDNO is there, with a row
+        MessageAnswer answer;
+        std::string definition;
+        Strings sent;
+        Strings boxes;
+        const char* status;
+    };
+    const Case cases[] = {
         {false, yes, fixed, {kCountLfidno, fixed}, {}, "完了"},
         {true, yes, edited, {kCountLfidno, "DROP TABLE LFIDNO", edited}, {kQuestion}, "完了"},
         {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗"},
@@ -182,8 +198,13 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     const char* const create =
         "/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;";
     const char* const two = "CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);";
-    // A script file's contents (nullptr: the folder is given), or "" and a statement.
-    const std::tuple<const char*, std::string, Strings, Strings> cases[] = {
+    struct Case {
+        const char* contents;   // a script file's; nullptr: the folder is given; "": none
+        std::string statement;  // typed, when there is no script
+        Strings sent;
+        Strings events;
+    };
+    const Case cases[] = {
         {create, "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, scriptRan},
         {nullptr, "", {}, {"box スクリプトが指定されていません"}},
         {two, "", {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"}, scriptFailed},
