@@ -1,6 +1,5 @@
 #pragma once
-// Statements run in order with the answer each must give: the tables of the
-// schema-object tests.
+// Statements run in order with the answer each must give.
 
 #include <string>
 #include <vector>
@@ -16,9 +15,10 @@ struct Step {
 
 class StepTest : public ScottTest {
   protected:
-    void runSteps(const std::vector<Step>& steps) {
+    void runSteps(const std::vector<Step>& steps) { runSteps(s(), steps); }
+    static void runSteps(oracle::Session& session, const std::vector<Step>& steps) {
         for (const auto& step : steps) {
-            Rows got = answer(step.statement);
+            Rows got = answerOn(session, step.statement);
             const bool codeOnly = step.expected.size() == 1 && step.expected[0].size() == 9 &&
                                   step.expected[0].starts_with("ORA-");
             if (codeOnly && got.size() == 1)
