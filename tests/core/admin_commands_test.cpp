@@ -155,23 +155,30 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
          {"CREATE TABLE B_T (レコード番号 NUMBER(10), X NUMBER)", "INSERT INTO B_T VALUES (3, 1)",
           "INSERT INTO B_T VALUES (7, 1)", "CREATE TABLE A_T (X NUMBER, レコード番号 NUMBER(10))",
           "INSERT INTO A_T VALUES (1, NULL)", "CREATE TABLE C_T (レコード番号 NUMBER(10))",
-          "CREATE TABLE D_T (番号 NUMBER(10))", "CREATE TABLE E_T (レコード番号 NUMBER(10))"})
+          "CREATE TABLE D_T (番号 NUMBER(10))", "CREATE TABLE E_T (レコード番号 NUMBER(10))",
+          // Dictionary names go in quoted where they must, and as literals.
+          "CREATE TABLE \"O'K\" (レコード番号 NUMBER(10))",
+          "CREATE TABLE \"low t\" (レコード番号 NUMBER(10))", "INSERT INTO \"low t\" VALUES (4)"})
         scott->execute(statement);
     scott->execute(convert::lfidnoDefinitionText());
     tap.canned[maxQuery("E_T")] = "12.0";  // a driver's number with a fraction part
     auto s = services();
     ASSERT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kDone);
-    EXPECT_EQ(
-        tap.sent,
-        (Strings{"DELETE FROM LFIDNO",
-                 "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = "
-                 "'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = "
-                 "'レコード番号'  ORDER BY TABLE_NAME",
-                 maxQuery("A_T"), insertOf("A_T", "0"), maxQuery("B_T"), insertOf("B_T", "7"),
-                 maxQuery("C_T"), insertOf("C_T", "0"), maxQuery("E_T"), insertOf("E_T", "12")}));
-    EXPECT_EQ(recorder.events, (Strings{"hourglass", "status LFIDNOデータセット中．．．",
-                                        "status A_T", "status B_T", "status C_T", "status E_T",
-                                        "status LFIDNOデータセット　完了", "idle", "beep"}));
+    EXPECT_EQ(tap.sent,
+              (Strings{"DELETE FROM LFIDNO",
+                       "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = "
+                       "'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = "
+                       "'レコード番号'  ORDER BY TABLE_NAME",
+                       maxQuery("A_T"), insertOf("A_T", "0"), maxQuery("B_T"), insertOf("B_T", "7"),
+                       maxQuery("C_T"), insertOf("C_T", "0"), maxQuery("E_T"),
+                       insertOf("E_T", "12"), maxQuery("\"O'K\""), insertOf("O''K", "0"),
+                       maxQuery("\"low t\""), insertOf("low t", "4")}));
+    EXPECT_EQ(recorder.events,
+              (Strings{"hourglass", "status LFIDNOデータセット中．．．", "status A_T", "status B_T",
+                       "status C_T", "status E_T", "status O'K", "status low t",
+                       "status LFIDNOデータセット　完了", "idle", "beep"}));
+    EXPECT_EQ(rows(*scott, "SELECT 表名, IDNO FROM LFIDNO WHERE IDNO > 0 ORDER BY 1"),
+              (Strings{"B_T|7", "E_T|12", "low t|4"}));
 
     restart();
     scott->execute("DROP TABLE LFIDNO");

@@ -314,27 +314,5 @@ TEST_F(TypedTextTest, HostileMigratedTables) {
         check(c);
 }
 
-// Names read back from the dictionary go into the fill's statements quoted
-// when they must be, and as literals through the one quoting rule.
-TEST_F(TypedTextTest, LfidnoFillQuotesDictionaryNames) {
-    scott_->execute("CREATE TABLE \"low t\" (レコード番号 NUMBER(10))");
-    scott_->execute("INSERT INTO \"low t\" VALUES (4)");
-    scott_->execute("CREATE TABLE \"O'K\" (レコード番号 NUMBER(10))");
-    scott_->execute("CREATE TABLE PLAIN (レコード番号 NUMBER(10))");
-    auto s = services();
-    ASSERT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kDone);
-    const Strings sent(tap_.sent.begin() + 2, tap_.sent.end());
-    EXPECT_EQ(sent, (Strings{
-                        "SELECT  MAX(レコード番号)   FROM \"O'K\"",
-                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('O''K','レコード番号',0)",
-                        "SELECT  MAX(レコード番号)   FROM PLAIN",
-                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('PLAIN','レコード番号',0)",
-                        "SELECT  MAX(レコード番号)   FROM \"low t\"",
-                        "INSERT INTO LFIDNO(表名,列名,IDNO) VALUES ('low t','レコード番号',4)",
-                    }));
-    EXPECT_EQ(rows(*scott_, "SELECT 表名, IDNO FROM LFIDNO ORDER BY 1"),
-              (Strings{"O'K|0", "PLAIN|0", "low t|4"}));
-}
-
 }  // namespace
 }  // namespace malvorn::core
