@@ -10,19 +10,8 @@ namespace {
 class QueriesTest : public StepTest {
   protected:
     void SetUp() override {
-        ScottTest::SetUp();
-        executeAll({
-            "CREATE TABLE E (ID NUMBER, NAME VARCHAR2(10), DEPT NUMBER)",
-            "CREATE TABLE G (DEPT NUMBER, DNAME VARCHAR2(10))",
-            "INSERT INTO E VALUES (1, 'A', 10)",
-            "INSERT INTO E VALUES (2, 'B', 10)",
-            "INSERT INTO E VALUES (3, 'C', 20)",
-            "INSERT INTO E VALUES (4, 'D', 20)",
-            "INSERT INTO E VALUES (5, 'E', NULL)",
-            "INSERT INTO G VALUES (10, 'X')",
-            "INSERT INTO G VALUES (20, 'Y')",
-            "INSERT INTO G VALUES (30, 'Z')",
-        });
+        StepTest::SetUp();
+        createDepartments();
     }
 };
 
@@ -52,8 +41,7 @@ TEST_F(QueriesTest, SetOperationsCombineBranchesLeftToRight) {
         {"SELECT ID FROM E UNION SELECT NULL FROM G ORDER BY ID + 1", {"ORA-01785"}},
         {"SELECT ID FROM E UNION SELECT DEPT FROM G ORDER BY NAME", {"ORA-00904"}},
         {"SELECT ID FROM E UNION SELECT DEPT FROM G FOR UPDATE", {"ORA-01786"}},
-        {"SELECT COUNT(*) FROM E WHERE DEPT IN (SELECT 10 FROM DUAL UNION SELECT 20 "
-         "FROM DUAL)",
+        {"SELECT COUNT(*) FROM E WHERE DEPT IN (SELECT 10 FROM DUAL UNION SELECT 20 FROM DUAL)",
          {"4"}},
     });
 }
@@ -73,8 +61,7 @@ TEST_F(QueriesTest, InlineViewsAndWithQueriesStandForTables) {
         {"WITH D AS (SELECT DEPT FROM G WHERE DEPT > 10), N (K) AS (SELECT COUNT(*) "
          "FROM E, D WHERE E.DEPT = D.DEPT) SELECT K FROM N",
          {"2"}},
-        {"WITH A AS (SELECT 1 X FROM DUAL) SELECT X FROM A UNION ALL SELECT X + 1 "
-         "FROM A",
+        {"WITH A AS (SELECT 1 X FROM DUAL) SELECT X FROM A UNION ALL SELECT X + 1 FROM A",
          {"1", "2"}},
         {"SELECT (WITH W AS (SELECT MAX(ID) M FROM E) SELECT M FROM W) FROM DUAL", {"5"}},
         {"WITH N (A, B) AS (SELECT 1 FROM DUAL) SELECT A FROM N", {"ORA-32038"}},
@@ -135,8 +122,7 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
         // 40 percent of five rows is two; 30 percent is 1.5, rounded up.
         {"SELECT ID FROM E ORDER BY ID DESC FETCH FIRST 40 PERCENT ROWS ONLY", {"5", "4"}},
         {"SELECT ID FROM E ORDER BY ID FETCH FIRST 30 PERCENT ROWS ONLY", {"1", "2"}},
-        {"SELECT DEPT FROM E UNION SELECT DEPT FROM G ORDER BY 1 FETCH FIRST 2 ROWS "
-         "ONLY",
+        {"SELECT DEPT FROM E UNION SELECT DEPT FROM G ORDER BY 1 FETCH FIRST 2 ROWS ONLY",
          {"10", "20"}},
         {"SELECT (SELECT ID FROM E ORDER BY ID DESC FETCH FIRST 1 ROW ONLY) FROM DUAL", {"5"}},
     });
