@@ -12,16 +12,9 @@ namespace {
 class ViewsTest : public StepTest {
   protected:
     void SetUp() override {
-        ScottTest::SetUp();
-        executeAll({
-            "CREATE TABLE E (ID NUMBER, NAME VARCHAR2(10), DEPT NUMBER)",
-            "CREATE TABLE G (DEPT NUMBER, DNAME VARCHAR2(10))",
-            "INSERT INTO E VALUES (1, 'A', 10)",
-            "INSERT INTO E VALUES (2, 'B', 10)",
-            "INSERT INTO E VALUES (3, 'C', 20)",
-            "INSERT INTO G VALUES (10, 'X')",
-            "CREATE VIEW V10 AS SELECT ID, NAME FROM E WHERE DEPT = 10",
-        });
+        StepTest::SetUp();
+        createDepartments();
+        s().execute("CREATE VIEW V10 AS SELECT ID, NAME FROM E WHERE DEPT = 10");
     }
 };
 
@@ -30,30 +23,21 @@ class ViewsTest : public StepTest {
 TEST_F(ViewsTest, QueriesReadTheViewsQuery) {
     runSteps({
         {"SELECT * FROM V10 ORDER BY ID", {"1|A", "2|B"}},
-        {"SELECT v.NAME, g.DNAME FROM V10 v JOIN G g ON g.DEPT = 10 "
-         "WHERE v.ID = 2",
-         {"B|X"}},
+        {"SELECT v.NAME, g.DNAME FROM V10 v JOIN G g ON g.DEPT = 10 WHERE v.ID = 2", {"B|X"}},
         {"SELECT NAME FROM SCOTT.V10 WHERE ID = 1", {"A"}},
-        {"INSERT INTO E VALUES (4, 'D', 10)", {}},
+        {"INSERT INTO E VALUES (6, 'F', 10)", {}},
         {"SELECT COUNT(*) FROM V10", {"3"}},
         // Column aliases given after the view's name.
-        {"CREATE VIEW VD (D, N) AS SELECT DEPT, COUNT(*) FROM E "
-         "GROUP BY DEPT",
-         {}},
+        {"CREATE VIEW VD (D, N) AS SELECT DEPT, COUNT(*) FROM E GROUP BY DEPT", {}},
         {"SELECT N FROM VD WHERE D = 10", {"3"}},
         {"SELECT DEPT FROM VD", {"ORA-00904"}},
         // A view of a view.
-        {"CREATE VIEW VV AS SELECT NAME FROM V10 WHERE ID > 2 WITH "
-         "READ ONLY",
-         {}},
-        {"SELECT * FROM VV", {"D"}},
-        {"CREATE OR REPLACE VIEW V10 AS SELECT ID, NAME FROM E WHERE "
-         "DEPT = 20",
-         {}},
+        {"CREATE VIEW VV AS SELECT NAME FROM V10 WHERE ID > 3 WITH READ ONLY", {}},
+        {"SELECT * FROM VV", {"F"}},
+        {"CREATE OR REPLACE VIEW V10 AS SELECT ID, NAME FROM E WHERE DEPT = 20", {}},
         // VV reads the replaced V10.
-        {"SELECT * FROM VV", {"C"}},
-        {"SELECT VIEW_NAME, TEXT_LENGTH, TEXT FROM USER_VIEWS WHERE "
-         "VIEW_NAME = 'V10'",
+        {"SELECT * FROM VV", {"D"}},
+        {"SELECT VIEW_NAME, TEXT_LENGTH, TEXT FROM USER_VIEWS WHERE VIEW_NAME = 'V10'",
          {"V10|38|SELECT ID, NAME FROM E WHERE DEPT = 20"}},
     });
 }
@@ -94,7 +78,7 @@ TEST_F(ViewsTest, ChangesAndDrops) {
         {"DROP VIEW V10", {}},
         {"SELECT * FROM V10", {"ORA-00942"}},
         {"DROP VIEW SCOTT.V10", {"ORA-00942"}},
-        {"SELECT COUNT(*) FROM E", {"3"}},
+        {"SELECT COUNT(*) FROM E", {"5"}},
     });
 }
 
