@@ -32,11 +32,9 @@ class JoinsTest : public StepTest {
 
 TEST_F(JoinsTest, InnerJoinsNestEitherWay) {
     runSteps({
-        {"SELECT A.V, B.V, C.V FROM A INNER JOIN (B INNER JOIN C ON B.ID = C.ID) "
-         "ON A.ID = B.ID",
+        {"SELECT A.V, B.V, C.V FROM A INNER JOIN (B INNER JOIN C ON B.ID = C.ID) ON A.ID = B.ID",
          {"a1|b1|c1"}},
-        {"SELECT A.V, B.V, C.V FROM (A INNER JOIN B ON A.ID = B.ID) INNER JOIN C "
-         "ON B.ID = C.ID",
+        {"SELECT A.V, B.V, C.V FROM (A INNER JOIN B ON A.ID = B.ID) INNER JOIN C ON B.ID = C.ID",
          {"a1|b1|c1"}},
         {"SELECT A.V, C.V FROM ((A JOIN B ON A.ID = B.ID)) JOIN C ON C.ID = B.ID", {"a1|c1"}},
         // The nested tables are named in WHERE and ORDER BY as any other.
@@ -103,8 +101,7 @@ TEST_F(JoinsTest, ParenthesizedQueriesStayInlineViews) {
         {"SELECT COUNT(*) FROM ((SELECT ID FROM A) ORDER BY 1)", {"3"}},
         {"SELECT X.ID FROM (SELECT ID FROM A) X JOIN B ON B.ID = X.ID ORDER BY 1", {"1", "2"}},
         // An inline view first in a group, in parentheses of its own.
-        {"SELECT X.ID, B.V FROM (((SELECT ID FROM A)) X JOIN B ON B.ID = X.ID) "
-         "ORDER BY 1",
+        {"SELECT X.ID, B.V FROM (((SELECT ID FROM A)) X JOIN B ON B.ID = X.ID) ORDER BY 1",
          {"1|b1", "2|b2"}},
         // A compound inline view joined: 1 to 5 with B's 1, 2 and 4.
         {"SELECT X.ID FROM ((SELECT ID FROM A) UNION (SELECT ID FROM C)) X "
