@@ -66,7 +66,15 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     const auto sys = as("system");
     const Strings ann{createUserText("ann", "pw"), grantRolesText("ann")};
     const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
-    const std::tuple<bool, std::string, Login, Outcome, Strings, Strings> cases[] = {
+    struct Case {
+        bool create;  // else delete
+        std::string userId;
+        Login admin;
+        Outcome outcome;
+        Strings sent;
+        Strings events;
+    };
+    const Case cases[] = {
         {true, "  ann ", as("SYSTEM"), done, ann, created},
         {false, "ann ", as("System"), done, {"DROP USER ann CASCADE"}, dropped},
         {true, "u1", as("system "), no, {}, refused},  // not trimmed
@@ -74,17 +82,17 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
         {false, " nobody", sys, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
         {false, "scott", as("system", "wrong"), bad, {}, denied},
     };
-    for (const auto& [create, userId, admin, outcome, sent, events] : cases) {
-        SCOPED_TRACE(userId + "/" + admin.user);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.userId + "/" + c.admin.user);
         restart();
         auto s = services();
-        const UserFields fields{userId, " pw ", admin};
-        EXPECT_EQ(create ? createUser(fields, s) : deleteUser(fields, s), outcome);
-        EXPECT_EQ(tap.sent, sent);
-        EXPECT_EQ(recorder.events, events);
+        const UserFields fields{c.userId, " pw ", c.admin};
+        EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), c.outcome);
+        EXPECT_EQ(tap.sent, c.sent);
+        EXPECT_EQ(recorder.events, c.events);
         for (const auto& box : recorder.shown)
             EXPECT_EQ(std::pair(box.icon, box.title),
-                      outcome == no
+                      c.outcome == no
                           ? std::pair(MessageIcon::kCritical, base::TitleForm::kPlain)
                           : std::pair(MessageIcon::kExclamation, base::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
@@ -102,7 +110,15 @@ TEST_F(AdminCommandsTest, CreatesLfidnoFromTheTypedDefinition) {
     const std::string inUse = report("LFIDNO作成ｴﾗｰ", "fCreateLFIDNO",
                                      "ORA-00955: name is already used by an existing object");
     const auto yes = MessageAnswer::kYes, no = MessageAnswer::kNo;
-    const std::tuple<bool, MessageAnswer, std::string, Strings, Strings, const char*> cases[] = {
+    struct Case {
+        bool exists;  // LFIDNO is there, with a row
+        MessageAnswer answer;
+        std::string definition;
+        Strings sent;
+        Strings boxes;
+        const char* status;
+    };
+    const Case cases[] = {
         {false, yes, fixed, {kCountLfidno, fixed}, {}, "完了"},
         {true, yes, edited, {kCountLfidno, "DROP TABLE LFIDNO", edited}, {kQuestion}, "完了"},
         {true, no, edited, {kCountLfidno, edited}, {kQuestion, inUse}, "失敗"},
@@ -139,23 +155,30 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
          {"CREATE TABLE B_T (レコード番号 NUMBER(10), X NUMBER)", "INSERT INTO B_T VALUES (3, 1)",
           "INSERT INTO B_T VALUES (7, 1)", "CREATE TABLE A_T (X NUMBER, レコード番号 NUMBER(10))",
           "INSERT INTO A_T VALUES (1, NULL)", "CREATE TABLE C_T (レコード番号 NUMBER(10))",
-          "CREATE TABLE D_T (番号 NUMBER(10))", "CREATE TABLE E_T (レコード番号 NUMBER(10))"})
+          "CREATE TABLE D_T (番号 NUMBER(10))", "CREATE TABLE E_T (レコード番号 NUMBER(10))",
+          // Dictionary names go in quoted where they must, and as literals.
+          "CREATE TABLE \"O'K\" (レコード番号 NUMBER(10))",
+          "CREATE TABLE \"low t\" (レコード番号 NUMBER(10))", "INSERT INTO \"low t\" VALUES (4)"})
         scott->execute(statement);
     scott->execute(convert::lfidnoDefinitionText());
     tap.canned[maxQuery("E_T")] = "12.0";  // a driver's number with a fraction part
     auto s = services();
     ASSERT_EQ(setLfidno({"scott", as("scott", "tiger")}, s), Outcome::kDone);
-    EXPECT_EQ(
-        tap.sent,
-        (Strings{"DELETE FROM LFIDNO",
-                 "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = "
-                 "'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = "
-                 "'レコード番号'  ORDER BY TABLE_NAME",
-                 maxQuery("A_T"), insertOf("A_T", "0"), maxQuery("B_T"), insertOf("B_T", "7"),
-                 maxQuery("C_T"), insertOf("C_T", "0"), maxQuery("E_T"), insertOf("E_T", "12")}));
-    EXPECT_EQ(recorder.events, (Strings{"hourglass", "status LFIDNOデータセット中．．．",
-                                        "status A_T", "status B_T", "status C_T", "status E_T",
-                                        "status LFIDNOデータセット　完了", "idle", "beep"}));
+    EXPECT_EQ(tap.sent,
+              (Strings{"DELETE FROM LFIDNO",
+                       "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = "
+                       "'SCOTT'    AND TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = "
+                       "'レコード番号'  ORDER BY TABLE_NAME",
+                       maxQuery("A_T"), insertOf("A_T", "0"), maxQuery("B_T"), insertOf("B_T", "7"),
+                       maxQuery("C_T"), insertOf("C_T", "0"), maxQuery("E_T"),
+                       insertOf("E_T", "12"), maxQuery("\"O'K\""), insertOf("O''K", "0"),
+                       maxQuery("\"low t\""), insertOf("low t", "4")}));
+    EXPECT_EQ(recorder.events,
+              (Strings{"hourglass", "status LFIDNOデータセット中．．．", "status A_T", "status B_T",
+                       "status C_T", "status E_T", "status O'K", "status low t",
+                       "status LFIDNOデータセット　完了", "idle", "beep"}));
+    EXPECT_EQ(rows(*scott, "SELECT 表名, IDNO FROM LFIDNO WHERE IDNO > 0 ORDER BY 1"),
+              (Strings{"B_T|7", "E_T|12", "low t|4"}));
 
     restart();
     scott->execute("DROP TABLE LFIDNO");
@@ -182,8 +205,13 @@ TEST_F(AdminCommandsTest, RunsAScriptOrATypedStatement) {
     const char* const create =
         "/* header\r\nCREATE TABLE T\r\n(A VARCHAR2(10))\r\nTABLESPACE users;";
     const char* const two = "CREATE TABLE U (A NUMBER);\nCREATE TABLE V (A NUMBER);";
-    // A script file's contents (nullptr: the folder is given), or "" and a statement.
-    const std::tuple<const char*, std::string, Strings, Strings> cases[] = {
+    struct Case {
+        const char* contents;   // a script file's; nullptr: the folder is given; "": none
+        std::string statement;  // typed, when there is no script
+        Strings sent;
+        Strings events;
+    };
+    const Case cases[] = {
         {create, "", {" CREATE TABLE T (A VARCHAR2(10)) TABLESPACE users"}, scriptRan},
         {nullptr, "", {}, {"box スクリプトが指定されていません"}},
         {two, "", {" CREATE TABLE U (A NUMBER) CREATE TABLE V (A NUMBER)"}, scriptFailed},

@@ -11,12 +11,8 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "core/migrate.h"
-#include "jet/mdb_database.h"
 #include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "support/local_migrate_test.h"
 
 namespace malvorn::core {
 namespace {
@@ -94,20 +90,18 @@ class StopAfter : public MigrateProgress {
     std::int64_t after_;
 };
 
-class MigrateJobsTest : public localserver::ServerTest {
+class MigrateJobsTest : public LocalMigrateTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        path_ = dir_.path() + "/db.mdb";
-        testing::writeJetFile(path_, {numbered("A", 900), numbered("B", 1500, false),
-                                      numbered("C", 300), numbered("D", 1200)});
+        LocalMigrateTest::SetUp();
+        testing::writeJetFile(path(), {numbered("A", 900), numbered("B", 1500, false),
+                                       numbered("C", 300), numbered("D", 1200)});
     }
+    std::string path() const { return dir_.path() + "/db.mdb"; }
 
     Outcome migrate(std::size_t jobs, MigrateProgress& progress, bool resume = false,
                     StopRequested stop = {}) {
         MigrateFields fields;
-        fields.dbPath = path_;
-        fields.connection = {"scott", "tiger", folder()};
         fields.oracleSafe = true;
         fields.verify = true;
         fields.replace = !resume;
@@ -115,9 +109,7 @@ class MigrateJobsTest : public localserver::ServerTest {
         fields.journalPath = dir_.path() + "/journal";
         fields.jobs = jobs;
         fields.stopRequested = std::move(stop);
-        Services services = localMigrationServices(messages_, front_);
-        report_ = {};
-        return migrateDatabase(fields, services, progress, report_);
+        return migrateFile(path(), fields, &progress);
     }
 
     std::vector<std::string> summary() const {
@@ -127,12 +119,6 @@ class MigrateJobsTest : public localserver::ServerTest {
                           std::to_string(t.rowsVerified) + " " + t.verifiedBy + " " + t.result);
         return out;
     }
-
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
-    std::string path_;
 };
 
 TEST_F(MigrateJobsTest, AnyNumberOfJobsEndsAsOneJobDoes) {

@@ -76,7 +76,13 @@ class TableCommands : public localserver::ServerTest {
 
 TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
     // The checks that focus no field are the critical ones.
-    const std::tuple<const char*, void (*)(ConvertFields&), std::string, Field> cases[] = {
+    struct Case {
+        const char* name;
+        void (*change)(ConvertFields&);
+        std::string message;
+        Field focus;
+    };
+    const Case cases[] = {
         {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
          Field::kNone},
         {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
@@ -96,20 +102,20 @@ TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
          },
          "テーブル名が指定されていません", Field::kNone},
     };
-    for (const auto& [name, change, message, focus] : cases) {
-        SCOPED_TRACE(name);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         recorder_ = Recorder();
         ConvertFields f = fields();
-        change(f);
+        c.change(f);
         EXPECT_EQ(convert(f), Outcome::kRefused);
-        Strings expected = {"box " + message};
-        if (focus != Field::kNone)
-            expected.push_back("focus " + std::to_string(static_cast<int>(focus)));
+        Strings expected = {"box " + c.message};
+        if (c.focus != Field::kNone)
+            expected.push_back("focus " + std::to_string(static_cast<int>(c.focus)));
         EXPECT_EQ(recorder_.events, expected);
         ASSERT_EQ(recorder_.shown.size(), 1u);
         EXPECT_EQ(
             std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
-            std::pair(focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
+            std::pair(c.focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
                       TitleForm::kError));
     }
     EXPECT_EQ(jetOpens_, 0);

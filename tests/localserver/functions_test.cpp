@@ -6,36 +6,17 @@
 namespace malvorn::localserver {
 namespace {
 
-struct ValueCase {
-    const char* expression;  // selected FROM DUAL
-    const char* expected;    // the value's text, "<null>", or the error's code
-};
-
-class FunctionsTest : public ScottTest {
-  protected:
-    std::string value(const std::string& expression) {
-        try {
-            const auto v = s().queryValue("SELECT " + expression + " FROM DUAL");
-            return v ? *v : "<null>";
-        } catch (const oracle::OracleError& e) {
-            return e.description().substr(0, 9);
-        }
-    }
-    void check(const std::vector<ValueCase>& cases) {
-        for (const auto& c : cases)
-            EXPECT_EQ(value(c.expression), c.expected) << c.expression;
-    }
-};
+using FunctionsTest = ScottTest;
 
 // A number turned into text has no zero before the point (TO_CHAR (number):
 // "TO_CHAR(0.5)" is ".5"; SQL Language Reference, TO_CHAR (number)).
 TEST_F(FunctionsTest, NumbersBelowOneBecomeTextWithoutTheLeadingZero) {
-    check({
-        {.expression = "0.5 || 'x'", .expected = ".5x"},
-        {.expression = "TO_CHAR(-0.01)", .expected = "-.01"},
-        {.expression = "TO_CHAR(10.25)", .expected = "10.25"},
-        {.expression = "LENGTH(0.125)", .expected = "4"},
-        {.expression = "CONCAT('v', -0.5)", .expected = "v-.5"},
+    checkValues({
+        {"0.5 || 'x'", ".5x"},
+        {"TO_CHAR(-0.01)", "-.01"},
+        {"TO_CHAR(10.25)", "10.25"},
+        {"LENGTH(0.125)", "4"},
+        {"CONCAT('v', -0.5)", "v-.5"},
     });
     s().execute("CREATE TABLE T (V VARCHAR2(10))");
     s().execute("INSERT INTO T VALUES (0.75)");
@@ -47,21 +28,21 @@ TEST_F(FunctionsTest, NumbersBelowOneBecomeTextWithoutTheLeadingZero) {
 // returns the largest integer equal to or less than n", TRUNC (number):
 // TRUNC(15.79,-1) is 10; "If expr1 is not null, then NVL2 returns expr2").
 TEST_F(FunctionsTest, NumberAndNullFunctions) {
-    check({
-        {.expression = "CEIL(15.7)", .expected = "16"},
-        {.expression = "CEIL(-1.5)", .expected = "-1"},
-        {.expression = "CEIL(3)", .expected = "3"},
-        {.expression = "FLOOR(15.7)", .expected = "15"},
-        {.expression = "FLOOR(-1.5)", .expected = "-2"},
-        {.expression = "FLOOR(NULL)", .expected = "<null>"},
-        {.expression = "TRUNC(15.79, 1)", .expected = "15.7"},
-        {.expression = "TRUNC(15.79, -1)", .expected = "10"},
-        {.expression = "NVL2(NULL, 'a', 'b')", .expected = "b"},
-        {.expression = "NVL2(0, 'a', 'b')", .expected = "a"},
-        {.expression = "NVL2(1, 2)", .expected = "ORA-00909"},
-        {.expression = "CONCAT('ab', 'cd')", .expected = "abcd"},
-        {.expression = "CONCAT(NULL, NULL)", .expected = "<null>"},
-        {.expression = "CONCAT('a')", .expected = "ORA-00909"},
+    checkValues({
+        {"CEIL(15.7)", "16"},
+        {"CEIL(-1.5)", "-1"},
+        {"CEIL(3)", "3"},
+        {"FLOOR(15.7)", "15"},
+        {"FLOOR(-1.5)", "-2"},
+        {"FLOOR(NULL)", "<null>"},
+        {"TRUNC(15.79, 1)", "15.7"},
+        {"TRUNC(15.79, -1)", "10"},
+        {"NVL2(NULL, 'a', 'b')", "b"},
+        {"NVL2(0, 'a', 'b')", "a"},
+        {"NVL2(1, 2)", "ORA-00909"},
+        {"CONCAT('ab', 'cd')", "abcd"},
+        {"CONCAT(NULL, NULL)", "<null>"},
+        {"CONCAT('a')", "ORA-00909"},
     });
 }
 

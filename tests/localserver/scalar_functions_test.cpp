@@ -7,56 +7,45 @@
 namespace malvorn::localserver {
 namespace {
 
-struct ValueCase {
-    const char* expression;  // selected FROM DUAL
-    const char* expected;    // the value's text, "<null>", or the error's code
-};
-
-class ScalarFunctionsTest : public ScottTest {
-  protected:
-    void check(const std::vector<ValueCase>& cases) {
-        for (const auto& c : cases)
-            EXPECT_EQ(valueOf(c.expression), c.expected) << c.expression;
-    }
-};
+using ScalarFunctionsTest = ScottTest;
 
 // INSTR: "INSTR('CORPORATE FLOOR','OR', 3, 2)" is 14 and "INSTR('CORPORATE
 // FLOOR','OR', -3, 2)" is 2 (a negative position counts back from the end and
 // searches backward); occurrence must be positive (ORA-01428).
 TEST_F(ScalarFunctionsTest, InstrSearchesForwardAndBackward) {
-    check({
-        {.expression = "INSTR('CORPORATE FLOOR', 'OR', 3, 2)", .expected = "14"},
-        {.expression = "INSTR('CORPORATE FLOOR', 'OR', -3, 2)", .expected = "2"},
-        {.expression = "INSTR('CORPORATE FLOOR', 'OR')", .expected = "2"},
-        {.expression = "INSTR('CORPORATE FLOOR', 'OR', 1, 4)", .expected = "0"},
-        {.expression = "INSTR('CORPORATE FLOOR', 'OR', -1)", .expected = "14"},
-        {.expression = "INSTR('商品の商品', '商品', 2)", .expected = "4"},
-        {.expression = "INSTR('abc', 'b', 0)", .expected = "0"},
-        {.expression = "INSTR('abc', NULL)", .expected = "<null>"},
-        {.expression = "INSTR('abc', 'b', 1, 0)", .expected = "ORA-01428"},
-        {.expression = "INSTR('abc')", .expected = "ORA-00909"},
+    checkValues({
+        {"INSTR('CORPORATE FLOOR', 'OR', 3, 2)", "14"},
+        {"INSTR('CORPORATE FLOOR', 'OR', -3, 2)", "2"},
+        {"INSTR('CORPORATE FLOOR', 'OR')", "2"},
+        {"INSTR('CORPORATE FLOOR', 'OR', 1, 4)", "0"},
+        {"INSTR('CORPORATE FLOOR', 'OR', -1)", "14"},
+        {"INSTR('商品の商品', '商品', 2)", "4"},
+        {"INSTR('abc', 'b', 0)", "0"},
+        {"INSTR('abc', NULL)", "<null>"},
+        {"INSTR('abc', 'b', 1, 0)", "ORA-01428"},
+        {"INSTR('abc')", "ORA-00909"},
     });
 }
 
 // LPAD/RPAD: "LPAD('Page 1',15,'*.')" is '*.*.*.*.*Page 1'; a longer text is
 // cut to n; INITCAP('the soap') is 'The Soap'; TRIM(LEADING 0 FROM ...).
 TEST_F(ScalarFunctionsTest, PaddingCapitalsAndTrimSides) {
-    check({
-        {.expression = "LPAD('Page 1', 15, '*.')", .expected = "*.*.*.*.*Page 1"},
-        {.expression = "RPAD('MORRISON', 12, 'ab')", .expected = "MORRISONabab"},
-        {.expression = "LPAD('abc', 5)", .expected = "  abc"},
-        {.expression = "RPAD('abcdef', 3)", .expected = "abc"},
-        {.expression = "LPAD('abc', 0)", .expected = "<null>"},
-        {.expression = "LPAD(7, 3, 0)", .expected = "007"},
-        {.expression = "INITCAP('the soap')", .expected = "The Soap"},
-        {.expression = "INITCAP('mIXED cASE-and_x2y')", .expected = "Mixed Case-And_X2y"},
-        {.expression = "TRIM(LEADING 0 FROM '0009872300')", .expected = "9872300"},
-        {.expression = "TRIM(TRAILING 0 FROM '0009872300')", .expected = "00098723"},
-        {.expression = "TRIM(BOTH 'x' FROM 'xxaxx')", .expected = "a"},
-        {.expression = "TRIM('x' FROM 'xxaxx')", .expected = "a"},
-        {.expression = "TRIM(LEADING FROM '  a  ')", .expected = "a  "},
-        {.expression = "TRIM('xy' FROM 'xya')", .expected = "ORA-30001"},
-        {.expression = "TRIM('x' FROM 'xxx')", .expected = "<null>"},
+    checkValues({
+        {"LPAD('Page 1', 15, '*.')", "*.*.*.*.*Page 1"},
+        {"RPAD('MORRISON', 12, 'ab')", "MORRISONabab"},
+        {"LPAD('abc', 5)", "  abc"},
+        {"RPAD('abcdef', 3)", "abc"},
+        {"LPAD('abc', 0)", "<null>"},
+        {"LPAD(7, 3, 0)", "007"},
+        {"INITCAP('the soap')", "The Soap"},
+        {"INITCAP('mIXED cASE-and_x2y')", "Mixed Case-And_X2y"},
+        {"TRIM(LEADING 0 FROM '0009872300')", "9872300"},
+        {"TRIM(TRAILING 0 FROM '0009872300')", "00098723"},
+        {"TRIM(BOTH 'x' FROM 'xxaxx')", "a"},
+        {"TRIM('x' FROM 'xxaxx')", "a"},
+        {"TRIM(LEADING FROM '  a  ')", "a  "},
+        {"TRIM('xy' FROM 'xya')", "ORA-30001"},
+        {"TRIM('x' FROM 'xxx')", "<null>"},
     });
 }
 
@@ -65,24 +54,22 @@ TEST_F(ScalarFunctionsTest, PaddingCapitalsAndTrimSides) {
 // both are last days, otherwise a 31-day month ("MONTHS_BETWEEN(02-02-1995,
 // 01-01-1995)" is 1.03225806). LAST_DAY keeps the time.
 TEST_F(ScalarFunctionsTest, MonthArithmetic) {
-    check({
-        {.expression = "ADD_MONTHS(DATE '2001-01-31', 1)", .expected = "2001-02-28 00:00:00"},
-        {.expression = "ADD_MONTHS(DATE '2000-02-29', 12)", .expected = "2001-02-28 00:00:00"},
-        {.expression = "ADD_MONTHS(DATE '2001-02-28', 1)", .expected = "2001-03-31 00:00:00"},
-        {.expression = "ADD_MONTHS(DATE '2001-03-15', -14)", .expected = "2000-01-15 00:00:00"},
-        {.expression = "ADD_MONTHS('2001-03-15', 1.9)", .expected = "2001-04-15 00:00:00"},
-        {.expression = "ADD_MONTHS(DATE '9999-12-01', 1)", .expected = "ORA-01841"},
-        {.expression = "ROUND(MONTHS_BETWEEN(DATE '1995-02-02', DATE '1995-01-01'), 8)",
-         .expected = "1.03225806"},
-        {.expression = "MONTHS_BETWEEN(DATE '2001-03-31', DATE '2001-02-28')", .expected = "1"},
-        {.expression = "MONTHS_BETWEEN(DATE '2001-01-15', DATE '2001-03-15')", .expected = "-2"},
-        {.expression = "MONTHS_BETWEEN(TO_DATE('2001-01-16 12:00', 'YYYY-MM-DD HH24:MI'), "
-                       "DATE '2001-01-01') * 62",
-         .expected = "31"},
-        {.expression = "LAST_DAY(TO_DATE('2004-02-10 08:30', 'YYYY-MM-DD HH24:MI'))",
-         .expected = "2004-02-29 08:30:00"},
-        {.expression = "LAST_DAY(NULL)", .expected = "<null>"},
-        {.expression = "MONTHS_BETWEEN(1, 2)", .expected = "ORA-00932"},
+    checkValues({
+        {"ADD_MONTHS(DATE '2001-01-31', 1)", "2001-02-28 00:00:00"},
+        {"ADD_MONTHS(DATE '2000-02-29', 12)", "2001-02-28 00:00:00"},
+        {"ADD_MONTHS(DATE '2001-02-28', 1)", "2001-03-31 00:00:00"},
+        {"ADD_MONTHS(DATE '2001-03-15', -14)", "2000-01-15 00:00:00"},
+        {"ADD_MONTHS('2001-03-15', 1.9)", "2001-04-15 00:00:00"},
+        {"ADD_MONTHS(DATE '9999-12-01', 1)", "ORA-01841"},
+        {"ROUND(MONTHS_BETWEEN(DATE '1995-02-02', DATE '1995-01-01'), 8)", "1.03225806"},
+        {"MONTHS_BETWEEN(DATE '2001-03-31', DATE '2001-02-28')", "1"},
+        {"MONTHS_BETWEEN(DATE '2001-01-15', DATE '2001-03-15')", "-2"},
+        {"MONTHS_BETWEEN(TO_DATE('2001-01-16 12:00', 'YYYY-MM-DD HH24:MI'), "
+         "DATE '2001-01-01') * 62",
+         "31"},
+        {"LAST_DAY(TO_DATE('2004-02-10 08:30', 'YYYY-MM-DD HH24:MI'))", "2004-02-29 08:30:00"},
+        {"LAST_DAY(NULL)", "<null>"},
+        {"MONTHS_BETWEEN(1, 2)", "ORA-00932"},
     });
 }
 
@@ -91,41 +78,41 @@ TEST_F(ScalarFunctionsTest, MonthArithmetic) {
 // noon; IW is the ISO week's Monday, DAY the week's Sunday.
 TEST_F(ScalarFunctionsTest, TruncAndRoundDatesToAFormat) {
     const std::string d = "TO_DATE('2026-12-07 13:45:50', 'YYYY-MM-DD HH24:MI:SS')";
-    check({
-        {.expression = ("TRUNC(" + d + ", 'YYYY')").c_str(), .expected = "2026-01-01 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'Q')").c_str(), .expected = "2026-10-01 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'mm')").c_str(), .expected = "2026-12-01 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'DD')").c_str(), .expected = "2026-12-07 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'HH24')").c_str(), .expected = "2026-12-07 13:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'MI')").c_str(), .expected = "2026-12-07 13:45:00"},
-        {.expression = ("TRUNC(" + d + ", 'IW')").c_str(), .expected = "2026-12-07 00:00:00"},
-        {.expression = "TRUNC(DATE '2027-01-03', 'IW')", .expected = "2026-12-28 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'DAY')").c_str(), .expected = "2026-12-06 00:00:00"},
-        {.expression = ("TRUNC(" + d + ", 'CC')").c_str(), .expected = "2001-01-01 00:00:00"},
-        {.expression = ("ROUND(" + d + ")").c_str(), .expected = "2026-12-08 00:00:00"},
-        {.expression = ("ROUND(" + d + ", 'YEAR')").c_str(), .expected = "2027-01-01 00:00:00"},
-        {.expression = "ROUND(DATE '2026-06-30', 'YEAR')", .expected = "2026-01-01 00:00:00"},
-        {.expression = "ROUND(DATE '2026-11-16', 'Q')", .expected = "2027-01-01 00:00:00"},
-        {.expression = "ROUND(DATE '2026-11-15', 'Q')", .expected = "2026-10-01 00:00:00"},
-        {.expression = "ROUND(DATE '2026-12-16', 'MM')", .expected = "2027-01-01 00:00:00"},
-        {.expression = ("ROUND(" + d + ", 'HH')").c_str(), .expected = "2026-12-07 14:00:00"},
-        {.expression = ("ROUND(" + d + ", 'MI')").c_str(), .expected = "2026-12-07 13:46:00"},
-        {.expression = ("TRUNC(" + d + ", 'XX')").c_str(), .expected = "ORA-01821"},
-        {.expression = "TRUNC(15.79, 1)", .expected = "15.7"},
-        {.expression = "ROUND(15.75, 1)", .expected = "15.8"},
+    checkValues({
+        {("TRUNC(" + d + ", 'YYYY')").c_str(), "2026-01-01 00:00:00"},
+        {("TRUNC(" + d + ", 'Q')").c_str(), "2026-10-01 00:00:00"},
+        {("TRUNC(" + d + ", 'mm')").c_str(), "2026-12-01 00:00:00"},
+        {("TRUNC(" + d + ", 'DD')").c_str(), "2026-12-07 00:00:00"},
+        {("TRUNC(" + d + ", 'HH24')").c_str(), "2026-12-07 13:00:00"},
+        {("TRUNC(" + d + ", 'MI')").c_str(), "2026-12-07 13:45:00"},
+        {("TRUNC(" + d + ", 'IW')").c_str(), "2026-12-07 00:00:00"},
+        {"TRUNC(DATE '2027-01-03', 'IW')", "2026-12-28 00:00:00"},
+        {("TRUNC(" + d + ", 'DAY')").c_str(), "2026-12-06 00:00:00"},
+        {("TRUNC(" + d + ", 'CC')").c_str(), "2001-01-01 00:00:00"},
+        {("ROUND(" + d + ")").c_str(), "2026-12-08 00:00:00"},
+        {("ROUND(" + d + ", 'YEAR')").c_str(), "2027-01-01 00:00:00"},
+        {"ROUND(DATE '2026-06-30', 'YEAR')", "2026-01-01 00:00:00"},
+        {"ROUND(DATE '2026-11-16', 'Q')", "2027-01-01 00:00:00"},
+        {"ROUND(DATE '2026-11-15', 'Q')", "2026-10-01 00:00:00"},
+        {"ROUND(DATE '2026-12-16', 'MM')", "2027-01-01 00:00:00"},
+        {("ROUND(" + d + ", 'HH')").c_str(), "2026-12-07 14:00:00"},
+        {("ROUND(" + d + ", 'MI')").c_str(), "2026-12-07 13:46:00"},
+        {("TRUNC(" + d + ", 'XX')").c_str(), "ORA-01821"},
+        {"TRUNC(15.79, 1)", "15.7"},
+        {"ROUND(15.75, 1)", "15.8"},
     });
 }
 
 // EXTRACT: "Use EXTRACT(YEAR|MONTH|DAY) with a DATE"; HOUR of a DATE is
 // ORA-30076, as is any field of a number.
 TEST_F(ScalarFunctionsTest, ExtractFieldsOfADate) {
-    check({
-        {.expression = "EXTRACT(YEAR FROM DATE '1998-03-07')", .expected = "1998"},
-        {.expression = "EXTRACT(MONTH FROM DATE '1998-03-07')", .expected = "3"},
-        {.expression = "EXTRACT(DAY FROM DATE '1998-03-07') + 1", .expected = "8"},
-        {.expression = "EXTRACT(HOUR FROM SYSDATE)", .expected = "ORA-30076"},
-        {.expression = "EXTRACT(YEAR FROM 5)", .expected = "ORA-30076"},
-        {.expression = "EXTRACT(WEEK FROM SYSDATE)", .expected = "ORA-00907"},
+    checkValues({
+        {"EXTRACT(YEAR FROM DATE '1998-03-07')", "1998"},
+        {"EXTRACT(MONTH FROM DATE '1998-03-07')", "3"},
+        {"EXTRACT(DAY FROM DATE '1998-03-07') + 1", "8"},
+        {"EXTRACT(HOUR FROM SYSDATE)", "ORA-30076"},
+        {"EXTRACT(YEAR FROM 5)", "ORA-30076"},
+        {"EXTRACT(WEEK FROM SYSDATE)", "ORA-00907"},
     });
 }
 
@@ -134,28 +121,27 @@ TEST_F(ScalarFunctionsTest, ExtractFieldsOfADate) {
 // https://coderapp.vercel.app/answer/63981008 for both on Oracle 18c).
 // TO_NUMBER with a format reads what TO_CHAR would write.
 TEST_F(ScalarFunctionsTest, CastAndNumberConversions) {
-    check({
-        {.expression = "CAST('ROAD-1234' AS VARCHAR2(8))", .expected = "ROAD-123"},
-        {.expression = "CAST('ab' AS CHAR(4)) || '|'", .expected = "ab  |"},
-        {.expression = "CAST(1234 AS NUMBER(3))", .expected = "ORA-01438"},
-        {.expression = "CAST(12.345 AS NUMBER(5, 2))", .expected = "12.35"},
-        {.expression = "CAST(' 12.5 ' AS NUMBER)", .expected = "12.5"},
-        {.expression = "CAST(2.5 AS INTEGER)", .expected = "3"},
-        {.expression = "CAST('x' AS NUMBER)", .expected = "ORA-01722"},
-        {.expression = "CAST('2001-02-03' AS DATE)", .expected = "2001-02-03 00:00:00"},
-        {.expression = "CAST(DATE '2001-02-03' AS VARCHAR2(30))",
-         .expected = "2001-02-03 00:00:00"},
-        {.expression = "CAST(5 AS DATE)", .expected = "ORA-00932"},
-        {.expression = "CAST(1 AS VARCHAR2)", .expected = "ORA-00906"},
-        {.expression = "CAST(1 AS WIDGET)", .expected = "ORA-00902"},
-        {.expression = "CAST(NULL AS NUMBER)", .expected = "<null>"},
-        {.expression = "TO_NUMBER('1,234.50', '9,999.99')", .expected = "1234.5"},
-        {.expression = "TO_NUMBER('-12', 'S99')", .expected = "-12"},
-        {.expression = "TO_NUMBER('12-', '99MI')", .expected = "-12"},
-        {.expression = "TO_NUMBER('<7>', '9PR')", .expected = "-7"},
-        {.expression = "TO_NUMBER('$5', '$9')", .expected = "5"},
-        {.expression = "TO_NUMBER('1234', '999')", .expected = "ORA-01722"},
-        {.expression = "TO_NUMBER('12', 'Z9')", .expected = "ORA-01481"},
+    checkValues({
+        {"CAST('ROAD-1234' AS VARCHAR2(8))", "ROAD-123"},
+        {"CAST('ab' AS CHAR(4)) || '|'", "ab  |"},
+        {"CAST(1234 AS NUMBER(3))", "ORA-01438"},
+        {"CAST(12.345 AS NUMBER(5, 2))", "12.35"},
+        {"CAST(' 12.5 ' AS NUMBER)", "12.5"},
+        {"CAST(2.5 AS INTEGER)", "3"},
+        {"CAST('x' AS NUMBER)", "ORA-01722"},
+        {"CAST('2001-02-03' AS DATE)", "2001-02-03 00:00:00"},
+        {"CAST(DATE '2001-02-03' AS VARCHAR2(30))", "2001-02-03 00:00:00"},
+        {"CAST(5 AS DATE)", "ORA-00932"},
+        {"CAST(1 AS VARCHAR2)", "ORA-00906"},
+        {"CAST(1 AS WIDGET)", "ORA-00902"},
+        {"CAST(NULL AS NUMBER)", "<null>"},
+        {"TO_NUMBER('1,234.50', '9,999.99')", "1234.5"},
+        {"TO_NUMBER('-12', 'S99')", "-12"},
+        {"TO_NUMBER('12-', '99MI')", "-12"},
+        {"TO_NUMBER('<7>', '9PR')", "-7"},
+        {"TO_NUMBER('$5', '$9')", "5"},
+        {"TO_NUMBER('1234', '999')", "ORA-01722"},
+        {"TO_NUMBER('12', 'Z9')", "ORA-01481"},
     });
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,11 @@ class ServerTest : public ::testing::Test {
 
 using Rows = std::vector<std::string>;
 
+struct ValueCase {
+    const char* expression;  // selected FROM DUAL
+    const char* expected;    // the value's text, "<null>", or the error's code
+};
+
 // SCOTT, with every role, connected as s().
 class ScottTest : public ServerTest {
   protected:
@@ -102,15 +108,25 @@ class ScottTest : public ServerTest {
 
     // A query's rows, {} for another statement that runs, or the error's text
     // (its code alone when `codeOnly`).
-    Rows answer(const std::string& statement, bool codeOnly = false) {
+    static Rows answerOn(oracle::Session& session, const std::string& statement,
+                         bool codeOnly = false) {
         try {
-            if (statement.starts_with("SELECT"))
-                return rows(s(), statement);
-            s().execute(statement);
+            if (statement.starts_with("SELECT") || statement.starts_with("WITH"))
+                return rows(session, statement);
+            session.execute(statement);
             return {};
         } catch (const oracle::OracleError& e) {
             return {codeOnly ? e.description().substr(0, 9) : e.description()};
         }
+    }
+    Rows answer(const std::string& statement, bool codeOnly = false) {
+        return answerOn(s(), statement, codeOnly);
+    }
+
+    // Statements that must all run: a test's tables and rows.
+    void executeAll(std::initializer_list<const char*> statements) {
+        for (const char* statement : statements)
+            s().execute(statement);
     }
 
     // One expression's value selected FROM DUAL: its text, "<null>", or the
@@ -122,6 +138,11 @@ class ScottTest : public ServerTest {
         } catch (const oracle::OracleError& e) {
             return e.description().substr(0, 9);
         }
+    }
+
+    void checkValues(const std::vector<ValueCase>& cases) {
+        for (const auto& c : cases)
+            EXPECT_EQ(valueOf(c.expression), c.expected) << c.expression;
     }
 
   private:
