@@ -35,7 +35,8 @@ std::vector<JetBuildTable> orderTables() {
                         {{.name = "Nr", .type = 4},
                          {.name = "Pos", .type = 3},
                          {.name = "Menge", .type = 3, .validationRule = ">0"}},
-                        {{.name = "PrimaryKey", .columns = {"Nr", "Pos"}, .primary = true}},
+                        {{.name = "PrimaryKey", .columns = {"Nr", "Pos"}, .primary = true},
+                         {.name = "Most", .columns = {"Nr", "Menge"}, .descending = {"Menge"}}},
                         {}};
     JetBuildTable notes{"Notes", {{.name = "Nr", .type = 4}, {.name = "Pos", .type = 3}}, {}, {}};
     return {orders, lines, notes};
@@ -146,6 +147,24 @@ TEST_P(BuiltSchema, RelationshipsKeepTheirColumnsAndBits) {
     // The referenced table lists the relationship too.
     const auto lines = source->readSchema("Lines");
     EXPECT_EQ(lines.relationships.size(), 2u);
+}
+
+TEST_P(BuiltSchema, ADescendingKeyColumnReadsBackDescending) {
+    for (const auto version : {testing::JetVersion::kJet3, testing::JetVersion::kJet4}) {
+        const auto schema = open(version)->readSchema("Lines");
+        const auto most = std::find_if(schema.indexes.begin(), schema.indexes.end(),
+                                       [](const auto& index) { return index.name == "Most"; });
+        ASSERT_NE(most, schema.indexes.end());
+        ASSERT_EQ(most->columns.size(), 2u);
+        EXPECT_EQ(std::tie(most->columns[0].field, most->columns[0].descending),
+                  std::tuple("Nr", false));
+        EXPECT_EQ(std::tie(most->columns[1].field, most->columns[1].descending),
+                  std::tuple("Menge", true));
+    }
+    // A column sorted descending must be one of the key's.
+    JetBuildTable bad{"T", {{.name = "A", .type = 4}}, {{.name = "X", .columns = {"A"}}}, {}};
+    bad.indexes[0].descending = {"B"};
+    EXPECT_THROW(testing::buildJetFile({bad}), std::runtime_error);
 }
 
 // The built catalog has the columns, types and order of the engine's.

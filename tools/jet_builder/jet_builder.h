@@ -59,6 +59,8 @@ struct JetBuildIndex {
     // table on the same `columns`, which must exist.
     bool relationship = false;
     // An entry with no columns is allowed: it stands for a damaged index without key columns.
+    // Optional extra: the key columns sorted descending (each one of `columns`).
+    std::vector<std::string> descending{};
 };
 
 struct JetBuildTable {

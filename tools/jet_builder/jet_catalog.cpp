@@ -209,7 +209,9 @@ void putIndexes(Bytes& s, const TableLayout& t, const Format& format, const Text
         for (std::size_t k = 0; k < 10; ++k) {
             if (k < ix.columns.size()) {
                 put16(s, static_cast<unsigned>(ix.columns[k]));
-                put8(s, 0x01);  // ascending
+                put8(s, k < ix.descending.size() && ix.descending[k]
+                            ? 0x00u
+                            : 0x01u);  // the order: 1 ascending
             } else {
                 put16(s, 0xFFFF);
                 put8(s, 0);

@@ -287,6 +287,12 @@ void addIndexes(TableLayout& t, const JetBuildTable& table) {
             if (it == t.columns.end())
                 fail("index " + ix.name + " names unknown field " + col);
             l.columns.push_back(it->number);
+            l.descending.push_back(std::find(ix.descending.begin(), ix.descending.end(), col) !=
+                                   ix.descending.end());
+        }
+        for (const std::string& col : ix.descending) {
+            if (std::find(ix.columns.begin(), ix.columns.end(), col) == ix.columns.end())
+                fail("index " + ix.name + " sorts " + col + " descending but does not hold it");
         }
         if (!l.relationship)
             l.physical = t.physicalCount++;

@@ -23,7 +23,8 @@ struct ColumnLayout {
 
 struct IndexLayout {
     std::string name;
-    std::vector<int> columns;  // column numbers
+    std::vector<int> columns;      // column numbers
+    std::vector<bool> descending;  // per key column
     bool primary = false;
     bool unique = false;
     bool relationship = false;
