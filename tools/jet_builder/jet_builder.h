@@ -39,6 +39,10 @@ struct JetBuildField {
     // leaves them after a column there was deleted: the numbers then differ
     // from the positions in the field list.
     int deletedBefore = 0;
+    // Not empty: a calculated field (kAce12 only) of `type`, its result's:
+    // flagged as calculated, with the Expression and ResultType properties,
+    // each value stored after the head the engine puts before a result.
+    std::string expression{};
 };
 
 struct JetBuildIndex {
