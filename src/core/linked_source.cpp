@@ -1,5 +1,7 @@
 #include "core/linked_source.h"
 
+#include "core/migrate_report.h"
+#include "core/migrate_report_html.h"
 #include "jet/jet_error.h"
 
 namespace malvorn::core {
@@ -76,18 +78,94 @@ model::JetTableSchema LinkedSource::readSchema(const std::string& name) {
     return schema;
 }
 
-std::string linksSummary(const std::vector<jet::LinkedTable>& links, bool followed) {
-    std::string out;
-    for (const auto& link : links) {
-        out += "リンク " + link.name + " → " + (link.odbc ? link.connect : link.database) + " の " +
-               link.foreignName;
-        if (link.odbc)
-            out += ": ODBC のリンクは移行しません\n";
-        else
-            out += followed ? ": リンク先から移行 (結果は上の表)\n"
-                            : ": 移行しません (--follow-links でリンク先から移行します)\n";
+const char* linkStatusName(LinkStatus status) {
+    switch (status) {
+        case LinkStatus::kFollowed:
+            return "followed";
+        case LinkStatus::kNotFollowed:
+            return "not followed";
+        case LinkStatus::kBackEndMissing:
+            return "back end not found";
+        case LinkStatus::kOdbc:
+            return "odbc";
+    }
+    return "not followed";
+}
+
+std::vector<LinkOutcome> LinkedSource::outcomes() const {
+    std::vector<LinkOutcome> out;
+    for (const auto& link : links_) {
+        LinkOutcome& o = out.emplace_back(LinkOutcome{link});
+        if (link.odbc) {
+            o.status = LinkStatus::kOdbc;
+        } else if (!follow_) {
+            o.status = LinkStatus::kNotFollowed;
+        } else if (const auto path = jet::findBackEnd(link, frontPath_)) {
+            o.status = LinkStatus::kFollowed;
+            o.backEnd = *path;
+        } else {
+            o.status = LinkStatus::kBackEndMissing;
+        }
     }
     return out;
+}
+
+namespace {
+
+std::string pointsTo(const jet::LinkedTable& link) {
+    return link.odbc ? link.connect : link.database;
+}
+
+std::string statusWords(const LinkOutcome& o) {
+    switch (o.status) {
+        case LinkStatus::kFollowed:
+            return "リンク先 " + o.backEnd + " から読みました (結果はその表の行に)";
+        case LinkStatus::kNotFollowed:
+            return "移行しません (--follow-links でリンク先から移行します)";
+        case LinkStatus::kBackEndMissing:
+            return "リンク先のファイルが見つからず、移行できません";
+        case LinkStatus::kOdbc:
+            return "ODBC のリンクは移行しません";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string linksSummary(const std::vector<LinkOutcome>& links) {
+    std::string out;
+    for (const auto& o : links)
+        out += "リンク " + o.link.name + " → " + pointsTo(o.link) + " の " + o.link.foreignName +
+               ": " + statusWords(o) + "\n";
+    return out;
+}
+
+std::string linksJson(const std::vector<LinkOutcome>& links) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const LinkOutcome& o = links[i];
+        out += (i ? ",\n  " : "\n  ") + std::string("{\"link\": ") + jsonText(o.link.name) +
+               (o.link.odbc ? ", \"connect\": " : ", \"database\": ") + jsonText(pointsTo(o.link)) +
+               ", \"foreignName\": " + jsonText(o.link.foreignName) +
+               ", \"status\": " + jsonText(linkStatusName(o.status));
+        if (!o.backEnd.empty())
+            out += ", \"backEnd\": " + jsonText(o.backEnd);
+        out += "}";
+    }
+    return out + (links.empty() ? "]" : "\n]");
+}
+
+std::string linksHtml(const std::vector<LinkOutcome>& links) {
+    if (links.empty())
+        return "";
+    std::string out =
+        "<h2>リンクテーブル</h2>\n<table class=\"links\">\n<tr><th>リンク</th>"
+        "<th>リンク先</th><th>テーブル</th><th>結果</th></tr>\n";
+    for (const auto& o : links)
+        out += "<tr><td>" + htmlText(o.link.name) + "</td><td>" + htmlText(pointsTo(o.link)) +
+               "</td><td>" + htmlText(o.link.foreignName) + "</td><td>" + htmlText(statusWords(o)) +
+               "</td></tr>\n";
+    return out + "</table>\n";
 }
 
 }  // namespace malvorn::core

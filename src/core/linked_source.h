@@ -14,12 +14,32 @@
 
 namespace malvorn::core {
 
+// What a run did with one link.
+enum class LinkStatus {
+    kFollowed,        // its table is read from the back end, under the link's name
+    kNotFollowed,     // named only (--follow-links not given)
+    kBackEndMissing,  // followed, but its file is neither at its path nor beside the front end
+    kOdbc,            // a server's table: never followed
+};
+
+// "followed", "not followed", "back end not found", "odbc": the report's words.
+const char* linkStatusName(LinkStatus status);
+
+struct LinkOutcome {
+    jet::LinkedTable link;
+    LinkStatus status = LinkStatus::kNotFollowed;
+    std::string backEnd = {};  // the file read, when followed and found
+};
+
 class LinkedSource : public jet::JetSource {
   public:
     LinkedSource(jet::JetSource& front, std::string frontPath, JetOpener open, bool follow);
 
     const std::vector<jet::LinkedTable>& links() const { return links_; }
     bool following() const { return follow_; }
+    // Each link with what this source does with it; the tables it follows
+    // are those userTableNames() adds.
+    std::vector<LinkOutcome> outcomes() const;
 
     std::vector<std::string> tableNames() override { return front_.tableNames(); }
     // The front end's own tables, then the followed links.
@@ -44,7 +64,14 @@ class LinkedSource : public jet::JetSource {
 };
 
 // The summary's lines for the links of a run: each link, where it points,
-// and whether it was followed.
-std::string linksSummary(const std::vector<jet::LinkedTable>& links, bool followed);
+// and what was done with it.
+std::string linksSummary(const std::vector<LinkOutcome>& links);
+
+// The links as a JSON array: [{"link", "database" or "connect", "foreignName",
+// "status" (linkStatusName), "backEnd" when one was read}].
+std::string linksJson(const std::vector<LinkOutcome>& links);
+
+// The links as an HTML section; empty without links.
+std::string linksHtml(const std::vector<LinkOutcome>& links);
 
 }  // namespace malvorn::core

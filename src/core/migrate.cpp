@@ -550,8 +550,7 @@ Outcome migrateDatabase(const MigrateFields& fields, Services& services, Migrate
     try {
         const auto file = services.openJet(fields.dbPath);
         LinkedSource linked(*file, fields.dbPath, services.openJet, fields.followLinks);
-        report.links = linked.links();
-        report.linksFollowed = fields.followLinks;
+        report.links = linked.outcomes();
         const auto complex = fields.oracleSafe ? std::make_unique<ComplexTables>(linked) : nullptr;
         jet::JetSource& source = complex ? *complex : static_cast<jet::JetSource&>(linked);
         const std::vector<std::string> tables = tablesToMigrate(fields, source, complex.get());

@@ -10,10 +10,10 @@
 
 #include "core/command.h"
 #include "core/interruption.h"
+#include "core/linked_source.h"
 #include "core/migrate_verify.h"
 #include "core/migrate_views.h"
 #include "core/name_map.h"
-#include "jet/linked_tables.h"
 #include "model/connection.h"
 
 namespace malvorn::core {
@@ -87,10 +87,9 @@ struct MigrateReport {
     std::string database;
     std::vector<TableOutcome> tables;
     double seconds = 0;
-    bool interrupted = false;                  // the run stopped on request before its end
-    std::vector<ViewOutcome> views = {};       // in the order they were created
-    std::vector<jet::LinkedTable> links = {};  // the file's links, named in the summary
-    bool linksFollowed = false;
+    bool interrupted = false;             // the run stopped on request before its end
+    std::vector<ViewOutcome> views = {};  // in the order they were created
+    std::vector<LinkOutcome> links = {};  // the file's links, named in the summary
     // The target server as read before any work; empty when it did not say.
     std::string serverRelease = {};
     std::string serverCharacterSet = {};

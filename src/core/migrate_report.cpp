@@ -140,8 +140,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified, std::size
         out += note + "\n";
     return out + std::to_string(report.tables.size()) + " 表中 " + std::to_string(ok) + " 表 ok、" +
            convert::formatGrouped(rows) + " 行、" + secondsText(report.seconds) + " 秒" +
-           serverLabel(report) + "\n" + schemaSummary(report.tables) +
-           linksSummary(report.links, report.linksFollowed) + viewsSummary(report.views);
+           serverLabel(report) + "\n" + schemaSummary(report.tables) + linksSummary(report.links) +
+           viewsSummary(report.views);
 }
 
 std::string migrateReportJson(const MigrateReport& report) {
@@ -173,6 +173,8 @@ std::string migrateReportJson(const MigrateReport& report) {
     out += report.tables.empty() ? "]" : "\n]";
     if (!report.views.empty())
         out += ",\n\"views\": " + viewsJson(report.views);
+    if (!report.links.empty())
+        out += ",\n\"links\": " + linksJson(report.links);
     // Only a run that reached a server has read it.
     if (!report.serverRelease.empty() || !report.serverCharacterSet.empty() ||
         !report.notes.empty()) {

@@ -20,7 +20,8 @@ std::string migrateSummary(const MigrateReport& report, bool verified,
 // "verifiedBy": "key order" or "checksum", and after
 // an Oracle-safe run's schema steps "indexes": n, "foreignKeys": n,
 // "schema": "ok" or what went wrong,
-// "result": "ok" or the message, "notes": [...], "seconds": x}]}
+// "result": "ok" or the message, "notes": [...], "seconds": x}], and for a
+// front-end file "links": linksJson}
 std::string migrateReportJson(const MigrateReport& report);
 
 // How a table was read back, as the summary and the page write it: キー順

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "convert/script_text.h"
+#include "core/linked_source.h"
 #include "core/migrate_report.h"
 #include "encoding/ascii.h"
 
@@ -127,8 +128,8 @@ std::string migrateReportHtml(const MigrateReport& report, bool verified) {
         "<th>秒</th><th>結果</th><th>時間の割合</th></tr>\n";
     for (const auto& t : report.tables)
         out += tableRow(t, verified, tableSeconds);
-    return out + "</table>\n" + notesPart(report) + nameMappingsHtml(report.tables) +
-           "</body>\n</html>\n";
+    return out + "</table>\n" + notesPart(report) + linksHtml(report.links) +
+           nameMappingsHtml(report.tables) + "</body>\n</html>\n";
 }
 
 std::string migrateReportFor(const std::string& path, const MigrateReport& report, bool verified) {

@@ -8,6 +8,7 @@
 #include "convert/sqlplus_scripts.h"
 #include "convert/typed_names.h"
 #include "core/complex_tables.h"
+#include "core/linked_source.h"
 #include "core/migrate_report.h"
 #include "core/stored_queries.h"
 #include "jet/jet_error.h"
@@ -224,10 +225,13 @@ bool MigrationScripts::allOk() const {
            std::all_of(tables.begin(), tables.end(), [](const TableOutcome& t) { return t.ok; });
 }
 
-void planMigrationScripts(const MigrateFields& fields, jet::JetSource& file,
+void planMigrationScripts(const MigrateFields& fields, jet::JetSource& file, const JetOpener& open,
                           const convert::ScriptDate& date, MigrationScripts& scripts) {
     scripts = {};
-    ComplexTables source(file);
+    // The tables as the live run reads them: followed links from their back ends.
+    LinkedSource linked(file, fields.dbPath, open, fields.followLinks);
+    scripts.links = linked.outcomes();
+    ComplexTables source(linked);
     const auto tables =
         source.withChildTables(fields.tables.empty() ? source.userTableNames() : fields.tables);
     convert::ScriptFileNames fileNames;
@@ -290,7 +294,7 @@ Outcome writeMigrationScripts(const MigrateFields& fields, Services& services,
     const BusyScope busy(services.front, Busy::kHourglass);
     try {
         const auto file = services.openJet(fields.dbPath);
-        planMigrationScripts(fields, *file, services.today(), scripts);
+        planMigrationScripts(fields, *file, services.openJet, services.today(), scripts);
         const std::string folder = base::withTrailingSlash(fields.sqlFolder);
         for (const auto& script : scripts.files)
             base::writeFileAtomically(folder + script.name, script.text);
@@ -313,7 +317,7 @@ std::string scriptsSummary(const MigrationScripts& scripts) {
         for (const auto& note : table.notes)
             text += table.table + ": " + note + "\n";
     }
-    return text + viewsSummary(scripts.views);
+    return text + linksSummary(scripts.links) + viewsSummary(scripts.views);
 }
 
 }  // namespace malvorn::core

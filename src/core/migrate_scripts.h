@@ -51,13 +51,15 @@ struct MigrationScripts {
     std::vector<TableOutcome> tables;
     std::vector<ViewOutcome> views;  // planned (written) or left out
     std::vector<ScriptFile> files;   // in run order, the master script last
+    std::vector<LinkOutcome> links;  // as the live run would treat them
     bool allOk() const;
 };
 
-// The scripts of `fields.tables` (every user table when empty; with every
-// saved query's view when so) into `scripts`, nothing written. Throws what
-// the reader throws for a file it cannot read at all.
-void planMigrationScripts(const MigrateFields& fields, jet::JetSource& file,
+// The scripts of `fields.tables` (every user table when empty, the links
+// the live run follows among them; with every saved query's view when so)
+// into `scripts`, nothing written. `open` reads a link's back end. Throws
+// what the reader throws for a file it cannot read at all.
+void planMigrationScripts(const MigrateFields& fields, jet::JetSource& file, const JetOpener& open,
                           const convert::ScriptDate& date, MigrationScripts& scripts);
 
 // Checks the fields (the options, the file, the storage folder, the
@@ -69,7 +71,7 @@ Outcome writeMigrationScripts(const MigrateFields& fields, Services& services,
                               MigrationScripts& scripts);
 
 // One line per file written, then each table that has none and why, the
-// notes, and the views left out.
+// notes, the links, and the views left out.
 std::string scriptsSummary(const MigrationScripts& scripts);
 
 }  // namespace malvorn::core

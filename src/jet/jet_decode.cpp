@@ -58,6 +58,15 @@ std::optional<std::int64_t> digitsAt(const unsigned char* bytes, int count) {
 
 }  // namespace
 
+std::optional<std::string_view> calculatedResult(const unsigned char* bytes, std::size_t size) {
+    if (size < kCalculatedResultAt)
+        return std::nullopt;
+    const auto length = static_cast<std::uint32_t>(readInt32(bytes + kCalculatedResultAt - 4));
+    if (length > size - kCalculatedResultAt)
+        return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(bytes) + kCalculatedResultAt, length);
+}
+
 std::optional<std::string> extendedDateText(const unsigned char* bytes, std::size_t size) {
     constexpr std::int64_t kTicksPerDay = 864000000000;
     constexpr std::int64_t kLastDay = 3652058;  // 9999-12-31

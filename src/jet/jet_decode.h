@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/jet_table.h"
@@ -82,6 +83,17 @@ inline constexpr int kExtendedDateBytes = 42;
 // day, ":7" and a pad byte. nullopt for anything else (a damaged value), a
 // time past the day's end or a year past 9999.
 std::optional<std::string> extendedDateText(const unsigned char* bytes, std::size_t size);
+
+// A calculated field's stored value: 16 bytes, the result's length (32-bit),
+// the result's bytes as a plain column of its type stores them, and 3 more.
+// The result's bytes; nullopt when the length does not fit the value
+// (damage). Calculated columns are marked in the high bits of the byte
+// after the column flags (Jet 4 layout), and their declared length is the
+// result's plus kCalculatedOverhead.
+inline constexpr std::size_t kCalculatedResultAt = 20;
+inline constexpr int kCalculatedOverhead = 23;
+inline constexpr unsigned kCalculatedFlags = 0xC0;
+std::optional<std::string_view> calculatedResult(const unsigned char* bytes, std::size_t size);
 
 // Whether a column is the engine's hidden link of an append-only memo to its
 // version history: a complex column named "VersionHistory_<GUID>".

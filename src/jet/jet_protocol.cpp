@@ -239,6 +239,8 @@ std::string encodeTableDef(const model::JetTableDef& table) {
     out.u32(static_cast<std::uint32_t>(table.leftOut.size()));
     for (const auto& name : table.leftOut)
         out.text(name);
+    for (const auto& field : table.fields)
+        out.u8(field.expression ? 1 : 0).text(field.expression.value_or(""));
     return out.take();
 }
 
@@ -265,6 +267,12 @@ model::JetTableDef decodeTableDef(const std::string& payload) {
     const std::uint32_t leftOut = in.u32();
     for (std::uint32_t i = 0; i < leftOut && !in.atEnd(); ++i)
         table.leftOut.push_back(in.text());
+    for (auto& field : table.fields) {
+        const bool calculated = in.u8() != 0;
+        std::string expression = in.text();
+        if (calculated)
+            field.expression = std::move(expression);
+    }
     if (table.leftOut.size() != leftOut || !in.atEnd())
         throw ProtocolError("trailing bytes after a table definition");
     return table;

@@ -22,6 +22,7 @@
 #include "jet/guarded_file.h"
 #include "jet/jet_decode.h"
 #include "jet/jet_error.h"
+#include "jet/mdb_calculated.h"
 #include "jet/mdb_database.h"
 #include "jet/mdb_schema.h"
 
@@ -71,56 +72,6 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
         indexes.push_back(std::move(stored));
     }
     return indexes;
-}
-
-// Whether a property blob the library read back as nothing is really
-// unreadable: it could not be read whole, or is not a property list.
-bool blobUnreadable(MdbHandle* mdb, MdbColumn* blobColumn) {
-    std::size_t size = 0;
-    void* bytes = mdb_ole_read_full(mdb, blobColumn, &size);
-    if (bytes == nullptr)
-        return true;
-    GPtrArray* properties = mdb_kkd_to_props(mdb, bytes, size);
-    std::free(bytes);
-    if (properties == nullptr)
-        return true;
-    for (unsigned i = 0; i < properties->len; ++i)
-        mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(properties, i)));
-    g_ptr_array_free(properties, TRUE);
-    return false;
-}
-
-// The tables whose catalog row holds a property blob the library could not
-// read. The library then leaves such a table without properties, which looks
-// like "none set": every text column required, no defaults. Told apart here
-// by reading the catalog's blobs again, once for the whole file; nullopt when
-// the catalog itself cannot be read again.
-std::optional<std::set<std::string>> tablesWithUnreadableProperties(MdbHandle* mdb) {
-    MdbCatalogEntry catalog{};
-    catalog.mdb = mdb;
-    catalog.object_type = MDB_TABLE;
-    catalog.table_pg = 2;  // the catalog's own definition page
-    std::snprintf(catalog.object_name, sizeof(catalog.object_name), "%s", "MSysObjects");
-    TablePtr table(mdb_read_table(&catalog));
-    if (!table || mdb_read_columns(table.get()) == nullptr)
-        return std::nullopt;
-    std::vector<char> objectName(mdb->bind_size), objectType(mdb->bind_size), blob(mdb->bind_size);
-    int blobLength = 0;
-    char nameColumn[] = "Name", typeColumn[] = "Type", blobColumn[] = "LvProp";
-    const int blobAt = mdb_bind_column_by_name(table.get(), blobColumn, blob.data(), &blobLength);
-    if (mdb_bind_column_by_name(table.get(), nameColumn, objectName.data(), nullptr) == -1 ||
-        mdb_bind_column_by_name(table.get(), typeColumn, objectType.data(), nullptr) == -1 ||
-        blobAt == -1)
-        return std::nullopt;
-    MdbColumn* blobColumnDef = columnAt(table.get(), static_cast<unsigned>(blobAt - 1));
-    std::set<std::string> unreadable;
-    mdb_rewind_table(table.get());
-    while (mdb_fetch_row(table.get())) {
-        if (std::atoi(objectType.data()) == MDB_TABLE && blobLength != 0 &&
-            blobUnreadable(mdb, blobColumnDef))
-            unreadable.insert(objectName.data());
-    }
-    return unreadable;
 }
 
 HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
@@ -320,7 +271,7 @@ class MdbDatabase : public JetSource {
     HandlePtr handle_;
 };
 
-model::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
+model::JetFieldDef fieldOf(MdbColumn* column, bool jet4, bool calculated) {
     model::JetFieldDef field;
     field.name = column->name;
     field.typeCode = programTypeCode(column->col_type);
@@ -334,6 +285,8 @@ model::JetFieldDef fieldOf(MdbColumn* column, bool jet4) {
         field.precision = column->col_scale;
         field.scale = column->col_prec;
     }
+    if (calculated)
+        markCalculated(column, field);
     return field;
 }
 
@@ -341,8 +294,9 @@ model::JetTableDef MdbDatabase::readTable(const std::string& name) {
     TablePtr table = loadTable(name, true);
     model::JetTableDef definition;
     definition.name = name;
+    const std::vector<bool> calculated = calculatedColumns(handle(), table.get(), path_);
     for (unsigned i = 0; i < table->num_cols; ++i)
-        definition.fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));
+        definition.fields.push_back(fieldOf(columnAt(table.get(), i), jet4(), calculated[i]));
 
     const std::vector<StoredIndex> indexes = storedIndexes(table.get());
     definition.firstIndex = firstIndexOf(indexes, definition.fields);
@@ -384,9 +338,12 @@ model::JetTableSchema MdbDatabase::readSchema(const std::string& name) {
     model::JetTableSchema schema;
     schema.name = name;
     std::vector<model::JetFieldDef> fields;
+    const std::vector<bool> calculated = calculatedColumns(handle(), table.get(), path_);
     for (unsigned i = 0; i < table->num_cols; ++i) {
-        fields.push_back(fieldOf(columnAt(table.get(), i), jet4()));
+        fields.push_back(fieldOf(columnAt(table.get(), i), jet4(), calculated[i]));
         schema.fields.push_back(fieldSchemaOf(columnAt(table.get(), i)));
+        if (calculated[i])
+            markCalculated(columnAt(table.get(), i), schema.fields.back());
     }
     schema.indexes = userIndexesOf(storedIndexes(table.get()), fields);
     for (unsigned i = table->num_cols; i-- > 0;) {
@@ -406,7 +363,10 @@ model::JetTableSchema MdbDatabase::readSchema(const std::string& name) {
 class MdbRowCursor : public JetRowCursor {
   public:
     MdbRowCursor(MdbDatabase& database, TablePtr table)
-        : database_(database), table_(std::move(table)), fields_(table_->num_cols) {
+        : database_(database),
+          table_(std::move(table)),
+          fields_(table_->num_cols),
+          calculated_(calculatedColumns(database.handle(), table_.get(), database.path())) {
         for (unsigned i = 0; i < table_->num_cols; ++i) {
             MdbColumn* column = columnAt(table_.get(), i);
             if (isVersionHistoryLink(column->name, column->col_type))
@@ -442,7 +402,9 @@ class MdbRowCursor : public JetRowCursor {
             if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= table_->num_cols)
                 throw damaged();
             column_ = columnAt(table_.get(), static_cast<unsigned>(field.colnum));
-            row[static_cast<unsigned>(field.colnum)] = decode(column_, field);
+            row[static_cast<unsigned>(field.colnum)] =
+                calculated_[static_cast<unsigned>(field.colnum)] ? calculatedValue(column_, field)
+                                                                 : decode(column_, field);
         }
         column_ = nullptr;
         for (auto at = leftOut_.rbegin(); at != leftOut_.rend(); ++at)
@@ -522,6 +484,38 @@ class MdbRowCursor : public JetRowCursor {
         return bytes;
     }
 
+    // A calculated field's stored result, decoded as its type's column would
+    // be. A Decimal result has a layout of its own, which is refused.
+    JetValue calculatedValue(MdbColumn* column, const MdbField& field) {
+        if (column->col_type == MDB_NUMERIC || column->col_type == MDB_OLE)
+            throw makeJetError(JetErrorKind::kDamaged, database_.path(),
+                               "テーブル " + std::string(table_->name) + " の計算フィールド " +
+                                   column->name + " の結果の型は読めません");
+        // A Yes/No result lives with the others, not in the null mask.
+        if (field.is_null && column->col_type != MDB_BOOL)
+            return JetValue();
+        if (column->col_type == MDB_MEMO) {
+            const std::string stored = longValue(field);
+            const auto result = calculatedResult(
+                reinterpret_cast<const unsigned char*>(stored.data()), stored.size());
+            if (!result)
+                throw damaged();
+            return text(result->data(), result->size());
+        }
+        if (column->col_type == MDB_BOOL && field.siz == 0)
+            return JetValue();
+        const auto result =
+            calculatedResult(bytesOf(field, 0), static_cast<std::size_t>(field.siz));
+        if (!result)
+            throw damaged();
+        if (column->col_type == MDB_BOOL)
+            return !result->empty() && (*result)[0] != 0;
+        MdbField inner = field;
+        inner.start = field.start + static_cast<int>(kCalculatedResultAt);
+        inner.siz = static_cast<int>(result->size());
+        return decode(column, inner);
+    }
+
     JetValue decode(MdbColumn* column, const MdbField& field) {
         if (column->col_type == MDB_BOOL)
             return !field.is_null;  // Yes/No lives in the null mask
@@ -579,6 +573,7 @@ class MdbRowCursor : public JetRowCursor {
     MdbDatabase& database_;
     TablePtr table_;
     std::vector<MdbField> fields_;
+    std::vector<bool> calculated_;  // by column position
     std::vector<JetColumn> columns_;
     std::vector<unsigned> leftOut_;  // positions of the engine's link columns, ascending
     std::int64_t delivered_ = 0;

@@ -1,5 +1,6 @@
 #include "jet/mdb_schema.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -22,7 +23,58 @@ struct TableFreer {
     void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
 };
 
+// Whether a property blob the library read back as nothing is really
+// unreadable: it could not be read whole, or is not a property list.
+bool blobUnreadable(MdbHandle* mdb, MdbColumn* blobColumn) {
+    std::size_t size = 0;
+    void* bytes = mdb_ole_read_full(mdb, blobColumn, &size);
+    if (bytes == nullptr)
+        return true;
+    GPtrArray* properties = mdb_kkd_to_props(mdb, bytes, size);
+    std::free(bytes);
+    if (properties == nullptr)
+        return true;
+    for (unsigned i = 0; i < properties->len; ++i)
+        mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(properties, i)));
+    g_ptr_array_free(properties, TRUE);
+    return false;
+}
+
 }  // namespace
+
+// The tables whose catalog row holds a property blob the library could not
+// read. The library then leaves such a table without properties, which looks
+// like "none set": every text column required, no defaults. Told apart here
+// by reading the catalog's blobs again, once for the whole file; nullopt when
+// the catalog itself cannot be read again.
+std::optional<std::set<std::string>> tablesWithUnreadableProperties(MdbHandle* mdb) {
+    MdbCatalogEntry catalog{};
+    catalog.mdb = mdb;
+    catalog.object_type = MDB_TABLE;
+    catalog.table_pg = 2;  // the catalog's own definition page
+    std::snprintf(catalog.object_name, sizeof(catalog.object_name), "%s", "MSysObjects");
+    std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(&catalog));
+    if (!table || mdb_read_columns(table.get()) == nullptr)
+        return std::nullopt;
+    std::vector<char> objectName(mdb->bind_size), objectType(mdb->bind_size), blob(mdb->bind_size);
+    int blobLength = 0;
+    char nameColumn[] = "Name", typeColumn[] = "Type", blobColumn[] = "LvProp";
+    const int blobAt = mdb_bind_column_by_name(table.get(), blobColumn, blob.data(), &blobLength);
+    if (mdb_bind_column_by_name(table.get(), nameColumn, objectName.data(), nullptr) == -1 ||
+        mdb_bind_column_by_name(table.get(), typeColumn, objectType.data(), nullptr) == -1 ||
+        blobAt == -1)
+        return std::nullopt;
+    auto* blobColumnDef = static_cast<MdbColumn*>(
+        g_ptr_array_index(table->columns, static_cast<unsigned>(blobAt - 1)));
+    std::set<std::string> unreadable;
+    mdb_rewind_table(table.get());
+    while (mdb_fetch_row(table.get())) {
+        if (std::atoi(objectType.data()) == MDB_TABLE && blobLength != 0 &&
+            blobUnreadable(mdb, blobColumnDef))
+            unreadable.insert(objectName.data());
+    }
+    return unreadable;
+}
 
 model::JetFieldSchema fieldSchemaOf(MdbColumn* column) {
     model::JetFieldSchema field;

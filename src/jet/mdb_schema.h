@@ -8,12 +8,19 @@
 #include <mdbtools.h>
 
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "jet/jet_schema_rules.h"
 #include "model/jet_schema.h"
 
 namespace malvorn::jet {
+
+// The tables whose catalog row holds a property blob the library could not
+// read (it then leaves such a table without properties, which looks like
+// "none set"); nullopt when the catalog itself cannot be read again.
+std::optional<std::set<std::string>> tablesWithUnreadableProperties(MdbHandle* mdb);
 
 // The field at `column` with its AutoNumber flags and properties.
 model::JetFieldSchema fieldSchemaOf(MdbColumn* column);

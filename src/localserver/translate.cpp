@@ -337,8 +337,10 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
         return sqlCall(lob ? F::kConcatLob : F::kConcat, terms);
     }
     const bool anyDate = std::find(types.begin(), types.end(), SqlType::kDate) != types.end();
-    if (anyDate)
+    if (anyDate) {
+        timestampsInArithmetic(e, terms, types);
         return dateArithmetic(op, terms, types, type);
+    }
     set(type, SqlType::kNumber);
     const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
     return sqlCall(function, terms);

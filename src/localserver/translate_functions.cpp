@@ -315,7 +315,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         const std::string value = arg(0, &valueType);
         if (valueType == SqlType::kDate) {
             set(type, SqlType::kDate);
-            return sqlCall(F::kTruncDate, {value});
+            return sqlCall(F::kTruncDate, {asDate(*e.args[0], value)});
         }
         set(type, SqlType::kNumber);
         return sqlCall(F::kTrunc, {num(value), "0"});

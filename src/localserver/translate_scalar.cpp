@@ -136,7 +136,7 @@ std::optional<std::string> Translator::dateFunction(const ast::Expr& e, SqlType*
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
     auto date = [&](std::size_t i) {
-        return operand(*e.args[i], SqlType::kDate, aggregates, nullptr);
+        return asDate(*e.args[i], operand(*e.args[i], SqlType::kDate, aggregates, nullptr));
     };
     auto arg = [&](std::size_t i) { return expr(*e.args[i], nullptr, aggregates); };
     if (name == "ADD_MONTHS" || name == "MONTHS_BETWEEN") {

@@ -1,6 +1,7 @@
 // Translation of the TIMESTAMP calls. TIMESTAMPs travel as DATEs do (the
 // translation's kDate, text that compares and sorts as the value does); what
 // sets them apart, their fraction's precision, is found from the expression.
+#include <algorithm>
 #include <optional>
 
 #include "localserver/errors.h"
@@ -62,6 +63,20 @@ std::optional<int> Translator::timestampPrecision(const ast::Expr& e) {
     if ((name == "MAX" || name == "MIN" || name == "NVL" || name == "COALESCE") && !e.args.empty())
         return timestampPrecision(*e.args[0]);
     return std::nullopt;
+}
+
+std::string Translator::asDate(const ast::Expr& e, const std::string& sql) {
+    return timestampPrecision(e) ? timestampCall(TimestampFunction::kToDate, {sql}) : sql;
+}
+
+void Translator::timestampsInArithmetic(const ast::Expr& e, std::vector<std::string>& terms,
+                                        const std::vector<SqlType>& types) {
+    if (std::count(types.begin(), types.end(), SqlType::kDate) != 1)
+        return;
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (types[i] == SqlType::kDate)
+            terms[i] = asDate(*e.args[i], terms[i]);
+    }
 }
 
 std::optional<std::string> Translator::timestampFunction(const ast::Expr& e, SqlType* type,

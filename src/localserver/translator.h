@@ -114,6 +114,15 @@ class Translator {
     // The fraction's precision of an expression of type TIMESTAMP; nullopt
     // for any other (a DATE among them).
     std::optional<int> timestampPrecision(const ast::Expr& e);
+    // `sql`, the translation of `e`, as a DATE where the day functions and
+    // date arithmetic take one: a TIMESTAMP's fraction dropped, as the server
+    // converts it; anything else as it is.
+    std::string asDate(const ast::Expr& e, const std::string& sql);
+    // TIMESTAMP +/- number: the TIMESTAMP term made a DATE. Between two
+    // datetimes the server's result is an INTERVAL, which is not kept here:
+    // those terms stay as they are and are refused.
+    void timestampsInArithmetic(const ast::Expr& e, std::vector<std::string>& terms,
+                                const std::vector<SqlType>& types);
     // ---- translate_scalar.cpp, translate_cast.cpp ----
     std::optional<std::string> scalarFunction(const ast::Expr& e, SqlType* type, bool aggregates);
     std::optional<std::string> dateFunction(const ast::Expr& e, SqlType* type, bool aggregates);

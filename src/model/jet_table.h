@@ -64,6 +64,9 @@ struct JetFieldDef {
     // Decimal fields only: the declared digits and the digits after the point.
     std::int32_t precision = 0;
     std::int32_t scale = 0;
+    // A calculated field (Access 2010): its expression. Its values are the
+    // results the engine stored, of the field's type; nullopt for others.
+    std::optional<std::string> expression = std::nullopt;
 };
 
 // The first index of a table (position 0 of the engine's list).

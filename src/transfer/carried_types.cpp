@@ -65,6 +65,12 @@ std::vector<std::string> leftOutNotes(const model::JetTableDef& table) {
     for (const auto& name : table.leftOut)
         notes.push_back("列 " + name +
                         " は長文の履歴へのエンジンのリンクのため省きました (履歴は移しません)");
+    for (const auto& field : table.fields) {
+        if (field.expression)
+            notes.push_back("列 " + field.name + " は計算フィールドです: エンジンが保存した結果を" +
+                            "値として移しました。式 " + *field.expression +
+                            " は移さず、列の説明に残しました");
+    }
     return notes;
 }
 

@@ -23,7 +23,8 @@ std::vector<std::string> uncarriedWarnings(const std::string& table,
                                            const std::vector<jet::JetColumn>& columns);
 std::vector<std::string> uncarriedWarnings(const model::JetTableDef& table);
 
-// The note for each column the reader left out of `table`.
+// The note for each column the reader left out of `table`, and for each
+// calculated field, whose values are carried but not its expression.
 std::vector<std::string> leftOutNotes(const model::JetTableDef& table);
 
 // Under the Oracle-safe rules a column that cannot be carried fails its

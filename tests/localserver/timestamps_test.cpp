@@ -178,6 +178,52 @@ TEST_F(TimestampTest, ColumnsKeepTheirPrecisionAndCompareWithDates) {
     EXPECT_EQ(oraCode([&] { s().execute("CREATE TABLE U (V TIMESTAMP(10))"); }), "ORA-30088");
 }
 
+// "Datetime/Interval Arithmetic": a TIMESTAMP plus or minus a number is
+// first converted to a DATE, so the result is a DATE, the fraction dropped
+// (not rounded); TRUNC and ROUND (date) "return DATE, even if you specify a
+// different datetime data type"; ADD_MONTHS, LAST_DAY and MONTHS_BETWEEN
+// take the DATE too.
+TEST_F(TimestampTest, ArithmeticAndTheDayFunctionsGiveDates) {
+    check({
+        {.expression = "TIMESTAMP '2024-02-29 10:11:12.1234567' + 1",
+         .expected = "2024-03-01 10:11:12"},
+        {.expression = "1 + TIMESTAMP '2024-02-29 10:11:12.9'", .expected = "2024-03-01 10:11:12"},
+        {.expression = "TIMESTAMP '2024-12-31 23:59:59.9999999' + 1/86400",
+         .expected = "2025-01-01 00:00:00"},
+        {.expression = "TIMESTAMP '2024-03-01 00:30:00.5' - 1/24",
+         .expected = "2024-02-29 23:30:00"},
+        // The sum is a DATE: FF is not among its format's elements.
+        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5' + 1, 'FF')",
+         .expected = "ORA-01821"},
+        {.expression = "TRUNC(TIMESTAMP '2024-02-29 10:11:12.5')",
+         .expected = "2024-02-29 00:00:00"},
+        {.expression = "TRUNC(TIMESTAMP '2024-02-29 10:11:12.5', 'MM')",
+         .expected = "2024-02-01 00:00:00"},
+        {.expression = "ROUND(TIMESTAMP '2024-02-29 12:00:00.5')",
+         .expected = "2024-03-01 00:00:00"},
+        {.expression = "ROUND(TIMESTAMP '2024-02-29 10:11:29.9', 'MI')",
+         .expected = "2024-02-29 10:11:00"},
+        {.expression = "ADD_MONTHS(TIMESTAMP '2024-01-31 10:00:00.5', 1)",
+         .expected = "2024-02-29 10:00:00"},
+        {.expression = "LAST_DAY(TIMESTAMP '2024-02-10 10:00:00.5')",
+         .expected = "2024-02-29 10:00:00"},
+        {.expression = "MONTHS_BETWEEN(TIMESTAMP '2024-03-31 00:00:00.5', DATE '2024-02-29')",
+         .expected = "1"},
+        // Between two datetimes the result is an INTERVAL, which this server
+        // does not keep: refused, never a number of days.
+        {.expression = "TIMESTAMP '2024-01-02 00:00:00.5' - DATE '2024-01-01'",
+         .expected = "ORA-01861"},
+    });
+    s().execute("CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7))");
+    s().execute("INSERT INTO T VALUES (1, TIMESTAMP '2024-02-29 23:59:59.9999999')");
+    s().execute("INSERT INTO T VALUES (2, TIMESTAMP '9999-12-30 00:00:00.0000001')");
+    EXPECT_EQ(rows(s(), "SELECT ID, T7 + 1, TRUNC(T7), ROUND(T7), T7 - 0.5 FROM T ORDER BY ID"),
+              (std::vector<std::string>{"1|2024-03-01 23:59:59|2024-02-29 00:00:00|2024-03-01 "
+                                        "00:00:00|2024-02-29 11:59:59",
+                                        "2|9999-12-31 00:00:00|9999-12-30 00:00:00|9999-12-30 "
+                                        "00:00:00|9999-12-29 12:00:00"}));
+}
+
 TEST_F(TimestampTest, SystimestampIsNowToTheMicrosecond) {
     const std::string now = value(
         "SELECT TO_CHAR(SYSTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS.FF') "

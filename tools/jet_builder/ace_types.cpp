@@ -90,4 +90,29 @@ std::vector<std::uint8_t> valueBytes(int type, const JetBuildValue& value, const
     return bytes;
 }
 
+std::vector<std::uint8_t> calculatedValue(const std::vector<std::uint8_t>& result) {
+    std::vector<std::uint8_t> bytes(16, 0);
+    const auto length = static_cast<std::uint32_t>(result.size());
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    bytes.insert(bytes.end(), result.begin(), result.end());
+    bytes.insert(bytes.end(), 3, 0);
+    return bytes;
+}
+
+int calculatedLength(const JetBuildField& field) {
+    switch (field.type) {
+        case 10:  // text: two bytes a character, as Jet 4 declares it
+            return 2 * field.size + kCalculatedOverhead;
+        case 1:
+        case 11:
+        case 12:
+        case 20:
+            fail("calculated field " + field.name + ": the builder writes no result of type " +
+                 std::to_string(field.type));
+        default:
+            return 39;
+    }
+}
+
 }  // namespace malvorn::testing::ace

@@ -36,4 +36,11 @@ std::optional<StoredColumn> storedColumn(int type);
 // where a date never does (the damage tests write such values).
 std::vector<std::uint8_t> valueBytes(int type, const JetBuildValue& value, const std::string& at);
 
+// A calculated field's stored value around the result's bytes: 16 zero
+// bytes, the result's length (32-bit), the result, 3 zero bytes; and the
+// column length such a field declares (a fixed-size result's is always 39).
+inline constexpr int kCalculatedOverhead = 23;
+std::vector<std::uint8_t> calculatedValue(const std::vector<std::uint8_t>& result);
+int calculatedLength(const JetBuildField& field);
+
 }  // namespace malvorn::testing::ace

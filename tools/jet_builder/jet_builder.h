@@ -47,6 +47,10 @@ struct JetBuildField {
     std::string description{};
     std::string validationRule{};
     std::string validationText{};
+    // Not empty: a calculated field (kAce12 only) of `type`, its result's:
+    // flagged as calculated, with the Expression and ResultType properties,
+    // each value stored after the head the engine puts before a result.
+    std::string expression{};
 };
 
 struct JetBuildIndex {

@@ -21,6 +21,9 @@ class PropertyBlob {
         entry(column, name, model::kJetBoolean,
               Bytes{static_cast<std::uint8_t>(value ? 0xFF : 0x00)});
     }
+    void addByte(const std::string& column, const std::string& name, std::uint8_t value) {
+        entry(column, name, model::kJetByte, Bytes{value});
+    }
     void addText(const std::string& column, const std::string& name, const std::string& value) {
         entry(column, name, model::kJetText, text_.value(value, false));
     }
@@ -106,6 +109,10 @@ Bytes columnProperties(const TableLayout& t, const Format& format, const TextEnc
             if (!value->empty())
                 blob.addText(f.name, property, *value);
         }
+        if (!f.expression.empty()) {
+            blob.addText(f.name, "Expression", f.expression);
+            blob.addByte(f.name, "ResultType", static_cast<std::uint8_t>(f.type));
+        }
     }
     return blob.bytes();
 }
@@ -172,7 +179,8 @@ void putColumns(Bytes& s, const TableLayout& t, const Format& format, const Text
             }
             put16(s, 0);
             put8(s, flags);
-            put8(s, textual && c.field.unicodeCompression ? 0x01u : 0x00u);
+            put8(s, (textual && c.field.unicodeCompression ? 0x01u : 0x00u) |
+                        (c.field.expression.empty() ? 0x00u : 0xC0u));
             put32(s, 0);
         } else {
             put16(s, static_cast<unsigned>(c.number));

@@ -338,6 +338,13 @@ TableLayout layoutTable(const JetBuildTable& table, const Format& format) {
         c.number = t.maxColumns + f.deletedBefore;
         t.maxColumns = c.number + 1;
         placeColumn(c, format);
+        if (!f.expression.empty()) {
+            // A calculated field's value lives with the variable-length ones.
+            if (format.version != JetVersion::kAce12)
+                fail("calculated field " + f.name + ": ACE files only");
+            c.fixed = false;
+            c.length = ace::calculatedLength(f);
+        }
         if (c.fixed) {
             c.fixedOffset = t.fixedAreaSize;
             c.length = c.fixedSize;
@@ -377,6 +384,8 @@ Bytes buildRow(const TableLayout& t, const std::vector<JetBuildValue>& values, s
         } else if (!std::holds_alternative<std::monostate>(v)) {
             present = true;
             Bytes bytes = encodeValue(c, v, at, text, longValues);
+            if (!c.field.expression.empty())
+                bytes = ace::calculatedValue(bytes);
             if (c.fixed)
                 std::copy(bytes.begin(), bytes.end(), fixedArea.begin() + c.fixedOffset);
             else
