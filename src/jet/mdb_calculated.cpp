@@ -42,8 +42,9 @@ std::string definitionBytes(MdbHandle* mdb, unsigned long firstPage, std::size_t
 
 std::vector<bool> calculatedColumns(MdbHandle* mdb, MdbTableDef* table, const std::string& path) {
     std::vector<bool> calculated(table->num_cols, false);
-    if (IS_JET3(mdb) || table->num_cols == 0)
-        return calculated;  // Jet 3 entries have no such byte
+    // Only ACE files have calculated fields; Jet 3 entries have no such byte.
+    if (mdb->f->jet_version < MDB_VER_ACCDB_2007 || table->num_cols == 0)
+        return calculated;
     const MdbFormatConstants* fmt = mdb->fmt;
     // The count of index entries as stored: the library lowers its own
     // count once it has read the indexes.
