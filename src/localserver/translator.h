@@ -58,6 +58,10 @@ class Translator {
         std::shared_ptr<const TableInfo> table;
         std::string sqlAlias;
         std::string columnPrefix = "c";  // the i-th column is sqlAlias.<prefix><i>
+        // Naming a column of this source fails with this error, the column's
+        // name appended (MERGE's INSERT may not read the target); 0: allowed.
+        int refusedCode = 0;
+        std::string refusedText{};
     };
 
     explicit Translator(LocalSession& session) : session_(session) {}
@@ -82,6 +86,10 @@ class Translator {
     // A FROM item (a table, a view, an inline view) as the next source.
     void addFrom(const ast::FromItem& item) { sources_.push_back(fromSource(item)); }
     const std::vector<Source>& sources() const { return sources_; }
+    void refuseNames(std::size_t source, int code, std::string text) {
+        sources_[source].refusedCode = code;
+        sources_[source].refusedText = std::move(text);
+    }
 
     // An expression; `aggregates` says whether group functions may appear.
     std::string expr(const ast::Expr& e, SqlType* type = nullptr, bool aggregates = false);
@@ -161,6 +169,7 @@ class Translator {
                        std::vector<SqlType>& types, bool first);
     std::string limitRows(const ast::Select& s, std::string sql, std::size_t columns,
                           const std::vector<SortKey>& keys);
+    std::string limitValue(const ast::Expr& e);
     std::vector<const ast::CommonTable*> visibleTables() const;
     Source fromSource(const ast::FromItem& item);
     std::shared_ptr<const TableInfo> resolveAsReader(const ast::TableRef& ref);

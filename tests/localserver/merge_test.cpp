@@ -79,6 +79,14 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
                       "INSERT (ID) VALUES (E.NAME)",
          .expected = {"ORA-38101"}},
+        // The insert's WHERE reads the source alone (Database Error Messages,
+        // ORA-38102: the INSERT WHERE clause refers to the destination table).
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
+                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > BONUS",
+         .expected = {"ORA-38102"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
+                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
+         .expected = {"ORA-00904"}},
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", .expected = {"ORA-00905"}},
         {.statement = "MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
                       "SET SAL = 1",
@@ -118,6 +126,19 @@ TEST_F(MergeTest, TakesPartInTransactions) {
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
     s().rollback();
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "3");
+}
+
+// A MERGE in a transaction holds nothing past its COMMIT: DDL after another
+// session (here the sequence's own connection) changed the catalog runs.
+TEST_F(MergeTest, LeavesNoReadBehindForTheDdlAfterIt) {
+    s().execute("CREATE SEQUENCE Q");
+    s().setAutoCommit(false);
+    s().execute(
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT "
+        "(ID) VALUES (C.ID)");
+    EXPECT_EQ(answer("SELECT Q.NEXTVAL FROM DUAL"), Rows{"1"});
+    EXPECT_EQ(answer("ALTER TABLE CHG ADD (Z NUMBER)"), Rows{});
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
 }
 
 }  // namespace
