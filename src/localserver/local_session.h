@@ -67,6 +67,9 @@ class LocalSession : public oracle::Session {
     std::optional<std::int64_t> findSequence(const ast::TableRef& ref);
     const std::string& sysdate() const { return sysdate_; }
     const std::string& userName() const { return me_.name; }
+    // The one value a translated query gives, run now with those of `params`
+    // it names; the server's error when it fails.
+    SqlValue valueNow(const std::string& sql, const std::vector<SqlValue>& params);
 
   private:
     std::string attachSchema(std::int64_t userId);

@@ -74,7 +74,8 @@ class Translator {
           origins_(parent.origins_),
           aliasPrefix_(parent.aliasPrefix_ + "s"),
           readAs_(parent.readAs_),
-          viewDepth_(parent.viewDepth_) {}
+          viewDepth_(parent.viewDepth_),
+          depth_(parent.depth_ + 1) {}
 
     // Reads table names without schema as that user's (a view's owner).
     void readAs(std::string owner) { readAs_ = std::move(owner); }
@@ -197,6 +198,7 @@ class Translator {
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
     int viewDepth_ = 0;        // stored views being expanded around this query
+    int depth_ = 0;            // queries around this one
     int ownColumns_ = 0;       // columns named so far of this query's tables
     int outerColumns_ = 0;     // ... and of the enclosing queries' tables
     bool sequences_ = false;   // NEXTVAL and CURRVAL allowed here
