@@ -432,6 +432,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
                           [run = e->run, tables](const Args& a) { return run(tables, a); });
     }
     defineListAggregate(db);
+    defineDistinctAggregates(db);
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });

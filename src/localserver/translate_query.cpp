@@ -314,8 +314,12 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
             sql += (i ? ", " : "") + g;
         }
     }
-    if (s.having)
+    if (s.having) {
+        // Group functions, but no analytic ones (ORA-30483): these come after HAVING.
+        inAnalytic_ = true;
         sql += " HAVING " + condition(*s.having, true);
+        inAnalytic_ = false;
+    }
     if (grouped) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!itemExprs[i]) {
