@@ -192,6 +192,10 @@ class LocalSession : public oracle::Session {
     Rows runSelect(const ast::Select& select);
     void insert(const ast::Insert& ins);
     void update(const ast::Update& up);
+    // UPDATE's and MERGE's SET over the target a0 of `tr`, joined to MERGE's
+    // `source` (empty for UPDATE); `where` is the WHERE clause with its word.
+    void updateRows(const TableInfo& table, const std::vector<ast::Assignment>& assignments,
+                    Translator& tr, const std::string& source, const std::string& where);
     void updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,
                                  const std::vector<SqlValue>& params);
     void deleteRows(const ast::Delete& del);

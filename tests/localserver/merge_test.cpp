@@ -117,6 +117,20 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
     EXPECT_EQ(emp(), before);
 }
 
+// SET c = DEFAULT and the key check at the statement's end, as in UPDATE.
+TEST_F(MergeTest, SetsAsUpdateDoes) {
+    s().execute("UPDATE EMP SET BONUS = 0");
+    s().execute(
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET BONUS = "
+        "DEFAULT, SAL = C.SAL");
+    EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|B|250|5", "3|C|5|5"}));
+    // Keys 2 and 3 swap through a duplicate on the way.
+    s().execute(
+        "MERGE INTO EMP E USING (SELECT 2 OLD, 3 NEW FROM DUAL UNION ALL SELECT 3, 2 FROM DUAL) "
+        "C ON (E.NAME = DECODE(C.OLD, 2, 'B', 'C')) WHEN MATCHED THEN UPDATE SET ID = C.NEW");
+    EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|C|5|5", "3|B|250|5"}));
+}
+
 // Inside a transaction MERGE is one more statement: rolled back with it.
 TEST_F(MergeTest, TakesPartInTransactions) {
     s().setAutoCommit(false);
