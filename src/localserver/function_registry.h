@@ -25,6 +25,8 @@ std::span<const FunctionEntry> scalarFunctionEntries();
 std::span<const FunctionEntry> dateFunctionEntries();
 // The aggregates defined beside those functions (LISTAGG).
 void defineListAggregate(SqliteDb& db);
+// COUNT, SUM and AVG (DISTINCT x) over a whole partition (distinct_aggregate.cpp).
+void defineDistinctAggregates(SqliteDb& db);
 
 // Argument readers shared by the implementations.
 bool isNull(const SqlValue& v);

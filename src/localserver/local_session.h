@@ -67,6 +67,9 @@ class LocalSession : public oracle::Session {
     std::optional<std::int64_t> findSequence(const ast::TableRef& ref);
     const std::string& sysdate() const { return sysdate_; }
     const std::string& userName() const { return me_.name; }
+    // The one value a translated query gives, run now with those of `params`
+    // it names; the server's error when it fails.
+    SqlValue valueNow(const std::string& sql, const std::vector<SqlValue>& params);
 
   private:
     std::string attachSchema(std::int64_t userId);
@@ -189,6 +192,10 @@ class LocalSession : public oracle::Session {
     Rows runSelect(const ast::Select& select);
     void insert(const ast::Insert& ins);
     void update(const ast::Update& up);
+    // UPDATE's and MERGE's SET over the target a0 of `tr`, joined to MERGE's
+    // `source` (empty for UPDATE); `where` is the WHERE clause with its word.
+    void updateRows(const TableInfo& table, const std::vector<ast::Assignment>& assignments,
+                    Translator& tr, const std::string& source, const std::string& where);
     void updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,
                                  const std::vector<SqlValue>& params);
     void deleteRows(const ast::Delete& del);

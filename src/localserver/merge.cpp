@@ -69,10 +69,6 @@ void LocalSession::mergeRows(const ast::Merge& m) {
             oraThrow(38104, "Columns referenced in the ON Clause cannot be updated: \"" +
                                 table->owner + "\".\"" + table->name + "\".\"" + a.column + "\"");
     }
-    for (const auto& v : m.values) {
-        if (namesTarget(*v, qualifier, *table, source))
-            oraThrow(38101, "Invalid column in the INSERT VALUES Clause");
-    }
     const std::string target = table->sqlName + " AS a0";
     if (m.matched) {
         // A target row that more than one source row would update.
@@ -91,6 +87,8 @@ void LocalSession::mergeRows(const ast::Merge& m) {
     highest.bindAll({});
     highest.step();
     const std::string before = "a0.rowid <= " + formatNumber(highest.column(0));
+    // A statement left on its row would keep its read snapshot past COMMIT.
+    highest.reset();
     if (m.notMatched)
         mergeInsert(m, table, translator);
     if (!m.matched)
@@ -114,42 +112,12 @@ void LocalSession::mergeRows(const ast::Merge& m) {
 void LocalSession::mergeUpdate(const ast::Merge& m, const std::shared_ptr<const TableInfo>& table,
                                const std::function<std::string(Translator&)>& translator,
                                const std::string& before) {
-    const std::string target = table->sqlName + " AS a0";
     Translator tr(*this);
     const std::string from = translator(tr);
-    std::string sql = "UPDATE " + target + " SET ";
-    std::vector<std::string> newValues(table->columns.size());
-    for (std::size_t i = 0; i < m.assignments.size(); ++i) {
-        const auto& a = m.assignments[i];
-        const int index = table->findColumn(a.column);
-        if (index < 0)
-            invalidIdentifier(a.column);
-        if (table->identityOf(static_cast<std::size_t>(index)) == "ALWAYS")
-            oraThrow(32796, "cannot update a generated always identity column");
-        std::string& value = newValues[static_cast<std::size_t>(index)];
-        if (!value.empty())
-            oraThrow(1747, "invalid user.table.column, table.column, or column name");
-        value = sqlCall(F::kPut,
-                        {tr.expr(*a.value), std::to_string(table->id), std::to_string(index), "1"});
-        sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
-    }
     std::string where = " WHERE " + before + " AND " + tr.condition(*m.on);
     if (m.updateWhere)
         where += " AND " + tr.condition(*m.updateWhere);
-    try {
-        auto& stmt = db_.cached(sql + " FROM " + from + where);
-        stmt.bindAll(tr.params());
-        while (stmt.step()) {
-        }
-    } catch (const SqliteError& e) {
-        if (e.kind() != SqliteError::Kind::kPrimaryKey && e.kind() != SqliteError::Kind::kUniqueKey)
-            throwServerError(e, table.get());
-        std::string rows = "SELECT a0.rowid";
-        for (std::size_t i = 0; i < newValues.size(); ++i)
-            rows += ", " + (newValues[i].empty() ? "a0.c" + std::to_string(i) : newValues[i]);
-        updateCheckingKeysAtEnd(*table, rows + " FROM " + target + ", " + from + where,
-                                tr.params());
-    }
+    updateRows(*table, m.assignments, tr, from, where);
 }
 
 // WHEN NOT MATCHED: the source rows no target row matches, inserted with the
@@ -175,6 +143,9 @@ void LocalSession::mergeInsert(const ast::Merge& m, const std::shared_ptr<const 
         oraThrow(947, "not enough values");
     Translator tr(*this);
     const std::string from = translator(tr);
+    // ON reads the target; the values and the WHERE read the source alone.
+    const std::string on = tr.condition(*m.on);
+    tr.refuseNames(0, 38101, "Invalid column in the INSERT VALUES Clause: ");
     std::vector<std::string> values(table->columns.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (table->identityOf(static_cast<std::size_t>(targets[i])) == "ALWAYS")
@@ -189,10 +160,12 @@ void LocalSession::mergeInsert(const ast::Merge& m, const std::shared_ptr<const 
         columns += (i ? ", c" : "c") + std::to_string(i);
         list += std::string(i ? ", " : "") + sqlCall(F::kPut, {value, id, std::to_string(i), "0"});
     }
-    std::string where = " WHERE NOT EXISTS (SELECT 1 FROM " + table->sqlName + " AS a0 WHERE " +
-                        tr.condition(*m.on) + ")";
-    if (m.insertWhere)
+    std::string where =
+        " WHERE NOT EXISTS (SELECT 1 FROM " + table->sqlName + " AS a0 WHERE " + on + ")";
+    if (m.insertWhere) {
+        tr.refuseNames(0, 38102, "Invalid column in the INSERT WHERE Clause: ");
         where += " AND " + tr.condition(*m.insertWhere);
+    }
     runWrite("INSERT INTO " + table->sqlName + "(" + columns + ") SELECT " + list + " FROM " +
                  from + where,
              tr.params(), table);

@@ -19,7 +19,7 @@ ast::Statement parseStatement(const std::string& statement, std::vector<Token> t
 // The error for a statement nested beyond what the server evaluates.
 inline constexpr int kTooComplexCode = 36;
 inline constexpr const char* kTooComplexText =
-    "maximum number of recursive SQL levels (40) exceeded";
+    "maximum number of recursive SQL levels (255) exceeded";
 [[noreturn]] void tooComplex();
 
 // Reads a stored view's query; ORA-00928 for anything else.

@@ -25,9 +25,11 @@ using Kind = Token::Kind;
 // they start the next part of the statement.
 const std::set<std::string>& clauseWords();
 
-// How deeply expressions and queries may nest: the translation for SQLite
-// must stay within SQLite's parser stack, and no input may exhaust ours.
-constexpr int kMaxDepth = 40;
+// How deeply expressions and queries may nest (a scalar subquery counts about
+// three): far past what a written statement needs, and no input may exhaust
+// our stack. The translation keeps what reaches SQLite shallow (see
+// Translator::scalarSubquery).
+constexpr int kMaxDepth = 255;
 
 class Parser {
   public:

@@ -90,9 +90,8 @@ SqlValue put(const TableById& tables, const Args& a) {
 }
 
 SqlValue fail(const TableById&, const Args& a) {
-    if (std::get<std::int64_t>(a[0]) == 1427)
-        oraThrow(1427, "single-row subquery returns more than one row");
-    oraThrow(600, "internal error code, arguments: [mv_fail]");
+    throw oracle::OracleError(oracle::kServerErrorNumber, std::get<std::string>(a[0]),
+                              kServerSource);
 }
 
 SqlValue num(const TableById&, const Args& a) {
@@ -319,7 +318,7 @@ using Entry = FunctionEntry;
 
 const Entry kRegistry[] = {
     {ServerFunction::kPut, "mv_put", 4, put},
-    {ServerFunction::kFail, "mv_fail", 1, fail},
+    {ServerFunction::kFail, "mv_fail", 2, fail},
     {ServerFunction::kNum, "mv_num", 1, num},
     {ServerFunction::kText, "mv_text", 1, text},
     {ServerFunction::kAdd, "mv_add", -1, add},
@@ -433,6 +432,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
                           [run = e->run, tables](const Args& a) { return run(tables, a); });
     }
     defineListAggregate(db);
+    defineDistinctAggregates(db);
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });

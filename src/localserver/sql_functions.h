@@ -18,7 +18,7 @@ namespace malvorn::localserver {
 // connection defines every entry, so the two cannot disagree.
 enum class ServerFunction {
     kPut,   // (value, table id, column index, is update): the column's checks
-    kFail,  // (ORA number): fails the statement
+    kFail,  // (error's text, any value): fails with that error where a row reaches it
     kNum,   // text or integer to NUMBER (ORA-01722)
     kText,  // value to text
     kAdd,   // exact arithmetic on NUMBER

@@ -142,6 +142,10 @@ bool SqliteStatement::step() {
     db_.throwFailure(code, message);
 }
 
+int SqliteStatement::parameterCount() const {
+    return sqlite3_bind_parameter_count(stmt_);
+}
+
 int SqliteStatement::columnCount() const {
     return sqlite3_column_count(stmt_);
 }

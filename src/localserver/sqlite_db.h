@@ -59,6 +59,8 @@ class SqliteStatement {
     // until the statement has run; the next reset (cached() makes one before
     // handing a statement out) unbinds them.
     void bindAllKept(const std::vector<SqlValue>& values);
+    // The highest parameter number the statement names.
+    int parameterCount() const;
     // True while a row is available.
     bool step();
     int columnCount() const;

@@ -145,35 +145,42 @@ void LocalSession::update(const ast::Update& up) {
     Translator tr(*this);
     tr.allowSequences();
     tr.addSource({up.alias ? *up.alias : table->name, table, "a0"});
-    std::string sql = "UPDATE " + table->sqlName + " AS a0 SET ";
-    std::vector<std::string> newValues(table->columns.size());
-    for (std::size_t i = 0; i < up.assignments.size(); ++i) {
-        const auto& a = up.assignments[i];
-        const int index = table->findColumn(a.column);
+    const std::string where = up.where ? " WHERE " + tr.condition(*up.where) : std::string();
+    updateRows(*table, up.assignments, tr, {}, where);
+}
+
+void LocalSession::updateRows(const TableInfo& table,
+                              const std::vector<ast::Assignment>& assignments, Translator& tr,
+                              const std::string& source, const std::string& where) {
+    const std::string target = table.sqlName + " AS a0";
+    std::string sql = "UPDATE " + target + " SET ";
+    std::vector<std::string> newValues(table.columns.size());
+    for (std::size_t i = 0; i < assignments.size(); ++i) {
+        const auto& a = assignments[i];
+        const int index = table.findColumn(a.column);
         if (index < 0)
             invalidIdentifier(a.column);
-        if (table->identityOf(static_cast<std::size_t>(index)) == "ALWAYS")
+        if (table.identityOf(static_cast<std::size_t>(index)) == "ALWAYS")
             oraThrow(32796, "cannot update a generated always identity column");
         std::string& value = newValues[static_cast<std::size_t>(index)];
         if (!value.empty())
             oraThrow(1747, "invalid user.table.column, table.column, or column name");
-        const std::string& def = table->columns[static_cast<std::size_t>(index)].defaultText;
+        const std::string& def = table.columns[static_cast<std::size_t>(index)].defaultText;
         const std::string given = !isDefaultValue(*a.value) ? tr.expr(*a.value)
                                   : def.empty()             ? std::string("NULL")
                                                             : tr.expr(*parseExpression(def));
-        value = sqlCall(F::kPut, {given, std::to_string(table->id), std::to_string(index), "1"});
+        value = sqlCall(F::kPut, {given, std::to_string(table.id), std::to_string(index), "1"});
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
-    const std::string where = up.where ? " WHERE " + tr.condition(*up.where) : std::string();
     try {
-        auto& stmt = db_.cached(sql + where);
+        auto& stmt = db_.cached(sql + (source.empty() ? "" : " FROM " + source) + where);
         stmt.bindAll(tr.params());
         while (stmt.step()) {
         }
         return;
     } catch (const SqliteError& e) {
         if (e.kind() != SqliteError::Kind::kPrimaryKey && e.kind() != SqliteError::Kind::kUniqueKey)
-            throwServerError(e, table.get());
+            throwServerError(e, &table);
     }
     // SQLite checks keys row by row, a server when the statement ends: SET
     // ID = ID + 1 passes through a duplicate on its way. The statement is
@@ -181,8 +188,8 @@ void LocalSession::update(const ast::Update& up) {
     std::string rows = "SELECT a0.rowid";
     for (std::size_t i = 0; i < newValues.size(); ++i)
         rows += ", " + (newValues[i].empty() ? "a0.c" + std::to_string(i) : newValues[i]);
-    updateCheckingKeysAtEnd(*table, rows + " FROM " + table->sqlName + " AS a0" + where,
-                            tr.params());
+    const std::string sources = " FROM " + target + (source.empty() ? "" : ", " + source);
+    updateCheckingKeysAtEnd(table, rows + sources + where, tr.params());
 }
 
 void LocalSession::updateCheckingKeysAtEnd(const TableInfo& table, const std::string& rows,

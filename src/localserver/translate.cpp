@@ -135,7 +135,11 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
             shown += (shown.empty() ? "" : ".") + part;
         invalidIdentifier(shown);
     }
-    set(type, typeOf(found->table->columns[static_cast<std::size_t>(index)]));
+    const ColumnDef& def = found->table->columns[static_cast<std::size_t>(index)];
+    if (found->refusedCode)
+        oraThrow(found->refusedCode, found->refusedText + "\"" + found->table->owner + "\".\"" +
+                                         found->table->name + "\".\"" + def.name + "\"");
+    set(type, typeOf(def));
     ++ownColumns_;
     return found->sqlAlias + "." + found->columnPrefix + std::to_string(index);
 }

@@ -47,17 +47,30 @@ std::string Translator::windowSql(const ast::Window& w) {
     std::string sql = "OVER (";
     for (std::size_t i = 0; i < w.partitionBy.size(); ++i)
         sql += (i ? ", " : "PARTITION BY ") + expr(*w.partitionBy[i], nullptr, true);
+    // A RANGE reaching n before or after the current row measures its one
+    // key: a number, or a date in days.
+    const bool measured =
+        w.frame && !w.frame->rows && (hasOffset(w.frame->start) || hasOffset(w.frame->end));
+    if (measured && w.orderBy.size() != 1)
+        oraThrow(30486, "invalid window aggregation group in the window specification");
     for (std::size_t i = 0; i < w.orderBy.size(); ++i) {
+        SqlType t = SqlType::kUnknown;
+        std::string key = expr(*w.orderBy[i].expr, &t, true);
+        if (measured) {
+            // SQLite measures REAL values; numbers are kept as exact keys.
+            if (t == SqlType::kNumber)
+                key = "CAST(" + sqlCall(F::kText, {key}) + " AS REAL)";
+            else if (t == SqlType::kDate)
+                key = "julianday(" + key + ")";
+            else
+                oraThrow(932, "inconsistent datatypes: expected NUMBER got CHAR");
+        }
         sql += (i                       ? ", "
                 : w.partitionBy.empty() ? "ORDER BY "
                                         : " ORDER BY ") +
-               expr(*w.orderBy[i].expr, nullptr, true) + direction(w.orderBy[i]);
+               key + direction(w.orderBy[i]);
     }
     if (w.frame) {
-        // Numbers are kept as keys SQLite cannot add to, so a RANGE can only
-        // reach the partition's ends and the current row's peers.
-        if (!w.frame->rows && (hasOffset(w.frame->start) || hasOffset(w.frame->end)))
-            oraThrow(3001, "unimplemented feature");
         sql += std::string(w.frame->rows ? " ROWS" : " RANGE") + " BETWEEN " +
                boundSql(w.frame->start) + " AND " + boundSql(w.frame->end);
     }
@@ -72,7 +85,8 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         return listAggregate(e, type, aggregates);
     if (!aggregates || inAnalytic_)
         oraThrow(30483, "window  functions are not allowed here");
-    if (e.distinct)
+    // DISTINCT reads a whole partition: no ORDER BY (ORA-30487), no frame.
+    if (e.distinct && (!e.over->orderBy.empty() || e.over->frame))
         oraThrow(30487, "ORDER BY not allowed here");
     struct Inside {
         bool& flag;
@@ -116,10 +130,14 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         invalidIdentifier(name);
     if (n != 1)
         wrongArguments();
+    const bool distinct = e.distinct && name != "MIN" && name != "MAX";
+    if (distinct && e.args[0]->kind == Expr::Kind::kStar)
+        oraThrow(936, "missing expression");
     if (name == "COUNT") {
         set(type, SqlType::kNumber);
         const std::string counted = e.args[0]->kind == Expr::Kind::kStar ? "*" : arg(0);
-        return num("count(" + counted + ") " + windowSql(*e.over));
+        return num((distinct ? "mv_count_distinct(" : "count(") + counted + ") " +
+                   windowSql(*e.over));
     }
     SqlType t = SqlType::kUnknown;
     const std::string value = arg(0, &t);
@@ -128,7 +146,8 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         return (name == "MIN" ? "min(" : "max(") + value + ") " + windowSql(*e.over);
     }
     set(type, SqlType::kNumber);
-    return (name == "SUM" ? "mv_sum(" : "mv_avg(") + num(value) + ") " + windowSql(*e.over);
+    const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
+    return fn + (distinct ? "_distinct(" : "(") + num(value) + ") " + windowSql(*e.over);
 }
 
 // LISTAGG(value [, separator]) WITHIN GROUP (ORDER BY keys), as an

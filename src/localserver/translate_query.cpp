@@ -6,6 +6,7 @@
 #include "localserver/errors.h"
 #include "localserver/lexer.h"
 #include "localserver/local_session.h"
+#include "localserver/sqlite_errors.h"
 #include "localserver/translator.h"
 
 namespace malvorn::localserver {
@@ -113,18 +114,46 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
+// Deeper than this, a scalar subquery that reads nothing of the queries
+// around it is worked out before the statement runs and becomes a bound
+// value: SQLite's parser takes only about twenty nested queries.
+constexpr int kShallowQueries = 4;
+
 std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
     Translator inner(session_, *this);
     inner.singleValue_ = true;
     std::vector<std::string> names;
-    const std::string sql = inner.select(s, names);
+    std::string sql = inner.select(s, names);
     if (names.size() > 1)
         oraThrow(913, "too many values");
     if (type)
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
-    if (inner.singleDone_)
-        return "(" + sql + ")";
-    return "(SELECT mv_single(x0) FROM (" + sql + "))";
+    sql = inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
+    if (depth_ < kShallowQueries || inner.outerColumns_ > 0)
+        return sql;
+    SqlValue value;
+    if (origins_)
+        origins_->valueDependent = true;
+    try {
+        value = session_.valueNow("SELECT " + sql, *params_);
+    } catch (const oracle::OracleError& e) {
+        // Fails where (and if) a row reaches it; random() keeps SQLite from
+        // taking the call for a constant to work out before any row.
+        return sqlCall(ServerFunction::kFail, {bind(e.description()), "random()"});
+    }
+    return "(" + bind(std::move(value)) + ")";
+}
+
+SqlValue LocalSession::valueNow(const std::string& sql, const std::vector<SqlValue>& params) {
+    try {
+        auto statement = db_.prepare(sql);
+        const std::size_t used = static_cast<std::size_t>(statement->parameterCount());
+        for (std::size_t i = 0; i < used && i < params.size(); ++i)
+            statement->bind(static_cast<int>(i + 1), params[i]);
+        return statement->step() ? statement->column(0) : SqlValue{};
+    } catch (const SqliteError& e) {
+        throwServerError(e, nullptr);
+    }
 }
 
 namespace {
@@ -285,8 +314,12 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
             sql += (i ? ", " : "") + g;
         }
     }
-    if (s.having)
+    if (s.having) {
+        // Group functions, but no analytic ones (ORA-30483): these come after HAVING.
+        inAnalytic_ = true;
         sql += " HAVING " + condition(*s.having, true);
+        inAnalytic_ = false;
+    }
     if (grouped) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!itemExprs[i]) {

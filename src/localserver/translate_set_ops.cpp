@@ -119,6 +119,22 @@ std::optional<std::int64_t> rownumBound(const Expr& term) {
     return std::nullopt;
 }
 
+// Whether a row limit is worked out over numbered rows rather than by
+// SQLite's LIMIT, which cannot read the enclosing query's columns: WITH TIES,
+// PERCENT, and counts that name a column or hold a subquery.
+bool numbersRows(const ast::RowLimit& limit) {
+    const auto names = [](const auto& self, const Expr* e) -> bool {
+        if (!e)
+            return false;
+        if (e->kind == Expr::Kind::kColumn || e->subquery)
+            return true;
+        return std::any_of(e->args.begin(), e->args.end(),
+                           [&](const auto& a) { return self(self, a.get()); });
+    };
+    return limit.withTies || limit.percent || names(names, limit.offset.get()) ||
+           names(names, limit.count.get());
+}
+
 }  // namespace
 
 std::string Translator::select(const ast::Select& s, std::vector<std::string>& names) {
@@ -127,7 +143,7 @@ std::string Translator::select(const ast::Select& s, std::vector<std::string>& n
     if (s.forUpdate && !s.setOps.empty())
         oraThrow(1786, "FOR UPDATE of this query expression is not allowed");
     std::vector<SortKey> keys;
-    const bool keyed = s.limit && (s.limit->withTies || s.limit->percent);
+    const bool keyed = s.limit && numbersRows(*s.limit);
     std::string sql = s.setOps.empty() ? queryBlock(s, names, true, keyed ? &keys : nullptr)
                                        : compound(s, names, keyed ? &keys : nullptr);
     if (s.limit)
@@ -359,6 +375,23 @@ std::string Translator::compound(const ast::Select& s, std::vector<std::string>&
     return sql;
 }
 
+// An OFFSET or FETCH count: literals, binds, subqueries and the enclosing
+// query's columns (it is worked out once, before the rows are limited); a
+// name of the query's own rows, ROWNUM or an analytic function is ORA-62550.
+std::string Translator::limitValue(const ast::Expr& e) {
+    const auto rowValue = [](const auto& self, const ast::Expr& x) -> bool {
+        if (isRownum(x) || (x.kind == Expr::Kind::kFunction && x.over))
+            return true;
+        return std::any_of(x.args.begin(), x.args.end(),
+                           [&](const auto& a) { return self(self, *a); });
+    };
+    const int own = ownColumns_;
+    std::string sql = rowValue(rowValue, e) ? std::string() : expr(e);
+    if (sql.empty() || ownColumns_ != own)
+        oraThrow(62550, "Invalid SQL ROW LIMITING expression was specified.");
+    return sql;
+}
+
 // OFFSET and FETCH FIRST. Fractions are cut off, a negative offset counts as
 // none, a count below one gives no rows, and so does NULL for either. WITH TIES adds the rows that
 // sort equal to the last; PERCENT counts from the rows there are.
@@ -367,11 +400,12 @@ std::string Translator::limitRows(const ast::Select& s, std::string sql, std::si
     const ast::RowLimit& limit = *s.limit;
     // A NULL count or offset gives no rows.
     const auto whole = [&](const ast::Expr& e, const char* null) {
-        return "max(0, ifnull(" + sqlCall(ServerFunction::kWhole, {expr(e)}) + ", " + null + "))";
+        return "max(0, ifnull(" + sqlCall(ServerFunction::kWhole, {limitValue(e)}) + ", " + null +
+               "))";
     };
     const char* kNoRows = "9223372036854775807";
     const std::string offset = limit.offset ? whole(*limit.offset, kNoRows) : "0";
-    if (!limit.withTies && !limit.percent) {
+    if (!numbersRows(limit)) {
         const std::string count = limit.count ? whole(*limit.count, "0") : "-1";
         return sql + " LIMIT " + count + " OFFSET " + offset;
     }
@@ -379,10 +413,11 @@ std::string Translator::limitRows(const ast::Select& s, std::string sql, std::si
     for (std::size_t i = 0; i < keys.size(); ++i)
         order += (i ? ", q." : "q.") + keys[i].term + keys[i].direction;
     const std::string over = order.empty() ? "OVER ()" : "OVER (ORDER BY " + order + ")";
-    std::string count = whole(*limit.count, "0");
+    std::string count = limit.count ? whole(*limit.count, "0") : "9223372036854775807";
     if (limit.percent) {
         // A share of the rows, rounded up.
-        const std::string share = "(CAST(" + sqlCall(ServerFunction::kText, {expr(*limit.count)}) +
+        const std::string share = "(CAST(" +
+                                  sqlCall(ServerFunction::kText, {limitValue(*limit.count)}) +
                                   " AS REAL) * mv_all / 100.0)";
         count = "max(0, ifnull(CAST(" + share + " AS INTEGER) + (" + share + " > CAST(" + share +
                 " AS INTEGER)), 0))";

@@ -58,6 +58,10 @@ class Translator {
         std::shared_ptr<const TableInfo> table;
         std::string sqlAlias;
         std::string columnPrefix = "c";  // the i-th column is sqlAlias.<prefix><i>
+        // Naming a column of this source fails with this error, the column's
+        // name appended (MERGE's INSERT may not read the target); 0: allowed.
+        int refusedCode = 0;
+        std::string refusedText{};
     };
 
     explicit Translator(LocalSession& session) : session_(session) {}
@@ -70,7 +74,8 @@ class Translator {
           origins_(parent.origins_),
           aliasPrefix_(parent.aliasPrefix_ + "s"),
           readAs_(parent.readAs_),
-          viewDepth_(parent.viewDepth_) {}
+          viewDepth_(parent.viewDepth_),
+          depth_(parent.depth_ + 1) {}
 
     // Reads table names without schema as that user's (a view's owner).
     void readAs(std::string owner) { readAs_ = std::move(owner); }
@@ -82,6 +87,10 @@ class Translator {
     // A FROM item (a table, a view, an inline view) as the next source.
     void addFrom(const ast::FromItem& item) { sources_.push_back(fromSource(item)); }
     const std::vector<Source>& sources() const { return sources_; }
+    void refuseNames(std::size_t source, int code, std::string text) {
+        sources_[source].refusedCode = code;
+        sources_[source].refusedText = std::move(text);
+    }
 
     // An expression; `aggregates` says whether group functions may appear.
     std::string expr(const ast::Expr& e, SqlType* type = nullptr, bool aggregates = false);
@@ -170,6 +179,7 @@ class Translator {
                        std::vector<SqlType>& types, bool first);
     std::string limitRows(const ast::Select& s, std::string sql, std::size_t columns,
                           const std::vector<SortKey>& keys);
+    std::string limitValue(const ast::Expr& e);
     std::vector<const ast::CommonTable*> visibleTables() const;
     Source fromSource(const ast::FromItem& item);
     std::shared_ptr<const TableInfo> resolveAsReader(const ast::TableRef& ref);
@@ -197,6 +207,7 @@ class Translator {
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
     int viewDepth_ = 0;        // stored views being expanded around this query
+    int depth_ = 0;            // queries around this one
     int ownColumns_ = 0;       // columns named so far of this query's tables
     int outerColumns_ = 0;     // ... and of the enclosing queries' tables
     bool sequences_ = false;   // NEXTVAL and CURRVAL allowed here

@@ -98,6 +98,41 @@ TEST_F(AnalyticTest, ListAggregate) {
     });
 }
 
+// "RANGE ... value_expr PRECEDING": the rows whose one ORDER BY key lies
+// within value_expr of the current row's, a number or a date in days; DESC
+// turns PRECEDING to the larger keys. Null keys are each other's peers.
+TEST_F(AnalyticTest, RangeFramesMeasureTheKey) {
+    s().execute("CREATE TABLE V (D DATE, N NUMBER)");
+    for (const char* row :
+         {"DATE '2024-01-01', 1", "DATE '2024-01-02', 2", "DATE '2024-01-05', 3", "NULL, 4"})
+        s().execute(std::string("INSERT INTO V VALUES (") + row + ")");
+    check({
+        {.query = "SELECT NAME, SUM(SAL) OVER (PARTITION BY DEPT ORDER BY SAL RANGE BETWEEN 100 "
+                  "PRECEDING AND CURRENT ROW) FROM T ORDER BY NAME",
+         .expected = {"A|100", "B|500", "C|500", "D|300", "E|<null>", "F|0.1", "G|0.3"}},
+        {.query = "SELECT NAME, COUNT(*) OVER (ORDER BY SAL DESC RANGE BETWEEN 1 PRECEDING AND "
+                  "100 FOLLOWING) FROM T WHERE DEPT < 30 ORDER BY NAME",
+         .expected = {"A|1", "B|3", "C|3", "D|3", "E|1"}},
+        {.query = "SELECT N, SUM(N) OVER (ORDER BY D RANGE BETWEEN 1 PRECEDING AND 3 FOLLOWING) "
+                  "FROM V ORDER BY N",
+         .expected = {"1|3", "2|6", "3|3", "4|4"}},
+    });
+}
+
+// "If you specify DISTINCT, then you can specify only the query_partition_clause
+// of the analytic_clause" (SQL Language Reference, COUNT, SUM, AVG).
+TEST_F(AnalyticTest, DistinctOverAWholePartition) {
+    check({
+        {.query = "SELECT NAME, COUNT(DISTINCT SAL) OVER (PARTITION BY DEPT), SUM(DISTINCT SAL) "
+                  "OVER (PARTITION BY DEPT), AVG(DISTINCT SAL) OVER (), MAX(DISTINCT SAL) OVER "
+                  "() FROM T WHERE DEPT < 30 ORDER BY NAME",
+         .expected = {"A|2|300|200|300", "B|2|300|200|300", "C|2|300|200|300", "D|1|300|200|300",
+                      "E|1|300|200|300"}},
+        {.query = "SELECT DEPT, COUNT(DISTINCT DEPT) OVER () FROM T GROUP BY DEPT ORDER BY DEPT",
+         .expected = {"10|3", "20|3", "30|3"}},
+    });
+}
+
 TEST_F(AnalyticTest, RefusedWhereOracleRefusesThem) {
     check({
         {.query = "SELECT NAME FROM T WHERE ROW_NUMBER() OVER (ORDER BY SAL) = 1",
@@ -109,9 +144,16 @@ TEST_F(AnalyticTest, RefusedWhereOracleRefusesThem) {
         {.query = "SELECT RANK() OVER (PARTITION BY DEPT) FROM T", .expected = {"ORA-30485"}},
         {.query = "SELECT LAG(SAL) OVER () FROM T", .expected = {"ORA-30485"}},
         {.query = "SELECT NTILE(2) OVER (ORDER BY SAL) FROM T", .expected = {"ORA-00904"}},
-        {.query = "SELECT SUM(SAL) OVER (ORDER BY SAL RANGE BETWEEN 1 PRECEDING AND CURRENT "
+        {.query = "SELECT DEPT FROM T GROUP BY DEPT HAVING RANK() OVER (ORDER BY DEPT) = 1",
+         .expected = {"ORA-30483"}},
+        {.query = "SELECT COUNT(DISTINCT SAL) OVER (PARTITION BY DEPT ORDER BY NAME) FROM T",
+         .expected = {"ORA-30487"}},
+        {.query = "SELECT SUM(SAL) OVER (ORDER BY DEPT, SAL RANGE BETWEEN 1 PRECEDING AND "
+                  "CURRENT ROW) FROM T",
+         .expected = {"ORA-30486"}},
+        {.query = "SELECT SUM(SAL) OVER (ORDER BY NAME RANGE BETWEEN 1 PRECEDING AND CURRENT "
                   "ROW) FROM T",
-         .expected = {"ORA-03001"}},
+         .expected = {"ORA-00932"}},
         {.query = "SELECT SUM(SAL) OVER (ORDER BY SAL ROWS BETWEEN x AND CURRENT ROW) FROM T",
          .expected = {"ORA-00905"}},
     });

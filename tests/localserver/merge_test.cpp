@@ -79,6 +79,14 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
                       "INSERT (ID) VALUES (E.NAME)",
          .expected = {"ORA-38101"}},
+        // The insert's WHERE reads the source alone (Database Error Messages,
+        // ORA-38102: the INSERT WHERE clause refers to the destination table).
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
+                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > BONUS",
+         .expected = {"ORA-38102"}},
+        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
+                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
+         .expected = {"ORA-00904"}},
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", .expected = {"ORA-00905"}},
         {.statement = "MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
                       "SET SAL = 1",
@@ -109,6 +117,20 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
     EXPECT_EQ(emp(), before);
 }
 
+// SET c = DEFAULT and the key check at the statement's end, as in UPDATE.
+TEST_F(MergeTest, SetsAsUpdateDoes) {
+    s().execute("UPDATE EMP SET BONUS = 0");
+    s().execute(
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET BONUS = "
+        "DEFAULT, SAL = C.SAL");
+    EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|B|250|5", "3|C|5|5"}));
+    // Keys 2 and 3 swap through a duplicate on the way.
+    s().execute(
+        "MERGE INTO EMP E USING (SELECT 2 OLD, 3 NEW FROM DUAL UNION ALL SELECT 3, 2 FROM DUAL) "
+        "C ON (E.NAME = DECODE(C.OLD, 2, 'B', 'C')) WHEN MATCHED THEN UPDATE SET ID = C.NEW");
+    EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|C|5|5", "3|B|250|5"}));
+}
+
 // Inside a transaction MERGE is one more statement: rolled back with it.
 TEST_F(MergeTest, TakesPartInTransactions) {
     s().setAutoCommit(false);
@@ -118,6 +140,19 @@ TEST_F(MergeTest, TakesPartInTransactions) {
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
     s().rollback();
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "3");
+}
+
+// A MERGE in a transaction holds nothing past its COMMIT: DDL after another
+// session (here the sequence's own connection) changed the catalog runs.
+TEST_F(MergeTest, LeavesNoReadBehindForTheDdlAfterIt) {
+    s().execute("CREATE SEQUENCE Q");
+    s().setAutoCommit(false);
+    s().execute(
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT "
+        "(ID) VALUES (C.ID)");
+    EXPECT_EQ(answer("SELECT Q.NEXTVAL FROM DUAL"), Rows{"1"});
+    EXPECT_EQ(answer("ALTER TABLE CHG ADD (Z NUMBER)"), Rows{});
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
 }
 
 }  // namespace

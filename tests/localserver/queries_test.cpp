@@ -128,6 +128,37 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
     });
 }
 
+// The counts may be "literals, binds, correlation variables, or subqueries";
+// anything else is ORA-62550 (Database Error Messages, ORA-62550). A
+// correlated count is the enclosing row's.
+TEST_F(QueriesTest, RowLimitCountsReadOnlyValuesFixedBeforeTheRows) {
+    check({
+        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET ID ROWS", .expected = {"ORA-62550"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS "
+                      "WITH TIES",
+         .expected = {"2", "3", "4"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET DEPT ROWS FETCH FIRST 50 PERCENT "
+                      "ROWS WITH TIES",
+         .expected = {"ORA-62550"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID FETCH FIRST ROWNUM ROWS ONLY",
+         .expected = {"ORA-62550"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID FETCH FIRST RANK() OVER (ORDER BY ID) ROWS "
+                      "ONLY",
+         .expected = {"ORA-62550"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID DESC OFFSET (SELECT COUNT(*) FROM G) ROWS "
+                      "FETCH NEXT (SELECT 1 FROM DUAL) + 0.5 ROWS ONLY",
+         .expected = {"2"}},
+        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET (SELECT NULL FROM DUAL) ROWS",
+         .expected = {}},
+        {.statement = "SELECT DEPT, (SELECT COUNT(*) FROM (SELECT ID FROM E X ORDER BY ID "
+                      "OFFSET 1 ROWS FETCH FIRST G.DEPT / 10 ROWS ONLY)) FROM G ORDER BY DEPT",
+         .expected = {"10|1", "20|2", "30|3"}},
+        {.statement = "SELECT DEPT, (SELECT MAX(ID) FROM (SELECT ID FROM E X ORDER BY ID DESC "
+                      "OFFSET G.DEPT / 10 ROWS)) FROM G ORDER BY DEPT",
+         .expected = {"10|4", "20|3", "30|2"}},
+    });
+}
+
 // NULLs sort last going up and first going down, unless NULLS FIRST or NULLS
 // LAST says otherwise (SQL Language Reference, SELECT, order_by_clause).
 TEST_F(QueriesTest, NullsFirstAndLastAreHonoured) {

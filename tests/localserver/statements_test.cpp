@@ -50,6 +50,72 @@ TEST_F(StatementsTest, LongChainsAndNestedSubqueriesRun) {
         EXPECT_EQ(answer(query, true), expected) << query.substr(0, 80);
 }
 
+// `inner` wrapped in `levels` scalar subqueries, each reading its one value
+// from `from`.
+std::string nestedIn(std::string inner, int levels, const std::string& from = "DUAL") {
+    for (int i = 0; i < levels; ++i)
+        inner = "(SELECT " + inner + " FROM " + from + ")";
+    return inner;
+}
+
+struct NestingCase {
+    const char* name;
+    std::string statement;
+    Rows expected;  // the rows, or the error's code
+};
+
+// Oracle runs scalar subqueries nested far deeper than SQLite's parser
+// follows; those that read nothing of the queries around them are worked out
+// first, those that do stay in place.
+TEST_F(StatementsTest, DeeplyNestedScalarSubqueriesRun) {
+    const NestingCase cases[] = {
+        {.name = "twelve",
+         .statement = "SELECT " + nestedIn("1", 12) + " FROM DUAL",
+         .expected = {"1"}},
+        {.name = "thirty over a table",
+         .statement =
+             "SELECT NAME, " + nestedIn("(SELECT MAX(QTY) FROM B)", 30) + " FROM A ORDER BY CODE",
+         .expected = {"one|11", "two|11"}},
+        {.name = "eighty",
+         .statement = "SELECT " + nestedIn("'x'", 80) + " FROM DUAL",
+         .expected = {"x"}},
+        {.name = "correlated at the bottom",
+         .statement = "SELECT " + nestedIn("A.NAME", 8) + " FROM A ORDER BY CODE",
+         .expected = {"one", "two"}},
+        {.name = "correlated inside an uncorrelated nest",
+         .statement =
+             "SELECT CODE FROM A WHERE CODE = " +
+             nestedIn("(SELECT MIN(CODE) FROM B WHERE B.QTY > " + nestedIn("10", 10) + ")", 10),
+         .expected = {"1"}},
+        // Worked out early, a failing value fails only where Oracle reaches it.
+        {.name = "too many rows, no row reaches it",
+         .statement = "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A WHERE CODE > 5",
+         .expected = {}},
+        {.name = "too many rows reached",
+         .statement = "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A",
+         .expected = {"ORA-01427"}},
+        {.name = "in a condition",
+         .statement = "SELECT COUNT(*) FROM B WHERE QTY > " + nestedIn("10", 20),
+         .expected = {"1"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.statement, true), c.expected) << c.name;
+}
+
+// A value worked out early belongs to its statement: the same INSERT sent
+// again reads the rows as they are then.
+TEST_F(StatementsTest, EarlyValuesAreReadAgainByEachStatement) {
+    const std::string insert =
+        "INSERT INTO B (CODE, QTY) VALUES (3, " + nestedIn("(SELECT MAX(QTY) FROM B)", 6) + ")";
+    s().execute(insert);
+    s().execute(insert);
+    EXPECT_EQ(answer("SELECT QTY FROM B WHERE CODE = 3 ORDER BY QTY"), (Rows{"11", "11"}));
+    s().execute("UPDATE B SET QTY = 20 WHERE CODE = 3");
+    s().execute(insert);
+    EXPECT_EQ(answer("SELECT MAX(QTY) FROM B WHERE CODE = 3"), Rows{"20"});
+    EXPECT_EQ(answer("SELECT COUNT(*) FROM B WHERE CODE = 3"), Rows{"3"});
+}
+
 TEST_F(StatementsTest, NestingBeyondTheLimitIsRefusedNotFollowed) {
     // Oracle documents 255 levels of subqueries in WHERE; no input may take
     // the process down however deep it goes.
