@@ -132,7 +132,7 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
 // anything else is ORA-62550 (Database Error Messages, ORA-62550). A
 // correlated count is the enclosing row's.
 TEST_F(QueriesTest, RowLimitCountsReadOnlyValuesFixedBeforeTheRows) {
-    check({
+    runSteps({
         {.statement = "SELECT ID FROM E ORDER BY ID OFFSET ID ROWS", .expected = {"ORA-62550"}},
         {.statement = "SELECT ID FROM E ORDER BY ID OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS "
                       "WITH TIES",
