@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,20 +24,10 @@ namespace {
 
 using namespace malvorn;
 
-// Stand-ins for the Oracle functions the copy's literals call, in a schema
-// searched before pg_catalog (as the tests do), and the table copied into.
-const char* const kSetUp[] = {
-    "CREATE SCHEMA IF NOT EXISTS compat",
-    "CREATE OR REPLACE FUNCTION compat.to_date(text, text) RETURNS timestamp "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.to_timestamp($1, $2)::timestamp'",
-    "CREATE OR REPLACE FUNCTION compat.hextoraw(text) RETURNS bytea "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.decode($1, ''hex'')'",
-    "CREATE OR REPLACE FUNCTION compat.to_clob(text) RETURNS text "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT $1'",
-    "ALTER DATABASE postgres SET search_path = public, compat, pg_catalog",
+// The table copied into (after the Oracle stand-ins the tests use).
+const char* const kTable =
     "CREATE TABLE BENCH (ID INTEGER PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(19,4), "
-    "UPD TIMESTAMP, NOTE TEXT)",
-};
+    "UPD TIMESTAMP, NOTE TEXT)";
 
 void writeTable(const std::string& path, std::int64_t rows) {
     testing::JetBuildTable table;
@@ -130,7 +121,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string cli = MALVORN_CLI;
-    for (const char* statement : kSetUp) {
+    std::vector<const char*> setUp(std::begin(kOracleStandIns), std::end(kOracleStandIns));
+    setUp.push_back(kTable);
+    for (const char* statement : setUp) {
         if (const CommandRun r = runProgram(cli, login({"sql", statement})); r.status != 0) {
             std::fprintf(stderr, "%s: %s%s\n", statement, r.out.c_str(), r.err.c_str());
             return 1;

@@ -19,17 +19,6 @@ const char* const kPgT1 =
     "CREATE TABLE T1 (CODE VARCHAR(10) PRIMARY KEY, NAME VARCHAR(10), PRICE NUMERIC(19,4), "
     "QTY INTEGER, RATIO DOUBLE PRECISION, UPD TIMESTAMP, NOTE TEXT, OK SMALLINT, PIC BYTEA)";
 
-const char* const kCompatibility[] = {
-    "CREATE SCHEMA IF NOT EXISTS compat",
-    "CREATE OR REPLACE FUNCTION compat.to_date(text, text) RETURNS timestamp "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.to_timestamp($1, $2)::timestamp'",
-    "CREATE OR REPLACE FUNCTION compat.hextoraw(text) RETURNS bytea "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.decode($1, ''hex'')'",
-    "CREATE OR REPLACE FUNCTION compat.to_clob(text) RETURNS text "
-    "LANGUAGE sql IMMUTABLE AS 'SELECT $1'",
-    "ALTER DATABASE postgres SET search_path = public, compat, pg_catalog",
-};
-
 // Starts (once) the server; skips, or fails under CI, when it cannot run.
 PostgresServer* serverOrSkip() {
     PostgresServer& server = PostgresServer::instance();
@@ -48,7 +37,7 @@ class PostgresCopy : public CopyFixture {
             GTEST_SKIP() << "no PostgreSQL server: " << PostgresServer::instance().whyNot();
         openSession_ = sessionOpener(app::defaultDrivers());
         server_ = connect();
-        for (const char* statement : kCompatibility)
+        for (const char* statement : kOracleStandIns)
             server_->execute(statement);
         server_ = connect();  // a new session takes the search path
         server_->execute("DROP TABLE IF EXISTS T1");

@@ -15,6 +15,19 @@
 #include "support/command.h"
 #include "support/temp_dir.h"
 
+// Stand-ins for the Oracle functions the copy's literals call, in a schema
+// searched before pg_catalog, so the literal path's statements run unchanged.
+inline const char* const kOracleStandIns[] = {
+    "CREATE SCHEMA IF NOT EXISTS compat",
+    "CREATE OR REPLACE FUNCTION compat.to_date(text, text) RETURNS timestamp "
+    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.to_timestamp($1, $2)::timestamp'",
+    "CREATE OR REPLACE FUNCTION compat.hextoraw(text) RETURNS bytea "
+    "LANGUAGE sql IMMUTABLE AS 'SELECT pg_catalog.decode($1, ''hex'')'",
+    "CREATE OR REPLACE FUNCTION compat.to_clob(text) RETURNS text "
+    "LANGUAGE sql IMMUTABLE AS 'SELECT $1'",
+    "ALTER DATABASE postgres SET search_path = public, compat, pg_catalog",
+};
+
 // A PostgreSQL server of its own in a temporary folder, on a free loopback
 // port, reached through its ODBC driver as the data source kDataSource
 // (ODBCSYSINI and ODBCINI point at files in the same folder). The server runs
