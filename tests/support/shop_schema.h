@@ -1,9 +1,10 @@
 #pragma once
 
 // A small shop database for the schema tests: three tables built as Jet
-// files, with the schema facts the builder does not write (AutoNumber,
-// Required, a validation rule, descriptions, relationships, a descending
-// key column) added to what is read of them.
+// files, with the schema facts (AutoNumber, Required, a validation rule,
+// descriptions, relationships, a descending key column) added to what is read
+// of them, so each rule can be varied without building a file; the builder
+// writes these facts too (built_schema_migrate_test reads them from a file).
 #include <functional>
 #include <map>
 #include <memory>
