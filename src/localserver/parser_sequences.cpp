@@ -35,28 +35,28 @@ ast::SequenceOptions Parser::sequenceOptions(bool alter) {
             if (alter && !o.restart)
                 oraThrow(2283, "cannot alter starting sequence number");
             expectWord("WITH");
-            once(o.startWith, 2285, "duplicate START WITH specifications");
+            once(o.startWith, 2285, "duplicate START WITH clauses");
             o.startWith = signedInteger();
         } else if (alter && acceptWord("RESTART")) {
             o.restart = true;
         } else if (acceptWord("INCREMENT")) {
             expectWord("BY");
-            once(o.incrementBy, 2284, "duplicate INCREMENT BY specifications");
+            once(o.incrementBy, 2284, "duplicate INCREMENT BY clauses");
             o.incrementBy = signedInteger();
         } else if (acceptWord("MAXVALUE") || acceptWord("NOMAXVALUE")) {
-            once(o.maxValue, 2278, "duplicate or conflicting MAXVALUE specifications");
+            once(o.maxValue, 2278, "duplicate or conflicting MAXVALUE clauses");
             o.maxValue = tokens_[pos_ - 1].isWord("MAXVALUE") ? signedInteger() : std::string();
         } else if (acceptWord("MINVALUE") || acceptWord("NOMINVALUE")) {
-            once(o.minValue, 2279, "duplicate or conflicting MINVALUE specifications");
+            once(o.minValue, 2279, "duplicate or conflicting MINVALUE clauses");
             o.minValue = tokens_[pos_ - 1].isWord("MINVALUE") ? signedInteger() : std::string();
         } else if (acceptWord("CYCLE") || acceptWord("NOCYCLE")) {
-            once(o.cycle, 2280, "duplicate or conflicting CYCLE specifications");
+            once(o.cycle, 2280, "duplicate or conflicting CYCLE clauses");
             o.cycle = tokens_[pos_ - 1].isWord("CYCLE");
         } else if (acceptWord("CACHE")) {
-            once(o.cache, 2281, "duplicate or conflicting CACHE specifications");
+            once(o.cache, 2281, "duplicate or conflicting CACHE clauses");
             o.cache = signedInteger();
         } else if (acceptWord("NOCACHE")) {
-            once(o.cache, 2281, "duplicate or conflicting CACHE specifications");
+            once(o.cache, 2281, "duplicate or conflicting CACHE clauses");
             o.cache = "0";
         } else if (peek().isWord("SCALE") || peek().isWord("SESSION")) {
             oraThrow(3001, "unimplemented feature");

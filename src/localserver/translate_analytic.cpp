@@ -9,10 +9,6 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
-[[noreturn]] void wrongArguments() {
-    oraThrow(909, "invalid number of arguments");
-}
-
 std::string boundSql(const ast::FrameBound& b) {
     using K = ast::FrameBound::Kind;
     switch (b.kind) {
@@ -52,7 +48,7 @@ std::string Translator::windowSql(const ast::Window& w) {
     const bool measured =
         w.frame && !w.frame->rows && (hasOffset(w.frame->start) || hasOffset(w.frame->end));
     if (measured && w.orderBy.size() != 1)
-        oraThrow(30486, "invalid window aggregation group in the window specification");
+        oraThrow(30486, "invalid window aggregation group in the window clause");
     for (std::size_t i = 0; i < w.orderBy.size(); ++i) {
         SqlType t = SqlType::kUnknown;
         std::string key = expr(*w.orderBy[i].expr, &t, true);
