@@ -19,20 +19,6 @@ std::string columnAffinity(const ColumnDef& column) {
     return column.dataType == "NUMBER" || column.dataType == "FLOAT" ? " NUMERIC" : " TEXT";
 }
 
-void writeColumn(SqliteDb& db, std::int64_t tableId, std::size_t index, const ColumnDef& c) {
-    auto& write = db.cached(
-        "INSERT OR REPLACE INTO mv_column VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-    const bool character = c.charLength > 0;
-    write.bindAll({tableId, static_cast<std::int64_t>(index + 1), c.name, c.dataType,
-                   static_cast<std::int64_t>(c.dataLength),
-                   c.precision ? SqlValue(static_cast<std::int64_t>(*c.precision)) : SqlValue(),
-                   c.scale ? SqlValue(static_cast<std::int64_t>(*c.scale)) : SqlValue(),
-                   std::string(c.nullable ? "Y" : "N"), static_cast<std::int64_t>(c.charLength),
-                   character ? SqlValue(std::string(c.charSemantics ? "C" : "B")) : SqlValue(),
-                   c.defaultText.empty() ? SqlValue() : SqlValue(c.defaultText)});
-    write.step();
-}
-
 void LocalSession::forgetTable(const TableInfo& table) {
     tables_.erase({table.owner, table.name});
     tablesById_.erase(table.id);

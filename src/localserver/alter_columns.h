@@ -11,7 +11,5 @@ namespace malvorn::localserver {
 
 // The SQLite affinity of a column's c<i>: NUMERIC for numbers, else TEXT.
 std::string columnAffinity(const ColumnDef& column);
-// Writes the i-th column's mv_column row (column_id i + 1).
-void writeColumn(SqliteDb& db, std::int64_t tableId, std::size_t index, const ColumnDef& column);
 
 }  // namespace malvorn::localserver

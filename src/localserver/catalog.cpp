@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -81,22 +82,8 @@ void readKeys(SqliteDb& db, TableInfo& info) {
 }
 
 void addColumns(SqliteDb& db, std::int64_t tableId, const std::vector<ColumnDef>& columns) {
-    auto& addColumn =
-        db.cached("INSERT INTO mv_column VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const ColumnDef& c = columns[i];
-        const bool character = c.charLength > 0;
-        addColumn.reset();
-        addColumn.bindAll(
-            {tableId, static_cast<std::int64_t>(i + 1), c.name, c.dataType,
-             static_cast<std::int64_t>(c.dataLength),
-             c.precision ? SqlValue(static_cast<std::int64_t>(*c.precision)) : SqlValue(),
-             c.scale ? SqlValue(static_cast<std::int64_t>(*c.scale)) : SqlValue(),
-             std::string(c.nullable ? "Y" : "N"), static_cast<std::int64_t>(c.charLength),
-             character ? SqlValue(std::string(c.charSemantics ? "C" : "B")) : SqlValue(),
-             c.defaultText.empty() ? SqlValue() : SqlValue(c.defaultText)});
-        addColumn.step();
-    }
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        writeColumn(db, tableId, i, columns[i]);
 }
 
 }  // namespace
@@ -145,6 +132,23 @@ int TableInfo::findColumn(const std::string& column) const {
             return static_cast<int>(i);
     }
     return -1;
+}
+
+std::vector<int> TableInfo::insertTargets(const std::vector<std::string>& names) const {
+    std::vector<int> targets;
+    for (const auto& column : names) {
+        const int index = findColumn(column);
+        if (index < 0)
+            invalidIdentifier(column);
+        if (std::find(targets.begin(), targets.end(), index) != targets.end())
+            oraThrow(957, "duplicate column name");
+        targets.push_back(index);
+    }
+    if (names.empty()) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            targets.push_back(static_cast<int>(i));
+    }
+    return targets;
 }
 
 void cannotReach() {
@@ -294,6 +298,20 @@ bool ownsTables(SqliteDb& db, const std::string& owner) {
     const bool any = owns.columnInt(0) > 0;
     owns.reset();
     return any;
+}
+
+void writeColumn(SqliteDb& db, std::int64_t tableId, std::size_t index, const ColumnDef& c) {
+    auto& write = db.cached(
+        "INSERT OR REPLACE INTO mv_column VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    const bool character = c.charLength > 0;
+    write.bindAll({tableId, static_cast<std::int64_t>(index + 1), c.name, c.dataType,
+                   static_cast<std::int64_t>(c.dataLength),
+                   c.precision ? SqlValue(static_cast<std::int64_t>(*c.precision)) : SqlValue(),
+                   c.scale ? SqlValue(static_cast<std::int64_t>(*c.scale)) : SqlValue(),
+                   std::string(c.nullable ? "Y" : "N"), static_cast<std::int64_t>(c.charLength),
+                   character ? SqlValue(std::string(c.charSemantics ? "C" : "B")) : SqlValue(),
+                   c.defaultText.empty() ? SqlValue() : SqlValue(c.defaultText)});
+    write.step();
 }
 
 }  // namespace malvorn::localserver

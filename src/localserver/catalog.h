@@ -47,6 +47,9 @@ struct TableInfo {
     bool storedView = false;  // made by CREATE VIEW: no rows of its own
 
     int findColumn(const std::string& column) const;
+    // The columns an INSERT names, in order, or all when it names none:
+    // ORA-00904 for an unknown name, ORA-00957 for one named twice.
+    std::vector<int> insertTargets(const std::vector<std::string>& names) const;
 };
 
 struct UserInfo {
@@ -106,6 +109,8 @@ void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys);
 // Removes a table's entry; ORA-00942 when another session removed it first.
 void removeTable(SqliteDb& db, std::int64_t id);
+// Writes (or rewrites) the i-th column's mv_column row (column_id i + 1).
+void writeColumn(SqliteDb& db, std::int64_t tableId, std::size_t index, const ColumnDef& column);
 // Names kept as one text, separated by a unit separator.
 std::string joinNames(const std::vector<std::string>& names);
 std::vector<std::string> splitNames(const std::string& joined);

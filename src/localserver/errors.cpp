@@ -27,6 +27,9 @@ void tableDoesNotExist() {
 void invalidIdentifier(const std::string& name) {
     oraThrow(904, "\"" + name + "\": invalid identifier");
 }
+void wrongArguments() {
+    oraThrow(909, "invalid number of arguments");
+}
 void insufficientPrivileges() {
     oraThrow(1031, "insufficient privileges");
 }

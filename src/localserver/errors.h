@@ -25,5 +25,6 @@ std::string oraMessage(int code, const std::string& text);
 [[noreturn]] void tableDoesNotExist();                         // ORA-00942
 [[noreturn]] void invalidIdentifier(const std::string& name);  // ORA-00904
 [[noreturn]] void insufficientPrivileges();                    // ORA-01031
+[[noreturn]] void wrongArguments();                            // ORA-00909
 
 }  // namespace malvorn::localserver

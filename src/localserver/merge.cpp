@@ -124,19 +124,7 @@ void LocalSession::mergeUpdate(const ast::Merge& m, const std::shared_ptr<const 
 // columns left out taking their defaults and identities, as INSERT does.
 void LocalSession::mergeInsert(const ast::Merge& m, const std::shared_ptr<const TableInfo>& table,
                                const std::function<std::string(Translator&)>& translator) {
-    std::vector<int> targets;
-    for (const auto& name : m.columns) {
-        const int index = table->findColumn(name);
-        if (index < 0)
-            invalidIdentifier(name);
-        if (std::find(targets.begin(), targets.end(), index) != targets.end())
-            oraThrow(957, "duplicate column name");
-        targets.push_back(index);
-    }
-    if (m.columns.empty()) {
-        for (std::size_t i = 0; i < table->columns.size(); ++i)
-            targets.push_back(static_cast<int>(i));
-    }
+    const std::vector<int> targets = table->insertTargets(m.columns);
     if (m.values.size() > targets.size())
         oraThrow(913, "too many values");
     if (m.values.size() < targets.size())

@@ -59,20 +59,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
     InsertPlan plan;
     const auto table = resolveTable(ins.table);
     checkWritable(*table);
-    std::vector<int> targets;
-    if (ins.columns.empty()) {
-        for (std::size_t i = 0; i < table->columns.size(); ++i)
-            targets.push_back(static_cast<int>(i));
-    } else {
-        for (const auto& name : ins.columns) {
-            const int index = table->findColumn(name);
-            if (index < 0)
-                invalidIdentifier(name);
-            if (std::find(targets.begin(), targets.end(), index) != targets.end())
-                oraThrow(957, "duplicate column name");
-            targets.push_back(index);
-        }
-    }
+    const std::vector<int> targets = table->insertTargets(ins.columns);
     refuseAlwaysIdentity(*table, targets, ins);
     Translator tr(*this);
     tr.allowSequences();

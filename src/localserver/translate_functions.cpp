@@ -16,10 +16,6 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
-[[noreturn]] void wrongArguments() {
-    oraThrow(909, "invalid number of arguments");
-}
-
 }  // namespace
 
 std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggregates) {

@@ -9,10 +9,6 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
-[[noreturn]] void wrongArguments() {
-    oraThrow(909, "invalid number of arguments");
-}
-
 bool isBytes(const ColumnDef* c) {
     return c && (c->dataType == "RAW" || c->dataType == "BLOB");
 }

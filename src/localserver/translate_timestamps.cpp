@@ -13,10 +13,6 @@ namespace {
 
 using ast::Expr;
 
-[[noreturn]] void wrongArguments() {
-    oraThrow(909, "invalid number of arguments");
-}
-
 // The precision of CAST(... AS TIMESTAMP[(p)]); nullopt for any other target.
 std::optional<int> castPrecision(const Expr& cast) {
     const std::vector<std::string>& k = cast.keywords;
