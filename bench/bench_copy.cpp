@@ -9,7 +9,11 @@
 // each copy's ratio is to the slower of the two stages it runs: d to
 // min(r, b), e to min(r, p). Every phase runs once per round and the best
 // round counts, so that a busy machine disturbs the ratios less. Peak memory
-// is getrusage's maxrss. Figures only; nothing here passes or fails.
+// is getrusage's maxrss. Each phase's CPU is also given by thread (the copy's
+// inserting and reading threads, and the reader process): the copy's elapsed
+// time tends to its busiest thread's CPU when each has a core, and these CPU
+// times change little with the load of the machine, unlike elapsed times.
+// Figures only; nothing here passes or fails.
 //
 //   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc]   (200,000 and 3)
 //     --bulk   only (r), (p) and (e): the batch path and its peak memory
@@ -26,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "app/drivers.h"
@@ -65,23 +70,64 @@ double cpuSeconds(int who = RUSAGE_SELF) {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// One timed span: elapsed time, and over the same span the CPU of this
+// process, of the thread that opened it, and of the reader processes that
+// ended within it. A phase's function opens one where its clock starts;
+// Best takes the figures of the last one ended.
+struct SpanFigures {
+    double seconds = 0, cpu = 0, thread = 0, children = 0;
+};
+SpanFigures gLastSpan;
+
+class Span {
+  public:
+    Span()
+        : cpu_(cpuSeconds()),
+          thread_(cpuSeconds(RUSAGE_THREAD)),
+          children_(cpuSeconds(RUSAGE_CHILDREN)),
+          start_(Clock::now()) {}
+    // Ends the span; its elapsed seconds.
+    double end() {
+        gLastSpan.seconds = secondsSince(start_);
+        gLastSpan.cpu = cpuSeconds() - cpu_;
+        gLastSpan.thread = cpuSeconds(RUSAGE_THREAD) - thread_;
+        gLastSpan.children = cpuSeconds(RUSAGE_CHILDREN) - children_;
+        return gLastSpan.seconds;
+    }
+
+  private:
+    double cpu_, thread_, children_;
+    Clock::time_point start_;
+};
+
 // The best of several runs of one phase, in elapsed and in CPU seconds
 // (this process's, and with the reader's), and the median elapsed time.
+// The round of least CPU also gives it by thread: the main thread (the
+// copy's inserting thread), the process's other threads (the copy's
+// reading and checking thread) and the reader process.
 struct Best {
     double seconds = 1e300;
     double cpu = 1e300;
     double cpuWithReader = 1e300;
+    double mainThread = 0, otherThreads = 0, reader = 0;
     std::vector<double> runs;
     template <typename Run>
     void measure(Run run) {
-        const double cpuBefore = cpuSeconds();
-        const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
-        runs.push_back(run());
-        seconds = std::min(seconds, runs.back());
-        const double own = cpuSeconds() - cpuBefore;
-        cpu = std::min(cpu, own);
-        cpuWithReader = std::min(cpuWithReader, own + cpuSeconds(RUSAGE_CHILDREN) - childrenBefore);
+        run();
+        const SpanFigures f = gLastSpan;
+        runs.push_back(f.seconds);
+        seconds = std::min(seconds, f.seconds);
+        cpu = std::min(cpu, f.cpu);
+        if (f.cpu + f.children < cpuWithReader) {
+            cpuWithReader = f.cpu + f.children;
+            mainThread = f.thread;
+            otherThreads = std::max(0.0, f.cpu - f.thread);
+            reader = f.children;
+        }
     }
+    // What the phase's elapsed time tends to with a core for each of its
+    // threads and processes: the busiest one's CPU.
+    double busiest() const { return std::max({mainThread, otherThreads, reader}); }
     double median() const {
         std::vector<double> sorted = runs;
         std::sort(sorted.begin(), sorted.end());
@@ -146,16 +192,19 @@ std::unique_ptr<jet::JetSource> openThroughReader(const std::string& path) {
     return jet::openJetSource(path, options);
 }
 
-// (r) The reader alone: every row of the table decoded, nothing done with it.
+// (r) The reader alone: every row of the table decoded, nothing done with
+// it, until its process has ended (as in the copy).
 double readOnly(const std::string& path) {
-    const auto start = Clock::now();
-    const auto source = openThroughReader(path);
-    const auto rows = source->openRows("Bench");
-    jet::JetRow row;
+    Span span;
     std::int64_t count = 0;
-    while (rows->next(row))
-        ++count;
-    const double seconds = secondsSince(start);
+    {
+        const auto source = openThroughReader(path);
+        const auto rows = source->openRows("Bench");
+        jet::JetRow row;
+        while (rows->next(row))
+            ++count;
+    }
+    const double seconds = span.end();
     if (count == 0)
         std::exit(1);
     return seconds;
@@ -194,9 +243,12 @@ std::vector<std::vector<localserver::SqlValue>> storedRows() {
 
 // SQLite alone inserting `rows` rows into a table of the server's shape, in
 // transactions of `perCommit` rows, with the durability the server's schema
-// files have (WAL, synchronous=NORMAL), which the first line shows.
+// files have (WAL, synchronous=NORMAL), which the first line shows. The
+// clock stops once the file is closed, as a copy's ends with its session
+// closed (the last connection to close writes the log into the file).
 double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t perCommit) {
-    localserver::SqliteDb db(dbPath);
+    auto owned = std::make_unique<localserver::SqliteDb>(dbPath);
+    localserver::SqliteDb& db = *owned;
     db.exec("PRAGMA synchronous=NORMAL");
     static bool shown = false;
     if (!shown) {
@@ -211,7 +263,7 @@ double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t 
     auto insert = db.prepare(
         "INSERT INTO Bench(c0, c1, c2, c3, c4, c5) VALUES(?1, ?2, ?3, ?4, "
         "?5, ?6)");
-    const auto start = Clock::now();
+    Span span;
     for (std::int64_t i = 0; i < rows; i += perCommit) {
         const bool batch = perCommit > 1;
         if (batch)
@@ -224,7 +276,9 @@ double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t 
         if (batch)
             db.exec("COMMIT");
     }
-    const double seconds = secondsSince(start);
+    insert.reset();
+    owned.reset();
+    const double seconds = span.end();
     std::filesystem::remove(dbPath);
     std::filesystem::remove(dbPath + "-wal");
     std::filesystem::remove(dbPath + "-shm");
@@ -239,7 +293,7 @@ double serverStatements(const std::string& folder, std::int64_t rows) {
         "CREATE TABLE Bench (ID NUMBER(10), Name VARCHAR2(40), Amount NUMBER(19,4), Upd DATE, "
         "Ratio FLOAT, Note CLOB)");
     char statement[512];
-    const auto start = Clock::now();
+    Span span;
     for (std::int64_t i = 0; i < rows; ++i) {
         std::snprintf(statement, sizeof statement,
                       "INSERT INTO Bench (ID,Name,Amount,Upd,Ratio,Note) VALUES (%lld,'得意先%lld',"
@@ -250,7 +304,8 @@ double serverStatements(const std::string& folder, std::int64_t rows) {
                       static_cast<long long>(i));
         session->execute(statement);
     }
-    return secondsSince(start);
+    session.reset();
+    return span.end();
 }
 
 // The copy of table Bench into a new table, one INSERT per row (batch 0) or in
@@ -268,10 +323,10 @@ double copyOnce(const std::string& path, const std::string& folder, std::int64_t
     core::Services services{
         messages,          front,        core::sessionOpener({localserver::openLocalServer, {}}),
         openThroughReader, base::gFso(), {}};
-    const auto start = Clock::now();
+    Span span;
     const core::Outcome outcome =
         core::copyTable({"Bench", path, false, {"bench", "bench", folder}, batch}, services);
-    const double seconds = secondsSince(start);
+    const double seconds = span.end();
     if (outcome != core::Outcome::kDone)
         std::exit(1);
     const auto held = localserver::openLocalServer(folder, "bench", "bench")
@@ -367,14 +422,33 @@ void runRounds(Phases& best, const std::string& path, const std::string& folder,
     }
 }
 
+// The copy's ratio to the slower of its stages by the CPU of the busiest
+// thread or process of each: what the elapsed ratio tends to on a quiet
+// machine with a core for each (and with two cores for the copy's three,
+// its CPU in all over two when that is more). Unlike elapsed time, these
+// CPU times hardly change with the load of the machine.
+void printByThread(const char* name, const Best& copy, const Best& a, const Best& b) {
+    const double stage = std::max(a.busiest(), b.busiest());
+    const double twoCores = std::max(copy.busiest(), copy.cpuWithReader / 2);
+    std::printf(
+        "%s by the busiest thread's CPU = %.2f (the slower stage's %.2f s, the copy's %.2f s); "
+        "on two cores %.2f\n",
+        name, stage / copy.busiest(), stage, copy.busiest(), stage / twoCores);
+}
+
 void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnly) {
     const auto rate = [rows](const Best& b) { return static_cast<double>(rows) / b.seconds; };
     const auto line = [&](const char* name, const Best& b) {
         std::printf("%-36s %6.2f s = %8.0f rows/s (CPU %.2f s, %.2f s with the reader)\n", name,
                     b.seconds, rate(b), b.cpu, b.cpuWithReader);
+        std::printf("%-36s   by thread: main %.2f s, other threads %.2f s, reader process %.2f s\n",
+                    "", b.mainThread, b.otherThreads, b.reader);
     };
-    std::printf("best of %d rounds (elapsed; CPU: this process's, then with the reader process):\n",
-                rounds);
+    std::printf(
+        "best of %d rounds (elapsed; CPU: this process's, then with the reader process;\n"
+        "by thread, of the round of least CPU: the main thread, which in a copy inserts;\n"
+        "the other threads, which in a copy read and check the rows; the reader process):\n",
+        rounds);
     line("(r) reader alone", best.read);
     line("(p) SQLite, 1,000-row transactions", best.batched);
     if (!bulkOnly) {
@@ -397,6 +471,7 @@ void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnl
                 ratio(best.bulk, best.read, best.batched, false),
                 ratio(best.bulk, best.read, best.batched, true),
                 byCpu(best.bulk, best.read, best.batched));
+    printByThread("e / min(r, p)", best.bulk, best.read, best.batched);
     if (bulkOnly)
         return;
     std::printf(
@@ -407,6 +482,7 @@ void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnl
         byCpu(best.literal, best.read, best.floor), best.floor.seconds / best.session.seconds,
         best.floor.cpuWithReader / best.session.cpuWithReader,
         best.literal.seconds / best.bulk.seconds);
+    printByThread("d / min(r, b)", best.literal, best.read, best.floor);
 }
 
 // The statements' own cost, the status line's, and with --odbc the ODBC
