@@ -48,6 +48,11 @@ bool gfIsNumericText(std::string_view text) {
 }
 
 std::string gfNullToValue(const std::optional<std::string>& valueText) {
+    return std::string(
+        gfNullToValueView(valueText ? std::optional<std::string_view>(*valueText) : std::nullopt));
+}
+
+std::string_view gfNullToValueView(std::optional<std::string_view> valueText) {
     if (!valueText || !gfIsNumericText(*valueText))
         return "0";
     return *valueText;

@@ -15,5 +15,7 @@ bool gfIsNumericText(std::string_view text);
 // The numeric value rule of the data copy: Null and texts that do not read
 // as a number give "0"; a number is passed on as it stands.
 std::string gfNullToValue(const std::optional<std::string>& valueText);
+// The same as a view of `valueText` or of "0", for callers that keep the text.
+std::string_view gfNullToValueView(std::optional<std::string_view> valueText);
 
 }  // namespace malvorn::base

@@ -1,5 +1,6 @@
 // Rows sent in batches: one INSERT with placeholders, translated once and
 // run for each row with its values bound, one transaction per batch.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,9 @@ namespace {
 // The marker each placeholder becomes: a non-empty text literal, which the
 // translation binds as the next parameter, in the order of the values.
 constexpr const char* kMarker = "'?'";
+
+// A bound on the kept translations, as for the literal statements'.
+constexpr std::size_t kMostBatchPlans = 200;
 
 // The statement with its trailing "(?, ?, ...)" written as markers; the
 // count of placeholders in `count`.
@@ -142,10 +146,12 @@ bool fits(const DirectShape& shape, const std::string& sql, std::size_t count,
 }
 
 // A batch's rows checked ahead, each row's values in the direct columns'
-// order; a row not `ready` goes the session's way.
+// order, and the keys its numbers are bound as (row r's from
+// keys[r * columns]); a row not `ready` goes the session's way.
 struct CheckedRows : oracle::PreparedRows {
     std::shared_ptr<const DirectShape> shape;
     std::vector<std::vector<SqlValue>> values;
+    std::vector<std::string> keys;
     std::vector<char> ready;
 };
 
@@ -164,6 +170,7 @@ class CheckingPreparer : public oracle::RowPreparer {
         const DirectShape& shape = *shape_;
         checked->shape = shape_;
         checked->values.resize(rows.size());
+        checked->keys.resize(rows.size() * shape.targets.size());
         checked->ready.assign(rows.size(), 0);
         for (std::size_t r = 0; r < rows.size(); ++r) {
             if (rows[r].size() != shape.count)
@@ -171,9 +178,12 @@ class CheckingPreparer : public oracle::RowPreparer {
             auto& values = checked->values[r];
             values.resize(shape.targets.size());
             try {
-                for (std::size_t i = 0; i < values.size(); ++i)
+                for (std::size_t i = 0; i < values.size(); ++i) {
                     values[i] =
                         checkedValue(rows[r][shape.markers[i]], shape.kinds[i], shape.targets[i]);
+                    if (const auto* number = std::get_if<Number>(&values[i]))
+                        number->keyInto(checked->keys[r * values.size() + i]);
+                }
                 checked->ready[r] = 1;
             } catch (...) {
                 // The session's own run of the row gives its error.
@@ -230,15 +240,7 @@ void LocalSession::insertPreparedRows(const std::string& insert,
     transactionStep([&] { commitWork(); });  // a batch is a transaction of its own
     sysdate_ = formatStoredDate(currentDateTime());
     std::size_t count = 0;
-    ast::Statement parsed = parseStatement(withMarkers(insert, count));
-    const auto* ins = std::get_if<ast::Insert>(&parsed);
-    if (!ins || ins->select || ins->values.size() != count)
-        invalidStatement();
-    refreshCacheIfStale();
-    // The translation checks the statement as the server would; its SQL
-    // takes each row's values in the markers' places, the first `count`
-    // parameters, and the columns' checks are made as for any INSERT.
-    const InsertPlan plan = planInsert(*ins);
+    const InsertPlan plan = batchPlan(insert, count);
     std::vector<SqlValue> params = plan.params;
     const auto runRowAsPlanned = [&](const oracle::BoundRow& row) {
         if (row.size() != count)
@@ -262,7 +264,8 @@ void LocalSession::insertPreparedRows(const std::string& insert,
         if (direct.targets.empty() || row.size() != count)
             return runRowAsPlanned(row);
         if (ahead && ahead->ready[r])
-            return runWrite(plan.directSql, ahead->values[r], plan.table);
+            return runWrite(plan.directSql, ahead->values[r], plan.table,
+                            ahead->keys.data() + r * direct.targets.size());
         try {
             for (std::size_t i = 0; i < checked.size(); ++i)
                 checked[i] =
@@ -273,6 +276,29 @@ void LocalSession::insertPreparedRows(const std::string& insert,
         runWrite(plan.directSql, checked, plan.table);
     };
     runBatch(rows.size(), runRow);
+}
+
+LocalSession::InsertPlan LocalSession::batchPlan(const std::string& insert, std::size_t& count) {
+    refreshCacheIfStale();
+    // Under a key no statement's shape has (each starts with a token kind).
+    const std::string key = '\x01' + insert;
+    if (const auto kept = plans_.find(key); kept != plans_.end()) {
+        count = static_cast<std::size_t>(std::count(
+            insert.begin() + static_cast<std::ptrdiff_t>(insert.rfind('(')), insert.end(), '?'));
+        return kept->second;
+    }
+    ast::Statement parsed = parseStatement(withMarkers(insert, count));
+    const auto* ins = std::get_if<ast::Insert>(&parsed);
+    if (!ins || ins->select || ins->values.size() != count)
+        invalidStatement();
+    // The translation checks the statement as the server would; its SQL
+    // takes each row's values in the markers' places, the first `count`
+    // parameters, and the columns' checks are made as for any INSERT.
+    InsertPlan plan = planInsert(*ins);
+    if (plans_.size() >= kMostBatchPlans)
+        plans_.clear();
+    plans_.insert_or_assign(key, plan);
+    return plan;
 }
 
 void LocalSession::runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow) {

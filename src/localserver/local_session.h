@@ -206,8 +206,9 @@ class LocalSession : public oracle::Session {
                      const std::string& before);
     void mergeInsert(const ast::Merge& m, const std::shared_ptr<const TableInfo>& table,
                      const std::function<std::string(Translator&)>& translator);
+    // `keys`, when given: each Number parameter's key, made beforehand.
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
-                  const std::shared_ptr<const TableInfo>& table);
+                  const std::shared_ptr<const TableInfo>& table, const std::string* keys = nullptr);
     // batch.cpp: rows 0..rows-1 as one transaction; the first refused ends
     // it as BatchRowError with the rows before it committed.
     void runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow);
@@ -235,6 +236,10 @@ class LocalSession : public oracle::Session {
         bool directOnly = false;           // or alone when every column is direct
     };
     InsertPlan planInsert(const ast::Insert& ins);
+    // The plan of a batch's INSERT and its count of placeholders, kept as
+    // the literal statements' plans are (until a definition changes). A
+    // copy: what runs a row may read the catalog again and drop the kept.
+    InsertPlan batchPlan(const std::string& insert, std::size_t& count);
     // insert_plans.cpp
     // The statement's tokens but for its literals' values, into `shape`;
     // empty when it is no INSERT whose plan can be kept.

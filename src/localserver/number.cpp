@@ -15,8 +15,9 @@ constexpr long kMaxExponent = 100000;
 
 // Unsigned decimal magnitudes, most significant digit first.
 std::string stripLeading(std::string s) {
-    const auto first = s.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : s.substr(first);
+    // In place: a copy's digits are parsed and stripped for every NUMBER sent.
+    s.erase(0, std::min(s.find_first_not_of('0'), s.size()));
+    return s;
 }
 
 int compareMagnitude(const std::string& a, const std::string& b) {
@@ -161,28 +162,30 @@ std::optional<Number> Number::parse(std::string_view text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    std::string digits;
-    long fraction = 0;
-    bool seenPoint = false;
-    bool anyDigit = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            anyDigit = true;
-            if (digits.empty() && c == '0') {
-                if (seenPoint)
-                    ++fraction;
-                continue;
-            }
-            digits += c;
-            if (seenPoint)
-                ++fraction;
-        } else if (c == '.' && !seenPoint) {
-            seenPoint = true;
-        } else {
-            break;
-        }
+    // Digits, one optional point, digits: each run taken whole (a copy
+    // parses every NUMBER it sends), the leading zeros left out.
+    const auto digitsFrom = [&text](std::size_t at) {
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return at;
+    };
+    const std::size_t wholeEnd = digitsFrom(i);
+    std::size_t fractionBegin = wholeEnd;
+    std::size_t fractionEnd = wholeEnd;
+    if (wholeEnd < text.size() && text[wholeEnd] == '.') {
+        fractionBegin = wholeEnd + 1;
+        fractionEnd = digitsFrom(fractionBegin);
     }
+    const bool anyDigit = wholeEnd > i || fractionEnd > fractionBegin;
+    long fraction = static_cast<long>(fractionEnd - fractionBegin);
+    std::string digits;
+    digits.reserve(fractionEnd - i);
+    const std::string_view whole = text.substr(i, wholeEnd - i);
+    const std::string_view part = text.substr(fractionBegin, fractionEnd - fractionBegin);
+    digits.append(whole.substr(std::min(whole.find_first_not_of('0'), whole.size())));
+    digits.append(digits.empty() ? part.substr(std::min(part.find_first_not_of('0'), part.size()))
+                                 : part);
+    i = fractionEnd;
     if (!anyDigit)
         return std::nullopt;
     long exponent = 0;
@@ -213,16 +216,24 @@ std::optional<Number> Number::parse(std::string_view text) {
 }
 
 std::string Number::key() const {
-    if (digits_.empty())
-        return std::string(1, '\x01');
     std::string key;
+    keyInto(key);
+    return key;
+}
+
+void Number::keyInto(std::string& key) const {
+    key.clear();
+    if (digits_.empty()) {
+        key += '\x01';
+        return;
+    }
     key.reserve(digits_.size() + 3);
     const auto exponentByte = static_cast<unsigned char>(point_ - kMinPoint);
     if (!negative_) {
         key += '\x02';
         key += static_cast<char>(exponentByte);
         key += digits_;
-        return key;
+        return;
     }
     // Negative numbers: everything inverted, and a terminator above every
     // digit so that -1 sorts after -1.5.
@@ -231,7 +242,6 @@ std::string Number::key() const {
     for (const char c : digits_)
         key += static_cast<char>('0' + ('9' - c));
     key += '\xFF';
-    return key;
 }
 
 Number Number::fromKey(std::string_view key) {
@@ -290,11 +300,19 @@ double Number::toDouble() const {
 
 Number Number::rounded(int places) const {
     Number n = *this;
-    n.roundDigits(static_cast<long>(point_) + places);
-    if (n.digits_.empty())
-        return Number();
-    n.normalize();
+    n.round(places);
     return n;
+}
+
+void Number::round(int places) {
+    const long keep = static_cast<long>(point_) + places;
+    if (keep >= static_cast<long>(digits_.size()))
+        return;  // nothing past the place: as it is
+    roundDigits(keep);
+    if (digits_.empty())
+        *this = Number();
+    else
+        normalize();
 }
 
 Number Number::truncated(int places) const {

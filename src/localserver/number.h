@@ -23,6 +23,8 @@ class Number {
     // A key whose byte order is the numeric order, stored as a SQLite BLOB
     // so that comparisons, sorting, DISTINCT and keys need no function call.
     std::string key() const;
+    // The same into `key`, in the memory it holds.
+    void keyInto(std::string& key) const;
     static Number fromKey(std::string_view key);
 
     // Text as the server converts a number to VARCHAR2: plain decimal, no
@@ -37,6 +39,7 @@ class Number {
     double toDouble() const;
 
     Number rounded(int places) const;    // ROUND(n, places)
+    void round(int places);              // the same in place
     Number truncated(int places) const;  // TRUNC(n, places)
     Number negated() const;
     Number abs() const;

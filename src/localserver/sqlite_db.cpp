@@ -112,14 +112,21 @@ void SqliteStatement::bindAllKept(const std::vector<SqlValue>& values) {
     if (keys_.size() < values.size())
         keys_.resize(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
+        if (const auto* n = std::get_if<Number>(&values[i]))
+            n->keyInto(keys_[i]);
+    }
+    bindAllKept(values, keys_.data());
+}
+
+void SqliteStatement::bindAllKept(const std::vector<SqlValue>& values, const std::string* keys) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
         const int index = static_cast<int>(i + 1);
         int rc = SQLITE_OK;
         if (const auto* s = std::get_if<std::string>(&values[i])) {
             rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()),
                                    SQLITE_STATIC);
-        } else if (const auto* n = std::get_if<Number>(&values[i])) {
-            keys_[i] = n->key();
-            rc = sqlite3_bind_blob(stmt_, index, keys_[i].data(), static_cast<int>(keys_[i].size()),
+        } else if (std::holds_alternative<Number>(values[i])) {
+            rc = sqlite3_bind_blob(stmt_, index, keys[i].data(), static_cast<int>(keys[i].size()),
                                    SQLITE_STATIC);
         } else {
             bind(index, values[i]);

@@ -59,6 +59,9 @@ class SqliteStatement {
     // until the statement has run; the next reset (cached() makes one before
     // handing a statement out) unbinds them.
     void bindAllKept(const std::vector<SqlValue>& values);
+    // The same with each Number's key made beforehand: keys[i] for a Number
+    // values[i] (kept alive and unchanged as the values are).
+    void bindAllKept(const std::vector<SqlValue>& values, const std::string* keys);
     // The highest parameter number the statement names.
     int parameterCount() const;
     // True while a row is available.

@@ -115,10 +115,14 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
 // Prepares (or reuses) a row-changing statement, binds its literals and runs
 // it, turning SQLite's refusals into the server's errors.
 void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>& params,
-                            const std::shared_ptr<const TableInfo>& table) {
+                            const std::shared_ptr<const TableInfo>& table,
+                            const std::string* keys) {
     try {
         auto& stmt = db_.cached(sql);
-        stmt.bindAllKept(params);
+        if (keys)
+            stmt.bindAllKept(params, keys);
+        else
+            stmt.bindAllKept(params);
         while (stmt.step()) {
         }
     } catch (const SqliteError& e) {

@@ -548,7 +548,7 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
         if (type == "FLOAT" || (!column.precision && !column.scale))
             return number;
         const int scale = column.scale.value_or(0);
-        number = number.rounded(scale);
+        number.round(scale);
         if (!number.isZero() && number.magnitude() > column.precision.value_or(38) - scale)
             oraThrow(1438, "value larger than specified precision allowed for this column");
         return number;

@@ -14,12 +14,34 @@ namespace malvorn::transfer {
 namespace {
 
 template <typename Number>
-std::string shortestText(Number value) {
+std::string_view shortestText(Number value, NumberBuffer& buffer) {
     if (!std::isfinite(value))
         throw LiteralError("数値が無限大または非数のため、SQLに書けません");
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
+}
+
+// Exact: the scaled value with up to four decimals, no trailing zeros.
+std::string_view currencyText(std::int64_t scaled, NumberBuffer& buffer) {
+    const bool negative = scaled < 0;
+    // Unsigned so that the most negative value keeps its magnitude.
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    char* at = buffer.data();
+    if (negative)
+        *at++ = '-';
+    at = std::to_chars(at, buffer.data() + buffer.size(), magnitude / 10000).ptr;
+    std::uint64_t fraction = magnitude % 10000;
+    if (fraction != 0) {
+        int places = 4;
+        for (; fraction % 10 == 0; fraction /= 10)
+            --places;
+        *at++ = '.';
+        for (int i = places - 1; i >= 0; --i, fraction /= 10)
+            at[i] = static_cast<char>('0' + fraction % 10);
+        at += places;
+    }
+    return {buffer.data(), static_cast<std::size_t>(at - buffer.data())};
 }
 
 std::string hexLiteral(const std::string& bytes) {
@@ -38,26 +60,18 @@ std::string numberLiteral(const std::optional<std::string>& text) {
 }  // namespace
 
 std::string doubleText(double value) {
-    return shortestText(value);
+    NumberBuffer buffer;
+    return std::string(shortestText(value, buffer));
 }
 
 std::string singleText(float value) {
-    return shortestText(value);
+    NumberBuffer buffer;
+    return std::string(shortestText(value, buffer));
 }
 
 std::string currencyText(std::int64_t scaled) {
-    const bool negative = scaled < 0;
-    // Unsigned so that the most negative value keeps its magnitude.
-    const std::uint64_t magnitude =
-        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
-    std::string text = std::to_string(magnitude / 10000);
-    std::string fraction = std::to_string(magnitude % 10000);
-    fraction.insert(0, 4 - fraction.size(), '0');
-    while (!fraction.empty() && fraction.back() == '0')
-        fraction.pop_back();
-    if (!fraction.empty())
-        text += "." + fraction;
-    return negative ? "-" + text : text;
+    NumberBuffer buffer;
+    return std::string(currencyText(scaled, buffer));
 }
 
 DateParts splitDate(double serial) {
@@ -100,19 +114,26 @@ std::string dateLiteral(double serial) {
 
 // A number's shortest exact text; nullopt for Null.
 std::optional<std::string> numberText(const jet::JetValue& value) {
+    NumberBuffer buffer;
+    const auto text = numberText(value, buffer);
+    return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
+std::optional<std::string_view> numberText(const jet::JetValue& value, NumberBuffer& buffer) {
     using namespace jet;
-    std::optional<std::string> text;
-    if (const auto* integer = std::get_if<std::int64_t>(&value))
-        text = std::to_string(*integer);
-    else if (const auto* currency = std::get_if<JetCurrency>(&value))
-        text = currencyText(currency->scaled);
-    else if (const auto* single = std::get_if<float>(&value))
-        text = singleText(*single);
-    else if (const auto* number = std::get_if<double>(&value))
-        text = doubleText(*number);
-    else if (const auto* decimal = std::get_if<JetDecimal>(&value))
-        text = decimal->text;
-    return text;
+    if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+        const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), *integer).ptr;
+        return std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    }
+    if (const auto* currency = std::get_if<JetCurrency>(&value))
+        return currencyText(currency->scaled, buffer);
+    if (const auto* single = std::get_if<float>(&value))
+        return shortestText(*single, buffer);
+    if (const auto* number = std::get_if<double>(&value))
+        return shortestText(*number, buffer);
+    if (const auto* decimal = std::get_if<JetDecimal>(&value))
+        return std::string_view(decimal->text);
+    return std::nullopt;
 }
 
 std::string sqlLiteral(std::int16_t typeCode, const jet::JetValue& value) {

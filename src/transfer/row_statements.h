@@ -2,9 +2,11 @@
 
 // The statements of the data copy: the literal of each field value, the
 // statement head built once per table, and the row statement.
+#include <array>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/jet_value.h"
@@ -53,6 +55,9 @@ DateParts splitDate(double serial);
 // A number value's shortest exact text (see sqlLiteral); nullopt for Null
 // and for values that are no number.
 std::optional<std::string> numberText(const jet::JetValue& value);
+// The same without allocating: a view of `buffer` or of the value's own text.
+using NumberBuffer = std::array<char, 64>;
+std::optional<std::string_view> numberText(const jet::JetValue& value, NumberBuffer& buffer);
 
 // "DELETE FROM " and the table name as given.
 std::string clearStatement(const std::string& tableName);

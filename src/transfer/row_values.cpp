@@ -56,8 +56,10 @@ void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValu
         if (binary)
             return put<oracle::BoundBytes>(out, binary->bytes);
     }
-    if (model::isNumberType(typeCode))
-        return put<oracle::BoundNumber>(out, base::gfNullToValue(numberText(value)));
+    if (model::isNumberType(typeCode)) {
+        NumberBuffer buffer;
+        return put<oracle::BoundNumber>(out, base::gfNullToValueView(numberText(value, buffer)));
+    }
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:
