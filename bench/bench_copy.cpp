@@ -101,15 +101,17 @@ class Span {
 };
 
 // The best of several runs of one phase, in elapsed and in CPU seconds
-// (this process's, and with the reader's), and the median elapsed time.
-// The round of least CPU also gives it by thread: the main thread (the
-// copy's inserting thread), the process's other threads (the copy's
-// reading and checking thread) and the reader process.
+// (this process's, and with the reader's), and the median elapsed time;
+// and the least CPU of the main thread (the copy's inserting thread), of
+// the process's other threads (the copy's reading and checking thread) and
+// of the reader process, each over the rounds: a busy machine adds to CPU
+// times too (shared caches, a virtual machine's stolen time), least where
+// least disturbed.
 struct Best {
     double seconds = 1e300;
     double cpu = 1e300;
     double cpuWithReader = 1e300;
-    double mainThread = 0, otherThreads = 0, reader = 0;
+    double mainThread = 1e300, otherThreads = 1e300, reader = 1e300;
     std::vector<double> runs;
     template <typename Run>
     void measure(Run run) {
@@ -118,12 +120,10 @@ struct Best {
         runs.push_back(f.seconds);
         seconds = std::min(seconds, f.seconds);
         cpu = std::min(cpu, f.cpu);
-        if (f.cpu + f.children < cpuWithReader) {
-            cpuWithReader = f.cpu + f.children;
-            mainThread = f.thread;
-            otherThreads = std::max(0.0, f.cpu - f.thread);
-            reader = f.children;
-        }
+        cpuWithReader = std::min(cpuWithReader, f.cpu + f.children);
+        mainThread = std::min(mainThread, f.thread);
+        otherThreads = std::min(otherThreads, std::max(0.0, f.cpu - f.thread));
+        reader = std::min(reader, f.children);
     }
     // What the phase's elapsed time tends to with a core for each of its
     // threads and processes: the busiest one's CPU.
@@ -431,7 +431,7 @@ void printByThread(const char* name, const Best& copy, const Best& a, const Best
     const double stage = std::max(a.busiest(), b.busiest());
     const double twoCores = std::max(copy.busiest(), copy.cpuWithReader / 2);
     std::printf(
-        "%s by the busiest thread's CPU = %.2f (the slower stage's %.2f s, the copy's %.2f s); "
+        "%s by the busiest thread's CPU = %.2f (the slower stage's %.3f s, the copy's %.3f s); "
         "on two cores %.2f\n",
         name, stage / copy.busiest(), stage, copy.busiest(), stage / twoCores);
 }
@@ -441,12 +441,12 @@ void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnl
     const auto line = [&](const char* name, const Best& b) {
         std::printf("%-36s %6.2f s = %8.0f rows/s (CPU %.2f s, %.2f s with the reader)\n", name,
                     b.seconds, rate(b), b.cpu, b.cpuWithReader);
-        std::printf("%-36s   by thread: main %.2f s, other threads %.2f s, reader process %.2f s\n",
+        std::printf("%-36s   by thread: main %.3f s, other threads %.3f s, reader process %.3f s\n",
                     "", b.mainThread, b.otherThreads, b.reader);
     };
     std::printf(
         "best of %d rounds (elapsed; CPU: this process's, then with the reader process;\n"
-        "by thread, of the round of least CPU: the main thread, which in a copy inserts;\n"
+        "by thread, the least of each over the rounds: the main thread, which in a copy inserts;\n"
         "the other threads, which in a copy read and check the rows; the reader process):\n",
         rounds);
     line("(r) reader alone", best.read);

@@ -242,7 +242,11 @@ void LocalSession::insertPreparedRows(const std::string& insert,
     std::size_t count = 0;
     const InsertPlan plan = batchPlan(insert, count);
     std::vector<SqlValue> params = plan.params;
+    // The direct statement, looked up once: nothing but a planned row's
+    // run prepares another statement (which may empty the cache).
+    SqliteStatement* directStatement = nullptr;
     const auto runRowAsPlanned = [&](const oracle::BoundRow& row) {
+        directStatement = nullptr;
         if (row.size() != count)
             oraThrow(row.size() < count ? 947 : 913,
                      row.size() < count ? "not enough values" : "too many values");
@@ -264,7 +268,7 @@ void LocalSession::insertPreparedRows(const std::string& insert,
         if (direct.targets.empty() || row.size() != count)
             return runRowAsPlanned(row);
         if (ahead && ahead->ready[r])
-            return runWrite(plan.directSql, ahead->values[r], plan.table,
+            return runWrite(directStatement, plan.directSql, ahead->values[r], plan.table,
                             ahead->keys.data() + r * direct.targets.size());
         try {
             for (std::size_t i = 0; i < checked.size(); ++i)

@@ -209,6 +209,11 @@ class LocalSession : public oracle::Session {
     // `keys`, when given: each Number parameter's key, made beforehand.
     void runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table, const std::string* keys = nullptr);
+    // The same with the statement of `sql` as `kept` holds it (found and
+    // kept there when null), reset before it is bound.
+    void runWrite(SqliteStatement*& kept, const std::string& sql,
+                  const std::vector<SqlValue>& params,
+                  const std::shared_ptr<const TableInfo>& table, const std::string* keys);
     // batch.cpp: rows 0..rows-1 as one transaction; the first refused ends
     // it as BatchRowError with the rows before it committed.
     void runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow);

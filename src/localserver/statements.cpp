@@ -117,8 +117,20 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
 void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                             const std::shared_ptr<const TableInfo>& table,
                             const std::string* keys) {
+    SqliteStatement* statement = nullptr;
+    runWrite(statement, sql, params, table, keys);
+}
+
+void LocalSession::runWrite(SqliteStatement*& kept, const std::string& sql,
+                            const std::vector<SqlValue>& params,
+                            const std::shared_ptr<const TableInfo>& table,
+                            const std::string* keys) {
     try {
-        auto& stmt = db_.cached(sql);
+        if (kept)
+            kept->reset();
+        else
+            kept = &db_.cached(sql);
+        SqliteStatement& stmt = *kept;
         if (keys)
             stmt.bindAllKept(params, keys);
         else
