@@ -5,13 +5,9 @@
 
 #include <functional>
 
-#include "base/file_system.h"
 #include "base/files.h"
-#include "core/migrate.h"
 #include "core/migrate_journal.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "support/local_migrate_test.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
@@ -59,18 +55,18 @@ class Starts : public MigrateProgress {
     std::string table_;
 };
 
-class MigrateResumeTest : public LocalMigrateTest {
+class MigrateResumeTest : public MigrateFixture {
   protected:
     void SetUp() override {
-        LocalMigrateTest::SetUp();
-        testing::writeJetFile(dbPath(), kTables);
+        MigrateFixture::SetUp();
+        write(kTables);
     }
     std::string dbPath() const { return dir_.path() + "/db.mdb"; }
     std::string journalPath() const { return dir_.path() + "/journal.json"; }
 
     Outcome run(MigrateFields fields, MigrateProgress& progress) {
         fields.journalPath = journalPath();
-        return migrateFile(dbPath(), fields, &progress);
+        return migrate(dbPath(), fields, &progress);
     }
 
   public:
