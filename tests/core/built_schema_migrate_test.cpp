@@ -5,12 +5,9 @@
 // a foreign key, with and without --allow-invalid.
 #include <gtest/gtest.h>
 
-#include "core/migrate.h"
 #include "jet/jet_reader_client.h"
 #include "jet_builder/jet_relations.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
@@ -49,80 +46,39 @@ std::vector<JetBuildTable> firmTables() {
         {},
         {{std::int64_t{1}, std::int64_t{1}, "eilt"}, {std::int64_t{2}, std::int64_t{1}, "bar"}}};
     const std::vector<JetBuildRelationship> relationships = {
-        {.name = "KundenAuftrag",
-         .table = "Auftrag",
-         .columns = {"KundeID"},
-         .referencedTable = "Kunden",
-         .referencedColumns = {"ID"}},
-        {.name = "LeuteLeute",
-         .table = "Leute",
-         .columns = {"Chef"},
-         .referencedTable = "Leute",
-         .referencedColumns = {"ID"}},
-        {.name = "AuftragVermerk",
-         .table = "Vermerk",
-         .columns = {"Nr", "Zeile"},
-         .referencedTable = "Auftrag",
-         .referencedColumns = {"Nr", "Zeile"},
-         .attributes = model::kRelationCascadeDeletes},
-        {.name = "KundenVermerk",
-         .table = "Vermerk",
-         .columns = {"Nr"},
-         .referencedTable = "Kunden",
-         .referencedColumns = {"ID"},
-         .attributes = model::kRelationNotEnforced},
+        {"KundenAuftrag", "Auftrag", {"KundeID"}, "Kunden", {"ID"}},
+        {"LeuteLeute", "Leute", {"Chef"}, "Leute", {"ID"}},
+        {"AuftragVermerk",
+         "Vermerk",
+         {"Nr", "Zeile"},
+         "Auftrag",
+         {"Nr", "Zeile"},
+         model::kRelationCascadeDeletes},
+        {"KundenVermerk", "Vermerk", {"Nr"}, "Kunden", {"ID"}, model::kRelationNotEnforced},
     };
     return testing::withRelationships({customers, staff, orders, notes}, relationships);
 }
 
-class BuiltSchemaMigrateTest : public localserver::ServerTest {
+class BuiltSchemaMigrateTest : public MigrateFixture {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        path_ = dir_.path() + "/firm.mdb";
-        testing::writeJetFile(path_, firmTables());
-    }
-
-    Outcome migrate(bool allowInvalid) {
-        MigrateFields fields;
-        fields.dbPath = path_;
-        fields.oracleSafe = true;
-        fields.replace = true;
-        fields.verify = true;
-        fields.allowInvalid = allowInvalid;
-        fields.connection = {"scott", "tiger", folder()};
-        Services services = localMigrationServices(messages_, front_);
+        MigrateFixture::SetUp();
+        path_ = write(firmTables(), "firm.mdb");
         // Through the reader process, as the command line reads a file.
-        services.openJet = [](const std::string& path) {
+        openJet_ = [](const std::string& path) {
             jet::JetReaderOptions options;
             options.readerPath = JET_READER;
             return jet::openJetSource(path, options);
         };
-        MigrateProgress quiet;
-        report_ = {};
-        return migrateDatabase(fields, services, quiet, report_);
     }
 
-    const TableOutcome& table(const std::string& name) const {
-        for (const auto& t : report_.tables) {
-            if (t.table == name)
-                return t;
-        }
-        throw std::runtime_error("no table " + name);
+    Outcome migrate(bool allowInvalid) {
+        return MigrateFixture::migrate(
+            path_,
+            Ask{.replace = true, .oracleSafe = true, .verify = true, .allowInvalid = allowInvalid});
     }
 
-    std::string allNotes(const std::string& name) const {
-        std::string text;
-        for (const auto& note : table(name).notes)
-            text += note + "\n";
-        return text;
-    }
-
-    std::unique_ptr<oracle::Session> scott_;
     std::string path_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
 };
 
 TEST_F(BuiltSchemaMigrateTest, OrphansFailTheirTableOrStayWithAllowInvalid) {
@@ -131,26 +87,18 @@ TEST_F(BuiltSchemaMigrateTest, OrphansFailTheirTableOrStayWithAllowInvalid) {
         Outcome outcome;
         bool ordersOk;
         const char* inOrders;  // in the result or the notes
-        std::vector<std::string> validated;
+        Strings validated;
     };
     const Case cases[] = {
-        {.allowInvalid = false,
-         .outcome = Outcome::kFailed,
-         .ordersOk = false,
-         .inOrders = "既存の 1 行が規則を破ります",
-         .validated = {}},
-        {.allowInvalid = true,
-         .outcome = Outcome::kDone,
-         .ordersOk = true,
-         .inOrders = "ENABLE NOVALIDATE",
-         .validated = {"NOT VALIDATED"}},
+        {false, Outcome::kFailed, false, "既存の 1 行が規則を破ります", {}},
+        {true, Outcome::kDone, true, "ENABLE NOVALIDATE", {"NOT VALIDATED"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.allowInvalid ? "--allow-invalid" : "plain");
         EXPECT_EQ(migrate(c.allowInvalid), c.outcome);
         const TableOutcome& orders = table("Auftrag");
         EXPECT_EQ(orders.ok, c.ordersOk);
-        EXPECT_NE((orders.result + allNotes("Auftrag")).find(c.inOrders), std::string::npos)
+        EXPECT_NE((orders.result + notes("Auftrag")).find(c.inOrders), std::string::npos)
             << orders.result;
         EXPECT_EQ(rows(*scott_,
                        "SELECT VALIDATED FROM USER_CONSTRAINTS WHERE CONSTRAINT_NAME = "
@@ -172,44 +120,29 @@ TEST_F(BuiltSchemaMigrateTest, TheServerEnforcesWhatTheFileHolds) {
         const char* code;  // "" when it succeeds
     };
     const Enforced cases[] = {
-        {.what = "a table referring to itself",
-         .statement = "INSERT INTO Leute VALUES (3, 42)",
-         .code = "ORA-02291"},
-        {.what = "the same, to a row there",
-         .statement = "INSERT INTO Leute VALUES (3, 2)",
-         .code = ""},
+        {"a table referring to itself", "INSERT INTO Leute VALUES (3, 42)", "ORA-02291"},
+        {"the same, to a row there", "INSERT INTO Leute VALUES (3, 2)", ""},
         // First, so that it takes the identity's next value.
-        {.what = "Required text that allows '': no NOT NULL",
-         .statement = "INSERT INTO Kunden (Name, Kurz) VALUES ('Cy', '')",
-         .code = ""},
-        {.what = "Required text",
-         .statement = "INSERT INTO Kunden (Name, Kurz) VALUES (NULL, 'x')",
-         .code = "ORA-01400"},
-        {.what = "the validation rule",
-         .statement = "UPDATE Kunden SET Rabatt = 51 WHERE ID = 1",
-         .code = "ORA-02290"},
+        {"Required text that allows '': no NOT NULL",
+         "INSERT INTO Kunden (Name, Kurz) VALUES ('Cy', '')", ""},
+        {"Required text", "INSERT INTO Kunden (Name, Kurz) VALUES (NULL, 'x')", "ORA-01400"},
+        {"the validation rule", "UPDATE Kunden SET Rabatt = 51 WHERE ID = 1", "ORA-02290"},
         // Nr 2 is an order but no customer: only the enforced key is there.
-        {.what = "a relationship not enforced",
-         .statement = "INSERT INTO Vermerk VALUES (2, 1, 'x')",
-         .code = ""},
-        {.what = "the two-column key",
-         .statement = "INSERT INTO Vermerk VALUES (2, 2, 'x')",
-         .code = "ORA-02291"},
+        {"a relationship not enforced", "INSERT INTO Vermerk VALUES (2, 1, 'x')", ""},
+        {"the two-column key", "INSERT INTO Vermerk VALUES (2, 2, 'x')", "ORA-02291"},
     };
     for (const Enforced& e : cases)
         EXPECT_EQ(oraCode([&] { scott_->execute(e.statement); }), e.code) << e.what;
     // The identity went on past the copied 7, the cascade over two columns.
-    EXPECT_EQ(rows(*scott_, "SELECT ID FROM Kunden WHERE Name = 'Cy'"),
-              std::vector<std::string>{"8"});
+    EXPECT_EQ(rows(*scott_, "SELECT ID FROM Kunden WHERE Name = 'Cy'"), Strings{"8"});
     scott_->execute("DELETE FROM Auftrag WHERE Nr = 1 AND Zeile = 1");
-    EXPECT_EQ(rows(*scott_, "SELECT Nr FROM Vermerk ORDER BY Nr"),
-              (std::vector<std::string>{"2", "2"}));
+    EXPECT_EQ(rows(*scott_, "SELECT Nr FROM Vermerk ORDER BY Nr"), (Strings{"2", "2"}));
     EXPECT_EQ(rows(*scott_, "SELECT COMMENTS FROM USER_COL_COMMENTS WHERE COMMENTS IS NOT NULL"),
-              std::vector<std::string>{"in Prozent"});
-    EXPECT_NE(allNotes("Kunden").find("Kurz は値要求ですが長さ0"), std::string::npos)
-        << allNotes("Kunden");
-    EXPECT_NE(allNotes("Vermerk").find("KundenVermerk は参照整合性がない"), std::string::npos)
-        << allNotes("Vermerk");
+              Strings{"in Prozent"});
+    EXPECT_NE(notes("Kunden").find("Kurz は値要求ですが長さ0"), std::string::npos)
+        << notes("Kunden");
+    EXPECT_NE(notes("Vermerk").find("KundenVermerk は参照整合性がない"), std::string::npos)
+        << notes("Vermerk");
 }
 
 }  // namespace

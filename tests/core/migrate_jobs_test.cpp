@@ -11,8 +11,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "jet_builder/jet_builder.h"
-#include "support/local_migrate_test.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
@@ -90,26 +89,25 @@ class StopAfter : public MigrateProgress {
     std::int64_t after_;
 };
 
-class MigrateJobsTest : public LocalMigrateTest {
+class MigrateJobsTest : public MigrateFixture {
   protected:
     void SetUp() override {
-        LocalMigrateTest::SetUp();
-        testing::writeJetFile(path(), {numbered("A", 900), numbered("B", 1500, false),
-                                       numbered("C", 300), numbered("D", 1200)});
+        MigrateFixture::SetUp();
+        write({numbered("A", 900), numbered("B", 1500, false), numbered("C", 300),
+               numbered("D", 1200)});
     }
-    std::string path() const { return dir_.path() + "/db.mdb"; }
 
     Outcome migrate(std::size_t jobs, MigrateProgress& progress, bool resume = false,
                     StopRequested stop = {}) {
-        MigrateFields fields;
-        fields.oracleSafe = true;
-        fields.verify = true;
-        fields.replace = !resume;
+        MigrateFields fields = Ask{.replace = !resume,
+                                   .oracleSafe = true,
+                                   .verify = true,
+                                   .journalPath = dir_.path() + "/journal"}
+                                   .fields();
         fields.resume = resume;
-        fields.journalPath = dir_.path() + "/journal";
         fields.jobs = jobs;
         fields.stopRequested = std::move(stop);
-        return migrateFile(path(), fields, &progress);
+        return MigrateFixture::migrate(dir_.path() + "/db.mdb", fields, &progress);
     }
 
     std::vector<std::string> summary() const {

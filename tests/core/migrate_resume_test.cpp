@@ -5,13 +5,9 @@
 
 #include <functional>
 
-#include "base/file_system.h"
 #include "base/files.h"
-#include "core/migrate.h"
 #include "core/migrate_journal.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "support/local_migrate_test.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
@@ -59,18 +55,18 @@ class Starts : public MigrateProgress {
     std::string table_;
 };
 
-class MigrateResumeTest : public LocalMigrateTest {
+class MigrateResumeTest : public MigrateFixture {
   protected:
     void SetUp() override {
-        LocalMigrateTest::SetUp();
-        testing::writeJetFile(dbPath(), kTables);
+        MigrateFixture::SetUp();
+        write(kTables);
     }
     std::string dbPath() const { return dir_.path() + "/db.mdb"; }
     std::string journalPath() const { return dir_.path() + "/journal.json"; }
 
     Outcome run(MigrateFields fields, MigrateProgress& progress) {
         fields.journalPath = journalPath();
-        return migrateFile(dbPath(), fields, &progress);
+        return migrate(dbPath(), fields, &progress);
     }
 
   public:
@@ -101,15 +97,26 @@ struct ResumeCase {
     std::vector<std::string> starts;  // where the resumed run began each table it copied
 };
 
+using Meanwhile = std::function<void(MigrateResumeTest&, oracle::Session&)>;
 // A kill inside `phase` of table A: the journal says so, the server holds
 // what the stop left.
-std::function<void(MigrateResumeTest&, oracle::Session&)> killedIn(TablePhase phase) {
+Meanwhile killedIn(TablePhase phase) {
     return [phase](MigrateResumeTest& t, oracle::Session&) {
         t.rewriteJournal([phase](MigrateJournal& j) { j.tables[0].phase = phase; });
     };
 }
+// Killed between two writes: the journal counts fewer rows of A than the server holds.
+Meanwhile journalAt(std::int64_t rows) {
+    return [rows](MigrateResumeTest& t, oracle::Session&) {
+        t.rewriteJournal([rows](MigrateJournal& j) { j.tables[0].rows = rows; });
+    };
+}
+Meanwhile onServer(const std::string& statement) {
+    return [statement](MigrateResumeTest&, oracle::Session& s) { s.execute(statement); };
+}
 
 TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
+    const Strings both = {"A@0", "B@0"};
     const ResumeCase cases[] = {
         {"row by row, in the first table", 0, 1500, false, {}, "", {"A@1500", "B@0"}},
         {"in batches, in the second table",
@@ -119,45 +126,18 @@ TEST_F(MigrateResumeTest, EveryStopEndsWithEachRowOnceAndReadBackClean) {
          {},
          "前回の移行で済んでいます (ジャーナル)",
          {"B@500"}},
-        {"journal behind the server (killed between two writes)",
-         0,
-         1500,
-         false,
-         [](MigrateResumeTest& t, oracle::Session&) {
-             t.rewriteJournal([](MigrateJournal& j) { j.tables[0].rows = 1000; });
-         },
-         "",
-         {"A@1500", "B@0"}},
-        {"rows gone from the server: copied anew",
-         100,
-         1500,
-         true,
-         [](MigrateResumeTest&, oracle::Session& s) { s.execute("DELETE FROM A WHERE ID > 1490"); },
-         "",
-         {"A@0", "B@0"}},
-        {"killed while making the table",
-         0,
-         10,
-         false,
-         killedIn(TablePhase::kCreating),
-         "",
-         {"A@0", "B@0"}},
-        {"killed while emptying the table",
-         0,
-         700,
-         false,
-         killedIn(TablePhase::kClearing),
-         "",
-         {"A@0", "B@0"}},
-    };
+        {"journal behind the server", 0, 1500, false, journalAt(1000), "", {"A@1500", "B@0"}},
+        {"rows gone from the server: copied anew", 100, 1500, true,
+         onServer("DELETE FROM A WHERE ID > 1490"), "", both},
+        {"killed while making the table", 0, 10, false, killedIn(TablePhase::kCreating), "", both},
+        {"killed while emptying the table", 0, 700, false, killedIn(TablePhase::kClearing), "",
+         both}};
     for (const ResumeCase& c : cases) {
         SCOPED_TRACE(c.name);
         for (const auto& table : rows(*scott_, "SELECT TABLE_NAME FROM USER_TABLES"))
             scott_->execute("DROP TABLE " + table);
-        MigrateFields fields;
-        fields.verify = c.verifyFirst;
-        fields.oracleSafe = true;
-        fields.bulkBatch = c.bulkBatch;
+        MigrateFields fields =
+            Ask{.oracleSafe = true, .verify = c.verifyFirst, .bulkBatch = c.bulkBatch}.fields();
         StopAfter stop(c.stopAfter);
         fields.stopRequested = [&stop] { return stop.wanted(); };
         ASSERT_EQ(run(fields, stop), Outcome::kInterrupted);

@@ -4,13 +4,9 @@
 // and without --allow-invalid; the journal taking up what was done.
 #include <gtest/gtest.h>
 
-#include "base/file_system.h"
-#include "core/migrate.h"
 #include "core/migrate_report.h"
 #include "core/migrate_schema.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "support/local_migrate_test.h"
+#include "migrate_fixture.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::core {
@@ -34,15 +30,11 @@ JetBuildTable customers(bool duplicateCity) {
     return table;
 }
 
-class MigrateSchemaTest : public LocalMigrateTest {
+class MigrateSchemaTest : public MigrateFixture {
   protected:
     Outcome migrate(const JetBuildTable& table, bool replace = false) {
-        const std::string path = dir_.path() + "/schema.mdb";
-        testing::writeJetFile(path, {table});
-        MigrateFields fields;
-        fields.oracleSafe = true;
-        fields.replace = replace;
-        return migrateFile(path, fields);
+        return MigrateFixture::migrate(write({table}, "schema.mdb"),
+                                       Ask{.replace = replace, .oracleSafe = true});
     }
 };
 
@@ -53,11 +45,11 @@ TEST_F(MigrateSchemaTest, IndexesArriveAfterTheRowsAndADuplicateOfTheKeyIsLeftOu
     EXPECT_EQ(rows(*scott_,
                    "SELECT INDEX_NAME, UNIQUENESS FROM USER_INDEXES WHERE INDEX_NAME "
                    "LIKE 'CUSTOMERS%' ORDER BY 1"),
-              (std::vector<std::string>{"CUSTOMERS_CITYZIP|UNIQUE", "CUSTOMERS_ZIP|NONUNIQUE"}));
+              (Strings{"CUSTOMERS_CITYZIP|UNIQUE", "CUSTOMERS_ZIP|NONUNIQUE"}));
     EXPECT_EQ(rows(*scott_,
                    "SELECT COLUMN_NAME FROM USER_IND_COLUMNS WHERE INDEX_NAME = "
                    "'CUSTOMERS_CITYZIP' ORDER BY COLUMN_POSITION"),
-              (std::vector<std::string>{"CITY", "ZIP"}));
+              (Strings{"CITY", "ZIP"}));
     const bool noted = std::any_of(t.notes.begin(), t.notes.end(), [](const std::string& n) {
         return n.find("SameAsKey") != std::string::npos;
     });
@@ -72,7 +64,7 @@ TEST_F(MigrateSchemaTest, IndexesArriveAfterTheRowsAndADuplicateOfTheKeyIsLeftOu
     EXPECT_EQ(rows(*scott_,
                    "SELECT INDEX_NAME FROM USER_INDEXES WHERE INDEX_NAME LIKE "
                    "'CUSTOMERS%' ORDER BY 1"),
-              (std::vector<std::string>{"CUSTOMERS_CITYZIP", "CUSTOMERS_ZIP"}));
+              (Strings{"CUSTOMERS_CITYZIP", "CUSTOMERS_ZIP"}));
 }
 
 TEST_F(MigrateSchemaTest, AUniqueIndexOldRowsBreakFailsItsTableNamingIt) {
@@ -89,7 +81,7 @@ TEST_F(MigrateSchemaTest, AUniqueIndexOldRowsBreakFailsItsTableNamingIt) {
 class RefusingSession : public oracle::Session {
   public:
     std::set<std::string> refused;
-    std::vector<std::string> sent;
+    Strings sent;
     void execute(const std::string& statement) override {
         sent.push_back(statement);
         if (refused.count(statement))
@@ -122,34 +114,40 @@ convert::SchemaPlan foreignKeyPlan() {
             .notes = {{"Child", "a note"}, {"Elsewhere", "not migrated"}}};
 }
 
+// One table's outcomes, ok so far.
+std::vector<TableOutcome> childOk() {
+    std::vector<TableOutcome> outcomes(1);
+    outcomes[0].table = "Child";
+    outcomes[0].ok = true;
+    outcomes[0].result = "ok";
+    return outcomes;
+}
+
 TEST(SchemaSteps, OldRowsThatBreakAConstraintFailItOrKeepItWithAllowInvalid) {
     struct Case {
         const char* what;
         bool allowInvalid;
         bool ok;
-        std::vector<std::string> sent;
+        Strings sent;
         const char* inResult;
     };
     const Case cases[] = {
-        {.what = "the count of orphans is named",
-         .allowInvalid = false,
-         .ok = false,
-         .sent = {"ADD FK", "COUNT ORPHANS", "ADD INDEX"},
-         .inResult = "foreignKey fk_Child_Parent: 既存の 3 行が規則を破ります"},
-        {.what = "--allow-invalid keeps the old rows",
-         .allowInvalid = true,
-         .ok = true,
-         .sent = {"ADD FK", "COUNT ORPHANS", "ADD FK NOVALIDATE", "ADD INDEX"},
-         .inResult = "ok"},
+        {"the count of orphans is named",
+         false,
+         false,
+         {"ADD FK", "COUNT ORPHANS", "ADD INDEX"},
+         "foreignKey fk_Child_Parent: 既存の 3 行が規則を破ります"},
+        {"--allow-invalid keeps the old rows",
+         true,
+         true,
+         {"ADD FK", "COUNT ORPHANS", "ADD FK NOVALIDATE", "ADD INDEX"},
+         "ok"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RefusingSession session;
         session.refused = {"ADD FK"};
-        std::vector<TableOutcome> outcomes(1);
-        outcomes[0].table = "Child";
-        outcomes[0].ok = true;
-        outcomes[0].result = "ok";
+        std::vector<TableOutcome> outcomes = childOk();
         runSchemaSteps(session, foreignKeyPlan(), c.allowInvalid, nullptr, outcomes);
         EXPECT_EQ(session.sent, c.sent);
         EXPECT_EQ(outcomes[0].ok, c.ok);
@@ -168,20 +166,15 @@ TEST(SchemaSteps, TheJournalTakesUpWhatWasDone) {
     {
         JournalFile journal(path, db, true, false);
         RefusingSession session;
-        std::vector<TableOutcome> outcomes(1);
-        outcomes[0].table = "Child";
-        outcomes[0].ok = true;
+        std::vector<TableOutcome> outcomes = childOk();
         runSchemaSteps(session, foreignKeyPlan(), false, &journal, outcomes);
-        EXPECT_EQ(
-            journal.journal().schemaDone,
-            (std::vector<std::string>{"foreignKey\tChild\tParentChild", "index\tChild\tByName"}));
+        EXPECT_EQ(journal.journal().schemaDone,
+                  (Strings{"foreignKey\tChild\tParentChild", "index\tChild\tByName"}));
         journal.markInterrupted();
     }
     JournalFile resumed(path, db, true, true);
     RefusingSession session;
-    std::vector<TableOutcome> outcomes(1);
-    outcomes[0].table = "Child";
-    outcomes[0].ok = true;
+    std::vector<TableOutcome> outcomes = childOk();
     runSchemaSteps(session, foreignKeyPlan(), false, &resumed, outcomes);
     EXPECT_TRUE(session.sent.empty());
     EXPECT_EQ(std::tie(outcomes[0].foreignKeys, outcomes[0].indexes),

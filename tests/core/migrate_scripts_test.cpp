@@ -1,20 +1,18 @@
 // migrate --scripts-only: the scripts, run in the master script's order as
 // SQL*Plus reads them, leave the same dictionary as a live migration of the
-// same file; the options that need a server are refused.
+// same file; the options that need a server are refused. migrate
+// --oracle-safe --replace over a schema a first run made and an application
+// has used since ends in the first run's dictionary (the same names, the
+// identity restarted past the copied rows, not past the application's).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 #include <map>
 
-#include "core/migrate.h"
 #include "core/migrate_scripts.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
+#include "migrate_fixture.h"
 #include "support/schema_dictionary.h"
-#include "support/scripted_messages.h"
 #include "support/shop_schema.h"
 #include "support/sqlplus_runner.h"
 
@@ -28,56 +26,53 @@ using testing::shopSchema;
 using testing::countedLines;
 using testing::schemaDictionary;
 
-class ScriptsOnlyTest : public localserver::ServerTest {
-  protected:
-    Services services(const std::map<std::string, DescribedSource::Extra>& extra) {
-        Services s = localMigrationServices(messages_, front_);
-        s.openJet = testing::describedOpener(extra);
-        return s;
-    }
+// Neither dictionary holds a line the other does not.
+void expectSameDictionary(const Strings& a, const Strings& b) {
+    Strings onlyA, onlyB;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(onlyA));
+    std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(onlyB));
+    EXPECT_EQ(onlyA, Strings{});
+    EXPECT_EQ(onlyB, Strings{});
+}
 
+using Extra = std::map<std::string, DescribedSource::Extra>;
+
+class ScriptsOnlyTest : public MigrateFixture {
+  protected:
     // The live migration as scott, the scripts run as adam: both
     // dictionaries, and what the server refused of each.
-    void compare(const std::string& db, const std::map<std::string, DescribedSource::Extra>& extra,
-                 std::size_t refusedViews) {
-        auto scott = appUser("scott", "tiger");
-        MigrateFields live;
-        live.dbPath = db;
-        live.oracleSafe = true;
-        live.connection = {"scott", "tiger", folder()};
-        Services liveServices = services(extra);
-        MigrateProgress quiet;
-        MigrateReport report;
-        migrateDatabase(live, liveServices, quiet, report);
-        for (const auto& table : report.tables)
+    void compare(const std::string& db, const Extra& extra, std::size_t refusedViews) {
+        openJet_ = testing::describedOpener(extra);
+        migrate(db, Ask{.oracleSafe = true});
+        for (const auto& table : report_.tables)
             ASSERT_TRUE(table.ok) << table.table << ": " << table.result;
         // A view the live run did not make is sent by the scripts all the
         // same (the server refuses it, or one it reads is missing).
-        const auto refused = std::count_if(report.views.begin(), report.views.end(), [](auto& v) {
-            return v.status == ViewStatus::kRefused;
-        });
+        const auto& views = report_.views;
+        const auto refused = std::count_if(
+            views.begin(), views.end(), [](auto& v) { return v.status == ViewStatus::kRefused; });
         EXPECT_EQ(static_cast<std::size_t>(refused), refusedViews);
-        const auto unmade = std::count_if(report.views.begin(), report.views.end(), [](auto& v) {
+        const auto unmade = std::count_if(views.begin(), views.end(), [](auto& v) {
             return v.status != ViewStatus::kCreated && !v.sql.empty();
         });
 
         const std::string sql = dir_.path() + "/sql";
         std::filesystem::create_directory(sql);
-        MigrateFields written = live;
-        written.scriptsOnly = true;
-        written.sqlFolder = sql;
-        written.connection = {};
-        Services writtenServices = services(extra);
+        MigrateFields written =
+            Ask{.sqlFolder = sql, .oracleSafe = true, .scriptsOnly = true}.fields();
+        written.dbPath = db;
+        Services services = localMigrationServices(messages_, front_);
+        services.openJet = openJet_;
         MigrationScripts scripts;
-        ASSERT_EQ(writeMigrationScripts(written, writtenServices, scripts), Outcome::kDone)
+        ASSERT_EQ(writeMigrationScripts(written, services, scripts), Outcome::kDone)
             << scriptsSummary(scripts);
         // The names the report lists are those of the live run.
-        ASSERT_EQ(scripts.tables.size(), report.tables.size());
-        for (std::size_t i = 0; i < report.tables.size(); ++i) {
+        ASSERT_EQ(scripts.tables.size(), report_.tables.size());
+        for (std::size_t i = 0; i < report_.tables.size(); ++i) {
             const auto& a = scripts.tables[i].names;
-            const auto& b = report.tables[i].names;
+            const auto& b = report_.tables[i].names;
             EXPECT_FALSE(a.empty());
-            ASSERT_EQ(a.size(), b.size()) << report.tables[i].table;
+            ASSERT_EQ(a.size(), b.size()) << report_.tables[i].table;
             for (std::size_t n = 0; n < a.size(); ++n)
                 EXPECT_EQ(std::tie(a[n].kind, a[n].access, a[n].oracle),
                           std::tie(b[n].kind, b[n].access, b[n].oracle));
@@ -87,7 +82,7 @@ class ScriptsOnlyTest : public localserver::ServerTest {
         testing::ScriptRun run;
         testing::runLikeSqlPlus(sql, kMasterName, *adam, run);
         // The master names every file it wrote, in the order written.
-        std::vector<std::string> files;
+        Strings files;
         for (const auto& file : scripts.files)
             files.push_back(file.name);
         std::rotate(files.begin(), files.end() - 1, files.end());
@@ -96,27 +91,16 @@ class ScriptsOnlyTest : public localserver::ServerTest {
             << ::testing::PrintToString(run.refused);
         for (const auto& refusal : run.refused)
             EXPECT_EQ(refusal.rfind(std::string(kViewsScriptName) + ": ", 0), 0u) << refusal;
-        dictionary_ = schemaDictionary(*scott);
-        const std::vector<std::string> theirs = schemaDictionary(*adam);
-        std::vector<std::string> onlyLive, onlyScripts;
-        std::set_difference(dictionary_.begin(), dictionary_.end(), theirs.begin(), theirs.end(),
-                            std::back_inserter(onlyLive));
-        std::set_difference(theirs.begin(), theirs.end(), dictionary_.begin(), dictionary_.end(),
-                            std::back_inserter(onlyScripts));
-        EXPECT_EQ(onlyLive, std::vector<std::string>{});
-        EXPECT_EQ(onlyScripts, std::vector<std::string>{});
+        dictionary_ = schemaDictionary(*scott_);
+        expectSameDictionary(dictionary_, schemaDictionary(*adam));
     }
 
     static constexpr const char* kMasterName = "CreateSchema.sql";
-    ScriptedMessages messages_;
-    Front front_;
-    std::vector<std::string> dictionary_;
+    Strings dictionary_;
 };
 
 TEST_F(ScriptsOnlyTest, TheScriptsGiveTheDictionaryOfALiveMigration) {
-    const std::string db = dir_.path() + "/shop.mdb";
-    testing::writeJetFile(db, shop());
-    compare(db, shopSchema(), 0);
+    compare(write(shop(), "shop.mdb"), shopSchema(), 0);
     // The comparison is about something: every kind of object is there.
     const struct {
         const char* prefix;
@@ -149,49 +133,116 @@ TEST_F(ScriptsOnlyTest, NwindsScriptsGiveTheDictionaryOfALiveMigration) {
 TEST(MigrateOptions, WhatNeedsAServerOrTheSafeRulesIsRefused) {
     struct Case {
         const char* what;
-        std::function<void(MigrateFields&)> set;
+        Ask fields;
         const char* problem;  // nullptr: none
     };
+    const char* tmp = "/tmp";
     const Case cases[] = {
-        {.what = "the safe rules alone", .set = [](MigrateFields&) {}, .problem = nullptr},
-        {.what = "--allow-invalid without --oracle-safe",
-         .set = [](MigrateFields& f) { f.oracleSafe = false, f.allowInvalid = true; },
-         .problem = "--allow-invalid は --oracle-safe"},
-        {.what = "scripts under the safe rules into a folder",
-         .set = [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp"; },
-         .problem = nullptr},
-        {.what = "scripts under the window's rules",
-         .set = [](MigrateFields& f) { f.scriptsOnly = true, f.oracleSafe = false; },
-         .problem = "--scripts-only は --oracle-safe"},
-        {.what = "scripts without a folder",
-         .set = [](MigrateFields& f) { f.scriptsOnly = true; },
-         .problem = "--sql-folder DIR"},
-        {.what = "scripts and --verify",
-         .set =
-             [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp", f.verify = true; },
-         .problem = "--verify"},
-        {.what = "scripts and --bulk",
-         .set =
-             [](MigrateFields& f) { f.scriptsOnly = true, f.sqlFolder = "/tmp", f.bulkBatch = 5; },
-         .problem = "--bulk"},
-        {.what = "scripts and --journal",
-         .set =
-             [](MigrateFields& f) {
-                 f.scriptsOnly = true, f.sqlFolder = "/tmp", f.journalPath = "j";
-             },
-         .problem = "--journal"},
+        {"the safe rules alone", {.oracleSafe = true}, nullptr},
+        {"--allow-invalid without --oracle-safe",
+         {.allowInvalid = true},
+         "--allow-invalid は --oracle-safe"},
+        {"scripts under the safe rules into a folder",
+         {.sqlFolder = tmp, .oracleSafe = true, .scriptsOnly = true},
+         nullptr},
+        {"scripts under the window's rules",
+         {.sqlFolder = tmp, .scriptsOnly = true},
+         "--scripts-only は --oracle-safe"},
+        {"scripts without a folder", {.oracleSafe = true, .scriptsOnly = true}, "--sql-folder DIR"},
+        {"scripts and --verify",
+         {.sqlFolder = tmp, .oracleSafe = true, .verify = true, .scriptsOnly = true},
+         "--verify"},
+        {"scripts and --bulk",
+         {.sqlFolder = tmp, .oracleSafe = true, .bulkBatch = 5, .scriptsOnly = true},
+         "--bulk"},
+        {"scripts and --journal",
+         {.sqlFolder = tmp, .oracleSafe = true, .journalPath = "j", .scriptsOnly = true},
+         "--journal"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        MigrateFields fields;
-        fields.oracleSafe = true;
-        c.set(fields);
-        const auto problem = migrateOptionsProblem(fields);
+        const auto problem = migrateOptionsProblem(c.fields.fields());
         ASSERT_EQ(problem.has_value(), c.problem != nullptr) << problem.value_or("");
         if (c.problem) {
             EXPECT_NE(problem->find(c.problem), std::string::npos) << *problem;
         }
     }
+}
+
+// What the application does between the runs: an insert takes an identity
+// value, a delete cascades.
+struct Use {
+    const char* insert;  // a row without its key: the identity gives it
+    const char* key;     // SELECT of the key the row got
+    const char* expectedKey;
+    const char* remove;  // a parent row whose children go with it
+};
+
+class ReplaceTest : public MigrateFixture {
+  protected:
+    // One run with --replace --verify; every table and its schema ok.
+    void migrateOk(const std::string& db) {
+        EXPECT_EQ(
+            migrate(db, Ask{.replace = true, .oracleSafe = true, .verify = true, .views = false}),
+            Outcome::kDone);
+        ASSERT_FALSE(report_.tables.empty());
+        for (const auto& t : report_.tables)
+            EXPECT_EQ(std::tie(t.result, t.schema), std::tie("ok", "ok")) << t.table;
+    }
+
+    // Runs twice around `use`, comparing the dictionaries; the next key
+    // after the second run is the one after the first.
+    void replaceTwice(const std::string& db, const Extra& extra, const Use& use) {
+        openJet_ = testing::describedOpener(extra);
+        migrateOk(db);
+        first_ = schemaDictionary(*scott_, true);
+        scott_->execute(use.insert);
+        EXPECT_EQ(rows(*scott_, use.key), Strings{use.expectedKey});
+        scott_->execute(use.remove);
+        migrateOk(db);
+        expectSameDictionary(first_, schemaDictionary(*scott_, true));
+        scott_->execute(use.insert);
+        EXPECT_EQ(rows(*scott_, use.key), Strings{use.expectedKey});
+    }
+
+    Strings first_;
+};
+
+TEST_F(ReplaceTest, ASecondRunOnABuiltFileGivesTheFirstsDictionary) {
+    replaceTwice(write(shop(), "shop.mdb"), shopSchema(),
+                 {.insert = "INSERT INTO Kunden (Name, Stadt) VALUES ('Cy', 'Ulm')",
+                  .key = "SELECT ID FROM Kunden WHERE Name = 'Cy'",
+                  .expectedKey = "3",
+                  .remove = "DELETE FROM Kunden WHERE ID = 2"});
+    // The comparison is about something: each kind of object is there.
+    const struct {
+        const char* prefix;
+        const char* part;
+        std::size_t count;
+    } expected[] = {
+        {"INDEX_NAME, TABLE_NAME, UNIQUE", "", 6},
+        {"CONSTRAINT_NAME, CONSTRAINT_TY", "|R|", 2},
+        {"CONSTRAINT_NAME, CONSTRAINT_TY", "|C|", 2},
+        {"TABLE_NAME, COLUMN_NAME, GENER", "START WITH: 3", 1},
+        {"TABLE_NAME, COLUMN_NAME, COMME", "", 1},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(countedLines(first_, e.prefix, e.part), e.count) << e.prefix << e.part;
+}
+
+TEST_F(ReplaceTest, ASecondRunOfNwindGivesTheFirstsDictionary) {
+    const std::string nwind = (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
+    if (!std::filesystem::exists(nwind))
+        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    replaceTwice(nwind, {},
+                 {.insert = "INSERT INTO Categories (CategoryName) VALUES ('Tee')",
+                  .key = "SELECT CategoryID FROM Categories WHERE CategoryName = 'Tee'",
+                  .expectedKey = "9",
+                  .remove = "DELETE FROM Orders WHERE OrderID = 10248"});
+    EXPECT_EQ(countedLines(first_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
+    EXPECT_EQ(countedLines(first_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
+    EXPECT_EQ(countedLines(first_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);
+    EXPECT_EQ(countedLines(first_, "TABLE_NAME, COMMENTS FROM USER"), 9u);
 }
 
 }  // namespace

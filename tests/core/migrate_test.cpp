@@ -1,5 +1,6 @@
 // Whole-database migration from built Jet files to the local server: the Oracle-safe rules,
-// a refused table among good ones, existing tables, and the read-back finding a change.
+// a refused table among good ones, existing tables, a table that stops at a row, and the
+// views step.
 #include "core/migrate.h"
 
 #include <gtest/gtest.h>
@@ -9,18 +10,14 @@
 #include "base/file_system.h"
 #include "base/files.h"
 #include "convert/table_script.h"
-#include "core/migrate_verify.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "support/local_migrate_test.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
 
 using testing::JetBuildField;
-using testing::JetBuildIndex;
+using testing::JetBuildQuery;
 using testing::JetBuildTable;
-using testing::JetBuildValue;
 using V = std::monostate;
 
 JetBuildField field(const std::string& name, int type, int size = 50) {
@@ -36,26 +33,7 @@ JetBuildTable plainTable(const std::string& name, int rows) {
     return table;
 }
 
-const convert::ScriptDate kDate{2024, 5, 6};
-
-class MigrateTest : public LocalMigrateTest {
-  protected:
-    Outcome migrate(const std::vector<JetBuildTable>& tables, MigrateFields fields) {
-        path_ = dir_.path() + "/db" + std::to_string(++files_) + ".mdb";
-        testing::writeJetFile(path_, tables);
-        return migrateFile(path_, fields);
-    }
-
-    std::vector<std::string> results() const {
-        std::vector<std::string> out;
-        for (const auto& t : report_.tables)
-            out.push_back(t.table + ": " + t.result);
-        return out;
-    }
-
-    std::string path_;
-    int files_ = 0;
-};
+using MigrateTest = MigrateFixture;
 
 TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     const std::string memo(100 * 1024, 'm');
@@ -80,20 +58,18 @@ TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     // whose names meet once made plain.
     JetBuildTable ab1{"A B", {field("K", 4)}, {{"PrimaryKey", {"K"}, true}}, {{std::int64_t{1}}}};
     JetBuildTable ab2{"A_B", {field("K", 4)}, {{"PrimaryKey", {"K"}, true}}, {{std::int64_t{1}}}};
-    MigrateFields fields;
-    fields.oracleSafe = true;
-    fields.verify = true;
-    ASSERT_EQ(migrate({every, ab1, ab2}, fields), Outcome::kDone)
+    ASSERT_EQ(migrate(write({every, ab1, ab2}), Ask{.oracleSafe = true, .verify = true}),
+              Outcome::kDone)
         << ::testing::PrintToString(results());
     for (const auto& t : report_.tables)
         EXPECT_EQ(t.rowsVerified, t.rowsRead) << t.table;
     EXPECT_EQ(report_.tables[2].rowsRead, 2);  // the tables go in name order
     EXPECT_EQ(rows(*scott_, "SELECT CONSTRAINT_NAME FROM USER_CONSTRAINTS ORDER BY 1"),
-              (std::vector<std::string>{"PKA_B", "PKA_B_2", "PKEVERY_TYPE"}));
+              (Strings{"PKA_B", "PKA_B_2", "PKEVERY_TYPE"}));
     EXPECT_EQ(rows(*scott_,
                    "SELECT LENGTH(Memo), LENGTH(\"名前\"), LENGTH(Picture), "
                    "Flag, \"Level\" FROM \"Every Type\" WHERE \"Order ID\" = 1"),
-              (std::vector<std::string>{"102400|10|5000|-1|0.0000001"}));
+              (Strings{"102400|10|5000|-1|0.0000001"}));
     // The memo went in pieces because the server refuses one literal that long.
     EXPECT_EQ(
         oraCode([&] {
@@ -110,19 +86,15 @@ TEST_F(MigrateTest, WindowRulesReportARefusedTableAndGoOnWithTheScriptsUnchanged
     JetBuildTable pictures{"PICS", {field("CODE", 4), field("PIC", 11)}, {}, {}};
     const std::string sql = dir_.path() + "/sql";
     std::filesystem::create_directory(sql);
-    MigrateFields fields;
-    fields.sqlFolder = sql;
-    fields.verify = true;
-    EXPECT_EQ(migrate({plainTable("AAA", 3), pictures, plainTable("ZZZ", 2)}, fields),
-              Outcome::kFailed);
-    EXPECT_EQ(results(), (std::vector<std::string>{"AAA: ok", "PICS: ORA-00902: invalid datatype",
-                                                   "ZZZ: ok"}));
+    const std::string path = write({plainTable("AAA", 3), pictures, plainTable("ZZZ", 2)});
+    EXPECT_EQ(migrate(path, Ask{.sqlFolder = sql, .verify = true}), Outcome::kFailed);
+    EXPECT_EQ(results(), (Strings{"AAA: ok", "PICS: ORA-00902: invalid datatype", "ZZZ: ok"}));
     EXPECT_FALSE(report_.tables[1].rowsOnServer.has_value());
     EXPECT_EQ(report_.tables[2].rowsVerified, 2);
-    const auto source = jet::openJetFileHere(path_);
+    const auto source = jet::openJetFileHere(path);
     for (const char* table : {"AAA", "PICS"}) {
-        const auto expected =
-            convert::fMakeTableSQL(source->readTable(table), {"indx", "users"}, kDate);
+        const auto expected = convert::fMakeTableSQL(source->readTable(table), {"indx", "users"},
+                                                     convert::ScriptDate{2024, 5, 6});
         EXPECT_EQ(base::readFileBytes(sql + "/" + table + ".sql"), expected.fileForm()) << table;
     }
     EXPECT_TRUE(base::gFso().FileExists(sql + "/CreateTables.sql"));
@@ -140,45 +112,106 @@ TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
         {false, true, "ok", "3"},
         {true, false, "ok", "3"},
     };
-    MigrateFields fields;
-    ASSERT_EQ(migrate({plainTable("t", 3)}, fields), Outcome::kDone);
+    const std::string path = write({plainTable("t", 3)});
+    ASSERT_EQ(migrate(path, Ask{}), Outcome::kDone);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
         scott_->execute("INSERT INTO T (CODE, NAME) VALUES (99, 'kept')");
-        fields.replace = c.replace;
-        fields.clear = c.clear;
-        migrate({plainTable("t", 3)}, fields);
+        migrate(path, Ask{.replace = c.replace, .clear = c.clear});
         EXPECT_EQ(report_.tables[0].result, c.result);
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"), c.held);
         scott_->execute("DELETE FROM T WHERE CODE = 99");
     }
 }
 
-TEST_F(MigrateTest, ReadBackFindsTheFirstValueChangedOnTheServer) {
-    JetBuildTable table{"T", {field("K", 4), field("NAME", 10, 20), field("WHEN", 8)}, {}, {}};
-    table.indexes.push_back({"PrimaryKey", {"K"}, true});
-    for (int i = 1; i <= 3; ++i)
-        table.rows.push_back({std::int64_t{i}, "n" + std::to_string(i), 45000.5 + i});
-    const std::pair<const char*, const char*> cases[] = {
-        // the change, the difference named
-        {"UPDATE T SET NAME = 'x' WHERE K = 2", "2 行目の NAME: Jet n2 / サーバー x"},
-        {"UPDATE T SET NAME = NULL WHERE K = 1", "1 行目の NAME: Jet n1 / サーバー NULL"},
-        {"UPDATE T SET K = 30 WHERE K = 3", "3 行目の K: Jet 3 / サーバー 30"},
-        {"UPDATE T SET \"WHEN\" = \"WHEN\" + 1/86400 WHERE K = 1",
-         "1 行目の WHEN: Jet 2023-03-16 12:00:00 / サーバー 2023-03-16 12:00:01"},
-        {"DELETE FROM T WHERE K = 3", "3 行目以降がサーバーにありません"},
-        {"INSERT INTO T (K) VALUES (4)", "サーバーに Jet より多くの行があります"},
+// Rows 1..rows; row `failing` repeats row 1's code, or with `badDate` has a
+// date no statement can carry.
+JetBuildTable tableFailingAt(int rows, int failing, bool badDate) {
+    JetBuildTable table{"T", {field("CODE", 4), field("NAME", 10, 20), field("UPD", 8)}, {}, {}};
+    for (int i = 1; i <= rows; ++i) {
+        const bool bad = i == failing;
+        table.rows.push_back({std::int64_t{bad && !badDate ? 1 : i}, "n" + std::to_string(i),
+                              bad && badDate ? 1.0e7 : 36925.5});
+    }
+    return table;
+}
+
+// A table that stops at a row, one statement per row and in batches: rows
+// 1..k-1 stay on the server and nothing after, the report counts the rows
+// read up to the one it stopped at, and both paths tell the same.
+TEST_F(MigrateTest, RowByRowAndBatchesKeepExactlyTheRowsBeforeAFailedRow) {
+    struct Case {
+        const char* name;
+        int rows;
+        int failing;   // the row the copy stops at, from 1
+        bool badDate;  // the row has no statement; otherwise the server refuses it
+        const char* resultStart;
     };
-    MigrateFields fields;
-    fields.oracleSafe = true;
-    fields.replace = true;
-    for (const auto& [change, difference] : cases) {
-        SCOPED_TRACE(change);
-        ASSERT_EQ(migrate({table}, fields), Outcome::kDone);
-        scott_->execute(change);
-        const auto source = jet::openJetFileHere(path_);
-        const VerifyResult result = verifyTable(*scott_, *source, source->readTable("T"), true);
-        EXPECT_EQ(result.difference.value_or("none"), difference);
+    const Case cases[] = {
+        {"the server refuses the third row", 7, 3, false, "ORA-00001"},
+        {"the first row has no statement", 7, 1, true, ""},
+        {"the server refuses a row past the rows read ahead", 300, 290, false, "ORA-00001"},
+        {"a row past the rows read ahead has no statement", 300, 257, true, ""},
+    };
+    scott_->execute("CREATE TABLE T (CODE NUMBER(10) PRIMARY KEY, NAME VARCHAR2(20), UPD DATE)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = write({tableFailingAt(c.rows, c.failing, c.badDate)});
+        Strings ended;  // each run's rows read, result, and codes held as "count/highest"
+        for (const std::size_t batch : {std::size_t{0}, std::size_t{1}, std::size_t{100}}) {
+            scott_->execute("DELETE FROM T");  // into the table made above, with its key
+            EXPECT_EQ(migrate(path, Ask{.clear = true, .bulkBatch = batch}), Outcome::kFailed);
+            const TableOutcome& t = report_.tables.at(0);
+            EXPECT_FALSE(t.ok);
+            EXPECT_EQ(t.result.rfind(c.resultStart, 0), 0u) << t.result;
+            EXPECT_FALSE(t.result.empty());
+            ended.push_back(std::to_string(t.rowsRead) + " " + t.result + " " +
+                            scott_->queryValue("SELECT COUNT(*) || '/' || NVL(MAX(CODE), 0) FROM T")
+                                .value_or("none"));
+        }
+        const std::string k = std::to_string(c.failing), before = std::to_string(c.failing - 1);
+        EXPECT_EQ(ended[0].substr(0, k.size() + 1), k + " ");
+        EXPECT_TRUE(ended[0].ends_with(" " + before + "/" + before)) << ended[0];
+        EXPECT_EQ(ended, Strings(3, ended[0]));
+    }
+}
+
+// The views step: after the tables, only under the safe rules for the whole file.
+TEST_F(MigrateTest, ViewsAfterTheTablesOnlyUnderTheSafeRulesForTheWholeFile) {
+    JetBuildTable codes{"T", {{.name = "CODE", .type = 4}}, {{"pkkey", {"CODE"}, true}}, {}};
+    for (std::int64_t i = 1; i <= 3; ++i)
+        codes.rows.push_back({i});
+    const std::vector<JetBuildQuery> queries = {
+        {.name = "Big",
+         .rows = {{.attribute = 1, .flag = 1},
+                  {.attribute = 5, .name1 = "T"},
+                  {.attribute = 6, .expression = "T.CODE", .flag = 0},
+                  {.attribute = 8, .expression = "T.CODE>1"}}},
+        {.name = "Asked",
+         .rows = {{.attribute = 1, .flag = 1},
+                  {.attribute = 2, .flag = 4, .name1 = "Least"},
+                  {.attribute = 5, .name1 = "T"},
+                  {.attribute = 6, .expression = "T.CODE", .flag = 0},
+                  {.attribute = 8, .expression = "T.CODE>[Least]"}}}};
+    const std::string path = write({codes}, "q.mdb", queries);
+    ASSERT_EQ(migrate(path, Ask{.replace = true, .oracleSafe = true, .verify = true}),
+              Outcome::kDone);
+    ASSERT_EQ(report_.views.size(), 2u);
+    EXPECT_EQ(report_.views[0].query, "Big");
+    EXPECT_EQ(report_.views[1].status, ViewStatus::kLeftOut);
+    EXPECT_NE(report_.views[1].reason.find("パラメータ"), std::string::npos);
+    EXPECT_EQ(report_.views[0].status, ViewStatus::kCreated);
+    EXPECT_EQ(report_.views[0].rows, std::optional<std::int64_t>(2));
+    EXPECT_EQ(rows(*scott_, "SELECT CODE FROM Big ORDER BY 1"), (Strings{"2", "3"}));
+    EXPECT_EQ(report_.tables.at(0).result, "ok");
+    const Ask noViews[] = {
+        {.replace = true, .oracleSafe = true, .views = false},
+        {.tables = {"T"}, .replace = true, .oracleSafe = true},
+        {.replace = true},
+    };
+    for (const Ask& fields : noViews) {
+        EXPECT_EQ(migrate(path, fields), Outcome::kDone);
+        EXPECT_TRUE(report_.views.empty());
     }
 }
 

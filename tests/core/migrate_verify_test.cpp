@@ -7,12 +7,7 @@
 
 #include <filesystem>
 
-#include "core/migrate.h"
-#include "jet/mdb_database.h"
-#include "jet_builder/jet_builder.h"
-#include "localserver/server_fixture.h"
-#include "support/local_migration.h"
-#include "support/scripted_messages.h"
+#include "migrate_fixture.h"
 
 namespace malvorn::core {
 namespace {
@@ -42,30 +37,21 @@ JetBuildTable keyedTable(const std::vector<std::string>& key, bool shuffled) {
     return table;
 }
 
-class VerifyTest : public localserver::ServerTest {
+class VerifyTest : public MigrateFixture {
   protected:
     void SetUp() override {
-        scott_ = appUser();
+        MigrateFixture::SetUp();
         std::filesystem::create_directory(spill());
     }
     std::string spill() const { return dir_.path() + "/spill"; }
     bool spillLeftEmpty() const { return std::filesystem::is_empty(spill()); }
 
     Outcome migrate(const std::vector<JetBuildTable>& tables, bool verify, std::size_t budget) {
-        path_ = dir_.path() + "/db.mdb";
-        std::filesystem::remove(path_);
-        testing::writeJetFile(path_, tables);
-        MigrateFields fields;
-        fields.dbPath = path_;
-        fields.connection = {"scott", "tiger", folder()};
-        fields.oracleSafe = true;
-        fields.replace = true;
-        fields.verify = verify;
-        fields.verifyLimits = {budget, spill()};
-        Services services = localMigrationServices(messages_, front_);
-        MigrateProgress quiet;
-        report_ = {};
-        return migrateDatabase(fields, services, quiet, report_);
+        path_ = write(tables);
+        return MigrateFixture::migrate(path_, Ask{.replace = true,
+                                                  .oracleSafe = true,
+                                                  .verify = verify,
+                                                  .verifyLimits = {budget, spill()}});
     }
 
     VerifyResult verify(std::size_t budget) {
@@ -73,90 +59,75 @@ class VerifyTest : public localserver::ServerTest {
         return verifyTable(*scott_, *source, source->readTable("T"), true, {budget, spill()});
     }
 
-    std::unique_ptr<oracle::Session> scott_;
-    ScriptedMessages messages_;
-    Front front_;
-    MigrateReport report_;
     std::string path_;
 };
 
 TEST_F(VerifyTest, KeyOrderSortsTheFileWhenItsOrderIsNotTheKeys) {
     struct Case {
         const char* name;
-        std::vector<std::string> key;
-        bool shuffled;
         std::size_t budget;
-        std::vector<std::string> changes;
-        const char* difference;  // "none" when the rows agree
-        bool sorted;
         std::size_t minRuns;  // spill files written, at least
         std::size_t maxRuns;  // and at most
     };
     const Case cases[] = {
-        {"file in key order", {"K"}, false, 1024, {}, "none", false, 0, 0},
-        {"scattered, sorted in memory", {"K"}, true, kInMemory, {}, "none", true, 0, 0},
-        {"scattered, spilled", {"K"}, true, 16 * 1024, {}, "none", true, 2, 32},
-        {"scattered, merged in passes", {"K"}, true, 1024, {}, "none", true, 33, kRows},
-        {"scattered, value changed",
-         {"K"},
-         true,
-         4096,
-         {"UPDATE T SET NAME = 'x' WHERE K = -498"},
-         "3 行目の NAME: Jet n-498 / サーバー x",
-         true,
-         1,
-         kRows},
-        {"scattered, date changed",
-         {"K"},
-         true,
-         4096,
-         {"UPDATE T SET \"WHEN\" = \"WHEN\" + 1 WHERE K = 499"},
-         "1000 行目の WHEN: Jet 2010-11-17 06:00:00 / サーバー 2010-11-18 06:00:00",
-         true,
-         1,
-         kRows},
-        {"in key order, last row gone",
-         {"K"},
-         false,
-         4096,
-         {"DELETE FROM T WHERE K = 499"},
-         "1000 行目以降がサーバーにありません",
-         false,
-         0,
-         0},
-        {"text and number key, first row changed",
-         {"CODE", "K"},
-         true,
-         4096,
-         {"UPDATE T SET NAME = 'x' WHERE CODE = 'c-1' AND K = -498"},
-         "1 行目の NAME: Jet n-498 / サーバー x",
-         true,
-         1,
-         kRows},
-        {"text and number key, a row too many",
-         {"CODE", "K"},
-         true,
-         4096,
-         {"INSERT INTO T (K, CODE, NAME) VALUES (1000, 'c9', 'extra')"},
-         "サーバーに Jet より多くの行があります",
-         true,
-         1,
-         kRows},
+        {"scattered, sorted in memory", kInMemory, 0, 0},
+        {"scattered, spilled", 16 * 1024, 2, 32},
+        {"scattered, merged in passes", 1024, 33, kRows},
     };
+    ASSERT_EQ(migrate({keyedTable({"K"}, false)}, false, kInMemory), Outcome::kDone);
+    VerifyResult result = verify(1024);
+    EXPECT_EQ(result.difference.value_or("none"), "none");
+    EXPECT_EQ(std::tie(result.method, result.sorted, result.spilledRuns, result.rowsVerified),
+              std::tuple(VerifyMethod::kKeyOrder, false, std::size_t{0}, kRows));
+    ASSERT_EQ(migrate({keyedTable({"K"}, true)}, false, kInMemory), Outcome::kDone);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(migrate({keyedTable(c.key, c.shuffled)}, false, kInMemory), Outcome::kDone);
-        for (const auto& change : c.changes)
-            scott_->execute(change);
-        const VerifyResult result = verify(c.budget);
-        EXPECT_EQ(result.difference.value_or("none"), c.difference);
-        EXPECT_EQ(result.method, VerifyMethod::kKeyOrder);
-        EXPECT_EQ(result.sorted, c.sorted);
+        result = verify(c.budget);
+        EXPECT_EQ(result.difference.value_or("none"), "none");
+        EXPECT_EQ(std::tie(result.method, result.sorted, result.rowsVerified),
+                  std::tuple(VerifyMethod::kKeyOrder, true, kRows));
         EXPECT_GE(result.spilledRuns, c.minRuns);
         EXPECT_LE(result.spilledRuns, c.maxRuns);
-        if (!result.difference) {
-            EXPECT_EQ(result.rowsVerified, kRows);
-        }
+        EXPECT_TRUE(spillLeftEmpty());
+    }
+}
+
+// The first row that differs is named, sorted through spill files when the
+// file's order is not the key's.
+TEST_F(VerifyTest, KeyOrderNamesTheFirstDifference) {
+    struct Case {
+        Strings key;
+        bool shuffled;
+        const char* change;
+        const char* difference;
+    };
+    const Strings k = {"K"}, codeK = {"CODE", "K"};
+    const Case cases[] = {
+        {k, true, "UPDATE T SET NAME = 'x' WHERE K = -498",
+         "3 行目の NAME: Jet n-498 / サーバー x"},
+        {k, true, "UPDATE T SET \"WHEN\" = \"WHEN\" + 1 WHERE K = 499",
+         "1000 行目の WHEN: Jet 2010-11-17 06:00:00 / サーバー 2010-11-18 06:00:00"},
+        {k, false, "UPDATE T SET NAME = NULL WHERE K = -500",
+         "1 行目の NAME: Jet n-500 / サーバー NULL"},
+        {k, false, "UPDATE T SET K = 1000 WHERE K = 499", "1000 行目の K: Jet 499 / サーバー 1000"},
+        {k, false, "UPDATE T SET \"WHEN\" = \"WHEN\" + 1/86400 WHERE K = -500",
+         "1 行目の WHEN: Jet 2008-02-22 06:00:00 / サーバー 2008-02-22 06:00:01"},
+        {k, false, "DELETE FROM T WHERE K = 499", "1000 行目以降がサーバーにありません"},
+        {codeK, true, "UPDATE T SET NAME = 'x' WHERE CODE = 'c-1' AND K = -498",
+         "1 行目の NAME: Jet n-498 / サーバー x"},
+        {codeK, true, "INSERT INTO T (K, CODE, NAME) VALUES (1000, 'c9', 'extra')",
+         "サーバーに Jet より多くの行があります"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        ASSERT_EQ(migrate({keyedTable(c.key, c.shuffled)}, false, kInMemory), Outcome::kDone);
+        scott_->execute(c.change);
+        const VerifyResult result = verify(4096);
+        EXPECT_EQ(result.difference.value_or("none"), c.difference);
+        EXPECT_EQ(std::tie(result.method, result.sorted),
+                  std::tuple(VerifyMethod::kKeyOrder, c.shuffled));
+        EXPECT_EQ(result.spilledRuns > 0, c.shuffled);
+        EXPECT_LE(result.spilledRuns, kRows);
         EXPECT_TRUE(spillLeftEmpty());
     }
 }

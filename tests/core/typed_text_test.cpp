@@ -134,18 +134,23 @@ TEST_F(TypedTextTest, HostileUserNamesAndPasswords) {
     const auto creating = [&](std::string id, std::string password) {
         return [=](Services& s) { return create(s, id, password, sys); };
     };
+    const auto dropping = [&](std::string id) {
+        return [=](Services& s) { return deleteUser({id, "", sys}, s); };
+    };
+    // ANN made: `sent` is the password as the statement carries it, `login` as ANN gives it.
+    const auto created = [&](const char* what, std::string id, std::string password,
+                             const std::string& sent, const char* login) {
+        return HostileCase{what, creating(id, password),
+                           done, {createUserText("ann", sent), grantRolesText("ann")},
+                           "",   {"ANN"},
+                           login};
+    };
     const HostileCase cases[] = {
         {"a quote", creating("X' OR 'A'='A", "pw"), refused, {}, badUser + "X' OR 'A'='A」"},
         // Which names the rule takes: SafeNames (convert); here, that each
         // command asks it and sends nothing when it refuses.
         {"a control character", creating("ann\tx", "pw"), refused, {}, badUser + "ann?x」"},
-        {"a drop that says more",
-         [&](Services& s) {
-             return deleteUser({"scott CASCADE --", "", sys}, s);
-         },
-         refused,
-         {},
-         badUser},
+        {"a drop that says more", dropping("scott CASCADE --"), refused, {}, badUser},
         {"a double quote in the password",
          creating("ann", "a\"b"),
          refused,
@@ -156,27 +161,10 @@ TEST_F(TypedTextTest, HostileUserNamesAndPasswords) {
          refused,
          {},
          "パスワードに二重引用符"},
-        {"a plain password keeps its bytes",
-         creating(" ann ", " tiger "),
-         done,
-         {createUserText("ann", "tiger"), grantRolesText("ann")},
-         "",
-         {"ANN"},
-         "tiger"},
-        {"a password with a blank is quoted",
-         creating("ann", "p w"),
-         done,
-         {createUserText("ann", "\"p w\""), grantRolesText("ann")},
-         "",
-         {"ANN"},
-         "p w"},
-        {"a password with a quote and a semicolon is quoted",
-         creating("ann", "x';DROP"),
-         done,
-         {createUserText("ann", "\"x';DROP\""), grantRolesText("ann")},
-         "",
-         {"ANN"},
-         "x';DROP"},
+        created("a plain password keeps its bytes", " ann ", " tiger ", "tiger", "tiger"),
+        created("a password with a blank is quoted", "ann", "p w", "\"p w\"", "p w"),
+        created("a password with a quote and a semicolon is quoted", "ann", "x';DROP",
+                "\"x';DROP\"", "x';DROP"),
         {"an empty name is the server's to refuse",
          creating("", "pw"),
          failed,
