@@ -221,7 +221,10 @@ TEST(Relationships, IncompleteRowsAreDamage) {
 
 TEST(CalculatedResult, TheStatedLengthMustFitTheValue) {
     const auto value = [](std::uint8_t length, const std::string& result) {
-        return std::string(16, '\xAA') + static_cast<char>(length) + std::string(3, '\0') + result;
+        std::string bytes(20, '\0');
+        bytes.replace(0, 16, 16, '\xAA');
+        bytes[16] = static_cast<char>(length);
+        return bytes + result;
     };
     struct Case {
         const char* what;

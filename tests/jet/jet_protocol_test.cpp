@@ -113,7 +113,7 @@ TEST(Payload, SchemasAndQueryCatalogsCutShortOrWithBytesOverAreRefused) {
         .description = "Bestellungen"};
     const std::string bytes = encodeTableSchema(schema);
     EXPECT_EQ(encodeTableSchema(decodeTableSchema(bytes)), bytes);
-    for (const std::size_t cut : {std::size_t{0}, bytes.size() / 2, bytes.size() - 1})
+    for (const std::size_t cut : {std::size_t{0}, bytes.find("a note") + 2, bytes.size() - 1})
         EXPECT_THROW(decodeTableSchema(bytes.substr(0, cut)), ProtocolError);
     EXPECT_THROW(decodeTableSchema(bytes + "x"), ProtocolError);
 

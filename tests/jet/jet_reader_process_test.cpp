@@ -104,6 +104,7 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
          "見つかりません",
          {"tables", "inserts"}},
         {at + "empty.mdb", "", JetErrorKind::kNotJet, notJet, {}},
+        {at + "short.mdb", header.substr(0, 100), JetErrorKind::kNotJet, notJet, {}},
         {at + "text.mdb",
          std::string(10000, 'a'),
          JetErrorKind::kNotJet,
