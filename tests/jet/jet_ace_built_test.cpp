@@ -1,36 +1,30 @@
-// The reader against Access 2007 (ACE) files the test builder made, and
-// against the engine's own when they are present.
+// Access 2007 (ACE) files the test builder made, and the engine's own when
+// they are present: the tables the user sees, the types only ACE stores
+// (large numbers, extended dates, calculated fields, multi-value and
+// attachment columns) read both ways and migrated under the Oracle-safe rules.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 
+#include "built_files.h"
+#include "cli_migration.h"
+#include "jet/complex_columns.h"
 #include "jet/jet_decode.h"
+#include "jet_builder/ace_complex.h"
 #include "jet_builder/ace_types.h"
-#include "jet_builder/jet_builder.h"
-#include "support/command.h"
-#include "support/jet_sources.h"
-#include "support/temp_dir.h"
+#include "jet_built_bytes.h"
 
 namespace malvorn::jet {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 using namespace malvorn::testing;
 using ::testing::ElementsAreArray;
-using Int = std::int64_t;
-
-class AceFiles : public ::testing::TestWithParam<Way> {
-  protected:
-    std::unique_ptr<JetSource> build(const std::vector<JetBuildTable>& tables) {
-        const std::string path = dir_.path() + "/built" + std::to_string(++files_) + ".accdb";
-        writeJetFile(path, tables, JetVersion::kAce12);
-        return GetParam().open(path);
-    }
-    TempDir dir_;
-    int files_ = 0;
-};
+using AceFiles = BuiltFiles;
 
 INSTANTIATE_TEST_SUITE_P(Ways, AceFiles, bothWays(), wayName);
 
@@ -65,7 +59,7 @@ TEST_P(AceFiles, UserTablesLeaveOutSystemFlaggedOnesAndKeepHiddenOnes) {
     }
     sortNamesIgnoringCase(all);
     sortNamesIgnoringCase(user);
-    const auto source = build(tables);
+    const auto source = build(tables, JetVersion::kAce12);
     EXPECT_THAT(source->userTableNames(), ElementsAreArray(user));
     EXPECT_THAT(source->tableNames(), ElementsAreArray(all));
 }
@@ -81,11 +75,9 @@ TEST_P(AceFiles, EngineWrittenFilesListOnlyTheUsersTables) {
         {"types-v2007.accdb", {"Table1", "Table2", "Table3", "Table4"}},
         {"types-v2000.mdb", {"Table1", "Table2", "Table3", "Table4"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        EXPECT_THAT(GetParam().open(realFile(c.file))->userTableNames(),
-                    ElementsAreArray(c.tables));
-    }
+    for (const Case& c : cases)
+        EXPECT_THAT(GetParam().open(realFile(c.file))->userTableNames(), ElementsAreArray(c.tables))
+            << c.file;
 }
 
 // What the builder writes is what the engine wrote: the header's name,
@@ -95,9 +87,8 @@ TEST_P(AceFiles, BuiltShapesMatchTheEnginesFile) {
     SKIP_WITHOUT_REAL_FILE("complex-v2007.accdb");
     const std::string real = realFile("complex-v2007.accdb");
     const std::string engine = readWholeFile(real);
-    const auto builtBytes =
-        buildJetFile({{.name = "T", .fields = {{.name = "A", .type = 4}}}}, JetVersion::kAce12);
-    const std::string built(builtBytes.begin(), builtBytes.end());
+    const std::string built =
+        builtBytes({{.name = "T", .fields = {{.name = "A", .type = 4}}}}, JetVersion::kAce12);
     EXPECT_EQ(built.substr(0, 0x18), engine.substr(0, 0x18));
     EXPECT_EQ(built.substr(0x3E, 4), engine.substr(0x3E, 4));
 
@@ -125,63 +116,43 @@ TEST_P(AceFiles, BuiltShapesMatchTheEnginesFile) {
 }
 
 // The types only ACE stores, read exactly, and Null; a multi-value or
-// attachment column gives its link number's bytes.
+// attachment column gives its link number's bytes. A stored Date/Time
+// Extended the engine never writes is damage, named (which shapes:
+// jet_decode_test).
 TEST_P(AceFiles, LargeNumberAndExtendedDateReadExactly) {
     struct Case {
-        JetBuildValue stored;
-        JetValue big;
-        JetBuildValue storedStamp;
-        JetValue stamp;
+        Int big;
+        const char* stamp;
     };
     const Case cases[] = {
-        {Int{INT64_MIN}, Int{INT64_MIN}, std::string("0001-01-01 00:00:00.0000000"),
-         JetTimestamp{"0001-01-01 00:00:00.0000000"}},
-        {Int{INT64_MAX}, Int{INT64_MAX}, std::string("9999-12-31 23:59:59.9999999"),
-         JetTimestamp{"9999-12-31 23:59:59.9999999"}},
-        {Int{9007199254740993}, Int{9007199254740993}, std::string("2021-12-30 12:34:56.7891234"),
-         JetTimestamp{"2021-12-30 12:34:56.7891234"}},
-        {Int{-1}, Int{-1}, std::string("2000-02-29 00:00:00.0000001"),
-         JetTimestamp{"2000-02-29 00:00:00.0000001"}},
-        {{}, {}, {}, {}},
+        {INT64_MIN, "0001-01-01 00:00:00.0000000"},
+        {INT64_MAX, "9999-12-31 23:59:59.9999999"},
+        {9007199254740993, "2021-12-30 12:34:56.7891234"},
+        {-1, "2000-02-29 00:00:00.0000001"},
     };
     JetBuildTable table{.name = "Ace",
                         .fields = {{.name = "Big", .type = ace::kLargeNumber},
                                    {.name = "Stamp", .type = ace::kExtendedDate},
                                    {.name = "Files", .type = ace::kComplex}}};
     std::vector<JetRow> expected;
+    const JetBinary seven{std::string("\x07\0\0\0", 4)};
     for (const Case& c : cases) {
-        table.rows.push_back({c.stored, c.storedStamp, Int{7}});
-        expected.push_back({c.big, c.stamp, JetBinary{std::string("\x07\0\0\0", 4)}});
+        table.rows.push_back({c.big, std::string(c.stamp), Int{7}});
+        expected.push_back({c.big, JetTimestamp{c.stamp}, seven});
     }
-    const auto source = build({table});
-    const auto definition = source->readTable("Ace");
-    ASSERT_EQ(definition.fields.size(), 3u);
-    EXPECT_EQ(definition.fields[0].typeCode, model::kJetBigInt);
-    EXPECT_EQ(definition.fields[1].typeCode, model::kJetDateTimeExtended);
-    EXPECT_EQ(definition.fields[2].typeCode, model::kJetComplex);
+    table.rows.push_back({{}, {}, Int{7}});
+    expected.push_back({{}, {}, seven});
+    const auto source = build({table}, JetVersion::kAce12);
+    std::vector<int> types;
+    for (const auto& field : source->readTable("Ace").fields)
+        types.push_back(field.typeCode);
+    EXPECT_EQ(types, (std::vector<int>{model::kJetBigInt, model::kJetDateTimeExtended,
+                                       model::kJetComplex}));
     EXPECT_EQ(allRows(*source, "Ace"), expected);
-}
 
-// A stored Date/Time Extended the engine never writes is damage, named.
-TEST_P(AceFiles, AnExtendedDateOutOfShapeIsDamage) {
-    const char* const stored[] = {
-        "0000000000003652059:0000000000000000000:7 ",  // the day after 9999-12-31
-        "0000000000000000000:0000000864000000000:7 ",  // a whole day of ticks
-        "00000000000000000x0:0000000000000000000:7 ",
-    };
-    for (const char* value : stored) {
-        SCOPED_TRACE(value);
-        const auto source = build({{.name = "Ace",
-                                    .fields = {{.name = "Stamp", .type = ace::kExtendedDate}},
-                                    .rows = {{std::string(value)}}}});
-        try {
-            allRows(*source, "Ace");
-            ADD_FAILURE() << "no error";
-        } catch (const JetError& e) {
-            EXPECT_EQ(e.kind(), JetErrorKind::kDamaged);
-            EXPECT_NE(std::string(e.what()).find("Stamp"), std::string::npos) << e.what();
-        }
-    }
+    table.rows = {{Int{1}, std::string("00000000000000000x0:0000000000000000000:7 "), Int{7}}};
+    const auto damaged = build({table}, JetVersion::kAce12);
+    expectJetError([&] { allRows(*damaged, "Ace"); }, JetErrorKind::kDamaged, {"Stamp"});
 }
 
 // The append-only memo's link to its history is the engine's: left out of
@@ -193,10 +164,9 @@ TEST_P(AceFiles, TheVersionHistoryLinkIsLeftOutAndNamed) {
                                            {.name = link, .type = ace::kComplex},
                                            {.name = "notes", .type = 12}},
                                 .indexes = {{"PrimaryKey", {"notes"}, true}},
-                                .rows = {{std::string("a"), Int{3}, std::string("now")}}}});
+                                .rows = {{std::string("a"), Int{3}, std::string("now")}}}},
+                              JetVersion::kAce12);
     const auto definition = source->readTable("Memos");
-    ASSERT_EQ(definition.fields.size(), 2u);
-    EXPECT_EQ(definition.fields[1].name, "notes");
     EXPECT_EQ(definition.leftOut, std::vector<std::string>{link});
     ASSERT_TRUE(definition.primaryIndex.has_value());
     EXPECT_EQ(definition.primaryIndex->fieldNames, std::vector<std::string>{"notes"});
@@ -209,30 +179,30 @@ TEST_P(AceFiles, TheVersionHistoryLinkIsLeftOutAndNamed) {
 
 // Damage that once gave a quiet wrong answer: each is an error now.
 TEST_P(AceFiles, DamageThatHidTablesOrSwappedDefinitionsIsAnError) {
-    const std::vector<JetBuildTable> tables{
-        {.name = "First", .fields = {{.name = "A", .type = 4, .defaultValue = "1"}}},
-        {.name = "Second", .fields = {{.name = "B", .type = 4, .defaultValue = "2"}}}};
-    const auto bytes = buildJetFile(tables, JetVersion::kAce12);
+    const std::string bytes =
+        builtBytes({{.name = "First", .fields = {{.name = "A", .type = 4, .defaultValue = "1"}}},
+                    {.name = "Second", .fields = {{.name = "B", .type = 4, .defaultValue = "2"}}}},
+                   JetVersion::kAce12);
     const std::size_t page = jetPageSize(JetVersion::kAce12);
     struct Case {
         const char* what;
-        std::function<void(std::vector<std::uint8_t>&)> damage;
+        std::function<void(std::string&)> damage;
         bool atOpen;  // else when the first table is read
     };
     const Case cases[] = {
         {"catalog rows zeroed",
-         [&](auto& b) {
+         [&](std::string& b) {
              // The catalog's rows: the first data page its definition (page 2) owns.
              for (std::size_t p = 3; p * page < b.size(); ++p) {
                  if (b[p * page] == 0x01 && b[p * page + 4] == 2) {
-                     std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(p * page), page, 0);
+                     b.replace(p * page, page, page, '\0');
                      return;
                  }
              }
          },
          true},
         {"definitions swapped",
-         [&](auto& b) {
+         [&](std::string& b) {
              std::swap_ranges(b.begin() + static_cast<std::ptrdiff_t>(3 * page),
                               b.begin() + static_cast<std::ptrdiff_t>(4 * page),
                               b.begin() + static_cast<std::ptrdiff_t>(4 * page));
@@ -241,36 +211,140 @@ TEST_P(AceFiles, DamageThatHidTablesOrSwappedDefinitionsIsAnError) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto damaged = bytes;
+        std::string damaged = bytes;
         c.damage(damaged);
         const std::string path = dir_.path() + "/damaged.accdb";
-        writeWholeFile(path, std::string(damaged.begin(), damaged.end()));
-        try {
-            const auto source = GetParam().open(path);
-            EXPECT_FALSE(c.atOpen) << "opened";
-            source->readTable("First");
-            ADD_FAILURE() << "no error";
-        } catch (const JetError& e) {
-            EXPECT_EQ(e.kind(), JetErrorKind::kDamaged) << e.what();
-        }
+        writeWholeFile(path, damaged);
+        expectJetError(
+            [&] {
+                const auto source = GetParam().open(path);
+                EXPECT_FALSE(c.atOpen) << "opened";
+                source->readTable("First");
+            },
+            JetErrorKind::kDamaged);
     }
 }
 
 // A password-encrypted ACE file is named as such at once; the same bytes in
 // a Jet 4 header are the key the library undoes itself.
 TEST_P(AceFiles, AnEncryptedFileIsNamedAsEncrypted) {
-    auto bytes =
-        buildJetFile({{.name = "T", .fields = {{.name = "A", .type = 4}}}}, JetVersion::kAce12);
+    std::string bytes =
+        builtBytes({{.name = "T", .fields = {{.name = "A", .type = 4}}}}, JetVersion::kAce12);
     bytes[0x3E] ^= 0x5A;  // the page key, under the header's mask, no longer zero
     const std::string path = dir_.path() + "/locked.accdb";
-    writeWholeFile(path, std::string(bytes.begin(), bytes.end()));
-    try {
-        GetParam().open(path)->tableNames();
-        ADD_FAILURE() << "no error";
-    } catch (const JetError& e) {
-        EXPECT_EQ(e.kind(), JetErrorKind::kEncrypted);
-        EXPECT_NE(std::string(e.what()).find("暗号化"), std::string::npos) << e.what();
-    }
+    writeWholeFile(path, bytes);
+    expectJetError([&] { GetParam().open(path)->tableNames(); }, JetErrorKind::kEncrypted,
+                   {"暗号化"});
+}
+
+// Calculated fields (Access 2010) between plain columns, so that a result
+// read from the wrong place (the head, or a neighbour) shows: read as plain
+// columns of their result's type, the expression kept beside them.
+const JetBuildTable kOrders{
+    .name = "Orders",
+    .fields = {{.name = "ID", .type = 4},
+               {.name = "Price", .type = 7},
+               {.name = "Label", .type = 10, .size = 20, .expression = "[Name] & \"!\""},
+               {.name = "Name", .type = 10, .size = 10},
+               {.name = "Twice", .type = 4, .expression = "[ID]*2"},
+               {.name = "Gross", .type = 7, .expression = "[Price]*1.1"},
+               {.name = "Due", .type = 8, .expression = "#2024-01-31#+[ID]"}},
+    .indexes = {{"PrimaryKey", {"ID"}, true}},
+    .rows = {{Int{1}, 2.5, std::string("紫式部!"), std::string("紫式部"), Int{2}, 2.75, 45322.5},
+             {Int{2}, 0.1, std::string("Ada!"), std::string("Ada"), Int{-2147483648},
+              0.11000000000000001, 45323.0},
+             {Int{3}, {}, {}, std::string("x"), {}, {}, {}}}};
+
+TEST_P(AceFiles, CalculatedResultsAreReadInTheirTypeWithTheExpressionBeside) {
+    const auto source = build({kOrders}, JetVersion::kAce12);
+    std::vector<std::string> fields;
+    for (const auto& f : source->readTable("Orders").fields)
+        fields.push_back(f.name + " " + std::to_string(f.typeCode) +
+                         (f.typeCode == model::kJetText ? "(" + std::to_string(f.size) + ")" : "") +
+                         (f.expression ? " = " + *f.expression : ""));
+    EXPECT_EQ(fields,
+              (std::vector<std::string>{"ID 4", "Price 7", "Label 10(20) = [Name] & \"!\"",
+                                        "Name 10(10)", "Twice 4 = [ID]*2", "Gross 7 = [Price]*1.1",
+                                        "Due 8 = #2024-01-31#+[ID]"}));
+    const std::vector<JetRow> expected = {{Int{1}, 2.5, std::string("紫式部!"),
+                                           std::string("紫式部"), Int{2}, 2.75, JetDate{45322.5}},
+                                          {Int{2}, 0.1, std::string("Ada!"), std::string("Ada"),
+                                           Int{-2147483648}, 0.11000000000000001, JetDate{45323.0}},
+                                          {Int{3}, {}, {}, std::string("x"), {}, {}, {}}};
+    EXPECT_EQ(allRows(*source, "Orders"), expected);
+    const auto schema = source->readSchema("Orders");
+    ASSERT_EQ(schema.fields.size(), 7u);
+    EXPECT_EQ(schema.fields[4].description, "計算フィールド: [ID]*2");
+    EXPECT_EQ(schema.fields[3].description, "");
+}
+
+// A stored result whose stated length runs past it is damage, named.
+TEST_P(AceFiles, ACalculatedResultLongerThanItsValueIsDamage) {
+    std::string bytes =
+        builtBytes({{.name = "Bad",
+                     .fields = {{.name = "Text", .type = 10, .size = 10, .expression = "1"}},
+                     .rows = {{std::string("ab")}}}},
+                   JetVersion::kAce12);
+    // The value: 16 zero bytes, its length (4), then "ab" in two bytes a
+    // character (compressed it would be no shorter). Its length stated as
+    // 200 instead.
+    const std::string value = std::string(16, '\0') + std::string("\x04\0\0\0a\0b\0", 8);
+    const std::size_t at = bytes.find(value);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes.find(value, at + 1), std::string::npos);
+    bytes[at + 16] = static_cast<char>(200);
+    const std::string path = dir_.path() + "/bad.accdb";
+    writeWholeFile(path, bytes);
+    const auto source = GetParam().open(path);
+    expectJetError([&] { allRows(*source, "Bad"); }, JetErrorKind::kDamaged, {"Text"});
+}
+
+std::string pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+const std::vector<ace::JetBuildAttachment> kFiles = {
+    {.link = 1, .name = "a.txt", .extension = "txt", .bytes = std::string("hello\0world", 11)},
+    {.link = 2, .name = "b.bin", .extension = "bin", .bytes = pattern(9000), .compressed = false},
+    {.link = 2, .name = "c", .extension = "", .bytes = pattern(70000)},
+};
+
+// Tagged: three rows, a multi-value column Tags and an attachment column Files.
+std::vector<JetBuildTable> tagged() {
+    const JetBuildTable parent{
+        .name = "Orders",
+        .fields = {{.name = "ID", .type = 4},
+                   {.name = "Tags", .type = ace::kComplex},
+                   {.name = "Files", .type = ace::kComplex}},
+        .rows = {{Int{1}, Int{1}, Int{1}}, {Int{2}, Int{2}, Int{2}}, {Int{3}, Int{3}, Int{3}}}};
+    return ace::withComplexColumns(
+        {parent},
+        {{.table = "Orders",
+          .field = "Tags",
+          .elements = {{1, std::string("red")}, {1, std::string("blue")}, {2, std::string("緑")}}},
+         {.table = "Orders", .field = "Files", .attachment = true, .files = kFiles}});
+}
+
+TEST_P(AceFiles, ComplexCatalogFlatTablesAndFilesReadBack) {
+    const auto source = build(tagged(), JetVersion::kAce12);
+    EXPECT_EQ(source->userTableNames(), std::vector<std::string>{"Orders"});
+    const auto columns = readComplexColumns(*source);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(std::tie(columns[0].table, columns[0].field, columns[1].table, columns[1].field),
+              std::tuple("Orders", "Tags", "Orders", "Files"));
+    auto files = source->openFlatRows(columns[1].flatTable);
+    std::vector<std::string> bytes, expected;
+    for (JetRow row; files->next(row);)
+        bytes.push_back(std::get<JetBinary>(row.at(2)).bytes);
+    for (const auto& file : kFiles)
+        expected.push_back(file.bytes);
+    EXPECT_EQ(bytes, expected);
+    // The plain way gives the stored form, header and all.
+    const auto stored = allRows(*source, columns[1].flatTable);
+    EXPECT_EQ(std::get<JetBinary>(stored.at(0).at(2)).bytes, ace::attachmentFileData(kFiles[0]));
 }
 
 // The command line on an ACE file: only the user's tables; values exact;
@@ -291,8 +365,7 @@ TEST(AceCommands, TablesInsertsAndScriptSayWhatTheyCarry) {
                    .catalogFlags = 0x800A0000}},
                  JetVersion::kAce12);
     const CommandRun tables = runProgram(MALVORN_CLI, {"tables", path});
-    EXPECT_EQ(tables.status, 0);
-    EXPECT_EQ(tables.out, "Ace\n");
+    EXPECT_EQ(std::tie(tables.status, tables.out), std::tuple(0, "Ace\n"));
 
     const CommandRun inserts = runProgram(MALVORN_CLI, {"inserts", path, "Ace"});
     EXPECT_EQ(inserts.status, 0) << inserts.err;
@@ -300,15 +373,113 @@ TEST(AceCommands, TablesInsertsAndScriptSayWhatTheyCarry) {
               "INSERT INTO Ace (Big, Stamp, Files) VALUES (9007199254740993, "
               "TO_TIMESTAMP('2021-12-30 12:34:56.7891234','YYYY-MM-DD HH24:MI:SS.FF7'), "
               "HEXTORAW('01000000'))\n");
-    EXPECT_NE(inserts.err.find("Files"), std::string::npos) << inserts.err;
-    EXPECT_NE(inserts.err.find("VersionHistory_F5F8918F0A2F4 は長文の履歴"), std::string::npos)
-        << inserts.err;
+    EXPECT_THAT(inserts.err, HasSubstr("Files"));
+    EXPECT_THAT(inserts.err, HasSubstr("VersionHistory_F5F8918F0A2F4 は長文の履歴"));
     EXPECT_EQ(std::count(inserts.err.begin(), inserts.err.end(), '\n'), 2) << inserts.err;
 
     const CommandRun script = runProgram(MALVORN_CLI, {"script", path, "Ace"});
     EXPECT_EQ(script.status, 0) << script.err;
     for (const char* mark : {"ERROR TYPE=19", "ERROR TYPE=26", "ERROR TYPE=18"})
-        EXPECT_NE(script.out.find(mark), std::string::npos) << mark;
+        EXPECT_THAT(script.out, HasSubstr(mark));
+}
+
+class MigrateAce : public CliMigration {
+  protected:
+    CommandRun migrate(const std::vector<JetBuildTable>& tables) {
+        writeJetFile(path_, tables, JetVersion::kAce12);
+        return cli({"migrate", path_, "--oracle-safe", "--verify"});
+    }
+    const std::string path_ = dir_.path() + "/ace.accdb";
+};
+
+// Date/Time Extended keeps every 100 ns tick, over the whole range of years,
+// as TIMESTAMP(7): the statements' TO_TIMESTAMP literals and --verify's
+// TO_CHAR(..., 'FF7') both go through the server's TIMESTAMP.
+TEST_F(MigrateAce, ExtendedDatesGoOverToTheHundredNanoseconds) {
+    const char* const stamps[] = {"0001-01-01 00:00:00.0000001", "9999-12-31 23:59:59.9999999",
+                                  "2021-12-30 12:34:56.7891234", nullptr,
+                                  "2000-02-29 00:00:00.0000000"};
+    JetBuildTable table{
+        .name = "Stamps",
+        .fields = {{.name = "ID", .type = 4}, {.name = "Stamp", .type = ace::kExtendedDate}}};
+    std::string expected = "ID\tSTAMP\n";
+    for (Int id = 1; const char* stamp : stamps) {
+        table.rows.push_back({id, stamp ? JetBuildValue(std::string(stamp)) : JetBuildValue()});
+        expected += std::to_string(id++) + "\t" + (stamp ? stamp : "") + "\n";
+    }
+    const CommandRun run = migrate({table});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("1 表中 1 表 ok、5 行"));
+    EXPECT_EQ(sql("SELECT ID, TO_CHAR(STAMP, 'YYYY-MM-DD HH24:MI:SS.FF7') STAMP FROM STAMPS "
+                  "ORDER BY ID"),
+              expected);
+    EXPECT_EQ(sql("SELECT DATA_TYPE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'STAMPS' AND "
+                  "COLUMN_NAME = 'STAMP'"),
+              "DATA_TYPE\nTIMESTAMP(7)\n");
+
+    // Bound values carry whole seconds: the copy is refused, not cut.
+    const CommandRun bulk = cli({"migrate", path_, "--oracle-safe", "--replace", "--bulk"});
+    EXPECT_NE(bulk.status, 0) << bulk.out;
+    EXPECT_THAT(bulk.out + bulk.err, HasSubstr("--bulk を付けずに"));
+}
+
+TEST_F(MigrateAce, CalculatedResultsGoOverExactlyAndTheExpressionIsKept) {
+    const CommandRun run = migrate({kOrders});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("1 表中 1 表 ok、3 行"));
+    EXPECT_THAT(run.out, HasSubstr("Orders: 列 Twice は計算フィールドです"));
+    EXPECT_EQ(sql("SELECT ID, LABEL, TWICE, TO_CHAR(GROSS) G, TO_CHAR(DUE, 'YYYY-MM-DD HH24:MI') D "
+                  "FROM ORDERS ORDER BY ID"),
+              "ID\tLABEL\tTWICE\tG\tD\n1\t紫式部!\t2\t2.75\t2024-01-31 12:00\n"
+              "2\tAda!\t-2147483648\t.11000000000000001\t2024-02-01 00:00\n3\t\t\t\t\n");
+    EXPECT_EQ(sql("SELECT COLUMN_NAME, DATA_TYPE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'ORDERS' "
+                  "AND COLUMN_NAME IN ('LABEL', 'TWICE', 'DUE') ORDER BY COLUMN_NAME"),
+              "COLUMN_NAME\tDATA_TYPE\nDUE\tDATE\nLABEL\tVARCHAR2\nTWICE\tNUMBER\n");
+    EXPECT_EQ(sql("SELECT COMMENTS FROM USER_COL_COMMENTS WHERE TABLE_NAME = 'ORDERS' AND "
+                  "COLUMN_NAME = 'LABEL'"),
+              "COMMENTS\n計算フィールド: [Name] & \"!\"\n");
+}
+
+// Multi-value and attachment columns become child tables, the files' bytes
+// exact; the parent's links a unique key, each child's a foreign key to it.
+TEST_F(MigrateAce, ComplexColumnsGoOverAsParentAndChildTablesAndVerify) {
+    const CommandRun run = migrate(tagged());
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("3 表中 3 表 ok、9 行"));
+    EXPECT_THAT(run.err, Not(HasSubstr("警告")));
+    EXPECT_EQ(sql("SELECT ID, TAGS, FILES FROM ORDERS ORDER BY ID"),
+              "ID\tTAGS\tFILES\n1\t1\t1\n2\t2\t2\n3\t3\t3\n");
+    EXPECT_EQ(sql("SELECT TAGS, VALUE FROM ORDERS_TAGS ORDER BY VALUE"),
+              "TAGS\tVALUE\n1\tblue\n1\tred\n2\t緑\n");
+    EXPECT_EQ(sql("SELECT FILES, FILE_NAME, FILE_TYPE, FILE_DATA FROM ORDERS_FILES "
+                  "WHERE FILE_NAME = 'a.txt'"),
+              "FILES\tFILE_NAME\tFILE_TYPE\tFILE_DATA\n1\ta.txt\ttxt\t68656C6C6F00776F726C64\n");
+    EXPECT_EQ(sql("SELECT COUNT(*) FROM ORDERS_FILES WHERE FILES = 2"), "COUNT(*)\n2\n");
+    EXPECT_EQ(sql("SELECT TABLE_NAME, CONSTRAINT_TYPE FROM USER_CONSTRAINTS WHERE "
+                  "CONSTRAINT_TYPE IN ('U', 'R') ORDER BY TABLE_NAME, CONSTRAINT_TYPE"),
+              "TABLE_NAME\tCONSTRAINT_TYPE\nORDERS\tU\nORDERS\tU\nORDERS_FILES\tR\n"
+              "ORDERS_TAGS\tR\n");
+    EXPECT_THAT(cli({"sql", "INSERT INTO ORDERS_TAGS VALUES (9, 'x')"}).err,
+                HasSubstr("ORA-02291"));
+    EXPECT_THAT(cli({"sql", "UPDATE ORDERS SET TAGS = 1 WHERE ID = 3"}).err,
+                HasSubstr("ORA-00001"));
+}
+
+TEST_F(MigrateAce, EngineWrittenComplexFileGoesOverWhole) {
+    SKIP_WITHOUT_REAL_FILE("complex-v2007.accdb");
+    const CommandRun run =
+        cli({"migrate", realFile("complex-v2007.accdb"), "--oracle-safe", "--verify"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    // Table1's 4 rows, 6 multi-value elements, 3 attachments.
+    EXPECT_THAT(run.out, HasSubstr("3 表中 3 表 ok、13 行"));
+    EXPECT_EQ(sql("SELECT CONSTRAINT_TYPE, COUNT(*) FROM USER_CONSTRAINTS WHERE CONSTRAINT_TYPE "
+                  "IN ('U', 'R') GROUP BY CONSTRAINT_TYPE ORDER BY CONSTRAINT_TYPE"),
+              "CONSTRAINT_TYPE\tCOUNT(*)\nR\t2\nU\t2\n");
+    EXPECT_EQ(sql("SELECT FILE_NAME, FILE_DATA FROM \"Table1_attach-data\" "
+                  "WHERE \"attach-data\" = 4"),
+              "FILE_NAME\tFILE_DATA\ntest_data2.txt\t"
+              "7468697320697320736F6D65206D6F72652074657374206461746120666F72206174746163686D656E"
+              "742E\n");
 }
 
 }  // namespace

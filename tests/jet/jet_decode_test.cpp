@@ -1,11 +1,22 @@
 // Built and real files reach the plain shapes; here, what no file the tests
-// can make holds: other locales, odd names and keys, the widest decimals.
+// can make holds: other locales, odd names and keys, the widest decimals,
+// index entries and relationship rows the engine never pairs so, and
+// attachment bytes packed every way.
 #include "jet/jet_decode.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "jet/attachment_data.h"
+#include "jet/complex_columns.h"
+#include "jet/jet_schema_rules.h"
+#include "support/jet_sources.h"
 
 namespace malvorn::jet {
 namespace {
+
+using ::testing::HasSubstr;
 
 TEST(Jet3Charset, JapaneseFilesReadAsCp932) {
     const std::tuple<int, int, const char*> cases[] = {
@@ -134,6 +145,179 @@ TEST(EncryptedHeader, KeyUnderTheMaskOfAnAceHeader) {
             << int{c.version} << " " << c.flipped;
     }
     EXPECT_FALSE(aceEncrypted(std::vector<unsigned char>(0x40, 0xFF).data(), 0x40));
+}
+
+// Which index entries are the user's, with their keys, order and flags.
+TEST(UserIndexes, OnlyTheIndexesTheUserSeesWithTheirKeysAndFlags) {
+    std::vector<model::JetFieldDef> fields(4);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i].name = std::vector<std::string>{"ID", "Name", "Date", "Tags"}[i];
+    fields[3].typeCode = model::kJetComplex;
+    struct Case {
+        const char* what;
+        std::vector<StoredIndex> stored;
+        std::vector<std::string> indexes;
+    };
+    const Case cases[] = {
+        {"hidden and relationship entries are left out",
+         {{".rB", 0, 0, {0}}, {"Rel", 0, 2, {}}, {"ByName", 1, 0, {1}}},
+         {"ByName(Name)"}},
+        {"an entry sharing a stored index takes its keys and order",
+         {{.name = "A", .keyColumns = {2, 0}, .descending = {true, false}}, {"B", 0, 0, {}}},
+         {"A(Date desc, ID)", "B(Date desc, ID)"}},
+        {"a key outside the table or no key at all gives nothing",
+         {{"Out", 0, 0, {7}}, {"None", 3, 0, {}}},
+         {}},
+        {"the engine's own index over a complex column is left out",
+         {{"Tags_0A3F", 0, 0, {3}}, {"ByDate", 1, 0, {2}}},
+         {"ByDate(Date)"}},
+        {"the flags are the stored index's; a primary key is unique",
+         {{"PrimaryKey", 0, 1, {0}},
+          {.name = "N", .number = 1, .keyColumns = {1}, .ignoreNulls = true, .required = true}},
+         {"PrimaryKey(ID) primary unique", "N(Name) ignoreNulls required"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> indexes;
+        for (const auto& index : userIndexesOf(c.stored, fields))
+            indexes.push_back(indexText(index));
+        EXPECT_EQ(indexes, c.indexes) << c.what;
+    }
+}
+
+RelationshipRow row(const char* name, std::int64_t position, std::int64_t count, const char* column,
+                    const char* referenced, std::uint32_t attributes = 0) {
+    return {name, "Child", column, "Parent", referenced, position, count, attributes};
+}
+
+TEST(Relationships, RowsMakeRelationshipsInTheirColumnOrder) {
+    const auto read = relationshipsOf(
+        {row("Two", 1, 2, "b", "y"), row("One", 0, 1, "c", "z", 4096), row("Two", 0, 2, "a", "x")});
+    ASSERT_TRUE(read.damage.empty()) << read.damage;
+    ASSERT_EQ(read.relationships.size(), 2u);
+    EXPECT_EQ(read.relationships[0].name, "One");
+    EXPECT_TRUE(read.relationships[0].cascadeDeletes());
+    EXPECT_EQ(read.relationships[1].columns, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(read.relationships[1].referencedColumns, (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(relationshipsOfTable(read.relationships, "child").size(), 2u);
+    EXPECT_TRUE(relationshipsOfTable(read.relationships, "Other").empty());
+}
+
+TEST(Relationships, IncompleteRowsAreDamage) {
+    struct Case {
+        const char* what;
+        std::vector<RelationshipRow> rows;
+    };
+    const Case cases[] = {
+        {"a position missing", {row("R", 0, 2, "a", "x"), row("R", 2, 2, "b", "y")}},
+        {"fewer rows than counted", {row("R", 0, 2, "a", "x")}},
+        {"an empty column", {row("R", 0, 1, "", "x")}},
+    };
+    for (const Case& c : cases) {
+        const auto read = relationshipsOf(c.rows);
+        EXPECT_THAT(read.damage, HasSubstr("R")) << c.what;
+        EXPECT_TRUE(read.relationships.empty()) << c.what;
+    }
+}
+
+TEST(CalculatedResult, TheStatedLengthMustFitTheValue) {
+    const auto value = [](std::uint8_t length, const std::string& result) {
+        std::string bytes(20, '\0');
+        bytes.replace(0, 16, 16, '\xAA');
+        bytes[16] = static_cast<char>(length);
+        return bytes + result;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::optional<std::string> result;
+    };
+    const Case cases[] = {
+        {"a whole value", value(2, std::string("ab\0\0\0", 5)), "ab"},
+        {"an empty result", value(0, ""), ""},
+        {"the length past the end", value(3, "ab"), {}},
+        {"shorter than the head", std::string(19, '\0'), {}},
+    };
+    for (const Case& c : cases) {
+        const auto got = calculatedResult(reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                                          c.bytes.size());
+        EXPECT_EQ(got ? std::optional<std::string>(*got) : std::nullopt, c.result) << c.what;
+    }
+}
+
+std::string u32(std::uint32_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+// The inner form: header length (extension included), version 1, the
+// extension's characters with NUL, the UTF-16 extension, the file.
+std::string packed(const std::string& extension, const std::string& file) {
+    std::string utf16;
+    for (const char c : extension + '\0')
+        utf16 += std::string{c, '\0'};
+    return u32(static_cast<std::uint32_t>(12 + utf16.size())) + u32(1) +
+           u32(static_cast<std::uint32_t>(extension.size() + 1)) + utf16 + file;
+}
+
+std::string stored(bool compressed, const std::string& inner, std::uint32_t length) {
+    std::string out = inner;
+    if (compressed) {
+        uLongf size = compressBound(static_cast<uLong>(inner.size()));
+        out.assign(size, '\0');
+        EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size,
+                           reinterpret_cast<const Bytef*>(inner.data()),
+                           static_cast<uLong>(inner.size())),
+                  Z_OK);
+        out.resize(size);
+    }
+    return u32(compressed ? 1 : 0) + u32(length) + out;
+}
+
+TEST(AttachmentData, FileBytesComeOutExactlyOrTheValueIsDamage) {
+    const std::string file = std::string("this is\0binary \xFF data", 22);
+    const std::string inner = packed("txt", file);
+    const auto size = static_cast<std::uint32_t>(inner.size());
+    struct Case {
+        const char* what;
+        std::string stored;
+        std::optional<std::string> file;  // nullopt: damage
+    };
+    const Case cases[] = {
+        {"deflated", stored(true, inner, size), file},
+        {"kept as is", stored(false, inner, size), file},
+        {"no extension, empty file", stored(true, packed("", ""), 14), std::string()},
+        {"inflates shorter than recorded", stored(true, inner, size + 1), std::nullopt},
+        {"inflates longer than recorded", stored(true, inner, size - 1), std::nullopt},
+        {"raw length differs", stored(false, inner, size + 3), std::nullopt},
+        {"broken stream", u32(1) + u32(size) + "not a zlib stream", std::nullopt},
+        {"unknown flag", u32(2) + u32(size) + inner, std::nullopt},
+        {"outer header cut", u32(1), std::nullopt},
+        {"inner header cut", stored(false, inner.substr(0, 10), 10), std::nullopt},
+        {"extension past the header",
+         stored(false, u32(12) + u32(1) + u32(4) + file,
+                static_cast<std::uint32_t>(12 + file.size())),
+         std::nullopt},
+        {"header past the data", stored(false, u32(400) + u32(1) + u32(1) + "x", 13), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.file) {
+            EXPECT_EQ(attachmentFileBytes(c.stored, "f_x"), *c.file);
+        } else {
+            expectJetError([&] { attachmentFileBytes(c.stored, "f_x"); }, JetErrorKind::kDamaged,
+                           {"f_x"});
+        }
+    }
+}
+
+TEST(ComplexLink, FourBytesMakeTheNumberAndAnythingElseIsDamage) {
+    EXPECT_EQ(complexLink(JetBinary{u32(0x01020304)}, "T"), JetValue(std::int64_t{0x01020304}));
+    EXPECT_EQ(complexLink(JetBinary{u32(0xFFFFFFFF)}, "T"), JetValue(std::int64_t{0xFFFFFFFF}));
+    EXPECT_TRUE(isNull(complexLink(JetValue{}, "T")));
+    for (const JetValue& bad : {JetValue(JetBinary{"abc"}), JetValue(std::int64_t{1})})
+        EXPECT_THROW(complexLink(bad, "T"), JetError);
 }
 
 }  // namespace

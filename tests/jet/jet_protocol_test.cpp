@@ -10,6 +10,9 @@
 #include <functional>
 #include <limits>
 
+#include "jet/query_catalog.h"
+#include "jet/schema_protocol.h"
+
 namespace malvorn::jet::protocol {
 namespace {
 
@@ -87,6 +90,38 @@ TEST(Channel, HalfFramesAndAClosedPeerAreErrors) {
     closed.closeEnd(1);
     // An error, not a signal that ends the program.
     EXPECT_THROW(sender.send(Frame{MessageType::kOk, std::string(1 << 20, 'x')}), ProtocolError);
+}
+
+// Schemas and query catalogs cross whole in the built-file tests (every
+// field set there); here, each re-encodes to its bytes, and a payload cut
+// short or with bytes over is refused.
+TEST(Payload, SchemasAndQueryCatalogsCutShortOrWithBytesOverAreRefused) {
+    const model::JetTableSchema schema{
+        .name = "Orders",
+        .fields = {{.name = "ID", .autoIncrement = true, .required = true},
+                   {.name = "Note",
+                    .guidAuto = true,
+                    .allowZeroLength = true,
+                    .validationRule = "Len([Note])<9",
+                    .validationText = "short",
+                    .description = "a note"}},
+        .indexes = {{"ByNote", {{"Note", true}, {"ID", false}}, true, true, true, true},
+                    {"Plain", {{"ID", false}}}},
+        .relationships = {{"R", "Orders", {"ID"}, "P", {"PID"}, model::kRelationCascadeDeletes}},
+        .validationRule = "[A]<[B]",
+        .validationText = "no",
+        .description = "Bestellungen"};
+    const std::string bytes = encodeTableSchema(schema);
+    EXPECT_EQ(encodeTableSchema(decodeTableSchema(bytes)), bytes);
+    for (const std::size_t cut : {std::size_t{0}, bytes.find("a note") + 2, bytes.size() - 1})
+        EXPECT_THROW(decodeTableSchema(bytes.substr(0, cut)), ProtocolError);
+    EXPECT_THROW(decodeTableSchema(bytes + "x"), ProtocolError);
+
+    const std::string queries =
+        encodeQueryCatalog({{"Q", 8, {{1, "", 1, "", ""}, {6, "a.b", std::nullopt, "x", "y"}}}});
+    EXPECT_EQ(encodeQueryCatalog(decodeQueryCatalog(queries)), queries);
+    EXPECT_THROW(decodeQueryCatalog(queries + "x"), ProtocolError);
+    EXPECT_THROW(decodeQueryCatalog(queries.substr(0, queries.size() - 1)), ProtocolError);
 }
 
 }  // namespace

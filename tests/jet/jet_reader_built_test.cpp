@@ -1,34 +1,22 @@
-// The reader against files the test builder made.
+// The reader against Jet 3 and Jet 4 files the test builder made: types,
+// keys, text, long values, and the schema facts (AutoNumber, the field
+// properties, relationships) read as the engine's own are.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <tuple>
 
-#include "jet_builder/jet_builder.h"
-#include "support/jet_sources.h"
-#include "support/temp_dir.h"
+#include "built_files.h"
+#include "jet_builder/jet_relations.h"
 
 namespace malvorn::jet {
 namespace {
 
 using namespace malvorn::testing;
-using Int = std::int64_t;
 using namespace std::string_literals;
 
 constexpr JetVersion kVersions[] = {JetVersion::kJet4, JetVersion::kJet3};
-
-class BuiltFiles : public ::testing::TestWithParam<Way> {
-  protected:
-    std::unique_ptr<JetSource> build(const std::vector<JetBuildTable>& tables,
-                                     JetVersion version = JetVersion::kJet4, int codePage = 932) {
-        const std::string path = dir_.path() + "/built" + std::to_string(++files_) + ".mdb";
-        writeJetFile(path, tables, version, codePage);
-        return GetParam().open(path);
-    }
-    TempDir dir_;
-    int files_ = 0;
-};
 
 INSTANTIATE_TEST_SUITE_P(Ways, BuiltFiles, bothWays(), wayName);
 
@@ -219,6 +207,105 @@ TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
                               fields[1].precision),
               std::make_tuple(jet::kJetDecimalType, 28, 4, 0));
     EXPECT_EQ(allRows(*source, "Extremes"), expected);
+}
+
+// Orders (an AutoNumber key, the field properties, a key to itself), Lines
+// (a key of two columns, an index sorted descending) and Notes.
+std::vector<JetBuildTable> orderTables() {
+    JetBuildTable orders{"Orders",
+                         {{.name = "Nr", .type = 4, .autoNumber = true},
+                          {.name = "Kunde", .type = 10, .size = 20, .required = true},
+                          {.name = "Note",
+                           .type = 10,
+                           .allowZeroLength = true,
+                           .description = "Bemerkung & Hinweis",
+                           .validationRule = "Len([Note])<9",
+                           .validationText = "zu lang"},
+                          {.name = "Boss", .type = 4}},
+                         {{.name = "PrimaryKey", .columns = {"Nr"}, .primary = true}},
+                         {{Int{1}, "Ada", "", Int{1}}}};
+    JetBuildTable lines{"Lines",
+                        {{.name = "Nr", .type = 4},
+                         {.name = "Pos", .type = 3},
+                         {.name = "Menge", .type = 3, .validationRule = ">0"}},
+                        {{.name = "PrimaryKey", .columns = {"Nr", "Pos"}, .primary = true},
+                         {.name = "Most", .columns = {"Nr", "Menge"}, .descending = {"Menge"}}},
+                        {}};
+    JetBuildTable notes{"Notes", {{.name = "Nr", .type = 4}, {.name = "Pos", .type = 3}}, {}, {}};
+    return {orders, lines, notes};
+}
+
+// Several columns in the order given (not the fields'), the cascade and
+// enforcement bits, a table referring to itself.
+const std::vector<JetBuildRelationship> kRelationships = {
+    {"OrdersLines",
+     "Lines",
+     {"Nr"},
+     "Orders",
+     {"Nr"},
+     model::kRelationCascadeDeletes | model::kRelationCascadeUpdates},
+    {"LinesNotes", "Notes", {"Pos", "Nr"}, "Lines", {"Pos", "Nr"}, model::kRelationNotEnforced},
+    {"OrdersOrders", "Orders", {"Boss"}, "Orders", {"Nr"}, 0},
+};
+
+TEST_P(BuiltFiles, SchemaFactsAndRelationshipsReadBackInBothVersions) {
+    for (const JetVersion version : kVersions) {
+        const auto source = build(withRelationships(orderTables(), kRelationships), version);
+        std::vector<std::string> fields, indexes;
+        for (const auto& f : source->readSchema("Orders").fields)
+            fields.push_back(f.name + (f.autoIncrement ? " auto" : "") +
+                             (f.required ? " required" : "") + " [" + f.description + "|" +
+                             f.validationRule + "|" + f.validationText + "]");
+        // A plain Long Integer is no AutoNumber.
+        EXPECT_EQ(fields, (std::vector<std::string>{
+                              "Nr auto [||]", "Kunde required [||]",
+                              "Note [Bemerkung & Hinweis|Len([Note])<9|zu lang]", "Boss [||]"}));
+        const auto lines = source->readSchema("Lines");
+        for (const auto& index : lines.indexes)
+            indexes.push_back(indexText(index));
+        EXPECT_THAT(indexes, ::testing::Contains("Most(Nr, Menge desc)"));
+        // The referenced table lists the relationship too.
+        EXPECT_EQ(lines.relationships.size(), 2u);
+        for (const JetBuildRelationship& r : kRelationships) {
+            const auto all = source->readSchema(r.table).relationships;
+            const auto found = std::find_if(all.begin(), all.end(),
+                                            [&](const auto& s) { return s.name == r.name; });
+            ASSERT_NE(found, all.end()) << r.name;
+            EXPECT_EQ(
+                std::tie(found->table, found->columns, found->referencedTable,
+                         found->referencedColumns, found->attributes),
+                std::tie(r.table, r.columns, r.referencedTable, r.referencedColumns, r.attributes))
+                << r.name;
+        }
+        // The catalog is the engine's, not a table of the user's.
+        EXPECT_THAT(source->userTableNames(),
+                    ::testing::Not(::testing::Contains("MSysRelationships")));
+    }
+}
+
+// The built catalog has the columns, types and order of the engine's.
+TEST_P(BuiltFiles, TheRelationshipCatalogIsLaidOutAsTheEnginesIs) {
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
+    const auto real = GetParam().open(realFile("nwind.mdb"))->readTable("MSysRelationships");
+    const auto built = build(withRelationships(orderTables(), kRelationships), JetVersion::kJet3)
+                           ->readTable("MSysRelationships");
+    ASSERT_EQ(built.fields.size(), real.fields.size());
+    for (std::size_t i = 0; i < real.fields.size(); ++i)
+        EXPECT_EQ(std::tie(built.fields[i].name, built.fields[i].typeCode),
+                  std::tie(real.fields[i].name, real.fields[i].typeCode));
+}
+
+// The builder refuses what it cannot write as the engine would.
+TEST(Builder, RefusesKeysAndRelationshipsThatDoNotPairUp) {
+    EXPECT_THROW(buildJetFile({{"T",
+                                {{.name = "A", .type = 4}},
+                                {{.name = "X", .columns = {"A"}, .descending = {"B"}}},
+                                {}}}),
+                 std::runtime_error);
+    EXPECT_THROW(
+        withRelationships({}, {{.name = "R", .columns = {"A", "B"}, .referencedColumns = {"A"}}}),
+        std::runtime_error);
+    EXPECT_THROW(withRelationships({}, {{.name = "R"}}), std::runtime_error);
 }
 
 }  // namespace

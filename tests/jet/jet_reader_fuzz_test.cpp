@@ -3,6 +3,7 @@
 // copy would: the program never crashes, every reading ends within the
 // reader's bounds (never by the client's silence limit), every error names
 // the file, and a definition read without error keeps the sanity rules.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +17,9 @@
 
 namespace malvorn::jet {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // The rules a definition must keep to be given to the program.
 void expectSane(const model::JetTableDef& table) {
@@ -42,8 +46,8 @@ int readThrough(const std::string& path) {
     auto check = [&](const JetError& e) {
         ++errors;
         const std::string message = e.what();
-        EXPECT_NE(message.find(path), std::string::npos) << message;
-        EXPECT_EQ(message.find("応答しないため"), std::string::npos) << message;
+        EXPECT_THAT(message, HasSubstr(path));
+        EXPECT_THAT(message, Not(HasSubstr("応答しないため")));
     };
     try {
         JetReaderClient client(path, JetReaderOptions{.readerPath = JET_READER});

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "jet/jet_reader_client.h"
+#include "support/command.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
@@ -73,7 +74,8 @@ TEST(ReaderProcess, TheReaderIsFoundByOptionThenEnvironment) {
     EXPECT_EQ(locateJetReader(""), "/opt/y/reader");
 }
 
-// What is at the path decides the error and its message, which names the path.
+// What is at the path decides the error and its message, which names the
+// path; the command line says it in one line and exits non-zero.
 TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     TempDir dir;
     std::mt19937 random(7);
@@ -87,23 +89,49 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     ASSERT_EQ(::symlink("loop2.mdb", (dir.path() + "/loop1.mdb").c_str()), 0);
     ASSERT_EQ(::symlink("loop1.mdb", (dir.path() + "/loop2.mdb").c_str()), 0);
     const std::string at = dir.path() + "/";
-    const std::tuple<std::string, std::optional<std::string>, JetErrorKind, const char*> cases[] = {
-        {at + "missing.mdb", std::nullopt, JetErrorKind::kNoFile, "見つかりません"},
-        {at + "empty.mdb", "", JetErrorKind::kNotJet, "ではありません"},
-        {at + "text.mdb", std::string(10000, 'a'), JetErrorKind::kNotJet, "ではありません"},
-        {at + "noise.mdb", noise, JetErrorKind::kNotJet, "ではありません"},
-        {at + "header.mdb", header, JetErrorKind::kDamaged, "途中で切れています"},
-        {dir.path(), std::nullopt, JetErrorKind::kNoFile, "フォルダーです"},
-        {at + "fifo.mdb", std::nullopt, JetErrorKind::kNoFile, "名前付きパイプです"},
-        {at + "loop1.mdb", std::nullopt, JetErrorKind::kNoFile, "循環しています"},
-        {"/dev/zero", std::nullopt, JetErrorKind::kNoFile, "デバイスです"},
+    const char* const notJet = "Jetデータベースファイルではありません";
+    struct Case {
+        std::string path;
+        std::optional<std::string> bytes;  // nullopt: made above or not there
+        JetErrorKind kind;
+        const char* text;
+        std::vector<std::string> command;  // also run so, when not empty
     };
-    for (const auto& [path, bytes, kind, text] : cases) {
-        if (bytes)
-            writeWholeFile(path, *bytes);
-        const auto failure = openFailure(path, {.readerPath = JET_READER});
-        EXPECT_EQ(failure.first, kind) << path;
-        EXPECT_THAT(failure.second, ::testing::AllOf(HasSubstr(path), HasSubstr(text)));
+    const Case cases[] = {
+        {at + "missing.mdb",
+         std::nullopt,
+         JetErrorKind::kNoFile,
+         "見つかりません",
+         {"tables", "inserts"}},
+        {at + "empty.mdb", "", JetErrorKind::kNotJet, notJet, {}},
+        {at + "short.mdb", header.substr(0, 100), JetErrorKind::kNotJet, notJet, {}},
+        {at + "text.mdb",
+         std::string(10000, 'a'),
+         JetErrorKind::kNotJet,
+         notJet,
+         {"tables", "script"}},
+        {at + "noise.mdb", noise, JetErrorKind::kNotJet, notJet, {}},
+        {at + "header.mdb", header, JetErrorKind::kDamaged, "途中で切れています", {}},
+        {dir.path(), std::nullopt, JetErrorKind::kNoFile, "フォルダーです", {}},
+        {at + "fifo.mdb", std::nullopt, JetErrorKind::kNoFile, "名前付きパイプです", {}},
+        {at + "loop1.mdb", std::nullopt, JetErrorKind::kNoFile, "循環しています", {}},
+        {"/dev/zero", std::nullopt, JetErrorKind::kNoFile, "デバイスです", {}},
+    };
+    for (const Case& c : cases) {
+        if (c.bytes)
+            writeWholeFile(c.path, *c.bytes);
+        const auto failure = openFailure(c.path, {.readerPath = JET_READER});
+        EXPECT_EQ(failure.first, c.kind) << c.path;
+        EXPECT_THAT(failure.second, ::testing::AllOf(HasSubstr(c.path), HasSubstr(c.text)));
+        for (const std::string& command : c.command) {
+            const CommandRun run = runProgram(
+                MALVORN_CLI, command == "tables" ? std::vector{command, c.path}
+                                                 : std::vector<std::string>{command, c.path, "T"});
+            EXPECT_NE(run.status, 0) << command;
+            EXPECT_EQ(run.out, "") << command;
+            EXPECT_THAT(run.err, HasSubstr(c.text));
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
     }
     EXPECT_EQ(openFailure(at + "text.mdb", {.readerPath = at + "malvorn-jet-reader"}).first,
               JetErrorKind::kReaderFailed);  // no reader program there

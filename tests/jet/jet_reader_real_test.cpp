@@ -1,13 +1,21 @@
-// The reader against files the engine itself wrote, for what only they show. The files
-// are not part of the project: the tests skip when they are absent.
+// The reader and the Jet commands against files the engine itself wrote,
+// for what only they show. The files are not part of the project: the tests
+// skip when they are absent.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
+#include "jet/complex_columns.h"
+#include "support/command.h"
 #include "support/jet_sources.h"
 
 namespace malvorn::jet {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 class RealFiles : public ::testing::TestWithParam<Way> {};
 
@@ -72,6 +80,84 @@ TEST_P(RealFiles, EveryTableReadsWholeWithTheRowsItRecords) {
             EXPECT_FALSE(rowCountDiffers(*rows))
                 << rows->deliveredRowCount() << " of " << rows->recordedRowCount();
         }
+    }
+}
+
+// nwind: 7 relationships (one cascading deletes, one updates), 24 indexes
+// besides the keys (one unique), AutoNumber keys and descriptions; no
+// complex columns in a Jet 4 file.
+TEST_P(RealFiles, TheSampleDatabasesSchema) {
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
+    const auto source = GetParam().open(realFile("nwind.mdb"));
+    std::size_t secondary = 0, unique = 0;
+    std::set<std::string> relationships;
+    int cascadeDeletes = 0, cascadeUpdates = 0;
+    for (const auto& table : source->userTableNames()) {
+        const auto schema = source->readSchema(table);
+        for (const auto& index : schema.indexes) {
+            secondary += index.primary ? 0 : 1;
+            unique += !index.primary && index.unique ? 1 : 0;
+        }
+        for (const auto& relationship : schema.relationships) {
+            if (relationships.insert(relationship.name).second) {
+                cascadeDeletes += relationship.cascadeDeletes() ? 1 : 0;
+                cascadeUpdates += relationship.cascadeUpdates() ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_EQ(std::tie(secondary, unique), std::tuple(24u, 1u));
+    EXPECT_EQ(relationships.size(), 7u);
+    EXPECT_EQ(std::tie(cascadeDeletes, cascadeUpdates), std::tuple(1, 1));
+
+    const auto orders = source->readSchema("Orders");
+    EXPECT_EQ(orders.description, "Customer name, order date, and freight charge for each order.");
+    ASSERT_FALSE(orders.fields.empty());
+    EXPECT_EQ(std::tie(orders.fields[0].name, orders.fields[0].autoIncrement,
+                       orders.fields[0].description),
+              std::tuple("OrderID", true, "Unique order number."));
+    const auto details = source->readSchema("Order Details");
+    const auto toOrders = std::find_if(
+        details.relationships.begin(), details.relationships.end(),
+        [](const auto& r) { return r.table == "Order Details" && r.referencedTable == "Orders"; });
+    ASSERT_NE(toOrders, details.relationships.end());
+    EXPECT_EQ(toOrders->columns, std::vector<std::string>{"OrderID"});
+    EXPECT_THROW(source->readSchema("NoSuchTable"), JetError);
+    EXPECT_TRUE(readComplexColumns(*GetParam().open(realFile("types-v2000.mdb"))).empty());
+}
+
+// Output form: one name a line; the script in CP932 with the options
+// honoured; inserts ended by NUL under -z.
+TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
+    const std::string nwind = realFile("nwind.mdb");
+    const CommandRun tables = runProgram(MALVORN_CLI, {"tables", nwind});
+    EXPECT_EQ(tables.status, 0);
+    EXPECT_TRUE(tables.out.starts_with("Categories\nCustomers\n")) << tables.out;
+    EXPECT_TRUE(tables.out.ends_with("\nUmsätze\n")) << tables.out;
+
+    const CommandRun script =
+        runProgram(MALVORN_CLI, {"script", nwind, "Shippers", "--index-tablespace", "IX",
+                                 "--no-not-null", "--date", "2026/01/02"});
+    EXPECT_EQ(script.status, 0) << script.err;
+    EXPECT_THAT(script.out, HasSubstr("/* Create Date : 2026/01/02"));
+    EXPECT_THAT(script.out, HasSubstr("USING INDEX TABLESPACE IX\r\n"));
+    EXPECT_THAT(script.out, Not(HasSubstr("NOT NULL")));
+    // "ﾃｰﾌﾞﾙ作成SQL" in CP932: half-width kana are single bytes.
+    EXPECT_THAT(script.out, HasSubstr("\xC3\xB0\xCC\xDE\xD9\x8D\xEC\x90\xAC"
+                                      "SQL"));
+
+    const CommandRun inserts = runProgram(MALVORN_CLI, {"inserts", "-z", nwind, "Shippers"});
+    EXPECT_EQ(inserts.status, 0) << inserts.err;
+    EXPECT_EQ(std::count(inserts.out.begin(), inserts.out.end(), '\0'), 3);
+    EXPECT_TRUE(inserts.out.ends_with("'(503) 555-9931')" + std::string(1, '\0')));
+    EXPECT_THAT(inserts.out, Not(HasSubstr("\n")));
+}
+
+TEST(JetCommands, HelpOnEachCommand) {
+    for (const char* command : {"tables", "script", "inserts"}) {
+        const CommandRun run = runProgram(MALVORN_CLI, {command, "--help"});
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_THAT(run.out, HasSubstr(command));
     }
 }
 

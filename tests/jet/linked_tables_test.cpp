@@ -1,30 +1,30 @@
 // Front-end files whose catalogs link to tables of back-end files (.mdb and
 // .accdb, built): the links read both ways, listed by `tables`, named by
 // `migrate`, and migrated from the back end with --follow-links.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "base/files.h"
+#include "built_files.h"
 #include "cli_migration.h"
 #include "jet/linked_tables.h"
-#include "jet_builder/jet_builder.h"
-#include "support/jet_sources.h"
 
 namespace malvorn::jet {
 namespace {
 
+using ::testing::HasSubstr;
+
 using namespace malvorn::testing;
-using Int = std::int64_t;
 
 struct Version {
     const char* name;
     JetVersion version;
     const char* extension;
 };
-const Version kVersions[] = {
-    {.name = "mdb", .version = JetVersion::kJet4, .extension = ".mdb"},
-    {.name = "accdb", .version = JetVersion::kAce12, .extension = ".accdb"}};
+const Version kVersions[] = {{"mdb", JetVersion::kJet4, ".mdb"},
+                             {"accdb", JetVersion::kAce12, ".accdb"}};
 
 const JetBuildTable kLocal{
     .name = "Local", .fields = {{.name = "ID", .type = 4}}, .rows = {{Int{1}}}};
@@ -40,10 +40,7 @@ std::vector<JetBuildLink> frontLinks(const std::string& backEnd) {
              .catalogFlags = 0x80000002u}};
 }
 
-class LinkedTables : public ::testing::TestWithParam<Way> {
-  protected:
-    TempDir dir_;
-};
+using LinkedTables = BuiltFiles;
 INSTANTIATE_TEST_SUITE_P(Ways, LinkedTables, bothWays(), wayName);
 
 TEST_P(LinkedTables, LinksAreReadWithWhereTheyPointNotAsTables) {
@@ -52,14 +49,9 @@ TEST_P(LinkedTables, LinksAreReadWithWhereTheyPointNotAsTables) {
         writeJetFileWithLinks(front, {kLocal}, frontLinks("C:\\data\\back.mdb"), v.version);
         const auto source = GetParam().open(front);
         EXPECT_EQ(source->userTableNames(), std::vector<std::string>{"Local"}) << v.name;
-        const std::vector<LinkedTable> expected = {{.name = "Kunden",
-                                                    .foreignName = "Customers",
-                                                    .database = "C:\\data\\back.mdb",
-                                                    .connect = ";DATABASE=C:\\data\\back.mdb"},
-                                                   {.name = "Remote",
-                                                    .foreignName = "dbo.Orders",
-                                                    .connect = "ODBC;DSN=Sales",
-                                                    .odbc = true}};
+        const std::vector<LinkedTable> expected = {
+            {"Kunden", "Customers", "C:\\data\\back.mdb", ";DATABASE=C:\\data\\back.mdb", false},
+            {"Remote", "dbo.Orders", "", "ODBC;DSN=Sales", true}};
         EXPECT_EQ(readLinkedTables(*source), expected) << v.name;
     }
 }
@@ -78,16 +70,11 @@ TEST(LinkedBackEnd, FoundAtItsPathOrBesideTheFrontEnd) {
         std::optional<std::string> expected;
     };
     const Case cases[] = {
-        {.what = "at its path",
-         .database = dir.path() + "/data/back.accdb",
-         .odbc = false,
-         .expected = dir.path() + "/data/back.accdb"},
-        {.what = "another machine's path",
-         .database = "C:\\Users\\x\\beside.accdb",
-         .odbc = false,
-         .expected = dir.path() + "/app/beside.accdb"},
-        {.what = "nowhere", .database = "/gone/back.accdb", .odbc = false, .expected = {}},
-        {.what = "ODBC", .database = "", .odbc = true, .expected = {}},
+        {"at its path", dir.path() + "/data/back.accdb", false, dir.path() + "/data/back.accdb"},
+        {"another machine's path", "C:\\Users\\x\\beside.accdb", false,
+         dir.path() + "/app/beside.accdb"},
+        {"nowhere", "/gone/back.accdb", false, {}},
+        {"ODBC", "", true, {}},
     };
     for (const Case& c : cases) {
         const LinkedTable link{
@@ -129,43 +116,34 @@ TEST_F(MigrateLinks, TablesNamesLinksAndMigrateFollowsThemOnlyWhenAsked) {
     const CommandRun plain = cli(
         {"migrate", front_, "--oracle-safe", "--verify", "--report", dir_.path() + "/plain.json"});
     EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
-    EXPECT_NE(plain.out.find("1 表中 1 表 ok、1 行"), std::string::npos) << plain.out;
-    EXPECT_NE(plain.out.find("リンク Kunden → C:\\data\\back.accdb の Customers: 移行しません"),
-              std::string::npos)
-        << plain.out;
-    EXPECT_NE(plain.out.find("リンク Remote → ODBC;DSN=Sales の dbo.Orders: ODBC"),
-              std::string::npos)
-        << plain.out;
-    EXPECT_NE(report("plain.json")
-                  .find("\"links\": [\n  {\"link\": \"Kunden\", \"database\": "
-                        "\"C:\\\\data\\\\back.accdb\", \"foreignName\": \"Customers\", "
-                        "\"status\": \"not followed\"},\n  {\"link\": \"Remote\", "
-                        "\"connect\": \"ODBC;DSN=Sales\", \"foreignName\": \"dbo.Orders\", "
-                        "\"status\": \"odbc\"}\n]"),
-              std::string::npos)
-        << report("plain.json");
+    EXPECT_THAT(plain.out, HasSubstr("1 表中 1 表 ok、1 行"));
+    EXPECT_THAT(plain.out,
+                HasSubstr("リンク Kunden → C:\\data\\back.accdb の Customers: 移行しません"));
+    EXPECT_THAT(plain.out, HasSubstr("リンク Remote → ODBC;DSN=Sales の dbo.Orders: ODBC"));
+    EXPECT_THAT(report("plain.json"),
+                HasSubstr("\"links\": [\n  {\"link\": \"Kunden\", \"database\": "
+                          "\"C:\\\\data\\\\back.accdb\", \"foreignName\": \"Customers\", "
+                          "\"status\": \"not followed\"},\n  {\"link\": \"Remote\", "
+                          "\"connect\": \"ODBC;DSN=Sales\", \"foreignName\": \"dbo.Orders\", "
+                          "\"status\": \"odbc\"}\n]"));
 
     const CommandRun followed = cli({"migrate", front_, "--oracle-safe", "--verify", "--replace",
                                      "--follow-links", "--report", dir_.path() + "/followed.html"});
     EXPECT_EQ(followed.status, 0) << followed.out << followed.err;
-    EXPECT_NE(followed.out.find("2 表中 2 表 ok、3 行"), std::string::npos) << followed.out;
+    EXPECT_THAT(followed.out, HasSubstr("2 表中 2 表 ok、3 行"));
     EXPECT_EQ(sql("SELECT ID, NAME FROM KUNDEN ORDER BY ID"), "ID\tNAME\n1\tAda\n2\t紫式部\n");
-    EXPECT_NE(report("followed.html")
-                  .find("<tr><td>Kunden</td><td>C:\\data\\back.accdb</td>"
-                        "<td>Customers</td><td>リンク先 " +
-                        backEnd() + " から読みました"),
-              std::string::npos)
-        << report("followed.html");
+    EXPECT_THAT(report("followed.html"),
+                HasSubstr("<tr><td>Kunden</td><td>C:\\data\\back.accdb</td>"
+                          "<td>Customers</td><td>リンク先 " +
+                          backEnd() + " から読みました"));
 
     // Without its back end a followed link fails its table, named.
     std::filesystem::remove(backEnd());
     const CommandRun lost = cli({"migrate", front_, "--oracle-safe", "--replace", "--follow-links",
                                  "--report", dir_.path() + "/lost.json"});
     EXPECT_NE(lost.status, 0) << lost.out;
-    EXPECT_NE((lost.out + lost.err).find("C:\\data\\back.accdb"), std::string::npos)
-        << lost.out << lost.err;
-    EXPECT_NE(report("lost.json").find("\"status\": \"back end not found\""), std::string::npos)
-        << report("lost.json");
+    EXPECT_THAT(lost.out + lost.err, HasSubstr("C:\\data\\back.accdb"));
+    EXPECT_THAT(report("lost.json"), HasSubstr("\"status\": \"back end not found\""));
 }
 
 // The scripts follow the links exactly when the live run would, and fail
@@ -177,28 +155,12 @@ TEST_F(MigrateLinks, ScriptsOnlyTreatsLinksAsTheLiveRunDoes) {
         bool backEndThere;
         int status;
         bool linkScripted;
-        const char* summary;
+        const char* summary;  // after "リンク Kunden → C:\\data\\back.accdb の Customers: "
     };
     const Case cases[] = {
-        {.what = "not followed",
-         .follow = false,
-         .backEndThere = true,
-         .status = 0,
-         .linkScripted = false,
-         .summary = "リンク Kunden → C:\\data\\back.accdb の Customers: 移行しません"},
-        {.what = "followed",
-         .follow = true,
-         .backEndThere = true,
-         .status = 0,
-         .linkScripted = true,
-         .summary = "リンク Kunden → C:\\data\\back.accdb の Customers: リンク先 "},
-        {.what = "back end gone",
-         .follow = true,
-         .backEndThere = false,
-         .status = 1,
-         .linkScripted = false,
-         .summary =
-             "リンク Kunden → C:\\data\\back.accdb の Customers: リンク先のファイルが見つからず"},
+        {"not followed", false, true, 0, false, "移行しません"},
+        {"followed", true, true, 0, true, "リンク先 "},
+        {"back end gone", true, false, 1, false, "リンク先のファイルが見つからず"},
     };
     for (const Case& c : cases) {
         const std::string folder = dir_.path() + "/" + c.what;
@@ -211,17 +173,18 @@ TEST_F(MigrateLinks, ScriptsOnlyTreatsLinksAsTheLiveRunDoes) {
             words.push_back("--follow-links");
         const CommandRun run = runProgram(MALVORN_CLI, words);
         EXPECT_EQ(run.status, c.status) << c.what << run.out << run.err;
-        EXPECT_NE(run.out.find(c.summary), std::string::npos) << c.what << run.out;
-        EXPECT_NE(run.out.find("リンク Remote → ODBC;DSN=Sales の dbo.Orders: ODBC"),
-                  std::string::npos)
-            << c.what << run.out;
+        EXPECT_THAT(run.out, HasSubstr("リンク Kunden → C:\\data\\back.accdb の Customers: " +
+                                       std::string(c.summary)))
+            << c.what;
+        EXPECT_THAT(run.out, HasSubstr("リンク Remote → ODBC;DSN=Sales の dbo.Orders: ODBC"))
+            << c.what;
         EXPECT_TRUE(std::filesystem::exists(folder + "/Local.sql")) << c.what;
         EXPECT_EQ(std::filesystem::exists(folder + "/Kunden.sql"), c.linkScripted) << c.what;
         if (c.linkScripted) {
             const std::string script = base::readFileBytes(folder + "/Kunden.sql");
             // The back end's columns under the link's name.
-            EXPECT_NE(script.find("CREATE TABLE Kunden\n(ID "), std::string::npos) << script;
-            EXPECT_NE(script.find(",Name "), std::string::npos) << script;
+            EXPECT_THAT(script, HasSubstr("CREATE TABLE Kunden\n(ID "));
+            EXPECT_THAT(script, HasSubstr(",Name "));
         }
     }
 }

@@ -1,19 +1,19 @@
 // The saved queries: the catalog rows written by the test builder and by the
 // engine itself, read both ways, decoded, and their Access SQL rebuilt.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "built_files.h"
 #include "convert/access_sql_text.h"
-#include "jet/jet_protocol.h"
 #include "jet/query_catalog.h"
-#include "jet_builder/jet_builder.h"
 #include "support/command.h"
-#include "support/jet_sources.h"
-#include "support/temp_dir.h"
 
 namespace malvorn::jet {
 namespace {
+
+using ::testing::HasSubstr;
 
 using namespace malvorn::testing;
 using model::QueryKind;
@@ -62,15 +62,15 @@ std::vector<JetBuildQuery> builtQueries() {
     };
 }
 
-class QueryCatalogFiles : public ::testing::TestWithParam<Way> {};
-
+using QueryCatalogFiles = BuiltFiles;
 INSTANTIATE_TEST_SUITE_P(Ways, QueryCatalogFiles, bothWays(), wayName);
 
+// A file without queries has none.
 TEST_P(QueryCatalogFiles, BuiltQueriesReadAsWrittenAndRebuilt) {
-    TempDir dir;
+    EXPECT_TRUE(build({productsTable()})->queryCatalog().empty());
     for (const JetVersion version : {JetVersion::kJet4, JetVersion::kJet3}) {
         SCOPED_TRACE(version == JetVersion::kJet3 ? "Jet 3" : "Jet 4");
-        const std::string path = dir.path() + "/q" + std::to_string(int(version)) + ".mdb";
+        const std::string path = dir_.path() + "/q" + std::to_string(int(version)) + ".mdb";
         writeJetFile(path, {productsTable()}, builtQueries(), version, 1252);
         const auto source = GetParam().open(path);
         // The query catalog is no user table.
@@ -78,10 +78,9 @@ TEST_P(QueryCatalogFiles, BuiltQueriesReadAsWrittenAndRebuilt) {
 
         const auto catalog = source->queryCatalog();
         ASSERT_EQ(catalog.size(), 3u);
-        EXPECT_EQ(catalog[0].name, "asked");
-        EXPECT_EQ(catalog[1].name, "Both Lists");
-        EXPECT_EQ(catalog[1].catalogFlags, 128u);
-        EXPECT_EQ(catalog[2].name, "Top Two");
+        EXPECT_EQ(
+            std::tie(catalog[0].name, catalog[1].name, catalog[1].catalogFlags, catalog[2].name),
+            std::tuple("asked", "Both Lists", 128u, "Top Two"));
         // A Flag never written stays null; one written as 0 is 0.
         ASSERT_EQ(catalog[2].rows.size(), 11u);
         EXPECT_FALSE(catalog[2].rows[0].flag.has_value());
@@ -107,12 +106,6 @@ TEST_P(QueryCatalogFiles, BuiltQueriesReadAsWrittenAndRebuilt) {
                   "PARAMETERS [Since] DateTime;\nSELECT Products.*\nFROM Products\n"
                   "WHERE Products.Added>=[Since];");
     }
-}
-
-TEST_P(QueryCatalogFiles, AFileWithoutQueriesHasNone) {
-    TempDir dir;
-    writeJetFile(dir.path() + "/none.mdb", {productsTable()});
-    EXPECT_TRUE(GetParam().open(dir.path() + "/none.mdb")->queryCatalog().empty());
 }
 
 TEST_P(QueryCatalogFiles, TheEngineWrittenQueriesOfNwind) {
@@ -167,22 +160,6 @@ TEST_P(QueryCatalogFiles, TheEngineWrittenQueriesOfNwind) {
               "[Order Subtotals].OrderID) ON Employees.EmployeeID = Orders.EmployeeID");
 }
 
-TEST(QueryCatalogProtocol, RoundTripAndRefusals) {
-    const std::vector<model::StoredQueryRows> catalog = {
-        {"Q", 8, {{1, "", 1, "", ""}, {6, "a.b", std::nullopt, "x", "y"}}}};
-    const std::string payload = protocol::encodeQueryCatalog(catalog);
-    const auto back = protocol::decodeQueryCatalog(payload);
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].catalogFlags, 8u);
-    ASSERT_EQ(back[0].rows.size(), 2u);
-    EXPECT_EQ(back[0].rows[0].flag, std::optional<std::int64_t>(1));
-    EXPECT_FALSE(back[0].rows[1].flag.has_value());
-    EXPECT_EQ(back[0].rows[1].name2, "y");
-    EXPECT_THROW(protocol::decodeQueryCatalog(payload + "x"), protocol::ProtocolError);
-    EXPECT_THROW(protocol::decodeQueryCatalog(payload.substr(0, payload.size() - 1)),
-                 protocol::ProtocolError);
-}
-
 TEST(QueryCommand, PrintsListsAndRefuses) {
     TempDir dir;
     const std::string path = dir.path() + "/q.mdb";
@@ -191,8 +168,8 @@ TEST(QueryCommand, PrintsListsAndRefuses) {
     EXPECT_EQ(all.status, 0) << all.err;
     EXPECT_TRUE(all.out.starts_with("-- asked (選択クエリ)\nPARAMETERS [Since] DateTime;\n"))
         << all.out;
-    EXPECT_NE(all.out.find("-- Top Two (選択クエリ)\nSELECT DISTINCTROW TOP 2"), std::string::npos);
-    EXPECT_NE(all.err.find("属性 42"), std::string::npos) << all.err;
+    EXPECT_THAT(all.out, HasSubstr("-- Top Two (選択クエリ)\nSELECT DISTINCTROW TOP 2"));
+    EXPECT_THAT(all.err, HasSubstr("属性 42"));
 
     const CommandRun one = runProgram(MALVORN_CLI, {"queries", path, "both lists"});
     EXPECT_EQ(one.status, 0) << one.err;
@@ -200,7 +177,7 @@ TEST(QueryCommand, PrintsListsAndRefuses) {
 
     const CommandRun missing = runProgram(MALVORN_CLI, {"queries", path, "Nothing"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("Nothing"), std::string::npos);
+    EXPECT_THAT(missing.err, HasSubstr("Nothing"));
     EXPECT_EQ(runProgram(MALVORN_CLI, {"queries", path, "--sql"}).status, 2);
     EXPECT_EQ(runProgram(MALVORN_CLI, {"queries"}).status, 2);
 }

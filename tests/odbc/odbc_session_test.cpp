@@ -1,5 +1,6 @@
 #include "odbc/odbc_session.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,6 +12,8 @@
 
 namespace malvorn::odbc {
 namespace {
+
+using ::testing::HasSubstr;
 
 using oracle::kServerErrorNumber;
 
@@ -134,7 +137,7 @@ TEST_F(SqliteOdbc, FailuresCarryTheirNumberSourceAndText) {
             EXPECT_EQ(std::pair(e.number(), std::string(e.source())),
                       std::pair(number, std::string(source)))
                 << what;
-            EXPECT_NE(e.description().find(told), std::string::npos) << e.description();
+            EXPECT_THAT(e.description(), HasSubstr(told));
         }
     }
     EXPECT_EQ(session->queryValue("SELECT 1"), "1");

@@ -88,4 +88,32 @@ inline std::optional<JetError> readEverything(const std::string& path) {
     return first;
 }
 
+// Runs `read`, which must fail with a JetError of `kind` whose message holds
+// each of `parts`.
+template <typename Read>
+void expectJetError(Read&& read, JetErrorKind kind, const std::vector<std::string>& parts = {}) {
+    try {
+        read();
+        ADD_FAILURE() << "no error";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.kind(), kind) << e.what();
+        for (const std::string& part : parts)
+            EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+    }
+}
+
+// An index as one line: "name(key, key desc) primary unique ignoreNulls required".
+inline std::string indexText(const model::JetIndexSchema& index) {
+    std::string text = index.name + "(";
+    for (const auto& column : index.columns)
+        text +=
+            (text.back() == '(' ? "" : ", ") + column.field + (column.descending ? " desc" : "");
+    text += ")";
+    for (const auto& [set, flag] :
+         {std::pair(index.primary, " primary"), std::pair(index.unique, " unique"),
+          std::pair(index.ignoreNulls, " ignoreNulls"), std::pair(index.required, " required")})
+        text += set ? flag : "";
+    return text;
+}
+
 }  // namespace malvorn::jet
