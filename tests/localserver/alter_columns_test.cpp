@@ -1,10 +1,6 @@
-// ALTER TABLE on columns (ADD, MODIFY, DROP, RENAME COLUMN) and RENAME.
-// References: ALTER TABLE in the SQL Language Reference 19c
-// (https://docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/ALTER-TABLE.html:
-// add_column_clause fills a DEFAULT into existing rows, modify_col_properties, drop_column_clause
-// with CASCADE CONSTRAINTS and the indexes dropped with a column, rename_column_clause), RENAME
-// (.../19/sqlrf/RENAME.html), and the messages ORA-01430, ORA-01439, ORA-01440, ORA-01441,
-// ORA-01758, ORA-12983, ORA-12991, ORA-12992, ORA-04043.
+// ALTER TABLE on columns (ADD, MODIFY, DROP, RENAME COLUMN), RENAME and
+// COMMENT, as the SQL Language Reference 19c documents them: ADD fills a
+// DEFAULT into existing rows, a dropped column takes its indexes along.
 #include <gtest/gtest.h>
 
 #include "steps.h"
@@ -33,8 +29,8 @@ TEST_F(AlterColumnsTest, AddFillsTheDefaultAndRefusesAsTheServer) {
         {"SELECT COLUMN_NAME, DATA_TYPE, NULLABLE, COLUMN_ID FROM USER_TAB_COLUMNS WHERE "
          "TABLE_NAME = 'T' ORDER BY COLUMN_ID",
          {"ID|NUMBER|N|1", "V|VARCHAR2|Y|2", "Q|NUMBER|N|3", "W|CHAR|Y|4"}},
-        {"SELECT SEARCH_CONDITION FROM USER_CONSTRAINTS WHERE TABLE_NAME = 'T' AND "
-         "CONSTRAINT_TYPE = 'C'",
+        {"SELECT SEARCH_CONDITION FROM USER_CONSTRAINTS WHERE TABLE_NAME = 'T' AND CONSTRAINT_TYPE "
+         "= 'C'",
          {"\"Q\" IS NOT NULL"}},
         {"CREATE TABLE E (ID NUMBER)", {}},
         {"ALTER TABLE E ADD (K NUMBER NOT NULL, U NUMBER UNIQUE)", {}},
@@ -138,6 +134,33 @@ TEST_F(AlterColumnsTest, RenameColumnAndObjects) {
         {"ALTER TABLE U RENAME TO T", {}},
         {"SELECT COUNT(*) FROM T", {"1"}},
         {"RENAME SCOTT.T TO X", {"ORA-01765"}},
+    });
+}
+
+using CommentTest = StepTest;
+
+TEST_F(CommentTest, CommentsAreKeptReplacedAndRemoved) {
+    runSteps({
+        {"CREATE TABLE T (A NUMBER, B VARCHAR2(5))", {}},
+        {"COMMENT ON TABLE T IS '得意先の一覧'", {}},
+        {"COMMENT ON COLUMN T.A IS 'It''s the key'", {}},
+        {"COMMENT ON COLUMN SCOTT.T.B IS 'first'", {}},
+        {"COMMENT ON COLUMN T.B IS 'second'", {}},
+        {"COMMENT ON COLUMN T.C IS 'x'", {"ORA-00904"}},
+        {"COMMENT ON TABLE NOPE IS 'x'", {"ORA-00942"}},
+        {"COMMENT ON COLUMN T IS 'x'", {"ORA-00904"}},
+        {"COMMENT ON TABLE T IS 5", {"ORA-01780"}},
+        {"COMMENT ON INDEX T IS 'x'", {"ORA-00905"}},
+        {"SELECT TABLE_NAME, TABLE_TYPE, COMMENTS FROM USER_TAB_COMMENTS",
+         {"T|TABLE|得意先の一覧"}},
+        {"SELECT COLUMN_NAME, COMMENTS FROM USER_COL_COMMENTS WHERE TABLE_NAME = 'T' ORDER BY 1",
+         {"A|It's the key", "B|second"}},
+        // An empty comment removes it: the row stays, its comment Null.
+        {"COMMENT ON TABLE T IS ''", {}},
+        {"SELECT COUNT(*), COUNT(COMMENTS) FROM USER_TAB_COMMENTS", {"1|0"}},
+        {"DROP TABLE T", {}},
+        {"CREATE TABLE T (A NUMBER)", {}},
+        {"SELECT COUNT(COMMENTS) FROM USER_COL_COMMENTS", {"0"}},
     });
 }
 

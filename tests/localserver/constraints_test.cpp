@@ -1,10 +1,6 @@
 // Constraints added by ALTER TABLE: foreign keys, keys, CHECK and NOT NULL,
-// enforced on every write and validated when added unless NOVALIDATE.
-// References: constraint clause of the SQL Language Reference 19c
-// (https://docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/constraint.html),
-// ALTER TABLE
-// (https://docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/ALTER-TABLE.html), and the
-// messages of ORA-02290..02299 and ORA-02449 in Database Error Messages.
+// enforced on every write and validated when added unless NOVALIDATE (SQL
+// Language Reference 19c, constraint clause; ORA-02290..02299, ORA-02449).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,8 +49,8 @@ TEST_F(ConstraintTest, ForeignKeyIsValidatedAndEnforcedBothWays) {
          "VALIDATED, GENERATED FROM USER_CONSTRAINTS WHERE TABLE_NAME = 'C' ORDER BY 1",
          {"C_P|R|P_PK|NO ACTION|ENABLED|NOT VALIDATED|USER NAME",
           "C_PK|P|<null>|<null>|ENABLED|VALIDATED|USER NAME"}},
-        {"SELECT CONSTRAINT_NAME, COLUMN_NAME, POSITION FROM USER_CONS_COLUMNS WHERE TABLE_NAME "
-         "= 'C' ORDER BY 1",
+        {"SELECT CONSTRAINT_NAME, COLUMN_NAME, POSITION FROM USER_CONS_COLUMNS WHERE TABLE_NAME = "
+         "'C' ORDER BY 1",
          {"C_P|PID|1", "C_PK|ID|1"}},
         {"DROP TABLE P CASCADE CONSTRAINTS", {}},
         {"INSERT INTO C VALUES (4, 77, 1)", {}},

@@ -1,8 +1,5 @@
-// CREATE [UNIQUE] INDEX and DROP INDEX, their errors and dictionary views.
-// References: CREATE INDEX in the SQL Language Reference 19c
-// (https://docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/CREATE-INDEX.html),
-// ALL_IND_COLUMNS
-// (https://docs.oracle.com/en/database/oracle/oracle-database/21/refrn/ALL_IND_COLUMNS.html).
+// CREATE [UNIQUE] INDEX and DROP INDEX, their errors and dictionary views
+// (SQL Language Reference 19c, CREATE INDEX; ALL_IND_COLUMNS).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -122,10 +119,10 @@ TEST_F(IndexTest, DictionaryShowsIndexesAndTheirColumns) {
                    "COLUMN_POSITION"),
               (Rows{"T_AB|A|1|22|ASC", "T_AB|SYS_NC00005$|2|10|DESC", "U_UK|Y|1|20|ASC",
                     "U_UK|X|2|22|ASC", "U_X|X|1|22|ASC"}));
-    EXPECT_EQ(rows(s(),
-                   "SELECT INDEX_NAME, COLUMN_EXPRESSION, COLUMN_POSITION FROM "
-                   "USER_IND_EXPRESSIONS"),
-              Rows{"T_AB|\"B\"|2"});
+    EXPECT_EQ(
+        rows(s(),
+             "SELECT INDEX_NAME, COLUMN_EXPRESSION, COLUMN_POSITION FROM USER_IND_EXPRESSIONS"),
+        Rows{"T_AB|\"B\"|2"});
     s().execute("DROP TABLE T");
     EXPECT_EQ(rows(s(), "SELECT COUNT(*) FROM USER_IND_COLUMNS WHERE TABLE_NAME = 'T'"), Rows{"0"});
 }

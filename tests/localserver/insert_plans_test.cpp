@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "localserver/change_signal.h"
+#include "localserver/lexer.h"
 #include "server_fixture.h"
 
 namespace malvorn::localserver {
@@ -10,8 +12,8 @@ class InsertPlansTest : public ServerTest {
     void SetUp() override {
         scott_ = appUser();
         scott_->execute(
-            "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4) NOT NULL, D DATE, R RAW(2), "
-            "K NUMBER DEFAULT 7)");
+            "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4) NOT NULL, D DATE, R RAW(2), K NUMBER "
+            "DEFAULT 7)");
     }
     std::unique_ptr<oracle::Session> scott_;
 };
@@ -32,8 +34,7 @@ TEST_F(InsertPlansTest, EveryStatementStoresItsOwnLiterals) {
         {"(+4, 'g', '2002-03-04', '')", "4|g|2002-03-04 00:00:00|<null>|7"},
         {"(-5, 'h', '2003-04-05', '')", "-5|h|2003-04-05 00:00:00|<null>|7"},
         {"(6.006, 'i', NULL, '')", "6.01|i|<null>|<null>|7"},
-        {"(7, 'j', NULL, '0b')", "7|j|<null>|0B|7"},
-    };
+        {"(7, 'j', NULL, '0b')", "7|j|<null>|0B|7"}};
     for (const auto& c : cases)
         scott_->execute(std::string(head) + c.values);
     scott_->execute("INSERT INTO T (S, K) VALUES ('k', 8)");
@@ -42,10 +43,9 @@ TEST_F(InsertPlansTest, EveryStatementStoresItsOwnLiterals) {
     for (const auto& c : cases)
         expected.push_back(c.row);
     expected.insert(expected.end(), {"<null>|k|<null>|<null>|8", "<null>|l|<null>|<null>|-9"});
-    EXPECT_EQ(rows(*scott_,
-                   "SELECT N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, K FROM T "
-                   "ORDER BY S"),
-              expected);
+    EXPECT_EQ(
+        rows(*scott_, "SELECT N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, K FROM T ORDER BY S"),
+        expected);
 }
 
 // The column checks and conversions run on every statement's own values, and
@@ -67,8 +67,7 @@ TEST_F(InsertPlansTest, EveryStatementIsCheckedOnItsOwnValues) {
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'a', TO_DATE('x', 'YYYY'), '0g')", "ORA-01858"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'a', TO_DATE('2001', 'YYYY'), '0g')", "ORA-01465"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'abcde', TO_DATE('x', 'YYYY'), '01')", "ORA-12899"},
-        {"INSERT INTO T (N, S, D, R) VALUES (1, 'c', TO_DATE('2001', 'YYYY'), '01')", ""},
-    };
+        {"INSERT INTO T (N, S, D, R) VALUES (1, 'c', TO_DATE('2001', 'YYYY'), '01')", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(oraCode([&] { scott_->execute(c.statement); }), c.code) << c.statement;
     EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"), "3");
@@ -83,8 +82,7 @@ TEST_F(InsertPlansTest, ValuesTheTranslationReadAreNotTakenAsParameters) {
         {"CASE WHEN 1 = '1' THEN 'y' ELSE 'n' END", "y"},
         {"CASE WHEN 1 = '2' THEN 'y' ELSE 'n' END", "n"},
         {"CASE '2001-01-01' WHEN TO_CHAR(DATE '2001-01-01', 'YYYY-MM-DD') THEN 'y' END", "y"},
-        {"CASE '2001-01-02' WHEN TO_CHAR(DATE '2001-01-01', 'YYYY-MM-DD') THEN 'y' END", "<null>"},
-    };
+        {"CASE '2001-01-02' WHEN TO_CHAR(DATE '2001-01-01', 'YYYY-MM-DD') THEN 'y' END", "<null>"}};
     scott_->execute("CREATE TABLE V (S VARCHAR2(9))");
     for (const auto& c : cases) {
         scott_->execute("DELETE FROM V");
@@ -93,25 +91,38 @@ TEST_F(InsertPlansTest, ValuesTheTranslationReadAreNotTakenAsParameters) {
     }
 }
 
-// A statement alike to one run before follows the table as it is now.
+// A statement alike to one run before follows the table as it is now, made
+// anew by this session or another since this one used it.
 TEST_F(InsertPlansTest, ATableMadeAnewIsWrittenByItsNewDefinition) {
     auto other = open("scott", "tiger");
     const struct {
-        const char* change;  // by this session or another
-        bool here;
-        const char* code;  // of INSERT INTO U VALUES (12)
+        std::vector<const char*> changes;
+        bool here;              // by this session, else by the other
+        const char* statement;  // then by this one
+        const char* code;
     } cases[] = {
-        {"CREATE TABLE U (A NUMBER(5))", true, ""},
-        {"DROP TABLE U", false, "ORA-00942"},
-        {"CREATE TABLE U (A VARCHAR2(1))", false, "ORA-12899"},
-        {"DROP TABLE U", true, "ORA-00942"},
-        {"CREATE TABLE U (A NUMBER(1))", true, "ORA-01438"},
-    };
+        {{"CREATE TABLE U (A NUMBER(5))"}, true, "INSERT INTO U VALUES (12)", ""},
+        {{"DROP TABLE U"}, false, "INSERT INTO U VALUES (12)", "ORA-00942"},
+        {{"CREATE TABLE U (A VARCHAR2(1))"}, false, "INSERT INTO U VALUES (12)", "ORA-12899"},
+        {{"DROP TABLE U"}, true, "INSERT INTO U VALUES (12)", "ORA-00942"},
+        {{"CREATE TABLE U (A NUMBER(1))"}, true, "INSERT INTO U VALUES (12)", "ORA-01438"},
+        {{"DROP TABLE U", "CREATE TABLE U (A VARCHAR2(3), B NUMBER)"},
+         false,
+         "INSERT INTO U VALUES ('x', 4)",
+         ""},
+        {{"DROP TABLE U", "CREATE TABLE U (B NUMBER, A VARCHAR2(1))"},
+         false,
+         "INSERT INTO U (A) VALUES ('zz')",
+         "ORA-12899"},
+        {{"INSERT INTO U VALUES (5, 'q')"}, false, "INSERT INTO U (A, B) VALUES ('w', 6)", ""},
+        {{"DROP TABLE U"}, false, "INSERT INTO U (A, B) VALUES ('w', 7)", "ORA-00942"}};
     for (const auto& c : cases) {
-        (c.here ? *scott_ : *other).execute(c.change);
-        EXPECT_EQ(oraCode([&] { scott_->execute("INSERT INTO U VALUES (12)"); }), c.code)
-            << c.change;
+        for (const char* change : c.changes)
+            (c.here ? *scott_ : *other).execute(change);
+        EXPECT_EQ(oraCode([&] { scott_->execute(c.statement); }), c.code) << c.statement;
     }
+    other->execute("CREATE TABLE U (A NUMBER)");
+    EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM U"), "0");
 }
 
 // A batch row that a column's check refuses fails as the same row written as
@@ -123,22 +134,20 @@ TEST_F(InsertPlansTest, ABatchRowACheckRefusesFailsAsItsLiteralInsert) {
     const struct {
         oracle::BoundRow bad;
         const char* literal;  // the same values in a statement's text
-    } cases[] = {
-        {{BoundNumber{"2"}, std::string("abcde"), std::monostate{}, std::monostate{}},
-         "(2, 'abcde', NULL, NULL)"},
-        {{BoundNumber{"2"}, std::monostate{}, std::monostate{}, std::monostate{}},
-         "(2, NULL, NULL, NULL)"},
-        {{BoundNumber{"12345.6"}, std::string("a"), std::monostate{}, std::monostate{}},
-         "(12345.6, 'a', NULL, NULL)"},
-        {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{2001, 2, 30, 0, 0, 0},
-          std::monostate{}},
-         "(2, 'a', '2001-02-30 00:00:00', NULL)"},
-        {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{10000, 1, 1, 0, 0, 0},
-          std::monostate{}},
-         "(2, 'a', '10000-01-01 00:00:00', NULL)"},
-        {{BoundNumber{"2"}, std::string("a"), std::monostate{}, oracle::BoundBytes{"abc"}},
-         "(2, 'a', NULL, '616263')"},
-    };
+    } cases[] = {{{BoundNumber{"2"}, std::string("abcde"), std::monostate{}, std::monostate{}},
+                  "(2, 'abcde', NULL, NULL)"},
+                 {{BoundNumber{"2"}, std::monostate{}, std::monostate{}, std::monostate{}},
+                  "(2, NULL, NULL, NULL)"},
+                 {{BoundNumber{"12345.6"}, std::string("a"), std::monostate{}, std::monostate{}},
+                  "(12345.6, 'a', NULL, NULL)"},
+                 {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{2001, 2, 30, 0, 0, 0},
+                   std::monostate{}},
+                  "(2, 'a', '2001-02-30 00:00:00', NULL)"},
+                 {{BoundNumber{"2"}, std::string("a"), oracle::BoundDateTime{10000, 1, 1, 0, 0, 0},
+                   std::monostate{}},
+                  "(2, 'a', '10000-01-01 00:00:00', NULL)"},
+                 {{BoundNumber{"2"}, std::string("a"), std::monostate{}, oracle::BoundBytes{"abc"}},
+                  "(2, 'a', NULL, '616263')"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.literal);
         scott_->execute("DELETE FROM T");
@@ -160,6 +169,194 @@ TEST_F(InsertPlansTest, ABatchRowACheckRefusesFailsAsItsLiteralInsert) {
         EXPECT_EQ(rows(*scott_, "SELECT N, S, D FROM T"),
                   (std::vector<std::string>{"1.5|ab|2001-02-03 04:05:06"}));
     }
+}
+
+// What the server keeps from one statement for the next: the tokens' memory
+// and the plans of INSERTs alike but for their literals.
+std::string described(const std::vector<Token>& tokens) {
+    std::string out;
+    for (const Token& t : tokens) {
+        out += std::to_string(static_cast<int>(t.kind)) + "[" + std::to_string(t.begin) + "," +
+               std::to_string(t.end) + "]" + t.text + " ";
+    }
+    return out;
+}
+
+// One buffer through statements longer, shorter and failing part way gives
+// each time the tokens a fresh one gives.
+TEST(TokenBuffer, ReusedGivesWhatAFreshOneGives) {
+    const struct {
+        const char* statement;
+        const char* code;  // the error, or "" when it reads
+    } cases[] = {{"INSERT INTO T (A, B) VALUES ('a fairly long text value', TO_DATE('2001-02-03', "
+                  "'YYYY-MM-DD'))",
+                  ""},
+                 {"x", ""},
+                 {"SELECT \"Mixed Name\" , 12.5e3 FROM DUAL", ""},
+                 {"SELECT 'never closed FROM DUAL", "ORA-01756"},
+                 {"a||b /* note */ 'O''Neil'", ""},
+                 {"", ""},
+                 {"INSERT INTO T VALUES ('', 1)", ""}};
+    std::vector<Token> buffer;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statement);
+        EXPECT_EQ(ServerTest::oraCode([&] { tokenize(c.statement, buffer); }), c.code);
+        if (*c.code == '\0') {
+            EXPECT_EQ(described(buffer), described(tokenize(c.statement)));
+        }
+    }
+}
+
+class KeptPlansTest : public ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        scott_->execute("CREATE TABLE AB (C NUMBER, CD VARCHAR2(9))");
+        scott_->execute("CREATE TABLE A (BC NUMBER, D VARCHAR2(9))");
+        scott_->execute("CREATE TABLE \"a b\" (C NUMBER, CD VARCHAR2(9))");
+    }
+    std::unique_ptr<oracle::Session> scott_;
+};
+
+// Statements that differ in a name, the order of the columns or where one
+// name ends and the next begins each run their own plan, however they
+// alternate.
+TEST_F(KeptPlansTest, StatementsAlikeButForTheirNamesKeepTheirOwnPlans) {
+    const struct {
+        const char* statement;
+        const char* table;
+        const char* row;  // the table's rows afterwards, as "number|text" in order
+    } cases[] = {{"INSERT INTO AB (C, CD) VALUES (1, 'x')", "AB", "1|x"},
+                 {"INSERT INTO A (BC, D) VALUES (2, 'y')", "A", "2|y"},
+                 {"INSERT INTO AB (CD, C) VALUES ('z', 3)", "AB", "1|x 3|z"},
+                 {"INSERT INTO \"a b\" (C, CD) VALUES (4, 'w')", "\"a b\"", "4|w"},
+                 {"INSERT INTO AB (C, CD) VALUES (5, 'v')", "AB", "1|x 3|z 5|v"},
+                 {"INSERT INTO A (BC, D) VALUES (6, '')", "A", "2|y 6|<null>"},
+                 {"INSERT INTO a (bc, d) VALUES (7, 'u')", "A", "2|y 6|<null> 7|u"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statement);
+        scott_->execute(c.statement);
+        const std::string first = c.table == std::string("A") ? "BC, D" : "C, CD";
+        std::string held;
+        for (const std::string& row :
+             rows(*scott_, "SELECT " + first + " FROM " + c.table + " ORDER BY 1"))
+            held += (held.empty() ? "" : " ") + row;
+        EXPECT_EQ(held, c.row);
+    }
+}
+
+// Rows of a batch checked ahead by the session's preparer: stored as the
+// session stores them itself, and checked again when the table changed
+// between the checking and the sending.
+using oracle::BoundNumber;
+using Strings = std::vector<std::string>;
+
+const char* const kInsert = "INSERT INTO T (N, S, D, R) VALUES (?, ?, ?, ?)";
+const char* const kTable = "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4), D DATE, R RAW(2))";
+
+class BatchPrepareTest : public ServerTest {
+  protected:
+    void SetUp() override {
+        scott_ = appUser();
+        scott_->execute(kTable);
+    }
+    // `rows` checked ahead, then sent; the error's code, or "" when it went
+    // through.
+    std::string sendPrepared(const std::vector<oracle::BoundRow>& rows) {
+        const auto preparer = scott_->rowPreparer(kInsert);
+        if (!preparer) {
+            ADD_FAILURE() << "no preparer";
+            return "";
+        }
+        std::unique_ptr<oracle::PreparedRows> prepared;
+        preparer->prepare(rows, prepared);
+        return oraCode([&] { scott_->insertPreparedRows(kInsert, rows, prepared.get()); });
+    }
+    Strings held() { return rows(*scott_, "SELECT N, S, D, R FROM T ORDER BY S"); }
+    std::unique_ptr<oracle::Session> scott_;
+};
+
+// Checked ahead or not, the same values are stored and the same rows refused.
+TEST_F(BatchPrepareTest, RowsCheckedAheadAreStoredAsTheSessionStoresThem) {
+    const std::vector<oracle::BoundRow> batches[] = {
+        {{BoundNumber{"1.005"}, std::string("ab"), oracle::BoundDateTime{2001, 2, 3, 4, 5, 6},
+          oracle::BoundBytes{"\x0a\xff"}},
+         {std::monostate{}, std::string(""), std::monostate{}, oracle::BoundBytes{""}},
+         {BoundNumber{" -3 "}, std::string("ｱ"), oracle::BoundDateTime{1, 1, 1, 0, 0, 0},
+          std::monostate{}}},
+        {{BoundNumber{"1"}, std::string("a"), std::monostate{}, std::monostate{}},
+         {BoundNumber{"1"}, std::string("abcde"), std::monostate{}, std::monostate{}},
+         {BoundNumber{"2"}, std::string("b"), std::monostate{}, std::monostate{}}},
+        {{BoundNumber{"x"}, std::string("a"), std::monostate{}, std::monostate{}}}};
+    for (const auto& batch : batches) {
+        scott_->execute("DELETE FROM T");
+        const std::string plainCode = oraCode([&] { scott_->insertRows(kInsert, batch); });
+        const Strings plain = held();
+        scott_->execute("DELETE FROM T");
+        EXPECT_EQ(sendPrepared(batch), plainCode);
+        EXPECT_EQ(held(), plain);
+    }
+}
+
+// A table changed after its rows were checked: the rows are checked as the
+// table is when they are sent, as the same values in a literal INSERT then.
+TEST_F(BatchPrepareTest, ATableChangedSinceTheCheckIsCheckedAgain) {
+    const std::vector<oracle::BoundRow> batch{
+        {BoundNumber{"1.5"}, std::string("abc"), std::monostate{}, std::monostate{}}};
+    const char* const literal = "INSERT INTO T (N, S, D, R) VALUES (1.5, 'abc', NULL, NULL)";
+    const struct {
+        const char* name;
+        const char* table;  // T as it is made again after the check; nullptr: dropped
+    } cases[] = {
+        {"the same", kTable},
+        {"narrower text", "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(2), D DATE, R RAW(2))"},
+        {"no decimals", "CREATE TABLE T (N NUMBER(6), S VARCHAR2(4), D DATE, R RAW(2))"},
+        {"text for the number", "CREATE TABLE T (N VARCHAR2(9), S VARCHAR2(4), D DATE, R RAW(2))"},
+        {"a date for the text", "CREATE TABLE T (N NUMBER(6,2), S DATE, D DATE, R RAW(2))"},
+        {"not null", "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4), D DATE NOT NULL, R RAW(2))"},
+        {"gone", nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto preparer = scott_->rowPreparer(kInsert);
+        ASSERT_NE(preparer, nullptr);
+        std::unique_ptr<oracle::PreparedRows> prepared;
+        preparer->prepare(batch, prepared);
+        scott_->execute("DROP TABLE T");
+        if (c.table)
+            scott_->execute(c.table);
+        const std::string literalCode = oraCode([&] { scott_->execute(literal); });
+        const Strings literalHeld = c.table ? held() : Strings{};
+        if (c.table)
+            scott_->execute("DELETE FROM T");
+        EXPECT_EQ(oraCode([&] { scott_->insertPreparedRows(kInsert, batch, prepared.get()); }),
+                  literalCode);
+        EXPECT_EQ(c.table ? held() : Strings{}, literalHeld);
+        if (c.table)
+            scott_->execute("DROP TABLE T");
+        scott_->execute(kTable);
+    }
+}
+
+TEST(ChangeSignalTest, EverySharerSeesChangesBeginAndEnd) {
+    TempDir dir;
+    const std::string path = dir.path() + "/signal";
+    ChangeSignal writer(path);
+    ChangeSignal reader(path);
+    ASSERT_EQ(reader.settled(), std::optional<std::uint64_t>(0));
+    writer.begin();
+    EXPECT_EQ(reader.settled(), std::nullopt);
+    writer.end();
+    EXPECT_EQ(reader.settled(), std::optional<std::uint64_t>(1));
+    {
+        const ChangeSignal::Change change(reader);
+        EXPECT_EQ(writer.settled(), std::nullopt);
+    }
+    EXPECT_EQ(ChangeSignal(path).settled(), std::optional<std::uint64_t>(2));
+    // Without its file a signal never claims that nothing changed.
+    ChangeSignal missing(dir.path() + "/no/such/folder/signal");
+    missing.begin();
+    missing.end();
+    EXPECT_EQ(missing.settled(), std::nullopt);
 }
 
 }  // namespace

@@ -13,20 +13,13 @@ class JoinsTest : public StepTest {
   protected:
     void SetUp() override {
         ScottTest::SetUp();
-        executeAll({
-            "CREATE TABLE A (ID NUMBER, V VARCHAR2(5))",
-            "CREATE TABLE B (ID NUMBER, V VARCHAR2(5))",
-            "CREATE TABLE C (ID NUMBER, V VARCHAR2(5))",
-            "INSERT INTO A VALUES (1, 'a1')",
-            "INSERT INTO A VALUES (2, 'a2')",
-            "INSERT INTO A VALUES (3, 'a3')",
-            "INSERT INTO B VALUES (1, 'b1')",
-            "INSERT INTO B VALUES (2, 'b2')",
-            "INSERT INTO B VALUES (4, 'b4')",
-            "INSERT INTO C VALUES (1, 'c1')",
-            "INSERT INTO C VALUES (4, 'c4')",
-            "INSERT INTO C VALUES (5, 'c5')",
-        });
+        executeAll({"CREATE TABLE A (ID NUMBER, V VARCHAR2(5))",
+                    "CREATE TABLE B (ID NUMBER, V VARCHAR2(5))",
+                    "CREATE TABLE C (ID NUMBER, V VARCHAR2(5))", "INSERT INTO A VALUES (1, 'a1')",
+                    "INSERT INTO A VALUES (2, 'a2')", "INSERT INTO A VALUES (3, 'a3')",
+                    "INSERT INTO B VALUES (1, 'b1')", "INSERT INTO B VALUES (2, 'b2')",
+                    "INSERT INTO B VALUES (4, 'b4')", "INSERT INTO C VALUES (1, 'c1')",
+                    "INSERT INTO C VALUES (4, 'c4')", "INSERT INTO C VALUES (5, 'c5')"});
     }
 };
 
@@ -38,14 +31,14 @@ TEST_F(JoinsTest, InnerJoinsNestEitherWay) {
          {"a1|b1|c1"}},
         {"SELECT A.V, C.V FROM ((A JOIN B ON A.ID = B.ID)) JOIN C ON C.ID = B.ID", {"a1|c1"}},
         // The nested tables are named in WHERE and ORDER BY as any other.
-        {"SELECT B.V FROM A JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID "
-         "WHERE C.V = 'c1' ORDER BY C.V",
+        {"SELECT B.V FROM A JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID WHERE C.V = 'c1' ORDER "
+         "BY C.V",
          {"b1"}},
         // A comma before a group: 3 rows of C times 2 of A with B.
         {"SELECT COUNT(*) FROM C, (A JOIN B ON A.ID = B.ID)", {"6"}},
         // ROWNUM reads the joined rows through a subquery of its own.
-        {"SELECT ROWNUM, B.V FROM A JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID "
-         "WHERE ROWNUM <= 5",
+        {"SELECT ROWNUM, B.V FROM A JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID WHERE ROWNUM <= "
+         "5",
          {"1|b1"}},
     });
 }
@@ -54,25 +47,25 @@ TEST_F(JoinsTest, InnerJoinsNestEitherWay) {
 // lose the rows the inner join finds no match for.
 TEST_F(JoinsTest, OuterJoinsFollowTheNesting) {
     runSteps({
-        {"SELECT A.V, B.V, C.V FROM A LEFT JOIN (B JOIN C ON B.ID = C.ID) "
-         "ON A.ID = B.ID ORDER BY A.V",
+        {"SELECT A.V, B.V, C.V FROM A LEFT JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID ORDER BY "
+         "A.V",
          {"a1|b1|c1", "a2|<null>|<null>", "a3|<null>|<null>"}},
-        {"SELECT A.V, B.V, C.V FROM A LEFT JOIN B ON A.ID = B.ID JOIN C "
-         "ON B.ID = C.ID ORDER BY A.V",
+        {"SELECT A.V, B.V, C.V FROM A LEFT JOIN B ON A.ID = B.ID JOIN C ON B.ID = C.ID ORDER BY "
+         "A.V",
          {"a1|b1|c1"}},
-        {"SELECT A.V, B.V, C.V FROM (A LEFT OUTER JOIN B ON A.ID = B.ID) "
-         "LEFT OUTER JOIN C ON B.ID = C.ID ORDER BY A.V",
+        {"SELECT A.V, B.V, C.V FROM (A LEFT OUTER JOIN B ON A.ID = B.ID) LEFT OUTER JOIN C ON B.ID "
+         "= C.ID ORDER BY A.V",
          {"a1|b1|c1", "a2|b2|<null>", "a3|<null>|<null>"}},
         // B keeps b2 (no C); b4 finds no A.
-        {"SELECT A.V, B.V, C.V FROM A RIGHT OUTER JOIN (B LEFT JOIN C "
-         "ON B.ID = C.ID) ON A.ID = B.ID ORDER BY B.V",
+        {"SELECT A.V, B.V, C.V FROM A RIGHT OUTER JOIN (B LEFT JOIN C ON B.ID = C.ID) ON A.ID = "
+         "B.ID ORDER BY B.V",
          {"a1|b1|c1", "a2|b2|<null>", "<null>|b4|c4"}},
         // C's 4 and 5 find no pair of A and B.
-        {"SELECT A.V, B.V, C.V FROM (A JOIN B ON A.ID = B.ID) RIGHT JOIN C "
-         "ON B.ID = C.ID ORDER BY C.V",
+        {"SELECT A.V, B.V, C.V FROM (A JOIN B ON A.ID = B.ID) RIGHT JOIN C ON B.ID = C.ID ORDER BY "
+         "C.V",
          {"a1|b1|c1", "<null>|<null>|c4", "<null>|<null>|c5"}},
-        {"SELECT A.V, B.V, C.V FROM A FULL JOIN (B JOIN C ON B.ID = C.ID) "
-         "ON A.ID = B.ID ORDER BY A.V, B.V",
+        {"SELECT A.V, B.V, C.V FROM A FULL JOIN (B JOIN C ON B.ID = C.ID) ON A.ID = B.ID ORDER BY "
+         "A.V, B.V",
          {"a1|b1|c1", "a2|<null>|<null>", "a3|<null>|<null>", "<null>|b4|c4"}},
     });
 }
@@ -80,15 +73,15 @@ TEST_F(JoinsTest, OuterJoinsFollowTheNesting) {
 TEST_F(JoinsTest, GroupsNestSeveralLevels) {
     runSteps({
         // C with A2 is id 1 only, so B with that is b1 alone.
-        {"SELECT A.V, B.V, C.V, A2.V FROM A LEFT JOIN (B JOIN (C JOIN A A2 "
-         "ON C.ID = A2.ID) ON B.ID = C.ID) ON A.ID = B.ID ORDER BY A.V",
+        {"SELECT A.V, B.V, C.V, A2.V FROM A LEFT JOIN (B JOIN (C JOIN A A2 ON C.ID = A2.ID) ON "
+         "B.ID = C.ID) ON A.ID = B.ID ORDER BY A.V",
          {"a1|b1|c1|a1", "a2|<null>|<null>|<null>", "a3|<null>|<null>|<null>"}},
         // A group that starts with a group: b4 with c4 keeps it, A2 missing.
-        {"SELECT B.V, C.V, A2.V FROM ((B JOIN C ON B.ID = C.ID) LEFT JOIN A A2 "
-         "ON A2.ID = C.ID) ORDER BY B.V",
+        {"SELECT B.V, C.V, A2.V FROM ((B JOIN C ON B.ID = C.ID) LEFT JOIN A A2 ON A2.ID = C.ID) "
+         "ORDER BY B.V",
          {"b1|c1|a1", "b4|c4|<null>"}},
-        {"SELECT A.V, X.V, C.V FROM A LEFT JOIN ((SELECT ID, V FROM B WHERE ID < 4) "
-         "X JOIN C ON X.ID = C.ID) ON A.ID = X.ID ORDER BY A.V",
+        {"SELECT A.V, X.V, C.V FROM A LEFT JOIN ((SELECT ID, V FROM B WHERE ID < 4) X JOIN C ON "
+         "X.ID = C.ID) ON A.ID = X.ID ORDER BY A.V",
          {"a1|b1|c1", "a2|<null>|<null>", "a3|<null>|<null>"}},
     });
 }
@@ -104,8 +97,8 @@ TEST_F(JoinsTest, ParenthesizedQueriesStayInlineViews) {
         {"SELECT X.ID, B.V FROM (((SELECT ID FROM A)) X JOIN B ON B.ID = X.ID) ORDER BY 1",
          {"1|b1", "2|b2"}},
         // A compound inline view joined: 1 to 5 with B's 1, 2 and 4.
-        {"SELECT X.ID FROM ((SELECT ID FROM A) UNION (SELECT ID FROM C)) X "
-         "JOIN B ON B.ID = X.ID ORDER BY 1",
+        {"SELECT X.ID FROM ((SELECT ID FROM A) UNION (SELECT ID FROM C)) X JOIN B ON B.ID = X.ID "
+         "ORDER BY 1",
          {"1", "2", "4"}},
     });
 }
@@ -128,8 +121,8 @@ TEST_F(JoinsTest, EachOnSeesOnlyItsOwnJoin) {
 
 TEST_F(JoinsTest, ViewsKeepTheNesting) {
     s().execute(
-        "CREATE VIEW ABC AS SELECT A.V AV, C.V CV FROM A LEFT JOIN (B JOIN C "
-        "ON B.ID = C.ID) ON A.ID = B.ID");
+        "CREATE VIEW ABC AS SELECT A.V AV, C.V CV FROM A LEFT JOIN (B JOIN C ON B.ID = C.ID) ON "
+        "A.ID = B.ID");
     runSteps({
         {"SELECT AV, CV FROM ABC ORDER BY AV", {"a1|c1", "a2|<null>", "a3|<null>"}},
     });

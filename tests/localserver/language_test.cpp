@@ -34,8 +34,7 @@ TEST(Lexer, ReadsTheServersTokens) {
          "w:A y:|| w:B y:<> w:C y:!= w:D y:^= w:E y:<= w:F y:>= w:G end"},
         {"a -- comment\r\nb /* block\r */ c", "w:A w:B w:C end"},
         {"a.b(*)", "w:A y:. w:B y:( y:* y:) end"},
-        {"x$#_1", "w:X$#_1 end"},
-    };
+        {"x$#_1", "w:X$#_1 end"}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(kinds(text), expected) << text;
 }
@@ -44,8 +43,7 @@ TEST(Lexer, RefusesWhatTheServerRefuses) {
     const std::pair<const char*, const char*> cases[] = {
         {"SELECT 1 FROM DUAL;", "ORA-00911"}, {"DELETE FROM T;", "ORA-00911"},
         {"SELECT ? FROM DUAL", "ORA-00911"},  {"SELECT 'abc FROM DUAL", "ORA-01756"},
-        {"SELECT 1 /* open", "ORA-01742"},    {"SELECT \"\" FROM DUAL", "ORA-01741"},
-    };
+        {"SELECT 1 /* open", "ORA-01742"},    {"SELECT \"\" FROM DUAL", "ORA-01741"}};
     for (const auto& [text, code] : cases)
         EXPECT_EQ(ServerTest::oraCode([&] { tokenize(text); }), code) << text;
 }
@@ -70,8 +68,7 @@ TEST(Parser, TellsMalformedStatementsApart) {
         {"CREATE TABLE T (A ERROR TYPE=1)", "ORA-00902"},
         {"CREATE USER U IDENTIFIED BY 123", "ORA-00988"},
         {"UPDATE T SET A 1", "ORA-00927"},
-        {"DROP TABLE T CASCADE", "ORA-00905"},
-    };
+        {"DROP TABLE T CASCADE", "ORA-00905"}};
     for (const auto& [text, code] : cases)
         EXPECT_EQ(ServerTest::oraCode([&] { parseStatement(text); }), code) << text;
 }

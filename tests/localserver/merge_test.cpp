@@ -29,8 +29,8 @@ class MergeTest : public ScottTest {
                 s().execute(std::string("DROP TABLE ") + table);
         }
         s().execute(
-            "CREATE TABLE EMP (ID NUMBER PRIMARY KEY, NAME VARCHAR2(10), SAL NUMBER, "
-            "BONUS NUMBER DEFAULT 5)");
+            "CREATE TABLE EMP (ID NUMBER PRIMARY KEY, NAME VARCHAR2(10), SAL NUMBER, BONUS NUMBER "
+            "DEFAULT 5)");
         s().execute("CREATE TABLE CHG (ID NUMBER, SAL NUMBER, NAME VARCHAR2(10))");
         for (const char* row : {"1, 'A', 100", "2, 'B', 200", "3, 'C', 300"})
             s().execute(std::string("INSERT INTO EMP (ID, NAME, SAL) VALUES (") + row + ")");
@@ -42,26 +42,25 @@ class MergeTest : public ScottTest {
 
 TEST_F(MergeTest, UpdatesMatchedRowsAndInsertsTheOthers) {
     const MergeCase cases[] = {
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                      "SET E.SAL = C.SAL, NAME = C.NAME WHEN NOT MATCHED THEN INSERT (ID, NAME, "
-                      "SAL) VALUES (C.ID, C.NAME, C.SAL)",
-         .expected = {"1|A|100|5", "2|b|250|5", "3|c|5|5", "4|D|400|5"}},
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                      "SET E.SAL = C.SAL DELETE WHERE E.SAL < 10 WHEN NOT MATCHED THEN INSERT "
-                      "(ID, SAL) VALUES (C.ID, C.SAL) WHERE C.SAL > 300",
-         .expected = {"1|A|100|5", "2|B|250|5", "4|<null>|400|5"}},
-        {.statement = "MERGE INTO EMP USING CHG ON (EMP.ID = CHG.ID) WHEN MATCHED THEN UPDATE "
-                      "SET SAL = EMP.SAL + CHG.SAL WHERE CHG.SAL > 100",
-         .expected = {"1|A|100|5", "2|B|450|5", "3|C|300|5"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET E.SAL = "
+         "C.SAL, NAME = C.NAME WHEN NOT MATCHED THEN INSERT (ID, NAME, SAL) VALUES (C.ID, C.NAME, "
+         "C.SAL)",
+         {"1|A|100|5", "2|b|250|5", "3|c|5|5", "4|D|400|5"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET E.SAL = C.SAL "
+         "DELETE WHERE E.SAL < 10 WHEN NOT MATCHED THEN INSERT (ID, SAL) VALUES (C.ID, C.SAL) "
+         "WHERE C.SAL > 300",
+         {"1|A|100|5", "2|B|250|5", "4|<null>|400|5"}},
+        {"MERGE INTO EMP USING CHG ON (EMP.ID = CHG.ID) WHEN MATCHED THEN UPDATE SET SAL = EMP.SAL "
+         "+ CHG.SAL WHERE CHG.SAL > 100",
+         {"1|A|100|5", "2|B|450|5", "3|C|300|5"}},
         // The inserted row is not updated by the same statement.
-        {.statement = "MERGE INTO EMP E USING (SELECT ID, SAL * 2 S FROM CHG WHERE ID > 2) X ON "
-                      "(E.ID = X.ID) WHEN NOT MATCHED THEN INSERT VALUES (X.ID, 'N', X.S, 0) "
-                      "WHEN MATCHED THEN UPDATE SET BONUS = X.S",
-         .expected = {"1|A|100|5", "2|B|200|5", "3|C|300|10", "4|N|800|0"}},
-        {.statement = "MERGE INTO EMP E USING DUAL ON (E.ID = 9) WHEN NOT MATCHED THEN INSERT "
-                      "(ID, NAME) VALUES (9, 'Z')",
-         .expected = {"1|A|100|5", "2|B|200|5", "3|C|300|5", "9|Z|<null>|5"}},
-    };
+        {"MERGE INTO EMP E USING (SELECT ID, SAL * 2 S FROM CHG WHERE ID > 2) X ON (E.ID = X.ID) "
+         "WHEN NOT MATCHED THEN INSERT VALUES (X.ID, 'N', X.S, 0) WHEN MATCHED THEN UPDATE SET "
+         "BONUS = X.S",
+         {"1|A|100|5", "2|B|200|5", "3|C|300|10", "4|N|800|0"}},
+        {"MERGE INTO EMP E USING DUAL ON (E.ID = 9) WHEN NOT MATCHED THEN INSERT (ID, NAME) VALUES "
+         "(9, 'Z')",
+         {"1|A|100|5", "2|B|200|5", "3|C|300|5", "9|Z|<null>|5"}}};
     for (const auto& c : cases) {
         reset();
         ASSERT_EQ(answer(c.statement), Rows{}) << c.statement;
@@ -73,34 +72,31 @@ TEST_F(MergeTest, UpdatesMatchedRowsAndInsertsTheOthers) {
 TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
     const Rows before = emp();
     const MergeCase cases[] = {
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                      "SET E.ID = C.ID",
-         .expected = {"ORA-38104"}},
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
-                      "INSERT (ID) VALUES (E.NAME)",
-         .expected = {"ORA-38101"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET E.ID = C.ID",
+         {"ORA-38104"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
+         "(E.NAME)",
+         {"ORA-38101"}},
         // The insert's WHERE reads the source alone (Database Error Messages,
         // ORA-38102: the INSERT WHERE clause refers to the destination table).
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
-                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > BONUS",
-         .expected = {"ORA-38102"}},
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
-                      "INSERT (ID) VALUES (C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
-         .expected = {"ORA-00904"}},
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", .expected = {"ORA-00905"}},
-        {.statement = "MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                      "SET SAL = 1",
-         .expected = {"ORA-00942"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
+         "(C.ID) WHERE C.SAL > BONUS",
+         {"ORA-38102"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
+         "(C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
+         {"ORA-00904"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", {"ORA-00905"}},
+        {"MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 1",
+         {"ORA-00942"}},
         // Two unmatched source rows with one key: the second row inserted
         // breaks the key; the whole statement is undone.
-        {.statement = "MERGE INTO EMP E USING (SELECT ID, SAL FROM CHG UNION ALL SELECT 4, 1 "
-                      "FROM DUAL) C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 0 WHEN "
-                      "NOT MATCHED THEN INSERT (ID, SAL) VALUES (C.ID, C.SAL)",
-         .expected = {"ORA-00001"}},
-        {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                      "SET NAME = 'toolongforit'",
-         .expected = {"ORA-12899"}},
-    };
+        {"MERGE INTO EMP E USING (SELECT ID, SAL FROM CHG UNION ALL SELECT 4, 1 FROM DUAL) C ON "
+         "(E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 0 WHEN NOT MATCHED THEN INSERT (ID, "
+         "SAL) VALUES (C.ID, C.SAL)",
+         {"ORA-00001"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET NAME = "
+         "'toolongforit'",
+         {"ORA-12899"}}};
     for (const bool autoCommit : {true, false}) {
         s().setAutoCommit(autoCommit);
         for (const auto& c : cases) {
@@ -110,8 +106,8 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
         s().rollback();
     }
     s().execute("INSERT INTO CHG VALUES (2, 1, 'z')");
-    EXPECT_EQ(answer("MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
-                     "SET SAL = C.SAL",
+    EXPECT_EQ(answer("MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET "
+                     "SAL = C.SAL",
                      true),
               Rows{"ORA-30926"});
     EXPECT_EQ(emp(), before);
@@ -126,8 +122,8 @@ TEST_F(MergeTest, SetsAsUpdateDoes) {
     EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|B|250|5", "3|C|5|5"}));
     // Keys 2 and 3 swap through a duplicate on the way.
     s().execute(
-        "MERGE INTO EMP E USING (SELECT 2 OLD, 3 NEW FROM DUAL UNION ALL SELECT 3, 2 FROM DUAL) "
-        "C ON (E.NAME = DECODE(C.OLD, 2, 'B', 'C')) WHEN MATCHED THEN UPDATE SET ID = C.NEW");
+        "MERGE INTO EMP E USING (SELECT 2 OLD, 3 NEW FROM DUAL UNION ALL SELECT 3, 2 FROM DUAL) C "
+        "ON (E.NAME = DECODE(C.OLD, 2, 'B', 'C')) WHEN MATCHED THEN UPDATE SET ID = C.NEW");
     EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|C|5|5", "3|B|250|5"}));
 }
 
@@ -135,8 +131,8 @@ TEST_F(MergeTest, SetsAsUpdateDoes) {
 TEST_F(MergeTest, TakesPartInTransactions) {
     s().setAutoCommit(false);
     s().execute(
-        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT "
-        "(ID) VALUES (C.ID)");
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
+        "(C.ID)");
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
     s().rollback();
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "3");
@@ -148,8 +144,8 @@ TEST_F(MergeTest, LeavesNoReadBehindForTheDdlAfterIt) {
     s().execute("CREATE SEQUENCE Q");
     s().setAutoCommit(false);
     s().execute(
-        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT "
-        "(ID) VALUES (C.ID)");
+        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
+        "(C.ID)");
     EXPECT_EQ(answer("SELECT Q.NEXTVAL FROM DUAL"), Rows{"1"});
     EXPECT_EQ(answer("ALTER TABLE CHG ADD (Z NUMBER)"), Rows{});
     EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");

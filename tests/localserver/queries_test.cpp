@@ -17,24 +17,23 @@ class QueriesTest : public StepTest {
 
 // "All set operators have equal precedence ... evaluated from the left to
 // right"; the branches "must match in number and must be in the same data
-// type group" (SQL Language Reference, The UNION [ALL], INTERSECT, MINUS
-// Operators, docs.oracle.com/database/122/SQLRF/The-UNION-ALL-INTERSECT-MINUS-Operators.htm).
+// type group" (SQL Language Reference, The UNION [ALL], INTERSECT, MINUS).
 TEST_F(QueriesTest, SetOperationsCombineBranchesLeftToRight) {
     runSteps({
         {"SELECT DEPT FROM E UNION SELECT DEPT FROM G ORDER BY 1", {"10", "20", "30", "<null>"}},
-        {"SELECT DEPT FROM E WHERE ID < 3 UNION ALL SELECT DEPT FROM G "
-         "WHERE DEPT = 10 ORDER BY DEPT",
+        {"SELECT DEPT FROM E WHERE ID < 3 UNION ALL SELECT DEPT FROM G WHERE DEPT = 10 ORDER BY "
+         "DEPT",
          {"10", "10", "10"}},
         {"SELECT DEPT FROM G MINUS SELECT DEPT FROM E", {"30"}},
         {"SELECT DEPT FROM G INTERSECT SELECT DEPT FROM E ORDER BY DEPT DESC", {"20", "10"}},
         // Left to right: (G UNION E) MINUS G leaves E's NULL only.
         {"SELECT DEPT FROM G UNION SELECT DEPT FROM E MINUS SELECT DEPT FROM G", {"<null>"}},
-        {"SELECT DEPT FROM G UNION (SELECT DEPT FROM E MINUS SELECT DEPT FROM G) "
-         "ORDER BY 1 NULLS FIRST",
+        {"SELECT DEPT FROM G UNION (SELECT DEPT FROM E MINUS SELECT DEPT FROM G) ORDER BY 1 NULLS "
+         "FIRST",
          {"<null>", "10", "20", "30"}},
         // The first branch names the columns; an alias sorts.
-        {"SELECT NAME AS N, ID FROM E WHERE ID = 1 UNION SELECT DNAME, DEPT FROM G "
-         "WHERE DEPT = 30 ORDER BY N DESC",
+        {"SELECT NAME AS N, ID FROM E WHERE ID = 1 UNION SELECT DNAME, DEPT FROM G WHERE DEPT = 30 "
+         "ORDER BY N DESC",
          {"Z|30", "A|1"}},
         {"SELECT ID FROM E UNION SELECT DEPT, DNAME FROM G", {"ORA-01789"}},
         {"SELECT ID FROM E UNION SELECT DNAME FROM G", {"ORA-01790"}},
@@ -51,15 +50,15 @@ TEST_F(QueriesTest, SetOperationsCombineBranchesLeftToRight) {
 // SELECT, subquery_factoring_clause).
 TEST_F(QueriesTest, InlineViewsAndWithQueriesStandForTables) {
     runSteps({
-        {"SELECT V.N, V.C FROM (SELECT DEPT N, COUNT(*) C FROM E GROUP BY DEPT) V "
-         "WHERE V.N IS NOT NULL ORDER BY V.N",
+        {"SELECT V.N, V.C FROM (SELECT DEPT N, COUNT(*) C FROM E GROUP BY DEPT) V WHERE V.N IS NOT "
+         "NULL ORDER BY V.N",
          {"10|2", "20|2"}},
-        {"SELECT G.DNAME, T.TOTAL FROM G, (SELECT DEPT, SUM(ID) TOTAL FROM E GROUP "
-         "BY DEPT) T WHERE G.DEPT = T.DEPT(+) ORDER BY 1",
+        {"SELECT G.DNAME, T.TOTAL FROM G, (SELECT DEPT, SUM(ID) TOTAL FROM E GROUP BY DEPT) T "
+         "WHERE G.DEPT = T.DEPT(+) ORDER BY 1",
          {"X|3", "Y|7", "Z|<null>"}},
         {"SELECT * FROM (SELECT ID, NAME FROM E WHERE ID > 3)", {"4|D", "5|E"}},
-        {"WITH D AS (SELECT DEPT FROM G WHERE DEPT > 10), N (K) AS (SELECT COUNT(*) "
-         "FROM E, D WHERE E.DEPT = D.DEPT) SELECT K FROM N",
+        {"WITH D AS (SELECT DEPT FROM G WHERE DEPT > 10), N (K) AS (SELECT COUNT(*) FROM E, D "
+         "WHERE E.DEPT = D.DEPT) SELECT K FROM N",
          {"2"}},
         {"WITH A AS (SELECT 1 X FROM DUAL) SELECT X FROM A UNION ALL SELECT X + 1 FROM A",
          {"1", "2"}},
@@ -76,14 +75,13 @@ TEST_F(QueriesTest, InlineViewsAndWithQueriesStandForTables) {
 // ROWNUM counts the rows as they pass WHERE, before ORDER BY; "conditions
 // testing for ROWNUM values greater than a positive integer are always
 // false"; the ORDER BY in an inline view gives the top-N query (SQL Language
-// Reference, ROWNUM Pseudocolumn,
-// docs.oracle.com/cd/B13789_01/server.101/b10759/pseudocolumns008.htm).
+// Reference, ROWNUM Pseudocolumn).
 TEST_F(QueriesTest, RownumCountsRowsAsTheyPass) {
     runSteps({
         {"SELECT * FROM (SELECT ID FROM E ORDER BY ID DESC) WHERE ROWNUM <= 2", {"5", "4"}},
         {"SELECT NAME FROM (SELECT NAME FROM E ORDER BY NAME DESC) WHERE ROWNUM < 3", {"E", "D"}},
-        {"SELECT ROWNUM, NAME FROM (SELECT NAME FROM E ORDER BY ID DESC) WHERE "
-         "ROWNUM <= 3 AND NAME <> 'D'",
+        {"SELECT ROWNUM, NAME FROM (SELECT NAME FROM E ORDER BY ID DESC) WHERE ROWNUM <= 3 AND "
+         "NAME <> 'D'",
          {"1|E", "2|C", "3|B"}},
         {"SELECT COUNT(*) FROM E WHERE ROWNUM <= 3", {"3"}},
         {"SELECT COUNT(*) FROM E WHERE ROWNUM > 1", {"0"}},
@@ -91,8 +89,8 @@ TEST_F(QueriesTest, RownumCountsRowsAsTheyPass) {
         {"SELECT COUNT(*) FROM E WHERE ROWNUM = 2", {"0"}},
         {"SELECT COUNT(*) FROM E WHERE ROWNUM >= 1 AND DEPT = 10", {"2"}},
         {"SELECT COUNT(*) FROM E WHERE 3 > ROWNUM", {"2"}},
-        {"SELECT * FROM (SELECT ROWNUM R, ID FROM (SELECT ID FROM E ORDER BY ID)) "
-         "WHERE R BETWEEN 2 AND 3",
+        {"SELECT * FROM (SELECT ROWNUM R, ID FROM (SELECT ID FROM E ORDER BY ID)) WHERE R BETWEEN "
+         "2 AND 3",
          {"2|2", "3|3"}},
         {"SELECT ID FROM E WHERE ROWNUM <= 2 OR ID = 5", {"ORA-00976"}},
     });
@@ -112,11 +110,11 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
         {"SELECT ID FROM E ORDER BY ID OFFSET NULL ROWS", {}},
         {"SELECT ID FROM E ORDER BY ID FETCH FIRST 0 ROWS ONLY", {}},
         {"SELECT DEPT, ID FROM E ORDER BY DEPT FETCH FIRST 1 ROWS WITH TIES", {"10|1", "10|2"}},
-        {"SELECT DEPT FROM E ORDER BY DEPT DESC NULLS LAST OFFSET 1 ROWS FETCH "
-         "FIRST 2 ROWS WITH TIES",
+        {"SELECT DEPT FROM E ORDER BY DEPT DESC NULLS LAST OFFSET 1 ROWS FETCH FIRST 2 ROWS WITH "
+         "TIES",
          {"20", "10", "10"}},
-        {"SELECT NAME FROM E ORDER BY DEPT DESC NULLS LAST, ID OFFSET 1 ROWS FETCH "
-         "FIRST 2 ROWS WITH TIES",
+        {"SELECT NAME FROM E ORDER BY DEPT DESC NULLS LAST, ID OFFSET 1 ROWS FETCH FIRST 2 ROWS "
+         "WITH TIES",
          {"D", "A"}},
         {"SELECT ID FROM E FETCH FIRST 2 ROWS WITH TIES", {"1", "2"}},
         // 40 percent of five rows is two; 30 percent is 1.5, rounded up.
@@ -133,29 +131,24 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
 // correlated count is the enclosing row's.
 TEST_F(QueriesTest, RowLimitCountsReadOnlyValuesFixedBeforeTheRows) {
     runSteps({
-        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET ID ROWS", .expected = {"ORA-62550"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS "
-                      "WITH TIES",
-         .expected = {"2", "3", "4"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET DEPT ROWS FETCH FIRST 50 PERCENT "
-                      "ROWS WITH TIES",
-         .expected = {"ORA-62550"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID FETCH FIRST ROWNUM ROWS ONLY",
-         .expected = {"ORA-62550"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID FETCH FIRST RANK() OVER (ORDER BY ID) ROWS "
-                      "ONLY",
-         .expected = {"ORA-62550"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID DESC OFFSET (SELECT COUNT(*) FROM G) ROWS "
-                      "FETCH NEXT (SELECT 1 FROM DUAL) + 0.5 ROWS ONLY",
-         .expected = {"2"}},
-        {.statement = "SELECT ID FROM E ORDER BY ID OFFSET (SELECT NULL FROM DUAL) ROWS",
-         .expected = {}},
-        {.statement = "SELECT DEPT, (SELECT COUNT(*) FROM (SELECT ID FROM E X ORDER BY ID "
-                      "OFFSET 1 ROWS FETCH FIRST G.DEPT / 10 ROWS ONLY)) FROM G ORDER BY DEPT",
-         .expected = {"10|1", "20|2", "30|3"}},
-        {.statement = "SELECT DEPT, (SELECT MAX(ID) FROM (SELECT ID FROM E X ORDER BY ID DESC "
-                      "OFFSET G.DEPT / 10 ROWS)) FROM G ORDER BY DEPT",
-         .expected = {"10|4", "20|3", "30|2"}},
+        {"SELECT ID FROM E ORDER BY ID OFFSET ID ROWS", {"ORA-62550"}},
+        {"SELECT ID FROM E ORDER BY ID OFFSET 1 ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
+         {"2", "3", "4"}},
+        {"SELECT ID FROM E ORDER BY ID OFFSET DEPT ROWS FETCH FIRST 50 PERCENT ROWS WITH TIES",
+         {"ORA-62550"}},
+        {"SELECT ID FROM E ORDER BY ID FETCH FIRST ROWNUM ROWS ONLY", {"ORA-62550"}},
+        {"SELECT ID FROM E ORDER BY ID FETCH FIRST RANK() OVER (ORDER BY ID) ROWS ONLY",
+         {"ORA-62550"}},
+        {"SELECT ID FROM E ORDER BY ID DESC OFFSET (SELECT COUNT(*) FROM G) ROWS FETCH NEXT "
+         "(SELECT 1 FROM DUAL) + 0.5 ROWS ONLY",
+         {"2"}},
+        {"SELECT ID FROM E ORDER BY ID OFFSET (SELECT NULL FROM DUAL) ROWS", {}},
+        {"SELECT DEPT, (SELECT COUNT(*) FROM (SELECT ID FROM E X ORDER BY ID OFFSET 1 ROWS FETCH "
+         "FIRST G.DEPT / 10 ROWS ONLY)) FROM G ORDER BY DEPT",
+         {"10|1", "20|2", "30|3"}},
+        {"SELECT DEPT, (SELECT MAX(ID) FROM (SELECT ID FROM E X ORDER BY ID DESC OFFSET G.DEPT / "
+         "10 ROWS)) FROM G ORDER BY DEPT",
+         {"10|4", "20|3", "30|2"}},
     });
 }
 

@@ -38,14 +38,12 @@ TEST_F(ResultStreamTest, ARowThatFailsIsMetWhenFetched) {
         std::string queryFails;  // the code query() fails with, else ""
         std::string walked;      // the walk, when query() succeeds
     };
-    const Case cases[] = {
-        {"SELECT ID, 12 / D FROM T ORDER BY ID", "", "123|ORA-01476"},
-        {"SELECT ID FROM T WHERE 12 / D > 0 ORDER BY ID", "", "123|ORA-01476"},
-        {"SELECT ID, 12 / D FROM T WHERE ID >= 4 ORDER BY ID", "ORA-01476", ""},
-        {"SELECT ID FROM T ORDER BY 12 / D", "ORA-01476", ""},
-        {"SELECT ID FROM T WHERE ID < 4 ORDER BY ID", "", "123"},
-        {"SELECT ID FROM T WHERE ID > 9", "", ""},
-    };
+    const Case cases[] = {{"SELECT ID, 12 / D FROM T ORDER BY ID", "", "123|ORA-01476"},
+                          {"SELECT ID FROM T WHERE 12 / D > 0 ORDER BY ID", "", "123|ORA-01476"},
+                          {"SELECT ID, 12 / D FROM T WHERE ID >= 4 ORDER BY ID", "ORA-01476", ""},
+                          {"SELECT ID FROM T ORDER BY 12 / D", "ORA-01476", ""},
+                          {"SELECT ID FROM T WHERE ID < 4 ORDER BY ID", "", "123"},
+                          {"SELECT ID FROM T WHERE ID > 9", "", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.query);
         std::unique_ptr<oracle::ResultSet> rows;

@@ -64,8 +64,8 @@ TEST_F(ScalarFunctionsTest, MonthArithmetic) {
         {"ROUND(MONTHS_BETWEEN(DATE '1995-02-02', DATE '1995-01-01'), 8)", "1.03225806"},
         {"MONTHS_BETWEEN(DATE '2001-03-31', DATE '2001-02-28')", "1"},
         {"MONTHS_BETWEEN(DATE '2001-01-15', DATE '2001-03-15')", "-2"},
-        {"MONTHS_BETWEEN(TO_DATE('2001-01-16 12:00', 'YYYY-MM-DD HH24:MI'), "
-         "DATE '2001-01-01') * 62",
+        {"MONTHS_BETWEEN(TO_DATE('2001-01-16 12:00', 'YYYY-MM-DD HH24:MI'), DATE '2001-01-01') * "
+         "62",
          "31"},
         {"LAST_DAY(TO_DATE('2004-02-10 08:30', 'YYYY-MM-DD HH24:MI'))", "2004-02-29 08:30:00"},
         {"LAST_DAY(NULL)", "<null>"},
@@ -167,9 +167,30 @@ TEST_F(ScalarFunctionsTest, LengthsOfBytesAndLargeObjects) {
     EXPECT_EQ(rows(s(), "SELECT DBMS_LOB.GETLENGTH(B), DBMS_LOB.GETLENGTH(C), LENGTH(C) FROM L"),
               Rows{"4|13|13"});
     EXPECT_EQ(rows(s(),
-                   "SELECT DBMS_LOB.SUBSTR(C, 5, 7), DBMS_LOB.SUBSTR(B, 2, 2), "
-                   "DBMS_LOB.SUBSTR(C, 3) FROM L"),
+                   "SELECT DBMS_LOB.SUBSTR(C, 5, 7), DBMS_LOB.SUBSTR(B, 2, 2), DBMS_LOB.SUBSTR(C, "
+                   "3) FROM L"),
               Rows{"商品 te|FF00|lar"});
+}
+
+// A number turned into text has no zero before the point ("TO_CHAR(0.5)" is
+// ".5"). CEIL, FLOOR, TRUNC(n, d), NVL2 and CONCAT as each function's page
+// documents them: TRUNC(15.79,-1) is 10.
+TEST_F(ScalarFunctionsTest, NumberTextAndNullFunctions) {
+    const ValueCase text[] = {{"0.5 || 'x'", ".5x"},         {"TO_CHAR(-0.01)", "-.01"},
+                              {"TO_CHAR(10.25)", "10.25"},   {"LENGTH(0.125)", "4"},
+                              {"CONCAT('v', -0.5)", "v-.5"}, {"CEIL(15.7)", "16"},
+                              {"CEIL(-1.5)", "-1"},          {"CEIL(3)", "3"},
+                              {"FLOOR(15.7)", "15"}};
+    const ValueCase nulls[] = {{"FLOOR(-1.5)", "-2"},          {"FLOOR(NULL)", "<null>"},
+                               {"TRUNC(15.79, -1)", "10"},     {"NVL2(NULL, 'a', 'b')", "b"},
+                               {"NVL2(0, 'a', 'b')", "a"},     {"NVL2(1, 2)", "ORA-00909"},
+                               {"CONCAT('ab', 'cd')", "abcd"}, {"CONCAT(NULL, NULL)", "<null>"},
+                               {"CONCAT('a')", "ORA-00909"}};
+    checkValues(text);
+    checkValues(nulls);
+    s().execute("CREATE TABLE T (V VARCHAR2(10))");
+    s().execute("INSERT INTO T VALUES (0.75)");
+    EXPECT_EQ(s().queryValue("SELECT V FROM T"), ".75");
 }
 
 }  // namespace

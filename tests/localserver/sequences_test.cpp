@@ -1,9 +1,6 @@
-// Sequences: CREATE / ALTER / DROP SEQUENCE, NEXTVAL and CURRVAL, USER_SEQUENCES.
-// References: CREATE SEQUENCE and ALTER SEQUENCE in the SQL Language Reference 19c
-// (https://docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/CREATE-SEQUENCE.html),
-// Sequence Pseudocolumns (.../19/sqlrf/Sequence-Pseudocolumns.html: where NEXTVAL may stand,
-// one value per row, CURRVAL before NEXTVAL), the messages ORA-04002 ... ORA-04015 and
-// ORA-08004 (https://docs.oracle.com/en/error-help/db/ora-08004).
+// Sequences: CREATE / ALTER / DROP SEQUENCE, NEXTVAL and CURRVAL, USER_SEQUENCES
+// (SQL Language Reference 19c, CREATE SEQUENCE and Sequence Pseudocolumns: where
+// NEXTVAL may stand, one value per row, CURRVAL before NEXTVAL; ORA-04002..04015, 08004).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -53,38 +50,32 @@ TEST_F(SequenceTest, ValuesStepBoundAndCycleAsTheServer) {
 }
 
 TEST_F(SequenceTest, DefinitionsTheServerRefuses) {
-    struct Case {
-        const char* statement;
-        const char* code;
-    };
-    const std::vector<Case> cases = {
-        {"CREATE SEQUENCE X INCREMENT BY 0", "ORA-04002"},
-        {"CREATE SEQUENCE X MINVALUE 5 MAXVALUE 5", "ORA-04004"},
-        {"CREATE SEQUENCE X INCREMENT BY 10 MINVALUE 1 MAXVALUE 5", "ORA-04005"},
-        {"CREATE SEQUENCE X START WITH 0", "ORA-04006"},
-        {"CREATE SEQUENCE X START WITH 6 MAXVALUE 5", "ORA-04008"},
-        {"CREATE SEQUENCE X CACHE 1", "ORA-04010"},
+    runSteps({
+        {"CREATE SEQUENCE X INCREMENT BY 0", {"ORA-04002"}},
+        {"CREATE SEQUENCE X MINVALUE 5 MAXVALUE 5", {"ORA-04004"}},
+        {"CREATE SEQUENCE X INCREMENT BY 10 MINVALUE 1 MAXVALUE 5", {"ORA-04005"}},
+        {"CREATE SEQUENCE X START WITH 0", {"ORA-04006"}},
+        {"CREATE SEQUENCE X START WITH 6 MAXVALUE 5", {"ORA-04008"}},
+        {"CREATE SEQUENCE X CACHE 1", {"ORA-04010"}},
         // The default CACHE 20 is more than one cycle of three values.
-        {"CREATE SEQUENCE X MAXVALUE 3 CYCLE", "ORA-04013"},
-        {"CREATE SEQUENCE X CYCLE", "ORA-04015"},
-        {"CREATE SEQUENCE X INCREMENT BY -1 CYCLE", "ORA-04014"},
-        {"CREATE SEQUENCE X MAXVALUE 99999999999999999999999999999", "ORA-04003"},
-        {"CREATE SEQUENCE X INCREMENT BY 1 INCREMENT BY 2", "ORA-02284"},
-        {"CREATE SEQUENCE X START WITH 1 START WITH 2", "ORA-02285"},
-        {"CREATE SEQUENCE X MAXVALUE 5 NOMAXVALUE", "ORA-02278"},
-        {"CREATE SEQUENCE X CYCLE NOCYCLE", "ORA-02280"},
-        {"CREATE SEQUENCE X CACHE 5 NOCACHE", "ORA-02281"},
-        {"CREATE SEQUENCE X START WITH 1.5", "ORA-02017"},
-        {"CREATE SEQUENCE X BOGUS", "ORA-00933"},
-        {"ALTER SEQUENCE X NOCACHE", "ORA-02289"},
-        {"ALTER SEQUENCE X", "ORA-02286"},
-        {"DROP SEQUENCE X", "ORA-02289"},
-        {"SELECT X.NEXTVAL FROM DUAL", "ORA-02289"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(answer(c.statement, true), Rows{c.code}) << c.statement;
-    // Nothing of the refused definitions was kept.
-    EXPECT_EQ(answer("SELECT COUNT(*) FROM USER_SEQUENCES"), Rows{"0"});
+        {"CREATE SEQUENCE X MAXVALUE 3 CYCLE", {"ORA-04013"}},
+        {"CREATE SEQUENCE X CYCLE", {"ORA-04015"}},
+        {"CREATE SEQUENCE X INCREMENT BY -1 CYCLE", {"ORA-04014"}},
+        {"CREATE SEQUENCE X MAXVALUE 99999999999999999999999999999", {"ORA-04003"}},
+        {"CREATE SEQUENCE X INCREMENT BY 1 INCREMENT BY 2", {"ORA-02284"}},
+        {"CREATE SEQUENCE X START WITH 1 START WITH 2", {"ORA-02285"}},
+        {"CREATE SEQUENCE X MAXVALUE 5 NOMAXVALUE", {"ORA-02278"}},
+        {"CREATE SEQUENCE X CYCLE NOCYCLE", {"ORA-02280"}},
+        {"CREATE SEQUENCE X CACHE 5 NOCACHE", {"ORA-02281"}},
+        {"CREATE SEQUENCE X START WITH 1.5", {"ORA-02017"}},
+        {"CREATE SEQUENCE X BOGUS", {"ORA-00933"}},
+        {"ALTER SEQUENCE X NOCACHE", {"ORA-02289"}},
+        {"ALTER SEQUENCE X", {"ORA-02286"}},
+        {"DROP SEQUENCE X", {"ORA-02289"}},
+        {"SELECT X.NEXTVAL FROM DUAL", {"ORA-02289"}},
+        // Nothing of the refused definitions was kept.
+        {"SELECT COUNT(*) FROM USER_SEQUENCES", {"0"}},
+    });
 }
 
 TEST_F(SequenceTest, NamesAreSharedWithTablesAndViews) {

@@ -144,6 +144,10 @@ class ScottTest : public ServerTest {
         for (const auto& c : cases)
             EXPECT_EQ(valueOf(c.expression), c.expected) << c.expression;
     }
+    template <std::size_t N>
+    void checkValues(const ValueCase (&cases)[N]) {
+        checkValues(std::vector<ValueCase>(cases, cases + N));
+    }
 
   private:
     std::unique_ptr<oracle::Session> scott_;

@@ -44,8 +44,7 @@ TEST_F(StatementsTest, LongChainsAndNestedSubqueriesRun) {
         {"SELECT CODE FROM A WHERE CODE", {"ORA-00920"}},
         {"SELECT CODE FROM A WHERE NOT (CODE = 1 OR NAME)", {"ORA-00920"}},
         {"SELECT CODE FROM A WHERE NOT (CODE = 1 OR NAME IS NULL)", {"2"}},
-        {"SELECT " + repeat("'x'", 2, " || ") + " || RPAD FROM DUAL", {"ORA-00904"}},
-    };
+        {"SELECT " + repeat("'x'", 2, " || ") + " || RPAD FROM DUAL", {"ORA-00904"}}};
     for (const auto& [query, expected] : cases)
         EXPECT_EQ(answer(query, true), expected) << query.substr(0, 80);
 }
@@ -69,35 +68,26 @@ struct NestingCase {
 // first, those that do stay in place.
 TEST_F(StatementsTest, DeeplyNestedScalarSubqueriesRun) {
     const NestingCase cases[] = {
-        {.name = "twelve",
-         .statement = "SELECT " + nestedIn("1", 12) + " FROM DUAL",
-         .expected = {"1"}},
-        {.name = "thirty over a table",
-         .statement =
-             "SELECT NAME, " + nestedIn("(SELECT MAX(QTY) FROM B)", 30) + " FROM A ORDER BY CODE",
-         .expected = {"one|11", "two|11"}},
-        {.name = "eighty",
-         .statement = "SELECT " + nestedIn("'x'", 80) + " FROM DUAL",
-         .expected = {"x"}},
-        {.name = "correlated at the bottom",
-         .statement = "SELECT " + nestedIn("A.NAME", 8) + " FROM A ORDER BY CODE",
-         .expected = {"one", "two"}},
-        {.name = "correlated inside an uncorrelated nest",
-         .statement =
-             "SELECT CODE FROM A WHERE CODE = " +
+        {"twelve", "SELECT " + nestedIn("1", 12) + " FROM DUAL", {"1"}},
+        {"thirty over a table",
+         "SELECT NAME, " + nestedIn("(SELECT MAX(QTY) FROM B)", 30) + " FROM A ORDER BY CODE",
+         {"one|11", "two|11"}},
+        {"eighty", "SELECT " + nestedIn("'x'", 80) + " FROM DUAL", {"x"}},
+        {"correlated at the bottom",
+         "SELECT " + nestedIn("A.NAME", 8) + " FROM A ORDER BY CODE",
+         {"one", "two"}},
+        {"correlated inside an uncorrelated nest",
+         "SELECT CODE FROM A WHERE CODE = " +
              nestedIn("(SELECT MIN(CODE) FROM B WHERE B.QTY > " + nestedIn("10", 10) + ")", 10),
-         .expected = {"1"}},
+         {"1"}},
         // Worked out early, a failing value fails only where Oracle reaches it.
-        {.name = "too many rows, no row reaches it",
-         .statement = "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A WHERE CODE > 5",
-         .expected = {}},
-        {.name = "too many rows reached",
-         .statement = "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A",
-         .expected = {"ORA-01427"}},
-        {.name = "in a condition",
-         .statement = "SELECT COUNT(*) FROM B WHERE QTY > " + nestedIn("10", 20),
-         .expected = {"1"}},
-    };
+        {"too many rows, no row reaches it",
+         "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A WHERE CODE > 5",
+         {}},
+        {"too many rows reached",
+         "SELECT " + nestedIn("(SELECT QTY FROM B)", 12) + " FROM A",
+         {"ORA-01427"}},
+        {"in a condition", "SELECT COUNT(*) FROM B WHERE QTY > " + nestedIn("10", 20), {"1"}}};
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.statement, true), c.expected) << c.name;
 }
@@ -124,10 +114,8 @@ TEST_F(StatementsTest, NestingBeyondTheLimitIsRefusedNotFollowed) {
         subqueries = "SELECT (" + subqueries + ") FROM DUAL";
     const std::string statements[] = {
         "SELECT " + std::string(7000, '(') + "1" + std::string(7000, ')') + " FROM DUAL",
-        subqueries,
-        "SELECT " + repeat("- ", 5000) + "1 FROM DUAL",
-        "SELECT 1 FROM DUAL WHERE " + repeat("NOT ", 5000) + "1 = 1",
-    };
+        subqueries, "SELECT " + repeat("- ", 5000) + "1 FROM DUAL",
+        "SELECT 1 FROM DUAL WHERE " + repeat("NOT ", 5000) + "1 = 1"};
     for (const auto& statement : statements)
         EXPECT_EQ(answer(statement, true), Rows{"ORA-00036"}) << statement.substr(0, 40);
     EXPECT_EQ(answer("SELECT COUNT(*) FROM A"), Rows{"2"});
@@ -139,8 +127,7 @@ TEST_F(StatementsTest, RawValuesAreWrittenAndReadAsHexadecimal) {
         {"SELECT RAWTOHEX(BIN), BIN FROM A WHERE CODE = 1", {"0A0B|0A0B"}},
         {"SELECT HEXTORAW('ABC') FROM DUAL", {"0ABC"}},
         {"SELECT HEXTORAW('0G') FROM DUAL", {"ORA-01465"}},
-        {"UPDATE A SET BIN = HEXTORAW('0102030405') WHERE CODE = 1", {"ORA-12899"}},
-    };
+        {"UPDATE A SET BIN = HEXTORAW('0102030405') WHERE CODE = 1", {"ORA-12899"}}};
     for (const auto& [statement, expected] : cases)
         EXPECT_EQ(answer(statement, true), expected) << statement;
 }
@@ -155,8 +142,7 @@ TEST_F(StatementsTest, TheOuterJoinMarkKeepsRowsWithoutAPartner) {
          {"1", "2"}},
         {"SELECT A.CODE FROM A, B WHERE A.CODE = B.CODE(+) OR A.CODE = 1", {"ORA-01719"}},
         {"SELECT A.CODE FROM A JOIN B ON A.CODE = B.CODE WHERE A.CODE = B.CODE(+)", {"ORA-25156"}},
-        {"SELECT A.CODE FROM A, B WHERE A.CODE(+) = B.CODE(+)", {"ORA-01719"}},
-    };
+        {"SELECT A.CODE FROM A, B WHERE A.CODE(+) = B.CODE(+)", {"ORA-01719"}}};
     for (const auto& [query, expected] : cases)
         EXPECT_EQ(answer(query, true), expected) << query;
 }

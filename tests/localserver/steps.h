@@ -29,18 +29,12 @@ class StepTest : public ScottTest {
 
     // E: ids 1 to 5, A to E, in departments 10 10 20 20 and none; G: 10 X, 20 Y, 30 Z.
     void createDepartments() {
-        executeAll({
-            "CREATE TABLE E (ID NUMBER, NAME VARCHAR2(10), DEPT NUMBER)",
-            "CREATE TABLE G (DEPT NUMBER, DNAME VARCHAR2(10))",
-            "INSERT INTO E VALUES (1, 'A', 10)",
-            "INSERT INTO E VALUES (2, 'B', 10)",
-            "INSERT INTO E VALUES (3, 'C', 20)",
-            "INSERT INTO E VALUES (4, 'D', 20)",
-            "INSERT INTO E VALUES (5, 'E', NULL)",
-            "INSERT INTO G VALUES (10, 'X')",
-            "INSERT INTO G VALUES (20, 'Y')",
-            "INSERT INTO G VALUES (30, 'Z')",
-        });
+        executeAll({"CREATE TABLE E (ID NUMBER, NAME VARCHAR2(10), DEPT NUMBER)",
+                    "CREATE TABLE G (DEPT NUMBER, DNAME VARCHAR2(10))",
+                    "INSERT INTO E VALUES (1, 'A', 10)", "INSERT INTO E VALUES (2, 'B', 10)",
+                    "INSERT INTO E VALUES (3, 'C', 20)", "INSERT INTO E VALUES (4, 'D', 20)",
+                    "INSERT INTO E VALUES (5, 'E', NULL)", "INSERT INTO G VALUES (10, 'X')",
+                    "INSERT INTO G VALUES (20, 'Y')", "INSERT INTO G VALUES (30, 'Z')"});
     }
 };
 

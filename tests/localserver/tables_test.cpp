@@ -18,12 +18,12 @@ std::string existsQuery(std::string_view name) {
 TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
     auto scott = appUser();
     const std::pair<const char*, const char*> cases[] = {
-        {"CREATE TABLE T1 (A VARCHAR2(10 CHAR), B NVARCHAR2(5), C CHAR(3), D NUMBER, E INTEGER, "
-         "F FLOAT, G DATE, H TIMESTAMP, I CLOB, J BLOB, K RAW(16), L NUMBER(5), M NUMBER(7,2))",
+        {"CREATE TABLE T1 (A VARCHAR2(10 CHAR), B NVARCHAR2(5), C CHAR(3), D NUMBER, E INTEGER, F "
+         "FLOAT, G DATE, H TIMESTAMP, I CLOB, J BLOB, K RAW(16), L NUMBER(5), M NUMBER(7,2))",
          ""},
         {"CREATE TABLE T2 (A NUMBER) TABLESPACE users", ""},
-        {"create table t3 (a number primary key, b varchar2(5) unique, c number, "
-         "constraint uq3 unique (c) using index tablespace INDX)",
+        {"create table t3 (a number primary key, b varchar2(5) unique, c number, constraint uq3 "
+         "unique (c) using index tablespace INDX)",
          ""},
         {"CREATE TABLE \"MixedCase\" (\"col\" NUMBER)", ""},
         {"CREATE TABLE T4 (A NUMBER) TABLESPACE nowhere", "ORA-00959"},
@@ -45,8 +45,7 @@ TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
         {"CREATE TABLE T4 (LEVEL NUMBER)", "ORA-00904"},
         {"CREATE TABLE T4 (CODE VARCHAR2(5), DATE DATE)", "ORA-00904"},
         {"CREATE TABLE ORDER (A NUMBER)", "ORA-00903"},
-        {"CREATE TABLE T5 (\"LEVEL\" NUMBER, LEFT NUMBER, 日付 DATE)", ""},
-    };
+        {"CREATE TABLE T5 (\"LEVEL\" NUMBER, LEFT NUMBER, 日付 DATE)", ""}};
     for (const auto& [statement, code] : cases)
         EXPECT_EQ(oraCode([&] { scott->execute(statement); }), code) << statement;
     EXPECT_EQ(scott->queryValue("SELECT COUNT(*) FROM USER_TABLES"), "5");
@@ -55,18 +54,17 @@ TEST_F(ServerTest, CreateTableChecksTypesNamesAndTablespaces) {
     EXPECT_EQ(errorText([&] { scott->execute("INSERT INTO T3 VALUES (2, 'y', 7)"); }),
               "ORA-00001: unique constraint (SCOTT.UQ3) violated");
     scott->execute("INSERT INTO T5 (\"LEVEL\", LEFT, 日付) VALUES (1, 2, '2001-02-03')");
-    EXPECT_EQ(rows(*scott, "SELECT T5.\"LEVEL\", LEFT, USER FROM T5"),
-              std::vector<std::string>{"1|2|SCOTT"});
-    EXPECT_EQ(rows(*scott,
-                   "SELECT DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_USED FROM "
-                   "USER_TAB_COLUMNS WHERE TABLE_NAME = 'T1' ORDER BY COLUMN_ID"),
-              (std::vector<std::string>{
-                  "VARCHAR2|40|<null>|<null>|C", "NVARCHAR2|10|<null>|<null>|C",
-                  "CHAR|3|<null>|<null>|B", "NUMBER|22|<null>|<null>|<null>",
-                  "NUMBER|22|<null>|0|<null>", "FLOAT|22|126|<null>|<null>",
-                  "DATE|7|<null>|<null>|<null>", "TIMESTAMP(6)|11|<null>|6|<null>",
-                  "CLOB|4000|<null>|<null>|<null>", "BLOB|4000|<null>|<null>|<null>",
-                  "RAW|16|<null>|<null>|<null>", "NUMBER|22|5|0|<null>", "NUMBER|22|7|2|<null>"}));
+    EXPECT_EQ(rows(*scott, "SELECT T5.\"LEVEL\", LEFT, USER FROM T5"), Rows{"1|2|SCOTT"});
+    EXPECT_EQ(
+        rows(*scott,
+             "SELECT DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_USED FROM "
+             "USER_TAB_COLUMNS WHERE TABLE_NAME = 'T1' ORDER BY COLUMN_ID"),
+        (Rows{"VARCHAR2|40|<null>|<null>|C", "NVARCHAR2|10|<null>|<null>|C",
+              "CHAR|3|<null>|<null>|B", "NUMBER|22|<null>|<null>|<null>",
+              "NUMBER|22|<null>|0|<null>", "FLOAT|22|126|<null>|<null>",
+              "DATE|7|<null>|<null>|<null>", "TIMESTAMP(6)|11|<null>|6|<null>",
+              "CLOB|4000|<null>|<null>|<null>", "BLOB|4000|<null>|<null>|<null>",
+              "RAW|16|<null>|<null>|<null>", "NUMBER|22|5|0|<null>", "NUMBER|22|7|2|<null>"}));
     EXPECT_EQ(scott->queryValue(existsQuery("MixedCase")), "1");
     EXPECT_EQ(scott->queryValue(existsQuery("t1")), "0");  // the check is exact
     scott->execute("INSERT INTO \"MixedCase\" (\"col\") VALUES (1)");
@@ -85,12 +83,11 @@ TEST_F(ServerTest, DropAndTruncateRemoveTablesAndRows) {
         {"TRUNCATE TABLE A", "ORA-00942"},
         {"DROP TABLE USER_TABLES", "ORA-01031"},
         {"CREATE TABLE A (X VARCHAR2(5))", ""},
-        {"INSERT INTO A VALUES ('abc')", ""},
-    };
+        {"INSERT INTO A VALUES ('abc')", ""}};
     for (const auto& [statement, code] : cases)
         EXPECT_EQ(oraCode([&] { scott->execute(statement); }), code) << statement;
     // The table made anew has the new definition and only the new row.
-    EXPECT_EQ(rows(*scott, "SELECT X FROM A"), std::vector<std::string>{"abc"});
+    EXPECT_EQ(rows(*scott, "SELECT X FROM A"), Rows{"abc"});
 }
 
 TEST_F(ServerTest, TablesLiveInTheirOwnersSchema) {
@@ -102,10 +99,10 @@ TEST_F(ServerTest, TablesLiveInTheirOwnersSchema) {
     scott->execute("INSERT INTO T VALUES ('scott')");
     clerk->execute("CREATE TABLE T (A VARCHAR2(10))");
     clerk->execute("INSERT INTO T VALUES ('clerk')");
-    EXPECT_EQ(rows(*scott, "SELECT A FROM T"), std::vector<std::string>{"scott"});
-    EXPECT_EQ(rows(*clerk, "SELECT A FROM T"), std::vector<std::string>{"clerk"});
+    EXPECT_EQ(rows(*scott, "SELECT A FROM T"), Rows{"scott"});
+    EXPECT_EQ(rows(*clerk, "SELECT A FROM T"), Rows{"clerk"});
     // A DBA reaches other schemas by name; others do not even see them.
-    EXPECT_EQ(rows(*scott, "SELECT A FROM CLERK.T"), std::vector<std::string>{"clerk"});
+    EXPECT_EQ(rows(*scott, "SELECT A FROM CLERK.T"), Rows{"clerk"});
     scott->execute("INSERT INTO clerk.T VALUES ('from scott')");
     EXPECT_EQ(clerk->queryValue("SELECT COUNT(*) FROM T"), "2");
     EXPECT_EQ(oraCode([&] { clerk->query("SELECT A FROM SCOTT.T"); }), "ORA-00942");

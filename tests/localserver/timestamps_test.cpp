@@ -9,32 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "localserver/timestamps.h"
-#include "server_fixture.h"
+#include "steps.h"
 
 namespace malvorn::localserver {
 namespace {
 
-struct ValueCase {
-    const char* expression;  // selected FROM DUAL
-    const char* expected;    // the value's text, "<null>", or the error's code
-};
-
-class TimestampTest : public ScottTest {
-  protected:
-    std::string value(const std::string& query) {
-        try {
-            const auto v = s().queryValue(query);
-            return v ? *v : "<null>";
-        } catch (const oracle::OracleError& e) {
-            return e.description().substr(0, 9);
-        }
-    }
-    void check(const std::vector<ValueCase>& cases) {
-        for (const auto& c : cases)
-            EXPECT_EQ(value("SELECT " + std::string(c.expression) + " FROM DUAL"), c.expected)
-                << c.expression;
-    }
-};
+using TimestampTest = StepTest;
 
 // What the text reads as (the stored form), or the error's code.
 std::string parsed(const std::string& text) {
@@ -49,25 +29,23 @@ TEST(TimestampText, ReadsTheLiteralFormsAndRefusesTheRest) {
         const char* text;
         const char* expected;
     };
-    const Case cases[] = {
-        {.text = "2024-02-29 10:11:12.1234567", .expected = "2024-02-29 10:11:12.1234567"},
-        {.text = "2024-02-29 10:11:12.500", .expected = "2024-02-29 10:11:12.5"},
-        {.text = "2024-02-29 10:11:12.000000000", .expected = "2024-02-29 10:11:12"},
-        {.text = "0001-01-01 00:00:00.0000001", .expected = "0001-01-01 00:00:00.0000001"},
-        {.text = "9999-12-31 23:59:59.999999999", .expected = "9999-12-31 23:59:59.999999999"},
-        {.text = "2024/02/29", .expected = "2024-02-29 00:00:00"},
-        {.text = " 2024-02-29 10:11 ", .expected = "2024-02-29 10:11:00"},
-        // Past nine digits the picture has ended (ORA-01830).
-        {.text = "2024-02-29 10:11:12.1234567891", .expected = "ORA-01830"},
-        {.text = "2024-13-01 00:00:00.5", .expected = "ORA-01843"},
-        {.text = "2024-01-32 00:00:00.5", .expected = "ORA-01847"},
-        {.text = "2023-02-29 00:00:00", .expected = "ORA-01839"},
-        {.text = "2024-01-01 24:00:00.5", .expected = "ORA-01850"},
-        {.text = "2024-01-01 10:60:00", .expected = "ORA-01851"},
-        {.text = "2024-01-01 10:00:00.", .expected = "ORA-01861"},
-        {.text = "2024-01-01 10:00:00.5x", .expected = "ORA-01861"},
-        {.text = "yesterday", .expected = "ORA-01861"},
-    };
+    const Case cases[] = {{"2024-02-29 10:11:12.1234567", "2024-02-29 10:11:12.1234567"},
+                          {"2024-02-29 10:11:12.500", "2024-02-29 10:11:12.5"},
+                          {"2024-02-29 10:11:12.000000000", "2024-02-29 10:11:12"},
+                          {"0001-01-01 00:00:00.0000001", "0001-01-01 00:00:00.0000001"},
+                          {"9999-12-31 23:59:59.999999999", "9999-12-31 23:59:59.999999999"},
+                          {"2024/02/29", "2024-02-29 00:00:00"},
+                          {" 2024-02-29 10:11 ", "2024-02-29 10:11:00"},
+                          // Past nine digits the picture has ended (ORA-01830).
+                          {"2024-02-29 10:11:12.1234567891", "ORA-01830"},
+                          {"2024-13-01 00:00:00.5", "ORA-01843"},
+                          {"2024-01-32 00:00:00.5", "ORA-01847"},
+                          {"2023-02-29 00:00:00", "ORA-01839"},
+                          {"2024-01-01 24:00:00.5", "ORA-01850"},
+                          {"2024-01-01 10:60:00", "ORA-01851"},
+                          {"2024-01-01 10:00:00.", "ORA-01861"},
+                          {"2024-01-01 10:00:00.5x", "ORA-01861"},
+                          {"yesterday", "ORA-01861"}};
     for (const auto& c : cases)
         EXPECT_EQ(parsed(c.text), c.expected) << c.text;
 }
@@ -78,18 +56,12 @@ TEST(TimestampText, RoundsToAPrecisionCarryingIntoTheDate) {
         int precision;
         const char* expected;
     };
-    const Case cases[] = {
-        {.text = "2024-02-29 10:11:12.123456789",
-         .precision = 7,
-         .expected = "2024-02-29 10:11:12.1234568"},
-        {.text = "2024-02-29 10:11:12.12345",
-         .precision = 9,
-         .expected = "2024-02-29 10:11:12.12345"},
-        {.text = "2024-02-29 10:11:12.4999", .precision = 0, .expected = "2024-02-29 10:11:12"},
-        {.text = "2024-02-29 23:59:59.5", .precision = 0, .expected = "2024-03-01 00:00:00"},
-        {.text = "2023-12-31 23:59:59.99999995", .precision = 7, .expected = "2024-01-01 00:00:00"},
-        {.text = "9999-12-31 23:59:59.5", .precision = 0, .expected = "ORA-01841"},
-    };
+    const Case cases[] = {{"2024-02-29 10:11:12.123456789", 7, "2024-02-29 10:11:12.1234568"},
+                          {"2024-02-29 10:11:12.12345", 9, "2024-02-29 10:11:12.12345"},
+                          {"2024-02-29 10:11:12.4999", 0, "2024-02-29 10:11:12"},
+                          {"2024-02-29 23:59:59.5", 0, "2024-03-01 00:00:00"},
+                          {"2023-12-31 23:59:59.99999995", 7, "2024-01-01 00:00:00"},
+                          {"9999-12-31 23:59:59.5", 0, "ORA-01841"}};
     for (const auto& c : cases) {
         std::string got;
         const std::string code =
@@ -99,83 +71,66 @@ TEST(TimestampText, RoundsToAPrecisionCarryingIntoTheDate) {
 }
 
 TEST_F(TimestampTest, LiteralsConversionsAndTheirErrors) {
-    check({
-        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.1234567', "
-                       "'YYYY-MM-DD HH24:MI:SS.FF7')",
-         .expected = "2024-02-29 10:11:12.1234567"},
+    checkValues({
+        {"TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.1234567', 'YYYY-MM-DD HH24:MI:SS.FF7')",
+         "2024-02-29 10:11:12.1234567"},
         // A bare FF prints the type's precision: nine for a literal and
         // TO_TIMESTAMP, the column's for a column (below).
-        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5', 'SS.FF')",
-         .expected = "12.500000000"},
-        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.987654321', 'FF3')",
-         .expected = "987"},
-        {.expression = "TO_CHAR(TO_TIMESTAMP('29.02.2024 10:11:12,25', 'DD.MM.YYYY "
-                       "HH24:MI:SS,FF'))",
-         .expected = "2024-02-29 10:11:12.250000000"},
-        {.expression = "TO_CHAR(TO_TIMESTAMP('10:11:12.123', 'HH24:MI:SS.FF2'), 'FF9')",
-         .expected = "ORA-01830"},
-        {.expression = "TO_CHAR(TO_TIMESTAMP('2024-00-01 00:00:00.1', "
-                       "'YYYY-MM-DD HH24:MI:SS.FF'))",
-         .expected = "ORA-01843"},
-        {.expression = "TIMESTAMP '2024-04-31 00:00:00'", .expected = "ORA-01839"},
-        {.expression = "TIMESTAMP '2024-01-01 25:00:00'", .expected = "ORA-01850"},
-        {.expression = "TO_TIMESTAMP('2024-01-45', 'YYYY-MM-DD')", .expected = "ORA-01847"},
+        {"TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5', 'SS.FF')", "12.500000000"},
+        {"TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.987654321', 'FF3')", "987"},
+        {"TO_CHAR(TO_TIMESTAMP('29.02.2024 10:11:12,25', 'DD.MM.YYYY HH24:MI:SS,FF'))",
+         "2024-02-29 10:11:12.250000000"},
+        {"TO_CHAR(TO_TIMESTAMP('10:11:12.123', 'HH24:MI:SS.FF2'), 'FF9')", "ORA-01830"},
+        {"TO_CHAR(TO_TIMESTAMP('2024-00-01 00:00:00.1', 'YYYY-MM-DD HH24:MI:SS.FF'))", "ORA-01843"},
+        {"TIMESTAMP '2024-04-31 00:00:00'", "ORA-01839"},
+        {"TIMESTAMP '2024-01-01 25:00:00'", "ORA-01850"},
+        {"TO_TIMESTAMP('2024-01-45', 'YYYY-MM-DD')", "ORA-01847"},
         // FF belongs to timestamp formats only.
-        {.expression = "TO_DATE('2024-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF')",
-         .expected = "ORA-01821"},
-        {.expression = "TO_CHAR(DATE '2024-01-01', 'FF')", .expected = "ORA-01821"},
-        {.expression = "CAST(TIMESTAMP '2024-02-29 10:11:12.9' AS DATE)",
-         .expected = "2024-02-29 10:11:12"},
-        {.expression = "TO_CHAR(CAST(DATE '2024-02-29' AS TIMESTAMP(3)))",
-         .expected = "2024-02-29 00:00:00.000"},
-        {.expression = "TO_CHAR(CAST(TIMESTAMP '2024-02-29 10:11:12.98765' AS TIMESTAMP(2)))",
-         .expected = "2024-02-29 10:11:12.99"},
-        {.expression = "CAST(1 AS TIMESTAMP)", .expected = "ORA-00932"},
-        {.expression = "CAST('x' AS TIMESTAMP(10))", .expected = "ORA-30088"},
+        {"TO_DATE('2024-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF')", "ORA-01821"},
+        {"TO_CHAR(DATE '2024-01-01', 'FF')", "ORA-01821"},
+        {"CAST(TIMESTAMP '2024-02-29 10:11:12.9' AS DATE)", "2024-02-29 10:11:12"},
+        {"TO_CHAR(CAST(DATE '2024-02-29' AS TIMESTAMP(3)))", "2024-02-29 00:00:00.000"},
+        {"TO_CHAR(CAST(TIMESTAMP '2024-02-29 10:11:12.98765' AS TIMESTAMP(2)))",
+         "2024-02-29 10:11:12.99"},
+        {"CAST(1 AS TIMESTAMP)", "ORA-00932"},
+        {"CAST('x' AS TIMESTAMP(10))", "ORA-30088"},
     });
 }
 
 TEST_F(TimestampTest, ColumnsKeepTheirPrecisionAndCompareWithDates) {
-    s().execute(
-        "CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7), T0 TIMESTAMP(0), TD TIMESTAMP, "
-        "D DATE)");
-    s().execute(
-        "INSERT INTO T VALUES (1, TIMESTAMP '0001-01-01 00:00:00.0000001', "
-        "TIMESTAMP '2024-01-01 10:00:00.5', TIMESTAMP '2024-01-01 10:00:00.1234565', "
-        "DATE '2024-01-01')");
-    s().execute(
-        "INSERT INTO T VALUES (2, TO_TIMESTAMP('9999-12-31 23:59:59.9999999', "
-        "'YYYY-MM-DD HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, "
-        "TO_DATE('2024-01-01 10:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
-    // The same statement with other literals: a kept translation must take them.
-    s().execute(
-        "INSERT INTO T VALUES (3, TO_TIMESTAMP('2024-01-01 10:00:00.0000000', "
-        "'YYYY-MM-DD HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, "
-        "TO_DATE('2024-01-01 10:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
-    EXPECT_EQ(
-        rows(s(),
-             "SELECT ID, TO_CHAR(T7, 'YYYY-MM-DD HH24:MI:SS.FF7'), TO_CHAR(T0), "
-             "TO_CHAR(TD, 'FF') FROM T ORDER BY ID"),
-        (std::vector<std::string>{"1|0001-01-01 00:00:00.0000001|2024-01-01 10:00:01|123457",
-                                  "2|9999-12-31 23:59:59.9999999|2024-01-01 10:00:00|<null>",
-                                  "3|2024-01-01 10:00:00.0000000|2024-01-01 10:00:00|<null>"}));
-    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T7 = D"), (std::vector<std::string>{"3"}));
-    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T0 = D"), (std::vector<std::string>{"2", "3"}));
-    EXPECT_EQ(rows(s(), "SELECT ID FROM T WHERE T7 > TIMESTAMP '2024-01-01 10:00:00'"),
-              (std::vector<std::string>{"2"}));
-    EXPECT_EQ(rows(s(), "SELECT ID FROM T ORDER BY T7 DESC"),
-              (std::vector<std::string>{"2", "3", "1"}));
-    EXPECT_EQ(rows(s(), "SELECT TO_CHAR(MAX(T7), 'YYYY FF7') FROM T"),
-              (std::vector<std::string>{"9999 9999999"}));
-    EXPECT_EQ(rows(s(),
-                   "SELECT DATA_TYPE, DATA_SCALE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = "
-                   "'T' AND COLUMN_NAME LIKE 'T%' ORDER BY COLUMN_ID"),
-              (std::vector<std::string>{"TIMESTAMP(7)|7", "TIMESTAMP(0)|0", "TIMESTAMP(6)|6"}));
-    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES ('2024-01-01 10:00')"); }), "");
-    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES ('2024-01-01 10.5')"); }),
-              "ORA-01861");
-    EXPECT_EQ(oraCode([&] { s().execute("INSERT INTO T (T7) VALUES (5)"); }), "ORA-00932");
-    EXPECT_EQ(oraCode([&] { s().execute("CREATE TABLE U (V TIMESTAMP(10))"); }), "ORA-30088");
+    runSteps({
+        {"CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7), T0 TIMESTAMP(0), TD TIMESTAMP, D DATE)",
+         {}},
+        {"INSERT INTO T VALUES (1, TIMESTAMP '0001-01-01 00:00:00.0000001', TIMESTAMP '2024-01-01 "
+         "10:00:00.5', TIMESTAMP '2024-01-01 10:00:00.1234565', DATE '2024-01-01')",
+         {}},
+        {"INSERT INTO T VALUES (2, TO_TIMESTAMP('9999-12-31 23:59:59.9999999', 'YYYY-MM-DD "
+         "HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, TO_DATE('2024-01-01 10:00:00', "
+         "'YYYY-MM-DD HH24:MI:SS'))",
+         {}},
+        // The same statement with other literals: a kept translation must take them.
+        {"INSERT INTO T VALUES (3, TO_TIMESTAMP('2024-01-01 10:00:00.0000000', 'YYYY-MM-DD "
+         "HH24:MI:SS.FF7'), '2024-01-01 10:00:00.4', NULL, TO_DATE('2024-01-01 10:00:00', "
+         "'YYYY-MM-DD HH24:MI:SS'))",
+         {}},
+        {"SELECT ID, TO_CHAR(T7, 'YYYY-MM-DD HH24:MI:SS.FF7'), TO_CHAR(T0), TO_CHAR(TD, 'FF') FROM "
+         "T ORDER BY ID",
+         {"1|0001-01-01 00:00:00.0000001|2024-01-01 10:00:01|123457",
+          "2|9999-12-31 23:59:59.9999999|2024-01-01 10:00:00|<null>",
+          "3|2024-01-01 10:00:00.0000000|2024-01-01 10:00:00|<null>"}},
+        {"SELECT ID FROM T WHERE T7 = D", {"3"}},
+        {"SELECT ID FROM T WHERE T0 = D", {"2", "3"}},
+        {"SELECT ID FROM T WHERE T7 > TIMESTAMP '2024-01-01 10:00:00'", {"2"}},
+        {"SELECT ID FROM T ORDER BY T7 DESC", {"2", "3", "1"}},
+        {"SELECT TO_CHAR(MAX(T7), 'YYYY FF7') FROM T", {"9999 9999999"}},
+        {"SELECT DATA_TYPE, DATA_SCALE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'T' AND "
+         "COLUMN_NAME LIKE 'T%' ORDER BY COLUMN_ID",
+         {"TIMESTAMP(7)|7", "TIMESTAMP(0)|0", "TIMESTAMP(6)|6"}},
+        {"INSERT INTO T (T7) VALUES ('2024-01-01 10:00')", {}},
+        {"INSERT INTO T (T7) VALUES ('2024-01-01 10.5')", {"ORA-01861"}},
+        {"INSERT INTO T (T7) VALUES (5)", {"ORA-00932"}},
+        {"CREATE TABLE U (V TIMESTAMP(10))", {"ORA-30088"}},
+    });
 }
 
 // "Datetime/Interval Arithmetic": a TIMESTAMP plus or minus a number is
@@ -184,53 +139,39 @@ TEST_F(TimestampTest, ColumnsKeepTheirPrecisionAndCompareWithDates) {
 // different datetime data type"; ADD_MONTHS, LAST_DAY and MONTHS_BETWEEN
 // take the DATE too.
 TEST_F(TimestampTest, ArithmeticAndTheDayFunctionsGiveDates) {
-    check({
-        {.expression = "TIMESTAMP '2024-02-29 10:11:12.1234567' + 1",
-         .expected = "2024-03-01 10:11:12"},
-        {.expression = "1 + TIMESTAMP '2024-02-29 10:11:12.9'", .expected = "2024-03-01 10:11:12"},
-        {.expression = "TIMESTAMP '2024-12-31 23:59:59.9999999' + 1/86400",
-         .expected = "2025-01-01 00:00:00"},
-        {.expression = "TIMESTAMP '2024-03-01 00:30:00.5' - 1/24",
-         .expected = "2024-02-29 23:30:00"},
+    checkValues({
+        {"TIMESTAMP '2024-02-29 10:11:12.1234567' + 1", "2024-03-01 10:11:12"},
+        {"1 + TIMESTAMP '2024-02-29 10:11:12.9'", "2024-03-01 10:11:12"},
+        {"TIMESTAMP '2024-12-31 23:59:59.9999999' + 1/86400", "2025-01-01 00:00:00"},
+        {"TIMESTAMP '2024-03-01 00:30:00.5' - 1/24", "2024-02-29 23:30:00"},
         // The sum is a DATE: FF is not among its format's elements.
-        {.expression = "TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5' + 1, 'FF')",
-         .expected = "ORA-01821"},
-        {.expression = "TRUNC(TIMESTAMP '2024-02-29 10:11:12.5')",
-         .expected = "2024-02-29 00:00:00"},
-        {.expression = "TRUNC(TIMESTAMP '2024-02-29 10:11:12.5', 'MM')",
-         .expected = "2024-02-01 00:00:00"},
-        {.expression = "ROUND(TIMESTAMP '2024-02-29 12:00:00.5')",
-         .expected = "2024-03-01 00:00:00"},
-        {.expression = "ROUND(TIMESTAMP '2024-02-29 10:11:29.9', 'MI')",
-         .expected = "2024-02-29 10:11:00"},
-        {.expression = "ADD_MONTHS(TIMESTAMP '2024-01-31 10:00:00.5', 1)",
-         .expected = "2024-02-29 10:00:00"},
-        {.expression = "LAST_DAY(TIMESTAMP '2024-02-10 10:00:00.5')",
-         .expected = "2024-02-29 10:00:00"},
-        {.expression = "MONTHS_BETWEEN(TIMESTAMP '2024-03-31 00:00:00.5', DATE '2024-02-29')",
-         .expected = "1"},
+        {"TO_CHAR(TIMESTAMP '2024-02-29 10:11:12.5' + 1, 'FF')", "ORA-01821"},
+        {"TRUNC(TIMESTAMP '2024-02-29 10:11:12.5')", "2024-02-29 00:00:00"},
+        {"TRUNC(TIMESTAMP '2024-02-29 10:11:12.5', 'MM')", "2024-02-01 00:00:00"},
+        {"ROUND(TIMESTAMP '2024-02-29 12:00:00.5')", "2024-03-01 00:00:00"},
+        {"ROUND(TIMESTAMP '2024-02-29 10:11:29.9', 'MI')", "2024-02-29 10:11:00"},
+        {"ADD_MONTHS(TIMESTAMP '2024-01-31 10:00:00.5', 1)", "2024-02-29 10:00:00"},
+        {"LAST_DAY(TIMESTAMP '2024-02-10 10:00:00.5')", "2024-02-29 10:00:00"},
+        {"MONTHS_BETWEEN(TIMESTAMP '2024-03-31 00:00:00.5', DATE '2024-02-29')", "1"},
         // Between two datetimes the result is an INTERVAL, which this server
         // does not keep: refused, never a number of days.
-        {.expression = "TIMESTAMP '2024-01-02 00:00:00.5' - DATE '2024-01-01'",
-         .expected = "ORA-01861"},
+        {"TIMESTAMP '2024-01-02 00:00:00.5' - DATE '2024-01-01'", "ORA-01861"},
     });
-    s().execute("CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7))");
-    s().execute("INSERT INTO T VALUES (1, TIMESTAMP '2024-02-29 23:59:59.9999999')");
-    s().execute("INSERT INTO T VALUES (2, TIMESTAMP '9999-12-30 00:00:00.0000001')");
-    EXPECT_EQ(rows(s(), "SELECT ID, T7 + 1, TRUNC(T7), ROUND(T7), T7 - 0.5 FROM T ORDER BY ID"),
-              (std::vector<std::string>{"1|2024-03-01 23:59:59|2024-02-29 00:00:00|2024-03-01 "
-                                        "00:00:00|2024-02-29 11:59:59",
-                                        "2|9999-12-31 00:00:00|9999-12-30 00:00:00|9999-12-30 "
-                                        "00:00:00|9999-12-29 12:00:00"}));
+    runSteps({
+        {"CREATE TABLE T (ID NUMBER(2), T7 TIMESTAMP(7))", {}},
+        {"INSERT INTO T VALUES (1, TIMESTAMP '2024-02-29 23:59:59.9999999')", {}},
+        {"INSERT INTO T VALUES (2, TIMESTAMP '9999-12-30 00:00:00.0000001')", {}},
+        {"SELECT ID, T7 + 1, TRUNC(T7), ROUND(T7), T7 - 0.5 FROM T ORDER BY ID",
+         {"1|2024-03-01 23:59:59|2024-02-29 00:00:00|2024-03-01 00:00:00|2024-02-29 11:59:59",
+          "2|9999-12-31 00:00:00|9999-12-30 00:00:00|9999-12-30 00:00:00|9999-12-29 12:00:00"}},
+    });
 }
 
 TEST_F(TimestampTest, SystimestampIsNowToTheMicrosecond) {
-    const std::string now = value(
-        "SELECT TO_CHAR(SYSTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS.FF') "
-        "FROM DUAL");
+    const std::string now = valueOf("TO_CHAR(SYSTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS.FF')");
     ASSERT_EQ(now.size(), 26U) << now;
-    EXPECT_EQ(now.substr(0, 10), value("SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD') FROM DUAL"));
-    EXPECT_EQ(value("SELECT COUNT(*) FROM DUAL WHERE SYSTIMESTAMP >= TRUNC(SYSDATE)"), "1");
+    EXPECT_EQ(now.substr(0, 10), valueOf("TO_CHAR(SYSDATE, 'YYYY-MM-DD')"));
+    EXPECT_EQ(answer("SELECT COUNT(*) FROM DUAL WHERE SYSTIMESTAMP >= TRUNC(SYSDATE)"), Rows{"1"});
 }
 
 }  // namespace

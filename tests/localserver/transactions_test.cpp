@@ -81,12 +81,10 @@ TEST_F(TransactionTest, RollbackUndoesEachKindOfChange) {
     const struct {
         const char* change;
         Rows during;
-    } cases[] = {
-        {"INSERT INTO T VALUES (2, 'b')", {"1|a", "2|b"}},
-        {"UPDATE T SET V = 'z'", {"1|z"}},
-        {"DELETE FROM T", {}},
-        {"INSERT INTO T SELECT ID + 10, V FROM T", {"1|a", "11|a"}},
-    };
+    } cases[] = {{"INSERT INTO T VALUES (2, 'b')", {"1|a", "2|b"}},
+                 {"UPDATE T SET V = 'z'", {"1|z"}},
+                 {"DELETE FROM T", {}},
+                 {"INSERT INTO T SELECT ID + 10, V FROM T", {"1|a", "11|a"}}};
     for (const auto& c : cases) {
         a().execute(c.change);
         EXPECT_EQ(tRows(a()), c.during) << c.change;
@@ -153,18 +151,13 @@ TEST_F(TransactionTest, WithAutocommitEveryStatementCommitsAtOnce) {
 TEST_F(TransactionTest, ForUpdateNowaitAndWaitFailWhileAnotherHoldsTheRows) {
     EXPECT_EQ(rows(a(), "SELECT V FROM T WHERE ID = 1 FOR UPDATE"), (Rows{"a"}));
     // ORA-00054 for NOWAIT; for WAIT n, once n seconds have passed, ORA-30006
-    // "resource busy; acquire with WAIT timeout expired"
-    // (https://docs.oracle.com/en/error-help/db/oci-30006, the same number
-    // and text; syntax:
-    // https://docs.oracle.com/cd/E96517_01/sqlrf/img_text/for_update_clause.html).
+    // "resource busy; acquire with WAIT timeout expired".
     const struct {
         const char* query;
         const char* error;
-    } cases[] = {
-        {"SELECT V FROM T WHERE ID = 1 FOR UPDATE NOWAIT", "ORA-00054"},
-        {"SELECT V FROM T T1 WHERE ID = 1 FOR UPDATE OF T1.V NOWAIT", "ORA-00054"},
-        {"SELECT V FROM T WHERE ID = 1 FOR UPDATE WAIT 1", "ORA-30006"},
-    };
+    } cases[] = {{"SELECT V FROM T WHERE ID = 1 FOR UPDATE NOWAIT", "ORA-00054"},
+                 {"SELECT V FROM T T1 WHERE ID = 1 FOR UPDATE OF T1.V NOWAIT", "ORA-00054"},
+                 {"SELECT V FROM T WHERE ID = 1 FOR UPDATE WAIT 1", "ORA-30006"}};
     for (const auto& c : cases)
         EXPECT_EQ(oraCode([&] { rows(b(), c.query); }), c.error) << c.query;
     a().commit();
@@ -240,8 +233,7 @@ TEST_F(TransactionTest, KeysAreCheckedWhenTheStatementEnds) {
         {"UPDATE T SET ID = ID + 1 WHERE ID < 3", {"ORA-00001"}},
         {"UPDATE T SET ID = ID - 1 WHERE ID > 1", {"ORA-00001"}},
         // A value refused on a later row is the statement's error.
-        {"UPDATE T SET ID = ID + 1, V = CASE ID WHEN 3 THEN 'toolong' ELSE V END", {"ORA-12899"}},
-    };
+        {"UPDATE T SET ID = ID + 1, V = CASE ID WHEN 3 THEN 'toolong' ELSE V END", {"ORA-12899"}}};
     const Rows before{"1|a", "2|b", "3|c"};
     for (const bool autocommit : {true, false}) {
         a().setAutoCommit(autocommit);

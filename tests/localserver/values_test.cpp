@@ -42,8 +42,7 @@ TEST(Numbers, ArithmeticIsExactToFortyDigits) {
         {"1", '-', "1.000000000000000000000000000000000000001", "0"},  // 40 digits: rounded
         {"2", '/', "3", "0.6666666666666666666666666666666666666667"},
         {"7.5", '%', "-2", "1.5"},
-        {"1E-100", '*', "1E-100", "0"},
-    };
+        {"1E-100", '*', "1E-100", "0"}};
     for (const auto& [left, op, right, expected] : cases) {
         const Number a = number(left), b = number(right);
         const Number got = op == '+'   ? a + b
@@ -74,8 +73,7 @@ TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
         {19, 4, std::string("12.25555"), "12.2556"}, {3, 5, std::string("0.012"), "ORA-01438"},
         {5, 2, std::string("1.005"), "1.01"},  // decimal rounding, not binary
         {5, 2, std::string("999.995"), "ORA-01438"}, {10, 0, std::string("2.5"), "3"},
-        {2, -2, std::string("1234"), "1200"},        {10, 0, std::string("abc"), "ORA-01722"},
-    };
+        {2, -2, std::string("1234"), "1200"},        {10, 0, std::string("abc"), "ORA-01722"}};
     for (const auto& [precision, scale, input, expected] : cases) {
         const ColumnDef column = declared("N", "NUMBER", 0, false, precision, scale);
         const ColumnTarget target{"S", "T", &column, false};
@@ -93,8 +91,7 @@ TEST(Text, LengthsCountBytesOfUtf8OrCharacters) {
         {"VARCHAR2", 10, true, "一二三四五六七八九十一", "ORA-12899"},
         {"NVARCHAR2", 3, true, "表名三", ""},
         // Malformed UTF-8: each byte that is no whole character counts as one.
-        {"VARCHAR2", 2, true, "\x80\x80\x80", "ORA-12899"},
-    };
+        {"VARCHAR2", 2, true, "\x80\x80\x80", "ORA-12899"}};
     for (const auto& [type, length, charSemantics, value, expected] : cases) {
         const ColumnDef column = declared("C", type, length, charSemantics);
         const ColumnTarget target{"SCOTT", "T", &column, false};
@@ -140,14 +137,12 @@ TEST(Dates, PartsStoredDirectlyAsTheirLiteralWouldBe) {
     const struct {
         DateTime date;
         bool direct;
-    } cases[] = {
-        {{2001, 2, 3, 12, 30, 15}, true},   {{2000, 2, 29, 0, 0, 0}, true},
-        {{2001, 2, 29, 0, 0, 0}, true},     {{0, 1, 1, 0, 0, 0}, true},
-        {{2001, 13, 1, 0, 0, 0}, true},     {{2001, 1, 1, 24, 0, 0}, true},
-        {{2001, 1, 1, 0, 60, 0}, true},     {{2001, 1, 1, 0, 0, 60}, true},
-        {{9999, 12, 31, 23, 59, 59}, true}, {{10000, 1, 1, 0, 0, 0}, false},
-        {{-1, 1, 1, 0, 0, 0}, false},       {{2001, 100, 1, 0, 0, 0}, false},
-    };
+    } cases[] = {{{2001, 2, 3, 12, 30, 15}, true},   {{2000, 2, 29, 0, 0, 0}, true},
+                 {{2001, 2, 29, 0, 0, 0}, true},     {{0, 1, 1, 0, 0, 0}, true},
+                 {{2001, 13, 1, 0, 0, 0}, true},     {{2001, 1, 1, 24, 0, 0}, true},
+                 {{2001, 1, 1, 0, 60, 0}, true},     {{2001, 1, 1, 0, 0, 60}, true},
+                 {{9999, 12, 31, 23, 59, 59}, true}, {{10000, 1, 1, 0, 0, 0}, false},
+                 {{-1, 1, 1, 0, 0, 0}, false},       {{2001, 100, 1, 0, 0, 0}, false}};
     const ColumnDef date = declared("D", "DATE");
     const ColumnTarget target{"S", "T", &date, false};
     for (const auto& c : cases) {
@@ -177,8 +172,7 @@ TEST(Dates, ToDateReadsTheUsualFormatElements) {
         {"49-01-01", "RR-MM-DD", "2049-01-01 00:00:00"},
         {"99-01-01", "RR-MM-DD", "1999-01-01 00:00:00"},
         {"2001-AB-03", "YYYY-MM-DD", "ORA-01858"},
-        {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"},
-    };
+        {"2001-02-03", "YYYY-MM-QQ", "ORA-01821"}};
     for (const auto& [text, format, expected] : cases) {
         EXPECT_EQ(textOrCode([&] { return formatStoredDate(parseDateWithFormat(text, format)); }),
                   expected)

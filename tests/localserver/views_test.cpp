@@ -1,7 +1,4 @@
-// Views as Oracle 19c documents them (SQL Language Reference, CREATE VIEW,
-// docs.oracle.com/en/database/oracle/oracle-database/19/sqlrf/CREATE-VIEW.html;
-// DROP VIEW, .../sqlrf/DROP-VIEW.html; error texts from the Error Messages
-// reference).
+// Views as Oracle 19c documents them (CREATE VIEW, DROP VIEW).
 #include <gtest/gtest.h>
 
 #include "steps.h"
