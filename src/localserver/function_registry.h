@@ -27,6 +27,8 @@ std::span<const FunctionEntry> dateFunctionEntries();
 void defineListAggregate(SqliteDb& db);
 // COUNT, SUM and AVG (DISTINCT x) over a whole partition (distinct_aggregate.cpp).
 void defineDistinctAggregates(SqliteDb& db);
+// SUM, AVG, COUNT, MIN, MAX over a RANGE frame with an offset (range_frame.cpp).
+void defineRangeAggregate(SqliteDb& db);
 
 // Argument readers shared by the implementations.
 bool isNull(const SqlValue& v);

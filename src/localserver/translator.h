@@ -146,6 +146,8 @@ class Translator {
     std::string analytic(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string listAggregate(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string windowSql(const ast::Window& w);
+    std::string rangeAggregate(const std::string& function, const std::string& value,
+                               const ast::Window& w);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,

@@ -153,7 +153,7 @@ TEST_F(AnalyticTest, RefusedWhereOracleRefusesThem) {
          .expected = {"ORA-30486"}},
         {.query = "SELECT SUM(SAL) OVER (ORDER BY NAME RANGE BETWEEN 1 PRECEDING AND CURRENT "
                   "ROW) FROM T",
-         .expected = {"ORA-00932"}},
+         .expected = {"ORA-00902"}},
         {.query = "SELECT SUM(SAL) OVER (ORDER BY SAL ROWS BETWEEN x AND CURRENT ROW) FROM T",
          .expected = {"ORA-00905"}},
     });
