@@ -117,7 +117,7 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
 void LocalSession::runWrite(const std::string& sql, const std::vector<SqlValue>& params,
                             const std::shared_ptr<const TableInfo>& table) {
     try {
-        auto& stmt = db_.cached(sql);
+        auto stmt = db_.cached(sql);
         stmt.bindAllKept(params);
         while (stmt.step()) {
         }
@@ -160,7 +160,7 @@ void LocalSession::updateRows(const TableInfo& table,
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
     try {
-        auto& stmt = db_.cached(sql + (source.empty() ? "" : " FROM " + source) + where);
+        auto stmt = db_.cached(sql + (source.empty() ? "" : " FROM " + source) + where);
         stmt.bindAll(tr.params());
         while (stmt.step()) {
         }
