@@ -15,6 +15,13 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
+// A column a source refuses to show (MERGE's target inside the INSERT): a
+// subquery naming it gets this error, not its own ORA-00904.
+class RefusedName : public oracle::OracleError {
+  public:
+    using OracleError::OracleError;
+};
+
 }  // namespace
 
 SqlType typeOf(const ColumnDef& c) {
@@ -123,6 +130,8 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
             std::string sql = parent_->column(e, type);
             ++outerColumns_;
             return sql;
+        } catch (const RefusedName&) {
+            throw;
         } catch (const oracle::OracleError&) {
             // Reported below as this query's own unknown name.
         }
@@ -137,8 +146,11 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     }
     const ColumnDef& def = found->table->columns[static_cast<std::size_t>(index)];
     if (found->refusedCode)
-        oraThrow(found->refusedCode, found->refusedText + "\"" + found->table->owner + "\".\"" +
-                                         found->table->name + "\".\"" + def.name + "\"");
+        throw RefusedName(oracle::kServerErrorNumber,
+                          oraMessage(found->refusedCode,
+                                     found->refusedText + "\"" + found->table->owner + "\".\"" +
+                                         found->table->name + "\".\"" + def.name + "\""),
+                          kServerSource);
     set(type, typeOf(def));
     ++ownColumns_;
     return found->sqlAlias + "." + found->columnPrefix + std::to_string(index);

@@ -86,7 +86,7 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
          .expected = {"ORA-38102"}},
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN "
                       "INSERT (ID) VALUES (C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
-         .expected = {"ORA-00904"}},
+         .expected = {"ORA-38102"}},
         {.statement = "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", .expected = {"ORA-00905"}},
         {.statement = "MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE "
                       "SET SAL = 1",
