@@ -23,6 +23,7 @@ struct FunctionEntry {
 // (scalar_functions.cpp), dates (date_functions.cpp).
 std::span<const FunctionEntry> scalarFunctionEntries();
 std::span<const FunctionEntry> dateFunctionEntries();
+std::span<const FunctionEntry> binaryFunctionEntries();  // binary_float.cpp
 // The aggregates defined beside those functions (LISTAGG).
 void defineListAggregate(SqliteDb& db);
 // COUNT, SUM and AVG (DISTINCT x) over a whole partition (distinct_aggregate.cpp).

@@ -353,6 +353,8 @@ const std::vector<const Entry*>& entries() {
             out.push_back(&e);
         for (const Entry& e : dateFunctionEntries())
             out.push_back(&e);
+        for (const Entry& e : binaryFunctionEntries())
+            out.push_back(&e);
         return out;
     }();
     return all;

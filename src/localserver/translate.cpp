@@ -25,7 +25,7 @@ class RefusedName : public oracle::OracleError {
 }  // namespace
 
 SqlType typeOf(const ColumnDef& c) {
-    if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
+    if (columnKind(c) == ColumnKind::kNumber)
         return SqlType::kNumber;
     if (c.dataType == "DATE" || c.dataType.rfind("TIMESTAMP", 0) == 0)
         return SqlType::kDate;
@@ -254,13 +254,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             // '' is NULL, as the server has it.
             return e.text.empty() ? std::string("NULL")
                                   : bindLiteral(e, e.text, ParamOrigin::Kind::kText);
-        case Expr::Kind::kNumber: {
-            set(type, SqlType::kNumber);
-            auto number = parseNumber(e.text);
-            if (!number)
-                oraThrow(1722, "invalid number");
-            return bindLiteral(e, *number, ParamOrigin::Kind::kNumber);
-        }
+        case Expr::Kind::kNumber:
+            return numberLiteral(e, type);
         case Expr::Kind::kColumn:
             return column(e, type);
         case Expr::Kind::kStar:
@@ -358,6 +353,8 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
         return dateArithmetic(op, terms, types, type);
     }
     set(type, SqlType::kNumber);
+    if (const BinaryKind kind = binaryKind(e); kind != BinaryKind::kNone)
+        return binaryArithmetic(op, kind, terms);
     const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
     return sqlCall(function, terms);
 }
