@@ -16,7 +16,7 @@
 namespace malvorn::localserver {
 
 std::string columnAffinity(const ColumnDef& column) {
-    return column.dataType == "NUMBER" || column.dataType == "FLOAT" ? " NUMERIC" : " TEXT";
+    return columnKind(column) == ColumnKind::kNumber ? " NUMERIC" : " TEXT";
 }
 
 void LocalSession::forgetTable(const TableInfo& table) {

@@ -32,7 +32,7 @@ std::string renamedIn(const std::string& text, const std::string& from, const st
 }
 
 void catalogStep(SqliteDb& db, const char* sql, const std::vector<SqlValue>& values) {
-    auto& stmt = db.cached(sql);
+    auto stmt = db.cached(sql);
     stmt.bindAll(values);
     stmt.step();
 }

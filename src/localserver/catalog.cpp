@@ -43,7 +43,7 @@ std::vector<std::string> splitNames(const std::string& joined) {
 namespace {
 
 void readColumns(SqliteDb& db, TableInfo& info) {
-    auto& cols = db.cached(
+    auto cols = db.cached(
         "SELECT name, data_type, data_length, data_precision, data_scale, nullable, char_length, "
         "char_used, default_text FROM mv_column WHERE table_id = ?1 ORDER BY column_id");
     cols.bind(1, info.id);
@@ -66,7 +66,7 @@ void readColumns(SqliteDb& db, TableInfo& info) {
 }
 
 void readKeys(SqliteDb& db, TableInfo& info) {
-    auto& keys = db.cached(
+    auto keys = db.cached(
         "SELECT name, kind, columns FROM mv_constraint WHERE table_id = ?1 AND kind IN ('P', "
         "'U')");
     keys.bind(1, info.id);
@@ -89,7 +89,7 @@ void addColumns(SqliteDb& db, std::int64_t tableId, const std::vector<ColumnDef>
 }  // namespace
 
 std::string nextKeyName(SqliteDb& db) {
-    auto& next = db.cached("SELECT ifnull(max(id), 0) + 1 FROM mv_constraint");
+    auto next = db.cached("SELECT ifnull(max(id), 0) + 1 FROM mv_constraint");
     next.step();
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "SYS_C%07lld", static_cast<long long>(next.columnInt(0)));
@@ -101,12 +101,12 @@ namespace {
 
 void addKeys(SqliteDb& db, const std::string& owner, std::int64_t tableId,
              const std::vector<KeyDef>& keys) {
-    auto& addKey = db.cached(
+    auto addKey = db.cached(
         "INSERT INTO mv_constraint(owner, name, table_id, kind, columns, index_tablespace) "
         "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
     for (const auto& k : keys) {
         const std::string name = k.name.empty() ? nextKeyName(db) : k.name;
-        auto& used = db.cached("SELECT 1 FROM mv_constraint WHERE owner = ?1 AND name = ?2");
+        auto used = db.cached("SELECT 1 FROM mv_constraint WHERE owner = ?1 AND name = ?2");
         used.bindAll({owner, name});
         if (used.step())
             oraThrow(2264, "name already used by an existing constraint");
@@ -119,7 +119,7 @@ void addKeys(SqliteDb& db, const std::string& owner, std::int64_t tableId,
 }
 
 void deleteWhere(SqliteDb& db, const char* sql, const SqlValue& value) {
-    auto& stmt = db.cached(sql);
+    auto stmt = db.cached(sql);
     stmt.bind(1, value);
     stmt.step();
 }
@@ -209,7 +209,7 @@ CatalogTransaction::CatalogTransaction(SqliteDb& db)
     : SqliteTransaction(db, "DELETE FROM main.mv_state WHERE 0") {}
 
 std::int64_t catalogGeneration(SqliteDb& db) {
-    auto& stmt = db.cached("SELECT v FROM mv_state WHERE k = 'generation'");
+    auto stmt = db.cached("SELECT v FROM mv_state WHERE k = 'generation'");
     stmt.step();
     const std::int64_t generation = stmt.columnInt(0);
     stmt.reset();
@@ -222,7 +222,7 @@ void bumpGeneration(SqliteDb& db) {
 
 std::optional<CatalogEntry> readTable(SqliteDb& db, const std::string& owner,
                                       const std::string& name) {
-    auto& stmt = db.cached(
+    auto stmt = db.cached(
         "SELECT t.id, t.tablespace, t.physical, u.id FROM mv_table t JOIN mv_user u ON u.name = "
         "t.owner WHERE t.owner = ?1 AND t.name = ?2");
     stmt.bindAll({owner, name});
@@ -245,7 +245,7 @@ std::optional<CatalogEntry> readTable(SqliteDb& db, const std::string& owner,
 }
 
 std::optional<std::pair<std::string, std::string>> tableNameById(SqliteDb& db, std::int64_t id) {
-    auto& stmt = db.cached("SELECT owner, name FROM mv_table WHERE id = ?1");
+    auto stmt = db.cached("SELECT owner, name FROM mv_table WHERE id = ?1");
     stmt.bind(1, id);
     if (!stmt.step())
         return std::nullopt;
@@ -258,11 +258,11 @@ void addTable(SqliteDb& db, const TableInfo& table, const std::string& physical,
               const std::vector<KeyDef>& keys) {
     if (objectNameTaken(db, table.owner, table.name))
         oraThrow(955, "name is already used by an existing object");
-    auto& add =
+    auto add =
         db.cached("INSERT INTO mv_table(owner, name, tablespace, physical) VALUES(?1, ?2, ?3, ?4)");
     add.bindAll({table.owner, table.name, table.tablespace, physical});
     add.step();
-    auto& lastId = db.cached("SELECT last_insert_rowid()");
+    auto lastId = db.cached("SELECT last_insert_rowid()");
     lastId.step();
     const std::int64_t tableId = lastId.columnInt(0);
     lastId.reset();
@@ -290,7 +290,7 @@ void removeTablesOf(SqliteDb& db, const std::string& owner) {
 }
 
 bool ownsTables(SqliteDb& db, const std::string& owner) {
-    auto& owns = db.cached(
+    auto owns = db.cached(
         "SELECT (SELECT count(*) FROM mv_table WHERE owner = ?1) + (SELECT count(*) FROM mv_view "
         "WHERE owner = ?1) + (SELECT count(*) FROM mv_sequence WHERE owner = ?1)");
     owns.bind(1, owner);
@@ -301,7 +301,7 @@ bool ownsTables(SqliteDb& db, const std::string& owner) {
 }
 
 void writeColumn(SqliteDb& db, std::int64_t tableId, std::size_t index, const ColumnDef& c) {
-    auto& write = db.cached(
+    auto write = db.cached(
         "INSERT OR REPLACE INTO mv_column VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     const bool character = c.charLength > 0;
     write.bindAll({tableId, static_cast<std::int64_t>(index + 1), c.name, c.dataType,

@@ -36,7 +36,7 @@ ConstraintEntry readEntry(SqliteStatement& row) {
 
 std::vector<ConstraintEntry> readAll(SqliteDb& db, const std::string& where,
                                      const std::vector<SqlValue>& values) {
-    auto& stmt = db.cached(kSelect + where);
+    auto stmt = db.cached(kSelect + where);
     stmt.bindAll(values);
     std::vector<ConstraintEntry> out;
     while (stmt.step())
@@ -46,7 +46,7 @@ std::vector<ConstraintEntry> readAll(SqliteDb& db, const std::string& where,
 }
 
 void deleteWhere(SqliteDb& db, const char* sql, const SqlValue& value) {
-    auto& stmt = db.cached(sql);
+    auto stmt = db.cached(sql);
     stmt.bind(1, value);
     stmt.step();
 }
@@ -63,17 +63,17 @@ ConstraintEntry addConstraint(SqliteDb& db, ConstraintEntry entry) {
         entry.name = nextKeyName(db);
     if (constraintNameUsed(db, entry.owner, entry.name))
         oraThrow(2264, "name already used by an existing constraint");
-    auto& add = db.cached(
+    auto add = db.cached(
         "INSERT INTO mv_constraint(owner, name, table_id, kind, columns, index_tablespace) "
         "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
     add.bindAll({entry.owner, entry.name, entry.tableId, std::string(1, entry.kind),
                  joinNames(entry.columns), entry.indexTablespace});
     add.step();
-    auto& lastId = db.cached("SELECT last_insert_rowid()");
+    auto lastId = db.cached("SELECT last_insert_rowid()");
     lastId.step();
     entry.id = lastId.columnInt(0);
     lastId.reset();
-    auto& rule = db.cached("INSERT INTO mv_constraint_rule VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    auto rule = db.cached("INSERT INTO mv_constraint_rule VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     rule.bindAll({entry.id, entry.parentKey ? SqlValue(entry.parentKey) : SqlValue(),
                   entry.kind == 'R' ? SqlValue(entry.deleteRule) : SqlValue(),
                   entry.kind == 'C' ? SqlValue(entry.condition) : SqlValue(),
@@ -117,7 +117,7 @@ void removeConstraint(SqliteDb& db, std::int64_t id) {
 }
 
 void addNotNullChecks(SqliteDb& db, const TableInfo& table, const std::vector<KeyDef>& keys) {
-    auto& id = db.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
+    auto id = db.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
     id.bindAll({table.owner, table.name});
     id.step();
     const std::int64_t tableId = id.columnInt(0);
@@ -143,7 +143,7 @@ void addNotNullChecks(SqliteDb& db, const TableInfo& table, const std::vector<Ke
 }
 
 void setNullable(SqliteDb& db, std::int64_t tableId, const std::string& column, bool nullable) {
-    auto& set = db.cached("UPDATE mv_column SET nullable = ?3 WHERE table_id = ?1 AND name = ?2");
+    auto set = db.cached("UPDATE mv_column SET nullable = ?3 WHERE table_id = ?1 AND name = ?2");
     set.bindAll({tableId, column, std::string(nullable ? "Y" : "N")});
     set.step();
 }

@@ -23,10 +23,13 @@ struct FunctionEntry {
 // (scalar_functions.cpp), dates (date_functions.cpp).
 std::span<const FunctionEntry> scalarFunctionEntries();
 std::span<const FunctionEntry> dateFunctionEntries();
+std::span<const FunctionEntry> binaryFunctionEntries();  // binary_float.cpp
 // The aggregates defined beside those functions (LISTAGG).
 void defineListAggregate(SqliteDb& db);
 // COUNT, SUM and AVG (DISTINCT x) over a whole partition (distinct_aggregate.cpp).
 void defineDistinctAggregates(SqliteDb& db);
+// SUM, AVG, COUNT, MIN, MAX over a RANGE frame with an offset (range_frame.cpp).
+void defineRangeAggregate(SqliteDb& db);
 
 // Argument readers shared by the implementations.
 bool isNull(const SqlValue& v);

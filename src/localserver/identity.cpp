@@ -38,12 +38,12 @@ void LocalSession::createIdentity(const ast::CreateTable& ct, const TableInfo& t
     if (!def.defaultText.empty())
         oraThrow(30674, "identity column cannot have a default value");
     const ast::IdentitySpec& how = *column->identity;
-    auto& id = db_.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
+    auto id = db_.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
     id.bindAll({table.owner, table.name});
     id.step();
     const std::int64_t tableId = id.columnInt(0);
     id.reset();
-    auto& add = db_.cached("INSERT INTO mv_identity_col VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    auto add = db_.cached("INSERT INTO mv_identity_col VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
     add.bindAll({tableId, column->name, std::string(how.always ? "ALWAYS" : "BY DEFAULT"),
                  std::int64_t{how.onNull ? 1 : 0}, std::int64_t{how.startWith},
                  std::int64_t{how.incrementBy}});
@@ -63,9 +63,9 @@ SqlValue LocalSession::nextIdentity(std::int64_t tableId) {
     if (!table)
         tableDoesNotExist();
     const std::string schema = schemaOf(table->sqlName);
-    auto& take = db_.cached("UPDATE " + schema +
-                            ".mv_identity SET next = next + increment WHERE tab = ?1 RETURNING "
-                            "next - increment");
+    auto take = db_.cached("UPDATE " + schema +
+                           ".mv_identity SET next = next + increment WHERE tab = ?1 RETURNING "
+                           "next - increment");
     take.bind(1, physicalOf(table->sqlName));
     if (!take.step())
         oraThrow(600, "internal error code, arguments: [identity counter missing]");
@@ -84,7 +84,7 @@ void LocalSession::modifyIdentity(const TableInfo& table, const std::string& col
         oraThrow(30673, "column to be modified is not an identity column");
     const ChangeSignal::Change change(signal_);
     CatalogTransaction tx(db_);
-    auto& set = db_.cached(
+    auto set = db_.cached(
         "UPDATE mv_identity_col SET generation = ?2, on_null = ?3, increment = ?4 WHERE "
         "table_id = ?1");
     set.bindAll({table.id, std::string(how.always ? "ALWAYS" : "BY DEFAULT"),
@@ -104,7 +104,7 @@ void LocalSession::modifyIdentity(const TableInfo& table, const std::string& col
             next = std::stoll(formatNumber(highest->column(0))) + how.incrementBy;
     }
     if (next) {
-        auto& start = db_.cached("UPDATE mv_identity_col SET start_with = ?2 WHERE table_id = ?1");
+        auto start = db_.cached("UPDATE mv_identity_col SET start_with = ?2 WHERE table_id = ?1");
         start.bindAll({table.id, *next});
         start.step();
     }

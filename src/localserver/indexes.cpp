@@ -143,7 +143,7 @@ void LocalSession::comment(const ast::Comment& c) {
         invalidIdentifier(c.column);
     const ChangeSignal::Change change(signal_);
     CatalogTransaction tx(db_);
-    auto& set = db_.cached("INSERT OR REPLACE INTO mv_comment VALUES(?1, ?2, ?3)");
+    auto set = db_.cached("INSERT OR REPLACE INTO mv_comment VALUES(?1, ?2, ?3)");
     set.bindAll({table->id, c.column, c.text});
     set.step();
     tx.commit();

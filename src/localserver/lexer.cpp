@@ -86,6 +86,10 @@ std::size_t scanNumber(const std::string& s, std::size_t i, Token& t) {
                 t.text += s[i++];
         }
     }
+    // 1.5d, 2e3f: a BINARY_DOUBLE or BINARY_FLOAT literal.
+    if (i < n && (s[i] == 'd' || s[i] == 'D' || s[i] == 'f' || s[i] == 'F') &&
+        !(i + 1 < n && isNamePartByte(s[i + 1])))
+        t.text += s[i++];
     return i;
 }
 

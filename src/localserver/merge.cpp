@@ -77,13 +77,13 @@ void LocalSession::mergeRows(const ast::Merge& m) {
         std::string join = tr.condition(*m.on);
         if (m.updateWhere)
             join += " AND " + tr.condition(*m.updateWhere);
-        auto& twice = db_.cached("SELECT 1 FROM " + target + " JOIN " + from + " ON " + join +
-                                 " GROUP BY a0.rowid HAVING count(*) > 1 LIMIT 1");
+        auto twice = db_.cached("SELECT 1 FROM " + target + " JOIN " + from + " ON " + join +
+                                " GROUP BY a0.rowid HAVING count(*) > 1 LIMIT 1");
         twice.bindAll(tr.params());
         if (twice.step())
             oraThrow(30926, "unable to get a stable set of rows in the source tables");
     }
-    auto& highest = db_.cached("SELECT ifnull(max(rowid), 0) FROM " + table->sqlName);
+    auto highest = db_.cached("SELECT ifnull(max(rowid), 0) FROM " + table->sqlName);
     highest.bindAll({});
     highest.step();
     const std::string before = "a0.rowid <= " + formatNumber(highest.column(0));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "localserver/errors.h"
+#include "localserver/values.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -69,7 +70,8 @@ void declareNumber(const ast::ColumnClause& def, ColumnDef& c) {
         c.scale = 0;
 }
 
-// FLOAT, DATE, TIMESTAMP, CLOB, BLOB and RAW; false for any other type.
+// FLOAT, BINARY_DOUBLE, BINARY_FLOAT, DATE, TIMESTAMP, CLOB, BLOB and RAW;
+// false for any other type.
 bool declareOther(const ast::ColumnClause& def, ColumnDef& c) {
     const std::string& t = def.typeName;
     if (t == "FLOAT") {
@@ -78,6 +80,11 @@ bool declareOther(const ast::ColumnClause& def, ColumnDef& c) {
         c.precision = def.length.value_or(126);
         if (*c.precision < 1 || *c.precision > 126)
             oraThrow(1724, "floating point precision is out of range (1 to 126)");
+    } else if (t == "BINARY_DOUBLE" || t == "BINARY_FLOAT") {
+        if (def.length)
+            missingRightParenthesis();
+        c.dataType = t;
+        c.dataLength = t == "BINARY_DOUBLE" ? 8 : 4;
     } else if (t == "TIMESTAMP") {
         const int fraction = def.length.value_or(6);
         if (fraction > 9)
@@ -191,7 +198,7 @@ std::string rowTableSql(const std::string& sqlName, const std::vector<ColumnDef>
                         const std::vector<KeyDef>& keys) {
     std::string ddl = "CREATE TABLE " + sqlName + "(";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const bool numeric = columns[i].dataType == "NUMBER" || columns[i].dataType == "FLOAT";
+        const bool numeric = columnKind(columns[i]) == ColumnKind::kNumber;
         ddl += (i ? ", c" : "c") + std::to_string(i) + (numeric ? " NUMERIC" : " TEXT");
     }
     for (const auto& k : keys) {

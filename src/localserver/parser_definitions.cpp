@@ -60,9 +60,9 @@ ast::ColumnClause Parser::columnClause(ast::CreateTable& ct) {
         oraThrow(902, "invalid datatype");
     c.typeName = take().text;
     static const std::set<std::string> types = {
-        "VARCHAR2",  "VARCHAR", "NVARCHAR2", "CHAR", "NCHAR",    "NUMBER", "NUMERIC",
-        "DECIMAL",   "DEC",     "INTEGER",   "INT",  "SMALLINT", "FLOAT",  "DATE",
-        "TIMESTAMP", "CLOB",    "BLOB",      "RAW",  "LONG"};
+        "VARCHAR2",  "VARCHAR", "NVARCHAR2", "CHAR", "NCHAR",    "NUMBER",        "NUMERIC",
+        "DECIMAL",   "DEC",     "INTEGER",   "INT",  "SMALLINT", "FLOAT",         "DATE",
+        "TIMESTAMP", "CLOB",    "BLOB",      "RAW",  "LONG",     "BINARY_DOUBLE", "BINARY_FLOAT"};
     if (!types.count(c.typeName))
         oraThrow(902, "invalid datatype");
     if (c.typeName == "LONG" && acceptWord("RAW"))

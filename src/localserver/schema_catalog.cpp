@@ -6,13 +6,13 @@ namespace malvorn::localserver {
 namespace {
 
 void deleteWhere(SqliteDb& db, const char* sql, const SqlValue& value) {
-    auto& stmt = db.cached(sql);
+    auto stmt = db.cached(sql);
     stmt.bind(1, value);
     stmt.step();
 }
 
 bool exists(SqliteDb& db, const char* sql, const std::vector<SqlValue>& values) {
-    auto& stmt = db.cached(sql);
+    auto stmt = db.cached(sql);
     stmt.bindAll(values);
     const bool found = stmt.step();
     stmt.reset();
@@ -22,7 +22,7 @@ bool exists(SqliteDb& db, const char* sql, const std::vector<SqlValue>& values) 
 // A descending index column is kept by the server as a hidden column of the
 // table, numbered after the table's columns and earlier hidden ones.
 std::string hiddenColumnName(SqliteDb& db, std::int64_t tableId, int tableColumnCount) {
-    auto& used = db.cached(
+    auto used = db.cached(
         "SELECT count(*) FROM mv_index_column c JOIN mv_index i ON i.id = c.index_id WHERE "
         "i.table_id = ?1 AND c.hidden IS NOT NULL");
     used.bind(1, tableId);
@@ -53,7 +53,7 @@ void createSchemaObjectTables(SqliteDb& db) {
 }
 
 void readIndexes(SqliteDb& db, TableInfo& table) {
-    auto& indexes = db.cached(
+    auto indexes = db.cached(
         "SELECT i.id, i.name, i.uniq, i.physical, c.name, c.descend FROM mv_index i JOIN "
         "mv_index_column c ON c.index_id = i.id WHERE i.table_id = ?1 ORDER BY i.id, c.position");
     indexes.bind(1, table.id);
@@ -69,7 +69,7 @@ void readIndexes(SqliteDb& db, TableInfo& table) {
         index.descending.push_back(indexes.columnText(5) == "DESC");
     }
     indexes.reset();
-    auto& identity =
+    auto identity =
         db.cached("SELECT name, generation, on_null FROM mv_identity_col WHERE table_id = ?1");
     identity.bind(1, table.id);
     if (identity.step()) {
@@ -78,7 +78,7 @@ void readIndexes(SqliteDb& db, TableInfo& table) {
     }
     identity.reset();
     // Keys added by ALTER TABLE are unique indexes of the same kind.
-    auto& keys = db.cached(
+    auto keys = db.cached(
         "SELECT k.name, k.columns, r.physical FROM mv_constraint k JOIN mv_constraint_rule r ON "
         "r.id = k.id WHERE k.table_id = ?1 AND k.kind IN ('P', 'U') AND r.physical IS NOT NULL");
     keys.bind(1, table.id);
@@ -137,13 +137,13 @@ bool keyNamed(SqliteDb& db, const std::string& owner, const std::string& name) {
 }
 
 void addIndex(SqliteDb& db, const IndexEntry& index, int tableColumnCount) {
-    auto& add = db.cached(
+    auto add = db.cached(
         "INSERT INTO mv_index(owner, name, table_id, uniq, physical, tablespace) VALUES(?1, ?2, "
         "?3, ?4, ?5, ?6)");
     add.bindAll({index.owner, index.name, index.tableId, std::int64_t{index.unique ? 1 : 0},
                  index.physical, index.tablespace});
     add.step();
-    auto& lastId = db.cached("SELECT last_insert_rowid()");
+    auto lastId = db.cached("SELECT last_insert_rowid()");
     lastId.step();
     const std::int64_t id = lastId.columnInt(0);
     lastId.reset();
@@ -151,7 +151,7 @@ void addIndex(SqliteDb& db, const IndexEntry& index, int tableColumnCount) {
         const SqlValue hidden =
             index.descending[i] ? SqlValue(hiddenColumnName(db, index.tableId, tableColumnCount))
                                 : SqlValue();
-        auto& column = db.cached("INSERT INTO mv_index_column VALUES(?1, ?2, ?3, ?4, ?5)");
+        auto column = db.cached("INSERT INTO mv_index_column VALUES(?1, ?2, ?3, ?4, ?5)");
         column.bindAll({id, static_cast<std::int64_t>(i + 1), index.columns[i],
                         std::string(index.descending[i] ? "DESC" : "ASC"), hidden});
         column.step();
@@ -161,7 +161,7 @@ void addIndex(SqliteDb& db, const IndexEntry& index, int tableColumnCount) {
 
 std::optional<FoundIndex> findIndex(SqliteDb& db, const std::string& owner,
                                     const std::string& name) {
-    auto& find =
+    auto find =
         db.cached("SELECT id, table_id, physical FROM mv_index WHERE owner = ?1 AND name = ?2");
     find.bindAll({owner, name});
     if (!find.step())

@@ -83,7 +83,7 @@ void createSequenceTables(SqliteDb& db) {
 }
 
 bool objectNameTaken(SqliteDb& db, const std::string& owner, const std::string& name) {
-    auto& taken = db.cached(
+    auto taken = db.cached(
         "SELECT 1 FROM mv_table WHERE owner = ?1 AND name = ?2 UNION ALL SELECT 1 FROM mv_view "
         "WHERE owner = ?1 AND name = ?2 UNION ALL SELECT 1 FROM mv_sequence WHERE owner = ?1 AND "
         "name = ?2");
@@ -119,8 +119,8 @@ SequenceState readRow(const SqliteStatement& row) {
 
 std::optional<SequenceState> readSequence(SqliteDb& db, const std::string& owner,
                                           const std::string& name) {
-    auto& read = db.cached(std::string("SELECT ") + kColumns +
-                           " FROM mv_sequence WHERE owner = ?1 AND name = ?2");
+    auto read = db.cached(std::string("SELECT ") + kColumns +
+                          " FROM mv_sequence WHERE owner = ?1 AND name = ?2");
     read.bindAll({owner, name});
     std::optional<SequenceState> found;
     if (read.step())
@@ -130,8 +130,8 @@ std::optional<SequenceState> readSequence(SqliteDb& db, const std::string& owner
 }
 
 void writeSequence(SqliteDb& db, const SequenceState& s) {
-    auto& write = db.cached(std::string("INSERT OR REPLACE INTO mv_sequence(") + kColumns +
-                            ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+    auto write = db.cached(std::string("INSERT OR REPLACE INTO mv_sequence(") + kColumns +
+                           ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     write.bindAll({s.id ? SqlValue(s.id) : SqlValue(), s.owner, s.name, s.minValue.text(),
                    s.maxValue.text(), s.increment.text(), std::string(s.cycle ? "Y" : "N"), s.cache,
                    s.next.text(), s.high.text(), std::int64_t{s.used ? 1 : 0}});
@@ -139,14 +139,14 @@ void writeSequence(SqliteDb& db, const SequenceState& s) {
 }
 
 bool removeSequence(SqliteDb& db, const std::string& owner, const std::string& name) {
-    auto& remove = db.cached("DELETE FROM mv_sequence WHERE owner = ?1 AND name = ?2");
+    auto remove = db.cached("DELETE FROM mv_sequence WHERE owner = ?1 AND name = ?2");
     remove.bindAll({owner, name});
     remove.step();
     return db.changes() > 0;
 }
 
 void removeSequencesOf(SqliteDb& db, const std::string& owner) {
-    auto& remove = db.cached("DELETE FROM mv_sequence WHERE owner = ?1");
+    auto remove = db.cached("DELETE FROM mv_sequence WHERE owner = ?1");
     remove.bind(1, owner);
     remove.step();
 }
@@ -211,7 +211,7 @@ SequenceCounter::SequenceCounter(const std::string& catalogPath) : db_(catalogPa
 Number SequenceCounter::next(std::int64_t id) {
     db_.exec("BEGIN IMMEDIATE");
     try {
-        auto& read =
+        auto read =
             db_.cached(std::string("SELECT ") + kColumns + " FROM mv_sequence WHERE id = ?1");
         read.bind(1, id);
         if (!read.step())
@@ -236,7 +236,7 @@ Number SequenceCounter::next(std::int64_t id) {
             (ascending ? compare(value, s.high) >= 0 : compare(value, s.high) <= 0)) {
             s.high = value + s.increment * Number::fromInt(std::max<std::int64_t>(s.cache, 1));
         }
-        auto& write = db_.cached(
+        auto write = db_.cached(
             "UPDATE mv_sequence SET next_value = ?2, high_value = ?3, used = 1 WHERE id = ?1");
         write.bindAll({id, (value + s.increment).text(), s.high.text()});
         write.step();

@@ -353,6 +353,8 @@ const std::vector<const Entry*>& entries() {
             out.push_back(&e);
         for (const Entry& e : dateFunctionEntries())
             out.push_back(&e);
+        for (const Entry& e : binaryFunctionEntries())
+            out.push_back(&e);
         return out;
     }();
     return all;
@@ -433,6 +435,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
     }
     defineListAggregate(db);
     defineDistinctAggregates(db);
+    defineRangeAggregate(db);
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });

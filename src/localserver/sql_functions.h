@@ -59,6 +59,10 @@ enum class ServerFunction {
     kDateTruncTo,    // (date, format)
     kDateRound,      // (date, format)
     kExtract,        // (date, field)
+    // binary_functions: BINARY_DOUBLE (single 0) and BINARY_FLOAT (single 1)
+    kBinaryOp,    // (op, number, number, single): + - * / in binary arithmetic
+    kToBinary,    // (number, single): rounded to the type
+    kBinaryText,  // (number, single): TO_CHAR without a format
 };
 
 // The SQL text of a call with the given argument texts; a wrong argument

@@ -251,22 +251,23 @@ std::unique_ptr<SqliteStatement> SqliteDb::prepare(const std::string& sql) {
     return std::unique_ptr<SqliteStatement>(new SqliteStatement(*this, stmt));
 }
 
-SqliteStatement& SqliteDb::cached(const std::string& sql) {
+CachedStatement SqliteDb::cached(const std::string& sql) {
     auto it = cache_.find(sql);
     if (it == cache_.end()) {
         // Statements built from literals are bound as parameters, so the cache
-        // stays small in practice; the bound is a guard, not a policy.
+        // stays small in practice; the bound is a guard, not a policy. A
+        // statement lent out stays until its lease ends.
         if (cache_.size() > 200)
-            cache_.clear();
+            std::erase_if(cache_, [](const auto& entry) { return entry.second->leases_ == 0; });
         it = cache_.emplace(sql, prepare(sql)).first;
     } else {
         it->second->reset();
     }
-    return *it->second;
+    return CachedStatement(*it->second);
 }
 
 void SqliteDb::clearCache() {
-    cache_.clear();
+    std::erase_if(cache_, [](const auto& entry) { return entry.second->leases_ == 0; });
 }
 
 std::int64_t SqliteDb::changes() const {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -74,10 +75,47 @@ class SqliteStatement {
 
   private:
     friend class SqliteDb;
+    friend class CachedStatement;
     SqliteStatement(SqliteDb& db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
     SqliteDb& db_;
     sqlite3_stmt* stmt_;
     std::vector<std::string> keys_;  // the NUMBER keys bindAllKept bound
+    int leases_ = 0;                 // CachedStatements lending it now
+};
+
+// A statement of SqliteDb's cache, lent for the caller's scope and reset when
+// the scope ends: a statement read for one row would otherwise stay on that
+// row, keeping its read snapshot past COMMIT and the connection's tables
+// locked against DDL (ORA-00054).
+class CachedStatement {
+  public:
+    explicit CachedStatement(SqliteStatement& statement) : s_(&statement) { ++s_->leases_; }
+    CachedStatement(CachedStatement&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
+    CachedStatement(const CachedStatement&) = delete;
+    CachedStatement& operator=(const CachedStatement&) = delete;
+    CachedStatement& operator=(CachedStatement&&) = delete;
+    ~CachedStatement() {
+        if (s_) {
+            s_->reset();
+            --s_->leases_;
+        }
+    }
+    operator SqliteStatement&() const { return *s_; }
+
+    void reset() { s_->reset(); }
+    void bind(int index, const SqlValue& value) { s_->bind(index, value); }
+    void bindAll(const std::vector<SqlValue>& values) { s_->bindAll(values); }
+    void bindAllKept(const std::vector<SqlValue>& values) { s_->bindAllKept(values); }
+    int parameterCount() const { return s_->parameterCount(); }
+    bool step() { return s_->step(); }
+    int columnCount() const { return s_->columnCount(); }
+    SqlValue column(int index) const { return s_->column(index); }
+    std::string columnText(int index) const { return s_->columnText(index); }
+    std::int64_t columnInt(int index) const { return s_->columnInt(index); }
+    bool columnIsNull(int index) const { return s_->columnIsNull(index); }
+
+  private:
+    SqliteStatement* s_;
 };
 
 // A scalar SQL function implemented in C++: gets the arguments, returns the
@@ -109,8 +147,9 @@ class SqliteDb {
 
     void exec(const std::string& sql);
     std::unique_ptr<SqliteStatement> prepare(const std::string& sql);
-    // A statement kept for reuse, keyed by its text; reset before it is handed out.
-    SqliteStatement& cached(const std::string& sql);
+    // A statement kept for reuse, keyed by its text; reset before it is
+    // handed out and when the returned lease ends.
+    CachedStatement cached(const std::string& sql);
     void clearCache();
     // A scalar function with a fixed argument count (-1: any).
     void defineFunction(const std::string& name, int argCount, SqlFunction function);

@@ -1,6 +1,8 @@
 // Running statements: the dispatch, queries and the statements that change
 // rows.
+#include <optional>
 #include <algorithm>
+#include <optional>
 
 #include "localserver/errors.h"
 #include "localserver/local_server.h"
@@ -126,10 +128,13 @@ void LocalSession::runWrite(SqliteStatement*& kept, const std::string& sql,
                             const std::shared_ptr<const TableInfo>& table,
                             const std::string* keys) {
     try {
+        // The batch keeps its statement between rows (reset before each);
+        // only the first row takes it from the cache, lent for this call.
+        std::optional<CachedStatement> lease;
         if (kept)
             kept->reset();
         else
-            kept = &db_.cached(sql);
+            kept = &static_cast<SqliteStatement&>(lease.emplace(db_.cached(sql)));
         SqliteStatement& stmt = *kept;
         if (keys)
             stmt.bindAllKept(params, keys);
@@ -176,7 +181,7 @@ void LocalSession::updateRows(const TableInfo& table,
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
     try {
-        auto& stmt = db_.cached(sql + (source.empty() ? "" : " FROM " + source) + where);
+        auto stmt = db_.cached(sql + (source.empty() ? "" : " FROM " + source) + where);
         stmt.bindAll(tr.params());
         while (stmt.step()) {
         }

@@ -15,10 +15,17 @@ namespace {
 using ast::Expr;
 using F = ServerFunction;
 
+// A column a source refuses to show (MERGE's target inside the INSERT): a
+// subquery naming it gets this error, not its own ORA-00904.
+class RefusedName : public oracle::OracleError {
+  public:
+    using OracleError::OracleError;
+};
+
 }  // namespace
 
 SqlType typeOf(const ColumnDef& c) {
-    if (c.dataType == "NUMBER" || c.dataType == "FLOAT")
+    if (columnKind(c) == ColumnKind::kNumber)
         return SqlType::kNumber;
     if (c.dataType == "DATE" || c.dataType.rfind("TIMESTAMP", 0) == 0)
         return SqlType::kDate;
@@ -123,6 +130,8 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
             std::string sql = parent_->column(e, type);
             ++outerColumns_;
             return sql;
+        } catch (const RefusedName&) {
+            throw;
         } catch (const oracle::OracleError&) {
             // Reported below as this query's own unknown name.
         }
@@ -137,8 +146,11 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
     }
     const ColumnDef& def = found->table->columns[static_cast<std::size_t>(index)];
     if (found->refusedCode)
-        oraThrow(found->refusedCode, found->refusedText + "\"" + found->table->owner + "\".\"" +
-                                         found->table->name + "\".\"" + def.name + "\"");
+        throw RefusedName(oracle::kServerErrorNumber,
+                          oraMessage(found->refusedCode,
+                                     found->refusedText + "\"" + found->table->owner + "\".\"" +
+                                         found->table->name + "\".\"" + def.name + "\""),
+                          kServerSource);
     set(type, typeOf(def));
     ++ownColumns_;
     return found->sqlAlias + "." + found->columnPrefix + std::to_string(index);
@@ -242,13 +254,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             // '' is NULL, as the server has it.
             return e.text.empty() ? std::string("NULL")
                                   : bindLiteral(e, e.text, ParamOrigin::Kind::kText);
-        case Expr::Kind::kNumber: {
-            set(type, SqlType::kNumber);
-            auto number = parseNumber(e.text);
-            if (!number)
-                oraThrow(1722, "invalid number");
-            return bindLiteral(e, *number, ParamOrigin::Kind::kNumber);
-        }
+        case Expr::Kind::kNumber:
+            return numberLiteral(e, type);
         case Expr::Kind::kColumn:
             return column(e, type);
         case Expr::Kind::kStar:
@@ -346,6 +353,8 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
         return dateArithmetic(op, terms, types, type);
     }
     set(type, SqlType::kNumber);
+    if (const BinaryKind kind = binaryKind(e); kind != BinaryKind::kNone)
+        return binaryArithmetic(op, kind, terms);
     const F function = op == "+" ? F::kAdd : op == "-" ? F::kSub : op == "*" ? F::kMul : F::kDiv;
     return sqlCall(function, terms);
 }

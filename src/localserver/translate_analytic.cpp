@@ -37,40 +37,57 @@ std::string direction(const ast::OrderItem& o) {
     return std::string(o.descending ? " DESC" : "") + (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
 }
 
+// A RANGE reaching n before or after the current row measures its one key,
+// a number or a date in days; the ORDER BY of such a frame "must be a
+// numeric or DATE data type" (Oracle's SQL reference, Analytic Functions).
+bool measuredFrame(const ast::Window& w) {
+    if (!w.frame || w.frame->rows || !(hasOffset(w.frame->start) || hasOffset(w.frame->end)))
+        return false;
+    if (w.orderBy.size() != 1)
+        oraThrow(30486, "invalid window aggregation group in the window clause");
+    return true;
+}
+
 }  // namespace
 
 std::string Translator::windowSql(const ast::Window& w) {
     std::string sql = "OVER (";
     for (std::size_t i = 0; i < w.partitionBy.size(); ++i)
         sql += (i ? ", " : "PARTITION BY ") + expr(*w.partitionBy[i], nullptr, true);
-    // A RANGE reaching n before or after the current row measures its one
-    // key: a number, or a date in days.
-    const bool measured =
-        w.frame && !w.frame->rows && (hasOffset(w.frame->start) || hasOffset(w.frame->end));
-    if (measured && w.orderBy.size() != 1)
-        oraThrow(30486, "invalid window aggregation group in the window clause");
     for (std::size_t i = 0; i < w.orderBy.size(); ++i) {
-        SqlType t = SqlType::kUnknown;
-        std::string key = expr(*w.orderBy[i].expr, &t, true);
-        if (measured) {
-            // SQLite measures REAL values; numbers are kept as exact keys.
-            if (t == SqlType::kNumber)
-                key = "CAST(" + sqlCall(F::kText, {key}) + " AS REAL)";
-            else if (t == SqlType::kDate)
-                key = "julianday(" + key + ")";
-            else
-                oraThrow(932, "inconsistent datatypes: expected NUMBER got CHAR");
-        }
         sql += (i                       ? ", "
                 : w.partitionBy.empty() ? "ORDER BY "
                                         : " ORDER BY ") +
-               key + direction(w.orderBy[i]);
+               expr(*w.orderBy[i].expr, nullptr, true) + direction(w.orderBy[i]);
     }
-    if (w.frame) {
+    if (measuredFrame(w)) {
+        // mv_range measures each row's frame itself over the whole partition;
+        // the ranking functions and LAG/LEAD read no frame.
+        sql += " ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING";
+    } else if (w.frame) {
         sql += std::string(w.frame->rows ? " ROWS" : " RANGE") + " BETWEEN " +
                boundSql(w.frame->start) + " AND " + boundSql(w.frame->end);
     }
     return sql + ")";
+}
+
+// mv_range(value, key, "FUNCTION key-kind direction nulls start offset end
+// offset") over the whole partition.
+std::string Translator::rangeAggregate(const std::string& function, const std::string& value,
+                                       const ast::Window& w) {
+    SqlType t = SqlType::kUnknown;
+    const ast::OrderItem& o = w.orderBy[0];
+    const std::string key = expr(*o.expr, &t, true);
+    if (t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob)
+        oraThrow(902, "invalid datatype");
+    const auto bound = [](const ast::FrameBound& b) {
+        return std::to_string(static_cast<int>(b.kind)) + " " + std::to_string(b.offset);
+    };
+    const std::string spec = function + (t == SqlType::kDate ? " D" : " N") +
+                             (o.descending ? " D" : " A") +
+                             (o.nullsFirst.value_or(o.descending) ? " F " : " L ") +
+                             bound(w.frame->start) + " " + bound(w.frame->end);
+    return "mv_range(" + value + ", " + key + ", " + bind(spec) + ") " + windowSql(w);
 }
 
 std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggregates) {
@@ -129,19 +146,26 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
     const bool distinct = e.distinct && name != "MIN" && name != "MAX";
     if (distinct && e.args[0]->kind == Expr::Kind::kStar)
         oraThrow(936, "missing expression");
+    const bool measured = measuredFrame(*e.over);
     if (name == "COUNT") {
         set(type, SqlType::kNumber);
-        const std::string counted = e.args[0]->kind == Expr::Kind::kStar ? "*" : arg(0);
-        return num((distinct ? "mv_count_distinct(" : "count(") + counted + ") " +
+        const bool star = e.args[0]->kind == Expr::Kind::kStar;
+        if (measured)
+            return rangeAggregate(name, star ? "1" : arg(0), *e.over);
+        return num((distinct ? "mv_count_distinct(" : "count(") + (star ? "*" : arg(0)) + ") " +
                    windowSql(*e.over));
     }
     SqlType t = SqlType::kUnknown;
     const std::string value = arg(0, &t);
     if (name == "MIN" || name == "MAX") {
         set(type, t);
+        if (measured)
+            return rangeAggregate(name, value, *e.over);
         return (name == "MIN" ? "min(" : "max(") + value + ") " + windowSql(*e.over);
     }
     set(type, SqlType::kNumber);
+    if (measured)
+        return rangeAggregate(name, num(value), *e.over);
     const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
     return fn + (distinct ? "_distinct(" : "(") + num(value) + ") " + windowSql(*e.over);
 }

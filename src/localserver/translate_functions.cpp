@@ -267,6 +267,8 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kDate);
         return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
+    if (auto binary = binaryCall(e, type))
+        return binary;
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)
             wrongArguments();

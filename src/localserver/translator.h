@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "localserver/ast.h"
+#include "localserver/binary_float.h"
 #include "localserver/catalog.h"
 #include "localserver/sql_functions.h"
 #include "localserver/sqlite_db.h"
@@ -142,10 +143,20 @@ class Translator {
     void refuseLob(const ast::Expr& e, SqlType type);
     // The type of an expression, its translation undone.
     SqlType typeOnly(const ast::Expr& e, bool aggregates);
+    // ---- translate_binary.cpp ----
+    BinaryKind binaryKind(const ast::Expr& e) const;
+    std::string numberLiteral(const ast::Expr& e, SqlType* type);  // also 1.5d, 2e3f
+    std::string binaryLiteral(const ast::Expr& e, SqlType* type);
+    std::string binaryArithmetic(const std::string& op, BinaryKind kind,
+                                 const std::vector<std::string>& terms);
+    // TO_BINARY_DOUBLE, TO_BINARY_FLOAT, TO_CHAR(binary); nullopt for other calls.
+    std::optional<std::string> binaryCall(const ast::Expr& e, SqlType* type);
     // ---- translate_analytic.cpp ----
     std::string analytic(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string listAggregate(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string windowSql(const ast::Window& w);
+    std::string rangeAggregate(const std::string& function, const std::string& value,
+                               const ast::Window& w);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,

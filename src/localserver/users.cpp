@@ -24,7 +24,7 @@ bool isRole(const std::string& name) {
 // The cost the server was created with; servers older than the setting
 // hash at the interactive cost.
 PasswordCost serverPasswordCost(SqliteDb& db) {
-    auto& stmt = db.cached("SELECT v FROM mv_state WHERE k = 'password_cost'");
+    auto stmt = db.cached("SELECT v FROM mv_state WHERE k = 'password_cost'");
     const bool least = stmt.step() && stmt.columnInt(0) == 1;
     stmt.reset();
     return least ? PasswordCost::Minimum : PasswordCost::Interactive;
@@ -44,7 +44,7 @@ const std::string& unknownUserHash(PasswordCost cost) {
 }  // namespace
 
 std::optional<UserInfo> LocalSession::findUser(const std::string& name) {
-    auto& stmt = db_.cached("SELECT id, default_ts FROM mv_user WHERE name = ?1");
+    auto stmt = db_.cached("SELECT id, default_ts FROM mv_user WHERE name = ?1");
     stmt.bind(1, name);
     if (!stmt.step())
         return std::nullopt;
@@ -53,7 +53,7 @@ std::optional<UserInfo> LocalSession::findUser(const std::string& name) {
     u.name = name;
     u.defaultTablespace = stmt.columnText(1);
     stmt.reset();
-    auto& roles = db_.cached("SELECT role FROM mv_role WHERE user_id = ?1");
+    auto roles = db_.cached("SELECT role FROM mv_role WHERE user_id = ?1");
     roles.bind(1, u.id);
     while (roles.step())
         u.roles.insert(roles.columnText(0));
@@ -72,7 +72,7 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
     if (user.empty())
         oraThrow(1017, "invalid username/password; logon denied");
     createServerOnFirstLogin(user, password);
-    auto& find = db_.cached("SELECT hash FROM mv_user WHERE name = ?1");
+    auto find = db_.cached("SELECT hash FROM mv_user WHERE name = ?1");
     find.bind(1, user);
     const bool found = find.step();
     const std::string hash = found ? find.columnText(0) : std::string();
@@ -96,7 +96,7 @@ void LocalSession::login(const std::string& userText, const std::string& passwor
 // now.
 void LocalSession::createServerOnFirstLogin(const std::string& user, const std::string& password) {
     CatalogTransaction tx(db_);
-    auto& count = db_.cached("SELECT count(*) FROM mv_user");
+    auto count = db_.cached("SELECT count(*) FROM mv_user");
     count.step();
     const bool fresh = count.columnInt(0) == 0;
     count.reset();
@@ -106,7 +106,7 @@ void LocalSession::createServerOnFirstLogin(const std::string& user, const std::
     db_.exec(cost == PasswordCost::Minimum
                  ? "INSERT OR REPLACE INTO mv_state VALUES('password_cost', 1)"
                  : "INSERT OR REPLACE INTO mv_state VALUES('password_cost', 0)");
-    auto& add = db_.cached(
+    auto add = db_.cached(
         "INSERT INTO mv_user(name, hash, default_ts, temp_ts, created) VALUES('SYSTEM', "
         "?1, 'SYSTEM', 'TEMP', ?2)");
     add.bind(1, hashPassword(password, cost));
@@ -138,7 +138,7 @@ void LocalSession::createUser(const ast::CreateUser& cu) {
         oraThrow(12911, "permanent tablespace cannot be temporary tablespace");
     const std::string hash = hashPassword(cu.password, serverPasswordCost(db_));
     CatalogTransaction tx(db_);
-    auto& add = db_.cached(
+    auto add = db_.cached(
         "INSERT INTO mv_user(name, hash, default_ts, temp_ts, created) VALUES(?1, ?2, ?3, ?4, ?5)");
     add.bindAll({cu.name, hash, defaultTs, tempTs, formatStoredDate(currentDateTime())});
     try {
@@ -157,7 +157,7 @@ void LocalSession::alterUser(const ast::AlterUser& au) {
         requireDba();
     if (!findUser(au.name))
         oraThrow(1918, "user '" + au.name + "' does not exist");
-    auto& set = db_.cached("UPDATE mv_user SET hash = ?1 WHERE name = ?2");
+    auto set = db_.cached("UPDATE mv_user SET hash = ?1 WHERE name = ?2");
     set.bindAll({hashPassword(au.password, serverPasswordCost(db_)), au.name});
     set.step();
 }
@@ -176,7 +176,7 @@ void LocalSession::grant(const ast::Grant& g) {
         users.push_back(*user);
     }
     CatalogTransaction tx(db_);
-    auto& add = db_.cached("INSERT OR IGNORE INTO mv_role VALUES(?1, ?2)");
+    auto add = db_.cached("INSERT OR IGNORE INTO mv_role VALUES(?1, ?2)");
     for (const auto& user : users) {
         for (const auto& role : g.roles) {
             add.reset();
@@ -201,7 +201,7 @@ void LocalSession::revoke(const ast::Revoke& r) {
         for (const auto& role : r.roles) {
             if (!user->roles.count(role))
                 oraThrow(1951, "ROLE '" + role + "' not granted to '" + name + "'");
-            auto& del = db_.cached("DELETE FROM mv_role WHERE user_id = ?1 AND role = ?2");
+            auto del = db_.cached("DELETE FROM mv_role WHERE user_id = ?1 AND role = ?2");
             del.bindAll({user->id, role});
             del.step();
         }
@@ -227,7 +227,7 @@ void LocalSession::dropUser(const ast::DropUser& du) {
         const SqlValue id = user->id;
         for (const char* sql :
              {"DELETE FROM mv_role WHERE user_id = ?1", "DELETE FROM mv_user WHERE id = ?1"}) {
-            auto& stmt = db_.cached(sql);
+            auto stmt = db_.cached(sql);
             stmt.bind(1, id);
             stmt.step();
         }

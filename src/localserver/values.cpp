@@ -8,6 +8,7 @@
 
 #include "base/calendar.h"
 #include "encoding/utf8.h"
+#include "localserver/binary_float.h"
 #include "localserver/errors.h"
 #include "localserver/timestamps.h"
 
@@ -486,7 +487,7 @@ ColumnKind columnKind(const ColumnDef& column) {
     const std::string& type = column.dataType;
     if (isCharacterType(type))
         return ColumnKind::kCharacter;
-    if (type == "NUMBER" || type == "FLOAT")
+    if (type == "NUMBER" || type == "FLOAT" || binaryKindOf(type) != BinaryKind::kNone)
         return ColumnKind::kNumber;
     if (type == "DATE" || type.rfind("TIMESTAMP", 0) == 0)
         return ColumnKind::kDate;
@@ -545,6 +546,8 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
     if (kind == ColumnKind::kNumber) {
         Number number = std::holds_alternative<Number>(input) ? std::move(std::get<Number>(input))
                                                               : *numberOf(input);
+        if (const BinaryKind binary = binaryKindOf(type); binary != BinaryKind::kNone)
+            return toBinary(number, binary);
         if (type == "FLOAT" || (!column.precision && !column.scale))
             return number;
         const int scale = column.scale.value_or(0);

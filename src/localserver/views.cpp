@@ -12,7 +12,7 @@ namespace malvorn::localserver {
 
 std::optional<StoredView> readView(SqliteDb& db, const std::string& owner,
                                    const std::string& name) {
-    auto& stmt = db.cached("SELECT query, columns FROM mv_view WHERE owner = ?1 AND name = ?2");
+    auto stmt = db.cached("SELECT query, columns FROM mv_view WHERE owner = ?1 AND name = ?2");
     stmt.bindAll({owner, name});
     if (!stmt.step())
         return std::nullopt;
@@ -25,13 +25,13 @@ std::optional<StoredView> readView(SqliteDb& db, const std::string& owner,
 }
 
 void writeView(SqliteDb& db, const StoredView& view) {
-    auto& stmt = db.cached("INSERT OR REPLACE INTO mv_view VALUES(?1, ?2, ?3, ?4)");
+    auto stmt = db.cached("INSERT OR REPLACE INTO mv_view VALUES(?1, ?2, ?3, ?4)");
     stmt.bindAll({view.owner, view.name, view.query, joinNames(view.columns)});
     stmt.step();
 }
 
 bool removeView(SqliteDb& db, const std::string& owner, const std::string& name) {
-    auto& stmt = db.cached("DELETE FROM mv_view WHERE owner = ?1 AND name = ?2");
+    auto stmt = db.cached("DELETE FROM mv_view WHERE owner = ?1 AND name = ?2");
     stmt.bindAll({owner, name});
     stmt.step();
     return db.changes() > 0;

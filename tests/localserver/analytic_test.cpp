@@ -135,7 +135,7 @@ TEST_F(AnalyticTest, RefusedWhereOracleRefusesThem) {
          "T",
          {"ORA-30486"}},
         {"SELECT SUM(SAL) OVER (ORDER BY NAME RANGE BETWEEN 1 PRECEDING AND CURRENT ROW) FROM T",
-         {"ORA-00932"}},
+         {"ORA-00902"}},
         {"SELECT SUM(SAL) OVER (ORDER BY SAL ROWS BETWEEN x AND CURRENT ROW) FROM T",
          {"ORA-00905"}},
     });

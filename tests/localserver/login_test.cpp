@@ -103,7 +103,7 @@ TEST_F(ServerTest, AServerHashesAtTheCostItWasCreatedWith) {
             sys->execute("ALTER USER clerk IDENTIFIED BY changed");
         }
         SqliteDb catalog(server + "/catalog.db");
-        auto& hashes = catalog.cached("SELECT name, hash FROM mv_user ORDER BY name");
+        auto hashes = catalog.cached("SELECT name, hash FROM mv_user ORDER BY name");
         int seen = 0;
         while (hashes.step()) {
             ++seen;

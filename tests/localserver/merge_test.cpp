@@ -84,7 +84,7 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
          {"ORA-38102"}},
         {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
          "(C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
-         {"ORA-00904"}},
+         {"ORA-38102"}},
         {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", {"ORA-00905"}},
         {"MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 1",
          {"ORA-00942"}},

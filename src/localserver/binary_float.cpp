@@ -1,0 +1,140 @@
+#include "localserver/binary_float.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "localserver/errors.h"
+#include "localserver/function_registry.h"
+
+namespace malvorn::localserver {
+namespace {
+
+// The shortest text that reads back as `value` (to_chars gives it).
+template <typename T>
+std::string shortest(T value, std::chars_format format) {
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format).ptr;
+    return std::string(buffer, end);
+}
+
+Number held(double value, BinaryKind kind) {
+    if (!std::isfinite(value))
+        oraThrow(1426, "numeric overflow");
+    const std::string text = kind == BinaryKind::kFloat
+                                 ? shortest(static_cast<float>(value), std::chars_format::general)
+                                 : shortest(value, std::chars_format::general);
+    const auto n = Number::parse(text);
+    // Below 1E-130 a NUMBER is 0: refused rather than lost.
+    if (!n || (n->isZero() && value != 0))
+        oraThrow(1426, "numeric overflow");
+    return *n;
+}
+
+double binaryValue(const Number& n, BinaryKind kind) {
+    const std::string text = n.text();
+    return kind == BinaryKind::kFloat ? std::strtof(text.c_str(), nullptr)
+                                      : std::strtod(text.c_str(), nullptr);
+}
+
+}  // namespace
+
+Number toBinary(const Number& n, BinaryKind kind) {
+    return held(binaryValue(n, kind), kind);
+}
+
+std::optional<Number> binaryFromText(const std::string& text, BinaryKind kind) {
+    char* end = nullptr;
+    const double value = kind == BinaryKind::kFloat ? std::strtof(text.c_str(), &end)
+                                                    : std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() ||
+        text.find_first_of("xXnNiI") != std::string::npos)
+        return std::nullopt;
+    return held(value, kind);
+}
+
+Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind kind) {
+    const double x = binaryValue(a, kind);
+    const double y = binaryValue(b, kind);
+    if (op == '/' && y == 0)
+        oraThrow(1476, "divisor is equal to zero");
+    if (kind == BinaryKind::kFloat) {
+        const auto fx = static_cast<float>(x);
+        const auto fy = static_cast<float>(y);
+        const float r = op == '+' ? fx + fy : op == '-' ? fx - fy : op == '*' ? fx * fy : fx / fy;
+        return held(r, kind);
+    }
+    return held(op == '+' ? x + y : op == '-' ? x - y : op == '*' ? x * y : x / y, kind);
+}
+
+std::string binaryText(const Number& n, BinaryKind kind) {
+    const double value = binaryValue(n, kind);
+    if (value == 0)
+        return "0";
+    std::string text = kind == BinaryKind::kFloat
+                           ? shortest(static_cast<float>(value), std::chars_format::scientific)
+                           : shortest(value, std::chars_format::scientific);
+    // to_chars writes 1.5e+00 or 1e+03: a digit after the point, three in the exponent.
+    const std::size_t e = text.find('e');
+    std::string mantissa = text.substr(0, e);
+    if (mantissa.find('.') == std::string::npos)
+        mantissa += ".0";
+    const int exponent = std::stoi(text.substr(e + 1));
+    std::string digits = std::to_string(std::abs(exponent));
+    digits.insert(0, 3 - std::min<std::size_t>(3, digits.size()), '0');
+    return mantissa + "E" + (exponent < 0 ? "-" : "+") + digits;
+}
+
+BinaryKind binaryKindOf(const std::string& dataType) {
+    return dataType == "BINARY_DOUBLE"  ? BinaryKind::kDouble
+           : dataType == "BINARY_FLOAT" ? BinaryKind::kFloat
+                                        : BinaryKind::kNone;
+}
+
+BinaryKind binaryLiteralKind(const std::string& literal) {
+    if (literal.empty())
+        return BinaryKind::kNone;
+    const char last = literal.back();
+    return last == 'd' || last == 'D'   ? BinaryKind::kDouble
+           : last == 'f' || last == 'F' ? BinaryKind::kFloat
+                                        : BinaryKind::kNone;
+}
+
+namespace {
+
+BinaryKind kindArg(const SqlValue& v) {
+    return std::get<std::int64_t>(v) != 0 ? BinaryKind::kFloat : BinaryKind::kDouble;
+}
+
+SqlValue binaryOp(const TableById&, const FunctionArgs& a) {
+    if (isNull(a[1]) || isNull(a[2]))
+        return SqlValue();
+    return binaryArithmetic(valueToText(a[0]).at(0), *numberArg(a[1]), *numberArg(a[2]),
+                            kindArg(a[3]));
+}
+
+SqlValue toBinaryValue(const TableById&, const FunctionArgs& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    return toBinary(*numberArg(a[0]), kindArg(a[1]));
+}
+
+SqlValue binaryTextValue(const TableById&, const FunctionArgs& a) {
+    if (isNull(a[0]))
+        return SqlValue();
+    return binaryText(*numberArg(a[0]), kindArg(a[1]));
+}
+
+const FunctionEntry kEntries[] = {
+    {ServerFunction::kBinaryOp, "mv_binary_op", 4, binaryOp},
+    {ServerFunction::kToBinary, "mv_to_binary", 2, toBinaryValue},
+    {ServerFunction::kBinaryText, "mv_binary_text", 2, binaryTextValue},
+};
+
+}  // namespace
+
+std::span<const FunctionEntry> binaryFunctionEntries() {
+    return kEntries;
+}
+
+}  // namespace malvorn::localserver

@@ -1,0 +1,32 @@
+#pragma once
+// BINARY_DOUBLE and BINARY_FLOAT values. The server holds one as the
+// shortest decimal that reads back as the same binary value, a NUMBER: so
+// it compares, sorts and keys as numbers do, and turning it back into binary
+// is exact. Values a NUMBER cannot hold (infinities, NaN, magnitudes past
+// 1E126 or below 1E-130) are refused.
+#include <optional>
+#include <string>
+
+#include "localserver/number.h"
+
+namespace malvorn::localserver {
+
+enum class BinaryKind { kNone, kFloat, kDouble };  // in Oracle's order of precedence
+
+// `n` rounded to the nearest binary value of the kind; ORA-01426 past what
+// the server holds.
+Number toBinary(const Number& n, BinaryKind kind);
+// A literal's digits (no suffix) read as the kind; nullopt when they are not a number.
+std::optional<Number> binaryFromText(const std::string& text, BinaryKind kind);
+// a op b (op one of + - * /) computed in the kind's binary arithmetic.
+Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind kind);
+// TO_CHAR without a format: "1.5E+000", the fewest significant digits that
+// read back as the value, at least one after the point; "0" for zero.
+std::string binaryText(const Number& n, BinaryKind kind);
+
+// The kind of a column's data type, kNone for the others.
+BinaryKind binaryKindOf(const std::string& dataType);
+// The suffix of a literal (1.5d, 2e3f), kNone without one.
+BinaryKind binaryLiteralKind(const std::string& literal);
+
+}  // namespace malvorn::localserver
