@@ -43,7 +43,7 @@ bash scripts/check_sizes.sh
 echo "== build and test (release) =="
 # Debug information as line tables only (-g1), in both builds: enough for a
 # backtrace and for the sanitizers' reports (file and line). Full -g took
-# about a third of an -O2 compile's CPU time and a tenth of an -O0 one's
+# about a third of an -O2 compile's CPU time and an eighth of an -O0 one's
 # (README, "What the tests cost"). The setting stays in the folder's cache;
 # to debug with variables, configure again with
 # -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG".
