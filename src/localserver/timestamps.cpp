@@ -6,6 +6,7 @@
 
 #include "base/calendar.h"
 #include "localserver/errors.h"
+#include "localserver/function_registry.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -13,11 +14,6 @@ namespace {
 using Args = std::vector<SqlValue>;
 
 constexpr int kNanosPerSecond = 1'000'000'000;
-
-bool isNullOrEmpty(const SqlValue& v) {
-    const auto* s = std::get_if<std::string>(&v);
-    return std::holds_alternative<std::monostate>(v) || (s && s->empty());
-}
 
 // A datetime argument; a number is no datetime.
 DateTime timestampArg(const SqlValue& v) {
