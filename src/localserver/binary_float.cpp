@@ -125,7 +125,7 @@ SqlValue binaryTextValue(const TableById&, const FunctionArgs& a) {
     return binaryText(*numberArg(a[0]), kindArg(a[1]));
 }
 
-const FunctionEntry kEntries[] = {
+const FunctionEntry kBinaryEntries[] = {
     {ServerFunction::kBinaryOp, "mv_binary_op", 4, binaryOp},
     {ServerFunction::kToBinary, "mv_to_binary", 2, toBinaryValue},
     {ServerFunction::kBinaryText, "mv_binary_text", 2, binaryTextValue},
@@ -134,7 +134,7 @@ const FunctionEntry kEntries[] = {
 }  // namespace
 
 std::span<const FunctionEntry> binaryFunctionEntries() {
-    return kEntries;
+    return kBinaryEntries;
 }
 
 }  // namespace malvorn::localserver

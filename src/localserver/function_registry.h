@@ -36,5 +36,7 @@ bool isNull(const SqlValue& v);
 bool isNullOrEmpty(const SqlValue& v);  // NULL or '', which the server takes as NULL
 std::optional<Number> numberArg(const SqlValue& v);
 DateTime storedDate(const SqlValue& v);  // ORA-00932 for a number
+// Numbers before text, as SQLite orders the two (LISTAGG's and MIN/MAX's keys).
+int compareSortedValues(const SqlValue& l, const SqlValue& r);
 
 }  // namespace malvorn::localserver

@@ -11,17 +11,6 @@ namespace {
 
 using Args = FunctionArgs;
 
-// Numbers before text, as SQLite orders the two.
-int compareValues(const SqlValue& l, const SqlValue& r) {
-    const auto* ls = std::get_if<std::string>(&l);
-    const auto* rs = std::get_if<std::string>(&r);
-    if (ls && rs)
-        return ls->compare(*rs) < 0 ? -1 : ls->compare(*rs) > 0 ? 1 : 0;
-    if (ls || rs)
-        return ls ? 1 : -1;
-    return Number::compare(*numberOf(l), *numberOf(r));
-}
-
 // Arguments: value, separator, then for each key its direction ("A" or "D",
 // then "F" or "L" for its Nulls) and the key itself.
 class ListAggregate : public SqlAggregate {
@@ -46,7 +35,7 @@ class ListAggregate : public SqlAggregate {
                         continue;
                     return isNull(lv) == (how.size() > 1 && how[1] == 'F');
                 }
-                const int c = compareValues(lv, rv);
+                const int c = compareSortedValues(lv, rv);
                 if (c != 0)
                     return how[0] == 'D' ? c > 0 : c < 0;
             }

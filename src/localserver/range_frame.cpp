@@ -20,18 +20,7 @@ namespace {
 using Args = FunctionArgs;
 using Kind = ast::FrameBound::Kind;
 
-// Numbers before text, as SQLite orders the two.
-int compareValues(const SqlValue& l, const SqlValue& r) {
-    const auto* ls = std::get_if<std::string>(&l);
-    const auto* rs = std::get_if<std::string>(&r);
-    if (ls && rs)
-        return ls->compare(*rs) < 0 ? -1 : ls->compare(*rs) > 0 ? 1 : 0;
-    if (ls || rs)
-        return ls ? 1 : -1;
-    return Number::compare(*numberOf(l), *numberOf(r));
-}
-
-struct Spec {
+struct FrameShape {
     std::string function;  // SUM, AVG, COUNT, MIN, MAX
     bool dateKey = false;
     bool descending = false;
@@ -40,9 +29,9 @@ struct Spec {
     Number startOffset, endOffset;
 };
 
-Spec readSpec(const SqlValue& text) {
+FrameShape readFrameShape(const SqlValue& text) {
     std::istringstream in(valueToText(text));
-    Spec s;
+    FrameShape s;
     std::string key, dir, nulls, startOffset, endOffset;
     in >> s.function >> key >> dir >> nulls >> s.start >> startOffset >> s.end >> endOffset;
     s.dateKey = key == "D";
@@ -70,11 +59,11 @@ class RangeAggregate : public SqlAggregate {
   public:
     void step(const Args& a) override {
         if (keys_.empty() && values_.empty())
-            spec_ = readSpec(a[2]);
+            shape_ = readFrameShape(a[2]);
         std::optional<Number> key;
         if (!isNullOrEmpty(a[1])) {
-            key = spec_.dateKey ? seconds(parseTimestampText(valueToText(a[1]))) : numberOf(a[1]);
-            if (spec_.descending)
+            key = shape_.dateKey ? seconds(parseTimestampText(valueToText(a[1]))) : numberOf(a[1]);
+            if (shape_.descending)
                 key = key->negated();
         }
         keys_.push_back(key);
@@ -98,13 +87,13 @@ class RangeAggregate : public SqlAggregate {
             const auto& a = keys_[l];
             const auto& b = keys_[r];
             if (!a || !b)
-                return spec_.nullsFirst ? (!a && b) : (a && !b);
+                return shape_.nullsFirst ? (!a && b) : (a && !b);
             return Number::compare(*a, *b) < 0;
         });
         const std::size_t nulls = static_cast<std::size_t>(
             std::count(keys_.begin(), keys_.end(), std::optional<Number>()));
-        const std::size_t keyBegin = spec_.nullsFirst ? nulls : 0;
-        const std::size_t nullBegin = spec_.nullsFirst ? 0 : n - nulls;
+        const std::size_t keyBegin = shape_.nullsFirst ? nulls : 0;
+        const std::size_t nullBegin = shape_.nullsFirst ? 0 : n - nulls;
         std::vector<Number> sorted;
         for (std::size_t i = keyBegin; i < keyBegin + (n - nulls); ++i)
             sorted.push_back(*keys_[order[i]]);
@@ -126,12 +115,12 @@ class RangeAggregate : public SqlAggregate {
             const auto& key = keys_[order[p]];
             std::size_t begin = 0, end = n;
             if (!key) {  // a Null key's offsets reach its peers, the other Nulls
-                begin = spec_.start == static_cast<int>(Kind::kUnboundedPreceding) ? 0 : nullBegin;
-                end = spec_.end == static_cast<int>(Kind::kUnboundedFollowing) ? n
+                begin = shape_.start == static_cast<int>(Kind::kUnboundedPreceding) ? 0 : nullBegin;
+                end = shape_.end == static_cast<int>(Kind::kUnboundedFollowing) ? n
                                                                                : nullBegin + nulls;
             } else {
-                begin = bound(spec_.start, spec_.startOffset, *key, lower, 0);
-                end = bound(spec_.end, spec_.endOffset, *key, upper, n);
+                begin = bound(shape_.start, shape_.startOffset, *key, lower, 0);
+                end = bound(shape_.end, shape_.endOffset, *key, upper, n);
             }
             results_[order[p]] = aggregate(order, begin, std::max(begin, end));
         }
@@ -155,14 +144,14 @@ class RangeAggregate : public SqlAggregate {
     // The function over the rows order[begin..end): the running sum moves on
     // when the frame moves forward, MIN and MAX are kept for a repeated frame.
     SqlValue aggregate(const std::vector<std::size_t>& order, std::size_t begin, std::size_t end) {
-        if (spec_.function == "MIN" || spec_.function == "MAX") {
+        if (shape_.function == "MIN" || shape_.function == "MAX") {
             if (begin == lastBegin_ && end == lastEnd_)
                 return lastExtreme_;
-            const int sign = spec_.function == "MIN" ? 1 : -1;
+            const int sign = shape_.function == "MIN" ? 1 : -1;
             SqlValue best;
             for (std::size_t i = begin; i < end; ++i) {
                 const SqlValue& v = values_[order[i]];
-                if (!isNull(v) && (isNull(best) || sign * compareValues(v, best) < 0))
+                if (!isNull(v) && (isNull(best) || sign * compareSortedValues(v, best) < 0))
                     best = v;
             }
             lastBegin_ = begin;
@@ -178,22 +167,22 @@ class RangeAggregate : public SqlAggregate {
             take(values_[order[sumEnd_]], 1);
         for (; sumBegin_ < begin; ++sumBegin_)
             take(values_[order[sumBegin_]], -1);
-        if (spec_.function == "COUNT")
+        if (shape_.function == "COUNT")
             return Number::fromInt(count_);
         if (count_ == 0)
             return SqlValue();
-        return spec_.function == "SUM" ? sum_ : sum_ / Number::fromInt(count_);
+        return shape_.function == "SUM" ? sum_ : sum_ / Number::fromInt(count_);
     }
 
     void take(const SqlValue& v, int sign) {
         if (isNull(v))
             return;
         count_ += sign;
-        if (spec_.function != "COUNT")
+        if (shape_.function != "COUNT")
             sum_ = sign > 0 ? sum_ + *numberArg(v) : sum_ - *numberArg(v);
     }
 
-    Spec spec_;
+    FrameShape shape_;
     std::vector<std::optional<Number>> keys_;
     std::vector<SqlValue> values_;
     std::vector<SqlValue> results_;

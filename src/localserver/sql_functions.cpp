@@ -18,6 +18,16 @@ bool isNull(const SqlValue& v) {
     return std::holds_alternative<std::monostate>(v);
 }
 
+int compareSortedValues(const SqlValue& l, const SqlValue& r) {
+    const auto* ls = std::get_if<std::string>(&l);
+    const auto* rs = std::get_if<std::string>(&r);
+    if (ls && rs)
+        return ls->compare(*rs) < 0 ? -1 : ls->compare(*rs) > 0 ? 1 : 0;
+    if (ls || rs)
+        return ls ? 1 : -1;
+    return Number::compare(*numberOf(l), *numberOf(r));
+}
+
 bool isNullOrEmpty(const SqlValue& v) {
     const auto* s = std::get_if<std::string>(&v);
     return isNull(v) || (s && s->empty());
