@@ -117,7 +117,7 @@ class RangeAggregate : public SqlAggregate {
             if (!key) {  // a Null key's offsets reach its peers, the other Nulls
                 begin = shape_.start == static_cast<int>(Kind::kUnboundedPreceding) ? 0 : nullBegin;
                 end = shape_.end == static_cast<int>(Kind::kUnboundedFollowing) ? n
-                                                                               : nullBegin + nulls;
+                                                                                : nullBegin + nulls;
             } else {
                 begin = bound(shape_.start, shape_.startOffset, *key, lower, 0);
                 end = bound(shape_.end, shape_.endOffset, *key, upper, n);

@@ -1,6 +1,5 @@
 // Running statements: the dispatch, queries and the statements that change
 // rows.
-#include <optional>
 #include <algorithm>
 #include <optional>
 
