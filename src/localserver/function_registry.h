@@ -38,5 +38,7 @@ std::optional<Number> numberArg(const SqlValue& v);
 DateTime storedDate(const SqlValue& v);  // ORA-00932 for a number
 // Numbers before text, as SQLite orders the two (LISTAGG's and MIN/MAX's keys).
 int compareSortedValues(const SqlValue& l, const SqlValue& r);
+// A date's whole seconds since 0001-01-01 (the fraction left out).
+std::int64_t secondsOf(const DateTime& d);
 
 }  // namespace malvorn::localserver

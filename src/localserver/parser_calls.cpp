@@ -14,7 +14,7 @@ ExprPtr Parser::call(std::string name) {
     } else if (e->text == "EXTRACT") {
         extractField(*e);
     } else if (e->text == "TRIM") {
-        trimSpec(*e);
+        trimForm(*e);
     } else if (acceptSymbol("*")) {
         e->args.push_back(make(Expr::Kind::kStar));
     } else if (!peek().isSymbol(")")) {
@@ -71,7 +71,7 @@ void Parser::extractField(Expr& e) {
 // TRIM([LEADING | TRAILING | BOTH] [character] FROM value) or TRIM(value):
 // the FROM form keeps its side in `keywords` and its arguments as value,
 // then the character when given.
-void Parser::trimSpec(Expr& e) {
+void Parser::trimForm(Expr& e) {
     std::string side;
     if (peek().isWord("LEADING") || peek().isWord("TRAILING") || peek().isWord("BOTH"))
         side = take().text;

@@ -189,7 +189,7 @@ class Parser {
     ExprPtr call(std::string name);  // after the name, at its "("
     void castType(Expr& e);
     void extractField(Expr& e);
-    void trimSpec(Expr& e);
+    void trimForm(Expr& e);
     std::shared_ptr<ast::Window> window();
     ast::FrameBound frameBound();
 

@@ -9,7 +9,6 @@
 #include <numeric>
 #include <sstream>
 
-#include "base/calendar.h"
 #include "localserver/ast.h"
 #include "localserver/function_registry.h"
 #include "localserver/timestamps.h"
@@ -48,11 +47,9 @@ FrameShape readFrameShape(const SqlValue& text) {
 }
 
 Number seconds(const DateTime& d) {
-    const std::int64_t whole = base::daysFromCivil({d.year, d.month, d.day}) * 86400 +
-                               d.hour * 3600 + d.minute * 60 + d.second;
     std::string fraction = std::to_string(d.nanosecond);
     fraction.insert(0, 9 - fraction.size(), '0');
-    return Number::fromInt(whole) + *Number::parse("0." + fraction);
+    return Number::fromInt(secondsOf(d)) + *Number::parse("0." + fraction);
 }
 
 class RangeAggregate : public SqlAggregate {

@@ -28,6 +28,11 @@ int compareSortedValues(const SqlValue& l, const SqlValue& r) {
     return Number::compare(*numberOf(l), *numberOf(r));
 }
 
+std::int64_t secondsOf(const DateTime& d) {
+    return base::daysFromCivil({d.year, d.month, d.day}) * 86400 + d.hour * 3600 + d.minute * 60 +
+           d.second;
+}
+
 bool isNullOrEmpty(const SqlValue& v) {
     const auto* s = std::get_if<std::string>(&v);
     return isNull(v) || (s && s->empty());
@@ -62,11 +67,6 @@ int placesArg(const Number& n) {
     const auto places = n.truncated(0).toInt();
     return static_cast<int>(
         std::clamp<std::int64_t>(places.value_or(n.negative() ? -200 : 200), -200, 200));
-}
-
-std::int64_t secondsOf(const DateTime& d) {
-    return base::daysFromCivil({d.year, d.month, d.day}) * kSecondsPerDay + d.hour * 3600 +
-           d.minute * 60 + d.second;
 }
 
 DateTime dateTimeOf(std::int64_t seconds) {

@@ -83,11 +83,11 @@ std::string Translator::rangeAggregate(const std::string& function, const std::s
     const auto bound = [](const ast::FrameBound& b) {
         return std::to_string(static_cast<int>(b.kind)) + " " + std::to_string(b.offset);
     };
-    const std::string spec = function + (t == SqlType::kDate ? " D" : " N") +
-                             (o.descending ? " D" : " A") +
-                             (o.nullsFirst.value_or(o.descending) ? " F " : " L ") +
-                             bound(w.frame->start) + " " + bound(w.frame->end);
-    return "mv_range(" + value + ", " + key + ", " + bind(spec) + ") " + windowSql(w);
+    const std::string shape = function + (t == SqlType::kDate ? " D" : " N") +
+                              (o.descending ? " D" : " A") +
+                              (o.nullsFirst.value_or(o.descending) ? " F " : " L ") +
+                              bound(w.frame->start) + " " + bound(w.frame->end);
+    return "mv_range(" + value + ", " + key + ", " + bind(shape) + ") " + windowSql(w);
 }
 
 std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggregates) {
