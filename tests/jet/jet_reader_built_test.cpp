@@ -36,8 +36,18 @@ std::vector<FieldView> view(const std::vector<Field>& fields) {
     return out;
 }
 
+// "name(key columns)", or "" for none.
+std::string shape(const std::optional<model::JetIndexDef>& index) {
+    std::string text;
+    for (const auto& name : index ? index->fieldNames : std::vector<std::string>{})
+        text += (text.empty() ? "" : ",") + name;
+    return index ? index->name + "(" + text + ")" : "";
+}
+
 // Every type with its size, properties and a value, then a row of Nulls:
 // Yes/No has no Null (the bit is the value); an empty text is no Null.
+// Japanese names and text: Jet 4 keeps UCS-2, Jet 3 the code page its
+// header names (932 here).
 TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     const std::string ole("\x15\x1c\0p", 4);
     const char* const guid = "{6B29FC40-CA47-1067-B31D-00DD010662DA}";
@@ -46,18 +56,27 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
         {{.name = "YesNo", .type = 1, .defaultValue = "=No"}, true, true},
         {{.name = "Byte", .type = 2}, Int{255}, Int{255}},
         {{.name = "Int", .type = 3}, Int{-32768}, Int{-32768}},
-        {{.name = "Long", .type = 4, .defaultValue = "0"}, Int{2147483647}, Int{2147483647}},
+        {{.name = "得意先ＣＯＤＥ１", .type = 4, .defaultValue = "0"},
+         Int{2147483647},
+         Int{2147483647}},
         {{.name = "Money", .type = 5, .defaultValue = "100.5"}, Int{123456}, JetCurrency{123456}},
         {{.name = "Single", .type = 6}, 0.1, 0.1f},
         {{.name = "Double", .type = 7}, 1.0 / 3.0, 1.0 / 3.0},
         {{.name = "When", .type = 8, .defaultValue = "Date()"}, 36925.4375, JetDate{36925.4375}},
         {{.name = "Code", .size = 10, .defaultValue = "\"abc\""}, "O'Neil"s, "O'Neil"s},
-        {{.name = "Notes", .type = 12, .allowZeroLength = 1, .defaultValue = "\"長\""}, "m"s, "m"s},
+        {{.name = "名前", .size = 40}, "株式会社　髙島屋"s, "株式会社　髙島屋"s},
+        {{.name = "ｶﾅ", .size = 20}, "ﾀｶｼﾏﾔ"s, "ﾀｶｼﾏﾔ"s},
+        {{.name = "備考", .type = 12, .allowZeroLength = 1, .defaultValue = "\"長\""},
+         "①～③ ∥ 〒100-0001"s,
+         "①～③ ∥ 〒100-0001"s},
         {{.name = "Picture", .type = 11}, ole, JetBinary{ole}},
         {{.name = "Guid", .type = 15}, std::string(guid), JetGuid{guid}},
         {{.name = "Empty", .allowZeroLength = true}, ""s, ""s},
     };
-    JetBuildTable table{"AllTypes", {}, {}, {{}, std::vector<JetBuildValue>(std::size(columns))}};
+    JetBuildTable table{"得意先マスタ",
+                        {},
+                        {{"PrimaryKey", {"得意先ＣＯＤＥ１"}, true}},
+                        {{}, std::vector<JetBuildValue>(std::size(columns))}};
     JetRow values, nulls;
     for (const auto& [field, stored, read] : columns) {
         table.fields.push_back(field);
@@ -68,18 +87,12 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     for (const JetVersion version : kVersions) {
         SCOPED_TRACE(version == JetVersion::kJet4 ? "Jet 4" : "Jet 3");
         const auto source = build({table}, version);
-        const model::JetTableDef def = source->readTable("AllTypes");
+        EXPECT_EQ(source->tableNames(), (std::vector<std::string>{"MSysObjects", table.name}));
+        const model::JetTableDef def = source->readTable(table.name);
         EXPECT_EQ(view(def.fields), view(table.fields));
-        EXPECT_EQ(allRows(*source, "AllTypes"), (std::vector<JetRow>{values, nulls}));
+        EXPECT_EQ(shape(def.firstIndex), "PrimaryKey(得意先ＣＯＤＥ１)");
+        EXPECT_EQ(allRows(*source, table.name), (std::vector<JetRow>{values, nulls}));
     }
-}
-
-// "name(key columns)", or "" for none.
-std::string shape(const std::optional<model::JetIndexDef>& index) {
-    std::string text;
-    for (const auto& name : index ? index->fieldNames : std::vector<std::string>{})
-        text += (text.empty() ? "" : ",") + name;
-    return index ? index->name + "(" + text + ")" : "";
 }
 
 // The first index follows the listed order with its keys in key order; the
@@ -133,27 +146,6 @@ TEST_P(BuiltFiles, KeyColumnsAndValuesAfterADeletedColumn) {
         EXPECT_EQ(allRows(*source, "Gap"),
                   (std::vector<JetRow>{{Int{7}, "b"s, JetDate{2.5}, true},
                                        {JetValue(), JetValue(), JetDate{3.5}, false}}));
-    }
-}
-
-// Jet 4 keeps UCS-2; Jet 3 keeps the code page its header names.
-TEST_P(BuiltFiles, JapaneseNamesAndTextInEitherVersion) {
-    const std::string name = "株式会社　髙島屋", kana = "ﾀｶｼﾏﾔ", note = "①～③ ∥ 〒100-0001";
-    const JetBuildTable japanese{"得意先マスタ",
-                                 {{.name = "得意先ＣＯＤＥ１", .type = 4},
-                                  {.name = "名前", .type = 10, .size = 40},
-                                  {.name = "ｶﾅ", .type = 10, .size = 20},
-                                  {.name = "備考", .type = 12}},
-                                 {{"PrimaryKey", {"得意先ＣＯＤＥ１"}, true}},
-                                 {{Int{1}, name, kana, note}}};
-    for (const JetVersion version : kVersions) {
-        const auto source = build({japanese}, version);
-        EXPECT_THAT(source->tableNames(), ::testing::Contains(japanese.name));
-        const auto def = source->readTable(japanese.name);
-        EXPECT_EQ(view(def.fields), view(japanese.fields));
-        EXPECT_EQ(shape(def.firstIndex), "PrimaryKey(得意先ＣＯＤＥ１)");
-        EXPECT_EQ(allRows(*source, japanese.name),
-                  (std::vector<JetRow>{{Int{1}, name, kana, note}}));
     }
 }
 

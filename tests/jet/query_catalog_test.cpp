@@ -112,17 +112,12 @@ TEST_P(QueryCatalogFiles, TheEngineWrittenQueriesOfNwind) {
     SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     const auto catalog = GetParam().open(realFile("nwind.mdb"))->queryCatalog();
     ASSERT_EQ(catalog.size(), 22u);
+    // Which are views and why the others are not: core's migrate_views_test.
     std::map<std::string, model::StoredQuery> byName;
-    int selects = 0;
     for (const auto& rows : catalog) {
         byName[rows.name] = decodeStoredQuery(rows);
-        selects += byName[rows.name].kind == QueryKind::kSelect;
         EXPECT_TRUE(byName[rows.name].unknownAttributes.empty()) << rows.name;
     }
-    EXPECT_EQ(selects, 20);
-    EXPECT_EQ(byName["Customers and Suppliers by City"].kind, QueryKind::kUnion);
-    EXPECT_EQ(byName["Quarterly Orders by Product"].kind, QueryKind::kCrosstab);
-    EXPECT_EQ(byName["Employee Sales by Country"].parameters.size(), 2u);
 
     const struct {
         const char* query;
