@@ -178,7 +178,9 @@ TEST_F(ReaderPipeline, AReaderLostOnRowsNobodyWantedIsReplaced) {
         ScopedEnvironment environment("MALVORN_FAKE_READER_MODE", mode);
         JetReaderOptions options;
         options.readerPath = FAKE_JET_READER;
-        options.progressTimeout = std::chrono::milliseconds(300);
+        // Long enough for a new reader to start on a loaded machine; the
+        // hanging one is given up after it.
+        options.progressTimeout = std::chrono::milliseconds(2000);
         options.rowsPerBatch = 2;
         options.batchesAhead = 2;
         JetReaderClient client("/any/file.mdb", options);
