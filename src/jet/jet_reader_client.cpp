@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <thread>
 #include <utility>
@@ -361,12 +360,13 @@ class ClientRowCursor : public JetRowCursor {
     std::int64_t deliveredRowCount() const override { return delivered_; }
 
     bool next(JetRow& row) override {
-        if (pending_.empty() && !ended_)
+        if (taken_ == decoded_ && !ended_)
             fetch();
-        if (pending_.empty())
+        if (taken_ == decoded_)
             return false;
-        row = std::move(pending_.front());
-        pending_.pop_front();
+        // The caller's row comes back in exchange, to be decoded into again
+        // with the memory it has.
+        std::swap(row, pending_[taken_++]);
         ++delivered_;
         return true;
     }
@@ -396,26 +396,34 @@ class ClientRowCursor : public JetRowCursor {
                      PayloadWriter().u32(client_.options().rowsPerBatch).take());
     }
 
+    // The whole batch is decoded before any of its rows is given out, so a
+    // broken reply gives none of them.
     void decodeBatch(const std::string& payload) {
+        taken_ = decoded_ = 0;
         PayloadReader in(payload);
         const std::uint32_t count = in.u32();
-        for (std::uint32_t i = 0; i < count; ++i) {
-            JetRow row;
-            row.reserve(columns_.size());
-            for (std::size_t c = 0; c < columns_.size(); ++c)
-                row.push_back(protocol::readValue(in));
-            pending_.push_back(std::move(row));
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i == pending_.size())
+                pending_.emplace_back();  // grown as rows arrive: the count is the peer's word
+            JetRow& row = pending_[i];
+            row.resize(columns_.size());
+            for (auto& value : row)
+                value = protocol::readValue(in);
         }
-        ended_ = in.u8() != 0;
+        const bool ended = in.u8() != 0;
         if (!in.atEnd())
             throw protocol::ProtocolError("trailing bytes after a row batch");
+        decoded_ = count;
+        ended_ = ended;
     }
 
     JetReaderClient& client_;
     std::vector<JetColumn> columns_;
     std::int64_t recordedRows_;
     std::uint64_t stream_;
-    std::deque<JetRow> pending_;
+    std::vector<JetRow> pending_;  // rows of the last batch, kept for the next
+    std::size_t decoded_ = 0;      // rows of pending_ from the last batch
+    std::size_t taken_ = 0;        // of those, given out
     bool ended_ = false;
     std::int64_t delivered_ = 0;
 };
