@@ -15,8 +15,9 @@
 // times change little with the load of the machine, unlike elapsed times.
 // Figures only; nothing here passes or fails.
 //
-//   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc]   (200,000 and 3)
+//   malvorn-bench-copy [rows] [rounds] [--bulk] [--odbc] [--ahead N]   (200,000 and 3)
 //     --bulk   only (r), (p) and (e): the batch path and its peak memory
+//     --ahead  the reader's batches asked for ahead (0: only when rows run out)
 //     --odbc   then the copy per row against --bulk on a SQLite ODBC data source
 //   malvorn-bench-copy --write FILE [rows]   only writes the generated file
 //     (table Bench), for a profiler run of malvorn-cli copy over it
@@ -186,9 +187,11 @@ void writeGenerated(const std::string& path, const std::string& daysPath, std::i
     testing::writeJetFile(path, {table});
 }
 
+std::uint32_t gBatchesAhead = jet::JetReaderOptions().batchesAhead;
 std::unique_ptr<jet::JetSource> openThroughReader(const std::string& path) {
     jet::JetReaderOptions options;
     options.readerPath = JET_READER;
+    options.batchesAhead = gBatchesAhead;
     return jet::openJetSource(path, options);
 }
 
@@ -533,6 +536,8 @@ int main(int argc, char** argv) {
             bulkOnly = true;
         else if (arg == "--odbc")
             odbc = true;
+        else if (arg == "--ahead" && i + 1 < argc)
+            gBatchesAhead = static_cast<std::uint32_t>(std::atoi(argv[++i]));
         else
             numbers.push_back(arg);
     }
@@ -591,6 +596,5 @@ int main(int argc, char** argv) {
     const std::int64_t rows = sizes.back();
     if (bulkOnly)
         return 0;
-
     return afterTheRounds(path, daysPath, folder, dir.path(), rows, best.literal.seconds, odbc);
 }

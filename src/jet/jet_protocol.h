@@ -3,10 +3,10 @@
 // The framed protocol between the program and its Jet reader process.
 //
 // A frame is a 4-byte little-endian length N, then N bytes: one type byte and
-// the payload. The program sends one request and reads one reply; rows come
-// in batches the program asks for, so neither side ever holds more than one
-// batch. Payload values: integers little-endian, texts as a 4-byte length
-// and UTF-8 bytes.
+// the payload. Every request gets one reply, in order. Rows come in batches
+// the program asks for; it asks for a few ahead of the one it uses (see
+// JetReaderOptions::batchesAhead), so memory holds only those few. Payload
+// values: integers little-endian, texts as a 4-byte length and UTF-8 bytes.
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -26,7 +26,7 @@ enum class MessageType : std::uint8_t {
     kListTables = 2,      // nothing
     kReadTable = 3,       // text: table name
     kOpenRows = 4,        // text: table name
-    kNextRows = 5,        // u32: most rows wanted
+    kNextRows = 5,        // u32: most rows wanted; past the stream's end, an empty last batch
     kListUserTables = 6,  // nothing; replied with kTableNames
     kReadSchema = 10,     // text: table name; replied with kTableSchema
     kOpenFlatRows = 20,   // text: an engine flat table; as kOpenRows, attachments unpacked

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <thread>
 #include <utility>
@@ -184,12 +183,18 @@ class ReaderProcess {
 
 JetReaderClient::JetReaderClient(const std::string& databasePath, JetReaderOptions options)
     : databasePath_(databasePath), options_(std::move(options)) {
+    start();
+}
+
+void JetReaderClient::start() {
     try {
         process_ = std::make_unique<ReaderProcess>(locateJetReader(options_.readerPath), options_);
     } catch (const std::runtime_error& e) {
-        throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, e.what());
+        fail(e.what());
     }
-    exchange(MessageType::kOpen, PayloadWriter().text(databasePath).take(), MessageType::kOk);
+    owed_ = 0;
+    sendBroken_ = false;
+    exchange(MessageType::kOpen, PayloadWriter().text(databasePath_).take(), MessageType::kOk);
 }
 
 JetReaderClient::~JetReaderClient() = default;
@@ -211,11 +216,34 @@ void JetReaderClient::fail(const std::string& detail) {
 Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageType expected) {
     if (!failure_.empty())
         throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, failure_);
-    if (type != MessageType::kNextRows)
+    if (type != MessageType::kNextRows) {
         ++streamNumber_;  // any other request ends a row stream
-    std::optional<Frame> reply;
+        settleStream();
+    }
+    post(type, std::move(payload));
+    return await(expected);
+}
+
+void JetReaderClient::post(MessageType type, std::string payload) {
+    if (!failure_.empty())
+        throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, failure_);
+    if (sendBroken_)
+        return;
     try {
         process_->channel().send(Frame{type, std::move(payload)});
+        ++owed_;
+    } catch (const protocol::ProtocolError&) {
+        sendBroken_ = true;
+    }
+}
+
+Frame JetReaderClient::await(MessageType expected) {
+    if (!failure_.empty())
+        throw makeJetError(JetErrorKind::kReaderFailed, databasePath_, failure_);
+    if (owed_ == 0)  // the request never left: the reader is gone
+        fail(process_->endDescription(std::chrono::milliseconds(100), kBrokenReply));
+    std::optional<Frame> reply;
+    try {
         reply = process_->channel().receive(options_.progressTimeout);
     } catch (const protocol::TimeoutError&) {
         process_->kill();
@@ -223,6 +251,7 @@ Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageTy
     } catch (const protocol::ProtocolError&) {
         fail(process_->endDescription(std::chrono::milliseconds(100), kBrokenReply));
     }
+    --owed_;
     if (!reply)
         fail(process_->endDescription(std::chrono::milliseconds(2000), kNoAnswer));
     if (reply->type == MessageType::kError) {
@@ -237,6 +266,29 @@ Frame JetReaderClient::exchange(MessageType type, std::string payload, MessageTy
         rejectReply();
     }
     return std::move(*reply);
+}
+
+// A stream left before its end may still be owed batches asked for ahead:
+// they are read and dropped. Those rows were never wanted, so a reader that
+// fails on them (a damaged page, its time limit) must not fail the request
+// after: it is replaced by a new one on the same file.
+void JetReaderClient::settleStream() {
+    bool lost = sendBroken_;
+    while (owed_ > 0 && !lost) {
+        try {
+            const auto reply = process_->channel().receive(options_.progressTimeout);
+            --owed_;
+            lost = !reply ||
+                   (reply->type != MessageType::kRowBatch && reply->type != MessageType::kError);
+        } catch (const std::runtime_error&) {  // TimeoutError, ProtocolError
+            lost = true;
+        }
+    }
+    if (lost) {
+        process_->kill();
+        process_.reset();
+        start();
+    }
 }
 
 std::vector<std::string> JetReaderClient::tableNames() {
@@ -308,12 +360,13 @@ class ClientRowCursor : public JetRowCursor {
     std::int64_t deliveredRowCount() const override { return delivered_; }
 
     bool next(JetRow& row) override {
-        if (pending_.empty() && !ended_)
+        if (taken_ == decoded_ && !ended_)
             fetch();
-        if (pending_.empty())
+        if (taken_ == decoded_)
             return false;
-        row = std::move(pending_.front());
-        pending_.pop_front();
+        // The caller's row comes back in exchange, to be decoded into again
+        // with the memory it has.
+        std::swap(row, pending_[taken_++]);
         ++delivered_;
         return true;
     }
@@ -322,9 +375,15 @@ class ClientRowCursor : public JetRowCursor {
     void fetch() {
         if (client_.streamNumber() != stream_)
             throw std::logic_error("row stream used after another request on its source");
-        const Frame reply = client_.exchange(
-            MessageType::kNextRows, PayloadWriter().u32(client_.options().rowsPerBatch).take(),
-            MessageType::kRowBatch);
+        if (client_.repliesOwed() == 0)
+            askForRows();
+        const Frame reply = client_.await(MessageType::kRowBatch);
+        // The last byte says whether the table has ended; until it has, the
+        // next batches are asked for before this one is decoded.
+        if (!reply.payload.empty() && reply.payload.back() == 0) {
+            for (auto owed = client_.repliesOwed(); owed < client_.options().batchesAhead; ++owed)
+                askForRows();
+        }
         try {
             decodeBatch(reply.payload);
         } catch (const protocol::ProtocolError&) {
@@ -332,26 +391,39 @@ class ClientRowCursor : public JetRowCursor {
         }
     }
 
+    void askForRows() {
+        client_.post(MessageType::kNextRows,
+                     PayloadWriter().u32(client_.options().rowsPerBatch).take());
+    }
+
+    // The whole batch is decoded before any of its rows is given out, so a
+    // broken reply gives none of them.
     void decodeBatch(const std::string& payload) {
+        taken_ = decoded_ = 0;
         PayloadReader in(payload);
         const std::uint32_t count = in.u32();
-        for (std::uint32_t i = 0; i < count; ++i) {
-            JetRow row;
-            row.reserve(columns_.size());
-            for (std::size_t c = 0; c < columns_.size(); ++c)
-                row.push_back(protocol::readValue(in));
-            pending_.push_back(std::move(row));
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i == pending_.size())
+                pending_.emplace_back();  // grown as rows arrive: the count is the peer's word
+            JetRow& row = pending_[i];
+            row.resize(columns_.size());
+            for (auto& value : row)
+                value = protocol::readValue(in);
         }
-        ended_ = in.u8() != 0;
+        const bool ended = in.u8() != 0;
         if (!in.atEnd())
             throw protocol::ProtocolError("trailing bytes after a row batch");
+        decoded_ = count;
+        ended_ = ended;
     }
 
     JetReaderClient& client_;
     std::vector<JetColumn> columns_;
     std::int64_t recordedRows_;
     std::uint64_t stream_;
-    std::deque<JetRow> pending_;
+    std::vector<JetRow> pending_;  // rows of the last batch, kept for the next
+    std::size_t decoded_ = 0;      // rows of pending_ from the last batch
+    std::size_t taken_ = 0;        // of those, given out
     bool ended_ = false;
     std::int64_t delivered_ = 0;
 };

@@ -24,6 +24,11 @@ struct JetReaderOptions {
     std::chrono::milliseconds cpuLimit{2000};
     // Rows asked for at a time; the reader also stops a batch at about 1 MB.
     std::uint32_t rowsPerBatch = 512;
+    // Batches of a row stream asked for before they are needed: the reader
+    // makes them while the program converts and sends the rows before, so
+    // that neither waits for the other. 0 asks for a batch when the rows run
+    // out. Each costs at most one batch of memory, in the socket.
+    std::uint32_t batchesAhead = 2;
     // Ceiling on the reader's heap: a damaged file can make the Jet library
     // allocate without end. The reader lowers it to what its file can need
     // (64 MB and eight times the file's size, see reader_limits.h).
@@ -56,10 +61,19 @@ class JetReaderClient : public JetSource {
     model::JetTableSchema readSchema(const std::string& name) override;
     std::vector<model::StoredQueryRows> queryCatalog() override;
 
-    // One request and its reply; a reply of kind kError is thrown. Used by
-    // the row cursors of this client.
+    // One request and its reply; a reply of kind kError is thrown. Any
+    // request but kNextRows ends the row stream; replies still owed to it
+    // are read and dropped first (see settleStream).
     protocol::Frame exchange(protocol::MessageType type, std::string payload,
                              protocol::MessageType expected);
+    // The row cursors' halves of an exchange, so that a cursor can ask for
+    // batches ahead: post() sends a request of the current stream, await()
+    // takes the reply to the oldest one posted. A failure to send is told
+    // by await(), once the replies already on their way are read.
+    void post(protocol::MessageType type, std::string payload);
+    protocol::Frame await(protocol::MessageType expected);
+    // Requests posted whose replies have not been taken.
+    std::uint32_t repliesOwed() const { return owed_; }
     // A reply that does not decode: the reader is stopped and the client lost.
     [[noreturn]] void rejectReply();
     std::uint64_t streamNumber() const { return streamNumber_; }
@@ -68,6 +82,8 @@ class JetReaderClient : public JetSource {
     int readerProcessId() const;
 
   private:
+    void start();
+    void settleStream();
     [[noreturn]] void fail(const std::string& detail);
     std::vector<std::string> names(protocol::MessageType request);
     std::unique_ptr<JetRowCursor> openStream(protocol::MessageType request,
@@ -78,6 +94,8 @@ class JetReaderClient : public JetSource {
     std::unique_ptr<ReaderProcess> process_;
     std::string failure_;  // set once the reader is lost
     std::uint64_t streamNumber_ = 0;
+    std::uint32_t owed_ = 0;   // replies to posted requests not yet taken
+    bool sendBroken_ = false;  // a post found the reader gone
 };
 
 // The program's way of opening a Jet database: through the reader process.

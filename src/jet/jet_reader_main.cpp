@@ -102,8 +102,10 @@ class Server {
     void handle(const Frame& request) {
         PayloadReader in(request.payload);
         // Any request but the next batch ends the current row stream.
-        if (request.type != MessageType::kNextRows)
+        if (request.type != MessageType::kNextRows) {
             cursor_.reset();
+            streaming_ = false;
+        }
         switch (request.type) {
             case MessageType::kOpen:
                 source_.reset();
@@ -143,6 +145,7 @@ class Server {
                     .u32(static_cast<std::uint32_t>(cursor_->columns().size()));
                 for (const auto& column : cursor_->columns())
                     out.text(column.name).u32(static_cast<std::uint16_t>(column.typeCode));
+                streaming_ = true;
                 reply(MessageType::kRowsOpened, out.take());
                 return;
             }
@@ -159,6 +162,12 @@ class Server {
     }
 
     void sendBatch(std::uint32_t maxRows) {
+        // The program asks for batches ahead, so requests may follow the end
+        // of a stream or an error in it: each gets an empty last batch.
+        if (!cursor_ && streaming_) {
+            reply(MessageType::kRowBatch, PayloadWriter().u32(0).u8(1).take());
+            return;
+        }
         if (!cursor_)
             throw protocol::ProtocolError("no rows are open");
         PayloadWriter rows;
@@ -203,6 +212,7 @@ class Server {
     std::string path_;
     std::unique_ptr<JetSource> source_;
     std::unique_ptr<JetRowCursor> cursor_;
+    bool streaming_ = false;  // a row stream was opened and no other request came since
 };
 
 // Points stdout at /dev/null: anything the Jet library prints must not end
