@@ -1,5 +1,5 @@
 // The read-back over the local server: files whose rows are stored out of key
-// order (sorted in memory, through spill files, through merge passes), keyless
+// order (sorted through spill files), keyless
 // tables changed behind the migration's back, duplicate rows as a multiset.
 #include "core/migrate_verify.h"
 
@@ -61,36 +61,6 @@ class VerifyTest : public MigrateFixture {
 
     std::string path_;
 };
-
-TEST_F(VerifyTest, KeyOrderSortsTheFileWhenItsOrderIsNotTheKeys) {
-    struct Case {
-        const char* name;
-        std::size_t budget;
-        std::size_t minRuns;  // spill files written, at least
-        std::size_t maxRuns;  // and at most
-    };
-    const Case cases[] = {
-        {"scattered, sorted in memory", kInMemory, 0, 0},
-        {"scattered, spilled", 16 * 1024, 2, 32},
-        {"scattered, merged in passes", 1024, 33, kRows},
-    };
-    ASSERT_EQ(migrate({keyedTable({"K"}, false)}, false, kInMemory), Outcome::kDone);
-    VerifyResult result = verify(1024);
-    EXPECT_EQ(result.difference.value_or("none"), "none");
-    EXPECT_EQ(std::tie(result.method, result.sorted, result.spilledRuns, result.rowsVerified),
-              std::tuple(VerifyMethod::kKeyOrder, false, std::size_t{0}, kRows));
-    ASSERT_EQ(migrate({keyedTable({"K"}, true)}, false, kInMemory), Outcome::kDone);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        result = verify(c.budget);
-        EXPECT_EQ(result.difference.value_or("none"), "none");
-        EXPECT_EQ(std::tie(result.method, result.sorted, result.rowsVerified),
-                  std::tuple(VerifyMethod::kKeyOrder, true, kRows));
-        EXPECT_GE(result.spilledRuns, c.minRuns);
-        EXPECT_LE(result.spilledRuns, c.maxRuns);
-        EXPECT_TRUE(spillLeftEmpty());
-    }
-}
 
 // The first row that differs is named, sorted through spill files when the
 // file's order is not the key's.
@@ -171,19 +141,6 @@ TEST_F(VerifyTest, KeylessTablesAreComparedAsAMultisetOfRows) {
         EXPECT_EQ(result.difference.value_or("none"), c.difference);
         EXPECT_EQ(result.rowsVerified, result.difference ? 0 : 4);
     }
-}
-
-TEST_F(VerifyTest, TheReportSaysHowEachTableWasCheckedAndTheSpillFilesGo) {
-    JetBuildTable keyless{"Loose", {field("K", 4), field("NAME", 10)}, {}, {}};
-    for (int i = 0; i < 50; ++i)
-        keyless.rows.push_back({std::int64_t{i % 5}, "same"});
-    ASSERT_EQ(migrate({keyedTable({"K"}, true), keyless}, true, 4096), Outcome::kDone);
-    ASSERT_EQ(report_.tables.size(), 2u);
-    EXPECT_EQ(report_.tables[0].verifiedBy, "checksum");  // "Loose" comes first by name
-    EXPECT_EQ(report_.tables[0].rowsVerified, 50);
-    EXPECT_EQ(report_.tables[1].verifiedBy, "key order");
-    EXPECT_EQ(report_.tables[1].rowsVerified, kRows);
-    EXPECT_TRUE(spillLeftEmpty());
 }
 
 }  // namespace

@@ -134,24 +134,19 @@ TEST_F(TableCommands, ConvertAcceptsWhatOnlyTheOtherStepsWouldRefuse) {
     EXPECT_EQ(script_.statementForm().substr(0, 20), "CREATE TABLE SHOHIN\r");
 }
 
-TEST_F(TableCommands, ConvertStoresTheScriptsAndCreatesTheTable) {
-    std::filesystem::create_directory(sql_ + "/x");
-    ConvertFields f = fields();
-    f.sqlFolder += "/";  // a final separator gives the same files
-    ASSERT_EQ(convert(f), Outcome::kDone);
+// The first conversion stores the scripts and creates the table; a second
+// drops it only with consent.
+TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
+    ConvertFields first = fields();
+    first.sqlFolder += "/";  // a final separator gives the same files
+    ASSERT_EQ(convert(first), Outcome::kDone);
     EXPECT_EQ(recorder_.events,
               (Strings{"hourglass", "save", "beep", "status SHOHIN 完了", "idle"}));
-
     EXPECT_EQ(stored("SHOHIN.sql"), script_.fileForm());
     EXPECT_THAT(encoding::Cp932::toUtf8(stored("CreateAdmin.sql")),
                 ::testing::HasSubstr("CREATE USER scott"));
-    scott_->execute("INSERT INTO SHOHIN (CODE, QTY) VALUES ('A1', 1)");
-    EXPECT_EQ(rows(*scott_, "SELECT CODE, NAME, QTY FROM SHOHIN"), (Strings{"A1|<null>|1"}));
-}
-
-TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
-    ASSERT_EQ(convert(fields()), Outcome::kDone);
-    scott_->execute("INSERT INTO SHOHIN (CODE) VALUES ('OLD')");
+    scott_->execute("INSERT INTO SHOHIN (CODE, QTY) VALUES ('OLD', 1)");
+    EXPECT_EQ(rows(*scott_, "SELECT CODE, NAME, QTY FROM SHOHIN"), (Strings{"OLD|<null>|1"}));
     const std::string question = "box すでに同名のテーブルが存在します。\r削除しますか？";
 
     recorder_ = Recorder();

@@ -135,6 +135,9 @@ TEST_F(VerifySchemaTest, AnUntouchedRunIsOkAndNamesWhatEachAccessNameBecame) {
     }
     const std::string summary = migrateSummary(report_, true);
     EXPECT_NE(summary.find("  Umsätze: 索引 1、外部キー 1、ok\n"), std::string::npos) << summary;
+    EXPECT_NE(
+        migrateReportJson(report_).find("\"indexes\": 2, \"foreignKeys\": 0, \"schema\": \"ok\""),
+        std::string::npos);
     struct Expected {
         const char* table;
         NameMapping name;
