@@ -91,6 +91,10 @@ BinaryKind binaryKindOf(const std::string& dataType) {
                                         : BinaryKind::kNone;
 }
 
+const char* binaryTypeName(BinaryKind kind) {
+    return kind == BinaryKind::kFloat ? "BINARY_FLOAT" : "BINARY_DOUBLE";
+}
+
 BinaryKind binaryLiteralKind(const std::string& literal) {
     if (literal.empty())
         return BinaryKind::kNone;

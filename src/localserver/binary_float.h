@@ -26,6 +26,8 @@ std::string binaryText(const Number& n, BinaryKind kind);
 
 // The kind of a column's data type, kNone for the others.
 BinaryKind binaryKindOf(const std::string& dataType);
+// The data type of a kind other than kNone: BINARY_DOUBLE or BINARY_FLOAT.
+const char* binaryTypeName(BinaryKind kind);
 // The suffix of a literal (1.5d, 2e3f), kNone without one.
 BinaryKind binaryLiteralKind(const std::string& literal);
 

@@ -186,6 +186,7 @@ class LocalSession : public oracle::Session {
     struct Rows {
         std::vector<std::string> names;
         std::unique_ptr<SqliteStatement> cursor;
+        std::vector<BinaryKind> kinds;  // of each column: shown in the binary form
     };
     Rows perform(const std::string& statement);
     void definition(const ast::Statement& parsed);

@@ -44,6 +44,8 @@ BinaryKind Translator::binaryKind(const ast::Expr& e) const {
                 return BinaryKind::kDouble;
             if (e.text == "TO_BINARY_FLOAT")
                 return BinaryKind::kFloat;
+            if (e.text == "CAST" && !e.keywords.empty())
+                return binaryKindOf(e.keywords[0]);
             if ((e.text == "ABS" || e.text == "MIN" || e.text == "MAX") && e.args.size() == 1)
                 return binaryKind(*e.args[0]);
             return BinaryKind::kNone;
@@ -97,13 +99,34 @@ std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* t
         wrongArguments();
     if (toChar) {
         set(type, SqlType::kText);
-        const BinaryKind kind = binaryKind(*e.args[0]);
-        return sqlCall(F::kBinaryText, {num(expr(*e.args[0])),
-                                        bind(std::int64_t{kind == BinaryKind::kFloat ? 1 : 0})});
+        return binaryTextSql(expr(*e.args[0]), binaryKind(*e.args[0]));
     }
     set(type, SqlType::kNumber);
     const bool single = e.text == "TO_BINARY_FLOAT";
     return sqlCall(F::kToBinary, {num(expr(*e.args[0])), bind(std::int64_t{single ? 1 : 0})});
+}
+
+std::string binaryTextSql(const std::string& sql, BinaryKind kind) {
+    return sqlCall(F::kBinaryText, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
+}
+
+bool takesText(const ColumnDef& c) {
+    return columnKind(c) == ColumnKind::kCharacter;
+}
+
+std::string Translator::storedValue(const ast::Expr& e, const ColumnDef& c) {
+    std::string sql = expr(e);
+    return takesText(c) ? binaryAsText(e, std::move(sql)) : sql;
+}
+
+std::string Translator::textOf(const ast::Expr& e, const std::string& sql) const {
+    const BinaryKind kind = binaryKind(e);
+    return kind == BinaryKind::kNone ? sqlCall(F::kText, {sql}) : binaryTextSql(sql, kind);
+}
+
+std::string Translator::binaryAsText(const ast::Expr& e, std::string sql) const {
+    const BinaryKind kind = binaryKind(e);
+    return kind == BinaryKind::kNone ? sql : binaryTextSql(sql, kind);
 }
 
 }  // namespace malvorn::localserver

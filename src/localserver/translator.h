@@ -105,6 +105,16 @@ class Translator {
     std::vector<SqlValue>& params() { return *params_; }
     // The types of the select list translated last.
     const std::vector<SqlType>& itemTypes() const { return itemTypes_; }
+    // ... and which of them are BINARY_DOUBLE or BINARY_FLOAT.
+    const std::vector<BinaryKind>& itemKinds() const { return itemKinds_; }
+    // `sql`, the translation of `e`, as the text Oracle makes of it: a binary
+    // value in its scientific form (1.5E+000), any other as mv_text makes it.
+    std::string textOf(const ast::Expr& e, const std::string& sql) const;
+    // `sql` as it is, or in that scientific form when `e` is binary.
+    std::string binaryAsText(const ast::Expr& e, std::string sql) const;
+    // What INSERT, UPDATE and MERGE store of `e` in column `c`: a binary value
+    // goes into a character column as that text.
+    std::string storedValue(const ast::Expr& e, const ColumnDef& c);
     // Lets this query's select list (not its subqueries or conditions) read
     // S.NEXTVAL and S.CURRVAL; elsewhere they are ORA-02287.
     void allowSequences() { sequences_ = true; }
@@ -187,7 +197,7 @@ class Translator {
     std::string compound(const ast::Select& s, std::vector<std::string>& names,
                          std::vector<SortKey>* keys);
     std::string branch(const ast::Select& s, std::vector<std::string>& names,
-                       std::vector<SqlType>& types, bool first);
+                       std::vector<SqlType>& types, std::vector<BinaryKind>& kinds, bool first);
     std::string limitRows(const ast::Select& s, std::string sql, std::size_t columns,
                           const std::vector<SortKey>& keys);
     std::string limitValue(const ast::Expr& e);
@@ -214,6 +224,7 @@ class Translator {
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
     std::vector<SqlType> itemTypes_;               // of the select list's columns
+    std::vector<BinaryKind> itemKinds_;            // ... and their binary kinds
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
@@ -235,5 +246,9 @@ bool isAggregate(const ast::Expr& e);
 std::string insertedValue(const TableInfo& table, std::size_t i, std::string given, Translator& tr);
 // The type the translation tracks for a column.
 SqlType typeOf(const ColumnDef& c);
+// The SQL turning `sql`, a value of binary kind `kind`, into Oracle's text of it.
+std::string binaryTextSql(const std::string& sql, BinaryKind kind);
+// A column that takes text made of a binary value.
+bool takesText(const ColumnDef& c);
 
 }  // namespace malvorn::localserver
