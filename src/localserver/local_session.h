@@ -149,7 +149,8 @@ class LocalSession : public oracle::Session {
     void createTableAs(const ast::CreateTable& ct);
     std::vector<ColumnDef> columnsOfQuery(const ast::Select& query, const std::string& sql,
                                           const std::vector<SqlValue>& params,
-                                          const std::vector<SqlType>& types);
+                                          const std::vector<SqlType>& types,
+                                          const std::vector<BinaryKind>& kinds);
     // views.cpp
     void createView(const ast::CreateView& cv);
     void dropView(const ast::DropView& dv);

@@ -314,9 +314,9 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
                    (e.negated ? " NOT LIKE " : " LIKE ") +
                    textOf(*e.args[1], expr(*e.args[1], nullptr, aggregates)) + ")";
         case Expr::Kind::kFunction:
-            return function(e, type, aggregates);
+            return binaryChoice(e, function(e, type, aggregates), type);
         case Expr::Kind::kCase:
-            return caseExpr(e, type, aggregates);
+            return binaryChoice(e, caseExpr(e, type, aggregates), type);
     }
     oraThrow(936, "missing expression");
 }

@@ -164,10 +164,24 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         return (name == "MIN" ? "min(" : "max(") + value + ") " + windowSql(*e.over);
     }
     set(type, SqlType::kNumber);
+    return windowSum(e, num(value), distinct, measured);
+}
+
+// SUM or AVG OVER a window. A measured frame and DISTINCT add exactly; a
+// binary sum is then rounded to its type.
+std::string Translator::windowSum(const ast::Expr& e, const std::string& value, bool distinct,
+                                  bool measured) {
+    const BinaryKind kind = binaryKind(*e.args[0]);
+    const auto rounded = [&](std::string sql) {
+        return kind == BinaryKind::kNone ? sql : toBinarySql(sql, kind);
+    };
     if (measured)
-        return rangeAggregate(name, num(value), *e.over);
-    const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
-    return fn + (distinct ? "_distinct(" : "(") + num(value) + ") " + windowSql(*e.over);
+        return rounded(rangeAggregate(e.text, value, *e.over));
+    if (distinct) {
+        return rounded((e.text == "SUM" ? "mv_sum_distinct(" : "mv_avg_distinct(") + value + ") " +
+                       windowSql(*e.over));
+    }
+    return sumFunction(e.text, kind) + "(" + value + ") " + windowSql(*e.over);
 }
 
 // LISTAGG(value [, separator]) WITHIN GROUP (ORDER BY keys), as an

@@ -61,7 +61,7 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
         }
         set(type, SqlType::kNumber);
-        return (name == "SUM" ? "mv_sum(" : "mv_avg(") + distinct + num(value) + ")";
+        return sumFunction(name, binaryKind(*e.args[0])) + "(" + distinct + num(value) + ")";
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
@@ -277,7 +277,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kDate);
         return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
-    if (auto binary = binaryCall(e, type))
+    if (auto binary = binaryCall(e, type, aggregates))
         return binary;
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)

@@ -155,16 +155,20 @@ class Translator {
     SqlType typeOnly(const ast::Expr& e, bool aggregates);
     // ---- translate_binary.cpp ----
     BinaryKind binaryKind(const ast::Expr& e) const;
+    BinaryKind resultsKind(const ast::Expr& e) const;
+    std::string binaryChoice(const ast::Expr& e, std::string sql, SqlType* type) const;
     std::string numberLiteral(const ast::Expr& e, SqlType* type);  // also 1.5d, 2e3f
     std::string binaryLiteral(const ast::Expr& e, SqlType* type);
     std::string binaryArithmetic(const std::string& op, BinaryKind kind,
                                  const std::vector<std::string>& terms);
     // TO_BINARY_DOUBLE, TO_BINARY_FLOAT, TO_CHAR(binary); nullopt for other calls.
-    std::optional<std::string> binaryCall(const ast::Expr& e, SqlType* type);
+    std::optional<std::string> binaryCall(const ast::Expr& e, SqlType* type, bool aggregates);
     // ---- translate_analytic.cpp ----
     std::string analytic(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string listAggregate(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string windowSql(const ast::Window& w);
+    std::string windowSum(const ast::Expr& e, const std::string& value, bool distinct,
+                          bool measured);
     std::string rangeAggregate(const std::string& function, const std::string& value,
                                const ast::Window& w);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
@@ -248,6 +252,10 @@ std::string insertedValue(const TableInfo& table, std::size_t i, std::string giv
 SqlType typeOf(const ColumnDef& c);
 // The SQL turning `sql`, a value of binary kind `kind`, into Oracle's text of it.
 std::string binaryTextSql(const std::string& sql, BinaryKind kind);
+// `sql` converted to binary kind `kind` (not kNone).
+std::string toBinarySql(const std::string& sql, BinaryKind kind);
+// CASE, NVL, NVL2, COALESCE or DECODE: an expression choosing among results.
+bool isChoice(const ast::Expr& e);
 // A column that takes text made of a binary value.
 bool takesText(const ColumnDef& c);
 
