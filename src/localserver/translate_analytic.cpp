@@ -190,9 +190,10 @@ std::string Translator::listAggregate(const ast::Expr& e, SqlType* type, bool ag
     if (!aggregates)
         oraThrow(934, "group function is not allowed here");
     const std::size_t n = e.args.size();
-    if (n < 1 || n > 2 || e.distinct)
+    if (n < 1 || n > 2)
         wrongArguments();
-    std::string sql = "mv_listagg(" + textOf(*e.args[0], expr(*e.args[0])) + ", " +
+    std::string sql = std::string(e.distinct ? "mv_listagg_distinct(" : "mv_listagg(") +
+                      textOf(*e.args[0], expr(*e.args[0])) + ", " +
                       (n > 1 ? sqlCall(F::kText, {expr(*e.args[1])}) : std::string("NULL"));
     for (const ast::OrderItem& key : e.withinGroup->orderBy) {
         const bool nullsFirst = key.nullsFirst.value_or(key.descending);
