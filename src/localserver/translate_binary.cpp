@@ -42,7 +42,7 @@ BinaryKind Translator::binaryKind(const ast::Expr& e) const {
         case Expr::Kind::kCase:
             return resultsKind(e);
         case Expr::Kind::kFunction:
-            if (isChoice(e) || e.text == "GREATEST" || e.text == "LEAST")
+            if (isChoice(e))
                 return resultsKind(e);
             if (e.text == "TO_BINARY_DOUBLE")
                 return BinaryKind::kDouble;
