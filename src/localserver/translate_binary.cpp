@@ -94,7 +94,8 @@ bool isChoice(const ast::Expr& e) {
     if (e.kind == Expr::Kind::kCase)
         return true;
     return e.kind == Expr::Kind::kFunction && !e.over &&
-           (e.text == "NVL" || e.text == "NVL2" || e.text == "COALESCE" || e.text == "DECODE");
+           (e.text == "NVL" || e.text == "NVL2" || e.text == "COALESCE" || e.text == "DECODE" ||
+            e.text == "GREATEST" || e.text == "LEAST");
 }
 
 // Oracle gives a choice the highest numeric type among its results.

@@ -207,6 +207,32 @@ struct Translator::Call {
                (c.count() == 3 ? "ifnull(" + c.arg(2) + ", '')" : std::string("''")) + "), '')";
     }
 
+    // GREATEST and LEAST compare as the first argument's type, the others
+    // converted to it, and give NULL when any argument is NULL, as SQLite's
+    // max() and min() of several values do (numbers are keys in numeric order).
+    static std::optional<std::string> extreme(Call& c) {
+        c.takes(c.count() >= 1);
+        SqlType first = SqlType::kUnknown;
+        const std::string value = c.arg(0, &first);
+        set(c.type, first);
+        if (c.count() == 1)
+            return value;
+        const auto character = [](SqlType t) {
+            return t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob;
+        };
+        std::string out = (c.e.text == "GREATEST" ? "max(" : "min(") + value;
+        for (std::size_t i = 1; i < c.count(); ++i) {
+            SqlType t = SqlType::kUnknown;
+            std::string other = c.operand(i, first, &t);
+            if (first == SqlType::kNumber && character(t))
+                other = num(other);
+            else if (character(first) && !character(t))
+                other = c.t.textOf(*c.e.args[i], other);
+            out += ", " + other;
+        }
+        return out + ")";
+    }
+
     static std::optional<std::string> concat(Call& c) {
         c.takes(c.count() == 2);
         set(c.type, SqlType::kText);
@@ -231,7 +257,7 @@ Translator::Call::handlers() {
         {"LTRIM", caseOrTrim}, {"RTRIM", caseOrTrim},    {"TRIM", caseOrTrim},
         {"LENGTH", length},    {"LENGTHB", length},      {"SUBSTR", substr},
         {"REPLACE", replace},  {"TO_CLOB", largeObject}, {"TO_BLOB", largeObject},
-        {"CONCAT", concat},
+        {"CONCAT", concat},    {"GREATEST", extreme},    {"LEAST", extreme},
     };
     return table;
 }

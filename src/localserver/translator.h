@@ -254,7 +254,8 @@ SqlType typeOf(const ColumnDef& c);
 std::string binaryTextSql(const std::string& sql, BinaryKind kind);
 // `sql` converted to binary kind `kind` (not kNone).
 std::string toBinarySql(const std::string& sql, BinaryKind kind);
-// CASE, NVL, NVL2, COALESCE or DECODE: an expression choosing among results.
+// CASE, NVL, NVL2, COALESCE, DECODE, GREATEST or LEAST: an expression
+// choosing among results.
 bool isChoice(const ast::Expr& e);
 // A column that takes text made of a binary value.
 bool takesText(const ColumnDef& c);

@@ -150,7 +150,8 @@ std::vector<std::string> ownStatements() {
         "SELECT TO_CHAR(B / 3), TO_CHAR(BF), SUM(B) OVER (ORDER BY K RANGE BETWEEN 1 PRECEDING "
         "AND 2 FOLLOWING), MIN(BF) OVER (ORDER BY B DESC RANGE 1 PRECEDING) FROM BD",
         "SELECT CASE WHEN K > 0 THEN B ELSE BF END || '', NVL(BF, 1 / 3), DECODE(K, 1, B, 2d), "
-        "COALESCE(NULL, BF, 0), NVL2(B, BF, 1), CAST(B AS VARCHAR2(30)) FROM BD",
+        "COALESCE(NULL, BF, 0), NVL2(B, BF, 1), CAST(B AS VARCHAR2(30)), GREATEST(K, B, '1') "
+        "FROM BD",
         "SELECT SUM(B), AVG(BF), LISTAGG(DISTINCT B, ',') WITHIN GROUP (ORDER BY B) FROM BD "
         "GROUP BY K",
         "INSERT INTO F (X, V) SELECT K, B FROM BD",
@@ -199,7 +200,7 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "ROWS RANGE BETWEEN UNBOUNDED PRECEDING FOLLOWING CURRENT ROW LISTAGG( WITHIN CAST( "
         "EXTRACT( YEAR TRIM( LEADING INSTR( 'FM999,990.00' DBMS_LOB.SUBSTR( TO_NUMBER( MERGE INTO "
         "USING MATCHED WHEN 1.5d 2e3f BINARY_DOUBLE TO_BINARY_DOUBLE( TO_BINARY_FLOAT( BD B BF "
-        "NVL2( COALESCE( DECODE( AVG( LPAD( RPAD( '日本'");
+        "NVL2( COALESCE( DECODE( AVG( LPAD( RPAD( '日本' GREATEST( LEAST(");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
