@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 
 #include "localserver/errors.h"
 #include "localserver/function_registry.h"
@@ -91,6 +92,17 @@ BinaryKind binaryKindOf(const std::string& dataType) {
                                         : BinaryKind::kNone;
 }
 
+std::string sumFunction(const std::string& name, BinaryKind kind) {
+    const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
+    return kind == BinaryKind::kNone    ? fn
+           : kind == BinaryKind::kFloat ? fn + "_float"
+                                        : fn + "_double";
+}
+
+const char* binaryTypeName(BinaryKind kind) {
+    return kind == BinaryKind::kFloat ? "BINARY_FLOAT" : "BINARY_DOUBLE";
+}
+
 BinaryKind binaryLiteralKind(const std::string& literal) {
     if (literal.empty())
         return BinaryKind::kNone;
@@ -131,10 +143,56 @@ const FunctionEntry kBinaryEntries[] = {
     {ServerFunction::kBinaryText, "mv_binary_text", 2, binaryTextValue},
 };
 
+// SUM and AVG of binary values: the IEEE sum of the values in the order
+// they came, in the kind's arithmetic. The window's values are kept, as an
+// IEEE sum cannot take a value back out exactly.
+class BinarySum : public SqlAggregate {
+  public:
+    BinarySum(BinaryKind kind, bool average) : kind_(kind), average_(average) {}
+    void step(const FunctionArgs& a) override {
+        if (const auto n = numberArg(a[0]))
+            values_.push_back(binaryValue(*n, kind_));
+    }
+    void inverse(const FunctionArgs& a) override {
+        if (numberArg(a[0]))
+            values_.pop_front();
+    }
+    SqlValue result() override {
+        if (values_.empty())
+            return SqlValue();
+        const auto count = static_cast<double>(values_.size());
+        if (kind_ == BinaryKind::kFloat) {
+            float sum = 0;
+            for (const double v : values_)
+                sum += static_cast<float>(v);
+            return held(average_ ? sum / static_cast<float>(count) : sum, kind_);
+        }
+        double sum = 0;
+        for (const double v : values_)
+            sum += v;
+        return held(average_ ? sum / count : sum, kind_);
+    }
+
+  private:
+    BinaryKind kind_;
+    bool average_;
+    std::deque<double> values_;
+};
+
 }  // namespace
 
 std::span<const FunctionEntry> binaryFunctionEntries() {
     return kBinaryEntries;
+}
+
+void defineBinaryAggregates(SqliteDb& db) {
+    for (const BinaryKind kind : {BinaryKind::kDouble, BinaryKind::kFloat}) {
+        for (const bool average : {false, true}) {
+            db.defineAggregate(sumFunction(average ? "AVG" : "SUM", kind), 1, [kind, average] {
+                return std::make_unique<BinarySum>(kind, average);
+            });
+        }
+    }
 }
 
 }  // namespace malvorn::localserver

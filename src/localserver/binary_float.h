@@ -24,8 +24,14 @@ Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind ki
 // read back as the value, at least one after the point; "0" for zero.
 std::string binaryText(const Number& n, BinaryKind kind);
 
+// The aggregate of SUM or AVG (`name`) over values of kind `kind`: exact
+// sums for kNone, IEEE sums of the type for the others.
+std::string sumFunction(const std::string& name, BinaryKind kind);
+
 // The kind of a column's data type, kNone for the others.
 BinaryKind binaryKindOf(const std::string& dataType);
+// The data type of a kind other than kNone: BINARY_DOUBLE or BINARY_FLOAT.
+const char* binaryTypeName(BinaryKind kind);
 // The suffix of a literal (1.5d, 2e3f), kNone without one.
 BinaryKind binaryLiteralKind(const std::string& literal);
 

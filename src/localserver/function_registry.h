@@ -24,6 +24,8 @@ struct FunctionEntry {
 std::span<const FunctionEntry> scalarFunctionEntries();
 std::span<const FunctionEntry> dateFunctionEntries();
 std::span<const FunctionEntry> binaryFunctionEntries();  // binary_float.cpp
+// SUM and AVG over BINARY_DOUBLE and BINARY_FLOAT values (binary_float.cpp).
+void defineBinaryAggregates(SqliteDb& db);
 // The aggregates defined beside those functions (LISTAGG).
 void defineListAggregate(SqliteDb& db);
 // COUNT, SUM and AVG (DISTINCT x) over a whole partition (distinct_aggregate.cpp).

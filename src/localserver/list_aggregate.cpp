@@ -1,7 +1,10 @@
 // LISTAGG(value, separator) WITHIN GROUP (ORDER BY keys): the group's values
 // joined in the keys' order. SQLite's group_concat cannot be ordered, so the
-// aggregate sorts the rows itself.
+// aggregate sorts the rows itself. LISTAGG(DISTINCT ...) (mv_listagg_distinct)
+// keeps the first row of each value in that order ("The DISTINCT keyword
+// removes duplicate values from the list": SQL Language Reference, LISTAGG).
 #include <algorithm>
+#include <set>
 
 #include "localserver/errors.h"
 #include "localserver/function_registry.h"
@@ -15,6 +18,7 @@ using Args = FunctionArgs;
 // then "F" or "L" for its Nulls) and the key itself.
 class ListAggregate : public SqlAggregate {
   public:
+    explicit ListAggregate(bool distinct) : distinct_(distinct) {}
     void step(const Args& a) override {
         if (a.size() < 2 || a.size() % 2 != 0)
             oraThrow(909, "invalid number of arguments");
@@ -42,8 +46,12 @@ class ListAggregate : public SqlAggregate {
             return false;
         });
         std::string out;
+        std::set<std::string> seen;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            out += (i ? separator_ : "") + valueToText(rows_[i][0]);
+            std::string value = valueToText(rows_[i][0]);
+            if (distinct_ && !seen.insert(value).second)
+                continue;
+            out += (out.empty() ? "" : separator_) + value;
             if (out.size() > 4000)
                 oraThrow(1489, "result of string concatenation is too long");
         }
@@ -51,6 +59,7 @@ class ListAggregate : public SqlAggregate {
     }
 
   private:
+    bool distinct_;
     std::vector<Args> rows_;
     std::string separator_;
 };
@@ -58,7 +67,9 @@ class ListAggregate : public SqlAggregate {
 }  // namespace
 
 void defineListAggregate(SqliteDb& db) {
-    db.defineAggregate("mv_listagg", -1, [] { return std::make_unique<ListAggregate>(); });
+    db.defineAggregate("mv_listagg", -1, [] { return std::make_unique<ListAggregate>(false); });
+    db.defineAggregate("mv_listagg_distinct", -1,
+                       [] { return std::make_unique<ListAggregate>(true); });
 }
 
 }  // namespace malvorn::localserver

@@ -149,7 +149,8 @@ class LocalSession : public oracle::Session {
     void createTableAs(const ast::CreateTable& ct);
     std::vector<ColumnDef> columnsOfQuery(const ast::Select& query, const std::string& sql,
                                           const std::vector<SqlValue>& params,
-                                          const std::vector<SqlType>& types);
+                                          const std::vector<SqlType>& types,
+                                          const std::vector<BinaryKind>& kinds);
     // views.cpp
     void createView(const ast::CreateView& cv);
     void dropView(const ast::DropView& dv);
@@ -186,6 +187,7 @@ class LocalSession : public oracle::Session {
     struct Rows {
         std::vector<std::string> names;
         std::unique_ptr<SqliteStatement> cursor;
+        std::vector<BinaryKind> kinds;  // of each column: shown in the binary form
     };
     Rows perform(const std::string& statement);
     void definition(const ast::Statement& parsed);

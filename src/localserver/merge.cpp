@@ -138,7 +138,8 @@ void LocalSession::mergeInsert(const ast::Merge& m, const std::shared_ptr<const 
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (table->identityOf(static_cast<std::size_t>(targets[i])) == "ALWAYS")
             oraThrow(32795, "cannot insert into a generated always identity column");
-        values[static_cast<std::size_t>(targets[i])] = tr.expr(*m.values[i]);
+        const auto t = static_cast<std::size_t>(targets[i]);
+        values[t] = tr.storedValue(*m.values[i], table->columns[t]);
     }
     const std::string id = std::to_string(table->id);
     std::string columns;

@@ -9,9 +9,11 @@
 namespace malvorn::localserver {
 namespace {
 
-oracle::Value toValue(const SqlValue& v) {
+oracle::Value toValue(const SqlValue& v, BinaryKind kind) {
     if (std::holds_alternative<std::monostate>(v))
         return std::nullopt;
+    if (const auto* n = std::get_if<Number>(&v); n && kind != BinaryKind::kNone)
+        return binaryText(*n, kind);
     return formatNumber(v);
 }
 
@@ -24,8 +26,11 @@ oracle::Value toValue(const SqlValue& v) {
 
 ResultStream::ResultStream(std::vector<std::string> names,
                            std::unique_ptr<SqliteStatement> statement,
-                           std::shared_ptr<OpenStreams> streams)
-    : names_(std::move(names)), statement_(std::move(statement)), streams_(std::move(streams)) {
+                           std::shared_ptr<OpenStreams> streams, std::vector<BinaryKind> kinds)
+    : names_(std::move(names)),
+      kinds_(std::move(kinds)),
+      statement_(std::move(statement)),
+      streams_(std::move(streams)) {
     streams_->open.insert(this);
     onRow_ = step();
     ahead_ = true;
@@ -65,8 +70,11 @@ bool ResultStream::fetch(std::vector<oracle::Value>& row) {
     row.clear();
     const int n = statement_->columnCount();
     row.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        row.push_back(toValue(statement_->column(i)));
+    for (int i = 0; i < n; ++i) {
+        const auto column = static_cast<std::size_t>(i);
+        row.push_back(toValue(statement_->column(i),
+                              column < kinds_.size() ? kinds_[column] : BinaryKind::kNone));
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "localserver/binary_float.h"
 #include "localserver/sqlite_db.h"
 #include "oracle/session.h"
 
@@ -31,8 +32,10 @@ class ResultStream : public oracle::ResultSet {
     // Steps the first row at once, so that what fails on it (and everything
     // SQLite computes before its first row: sorting, grouping) fails here,
     // as the query itself.
+    // `kinds`: the columns holding BINARY_DOUBLE or BINARY_FLOAT values,
+    // handed out as Oracle writes them (1.5E+000); missing ones are kNone.
     ResultStream(std::vector<std::string> names, std::unique_ptr<SqliteStatement> statement,
-                 std::shared_ptr<OpenStreams> streams);
+                 std::shared_ptr<OpenStreams> streams, std::vector<BinaryKind> kinds = {});
     ~ResultStream() override;
     ResultStream(const ResultStream&) = delete;
     ResultStream& operator=(const ResultStream&) = delete;
@@ -54,6 +57,7 @@ class ResultStream : public oracle::ResultSet {
     void release();
 
     std::vector<std::string> names_;
+    std::vector<BinaryKind> kinds_;
     std::unique_ptr<SqliteStatement> statement_;
     std::shared_ptr<OpenStreams> streams_;
     std::vector<oracle::Value> row_;

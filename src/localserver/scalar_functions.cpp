@@ -1,6 +1,7 @@
 // Text and number functions of the server that SQLite has no match for.
 #include <algorithm>
 
+#include "encoding/display_width.h"
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
 #include "localserver/function_registry.h"
@@ -55,7 +56,29 @@ SqlValue instr(const TableById&, const Args& a) {
     return Number::fromInt(0);
 }
 
-// LPAD and RPAD, in characters; a longer text is cut to the length.
+// Characters of `from` from its start, over again when `repeat`, filling at
+// most `columns` of display width; where a wide character would overrun the
+// last column, a blank fills it.
+std::u32string inColumns(const std::u32string& from, std::size_t columns, bool repeat) {
+    std::u32string out;
+    std::size_t used = 0;
+    for (std::size_t i = 0; used < columns && i < from.size();) {
+        const auto width = static_cast<std::size_t>(encoding::displayWidth(from[i]));
+        if (used + width > columns) {
+            out += U' ';
+            break;
+        }
+        out += from[i];
+        used += width;
+        if (++i == from.size() && repeat)
+            i = 0;
+    }
+    return out;
+}
+
+// LPAD and RPAD: the length is the display width, as the server counts it in
+// a multibyte character set (a full-width character is two); a longer text
+// is cut to it.
 SqlValue pad(const TableById&, const Args& a) {
     if (isNullOrEmpty(a[0]) || isNull(a[1]))
         return SqlValue();
@@ -64,15 +87,15 @@ SqlValue pad(const TableById&, const Args& a) {
         return SqlValue();
     if (length > 32767)
         oraThrow(1489, "result of string concatenation is too long");
-    std::u32string text = decodeUtf8(valueToText(a[0]));
+    const std::u32string text = decodeUtf8(valueToText(a[0]));
     const std::u32string padding = isNull(a[2]) ? U" " : decodeUtf8(valueToText(a[2]));
     const auto wanted = static_cast<std::size_t>(length);
-    if (text.size() >= wanted)
-        return textOrNull(encodeUtf8(text.substr(0, wanted)));
-    std::u32string fill;
-    while (fill.size() < wanted - text.size())
-        fill += padding;
-    fill.resize(wanted - text.size());
+    std::size_t width = 0;
+    for (const char32_t c : text)
+        width += static_cast<std::size_t>(encoding::displayWidth(c));
+    if (width >= wanted)
+        return textOrNull(encodeUtf8(inColumns(text, wanted, false)));
+    const std::u32string fill = inColumns(padding, wanted - width, true);
     const bool left = std::get<std::int64_t>(a[3]) != 0;
     return encodeUtf8(left ? fill + text : text + fill);
 }

@@ -446,6 +446,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
     defineListAggregate(db);
     defineDistinctAggregates(db);
     defineRangeAggregate(db);
+    defineBinaryAggregates(db);
     db.defineAggregate("mv_sum", 1, [] { return std::make_unique<NumberSum>(false); });
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });

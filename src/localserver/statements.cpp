@@ -78,8 +78,13 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             oraThrow(913, "too many values");
         if (selectNames.size() < targets.size())
             oraThrow(947, "not enough values");
-        for (std::size_t i = 0; i < targets.size(); ++i)
-            values[static_cast<std::size_t>(targets[i])] = "q.x" + std::to_string(i);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const auto t = static_cast<std::size_t>(targets[i]);
+            values[t] = "q.x" + std::to_string(i);
+            const BinaryKind kind = inner.itemKinds().at(i);
+            if (kind != BinaryKind::kNone && takesText(table->columns[t]))
+                values[t] = binaryTextSql(values[t], kind);
+        }
     } else {
         if (ins.values.size() > targets.size())
             oraThrow(913, "too many values");
@@ -87,8 +92,9 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             oraThrow(947, "not enough values");
         for (std::size_t i = 0; i < targets.size(); ++i) {
             // DEFAULT leaves the column to its default, as one not named.
+            const auto t = static_cast<std::size_t>(targets[i]);
             if (!isDefaultValue(*ins.values[i]))
-                values[static_cast<std::size_t>(targets[i])] = tr.expr(*ins.values[i]);
+                values[t] = tr.storedValue(*ins.values[i], table->columns[t]);
         }
     }
     const std::string id = std::to_string(table->id);
@@ -173,9 +179,11 @@ void LocalSession::updateRows(const TableInfo& table,
         if (!value.empty())
             oraThrow(1747, "invalid user.table.column, table.column, or column name");
         const std::string& def = table.columns[static_cast<std::size_t>(index)].defaultText;
-        const std::string given = !isDefaultValue(*a.value) ? tr.expr(*a.value)
-                                  : def.empty()             ? std::string("NULL")
-                                                            : tr.expr(*parseExpression(def));
+        const std::string given =
+            !isDefaultValue(*a.value)
+                ? tr.storedValue(*a.value, table.columns[static_cast<std::size_t>(index)])
+            : def.empty() ? std::string("NULL")
+                          : tr.expr(*parseExpression(def));
         value = sqlCall(F::kPut, {given, std::to_string(table.id), std::to_string(index), "1"});
         sql += std::string(i ? ", c" : "c") + std::to_string(index) + " = " + value;
     }
@@ -254,6 +262,7 @@ LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
     tr.allowSequences();
     Rows rows;
     const std::string sql = tr.select(select, rows.names);
+    rows.kinds = tr.itemKinds();
     try {
         // A statement of its own, not the cache's: the walk may outlast the
         // next statement of the same text.
@@ -399,7 +408,8 @@ std::unique_ptr<oracle::ResultSet> LocalSession::query(const std::string& text) 
         throwServerError(e, nullptr);
     }
     // A statement without rows gives a walk without rows.
-    return std::make_unique<ResultStream>(std::move(rows.names), std::move(rows.cursor), streams_);
+    return std::make_unique<ResultStream>(std::move(rows.names), std::move(rows.cursor), streams_,
+                                          std::move(rows.kinds));
 }
 
 oracle::Value LocalSession::queryValue(const std::string& text) {

@@ -3,7 +3,8 @@
 //
 // A column read plainly from a table keeps that column's type, length and
 // NOT NULL (not its default), as on the server. The type of any other
-// expression is its kind: NUMBER, DATE, CLOB, or VARCHAR2 as long as the
+// expression is its kind: BINARY_DOUBLE or BINARY_FLOAT for a binary value
+// (Oracle's numeric precedence), NUMBER, DATE, CLOB, or VARCHAR2 as long as the
 // longest value it gives (the server computes that length from the
 // expression itself; for a literal it would make CHAR).
 #include <algorithm>
@@ -79,7 +80,8 @@ std::vector<std::optional<ColumnDef>> plainColumns(
 std::vector<ColumnDef> LocalSession::columnsOfQuery(const ast::Select& query,
                                                     const std::string& sql,
                                                     const std::vector<SqlValue>& params,
-                                                    const std::vector<SqlType>& types) {
+                                                    const std::vector<SqlType>& types,
+                                                    const std::vector<BinaryKind>& kinds) {
     const auto plain =
         plainColumns(query, [&](const ast::TableRef& ref) { return resolveTable(ref); });
     std::vector<ColumnDef> columns;
@@ -91,7 +93,9 @@ std::vector<ColumnDef> LocalSession::columnsOfQuery(const ast::Select& query,
             continue;
         }
         ColumnDef c;
-        if (types[i] == SqlType::kNumber) {
+        if (i < kinds.size() && kinds[i] != BinaryKind::kNone) {
+            c.dataType = binaryTypeName(kinds[i]);
+        } else if (types[i] == SqlType::kNumber) {
             c.dataType = "NUMBER";
         } else if (types[i] == SqlType::kDate) {
             c.dataType = "DATE";
@@ -133,7 +137,8 @@ void LocalSession::createTableAs(const ast::CreateTable& ct) {
     Translator tr(*this);
     std::vector<std::string> names;
     const std::string sql = tr.select(query, names);
-    std::vector<ColumnDef> columns = columnsOfQuery(query, sql, tr.params(), tr.itemTypes());
+    std::vector<ColumnDef> columns =
+        columnsOfQuery(query, sql, tr.params(), tr.itemTypes(), tr.itemKinds());
     if (!ct.asNames.empty() && ct.asNames.size() != columns.size())
         oraThrow(1730, "invalid number of column names specified");
     // An expression needs a name of its own.

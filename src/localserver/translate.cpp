@@ -310,13 +310,13 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
         case Expr::Kind::kLike:
             set(type, SqlType::kUnknown);
             // LIKE compares text: a number takes its text form first.
-            return "(" + sqlCall(F::kText, {expr(*e.args[0], nullptr, aggregates)}) +
+            return "(" + textOf(*e.args[0], expr(*e.args[0], nullptr, aggregates)) +
                    (e.negated ? " NOT LIKE " : " LIKE ") +
-                   sqlCall(F::kText, {expr(*e.args[1], nullptr, aggregates)}) + ")";
+                   textOf(*e.args[1], expr(*e.args[1], nullptr, aggregates)) + ")";
         case Expr::Kind::kFunction:
-            return function(e, type, aggregates);
+            return binaryChoice(e, function(e, type, aggregates), type);
         case Expr::Kind::kCase:
-            return caseExpr(e, type, aggregates);
+            return binaryChoice(e, caseExpr(e, type, aggregates), type);
     }
     oraThrow(936, "missing expression");
 }
@@ -342,6 +342,8 @@ std::string Translator::binary(const ast::Expr& e, SqlType* type, bool aggregate
         types.push_back(t);
     }
     if (op == "||") {
+        for (std::size_t i = 0; i < terms.size(); ++i)
+            terms[i] = binaryAsText(*e.args[i], std::move(terms[i]));
         // A large object joins without the 4000-byte limit of text.
         const bool lob = std::find(types.begin(), types.end(), SqlType::kLob) != types.end();
         set(type, lob ? SqlType::kLob : SqlType::kText);

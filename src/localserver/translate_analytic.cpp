@@ -164,10 +164,24 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
         return (name == "MIN" ? "min(" : "max(") + value + ") " + windowSql(*e.over);
     }
     set(type, SqlType::kNumber);
+    return windowSum(e, num(value), distinct, measured);
+}
+
+// SUM or AVG OVER a window. A measured frame and DISTINCT add exactly; a
+// binary sum is then rounded to its type.
+std::string Translator::windowSum(const ast::Expr& e, const std::string& value, bool distinct,
+                                  bool measured) {
+    const BinaryKind kind = binaryKind(*e.args[0]);
+    const auto rounded = [&](std::string sql) {
+        return kind == BinaryKind::kNone ? sql : toBinarySql(sql, kind);
+    };
     if (measured)
-        return rangeAggregate(name, num(value), *e.over);
-    const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
-    return fn + (distinct ? "_distinct(" : "(") + num(value) + ") " + windowSql(*e.over);
+        return rounded(rangeAggregate(e.text, value, *e.over));
+    if (distinct) {
+        return rounded((e.text == "SUM" ? "mv_sum_distinct(" : "mv_avg_distinct(") + value + ") " +
+                       windowSql(*e.over));
+    }
+    return sumFunction(e.text, kind) + "(" + value + ") " + windowSql(*e.over);
 }
 
 // LISTAGG(value [, separator]) WITHIN GROUP (ORDER BY keys), as an
@@ -176,9 +190,10 @@ std::string Translator::listAggregate(const ast::Expr& e, SqlType* type, bool ag
     if (!aggregates)
         oraThrow(934, "group function is not allowed here");
     const std::size_t n = e.args.size();
-    if (n < 1 || n > 2 || e.distinct)
+    if (n < 1 || n > 2)
         wrongArguments();
-    std::string sql = "mv_listagg(" + sqlCall(F::kText, {expr(*e.args[0])}) + ", " +
+    std::string sql = std::string(e.distinct ? "mv_listagg_distinct(" : "mv_listagg(") +
+                      textOf(*e.args[0], expr(*e.args[0])) + ", " +
                       (n > 1 ? sqlCall(F::kText, {expr(*e.args[1])}) : std::string("NULL"));
     for (const ast::OrderItem& key : e.withinGroup->orderBy) {
         const bool nullsFirst = key.nullsFirst.value_or(key.descending);

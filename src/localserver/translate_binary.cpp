@@ -39,17 +39,88 @@ BinaryKind Translator::binaryKind(const ast::Expr& e) const {
                 kind = std::max(kind, binaryKind(*a));
             return kind;
         }
+        case Expr::Kind::kCase:
+            return resultsKind(e);
         case Expr::Kind::kFunction:
+            if (isChoice(e))
+                return resultsKind(e);
             if (e.text == "TO_BINARY_DOUBLE")
                 return BinaryKind::kDouble;
             if (e.text == "TO_BINARY_FLOAT")
                 return BinaryKind::kFloat;
-            if ((e.text == "ABS" || e.text == "MIN" || e.text == "MAX") && e.args.size() == 1)
+            if (e.text == "CAST" && !e.keywords.empty())
+                return binaryKindOf(e.keywords[0]);
+            if ((e.text == "LAG" || e.text == "LEAD") && !e.args.empty())
+                return binaryKind(*e.args[0]);
+            if ((e.text == "ABS" || e.text == "MIN" || e.text == "MAX" || e.text == "SUM" ||
+                 e.text == "AVG") &&
+                e.args.size() == 1)
                 return binaryKind(*e.args[0]);
             return BinaryKind::kNone;
         default:
             return BinaryKind::kNone;
     }
+}
+
+namespace {
+
+// The positions of a choice's results: CASE's THEN and ELSE, DECODE's
+// results and default, NVL2's last two, every argument of the others.
+std::vector<std::size_t> resultPositions(const ast::Expr& e) {
+    std::vector<std::size_t> at;
+    const std::size_t n = e.args.size();
+    if (e.kind == Expr::Kind::kCase) {
+        const std::size_t pairsEnd = n - (e.negated ? 1 : 0);
+        for (std::size_t i = e.distinct ? 2 : 1; i < pairsEnd; i += 2)
+            at.push_back(i);
+        if (e.negated)
+            at.push_back(n - 1);
+    } else if (e.text == "DECODE") {
+        std::size_t i = 1;
+        for (; i + 1 < n; i += 2)
+            at.push_back(i + 1);
+        if (i < n)
+            at.push_back(i);
+    } else {
+        for (std::size_t i = e.text == "NVL2" ? 1 : 0; i < n; ++i)
+            at.push_back(i);
+    }
+    return at;
+}
+
+}  // namespace
+
+bool isChoice(const ast::Expr& e) {
+    if (e.kind == Expr::Kind::kCase)
+        return true;
+    return e.kind == Expr::Kind::kFunction && !e.over &&
+           (e.text == "NVL" || e.text == "NVL2" || e.text == "COALESCE" || e.text == "DECODE" ||
+            e.text == "GREATEST" || e.text == "LEAST");
+}
+
+// Oracle gives a choice the highest numeric type among its results.
+BinaryKind Translator::resultsKind(const ast::Expr& e) const {
+    BinaryKind kind = BinaryKind::kNone;
+    for (const std::size_t i : resultPositions(e)) {
+        if (i < e.args.size())
+            kind = std::max(kind, binaryKind(*e.args[i]));
+    }
+    return kind;
+}
+
+// A choice of binary type converts whichever result it takes to that type.
+std::string Translator::binaryChoice(const ast::Expr& e, std::string sql, SqlType* type) const {
+    if (!isChoice(e))
+        return sql;
+    const BinaryKind kind = resultsKind(e);
+    if (kind == BinaryKind::kNone)
+        return sql;
+    set(type, SqlType::kNumber);
+    return toBinarySql(sql, kind);
+}
+
+std::string toBinarySql(const std::string& sql, BinaryKind kind) {
+    return sqlCall(F::kToBinary, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
 }
 
 std::string Translator::numberLiteral(const ast::Expr& e, SqlType* type) {
@@ -88,7 +159,8 @@ std::string Translator::binaryArithmetic(const std::string& op, BinaryKind kind,
 // TO_BINARY_DOUBLE(x), TO_BINARY_FLOAT(x) (a number, or text read as one),
 // and TO_CHAR of a binary value without a format: Oracle's scientific form,
 // as long as the value's significant digits.
-std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* type) {
+std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* type,
+                                                  bool aggregates) {
     const bool toChar =
         e.text == "TO_CHAR" && e.args.size() == 1 && binaryKind(*e.args[0]) != BinaryKind::kNone;
     if (!toChar && e.text != "TO_BINARY_DOUBLE" && e.text != "TO_BINARY_FLOAT")
@@ -97,13 +169,35 @@ std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* t
         wrongArguments();
     if (toChar) {
         set(type, SqlType::kText);
-        const BinaryKind kind = binaryKind(*e.args[0]);
-        return sqlCall(F::kBinaryText, {num(expr(*e.args[0])),
-                                        bind(std::int64_t{kind == BinaryKind::kFloat ? 1 : 0})});
+        return binaryTextSql(expr(*e.args[0], nullptr, aggregates), binaryKind(*e.args[0]));
     }
     set(type, SqlType::kNumber);
     const bool single = e.text == "TO_BINARY_FLOAT";
-    return sqlCall(F::kToBinary, {num(expr(*e.args[0])), bind(std::int64_t{single ? 1 : 0})});
+    return toBinarySql(expr(*e.args[0], nullptr, aggregates),
+                       single ? BinaryKind::kFloat : BinaryKind::kDouble);
+}
+
+std::string binaryTextSql(const std::string& sql, BinaryKind kind) {
+    return sqlCall(F::kBinaryText, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
+}
+
+bool takesText(const ColumnDef& c) {
+    return columnKind(c) == ColumnKind::kCharacter;
+}
+
+std::string Translator::storedValue(const ast::Expr& e, const ColumnDef& c) {
+    std::string sql = expr(e);
+    return takesText(c) ? binaryAsText(e, std::move(sql)) : sql;
+}
+
+std::string Translator::textOf(const ast::Expr& e, const std::string& sql) const {
+    const BinaryKind kind = binaryKind(e);
+    return kind == BinaryKind::kNone ? sqlCall(F::kText, {sql}) : binaryTextSql(sql, kind);
+}
+
+std::string Translator::binaryAsText(const ast::Expr& e, std::string sql) const {
+    const BinaryKind kind = binaryKind(e);
+    return kind == BinaryKind::kNone ? sql : binaryTextSql(sql, kind);
 }
 
 }  // namespace malvorn::localserver

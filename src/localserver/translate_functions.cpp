@@ -61,7 +61,7 @@ std::string Translator::function(const ast::Expr& e, SqlType* type, bool aggrega
             return (name == "MAX" ? "max(" : "min(") + distinct + value + ")";
         }
         set(type, SqlType::kNumber);
-        return (name == "SUM" ? "mv_sum(" : "mv_avg(") + distinct + num(value) + ")";
+        return sumFunction(name, binaryKind(*e.args[0])) + "(" + distinct + num(value) + ")";
     }
     if (e.distinct)
         oraThrow(30482, "DISTINCT option not allowed for this function");
@@ -88,6 +88,7 @@ struct Translator::Call {
     std::string arg(std::size_t i, SqlType* argType = nullptr) {
         return t.expr(*e.args[i], argType, aggregates);
     }
+    std::string text(std::size_t i) { return t.textOf(*e.args[i], arg(i)); }
     // An argument compared with or standing in for a value of type `other`.
     std::string operand(std::size_t i, SqlType other, SqlType* argType) {
         return t.operand(*e.args[i], other, aggregates, argType);
@@ -174,7 +175,7 @@ struct Translator::Call {
         set(c.type, SqlType::kText);
         std::string sqliteName = name;
         std::transform(name.begin(), name.end(), sqliteName.begin(), encoding::asciiLower);
-        std::string out = "nullif(" + sqliteName + "(" + sqlCall(F::kText, {c.arg(0)});
+        std::string out = "nullif(" + sqliteName + "(" + c.text(0);
         if (c.count() == 2)
             out += ", " + c.arg(1);
         return out + "), '')";
@@ -183,7 +184,8 @@ struct Translator::Call {
     static std::optional<std::string> length(Call& c) {
         c.takes(c.count() == 1);
         set(c.type, SqlType::kNumber);
-        return sqlCall(c.e.text == "LENGTH" ? F::kLength : F::kLengthB, {c.arg(0)});
+        return sqlCall(c.e.text == "LENGTH" ? F::kLength : F::kLengthB,
+                       {c.t.binaryAsText(*c.e.args[0], c.arg(0))});
     }
 
     // Position 0 counts as 1 on the server.
@@ -191,8 +193,8 @@ struct Translator::Call {
         c.takes(c.count() == 2 || c.count() == 3);
         set(c.type, SqlType::kText);
         const std::string position = sqlCall(F::kWhole, {c.arg(1)});
-        std::string out = "nullif(substr(" + sqlCall(F::kText, {c.arg(0)}) + ", CASE WHEN " +
-                          position + " = 0 THEN 1 ELSE " + position + " END";
+        std::string out = "nullif(substr(" + c.text(0) + ", CASE WHEN " + position +
+                          " = 0 THEN 1 ELSE " + position + " END";
         if (c.count() == 3)
             out += ", " + sqlCall(F::kWhole, {c.arg(2)});
         return out + "), '')";
@@ -201,8 +203,41 @@ struct Translator::Call {
     static std::optional<std::string> replace(Call& c) {
         c.takes(c.count() == 2 || c.count() == 3);
         set(c.type, SqlType::kText);
-        return "nullif(replace(" + sqlCall(F::kText, {c.arg(0)}) + ", " + c.arg(1) + ", " +
+        return "nullif(replace(" + c.text(0) + ", " + c.arg(1) + ", " +
                (c.count() == 3 ? "ifnull(" + c.arg(2) + ", '')" : std::string("''")) + "), '')";
+    }
+
+    // GREATEST and LEAST compare as the first argument's type, the others
+    // converted to it, and give NULL when any argument is NULL, as SQLite's
+    // max() and min() of several values do (numbers are keys in numeric order).
+    static std::optional<std::string> extreme(Call& c) {
+        c.takes(c.count() >= 1);
+        SqlType first = SqlType::kUnknown;
+        const std::string value = c.arg(0, &first);
+        set(c.type, first);
+        if (c.count() == 1)
+            return value;
+        const auto character = [](SqlType t) {
+            return t == SqlType::kText || t == SqlType::kChar || t == SqlType::kLob;
+        };
+        std::string out = (c.e.text == "GREATEST" ? "max(" : "min(") + value;
+        for (std::size_t i = 1; i < c.count(); ++i) {
+            SqlType t = SqlType::kUnknown;
+            std::string other = c.operand(i, first, &t);
+            if (first == SqlType::kNumber && character(t))
+                other = num(other);
+            else if (character(first) && !character(t))
+                other = c.t.textOf(*c.e.args[i], other);
+            out += ", " + other;
+        }
+        return out + ")";
+    }
+
+    static std::optional<std::string> concat(Call& c) {
+        c.takes(c.count() == 2);
+        set(c.type, SqlType::kText);
+        return sqlCall(F::kConcat, {c.t.binaryAsText(*c.e.args[0], c.arg(0)),
+                                    c.t.binaryAsText(*c.e.args[1], c.arg(1))});
     }
 
     // Large objects are kept as text (bytes as hexadecimal), so the
@@ -222,6 +257,7 @@ Translator::Call::handlers() {
         {"LTRIM", caseOrTrim}, {"RTRIM", caseOrTrim},    {"TRIM", caseOrTrim},
         {"LENGTH", length},    {"LENGTHB", length},      {"SUBSTR", substr},
         {"REPLACE", replace},  {"TO_CLOB", largeObject}, {"TO_BLOB", largeObject},
+        {"CONCAT", concat},    {"GREATEST", extreme},    {"LEAST", extreme},
     };
     return table;
 }
@@ -267,7 +303,7 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kDate);
         return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
-    if (auto binary = binaryCall(e, type))
+    if (auto binary = binaryCall(e, type, aggregates))
         return binary;
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)
@@ -296,13 +332,9 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         return "CASE WHEN " + value + (floor ? " < " : " > ") + cut + " THEN " +
                sqlCall(floor ? F::kSub : F::kAdd, {cut, "1"}) + " ELSE " + cut + " END";
     }
-    if (name == "NVL2" || name == "CONCAT") {
-        if (n != (name == "NVL2" ? 3U : 2U))
+    if (name == "NVL2") {
+        if (n != 3)
             wrongArguments();
-        if (name == "CONCAT") {
-            set(type, SqlType::kText);
-            return sqlCall(F::kConcat, {arg(0), arg(1)});
-        }
         SqlType result = SqlType::kUnknown;
         const std::string then = arg(1, &result);
         set(type, result);

@@ -42,6 +42,7 @@ struct StarColumn {
     std::string sql;
     SqlType type;
     std::string name;
+    BinaryKind kind;
 };
 
 // The columns of a select-list star: every source's, or one qualifier's.
@@ -54,8 +55,9 @@ std::vector<StarColumn> starColumns(const std::vector<Translator::Source>& sourc
             continue;
         any = true;
         for (std::size_t i = 0; i < src.table->columns.size(); ++i) {
-            columns.push_back({src.sqlAlias + "." + src.columnPrefix + std::to_string(i),
-                               typeOf(src.table->columns[i]), src.table->columns[i].name});
+            const ColumnDef& c = src.table->columns[i];
+            columns.push_back({src.sqlAlias + "." + src.columnPrefix + std::to_string(i), typeOf(c),
+                               c.name, binaryKindOf(c.dataType)});
         }
     }
     if (!any)
@@ -278,6 +280,7 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
             for (StarColumn& column : starColumns(sources_, item.starQualifier)) {
                 items.push_back(std::move(column.sql));
                 itemTypes_.push_back(column.type);
+                itemKinds_.push_back(column.kind);
                 itemExprs.push_back(nullptr);
                 names.push_back(std::move(column.name));
             }
@@ -286,6 +289,7 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
         SqlType itemType = SqlType::kUnknown;
         items.push_back(expr(*item.expr, &itemType, true));
         itemTypes_.push_back(itemType);
+        itemKinds_.push_back(binaryKind(*item.expr));
         itemExprs.push_back(item.expr.get());
         if (containsAggregate(*item.expr))
             grouped = true;

@@ -66,7 +66,7 @@ std::optional<std::string> Translator::scalarFunction(const ast::Expr& e, SqlTyp
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
     auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
-    auto text = [&](std::size_t i) { return sqlCall(F::kText, {arg(i)}); };
+    auto text = [&](std::size_t i) { return textOf(*e.args[i], arg(i)); };
     if (name == "INSTR") {
         if (n < 2 || n > 4)
             wrongArguments();
@@ -185,6 +185,8 @@ std::string Translator::cast(const ast::Expr& e, SqlType* type, bool aggregates)
         if (from == SqlType::kDate || from == SqlType::kLob)
             oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
         set(type, SqlType::kNumber);
+        if (const BinaryKind kind = binaryKindOf(target); kind != BinaryKind::kNone)
+            return sqlCall(F::kToBinary, {num(value), kind == BinaryKind::kFloat ? "1" : "0"});
         const bool whole = target == "INTEGER" || target == "INT" || target == "SMALLINT";
         const bool exact = target == "NUMBER" || target == "DECIMAL";
         return sqlCall(F::kCastNumber, {num(value), exact ? sizeAt(1) : "NULL",
@@ -202,7 +204,7 @@ std::string Translator::cast(const ast::Expr& e, SqlType* type, bool aggregates)
             oraThrow(910, "specified length too long for its datatype");
         set(type, fixed ? SqlType::kChar : SqlType::kText);
         const std::string text = from == SqlType::kDate ? sqlCall(F::kToChar, {value, "NULL", "1"})
-                                                        : sqlCall(F::kText, {value});
+                                                        : textOf(*e.args[0], value);
         return sqlCall(F::kCastText, {text, std::to_string(length), fixed ? "1" : "0"});
     }
     if (target == "DATE") {

@@ -251,6 +251,8 @@ Translator::Source Translator::inlineView(const ast::Select& q,
         column.name = names[i];
         column.dataType =
             typeName(i < inner.itemTypes_.size() ? inner.itemTypes_[i] : SqlType::kUnknown);
+        if (i < inner.itemKinds_.size() && inner.itemKinds_[i] != BinaryKind::kNone)
+            column.dataType = binaryTypeName(inner.itemKinds_[i]);
         table->columns.push_back(std::move(column));
     }
     Source source;
@@ -315,7 +317,8 @@ std::string Translator::rownumFrom(const ast::Select& s) {
 // The first is the compound's own block, whose clauses after it are the
 // compound's.
 std::string Translator::branch(const ast::Select& s, std::vector<std::string>& names,
-                               std::vector<SqlType>& types, bool first) {
+                               std::vector<SqlType>& types, std::vector<BinaryKind>& kinds,
+                               bool first) {
     Translator inner(session_, *this);
     std::string sql;
     if (first || (s.setOps.empty() && !s.limit && s.with.empty() && s.orderBy.empty()))
@@ -323,24 +326,31 @@ std::string Translator::branch(const ast::Select& s, std::vector<std::string>& n
     else
         sql = "SELECT * FROM (" + inner.select(s, names) + ")";
     types = inner.itemTypes_;
+    kinds = inner.itemKinds_;
     return sql;
 }
 
 std::string Translator::compound(const ast::Select& s, std::vector<std::string>& names,
                                  std::vector<SortKey>* keys) {
     std::vector<SqlType> types;
-    std::string sql = branch(s, names, types, true);
+    std::vector<BinaryKind> kinds;
+    std::string sql = branch(s, names, types, kinds, true);
     for (const auto& op : s.setOps) {
         std::vector<std::string> otherNames;
         std::vector<SqlType> otherTypes;
-        const std::string other = branch(*op.right, otherNames, otherTypes, false);
+        std::vector<BinaryKind> otherKinds;
+        const std::string other = branch(*op.right, otherNames, otherTypes, otherKinds, false);
         if (otherNames.size() != names.size())
             oraThrow(1789, "query block has incorrect number of result columns");
         for (std::size_t i = 0; i < types.size() && i < otherTypes.size(); ++i)
             types[i] = agreed(types[i], otherTypes[i]);
+        // The highest numeric type of the branches is the column's.
+        for (std::size_t i = 0; i < kinds.size() && i < otherKinds.size(); ++i)
+            kinds[i] = std::max(kinds[i], otherKinds[i]);
         sql += setWord(op.kind) + other;
     }
     itemTypes_ = types;
+    itemKinds_ = kinds;
     if (s.orderBy.empty())
         return sql;
     // ORDER BY of a compound names its result columns: by position, by the

@@ -105,6 +105,16 @@ class Translator {
     std::vector<SqlValue>& params() { return *params_; }
     // The types of the select list translated last.
     const std::vector<SqlType>& itemTypes() const { return itemTypes_; }
+    // ... and which of them are BINARY_DOUBLE or BINARY_FLOAT.
+    const std::vector<BinaryKind>& itemKinds() const { return itemKinds_; }
+    // `sql`, the translation of `e`, as the text Oracle makes of it: a binary
+    // value in its scientific form (1.5E+000), any other as mv_text makes it.
+    std::string textOf(const ast::Expr& e, const std::string& sql) const;
+    // `sql` as it is, or in that scientific form when `e` is binary.
+    std::string binaryAsText(const ast::Expr& e, std::string sql) const;
+    // What INSERT, UPDATE and MERGE store of `e` in column `c`: a binary value
+    // goes into a character column as that text.
+    std::string storedValue(const ast::Expr& e, const ColumnDef& c);
     // Lets this query's select list (not its subqueries or conditions) read
     // S.NEXTVAL and S.CURRVAL; elsewhere they are ORA-02287.
     void allowSequences() { sequences_ = true; }
@@ -145,16 +155,20 @@ class Translator {
     SqlType typeOnly(const ast::Expr& e, bool aggregates);
     // ---- translate_binary.cpp ----
     BinaryKind binaryKind(const ast::Expr& e) const;
+    BinaryKind resultsKind(const ast::Expr& e) const;
+    std::string binaryChoice(const ast::Expr& e, std::string sql, SqlType* type) const;
     std::string numberLiteral(const ast::Expr& e, SqlType* type);  // also 1.5d, 2e3f
     std::string binaryLiteral(const ast::Expr& e, SqlType* type);
     std::string binaryArithmetic(const std::string& op, BinaryKind kind,
                                  const std::vector<std::string>& terms);
     // TO_BINARY_DOUBLE, TO_BINARY_FLOAT, TO_CHAR(binary); nullopt for other calls.
-    std::optional<std::string> binaryCall(const ast::Expr& e, SqlType* type);
+    std::optional<std::string> binaryCall(const ast::Expr& e, SqlType* type, bool aggregates);
     // ---- translate_analytic.cpp ----
     std::string analytic(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string listAggregate(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string windowSql(const ast::Window& w);
+    std::string windowSum(const ast::Expr& e, const std::string& value, bool distinct,
+                          bool measured);
     std::string rangeAggregate(const std::string& function, const std::string& value,
                                const ast::Window& w);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
@@ -187,7 +201,7 @@ class Translator {
     std::string compound(const ast::Select& s, std::vector<std::string>& names,
                          std::vector<SortKey>* keys);
     std::string branch(const ast::Select& s, std::vector<std::string>& names,
-                       std::vector<SqlType>& types, bool first);
+                       std::vector<SqlType>& types, std::vector<BinaryKind>& kinds, bool first);
     std::string limitRows(const ast::Select& s, std::string sql, std::size_t columns,
                           const std::vector<SortKey>& keys);
     std::string limitValue(const ast::Expr& e);
@@ -214,6 +228,7 @@ class Translator {
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
     std::vector<SqlType> itemTypes_;               // of the select list's columns
+    std::vector<BinaryKind> itemKinds_;            // ... and their binary kinds
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
@@ -235,5 +250,14 @@ bool isAggregate(const ast::Expr& e);
 std::string insertedValue(const TableInfo& table, std::size_t i, std::string given, Translator& tr);
 // The type the translation tracks for a column.
 SqlType typeOf(const ColumnDef& c);
+// The SQL turning `sql`, a value of binary kind `kind`, into Oracle's text of it.
+std::string binaryTextSql(const std::string& sql, BinaryKind kind);
+// `sql` converted to binary kind `kind` (not kNone).
+std::string toBinarySql(const std::string& sql, BinaryKind kind);
+// CASE, NVL, NVL2, COALESCE, DECODE, GREATEST or LEAST: an expression
+// choosing among results.
+bool isChoice(const ast::Expr& e);
+// A column that takes text made of a binary value.
+bool takesText(const ColumnDef& c);
 
 }  // namespace malvorn::localserver
