@@ -5,24 +5,11 @@
 #include "convert/script_text.h"
 #include "core/linked_source.h"
 #include "core/verify_schema.h"
+#include "encoding/display_width.h"
+#include "encoding/utf8.h"
 
 namespace malvorn::core {
 namespace {
-
-// The code point starting at `i`, and where the next one starts.
-char32_t codePointAt(const std::string& text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int k = 1; k < length && i + k < text.size(); ++k)
-        point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(length);
-    return point;
-}
-
-bool isWide(char32_t c) {
-    return c >= 0x1100 && !(c >= 0xFF61 && c <= 0xFF9F);  // half-width katakana are narrow
-}
 
 // At most `width` columns; a cut text ends in "...".
 std::string fitted(const std::string& text, std::size_t width) {
@@ -30,13 +17,12 @@ std::string fitted(const std::string& text, std::size_t width) {
         return text;
     std::string out;
     std::size_t used = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t from = i;
-        const std::size_t w = isWide(codePointAt(text, i)) ? 2 : 1;
+    for (const char32_t c : encoding::decodeUtf8(text)) {
+        const auto w = static_cast<std::size_t>(encoding::displayWidth(c));
         if (used + w > width - 3)
             break;
         used += w;
-        out += text.substr(from, i - from);
+        encoding::appendUtf8(out, c);
     }
     return out + "...";
 }
@@ -103,8 +89,8 @@ std::string serverLabel(const MigrateReport& report) {
 
 std::size_t displayWidth(const std::string& text) {
     std::size_t width = 0;
-    for (std::size_t i = 0; i < text.size();)
-        width += isWide(codePointAt(text, i)) ? 2 : 1;
+    for (const char32_t c : encoding::decodeUtf8(text))
+        width += static_cast<std::size_t>(encoding::displayWidth(c));
     return width;
 }
 
