@@ -161,7 +161,7 @@ struct Select {
 
 // GENERATED ALWAYS | BY DEFAULT [ON NULL] AS IDENTITY [(START WITH n | LIMIT
 // VALUE, INCREMENT BY n)].
-struct IdentitySpec {
+struct IdentityOptions {
     bool always = false;
     bool onNull = false;
     long long startWith = 1;
@@ -180,7 +180,7 @@ struct ColumnClause {
     std::optional<bool> charSemantics;
     std::string defaultText;
     bool notNull = false;
-    std::optional<IdentitySpec> identity;
+    std::optional<IdentityOptions> identity;
 };
 
 struct ConstraintClause {
@@ -324,7 +324,7 @@ struct AlterTableConstraints {
     std::vector<ConstraintDef> add;
     std::string nullColumn;      // MODIFY column NULL
     std::string identityColumn;  // MODIFY column GENERATED ... AS IDENTITY
-    IdentitySpec identity;
+    IdentityOptions identity;
     std::string dropName;
     bool cascade = false;
 };

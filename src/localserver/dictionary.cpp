@@ -43,7 +43,7 @@ const std::vector<ViewDef>& viewDefs() {
         {"CHAR_LENGTH", "NUMBER"},  {"CHAR_USED", "VARCHAR2"}};
     static const Columns views = {
         {"VIEW_NAME", "VARCHAR2"}, {"TEXT_LENGTH", "NUMBER"}, {"TEXT", "VARCHAR2"}};
-    static const std::vector<ViewDef> specs = withSchemaViews({
+    static const std::vector<ViewDef> all = withSchemaViews({
         {"DUAL", false, {{"DUMMY", "VARCHAR2"}}},
         {"USER_VIEWS", false, views},
         {"ALL_VIEWS", false, withOwner(views)},
@@ -74,7 +74,7 @@ const std::vector<ViewDef>& viewDefs() {
         {"USER_ROLE_PRIVS", false, {{"USERNAME", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
         {"DBA_ROLE_PRIVS", true, {{"GRANTEE", "VARCHAR2"}, {"GRANTED_ROLE", "VARCHAR2"}}},
     });
-    return specs;
+    return all;
 }
 
 std::string viewSql(const std::string& view, const std::string& me, bool dba) {

@@ -37,7 +37,7 @@ void LocalSession::createIdentity(const ast::CreateTable& ct, const TableInfo& t
         oraThrow(30675, "identity column must be a numeric type");
     if (!def.defaultText.empty())
         oraThrow(30674, "identity column cannot have a default value");
-    const ast::IdentitySpec& how = *column->identity;
+    const ast::IdentityOptions& how = *column->identity;
     auto id = db_.cached("SELECT id FROM mv_table WHERE owner = ?1 AND name = ?2");
     id.bindAll({table.owner, table.name});
     id.step();
@@ -76,7 +76,7 @@ SqlValue LocalSession::nextIdentity(std::int64_t tableId) {
 }
 
 void LocalSession::modifyIdentity(const TableInfo& table, const std::string& column,
-                                  const ast::IdentitySpec& how) {
+                                  const ast::IdentityOptions& how) {
     const int index = table.findColumn(column);
     if (index < 0)
         invalidIdentifier(column);

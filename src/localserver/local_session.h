@@ -126,7 +126,7 @@ class LocalSession : public oracle::Session {
     void createIdentity(const ast::CreateTable& ct, const TableInfo& table,
                         const std::string& sqlName);
     void modifyIdentity(const TableInfo& table, const std::string& column,
-                        const ast::IdentitySpec& how);
+                        const ast::IdentityOptions& how);
     SqlValue nextIdentity(std::int64_t tableId);
     // sequences.cpp
     void createSequence(const ast::CreateSequence& cs);

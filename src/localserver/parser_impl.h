@@ -135,7 +135,7 @@ class Parser {
     // ---- schema objects (parser_schema.cpp) ----
     ast::CreateIndex createIndex();
     ast::DropIndex dropIndex();
-    ast::IdentitySpec identityClause();
+    ast::IdentityOptions identityClause();
     ast::Comment comment();
     // ---- constraints (parser_constraints.cpp) ----
     bool atConstraintAlter() const;

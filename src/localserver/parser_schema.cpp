@@ -39,8 +39,8 @@ ast::CreateIndex Parser::createIndex() {
 }
 
 // After GENERATED.
-ast::IdentitySpec Parser::identityClause() {
-    ast::IdentitySpec identity;
+ast::IdentityOptions Parser::identityClause() {
+    ast::IdentityOptions identity;
     if (acceptWord("ALWAYS")) {
         identity.always = true;
     } else {
