@@ -11,21 +11,21 @@
 namespace malvorn::localserver {
 namespace {
 
-// The shortest text that reads back as `value` (to_chars gives it).
-template <typename T>
-std::string shortest(T value, std::chars_format format) {
+// The shortest text that reads back as `value` in the kind's precision
+// (to_chars gives it).
+std::string shortest(double value, BinaryKind kind, std::chars_format format) {
     char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, format).ptr;
+    const auto end =
+        kind == BinaryKind::kFloat
+            ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value), format).ptr
+            : std::to_chars(buffer, buffer + sizeof buffer, value, format).ptr;
     return std::string(buffer, end);
 }
 
 Number held(double value, BinaryKind kind) {
     if (!std::isfinite(value))
         oraThrow(1426, "numeric overflow");
-    const std::string text = kind == BinaryKind::kFloat
-                                 ? shortest(static_cast<float>(value), std::chars_format::general)
-                                 : shortest(value, std::chars_format::general);
-    const auto n = Number::parse(text);
+    const auto n = Number::parse(shortest(value, kind, std::chars_format::general));
     // Below 1E-130 a NUMBER is 0: refused rather than lost.
     if (!n || (n->isZero() && value != 0))
         oraThrow(1426, "numeric overflow");
@@ -59,22 +59,19 @@ Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind ki
     const double y = binaryValue(b, kind);
     if (op == '/' && y == 0)
         oraThrow(1476, "divisor is equal to zero");
-    if (kind == BinaryKind::kFloat) {
-        const auto fx = static_cast<float>(x);
-        const auto fy = static_cast<float>(y);
-        const float r = op == '+' ? fx + fy : op == '-' ? fx - fy : op == '*' ? fx * fy : fx / fy;
-        return held(r, kind);
-    }
-    return held(op == '+' ? x + y : op == '-' ? x - y : op == '*' ? x * y : x / y, kind);
+    const auto apply = [op](auto l, auto r) {
+        return op == '+' ? l + r : op == '-' ? l - r : op == '*' ? l * r : l / r;
+    };
+    if (kind == BinaryKind::kFloat)
+        return held(apply(static_cast<float>(x), static_cast<float>(y)), kind);
+    return held(apply(x, y), kind);
 }
 
 std::string binaryText(const Number& n, BinaryKind kind) {
     const double value = binaryValue(n, kind);
     if (value == 0)
         return "0";
-    std::string text = kind == BinaryKind::kFloat
-                           ? shortest(static_cast<float>(value), std::chars_format::scientific)
-                           : shortest(value, std::chars_format::scientific);
+    const std::string text = shortest(value, kind, std::chars_format::scientific);
     // to_chars writes 1.5e+00 or 1e+03: a digit after the point, three in the exponent.
     const std::size_t e = text.find('e');
     std::string mantissa = text.substr(0, e);

@@ -80,10 +80,8 @@ LocalSession::InsertPlan LocalSession::planInsert(const ast::Insert& ins) {
             oraThrow(947, "not enough values");
         for (std::size_t i = 0; i < targets.size(); ++i) {
             const auto t = static_cast<std::size_t>(targets[i]);
-            values[t] = "q.x" + std::to_string(i);
-            const BinaryKind kind = inner.itemKinds().at(i);
-            if (kind != BinaryKind::kNone && takesText(table->columns[t]))
-                values[t] = binaryTextSql(values[t], kind);
+            values[t] =
+                storedAs("q.x" + std::to_string(i), inner.itemKinds().at(i), table->columns[t]);
         }
     } else {
         if (ins.values.size() > targets.size())

@@ -181,13 +181,15 @@ std::string binaryTextSql(const std::string& sql, BinaryKind kind) {
     return sqlCall(F::kBinaryText, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
 }
 
-bool takesText(const ColumnDef& c) {
-    return columnKind(c) == ColumnKind::kCharacter;
+std::string storedAs(std::string sql, BinaryKind kind, const ColumnDef& c) {
+    if (kind == BinaryKind::kNone || columnKind(c) != ColumnKind::kCharacter)
+        return sql;
+    return binaryTextSql(sql, kind);
 }
 
 std::string Translator::storedValue(const ast::Expr& e, const ColumnDef& c) {
     std::string sql = expr(e);
-    return takesText(c) ? binaryAsText(e, std::move(sql)) : sql;
+    return storedAs(std::move(sql), binaryKind(e), c);
 }
 
 std::string Translator::textOf(const ast::Expr& e, const std::string& sql) const {

@@ -257,7 +257,8 @@ std::string toBinarySql(const std::string& sql, BinaryKind kind);
 // CASE, NVL, NVL2, COALESCE, DECODE, GREATEST or LEAST: an expression
 // choosing among results.
 bool isChoice(const ast::Expr& e);
-// A column that takes text made of a binary value.
-bool takesText(const ColumnDef& c);
+// The SQL of a value `sql` of binary kind `kind` stored into column `c`: a
+// character column takes the value's text in the binary form.
+std::string storedAs(std::string sql, BinaryKind kind, const ColumnDef& c);
 
 }  // namespace malvorn::localserver
