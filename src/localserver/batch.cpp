@@ -1,6 +1,5 @@
 // Rows sent in batches: one INSERT with placeholders, translated once and
 // run for each row with its values bound, one transaction per batch.
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -286,12 +285,10 @@ LocalSession::InsertPlan LocalSession::batchPlan(const std::string& insert, std:
     refreshCacheIfStale();
     // Under a key no statement's shape has (each starts with a token kind).
     const std::string key = '\x01' + insert;
-    if (const auto kept = plans_.find(key); kept != plans_.end()) {
-        count = static_cast<std::size_t>(std::count(
-            insert.begin() + static_cast<std::ptrdiff_t>(insert.rfind('(')), insert.end(), '?'));
+    const std::string marked = withMarkers(insert, count);
+    if (const auto kept = plans_.find(key); kept != plans_.end())
         return kept->second;
-    }
-    ast::Statement parsed = parseStatement(withMarkers(insert, count));
+    ast::Statement parsed = parseStatement(marked);
     const auto* ins = std::get_if<ast::Insert>(&parsed);
     if (!ins || ins->select || ins->values.size() != count)
         invalidStatement();
