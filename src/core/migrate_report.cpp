@@ -88,10 +88,7 @@ std::string serverLabel(const MigrateReport& report) {
 }
 
 std::size_t displayWidth(const std::string& text) {
-    std::size_t width = 0;
-    for (const char32_t c : encoding::decodeUtf8(text))
-        width += static_cast<std::size_t>(encoding::displayWidth(c));
-    return width;
+    return encoding::displayWidth(encoding::decodeUtf8(text));
 }
 
 std::string migrateSummary(const MigrateReport& report, bool verified, std::size_t resultWidth) {

@@ -45,4 +45,11 @@ int displayWidth(char32_t c) {
     return after != std::begin(kWide) && c <= std::prev(after)->last ? 2 : 1;
 }
 
+std::size_t displayWidth(std::u32string_view text) {
+    std::size_t width = 0;
+    for (const char32_t c : text)
+        width += static_cast<std::size_t>(displayWidth(c));
+    return width;
+}
+
 }  // namespace malvorn::encoding

@@ -90,9 +90,7 @@ SqlValue pad(const TableById&, const Args& a) {
     const std::u32string text = decodeUtf8(valueToText(a[0]));
     const std::u32string padding = isNull(a[2]) ? U" " : decodeUtf8(valueToText(a[2]));
     const auto wanted = static_cast<std::size_t>(length);
-    std::size_t width = 0;
-    for (const char32_t c : text)
-        width += static_cast<std::size_t>(encoding::displayWidth(c));
+    const std::size_t width = encoding::displayWidth(text);
     if (width >= wanted)
         return textOrNull(encodeUtf8(inColumns(text, wanted, false)));
     const std::u32string fill = inColumns(padding, wanted - width, true);
