@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <thread>
 #include <utility>
@@ -360,8 +361,18 @@ class ClientRowCursor : public JetRowCursor {
     std::int64_t deliveredRowCount() const override { return delivered_; }
 
     bool next(JetRow& row) override {
-        if (taken_ == decoded_ && !ended_)
-            fetch();
+        // A failed stream fails again: the batches asked for ahead of the
+        // error come back empty, and must not read as the table's end.
+        if (failed_)
+            std::rethrow_exception(failed_);
+        if (taken_ == decoded_ && !ended_) {
+            try {
+                fetch();
+            } catch (...) {
+                failed_ = std::current_exception();
+                throw;
+            }
+        }
         if (taken_ == decoded_)
             return false;
         // The caller's row comes back in exchange, to be decoded into again
@@ -425,6 +436,7 @@ class ClientRowCursor : public JetRowCursor {
     std::size_t decoded_ = 0;      // rows of pending_ from the last batch
     std::size_t taken_ = 0;        // of those, given out
     bool ended_ = false;
+    std::exception_ptr failed_;  // the error that ended the stream
     std::int64_t delivered_ = 0;
 };
 

@@ -73,7 +73,17 @@ int main(int, char** argv) {
             out.send(Frame{MessageType::kRowsOpened,
                            protocol::PayloadWriter().i64(1000).u32(1).text("ID").u32(4).take()});
         } else if (request->type == MessageType::kNextRows) {
-            if (++batches == 2) {
+            // A damaged page on the second batch; like the real reader, an
+            // empty last batch for each request after it.
+            if (mode == "error-in-rows" && ++batches >= 2) {
+                out.send(batches == 2
+                             ? Frame{MessageType::kError,
+                                     protocol::encodeError(JetErrorKind::kDamaged, "damaged page")}
+                             : Frame{MessageType::kRowBatch,
+                                     protocol::PayloadWriter().u32(0).u8(1).take()});
+                continue;
+            }
+            if (mode != "error-in-rows" && ++batches == 2) {
                 if (mode == "crash-in-rows")
                     crash();
                 if (mode == "hang-in-rows")

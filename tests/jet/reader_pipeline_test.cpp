@@ -200,5 +200,28 @@ TEST_F(ReaderPipeline, AReaderLostOnRowsNobodyWantedIsReplaced) {
     }
 }
 
+// A reader's error in the middle of a table ends the stream for good: asking
+// again must not find an ended table (the reader answers the batches asked
+// for ahead with empty last ones), or a caller would take a short table for
+// a whole one.
+TEST_F(ReaderPipeline, AnErrorInTheRowsStaysTheStreamsLastWord) {
+    ScopedEnvironment environment("MALVORN_FAKE_READER_MODE", "error-in-rows");
+    JetReaderOptions options;
+    options.readerPath = FAKE_JET_READER;
+    options.rowsPerBatch = 2;
+    options.batchesAhead = 2;
+    JetReaderClient client("/any/file.mdb", options);
+    auto rows = client.openRows("T");
+    JetRow row;
+    ASSERT_TRUE(rows->next(row));
+    ASSERT_TRUE(rows->next(row));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        expectJetError([&] { rows->next(row); }, JetErrorKind::kDamaged, {"damaged page"});
+    }
+    EXPECT_EQ(rows->deliveredRowCount(), 2);
+}
+
 }  // namespace
+
 }  // namespace malvorn::jet
