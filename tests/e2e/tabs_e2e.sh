@@ -68,7 +68,17 @@ until_ok() {
         read -r -t 0.1 <&3 || true
     done
     echo "never happened: $*"
+    echo "windows shown: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | paste -sd '|')"
+    if [ -f "$work/malvorn.log" ]; then tail -n 20 "$work/malvorn.log"; fi
     return 1
+}
+
+# A window shown is not yet a window with the keyboard: with no window
+# manager, the program gives a new window the focus once the server has
+# mapped it, and keys sent before that reach the window behind it.
+keys_to() {
+    timeout 10 xdotool windowfocus --sync "$1" || true
+    until_ok test "$(xdotool getwindowfocus -f)" = "$1"
 }
 
 case $tab in
@@ -132,12 +142,17 @@ migrate)
     start 'txtSystem=vembuser' 'txtPassOfSystem=pw' 'txtNetServiceName='
     showTab 5
     click 76 400                                   # 開始, Oracle-safe and verified as set
-    # 報告書保存 takes clicks once the run has ended: clicked until its box shows.
+    # 報告書保存 takes clicks once the run has ended: clicked until its box
+    # shows, and never again once it has (a late box would take the click).
+    box=
     save_box() {
+        box=$(xdotool search --onlyvisible --name '^報告書保存$' | head -1) && [ -n "$box" ] && return
         click 360 400
-        timeout 5 xdotool search --sync --onlyvisible --name '^報告書保存$'
+        box=$(timeout 5 xdotool search --sync --onlyvisible --name '^報告書保存$' | head -1)
+        [ -n "$box" ]
     }
     until_ok save_box
+    keys_to "$box"
     xdotool key --delay 50 ctrl+a && xdotool type --delay 5 "$work/report.json"
     xdotool key Return
     until_ok test -s "$work/report.json"
