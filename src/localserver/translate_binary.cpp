@@ -120,7 +120,8 @@ std::string Translator::binaryChoice(const ast::Expr& e, std::string sql, SqlTyp
 }
 
 std::string toBinarySql(const std::string& sql, BinaryKind kind) {
-    return sqlCall(F::kToBinary, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
+    // Text goes in as it is: 'INF' and 'NaN' are values of the type.
+    return sqlCall(F::kToBinary, {sql, kind == BinaryKind::kFloat ? "1" : "0"});
 }
 
 std::string Translator::numberLiteral(const ast::Expr& e, SqlType* type) {
@@ -138,6 +139,8 @@ std::string Translator::numberLiteral(const ast::Expr& e, SqlType* type) {
 std::string Translator::binaryLiteral(const ast::Expr& e, SqlType* type) {
     set(type, SqlType::kNumber);
     dependsOnValue(e);
+    if (const auto constant = binaryConstant(e.text))
+        return bind(constant->first);
     const auto number =
         binaryFromText(e.text.substr(0, e.text.size() - 1), binaryLiteralKind(e.text));
     if (!number)
@@ -200,6 +203,14 @@ std::string Translator::textOf(const ast::Expr& e, const std::string& sql) const
 std::string Translator::binaryAsText(const ast::Expr& e, std::string sql) const {
     const BinaryKind kind = binaryKind(e);
     return kind == BinaryKind::kNone ? sql : binaryTextSql(sql, kind);
+}
+
+// x IS [NOT] NAN, x IS [NOT] INFINITE: of a NUMBER (or text read as one)
+// always false; unknown for NULL, as a comparison is.
+std::string Translator::binaryCondition(const ast::Expr& e, bool aggregates) {
+    const std::string test = sqlCall(e.text == "NAN" ? F::kIsNan : F::kIsInfinite,
+                                     {num(expr(*e.args[0], nullptr, aggregates))});
+    return e.negated ? "(NOT " + test + ")" : "(" + test + ")";
 }
 
 }  // namespace malvorn::localserver

@@ -283,8 +283,12 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
             return sqlCall(F::kAbs, {arg(0)});
-        if (name == "TO_NUMBER" && n == 1)
+        if (name == "TO_NUMBER" && n == 1) {
+            // A binary value becomes a NUMBER: ORA-01426 for an infinity or NaN.
+            if (binaryKind(*e.args[0]) != BinaryKind::kNone)
+                return sqlCall(F::kCastNumber, {num(arg(0)), "NULL", "NULL"});
             return num(arg(0));
+        }
         if (name == "ROUND" && (n == 1 || n == 2))
             return sqlCall(F::kRound, {num(arg(0)), n == 2 ? num(arg(1)) : "0"});
         if (name == "MOD" && n == 2)

@@ -156,6 +156,7 @@ class Translator {
     // ---- translate_binary.cpp ----
     BinaryKind binaryKind(const ast::Expr& e) const;
     BinaryKind resultsKind(const ast::Expr& e) const;
+    std::string binaryCondition(const ast::Expr& e, bool aggregates);  // IS [NOT] NAN | INFINITE
     std::string binaryChoice(const ast::Expr& e, std::string sql, SqlType* type) const;
     std::string numberLiteral(const ast::Expr& e, SqlType* type);  // also 1.5d, 2e3f
     std::string binaryLiteral(const ast::Expr& e, SqlType* type);
