@@ -41,6 +41,11 @@ BinaryKind Translator::binaryKind(const ast::Expr& e) const {
         }
         case Expr::Kind::kCase:
             return resultsKind(e);
+        case Expr::Kind::kSubquery: {
+            // Known once the subquery is translated, which its callers do first.
+            const auto found = subqueryKinds_.find(e.subquery.get());
+            return found == subqueryKinds_.end() ? BinaryKind::kNone : found->second;
+        }
         case Expr::Kind::kFunction:
             if (isChoice(e))
                 return resultsKind(e);
@@ -159,21 +164,30 @@ std::string Translator::binaryArithmetic(const std::string& op, BinaryKind kind,
     return sql;
 }
 
-// TO_BINARY_DOUBLE(x), TO_BINARY_FLOAT(x) (a number, or text read as one),
-// and TO_CHAR of a binary value without a format: Oracle's scientific form,
-// as long as the value's significant digits.
+// TO_BINARY_DOUBLE(x), TO_BINARY_FLOAT(x) (a number, or text read as one);
+// TO_CHAR(x) and TO_NUMBER(x), which a binary x changes: the first gives
+// Oracle's scientific form, as long as the value's significant digits, the
+// second refuses an infinity or NaN (ORA-01426). x's kind is known once it
+// is translated (a scalar subquery's, for one).
 std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* type,
                                                   bool aggregates) {
-    const bool toChar =
-        e.text == "TO_CHAR" && e.args.size() == 1 && binaryKind(*e.args[0]) != BinaryKind::kNone;
-    if (!toChar && e.text != "TO_BINARY_DOUBLE" && e.text != "TO_BINARY_FLOAT")
+    if ((e.text == "TO_CHAR" || e.text == "TO_NUMBER") && e.args.size() == 1) {
+        SqlType valueType = SqlType::kUnknown;
+        const std::string value = expr(*e.args[0], &valueType, aggregates);
+        const BinaryKind kind = binaryKind(*e.args[0]);
+        set(type, e.text == "TO_CHAR" ? SqlType::kText : SqlType::kNumber);
+        if (e.text == "TO_NUMBER")
+            return kind == BinaryKind::kNone
+                       ? num(value)
+                       : sqlCall(F::kCastNumber, {num(value), "NULL", "NULL"});
+        if (kind != BinaryKind::kNone)
+            return binaryTextSql(value, kind);
+        return sqlCall(F::kToChar, {value, "NULL", valueType == SqlType::kDate ? "1" : "0"});
+    }
+    if (e.text != "TO_BINARY_DOUBLE" && e.text != "TO_BINARY_FLOAT")
         return std::nullopt;
     if (e.args.size() != 1)
         wrongArguments();
-    if (toChar) {
-        set(type, SqlType::kText);
-        return binaryTextSql(expr(*e.args[0], nullptr, aggregates), binaryKind(*e.args[0]));
-    }
     set(type, SqlType::kNumber);
     const bool single = e.text == "TO_BINARY_FLOAT";
     return toBinarySql(expr(*e.args[0], nullptr, aggregates),

@@ -279,16 +279,14 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
     auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
+    if (auto binary = binaryCall(e, type, aggregates))
+        return binary;
     if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
             return sqlCall(F::kAbs, {arg(0)});
-        if (name == "TO_NUMBER" && n == 1) {
-            // A binary value becomes a NUMBER: ORA-01426 for an infinity or NaN.
-            if (binaryKind(*e.args[0]) != BinaryKind::kNone)
-                return sqlCall(F::kCastNumber, {num(arg(0)), "NULL", "NULL"});
+        if (name == "TO_NUMBER" && n == 1)
             return num(arg(0));
-        }
         if (name == "ROUND" && (n == 1 || n == 2))
             return sqlCall(F::kRound, {num(arg(0)), n == 2 ? num(arg(1)) : "0"});
         if (name == "MOD" && n == 2)
@@ -307,8 +305,6 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kDate);
         return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
-    if (auto binary = binaryCall(e, type, aggregates))
-        return binary;
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)
             wrongArguments();

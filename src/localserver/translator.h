@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -228,8 +229,10 @@ class Translator {
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
-    std::vector<SqlType> itemTypes_;               // of the select list's columns
-    std::vector<BinaryKind> itemKinds_;            // ... and their binary kinds
+    std::vector<SqlType> itemTypes_;     // of the select list's columns
+    std::vector<BinaryKind> itemKinds_;  // ... and their binary kinds
+    // The binary kind of each scalar subquery's value, once translated.
+    std::map<const ast::Select*, BinaryKind> subqueryKinds_;
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
