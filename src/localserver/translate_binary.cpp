@@ -103,8 +103,11 @@ bool isChoice(const ast::Expr& e) {
             e.text == "GREATEST" || e.text == "LEAST");
 }
 
-// Oracle gives a choice the highest numeric type among its results.
+// Oracle gives a choice the highest numeric type among its results;
+// GREATEST and LEAST whose first argument is text or a date give its type.
 BinaryKind Translator::resultsKind(const ast::Expr& e) const {
+    if (nonNumericFirst_.contains(&e))
+        return BinaryKind::kNone;
     BinaryKind kind = BinaryKind::kNone;
     for (const std::size_t i : resultPositions(e)) {
         if (i < e.args.size())

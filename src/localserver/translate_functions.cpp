@@ -215,6 +215,8 @@ struct Translator::Call {
         SqlType first = SqlType::kUnknown;
         const std::string value = c.arg(0, &first);
         set(c.type, first);
+        if (first != SqlType::kNumber && first != SqlType::kUnknown)
+            c.t.nonNumericFirst_.insert(&c.e);
         if (c.count() == 1)
             return value;
         const auto character = [](SqlType t) {

@@ -233,6 +233,9 @@ class Translator {
     std::vector<BinaryKind> itemKinds_;  // ... and their binary kinds
     // The binary kind of each scalar subquery's value, once translated.
     std::map<const ast::Select*, BinaryKind> subqueryKinds_;
+    // GREATEST and LEAST calls translated whose first argument is not a
+    // number: their result is of its type, never a binary one.
+    std::set<const ast::Expr*> nonNumericFirst_;
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user
