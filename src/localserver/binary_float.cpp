@@ -1,5 +1,7 @@
 #include "localserver/binary_float.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 
 #include "localserver/errors.h"
 #include "localserver/function_registry.h"
+#include "localserver/values.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -23,8 +26,10 @@ std::string shortest(double value, BinaryKind kind, std::chars_format format) {
 }
 
 Number held(double value, BinaryKind kind) {
-    if (!std::isfinite(value))
-        oraThrow(1426, "numeric overflow");
+    if (std::isnan(value))
+        return Number::nan();
+    if (std::isinf(value))
+        return Number::infinity(value < 0);
     const auto n = Number::parse(shortest(value, kind, std::chars_format::general));
     // Below 1E-130 a NUMBER is 0: refused rather than lost.
     if (!n || (n->isZero() && value != 0))
@@ -33,6 +38,8 @@ Number held(double value, BinaryKind kind) {
 }
 
 double binaryValue(const Number& n, BinaryKind kind) {
+    if (!n.isFinite())
+        return n.toDouble();
     const std::string text = n.text();
     return kind == BinaryKind::kFloat ? std::strtof(text.c_str(), nullptr)
                                       : std::strtod(text.c_str(), nullptr);
@@ -54,11 +61,42 @@ std::optional<Number> binaryFromText(const std::string& text, BinaryKind kind) {
     return held(value, kind);
 }
 
+Number binaryFromString(const std::string& text, BinaryKind kind) {
+    const std::size_t begin = text.find_first_not_of(' ');
+    const std::size_t end = text.find_last_not_of(' ');
+    std::string word = begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
+    for (char& c : word)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (word == "INF" || word == "-INF")
+        return Number::infinity(word[0] == '-');
+    if (word == "NAN")
+        return Number::nan();
+    const auto n = numberOf(text);
+    if (!n)
+        oraThrow(1722, "invalid number");
+    return toBinary(*n, kind);
+}
+
+std::optional<std::pair<Number, BinaryKind>> binaryConstant(const std::string& word) {
+    const std::size_t signs = std::min(word.find_first_not_of('-'), word.size());
+    const bool negative = signs % 2 != 0;
+    const std::string name = word.substr(signs);
+    const BinaryKind kind = name.starts_with("BINARY_DOUBLE_")  ? BinaryKind::kDouble
+                            : name.starts_with("BINARY_FLOAT_") ? BinaryKind::kFloat
+                                                                : BinaryKind::kNone;
+    if (kind == BinaryKind::kNone)
+        return std::nullopt;
+    const std::string value = name.substr(name.find('_', 7) + 1);
+    if (value == "INFINITY")
+        return std::pair{Number::infinity(negative), kind};
+    if (value == "NAN")
+        return std::pair{Number::nan(), kind};
+    return std::nullopt;
+}
+
 Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind kind) {
     const double x = binaryValue(a, kind);
     const double y = binaryValue(b, kind);
-    if (op == '/' && y == 0)
-        oraThrow(1476, "divisor is equal to zero");
     const auto apply = [op](auto l, auto r) {
         return op == '+' ? l + r : op == '-' ? l - r : op == '*' ? l * r : l / r;
     };
@@ -68,6 +106,8 @@ Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind ki
 }
 
 std::string binaryText(const Number& n, BinaryKind kind) {
+    if (!n.isFinite())
+        return n.text();
     const double value = binaryValue(n, kind);
     if (value == 0)
         return "0";
@@ -103,6 +143,8 @@ const char* binaryTypeName(BinaryKind kind) {
 BinaryKind binaryLiteralKind(const std::string& literal) {
     if (literal.empty())
         return BinaryKind::kNone;
+    if (const auto constant = binaryConstant(literal))
+        return constant->second;
     const char last = literal.back();
     return last == 'd' || last == 'D'   ? BinaryKind::kDouble
            : last == 'f' || last == 'F' ? BinaryKind::kFloat
@@ -123,8 +165,10 @@ SqlValue binaryOp(const TableById&, const FunctionArgs& a) {
 }
 
 SqlValue toBinaryValue(const TableById&, const FunctionArgs& a) {
-    if (isNull(a[0]))
+    if (isNullOrEmpty(a[0]))
         return SqlValue();
+    if (const auto* text = std::get_if<std::string>(&a[0]))
+        return binaryFromString(*text, kindArg(a[1]));
     return toBinary(*numberArg(a[0]), kindArg(a[1]));
 }
 
@@ -134,10 +178,22 @@ SqlValue binaryTextValue(const TableById&, const FunctionArgs& a) {
     return binaryText(*numberArg(a[0]), kindArg(a[1]));
 }
 
+SqlValue isNanValue(const TableById&, const FunctionArgs& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(std::int64_t{n->isNaN()}) : SqlValue();
+}
+
+SqlValue isInfiniteValue(const TableById&, const FunctionArgs& a) {
+    const auto n = numberArg(a[0]);
+    return n ? SqlValue(std::int64_t{n->isInfinite()}) : SqlValue();
+}
+
 const FunctionEntry kBinaryEntries[] = {
     {ServerFunction::kBinaryOp, "mv_binary_op", 4, binaryOp},
     {ServerFunction::kToBinary, "mv_to_binary", 2, toBinaryValue},
     {ServerFunction::kBinaryText, "mv_binary_text", 2, binaryTextValue},
+    {ServerFunction::kIsNan, "mv_is_nan", 1, isNanValue},
+    {ServerFunction::kIsInfinite, "mv_is_infinite", 1, isInfiniteValue},
 };
 
 // SUM and AVG of binary values: the IEEE sum of the values in the order

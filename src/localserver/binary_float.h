@@ -2,10 +2,11 @@
 // BINARY_DOUBLE and BINARY_FLOAT values. The server holds one as the
 // shortest decimal that reads back as the same binary value, a NUMBER: so
 // it compares, sorts and keys as numbers do, and turning it back into binary
-// is exact. Values a NUMBER cannot hold (infinities, NaN, magnitudes past
-// 1E126 or below 1E-130) are refused.
+// is exact. Infinities and NaN are Number's own values beyond the numbers;
+// magnitudes a NUMBER cannot hold (past 1E126, below 1E-130) are refused.
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "localserver/number.h"
 
@@ -18,6 +19,12 @@ enum class BinaryKind { kNone, kFloat, kDouble };  // in Oracle's order of prece
 Number toBinary(const Number& n, BinaryKind kind);
 // A literal's digits (no suffix) read as the kind; nullopt when they are not a number.
 std::optional<Number> binaryFromText(const std::string& text, BinaryKind kind);
+// Text converted to the kind, as TO_BINARY_DOUBLE and a binary column take
+// it: a number, or 'INF', '-INF', 'NaN' in any case; ORA-01722 for others.
+Number binaryFromString(const std::string& text, BinaryKind kind);
+// BINARY_DOUBLE_INFINITY, BINARY_FLOAT_NAN and the like, with an optional
+// leading '-': the value and its kind; nullopt for other words.
+std::optional<std::pair<Number, BinaryKind>> binaryConstant(const std::string& word);
 // a op b (op one of + - * /) computed in the kind's binary arithmetic.
 Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind kind);
 // TO_CHAR without a format: "1.5E+000", the fewest significant digits that

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "localserver/errors.h"
@@ -157,6 +158,42 @@ Number Number::fromInt(std::int64_t value) {
     return make(negative, std::move(digits), 0);
 }
 
+Number Number::infinity(bool negative) {
+    Number n;
+    n.special_ = Special::kInfinity;
+    n.negative_ = negative;
+    return n;
+}
+
+Number Number::nan() {
+    Number n;
+    n.special_ = Special::kNaN;
+    return n;
+}
+
+const Number& Number::requireFinite() const {
+    if (!isFinite())
+        oraThrow(1426, "numeric overflow");
+    return *this;
+}
+
+namespace {
+
+// An operation with an infinity or NaN operand, in IEEE arithmetic: its
+// result is one of them again, or zero (1 / Inf).
+Number ieee(char op, const Number& a, const Number& b) {
+    const double x = a.toDouble();
+    const double y = b.toDouble();
+    const double r = op == '+' ? x + y : op == '*' ? x * y : x / y;
+    if (std::isnan(r))
+        return Number::nan();
+    if (std::isinf(r))
+        return Number::infinity(r < 0);
+    return Number();
+}
+
+}  // namespace
+
 std::optional<Number> Number::parse(std::string_view text) {
     std::size_t i = 0;
     bool negative = false;
@@ -223,6 +260,11 @@ std::string Number::key() const {
 
 void Number::keyInto(std::string& key) const {
     key.clear();
+    // Below every negative key (all longer, from 0x00), above every positive one.
+    if (special_ != Special::kNone) {
+        key += special_ == Special::kNaN ? '\x04' : negative_ ? '\x00' : '\x03';
+        return;
+    }
     if (digits_.empty()) {
         key += '\x01';
         return;
@@ -246,6 +288,8 @@ void Number::keyInto(std::string& key) const {
 
 Number Number::fromKey(std::string_view key) {
     Number n;
+    if (key.size() == 1 && key[0] != '\x01')
+        return key[0] == '\x04' ? nan() : infinity(key[0] == '\x00');
     if (key.size() < 3 || key[0] == '\x01')
         return n;
     n.negative_ = key[0] == '\x00';
@@ -258,6 +302,8 @@ Number Number::fromKey(std::string_view key) {
 }
 
 std::string Number::text() const {
+    if (special_ != Special::kNone)
+        return isNaN() ? "Nan" : negative_ ? "-Inf" : "Inf";
     if (digits_.empty())
         return "0";
     std::string out = negative_ ? "-" : "";
@@ -280,6 +326,8 @@ std::string Number::text() const {
 }
 
 std::optional<std::int64_t> Number::toInt() const {
+    if (special_ != Special::kNone)
+        return std::nullopt;
     if (digits_.empty())
         return 0;
     if (exponent() < 0 || point_ > 19)
@@ -294,6 +342,10 @@ std::optional<std::int64_t> Number::toInt() const {
 }
 
 double Number::toDouble() const {
+    if (isNaN())
+        return std::nan("");
+    if (isInfinite())
+        return negative_ ? -HUGE_VAL : HUGE_VAL;
     const std::string plain = (negative_ ? "-0." : "0.") + digits_ + "e" + std::to_string(point_);
     return std::strtod(plain.c_str(), nullptr);
 }
@@ -305,6 +357,8 @@ Number Number::rounded(int places) const {
 }
 
 void Number::round(int places) {
+    if (special_ != Special::kNone)
+        return;
     const long keep = static_cast<long>(point_) + places;
     if (keep >= static_cast<long>(digits_.size()))
         return;  // nothing past the place: as it is
@@ -316,6 +370,8 @@ void Number::round(int places) {
 }
 
 Number Number::truncated(int places) const {
+    if (special_ != Special::kNone)
+        return *this;
     const long keep = static_cast<long>(point_) + places;
     if (keep <= 0)
         return Number();
@@ -326,7 +382,7 @@ Number Number::truncated(int places) const {
 
 Number Number::negated() const {
     Number n = *this;
-    if (!n.digits_.empty())
+    if (!n.digits_.empty() || n.isInfinite())
         n.negative_ = !n.negative_;
     return n;
 }
@@ -338,6 +394,8 @@ Number Number::abs() const {
 }
 
 Number operator+(const Number& a, const Number& b) {
+    if (!a.isFinite() || !b.isFinite())
+        return ieee('+', a, b);
     if (a.isZero())
         return b;
     if (b.isZero())
@@ -356,6 +414,8 @@ Number operator-(const Number& a, const Number& b) {
 }
 
 Number operator*(const Number& a, const Number& b) {
+    if (!a.isFinite() || !b.isFinite())
+        return ieee('*', a, b);
     if (a.isZero() || b.isZero())
         return Number();
     return Number::make(a.negative_ != b.negative_, multiplyMagnitude(a.digits_, b.digits_),
@@ -363,6 +423,8 @@ Number operator*(const Number& a, const Number& b) {
 }
 
 Number operator/(const Number& a, const Number& b) {
+    if (!a.isFinite() || !b.isFinite())
+        return ieee('/', a, b);
     if (b.isZero())
         oraThrow(1476, "divisor is equal to zero");
     if (a.isZero())
@@ -377,6 +439,8 @@ Number operator/(const Number& a, const Number& b) {
 }
 
 Number Number::mod(const Number& a, const Number& b) {
+    a.requireFinite();
+    b.requireFinite();
     if (b.isZero())
         return a;
     const Number quotient = (a / b).truncated(0);

@@ -111,6 +111,7 @@ std::string wholePart(const Mask& m, const std::string& digits) {
 
 std::string formatNumberWithMask(const Number& value, const std::string& format) {
     const Mask m = parseMask(format);
+    value.requireFinite();  // a mask has no place for Inf or Nan
     const Number rounded = value.rounded(static_cast<int>(m.fraction.size())).abs();
     std::string text = rounded.text();
     const std::size_t dot = text.find('.');

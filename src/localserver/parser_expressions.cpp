@@ -1,5 +1,6 @@
 // Expressions, by precedence: OR, AND, NOT, comparisons, + - ||, * /, signs,
 // then the primaries.
+#include "localserver/binary_float.h"
 #include "localserver/parser_impl.h"
 #include "localserver/timestamps.h"
 
@@ -68,7 +69,11 @@ ExprPtr Parser::comparison() {
     if (acceptWord("IS")) {
         auto e = make(Expr::Kind::kIsNull);
         e->negated = acceptWord("NOT");
-        expectWord("NULL");
+        // IS [NOT] NAN and IS [NOT] INFINITE keep the word they test for.
+        if (peek().isWord("NAN") || peek().isWord("INFINITE"))
+            e->text = take().text;
+        else
+            expectWord("NULL");
         e->args.push_back(std::move(left));
         return e;
     }
@@ -215,6 +220,9 @@ ExprPtr Parser::primary() {
         e = make(Expr::Kind::kExists);
         e->subquery = select();
         expectClose();
+    } else if (t.kind == Kind::kWord && binaryConstant(t.text)) {
+        // BINARY_DOUBLE_INFINITY and the like are literals of their type.
+        e = make(Expr::Kind::kNumber, take().text);
     } else if (atName() || t.isWord("DATE")) {
         e = nameOrCall();
     } else {

@@ -176,10 +176,10 @@ SqlValue castNumber(const TableById&, const Args& a) {
     if (!n)
         return SqlValue();
     if (isNull(a[1]) && isNull(a[2]))
-        return *n;
+        return n->requireFinite();
     const auto precision = isNull(a[1]) ? 38 : std::get<std::int64_t>(a[1]);
     const auto scale = isNull(a[2]) ? 0 : std::get<std::int64_t>(a[2]);
-    Number rounded = n->rounded(static_cast<int>(scale));
+    Number rounded = n->requireFinite().rounded(static_cast<int>(scale));
     if (!rounded.isZero() && rounded.magnitude() > precision - scale)
         oraThrow(1438, "value larger than specified precision allowed for this column");
     return rounded;

@@ -63,6 +63,8 @@ enum class ServerFunction {
     kBinaryOp,    // (op, number, number, single): + - * / in binary arithmetic
     kToBinary,    // (number, single): rounded to the type
     kBinaryText,  // (number, single): TO_CHAR without a format
+    kIsNan,       // (number): 1 for NaN, 0 for any other value
+    kIsInfinite,  // (number): 1 for -Inf and +Inf, 0 for any other value
 };
 
 // The SQL text of a call with the given argument texts; a wrong argument

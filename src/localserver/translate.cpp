@@ -279,6 +279,8 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             return binary(e, type, aggregates);
         case Expr::Kind::kIsNull:
             set(type, SqlType::kUnknown);
+            if (!e.text.empty())
+                return binaryCondition(e, aggregates);
             return "(" + expr(*e.args[0], nullptr, aggregates) +
                    (e.negated ? " IS NOT NULL)" : " IS NULL)");
         case Expr::Kind::kSubquery:

@@ -41,6 +41,11 @@ BinaryKind Translator::binaryKind(const ast::Expr& e) const {
         }
         case Expr::Kind::kCase:
             return resultsKind(e);
+        case Expr::Kind::kSubquery: {
+            // Known once the subquery is translated, which its callers do first.
+            const auto found = subqueryKinds_.find(e.subquery.get());
+            return found == subqueryKinds_.end() ? BinaryKind::kNone : found->second;
+        }
         case Expr::Kind::kFunction:
             if (isChoice(e))
                 return resultsKind(e);
@@ -98,8 +103,11 @@ bool isChoice(const ast::Expr& e) {
             e.text == "GREATEST" || e.text == "LEAST");
 }
 
-// Oracle gives a choice the highest numeric type among its results.
+// Oracle gives a choice the highest numeric type among its results;
+// GREATEST and LEAST whose first argument is text or a date give its type.
 BinaryKind Translator::resultsKind(const ast::Expr& e) const {
+    if (nonNumericFirst_.contains(&e))
+        return BinaryKind::kNone;
     BinaryKind kind = BinaryKind::kNone;
     for (const std::size_t i : resultPositions(e)) {
         if (i < e.args.size())
@@ -120,7 +128,8 @@ std::string Translator::binaryChoice(const ast::Expr& e, std::string sql, SqlTyp
 }
 
 std::string toBinarySql(const std::string& sql, BinaryKind kind) {
-    return sqlCall(F::kToBinary, {num(sql), kind == BinaryKind::kFloat ? "1" : "0"});
+    // Text goes in as it is: 'INF' and 'NaN' are values of the type.
+    return sqlCall(F::kToBinary, {sql, kind == BinaryKind::kFloat ? "1" : "0"});
 }
 
 std::string Translator::numberLiteral(const ast::Expr& e, SqlType* type) {
@@ -138,6 +147,8 @@ std::string Translator::numberLiteral(const ast::Expr& e, SqlType* type) {
 std::string Translator::binaryLiteral(const ast::Expr& e, SqlType* type) {
     set(type, SqlType::kNumber);
     dependsOnValue(e);
+    if (const auto constant = binaryConstant(e.text))
+        return bind(constant->first);
     const auto number =
         binaryFromText(e.text.substr(0, e.text.size() - 1), binaryLiteralKind(e.text));
     if (!number)
@@ -156,21 +167,30 @@ std::string Translator::binaryArithmetic(const std::string& op, BinaryKind kind,
     return sql;
 }
 
-// TO_BINARY_DOUBLE(x), TO_BINARY_FLOAT(x) (a number, or text read as one),
-// and TO_CHAR of a binary value without a format: Oracle's scientific form,
-// as long as the value's significant digits.
+// TO_BINARY_DOUBLE(x), TO_BINARY_FLOAT(x) (a number, or text read as one);
+// TO_CHAR(x) and TO_NUMBER(x), which a binary x changes: the first gives
+// Oracle's scientific form, as long as the value's significant digits, the
+// second refuses an infinity or NaN (ORA-01426). x's kind is known once it
+// is translated (a scalar subquery's, for one).
 std::optional<std::string> Translator::binaryCall(const ast::Expr& e, SqlType* type,
                                                   bool aggregates) {
-    const bool toChar =
-        e.text == "TO_CHAR" && e.args.size() == 1 && binaryKind(*e.args[0]) != BinaryKind::kNone;
-    if (!toChar && e.text != "TO_BINARY_DOUBLE" && e.text != "TO_BINARY_FLOAT")
+    if ((e.text == "TO_CHAR" || e.text == "TO_NUMBER") && e.args.size() == 1) {
+        SqlType valueType = SqlType::kUnknown;
+        const std::string value = expr(*e.args[0], &valueType, aggregates);
+        const BinaryKind kind = binaryKind(*e.args[0]);
+        set(type, e.text == "TO_CHAR" ? SqlType::kText : SqlType::kNumber);
+        if (e.text == "TO_NUMBER")
+            return kind == BinaryKind::kNone
+                       ? num(value)
+                       : sqlCall(F::kCastNumber, {num(value), "NULL", "NULL"});
+        if (kind != BinaryKind::kNone)
+            return binaryTextSql(value, kind);
+        return sqlCall(F::kToChar, {value, "NULL", valueType == SqlType::kDate ? "1" : "0"});
+    }
+    if (e.text != "TO_BINARY_DOUBLE" && e.text != "TO_BINARY_FLOAT")
         return std::nullopt;
     if (e.args.size() != 1)
         wrongArguments();
-    if (toChar) {
-        set(type, SqlType::kText);
-        return binaryTextSql(expr(*e.args[0], nullptr, aggregates), binaryKind(*e.args[0]));
-    }
     set(type, SqlType::kNumber);
     const bool single = e.text == "TO_BINARY_FLOAT";
     return toBinarySql(expr(*e.args[0], nullptr, aggregates),
@@ -200,6 +220,14 @@ std::string Translator::textOf(const ast::Expr& e, const std::string& sql) const
 std::string Translator::binaryAsText(const ast::Expr& e, std::string sql) const {
     const BinaryKind kind = binaryKind(e);
     return kind == BinaryKind::kNone ? sql : binaryTextSql(sql, kind);
+}
+
+// x IS [NOT] NAN, x IS [NOT] INFINITE: of a NUMBER (or text read as one)
+// always false; unknown for NULL, as a comparison is.
+std::string Translator::binaryCondition(const ast::Expr& e, bool aggregates) {
+    const std::string test = sqlCall(e.text == "NAN" ? F::kIsNan : F::kIsInfinite,
+                                     {num(expr(*e.args[0], nullptr, aggregates))});
+    return e.negated ? "(NOT " + test + ")" : "(" + test + ")";
 }
 
 }  // namespace malvorn::localserver

@@ -215,6 +215,8 @@ struct Translator::Call {
         SqlType first = SqlType::kUnknown;
         const std::string value = c.arg(0, &first);
         set(c.type, first);
+        if (first != SqlType::kNumber && first != SqlType::kUnknown)
+            c.t.nonNumericFirst_.insert(&c.e);
         if (c.count() == 1)
             return value;
         const auto character = [](SqlType t) {
@@ -279,6 +281,8 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
     const std::string& name = e.text;
     const std::size_t n = e.args.size();
     auto arg = [&](std::size_t i, SqlType* t = nullptr) { return expr(*e.args[i], t, aggregates); };
+    if (auto binary = binaryCall(e, type, aggregates))
+        return binary;
     if (name == "ABS" || name == "ROUND" || name == "MOD" || name == "TO_NUMBER") {
         set(type, SqlType::kNumber);
         if (name == "ABS" && n == 1)
@@ -303,8 +307,6 @@ std::optional<std::string> Translator::valueFunction(const ast::Expr& e, SqlType
         set(type, SqlType::kDate);
         return sqlCall(F::kToDate, {arg(0), n == 2 ? arg(1) : "NULL"});
     }
-    if (auto binary = binaryCall(e, type, aggregates))
-        return binary;
     if (name == "TO_CHAR") {
         if (n != 1 && n != 2)
             wrongArguments();

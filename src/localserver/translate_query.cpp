@@ -130,6 +130,8 @@ std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
         oraThrow(913, "too many values");
     if (type)
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
+    if (!inner.itemKinds_.empty())
+        subqueryKinds_[&s] = inner.itemKinds_[0];
     sql = inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
     if (depth_ < kShallowQueries || inner.outerColumns_ > 0)
         return sql;

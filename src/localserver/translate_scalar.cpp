@@ -186,7 +186,7 @@ std::string Translator::cast(const ast::Expr& e, SqlType* type, bool aggregates)
             oraThrow(932, "inconsistent datatypes: expected NUMBER got DATE");
         set(type, SqlType::kNumber);
         if (const BinaryKind kind = binaryKindOf(target); kind != BinaryKind::kNone)
-            return sqlCall(F::kToBinary, {num(value), kind == BinaryKind::kFloat ? "1" : "0"});
+            return toBinarySql(value, kind);
         const bool whole = target == "INTEGER" || target == "INT" || target == "SMALLINT";
         const bool exact = target == "NUMBER" || target == "DECIMAL";
         return sqlCall(F::kCastNumber, {num(value), exact ? sizeAt(1) : "NULL",

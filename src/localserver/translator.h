@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -156,6 +157,7 @@ class Translator {
     // ---- translate_binary.cpp ----
     BinaryKind binaryKind(const ast::Expr& e) const;
     BinaryKind resultsKind(const ast::Expr& e) const;
+    std::string binaryCondition(const ast::Expr& e, bool aggregates);  // IS [NOT] NAN | INFINITE
     std::string binaryChoice(const ast::Expr& e, std::string sql, SqlType* type) const;
     std::string numberLiteral(const ast::Expr& e, SqlType* type);  // also 1.5d, 2e3f
     std::string binaryLiteral(const ast::Expr& e, SqlType* type);
@@ -227,8 +229,13 @@ class Translator {
     bool singleValue_ = false;  // translating a scalar subquery
     bool singleDone_ = false;   // ... and its SQL gives one row already
     bool allowOuterMark_ = false;
-    std::vector<SqlType> itemTypes_;               // of the select list's columns
-    std::vector<BinaryKind> itemKinds_;            // ... and their binary kinds
+    std::vector<SqlType> itemTypes_;     // of the select list's columns
+    std::vector<BinaryKind> itemKinds_;  // ... and their binary kinds
+    // The binary kind of each scalar subquery's value, once translated.
+    std::map<const ast::Select*, BinaryKind> subqueryKinds_;
+    // GREATEST and LEAST calls translated whose first argument is not a
+    // number: their result is of its type, never a binary one.
+    std::set<const ast::Expr*> nonNumericFirst_;
     std::vector<const ast::CommonTable*> tables_;  // WITH queries in sight, outer ones first
     std::string rownum_;                           // the SQL of ROWNUM in this block
     std::string readAs_;       // the owner of unqualified names; empty: the session user

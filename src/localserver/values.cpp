@@ -544,10 +544,15 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
         return text;
     }
     if (kind == ColumnKind::kNumber) {
+        const BinaryKind binary = binaryKindOf(type);
+        if (const auto* text = std::get_if<std::string>(&input);
+            text && binary != BinaryKind::kNone)
+            return binaryFromString(*text, binary);  // 'NaN' and 'INF' too
         Number number = std::holds_alternative<Number>(input) ? std::move(std::get<Number>(input))
                                                               : *numberOf(input);
-        if (const BinaryKind binary = binaryKindOf(type); binary != BinaryKind::kNone)
+        if (binary != BinaryKind::kNone)
             return toBinary(number, binary);
+        number.requireFinite();  // a NUMBER holds no infinity or NaN
         if (type == "FLOAT" || (!column.precision && !column.scale))
             return number;
         const int scale = column.scale.value_or(0);

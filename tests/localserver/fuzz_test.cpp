@@ -79,9 +79,33 @@ void dropWhatIsLeftOnF(oracle::Session& session) {
 constexpr const char* kTableF =
     "CREATE TABLE F (X NUMBER(10,2), V VARCHAR2(20), N NUMBER, D DATE, R RAW(8))";
 
+// BINARY_DOUBLE and BINARY_FLOAT statements, infinities and NaN among the values.
+std::vector<std::string> binaryStatements() {
+    return {
+        "CREATE TABLE BD (B BINARY_DOUBLE, BF BINARY_FLOAT, K NUMBER)",
+        "INSERT INTO BD SELECT 0.1d + X, TO_BINARY_FLOAT(1e-3f * 2), 100000000000000000001 FROM F",
+        "SELECT TO_CHAR(B / 3), TO_CHAR(BF), SUM(B) OVER (ORDER BY K RANGE BETWEEN 1 PRECEDING "
+        "AND 2 FOLLOWING), MIN(BF) OVER (ORDER BY B DESC RANGE 1 PRECEDING) FROM BD",
+        "SELECT CASE WHEN K > 0 THEN B ELSE BF END || '', NVL(BF, 1 / 3), DECODE(K, 1, B, 2d), "
+        "COALESCE(NULL, BF, 0), NVL2(B, BF, 1), CAST(B AS VARCHAR2(30)), GREATEST(K, B, '1') "
+        "FROM BD",
+        "SELECT SUM(B), AVG(BF), LISTAGG(DISTINCT B, ',') WITHIN GROUP (ORDER BY B) FROM BD "
+        "GROUP BY K",
+        "INSERT INTO F (X, V) SELECT K, B FROM BD",
+        "INSERT INTO BD SELECT 1d / 0, -BINARY_FLOAT_INFINITY, 1 FROM DUAL UNION ALL SELECT 0d / "
+        "0, TO_BINARY_FLOAT('NaN'), 2 FROM DUAL",
+        "SELECT B, TO_CHAR(BF), B - BINARY_DOUBLE_INFINITY, MIN(B) OVER (), COUNT(DISTINCT BF) "
+        "FROM BD WHERE B IS NOT NAN OR BF IS INFINITE OR TO_BINARY_FLOAT('-inf') < BF ORDER BY "
+        "B DESC",
+        "SELECT (SELECT MAX(B) FROM BD) / 0, TO_CHAR((SELECT BF FROM BD WHERE ROWNUM = 1)), "
+        "GREATEST('1', B, BF), LEAST(TO_CHAR(K), 2d) FROM BD",
+        "DROP TABLE BD",
+    };
+}
+
 // Statements of the server's language that run, to mutate.
 std::vector<std::string> ownStatements() {
-    return {
+    std::vector<std::string> own = {
         shohinStatement(),
         "INSERT INTO SHOHIN (CODE, NAME, PRICE, QTY, UPD) VALUES ('A1', 'O''Neil', "
         "922337203685477.5807, 3, TO_DATE('2001/02/03 10:30', 'YYYY/MM/DD HH24:MI'))",
@@ -145,18 +169,10 @@ std::vector<std::string> ownStatements() {
         "MERGE INTO F USING (SELECT CODE, QTY FROM SHOHIN) S ON (F.V = S.CODE) WHEN MATCHED THEN "
         "UPDATE SET X = S.QTY WHERE S.QTY > 0 DELETE WHERE X > 5 WHEN NOT MATCHED THEN INSERT (X, "
         "V) VALUES (S.QTY, S.CODE) WHERE S.QTY < 9",
-        "CREATE TABLE BD (B BINARY_DOUBLE, BF BINARY_FLOAT, K NUMBER)",
-        "INSERT INTO BD SELECT 0.1d + X, TO_BINARY_FLOAT(1e-3f * 2), 100000000000000000001 FROM F",
-        "SELECT TO_CHAR(B / 3), TO_CHAR(BF), SUM(B) OVER (ORDER BY K RANGE BETWEEN 1 PRECEDING "
-        "AND 2 FOLLOWING), MIN(BF) OVER (ORDER BY B DESC RANGE 1 PRECEDING) FROM BD",
-        "SELECT CASE WHEN K > 0 THEN B ELSE BF END || '', NVL(BF, 1 / 3), DECODE(K, 1, B, 2d), "
-        "COALESCE(NULL, BF, 0), NVL2(B, BF, 1), CAST(B AS VARCHAR2(30)), GREATEST(K, B, '1') "
-        "FROM BD",
-        "SELECT SUM(B), AVG(BF), LISTAGG(DISTINCT B, ',') WITHIN GROUP (ORDER BY B) FROM BD "
-        "GROUP BY K",
-        "INSERT INTO F (X, V) SELECT K, B FROM BD",
-        "DROP TABLE BD",
     };
+    for (std::string& statement : binaryStatements())
+        own.push_back(std::move(statement));
+    return own;
 }
 
 // Gives SHOHIN and F back, and the columns the final insert names, should
@@ -200,7 +216,8 @@ TEST_F(FuzzTest, RandomAndMutatedStatementsFailOnlyWithTheServersErrors) {
         "ROWS RANGE BETWEEN UNBOUNDED PRECEDING FOLLOWING CURRENT ROW LISTAGG( WITHIN CAST( "
         "EXTRACT( YEAR TRIM( LEADING INSTR( 'FM999,990.00' DBMS_LOB.SUBSTR( TO_NUMBER( MERGE INTO "
         "USING MATCHED WHEN 1.5d 2e3f BINARY_DOUBLE TO_BINARY_DOUBLE( TO_BINARY_FLOAT( BD B BF "
-        "NVL2( COALESCE( DECODE( AVG( LPAD( RPAD( '日本' GREATEST( LEAST(");
+        "NVL2( COALESCE( DECODE( AVG( LPAD( RPAD( '日本' GREATEST( LEAST( BINARY_DOUBLE_NAN "
+        "BINARY_FLOAT_INFINITY NAN INFINITE 'INF' 0d 1f");
     for (std::string word; words >> word;)
         tokens.push_back(word);
     // A fixed seed so that a failure repeats; MALVORN_FUZZ_SEED explores others.
