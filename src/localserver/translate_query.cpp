@@ -82,7 +82,7 @@ void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& g
         return;
     const std::size_t mark = params_->size();
     const std::string sql = canonical(expr(e, nullptr, true));
-    params_->resize(mark);
+    dropParams(mark);
     if (groups.count(sql))
         return;
     if (e.kind == Expr::Kind::kColumn) {
@@ -116,12 +116,13 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
-// Deeper than this, a scalar subquery that reads nothing of the queries
-// around it is worked out before the statement runs and becomes a bound
-// value: SQLite's parser takes only about twenty nested queries.
+// Deeper than this in one statement, a scalar subquery becomes a statement of
+// its own: SQLite's parser takes only about twenty nested queries.
 constexpr int kShallowQueries = 4;
 
 std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
+    if (depth_ >= kShallowQueries)
+        return nestedQuery(s, type);
     Translator inner(session_, *this);
     inner.singleValue_ = true;
     std::vector<std::string> names;
@@ -130,20 +131,7 @@ std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
         oraThrow(913, "too many values");
     if (type)
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
-    sql = inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
-    if (depth_ < kShallowQueries || inner.outerColumns_ > 0)
-        return sql;
-    SqlValue value;
-    if (origins_)
-        origins_->valueDependent = true;
-    try {
-        value = session_.valueNow("SELECT " + sql, *params_);
-    } catch (const oracle::OracleError& e) {
-        // Fails where (and if) a row reaches it; random() keeps SQLite from
-        // taking the call for a constant to work out before any row.
-        return sqlCall(ServerFunction::kFail, {bind(e.description()), "random()"});
-    }
-    return "(" + bind(std::move(value)) + ")";
+    return inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
 }
 
 SqlValue LocalSession::valueNow(const std::string& sql, const std::vector<SqlValue>& params) {
@@ -255,7 +243,7 @@ std::size_t Translator::outerSource(const ast::Expr& term) {
     allowOuterMark_ = true;
     const std::size_t mark = params_->size();
     const std::string sql = column(*marked, nullptr);
-    params_->resize(mark);
+    dropParams(mark);
     allowOuterMark_ = false;
     for (std::size_t i = 0; i < sources_.size(); ++i) {
         if (sql.rfind(sources_[i].sqlAlias + ".", 0) == 0)
