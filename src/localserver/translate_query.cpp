@@ -76,19 +76,38 @@ std::string itemName(const ast::SelectItem& item) {
 
 }  // namespace
 
+namespace {
+
+bool holdsSubquery(const ast::Expr& e) {
+    return e.subquery || std::any_of(e.args.begin(), e.args.end(),
+                                     [](const auto& a) { return holdsSubquery(*a); });
+}
+
+}  // namespace
+
 void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
                               bool hasGroupBy) {
-    if (isAggregate(e))
+    // A scalar subquery is checked as a query of its own.
+    if (isAggregate(e) || e.kind == Expr::Kind::kSubquery)
         return;
-    const std::size_t mark = params_->size();
-    const std::string sql = canonical(expr(e, nullptr, true));
-    dropParams(mark);
-    if (groups.count(sql))
-        return;
-    if (e.kind == Expr::Kind::kColumn) {
-        if (hasGroupBy)
-            oraThrow(979, "not a GROUP BY expression");
-        oraThrow(937, "not a single-group group function");
+    // No grouping expression holds a subquery: an expression that does is
+    // checked by its parts, not translated again (each level of nesting
+    // would double the work).
+    if (!holdsSubquery(e)) {
+        const std::size_t mark = params_->size();
+        const int own = ownColumns_;
+        const std::string sql = canonical(expr(e, nullptr, true));
+        dropParams(mark);
+        if (groups.count(sql))
+            return;
+        // A column of an enclosing query is one value for all of this one's groups.
+        if (e.kind == Expr::Kind::kColumn && ownColumns_ == own)
+            return;
+        if (e.kind == Expr::Kind::kColumn) {
+            if (hasGroupBy)
+                oraThrow(979, "not a GROUP BY expression");
+            oraThrow(937, "not a single-group group function");
+        }
     }
     for (const auto& a : e.args)
         checkGrouped(*a, groups, hasGroupBy);
