@@ -9,6 +9,7 @@
 #include "encoding/utf8.h"
 #include "localserver/errors.h"
 #include "localserver/function_registry.h"
+#include "localserver/nested_query.h"
 #include "localserver/timestamps.h"
 #include "localserver/values.h"
 
@@ -451,6 +452,7 @@ void defineServerFunctions(SqliteDb& db, TableById tables) {
     db.defineAggregate("mv_avg", 1, [] { return std::make_unique<NumberSum>(true); });
     db.defineAggregate("mv_single", 1, [] { return std::make_unique<SingleValue>(); });
     defineTimestampFunctions(db);
+    defineNestedQueryFunction(db);
 }
 
 }  // namespace malvorn::localserver

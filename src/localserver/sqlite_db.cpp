@@ -454,11 +454,12 @@ void SqliteDb::destroyFunction(void* data) {
     delete static_cast<FunctionHolder*>(data);
 }
 
-void SqliteDb::defineFunction(const std::string& name, int argCount, SqlFunction function) {
+void SqliteDb::defineFunction(const std::string& name, int argCount, SqlFunction function,
+                              bool deterministic) {
     auto* holder = new FunctionHolder{std::move(function), this};
     const int rc = sqlite3_create_function_v2(
-        db_, name.c_str(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC, holder,
-        &SqliteDb::callFunction, nullptr, nullptr, &SqliteDb::destroyFunction);
+        db_, name.c_str(), argCount, SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0),
+        holder, &SqliteDb::callFunction, nullptr, nullptr, &SqliteDb::destroyFunction);
     // On failure SQLite has already called the destructor on the holder.
     if (rc != SQLITE_OK)
         fail(rc);

@@ -151,8 +151,10 @@ class SqliteDb {
     // handed out and when the returned lease ends.
     CachedStatement cached(const std::string& sql);
     void clearCache();
-    // A scalar function with a fixed argument count (-1: any).
-    void defineFunction(const std::string& name, int argCount, SqlFunction function);
+    // A scalar function with a fixed argument count (-1: any). A deterministic
+    // one may be called once for arguments that do not change from row to row.
+    void defineFunction(const std::string& name, int argCount, SqlFunction function,
+                        bool deterministic = true);
     // An aggregate function; throws from step or result as functions do.
     void defineAggregate(const std::string& name, int argCount, SqlAggregateFactory factory);
     std::int64_t changes() const;

@@ -55,12 +55,20 @@ std::string Translator::canonical(const std::string& sql) const {
         std::size_t index = 0;
         while (j < sql.size() && std::isdigit(static_cast<unsigned char>(sql[j])))
             index = index * 10 + static_cast<std::size_t>(sql[j++] - '0');
+        i = j - 1;
+        // A value a nested statement is passed: what the call passes.
+        const Capture* captured = nullptr;
+        for (const Capture& c : statement_ ? statement_->captures_ : captures_)
+            captured = c.param == index ? &c : captured;
+        if (captured) {
+            out += "{" + statement_->host_->canonical(captured->sql) + "}";
+            continue;
+        }
         const SqlValue& v = params_->at(index - 1);
         if (origins_)
             origins_->valueDependent = true;
         out += std::holds_alternative<std::string>(v) ? "'" + std::get<std::string>(v) + "'"
                                                       : formatNumber(v);
-        i = j - 1;
     }
     return out;
 }
@@ -129,7 +137,7 @@ std::string Translator::column(const ast::Expr& e, SqlType* type) {
         try {
             std::string sql = parent_->column(e, type);
             ++outerColumns_;
-            return sql;
+            return lifted(std::move(sql), parent_->statement_);
         } catch (const RefusedName&) {
             throw;
         } catch (const oracle::OracleError&) {

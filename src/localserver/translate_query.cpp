@@ -76,19 +76,38 @@ std::string itemName(const ast::SelectItem& item) {
 
 }  // namespace
 
+namespace {
+
+bool holdsSubquery(const ast::Expr& e) {
+    return e.subquery || std::any_of(e.args.begin(), e.args.end(),
+                                     [](const auto& a) { return holdsSubquery(*a); });
+}
+
+}  // namespace
+
 void Translator::checkGrouped(const ast::Expr& e, const std::set<std::string>& groups,
                               bool hasGroupBy) {
-    if (isAggregate(e))
+    // A scalar subquery is checked as a query of its own.
+    if (isAggregate(e) || e.kind == Expr::Kind::kSubquery)
         return;
-    const std::size_t mark = params_->size();
-    const std::string sql = canonical(expr(e, nullptr, true));
-    params_->resize(mark);
-    if (groups.count(sql))
-        return;
-    if (e.kind == Expr::Kind::kColumn) {
-        if (hasGroupBy)
-            oraThrow(979, "not a GROUP BY expression");
-        oraThrow(937, "not a single-group group function");
+    // No grouping expression holds a subquery: an expression that does is
+    // checked by its parts, not translated again (each level of nesting
+    // would double the work).
+    if (!holdsSubquery(e)) {
+        const std::size_t mark = params_->size();
+        const int own = ownColumns_;
+        const std::string sql = canonical(expr(e, nullptr, true));
+        dropParams(mark);
+        if (groups.count(sql))
+            return;
+        // A column of an enclosing query is one value for all of this one's groups.
+        if (e.kind == Expr::Kind::kColumn && ownColumns_ == own)
+            return;
+        if (e.kind == Expr::Kind::kColumn) {
+            if (hasGroupBy)
+                oraThrow(979, "not a GROUP BY expression");
+            oraThrow(937, "not a single-group group function");
+        }
     }
     for (const auto& a : e.args)
         checkGrouped(*a, groups, hasGroupBy);
@@ -116,12 +135,13 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
-// Deeper than this, a scalar subquery that reads nothing of the queries
-// around it is worked out before the statement runs and becomes a bound
-// value: SQLite's parser takes only about twenty nested queries.
+// Deeper than this in one statement, a scalar subquery becomes a statement of
+// its own: SQLite's parser takes only about twenty nested queries.
 constexpr int kShallowQueries = 4;
 
 std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
+    if (depth_ >= kShallowQueries)
+        return nestedQuery(s, type);
     Translator inner(session_, *this);
     inner.singleValue_ = true;
     std::vector<std::string> names;
@@ -132,20 +152,7 @@ std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
     if (!inner.itemKinds_.empty())
         subqueryKinds_[&s] = inner.itemKinds_[0];
-    sql = inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
-    if (depth_ < kShallowQueries || inner.outerColumns_ > 0)
-        return sql;
-    SqlValue value;
-    if (origins_)
-        origins_->valueDependent = true;
-    try {
-        value = session_.valueNow("SELECT " + sql, *params_);
-    } catch (const oracle::OracleError& e) {
-        // Fails where (and if) a row reaches it; random() keeps SQLite from
-        // taking the call for a constant to work out before any row.
-        return sqlCall(ServerFunction::kFail, {bind(e.description()), "random()"});
-    }
-    return "(" + bind(std::move(value)) + ")";
+    return inner.singleDone_ ? "(" + sql + ")" : "(SELECT mv_single(x0) FROM (" + sql + "))";
 }
 
 SqlValue LocalSession::valueNow(const std::string& sql, const std::vector<SqlValue>& params) {
@@ -257,7 +264,7 @@ std::size_t Translator::outerSource(const ast::Expr& term) {
     allowOuterMark_ = true;
     const std::size_t mark = params_->size();
     const std::string sql = column(*marked, nullptr);
-    params_->resize(mark);
+    dropParams(mark);
     allowOuterMark_ = false;
     for (std::size_t i = 0; i < sources_.size(); ++i) {
         if (sql.rfind(sources_[i].sqlAlias + ".", 0) == 0)

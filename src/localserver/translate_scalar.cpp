@@ -22,7 +22,7 @@ SqlType Translator::typeOnly(const ast::Expr& e, bool aggregates) {
     const int outer = outerColumns_;
     SqlType type = SqlType::kUnknown;
     expr(e, &type, aggregates);
-    params_->resize(mark);
+    dropParams(mark);
     if (origins_)
         origins_->params.resize(originMark);
     ownColumns_ = own;

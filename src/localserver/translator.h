@@ -77,7 +77,8 @@ class Translator {
           aliasPrefix_(parent.aliasPrefix_ + "s"),
           readAs_(parent.readAs_),
           viewDepth_(parent.viewDepth_),
-          depth_(parent.depth_ + 1) {}
+          depth_(parent.depth_ + 1),
+          statement_(parent.statement_) {}
 
     // Reads table names without schema as that user's (a view's owner).
     void readAs(std::string owner) { readAs_ = std::move(owner); }
@@ -192,6 +193,20 @@ class Translator {
 
     std::string subquery(const ast::Select& s, bool single);
     std::string scalarSubquery(const ast::Select& s, SqlType* type);
+    // ---- scalar subqueries run as statements of their own (translate_nested.cpp) ----
+    // A scalar subquery too deep for one SQLite statement: its own statement,
+    // run by the call this returns, or its value when it reads nothing of
+    // the queries around it.
+    std::string nestedQuery(const ast::Select& s, SqlType* type);
+    // `sql`, valid in the statement of translator `from`, made valid in this
+    // one's: passed in as a value by each nested statement between.
+    std::string lifted(std::string sql, const Translator* from);
+    static std::string liftInto(Translator* statement, std::string sql, const Translator* from);
+    // A parameter of this nested statement filled by the call with `sql`.
+    std::string capture(const std::string& sql);
+    // Forgets the parameters bound from `mark` on (an expression translated
+    // only to be looked at).
+    void dropParams(std::size_t mark);
     std::string fromAndWhere(const ast::Select& s,
                              const std::set<const ast::Expr*>* skip = nullptr);
 
@@ -245,6 +260,16 @@ class Translator {
     int outerColumns_ = 0;     // ... and of the enclosing queries' tables
     bool sequences_ = false;   // NEXTVAL and CURRVAL allowed here
     bool inAnalytic_ = false;  // translating an analytic function's arguments or window
+    // The nested statement this query is part of (null: the statement run);
+    // for that statement's own translator, the translator writing its call,
+    // and the SQL of the values the call passes in, each with its parameter.
+    Translator* statement_ = nullptr;
+    Translator* host_ = nullptr;
+    struct Capture {
+        std::string sql;
+        std::size_t param;
+    };
+    std::vector<Capture> captures_;
     // The sources an ON may name: sources_[scopeBegin_, scopeEnd_).
     std::size_t scopeBegin_ = 0;
     std::size_t scopeEnd_ = static_cast<std::size_t>(-1);
