@@ -23,6 +23,8 @@ std::string Translator::nestedQuery(const ast::Select& s, SqlType* type) {
         oraThrow(913, "too many values");
     if (type)
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
+    if (!inner.itemKinds_.empty())
+        subqueryKinds_[&s] = inner.itemKinds_[0];
     // Its literals are its own parameters, not the statement's.
     if (origins_)
         origins_->valueDependent = true;
