@@ -129,11 +129,30 @@ BinaryKind binaryKindOf(const std::string& dataType) {
                                         : BinaryKind::kNone;
 }
 
-std::string sumFunction(const std::string& name, BinaryKind kind) {
-    const std::string fn = name == "SUM" ? "mv_sum" : "mv_avg";
+std::string sumFunction(const std::string& name, BinaryKind kind, bool distinct) {
+    const std::string fn =
+        std::string(name == "SUM" ? "mv_sum" : "mv_avg") + (distinct ? "_distinct" : "");
     return kind == BinaryKind::kNone    ? fn
            : kind == BinaryKind::kFloat ? fn + "_float"
                                         : fn + "_double";
+}
+
+void BinarySumOf::add(const Number& n) {
+    add(binaryValue(n, kind_));
+}
+
+void BinarySumOf::add(double value) {
+    ++count_;
+    if (kind_ == BinaryKind::kFloat)
+        floatSum_ += static_cast<float>(value);
+    else
+        sum_ += value;
+}
+
+Number BinarySumOf::result(bool average) const {
+    if (kind_ == BinaryKind::kFloat)
+        return held(average ? floatSum_ / static_cast<float>(count_) : floatSum_, kind_);
+    return held(average ? sum_ / static_cast<double>(count_) : sum_, kind_);
 }
 
 const char* binaryTypeName(BinaryKind kind) {
@@ -213,17 +232,10 @@ class BinarySum : public SqlAggregate {
     SqlValue result() override {
         if (values_.empty())
             return SqlValue();
-        const auto count = static_cast<double>(values_.size());
-        if (kind_ == BinaryKind::kFloat) {
-            float sum = 0;
-            for (const double v : values_)
-                sum += static_cast<float>(v);
-            return held(average_ ? sum / static_cast<float>(count) : sum, kind_);
-        }
-        double sum = 0;
+        BinarySumOf sum(kind_);
         for (const double v : values_)
-            sum += v;
-        return held(average_ ? sum / count : sum, kind_);
+            sum.add(v);
+        return sum.result(average_);
     }
 
   private:

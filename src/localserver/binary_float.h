@@ -4,6 +4,7 @@
 // it compares, sorts and keys as numbers do, and turning it back into binary
 // is exact. Infinities and NaN are Number's own values beyond the numbers;
 // magnitudes a NUMBER cannot hold (past 1E126, below 1E-130) are refused.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -32,8 +33,27 @@ Number binaryArithmetic(char op, const Number& a, const Number& b, BinaryKind ki
 std::string binaryText(const Number& n, BinaryKind kind);
 
 // The aggregate of SUM or AVG (`name`) over values of kind `kind`: exact
-// sums for kNone, IEEE sums of the type for the others.
-std::string sumFunction(const std::string& name, BinaryKind kind);
+// sums for kNone, IEEE sums of the type for the others; with `distinct`, the
+// window function over a whole partition's distinct values.
+std::string sumFunction(const std::string& name, BinaryKind kind, bool distinct = false);
+
+// SUM and AVG of binary values, added one at a time in the order given in
+// the kind's IEEE arithmetic (BINARY_FLOAT's sum is a float's).
+class BinarySumOf {
+  public:
+    explicit BinarySumOf(BinaryKind kind) : kind_(kind) {}
+    void add(const Number& n);
+    void add(double value);
+    std::size_t count() const { return count_; }
+    // The sum or the average; count() must not be 0.
+    Number result(bool average) const;
+
+  private:
+    BinaryKind kind_;
+    double sum_ = 0;
+    float floatSum_ = 0;
+    std::size_t count_ = 0;
+};
 
 // The kind of a column's data type, kNone for the others.
 BinaryKind binaryKindOf(const std::string& dataType);

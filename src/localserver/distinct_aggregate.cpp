@@ -1,9 +1,11 @@
 // COUNT, SUM and AVG (DISTINCT x) OVER (PARTITION BY ...): SQLite's window
 // functions take no DISTINCT, so these aggregates keep the values seen. The
 // server allows them only over a whole partition (no ORDER BY in the
-// window), so no row ever leaves the window.
+// window), so no row ever leaves the window. Binary values add in their
+// type's IEEE arithmetic, smallest first.
 #include <map>
 
+#include "localserver/binary_float.h"
 #include "localserver/function_registry.h"
 
 namespace malvorn::localserver {
@@ -12,7 +14,7 @@ namespace {
 class DistinctAggregate : public SqlAggregate {
   public:
     enum class Kind { kCount, kSum, kAverage };
-    explicit DistinctAggregate(Kind kind) : kind_(kind) {}
+    DistinctAggregate(Kind kind, BinaryKind binary) : kind_(kind), binary_(binary) {}
 
     void step(const FunctionArgs& a) override {
         if (isNullOrEmpty(a[0]))
@@ -31,6 +33,12 @@ class DistinctAggregate : public SqlAggregate {
             return Number::fromInt(count);
         if (count == 0)
             return SqlValue();
+        if (binary_ != BinaryKind::kNone) {
+            BinarySumOf sum(binary_);
+            for (const auto& [key, value] : numbers_)
+                sum.add(value);
+            return sum.result(kind_ == Kind::kAverage);
+        }
         Number sum;
         for (const auto& [key, value] : numbers_)
             sum = sum + value;
@@ -39,6 +47,7 @@ class DistinctAggregate : public SqlAggregate {
 
   private:
     Kind kind_;
+    BinaryKind binary_;
     std::map<std::string, Number> numbers_;
     std::map<std::string, int> texts_;
 };
@@ -47,11 +56,16 @@ class DistinctAggregate : public SqlAggregate {
 
 void defineDistinctAggregates(SqliteDb& db) {
     using K = DistinctAggregate::Kind;
-    const std::pair<const char*, K> kinds[] = {{"mv_count_distinct", K::kCount},
-                                               {"mv_sum_distinct", K::kSum},
-                                               {"mv_avg_distinct", K::kAverage}};
-    for (const auto& [name, kind] : kinds)
-        db.defineAggregate(name, 1, [kind] { return std::make_unique<DistinctAggregate>(kind); });
+    db.defineAggregate("mv_count_distinct", 1, [] {
+        return std::make_unique<DistinctAggregate>(K::kCount, BinaryKind::kNone);
+    });
+    for (const BinaryKind binary : {BinaryKind::kNone, BinaryKind::kDouble, BinaryKind::kFloat}) {
+        for (const K kind : {K::kSum, K::kAverage}) {
+            db.defineAggregate(
+                sumFunction(kind == K::kSum ? "SUM" : "AVG", binary, true), 1,
+                [kind, binary] { return std::make_unique<DistinctAggregate>(kind, binary); });
+        }
+    }
 }
 
 }  // namespace malvorn::localserver

@@ -4,12 +4,15 @@
 // partition (ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) and the
 // aggregate measures each row's frame on exact keys. SQLite steps every row
 // of the partition, then asks for one value per row in the same order, so
-// the n-th value asked for is the n-th row's.
+// the n-th value asked for is the n-th row's. SUM and AVG of binary values
+// add each frame's values afresh in their type's IEEE arithmetic, in the
+// frame's order: an IEEE sum cannot take a value back out exactly.
 #include <algorithm>
 #include <numeric>
 #include <sstream>
 
 #include "localserver/ast.h"
+#include "localserver/binary_float.h"
 #include "localserver/function_registry.h"
 #include "localserver/timestamps.h"
 
@@ -26,13 +29,18 @@ struct FrameShape {
     bool nullsFirst = false;
     int start = 0, end = 0;  // FrameBound::Kind
     Number startOffset, endOffset;
+    BinaryKind binary = BinaryKind::kNone;  // of the values summed
 };
 
 FrameShape readFrameShape(const SqlValue& text) {
     std::istringstream in(valueToText(text));
     FrameShape s;
-    std::string key, dir, nulls, startOffset, endOffset;
-    in >> s.function >> key >> dir >> nulls >> s.start >> startOffset >> s.end >> endOffset;
+    std::string key, dir, nulls, startOffset, endOffset, binary;
+    in >> s.function >> key >> dir >> nulls >> s.start >> startOffset >> s.end >> endOffset >>
+        binary;
+    s.binary = binaryKindOf(binary == "BD"   ? "BINARY_DOUBLE"
+                            : binary == "BF" ? "BINARY_FLOAT"
+                                             : "");
     s.dateKey = key == "D";
     s.descending = dir == "D";
     s.nullsFirst = nulls == "F";
@@ -155,6 +163,8 @@ class RangeAggregate : public SqlAggregate {
             lastEnd_ = end;
             return lastExtreme_ = best;
         }
+        if (shape_.binary != BinaryKind::kNone && shape_.function != "COUNT")
+            return binarySum(order, begin, end);
         if (begin < sumBegin_ || end < sumEnd_ || begin >= sumEnd_) {
             sum_ = Number();
             count_ = 0;
@@ -169,6 +179,18 @@ class RangeAggregate : public SqlAggregate {
         if (count_ == 0)
             return SqlValue();
         return shape_.function == "SUM" ? sum_ : sum_ / Number::fromInt(count_);
+    }
+
+    SqlValue binarySum(const std::vector<std::size_t>& order, std::size_t begin,
+                       std::size_t end) const {
+        BinarySumOf sum(shape_.binary);
+        for (std::size_t i = begin; i < end; ++i) {
+            if (const auto n = numberArg(values_[order[i]]))
+                sum.add(*n);
+        }
+        if (sum.count() == 0)
+            return SqlValue();
+        return sum.result(shape_.function == "AVG");
     }
 
     void take(const SqlValue& v, int sign) {

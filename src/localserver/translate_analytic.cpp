@@ -74,7 +74,7 @@ std::string Translator::windowSql(const ast::Window& w) {
 // mv_range(value, key, "FUNCTION key-kind direction nulls start offset end
 // offset") over the whole partition.
 std::string Translator::rangeAggregate(const std::string& function, const std::string& value,
-                                       const ast::Window& w) {
+                                       const ast::Window& w, BinaryKind kind) {
     SqlType t = SqlType::kUnknown;
     const ast::OrderItem& o = w.orderBy[0];
     const std::string key = expr(*o.expr, &t, true);
@@ -86,7 +86,10 @@ std::string Translator::rangeAggregate(const std::string& function, const std::s
     const std::string shape = function + (t == SqlType::kDate ? " D" : " N") +
                               (o.descending ? " D" : " A") +
                               (o.nullsFirst.value_or(o.descending) ? " F " : " L ") +
-                              bound(w.frame->start) + " " + bound(w.frame->end);
+                              bound(w.frame->start) + " " + bound(w.frame->end) +
+                              (kind == BinaryKind::kNone    ? ""
+                               : kind == BinaryKind::kFloat ? " BF"
+                                                            : " BD");
     return "mv_range(" + value + ", " + key + ", " + bind(shape) + ") " + windowSql(w);
 }
 
@@ -167,21 +170,14 @@ std::string Translator::analytic(const ast::Expr& e, SqlType* type, bool aggrega
     return windowSum(e, num(value), distinct, measured);
 }
 
-// SUM or AVG OVER a window. A measured frame and DISTINCT add exactly; a
-// binary sum is then rounded to its type.
+// SUM or AVG OVER a window: exact for NUMBERs, in the IEEE arithmetic of
+// a binary argument's type, over a measured frame and DISTINCT too.
 std::string Translator::windowSum(const ast::Expr& e, const std::string& value, bool distinct,
                                   bool measured) {
     const BinaryKind kind = binaryKind(*e.args[0]);
-    const auto rounded = [&](std::string sql) {
-        return kind == BinaryKind::kNone ? sql : toBinarySql(sql, kind);
-    };
     if (measured)
-        return rounded(rangeAggregate(e.text, value, *e.over));
-    if (distinct) {
-        return rounded((e.text == "SUM" ? "mv_sum_distinct(" : "mv_avg_distinct(") + value + ") " +
-                       windowSql(*e.over));
-    }
-    return sumFunction(e.text, kind) + "(" + value + ") " + windowSql(*e.over);
+        return rangeAggregate(e.text, value, *e.over, kind);
+    return sumFunction(e.text, kind, distinct) + "(" + value + ") " + windowSql(*e.over);
 }
 
 // LISTAGG(value [, separator]) WITHIN GROUP (ORDER BY keys), as an

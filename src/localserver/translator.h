@@ -173,7 +173,7 @@ class Translator {
     std::string windowSum(const ast::Expr& e, const std::string& value, bool distinct,
                           bool measured);
     std::string rangeAggregate(const std::string& function, const std::string& value,
-                               const ast::Window& w);
+                               const ast::Window& w, BinaryKind kind = BinaryKind::kNone);
     std::string binary(const ast::Expr& e, SqlType* type, bool aggregates);
     std::string inList(const ast::Expr& e, bool aggregates);
     std::string dateArithmetic(const std::string& op, const std::vector<std::string>& terms,

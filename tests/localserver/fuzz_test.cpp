@@ -98,7 +98,8 @@ std::vector<std::string> binaryStatements() {
         "FROM BD WHERE B IS NOT NAN OR BF IS INFINITE OR TO_BINARY_FLOAT('-inf') < BF ORDER BY "
         "B DESC",
         "SELECT (SELECT MAX(B) FROM BD) / 0, TO_CHAR((SELECT BF FROM BD WHERE ROWNUM = 1)), "
-        "GREATEST('1', B, BF), LEAST(TO_CHAR(K), 2d) FROM BD",
+        "GREATEST('1', B, BF), LEAST(TO_CHAR(K), 2d), AVG(DISTINCT BF) OVER (PARTITION BY K), "
+        "SUM(DISTINCT B) OVER () FROM BD",
         "DROP TABLE BD",
     };
 }
