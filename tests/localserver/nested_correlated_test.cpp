@@ -51,6 +51,11 @@ std::string joinedName(const std::string& q, int i) {
     return "(SELECT " + q + " || '-' || " + t(i) + ".NAME FROM T " + t(i) + " WHERE " + t(i) +
            ".K = t0.K)";
 }
+// Each level the first of D's rows for the outermost row, passing on the
+// value within: its select list names nothing of its own rows.
+std::string firstOfD(const std::string& q, int i) {
+    return "(SELECT " + q + " FROM D " + t(i) + " WHERE " + t(i) + ".K = t0.K AND ROWNUM < 2)";
+}
 // Level `at` reads D: two rows for K 2, none for K 3.
 Level readingDAt(int at) {
     return [at](const std::string& q, int i) {
@@ -104,6 +109,10 @@ TEST_F(NestedCorrelatedTest, EveryFormGivesOraclesValuesAtEveryDepth) {
         {"aggregate", plusMax, "t0.V", numbers([](int k, int n) { return 10 * k * (n + 1); })},
         {"with an uncorrelated subquery", plusUncorrelated, "t0.V",
          numbers([](int k, int n) { return 10 * k + (10 * k - 10) * n; })},
+        {"first of two rows", firstOfD, "t0.V",
+         [](int) {
+             return Rows{"10", "20", "<null>"};
+         }},
         {"text and literals", joinedName, "t0.NAME",
          [](int n) {
              return Rows{"a" + repeated("-a", n), "o'k" + repeated("-o'k", n),
