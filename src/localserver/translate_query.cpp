@@ -135,10 +135,6 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
-// Deeper than this in one statement, a scalar subquery becomes a statement of
-// its own: SQLite's parser takes only about twenty nested queries.
-constexpr int kShallowQueries = 4;
-
 std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
     if (depth_ >= kShallowQueries)
         return nestedQuery(s, type);
