@@ -295,12 +295,17 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             return scalarSubquery(*e.subquery, type);
         case Expr::Kind::kExists:
             set(type, SqlType::kUnknown);
+            if (auto nested = nestedCondition(*e.subquery, nullptr, false))
+                return *nested;
             return "(EXISTS (" + subquery(*e.subquery, false) + "))";
         case Expr::Kind::kInList: {
             set(type, SqlType::kUnknown);
             if (e.subquery) {
-                return "(" + expr(*e.args[0], nullptr, aggregates) +
-                       (e.negated ? " NOT IN (" : " IN (") + subquery(*e.subquery, true) + "))";
+                const std::string probe = expr(*e.args[0], nullptr, aggregates);
+                if (auto nested = nestedCondition(*e.subquery, &probe, e.negated))
+                    return *nested;
+                return "(" + probe + (e.negated ? " NOT IN (" : " IN (") +
+                       subquery(*e.subquery, true) + "))";
             }
             return inList(e, aggregates);
         }

@@ -10,13 +10,17 @@
 
 namespace malvorn::localserver {
 
+void Translator::nestIn(Translator& host) {
+    params_ = &ownParams_;
+    origins_ = nullptr;
+    statement_ = this;
+    host_ = &host;
+    depth_ = 0;
+}
+
 std::string Translator::nestedQuery(const ast::Select& s, SqlType* type) {
     Translator inner(session_, *this);
-    inner.params_ = &inner.ownParams_;
-    inner.origins_ = nullptr;
-    inner.statement_ = &inner;
-    inner.host_ = this;
-    inner.depth_ = 0;
+    inner.nestIn(*this);
     std::vector<std::string> names;
     const std::string sql = inner.select(s, names);
     if (names.size() > 1)
@@ -25,6 +29,26 @@ std::string Translator::nestedQuery(const ast::Select& s, SqlType* type) {
         *type = inner.itemTypes_.empty() ? SqlType::kUnknown : inner.itemTypes_[0];
     if (!inner.itemKinds_.empty())
         subqueryKinds_[&s] = inner.itemKinds_[0];
+    return nestedCall(inner, sql);
+}
+
+std::optional<std::string> Translator::nestedCondition(const ast::Select& s,
+                                                       const std::string* probe, bool negated) {
+    if (depth_ < kShallowQueries)
+        return std::nullopt;
+    Translator inner(session_, *this);
+    inner.nestIn(*this);
+    std::vector<std::string> names;
+    const std::string sql = inner.select(s, names);
+    if (probe && names.size() > 1)
+        oraThrow(913, "too many values");
+    // The statement gives one row: 1, 0, or NULL as IN gives it.
+    const std::string test =
+        probe ? inner.capture(*probe) + (negated ? " NOT IN (" : " IN (") : std::string("EXISTS (");
+    return "(" + nestedCall(inner, "SELECT " + test + sql + ") AS x0") + ")";
+}
+
+std::string Translator::nestedCall(Translator& inner, const std::string& sql) {
     // Its literals are its own parameters, not the statement's.
     if (origins_)
         origins_->valueDependent = true;

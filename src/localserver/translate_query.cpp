@@ -135,10 +135,6 @@ std::string Translator::subquery(const ast::Select& s, bool single) {
 
 // A scalar subquery, written once: its one value through mv_single, which
 // refuses a second row as the server does.
-// Deeper than this in one statement, a scalar subquery becomes a statement of
-// its own: SQLite's parser takes only about twenty nested queries.
-constexpr int kShallowQueries = 4;
-
 std::string Translator::scalarSubquery(const ast::Select& s, SqlType* type) {
     if (depth_ >= kShallowQueries)
         return nestedQuery(s, type);
@@ -278,7 +274,7 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
     for (const auto& item : s.from)
         sources_.push_back(fromSource(item));
     const std::string from = rownumFrom(s);
-    // Select list.
+    const int ownBefore = ownColumns_, outerBefore = outerColumns_;  // WHERE's, for ROWNUM
     std::vector<std::string> items;
     std::vector<const ast::Expr*> itemExprs;  // null for columns of a star
     bool grouped = !s.groupBy.empty() || (s.having != nullptr);
@@ -306,9 +302,9 @@ std::string Translator::queryBlock(const ast::Select& s, std::vector<std::string
     }
     // A scalar subquery of one plain value takes mv_single in place, keeping
     // the SQL one level shallower; an aggregate without GROUP BY needs none.
-    // SQLite gives an aggregate over the enclosing query's columns alone to
-    // that query, so such an item keeps the outer wrapper.
-    const bool ownItem = ownColumns_ > 0 || outerColumns_ == 0;
+    // SQLite gives an aggregate over enclosing queries' columns alone to them:
+    // such an item keeps the outer wrapper.
+    const bool ownItem = ownColumns_ > ownBefore || outerColumns_ == outerBefore;
     if (singleValue_ && items.size() == 1 && !s.distinct && s.orderBy.empty() && !s.limit) {
         if (!grouped && ownItem) {
             items[0] = "mv_single(" + items[0] + ")";

@@ -46,6 +46,10 @@ struct ParamOrigins {
     bool valueDependent = false;      // the SQL itself depends on a literal's value
 };
 
+// Deeper than this in one statement, a subquery becomes a statement of its
+// own: SQLite's parser takes only about twenty nested queries.
+inline constexpr int kShallowQueries = 4;
+
 // Translates expressions and queries for SQLite against the tables a
 // statement names.
 class Translator {
@@ -198,6 +202,15 @@ class Translator {
     // run by the call this returns, or its value when it reads nothing of
     // the queries around it.
     std::string nestedQuery(const ast::Select& s, SqlType* type);
+    // EXISTS (s), or `probe` [NOT] IN (s) when `probe` (its SQL) is given, the
+    // same way; nullopt where it is shallow enough to be written in place.
+    std::optional<std::string> nestedCondition(const ast::Select& s, const std::string* probe,
+                                               bool negated);
+    // Makes this the translator of a nested statement whose call `host` writes.
+    void nestIn(Translator& host);
+    // The call running `sql`, nested statement `inner`'s one-value query, or
+    // its value when the statement reads nothing of the queries around it.
+    std::string nestedCall(Translator& inner, const std::string& sql);
     // `sql`, valid in the statement of translator `from`, made valid in this
     // one's: passed in as a value by each nested statement between.
     std::string lifted(std::string sql, const Translator* from);

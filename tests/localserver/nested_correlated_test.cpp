@@ -1,7 +1,7 @@
 // Scalar subqueries nested far deeper than one SQLite statement holds, each
 // level reading the rows around it, give what Oracle gives: the values, NULL
 // where a level finds no row, ORA-01427 where a level reached finds two, and
-// ORA-00036 only for runaway nesting.
+// ORA-00036 only for runaway nesting. EXISTS and IN nest as deep.
 #include <functional>
 
 #include "localserver/nested_query.h"
@@ -50,6 +50,11 @@ std::string plusUncorrelated(const std::string& q, int i) {
 std::string joinedName(const std::string& q, int i) {
     return "(SELECT " + q + " || '-' || " + t(i) + ".NAME FROM T " + t(i) + " WHERE " + t(i) +
            ".K = t0.K)";
+}
+// Each level the first of D's rows for the outermost row, passing on the
+// value within: its select list names nothing of its own rows.
+std::string firstOfD(const std::string& q, int i) {
+    return "(SELECT " + q + " FROM D " + t(i) + " WHERE " + t(i) + ".K = t0.K AND ROWNUM < 2)";
 }
 // Level `at` reads D: two rows for K 2, none for K 3.
 Level readingDAt(int at) {
@@ -104,6 +109,10 @@ TEST_F(NestedCorrelatedTest, EveryFormGivesOraclesValuesAtEveryDepth) {
         {"aggregate", plusMax, "t0.V", numbers([](int k, int n) { return 10 * k * (n + 1); })},
         {"with an uncorrelated subquery", plusUncorrelated, "t0.V",
          numbers([](int k, int n) { return 10 * k + (10 * k - 10) * n; })},
+        {"first of two rows", firstOfD, "t0.V",
+         [](int) {
+             return Rows{"10", "20", "<null>"};
+         }},
         {"text and literals", joinedName, "t0.NAME",
          [](int n) {
              return Rows{"a" + repeated("-a", n), "o'k" + repeated("-o'k", n),
@@ -114,6 +123,38 @@ TEST_F(NestedCorrelatedTest, EveryFormGivesOraclesValuesAtEveryDepth) {
         for (const int depth : {1, 4, 5, 8, 12, 30, 100})
             EXPECT_EQ(column(nest(c.start, depth, c.level)), c.expected(depth))
                 << c.form << " nested " << depth;
+    }
+}
+
+struct ConditionCase {
+    std::string condition;  // on t0, at the bottom of the EXISTS levels
+    Rows expected;          // the K of T's rows it holds for
+};
+
+// Oracle's three-valued IN and NOT IN, and EXISTS, at the bottom of levels of
+// EXISTS each correlated to the outermost row.
+TEST_F(NestedCorrelatedTest, ExistsAndInHoldAsInOracleAtEveryDepth) {
+    const std::string withNull = "(SELECT CASE WHEN d.K = 2 THEN NULL ELSE d.K END FROM D d)";
+    const ConditionCase cases[] = {
+        {"EXISTS (SELECT 1 FROM D d WHERE d.K = t0.K)", {"1", "2"}},
+        {"NOT EXISTS (SELECT 1 FROM D d WHERE d.K = t0.K)", {"3"}},
+        {"t0.K IN (SELECT d.K FROM D d)", {"1", "2"}},
+        {"t0.K IN " + withNull, {"1"}},
+        {"t0.K NOT IN " + withNull, {}},
+        {"t0.K NOT IN (SELECT d.K FROM D d WHERE d.K > 5)", {"1", "2", "3"}},
+        {"t0.NAME IN (SELECT NAME FROM T WHERE K = t0.K)", {"1", "2", "3"}},
+        {"t0.K IN (SELECT d.K, d.V FROM D d)", {"ORA-00913"}},
+    };
+    for (const ConditionCase& c : cases) {
+        for (const int depth : {1, 5, 12, 30}) {
+            std::string q = "SELECT 1 FROM T " + t(depth) + " WHERE " + t(depth) +
+                            ".K = t0.K AND " + c.condition;
+            for (int i = depth - 1; i >= 1; --i)
+                q = "SELECT 1 FROM T " + t(i) + " WHERE EXISTS (" + q + ")";
+            EXPECT_EQ(answer("SELECT t0.K FROM T t0 WHERE EXISTS (" + q + ") ORDER BY 1", true),
+                      c.expected)
+                << c.condition << " under " << depth;
+        }
     }
 }
 
