@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "encoding/ascii.h"
+#include "localserver/batch_checks.h"
 #include "localserver/errors.h"
 #include "localserver/local_session.h"
 #include "localserver/parser.h"
@@ -42,46 +42,6 @@ std::string withMarkers(const std::string& insert, std::size_t& count) {
     return insert.substr(0, open + 1) + values;
 }
 
-// A bound value as the translation binds the literal that writes it.
-SqlValue sqlValueOf(const oracle::BoundValue& value) {
-    if (const auto* text = std::get_if<std::string>(&value))
-        return *text;
-    if (const auto* number = std::get_if<oracle::BoundNumber>(&value)) {
-        // Read in place; only a text with blanks around needs parseNumber's copy.
-        if (auto plain = Number::parse(number->text))
-            return std::move(*plain);
-        auto parsed = parseNumber(number->text);
-        if (!parsed)
-            oraThrow(1722, "invalid number");
-        return *parsed;
-    }
-    if (const auto* d = std::get_if<oracle::BoundDateTime>(&value))
-        return formatStoredDate({d->year, d->month, d->day, d->hour, d->minute, d->second});
-    if (const auto* bytes = std::get_if<oracle::BoundBytes>(&value))
-        return encoding::hexText(bytes->bytes);
-    return std::monostate{};
-}
-
-// The plan's checked statement when it takes every column straight from one
-// marker, with each column's kind: the batch's rows go to it without the
-// plan's per-row steps. Empty otherwise.
-struct DirectColumns {
-    std::vector<const ColumnTarget*> targets;
-    std::vector<std::size_t> markers;
-    std::vector<ColumnKind> kinds;
-};
-
-// One row's value for a column, checked as the literal's would be.
-SqlValue checkedValue(const oracle::BoundValue& value, ColumnKind kind,
-                      const ColumnTarget& target) {
-    if (const auto* d = std::get_if<oracle::BoundDateTime>(&value)) {
-        if (auto stored =
-                storedDateFor(kind, {d->year, d->month, d->day, d->hour, d->minute, d->second}))
-            return std::move(*stored);
-    }
-    return coerceForKind(kind, target, sqlValueOf(value));
-}
-
 // The plan's direct columns when each takes one of the first `markers`
 // parameters and nothing else, as a batch's INSERT has them.
 template <typename Plan>
@@ -99,61 +59,6 @@ DirectColumns directColumns(const Plan& plan, std::size_t markers) {
     return direct;
 }
 
-// The direct columns a preparer makes rows ready for, copied, so that the
-// thread it runs on needs nothing of the session. Made once and shared, as
-// the targets point into `columns`.
-struct DirectShape {
-    std::string sql;
-    std::size_t count = 0;
-    std::vector<ColumnDef> columns;
-    std::vector<ColumnTarget> targets;
-    std::vector<std::size_t> markers;
-    std::vector<ColumnKind> kinds;
-};
-
-std::shared_ptr<const DirectShape> shapeOf(const std::string& sql, std::size_t count,
-                                           const DirectColumns& direct) {
-    auto shape = std::make_shared<DirectShape>();
-    shape->sql = sql;
-    shape->count = count;
-    shape->markers = direct.markers;
-    shape->kinds = direct.kinds;
-    for (const ColumnTarget* target : direct.targets)
-        shape->columns.push_back(*target->column);
-    for (std::size_t i = 0; i < direct.targets.size(); ++i) {
-        shape->targets.push_back(*direct.targets[i]);
-        shape->targets.back().column = &shape->columns[i];
-    }
-    return shape;
-}
-
-// Whether rows made ready for `shape` fit the plan the batch runs now: the
-// table or its columns may have changed since.
-bool fits(const DirectShape& shape, const std::string& sql, std::size_t count,
-          const DirectColumns& direct) {
-    if (shape.sql != sql || shape.count != count || shape.markers != direct.markers ||
-        shape.kinds != direct.kinds)
-        return false;
-    for (std::size_t i = 0; i < shape.targets.size(); ++i) {
-        const ColumnTarget& now = *direct.targets[i];
-        const ColumnTarget& then = shape.targets[i];
-        if (then.owner != now.owner || then.table != now.table || then.update != now.update ||
-            *then.column != *now.column)
-            return false;
-    }
-    return true;
-}
-
-// A batch's rows checked ahead, each row's values in the direct columns'
-// order, and the keys its numbers are bound as (row r's from
-// keys[r * columns]); a row not `ready` goes the session's way.
-struct CheckedRows : oracle::PreparedRows {
-    std::shared_ptr<const DirectShape> shape;
-    std::vector<std::vector<SqlValue>> values;
-    std::vector<std::string> keys;
-    std::vector<char> ready;
-};
-
 class CheckingPreparer : public oracle::RowPreparer {
   public:
     explicit CheckingPreparer(std::shared_ptr<const DirectShape> shape)
@@ -166,28 +71,7 @@ class CheckingPreparer : public oracle::RowPreparer {
             into = std::make_unique<CheckedRows>();
             checked = static_cast<CheckedRows*>(into.get());
         }
-        const DirectShape& shape = *shape_;
-        checked->shape = shape_;
-        checked->values.resize(rows.size());
-        checked->keys.resize(rows.size() * shape.targets.size());
-        checked->ready.assign(rows.size(), 0);
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (rows[r].size() != shape.count)
-                continue;
-            auto& values = checked->values[r];
-            values.resize(shape.targets.size());
-            try {
-                for (std::size_t i = 0; i < values.size(); ++i) {
-                    values[i] =
-                        checkedValue(rows[r][shape.markers[i]], shape.kinds[i], shape.targets[i]);
-                    if (const auto* number = std::get_if<Number>(&values[i]))
-                        number->keyInto(checked->keys[r * values.size() + i]);
-                }
-                checked->ready[r] = 1;
-            } catch (...) {
-                // The session's own run of the row gives its error.
-            }
-        }
+        checkRows(shape_, rows, *checked);
     }
 
   private:
@@ -253,30 +137,30 @@ void LocalSession::insertPreparedRows(const std::string& insert,
             params[i] = sqlValueOf(row[i]);
         runPlan(plan, params);
     };
-    // The same row checked and written directly; a row any check refuses
-    // goes the planned way, which gives the statement's own error. Rows
-    // checked ahead for this very plan are written as they are.
+    // The rows checked and written directly; a row any check refuses goes
+    // the planned way, which gives the statement's own error. Rows checked
+    // ahead for this very plan are written as they were checked.
     const DirectColumns direct = directColumns(plan, count);
     const auto* ahead = dynamic_cast<const CheckedRows*>(prepared);
-    if (ahead && (ahead->values.size() != rows.size() ||
+    if (ahead && (ahead->rows != rows.data() || ahead->rowCount != rows.size() ||
                   !fits(*ahead->shape, plan.directSql, count, direct)))
         ahead = nullptr;
-    std::vector<SqlValue> checked(direct.targets.size());
+    CheckedRows checkedHere;
+    if (!ahead && !direct.targets.empty()) {
+        checkRows(shapeOf(plan.directSql, count, direct), rows, checkedHere);
+        ahead = &checkedHere;
+    }
+    const std::size_t columns = direct.targets.size();
+    const KeptParam* rowParams = nullptr;
+    const std::function<void(SqliteStatement&)> bind = [&](SqliteStatement& statement) {
+        statement.bindKept(rowParams, columns);
+    };
     const auto runRow = [&](std::size_t r) {
         const oracle::BoundRow& row = rows[r];
-        if (direct.targets.empty() || row.size() != count)
+        if (!ahead || row.size() != count || !ahead->ready[r])
             return runRowAsPlanned(row);
-        if (ahead && ahead->ready[r])
-            return runWrite(directStatement, plan.directSql, ahead->values[r], plan.table,
-                            ahead->keys.data() + r * direct.targets.size());
-        try {
-            for (std::size_t i = 0; i < checked.size(); ++i)
-                checked[i] =
-                    checkedValue(row[direct.markers[i]], direct.kinds[i], *direct.targets[i]);
-        } catch (const oracle::OracleError&) {
-            return runRowAsPlanned(row);
-        }
-        runWrite(plan.directSql, checked, plan.table);
+        rowParams = ahead->params.data() + r * columns;
+        runWrite(directStatement, plan.directSql, plan.table, bind);
     };
     runBatch(rows.size(), runRow);
 }

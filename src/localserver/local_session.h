@@ -216,6 +216,11 @@ class LocalSession : public oracle::Session {
     void runWrite(SqliteStatement*& kept, const std::string& sql,
                   const std::vector<SqlValue>& params,
                   const std::shared_ptr<const TableInfo>& table, const std::string* keys);
+    // The same with the parameters bound by `bind`, from memory kept alive
+    // and unchanged until the statement has run.
+    void runWrite(SqliteStatement*& kept, const std::string& sql,
+                  const std::shared_ptr<const TableInfo>& table,
+                  const std::function<void(SqliteStatement&)>& bind);
     // batch.cpp: rows 0..rows-1 as one transaction; the first refused ends
     // it as BatchRowError with the rows before it committed.
     void runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow);

@@ -101,19 +101,25 @@ std::pair<std::string, std::string> aligned(const std::string& a, long ea, const
 
 Number Number::make(bool negative, std::string digits, long exponent) {
     Number n;
-    digits = stripLeading(std::move(digits));
-    if (digits.empty())
-        return n;
-    const long point = exponent + static_cast<long>(digits.size());
-    if (point > kMaxPoint + 1)
-        oraThrow(1426, "numeric overflow");
-    if (point < kMinPoint - 1)
-        return n;
-    n.negative_ = negative;
-    n.digits_ = std::move(digits);
-    n.point_ = static_cast<int>(point);
-    n.normalize();
+    n.digits_ = stripLeading(std::move(digits));
+    n.place(negative, exponent);
     return n;
+}
+
+void Number::place(bool negative, long exponent) {
+    special_ = Special::kNone;  // a number reused for another value
+    const long point = exponent + static_cast<long>(digits_.size());
+    if (!digits_.empty() && point > kMaxPoint + 1)
+        oraThrow(1426, "numeric overflow");
+    if (digits_.empty() || point < kMinPoint - 1) {
+        digits_.clear();
+        negative_ = false;
+        point_ = 0;
+        return;
+    }
+    negative_ = negative;
+    point_ = static_cast<int>(point);
+    normalize();
 }
 
 void Number::roundDigits(long keep) {
@@ -194,7 +200,33 @@ Number ieee(char op, const Number& a, const Number& b) {
 
 }  // namespace
 
+Number Number::fromScaled(std::int64_t units, int scale) {
+    Number n;
+    n.assignScaled(units, scale);
+    return n;
+}
+
+void Number::assignScaled(std::int64_t units, int scale) {
+    // Unsigned, so that the most negative value keeps its magnitude.
+    const bool negative = units < 0;
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    char buffer[24];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer, magnitude).ptr;
+    if (magnitude == 0)
+        end = buffer;
+    digits_.assign(buffer, end);
+    place(negative, -static_cast<long>(scale));
+}
+
 std::optional<Number> Number::parse(std::string_view text) {
+    Number n;
+    if (!n.assignText(text))
+        return std::nullopt;
+    return n;
+}
+
+bool Number::assignText(std::string_view text) {
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
@@ -215,8 +247,8 @@ std::optional<Number> Number::parse(std::string_view text) {
     }
     const bool anyDigit = wholeEnd > i || fractionEnd > fractionBegin;
     long fraction = static_cast<long>(fractionEnd - fractionBegin);
-    std::string digits;
-    digits.reserve(fractionEnd - i);
+    std::string& digits = digits_;
+    digits.clear();
     const std::string_view whole = text.substr(i, wholeEnd - i);
     const std::string_view part = text.substr(fractionBegin, fractionEnd - fractionBegin);
     digits.append(whole.substr(std::min(whole.find_first_not_of('0'), whole.size())));
@@ -224,7 +256,7 @@ std::optional<Number> Number::parse(std::string_view text) {
                                  : part);
     i = fractionEnd;
     if (!anyDigit)
-        return std::nullopt;
+        return false;
     long exponent = 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
@@ -232,14 +264,14 @@ std::optional<Number> Number::parse(std::string_view text) {
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
             expNegative = text[i++] == '-';
         if (i >= text.size())
-            return std::nullopt;
+            return false;
         for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
             exponent = std::min(exponent * 10 + (text[i] - '0'), kMaxExponent);
         if (expNegative)
             exponent = -exponent;
     }
     if (i != text.size())
-        return std::nullopt;
+        return false;
     // Digits past what a number holds cannot change its rounding to 40 digits
     // but can make the text long; keep a few beyond, noting any non-zero tail.
     if (digits.size() > 48) {
@@ -249,7 +281,8 @@ std::optional<Number> Number::parse(std::string_view text) {
         if (tail && digits.back() == '0')
             digits.back() = '1';
     }
-    return make(negative, std::move(digits), exponent - fraction);
+    place(negative, exponent - fraction);
+    return true;
 }
 
 std::string Number::key() const {

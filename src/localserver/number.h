@@ -23,6 +23,13 @@ class Number {
     static Number fromInt(std::int64_t value);
     static Number infinity(bool negative);
     static Number nan();
+    // units x 10^-scale: what parse gives for that value's text.
+    static Number fromScaled(std::int64_t units, int scale);
+    // fromScaled and parse into this number, in the memory it holds: a
+    // copy checks a number for every value it sends. On false (no number)
+    // the value is left unspecified.
+    void assignScaled(std::int64_t units, int scale);
+    bool assignText(std::string_view text);
     // Sign, digits with one optional point, optional exponent; no blanks.
     // nullopt when the text is not a number; ORA-01426 when out of range.
     static std::optional<Number> parse(std::string_view text);
@@ -73,6 +80,9 @@ class Number {
     enum class Special : std::uint8_t { kNone, kInfinity, kNaN };
     // value = magnitude digits x 10^exponent, before normalisation.
     static Number make(bool negative, std::string digits, long exponent);
+    // The sign and point of digits_ (no leading zeros) times 10^exponent,
+    // checked against the range and normalised.
+    void place(bool negative, long exponent);
     void normalize();
     void roundDigits(long keep);
     long exponent() const { return static_cast<long>(point_) - static_cast<long>(digits_.size()); }

@@ -136,6 +136,22 @@ void SqliteStatement::bindAllKept(const std::vector<SqlValue>& values, const std
     }
 }
 
+void SqliteStatement::bindKept(const KeptParam* params, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const int index = static_cast<int>(i + 1);
+        const KeptParam& p = params[i];
+        int rc = SQLITE_OK;
+        if (p.kind == KeptParam::Kind::kText)
+            rc = sqlite3_bind_text(stmt_, index, p.data, p.size, SQLITE_STATIC);
+        else if (p.kind == KeptParam::Kind::kBlob)
+            rc = sqlite3_bind_blob(stmt_, index, p.data, p.size, SQLITE_STATIC);
+        else
+            rc = sqlite3_bind_null(stmt_, index);
+        if (rc != SQLITE_OK)
+            db_.fail(rc);
+    }
+}
+
 bool SqliteStatement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)

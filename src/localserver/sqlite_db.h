@@ -46,6 +46,15 @@ using SqlValue = std::variant<std::monostate, std::int64_t, Number, std::string>
 
 class SqliteDb;
 
+// A parameter bound from memory its owner keeps alive and unchanged until the
+// statement has run: a NULL, a text, or a blob (a Number's key).
+struct KeptParam {
+    enum class Kind : std::uint8_t { kNull, kText, kBlob };
+    Kind kind = Kind::kNull;
+    int size = 0;
+    const char* data = nullptr;
+};
+
 // One prepared statement. Reset on every execution, finalised by the destructor.
 class SqliteStatement {
   public:
@@ -63,6 +72,8 @@ class SqliteStatement {
     // The same with each Number's key made beforehand: keys[i] for a Number
     // values[i] (kept alive and unchanged as the values are).
     void bindAllKept(const std::vector<SqlValue>& values, const std::string* keys);
+    // params[i] bound as parameter i + 1, without a copy.
+    void bindKept(const KeptParam* params, std::size_t count);
     // The highest parameter number the statement names.
     int parameterCount() const;
     // True while a row is available.

@@ -130,6 +130,17 @@ void LocalSession::runWrite(SqliteStatement*& kept, const std::string& sql,
                             const std::vector<SqlValue>& params,
                             const std::shared_ptr<const TableInfo>& table,
                             const std::string* keys) {
+    runWrite(kept, sql, table, [&](SqliteStatement& stmt) {
+        if (keys)
+            stmt.bindAllKept(params, keys);
+        else
+            stmt.bindAllKept(params);
+    });
+}
+
+void LocalSession::runWrite(SqliteStatement*& kept, const std::string& sql,
+                            const std::shared_ptr<const TableInfo>& table,
+                            const std::function<void(SqliteStatement&)>& bind) {
     try {
         // The batch keeps its statement between rows (reset before each);
         // only the first row takes it from the cache, lent for this call.
@@ -139,10 +150,7 @@ void LocalSession::runWrite(SqliteStatement*& kept, const std::string& sql,
         else
             kept = &static_cast<SqliteStatement&>(lease.emplace(db_.cached(sql)));
         SqliteStatement& stmt = *kept;
-        if (keys)
-            stmt.bindAllKept(params, keys);
-        else
-            stmt.bindAllKept(params);
+        bind(stmt);
         while (stmt.step()) {
         }
     } catch (const SqliteError& e) {

@@ -164,12 +164,18 @@ double toDouble(const SqlValue& value) {
 }
 
 std::string formatStoredDate(const DateTime& d) {
+    std::string out;
+    formatStoredDateInto(d, out);
+    return out;
+}
+
+void formatStoredDateInto(const DateTime& d, std::string& out) {
     // Written by hand for the ranges a date holds: this runs for every date
     // value and every statement's SYSDATE, and snprintf shows in profiles.
     const auto inRange = [](int v, int max) { return v >= 0 && v <= max; };
     if (inRange(d.year, 9999) && inRange(d.month, 99) && inRange(d.day, 99) &&
         inRange(d.hour, 99) && inRange(d.minute, 99) && inRange(d.second, 99)) {
-        std::string out = "0000-00-00 00:00:00";
+        out.assign("0000-00-00 00:00:00");
         const auto put = [&out](std::size_t at, int v, int digits) {
             for (int i = digits - 1; i >= 0; --i, v /= 10)
                 out[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
@@ -180,12 +186,12 @@ std::string formatStoredDate(const DateTime& d) {
         put(11, d.hour, 2);
         put(14, d.minute, 2);
         put(17, d.second, 2);
-        return out;
+        return;
     }
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                   d.hour, d.minute, d.second);
-    return buffer;
+    out.assign(buffer);
 }
 
 std::optional<DateTime> readStoredDate(const std::string& text) {
@@ -476,6 +482,11 @@ std::string qualified(const ColumnTarget& t) {
     return "\"" + t.owner + "\".\"" + t.table + "\".\"" + t.column->name + "\"";
 }
 
+[[noreturn]] void tooLarge(const ColumnTarget& t, std::size_t actual, int maximum) {
+    oraThrow(12899, "value too large for column " + qualified(t) + " (actual: " +
+                        std::to_string(actual) + ", maximum: " + std::to_string(maximum) + ")");
+}
+
 bool isCharacterType(const std::string& type) {
     return type == "VARCHAR2" || type == "NVARCHAR2" || type == "CHAR" || type == "NCHAR" ||
            type == "CLOB";
@@ -498,16 +509,36 @@ SqlValue coerceForColumn(const ColumnTarget& target, const SqlValue& input) {
     return coerceForKind(columnKind(*target.column), target, input);
 }
 
-std::optional<SqlValue> storedDateFor(ColumnKind kind, const DateTime& d) {
+bool storedDateInto(ColumnKind kind, const DateTime& d, std::string& out) {
     // Where formatStoredDate writes every field in full, reading its text as
     // a literal gives back `d`: the literal's checks are the date's own.
     const auto inRange = [](int v, int max) { return v >= 0 && v <= max; };
     if (kind != ColumnKind::kDate || !inRange(d.year, 9999) || !inRange(d.month, 99) ||
         !inRange(d.day, 99) || !inRange(d.hour, 99) || !inRange(d.minute, 99) ||
         !inRange(d.second, 99))
-        return std::nullopt;
+        return false;
     validate(d);
-    return formatStoredDate(d);
+    formatStoredDateInto(d, out);
+    return true;
+}
+
+std::size_t checkCharacterLength(const ColumnTarget& target, std::string_view text) {
+    const ColumnDef& column = *target.column;
+    if (column.dataType == "CLOB")
+        return 0;
+    const std::size_t actual = column.charSemantics ? encoding::utf8Length(text) : text.size();
+    if (actual > static_cast<std::size_t>(column.charLength))
+        tooLarge(target, actual, column.charLength);
+    return actual;
+}
+
+void fitNumberToColumn(Number& number, const ColumnDef& column) {
+    if (column.dataType == "FLOAT" || (!column.precision && !column.scale))
+        return;
+    const int scale = column.scale.value_or(0);
+    number.round(scale);
+    if (!number.isZero() && number.magnitude() > column.precision.value_or(38) - scale)
+        oraThrow(1438, "value larger than specified precision allowed for this column");
 }
 
 SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue input) {
@@ -528,19 +559,10 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
         std::string text = std::holds_alternative<std::string>(input)
                                ? std::move(std::get<std::string>(input))
                                : valueToText(input);
-        if (type != "CLOB") {
-            const std::size_t actual =
-                column.charSemantics ? encoding::utf8Length(text) : text.size();
-            const auto maximum = static_cast<std::size_t>(column.charLength);
-            if (actual > maximum) {
-                oraThrow(12899, "value too large for column " + qualified(target) +
-                                    " (actual: " + std::to_string(actual) +
-                                    ", maximum: " + std::to_string(maximum) + ")");
-            }
-            // CHAR is fixed width: the server pads with blanks.
-            if (type == "CHAR" || type == "NCHAR")
-                text.append(maximum - actual, ' ');
-        }
+        const std::size_t actual = checkCharacterLength(target, text);
+        // CHAR is fixed width: the server pads with blanks.
+        if (type == "CHAR" || type == "NCHAR")
+            text.append(static_cast<std::size_t>(column.charLength) - actual, ' ');
         return text;
     }
     if (kind == ColumnKind::kNumber) {
@@ -553,12 +575,7 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
         if (binary != BinaryKind::kNone)
             return toBinary(number, binary);
         number.requireFinite();  // a NUMBER holds no infinity or NaN
-        if (type == "FLOAT" || (!column.precision && !column.scale))
-            return number;
-        const int scale = column.scale.value_or(0);
-        number.round(scale);
-        if (!number.isZero() && number.magnitude() > column.precision.value_or(38) - scale)
-            oraThrow(1438, "value larger than specified precision allowed for this column");
+        fitNumberToColumn(number, column);
         return number;
     }
     if (kind == ColumnKind::kDate) {
@@ -576,11 +593,8 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
         oraThrow(1465, "invalid hex number");
     }
     std::transform(hex.begin(), hex.end(), hex.begin(), upper);
-    if (type == "RAW" && hex.size() / 2 > static_cast<std::size_t>(column.dataLength)) {
-        oraThrow(12899, "value too large for column " + qualified(target) +
-                            " (actual: " + std::to_string(hex.size() / 2) +
-                            ", maximum: " + std::to_string(column.dataLength) + ")");
-    }
+    if (type == "RAW" && hex.size() / 2 > static_cast<std::size_t>(column.dataLength))
+        tooLarge(target, hex.size() / 2, column.dataLength);
     return hex;
 }
 

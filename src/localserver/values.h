@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "localserver/sqlite_db.h"
 
@@ -46,6 +47,8 @@ struct DateTime {
 
 // Dates are stored as "YYYY-MM-DD HH:MM:SS", which sorts and compares as text.
 std::string formatStoredDate(const DateTime& date);
+// The same into `out`, in the memory it holds.
+void formatStoredDateInto(const DateTime& date, std::string& out);
 std::optional<DateTime> readStoredDate(const std::string& text);
 // The literal forms accepted where a DATE is expected: 'YYYY-MM-DD' (the
 // Japanese default), 'YYYY/MM/DD', either followed by ' HH24:MI[:SS]'.
@@ -84,8 +87,20 @@ ColumnKind columnKind(const ColumnDef& column);
 // coerceForColumn for a column of `kind`, taking the value over.
 SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue value);
 // A date stored into a column of `kind` as its literal would be, checked as
-// the literal is; nullopt where the literal's text must decide (not a DATE
-// column, or a field beyond what the stored form writes).
-std::optional<SqlValue> storedDateFor(ColumnKind kind, const DateTime& date);
+// the literal is, into `out`; false (storedDateFor: nullopt) where the
+// literal's text must decide (not a DATE column, or a field beyond what the
+// stored form writes).
+bool storedDateInto(ColumnKind kind, const DateTime& date, std::string& out);
+inline std::optional<SqlValue> storedDateFor(ColumnKind kind, const DateTime& date) {
+    std::string stored;
+    return storedDateInto(kind, date, stored) ? std::optional<SqlValue>(stored) : std::nullopt;
+}
+// A text's length as the character column counts it (bytes, or characters
+// with character semantics), ORA-12899 past its maximum; 0 for a CLOB,
+// which takes any length. The text is not NULL ('').
+std::size_t checkCharacterLength(const ColumnTarget& target, std::string_view text);
+// A number stored into a NUMBER or FLOAT column (not BINARY_FLOAT or
+// BINARY_DOUBLE): rounded to the column's scale, ORA-01438 past its precision.
+void fitNumberToColumn(Number& number, const ColumnDef& column);
 
 }  // namespace malvorn::localserver

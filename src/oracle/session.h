@@ -54,7 +54,13 @@ class BatchRowError : public OracleError {
 // Kinds of values bound to a statement's "?" placeholders.
 struct BoundNumber {
     std::string text;  // exact decimal text, as a number literal writes it
-    bool operator==(const BoundNumber&) const = default;
+    // The same value as units x 10^-scale, when its writer had it so (an
+    // integer, a currency amount), for a driver that takes numbers exactly
+    // rather than reading the text again. The text decides equality.
+    bool exact = false;
+    std::int16_t scale = 0;
+    std::int64_t units = 0;
+    bool operator==(const BoundNumber& other) const { return text == other.text; }
 };
 struct BoundDateTime {
     int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;

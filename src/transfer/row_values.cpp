@@ -10,9 +10,6 @@ using oracle::BoundValue;
 std::string& storage(std::string& text) {
     return text;
 }
-std::string& storage(oracle::BoundNumber& number) {
-    return number.text;
-}
 std::string& storage(oracle::BoundBytes& bytes) {
     return bytes.bytes;
 }
@@ -31,6 +28,32 @@ void put(BoundValue& out, std::string_view text) {
 void putDate(BoundValue& out, double serial) {
     const DateParts d = splitDate(serial);
     out = oracle::BoundDateTime{d.year, d.month, d.day, d.hour, d.minute, d.second};
+}
+
+// A number as its text and, where the value is a whole count of units
+// (integers, currency, Yes/No), those units too: the local server takes
+// them without reading the text back.
+void putNumber(BoundValue& out, std::string_view text, bool exact, std::int64_t units,
+               std::int16_t scale) {
+    auto* number = std::get_if<oracle::BoundNumber>(&out);
+    if (!number)
+        number = &out.emplace<oracle::BoundNumber>();
+    number->text.assign(text);
+    number->exact = exact;
+    number->units = exact ? units : 0;
+    number->scale = exact ? scale : 0;
+}
+
+void putNumberValue(BoundValue& out, const jet::JetValue& value) {
+    NumberBuffer buffer;
+    // Texts written here from whole units are numbers: only the others are
+    // checked, and one that is no number goes as 0, as the literal does.
+    if (const auto* integer = std::get_if<std::int64_t>(&value))
+        return putNumber(out, *numberText(value, buffer), true, *integer, 0);
+    if (const auto* currency = std::get_if<jet::JetCurrency>(&value))
+        return putNumber(out, *numberText(value, buffer), true, currency->scaled, 4);
+    const std::string_view text = base::gfNullToValueView(numberText(value, buffer));
+    putNumber(out, text, text == "0", 0, 0);
 }
 
 void putTextOrNull(BoundValue& out, const std::string* text) {
@@ -56,10 +79,8 @@ void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValu
         if (binary)
             return put<oracle::BoundBytes>(out, binary->bytes);
     }
-    if (model::isNumberType(typeCode)) {
-        NumberBuffer buffer;
-        return put<oracle::BoundNumber>(out, base::gfNullToValueView(numberText(value, buffer)));
-    }
+    if (model::isNumberType(typeCode))
+        return putNumberValue(out, value);
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:
@@ -77,7 +98,8 @@ void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValu
             return void(out = std::monostate{});
         case model::kJetBoolean: {
             const auto* flag = std::get_if<bool>(&value);
-            return put<oracle::BoundNumber>(out, flag && *flag ? "-1" : "0");
+            return flag && *flag ? putNumber(out, "-1", true, -1, 0)
+                                 : putNumber(out, "0", true, 0, 0);
         }
         case kJetGuidType:
             if (const auto* guid = std::get_if<JetGuid>(&value))
