@@ -19,6 +19,7 @@ void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& sh
     if (tokens.empty() || !tokens.front().isWord("INSERT"))
         return;
     for (const Token& t : tokens) {
+        char kind = 0;
         switch (t.kind) {
             case Token::Kind::kString:
                 // '' is NULL to the translation, any other text a value.
@@ -33,26 +34,31 @@ void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& sh
                     shape.clear();
                     return;
                 }
-                shape += 'W';
+                kind = 'W';
                 break;
             case Token::Kind::kQuoted:
-                shape += 'Q';
+                kind = 'Q';
                 break;
             case Token::Kind::kSymbol:
-                shape += 'Y';
+                kind = 'Y';
                 break;
             case Token::Kind::kEnd:
                 continue;
         }
-        // The text's length, seven bits a byte, the last byte below 128:
-        // no two token lists give one key.
+        // The kind, then the text's length seven bits a byte, the last byte
+        // below 128: no two token lists give one key. One append for the
+        // three, one for the text.
+        char head[1 + 10];
+        std::size_t used = 0;
+        head[used++] = kind;
         for (std::size_t n = t.text.size();; n >>= 7) {
             if (n < 128) {
-                shape += static_cast<char>(n);
+                head[used++] = static_cast<char>(n);
                 break;
             }
-            shape += static_cast<char>(0x80 | (n & 0x7f));
+            head[used++] = static_cast<char>(0x80 | (n & 0x7f));
         }
+        shape.append(head, used);
         shape += t.text;
     }
 }
@@ -155,6 +161,17 @@ bool LocalSession::runKnownShape(const std::string& shape, const std::vector<Tok
     if (it == plans_.end())
         return false;
     runPlan(it->second, paramsFor(it->second, tokens));
+    return true;
+}
+
+bool LocalSession::runKeptInsert(const std::string& shape, const std::vector<Token>& tokens) {
+    // With autocommit, nothing is added around the statement: SQLite's own
+    // transaction commits it or undoes it whole.
+    if (autoCommit_)
+        return runKnownShape(shape, tokens);
+    if (!plans_.count(shape))
+        return false;
+    changingRows([&] { runKnownShape(shape, tokens); });
     return true;
 }
 
