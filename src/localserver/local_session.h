@@ -259,6 +259,9 @@ class LocalSession : public oracle::Session {
     void insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
                            const std::vector<Token>& tokens);
     std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
+    // The same into `params`, whose elements' memory is used again.
+    void paramsInto(const InsertPlan& plan, const std::vector<Token>& tokens,
+                    std::vector<SqlValue>& params) const;
     static void addDirectForm(InsertPlan& plan);
     void runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params);
 
@@ -276,7 +279,8 @@ class LocalSession : public oracle::Session {
     // The last statement's tokens and shape, kept for their memory.
     std::vector<Token> tokens_;
     std::string shape_;
-    InsertTemplate lastInsert_;  // the last INSERT run through a kept plan
+    InsertTemplate lastInsert_;        // the last INSERT run through a kept plan
+    std::vector<SqlValue> rowParams_;  // a kept plan's parameters, for their memory
     bool autoCommit_ = true;
     std::shared_ptr<OpenStreams> streams_ = std::make_shared<OpenStreams>();
     // Rows are deleted and written again as they were (a retried UPDATE,
