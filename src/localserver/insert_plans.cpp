@@ -19,6 +19,7 @@ void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& sh
     if (tokens.empty() || !tokens.front().isWord("INSERT"))
         return;
     for (const Token& t : tokens) {
+        char kind = 0;
         switch (t.kind) {
             case Token::Kind::kString:
                 // '' is NULL to the translation, any other text a value.
@@ -33,26 +34,31 @@ void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& sh
                     shape.clear();
                     return;
                 }
-                shape += 'W';
+                kind = 'W';
                 break;
             case Token::Kind::kQuoted:
-                shape += 'Q';
+                kind = 'Q';
                 break;
             case Token::Kind::kSymbol:
-                shape += 'Y';
+                kind = 'Y';
                 break;
             case Token::Kind::kEnd:
                 continue;
         }
-        // The text's length, seven bits a byte, the last byte below 128:
-        // no two token lists give one key.
+        // The kind, then the text's length seven bits a byte, the last byte
+        // below 128: no two token lists give one key. One append for the
+        // three, one for the text.
+        char head[1 + 10];
+        std::size_t used = 0;
+        head[used++] = kind;
         for (std::size_t n = t.text.size();; n >>= 7) {
             if (n < 128) {
-                shape += static_cast<char>(n);
+                head[used++] = static_cast<char>(n);
                 break;
             }
-            shape += static_cast<char>(0x80 | (n & 0x7f));
+            head[used++] = static_cast<char>(0x80 | (n & 0x7f));
         }
+        shape.append(head, used);
         shape += t.text;
     }
 }
@@ -60,37 +66,54 @@ void LocalSession::insertShape(const std::vector<Token>& tokens, std::string& sh
 std::vector<SqlValue> LocalSession::paramsFor(const InsertPlan& plan,
                                               const std::vector<Token>& tokens) const {
     std::vector<SqlValue> params;
-    params.reserve(plan.params.size());
+    paramsInto(plan, tokens, params);
+    return params;
+}
+
+namespace {
+
+// A text into a value, in the memory of the text it held before.
+void assignText(SqlValue& value, const std::string& text) {
+    if (auto* held = std::get_if<std::string>(&value))
+        held->assign(text);
+    else
+        value.emplace<std::string>(text);
+}
+
+}  // namespace
+
+void LocalSession::paramsInto(const InsertPlan& plan, const std::vector<Token>& tokens,
+                              std::vector<SqlValue>& params) const {
+    params.resize(plan.params.size());
     for (std::size_t i = 0; i < plan.params.size(); ++i) {
         const ParamOrigin& origin = plan.origins.params[i];
         switch (origin.kind) {
             case ParamOrigin::Kind::kFixed:
-                params.push_back(plan.params[i]);
+                params[i] = plan.params[i];
                 break;
             case ParamOrigin::Kind::kText:
-                params.emplace_back(tokens[static_cast<std::size_t>(origin.token)].text);
+                assignText(params[i], tokens[static_cast<std::size_t>(origin.token)].text);
                 break;
             case ParamOrigin::Kind::kNumber: {
                 const std::string& digits = tokens[static_cast<std::size_t>(origin.token)].text;
                 // An unsigned literal is read in place, without a signed copy.
                 if (origin.sign.empty()) {
                     if (auto plain = Number::parse(digits)) {
-                        params.emplace_back(std::move(*plain));
+                        params[i] = std::move(*plain);
                         break;
                     }
                 }
                 auto number = parseNumber(origin.sign + digits);
                 if (!number)
                     oraThrow(1722, "invalid number");
-                params.push_back(std::move(*number));
+                params[i] = std::move(*number);
                 break;
             }
             case ParamOrigin::Kind::kSysdate:
-                params.emplace_back(sysdate_);
+                assignText(params[i], sysdate_);
                 break;
         }
     }
-    return params;
 }
 
 void LocalSession::addDirectForm(InsertPlan& plan) {
@@ -154,7 +177,19 @@ bool LocalSession::runKnownShape(const std::string& shape, const std::vector<Tok
     const auto it = plans_.find(shape);
     if (it == plans_.end())
         return false;
-    runPlan(it->second, paramsFor(it->second, tokens));
+    paramsInto(it->second, tokens, rowParams_);
+    runPlan(it->second, rowParams_);
+    return true;
+}
+
+bool LocalSession::runKeptInsert(const std::string& shape, const std::vector<Token>& tokens) {
+    // With autocommit, nothing is added around the statement: SQLite's own
+    // transaction commits it or undoes it whole.
+    if (autoCommit_)
+        return runKnownShape(shape, tokens);
+    if (!plans_.count(shape))
+        return false;
+    changingRows([&] { runKnownShape(shape, tokens); });
     return true;
 }
 

@@ -67,40 +67,59 @@ std::size_t scanQuotedName(const std::string& s, std::size_t i, Token& t) {
 
 std::size_t scanNumber(const std::string& s, std::size_t i, Token& t) {
     const std::size_t n = s.size();
+    const std::size_t begin = i;
     t.kind = Token::Kind::kNumber;
+    // The end is found first and the text taken in one piece.
     while (i < n && isDigit(s[i]))
-        t.text += s[i++];
+        ++i;
     if (i < n && s[i] == '.' && !(i + 1 < n && s[i + 1] == '.')) {
-        t.text += s[i++];
+        ++i;
         while (i < n && isDigit(s[i]))
-            t.text += s[i++];
+            ++i;
     }
     if (i < n && (s[i] == 'e' || s[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < n && (s[j] == '+' || s[j] == '-'))
             ++j;
         if (j < n && isDigit(s[j])) {
-            t.text.append(s, i, j - i);
             i = j;
             while (i < n && isDigit(s[i]))
-                t.text += s[i++];
+                ++i;
         }
     }
     // 1.5d, 2e3f: a BINARY_DOUBLE or BINARY_FLOAT literal.
     if (i < n && (s[i] == 'd' || s[i] == 'D' || s[i] == 'f' || s[i] == 'F') &&
         !(i + 1 < n && isNamePartByte(s[i + 1])))
-        t.text += s[i++];
+        ++i;
+    t.text.assign(s, begin, i - begin);
     return i;
+}
+
+// The ideographic space's first byte, before the whole is compared.
+bool isIdeographicSpaceStart(const std::string& s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]) == 0xE3 && isIdeographicSpaceAt(s, i);
 }
 
 std::size_t scanWord(const std::string& s, std::size_t i, Token& t) {
     t.kind = Token::Kind::kWord;
+    bool ascii = true;
     while (i < s.size() && isNamePartByte(s[i])) {
-        if (isIdeographicSpaceAt(s, i))
+        if (isIdeographicSpaceStart(s, i))
             oraThrow(911, "invalid character");
+        ascii = ascii && static_cast<unsigned char>(s[i]) < 0x80;
         ++i;
     }
-    t.text = encoding::upperCaseName(std::string_view(s).substr(t.begin, i - t.begin));
+    const std::string_view word = std::string_view(s).substr(t.begin, i - t.begin);
+    if (!ascii) {
+        t.text = encoding::upperCaseName(word);
+        return i;
+    }
+    // ASCII folds in place, in the token's kept memory.
+    t.text.assign(word);
+    for (char& c : t.text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
     return i;
 }
 
@@ -115,9 +134,22 @@ std::size_t scanSymbol(const std::string& s, std::size_t i, Token& t) {
         t.text = {c, d};
         return i + 2;
     }
-    static const std::string one = "(),.*+-/=<>";
-    if (one.find(c) == std::string::npos)
-        oraThrow(911, "invalid character");
+    switch (c) {
+        case '(':
+        case ')':
+        case ',':
+        case '.':
+        case '*':
+        case '+':
+        case '-':
+        case '/':
+        case '=':
+        case '<':
+        case '>':
+            break;
+        default:
+            oraThrow(911, "invalid character");
+    }
     t.text.assign(1, c);
     return i + 1;
 }
@@ -128,7 +160,7 @@ std::size_t skipSpace(const std::string& s, std::size_t i) {
     while (i < n) {
         if (isBlank(s[i])) {
             ++i;
-        } else if (isIdeographicSpaceAt(s, i)) {
+        } else if (isIdeographicSpaceStart(s, i)) {
             oraThrow(911, "invalid character");
         } else if (s[i] == '-' && i + 1 < n && s[i + 1] == '-') {
             while (i < n && s[i] != '\n')
@@ -179,6 +211,17 @@ void tokenize(const std::string& s, std::vector<Token>& tokens) {
     Token& end = next();
     end.begin = end.end = n;
     tokens.resize(count);
+}
+
+std::size_t scanLiteral(const std::string& s, std::size_t i, Token& t) {
+    if (i >= s.size())
+        return i;
+    t.text.clear();
+    if (s[i] == '\'')
+        return scanString(s, i, t);
+    if (isDigit(s[i]) || (s[i] == '.' && i + 1 < s.size() && isDigit(s[i + 1])))
+        return scanNumber(s, i, t);
+    return i;
 }
 
 std::vector<Token> tokenize(const std::string& s) {

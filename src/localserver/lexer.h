@@ -31,5 +31,9 @@ struct Token {
 std::vector<Token> tokenize(const std::string& statement);
 // The same into `tokens`, whose elements are used again.
 void tokenize(const std::string& statement, std::vector<Token>& tokens);
+// Reads the string or number literal that starts at byte `i` of `statement`
+// into `t` as tokenize does (and throws as it does); returns the offset past
+// it, or `i` when no literal starts there. `t`'s offsets are left as they were.
+std::size_t scanLiteral(const std::string& statement, std::size_t i, Token& t);
 
 }  // namespace malvorn::localserver

@@ -13,6 +13,7 @@
 #include "localserver/catalog.h"
 #include "localserver/change_signal.h"
 #include "localserver/constraint_sql.h"
+#include "localserver/insert_template.h"
 #include "localserver/lexer.h"
 #include "localserver/result_stream.h"
 #include "localserver/schema_catalog.h"
@@ -257,9 +258,15 @@ class LocalSession : public oracle::Session {
     // empty when it is no INSERT whose plan can be kept.
     static void insertShape(const std::vector<Token>& tokens, std::string& shape);
     bool runKnownShape(const std::string& shape, const std::vector<Token>& tokens);
+    // The kept plan run for `tokens` of `shape`, as in a transaction when
+    // autocommit is off; false when no plan is kept for it.
+    bool runKeptInsert(const std::string& shape, const std::vector<Token>& tokens);
     void insertKeepingPlan(const ast::Insert& ins, const std::string& shape,
                            const std::vector<Token>& tokens);
     std::vector<SqlValue> paramsFor(const InsertPlan& plan, const std::vector<Token>& tokens) const;
+    // The same into `params`, whose elements' memory is used again.
+    void paramsInto(const InsertPlan& plan, const std::vector<Token>& tokens,
+                    std::vector<SqlValue>& params) const;
     static void addDirectForm(InsertPlan& plan);
     void runPlan(const InsertPlan& plan, const std::vector<SqlValue>& params);
 
@@ -277,6 +284,8 @@ class LocalSession : public oracle::Session {
     // The last statement's tokens and shape, kept for their memory.
     std::vector<Token> tokens_;
     std::string shape_;
+    InsertTemplate lastInsert_;        // the last INSERT run through a kept plan
+    std::vector<SqlValue> rowParams_;  // a kept plan's parameters, for their memory
     bool autoCommit_ = true;
     std::shared_ptr<OpenStreams> streams_ = std::make_shared<OpenStreams>();
     // Rows are deleted and written again as they were (a retried UPDATE,

@@ -251,10 +251,15 @@ SqlValue lengthB(const TableById&, const Args& a) {
 SqlValue toDate(const TableById&, const Args& a) {
     if (isNullOrEmpty(a[0]))
         return SqlValue();
-    const std::string value = valueToText(a[0]);
+    // Texts read where they are: every date of a copy's rows comes here.
+    std::string converted[2];
+    const auto text = [&](std::size_t i) -> const std::string& {
+        const auto* s = std::get_if<std::string>(&a[i]);
+        return s ? *s : (converted[i] = valueToText(a[i]));
+    };
     if (isNull(a[1]))
-        return formatStoredDate(parseDateLiteral(value));
-    return formatStoredDate(parseDateWithFormat(value, valueToText(a[1])));
+        return formatStoredDate(parseDateLiteral(text(0)));
+    return formatStoredDate(parseDateWithFormat(text(0), text(1)));
 }
 
 SqlValue toChar(const TableById&, const Args& a) {
@@ -428,15 +433,32 @@ std::optional<ParamCall> paramCall(const std::string& sql) {
 }
 
 SqlValue runParamCall(const ParamCall& call, const std::vector<SqlValue>& params) {
-    Args args;
-    args.reserve(call.args.size());
-    for (const int index : call.args)
-        args.push_back(index < 0 ? SqlValue() : params.at(static_cast<std::size_t>(index)));
-    for (const Entry* e : entries()) {
-        if (e->function == call.function)
-            return e->run(TableById(), args);
+    // The entries by function, the first of each as sqlCall finds them.
+    static const std::vector<const Entry*> byFunction = [] {
+        std::vector<const Entry*> out;
+        for (const Entry* e : entries()) {
+            const auto at = static_cast<std::size_t>(e->function);
+            out.resize(std::max(out.size(), at + 1));
+            if (!out[at])
+                out[at] = e;
+        }
+        return out;
+    }();
+    const auto at = static_cast<std::size_t>(call.function);
+    if (at >= byFunction.size() || !byFunction[at])
+        throw std::logic_error("function missing from the registry");
+    // The arguments copied into the memory of the call before: a copy runs
+    // the same call for every row, with texts of about the same lengths.
+    thread_local Args args;
+    args.resize(call.args.size());
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        const int index = call.args[i];
+        if (index < 0)
+            args[i] = SqlValue();
+        else
+            args[i] = params.at(static_cast<std::size_t>(index));
     }
-    throw std::logic_error("function missing from the registry");
+    return byFunction[at]->run(TableById(), args);
 }
 
 void defineServerFunctions(SqliteDb& db, TableById tables) {

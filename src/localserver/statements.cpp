@@ -282,20 +282,19 @@ LocalSession::Rows LocalSession::runSelect(const ast::Select& select) {
 
 LocalSession::Rows LocalSession::perform(const std::string& statement) {
     sysdate_ = formatStoredDate(currentDateTime());
+    refreshCacheIfStale();
+    // The copy's rows come here: the same INSERT but for its literals.
+    if (const std::vector<Token>* same = lastInsert_.match(statement)) {
+        if (runKeptInsert(lastInsert_.shape(), *same))
+            return {};
+    }
     std::vector<Token>& tokens = tokens_;
     tokenize(statement, tokens);
-    refreshCacheIfStale();
     insertShape(tokens, shape_);
     const std::string& shape = shape_;
-    if (!shape.empty()) {
-        // The copy's rows come here: with autocommit, nothing is added to them.
-        if (autoCommit_) {
-            if (runKnownShape(shape, tokens))
-                return {};
-        } else if (plans_.count(shape)) {
-            changingRows([&] { runKnownShape(shape, tokens); });
-            return {};
-        }
+    if (!shape.empty() && runKeptInsert(shape, tokens)) {
+        lastInsert_.remember(statement, tokens, shape);
+        return {};
     }
     ast::Statement parsed =
         parseStatement(statement, shape.empty() ? std::move(tokens) : std::vector<Token>(tokens));
@@ -327,10 +326,13 @@ LocalSession::Rows LocalSession::perform(const std::string& statement) {
                 rows = runSelect(s);
             } else if constexpr (std::is_same_v<T, ast::Insert>) {
                 changingRows([&] {
-                    if (shape.empty() || s.select)
+                    if (shape.empty() || s.select) {
                         insert(s);
-                    else
+                    } else {
                         insertKeepingPlan(s, shape, tokens);
+                        if (plans_.count(shape))
+                            lastInsert_.remember(statement, tokens, shape);
+                    }
                 });
             } else if constexpr (std::is_same_v<T, ast::Update>) {
                 changingRows([&] { update(s); });
