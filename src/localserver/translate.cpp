@@ -200,7 +200,8 @@ std::string Translator::condition(const ast::Expr& e, bool aggregates) {
     return sql;
 }
 
-std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type) {
+std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type,
+                                BinaryKind otherKind) {
     // A text literal next to a DATE or NUMBER is converted once, here, the way
     // the server converts it, so that comparisons see like with like.
     dependsOnValue(e);
@@ -208,6 +209,10 @@ std::string Translator::operand(const ast::Expr& e, SqlType other, bool aggregat
         if (other == SqlType::kDate) {
             set(type, SqlType::kDate);
             return bind(formatStoredDate(parseDateLiteral(e.text)));
+        }
+        if (other == SqlType::kNumber && otherKind != BinaryKind::kNone) {
+            set(type, SqlType::kNumber);
+            return bind(binaryFromString(e.text, otherKind));
         }
         if (other == SqlType::kNumber) {
             auto number = parseNumber(e.text);
@@ -228,10 +233,10 @@ std::string Translator::comparison(const std::string& op, const ast::Expr& left,
     std::string r;
     if (left.kind == Expr::Kind::kString) {
         r = expr(right, &rightType, aggregates);
-        l = operand(left, rightType, aggregates, &leftType);
+        l = operand(left, rightType, aggregates, &leftType, binaryKind(right));
     } else {
         l = expr(left, &leftType, aggregates);
-        r = operand(right, leftType, aggregates, &rightType);
+        r = operand(right, leftType, aggregates, &rightType, binaryKind(left));
     }
     refuseLob(left, leftType);
     refuseLob(right, rightType);

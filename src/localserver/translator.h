@@ -189,7 +189,10 @@ class Translator {
                         std::vector<SortKey>* keys = nullptr);
     std::string comparison(const std::string& op, const ast::Expr& left, const ast::Expr& right,
                            bool aggregates);
-    std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type);
+    // `otherKind`: the binary kind of the value compared with, which a text
+    // literal is converted to ('NaN' and 'INF' among its values).
+    std::string operand(const ast::Expr& e, SqlType other, bool aggregates, SqlType* type,
+                        BinaryKind otherKind = BinaryKind::kNone);
     void checkGrouped(const ast::Expr& e, const std::set<std::string>& groups, bool hasGroupBy);
     std::string canonical(const std::string& sql) const;
     std::string bindLiteral(const ast::Expr& e, SqlValue value, ParamOrigin::Kind kind);

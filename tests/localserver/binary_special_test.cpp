@@ -171,6 +171,10 @@ TEST_F(BinarySpecialTest, OrderedWithNanAboveInfinity) {
          {"-Inf|1", "-1.0E+125|1", "1.5E+000|1", "Inf|1", "Nan|2"}},
         {"SELECT COUNT(DISTINCT D), COUNT(DISTINCT F) FROM S", {"5|5"}},
         {"SELECT ID FROM S WHERE D = BINARY_DOUBLE_NAN ORDER BY ID", {"1", "5"}},
+        // A text compared with a binary value is converted to its type.
+        {"SELECT ID FROM S WHERE D = 'NaN' OR 'inf' = F ORDER BY ID", {"1", "2", "5"}},
+        {"SELECT ID FROM S WHERE F < '-1E38' ORDER BY ID", {"3"}},
+        {"SELECT ID FROM S WHERE D = 'Infinity'", {"ORA-01722"}},
         {"SELECT ID FROM S WHERE D > BINARY_DOUBLE_INFINITY ORDER BY ID", {"1", "5"}},
         {"SELECT ID FROM S WHERE D < -1e125 ORDER BY ID", {"3"}},
         {"SELECT ID FROM S WHERE F BETWEEN 1 AND BINARY_FLOAT_INFINITY ORDER BY ID", {"2", "4"}},
