@@ -77,19 +77,33 @@ Field nextField(std::string_view text, std::size_t& at) {
     return {tag, text.substr(colon + 1, size)};
 }
 
+// One nested statement running, and the values its own nested calls gave.
+// The rows it reads stay as they are while it runs (it only reads, and the
+// statement that changes rows computes a row's values before writing it), so
+// a call repeated with the same values in that time gives the same value:
+// levels that read nothing of their own rows are run once per run of the
+// level around them, not once per row.
+struct NestedFrame {
+    const std::string* sql;
+    std::vector<std::pair<std::vector<SqlValue>, SqlValue>> given;
+};
+
+// The calls kept per run: enough for the repeats, small enough to search.
+constexpr std::size_t kKeptCalls = 16;
+
 // The nested statements running now on this thread, innermost last: their
 // depth is bounded, and a statement already running is never handed out of
 // the cache again (that would reset it under its caller).
-thread_local std::vector<const std::string*> nestedRunning;
+thread_local std::vector<NestedFrame> nestedRunning;
 
 class NestedRun {
   public:
     explicit NestedRun(const std::string& sql) {
         if (nestedRunning.size() >= static_cast<std::size_t>(kMaxNestedStatements))
             tooComplex();
-        for (const std::string* running : nestedRunning)
-            reentered_ = reentered_ || *running == sql;
-        nestedRunning.push_back(&sql);
+        for (const NestedFrame& running : nestedRunning)
+            reentered_ = reentered_ || *running.sql == sql;
+        nestedRunning.push_back({&sql, {}});
     }
     NestedRun(const NestedRun&) = delete;
     NestedRun& operator=(const NestedRun&) = delete;
@@ -99,6 +113,18 @@ class NestedRun {
   private:
     bool reentered_ = false;
 };
+
+// Whether two calls pass the same values; the query, first, compared last,
+// as it is the longest and most often the same.
+bool sameCall(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = a.size(); i > 0; --i) {
+        if (a[i - 1] != b[i - 1])
+            return false;
+    }
+    return true;
+}
 
 // The one value a scalar subquery's statement gives.
 SqlValue singleValueOf(SqliteStatement& statement, const std::vector<SqlValue>& params) {
@@ -113,7 +139,7 @@ SqlValue singleValueOf(SqliteStatement& statement, const std::vector<SqlValue>& 
     return value;
 }
 
-SqlValue runNested(SqliteDb& db, const std::vector<SqlValue>& args) {
+SqlValue runQuery(SqliteDb& db, const std::vector<SqlValue>& args) {
     const auto* text = args.empty() ? nullptr : std::get_if<std::string>(&args[0]);
     if (!text)
         throw std::logic_error("mv_nested without its query");
@@ -127,6 +153,20 @@ SqlValue runNested(SqliteDb& db, const std::vector<SqlValue>& args) {
         return singleValueOf(*db.prepare(query.sql), query.params);
     CachedStatement statement = db.cached(query.sql);
     return singleValueOf(statement, query.params);
+}
+
+SqlValue runNested(SqliteDb& db, const std::vector<SqlValue>& args) {
+    if (nestedRunning.empty())
+        return runQuery(db, args);
+    for (const auto& [values, value] : nestedRunning.back().given) {
+        if (sameCall(values, args))
+            return value;
+    }
+    SqlValue value = runQuery(db, args);
+    auto& given = nestedRunning.back().given;
+    if (given.size() < kKeptCalls)
+        given.emplace_back(args, value);
+    return value;
 }
 
 }  // namespace

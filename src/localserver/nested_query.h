@@ -1,8 +1,8 @@
 #pragma once
-// Scalar subqueries nested deeper than one SQLite statement can hold (its
-// parser stops at about twenty nested queries) run as statements of their
-// own: the enclosing statement calls mv_nested with the query and the values
-// it reads of the queries around it, once for each row that reaches it.
+// Subqueries nested deeper than one SQLite statement can hold (its parser
+// stops at about twenty nested queries) run as statements of their own: the
+// enclosing statement calls mv_nested with the query and the values it reads
+// of the queries around it, once for each row that reaches it.
 
 #include <cstddef>
 #include <string>

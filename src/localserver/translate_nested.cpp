@@ -1,5 +1,5 @@
-// Scalar subqueries translated as statements of their own, for nesting
-// deeper than one SQLite statement holds.
+// Subqueries (scalar, EXISTS and IN) translated as statements of their own,
+// for nesting deeper than one SQLite statement holds.
 #include <algorithm>
 #include <stdexcept>
 

@@ -200,7 +200,7 @@ class Translator {
 
     std::string subquery(const ast::Select& s, bool single);
     std::string scalarSubquery(const ast::Select& s, SqlType* type);
-    // ---- scalar subqueries run as statements of their own (translate_nested.cpp) ----
+    // ---- subqueries run as statements of their own (translate_nested.cpp) ----
     // A scalar subquery too deep for one SQLite statement: its own statement,
     // run by the call this returns, or its value when it reads nothing of
     // the queries around it.
