@@ -1,6 +1,8 @@
 // The data copy of the "JET=>Oracle" tab from the command line.
+#include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "cli/bulk_option.h"
 #include "cli/command.h"
@@ -21,8 +23,16 @@ class CopyProgress : public ConsoleFront {
   public:
     explicit CopyProgress(std::string table) : table_(std::move(table)) {}
     void setStatus(const std::string& text, bool) override {
-        if (std::sscanf(text.c_str(), "%lld / %lld", &row_, &total_) != 2)
+        // Read without sscanf: the copy one row per statement says every row.
+        const char* end = text.data() + text.size();
+        long long row = 0;
+        long long total = 0;
+        const auto first = std::from_chars(text.data(), end, row);
+        if (first.ec != std::errc() || !std::string_view(first.ptr, end).starts_with(" / ") ||
+            std::from_chars(first.ptr + 3, end, total).ec != std::errc())
             return;
+        row_ = row;
+        total_ = total;
         started_ = true;
         line_.update(table_, row_, total_);
     }
