@@ -292,10 +292,9 @@ std::string Translator::expr(const ast::Expr& e, SqlType* type, bool aggregates)
             return binary(e, type, aggregates);
         case Expr::Kind::kIsNull:
             set(type, SqlType::kUnknown);
-            if (!e.text.empty())
-                return binaryCondition(e, aggregates);
-            return "(" + expr(*e.args[0], nullptr, aggregates) +
-                   (e.negated ? " IS NOT NULL)" : " IS NULL)");
+            return !e.text.empty() ? binaryCondition(e, aggregates)
+                                   : "(" + expr(*e.args[0], nullptr, aggregates) +
+                                         (e.negated ? " IS NOT NULL)" : " IS NULL)");
         case Expr::Kind::kSubquery:
             return scalarSubquery(*e.subquery, type);
         case Expr::Kind::kExists:

@@ -533,6 +533,7 @@ std::size_t checkCharacterLength(const ColumnTarget& target, std::string_view te
 }
 
 void fitNumberToColumn(Number& number, const ColumnDef& column) {
+    number.requireFinite();  // a NUMBER holds no infinity or NaN
     if (column.dataType == "FLOAT" || (!column.precision && !column.scale))
         return;
     const int scale = column.scale.value_or(0);
@@ -567,14 +568,12 @@ SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue inp
     }
     if (kind == ColumnKind::kNumber) {
         const BinaryKind binary = binaryKindOf(type);
-        if (const auto* text = std::get_if<std::string>(&input);
-            text && binary != BinaryKind::kNone)
-            return binaryFromString(*text, binary);  // 'NaN' and 'INF' too
+        if (binary != BinaryKind::kNone && std::holds_alternative<std::string>(input))
+            return binaryFromString(std::get<std::string>(input), binary);  // 'NaN', 'INF' too
         Number number = std::holds_alternative<Number>(input) ? std::move(std::get<Number>(input))
                                                               : *numberOf(input);
         if (binary != BinaryKind::kNone)
             return toBinary(number, binary);
-        number.requireFinite();  // a NUMBER holds no infinity or NaN
         fitNumberToColumn(number, column);
         return number;
     }
