@@ -3,6 +3,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "encoding/ascii.h"
 #include "localserver/errors.h"
 #include "localserver/parser.h"
 
@@ -20,23 +21,11 @@ void putField(std::string& out, char tag, std::string_view payload) {
     out += payload;
 }
 
-std::string hexOf(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
-    }
-    return out;
-}
-
 int nibbleOf(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     throw std::invalid_argument("nested query: bad hexadecimal digit");
 }
 
@@ -180,7 +169,7 @@ std::string encodeNestedQuery(const NestedQuery& query) {
         else if (const auto* i = std::get_if<std::int64_t>(&v))
             putField(out, 'i', std::to_string(*i));
         else if (const auto* n = std::get_if<Number>(&v))
-            putField(out, 'd', hexOf(n->key()));
+            putField(out, 'd', encoding::hexText(n->key()));
         else
             putField(out, 's', std::get<std::string>(v));
     }

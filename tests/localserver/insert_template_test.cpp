@@ -10,6 +10,7 @@
 #include "localserver/insert_template.h"
 #include "localserver/local_session.h"
 #include "server_fixture.h"
+#include "wait_seen.h"
 
 namespace malvorn::localserver {
 namespace {
@@ -86,26 +87,6 @@ TEST(InsertTemplate, MatchesAgainAfterAMissAndNothingOnceForgotten) {
     kept.forget();
     EXPECT_EQ(kept.match(first), nullptr);
 }
-
-class WaitSeen {
-  public:
-    std::function<void()> observer() {
-        return [this] {
-            const std::lock_guard lock(mutex_);
-            seen_ = true;
-            changed_.notify_all();
-        };
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return seen_; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool seen_ = false;
-};
 
 class RepeatedInsertTest : public ServerTest {
   protected:

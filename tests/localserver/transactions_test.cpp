@@ -9,34 +9,10 @@
 
 #include "localserver/local_session.h"
 #include "server_fixture.h"
+#include "wait_seen.h"
 
 namespace malvorn::localserver {
 namespace {
-
-// Opened once a session starts to wait for another's lock.
-class WaitSeen {
-  public:
-    std::function<void()> observer() {
-        return [this] {
-            const std::lock_guard lock(mutex_);
-            seen_ = true;
-            changed_.notify_all();
-        };
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return seen_; });
-    }
-    bool seen() {
-        const std::lock_guard lock(mutex_);
-        return seen_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool seen_ = false;
-};
 
 class TransactionTest : public ServerTest {
   protected:
