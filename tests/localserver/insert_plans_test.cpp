@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "described_tokens.h"
 #include "localserver/change_signal.h"
 #include "localserver/lexer.h"
 #include "server_fixture.h"
@@ -173,14 +174,6 @@ TEST_F(InsertPlansTest, ABatchRowACheckRefusesFailsAsItsLiteralInsert) {
 
 // What the server keeps from one statement for the next: the tokens' memory
 // and the plans of INSERTs alike but for their literals.
-std::string described(const std::vector<Token>& tokens) {
-    std::string out;
-    for (const Token& t : tokens) {
-        out += std::to_string(static_cast<int>(t.kind)) + "[" + std::to_string(t.begin) + "," +
-               std::to_string(t.end) + "]" + t.text + " ";
-    }
-    return out;
-}
 
 // One buffer through statements longer, shorter and failing part way gives
 // each time the tokens a fresh one gives.

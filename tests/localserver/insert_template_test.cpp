@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "described_tokens.h"
 #include "localserver/insert_template.h"
 #include "localserver/local_session.h"
 #include "server_fixture.h"
@@ -14,15 +15,6 @@
 
 namespace malvorn::localserver {
 namespace {
-
-std::string described(const std::vector<Token>& tokens) {
-    std::string out;
-    for (const Token& t : tokens) {
-        out += std::to_string(static_cast<int>(t.kind)) + "[" + std::to_string(t.begin) + "," +
-               std::to_string(t.end) + "]" + t.text + " ";
-    }
-    return out;
-}
 
 TEST(InsertTemplate, MatchesOnlyWhatReadsAsTheSameTokensButLiterals) {
     const struct {
