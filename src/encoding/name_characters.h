@@ -21,7 +21,9 @@ inline constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 
 // Whether the ideographic space starts at byte `i` of `text`.
 inline bool isIdeographicSpaceAt(std::string_view text, std::size_t i) {
-    return i < text.size() && text.substr(i, kIdeographicSpace.size()) == kIdeographicSpace;
+    // The first byte alone settles most bytes: the lexer asks at every one.
+    return i < text.size() && text[i] == kIdeographicSpace[0] &&
+           text.substr(i, kIdeographicSpace.size()) == kIdeographicSpace;
 }
 
 }  // namespace malvorn::encoding

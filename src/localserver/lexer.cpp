@@ -95,16 +95,11 @@ std::size_t scanNumber(const std::string& s, std::size_t i, Token& t) {
     return i;
 }
 
-// The ideographic space's first byte, before the whole is compared.
-bool isIdeographicSpaceStart(const std::string& s, std::size_t i) {
-    return static_cast<unsigned char>(s[i]) == 0xE3 && isIdeographicSpaceAt(s, i);
-}
-
 std::size_t scanWord(const std::string& s, std::size_t i, Token& t) {
     t.kind = Token::Kind::kWord;
     bool ascii = true;
     while (i < s.size() && isNamePartByte(s[i])) {
-        if (isIdeographicSpaceStart(s, i))
+        if (isIdeographicSpaceAt(s, i))
             oraThrow(911, "invalid character");
         ascii = ascii && static_cast<unsigned char>(s[i]) < 0x80;
         ++i;
@@ -160,7 +155,7 @@ std::size_t skipSpace(const std::string& s, std::size_t i) {
     while (i < n) {
         if (isBlank(s[i])) {
             ++i;
-        } else if (isIdeographicSpaceStart(s, i)) {
+        } else if (isIdeographicSpaceAt(s, i)) {
             oraThrow(911, "invalid character");
         } else if (s[i] == '-' && i + 1 < n && s[i + 1] == '-') {
             while (i < n && s[i] != '\n')
