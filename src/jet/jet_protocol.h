@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/jet_error.h"
@@ -74,7 +75,11 @@ class PayloadWriter {
     PayloadWriter& i64(std::int64_t value);
     PayloadWriter& f64(double value);
     PayloadWriter& f32(float value);
-    PayloadWriter& text(const std::string& value);
+    PayloadWriter& text(std::string_view value);
+    // Bytes written so far, and a u32 written again at `at` (a count known
+    // only once what it counts is written).
+    std::size_t size() const { return bytes_.size(); }
+    void rewriteU32(std::size_t at, std::uint32_t value);
     std::string take() { return std::move(bytes_); }
 
   private:
@@ -91,6 +96,8 @@ class PayloadReader {
     double f64();
     float f32();
     std::string text();
+    // The text's bytes inside the payload, valid as long as it is.
+    std::string_view textView();
     bool atEnd() const { return position_ == bytes_.size(); }
 
   private:
@@ -101,6 +108,10 @@ class PayloadReader {
 
 void writeValue(PayloadWriter& out, const JetValue& value);
 JetValue readValue(PayloadReader& in);
+// The same into `value`, whose text keeps its memory when the new value is
+// a text of the same kind (the row cursors decode every batch into the
+// rows of the last).
+void readValue(PayloadReader& in, JetValue& value);
 
 std::string encodeTableDef(const model::JetTableDef& table);
 model::JetTableDef decodeTableDef(const std::string& payload);

@@ -419,7 +419,7 @@ class ClientRowCursor : public JetRowCursor {
             JetRow& row = pending_[i];
             row.resize(columns_.size());
             for (auto& value : row)
-                value = protocol::readValue(in);
+                protocol::readValue(in, value);
         }
         const bool ended = in.u8() != 0;
         if (!in.atEnd())

@@ -170,27 +170,27 @@ class Server {
         }
         if (!cursor_)
             throw protocol::ProtocolError("no rows are open");
+        // The rows are written straight after a count written again at the end.
         PayloadWriter rows;
-        std::string encoded;
+        rows.u32(0);
+        constexpr std::size_t kCountBytes = 4;
         std::uint32_t count = 0;
         bool ended = false;
-        JetRow row;
-        while (count < std::max<std::uint32_t>(maxRows, 1) && encoded.size() < kBatchBytes) {
-            if (!cursor_->next(row)) {
+        while (count < std::max<std::uint32_t>(maxRows, 1) &&
+               rows.size() - kCountBytes < kBatchBytes) {
+            if (!cursor_->next(row_)) {
                 ended = true;
                 break;
             }
-            PayloadWriter one;
-            for (const auto& value : row)
-                protocol::writeValue(one, value);
-            encoded += one.take();
+            for (const auto& value : row_)
+                protocol::writeValue(rows, value);
             ++count;
         }
         if (ended)
             cursor_.reset();
-        PayloadWriter head;
-        head.u32(count);
-        reply(MessageType::kRowBatch, head.take() + encoded + static_cast<char>(ended ? 1 : 0));
+        rows.rewriteU32(0, count);
+        rows.u8(ended ? 1 : 0);
+        reply(MessageType::kRowBatch, rows.take());
     }
 
     // The heap needs no more than the file can fill, from the start: the
@@ -213,6 +213,7 @@ class Server {
     std::unique_ptr<JetSource> source_;
     std::unique_ptr<JetRowCursor> cursor_;
     bool streaming_ = false;  // a row stream was opened and no other request came since
+    JetRow row_;              // decoded into again for every row, keeping its memory
 };
 
 // Points stdout at /dev/null: anything the Jet library prints must not end

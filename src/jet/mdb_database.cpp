@@ -24,7 +24,9 @@
 #include "jet/jet_error.h"
 #include "jet/mdb_calculated.h"
 #include "jet/mdb_database.h"
+#include "jet/mdb_rows.h"
 #include "jet/mdb_schema.h"
+#include "jet/stored_text.h"
 
 namespace malvorn::jet {
 namespace {
@@ -76,7 +78,7 @@ std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
 
 HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
     // The library reads both at open; the reader process is single-threaded.
-    ::setenv("MDB_ICONV", "UTF-8", 1);
+    ::setenv("MDBICONV", "UTF-8", 1);
     ::setenv("MDB_JET3_CHARSET", jet3Charset.c_str(), 1);
     HandlePtr handle(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!handle)
@@ -366,7 +368,11 @@ class MdbRowCursor : public JetRowCursor {
         : database_(database),
           table_(std::move(table)),
           fields_(table_->num_cols),
-          calculated_(calculatedColumns(database.handle(), table_.get(), database.path())) {
+          calculated_(calculatedColumns(database.handle(), table_.get(), database.path())),
+          text_(database.jet4()
+                    ? std::string()
+                    : jet3Charset(database.handle()->f->code_page, database.handle()->f->lang_id),
+                [this](std::string_view stored) { return libraryText(stored); }) {
         for (unsigned i = 0; i < table_->num_cols; ++i) {
             MdbColumn* column = columnAt(table_.get(), i);
             if (isVersionHistoryLink(column->name, column->col_type))
@@ -384,17 +390,11 @@ class MdbRowCursor : public JetRowCursor {
     bool next(JetRow& row) override {
         if (table_->num_cols == 0)
             return false;
-        const bool fetched = mdb_fetch_row(table_.get()) != 0;
+        const SplitRow split = nextSplitRow(table_.get(), fields_);
         database_.checkPages();
-        if (!fetched)
+        if (split == SplitRow::kEnd)
             return false;
-        MdbHandle* mdb = database_.handle();
-        int start = 0;
-        size_t length = 0;
-        if (mdb_find_row(mdb, static_cast<int>(table_->cur_row) - 1, &start, &length) != 0)
-            throw damaged();
-        start &= kRowOffsetMask;
-        if (mdb_crack_row(table_.get(), start, length, fields_.data()) < 0)
+        if (split == SplitRow::kUnsplittable)
             throw damaged();
         row.assign(table_->num_cols, JetValue());
         for (unsigned i = 0; i < table_->num_cols; ++i) {
@@ -431,10 +431,14 @@ class MdbRowCursor : public JetRowCursor {
     }
 
     std::string text(const char* bytes, std::size_t length) {
+        return text_(std::string_view(bytes, length));
+    }
+
+    std::string libraryText(std::string_view stored) {
         // Every stored byte can become at most three bytes of UTF-8.
-        std::string out(length * 3 + 8, '\0');
-        const int written =
-            mdb_unicode2ascii(database_.handle(), bytes, length, out.data(), out.size());
+        std::string out(stored.size() * 3 + 8, '\0');
+        const int written = mdb_unicode2ascii(database_.handle(), stored.data(), stored.size(),
+                                              out.data(), out.size());
         out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
         return out;
     }
@@ -574,6 +578,7 @@ class MdbRowCursor : public JetRowCursor {
     TablePtr table_;
     std::vector<MdbField> fields_;
     std::vector<bool> calculated_;  // by column position
+    StoredText text_;
     std::vector<JetColumn> columns_;
     std::vector<unsigned> leftOut_;  // positions of the engine's link columns, ascending
     std::int64_t delivered_ = 0;

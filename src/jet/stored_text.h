@@ -1,0 +1,63 @@
+#pragma once
+
+// Stored Text and Memo bytes to UTF-8, the way the Jet library's own
+// conversion (iconv, one call per value) gives them, without the call: the
+// reader converts millions of values a table, and the library's way spends
+// more on setting up each conversion than on the bytes themselves.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace malvorn::jet {
+
+// Jet 4 and ACE text: UCS-2 little-endian, or, after the marker FF FE, runs
+// of one byte per character (the high byte zero) and of two, each 00 byte
+// switching between them. As the library gives it: a surrogate code unit
+// becomes '?', a last odd byte is dropped, and a run of two bytes cut short
+// ends the value.
+void appendUcs2Text(std::string_view stored, std::string& out);
+
+// A code page in which every byte is one character on its own (no state, no
+// combining of marks), so that a table of 256 conversions made once gives
+// what converting the whole value gives.
+class SingleByteText {
+  public:
+    // Whether `charset` (an iconv name as jet3Charset gives it) is one.
+    static bool suits(std::string_view charset);
+    // The table from the general conversion of each byte alone; nullopt
+    // when a byte does not come back as one short character.
+    static std::optional<SingleByteText> make(
+        const std::function<std::string(std::string_view)>& convert);
+    void append(std::string_view stored, std::string& out) const;
+
+  private:
+    SingleByteText() = default;
+    std::array<std::array<char, 4>, 256> utf8_{};
+    std::array<std::uint8_t, 256> sizes_{};
+};
+
+// The conversion of one file's text: the quick ones above where they give
+// the library's result, the library's (`general`) for the rest (Jet 3 code
+// pages of more than one byte a character).
+class StoredText {
+  public:
+    using Convert = std::function<std::string(std::string_view)>;
+    // `jet3Charset` empty for Jet 4 and ACE files.
+    StoredText(const std::string& jet3Charset, Convert general);
+    std::string operator()(std::string_view stored) const;
+
+  private:
+    bool jet4_;
+    std::optional<SingleByteText> table_;
+    Convert general_;
+};
+
+// The library's own conversion of `stored` for a file of that kind
+// (`jet3Charset` empty for Jet 4), as the reader set it up before the quick
+// ones above; for comparing them with it.
+std::string libraryText(std::string_view stored, const std::string& jet3Charset);
+
+}  // namespace malvorn::jet

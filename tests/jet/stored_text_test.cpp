@@ -1,0 +1,145 @@
+// The reader's own conversion of stored text against the Jet library's, which
+// it replaces: every value must come out byte for byte as the library gave it.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "jet/stored_text.h"
+
+namespace malvorn::jet {
+namespace {
+
+using namespace std::string_literals;
+
+std::string ucs2(std::string_view stored) {
+    std::string out;
+    appendUcs2Text(stored, out);
+    return out;
+}
+
+// The first position where two conversions part, for a readable failure.
+std::string firstDifference(const std::string& ours, const std::string& library) {
+    std::size_t at = 0;
+    while (at < ours.size() && at < library.size() && ours[at] == library[at])
+        ++at;
+    return "first difference at byte " + std::to_string(at) + " of " + std::to_string(ours.size()) +
+           " / " + std::to_string(library.size());
+}
+
+TEST(StoredText, Jet4ValuesAsTheLibraryGivesThem) {
+    struct Case {
+        const char* name;
+        std::string stored;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"empty", "", ""},
+        {"two characters", "A\0B\0"s, "AB"},
+        {"a last odd byte is dropped", "A\0B"s, "A"},
+        {"one byte alone", "A", ""},
+        {"a NUL character is kept", "\0\0A\0"s, "\0A"s},
+        {"two-byte and three-byte UTF-8", "\xE9\x00\x42\x30"s, "é\xE3\x81\x82"},
+        {"the last code units of two and three bytes", "\xFF\x07\x00\x08"s, "\xDF\xBF\xE0\xA0\x80"},
+        {"a high surrogate alone", "\x3D\xD8"s, "?"},
+        {"a surrogate pair is two refused units", "\x3D\xD8\x00\xDE"s, "??"},
+        {"the last units of the plane", "\xFE\xFF\xFF\xFF"s, "\xEF\xBF\xBE\xEF\xBF\xBF"},
+        {"the marker in the middle is a character", "A\0\xFF\xFE"s, "A\xEF\xBB\xBF"},
+        {"the marker alone", "\xFF\xFE", ""},
+        {"compressed",
+         "\xFF\xFE"
+         "abc",
+         "abc"},
+        {"compressed, high half of Latin-1", "\xFF\xFE\xE9", "é"},
+        {"compressed, then a run of two bytes",
+         "\xFF\xFE"
+         "a\0\x42\x30"s,
+         "a\xE3\x81\x82"},
+        {"a run of two bytes, back to one", "\xFF\xFE\0\x42\x30\0b"s,
+         "\xE3\x81\x82"
+         "b"},
+        {"a run of two bytes cut short ends the value", "\xFF\xFE\0\x42\x30\x41"s, "\xE3\x81\x82"},
+        {"a zero byte where a character of two would start switches back",
+         "\xFF\xFE\0\0\x01"
+         "A"s,
+         "\x01"
+         "A"},
+        {"a surrogate in a run of two", "\xFF\xFE\0\x3D\xD8"s, "?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ucs2(c.stored), c.utf8);
+        EXPECT_EQ(libraryText(c.stored, ""), c.utf8);
+    }
+}
+
+TEST(StoredText, Jet4EveryCodeUnitAndEveryCompressedByte) {
+    std::string all;
+    for (unsigned unit = 0; unit <= 0xFFFF; ++unit)
+        all += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const std::string library = libraryText(all, "");
+    const std::string ours = ucs2(all);
+    EXPECT_TRUE(ours == library) << firstDifference(ours, library);
+
+    std::string compressed = "\xFF\xFE";
+    for (int byte = 1; byte < 256; ++byte)
+        compressed += static_cast<char>(byte);
+    EXPECT_EQ(ucs2(compressed), libraryText(compressed, ""));
+}
+
+TEST(StoredText, Jet4RandomValuesOfTheTrickyBytes) {
+    // Bytes that switch runs, make surrogates and markers, or end a value
+    // short, mixed at random (a fixed seed: the same values every run).
+    const char tricky[] = {'\0', '\xFF', '\xFE', '\xD8', '\xDC', '\xDF', 'A', '\x30', '\x07'};
+    std::mt19937 random(29);
+    for (int round = 0; round < 4000; ++round) {
+        std::string stored = round % 2 == 0 ? "\xFF\xFE" : "";
+        const auto length = random() % 24;
+        for (unsigned i = 0; i < length; ++i)
+            stored += tricky[random() % sizeof tricky];
+        SCOPED_TRACE(::testing::PrintToString(stored));
+        ASSERT_EQ(ucs2(stored), libraryText(stored, ""));
+    }
+}
+
+TEST(StoredText, Jet3SingleByteCodePagesByTable) {
+    std::string everyByte;
+    for (int byte = 0; byte < 256; ++byte)
+        everyByte += static_cast<char>(byte);
+    const std::string someText = "Bol\xEDvar \x80 \x81\x8D\0x"s;
+    for (const char* charset :
+         {"CP874", "CP1250", "CP1251", "CP1252", "CP1253", "CP1254", "CP1256", "CP1257"}) {
+        SCOPED_TRACE(charset);
+        ASSERT_TRUE(SingleByteText::suits(charset));
+        const auto general = [&](std::string_view stored) { return libraryText(stored, charset); };
+        const StoredText text(charset, general);
+        for (const std::string& stored : {everyByte, someText, std::string()})
+            EXPECT_EQ(text(stored), general(stored));
+    }
+    // What the table must hold, not only agree on: the euro sign, and a '?'
+    // for bytes the code page leaves undefined.
+    const StoredText cp1252("CP1252", [](std::string_view s) { return libraryText(s, "CP1252"); });
+    EXPECT_EQ(cp1252("\x80\x81\xE9"), "\xE2\x82\xAC?\xC3\xA9");
+}
+
+TEST(StoredText, Jet3CodePagesOfSeveralBytesGoThroughTheLibrary) {
+    struct Case {
+        const char* charset;
+        bool byTable;
+    };
+    const Case cases[] = {{"CP932", false},  {"CP936", false},  {"CP950", false},
+                          {"CP1255", false}, {"CP1258", false}, {"CP1252", true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SingleByteText::suits(c.charset), c.byTable) << c.charset;
+
+    int generalCalls = 0;
+    const StoredText cp932("CP932", [&](std::string_view stored) {
+        ++generalCalls;
+        return libraryText(stored, "CP932");
+    });
+    EXPECT_EQ(cp932("\x82\xA0\x8A\xBF"), "\xE3\x81\x82\xE6\xBC\xA2");  // あ漢
+    EXPECT_EQ(generalCalls, 1);
+}
+
+}  // namespace
+}  // namespace malvorn::jet
