@@ -1,6 +1,7 @@
 #include "jet/jet_decode.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -244,18 +245,30 @@ std::optional<model::JetIndexDef> primaryIndexOf(const std::vector<StoredIndex>&
     return key;
 }
 
+namespace {
+
+// A little-endian unsigned integer: copied as it is where the machine's
+// order is the file's (a loop a byte is a visible share of reading a row).
+template <typename T>
+T readLittleEndian(const unsigned char* bytes) {
+    T value = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, sizeof value);
+    } else {
+        for (int i = sizeof(T) - 1; i >= 0; --i)
+            value = static_cast<T>((value << 8) | bytes[i]);
+    }
+    return value;
+}
+
+}  // namespace
+
 std::int64_t readInt64(const unsigned char* bytes) {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return static_cast<std::int64_t>(value);
+    return static_cast<std::int64_t>(readLittleEndian<std::uint64_t>(bytes));
 }
 
 std::int32_t readInt32(const unsigned char* bytes) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(readLittleEndian<std::uint32_t>(bytes));
 }
 
 std::int16_t readInt16(const unsigned char* bytes) {

@@ -27,8 +27,12 @@ void appendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
 
 std::uint64_t readLittleEndian(const char* bytes, int count) {
     std::uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, static_cast<std::size_t>(count));
+    } else {
+        for (int i = count - 1; i >= 0; --i)
+            value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    }
     return value;
 }
 
@@ -115,12 +119,8 @@ void PayloadWriter::rewriteU32(std::size_t at, std::uint32_t value) {
         bytes_[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-const char* PayloadReader::take(std::size_t count) {
-    if (bytes_.size() - position_ < count)
-        throw ProtocolError("payload too short");
-    const char* at = bytes_.data() + position_;
-    position_ += count;
-    return at;
+void PayloadReader::throwTooShort() {
+    throw ProtocolError("payload too short");
 }
 std::uint8_t PayloadReader::u8() {
     return static_cast<std::uint8_t>(*take(1));

@@ -32,16 +32,12 @@ std::uint32_t unitAt(const unsigned char* at) {
     return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8);
 }
 
-}  // namespace
-
-void appendUcs2Text(std::string_view stored, std::string& out) {
+// Writes the UTF-8 of `stored` at `put`, which has room for two bytes a
+// stored byte (one byte a character gives at most two, two bytes a
+// character at most three); returns the end of what it wrote.
+char* putUcs2Text(std::string_view stored, char* put) {
     const auto* at = reinterpret_cast<const unsigned char*>(stored.data());
     std::size_t left = stored.size();
-    // A stored byte gives at most two bytes of UTF-8 (one byte a character:
-    // two; two bytes a character: three); the end is cut back after.
-    const std::size_t before = out.size();
-    out.resize(before + 2 * left);
-    char* put = out.data() + before;
     if (left < 2 || at[0] != 0xFF || at[1] != 0xFE) {
         for (; left >= 2; at += 2, left -= 2)
             put = putUnit(unitAt(at), put);
@@ -67,7 +63,25 @@ void appendUcs2Text(std::string_view stored, std::string& out) {
             }
         }
     }
-    out.resize(static_cast<std::size_t>(put - out.data()));
+    return put;
+}
+
+}  // namespace
+
+void appendUcs2Text(std::string_view stored, std::string& out) {
+    // Most values are short: written on the stack and copied once, so that
+    // the string is no longer than the text (and holds it in place when it
+    // is short) instead of sized for the worst case.
+    char shortValue[512];
+    if (2 * stored.size() <= sizeof shortValue) {
+        out.append(shortValue,
+                   static_cast<std::size_t>(putUcs2Text(stored, shortValue) - shortValue));
+        return;
+    }
+    const std::size_t before = out.size();
+    out.resize(before + 2 * stored.size());
+    char* end = putUcs2Text(stored, out.data() + before);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 bool SingleByteText::suits(std::string_view charset) {
