@@ -151,35 +151,51 @@ std::string_view PayloadReader::textView() {
     return std::string_view(take(length), length);
 }
 
+// A switch on the tag rather than std::visit: its table of calls costs more
+// than writing the value, for every value of every row.
 void writeValue(PayloadWriter& out, const JetValue& value) {
-    out.u8(static_cast<std::uint8_t>(value.index()));
-    std::visit(
-        [&out](const auto& v) {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, bool>)
-                out.u8(v ? 1 : 0);
-            else if constexpr (std::is_same_v<T, std::int64_t>)
-                out.i64(v);
-            else if constexpr (std::is_same_v<T, float>)
-                out.f32(v);
-            else if constexpr (std::is_same_v<T, double>)
-                out.f64(v);
-            else if constexpr (std::is_same_v<T, JetCurrency>)
-                out.i64(v.scaled);
-            else if constexpr (std::is_same_v<T, JetDate>)
-                out.f64(v.serial);
-            else if constexpr (std::is_same_v<T, std::string>)
-                out.text(v);
-            else if constexpr (std::is_same_v<T, JetBinary>)
-                out.text(v.bytes);
-            else if constexpr (std::is_same_v<T, JetGuid>)
-                out.text(v.text);
-            else if constexpr (std::is_same_v<T, JetDecimal>)
-                out.text(v.text);
-            else if constexpr (std::is_same_v<T, JetTimestamp>)
-                out.text(v.text);
-        },
-        value);
+    const auto tag = static_cast<ValueTag>(value.index());
+    out.u8(tag);
+    switch (tag) {
+        case kNull:
+            return;
+        case kBool:
+            out.u8(*std::get_if<kBool>(&value) ? 1 : 0);
+            return;
+        case kInteger:
+            out.i64(*std::get_if<kInteger>(&value));
+            return;
+        case kSingle:
+            out.f32(*std::get_if<kSingle>(&value));
+            return;
+        case kDouble:
+            out.f64(*std::get_if<kDouble>(&value));
+            return;
+        case kCurrency:
+            out.i64(std::get_if<kCurrency>(&value)->scaled);
+            return;
+        case kDate:
+            out.f64(std::get_if<kDate>(&value)->serial);
+            return;
+        case kText:
+            out.text(*std::get_if<kText>(&value));
+            return;
+        case kBinary:
+            out.text(std::get_if<kBinary>(&value)->bytes);
+            return;
+        case kGuid:
+            out.text(std::get_if<kGuid>(&value)->text);
+            return;
+        case kDecimal:
+            out.text(std::get_if<kDecimal>(&value)->text);
+            return;
+        case kTimestamp:
+            out.text(std::get_if<kTimestamp>(&value)->text);
+            return;
+        case kTagCount:
+            break;
+    }
+    throw ProtocolError("unknown value kind");
 }
 
 namespace {
@@ -344,21 +360,42 @@ JetError decodeError(const std::string& payload) {
     return JetError(static_cast<JetErrorKind>(kind), in.text());
 }
 
-void FrameChannel::send(const Frame& frame) {
-    const std::string bytes = encodeFrame(frame);
+namespace {
+
+void sendAll(int fd, std::string_view bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         // MSG_NOSIGNAL: a peer that has died must become an error here, not a
         // SIGPIPE that ends the whole program.
-        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == ENOTSOCK)
-            n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+            n = ::write(fd, bytes.data() + sent, bytes.size() - sent);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             throw ProtocolError(std::string("send failed: ") + std::strerror(errno));
         sent += static_cast<std::size_t>(n);
     }
+}
+
+}  // namespace
+
+void FrameChannel::send(const Frame& frame) {
+    // A long payload (a batch of rows) goes out after its head rather than
+    // being copied behind it first; a short one in the same write.
+    constexpr std::size_t kLongPayload = 64 * 1024;
+    if (frame.payload.size() < kLongPayload) {
+        sendAll(fd_, encodeFrame(frame));
+        return;
+    }
+    const std::size_t length = frame.payload.size() + 1;
+    if (length > kMaxFrameBytes)
+        throw ProtocolError("frame too long");
+    std::string head;
+    appendLittleEndian(head, length, 4);
+    head += static_cast<char>(frame.type);
+    sendAll(fd_, head);
+    sendAll(fd_, frame.payload);
 }
 
 std::optional<Frame> FrameChannel::receive(std::chrono::milliseconds idle) {

@@ -396,7 +396,9 @@ class MdbRowCursor : public JetRowCursor {
             return false;
         if (split == SplitRow::kUnsplittable)
             throw damaged();
-        row.assign(table_->num_cols, JetValue());
+        // Every column's slot is assigned below (the split names each once):
+        // the row keeps its memory from the last.
+        row.resize(table_->num_cols);
         for (unsigned i = 0; i < table_->num_cols; ++i) {
             const MdbField& field = fields_[i];
             if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= table_->num_cols)
