@@ -12,6 +12,63 @@ namespace {
 constexpr int kRowOffsetMask = 0x1FFF;
 constexpr int kDeletedRow = 0x4000;
 
+unsigned int16At(const unsigned char* page, unsigned at) {
+    return static_cast<unsigned>(page[at]) | (static_cast<unsigned>(page[at + 1]) << 8);
+}
+
+// mdb_crack_row for a Jet 4 or ACE row, step by step and with its checks,
+// without its allocation and debug switches a row: the row's column count,
+// or -1 when the row's own layout does not hold. `offsets` is scratch.
+int splitJet4Row(MdbTableDef* table, unsigned rowStart, size_t rowSize, MdbField* fields,
+                 std::vector<unsigned>& offsets) {
+    unsigned char* page = table->entry->mdb->pg_buf;
+    const unsigned rowEnd = rowStart + static_cast<unsigned>(rowSize) - 1;
+    const unsigned rowCols = int16At(page, rowStart);
+    const unsigned maskBytes = (rowCols + 7) / 8;
+    if (maskBytes + 1 >= rowEnd)
+        return -1;
+    const unsigned char* nullMask = page + rowEnd - maskBytes + 1;
+    unsigned rowVarCols = 0;
+    if (table->num_var_cols > 0) {
+        rowVarCols = int16At(page, rowEnd - maskBytes - 1);
+        if (maskBytes + 3 + rowVarCols * 2 + 2 > rowEnd)
+            return -1;
+        offsets.resize(rowVarCols + 1);
+        for (unsigned i = 0; i <= rowVarCols; ++i)
+            offsets[i] = int16At(page, rowEnd - maskBytes - 3 - i * 2);
+    }
+    const unsigned rowFixedCols = rowCols - rowVarCols;
+    unsigned fixedFound = 0;
+    for (unsigned i = 0; i < table->num_cols; ++i) {
+        const auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+        MdbField& field = fields[i];
+        field.colnum = static_cast<int>(i);
+        field.is_fixed = column->is_fixed;
+        const auto columnNumber = static_cast<unsigned>(column->col_num);
+        field.is_null = (nullMask[columnNumber / 8] & (1u << (columnNumber % 8))) != 0 ? 0 : 1;
+        if (field.is_fixed && fixedFound < rowFixedCols) {
+            const unsigned at = rowStart + static_cast<unsigned>(column->fixed_offset) + 2;
+            field.start = static_cast<int>(at);
+            field.value = page + at;
+            field.siz = column->col_size;
+            ++fixedFound;
+        } else if (!field.is_fixed && column->var_col_num < rowVarCols) {
+            const unsigned from = offsets[column->var_col_num];
+            field.start = static_cast<int>(rowStart + from);
+            field.value = page + rowStart + from;
+            field.siz = static_cast<int>(offsets[column->var_col_num + 1] - from);
+        } else {
+            field.start = 0;
+            field.value = nullptr;
+            field.siz = 0;
+            field.is_null = 1;
+        }
+        if (static_cast<size_t>(field.start + field.siz) > rowStart + rowSize)
+            return -1;
+    }
+    return static_cast<int>(rowCols);
+}
+
 // One row of the page in the buffer, as mdb_read_row takes it: false for a
 // slot the library skips.
 bool splitRow(MdbTableDef* table, unsigned row, std::vector<MdbField>& fields) {
@@ -21,7 +78,14 @@ bool splitRow(MdbTableDef* table, unsigned row, std::vector<MdbField>& fields) {
         return false;
     if (!table->noskip_del && (start & kDeletedRow) != 0)
         return false;
-    return mdb_crack_row(table, start & kRowOffsetMask, size, fields.data()) >= 0;
+    MdbHandle* mdb = table->entry->mdb;
+    if (IS_JET3(mdb))
+        return mdb_crack_row(table, start & kRowOffsetMask, size, fields.data()) >= 0;
+    // Scratch for the variable columns' offsets, written whole for each row
+    // before it is read.
+    thread_local std::vector<unsigned> offsets;
+    return splitJet4Row(table, static_cast<unsigned>(start & kRowOffsetMask), size, fields.data(),
+                        offsets) >= 0;
 }
 
 }  // namespace

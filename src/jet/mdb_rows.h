@@ -10,7 +10,8 @@
 
 namespace malvorn::jet {
 
-// What nextSplitRow found.
+// What nextSplitRow found. Jet 4 and ACE rows are split here, as the
+// library's mdb_crack_row splits them; Jet 3 rows by mdb_crack_row.
 enum class SplitRow { kRow, kEnd, kUnsplittable };
 
 // The next row of `table` split into `fields` (one per column); kEnd at the
