@@ -51,31 +51,6 @@ MdbColumn* columnAt(MdbTableDef* table, unsigned i) {
     return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
 }
 
-// The table's index list as the library read it.
-std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
-    std::vector<StoredIndex> indexes;
-    for (unsigned i = 0; table->indices != nullptr && i < table->indices->len; ++i) {
-        const auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
-        StoredIndex stored;
-        stored.name = index->name;
-        stored.number = index->index_num;
-        stored.kind = index->index_type;
-        stored.unique = (index->flags & MDB_IDX_UNIQUE) != 0;
-        stored.ignoreNulls = (index->flags & MDB_IDX_IGNORENULLS) != 0;
-        stored.required = (index->flags & MDB_IDX_REQUIRED) != 0;
-        const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
-        // The library has already turned the stored column number into the
-        // column's position, counted from 1; the two differ once a column
-        // was deleted.
-        for (unsigned k = 0; k < keys; ++k) {
-            stored.keyColumns.push_back(index->key_col_num[k] - 1);
-            stored.descending.push_back(index->key_col_order[k] == MDB_DESC);
-        }
-        indexes.push_back(std::move(stored));
-    }
-    return indexes;
-}
-
 HandlePtr openHandle(const std::string& path, const std::string& jet3Charset, GuardedFile& file) {
     // The library reads both at open; the reader process is single-threaded.
     ::setenv("MDBICONV", "UTF-8", 1);
@@ -417,11 +392,13 @@ class MdbRowCursor : public JetRowCursor {
 
   private:
     // Names the table, the row (counted from 1) and the column being read.
-    JetError damaged() const {
+    JetError damaged(const std::string& what = std::string()) const {
         std::string where =
             std::string("テーブル ") + table_->name + " の行 " + std::to_string(delivered_ + 1);
         if (column_ != nullptr)
             where += std::string("、列 ") + column_->name;
+        if (!what.empty())
+            where += "、" + what;
         return makeJetError(JetErrorKind::kDamaged, database_.path(), where);
     }
 
@@ -432,8 +409,14 @@ class MdbRowCursor : public JetRowCursor {
         return database_.handle()->pg_buf + field.start;
     }
 
+    // A text UTF-8 cannot hold (half of a surrogate pair) is refused with
+    // its row and column rather than carried as a stand-in.
     std::string text(const char* bytes, std::size_t length) {
-        return text_(std::string_view(bytes, length));
+        try {
+            return text_(std::string_view(bytes, length));
+        } catch (const UnpairedSurrogate& e) {
+            throw damaged(e.what());
+        }
     }
 
     std::string libraryText(std::string_view stored) {

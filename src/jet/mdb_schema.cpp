@@ -1,5 +1,6 @@
 #include "jet/mdb_schema.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -135,6 +136,30 @@ std::optional<std::vector<RelationshipRow>> readRelationshipRows(MdbHandle* mdb,
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<StoredIndex> storedIndexes(MdbTableDef* table) {
+    std::vector<StoredIndex> indexes;
+    for (unsigned i = 0; table->indices != nullptr && i < table->indices->len; ++i) {
+        const auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+        StoredIndex stored;
+        stored.name = index->name;
+        stored.number = index->index_num;
+        stored.kind = index->index_type;
+        stored.unique = (index->flags & MDB_IDX_UNIQUE) != 0;
+        stored.ignoreNulls = (index->flags & MDB_IDX_IGNORENULLS) != 0;
+        stored.required = (index->flags & MDB_IDX_REQUIRED) != 0;
+        const unsigned keys = std::min<unsigned>(index->num_keys, MDB_MAX_IDX_COLS);
+        // The library has already turned the stored column number into the
+        // column's position, counted from 1; the two differ once a column
+        // was deleted.
+        for (unsigned k = 0; k < keys; ++k) {
+            stored.keyColumns.push_back(index->key_col_num[k] - 1);
+            stored.descending.push_back(index->key_col_order[k] == MDB_DESC);
+        }
+        indexes.push_back(std::move(stored));
+    }
+    return indexes;
 }
 
 }  // namespace malvorn::jet

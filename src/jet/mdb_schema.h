@@ -28,6 +28,9 @@ model::JetFieldSchema fieldSchemaOf(MdbColumn* column);
 // The table's own validation rule, its text and description.
 void readTableProperties(MdbTableDef* table, model::JetTableSchema& schema);
 
+// The table's index list as the library read it.
+std::vector<StoredIndex> storedIndexes(MdbTableDef* table);
+
 // Every row of the relationship catalog; nullopt when the file has no
 // catalog of relationships. Throws JetError (kDamaged, naming `path`) when
 // the catalog is there but its columns are not.

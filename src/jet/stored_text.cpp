@@ -11,15 +11,14 @@
 namespace malvorn::jet {
 namespace {
 
-// Writes one code unit at `out` and returns the end of what it wrote.
+// Writes one code unit at `out` and returns the end of what it wrote; not
+// for surrogates, which come in pairs (see `putUnits`).
 char* putUnit(std::uint32_t unit, char* out) {
     if (unit < 0x80) {
         *out++ = static_cast<char>(unit);
     } else if (unit < 0x800) {
         *out++ = static_cast<char>(0xC0 | (unit >> 6));
         *out++ = static_cast<char>(0x80 | (unit & 0x3F));
-    } else if (unit >= 0xD800 && unit < 0xE000) {
-        *out++ = '?';  // UCS-2 has no surrogates: the library's iconv refuses each unit
     } else {
         *out++ = static_cast<char>(0xE0 | (unit >> 12));
         *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
@@ -28,19 +27,62 @@ char* putUnit(std::uint32_t unit, char* out) {
     return out;
 }
 
+bool isSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit < 0xE000;
+}
+bool isHighSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit < 0xDC00;
+}
+bool isLowSurrogate(std::uint32_t unit) {
+    return unit >= 0xDC00 && unit < 0xE000;
+}
+
+// A character past U+FFFF, stored as a surrogate pair: four bytes of UTF-8.
+char* putPair(std::uint32_t high, std::uint32_t low, char* out) {
+    const std::uint32_t code = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+    *out++ = static_cast<char>(0xF0 | (code >> 18));
+    *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    return out;
+}
+
 std::uint32_t unitAt(const unsigned char* at) {
     return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8);
 }
 
+// The code unit at `at`, or with the one after it, the character of a
+// surrogate pair, written at `put`: how many stored bytes it took, 0 for a
+// surrogate without its other half (`pairable`: whether the two bytes after
+// `at` may hold that half).
+std::size_t putUnits(const unsigned char* at, std::size_t left, bool pairable, char*& put) {
+    const std::uint32_t unit = unitAt(at);
+    if (!isSurrogate(unit)) {
+        put = putUnit(unit, put);
+        return 2;
+    }
+    if (isHighSurrogate(unit) && pairable && left >= 4 && isLowSurrogate(unitAt(at + 2))) {
+        put = putPair(unit, unitAt(at + 2), put);
+        return 4;
+    }
+    return 0;
+}
+
 // Writes the UTF-8 of `stored` at `put`, which has room for two bytes a
 // stored byte (one byte a character gives at most two, two bytes a
-// character at most three); returns the end of what it wrote.
+// character at most three, four a pair four); returns the end of what it
+// wrote, or null at a surrogate without its other half.
 char* putUcs2Text(std::string_view stored, char* put) {
     const auto* at = reinterpret_cast<const unsigned char*>(stored.data());
     std::size_t left = stored.size();
     if (left < 2 || at[0] != 0xFF || at[1] != 0xFE) {
-        for (; left >= 2; at += 2, left -= 2)
-            put = putUnit(unitAt(at), put);
+        while (left >= 2) {
+            const std::size_t took = putUnits(at, left, true, put);
+            if (took == 0)
+                return nullptr;
+            at += took;
+            left -= took;
+        }
     } else {
         at += 2;
         left -= 2;
@@ -55,9 +97,13 @@ char* putUcs2Text(std::string_view stored, char* put) {
                 ++at;
                 --left;
             } else if (left >= 2) {
-                put = putUnit(unitAt(at), put);
-                at += 2;
-                left -= 2;
+                // A zero byte after a unit ends its run of two: the pair's
+                // second half cannot start with one.
+                const std::size_t took = putUnits(at, left, left >= 4 && at[2] != 0, put);
+                if (took == 0)
+                    return nullptr;
+                at += took;
+                left -= took;
             } else {
                 break;
             }
@@ -68,20 +114,27 @@ char* putUcs2Text(std::string_view stored, char* put) {
 
 }  // namespace
 
-void appendUcs2Text(std::string_view stored, std::string& out) {
+bool appendUcs2Text(std::string_view stored, std::string& out) {
     // Most values are short: written on the stack and copied once, so that
     // the string is no longer than the text (and holds it in place when it
     // is short) instead of sized for the worst case.
     char shortValue[512];
     if (2 * stored.size() <= sizeof shortValue) {
-        out.append(shortValue,
-                   static_cast<std::size_t>(putUcs2Text(stored, shortValue) - shortValue));
-        return;
+        const char* end = putUcs2Text(stored, shortValue);
+        if (end == nullptr)
+            return false;
+        out.append(shortValue, static_cast<std::size_t>(end - shortValue));
+        return true;
     }
     const std::size_t before = out.size();
     out.resize(before + 2 * stored.size());
     char* end = putUcs2Text(stored, out.data() + before);
+    if (end == nullptr) {
+        out.resize(before);
+        return false;
+    }
     out.resize(static_cast<std::size_t>(end - out.data()));
+    return true;
 }
 
 bool SingleByteText::suits(std::string_view charset) {
@@ -123,9 +176,10 @@ StoredText::StoredText(const std::string& jet3Charset, Convert general)
 
 std::string StoredText::operator()(std::string_view stored) const {
     std::string out;
-    if (jet4_)
-        appendUcs2Text(stored, out);
-    else if (table_)
+    if (jet4_) {
+        if (!appendUcs2Text(stored, out))
+            throw UnpairedSurrogate();
+    } else if (table_)
         table_->append(stored, out);
     else
         out = general_(stored);

@@ -1,13 +1,15 @@
 #pragma once
 
 // Stored Text and Memo bytes to UTF-8, the way the Jet library's own
-// conversion (iconv, one call per value) gives them, without the call: the
+// conversion (iconv, one call per value) gives them (but for characters past
+// U+FFFF, which it loses), without the call: the
 // reader converts millions of values a table, and the library's way spends
 // more on setting up each conversion than on the bytes themselves.
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -15,10 +17,18 @@ namespace malvorn::jet {
 
 // Jet 4 and ACE text: UCS-2 little-endian, or, after the marker FF FE, runs
 // of one byte per character (the high byte zero) and of two, each 00 byte
-// switching between them. As the library gives it: a surrogate code unit
-// becomes '?', a last odd byte is dropped, and a run of two bytes cut short
-// ends the value.
-void appendUcs2Text(std::string_view stored, std::string& out);
+// switching between them. As the library gives it, a last odd byte is
+// dropped and a run of two bytes cut short ends the value; unlike the
+// library (which turns each half into '?'), a surrogate pair is the
+// character past U+FFFF it stands for. False, with nothing appended, when a
+// surrogate has no other half: UTF-8 has no form for it.
+bool appendUcs2Text(std::string_view stored, std::string& out);
+
+// A Jet 4 text holding a surrogate without its other half.
+class UnpairedSurrogate : public std::runtime_error {
+  public:
+    UnpairedSurrogate() : std::runtime_error("対になっていないサロゲートを含む文字列") {}
+};
 
 // A code page in which every byte is one character on its own (no state, no
 // combining of marks), so that a table of 256 conversions made once gives
@@ -47,6 +57,7 @@ class StoredText {
     using Convert = std::function<std::string(std::string_view)>;
     // `jet3Charset` empty for Jet 4 and ACE files.
     StoredText(const std::string& jet3Charset, Convert general);
+    // Throws UnpairedSurrogate for a Jet 4 text that has one.
     std::string operator()(std::string_view stored) const;
 
   private:

@@ -38,7 +38,8 @@ using MigrateTest = MigrateFixture;
 TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     const std::string memo(100 * 1024, 'm');
     const std::string ole(5000, '\x7f');
-    const std::string japanese = "日本語のテキスト十字";  // ten characters, thirty bytes
+    // Nine characters in ten UTF-16 units (the last past U+FFFF), 28 bytes.
+    const std::string japanese = "日本語のテキスト\xF0\xA0\xAE\xB7";
     const JetBuildField amount{
         .name = "Amount", .type = 20, .allowZeroLength = true, .precision = 12, .scale = 3};
     JetBuildTable every{
@@ -69,7 +70,9 @@ TEST_F(MigrateTest, OracleSafeMovesEveryShapeAndReadsEveryValueBack) {
     EXPECT_EQ(rows(*scott_,
                    "SELECT LENGTH(Memo), LENGTH(\"名前\"), LENGTH(Picture), "
                    "Flag, \"Level\" FROM \"Every Type\" WHERE \"Order ID\" = 1"),
-              (Strings{"102400|10|5000|-1|0.0000001"}));
+              (Strings{"102400|9|5000|-1|0.0000001"}));
+    EXPECT_EQ(rows(*scott_, "SELECT \"名前\" FROM \"Every Type\" WHERE \"Order ID\" = 1"),
+              (Strings{japanese}));
     // The memo went in pieces because the server refuses one literal that long.
     EXPECT_EQ(
         oraCode([&] {

@@ -36,11 +36,14 @@ std::u16string utf8ToUtf16(std::string_view text) {
             cp = (cp << 6) | (next & 0x3F);
         }
         i += extra + 1;
-        // libmdb decodes Jet 4 text as UCS-2, so characters outside the BMP
-        // would not come back as written.
-        if (cp > 0xFFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            fail("text holds a character outside the Basic Multilingual Plane");
-        out.push_back(static_cast<char16_t>(cp));
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            fail("text is not valid UTF-8 (a surrogate or past U+10FFFF)");
+        if (cp > 0xFFFF) {  // a surrogate pair, as Access stores it
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
     }
     return out;
 }
