@@ -60,15 +60,15 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// User and system time so far of this process, or of its children that
-// ended (the reader processes).
-double cpuSeconds(int who = RUSAGE_SELF) {
+// User and system time so far of this process, of its children that ended
+// (the reader processes) or of this thread; or the system time alone.
+double cpuSeconds(int who = RUSAGE_SELF, bool systemOnly = false) {
     rusage usage{};
     ::getrusage(who, &usage);
     const auto seconds = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return (systemOnly ? 0 : seconds(usage.ru_utime)) + seconds(usage.ru_stime);
 }
 
 // One timed span: elapsed time, and over the same span the CPU of this
@@ -76,7 +76,7 @@ double cpuSeconds(int who = RUSAGE_SELF) {
 // ended within it. A phase's function opens one where its clock starts;
 // Best takes the figures of the last one ended.
 struct SpanFigures {
-    double seconds = 0, cpu = 0, thread = 0, children = 0;
+    double seconds = 0, cpu = 0, thread = 0, threadSystem = 0, children = 0;
 };
 SpanFigures gLastSpan;
 
@@ -85,6 +85,7 @@ class Span {
     Span()
         : cpu_(cpuSeconds()),
           thread_(cpuSeconds(RUSAGE_THREAD)),
+          threadSystem_(cpuSeconds(RUSAGE_THREAD, true)),
           children_(cpuSeconds(RUSAGE_CHILDREN)),
           start_(Clock::now()) {}
     // Ends the span; its elapsed seconds.
@@ -92,12 +93,13 @@ class Span {
         gLastSpan.seconds = secondsSince(start_);
         gLastSpan.cpu = cpuSeconds() - cpu_;
         gLastSpan.thread = cpuSeconds(RUSAGE_THREAD) - thread_;
+        gLastSpan.threadSystem = cpuSeconds(RUSAGE_THREAD, true) - threadSystem_;
         gLastSpan.children = cpuSeconds(RUSAGE_CHILDREN) - children_;
         return gLastSpan.seconds;
     }
 
   private:
-    double cpu_, thread_, children_;
+    double cpu_, thread_, threadSystem_, children_;
     Clock::time_point start_;
 };
 
@@ -107,12 +109,10 @@ class Span {
 // the process's other threads (the copy's reading and checking thread) and
 // of the reader process, each over the rounds: a busy machine adds to CPU
 // times too (shared caches, a virtual machine's stolen time), least where
-// least disturbed.
+// least disturbed; with the main thread's system time in its least round.
 struct Best {
-    double seconds = 1e300;
-    double cpu = 1e300;
-    double cpuWithReader = 1e300;
-    double mainThread = 1e300, otherThreads = 1e300, reader = 1e300;
+    double seconds = 1e300, cpu = 1e300, cpuWithReader = 1e300;
+    double mainThread = 1e300, otherThreads = 1e300, reader = 1e300, mainSystem = 0;
     std::vector<double> runs;
     template <typename Run>
     void measure(Run run) {
@@ -122,6 +122,7 @@ struct Best {
         seconds = std::min(seconds, f.seconds);
         cpu = std::min(cpu, f.cpu);
         cpuWithReader = std::min(cpuWithReader, f.cpu + f.children);
+        mainSystem = f.thread < mainThread ? f.threadSystem : mainSystem;
         mainThread = std::min(mainThread, f.thread);
         otherThreads = std::min(otherThreads, std::max(0.0, f.cpu - f.thread));
         reader = std::min(reader, f.children);
@@ -282,9 +283,8 @@ double sqliteInserts(const std::string& dbPath, std::int64_t rows, std::int64_t 
     insert.reset();
     owned.reset();
     const double seconds = span.end();
-    std::filesystem::remove(dbPath);
-    std::filesystem::remove(dbPath + "-wal");
-    std::filesystem::remove(dbPath + "-shm");
+    for (const char* end : {"", "-wal", "-shm"})
+        std::filesystem::remove(dbPath + end);
     return seconds;
 }
 
@@ -444,8 +444,10 @@ void printPhases(const Phases& best, std::int64_t rows, int rounds, bool bulkOnl
     const auto line = [&](const char* name, const Best& b) {
         std::printf("%-36s %6.2f s = %8.0f rows/s (CPU %.2f s, %.2f s with the reader)\n", name,
                     b.seconds, rate(b), b.cpu, b.cpuWithReader);
-        std::printf("%-36s   by thread: main %.3f s, other threads %.3f s, reader process %.3f s\n",
-                    "", b.mainThread, b.otherThreads, b.reader);
+        std::printf(
+            "%-36s   by thread: main %.3f s (system %.3f s), other threads %.3f s, "
+            "reader process %.3f s\n",
+            "", b.mainThread, b.mainSystem, b.otherThreads, b.reader);
     };
     std::printf(
         "best of %d rounds (elapsed; CPU: this process's, then with the reader process;\n"
@@ -500,7 +502,6 @@ int afterTheRounds(const std::string& path, const std::string& daysPath, const s
     WorkingFront working;
     const double labelled = copyOnce(path, folder, rows, working);
     std::printf("copy, working status:      %.2f s = %.0f rows/s\n", labelled, perSecond(labelled));
-
     // The status texts alone, as the copy makes and sends them.
     WorkingFront alone;
     const auto start = Clock::now();
@@ -525,8 +526,7 @@ int afterTheRounds(const std::string& path, const std::string& daysPath, const s
 
 int main(int argc, char** argv) {
     std::vector<std::string> numbers;
-    bool bulkOnly = false;
-    bool odbc = false;
+    bool bulkOnly = false, odbc = false;
     std::string writeOnly;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -592,9 +592,9 @@ int main(int argc, char** argv) {
         std::printf("peak memory of this process so far: %ld KB\n", peakKilobytes());
         best = phases;
     }
-    // The rest over the last size's file.
-    const std::int64_t rows = sizes.back();
     if (bulkOnly)
         return 0;
-    return afterTheRounds(path, daysPath, folder, dir.path(), rows, best.literal.seconds, odbc);
+    // The rest over the last size's file.
+    return afterTheRounds(path, daysPath, folder, dir.path(), sizes.back(), best.literal.seconds,
+                          odbc);
 }

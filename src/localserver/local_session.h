@@ -222,9 +222,6 @@ class LocalSession : public oracle::Session {
     void runWrite(SqliteStatement*& kept, const std::string& sql,
                   const std::shared_ptr<const TableInfo>& table,
                   const std::function<void(SqliteStatement&)>& bind);
-    // batch.cpp: rows 0..rows-1 as one transaction; the first refused ends
-    // it as BatchRowError with the rows before it committed.
-    void runBatch(std::size_t rows, const std::function<void(std::size_t)>& runRow);
     void checkWritable(const TableInfo& table) const;
 
     // An INSERT ... VALUES as translated, kept by the statement's shape (its

@@ -152,6 +152,13 @@ void SqliteStatement::bindKept(const KeptParam* params, std::size_t count) {
     }
 }
 
+void SqliteStatement::rebindKept(const KeptParam* params, std::size_t count) {
+    sqlite3_reset(stmt_);
+    if (static_cast<int>(count) != sqlite3_bind_parameter_count(stmt_))
+        sqlite3_clear_bindings(stmt_);
+    bindKept(params, count);
+}
+
 bool SqliteStatement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
@@ -292,6 +299,10 @@ std::int64_t SqliteDb::changes() const {
 
 bool SqliteDb::inTransaction() const {
     return sqlite3_get_autocommit(db_) == 0;
+}
+
+int SqliteDb::parameterLimit() const {
+    return sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
 }
 
 void SqliteDb::setBusyWait(std::chrono::milliseconds bound) {

@@ -74,6 +74,10 @@ class SqliteStatement {
     void bindAllKept(const std::vector<SqlValue>& values, const std::string* keys);
     // params[i] bound as parameter i + 1, without a copy.
     void bindKept(const KeptParam* params, std::size_t count);
+    // Reset and bindKept in one: when `params` cover every parameter the
+    // statement names, the old bindings are not cleared first, as each is
+    // replaced anyway (a row of a batch saves a pass over its parameters).
+    void rebindKept(const KeptParam* params, std::size_t count);
     // The highest parameter number the statement names.
     int parameterCount() const;
     // True while a row is available.
@@ -171,6 +175,8 @@ class SqliteDb {
     std::int64_t changes() const;
     // True while a transaction begun with BEGIN or SAVEPOINT is open.
     bool inTransaction() const;
+    // The most parameters one statement may name.
+    int parameterLimit() const;
 
     // How long a statement waits for another connection's lock before it
     // fails as busy.
