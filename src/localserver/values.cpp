@@ -10,6 +10,7 @@
 #include "encoding/utf8.h"
 #include "localserver/binary_float.h"
 #include "localserver/errors.h"
+#include "localserver/number_fit.h"
 #include "localserver/timestamps.h"
 
 namespace malvorn::localserver {
@@ -533,13 +534,7 @@ std::size_t checkCharacterLength(const ColumnTarget& target, std::string_view te
 }
 
 void fitNumberToColumn(Number& number, const ColumnDef& column) {
-    number.requireFinite();  // a NUMBER holds no infinity or NaN
-    if (column.dataType == "FLOAT" || (!column.precision && !column.scale))
-        return;
-    const int scale = column.scale.value_or(0);
-    number.round(scale);
-    if (!number.isZero() && number.magnitude() > column.precision.value_or(38) - scale)
-        oraThrow(1438, "value larger than specified precision allowed for this column");
+    fitNumber(number, NumberFit::of(column));
 }
 
 SqlValue coerceForKind(ColumnKind kind, const ColumnTarget& target, SqlValue input) {
