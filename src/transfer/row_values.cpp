@@ -52,6 +52,11 @@ void putNumberValue(BoundValue& out, const jet::JetValue& value) {
         return putNumber(out, *numberText(value, buffer), true, *integer, 0);
     if (const auto* currency = std::get_if<jet::JetCurrency>(&value))
         return putNumber(out, *numberText(value, buffer), true, currency->scaled, 4);
+    // Written by to_chars, which writes numbers only (an infinity is refused).
+    if (std::holds_alternative<double>(value) || std::holds_alternative<float>(value)) {
+        const std::string_view text = *numberText(value, buffer);
+        return putNumber(out, text, text == "0", 0, 0);
+    }
     const std::string_view text = base::gfNullToValueView(numberText(value, buffer));
     putNumber(out, text, text == "0", 0, 0);
 }
