@@ -133,10 +133,11 @@ std::string placeholderStatement(const std::string& head, std::size_t columns) {
 void rowValuesInto(const std::vector<jet::JetColumn>& columns, const jet::JetRow& row, bool safe,
                    const RowPlace* place, oracle::BoundRow& out) {
     out.resize(columns.size());
+    // Both sides lvalues: the field is read in place, not copied.
+    const jet::JetValue null;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         try {
-            assignBoundValue(out[i], columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue(),
-                             safe);
+            assignBoundValue(out[i], columns[i].typeCode, i < row.size() ? row[i] : null, safe);
         } catch (const LiteralError& e) {
             if (!place)
                 throw;
