@@ -59,6 +59,8 @@ bool checkBoundNumber(const oracle::BoundNumber& bound, const NumberFit& fit, Nu
         if (fittedScaledKeyInto(bound.units, bound.scale, fit, key))
             return true;
         number.assignScaled(bound.units, bound.scale);
+    } else if (plainTextKeyInto(bound.text, fit, key)) {
+        return true;
     } else if (!number.assignText(bound.text)) {
         return false;
     }

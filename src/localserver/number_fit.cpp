@@ -8,6 +8,10 @@ namespace malvorn::localserver {
 namespace {
 
 constexpr int kMaxFastScale = 18;
+// Well inside what a Number holds (below 1E126, down to 1E-130), so that
+// nothing read the short way overflows or becomes zero.
+constexpr int kMaxFastPoint = 120;
+constexpr int kMaxFastDigits = 38;
 // 10^0 to 10^19, all that a uint64 holds.
 constexpr std::uint64_t kPowersOfTen[] = {1ULL,
                                           10ULL,
@@ -82,6 +86,91 @@ bool fittedScaledKeyInto(std::int64_t units, int scale, const NumberFit& fit, st
     }
     while (count > 0 && digits[count - 1] == '0')
         --count;
+    Number::finiteKeyInto(negative && count > 0, point,
+                          std::string_view(digits, static_cast<std::size_t>(count)), key);
+    return true;
+}
+
+namespace {
+
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The exponent after an 'e', at most a few digits; false when malformed.
+bool readSmallExponent(std::string_view text, std::size_t at, int& exponent) {
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    if (at == text.size() || text.size() - at > 4)
+        return false;
+    exponent = 0;
+    for (; at < text.size(); ++at) {
+        if (!isAsciiDigit(text[at]))
+            return false;
+        exponent = exponent * 10 + (text[at] - '0');
+    }
+    if (negative)
+        exponent = -exponent;
+    return true;
+}
+
+}  // namespace
+
+bool plainTextKeyInto(std::string_view text, const NumberFit& fit, std::string& key) {
+    if (fit.constrained)
+        return false;
+    // Each run of digits scanned whole, then copied: a copy reads a double's
+    // text for every row.
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    at += negative ? 1 : 0;
+    const auto digitsFrom = [end](const char* from) {
+        while (from != end && isAsciiDigit(*from))
+            ++from;
+        return from;
+    };
+    const char* whole = at;
+    const char* wholeEnd = digitsFrom(whole);
+    const char* fraction = wholeEnd;
+    const char* fractionEnd = wholeEnd;
+    if (fraction != end && *fraction == '.')
+        fractionEnd = digitsFrom(++fraction);
+    if (wholeEnd == whole && fractionEnd == fraction)
+        return false;
+    int exponent = 0;
+    if (fractionEnd != end && ((*fractionEnd != 'e' && *fractionEnd != 'E') ||
+                               !readSmallExponent(text, fractionEnd + 1 - text.data(), exponent)))
+        return false;
+    while (whole != wholeEnd && *whole == '0')
+        ++whole;
+    int point = static_cast<int>(wholeEnd - whole);  // value = 0.digits x 10^point
+    if (whole == wholeEnd) {
+        // Below one: the fraction's leading zeros move the point.
+        const char* first = fraction;
+        while (first != fractionEnd && *first == '0')
+            ++first;
+        point = -static_cast<int>(first - fraction);
+        fraction = first;
+    }
+    while (fractionEnd != fraction && fractionEnd[-1] == '0')
+        --fractionEnd;
+    char digits[kMaxFastDigits];
+    int count = 0;
+    if (fractionEnd == fraction) {
+        while (wholeEnd != whole && wholeEnd[-1] == '0')
+            --wholeEnd;
+    }
+    if ((wholeEnd - whole) + (fractionEnd - fraction) > kMaxFastDigits)
+        return false;
+    for (; whole != wholeEnd; ++whole)
+        digits[count++] = *whole;
+    for (; fraction != fractionEnd; ++fraction)
+        digits[count++] = *fraction;
+    point += exponent;
+    if (count > 0 && (point > kMaxFastPoint || point < -kMaxFastPoint))
+        return false;
     Number::finiteKeyInto(negative && count > 0, point,
                           std::string_view(digits, static_cast<std::size_t>(count)), key);
     return true;

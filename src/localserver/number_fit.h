@@ -29,4 +29,11 @@ void fitNumber(Number& number, const NumberFit& fit);
 // 18, more digits than the column holds), which also gives its error.
 bool fittedScaledKeyInto(std::int64_t units, int scale, const NumberFit& fit, std::string& key);
 
+// The key of the number `text` reads, for a column that keeps every digit
+// (FLOAT, NUMBER), the digits taken straight from the text: a copy's doubles
+// come as to_chars writes them, [-]digits[.digits][e[+|-]digits]. False for
+// anything else (a plus sign, blanks, over 38 digits, near the ends of the
+// range, a column that rounds), which the general way reads.
+bool plainTextKeyInto(std::string_view text, const NumberFit& fit, std::string& key);
+
 }  // namespace malvorn::localserver
