@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -55,6 +56,42 @@ TEST(BoundNumbers, InfinitiesAndNaNAreRefused) {
                               -std::numeric_limits<float>::infinity(), std::nan("")};
     for (const JetValue& value : cases)
         EXPECT_THROW(boundValue(model::kJetDouble, value, false), LiteralError);
+}
+
+TEST(BoundNumbers, UnitsOnlyLeaveOutTheTextOfExactNumbersAlone) {
+    const struct {
+        const char* what;
+        std::int16_t type;
+        JetValue value;
+        const char* bareText;  // the text bound for a driver that reads units only
+    } cases[] = {
+        {"integer", model::kJetLong, std::int64_t{-42}, ""},
+        {"largest integer", model::kJetBigInt, std::int64_t{INT64_MAX}, ""},
+        {"currency", model::kJetCurrency, jet::JetCurrency{-123400}, ""},
+        {"Yes", model::kJetBoolean, true, ""},
+        {"No", model::kJetBoolean, false, ""},
+        {"Null Yes/No", model::kJetBoolean, JetValue(), ""},
+        {"double", model::kJetDouble, 0.25, "0.25"},
+        {"double zero", model::kJetDouble, 0.0, "0"},
+        {"decimal", jet::kJetDecimalType, jet::JetDecimal{"-1.230"}, "-1.230"},
+        {"Null number", model::kJetLong, JetValue(), "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const oracle::BoundValue written = boundValue(c.type, c.value, false);
+        // Filled over another number first: nothing of it may stay.
+        oracle::BoundValue unitsOnly = oracle::BoundNumber{"99.5", false, 3, 995};
+        assignBoundValue(unitsOnly, c.type, c.value, false, ExactText::kLeftOut);
+        const auto& full = std::get<oracle::BoundNumber>(written);
+        const auto& bare = std::get<oracle::BoundNumber>(unitsOnly);
+        EXPECT_EQ(bare.text, c.bareText);
+        EXPECT_EQ(bare.exact, full.exact);
+        EXPECT_EQ(bare.units, full.units);
+        EXPECT_EQ(bare.scale, full.scale);
+        if (bare.text.empty()) {
+            EXPECT_TRUE(full.exact) << "a number that is not whole units lost its text";
+        }
+    }
 }
 
 }  // namespace
