@@ -306,7 +306,9 @@ void Number::finiteKeyInto(bool negative, int point, std::string_view digits, st
         return;
     }
     // Sized once and written in place: a copy makes a key for every number it sends.
-    key.resize(digits.size() + (negative ? 3 : 2));
+    const std::size_t size = digits.size() + (negative ? 3 : 2);
+    if (key.size() != size)
+        key.resize(size);
     const auto exponentByte = static_cast<unsigned char>(point - kMinPoint);
     if (!negative) {
         key[0] = '\x02';

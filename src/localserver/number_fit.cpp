@@ -1,6 +1,6 @@
 #include "localserver/number_fit.h"
 
-#include <charconv>
+#include <array>
 
 #include "localserver/errors.h"
 
@@ -33,6 +33,34 @@ constexpr std::uint64_t kPowersOfTen[] = {1ULL,
                                           100000000000000000ULL,
                                           1000000000000000000ULL,
                                           10000000000000000000ULL};
+
+// "00" to "99", for writing digits two at a time.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The decimal digits of `magnitude` written to end at `end`; where they begin.
+// From the last pair back, without counting them first as to_chars does.
+char* digitsBefore(char* end, std::uint64_t magnitude) {
+    while (magnitude >= 100) {
+        const auto pair = static_cast<std::size_t>(magnitude % 100) * 2;
+        magnitude /= 100;
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
+    }
+    if (magnitude >= 10) {
+        *--end = kDigitPairs[magnitude * 2 + 1];
+        *--end = kDigitPairs[magnitude * 2];
+    } else {
+        *--end = static_cast<char>('0' + magnitude);
+    }
+    return end;
+}
 
 // `magnitude` x 10^-drop rounded half away from zero, as Number::round does.
 std::uint64_t roundedDown(std::uint64_t magnitude, int drop) {
@@ -75,8 +103,9 @@ bool fittedScaledKeyInto(std::int64_t units, int scale, const NumberFit& fit, st
         magnitude = roundedDown(magnitude, scale - fit.scale);
         scale = fit.scale;
     }
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+    char buffer[24];
+    char* const end = buffer + sizeof buffer;
+    const char* const digits = digitsBefore(end, magnitude);
     auto count = static_cast<int>(end - digits);
     const int point = count - scale;  // value = 0.digits x 10^point
     if (magnitude == 0) {

@@ -32,11 +32,14 @@ TEST(StoredDateText, IsWhatPrintfWrites) {
         {"three-digit month", {2001, 100, 1, 0, 0, 0}},
         {"negative second", {2001, 1, 1, 0, 0, -1}},
     };
-    std::string out = "left over from the date before";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        formatStoredDateInto(c.date, out);
-        EXPECT_EQ(out, printed(c.date));
+        // Written over what the string held: longer, shorter, or as long.
+        for (const char* before : {"left over from the value before", "", "ABCDEFGHIJKLMNOPQRS"}) {
+            std::string out = before;
+            formatStoredDateInto(c.date, out);
+            EXPECT_EQ(out, printed(c.date)) << before;
+        }
         EXPECT_EQ(formatStoredDate(c.date), printed(c.date));
     }
 }
