@@ -23,7 +23,13 @@ class BatchReader {
   public:
     BatchReader(jet::JetRowCursor& rows, std::size_t size, bool safe,
                 const transfer::RowPlace* place, const oracle::RowPreparer* preparer)
-        : rows_(rows), size_(size), safe_(safe), placed_(place != nullptr), preparer_(preparer) {
+        : rows_(rows),
+          size_(size),
+          safe_(safe),
+          placed_(place != nullptr),
+          preparer_(preparer),
+          exactText_(preparer && preparer->readsUnitsOnly() ? transfer::ExactText::kLeftOut
+                                                            : transfer::ExactText::kWritten) {
         if (place)
             at_ = *place;
         at_.row = 0;
@@ -43,7 +49,7 @@ class BatchReader {
                 if (filled == chunk.rows.size())
                     chunk.rows.emplace_back();
                 transfer::rowValuesInto(rows_.columns(), row_, safe_, placed_ ? &at_ : nullptr,
-                                        chunk.rows[filled]);
+                                        chunk.rows[filled], exactText_);
             }
         } catch (...) {
             chunk.unreadable = std::current_exception();
@@ -71,6 +77,7 @@ class BatchReader {
     bool safe_;
     bool placed_;
     const oracle::RowPreparer* preparer_;
+    transfer::ExactText exactText_;  // numbers' texts only for a driver that reads them
     transfer::RowPlace at_;
     jet::JetRow row_;
 };

@@ -74,6 +74,7 @@ class CheckingPreparer : public oracle::RowPreparer {
         }
         checkRows(shape_, rows, *checked);
     }
+    bool readsUnitsOnly() const override { return true; }  // see sqlValueOf
 
   private:
     std::shared_ptr<const DirectShape> shape_;

@@ -53,13 +53,18 @@ KeptParam keptValue(SqlValue value, std::string& made) {
 // A number bound for a NUMBER or FLOAT column: from its units when the
 // writer gave them, else from its text; false when the text needs the
 // general conversion (blanks around, no number at all).
-bool checkBoundNumber(const oracle::BoundNumber& bound, const ColumnDef& column, Number& number,
+bool checkBoundNumber(const oracle::BoundNumber& bound, const NumberFit& fit, Number& number,
                       std::string& key) {
-    if (bound.exact)
+    if (bound.exact) {
+        if (fittedScaledKeyInto(bound.units, bound.scale, fit, key))
+            return true;
         number.assignScaled(bound.units, bound.scale);
-    else if (!number.assignText(bound.text))
+    } else if (plainTextKeyInto(bound.text, fit, key)) {
+        return true;
+    } else if (!number.assignText(bound.text)) {
         return false;
-    fitNumberToColumn(number, column);
+    }
+    fitNumber(number, fit);
     number.keyInto(key);
     return true;
 }
@@ -86,7 +91,7 @@ KeptParam checkedParam(const oracle::BoundValue& value, const DirectShape& shape
                 return keptText(*text);
             case CellRule::kNumber:
                 if (const auto* number = std::get_if<oracle::BoundNumber>(&value)) {
-                    if (checkBoundNumber(*number, *target.column, scratch, made))
+                    if (checkBoundNumber(*number, shape.fits[i], scratch, made))
                         return keptBlob(made);
                 }
                 break;
@@ -151,6 +156,7 @@ std::shared_ptr<const DirectShape> shapeOf(const std::string& sql, std::size_t c
         shape->targets.push_back(*direct.targets[i]);
         shape->targets.back().column = &shape->columns[i];
         shape->rules.push_back(cellRuleOf(shape->columns[i], shape->kinds[i]));
+        shape->fits.push_back(NumberFit::of(shape->columns[i]));
     }
     return shape;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "localserver/number_fit.h"
 #include "localserver/sqlite_db.h"
 #include "localserver/values.h"
 #include "oracle/session.h"
@@ -47,6 +48,7 @@ struct DirectShape {
     std::vector<std::size_t> markers;
     std::vector<ColumnKind> kinds;
     std::vector<CellRule> rules;
+    std::vector<NumberFit> fits;  // of the kNumber columns
 };
 
 std::shared_ptr<const DirectShape> shapeOf(const std::string& sql, std::size_t count,

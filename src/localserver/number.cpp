@@ -292,31 +292,37 @@ std::string Number::key() const {
 }
 
 void Number::keyInto(std::string& key) const {
-    key.clear();
     // Below every negative key (all longer, from 0x00), above every positive one.
     if (special_ != Special::kNone) {
-        key += special_ == Special::kNaN ? '\x04' : negative_ ? '\x00' : '\x03';
+        key.assign(1, special_ == Special::kNaN ? '\x04' : negative_ ? '\x00' : '\x03');
         return;
     }
-    if (digits_.empty()) {
-        key += '\x01';
+    finiteKeyInto(negative_, point_, digits_, key);
+}
+
+void Number::finiteKeyInto(bool negative, int point, std::string_view digits, std::string& key) {
+    if (digits.empty()) {
+        key.assign(1, '\x01');
         return;
     }
-    key.reserve(digits_.size() + 3);
-    const auto exponentByte = static_cast<unsigned char>(point_ - kMinPoint);
-    if (!negative_) {
-        key += '\x02';
-        key += static_cast<char>(exponentByte);
-        key += digits_;
+    // Sized once and written in place: a copy makes a key for every number it sends.
+    const std::size_t size = digits.size() + (negative ? 3 : 2);
+    if (key.size() != size)
+        key.resize(size);
+    const auto exponentByte = static_cast<unsigned char>(point - kMinPoint);
+    if (!negative) {
+        key[0] = '\x02';
+        key[1] = static_cast<char>(exponentByte);
+        digits.copy(key.data() + 2, digits.size());
         return;
     }
     // Negative numbers: everything inverted, and a terminator above every
     // digit so that -1 sorts after -1.5.
-    key += '\x00';
-    key += static_cast<char>(255 - exponentByte);
-    for (const char c : digits_)
-        key += static_cast<char>('0' + ('9' - c));
-    key += '\xFF';
+    key[0] = '\x00';
+    key[1] = static_cast<char>(255 - exponentByte);
+    for (std::size_t i = 0; i < digits.size(); ++i)
+        key[i + 2] = static_cast<char>('0' + ('9' - digits[i]));
+    key.back() = '\xFF';
 }
 
 Number Number::fromKey(std::string_view key) {

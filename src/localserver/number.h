@@ -39,6 +39,10 @@ class Number {
     std::string key() const;
     // The same into `key`, in the memory it holds.
     void keyInto(std::string& key) const;
+    // The key of the finite number 0.digits x 10^point (digits without
+    // leading or trailing zeros, empty for zero), for a writer that has the
+    // digits without a Number.
+    static void finiteKeyInto(bool negative, int point, std::string_view digits, std::string& key);
     static Number fromKey(std::string_view key);
 
     // Text as the server converts a number to VARCHAR2: plain decimal, no

@@ -53,14 +53,22 @@ class BatchRowError : public OracleError {
 
 // Kinds of values bound to a statement's "?" placeholders.
 struct BoundNumber {
-    std::string text;  // exact decimal text, as a number literal writes it
+    // Exact decimal text, as a number literal writes it; empty for an exact
+    // number written for a driver that reads only its units (see
+    // RowPreparer::readsUnitsOnly).
+    std::string text;
     // The same value as units x 10^-scale, when its writer had it so (an
     // integer, a currency amount), for a driver that takes numbers exactly
-    // rather than reading the text again. The text decides equality.
+    // rather than reading the text again. The text decides equality, or the
+    // units where there is none.
     bool exact = false;
     std::int16_t scale = 0;
     std::int64_t units = 0;
-    bool operator==(const BoundNumber& other) const { return text == other.text; }
+    bool operator==(const BoundNumber& other) const {
+        if (text.empty() && other.text.empty() && exact && other.exact)
+            return units == other.units && scale == other.scale;
+        return text == other.text;
+    }
 };
 struct BoundDateTime {
     int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
@@ -91,6 +99,9 @@ class RowPreparer {
     // `into` is made again for each batch, keeping what memory it holds.
     virtual void prepare(const std::vector<BoundRow>& rows,
                          std::unique_ptr<PreparedRows>& into) const = 0;
+    // True when the session reads an exact number's units and never its
+    // text, so that the rows' writer need not write it.
+    virtual bool readsUnitsOnly() const { return false; }
 };
 
 // One value of a result row; nullopt is NULL. Text is UTF-8.

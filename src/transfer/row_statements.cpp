@@ -240,10 +240,11 @@ std::vector<std::string> rowLiteralsBy(LiteralRule literal,
                                        const jet::JetRow& row, const RowPlace* place) {
     std::vector<std::string> literals;
     literals.reserve(columns.size());
+    // Both sides lvalues: the field is read in place, not copied.
+    const jet::JetValue null;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         try {
-            literals.push_back(
-                literal(columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue()));
+            literals.push_back(literal(columns[i].typeCode, i < row.size() ? row[i] : null));
         } catch (const LiteralError& e) {
             if (place == nullptr)
                 throw;

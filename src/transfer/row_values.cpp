@@ -5,6 +5,7 @@
 namespace malvorn::transfer {
 namespace {
 
+using oracle::BoundNumber;
 using oracle::BoundValue;
 
 std::string& storage(std::string& text) {
@@ -33,27 +34,47 @@ void putDate(BoundValue& out, double serial) {
 // A number as its text and, where the value is a whole count of units
 // (integers, currency, Yes/No), those units too: the local server takes
 // them without reading the text back.
-void putNumber(BoundValue& out, std::string_view text, bool exact, std::int64_t units,
-               std::int16_t scale) {
-    auto* number = std::get_if<oracle::BoundNumber>(&out);
-    if (!number)
-        number = &out.emplace<oracle::BoundNumber>();
-    number->text.assign(text);
-    number->exact = exact;
-    number->units = exact ? units : 0;
-    number->scale = exact ? scale : 0;
+BoundNumber& heldNumber(BoundValue& out) {
+    if (auto* number = std::get_if<BoundNumber>(&out))
+        return *number;
+    return out.emplace<BoundNumber>();
 }
 
-void putNumberValue(BoundValue& out, const jet::JetValue& value) {
-    NumberBuffer buffer;
-    // Texts written here from whole units are numbers: only the others are
-    // checked, and one that is no number goes as 0, as the literal does.
+void putNumber(BoundValue& out, std::string_view text) {
+    BoundNumber& number = heldNumber(out);
+    number.text.assign(text);
+    number.exact = text == "0";  // a plain 0 is whole units too; -0 keeps its text
+    number.units = 0;
+    number.scale = 0;
+}
+
+// An exact number: its units, and its text unless the driver reads only those.
+void putExact(BoundValue& out, const jet::JetValue& value, std::int64_t units, std::int16_t scale,
+              ExactText exactText) {
+    BoundNumber& number = heldNumber(out);
+    if (exactText == ExactText::kWritten) {
+        NumberBuffer buffer;
+        number.text.assign(*numberText(value, buffer));
+    } else {
+        number.text.clear();
+    }
+    number.exact = true;
+    number.units = units;
+    number.scale = scale;
+}
+
+void putNumberValue(BoundValue& out, const jet::JetValue& value, ExactText exactText) {
     if (const auto* integer = std::get_if<std::int64_t>(&value))
-        return putNumber(out, *numberText(value, buffer), true, *integer, 0);
+        return putExact(out, value, *integer, 0, exactText);
     if (const auto* currency = std::get_if<jet::JetCurrency>(&value))
-        return putNumber(out, *numberText(value, buffer), true, currency->scaled, 4);
-    const std::string_view text = base::gfNullToValueView(numberText(value, buffer));
-    putNumber(out, text, text == "0", 0, 0);
+        return putExact(out, value, currency->scaled, 4, exactText);
+    NumberBuffer buffer;
+    // Written by to_chars, which writes numbers only (an infinity is refused).
+    if (std::holds_alternative<double>(value) || std::holds_alternative<float>(value))
+        return putNumber(out, *numberText(value, buffer));
+    // Only the other texts are checked, and one that is no number goes as 0,
+    // as the literal does.
+    putNumber(out, base::gfNullToValueView(numberText(value, buffer)));
 }
 
 void putTextOrNull(BoundValue& out, const std::string* text) {
@@ -65,8 +86,8 @@ void putTextOrNull(BoundValue& out, const std::string* text) {
 
 }  // namespace
 
-void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValue& value,
-                      bool safe) {
+void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValue& value, bool safe,
+                      ExactText exactText) {
     using namespace jet;
     const auto* text = std::get_if<std::string>(&value);
     const auto* binary = std::get_if<JetBinary>(&value);
@@ -80,7 +101,7 @@ void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValu
             return put<oracle::BoundBytes>(out, binary->bytes);
     }
     if (model::isNumberType(typeCode))
-        return putNumberValue(out, value);
+        return putNumberValue(out, value, exactText);
     switch (typeCode) {
         case model::kJetText:
         case model::kJetMemo:
@@ -98,8 +119,8 @@ void assignBoundValue(BoundValue& out, std::int16_t typeCode, const jet::JetValu
             return void(out = std::monostate{});
         case model::kJetBoolean: {
             const auto* flag = std::get_if<bool>(&value);
-            return flag && *flag ? putNumber(out, "-1", true, -1, 0)
-                                 : putNumber(out, "0", true, 0, 0);
+            return putExact(out, std::int64_t{flag && *flag ? -1 : 0}, flag && *flag ? -1 : 0, 0,
+                            exactText);
         }
         case kJetGuidType:
             if (const auto* guid = std::get_if<JetGuid>(&value))
@@ -126,12 +147,14 @@ std::string placeholderStatement(const std::string& head, std::size_t columns) {
 }
 
 void rowValuesInto(const std::vector<jet::JetColumn>& columns, const jet::JetRow& row, bool safe,
-                   const RowPlace* place, oracle::BoundRow& out) {
+                   const RowPlace* place, oracle::BoundRow& out, ExactText exactText) {
     out.resize(columns.size());
+    // Both sides lvalues: the field is read in place, not copied.
+    const jet::JetValue null;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         try {
-            assignBoundValue(out[i], columns[i].typeCode, i < row.size() ? row[i] : jet::JetValue(),
-                             safe);
+            assignBoundValue(out[i], columns[i].typeCode, i < row.size() ? row[i] : null, safe,
+                             exactText);
         } catch (const LiteralError& e) {
             if (!place)
                 throw;

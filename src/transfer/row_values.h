@@ -17,9 +17,14 @@ namespace malvorn::transfer {
 // bytes as bytes. With `safe`, the Oracle-safe rules: Null is NULL for every
 // type but Yes/No, and empty bytes are NULL. LiteralError as sqlLiteral.
 oracle::BoundValue boundValue(std::int16_t typeCode, const jet::JetValue& value, bool safe);
+// Whether an exact number (integer, currency, Yes/No) is bound with its text,
+// or with its units only, for a driver that reads nothing else
+// (oracle::RowPreparer::readsUnitsOnly).
+enum class ExactText : bool { kWritten, kLeftOut };
+
 // The same into `out`, reusing the memory it holds.
 void assignBoundValue(oracle::BoundValue& out, std::int16_t typeCode, const jet::JetValue& value,
-                      bool safe);
+                      bool safe, ExactText exactText = ExactText::kWritten);
 
 // The head (statementHead or safeStatementHead) and one "?" per column:
 // "<head> (?, ?, ?)".
@@ -31,6 +36,7 @@ oracle::BoundRow rowValues(const std::vector<jet::JetColumn>& columns, const jet
                            bool safe, const RowPlace* place);
 // The same into `out`, reusing the memory of the values it holds.
 void rowValuesInto(const std::vector<jet::JetColumn>& columns, const jet::JetRow& row, bool safe,
-                   const RowPlace* place, oracle::BoundRow& out);
+                   const RowPlace* place, oracle::BoundRow& out,
+                   ExactText exactText = ExactText::kWritten);
 
 }  // namespace malvorn::transfer
