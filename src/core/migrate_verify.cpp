@@ -12,6 +12,10 @@
 namespace malvorn::core {
 namespace {
 
+// A missing cell reads as NULL; both arms of a choice must be lvalues, or
+// the present cell is copied.
+const jet::JetValue kNoValue;
+
 bool sameNumber(const std::string& expected, const std::string& server) {
     const auto a = exactDecimal(expected);
     const auto b = exactDecimal(server);
@@ -64,7 +68,7 @@ std::optional<std::string> rowDifference(std::int64_t number,
                                          bool oracleSafe) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const jet::JetColumn& column = columns[i];
-        const jet::JetValue& value = i < row.size() ? row[i] : jet::JetValue();
+        const jet::JetValue& value = i < row.size() ? row[i] : kNoValue;
         const oracle::Value held = server.value(i);
         if (!sameValue(column.typeCode, value, held, oracleSafe)) {
             const ValueKind kind = valueKindOf(column.typeCode);
@@ -80,7 +84,7 @@ std::string keyOf(const std::vector<jet::JetColumn>& columns, const jet::JetRow&
                   const std::vector<std::size_t>& key, bool oracleSafe) {
     std::string bytes;
     for (const std::size_t i : key) {
-        const jet::JetValue& value = i < row.size() ? row[i] : jet::JetValue();
+        const jet::JetValue& value = i < row.size() ? row[i] : kNoValue;
         appendKeyPart(bytes, valueKindOf(columns[i].typeCode),
                       expectedText(columns[i].typeCode, value, oracleSafe));
     }
@@ -193,7 +197,7 @@ void compareChecksums(oracle::Session& session, jet::JetSource& source,
         values.assign(rows->columns().size(), std::nullopt);
         for (std::size_t i = 0; i < values.size(); ++i) {
             const std::int16_t type = rows->columns()[i].typeCode;
-            const jet::JetValue& value = i < row.size() ? row[i] : jet::JetValue();
+            const jet::JetValue& value = i < row.size() ? row[i] : kNoValue;
             values[i] =
                 checksumForm(valueKindOf(type), expectedText(type, value, oracleSafe), false);
         }
