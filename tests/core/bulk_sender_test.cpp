@@ -11,6 +11,7 @@
 #include "core/bulk_sender.h"
 #include "core/row_sender.h"
 #include "jet/jet_error.h"
+#include "support/quiet_session.h"
 
 namespace malvorn::core {
 namespace {
@@ -76,7 +77,7 @@ class CopyingPreparer : public oracle::RowPreparer {
 // A server that keeps what it commits and refuses row `refused` (from 1).
 // With `waitForNext`, each batch waits until the rows after it are being
 // read, which only a copy that reads ahead lets happen.
-class ScriptedServer : public oracle::Session {
+class ScriptedServer : public testing::QuietSession {
   public:
     ScriptedServer(Shared& shared, std::int64_t refused, bool waitForNext)
         : shared_(shared), refused_(refused), waitForNext_(waitForNext) {}
@@ -86,11 +87,6 @@ class ScriptedServer : public oracle::Session {
             throw oracle::OracleError(1, "ORA-00001", "server");
         kept.push_back(text);
     }
-    oracle::Value queryValue(const std::string&) override { return std::nullopt; }
-    std::unique_ptr<oracle::ResultSet> query(const std::string&) override { return nullptr; }
-    void setAutoCommit(bool) override {}
-    void commit() override {}
-    void rollback() override {}
 
     std::unique_ptr<oracle::RowPreparer> rowPreparer(const std::string&) override {
         return std::make_unique<CopyingPreparer>();

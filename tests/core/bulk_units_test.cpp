@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/bulk_sender.h"
+#include "support/quiet_session.h"
 
 namespace malvorn::core {
 namespace {
@@ -41,15 +42,9 @@ class UnitsPreparer : public oracle::RowPreparer {
 };
 
 // Keeps each number it is sent as its text and its units.
-class NumberServer : public oracle::Session {
+class NumberServer : public testing::QuietSession {
   public:
     explicit NumberServer(bool unitsOnly) : unitsOnly_(unitsOnly) {}
-    void execute(const std::string&) override {}
-    oracle::Value queryValue(const std::string&) override { return std::nullopt; }
-    std::unique_ptr<oracle::ResultSet> query(const std::string&) override { return nullptr; }
-    void setAutoCommit(bool) override {}
-    void commit() override {}
-    void rollback() override {}
     std::unique_ptr<oracle::RowPreparer> rowPreparer(const std::string&) override {
         return std::make_unique<UnitsPreparer>(unitsOnly_);
     }

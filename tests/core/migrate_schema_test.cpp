@@ -4,6 +4,7 @@
 
 #include "core/migrate_schema.h"
 #include "migrate_fixture.h"
+#include "support/quiet_session.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::core {
@@ -40,7 +41,7 @@ TEST_F(MigrateSchemaTest, AUniqueIndexOldRowsBreakFailsItsTableNamingIt) {
 }
 
 // A server that takes every statement, recording it.
-class RecordingSession : public oracle::Session {
+class RecordingSession : public testing::QuietSession {
   public:
     Strings sent;
     void execute(const std::string& statement) override { sent.push_back(statement); }
@@ -48,10 +49,6 @@ class RecordingSession : public oracle::Session {
         sent.push_back(query);
         return "0";
     }
-    std::unique_ptr<oracle::ResultSet> query(const std::string&) override { return nullptr; }
-    void setAutoCommit(bool) override {}
-    void commit() override {}
-    void rollback() override {}
 };
 
 convert::SchemaPlan foreignKeyPlan() {
