@@ -41,4 +41,26 @@ int daysInMonth(std::int64_t year, int month) {
     return days[month - 1];
 }
 
+namespace {
+
+// `value` as `width` digits at `out`; false when it does not fit.
+bool putDigits(char* out, int value, int width) {
+    if (value < 0)
+        return false;
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        out[i] = static_cast<char>('0' + value % 10);
+    return value == 0;
+}
+
+}  // namespace
+
+bool writeDateTimeText(char* out, int year, int month, int day, int hour, int minute, int second) {
+    out[4] = out[7] = '-';
+    out[10] = ' ';
+    out[13] = out[16] = ':';
+    return putDigits(out, year, 4) && putDigits(out + 5, month, 2) && putDigits(out + 8, day, 2) &&
+           putDigits(out + 11, hour, 2) && putDigits(out + 14, minute, 2) &&
+           putDigits(out + 17, second, 2);
+}
+
 }  // namespace malvorn::base

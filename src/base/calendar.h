@@ -19,4 +19,9 @@ CivilDate civilFromDays(std::int64_t days);
 bool isLeapYear(std::int64_t year);
 int daysInMonth(std::int64_t year, int month);
 
+// "YYYY-MM-DD HH:MM:SS" written at `out` (19 characters, no terminator), by
+// hand: the copy writes one for every date it sends. False, with `out` left
+// part-written, when a field is negative or wider than its digits.
+bool writeDateTimeText(char* out, int year, int month, int day, int hour, int minute, int second);
+
 }  // namespace malvorn::base

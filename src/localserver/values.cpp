@@ -171,29 +171,11 @@ std::string formatStoredDate(const DateTime& d) {
 }
 
 void formatStoredDateInto(const DateTime& d, std::string& out) {
-    // Written by hand for the ranges a date holds, two digits at a time over
-    // the date before: this runs for every date a copy sends and every SYSDATE.
-    const auto inRange = [](int v, int max) { return v >= 0 && v <= max; };
-    if (inRange(d.year, 9999) && inRange(d.month, 99) && inRange(d.day, 99) &&
-        inRange(d.hour, 99) && inRange(d.minute, 99) && inRange(d.second, 99)) {
-        out.resize(19);
-        char* text = out.data();
-        text[4] = text[7] = '-';
-        text[10] = ' ';
-        text[13] = text[16] = ':';
-        const auto put = [text](int at, int v) {
-            text[at] = static_cast<char>('0' + v / 10);
-            text[at + 1] = static_cast<char>('0' + v % 10);
-        };
-        put(0, d.year / 100);
-        put(2, d.year % 100);
-        put(5, d.month);
-        put(8, d.day);
-        put(11, d.hour);
-        put(14, d.minute);
-        put(17, d.second);
+    // Over the date before: this runs for every date a copy sends and every
+    // SYSDATE.
+    out.resize(19);
+    if (base::writeDateTimeText(out.data(), d.year, d.month, d.day, d.hour, d.minute, d.second))
         return;
-    }
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                   d.hour, d.minute, d.second);

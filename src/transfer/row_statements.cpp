@@ -99,28 +99,13 @@ DateParts splitDate(double serial) {
             static_cast<int>(seconds % 60)};
 }
 
-namespace {
-
-// `value` as `width` digits at `out`; false when it does not fit.
-bool putDigits(char* out, int value, int width) {
-    if (value < 0)
-        return false;
-    for (int i = width - 1; i >= 0; --i, value /= 10)
-        out[i] = static_cast<char>('0' + value % 10);
-    return value == 0;
-}
-
-}  // namespace
-
 std::string dateLiteral(double serial) {
     const DateParts d = splitDate(serial);
     const bool midnight = d.hour == 0 && d.minute == 0 && d.second == 0;
     // Written digit by digit: a copy writes one for every date of every row.
     char text[] = "TO_DATE('0000-00-00 00:00:00','YYYY-MM-DD HH24:MI:SS')";
     char* at = text + 9;
-    if (putDigits(at, d.year, 4) && putDigits(at + 5, d.month, 2) && putDigits(at + 8, d.day, 2) &&
-        putDigits(at + 11, d.hour, 2) && putDigits(at + 14, d.minute, 2) &&
-        putDigits(at + 17, d.second, 2)) {
+    if (base::writeDateTimeText(at, d.year, d.month, d.day, d.hour, d.minute, d.second)) {
         if (!midnight)
             return text;
         return "'" + std::string(at, 10) + "'";
