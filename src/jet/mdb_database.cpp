@@ -24,6 +24,7 @@
 #include "jet/jet_error.h"
 #include "jet/mdb_calculated.h"
 #include "jet/mdb_database.h"
+#include "jet/mdb_handles.h"
 #include "jet/mdb_rows.h"
 #include "jet/mdb_schema.h"
 #include "jet/stored_text.h"
@@ -36,16 +37,6 @@ constexpr int kMemoOverhead = 12;
 constexpr std::uint32_t kLvalInline = 0x80000000u;
 constexpr std::uint32_t kLvalSinglePage = 0x40000000u;
 constexpr std::uint32_t kLvalLengthMask = 0x3FFFFFFFu;
-
-struct HandleCloser {
-    void operator()(MdbHandle* handle) const { mdb_close(handle); }
-};
-using HandlePtr = std::unique_ptr<MdbHandle, HandleCloser>;
-
-struct TableFreer {
-    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
-};
-using TablePtr = std::unique_ptr<MdbTableDef, TableFreer>;
 
 MdbColumn* columnAt(MdbTableDef* table, unsigned i) {
     return static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));

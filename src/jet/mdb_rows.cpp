@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "jet/mdb_handles.h"
 #include "jet/split_rows.h"
 
 namespace malvorn::jet {
@@ -131,16 +132,11 @@ SplitRow nextSplitRow(MdbTableDef* table, std::vector<MdbField>& fields) {
 
 std::vector<std::string> splitRowsOf(const std::string& path, const std::string& name,
                                      bool byFetch) {
-    struct Closer {
-        void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
-        void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
-    };
-    const std::unique_ptr<MdbHandle, Closer> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+    const HandlePtr mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb || mdb_read_catalog(mdb.get(), MDB_TABLE) == nullptr)
         throw std::runtime_error("cannot open " + path);
     std::string tableName = name;
-    const std::unique_ptr<MdbTableDef, Closer> table(
-        mdb_read_table_by_name(mdb.get(), tableName.data(), MDB_TABLE));
+    const TablePtr table(mdb_read_table_by_name(mdb.get(), tableName.data(), MDB_TABLE));
     if (!table || mdb_read_columns(table.get()) == nullptr)
         throw std::runtime_error("cannot read table " + name);
     mdb_rewind_table(table.get());

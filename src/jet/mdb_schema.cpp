@@ -8,6 +8,7 @@
 #include <string>
 
 #include "jet/jet_error.h"
+#include "jet/mdb_handles.h"
 
 namespace malvorn::jet {
 namespace {
@@ -19,10 +20,6 @@ std::string property(const char* value) {
 bool yes(const char* value) {
     return value != nullptr && std::strcmp(value, "yes") == 0;
 }
-
-struct TableFreer {
-    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
-};
 
 // Whether a property blob the library read back as nothing is really
 // unreadable: it could not be read whole, or is not a property list.
@@ -54,7 +51,7 @@ std::optional<std::set<std::string>> tablesWithUnreadableProperties(MdbHandle* m
     catalog.object_type = MDB_TABLE;
     catalog.table_pg = 2;  // the catalog's own definition page
     std::snprintf(catalog.object_name, sizeof(catalog.object_name), "%s", "MSysObjects");
-    std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(&catalog));
+    TablePtr table(mdb_read_table(&catalog));
     if (!table || mdb_read_columns(table.get()) == nullptr)
         return std::nullopt;
     std::vector<char> objectName(mdb->bind_size), objectType(mdb->bind_size), blob(mdb->bind_size);
@@ -107,7 +104,7 @@ std::optional<std::vector<RelationshipRow>> readRelationshipRows(MdbHandle* mdb,
     }
     if (entry == nullptr)
         return std::nullopt;
-    std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(entry));
+    TablePtr table(mdb_read_table(entry));
     if (!table || mdb_read_columns(table.get()) == nullptr)
         throw makeJetError(JetErrorKind::kDamaged, path, "リレーションシップの一覧を読めません");
     const char* names[] = {"szRelationship",     "szObject", "szColumn", "szReferencedObject",
