@@ -400,12 +400,13 @@ class MdbRowCursor : public JetRowCursor {
         return database_.handle()->pg_buf + field.start;
     }
 
-    // A text UTF-8 cannot hold (half of a surrogate pair) is refused with
-    // its row and column rather than carried as a stand-in.
+    // A text without a faithful UTF-8 form (half of a surrogate pair, a byte
+    // its code page has no character for) is refused with its row and
+    // column rather than carried with a stand-in.
     std::string text(const char* bytes, std::size_t length) {
         try {
             return text_(std::string_view(bytes, length));
-        } catch (const UnpairedSurrogate& e) {
+        } catch (const UnreadableText& e) {
             throw damaged(e.what());
         }
     }

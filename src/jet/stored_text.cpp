@@ -27,6 +27,11 @@ char* putUnit(std::uint32_t unit, char* out) {
     return out;
 }
 
+std::string hexByte(unsigned char byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{'0', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+}
+
 bool isSurrogate(std::uint32_t unit) {
     return unit >= 0xD800 && unit < 0xE000;
 }
@@ -147,13 +152,20 @@ bool SingleByteText::suits(std::string_view charset) {
 }
 
 std::optional<SingleByteText> SingleByteText::make(
-    const std::function<std::string(std::string_view)>& convert) {
+    std::string_view charset, const std::function<std::string(std::string_view)>& convert) {
     SingleByteText table;
+    table.charset_ = charset;
     for (int byte = 0; byte < 256; ++byte) {
         const char one = static_cast<char>(byte);
-        const std::string utf8 = convert(std::string_view(&one, 1));
-        if (utf8.empty() || utf8.size() > table.utf8_[0].size())
+        std::string utf8 = convert(std::string_view(&one, 1));
+        if (utf8 == "?" && one != '?') {
+            // Undefined in the code page: Windows keeps 0x80 to 0x9F as the
+            // C1 controls of those numbers, so Access shows and stores them
+            // as such; the rest stay without a character (size 0).
+            utf8 = byte >= 0x80 && byte < 0xA0 ? std::string{'\xC2', one} : std::string();
+        } else if (utf8.empty() || utf8.size() > table.utf8_[0].size()) {
             return std::nullopt;
+        }
         std::copy(utf8.begin(), utf8.end(), table.utf8_[static_cast<unsigned>(byte)].begin());
         table.sizes_[static_cast<unsigned>(byte)] = static_cast<std::uint8_t>(utf8.size());
     }
@@ -164,25 +176,32 @@ void SingleByteText::append(std::string_view stored, std::string& out) const {
     out.reserve(out.size() + stored.size() * 2);
     for (const char c : stored) {
         const auto byte = static_cast<unsigned char>(c);
+        if (sizes_[byte] == 0)
+            throw UnreadableText("文字コード " + charset_ + " に文字のないバイト " + hexByte(byte) +
+                                 " を含む文字列");
         out.append(utf8_[byte].data(), sizes_[byte]);
     }
 }
 
 StoredText::StoredText(const std::string& jet3Charset, Convert general)
-    : jet4_(jet3Charset.empty()), general_(std::move(general)) {
+    : jet4_(jet3Charset.empty()), charset_(jet3Charset), general_(std::move(general)) {
     if (!jet4_ && SingleByteText::suits(jet3Charset))
-        table_ = SingleByteText::make(general_);
+        table_ = SingleByteText::make(jet3Charset, general_);
 }
 
 std::string StoredText::operator()(std::string_view stored) const {
     std::string out;
     if (jet4_) {
         if (!appendUcs2Text(stored, out))
-            throw UnpairedSurrogate();
-    } else if (table_)
+            throw UnreadableText("対になっていないサロゲートを含む文字列");
+    } else if (table_) {
         table_->append(stored, out);
-    else
+    } else {
         out = general_(stored);
+        if (std::count(out.begin(), out.end(), '?') !=
+            std::count(stored.begin(), stored.end(), '?'))
+            throw UnreadableText("文字コード " + charset_ + " で読めないバイトを含む文字列");
+    }
     return out;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // Stored Text and Memo bytes to UTF-8, the way the Jet library's own
-// conversion (iconv, one call per value) gives them (but for characters past
-// U+FFFF, which it loses), without the call: the
+// conversion (iconv, one call per value) gives them, without the call: the
 // reader converts millions of values a table, and the library's way spends
-// more on setting up each conversion than on the bytes themselves.
+// more on setting up each conversion than on the bytes themselves. Where the
+// library puts a '?' (a character past U+FFFF, a byte the code page has no
+// character for), the value is read as Windows reads it or refused.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -24,15 +25,19 @@ namespace malvorn::jet {
 // surrogate has no other half: UTF-8 has no form for it.
 bool appendUcs2Text(std::string_view stored, std::string& out);
 
-// A Jet 4 text holding a surrogate without its other half.
-class UnpairedSurrogate : public std::runtime_error {
+// A stored text that has no faithful UTF-8 form: what is wrong with it, for
+// the message that names its row and column.
+class UnreadableText : public std::runtime_error {
   public:
-    UnpairedSurrogate() : std::runtime_error("対になっていないサロゲートを含む文字列") {}
+    explicit UnreadableText(const std::string& what) : std::runtime_error(what) {}
 };
 
 // A code page in which every byte is one character on its own (no state, no
 // combining of marks), so that a table of 256 conversions made once gives
-// what converting the whole value gives.
+// what converting the whole value gives. Where the general conversion has no
+// character for a byte (it gives '?'), the table holds what Windows reads
+// there: the C1 control of the same number for 0x80 to 0x9F; any other such
+// byte makes the value unreadable.
 class SingleByteText {
   public:
     // Whether `charset` (an iconv name as jet3Charset gives it) is one.
@@ -40,28 +45,34 @@ class SingleByteText {
     // The table from the general conversion of each byte alone; nullopt
     // when a byte does not come back as one short character.
     static std::optional<SingleByteText> make(
-        const std::function<std::string(std::string_view)>& convert);
+        std::string_view charset, const std::function<std::string(std::string_view)>& convert);
+    // Throws UnreadableText at a byte the code page has no character for.
     void append(std::string_view stored, std::string& out) const;
 
   private:
     SingleByteText() = default;
+    std::string charset_;
     std::array<std::array<char, 4>, 256> utf8_{};
     std::array<std::uint8_t, 256> sizes_{};
 };
 
 // The conversion of one file's text: the quick ones above where they give
 // the library's result, the library's (`general`) for the rest (Jet 3 code
-// pages of more than one byte a character).
+// pages of more than one byte a character). The library puts a '?' for each
+// byte it cannot convert; a value that comes back with more '?' than it had
+// 3F bytes is refused, not carried with them (no code page here has 3F as
+// the second byte of a character, so each one stands for itself).
 class StoredText {
   public:
     using Convert = std::function<std::string(std::string_view)>;
     // `jet3Charset` empty for Jet 4 and ACE files.
     StoredText(const std::string& jet3Charset, Convert general);
-    // Throws UnpairedSurrogate for a Jet 4 text that has one.
+    // Throws UnreadableText for a value without a faithful UTF-8 form.
     std::string operator()(std::string_view stored) const;
 
   private:
     bool jet4_;
+    std::string charset_;
     std::optional<SingleByteText> table_;
     Convert general_;
 };

@@ -118,7 +118,7 @@ enum class JetVersion { kJet3, kJet4, kAce12 };
 // mdbtools/libmdb 1.0.0 reads back: table list, columns with types and sizes, the
 // AllowZeroLength and DefaultValue properties, the indexes with their key columns, and rows
 // (including memo values of any length, e.g. 100 KB). Jet 3 text is written in `codePage`
-// (932 or 1252). Throws std::runtime_error on failure.
+// (a Windows code page: 932, 1252, 1253...). Throws std::runtime_error on failure.
 void writeJetFile(const std::string& path, const std::vector<JetBuildTable>& tables,
                   JetVersion version = JetVersion::kJet4, int codePage = 932);
 
