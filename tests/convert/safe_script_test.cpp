@@ -66,7 +66,9 @@ TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {
                     amount,
                     field("Guid", 15, 0, "GenGUID()"),
                     field("Bytes", 9, 16),
-                    field("Picture", 11)};
+                    field("Picture", 11),
+                    field("Big", kJetBigInt),
+                    field("Stamp", kJetDateTimeExtended)};
     table.firstIndex = JetIndexDef{"ByDate", {"Date"}};
     table.primaryIndex = JetIndexDef{"PrimaryKey", {"Order ID", "Flag"}};
     ConstraintNames names;
@@ -86,6 +88,8 @@ TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {
               ",Guid                           VARCHAR2(38)\n"
               ",Bytes                          RAW(16)\n"
               ",Picture                        BLOB\n"
+              ",Big                            NUMBER(19)\n"
+              ",Stamp                          TIMESTAMP(7)\n"
               ",CONSTRAINT pkOrder_Details PRIMARY KEY(\"Order ID\",Flag) USING INDEX "
               "TABLESPACE indx\n"
               ")\n"
