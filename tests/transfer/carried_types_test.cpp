@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "convert/safe_script.h"
 #include "transfer/row_statements.h"
 #include "transfer/row_values.h"
 #include "transfer/safe_literals.h"
@@ -49,14 +48,6 @@ TEST(AceTypes, BoundExtendedDateIsRefusedNotCut) {
         EXPECT_EQ(boundValue(model::kJetDateTimeExtended, JetValue(), safe),
                   oracle::BoundValue(std::monostate{}));
     }
-}
-
-TEST(AceTypes, OracleSafeTypes) {
-    model::JetFieldDef big, stamp;
-    big.typeCode = model::kJetBigInt;
-    stamp.typeCode = model::kJetDateTimeExtended;
-    EXPECT_EQ(convert::safeOracleType(big), "NUMBER(19)");
-    EXPECT_EQ(convert::safeOracleType(stamp), "TIMESTAMP(7)");
 }
 
 // Every column not carried is named with its table and type; under the

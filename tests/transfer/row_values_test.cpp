@@ -1,7 +1,16 @@
-#include "transfer/row_values.h"
-
+// Values bound from what the reader decoded, against the literals they stand
+// for and the general rule numbers short-cut: the number's text, checked, and
+// 0 for what is no number.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "base/numeric.h"
+#include "transfer/row_values.h"
 #include "transfer/safe_literals.h"
 
 namespace malvorn::transfer {
@@ -59,6 +68,85 @@ TEST(RowValues, EachValueIsWhatItsLiteralWrites) {
         EXPECT_EQ(shown(boundValue(c.type, c.value, false)), c.plain)
             << sqlLiteral(c.type, c.value);
         EXPECT_EQ(shown(boundValue(c.type, c.value, true)), c.safe) << safeLiteral(c.type, c.value);
+    }
+}
+
+TEST(BoundNumbers, BinaryFloatsAreTheirCheckedText) {
+    const struct {
+        const char* what;
+        std::int16_t type;
+        JetValue value;
+    } cases[] = {
+        {"zero", model::kJetDouble, 0.0},
+        {"negative zero", model::kJetDouble, -0.0},
+        {"one", model::kJetDouble, 1.0},
+        {"smallest subnormal", model::kJetDouble, std::numeric_limits<double>::denorm_min()},
+        {"largest", model::kJetDouble, DBL_MAX},
+        {"lowest", model::kJetDouble, -DBL_MAX},
+        {"exponent form", model::kJetDouble, 1e21},
+        {"a third", model::kJetDouble, 1.0 / 3},
+        {"single zero", model::kJetSingle, 0.0F},
+        {"single negative", model::kJetSingle, -0.1F},
+        {"single largest", model::kJetSingle, FLT_MAX},
+        {"single in a Double column", model::kJetDouble, 2.5F},
+        {"text in a Double column", model::kJetDouble, std::string(" 12 ")},
+        {"no number in a Double column", model::kJetDouble, std::string("x")},
+        {"Null", model::kJetDouble, JetValue()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NumberBuffer buffer;
+        const std::string_view general = base::gfNullToValueView(numberText(c.value, buffer));
+        const oracle::BoundValue bound = boundValue(c.type, c.value, false);
+        const auto* number = std::get_if<oracle::BoundNumber>(&bound);
+        ASSERT_NE(number, nullptr);
+        EXPECT_EQ(number->text, general);
+        // Only a plain 0 goes as whole units: -0 keeps its text.
+        EXPECT_EQ(number->exact, general == "0");
+        EXPECT_EQ(number->units, 0);
+    }
+}
+
+TEST(BoundNumbers, InfinitiesAndNaNAreRefused) {
+    const JetValue cases[] = {std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<float>::infinity(), std::nan("")};
+    for (const JetValue& value : cases)
+        EXPECT_THROW(boundValue(model::kJetDouble, value, false), LiteralError);
+}
+
+TEST(BoundNumbers, UnitsOnlyLeaveOutTheTextOfExactNumbersAlone) {
+    const struct {
+        const char* what;
+        std::int16_t type;
+        JetValue value;
+        const char* bareText;  // the text bound for a driver that reads units only
+    } cases[] = {
+        {"integer", model::kJetLong, std::int64_t{-42}, ""},
+        {"largest integer", model::kJetBigInt, std::int64_t{INT64_MAX}, ""},
+        {"currency", model::kJetCurrency, jet::JetCurrency{-123400}, ""},
+        {"Yes", model::kJetBoolean, true, ""},
+        {"No", model::kJetBoolean, false, ""},
+        {"Null Yes/No", model::kJetBoolean, JetValue(), ""},
+        {"double", model::kJetDouble, 0.25, "0.25"},
+        {"double zero", model::kJetDouble, 0.0, "0"},
+        {"decimal", jet::kJetDecimalType, jet::JetDecimal{"-1.230"}, "-1.230"},
+        {"Null number", model::kJetLong, JetValue(), "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const oracle::BoundValue written = boundValue(c.type, c.value, false);
+        // Filled over another number first: nothing of it may stay.
+        oracle::BoundValue unitsOnly = oracle::BoundNumber{"99.5", false, 3, 995};
+        assignBoundValue(unitsOnly, c.type, c.value, false, ExactText::kLeftOut);
+        const auto& full = std::get<oracle::BoundNumber>(written);
+        const auto& bare = std::get<oracle::BoundNumber>(unitsOnly);
+        EXPECT_EQ(bare.text, c.bareText);
+        EXPECT_EQ(bare.exact, full.exact);
+        EXPECT_EQ(bare.units, full.units);
+        EXPECT_EQ(bare.scale, full.scale);
+        if (bare.text.empty()) {
+            EXPECT_TRUE(full.exact) << "a number that is not whole units lost its text";
+        }
     }
 }
 
