@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/paths.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::base {
@@ -113,6 +114,24 @@ TEST(Files, ListsVisibleMatchingFilesSortedWithoutCaseAndMissingPathsAreTyped) {
     std::filesystem::create_directory(dir.path() + "/folder.sql");
     EXPECT_EQ(listFiles(dir.path(), ".sql"), (Names{"a.SQL", "b.sql"}));
     EXPECT_THROW(listFiles(dir.path() + "/missing", ".sql"), FileError);
+}
+
+TEST(PathHelpers, SampleTable) {
+    const std::tuple<std::string (*)(std::string_view), const char*, const char*> cases[] = {
+        {withTrailingSlash, "/data", "/data/"},
+        {withTrailingSlash, "/", "/"},
+        {withTrailingSlash, "", "/"},
+        {withoutTrailingSlash, "/data/", "/data"},
+        {withoutTrailingSlash, "//", "/"},
+        {withoutTrailingSlash, "", ""},
+        {gfFolderPart, "/data/a.mdb", "/data"},
+        {gfFolderPart, "a.mdb", ""},
+        {gfFolderPart, "/a.mdb", ""},
+        {gfFilePart, "a.mdb", ""},
+        {gfFilePart, "/data/", ""},
+        {gfFilePart, "/データ/受注.mdb", "受注.mdb"}};
+    for (const auto& [helper, path, expected] : cases)
+        EXPECT_EQ(helper(path), expected) << path;
 }
 
 }  // namespace
