@@ -35,12 +35,10 @@ TEST(SqlLiteral, EachTypeAndNull) {
         {"byte", model::kJetByte, std::int64_t{255}, "255"},
         {"long", model::kJetLong, std::int64_t{-2147483648LL}, "-2147483648"},
         {"null long", model::kJetLong, JetValue(), "0"},
-        {"null currency", model::kJetCurrency, JetValue(), "0"},
         {"currency half", model::kJetCurrency, JetCurrency{35000}, "3.5"},
         {"double fraction", model::kJetDouble, 12.25, "12.25"},
         {"single", model::kJetSingle, 0.1f, "0.1"},
         {"decimal kept exact", jet::kJetDecimalType, JetDecimal{"-12.3400"}, "-12.3400"},
-        {"null decimal", jet::kJetDecimalType, JetValue(), "0"},
         {"date whole day", model::kJetDate, JetDate{36925}, "'2001-02-03'"},
         {"date with time", model::kJetDate, JetDate{36925.4375},
          "TO_DATE('2001-02-03 10:30:00','YYYY-MM-DD HH24:MI:SS')"},
@@ -52,7 +50,6 @@ TEST(SqlLiteral, EachTypeAndNull) {
         {"null guid", jet::kJetGuidType, JetValue(), "''"},
         {"binary", jet::kJetBinaryType, JetBinary{std::string("\x00\x7f\xff", 3)},
          "HEXTORAW('007FFF')"},
-        {"ole", jet::kJetOleType, JetBinary{"AB"}, "HEXTORAW('4142')"},
         {"null ole", jet::kJetOleType, JetValue(), "NULL"},
     };
     for (const auto& c : cases)
