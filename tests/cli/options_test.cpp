@@ -1,7 +1,17 @@
-// The option table each command declares, read against the words given.
+// The option table each command declares, read against the words given. A
+// mistake on the command line stops it with exit 2 naming the word at fault,
+// before anything is read, written or sent: the real malvorn-cli against a
+// local server in a temporary folder. Every command's words are read before
+// it runs; each check a command makes of its own before its work has a case.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "cli/options.h"
+#include "jet_builder/jet_builder.h"
+#include "localserver/server_fixture.h"
+#include "support/command.h"
 
 namespace malvorn::cli {
 namespace {
@@ -92,6 +102,112 @@ TEST(CommandHelp, ListsEveryDeclaredOption) {
     for (const char* line : {"  --user U          user\n", "  --replace         flag\n",
                              "  -z, --nul         short\n", "  --sql-folder DIR  folder\n"})
         EXPECT_NE(help.find(line), std::string::npos) << line << "\n" << help;
+}
+
+using Strings = std::vector<std::string>;
+
+// Every file under `folder` with its size and modification time.
+Strings folderState(const std::string& folder) {
+    Strings state;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        struct stat info {};
+        ::stat(entry.path().c_str(), &info);
+        state.push_back(entry.path().string() + " " + std::to_string(info.st_size) + " " +
+                        std::to_string(info.st_mtim.tv_sec) + "." +
+                        std::to_string(info.st_mtim.tv_nsec));
+    }
+    return state;
+}
+
+struct RefusedRun {
+    Strings words;
+    std::string named;  // the option (or file) the message must name
+};
+
+class OptionMistakes : public localserver::ServerTest {
+  protected:
+    void SetUp() override {
+        // The Jet file's T differs from the server's: a copy or a re-creation
+        // would show in the server's rows.
+        testing::writeJetFile(db(), {{"T", {{"CODE", 10, 10}}, {}, {{"J1"}, {"J2"}, {"J3"}}}});
+        const auto scott = appUser();
+        scott->execute("CREATE TABLE T (CODE VARCHAR2(10))");
+        scott->execute("INSERT INTO T VALUES ('S1')");
+        scott->execute("INSERT INTO T VALUES ('S2')");
+    }
+    std::string db() const { return dir_.path() + "/t.mdb"; }
+    std::string report() const { return dir_.path() + "/r.json"; }
+    std::string absent() const { return dir_.path() + "/absent"; }
+
+    // The user's connection to the server, then `more`.
+    Strings as(const char* user, const char* password, Strings more = {}) const {
+        Strings words{"--user", user, "--password", password, "--service", folder()};
+        words.insert(words.end(), more.begin(), more.end());
+        return words;
+    }
+    static Strings join(Strings first, const Strings& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    }
+};
+
+TEST_F(OptionMistakes, EveryCommandStopsBeforeAnyWork) {
+    const RefusedRun cases[] = {
+        // Against a server folder not made yet: no server is made.
+        {{"copy", db(), "T", "--clear", "--user", "scott", "--password-file",
+          dir_.path() + "/nope.txt", "--service", absent()},
+         "--password-file のファイルを読めません: " + dir_.path() + "/nope.txt"},
+        {{"copy", db(), "T", "--clear", "--user", "scott", "--password", "tiger", "--password-file",
+          report(), "--service", folder()},
+         "接続のパスワードが2か所で指定されています (--password-file とコマンドラインの値)"},
+        {join({"user", "delete", "scott", "--user", "system"}, as("system", "tarnbol")),
+         "--user が2回指定されています"},
+        {join({"sql"}, as("scott", "tiger", {"DROP TABLE T", "--frobnicate", "1"})),
+         "不明なオプションです: --frobnicate"},
+        {join({"migrate", db(), "T"},
+              as("scott", "tiger", {"--verfy", "--oracle-safe", "--replace"})),
+         "不明なオプションです: --verfy"},
+        {join({"migrate", db()},
+              as("scott", "tiger", {"--replace", "--report", absent() + "/r.json"})),
+         "--report のフォルダがありません: " + absent()},
+        {join({"migrate", db()}, as("scott", "tiger", {"--clear", "--batch", "5"})),
+         "--batch は --bulk と一緒に指定してください"},
+        {{"frobnicate", db()}, "不明なコマンドです: frobnicate"},
+        {{"--frobnicate"}, "不明なオプションです: --frobnicate"},
+    };
+    const Strings before = folderState(folder());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        const CommandRun run = runProgram(MALVORN_CLI, c.words);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find("malvorn-cli: " + c.named), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");  // no summary, no status line
+        EXPECT_EQ(folderState(folder()), before);
+        EXPECT_FALSE(std::filesystem::exists(report()));
+        EXPECT_FALSE(std::filesystem::exists(absent()));
+    }
+    // The table the sql and --replace runs would have dropped, as it was.
+    const auto scott = open("scott", "tiger");
+    EXPECT_EQ(rows(*scott, "SELECT CODE FROM T ORDER BY CODE"), (Strings{"S1", "S2"}));
+}
+
+// The same mistakes corrected do the work: the table above was kept by the
+// refusal, not by a run that could not have worked.
+TEST_F(OptionMistakes, CorrectedRunsDoTheWork) {
+    const CommandRun migrate = runProgram(
+        MALVORN_CLI, join({"migrate", db(), "T"},
+                          as("scott", "tiger",
+                             {"--verify", "--oracle-safe", "--replace", "--report=" + report()})));
+    EXPECT_EQ(migrate.status, 0) << migrate.out << migrate.err;
+    const auto scott = open("scott", "tiger");
+    EXPECT_EQ(rows(*scott, "SELECT CODE FROM T ORDER BY CODE"), (Strings{"J1", "J2", "J3"}));
+    EXPECT_TRUE(std::filesystem::exists(report()));
+
+    const CommandRun sql =
+        runProgram(MALVORN_CLI, {"sql", "--user=scott", "--password=tiger", "--service=" + folder(),
+                                 "SELECT COUNT(*) AS N FROM T"});
+    EXPECT_EQ(sql.status, 0) << sql.err;
+    EXPECT_EQ(sql.out, "N\n3\n");
 }
 
 }  // namespace

@@ -72,7 +72,6 @@ TEST_F(PasswordSources, FirstFoundWins) {
     const Case cases[] = {
         {"the word", "", {"--password", "tarnbol"}, 0},
         {"the file", "", {"--password-file", right}, 0},
-        {"the file, as --name=value", "", {"--password-file=" + right}, 0},
         {"the environment", "MALVORN_PASSWORD=tarnbol", {}, 0},
         {"the word before the environment", "MALVORN_PASSWORD=tarnbol", {"--password", "x"}, 1},
         {"the file before the environment",

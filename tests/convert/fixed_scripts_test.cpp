@@ -1,14 +1,22 @@
 #include "convert/fixed_scripts.h"
 #include "convert/script_files.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
 
+#include "base/files.h"
 #include "encoding/cp932.h"
+#include "support/temp_dir.h"
 
 namespace malvorn::convert {
 namespace {
 
 using encoding::Cp932;
+
+const model::ConnectionFields kConnection{"admin", "pw", "ORCL"};
+const ScriptDate kDate{2001, 2, 3};
 
 const std::string kRule =
     "/*-----------------------------------------------------------------------*/";
@@ -35,7 +43,7 @@ TEST(FixedScripts, LfidnoIsByteExact) {
         ")",
         "TABLESPACE users;",
     });
-    EXPECT_EQ(toScriptFileBytes(lfidnoScriptLines({2001, 2, 3})), expected);
+    EXPECT_EQ(toScriptFileBytes(lfidnoScriptLines(kDate)), expected);
 }
 
 // The window shows the script's statement without its ";".
@@ -105,8 +113,7 @@ TEST(FixedScripts, BatchRefusesTextsThatWouldEndItsCommentLine) {
                                                   {"admin", "p\r\nDROP USER x;", "ORCL"},
                                                   {"admin", "pw", "ORCL */ DROP USER x;"}}) {
         SCOPED_TRACE(std::string(user) + password + service);
-        EXPECT_THROW(batchScriptLines(user, password, service, {2001, 2, 3}, {"a.sql"}),
-                     InputError);
+        EXPECT_THROW(batchScriptLines(user, password, service, kDate, {"a.sql"}), InputError);
     }
 }
 
@@ -124,18 +131,51 @@ TEST(FixedScripts, BatchIsByteExact) {
     });
     // The batch leaves out itself and the administrator's script, in any case.
     const auto lines =
-        batchScriptLines("admin", "pw", "ORCL", {2001, 2, 3},
+        batchScriptLines("admin", "pw", "ORCL", kDate,
                          {"a.sql", "CREATEADMIN.SQL", "createtables.sql", "LFIDNO.sql", "b.sql"});
     EXPECT_EQ(toScriptFileBytes(lines), expected);
 }
 
 TEST(FixedScripts, BatchCommandLineIsCutAt70Bytes) {
     const auto lines =
-        batchScriptLines("長いユーザー名", std::string(30, 'p'), "ｻｰﾋﾞｽ名", {2001, 2, 3}, {});
+        batchScriptLines("長いユーザー名", std::string(30, 'p'), "ｻｰﾋﾞｽ名", kDate, {});
     EXPECT_EQ(Cp932::byteWidth(lines[2]), 75u);
     EXPECT_TRUE(lines[2].starts_with("/* DOSﾌﾟﾛﾝﾌﾟﾄ> SQLPLUS 長いユーザー名/ppp"));
     EXPECT_TRUE(lines[2].ends_with("   */"));
     EXPECT_EQ(lines.size(), 6u);
+}
+
+TEST(ScriptFiles, FixedScriptsAreWrittenOnlyWhenMissing) {
+    TempDir dir;
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path(), kConnection, kDate), 2);
+    EXPECT_EQ(base::readFileBytes(dir.path() + "/LFIDNO.sql"),
+              toScriptFileBytes(lfidnoScriptLines(kDate)));
+    EXPECT_EQ(base::readFileBytes(dir.path() + "/CreateAdmin.sql"),
+              toScriptFileBytes(adminScriptLines("admin", "pw")));
+
+    // a hand-edited file survives a later run with other connection texts
+    std::ofstream(dir.path() + "/CreateAdmin.sql") << "edited";
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path() + "/", {"other", "x", ""}, kDate), 0);
+    EXPECT_EQ(base::readFileBytes(dir.path() + "/CreateAdmin.sql"), "edited");
+
+    std::filesystem::remove(dir.path() + "/CreateAdmin.sql");
+    EXPECT_EQ(writeFixedScriptsIfMissing(dir.path(), {"other", "x", ""}, kDate), 1);
+    EXPECT_EQ(base::readFileBytes(dir.path() + "/CreateAdmin.sql"),
+              toScriptFileBytes(adminScriptLines("other", "x")));
+}
+
+TEST(ScriptFiles, BatchListsTheFolderWithOrWithoutTrailingSeparator) {
+    TempDir dir;
+    for (const char* name : {"b.sql", "a.sql", ".hidden.sql", "notes.txt"}) {
+        std::ofstream(dir.path() + "/" + name) << "x";
+    }
+    writeFixedScriptsIfMissing(dir.path(), kConnection, kDate);
+    const std::string first = base::readFileBytes(writeBatchScript(dir.path(), kConnection, kDate));
+    const std::string second =
+        base::readFileBytes(writeBatchScript(dir.path() + "/", kConnection, kDate));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, toScriptFileBytes(batchScriptLines("admin", "pw", "ORCL", kDate,
+                                                        {"LFIDNO.sql", "a.sql", "b.sql"})));
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
 // The schema statements for a small database, as whole text: every step in
-// its order, the names given, and the notes for what is left out.
+// its order, the names given, and the notes for what is left out. Jet
+// validation rules as CHECK conditions: each form that translates, and the
+// ones that must be left out rather than guessed. The scripts written for
+// SQL*Plus: file names the shell and SQL*Plus take as they are, statements
+// SQL*Plus would split, the master's lines.
 #include <gtest/gtest.h>
 
 #include "convert/schema_ddl.h"
+#include "convert/sqlplus_scripts.h"
+#include "convert/validation_rule.h"
 
 namespace malvorn::convert {
 namespace {
@@ -114,16 +120,13 @@ TEST(SchemaDdl, EveryStepInItsOrderWithItsNames) {
           "リレーションシップ Loose は参照整合性がない", "参照先 Elsewhere を移行しない"}) {
         EXPECT_NE(notes.find(expected), std::string::npos) << expected << "\n" << notes;
     }
-}
 
-TEST(SchemaDdl, ConstraintsCarryTheirOldRowsFormsAndCounts) {
-    ConstraintNames names;
-    const SchemaPlan plan = planSchema({orders(), details()}, "indx", names);
+    // Each constraint's form that keeps the old rows, and its count of the rows it refuses.
     const auto find = [&](const std::string& name) {
         return *std::find_if(plan.statements.begin(), plan.statements.end(),
                              [&](const auto& s) { return s.name == name; });
     };
-    const auto fk = find("fk_Order_Details_Orders");
+    const auto fk = find("fk_Order_Details_Orders_2");
     EXPECT_EQ(fk.keepOldRowsSql, fk.sql + " ENABLE NOVALIDATE");
     EXPECT_EQ(find("fk_Order_Details_Order_Details").brokenRowsSql,
               "SELECT COUNT(*) FROM \"Order Details\" c WHERE c.Parent IS NOT NULL AND c.Line IS "
@@ -171,12 +174,6 @@ TEST(SchemaDdl, IdentityColumnsAreTheLongAutoNumbersOnly) {
     EXPECT_EQ(identityColumns(t), std::vector<std::string>{"OrderID"});
 }
 
-}  // namespace
-}  // namespace malvorn::convert
-
-namespace malvorn::convert {
-namespace {
-
 // A foreign key refers to a primary or unique key, not to an index
 // (ORA-02270, "no matching unique or primary key for this column-list"): a
 // unique index that an enforced relationship refers to becomes a UNIQUE
@@ -223,6 +220,133 @@ TEST(SchemaDdl, AUniqueIndexAForeignKeyRefersToIsAUniqueKey) {
         EXPECT_EQ(plan.statements.front().step, SchemaStep::kIndex) << c.name;
         EXPECT_EQ(plan.statements.front().sql, c.expectedIndex) << c.name;
     }
+}
+
+std::optional<std::string> knownFields(const std::string& name) {
+    if (name == "Qty" || name == "Start" || name == "End" || name == "Order Date")
+        return name == "Order Date" ? "\"Order Date\"" : name;
+    return std::nullopt;
+}
+
+TEST(ValidationRule, TheFormsThatTranslate) {
+    struct Case {
+        const char* rule;
+        const char* field;  // empty for a table's rule
+        const char* condition;
+    };
+    const Case cases[] = {
+        {.rule = ">0", .field = "Qty", .condition = "Qty > 0"},
+        {.rule = ">=0 And <100", .field = "Qty", .condition = "Qty >= 0 AND Qty < 100"},
+        {.rule = "Between 1 And 10", .field = "Qty", .condition = "Qty BETWEEN 1 AND 10"},
+        {.rule = "In (\"a\",'b''c')", .field = "Qty", .condition = "Qty IN ('a', 'b''c')"},
+        {.rule = "Not In (1, 2)", .field = "Qty", .condition = "Qty NOT IN (1, 2)"},
+        {.rule = "Like \"A*?\"", .field = "Qty", .condition = "Qty LIKE 'A%_'"},
+        {.rule = "Is Not Null", .field = "Qty", .condition = "Qty IS NOT NULL"},
+        {.rule = "<>0 Or Is Null", .field = "Qty", .condition = "Qty <> 0 OR Qty IS NULL"},
+        {.rule = ">=#1/31/2000#",
+         .field = "Start",
+         .condition = "Start >= TO_DATE('2000-01-31 00:00:00','YYYY-MM-DD HH24:MI:SS')"},
+        {.rule = "<#2001-02-03 04:05#",
+         .field = "Start",
+         .condition = "Start < TO_DATE('2001-02-03 04:05:00','YYYY-MM-DD HH24:MI:SS')"},
+        {.rule = "[Start]<=[End]", .field = "", .condition = "Start <= End"},
+        {.rule = "([Qty]>0) Or Not ([Order Date] Is Null)",
+         .field = "",
+         .condition = "(Qty > 0) OR NOT ((\"Order Date\" IS NULL))"},
+        {.rule = "[Qty]*2 - 1 > -3", .field = "", .condition = "Qty * 2 - 1 > -3"},
+        {.rule = "<>True", .field = "Qty", .condition = "Qty <> -1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EXPECT_EQ(translateValidationRule(c.rule, c.field, knownFields),
+                  std::optional<std::string>(c.condition));
+    }
+}
+
+TEST(ValidationRule, WhatDoesNotTranslateIsLeftOut) {
+    struct Case {
+        const char* rule;
+        const char* field;
+    };
+    const Case cases[] = {
+        {.rule = "Len([Qty])<9", .field = ""},        // a function
+        {.rule = "Like \"[A-C]*\"", .field = "Qty"},  // a character class
+        {.rule = "Like \"50%\"", .field = "Qty"},     // Oracle's own wildcard in the text
+        {.rule = "[Nope]>1", .field = ""},            // no such field
+        {.rule = ">0", .field = ""},                  // a table's rule needs its fields
+        {.rule = ">#13/45/2000#", .field = "Start"},  // no such date
+        {.rule = ">\"open", .field = "Qty"},          // an unclosed text
+        {.rule = "Qty > 0 Qty", .field = ""},         // words left over
+        {.rule = "", .field = "Qty"},
+        {.rule = ">0;", .field = "Qty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EXPECT_EQ(translateValidationRule(c.rule, c.field, knownFields), std::nullopt);
+    }
+}
+
+TEST(ScriptFileNames, SafeUniqueRegardlessOfCase) {
+    struct Case {
+        const char* table;
+        const char* file;
+    };
+    // Taken in this order from one set of names, "Indexes.sql" reserved.
+    const Case cases[] = {
+        {.table = "Order Details", .file = "Order_Details.sql"},
+        {.table = "Umsätze", .file = "Umsätze.sql"},
+        {.table = "得意先", .file = "得意先.sql"},
+        {.table = "Indexes", .file = "Indexes_2.sql"},
+        {.table = "a&b@c;d'e\"f", .file = "a_b_c_d_e_f.sql"},
+        {.table = "../x\\y?*", .file = "___x_y__.sql"},
+        {.table = "-rf", .file = "_rf.sql"},
+        {.table = "全角　空白", .file = "全角_空白.sql"},
+        {.table = "UMSÄTZE", .file = "UMSÄTZE_2.sql"},
+        {.table = "order_details", .file = "order_details_2.sql"},
+        {.table = "Con", .file = "Con_.sql"},
+        {.table = "LPT1", .file = "LPT1_.sql"},
+        {.table = "COM10", .file = "COM10.sql"},
+        {.table = "", .file = "table.sql"},
+    };
+    ScriptFileNames names;
+    names.reserve("Indexes.sql");
+    for (const Case& c : cases)
+        EXPECT_EQ(names.take(c.table), c.file) << c.table;
+}
+
+TEST(SqlPlusTrap, LinesSqlPlusWouldReadAsItsOwn) {
+    struct Case {
+        const char* sql;
+        const char* trap;  // a word of the reason; nullptr: none
+    };
+    const Case cases[] = {
+        {.sql = "CREATE INDEX a ON t (c)", .trap = nullptr},
+        {.sql = "COMMENT ON TABLE t IS 'one\n\ntwo\n.\nthree & four'", .trap = nullptr},
+        {.sql = "COMMENT ON TABLE t IS 'one\n/\ntwo'", .trap = "「/」"},
+        {.sql = "COMMENT ON TABLE t IS 'one\n  #two'", .trap = "「#」"},
+        {.sql = "COMMENT ON TABLE t IS 'one;\ntwo'", .trap = "「;」"},
+        {.sql = "/ first line", .trap = nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto trap = sqlPlusTrap(c.sql);
+        ASSERT_EQ(trap.has_value(), c.trap != nullptr) << c.sql;
+        if (c.trap) {
+            EXPECT_NE(trap->find(c.trap), std::string::npos) << *trap;
+        }
+    }
+}
+
+TEST(SchemaMasterScript, SaysUtf8FirstAndNamesEveryFileInOrder) {
+    const std::string master = schemaMasterScript("db.mdb", {"Umsätze.sql", "Indexes.sql"});
+    EXPECT_EQ(master.substr(0, master.find('\n')).rfind("-- 文字コード UTF-8", 0), 0u) << master;
+    const auto first = master.find("\n@@Umsätze.sql\n");
+    const auto second = master.find("\n@@Indexes.sql\n");
+    ASSERT_NE(first, std::string::npos) << master;
+    EXPECT_LT(first, second);
+    EXPECT_LT(master.find("SET DEFINE OFF\n"), first);
+    EXPECT_LT(master.find("WHENEVER SQLERROR EXIT FAILURE\n"), first);
+    EXPECT_EQ(master.substr(master.size() - 5), "EXIT\n");
+    EXPECT_EQ(master.find('\r'), std::string::npos);
 }
 
 }  // namespace

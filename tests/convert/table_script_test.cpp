@@ -1,4 +1,6 @@
 #include "convert/table_script.h"
+#include "convert/safe_script.h"
+#include "convert/script_text.h"
 
 #include <gtest/gtest.h>
 
@@ -75,10 +77,8 @@ TEST(TableScript, EveryTypeCodeAndDefaultMapToTheColumnText) {
         {field("F", kJetMemo, 0, true), "VARCHAR2(500)"},
         {field("F", kJetMemo, 0, false), "VARCHAR2(500)" + std::string(7, ' ') + "NOT NULL"},
         {field("F", kJetBoolean), "ERROR TYPE=1"},
-        {field("F", -3), "ERROR TYPE=-3"},
         {field("F", kJetLong, 0, false, "0"), "NUMBER(10)          DEFAULT 0"},
         {field("F", kJetLong, 0, false, "=0"), "NUMBER(10)"},  // no plain value or expression
-        {field("F", kJetLong, 0, false, "Date()"), "NUMBER(10)"},
         {field("F", kJetDate, 0, false, " Now() "), "DATE                DEFAULT  Now() "},
         {field("F", kJetDate, 0, false, "   "), "DATE"},
         {field("F", kJetText, 5, true, "0"), "VARCHAR2(5)"}};  // a default never decorates text
@@ -159,6 +159,145 @@ TEST(TableScript, RowLengthOfWideTablesAndUnmappedFields) {
         EXPECT_EQ(script[4], boxedCommentLine(line));
         EXPECT_EQ(script.count(), 8u + table.fields.size());
     }
+}
+
+TEST(PadBytes, PadsOrCutsToExactByteWidth) {
+    const std::tuple<const char*, std::size_t, std::string> cases[] = {
+        {"表名", 31, "表名" + std::string(27, ' ')},
+        {"ABC", 2, "AB"},
+        {"", 3, "   "},
+        {"ｺｰﾄﾞ", 6, "ｺｰﾄﾞ  "},
+        {"ABC", 0, ""},
+        // the cut falls inside 品: its lead byte is replaced by a space
+        {"商品", 3, "商 "},
+        {"A商品", 2, "A "},
+        // no CP932 form: shown and counted as "?"
+        {"a😀b", 5, "a?b  "},
+    };
+    for (const auto& [text, width, expected] : cases) {
+        const std::string padded = PadBytes(text, width);
+        EXPECT_EQ(padded, expected) << text << " / " << width;
+        EXPECT_EQ(Cp932::byteWidth(padded), width) << text;
+    }
+}
+
+TEST(NarrowName, OnlyFullWidthLatinDigitsAndLowLineNarrow) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ＣＯＤＥ１", "CODE1"},
+        {"ａｚＡＺ０９＿", "azAZ09_"},
+        {"商品コード", "商品コード"},
+        {"ｺｰﾄﾞ", "ｺｰﾄﾞ"},
+        {"Ａ－Ｂ　Ｃ", "A－B　C"},  // full-width hyphen and ideographic
+                                    // space stay
+        {"＠［｀｛", "＠［｀｛"},   // the neighbours of the ranges stay
+    };
+    for (const auto& [name, narrow] : cases)
+        EXPECT_EQ(fNarrowName(name), narrow) << name;
+}
+
+TEST(ScriptText, DateAndGrouping) {
+    EXPECT_EQ(formatScriptDate({2001, 2, 3}), "2001/02/03");
+    const std::pair<std::int64_t, const char*> groups[] = {
+        {0, "0"}, {999, "999"}, {1000, "1,000"}, {33024, "33,024"}, {1234567, "1,234,567"},
+    };
+    for (const auto& [value, text] : groups)
+        EXPECT_EQ(formatGrouped(value), text);
+}
+
+TEST(ScriptText, FileBytesAreCp932WithCrLf) {
+    EXPECT_EQ(toScriptFileBytes({"表", "", "a"}), "\x95\x5C\r\n\r\na\r\n");
+    EXPECT_EQ(trimSpaces("  a b  "), "a b");
+    EXPECT_EQ(trimSpaces("　a　"), "　a　");  // the ideographic space is not a space here
+}
+
+TEST(SafeNames, QuotedOnlyWhenOracleCannotTakeTheNameUnquoted) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"Customers", "Customers", "CUSTOMERS"},
+        {"Order Details", "\"Order Details\"", "Order Details"},
+        {"Date", "\"Date\"", "Date"},
+        {"level", "\"level\"", "level"},
+        {"2nd", "\"2nd\"", "2nd"},
+        {"_x", "\"_x\"", "_x"},
+        {"Unit$#_1", "Unit$#_1", "UNIT$#_1"},
+        {"a-b", "\"a-b\"", "a-b"},
+        {"商品コード", "商品コード", "商品コード"},
+        {"ＣＯＤＥ", "CODE", "CODE"},
+        {"商品　名", "\"商品　名\"", "商品　名"},
+        {"Umsätze", "Umsätze", "UMSÄTZE"},
+    };
+    for (const auto& [jet, written, dictionary] : cases) {
+        EXPECT_EQ(oracleName(jet), written) << jet;
+        EXPECT_EQ(dictionaryName(jet), dictionary) << jet;
+    }
+    EXPECT_TRUE(isPlainOracleName(std::string(128, 'a')));
+    EXPECT_FALSE(isPlainOracleName(std::string(129, 'a')));
+}
+
+TEST(SafeNames, ConstraintNamesAreValidAndUniqueInTheSchema) {
+    ConstraintNames names;
+    names.reserve("PKORDERS");
+    const std::string longName(130, 'T');
+    const std::tuple<const char*, std::string, const char*> cases[] = {
+        {"PrimaryKey", "Customers", "pkCustomers"},
+        {"PRIMARYKEY", "Customers", "pkCustomers_2"},
+        {"pkkey", "Orders", "pkOrders_2"},  // PKORDERS is held by the schema
+        {"Primary Key", "Order Details", "pkOrder_Details"},
+        {"ByCity", "Customers", "ByCity"},
+        {"bycity", "Suppliers", "pkSuppliers"},
+        {"PrimaryKey", longName, nullptr},
+    };
+    for (const auto& [index, table, expected] : cases)
+        EXPECT_EQ(names.take(index, table), expected ? expected : "pk" + std::string(126, 'T'))
+            << index;
+}
+
+TEST(SafeScript, EveryTypeQuotedNamesKeyAndDefaultsWholeText) {
+    const JetFieldDef amount{"Amount", 20, 0, false, "", 12, 3};
+    JetTableDef table;
+    table.name = "Order Details";
+    table.fields = {field("Order ID", kJetLong, 0, false, "=0"),
+                    field("Date", kJetDate, 0, false, "Now()"),
+                    field("Flag", kJetBoolean, 0, false, "Yes"),
+                    field("名前", kJetText, 10, false, "\"x\""),
+                    field("Memo", kJetMemo),
+                    field("Price", kJetCurrency, 0, false, "0"),
+                    amount,
+                    field("Guid", 15, 0, false, "GenGUID()"),
+                    field("Bytes", 9, 16),
+                    field("Picture", 11),
+                    field("Big", kJetBigInt),
+                    field("Stamp", kJetDateTimeExtended)};
+    table.firstIndex = JetIndexDef{"ByDate", {"Date"}};
+    table.primaryIndex = JetIndexDef{"PrimaryKey", {"Order ID", "Flag"}};
+    ConstraintNames names;
+    const SafeScript safe = makeSafeTableSQL(table, {"indx", "users", false}, {2024, 5, 6}, names);
+    std::string text;
+    for (std::size_t i = 6; i <= safe.script.count(); ++i)
+        text += safe.script[i] + "\n";
+    EXPECT_EQ(text,
+              "CREATE TABLE \"Order Details\"\n"
+              "(\"Order ID\"                     NUMBER(10)          DEFAULT 0\n"
+              ",\"Date\"                         DATE                DEFAULT SYSDATE\n"
+              ",Flag                           NUMBER(1)           DEFAULT -1\n"
+              ",名前                           VARCHAR2(10 CHAR)\n"
+              ",Memo                           CLOB\n"
+              ",Price                          NUMBER(19,4)        DEFAULT 0\n"
+              ",Amount                         NUMBER(12,3)\n"
+              ",Guid                           VARCHAR2(38)\n"
+              ",Bytes                          RAW(16)\n"
+              ",Picture                        BLOB\n"
+              ",Big                            NUMBER(19)\n"
+              ",Stamp                          TIMESTAMP(7)\n"
+              ",CONSTRAINT pkOrder_Details PRIMARY KEY(\"Order ID\",Flag) USING INDEX "
+              "TABLESPACE indx\n"
+              ")\n"
+              "TABLESPACE users;\n");
+    EXPECT_EQ(safe.notes, (std::vector<std::string>{"名前 の既定値 \"x\" は省きました",
+                                                    "Guid の既定値 GenGUID() は省きました"}));
+    // The header is the window's own.
+    const ScriptLines window = fMakeTableSQL(table, {"indx", "users", false}, {2024, 5, 6});
+    for (const std::size_t line : {1, 2, 3, 5})
+        EXPECT_EQ(safe.script[line], window[line]);
 }
 
 }  // namespace

@@ -47,7 +47,6 @@ class PostgresServer {
 
     // Empty when the server runs; else why it does not.
     const std::string& whyNot() const { return whyNot_; }
-    int port() const { return port_; }
 
     // "pg_ctl stop" (fast: open sessions are ended) and "start" again.
     bool stop() { return pgCtl("-m fast stop"); }

@@ -1,14 +1,22 @@
 #include "platform/settings_file.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "base/files.h"
 #include "encoding/cp932.h"
+#include "platform/chooser.h"
+#include "platform/instance_lock.h"
+#include "platform/work_area.h"
+#include "support/scripted_messages.h"
 #include "support/temp_dir.h"
 
 namespace malvorn::platform {
@@ -112,6 +120,125 @@ TEST(SettingsLocation, ProgramFolderWhenWritableElseUserConfigFolder) {
     EXPECT_EQ(gfReadIni(ini, "frmMain", "txtNetServiceName"), "ORCL");
     EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_all);
+}
+
+// Another process holds the lock: this one is refused with the message and
+// the holder keeps it; once that process ends, even by a crash, it is free.
+TEST(InstanceLock, LockOfAnotherProcessRefusesUntilItEndsEvenByCrash) {
+    TempDir dir;
+    const std::string path = dir.path() + "/malvorn.lock";
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready) | ::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstanceLock lock(path);
+        const char ok = lock.tryAcquire() == InstanceLock::Result::kAcquired ? '1' : '0';
+        (void)!::write(ready[1], &ok, 1);
+        char go;
+        (void)!::read(release[0], &go, 1);
+        ::_exit(0);  // a crash: no destructor runs, the lock file stays behind
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    InstanceLock second(path);
+    ScriptedMessages refused;
+    EXPECT_FALSE(admitThisInstance(second, refused));
+    ASSERT_EQ(refused.shown.size(), 1u);
+    const auto& box = refused.shown[0];
+    EXPECT_EQ(std::tie(box.text, box.icon, box.buttons, box.title),
+              std::tuple("本プログラムは既に起動されています", base::MessageIcon::kExclamation,
+                         base::MessageButtons::kOk, base::TitleForm::kBracketedError));
+
+    (void)!::write(release[1], "x", 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+    EXPECT_TRUE(base::fileExists(path));  // stale file left by the crashed run
+    InstanceLock next(path);
+    ScriptedMessages messages;
+    EXPECT_TRUE(admitThisInstance(next, messages));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(WorkArea, PixelsBecomeTwipsWithTheScreensFactors) {
+    const std::tuple<PixelRect, double, double, WorkArea> cases[] = {
+        {{0, 32, 1920, 1080}, 15, 15, {0, 480, 28800, 15720}},
+        {{0, 0, 1001, 3}, 10, 10.4, {0, 0, 10010, 31}},  // rounded to the nearest twip
+    };
+    for (const auto& [pixels, fx, fy, expected] : cases) {
+        const WorkArea a = workAreaInTwips(pixels, fx, fy), e = expected;
+        EXPECT_EQ(std::tie(a.left, a.top, a.width, a.height),
+                  std::tie(e.left, e.top, e.width, e.height));
+    }
+    EXPECT_EQ(std::tuple(twipsPerPixel(96), twipsPerPixel(144), twipsPerPixel(0)),
+              std::tuple(15.0, 10.0, 15.0));
+}
+
+// Named files and folders on two volumes, "/" and "/media/usb".
+struct FakeFileSystem : base::FileSystem {
+    bool FileExists(const std::string& path) const override { return files_.contains(path); }
+    bool FolderExists(const std::string& path) const override { return folders_.contains(path); }
+    std::string GetDriveName(const std::string& path) const override {
+        return path.starts_with("/media/usb") ? "/media/usb" : "/";
+    }
+    std::set<std::string> files_{"/data/sales.mdb", "/x.mdb"};
+    std::set<std::string> folders_{
+        "/", "/data", "/data.old/sql", "/opt/malvorn", "/home/u/work", "/media/usb"};
+};
+
+TEST(ChooserStart, FolderAndSelectionFollowThePathRules) {
+    const std::tuple<const char*, ChooserStart> cases[] = {
+        {"/data/sales.mdb", {"/data/sales.mdb", "/", "/data", "sales.mdb"}},
+        {"", {"/opt/malvorn", "/", "/opt/malvorn", ""}},  // shows the program's folder
+        {"/x.mdb", {"/x.mdb", "/", "/", "x.mdb"}},
+        // Missing: the current folder of its volume; a dot anywhere makes a file path.
+        {"/data/missing.mdb", {"/data/missing.mdb", "/", "/home/u/work", ""}},
+        {"/media/usb/old/x.mdb", {"/media/usb/old/x.mdb", "/media/usb", "/media/usb", ""}},
+        {"/data.old/sql", {"/data.old/sql", "/", "/home/u/work", ""}},
+    };
+    for (const auto& [path, expected] : cases) {
+        const ChooserStart s = chooserStart(path, "/opt/malvorn", "/home/u/work", FakeFileSystem{});
+        EXPECT_EQ(std::tie(s.label, s.drive, s.folder, s.preselect),
+                  std::tie(expected.label, expected.drive, expected.folder, expected.preselect))
+            << path;
+    }
+}
+
+TEST(ChooserPreselect, FirstEqualNameOnlyWithTheSameLetterCase) {
+    const std::vector<std::string> entries{"SALES.mdb", "Sales.mdb", "sales.mdb", "sales.mdb"};
+    EXPECT_EQ(std::tuple(preselectIndex(entries, "sales.mdb"), preselectIndex(entries, "Sales.mdb"),
+                         preselectIndex(entries, "sales.MDB")),
+              std::tuple(2, 1, -1));
+}
+
+// Either part of the pattern matches the whole name, without letter case.
+TEST(ChooserFolders, ListingsSkipHiddenAndKeepFilesAndFoldersApart) {
+    TempDir dir;
+    for (const char* folder : {"b", "a", ".hidden", "dir.sql"})
+        std::filesystem::create_directory(dir.path() + "/" + folder);
+    for (const char* file : {"z.sql", "a.TXT", ".x.sql", "c.log", "d.sql", "d.sql.bak", "sql"})
+        std::ofstream(dir.path() + "/" + file) << "x";
+
+    EXPECT_EQ(listSubfolders(dir.path()), (std::vector<std::string>{"a", "b", "dir.sql"}));
+    EXPECT_EQ(listMatchingFiles(dir.path(), "*.sql;*.txt"),
+              (std::vector<std::string>{"a.TXT", "d.sql", "z.sql"}));
+    EXPECT_EQ(listSubfolders(dir.path() + "/none"), std::nullopt);
+}
+
+TEST(ChooserVolumes, UserVolumesFromMountInfo) {
+    const char* const text =
+        "22 27 0:21 / /proc rw - proc proc rw\n25 24 0:23 / /dev/shm rw - tmpfs tmpfs rw\n"
+        "27 1 254:0 / / rw shared:1 - ext4 /dev/vda rw\n42 27 8:2 / /home rw - ext4 /dev/sda2 rw\n"
+        "41 40 0:41 / /run/user/1000 rw - tmpfs tmpfs rw\n43 27 0:43 / /tmp rw - tmpfs tmpfs rw\n"
+        "48 27 8:2 / /home rw - ext4 /dev/sda2 rw\n46 27 7:1 / /snap/c ro - squashfs /dev/loop1 "
+        "ro\n"
+        "44 40 8:17 / /run/media/u/USB\\040STICK rw shared:9 master:3 - vfat /dev/sdb1 "
+        "rw\nbroken\n";
+    EXPECT_EQ(userVolumes(parseMountInfo(text)),
+              (std::vector<std::string>{"/", "/home", "/run/media/u/USB STICK", "/tmp"}));
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// The page データベース移行 under the offscreen platform, against a local
-// server and a Jet file made by the builder: the run on its worker thread,
-// the result table, cancel and 再開, the report and the page's settings.
+// The window under the offscreen platform, against a local server and a Jet
+// file made by the builder. The page データベース移行: the run on its worker
+// thread, the result table, cancel and 再開, the report and the page's
+// settings. The Jet tab's buttons: what the xdotool runs do not look at.
 #include "window/migration_tab.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -44,7 +48,7 @@ class MigrationPage : public localserver::ServerTest {
                   {"TOKUI", {{"ID", 4}, {"NAME", 10, 20}}, {{"pk", {"ID"}, true}}, many}});
     }
 
-    std::unique_ptr<frmMain> openWindow() {
+    std::unique_ptr<frmMain> openWindow(int tab = 5) {
         const FormContext context{
             ini_,
             {0, 0, 28800, 15600},
@@ -58,7 +62,7 @@ class MigrationPage : public localserver::ServerTest {
         ui.txtSystem->setText("scott");
         ui.txtPassOfSystem->setText("tiger");
         ui.txtNetServiceName->setText(QString::fromStdString(folder()));
-        window->selectTab(5);
+        window->selectTab(tab);
         return window;
     }
 
@@ -202,6 +206,46 @@ TEST_F(MigrationPage, ClosingUnderARunStopsItFirst) {
     EXPECT_FALSE(closed);
     EXPECT_EQ(tab.lastOutcome(), core::Outcome::kInterrupted);
     EXPECT_TRUE(window->close());
+}
+
+TEST_F(MigrationPage, JetTabListsConvertsWritesTheBatchAndCopies) {
+    auto window = openWindow(2);
+    window->activateWindow();
+    QApplication::processEvents();
+    const MainControls& ui = window->ui();
+    const std::string sql = dir_.path() + "/sql";
+    ui.txtDbPath->setText(QString::fromStdString(db_));
+    ui.cboTable->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(ui.cboTable->count(), 2);
+    EXPECT_EQ(ui.cboTable->itemText(0), QStringLiteral("SHOHIN"));
+    ui.cboTable->setCurrentIndex(0);
+
+    // A check sends the focus to its field and the run stops there.
+    ui.txtTablespace->setText("users");
+    ui.txtIndex->setText(" ");
+    ui.cmdConvert->click();
+    EXPECT_EQ(QApplication::focusWidget(), ui.txtIndex);
+    EXPECT_EQ(messages_.shown.size(), 1u);  // its text is the core's tests'
+
+    std::filesystem::create_directory(sql);
+    ui.txtIndex->setText("indx");
+    ui.txtSqlFolder->setText(QString::fromStdString(sql));
+    ui.cmdConvert->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "SHOHIN 完了");
+    EXPECT_TRUE(base::fileExists(sql + "/SHOHIN.sql"));
+    EXPECT_TRUE(base::fileExists(ini_));                   // saved by the run
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);  // the pointer is back
+
+    ui.cmdCreateBatch->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "ＳＱＬバッチ作成 完了");
+    EXPECT_EQ(messages_.shown.size(), 1u);
+
+    // The data copy: the last row's count stays on the status line, no box.
+    ui.cmdStart->click();
+    EXPECT_EQ(ui.lblMsg->text().toStdString(), "2 / 2");
+    EXPECT_EQ(open("scott", "tiger")->queryValue("SELECT SUM(QTY) FROM SHOHIN"), "3");
+    EXPECT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
 }  // namespace
