@@ -1,6 +1,7 @@
 // The reader against Jet 3 and Jet 4 files the test builder made: types,
-// keys, text, long values, and the schema facts (AutoNumber, the field
-// properties, relationships) read as the engine's own are.
+// keys, text (characters past U+FFFF among it), long values, and the schema
+// facts (AutoNumber, the field properties, relationships) read as the
+// engine's own are.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,11 +10,13 @@
 
 #include "built_files.h"
 #include "jet_builder/jet_relations.h"
+#include "jet_built_bytes.h"
 
 namespace malvorn::jet {
 namespace {
 
 using namespace malvorn::testing;
+using ::testing::HasSubstr;
 using namespace std::string_literals;
 
 constexpr JetVersion kVersions[] = {JetVersion::kJet4, JetVersion::kJet3};
@@ -51,8 +54,12 @@ std::string shape(const std::optional<model::JetIndexDef>& index) {
 TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
     const std::string ole("\x15\x1c\0p", 4);
     const char* const guid = "{6B29FC40-CA47-1067-B31D-00DD010662DA}";
-    // Field (text sizes in characters, not bytes), value stored, value read.
-    const std::tuple<JetBuildField, JetBuildValue, JetValue> columns[] = {
+    struct Column {
+        JetBuildField field;  // text sizes in characters, not bytes
+        JetBuildValue stored;
+        JetValue read;
+    };
+    const Column columns[] = {
         {{.name = "YesNo", .type = 1, .defaultValue = "=No"}, true, true},
         {{.name = "Byte", .type = 2}, Int{255}, Int{255}},
         {{.name = "Int", .type = 3}, Int{-32768}, Int{-32768}},
@@ -78,11 +85,11 @@ TEST_P(BuiltFiles, EveryTypeWithItsPropertiesValueAndNullInBothVersions) {
                         {{"PrimaryKey", {"得意先ＣＯＤＥ１"}, true}},
                         {{}, std::vector<JetBuildValue>(std::size(columns))}};
     JetRow values, nulls;
-    for (const auto& [field, stored, read] : columns) {
-        table.fields.push_back(field);
-        table.rows[0].push_back(stored);
-        values.push_back(read);
-        nulls.push_back(field.type == 1 ? JetValue(false) : JetValue());
+    for (const Column& c : columns) {
+        table.fields.push_back(c.field);
+        table.rows[0].push_back(c.stored);
+        values.push_back(c.read);
+        nulls.push_back(c.field.type == 1 ? JetValue(false) : JetValue());
     }
     for (const JetVersion version : kVersions) {
         SCOPED_TRACE(version == JetVersion::kJet4 ? "Jet 4" : "Jet 3");
@@ -102,7 +109,13 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
     const JetBuildIndex related{.name = "CustomersOrders", .columns = {"B"}, .relationship = true};
     const JetBuildIndex byB{"ByB", {"B"}, false};
     const JetBuildIndex pkA{"PrimaryKey", {"A"}, true};
-    const std::tuple<const char*, std::vector<JetBuildIndex>, std::string, std::string> cases[] = {
+    struct Case {
+        const char* table;
+        std::vector<JetBuildIndex> indexes;
+        std::string first;
+        std::string primary;
+    };
+    const Case cases[] = {
         {"OtherFirst", {{"ByC", {"C", "A"}, false}, pkA}, "ByC(C,A)", "PrimaryKey(A)"},
         // A relationship's entry is listed like any index.
         {"Related", {related, byB, pkA}, "CustomersOrders(B)", "PrimaryKey(A)"},
@@ -112,15 +125,15 @@ TEST_P(BuiltFiles, FirstIndexByListedOrderPrimaryByMarkThenFirstUnique) {
          "ByC(C)"},
     };
     std::vector<JetBuildTable> tables;
-    for (const auto& [name, indexes, first, primary] : cases)
-        tables.push_back(
-            {name, {{.name = "A", .type = 4}, {.name = "B"}, {.name = "C", .type = 8}}, indexes});
+    for (const Case& c : cases)
+        tables.push_back({c.table,
+                          {{.name = "A", .type = 4}, {.name = "B"}, {.name = "C", .type = 8}},
+                          c.indexes});
     const auto source = build(tables);
-    for (const auto& [name, indexes, first, primary] : cases) {
-        const auto def = source->readTable(name);
-        EXPECT_EQ(std::pair(shape(def.firstIndex), shape(def.primaryIndex)),
-                  std::pair(first, primary))
-            << name;
+    for (const Case& c : cases) {
+        const auto def = source->readTable(c.table);
+        EXPECT_EQ(shape(def.firstIndex), c.first) << c.table;
+        EXPECT_EQ(shape(def.primaryIndex), c.primary) << c.table;
     }
     // Names match whole, without letter case.
     EXPECT_THAT([&] { source->readTable("Related "); },
@@ -177,7 +190,13 @@ TEST_P(BuiltFiles, LongMemosAndPicturesAndManyRowsComeThroughWhole) {
 
 // Dates outside 1899..4637, currency and decimals to the last digit.
 TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
-    const std::tuple<double, std::int64_t, const char*, const char*> cases[] = {
+    struct Case {
+        double serial;
+        std::int64_t currency;
+        const char* stored;  // the decimal
+        const char* read;
+    };
+    const Case cases[] = {
         {-657434.0, 1, "-123.45", "-123.4500"},
         {-36522.25, -1, "123456789012345678901234.5678", "123456789012345678901234.5678"},
         {0.999988426, std::numeric_limits<std::int64_t>::max(), "1", "1.0000"},
@@ -188,9 +207,9 @@ TEST_P(BuiltFiles, DatesBeyondTheLibrarysRangeAndAmountsToTheLastDigit) {
     JetBuildTable table{
         "Extremes", {{.name = "When", .type = 8}, {.name = "Amount", .type = 5}, amount}, {}, {}};
     std::vector<JetRow> expected;
-    for (const auto& [serial, currency, stored, read] : cases) {
-        table.rows.push_back({serial, currency, std::string(stored)});
-        expected.push_back({JetDate{serial}, JetCurrency{currency}, JetDecimal{read}});
+    for (const Case& c : cases) {
+        table.rows.push_back({c.serial, c.currency, std::string(c.stored)});
+        expected.push_back({JetDate{c.serial}, JetCurrency{c.currency}, JetDecimal{c.read}});
     }
     const auto source = build({table});
     const auto fields = source->readTable("Extremes").fields;
@@ -275,29 +294,49 @@ TEST_P(BuiltFiles, SchemaFactsAndRelationshipsReadBackInBothVersions) {
     }
 }
 
-// The built catalog has the columns, types and order of the engine's.
-TEST_P(BuiltFiles, TheRelationshipCatalogIsLaidOutAsTheEnginesIs) {
-    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
-    const auto real = GetParam().open(realFile("nwind.mdb"))->readTable("MSysRelationships");
-    const auto built = build(withRelationships(orderTables(), kRelationships), JetVersion::kJet3)
-                           ->readTable("MSysRelationships");
-    ASSERT_EQ(built.fields.size(), real.fields.size());
-    for (std::size_t i = 0; i < real.fields.size(); ++i)
-        EXPECT_EQ(std::tie(built.fields[i].name, built.fields[i].typeCode),
-                  std::tie(real.fields[i].name, real.fields[i].typeCode));
+// Characters past U+FFFF, which Jet 4 and ACE store as surrogate pairs: read
+// back as written (kanji of JIS X 0213 in names, emoji in notes), and a half
+// pair on its own refused with its row and column rather than carried as '?'.
+const std::string kWide[] = {
+    "\xF0\xA0\xAE\xB7\xE9\x87\x8E\xE5\xAE\xB6",   // 𠮷野家: a pair, then two of the plane
+    "abc\xF0\x9F\x98\x80",                        // ASCII, then 😀 (whose 00 byte keeps it plain)
+    "abcdefgh\xF0\xA0\xAE\xB7",                   // compressed: the pair in a run of two bytes
+    "\xF0\xA9\xB8\xBD",                           // 𩸽 alone
+    "\xF4\x8F\xBF\xBF",                           // U+10FFFF, the last there is
+    "\xF0\x90\x80\x80" + std::string(3000, 'm'),  // U+10000 leading a memo on pages of its own
+};
+
+TEST_P(BuiltFiles, PairsComeBackAsTheCharactersWritten) {
+    JetBuildTable table{
+        "Wide", {{.name = "Name", .size = 20}, {.name = "Note", .type = 12}}, {}, {}};
+    for (const std::string& text : kWide)
+        table.rows.push_back({text.size() < 40 ? text : std::string("x"), text});
+    for (const JetVersion version : {JetVersion::kJet4, JetVersion::kAce12}) {
+        const std::vector<JetRow> rows = allRows(*build({table}, version), "Wide");
+        ASSERT_EQ(rows.size(), std::size(kWide));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i][1], JetValue(kWide[i])) << "row " << i;
+            if (kWide[i].size() < 40) {
+                EXPECT_EQ(rows[i][0], JetValue(kWide[i])) << "row " << i;
+            }
+        }
+    }
 }
 
-// The builder refuses what it cannot write as the engine would.
-TEST(Builder, RefusesKeysAndRelationshipsThatDoNotPairUp) {
-    EXPECT_THROW(buildJetFile({{"T",
-                                {{.name = "A", .type = 4}},
-                                {{.name = "X", .columns = {"A"}, .descending = {"B"}}},
-                                {}}}),
-                 std::runtime_error);
-    EXPECT_THROW(
-        withRelationships({}, {{.name = "R", .columns = {"A", "B"}, .referencedColumns = {"A"}}}),
-        std::runtime_error);
-    EXPECT_THROW(withRelationships({}, {{.name = "R"}}), std::runtime_error);
+// Which halves alone are refused: stored_text_test.
+TEST_P(BuiltFiles, AHalfPairAloneIsRefusedWithItsRowAndColumn) {
+    JetBuildTable table{
+        "Half", {{.name = "Note", .unicodeCompression = false}}, {}, {{std::string("ok")}}};
+    table.rows.push_back({std::string("ab\xF0\x9F\x98\x80")});
+    std::string bytes = builtBytes({table});
+    // 😀 is D83D DE00, stored little-endian: its high half then a letter.
+    const std::size_t at = bytes.find("\x3D\xD8\x00\xDE"s);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, "\x3D\xD8x\0"s);
+    const std::string path = dir_.path() + "/half.mdb";
+    writeWholeFile(path, bytes);
+    expectJetError([&] { allRows(*GetParam().open(path), "Half"); }, JetErrorKind::kDamaged,
+                   {"テーブル Half の行 2、列 Note、対になっていないサロゲート"});
 }
 
 }  // namespace
