@@ -81,7 +81,8 @@ TEST(ReaderProcess, TheReaderIsFoundByOptionThenEnvironment) {
 }
 
 // What is at the path decides the error and its message, which names the
-// path; the command line says it in one line and exits non-zero.
+// path, read either way; the command line says it in one line and exits
+// non-zero.
 TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
     TempDir dir;
     std::string header(4096, '\0');
@@ -123,6 +124,8 @@ TEST(RealReader, FilesThatAreNoJetDatabaseGiveTypedErrors) {
         const auto failure = openFailure(c.path, {.readerPath = JET_READER});
         EXPECT_EQ(failure.first, c.kind) << c.path;
         EXPECT_THAT(failure.second, ::testing::AllOf(HasSubstr(c.path), HasSubstr(c.text)));
+        // In this process the same: the check comes before the library.
+        expectJetError([&] { openJetFileHere(c.path); }, c.kind, {c.path, c.text});
         for (const std::string& command : c.command) {
             const CommandRun run = runProgram(
                 MALVORN_CLI, command == "tables" ? std::vector{command, c.path}
