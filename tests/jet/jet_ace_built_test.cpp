@@ -169,7 +169,8 @@ TEST_P(AceFiles, TheVersionHistoryLinkIsLeftOutAndNamed) {
     EXPECT_EQ(row, (JetRow{std::string("a"), std::string("now")}));
 }
 
-// Damage that once gave a quiet wrong answer: each is an error now.
+// Damage that once gave a quiet wrong answer, and a catalog whose definition
+// the library cannot read: each is an error.
 TEST_P(AceFiles, DamageThatHidTablesOrSwappedDefinitionsIsAnError) {
     const std::string bytes =
         builtBytes({{.name = "First", .fields = {{.name = "A", .type = 4, .defaultValue = "1"}}},
@@ -182,6 +183,8 @@ TEST_P(AceFiles, DamageThatHidTablesOrSwappedDefinitionsIsAnError) {
         bool atOpen;  // else when the first table is read
     };
     const Case cases[] = {
+        {"catalog definition zeroed",
+         [&](std::string& b) { b.replace(2 * page, page, page, '\0'); }, true},
         {"catalog rows zeroed",
          [&](std::string& b) {
              // The catalog's rows: the first data page its definition (page 2) owns.
