@@ -13,14 +13,18 @@ TEST(Utf8, RoundTripsEveryWidth) {
 }
 
 TEST(Utf8, MalformedInputDecodesToOneReplacementPerBadByte) {
-    const std::pair<std::string, std::u32string> cases[] = {
+    struct Case {
+        std::string bytes;
+        std::u32string decoded;
+    };
+    const Case cases[] = {
         {"\xFF", U"\uFFFD"},
         {"a\xE8\xA1", U"a\uFFFD\uFFFD"},          // truncated
         {"\xC0\xAF", U"\uFFFD\uFFFD"},            // overlong "/"
         {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // surrogate
     };
-    for (const auto& [bytes, expected] : cases)
-        EXPECT_EQ(decodeUtf8(bytes), expected);
+    for (const Case& c : cases)
+        EXPECT_EQ(decodeUtf8(c.bytes), c.decoded) << ::testing::PrintToString(c.bytes);
 }
 
 }  // namespace

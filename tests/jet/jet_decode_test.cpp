@@ -19,12 +19,17 @@ namespace {
 using ::testing::HasSubstr;
 
 TEST(Jet3Charset, JapaneseFilesReadAsCp932) {
-    const std::tuple<int, int, const char*> cases[] = {
-        {932, 0x409, "CP932"},   {1252, 0x411, "CP932"},  {0, 0x411, "CP932"},
-        {1250, 0x405, "CP1250"}, {1251, 0x419, "CP1251"}, {0, 0, "CP1252"},
-        {437, 0x409, "CP1252"},  {65001, 0, "CP1252"}};
-    for (const auto& [codePage, languageId, charset] : cases)
-        EXPECT_EQ(jet3Charset(codePage, languageId), charset) << codePage << " " << languageId;
+    struct Case {
+        int codePage;
+        int languageId;
+        const char* charset;
+    };
+    const Case cases[] = {{932, 0x409, "CP932"},   {1252, 0x411, "CP932"},  {0, 0x411, "CP932"},
+                          {1250, 0x405, "CP1250"}, {1251, 0x419, "CP1251"}, {0, 0, "CP1252"},
+                          {437, 0x409, "CP1252"},  {65001, 0, "CP1252"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(jet3Charset(c.codePage, c.languageId), c.charset)
+            << c.codePage << " " << c.languageId;
 }
 
 TEST(TableNames, SortedWithoutRegardToCase) {
@@ -41,7 +46,11 @@ TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
     std::vector<model::JetFieldDef> fields(2);
     fields[1].name = "CustomerID";
     using Flat = std::optional<std::pair<std::string, std::vector<std::string>>>;
-    const std::tuple<std::vector<StoredIndex>, Flat> cases[] = {
+    struct Case {
+        std::vector<StoredIndex> indexes;
+        Flat first;  // name and key columns
+    };
+    const Case cases[] = {
         {{{".rI", 0, 2, {}}, {"CustomerID", 1, 0, {1}}, {"PrimaryKey", 0, 1, {0}}},
          Flat({"CustomerID", {"CustomerID"}})},
         {{{"ShippersOrders", 6, 2, {}}, {"A", 0, 0, {0}}}, {}},  // relationship to nothing
@@ -49,25 +58,33 @@ TEST(FirstIndex, HiddenEntriesAndKeysThatPointNowhere) {
         {{{"PrimaryKey", 0, 1, {-1}}}, {}},
         {{{".rB", 0, 2, {}}}, {}},
     };
-    for (const auto& [indexes, first] : cases) {
-        const auto found = firstIndexOf(indexes, fields);
-        EXPECT_EQ(found ? Flat({found->name, found->fieldNames}) : std::nullopt, first);
+    for (const Case& c : cases) {
+        const auto found = firstIndexOf(c.indexes, fields);
+        EXPECT_EQ(found ? Flat({found->name, found->fieldNames}) : std::nullopt, c.first);
     }
 }
 
+// The file tests read one of each through the reader, the message whole.
 TEST(Definition, NamesAndKeysNoEngineWrites) {
-    const std::tuple<std::vector<std::string>, std::vector<int>, bool> cases[] = {
-        {{"ID", "名前", "ＩＤ"}, {0, 2}, false},  // full-width is another name
-        {{"A\x7F"}, {}, true},
-        {{"A\tB"}, {}, true},
-        {{"Ab", "aB"}, {}, true},
-        {{"Ä", "ä"}, {}, false},  // only ASCII letters fold
-        {{"A", "B"}, {1, 0, 1}, true},
-        {{"A", "B"}, {-1, -1}, true},
-        {{"A"}, {}, false},
+    struct Case {
+        std::vector<std::string> names;
+        std::vector<int> keys;
+        const char* damage;  // nullptr: sound
     };
-    for (const auto& [names, keys, damaged] : cases)
-        EXPECT_EQ(!definitionDamage(names, {{"ix", 0, 0, keys}}).empty(), damaged) << names[0];
+    const Case cases[] = {
+        {{"ID", "名前", "ＩＤ"}, {0, 2}, nullptr},  // full-width is another name
+        {{"ID", ""}, {}, "列 2 の名前が空です"},
+        {{"A\x7F"}, {}, "列 1 の名前に制御文字があります"},
+        {{"A\tB"}, {}, "列 1 の名前に制御文字があります"},
+        {{"Ab", "aB"}, {}, "列 2 の名前 aB が他の列と重なっています"},
+        {{"Ä", "ä"}, {}, nullptr},  // only ASCII letters fold
+        {{"A", "B"}, {1, 0, 1}, "インデックス ix が同じ列を二度挙げています"},
+        {{"A", "B"}, {-1, -1}, "インデックス ix が同じ列を二度挙げています"},
+        {{"A"}, {}, nullptr},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(definitionDamage(c.names, {{"ix", 0, 0, c.keys}}), c.damage ? c.damage : "")
+            << c.names[0];
 }
 
 TEST(RawValues, DecimalText) {
@@ -79,15 +96,20 @@ TEST(RawValues, DecimalText) {
                 bytes.push_back(static_cast<unsigned char>(group >> shift));
         return bytes;
     };
-    const std::tuple<std::vector<unsigned char>, int, const char*> cases[] = {
+    struct Case {
+        std::vector<unsigned char> bytes;
+        int scale;
+        const char* text;
+    };
+    const Case cases[] = {
         {stored(0x80, {0, 0, 0, 5}), 3, "-0.005"},
         {stored(0x80, {0, 0, 0, 0}), 0, "0"},
         {stored(0, {0, 0, 1, 0}), 0, "4294967296"},
         {stored(0, {0x4B3B4CA8, 0x5A86C47A, 0x098A223F, 0xFFFFFFFF}), 0,
          "99999999999999999999999999999999999999"},
     };
-    for (const auto& [bytes, scale, text] : cases)
-        EXPECT_EQ(decimalText(bytes.data(), scale), text) << text;
+    for (const Case& c : cases)
+        EXPECT_EQ(decimalText(c.bytes.data(), c.scale), c.text) << c.text;
 }
 
 // Stored Date/Time Extended values against dates counted independently

@@ -1,5 +1,7 @@
 // Whole frames and every value kind cross the reader process in the built-file
-// tests; here, what a live reader does not send.
+// tests; here, what a live reader does not send, and the row protocol's quick
+// paths: values decoded into the slots of the rows before (keeping their
+// memory), and long frames sent after their head.
 #include "jet/jet_protocol.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <thread>
 
 #include "jet/query_catalog.h"
 #include "jet/schema_protocol.h"
@@ -25,15 +28,19 @@ TEST(Frames, LengthsOutOfBoundsAreRefusedAndHalfFramesWait) {
     EXPECT_FALSE(takeFrame(partial).has_value());
 }
 
-// Integers beyond 2^53 and the extreme doubles: no Jet column holds them.
-TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
-    const JetValue values[] = {std::int64_t{-9007199254740993}, -0.0,
-                               std::numeric_limits<double>::max(),
-                               std::numeric_limits<double>::denorm_min()};
+std::string encoded(const std::vector<JetValue>& values) {
     PayloadWriter out;
     for (const auto& value : values)
         writeValue(out, value);
-    const std::string bytes = out.take();
+    return out.take();
+}
+
+// Integers beyond 2^53 and the extreme doubles: no Jet column holds them.
+TEST(Payload, ValuesBeyondWhatJetFilesHoldRoundTrip) {
+    const std::vector<JetValue> values = {std::int64_t{-9007199254740993}, -0.0,
+                                          std::numeric_limits<double>::max(),
+                                          std::numeric_limits<double>::denorm_min()};
+    const std::string bytes = encoded(values);
     PayloadReader in(bytes);
     for (const auto& value : values) {
         const JetValue back = readValue(in);
@@ -50,7 +57,11 @@ TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
         {"受注", {{"ＣＯＤＥ１", model::kJetText, 50, true, "\"x\"", 0, 0}}, std::nullopt});
     const std::string error = encodeError(JetErrorKind::kNoSuchTable, "テーブルがありません");
     const std::string shortText = PayloadWriter().u32(10).take() + "abc", tag("\x63", 1);
-    const std::tuple<const char*, std::function<void()>> cases[] = {
+    struct Case {
+        const char* what;
+        std::function<void()> read;
+    };
+    const Case cases[] = {
         {"definition with a trailing byte", [&] { decodeTableDef(def + "x"); }},
         {"definition cut short", [&] { decodeTableDef(def.substr(0, def.size() - 3)); }},
         {"error of unknown kind", [&] { decodeError(std::string(error).replace(0, 1, "\x09")); }},
@@ -64,8 +75,8 @@ TEST(Payload, ShortTrailingOrUnknownContentIsRefused) {
         {"nothing left", [] { PayloadReader(std::string()).u8(); }},
     };
     EXPECT_EQ(decodeError(error).kind(), JetErrorKind::kNoSuchTable);
-    for (const auto& [what, read] : cases)
-        EXPECT_THROW(read(), ProtocolError) << what;
+    for (const Case& c : cases)
+        EXPECT_THROW(c.read(), ProtocolError) << c.what;
 }
 
 struct SocketPair {
@@ -122,6 +133,75 @@ TEST(Payload, SchemasAndQueryCatalogsCutShortOrWithBytesOverAreRefused) {
     EXPECT_EQ(encodeQueryCatalog(decodeQueryCatalog(queries)), queries);
     EXPECT_THROW(decodeQueryCatalog(queries + "x"), ProtocolError);
     EXPECT_THROW(decodeQueryCatalog(queries.substr(0, queries.size() - 1)), ProtocolError);
+}
+
+const std::string kLong(100, 'x');  // longer than a string holds in place
+
+// Every kind of value; the long ones also short, so that a slot goes from
+// long to short.
+std::vector<JetValue> everyKind() {
+    return {JetValue(),
+            true,
+            std::int64_t{-7},
+            1.5f,
+            -2.25,
+            JetCurrency{123456},
+            JetDate{36925.5},
+            "得意先" + kLong,
+            JetBinary{std::string("\0\xFF", 2) + kLong},
+            JetGuid{"{A-B}"},
+            JetDecimal{"-12.3400"},
+            JetTimestamp{"2026-12-07 18:00:00.1234567"},
+            std::string(),
+            std::string("ab"),
+            JetBinary{std::string("\0", 1)},
+            JetDecimal{"2"}};
+}
+
+TEST(RowProtocol, ASlotTakesEachNewValueWhateverItHeldBefore) {
+    const auto kinds = everyKind();
+    // Each slot goes from every kind to every other (and to itself): the
+    // value read into it must be the one read fresh.
+    for (std::size_t shift = 0; shift < kinds.size(); ++shift) {
+        std::vector<JetValue> next(kinds.size());
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            next[i] = kinds[(i + shift) % kinds.size()];
+        std::vector<JetValue> slots = kinds;
+        const std::string bytes = encoded(next);
+        PayloadReader in(bytes);
+        for (auto& slot : slots)
+            readValue(in, slot);
+        EXPECT_TRUE(in.atEnd());
+        EXPECT_EQ(slots, next) << "shift " << shift;
+    }
+}
+
+// Frames around the size where the head goes out on its own, through a
+// socket and a pipe (which send() refuses), read back whole and in order.
+TEST(RowProtocol, FramesOfEverySizeCrossSocketsAndPipes) {
+    const std::size_t sizes[] = {0, 1, 64 * 1024 - 2, 64 * 1024 - 1, 64 * 1024, 1 << 20};
+    for (const bool socket : {true, false}) {
+        int ends[2];
+        ASSERT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) : ::pipe(ends), 0);
+        const int readEnd = socket ? ends[1] : ends[0];
+        const int writeEnd = socket ? ends[0] : ends[1];
+        std::thread sender([&] {
+            FrameChannel out(writeEnd);
+            for (const std::size_t size : sizes)
+                out.send(Frame{MessageType::kRowBatch, std::string(size, static_cast<char>(size))});
+            ::close(writeEnd);
+        });
+        FrameChannel in(readEnd);
+        for (const std::size_t size : sizes) {
+            const auto frame = in.receive();
+            ASSERT_TRUE(frame.has_value()) << size;
+            EXPECT_EQ(frame->type, MessageType::kRowBatch);
+            EXPECT_TRUE(frame->payload == std::string(size, static_cast<char>(size))) << size;
+        }
+        EXPECT_FALSE(in.receive().has_value());
+        sender.join();
+        ::close(readEnd);
+    }
 }
 
 }  // namespace

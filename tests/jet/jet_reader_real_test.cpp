@@ -23,7 +23,14 @@ INSTANTIATE_TEST_SUITE_P(Ways, RealFiles, bothWays(), wayName);
 
 TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
     SKIP_WITHOUT_REAL_FILE("nwind.mdb");
-    const std::tuple<const char*, const char*, std::size_t, std::size_t, const char*> cases[] = {
+    struct Case {
+        const char* file;
+        const char* table;
+        std::size_t row;
+        std::size_t column;
+        const char* text;  // nullptr: the table is only listed
+    };
+    const Case cases[] = {
         // Jet 3 text in the file's code page, 1252.
         {"nwind.mdb", "Orders", 0, 9, "Carrera 52 con Ave. Bolívar #65-98 Llano Largo"},
         {"nwind.mdb", "Umsätze", 0, 0, nullptr},
@@ -31,15 +38,15 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
         {"unicode-v2003.mdb", "Table", 2, 1, "Мир"},
         {"unicode-v2003.mdb", "Table", 4, 1, "漢字仮名交じり文"},
     };
-    for (const auto& [file, table, row, column, text] : cases) {
-        SCOPED_TRACE(std::string(file) + " " + table);
-        const auto source = GetParam().open(realFile(file));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table);
+        const auto source = GetParam().open(realFile(c.file));
         const auto names = source->tableNames();
-        EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());
-        if (text) {
-            const auto rows = allRows(*source, table);
-            ASSERT_GT(rows.size(), row);
-            EXPECT_EQ(rows[row].at(column), JetValue(std::string(text)));
+        EXPECT_NE(std::find(names.begin(), names.end(), c.table), names.end());
+        if (c.text) {
+            const auto rows = allRows(*source, c.table);
+            ASSERT_GT(rows.size(), c.row);
+            EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
         }
     }
 

@@ -18,14 +18,6 @@ using ::testing::HasSubstr;
 
 using namespace malvorn::testing;
 
-struct Version {
-    const char* name;
-    JetVersion version;
-    const char* extension;
-};
-const Version kVersions[] = {{"mdb", JetVersion::kJet4, ".mdb"},
-                             {"accdb", JetVersion::kAce12, ".accdb"}};
-
 const JetBuildTable kLocal{
     .name = "Local", .fields = {{.name = "ID", .type = 4}}, .rows = {{Int{1}}}};
 
@@ -43,17 +35,16 @@ std::vector<JetBuildLink> frontLinks(const std::string& backEnd) {
 using LinkedTables = BuiltFiles;
 INSTANTIATE_TEST_SUITE_P(Ways, LinkedTables, bothWays(), wayName);
 
+// A Jet 4 front end here; an ACE one through the commands below.
 TEST_P(LinkedTables, LinksAreReadWithWhereTheyPointNotAsTables) {
-    for (const Version& v : kVersions) {
-        const std::string front = dir_.path() + "/front" + v.extension;
-        writeJetFileWithLinks(front, {kLocal}, frontLinks("C:\\data\\back.mdb"), v.version);
-        const auto source = GetParam().open(front);
-        EXPECT_EQ(source->userTableNames(), std::vector<std::string>{"Local"}) << v.name;
-        const std::vector<LinkedTable> expected = {
-            {"Kunden", "Customers", "C:\\data\\back.mdb", ";DATABASE=C:\\data\\back.mdb", false},
-            {"Remote", "dbo.Orders", "", "ODBC;DSN=Sales", true}};
-        EXPECT_EQ(readLinkedTables(*source), expected) << v.name;
-    }
+    const std::string front = dir_.path() + "/front.mdb";
+    writeJetFileWithLinks(front, {kLocal}, frontLinks("C:\\data\\back.mdb"), JetVersion::kJet4);
+    const auto source = GetParam().open(front);
+    EXPECT_EQ(source->userTableNames(), std::vector<std::string>{"Local"});
+    const std::vector<LinkedTable> expected = {
+        {"Kunden", "Customers", "C:\\data\\back.mdb", ";DATABASE=C:\\data\\back.mdb", false},
+        {"Remote", "dbo.Orders", "", "ODBC;DSN=Sales", true}};
+    EXPECT_EQ(readLinkedTables(*source), expected);
 }
 
 TEST(LinkedBackEnd, FoundAtItsPathOrBesideTheFrontEnd) {

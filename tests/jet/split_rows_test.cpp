@@ -8,7 +8,7 @@
 
 #include "jet/mdb_database.h"
 #include "jet/split_rows.h"
-#include "jet_builder/jet_builder.h"
+#include "jet_built_bytes.h"
 #include "support/jet_sources.h"
 #include "support/temp_dir.h"
 
@@ -49,17 +49,10 @@ std::vector<std::size_t> dataPagesOf(const std::string& bytes, JetVersion versio
     constexpr char kDataPage = 0x01;
     std::vector<std::size_t> pages;
     for (std::size_t at = page; at + page <= bytes.size(); at += page) {
-        std::uint32_t owner = 0;
-        for (int i = 3; i >= 0; --i)
-            owner = (owner << 8) | static_cast<unsigned char>(bytes[at + 4 + std::size_t(i)]);
-        if (bytes[at] == kDataPage && owner == testing::jetCatalogId(0))
+        if (bytes[at] == kDataPage && u32At(bytes, at + 4) == testing::jetCatalogId(0))
             pages.push_back(at);
     }
     return pages;
-}
-
-std::size_t rowCountAt(JetVersion version) {
-    return version == JetVersion::kJet3 ? 8 : 12;
 }
 
 // Marks every third row of each data page of the first table deleted, as
@@ -67,10 +60,8 @@ std::size_t rowCountAt(JetVersion version) {
 int deleteEveryThirdRow(std::string& bytes, JetVersion version) {
     int marked = 0;
     for (const std::size_t at : dataPagesOf(bytes, version)) {
-        const std::size_t countAt = at + rowCountAt(version);
-        const auto rows =
-            static_cast<unsigned char>(bytes[countAt]) |
-            (static_cast<unsigned>(static_cast<unsigned char>(bytes[countAt + 1])) << 8);
+        const std::size_t countAt = at + (version == JetVersion::kJet3 ? 8 : 12);
+        const std::uint32_t rows = u32At(bytes, countAt) & 0xFFFF;
         for (std::uint32_t row = 0; row < rows; row += 3) {
             char& flags = bytes[countAt + 3 + 2 * std::size_t{row}];
             flags = static_cast<char>(flags | 0x40);
