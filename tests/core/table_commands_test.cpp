@@ -173,26 +173,6 @@ TEST_F(TableCommands, ASecondConversionDropsOnlyWithConsent) {
     EXPECT_TRUE(std::filesystem::exists(sql_ + "/SHOHIN.sql"));  // stored before the server
 }
 
-TEST_F(TableCommands, ConvertReportsFailuresBeforeTheServer) {
-    const std::tuple<const char*, void (*)(ConvertFields&), std::string> cases[] = {
-        {"no such Jet table", [](ConvertFields& f) { f.table = "NOPE"; }, "ｴﾗｰNo:3104\r"},
-        {"no Jet file", [](ConvertFields& f) { f.dbPath += ".gone"; }, "ｴﾗｰNo:3101\r"},
-        {"login refused", [](ConvertFields& f) { f.connection.password = "wrong"; },
-         "ｴﾗｰNo:-2147467259\r説 明:ORA-01017"},
-    };
-    for (const auto& [name, change, report] : cases) {
-        SCOPED_TRACE(name);
-        recorder_ = Recorder();
-        ConvertFields f = fields();
-        change(f);
-        EXPECT_EQ(convert(f), Outcome::kFailed);
-        ASSERT_EQ(recorder_.events.size(), 5u);
-        EXPECT_EQ(recorder_.events[3], "status " + f.table + " 失敗");
-        EXPECT_EQ(recorder_.events.back(), "idle");
-        EXPECT_THAT(recorder_.events[2], ::testing::HasSubstr(report));
-    }
-}
-
 TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     const std::string dbPath = std::to_string(static_cast<int>(Field::kDbPath));
     TableList list;
