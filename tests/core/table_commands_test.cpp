@@ -12,6 +12,7 @@
 #include "jet_builder/jet_builder.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
+#include "name_rules.h"
 #include "support/recorder.h"
 
 namespace malvorn::core {
@@ -75,18 +76,19 @@ class TableCommands : public localserver::ServerTest {
 };
 
 TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
-    // The checks that focus no field are the critical ones.
     struct Case {
         const char* name;
         void (*change)(ConvertFields&);
         std::string message;
         Field focus;
+        MessageIcon icon = MessageIcon::kExclamation;
     };
+    const auto critical = MessageIcon::kCritical;
     const Case cases[] = {
         {"blank table", [](ConvertFields& f) { f.table = "  "; }, "テーブル名が指定されていません",
-         Field::kNone},
+         Field::kNone, critical},
         {"system owner", [](ConvertFields& f) { f.connection.user = "SyStem"; },
-         "表の所有者がSYSTEMユーザになっています", Field::kNone},
+         "表の所有者がSYSTEMユーザになっています", Field::kNone, critical},
         {"blank tablespace", [](ConvertFields& f) { f.tableTablespace = " "; },
          "表領域名を入力してください", Field::kTablespace},
         {"blank index tablespace", [](ConvertFields& f) { f.indexTablespace = ""; },
@@ -100,7 +102,21 @@ TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
              f.table = "";
              f.connection.user = "system";
          },
-         "テーブル名が指定されていません", Field::kNone},
+         "テーブル名が指定されていません", Field::kNone, critical},
+        // Typed text that would change a statement or a stored script.
+        {"a table with a comment", [](ConvertFields& f) { f.table = "T1 (X NUMBER)--"; },
+         "テーブル名「T1 (X NUMBER)--" + kNameRule, Field::kTable},
+        {"a hostile login in the scripts",
+         [](ConvertFields& f) { f.connection.user = "scott\nDROP USER system"; },
+         "接続ユーザー名「scott?DROP USER system" + kNameRule, Field::kNone},
+        {"a password SQL*Plus cannot take",
+         [](ConvertFields& f) { f.connection.password = "ti\"ger"; }, kPasswordRule, Field::kNone},
+        {"a tablespace with a clause",
+         [](ConvertFields& f) { f.tableTablespace = "users PCTFREE 0"; },
+         "表領域名「users PCTFREE 0" + kNameRule, Field::kTablespace},
+        {"an index tablespace with a statement",
+         [](ConvertFields& f) { f.indexTablespace = "indx;DROP TABLE T1"; },
+         "表領域名「indx;DROP TABLE T1" + kNameRule, Field::kIndex},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,10 +129,8 @@ TEST_F(TableCommands, ConvertChecksInOrderAndTouchesNothingWhenOneFails) {
             expected.push_back("focus " + std::to_string(static_cast<int>(c.focus)));
         EXPECT_EQ(recorder_.events, expected);
         ASSERT_EQ(recorder_.shown.size(), 1u);
-        EXPECT_EQ(
-            std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
-            std::pair(c.focus == Field::kNone ? MessageIcon::kCritical : MessageIcon::kExclamation,
-                      TitleForm::kError));
+        EXPECT_EQ(std::pair(recorder_.shown[0].icon, recorder_.shown[0].title),
+                  std::pair(c.icon, TitleForm::kError));
     }
     EXPECT_EQ(jetOpens_, 0);
     EXPECT_TRUE(std::filesystem::is_empty(sql_));
