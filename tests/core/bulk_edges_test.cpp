@@ -1,8 +1,9 @@
 // Values at the edges of what a column takes, copied in batches of bound
 // values and row by row into the local server: whole units at the ends of
-// the integers, texts at exactly the column's length in characters and in
-// bytes, and the refusals just past them. How the server rounds and fits a
-// number from its units against its text: number_fit_test (localserver).
+// the integers and rounded to a column's scale, texts at exactly the
+// column's length in characters and in bytes, and the refusals just past
+// them. How the server rounds and fits a number from its units against its
+// text: number_fit_test (localserver).
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -62,6 +63,15 @@ TEST_F(BulkEdges, ValuesAtTheColumnsLimitsAreStoredAsRowByRow) {
          "PRICE, QTY, OK",
          {"922337203685477.5807|2147483647|-1", "-922337203685477.5808|-2147483648|0",
           "-0.0001|-1|-1"}},
+        // The only column of a negative scale the suite makes.
+        {"currency rounded half away from zero to a smaller scale",
+         "CODE VARCHAR2(10), NAME VARCHAR2(10), PRICE NUMBER(10,2), QTY NUMBER(10,-2), "
+         "RATIO NUMBER(4,3), UPD DATE, NOTE CLOB, OK NUMBER(1), PIC BLOB",
+         {edgeRow("A", "a", 123456750, 150, 0.0005, "n"),
+          edgeRow("B", "b", -123456750, -150, -0.0005, "n"), edgeRow("C", "c", 49, 49, 9.9994, "n"),
+          edgeRow("D", "d", -50, -49, -9.9985, "n")},
+         "PRICE, QTY, RATIO",
+         {"12345.68|200|0.001", "-12345.68|-200|-0.001", "0|0|9.999", "-0.01|0|-9.999"}},
         {"texts at exactly the length in characters and in bytes",
          "CODE VARCHAR2(2), NAME VARCHAR2(10 CHAR), PRICE NUMBER, QTY NUMBER, RATIO FLOAT, "
          "UPD DATE, NOTE VARCHAR2(12), OK NUMBER(1), PIC BLOB",
