@@ -146,7 +146,12 @@ TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
     server->execute("CREATE TABLE T (CODE VARCHAR2(10) PRIMARY KEY)");
     const std::string file = dir_.path() + "/t.mdb";
     const auto code = [](const char* text) { return Row{std::string(text)}; };
-    const std::tuple<std::vector<Row>, Strings, int, std::string> cases[] = {
+    const struct {
+        std::vector<Row> stored;
+        Strings options;
+        int status;
+        std::string told;  // in what it prints
+    } cases[] = {
         {{code("A")}, {"--bulk", "--batch", "0"}, 2, "までの行数を指定してください: 0\n"},
         {{code("A")}, {"--bulk", "--batch", "2x"}, 2, "までの行数を指定してください: 2x\n"},
         {{code("A"), code("B"), code("A")},
@@ -155,14 +160,14 @@ TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
          "3 / 3 で停止しました\n"},
         {{code("A"), code("B"), code("C")}, {"--bulk"}, 0, "T: 3 行をコピーしました"},
     };
-    for (const auto& [stored, options, status, told] : cases) {
-        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, stored}});
+    for (const auto& c : cases) {
+        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, c.stored}});
         Strings words{"copy",       file,    "T",         "--user", "scott",
                       "--password", "tiger", "--service", folder(), "--clear"};
-        words.insert(words.end(), options.begin(), options.end());
+        words.insert(words.end(), c.options.begin(), c.options.end());
         const CommandRun run = runProgram(MALVORN_CLI, words);
-        EXPECT_EQ(run.status, status) << run.err;
-        EXPECT_NE((run.out + run.err).find(told), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.told), std::string::npos) << run.out << run.err;
     }
     EXPECT_EQ(rows(*server, "SELECT CODE FROM T ORDER BY 1"), (Strings{"A", "B", "C"}));
 }

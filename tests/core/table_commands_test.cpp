@@ -200,17 +200,20 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
     EXPECT_EQ(refreshTableList(db_, list, s), TableListChange::kNone);
     EXPECT_EQ(jetOpens_, 1);
 
-    const std::tuple<std::string, std::string> refused[] = {
+    const struct {
+        std::string path;
+        std::string message;
+    } refused[] = {
         {"", "ﾃﾞｰﾀﾍﾞｰｽﾌｧｲﾙが指定されていません"},
         {dir_.path() + "/shop.MDB", "拡張子に誤りがあります。 再入力してください。"},
         {dir_.path() + "/missing.sdb", "該当するファイルは存在しません。 再入力してください。"},
         {sql_ + "/a.mdb", "該当するファイルは存在しません。 再入力してください。"},
     };
     std::filesystem::create_directory(sql_ + "/a.mdb");  // a folder is no file
-    for (const auto& [path, message] : refused) {
+    for (const auto& r : refused) {
         recorder_ = Recorder();
-        EXPECT_EQ(refreshTableList(path, list, s), TableListChange::kNone) << path;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + message, "focus " + dbPath}));
+        EXPECT_EQ(refreshTableList(r.path, list, s), TableListChange::kNone) << r.path;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + r.message, "focus " + dbPath}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kBracketedError);
         EXPECT_EQ(std::tie(list.sourcePath, list.tables), std::tuple(db_, kTables));
     }
@@ -230,17 +233,20 @@ TEST_F(TableCommands, TableListChecksThePathAndRebuildsLazily) {
 TEST_F(TableCommands, BatchChecksTheFolderThenWritesItOrReportsWhy) {
     const std::string folderFocus = "focus " + std::to_string(static_cast<int>(Field::kSqlFolder));
     BatchFields f{sql_, "SHOHIN", {"app", "pw", "ORCL"}};
-    const std::tuple<std::string, std::string> refused[] = {
+    const struct {
+        std::string folder;
+        std::string message;
+    } refused[] = {
         {" ", "格納先ディレクトリを入力してください"},
         {sql_ + "/nope", "格納先ディレクトリが存在しません"},
         {sql_, "格納先ディレクトリにSQLファイルが存在しません"},
     };
     Services s = services();
-    for (const auto& [folder, message] : refused) {
+    for (const auto& r : refused) {
         recorder_ = Recorder();
-        f.sqlFolder = folder;
-        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << folder;
-        EXPECT_EQ(recorder_.events, (Strings{"box " + message, folderFocus}));
+        f.sqlFolder = r.folder;
+        EXPECT_EQ(createBatch(f, s), Outcome::kRefused) << r.folder;
+        EXPECT_EQ(recorder_.events, (Strings{"box " + r.message, folderFocus}));
         EXPECT_EQ(recorder_.shown.at(0).title, TitleForm::kPlain);
     }
     EXPECT_FALSE(std::filesystem::exists(sql_ + "/CreateTables.sql"));
