@@ -12,6 +12,7 @@
 
 #include "core/migrate_scripts.h"
 #include "migrate_fixture.h"
+#include "support/jet_sources.h"
 #include "support/schema_dictionary.h"
 #include "support/shop_schema.h"
 #include "support/sqlplus_runner.h"
@@ -119,11 +120,9 @@ TEST_F(ScriptsOnlyTest, TheScriptsGiveTheDictionaryOfALiveMigration) {
 }
 
 TEST_F(ScriptsOnlyTest, NwindsScriptsGiveTheDictionaryOfALiveMigration) {
-    const std::string nwind = (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
-    if (!std::filesystem::exists(nwind))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
     // Every view the live run makes, the scripts make too.
-    compare(nwind, {}, 0);
+    compare(jet::realFile("nwind.mdb"), {}, 0);
     EXPECT_EQ(countedLines(dictionary_, "INDEX_NAME, TABLE_NAME, UNIQUE"), 33u);  // 9 keys, 24 more
     EXPECT_EQ(countedLines(dictionary_, "CONSTRAINT_NAME, CONSTRAINT_TY", "|R|"), 7u);
     EXPECT_EQ(countedLines(dictionary_, "TABLE_NAME, COLUMN_NAME, GENER"), 7u);   // 7 AutoNumbers
@@ -216,10 +215,8 @@ TEST_F(ReplaceTest, ASecondRunOnABuiltFileGivesTheFirstsDictionary) {
 }
 
 TEST_F(ReplaceTest, ASecondRunOfNwindGivesTheFirstsDictionary) {
-    const std::string nwind = (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
-    if (!std::filesystem::exists(nwind))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    replaceTwice(nwind, {},
+    SKIP_WITHOUT_REAL_FILE("nwind.mdb");
+    replaceTwice(jet::realFile("nwind.mdb"), {},
                  {.insert = "INSERT INTO Categories (CategoryName) VALUES ('Tee')",
                   .key = "SELECT CategoryID FROM Categories WHERE CategoryName = 'Tee'",
                   .expectedKey = "9",
