@@ -7,6 +7,7 @@
 #include "convert/fixed_scripts.h"
 #include "localserver/local_server.h"
 #include "localserver/server_fixture.h"
+#include "name_rules.h"
 #include "support/recorder.h"
 #include "support/tapped_session.h"
 
@@ -22,6 +23,9 @@ using localserver::grantRolesText;
 const auto lookupOf = localserver::userLookupText;
 
 constexpr std::int32_t kGeneral = oracle::kServerErrorNumber;
+std::string focusOf(Field field) {
+    return "focus " + std::to_string(static_cast<int>(field));
+}
 // The report of a server error, as the message box shows it.
 std::string report(const std::string& heading, const std::string& procedure,
                    const std::string& description) {
@@ -63,8 +67,14 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
     const Strings refused{"box 接続文字列にはSYSTEMユーザを入力してください"};
     const Strings known{"blocked", "box ﾕｰｻﾞｰ SCOTT は登録済みです", "save", "idle"};
     const Strings nobody{"blocked", "box ﾕｰｻﾞｰ  NOBODY は未登録です", "save", "idle"};
+    // Typed text that would change a statement: nothing is sent.
+    const auto badName = [](const std::string& shown) {
+        return Strings{"box ユーザー名「" + shown + kNameRule, focusOf(Field::kUserId)};
+    };
+    const Strings badPassword{"box " + kPasswordRule, focusOf(Field::kPassword)};
     const auto sys = as("system");
     const Strings ann{createUserText("ann", "pw"), grantRolesText("ann")};
+    const Strings dropAnn{"DROP USER ann CASCADE"};
     const auto done = Outcome::kDone, no = Outcome::kRefused, bad = Outcome::kFailed;
     struct Case {
         bool create;  // else delete
@@ -73,26 +83,43 @@ TEST_F(AdminCommandsTest, UserCommandsAndTheirFailures) {
         Outcome outcome;
         Strings sent;
         Strings events;
+        std::string password = " pw ";
     };
     const Case cases[] = {
         {true, "  ann ", as("SYSTEM"), done, ann, created},
-        {false, "ann ", as("System"), done, {"DROP USER ann CASCADE"}, dropped},
+        {false, "ann ", as("System"), done, dropAnn, dropped},
         {true, "u1", as("system "), no, {}, refused},  // not trimmed
         {true, "scott", sys, bad, {createUserText("scott", "pw"), lookupOf("SCOTT")}, known},
         {false, " nobody", sys, bad, {"DROP USER nobody CASCADE", lookupOf(" NOBODY")}, nobody},
         {false, "scott", as("system", "wrong"), bad, {}, denied},
+        {true, "X' OR 'A'='A", sys, no, {}, badName("X' OR 'A'='A")},
+        {true, "ann\tx", sys, no, {}, badName("ann?x")},
+        {false, "scott CASCADE --", sys, no, {}, badName("scott CASCADE --")},
+        {true, "ann", sys, no, {}, badPassword, "a\"b"},
+        {true, "ann", sys, no, {}, badPassword, "a\nb"},
+        // A password that is no plain name goes in quoted.
+        {true,
+         "ann",
+         sys,
+         done,
+         {createUserText("ann", "\"x';DROP\""), grantRolesText("ann")},
+         created,
+         "x';DROP"},
+        {false, "ann", sys, done, dropAnn, dropped},
+        // An empty name is the server's to refuse.
+        {true, "", sys, bad, {createUserText("", "pw"), lookupOf("")}, {"blocked", "save", "idle"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.userId + "/" + c.admin.user);
         restart();
         auto s = services();
-        const UserFields fields{c.userId, " pw ", c.admin};
+        const UserFields fields{c.userId, c.password, c.admin};
         EXPECT_EQ(c.create ? createUser(fields, s) : deleteUser(fields, s), c.outcome);
         EXPECT_EQ(tap.sent, c.sent);
         EXPECT_EQ(recorder.events, c.events);
         for (const auto& box : recorder.shown)
             EXPECT_EQ(std::pair(box.icon, box.title),
-                      c.outcome == no
+                      c.events == refused
                           ? std::pair(MessageIcon::kCritical, base::TitleForm::kPlain)
                           : std::pair(MessageIcon::kExclamation, base::TitleForm::kError));
         EXPECT_EQ(tap.live, 0);
@@ -179,6 +206,23 @@ TEST_F(AdminCommandsTest, FillsLfidnoWithTheHighestRecordNumberOfEachTable) {
                        "status LFIDNOデータセット　完了", "idle", "beep"}));
     EXPECT_EQ(rows(*scott, "SELECT 表名, IDNO FROM LFIDNO WHERE IDNO > 0 ORDER BY 1"),
               (Strings{"B_T|7", "E_T|12", "low t|4"}));
+
+    // An owner that would change the query is refused before LFIDNO is
+    // emptied; an empty one lists nothing, and empties it as it always has.
+    restart();
+    EXPECT_EQ(setLfidno({"X' OR 'A'='A", as("scott", "tiger")}, s), Outcome::kRefused);
+    EXPECT_EQ(tap.sent, Strings{});
+    EXPECT_EQ(recorder.events,
+              (Strings{"box 所有者名「X' OR 'A'='A" + kNameRule, focusOf(Field::kUserId)}));
+    restart();
+    EXPECT_EQ(setLfidno({"", as("scott", "tiger")}, s), Outcome::kDone);
+    EXPECT_EQ(
+        tap.sent,
+        (Strings{"DELETE FROM LFIDNO",
+                 "SELECT  DISTINCT TABLE_NAME   FROM ALL_TAB_COLUMNS  WHERE OWNER = ''    AND "
+                 "TABLE_NAME <> 'LFIDNO'    AND COLUMN_NAME = 'レコード番号'  ORDER BY "
+                 "TABLE_NAME"}));
+    EXPECT_EQ(rows(*scott, "SELECT COUNT(*) FROM LFIDNO"), Strings{"0"});
 
     restart();
     scott->execute("DROP TABLE LFIDNO");

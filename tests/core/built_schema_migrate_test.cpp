@@ -1,8 +1,9 @@
 // migrate --oracle-safe over a file that holds its schema itself, as the
 // builder writes it (AutoNumber flags, Required, AllowZeroLength, validation
 // rules, descriptions, the relationship catalog), read the way the command
-// line reads it: what the local server then enforces, and old rows that break
-// a foreign key, with and without --allow-invalid.
+// line reads it: old rows that break a foreign key, with and without
+// --allow-invalid. The statements each rule becomes: schema_ddl_test
+// (convert); the file's schema as read: jet_reader_built_test.
 #include <gtest/gtest.h>
 
 #include "jet/jet_reader_client.h"
@@ -110,39 +111,6 @@ TEST_F(BuiltSchemaMigrateTest, OrphansFailTheirTableOrStayWithAllowInvalid) {
     // New rows are checked all the same.
     EXPECT_EQ(oraCode([&] { scott_->execute("INSERT INTO Auftrag VALUES (3, 1, 98)"); }),
               "ORA-02291");
-}
-
-TEST_F(BuiltSchemaMigrateTest, TheServerEnforcesWhatTheFileHolds) {
-    ASSERT_EQ(migrate(true), Outcome::kDone);
-    struct Enforced {
-        const char* what;
-        const char* statement;
-        const char* code;  // "" when it succeeds
-    };
-    const Enforced cases[] = {
-        {"a table referring to itself", "INSERT INTO Leute VALUES (3, 42)", "ORA-02291"},
-        {"the same, to a row there", "INSERT INTO Leute VALUES (3, 2)", ""},
-        // First, so that it takes the identity's next value.
-        {"Required text that allows '': no NOT NULL",
-         "INSERT INTO Kunden (Name, Kurz) VALUES ('Cy', '')", ""},
-        {"Required text", "INSERT INTO Kunden (Name, Kurz) VALUES (NULL, 'x')", "ORA-01400"},
-        {"the validation rule", "UPDATE Kunden SET Rabatt = 51 WHERE ID = 1", "ORA-02290"},
-        // Nr 2 is an order but no customer: only the enforced key is there.
-        {"a relationship not enforced", "INSERT INTO Vermerk VALUES (2, 1, 'x')", ""},
-        {"the two-column key", "INSERT INTO Vermerk VALUES (2, 2, 'x')", "ORA-02291"},
-    };
-    for (const Enforced& e : cases)
-        EXPECT_EQ(oraCode([&] { scott_->execute(e.statement); }), e.code) << e.what;
-    // The identity went on past the copied 7, the cascade over two columns.
-    EXPECT_EQ(rows(*scott_, "SELECT ID FROM Kunden WHERE Name = 'Cy'"), Strings{"8"});
-    scott_->execute("DELETE FROM Auftrag WHERE Nr = 1 AND Zeile = 1");
-    EXPECT_EQ(rows(*scott_, "SELECT Nr FROM Vermerk ORDER BY Nr"), (Strings{"2", "2"}));
-    EXPECT_EQ(rows(*scott_, "SELECT COMMENTS FROM USER_COL_COMMENTS WHERE COMMENTS IS NOT NULL"),
-              Strings{"in Prozent"});
-    EXPECT_NE(notes("Kunden").find("Kurz は値要求ですが長さ0"), std::string::npos)
-        << notes("Kunden");
-    EXPECT_NE(notes("Vermerk").find("KundenVermerk は参照整合性がない"), std::string::npos)
-        << notes("Vermerk");
 }
 
 }  // namespace

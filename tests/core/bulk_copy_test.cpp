@@ -104,28 +104,35 @@ TEST_P(BulkCopyTest, ARefusedRowLeavesExactlyTheRowsBeforeIt) {
                "3900\r説 明:日付の値が範囲外のため、SQLに書けません (ファイル: " + jetPath() +
                "、テーブル: T1、行: " + std::to_string(row) + "、列: UPD)\rｴﾗｰｿｰｽ:Malvorn";
     };
-    const std::tuple<std::size_t, int, bool, const char*, std::string> cases[] = {
-        // batch, the row that repeats row 1's key or has a date of no year, kept, report
-        {10, 3, false, "C1 C2", unique},       // in the middle of the one batch
-        {2, 5, false, "C1 C2 C3 C4", unique},  // the first of the third batch
-        {3, 5, false, "C1 C2 C3 C4", unique},  // the middle of the second
-        {3, 5, true, "C1 C2 C3 C4", date(5)}, {10, 1, true, "", date(1)},
+    // Keys repeated at other places in a batch (local server): BulkEdges.
+    const struct {
+        std::size_t batch;
+        int failing;  // repeats row 1's key, or with badDate has a date of no year
+        bool badDate;
+        const char* kept;
+        std::string report;
+    } cases[] = {
+        {.batch = 3, .failing = 5, .badDate = false, .kept = "C1 C2 C3 C4", .report = unique},
+        {.batch = 3, .failing = 5, .badDate = true, .kept = "C1 C2 C3 C4", .report = date(5)},
+        {.batch = 10, .failing = 1, .badDate = true, .kept = "", .report = date(1)},
     };
-    for (const auto& [batch, failing, badDate, kept, report] : cases) {
-        SCOPED_TRACE(std::to_string(batch) + " " + std::to_string(failing));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.batch) + " " + std::to_string(c.failing));
         std::vector<Row> rows;
         for (int i = 1; i <= 7; ++i)
-            rows.push_back(i != failing ? numbered(i) : badDate ? numbered(i, 1.0e7) : numbered(1));
+            rows.push_back(i != c.failing ? numbered(i)
+                           : c.badDate    ? numbered(i, 1.0e7)
+                                          : numbered(1));
         Strings boxes;
-        for (const std::size_t size : {batch, std::size_t{0}}) {
+        for (const std::size_t size : {c.batch, std::size_t{0}}) {
             ASSERT_EQ(copy(rows, size), Outcome::kFailed);
-            EXPECT_EQ(codes(*server_, "T1"), kept);
-            EXPECT_EQ(lastStatus(), "status " + std::to_string(failing) + " / 7");
+            EXPECT_EQ(codes(*server_, "T1"), c.kept);
+            EXPECT_EQ(lastStatus(), "status " + std::to_string(c.failing) + " / 7");
             boxes.push_back(box());
         }
         EXPECT_EQ(boxes[0], boxes[1]);
-        if (!odbc() || badDate) {  // the ODBC driver words its own refusals
-            EXPECT_EQ(boxes[0], report);
+        if (!odbc() || c.badDate) {  // the ODBC driver words its own refusals
+            EXPECT_EQ(boxes[0], c.report);
         }
     }
 }
@@ -139,7 +146,12 @@ TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
     server->execute("CREATE TABLE T (CODE VARCHAR2(10) PRIMARY KEY)");
     const std::string file = dir_.path() + "/t.mdb";
     const auto code = [](const char* text) { return Row{std::string(text)}; };
-    const std::tuple<std::vector<Row>, Strings, int, std::string> cases[] = {
+    const struct {
+        std::vector<Row> stored;
+        Strings options;
+        int status;
+        std::string told;  // in what it prints
+    } cases[] = {
         {{code("A")}, {"--bulk", "--batch", "0"}, 2, "までの行数を指定してください: 0\n"},
         {{code("A")}, {"--bulk", "--batch", "2x"}, 2, "までの行数を指定してください: 2x\n"},
         {{code("A"), code("B"), code("A")},
@@ -148,14 +160,14 @@ TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
          "3 / 3 で停止しました\n"},
         {{code("A"), code("B"), code("C")}, {"--bulk"}, 0, "T: 3 行をコピーしました"},
     };
-    for (const auto& [stored, options, status, told] : cases) {
-        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, stored}});
+    for (const auto& c : cases) {
+        testing::writeJetFile(file, {{"T", {{"CODE", 10, 10}}, {}, c.stored}});
         Strings words{"copy",       file,    "T",         "--user", "scott",
                       "--password", "tiger", "--service", folder(), "--clear"};
-        words.insert(words.end(), options.begin(), options.end());
+        words.insert(words.end(), c.options.begin(), c.options.end());
         const CommandRun run = runProgram(MALVORN_CLI, words);
-        EXPECT_EQ(run.status, status) << run.err;
-        EXPECT_NE((run.out + run.err).find(told), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.told), std::string::npos) << run.out << run.err;
     }
     EXPECT_EQ(rows(*server, "SELECT CODE FROM T ORDER BY 1"), (Strings{"A", "B", "C"}));
 }

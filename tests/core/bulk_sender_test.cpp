@@ -197,24 +197,6 @@ TEST(BulkSender, BatchesOverlapAndEndWithExactlyTheRowsBeforeAFailure) {
     }
 }
 
-// A stop asked for between batches ends after the batch sent, the one read
-// ahead dropped.
-TEST(BulkSender, AStopEndsAfterTheBatchSent) {
-    Shared shared;
-    ScriptedRows rows(shared, 10, 0);
-    ScriptedServer server(shared, 0, false);
-    int asked = 0;
-    BulkProgress progress;
-    progress.stop = [&] { return ++asked == 2; };
-    try {
-        sendInBatches(server, "INSERT INTO T (CODE)", rows, 3, false, nullptr, progress);
-        ADD_FAILURE() << "not stopped";
-    } catch (const Interrupted& e) {
-        EXPECT_EQ(e.rows(), 6);
-    }
-    EXPECT_EQ(server.kept, firstCodes(6));
-}
-
 struct RowCase {
     const char* name;
     std::int64_t rows;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "copy_fixture.h"
+#include "name_rules.h"
 #include "support/tapped_session.h"
 
 namespace malvorn::core {
@@ -124,6 +125,17 @@ TEST_F(CopyTest, AFailureIsReportedAndLeavesWhatWasSent) {
         EXPECT_EQ(codes(*scott_, c.heldOf), c.held);
         expectClosedDown();
     }
+}
+
+// A table name that would change the DELETE is refused before anything is sent.
+TEST_F(CopyTest, ATableNameThatWouldChangeAStatementIsRefused) {
+    scott_->execute("INSERT INTO T1 (CODE) VALUES ('Z')");
+    EXPECT_EQ(copyAs({numbered(1)}, true, "T1 WHERE CODE = 'Z'"), Outcome::kRefused);
+    EXPECT_EQ(logins_, 0);
+    EXPECT_EQ(recorder_.events,
+              (Strings{"box テーブル名「T1 WHERE CODE = 'Z'" + kNameRule,
+                       "focus " + std::to_string(static_cast<int>(Field::kTable))}));
+    EXPECT_EQ(codes(*scott_, "T1"), "Z");
 }
 
 // A stop asked for once "2 / 5" is shown: the copy ends at that boundary,

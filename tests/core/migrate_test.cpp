@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "convert/table_script.h"
 #include "migrate_fixture.h"
+#include "name_rules.h"
 
 namespace malvorn::core {
 namespace {
@@ -125,6 +126,36 @@ TEST_F(MigrateTest, AnExistingTableIsReplacedClearedOrLeftAsAsked) {
         EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"), c.held);
         scott_->execute("DELETE FROM T WHERE CODE = 99");
     }
+}
+
+// Typed text that would change a statement: a tablespace refuses the run; a
+// table's name fails that table, under either rules, before its DELETE.
+TEST_F(MigrateTest, TypedNamesThatWouldChangeAStatementAreRefused) {
+    scott_->execute("CREATE TABLE T1 (CODE NUMBER(10), NAME VARCHAR2(20))");
+    scott_->execute("INSERT INTO T1 VALUES (1, 'n')");
+    const std::string path = write({plainTable("T1", 1)});
+    MigrateFields spaced = Ask{.clear = true}.fields();
+    spaced.tableTablespace = "users) --";
+    EXPECT_EQ(migrate(path, spaced), Outcome::kRefused);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, "表領域名「users) --" + kNameRule);
+    const struct {
+        const char* table;
+        bool oracleSafe;
+        std::string result;  // how it begins
+    } cases[] = {
+        {"T1 WHERE CODE = 1", false, "テーブル名「T1 WHERE CODE = 1" + kNameRule},
+        {"T\"1", true, "テーブル名「T\"1」の二重引用符"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        EXPECT_EQ(
+            migrate(path, Ask{.tables = {c.table}, .clear = true, .oracleSafe = c.oracleSafe}),
+            Outcome::kFailed);
+        EXPECT_TRUE(table(c.table).result.starts_with(c.result)) << table(c.table).result;
+    }
+    EXPECT_EQ(rows(*scott_, "SELECT TABLE_NAME FROM USER_TABLES"), Strings{"T1"});
+    EXPECT_EQ(rows(*scott_, "SELECT COUNT(*) FROM T1"), Strings{"1"});
 }
 
 // Rows 1..rows; row `failing` repeats row 1's code, or with `badDate` has a

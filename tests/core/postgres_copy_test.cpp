@@ -6,8 +6,6 @@
 
 #include "app/drivers.h"
 #include "copy_fixture.h"
-#include "odbc/odbc_session.h"
-#include "odbc/parameter_arrays.h"
 #include "odbc/postgres_server.h"
 #include "support/command.h"
 
@@ -113,49 +111,10 @@ TEST_F(PostgresCopy, EveryKindArrivesExactByBothPaths) {
     }
 }
 
-// PostgreSQL's driver marks every row of a failed array as failed: that
-// names no row, and the copy finds the row by sending the rows one at a time
-// (the next test); a row marked on its own is taken as the driver's word.
-TEST_F(PostgresCopy, AnArrayMarkedFailedWholeNamesNoRow) {
-    odbc::OdbcHandle env(SQL_HANDLE_ENV, nullptr);
-    SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    odbc::OdbcHandle dbc(SQL_HANDLE_DBC, &env);
-    std::string text =
-        odbc::odbcConnectionString(service(), PostgresServer::kUser, PostgresServer::kPassword);
-    ASSERT_TRUE(
-        SQL_SUCCEEDED(SQLDriverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-                                       SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
-    struct Case {
-        std::vector<const char*> codes;
-        bool succeeds;
-        std::size_t firstFailed;
-    };
-    const Case cases[] = {
-        {{"R1", "R2", "R1", "R4"}, false, 4},  // every row marked: no row named
-        {{"R5"}, false, 0},                    // R5 is in T1 already
-        {{"R6", "R7"}, true, 2},
-    };
-    server_->execute("INSERT INTO T1 (CODE) VALUES ('R5')");
-    for (const Case& c : cases) {
-        odbc::OdbcHandle stmt(SQL_HANDLE_STMT, &dbc);
-        std::string insert = "INSERT INTO T1 (CODE, QTY) VALUES (?, ?)";
-        ASSERT_TRUE(SQL_SUCCEEDED(
-            SQLPrepare(stmt.get(), reinterpret_cast<SQLCHAR*>(insert.data()), SQL_NTS)));
-        std::vector<oracle::BoundRow> rows;
-        for (const char* code : c.codes)
-            rows.push_back({std::string(code), oracle::BoundNumber{"7"}});
-        odbc::ParameterArrays arrays(rows, 0, rows.size(), 2);
-        ASSERT_TRUE(arrays.uniform());
-        ASSERT_TRUE(SQL_SUCCEEDED(arrays.bind(stmt)));
-        EXPECT_EQ(SQL_SUCCEEDED(SQLExecute(stmt.get())), c.succeeds) << c.codes[0];
-        EXPECT_EQ(arrays.firstFailed(), c.firstFailed) << c.codes[0];
-    }
-    EXPECT_EQ(codes(*server_, "T1"), "R5 R6 R7");
-    SQLDisconnect(dbc.get());
-}
-
 // A row refused in the middle of a batch: the rows before it stay, nothing
-// after, and the report is the row-by-row copy's.
+// after, and the report is the row-by-row copy's. PostgreSQL's driver marks
+// every row of a failed array as failed, which names no row: the copy finds
+// it by sending the rows one at a time.
 TEST_F(PostgresCopy, ARefusedRowInABatchKeepsTheRowsBeforeIt) {
     std::vector<Row> rows;
     for (int i = 1; i <= 7; ++i)

@@ -227,49 +227,6 @@ TEST(ExternalSort, RecordsComeOutInKeyOrderEqualKeysAsAdded) {
     }
 }
 
-// Each record held costs its bytes, an 8-byte head and a 4-byte offset: a
-// run holds as many as fit the budget, a record larger than it is a run of
-// its own, and the records still come out in order.
-TEST(ExternalSort, ARunHoldsWhatTheBudgetAllows) {
-    struct Case {
-        const char* name;
-        std::size_t budget;
-        std::vector<std::size_t> payloadSizes;  // keys are 2 bytes, descending
-        std::size_t runs;
-    };
-    const std::vector<std::size_t> hundred(100, 90);  // 100 bytes held + 4
-    std::vector<std::size_t> bigInMiddle(11, 90);
-    bigInMiddle[5] = 5000;
-    const Case cases[] = {
-        {"ten records fit exactly", 1040, hundred, 10},
-        {"a byte less: nine", 1039, hundred, 12},
-        {"a record larger than the budget", 1040, bigInMiddle, 3},
-        {"empty payloads", 14 * 3, std::vector<std::size_t>(9, 0), 3},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir parent;
-        std::vector<SortRecord> input;
-        for (std::size_t i = 0; i < c.payloadSizes.size(); ++i) {
-            const auto rank = static_cast<int>(c.payloadSizes.size() - i);
-            input.push_back({{static_cast<char>(rank >> 8), static_cast<char>(rank)},
-                             std::string(c.payloadSizes[i], static_cast<char>('a' + i % 26))});
-        }
-        ExternalSort sort(c.budget, parent.path());
-        for (const auto& record : input)
-            sort.add(record);
-        std::vector<SortRecord> output;
-        for (SortRecord record; sort.next(record);)
-            output.push_back(record);
-        EXPECT_EQ(sort.spilledRuns(), c.runs);
-        ASSERT_EQ(output.size(), input.size());
-        for (std::size_t i = 0; i < output.size(); ++i) {
-            EXPECT_EQ(output[i].key, input[input.size() - 1 - i].key) << i;
-            EXPECT_EQ(output[i].payload, input[input.size() - 1 - i].payload) << i;
-        }
-    }
-}
-
 TEST(ExternalSort, SpillFilesGoWhenTheSortIsLeftEarly) {
     struct Case {
         const char* name;
