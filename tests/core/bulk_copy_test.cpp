@@ -138,7 +138,7 @@ TEST_P(BulkCopyTest, ARefusedRowLeavesExactlyTheRowsBeforeIt) {
 }
 
 // The command line's batch size, and the row a copy in batches stops at
-// (--batch without --bulk: option_mistakes_test).
+// (--batch without --bulk: tests/cli/options_test.cpp).
 class BulkCommandLine : public localserver::ServerTest {};
 
 TEST_F(BulkCommandLine, OptionsAndTheRowItStoppedAt) {
