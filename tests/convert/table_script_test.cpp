@@ -195,16 +195,13 @@ TEST(NarrowName, OnlyFullWidthLatinDigitsAndLowLineNarrow) {
         EXPECT_EQ(fNarrowName(name), narrow) << name;
 }
 
-TEST(ScriptText, DateAndGrouping) {
+TEST(ScriptText, DateGroupingFileBytesAndTrim) {
     EXPECT_EQ(formatScriptDate({2001, 2, 3}), "2001/02/03");
     const std::pair<std::int64_t, const char*> groups[] = {
         {0, "0"}, {999, "999"}, {1000, "1,000"}, {33024, "33,024"}, {1234567, "1,234,567"},
     };
     for (const auto& [value, text] : groups)
         EXPECT_EQ(formatGrouped(value), text);
-}
-
-TEST(ScriptText, FileBytesAreCp932WithCrLf) {
     EXPECT_EQ(toScriptFileBytes({"表", "", "a"}), "\x95\x5C\r\n\r\na\r\n");
     EXPECT_EQ(trimSpaces("  a b  "), "a b");
     EXPECT_EQ(trimSpaces("　a　"), "　a　");  // the ideographic space is not a space here
