@@ -10,6 +10,7 @@
 #include "cli/passwords.h"
 #include "localserver/server_fixture.h"
 #include "support/command.h"
+#include "support/scoped_environment.h"
 #include "support/spawned.h"
 
 namespace malvorn::cli {
@@ -43,51 +44,47 @@ TEST(PasswordFile, FirstLineWithoutItsEnd) {
     }
 }
 
-class PasswordSources : public localserver::ServerTest {
-  protected:
-    // `sql` as SYSTEM with `words` for the password, `environment` set, and
-    // standard input not a terminal.
-    CommandRun login(const std::string& environment, const std::vector<std::string>& words) {
-        std::string command = "env -u MALVORN_PASSWORD " + environment + " " +
-                              shellQuote(MALVORN_CLI) + " sql --user system --service " +
-                              shellQuote(folder());
-        for (const auto& word : words)
-            command += " " + shellQuote(word);
-        return runCommand(command + " 'SELECT 1 AS N FROM DUAL' </dev/null");
-    }
-};
-
-TEST_F(PasswordSources, FirstFoundWins) {
-    system();  // the server, with SYSTEM's password tarnbol
-    const std::string right = dir_.path() + "/right";
-    const std::string wrong = dir_.path() + "/wrong";
-    writeWholeFile(right, "tarnbol\r\n");
-    writeWholeFile(wrong, "nope\n");
+// The password's sources in their order, read directly; no case lets it
+// reach the prompt (each finds one before the terminal is asked).
+TEST(PasswordFrom, FirstFoundWins) {
+    TempDir dir;
+    const std::string file = dir.path() + "/pw";
+    writeWholeFile(file, "from file\r\n");
     struct Case {
         const char* what;
-        std::string environment;
-        std::vector<std::string> words;
-        int status;  // 0 logged in, 1 refused by the server, 2 refused before
+        std::optional<std::string> word = std::nullopt;
+        bool withFile = false;
+        const char* expected;
     };
     const Case cases[] = {
-        {"the word", "", {"--password", "tarnbol"}, 0},
-        {"the file", "", {"--password-file", right}, 0},
-        {"the environment", "MALVORN_PASSWORD=tarnbol", {}, 0},
-        {"the word before the environment", "MALVORN_PASSWORD=tarnbol", {"--password", "x"}, 1},
-        {"the file before the environment",
-         "MALVORN_PASSWORD=tarnbol",
-         {"--password-file", wrong},
-         1},
-        {"none, not a terminal: empty", "", {}, 1},
-        {"the word and the file", "", {"--password", "tarnbol", "--password-file", right}, 2},
+        {.what = "the word", .word = "word", .expected = "word"},
+        {.what = "the file", .withFile = true, .expected = "from file"},
+        {.what = "the environment", .expected = "env"},
     };
+    const ScopedEnvironment environment("MALVORN_PASSWORD", "env");
     for (const auto& c : cases) {
-        const CommandRun run = login(c.environment, c.words);
-        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
-        if (c.status == 0) {
-            EXPECT_EQ(run.out, "N\n1\n") << c.what;
-        }
+        Arguments args;
+        if (c.withFile)
+            args.options["password-file"] = file;
+        EXPECT_EQ(passwordFrom(args, kConnectionPassword, c.word), c.expected) << c.what;
     }
+    // The word and the file together: one would be lost.
+    Arguments both;
+    both.options["password-file"] = file;
+    EXPECT_THROW(passwordFrom(both, kConnectionPassword, "word"), UsageError);
+}
+
+class PasswordSources : public localserver::ServerTest {};
+
+// With no password anywhere and standard input not a terminal, the program
+// logs in with an empty password rather than waiting for one.
+TEST_F(PasswordSources, NoneAndNoTerminalIsEmpty) {
+    system();  // the server, with SYSTEM's password tarnbol
+    const CommandRun run = runCommand("env -u MALVORN_PASSWORD " + shellQuote(MALVORN_CLI) +
+                                      " sql --user system --service " + shellQuote(folder()) +
+                                      " 'SELECT 1 AS N FROM DUAL' </dev/null");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "");
 }
 
 // While malvorn-cli waits for its password file (a pipe), its command line

@@ -7,6 +7,7 @@
 
 #include "localserver/server_fixture.h"
 #include "oracle/existing_table.h"
+#include "support/quiet_session.h"
 #include "support/scoped_environment.h"
 #include "support/scripted_messages.h"
 #include "support/tapped_session.h"
@@ -43,7 +44,7 @@ TEST(Routing, OpenSessionCallsTheDriverWithTheTexts) {
 }
 
 // Records what it is sent; a query walks no rows.
-struct RecordingSession : Session {
+struct RecordingSession : testing::QuietSession {
     struct NoRows : ResultSet {
         const std::vector<std::string>& columnNames() const override { return names; }
         bool next() override { return false; }
@@ -51,13 +52,6 @@ struct RecordingSession : Session {
         std::vector<std::string> names{"A"};
     };
     void execute(const std::string& statement) override { sent.push_back(statement); }
-    void setAutoCommit(bool) override {}
-    void commit() override {}
-    void rollback() override {}
-    Value queryValue(const std::string& query) override {
-        sent.push_back(query);
-        return std::nullopt;
-    }
     std::unique_ptr<ResultSet> query(const std::string& query) override {
         sent.push_back(query);
         return std::make_unique<NoRows>();

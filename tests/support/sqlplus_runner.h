@@ -1,12 +1,9 @@
 #pragma once
 
-// Runs written scripts on a session the way SQL*Plus reads them, so a test
-// can check what a DBA running them by hand would get: "@@file" runs a file
-// of the same folder; between statements, "--" comments, blank lines and
-// SET, WHENEVER and EXIT are SQL*Plus's own; a statement runs at the line
-// that ends in ";" and is sent as its lines joined by LF, without the
-// "/*" comment lines and the ";". A statement the server refuses is kept and the run goes
-// on, so that a test sees every refusal.
+// Runs written scripts on a session as SQL*Plus reads them ("@@file",
+// its own commands between statements, a statement ended by ";"), so a test
+// sees what a DBA running them by hand would get; a refused statement is
+// kept and the run goes on.
 #include <string>
 #include <vector>
 
