@@ -28,26 +28,20 @@ TEST_P(RealFiles, FactsOnlyAnEngineWrittenFileShows) {
         const char* table;
         std::size_t row;
         std::size_t column;
-        const char* text;  // nullptr: the table is only listed
+        const char* text;
     };
     const Case cases[] = {
         // Jet 3 text in the file's code page, 1252.
         {"nwind.mdb", "Orders", 0, 9, "Carrera 52 con Ave. Bolívar #65-98 Llano Largo"},
-        {"nwind.mdb", "Umsätze", 0, 0, nullptr},
         // Jet 4 text the engine compressed, outside any single code page.
         {"unicode-v2003.mdb", "Table", 2, 1, "Мир"},
         {"unicode-v2003.mdb", "Table", 4, 1, "漢字仮名交じり文"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + c.table);
-        const auto source = GetParam().open(realFile(c.file));
-        const auto names = source->tableNames();
-        EXPECT_NE(std::find(names.begin(), names.end(), c.table), names.end());
-        if (c.text) {
-            const auto rows = allRows(*source, c.table);
-            ASSERT_GT(rows.size(), c.row);
-            EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
-        }
+        const auto rows = allRows(*GetParam().open(realFile(c.file)), c.table);
+        ASSERT_GT(rows.size(), c.row);
+        EXPECT_EQ(rows[c.row].at(c.column), JetValue(std::string(c.text)));
     }
 
     // Stored column numbers from 1, positions from 0: keys go by position.
@@ -160,12 +154,15 @@ TEST(JetCommands, TablesScriptAndInsertsOfARealFile) {
     EXPECT_THAT(inserts.out, Not(HasSubstr("\n")));
 }
 
-TEST(JetCommands, HelpOnEachCommand) {
-    for (const char* command : {"tables", "script", "inserts"}) {
-        const CommandRun run = runProgram(MALVORN_CLI, {command, "--help"});
-        EXPECT_EQ(run.status, 0) << command;
-        EXPECT_THAT(run.out, HasSubstr(command));
-    }
+// Help with options is the cli tests'; here, that asking for it succeeds,
+// and the help of a command without options.
+TEST(JetCommands, HelpOfACommand) {
+    const CommandRun run = runProgram(MALVORN_CLI, {"tables", "--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "使い方: malvorn-cli tables <データベース>\n"
+              "    ユーザーテーブルの名前を1行に1つ出力します (MSys* "
+              "と隠しシステムテーブルを除く)\n");
 }
 
 }  // namespace
