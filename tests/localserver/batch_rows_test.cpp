@@ -22,7 +22,8 @@ const char* const kInsert = "INSERT INTO T (ID, N, S, D, R, P) VALUES (?, ?, ?, 
 
 // Row `i` of a batch, its values taken in turn from each column's edges.
 BoundRow goodRow(std::size_t i) {
-    const char* const numbers[] = {"0", "1.0005", "-123456789.999", "0.001", "99999999.999"};
+    const char* const numbers[] = {"0",     "1.0005",       "-123456789.999",
+                                   "0.001", "99999999.999", " -3 "};
     const oracle::BoundValue texts[] = {std::string("a"),       std::string("ｱｲ"),
                                         std::monostate{},       std::string("12345678"),
                                         std::string("O'Neil "), std::string("")};
@@ -32,7 +33,7 @@ BoundRow goodRow(std::size_t i) {
     const oracle::BoundValue bytes[] = {BoundBytes{"\x01\xff"}, BoundBytes{""}, std::monostate{}};
     const oracle::BoundValue parents[] = {BoundNumber{"1"}, std::monostate{}, BoundNumber{"2"}};
     return {BoundNumber{std::to_string(i + 1)},
-            BoundNumber{numbers[i % 5]},
+            BoundNumber{numbers[i % 6]},
             texts[i % 6],
             dates[i % 4],
             bytes[i % 3],
@@ -134,6 +135,7 @@ TEST_F(BatchRowsTest, ARefusedRowEndsTheBatchAsWhenSentAlone) {
         {"check broken in the middle", 33, 1, BoundNumber{"999999999.5"}},
         {"text too long", 12, 2, std::string("123456789")},
         {"no key", 40, 0, std::monostate{}},
+        {"not a number", 30, 1, BoundNumber{"x"}},
     };
     for (const auto& c : cases) {
         for (const bool checkedAhead : {false, true}) {

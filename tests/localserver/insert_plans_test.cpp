@@ -35,7 +35,7 @@ TEST_F(InsertPlansTest, EveryStatementStoresItsOwnLiterals) {
         {"(+4, 'g', '2002-03-04', '')", "4|g|2002-03-04 00:00:00|<null>|7"},
         {"(-5, 'h', '2003-04-05', '')", "-5|h|2003-04-05 00:00:00|<null>|7"},
         {"(6.006, 'i', NULL, '')", "6.01|i|<null>|<null>|7"},
-        {"(7, 'j', NULL, '0b')", "7|j|<null>|0B|7"}};
+        {"(7, 'j商', NULL, '0b')", "7|j商|<null>|0B|7"}};
     for (const auto& c : cases)
         scott_->execute(std::string(head) + c.values);
     scott_->execute("INSERT INTO T (S, K) VALUES ('k', 8)");
@@ -238,9 +238,6 @@ TEST_F(KeptPlansTest, StatementsAlikeButForTheirNamesKeepTheirOwnPlans) {
     }
 }
 
-// Rows of a batch checked ahead by the session's preparer: stored as the
-// session stores them itself, and checked again when the table changed
-// between the checking and the sending.
 using oracle::BoundNumber;
 using Strings = std::vector<std::string>;
 
@@ -253,43 +250,9 @@ class BatchPrepareTest : public ServerTest {
         scott_ = appUser();
         scott_->execute(kTable);
     }
-    // `rows` checked ahead, then sent; the error's code, or "" when it went
-    // through.
-    std::string sendPrepared(const std::vector<oracle::BoundRow>& rows) {
-        const auto preparer = scott_->rowPreparer(kInsert);
-        if (!preparer) {
-            ADD_FAILURE() << "no preparer";
-            return "";
-        }
-        std::unique_ptr<oracle::PreparedRows> prepared;
-        preparer->prepare(rows, prepared);
-        return oraCode([&] { scott_->insertPreparedRows(kInsert, rows, prepared.get()); });
-    }
     Strings held() { return rows(*scott_, "SELECT N, S, D, R FROM T ORDER BY S"); }
     std::unique_ptr<oracle::Session> scott_;
 };
-
-// Checked ahead or not, the same values are stored and the same rows refused.
-TEST_F(BatchPrepareTest, RowsCheckedAheadAreStoredAsTheSessionStoresThem) {
-    const std::vector<oracle::BoundRow> batches[] = {
-        {{BoundNumber{"1.005"}, std::string("ab"), oracle::BoundDateTime{2001, 2, 3, 4, 5, 6},
-          oracle::BoundBytes{"\x0a\xff"}},
-         {std::monostate{}, std::string(""), std::monostate{}, oracle::BoundBytes{""}},
-         {BoundNumber{" -3 "}, std::string("ｱ"), oracle::BoundDateTime{1, 1, 1, 0, 0, 0},
-          std::monostate{}}},
-        {{BoundNumber{"1"}, std::string("a"), std::monostate{}, std::monostate{}},
-         {BoundNumber{"1"}, std::string("abcde"), std::monostate{}, std::monostate{}},
-         {BoundNumber{"2"}, std::string("b"), std::monostate{}, std::monostate{}}},
-        {{BoundNumber{"x"}, std::string("a"), std::monostate{}, std::monostate{}}}};
-    for (const auto& batch : batches) {
-        scott_->execute("DELETE FROM T");
-        const std::string plainCode = oraCode([&] { scott_->insertRows(kInsert, batch); });
-        const Strings plain = held();
-        scott_->execute("DELETE FROM T");
-        EXPECT_EQ(sendPrepared(batch), plainCode);
-        EXPECT_EQ(held(), plain);
-    }
-}
 
 // A table changed after its rows were checked: the rows are checked as the
 // table is when they are sent, as the same values in a literal INSERT then.
