@@ -128,21 +128,6 @@ TEST_F(RepeatedInsertTest, InATransactionTheyWaitForCommitOrRollback) {
     EXPECT_EQ(rows(*open("scott", "tiger"), "SELECT ID FROM T"), (Rows{"5"}));
 }
 
-// A table changed by another session between two rows: the next row is
-// checked against the new definition.
-TEST_F(RepeatedInsertTest, ADefinitionChangedElsewhereIsSeenByTheNextRow) {
-    scott_->execute(row("1", "ab"));
-    auto other = open("scott", "tiger");
-    other->execute("ALTER TABLE T MODIFY (S VARCHAR2(2))");
-    EXPECT_EQ(oraCode([&] { scott_->execute(row("2", "abc")); }), "ORA-12899");
-    scott_->execute(row("3", "ab"));
-    other->execute("ALTER TABLE T MODIFY (S VARCHAR2(8))");
-    scott_->execute(row("4", "abcdefgh"));
-    EXPECT_EQ(stored(), (Rows{"1|ab", "3|ab", "4|abcdefgh"}));
-    other->execute("DROP TABLE T");
-    EXPECT_EQ(oraCode([&] { scott_->execute(row("4", "ab")); }), "ORA-00942");
-}
-
 // An autocommitted row waits for the lock another session's transaction
 // holds, and is stored once that transaction commits.
 TEST_F(RepeatedInsertTest, ARowWaitsForAnotherSessionsLock) {
