@@ -124,7 +124,11 @@ TEST_F(NamesTest, OracleAnswersTheseAsDocumented) {
         {"SELECT DISTINCT STRAßE FROM UMSÄTZE ORDER BY MENGE",
          {"ORA-01791: not a SELECTed expression"}},
         {"SELECT DISTINCT STRAßE, MENGE FROM UMSÄTZE ORDER BY MENGE", {"a|2"}},
-        {"SELECT DISTINCT MENGE + 1 FROM UMSÄTZE ORDER BY MENGE + 1", {"3"}}};
+        {"SELECT DISTINCT MENGE + 1 FROM UMSÄTZE ORDER BY MENGE + 1", {"3"}},
+        {"SELECT TO_DATE('2001-02-30', 'YYYY-MM-DD') FROM DUAL",
+         {"ORA-01839: date not valid for month specified"}},
+        {"SELECT TO_DATE('2001-02-32', 'YYYY-MM-DD') FROM DUAL",
+         {"ORA-01847: day of month must be between 1 and last day of month"}}};
     for (const auto& [statement, expected] : cases)
         EXPECT_EQ(answer(statement), expected) << statement.substr(0, 80);
     // Headings of unnamed expressions: names upper-cased, quoted text kept.
