@@ -47,20 +47,20 @@ std::vector<BoundRow> goodRows(std::size_t count) {
     return rows;
 }
 
-class BatchRowsTest : public ServerTest {
+class BatchRowsTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        scott_->execute("CREATE TABLE P (ID NUMBER CONSTRAINT P_PK PRIMARY KEY)");
-        scott_->execute("INSERT INTO P VALUES (1)");
-        scott_->execute("INSERT INTO P VALUES (2)");
-        scott_->execute(
+        ScottTest::SetUp();
+        s().execute("CREATE TABLE P (ID NUMBER CONSTRAINT P_PK PRIMARY KEY)");
+        s().execute("INSERT INTO P VALUES (1)");
+        s().execute("INSERT INTO P VALUES (2)");
+        s().execute(
             "CREATE TABLE T (ID NUMBER(6) CONSTRAINT T_PK PRIMARY KEY, N NUMBER(12,3), "
             "S VARCHAR2(8), D DATE, R RAW(4), P NUMBER CONSTRAINT T_P REFERENCES P, "
             "CONSTRAINT T_N CHECK (N < 999999999))");
     }
     Strings held() {
-        return rows(*scott_,
+        return rows(s(),
                     "SELECT ID, N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, P FROM T "
                     "ORDER BY ID");
     }
@@ -70,7 +70,7 @@ class BatchRowsTest : public ServerTest {
                                                      bool checkedAhead) {
         std::unique_ptr<oracle::PreparedRows> prepared;
         if (checkedAhead) {
-            const auto preparer = scott_->rowPreparer(kInsert);
+            const auto preparer = s().rowPreparer(kInsert);
             if (!preparer) {
                 ADD_FAILURE() << "no preparer";
                 return {0, ""};
@@ -78,7 +78,7 @@ class BatchRowsTest : public ServerTest {
             preparer->prepare(rows, prepared);
         }
         try {
-            scott_->insertPreparedRows(kInsert, rows, prepared.get());
+            s().insertPreparedRows(kInsert, rows, prepared.get());
         } catch (const oracle::BatchRowError& e) {
             return {e.row(), e.description()};
         }
@@ -88,14 +88,13 @@ class BatchRowsTest : public ServerTest {
     std::pair<std::size_t, std::string> sendOneByOne(const std::vector<BoundRow>& rows) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             try {
-                scott_->insertRows(kInsert, {rows[i]});
+                s().insertRows(kInsert, {rows[i]});
             } catch (const oracle::BatchRowError& e) {
                 return {i, e.description()};
             }
         }
         return {0, ""};
     }
-    std::unique_ptr<oracle::Session> scott_;
 };
 
 // Batches shorter than a statement's rows, as long, one row longer, and
@@ -108,10 +107,10 @@ TEST_F(BatchRowsTest, RowsWrittenTogetherAreStoredAsRowsWrittenAlone) {
             ASSERT_EQ(sendOneByOne(batch).second, "");
             const Strings alone = held();
             ASSERT_EQ(alone.size(), count);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
             EXPECT_EQ(sendTogether(batch, checkedAhead).second, "");
             EXPECT_EQ(held(), alone);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
         }
     }
 }
@@ -146,12 +145,12 @@ TEST_F(BatchRowsTest, ARefusedRowEndsTheBatchAsWhenSentAlone) {
             ASSERT_NE(alone.second, "");
             ASSERT_EQ(alone.first, c.at);
             const Strings kept = held();
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
             const auto together = sendTogether(batch, checkedAhead);
             EXPECT_EQ(together.first, c.at);
             EXPECT_EQ(together.second, alone.second);
             EXPECT_EQ(held(), kept);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
         }
     }
 }
