@@ -1,6 +1,5 @@
-// ALTER TABLE on columns (ADD, MODIFY, DROP, RENAME COLUMN), RENAME and
-// COMMENT, as the SQL Language Reference 19c documents them: ADD fills a
-// DEFAULT into existing rows, a dropped column takes its indexes along.
+// ALTER TABLE on columns, RENAME and COMMENT: ADD fills a DEFAULT into the
+// rows there are, a dropped column takes its indexes along.
 #include <gtest/gtest.h>
 
 #include "steps.h"

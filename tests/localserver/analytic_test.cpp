@@ -1,9 +1,6 @@
-// Analytic functions and LISTAGG as Oracle 19c's SQL Language Reference
-// documents them ("Analytic Functions", and each function's page): Nulls
-// sort last going up and first going down, the default window of an ordered
-// aggregate runs from the partition's start to the current row's last peer,
-// and analytic functions may appear only in the select list and ORDER BY
-// (ORA-30483).
+// Analytic functions and LISTAGG: Nulls sort last going up, an ordered
+// aggregate's default window ends at the current row's last peer, and
+// analytic functions stand only in the select list and ORDER BY (ORA-30483).
 #include <gtest/gtest.h>
 
 #include "steps.h"
@@ -56,8 +53,7 @@ TEST_F(AnalyticTest, AggregatesOverWindows) {
     });
 }
 
-// LAG and LEAD: "LAG(value_expr, offset, default)"; the default stands where
-// the offset reaches past the partition.
+// The default stands where the offset reaches past the partition.
 TEST_F(AnalyticTest, LagAndLead) {
     runSteps({
         {"SELECT NAME, LAG(SAL) OVER (ORDER BY NAME), LEAD(SAL, 2, -1) OVER (ORDER BY NAME), "
@@ -67,8 +63,6 @@ TEST_F(AnalyticTest, LagAndLead) {
     });
 }
 
-// LISTAGG: "LISTAGG(measure_expr, delimiter) WITHIN GROUP (order_by_clause)
-// [OVER query_partition_clause]".
 TEST_F(AnalyticTest, ListAggregate) {
     runSteps({
         {"SELECT DEPT, LISTAGG(NAME, ',') WITHIN GROUP (ORDER BY SAL DESC, NAME) FROM T GROUP BY "
@@ -86,29 +80,7 @@ TEST_F(AnalyticTest, ListAggregate) {
     });
 }
 
-// "RANGE ... value_expr PRECEDING": the rows whose one ORDER BY key lies
-// within value_expr of the current row's, a number or a date in days; DESC
-// turns PRECEDING to the larger keys. Null keys are each other's peers.
-TEST_F(AnalyticTest, RangeFramesMeasureTheKey) {
-    s().execute("CREATE TABLE V (D DATE, N NUMBER)");
-    for (const char* row :
-         {"DATE '2024-01-01', 1", "DATE '2024-01-02', 2", "DATE '2024-01-05', 3", "NULL, 4"})
-        s().execute(std::string("INSERT INTO V VALUES (") + row + ")");
-    runSteps({
-        {"SELECT NAME, SUM(SAL) OVER (PARTITION BY DEPT ORDER BY SAL RANGE BETWEEN 100 PRECEDING "
-         "AND CURRENT ROW) FROM T ORDER BY NAME",
-         {"A|100", "B|500", "C|500", "D|300", "E|<null>", "F|0.1", "G|0.3"}},
-        {"SELECT NAME, COUNT(*) OVER (ORDER BY SAL DESC RANGE BETWEEN 1 PRECEDING AND 100 "
-         "FOLLOWING) FROM T WHERE DEPT < 30 ORDER BY NAME",
-         {"A|1", "B|3", "C|3", "D|3", "E|1"}},
-        {"SELECT N, SUM(N) OVER (ORDER BY D RANGE BETWEEN 1 PRECEDING AND 3 FOLLOWING) FROM V "
-         "ORDER BY N",
-         {"1|3", "2|6", "3|3", "4|4"}},
-    });
-}
-
-// "If you specify DISTINCT, then you can specify only the query_partition_clause
-// of the analytic_clause" (SQL Language Reference, COUNT, SUM, AVG).
+// With DISTINCT only a partition may be given.
 TEST_F(AnalyticTest, DistinctOverAWholePartition) {
     runSteps({
         {"SELECT NAME, COUNT(DISTINCT SAL) OVER (PARTITION BY DEPT), SUM(DISTINCT SAL) OVER "
@@ -131,13 +103,124 @@ TEST_F(AnalyticTest, RefusedWhereOracleRefusesThem) {
         {"SELECT NTILE(2) OVER (ORDER BY SAL) FROM T", {"ORA-00904"}},
         {"SELECT DEPT FROM T GROUP BY DEPT HAVING RANK() OVER (ORDER BY DEPT) = 1", {"ORA-30483"}},
         {"SELECT COUNT(DISTINCT SAL) OVER (PARTITION BY DEPT ORDER BY NAME) FROM T", {"ORA-30487"}},
-        {"SELECT SUM(SAL) OVER (ORDER BY DEPT, SAL RANGE BETWEEN 1 PRECEDING AND CURRENT ROW) FROM "
-         "T",
-         {"ORA-30486"}},
-        {"SELECT SUM(SAL) OVER (ORDER BY NAME RANGE BETWEEN 1 PRECEDING AND CURRENT ROW) FROM T",
-         {"ORA-00902"}},
         {"SELECT SUM(SAL) OVER (ORDER BY SAL ROWS BETWEEN x AND CURRENT ROW) FROM T",
          {"ORA-00905"}},
+    });
+}
+
+// RANGE frames measure the one ORDER BY key exactly: a number, or a date in
+// days with its fraction; DESC turns PRECEDING to the larger keys, and Null
+// keys are each other's peers.
+class RangeFramesTest : public StepTest {
+  protected:
+    void SetUp() override {
+        StepTest::SetUp();
+        // Keys 21 digits long, 1 apart: one REAL for all of them.
+        executeAll({
+            "CREATE TABLE K (P NUMBER, K NUMBER, V NUMBER, TS TIMESTAMP(3))",
+            "INSERT INTO K VALUES (1, 100000000000000000001, 1, TIMESTAMP '2024-01-01 "
+            "10:00:00.100')",
+            "INSERT INTO K VALUES (1, 100000000000000000002, 10, TIMESTAMP '2024-01-02 "
+            "10:00:00.100')",
+            "INSERT INTO K VALUES (1, 100000000000000000004, 100, TIMESTAMP '2024-01-02 "
+            "10:00:00.200')",
+            "INSERT INTO K VALUES (1, NULL, 1000, NULL)",
+            "INSERT INTO K VALUES (2, 100000000000000000002, 10000, TIMESTAMP '2024-01-03 "
+            "10:00:00.100')",
+        });
+    }
+};
+
+TEST_F(RangeFramesTest, KeysAreComparedExactly) {
+    runSteps({
+        // 1 PRECEDING from ...002 reaches ...001 only; ...004 is alone; the
+        // Null key's offsets reach the other Nulls.
+        {"SELECT V, SUM(V) OVER (ORDER BY K RANGE BETWEEN 1 PRECEDING AND CURRENT ROW) FROM K "
+         "WHERE P = 1 ORDER BY V",
+         {"1|1", "10|11", "100|100", "1000|1000"}},
+        {"SELECT V, COUNT(*) OVER (ORDER BY K RANGE BETWEEN CURRENT ROW AND 2 FOLLOWING), "
+         "MAX(V) OVER (ORDER BY K RANGE BETWEEN CURRENT ROW AND 2 FOLLOWING) FROM K WHERE P = 1 "
+         "ORDER BY V",
+         {"1|2|10", "10|2|100", "100|1|100", "1000|1|1000"}},
+        // DESC: PRECEDING is the larger keys; the Nulls come first.
+        {"SELECT V, SUM(V) OVER (ORDER BY K DESC RANGE BETWEEN 2 PRECEDING AND 1 PRECEDING) "
+         "FROM K WHERE P = 1 ORDER BY V",
+         {"1|10", "10|100", "100|<null>", "1000|1000"}},
+        {"SELECT V, MIN(V) OVER (ORDER BY K RANGE BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING), "
+         "COUNT(V) OVER (ORDER BY K NULLS FIRST RANGE BETWEEN 1 FOLLOWING AND UNBOUNDED "
+         "FOLLOWING) FROM K WHERE P = 1 ORDER BY V",
+         {"1|<null>|2", "10|1|1", "100|1|0", "1000|1|4"}},
+        // Each partition is measured on its own.
+        {"SELECT P, V, AVG(V) OVER (PARTITION BY P ORDER BY K RANGE BETWEEN 3 PRECEDING AND 3 "
+         "FOLLOWING) FROM K WHERE K IS NOT NULL ORDER BY V",
+         {"1|1|37", "1|10|37", "1|100|37", "2|10000|10000"}},
+        {"SELECT K, SUM(N) OVER (ORDER BY K RANGE BETWEEN 1 PRECEDING AND 1 FOLLOWING) FROM "
+         "(SELECT K, COUNT(*) N FROM K GROUP BY K) WHERE K IS NOT NULL ORDER BY K",
+         {"100000000000000000001|3", "100000000000000000002|3", "100000000000000000004|1"}},
+    });
+}
+
+// A TIMESTAMP's key keeps its fraction: one day before 2024-01-02 10:00:00.1
+// is exactly 2024-01-01 10:00:00.1, and .2 lies past it.
+TEST_F(RangeFramesTest, DatesAreMeasuredInDaysWithTheirFraction) {
+    runSteps({
+        {"SELECT V, SUM(V) OVER (ORDER BY TS RANGE BETWEEN 1 PRECEDING AND CURRENT ROW) FROM K "
+         "WHERE TS IS NOT NULL ORDER BY V",
+         {"1|1", "10|11", "100|110", "10000|10110"}},
+        {"SELECT V, COUNT(*) OVER (ORDER BY CAST(TS AS DATE) RANGE 1 PRECEDING) FROM K WHERE TS "
+         "IS NOT NULL ORDER BY V",
+         {"1|1", "10|3", "100|3", "10000|3"}},
+    });
+}
+
+TEST_F(RangeFramesTest, TheKeyMustBeANumberOrADate) {
+    runSteps({
+        {"SELECT SUM(V) OVER (ORDER BY TO_CHAR(K) RANGE 1 PRECEDING) FROM K", {"ORA-00902"}},
+        {"SELECT COUNT(*) OVER (ORDER BY 'x' RANGE BETWEEN CURRENT ROW AND 1 FOLLOWING) FROM K",
+         {"ORA-00902"}},
+        {"SELECT MAX(V) OVER (ORDER BY K, V RANGE 1 PRECEDING) FROM K", {"ORA-30486"}},
+        // Without an offset any key orders the frame.
+        {"SELECT COUNT(*) OVER (ORDER BY TO_CHAR(V) RANGE UNBOUNDED PRECEDING) FROM K WHERE V < 10",
+         {"1"}},
+    });
+}
+
+// LISTAGG(DISTINCT ...) drops duplicates before joining in the WITHIN GROUP
+// order: each value once, where it first comes.
+class ListDistinctTest : public StepTest {
+  protected:
+    void SetUp() override {
+        StepTest::SetUp();
+        executeAll({
+            "CREATE TABLE L (ID NUMBER, G NUMBER, V VARCHAR2(10), N NUMBER)",
+            "INSERT INTO L VALUES (1, 1, 'b', 2)",
+            "INSERT INTO L VALUES (2, 1, 'a', 1)",
+            "INSERT INTO L VALUES (3, 1, 'b', 2.0)",
+            "INSERT INTO L VALUES (4, 1, NULL, NULL)",
+            "INSERT INTO L VALUES (5, 2, 'c', 1)",
+            "INSERT INTO L VALUES (6, 2, 'c', 3)",
+        });
+    }
+};
+
+TEST_F(ListDistinctTest, DuplicatesRemovedBeforeJoining) {
+    runSteps({
+        {"SELECT G, LISTAGG(DISTINCT V, ',') WITHIN GROUP (ORDER BY V) FROM L GROUP BY G "
+         "ORDER BY G",
+         {"1|a,b", "2|c"}},
+        {"SELECT G, LISTAGG(V, ',') WITHIN GROUP (ORDER BY V) FROM L GROUP BY G ORDER BY G",
+         {"1|a,b,b", "2|c,c"}},
+        // Numbers are equal by value: 2 and 2.0 are one.
+        {"SELECT LISTAGG(DISTINCT N, '-') WITHIN GROUP (ORDER BY N DESC) FROM L", {"3-2-1"}},
+        // Ordered by another key, a value keeps its first place in that order.
+        {"SELECT LISTAGG(DISTINCT V, ',') WITHIN GROUP (ORDER BY ID DESC) FROM L", {"c,b,a"}},
+        {"SELECT LISTAGG(DISTINCT V) WITHIN GROUP (ORDER BY V) FROM L WHERE G = 1", {"ab"}},
+        {"SELECT LISTAGG(DISTINCT V, ',') WITHIN GROUP (ORDER BY V) FROM L WHERE ID = 4",
+         {"<null>"}},
+        {"SELECT ID, LISTAGG(DISTINCT V, ',') WITHIN GROUP (ORDER BY V) OVER (PARTITION BY G) "
+         "FROM L WHERE ID >= 4 ORDER BY ID",
+         {"4|<null>", "5|c", "6|c"}},
+        {"SELECT LISTAGG(DISTINCT V, ',', 'x') WITHIN GROUP (ORDER BY V) FROM L", {"ORA-00909"}},
     });
 }
 

@@ -22,7 +22,8 @@ const char* const kInsert = "INSERT INTO T (ID, N, S, D, R, P) VALUES (?, ?, ?, 
 
 // Row `i` of a batch, its values taken in turn from each column's edges.
 BoundRow goodRow(std::size_t i) {
-    const char* const numbers[] = {"0", "1.0005", "-123456789.999", "0.001", "99999999.999"};
+    const char* const numbers[] = {"0",     "1.0005",       "-123456789.999",
+                                   "0.001", "99999999.999", " -3 "};
     const oracle::BoundValue texts[] = {std::string("a"),       std::string("ｱｲ"),
                                         std::monostate{},       std::string("12345678"),
                                         std::string("O'Neil "), std::string("")};
@@ -32,7 +33,7 @@ BoundRow goodRow(std::size_t i) {
     const oracle::BoundValue bytes[] = {BoundBytes{"\x01\xff"}, BoundBytes{""}, std::monostate{}};
     const oracle::BoundValue parents[] = {BoundNumber{"1"}, std::monostate{}, BoundNumber{"2"}};
     return {BoundNumber{std::to_string(i + 1)},
-            BoundNumber{numbers[i % 5]},
+            BoundNumber{numbers[i % 6]},
             texts[i % 6],
             dates[i % 4],
             bytes[i % 3],
@@ -46,20 +47,20 @@ std::vector<BoundRow> goodRows(std::size_t count) {
     return rows;
 }
 
-class BatchRowsTest : public ServerTest {
+class BatchRowsTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        scott_->execute("CREATE TABLE P (ID NUMBER CONSTRAINT P_PK PRIMARY KEY)");
-        scott_->execute("INSERT INTO P VALUES (1)");
-        scott_->execute("INSERT INTO P VALUES (2)");
-        scott_->execute(
+        ScottTest::SetUp();
+        s().execute("CREATE TABLE P (ID NUMBER CONSTRAINT P_PK PRIMARY KEY)");
+        s().execute("INSERT INTO P VALUES (1)");
+        s().execute("INSERT INTO P VALUES (2)");
+        s().execute(
             "CREATE TABLE T (ID NUMBER(6) CONSTRAINT T_PK PRIMARY KEY, N NUMBER(12,3), "
             "S VARCHAR2(8), D DATE, R RAW(4), P NUMBER CONSTRAINT T_P REFERENCES P, "
             "CONSTRAINT T_N CHECK (N < 999999999))");
     }
     Strings held() {
-        return rows(*scott_,
+        return rows(s(),
                     "SELECT ID, N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, P FROM T "
                     "ORDER BY ID");
     }
@@ -69,7 +70,7 @@ class BatchRowsTest : public ServerTest {
                                                      bool checkedAhead) {
         std::unique_ptr<oracle::PreparedRows> prepared;
         if (checkedAhead) {
-            const auto preparer = scott_->rowPreparer(kInsert);
+            const auto preparer = s().rowPreparer(kInsert);
             if (!preparer) {
                 ADD_FAILURE() << "no preparer";
                 return {0, ""};
@@ -77,7 +78,7 @@ class BatchRowsTest : public ServerTest {
             preparer->prepare(rows, prepared);
         }
         try {
-            scott_->insertPreparedRows(kInsert, rows, prepared.get());
+            s().insertPreparedRows(kInsert, rows, prepared.get());
         } catch (const oracle::BatchRowError& e) {
             return {e.row(), e.description()};
         }
@@ -87,14 +88,13 @@ class BatchRowsTest : public ServerTest {
     std::pair<std::size_t, std::string> sendOneByOne(const std::vector<BoundRow>& rows) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             try {
-                scott_->insertRows(kInsert, {rows[i]});
+                s().insertRows(kInsert, {rows[i]});
             } catch (const oracle::BatchRowError& e) {
                 return {i, e.description()};
             }
         }
         return {0, ""};
     }
-    std::unique_ptr<oracle::Session> scott_;
 };
 
 // Batches shorter than a statement's rows, as long, one row longer, and
@@ -107,10 +107,10 @@ TEST_F(BatchRowsTest, RowsWrittenTogetherAreStoredAsRowsWrittenAlone) {
             ASSERT_EQ(sendOneByOne(batch).second, "");
             const Strings alone = held();
             ASSERT_EQ(alone.size(), count);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
             EXPECT_EQ(sendTogether(batch, checkedAhead).second, "");
             EXPECT_EQ(held(), alone);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
         }
     }
 }
@@ -134,6 +134,7 @@ TEST_F(BatchRowsTest, ARefusedRowEndsTheBatchAsWhenSentAlone) {
         {"check broken in the middle", 33, 1, BoundNumber{"999999999.5"}},
         {"text too long", 12, 2, std::string("123456789")},
         {"no key", 40, 0, std::monostate{}},
+        {"not a number", 30, 1, BoundNumber{"x"}},
     };
     for (const auto& c : cases) {
         for (const bool checkedAhead : {false, true}) {
@@ -144,12 +145,12 @@ TEST_F(BatchRowsTest, ARefusedRowEndsTheBatchAsWhenSentAlone) {
             ASSERT_NE(alone.second, "");
             ASSERT_EQ(alone.first, c.at);
             const Strings kept = held();
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
             const auto together = sendTogether(batch, checkedAhead);
             EXPECT_EQ(together.first, c.at);
             EXPECT_EQ(together.second, alone.second);
             EXPECT_EQ(held(), kept);
-            scott_->execute("DELETE FROM T");
+            s().execute("DELETE FROM T");
         }
     }
 }

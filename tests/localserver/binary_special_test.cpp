@@ -1,18 +1,8 @@
-// Infinities and NaN of BINARY_DOUBLE and BINARY_FLOAT.
-//
-// Oracle's rules, from its documentation:
-// - SQL Language Reference, "Floating-Point Numbers" / "IEEE754 Conformance":
-//   the special values Inf, -Inf and NaN are supported; division of a binary
-//   value by zero is IEEE's (1f/0 is Inf, 0f/0 NaN), NUMBER / 0 ORA-01476.
-// - Application Developer's Guide, "Behavior of Special Values for Native
-//   Floating-Point Datatypes": NaN is ordered, every non-NaN value < NaN,
-//   and any NaN == any other NaN.
-// - "TO_BINARY_DOUBLE" / "TO_BINARY_FLOAT": the case-insensitive strings
-//   'INF', '-INF' and 'NaN' are converted to +Inf, -Inf and NaN.
-// - "Floating-Point Conditions": expr IS [NOT] NAN, expr IS [NOT] INFINITE.
-// - "NANVL" example: TO_CHAR and a selected value show NaN as Nan; the
-//   division examples show Inf and -Inf.
-// A NUMBER holds no such value: Oracle refuses it with ORA-01426.
+// Infinities and NaN of BINARY_DOUBLE and BINARY_FLOAT: IEEE arithmetic
+// (1f/0 is Inf, 0f/0 NaN, while NUMBER / 0 is ORA-01476), NaN above every
+// other value and equal to itself, 'INF' and 'NaN' read case-insensitively,
+// IS [NOT] NAN / INFINITE, shown as Inf and Nan. No NUMBER holds them
+// (ORA-01426).
 #include <cmath>
 
 #include "localserver/number.h"
@@ -31,11 +21,19 @@ TEST(SpecialNumbers, KeysOrderAndReadBack) {
     const std::vector<Number> ascending = {
         Number::infinity(true),
         number("-9.99E125"),
+        number("-1000"),
+        number("-1.5"),
         number("-1"),
+        number("-0.5"),
         number("-1E-130"),
         Number(),
         number("1E-130"),
+        number("0.5"),
+        number("1"),
+        number("1.000001"),
         number("1.5"),
+        number("10"),
+        number("1E20"),
         number("9.99E125"),
         Number::infinity(false),
         Number::nan(),

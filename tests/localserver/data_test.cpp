@@ -14,23 +14,6 @@ class DataTest : public StepTest {
     }
 };
 
-TEST_F(DataTest, TheDataCopysRowStatementsStoreTheirValues) {
-    const char* head = "INSERT INTO SHOHIN (CODE, NAME, PRICE, QTY, UPD) VALUES";
-    const std::pair<const char*, const char*> cases[] = {
-        {" ('A1', 'O''Neil', 12.25, 3, '2001-02-03')", "A1|O'Neil|12.25|3|2001-02-03 00:00:00"},
-        {" ('A2', '', 0, 0, '1899-12-30')", "A2|<null>|0|0|1899-12-30 00:00:00"},
-        {" ('A3', '商品名', -5, -5, '2001-02-03')", "A3|商品名|-5|-5|2001-02-03 00:00:00"},
-        {" ('A4', 'x', 3, 1E3, TO_DATE('2001/02/03 10:30', 'YYYY/MM/DD HH24:MI'))",
-         "A4|x|3|1000|2001-02-03 10:30:00"},
-        {" ('A5', 'a;b', 0.00005, 2.5, NULL)", "A5|a;b|0.0001|3|<null>"}};
-    for (const auto& [values, stored] : cases) {
-        s().execute(std::string(head) + values);
-        const std::string code = std::string(values).substr(3, 2);
-        EXPECT_EQ(answer("SELECT * FROM SHOHIN WHERE CODE = '" + code + "'"), Rows{stored})
-            << values;
-    }
-}
-
 TEST_F(DataTest, OmittedColumnsTakeTheirDefault) {
     s().execute("INSERT INTO SHOHIN (CODE) VALUES ('D1')");
     s().execute("CREATE TABLE STAMP (ID NUMBER, AT DATE DEFAULT SYSDATE, N NUMBER(3) DEFAULT 7)");
@@ -126,18 +109,6 @@ TEST_F(DataTest, MalformedQueriesGetTheServersCodes) {
     system().execute("GRANT CONNECT TO clerk");
     EXPECT_EQ(oraCode([&] { open("clerk", "pw")->query("SELECT * FROM SYS.DBA_USERS"); }),
               "ORA-00942");
-}
-
-TEST_F(DataTest, AStatementThatFailsOnOneRowChangesNoRow) {
-    for (const char* values :
-         {"('R1', 'short', 1, 1, NULL)", "('R2', '四十バイトを超える名前になる行', 2, 2, NULL)"})
-        s().execute(std::string("INSERT INTO SHOHIN VALUES ") + values);
-    EXPECT_EQ(oraCode([&] { s().execute("UPDATE SHOHIN SET NAME = NAME || '一二三四五六七'"); }),
-              "ORA-12899");
-    EXPECT_EQ(rows(s(), "SELECT CODE, NAME, QTY FROM SHOHIN ORDER BY CODE"),
-              (Rows{"R1|short|1", "R2|四十バイトを超える名前になる行|2"}));
-    s().execute("INSERT INTO SHOHIN (CODE, NAME) SELECT CODE || 'x', NAME FROM SHOHIN");
-    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM SHOHIN"), "4");
 }
 
 TEST_F(DataTest, OtherColumnTypesKeepTheirValues) {

@@ -8,15 +8,14 @@
 namespace malvorn::localserver {
 namespace {
 
-class InsertPlansTest : public ServerTest {
+class InsertPlansTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        scott_->execute(
+        ScottTest::SetUp();
+        s().execute(
             "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4) NOT NULL, D DATE, R RAW(2), K NUMBER "
             "DEFAULT 7)");
     }
-    std::unique_ptr<oracle::Session> scott_;
 };
 
 // Statements alike but for their literals each store their own values.
@@ -35,18 +34,17 @@ TEST_F(InsertPlansTest, EveryStatementStoresItsOwnLiterals) {
         {"(+4, 'g', '2002-03-04', '')", "4|g|2002-03-04 00:00:00|<null>|7"},
         {"(-5, 'h', '2003-04-05', '')", "-5|h|2003-04-05 00:00:00|<null>|7"},
         {"(6.006, 'i', NULL, '')", "6.01|i|<null>|<null>|7"},
-        {"(7, 'j', NULL, '0b')", "7|j|<null>|0B|7"}};
+        {"(7, 'j商', NULL, '0b')", "7|j商|<null>|0B|7"}};
     for (const auto& c : cases)
-        scott_->execute(std::string(head) + c.values);
-    scott_->execute("INSERT INTO T (S, K) VALUES ('k', 8)");
-    scott_->execute("INSERT INTO T (S, K) VALUES ('l', -9)");
+        s().execute(std::string(head) + c.values);
+    s().execute("INSERT INTO T (S, K) VALUES ('k', 8)");
+    s().execute("INSERT INTO T (S, K) VALUES ('l', -9)");
     std::vector<std::string> expected;
     for (const auto& c : cases)
         expected.push_back(c.row);
     expected.insert(expected.end(), {"<null>|k|<null>|<null>|8", "<null>|l|<null>|<null>|-9"});
-    EXPECT_EQ(
-        rows(*scott_, "SELECT N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, K FROM T ORDER BY S"),
-        expected);
+    EXPECT_EQ(rows(s(), "SELECT N, S, TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), R, K FROM T ORDER BY S"),
+              expected);
 }
 
 // The column checks and conversions run on every statement's own values, and
@@ -70,8 +68,8 @@ TEST_F(InsertPlansTest, EveryStatementIsCheckedOnItsOwnValues) {
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'abcde', TO_DATE('x', 'YYYY'), '01')", "ORA-12899"},
         {"INSERT INTO T (N, S, D, R) VALUES (1, 'c', TO_DATE('2001', 'YYYY'), '01')", ""}};
     for (const auto& c : cases)
-        EXPECT_EQ(oraCode([&] { scott_->execute(c.statement); }), c.code) << c.statement;
-    EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM T"), "3");
+        EXPECT_EQ(oraCode([&] { s().execute(c.statement); }), c.code) << c.statement;
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM T"), "3");
 }
 
 // A translation that looked at a literal's value is not used for another value.
@@ -84,11 +82,11 @@ TEST_F(InsertPlansTest, ValuesTheTranslationReadAreNotTakenAsParameters) {
         {"CASE WHEN 1 = '2' THEN 'y' ELSE 'n' END", "n"},
         {"CASE '2001-01-01' WHEN TO_CHAR(DATE '2001-01-01', 'YYYY-MM-DD') THEN 'y' END", "y"},
         {"CASE '2001-01-02' WHEN TO_CHAR(DATE '2001-01-01', 'YYYY-MM-DD') THEN 'y' END", "<null>"}};
-    scott_->execute("CREATE TABLE V (S VARCHAR2(9))");
+    s().execute("CREATE TABLE V (S VARCHAR2(9))");
     for (const auto& c : cases) {
-        scott_->execute("DELETE FROM V");
-        scott_->execute(std::string("INSERT INTO V VALUES (") + c.value + ")");
-        EXPECT_EQ(rows(*scott_, "SELECT S FROM V"), std::vector<std::string>{c.stored}) << c.value;
+        s().execute("DELETE FROM V");
+        s().execute(std::string("INSERT INTO V VALUES (") + c.value + ")");
+        EXPECT_EQ(rows(s(), "SELECT S FROM V"), std::vector<std::string>{c.stored}) << c.value;
     }
 }
 
@@ -119,11 +117,11 @@ TEST_F(InsertPlansTest, ATableMadeAnewIsWrittenByItsNewDefinition) {
         {{"DROP TABLE U"}, false, "INSERT INTO U (A, B) VALUES ('w', 7)", "ORA-00942"}};
     for (const auto& c : cases) {
         for (const char* change : c.changes)
-            (c.here ? *scott_ : *other).execute(change);
-        EXPECT_EQ(oraCode([&] { scott_->execute(c.statement); }), c.code) << c.statement;
+            (c.here ? s() : *other).execute(change);
+        EXPECT_EQ(oraCode([&] { s().execute(c.statement); }), c.code) << c.statement;
     }
     other->execute("CREATE TABLE U (A NUMBER)");
-    EXPECT_EQ(scott_->queryValue("SELECT COUNT(*) FROM U"), "0");
+    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM U"), "0");
 }
 
 // A batch row that a column's check refuses fails as the same row written as
@@ -151,23 +149,22 @@ TEST_F(InsertPlansTest, ABatchRowACheckRefusesFailsAsItsLiteralInsert) {
                   "(2, 'a', NULL, '616263')"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.literal);
-        scott_->execute("DELETE FROM T");
+        s().execute("DELETE FROM T");
         std::string expected;
         try {
-            scott_->execute(std::string("INSERT INTO T (N, S, D, R) VALUES ") + c.literal);
+            s().execute(std::string("INSERT INTO T (N, S, D, R) VALUES ") + c.literal);
         } catch (const oracle::OracleError& e) {
             expected = e.description();
         }
         ASSERT_FALSE(expected.empty());
         try {
-            scott_->insertRows("INSERT INTO T (N, S, D, R) VALUES (?, ?, ?, ?)",
-                               {good, c.bad, good});
+            s().insertRows("INSERT INTO T (N, S, D, R) VALUES (?, ?, ?, ?)", {good, c.bad, good});
             ADD_FAILURE() << "the batch went through";
         } catch (const oracle::BatchRowError& e) {
             EXPECT_EQ(e.row(), 1u);
             EXPECT_EQ(e.description(), expected);
         }
-        EXPECT_EQ(rows(*scott_, "SELECT N, S, D FROM T"),
+        EXPECT_EQ(rows(s(), "SELECT N, S, D FROM T"),
                   (std::vector<std::string>{"1.5|ab|2001-02-03 04:05:06"}));
     }
 }
@@ -200,15 +197,14 @@ TEST(TokenBuffer, ReusedGivesWhatAFreshOneGives) {
     }
 }
 
-class KeptPlansTest : public ServerTest {
+class KeptPlansTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        scott_->execute("CREATE TABLE AB (C NUMBER, CD VARCHAR2(9))");
-        scott_->execute("CREATE TABLE A (BC NUMBER, D VARCHAR2(9))");
-        scott_->execute("CREATE TABLE \"a b\" (C NUMBER, CD VARCHAR2(9))");
+        ScottTest::SetUp();
+        s().execute("CREATE TABLE AB (C NUMBER, CD VARCHAR2(9))");
+        s().execute("CREATE TABLE A (BC NUMBER, D VARCHAR2(9))");
+        s().execute("CREATE TABLE \"a b\" (C NUMBER, CD VARCHAR2(9))");
     }
-    std::unique_ptr<oracle::Session> scott_;
 };
 
 // Statements that differ in a name, the order of the columns or where one
@@ -228,68 +224,30 @@ TEST_F(KeptPlansTest, StatementsAlikeButForTheirNamesKeepTheirOwnPlans) {
                  {"INSERT INTO a (bc, d) VALUES (7, 'u')", "A", "2|y 6|<null> 7|u"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.statement);
-        scott_->execute(c.statement);
+        s().execute(c.statement);
         const std::string first = c.table == std::string("A") ? "BC, D" : "C, CD";
         std::string held;
         for (const std::string& row :
-             rows(*scott_, "SELECT " + first + " FROM " + c.table + " ORDER BY 1"))
+             rows(s(), "SELECT " + first + " FROM " + c.table + " ORDER BY 1"))
             held += (held.empty() ? "" : " ") + row;
         EXPECT_EQ(held, c.row);
     }
 }
 
-// Rows of a batch checked ahead by the session's preparer: stored as the
-// session stores them itself, and checked again when the table changed
-// between the checking and the sending.
 using oracle::BoundNumber;
 using Strings = std::vector<std::string>;
 
 const char* const kInsert = "INSERT INTO T (N, S, D, R) VALUES (?, ?, ?, ?)";
 const char* const kTable = "CREATE TABLE T (N NUMBER(6,2), S VARCHAR2(4), D DATE, R RAW(2))";
 
-class BatchPrepareTest : public ServerTest {
+class BatchPrepareTest : public ScottTest {
   protected:
     void SetUp() override {
-        scott_ = appUser();
-        scott_->execute(kTable);
+        ScottTest::SetUp();
+        s().execute(kTable);
     }
-    // `rows` checked ahead, then sent; the error's code, or "" when it went
-    // through.
-    std::string sendPrepared(const std::vector<oracle::BoundRow>& rows) {
-        const auto preparer = scott_->rowPreparer(kInsert);
-        if (!preparer) {
-            ADD_FAILURE() << "no preparer";
-            return "";
-        }
-        std::unique_ptr<oracle::PreparedRows> prepared;
-        preparer->prepare(rows, prepared);
-        return oraCode([&] { scott_->insertPreparedRows(kInsert, rows, prepared.get()); });
-    }
-    Strings held() { return rows(*scott_, "SELECT N, S, D, R FROM T ORDER BY S"); }
-    std::unique_ptr<oracle::Session> scott_;
+    Strings held() { return rows(s(), "SELECT N, S, D, R FROM T ORDER BY S"); }
 };
-
-// Checked ahead or not, the same values are stored and the same rows refused.
-TEST_F(BatchPrepareTest, RowsCheckedAheadAreStoredAsTheSessionStoresThem) {
-    const std::vector<oracle::BoundRow> batches[] = {
-        {{BoundNumber{"1.005"}, std::string("ab"), oracle::BoundDateTime{2001, 2, 3, 4, 5, 6},
-          oracle::BoundBytes{"\x0a\xff"}},
-         {std::monostate{}, std::string(""), std::monostate{}, oracle::BoundBytes{""}},
-         {BoundNumber{" -3 "}, std::string("ｱ"), oracle::BoundDateTime{1, 1, 1, 0, 0, 0},
-          std::monostate{}}},
-        {{BoundNumber{"1"}, std::string("a"), std::monostate{}, std::monostate{}},
-         {BoundNumber{"1"}, std::string("abcde"), std::monostate{}, std::monostate{}},
-         {BoundNumber{"2"}, std::string("b"), std::monostate{}, std::monostate{}}},
-        {{BoundNumber{"x"}, std::string("a"), std::monostate{}, std::monostate{}}}};
-    for (const auto& batch : batches) {
-        scott_->execute("DELETE FROM T");
-        const std::string plainCode = oraCode([&] { scott_->insertRows(kInsert, batch); });
-        const Strings plain = held();
-        scott_->execute("DELETE FROM T");
-        EXPECT_EQ(sendPrepared(batch), plainCode);
-        EXPECT_EQ(held(), plain);
-    }
-}
 
 // A table changed after its rows were checked: the rows are checked as the
 // table is when they are sent, as the same values in a literal INSERT then.
@@ -310,23 +268,23 @@ TEST_F(BatchPrepareTest, ATableChangedSinceTheCheckIsCheckedAgain) {
         {"gone", nullptr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto preparer = scott_->rowPreparer(kInsert);
+        const auto preparer = s().rowPreparer(kInsert);
         ASSERT_NE(preparer, nullptr);
         std::unique_ptr<oracle::PreparedRows> prepared;
         preparer->prepare(batch, prepared);
-        scott_->execute("DROP TABLE T");
+        s().execute("DROP TABLE T");
         if (c.table)
-            scott_->execute(c.table);
-        const std::string literalCode = oraCode([&] { scott_->execute(literal); });
+            s().execute(c.table);
+        const std::string literalCode = oraCode([&] { s().execute(literal); });
         const Strings literalHeld = c.table ? held() : Strings{};
         if (c.table)
-            scott_->execute("DELETE FROM T");
-        EXPECT_EQ(oraCode([&] { scott_->insertPreparedRows(kInsert, batch, prepared.get()); }),
+            s().execute("DELETE FROM T");
+        EXPECT_EQ(oraCode([&] { s().insertPreparedRows(kInsert, batch, prepared.get()); }),
                   literalCode);
         EXPECT_EQ(c.table ? held() : Strings{}, literalHeld);
         if (c.table)
-            scott_->execute("DROP TABLE T");
-        scott_->execute(kTable);
+            s().execute("DROP TABLE T");
+        s().execute(kTable);
     }
 }
 

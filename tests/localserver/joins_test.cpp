@@ -103,8 +103,7 @@ TEST_F(JoinsTest, ParenthesizedQueriesStayInlineViews) {
     });
 }
 
-// "The ON condition ... can refer only to the tables of the join" (a table
-// outside the group, or joined after the ON, is an invalid identifier).
+// A table outside the group, or joined after the ON, is ORA-00904.
 TEST_F(JoinsTest, EachOnSeesOnlyItsOwnJoin) {
     runSteps({
         {"SELECT A.V FROM A JOIN (B JOIN C ON A.ID = C.ID) ON A.ID = B.ID", {"ORA-00904"}},

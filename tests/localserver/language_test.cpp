@@ -28,7 +28,7 @@ TEST(Lexer, ReadsTheServersTokens) {
         {"\"MixedCase\" x", "q:MixedCase w:X end"},
         {"レコード番号 表名", "w:レコード番号 w:表名 end"},
         {"a\rb\r\nc\nd\te", "w:A w:B w:C w:D w:E end"},
-        {"'O''Neil' ''", "s:O'Neil s: end"},
+        {"'O''Neil;' ''", "s:O'Neil; s: end"},
         {"12 12.25 .5 1E3 1e-2", "n:12 n:12.25 n:.5 n:1E3 n:1e-2 end"},
         {"a||b <> c != d ^= e <= f >= g",
          "w:A y:|| w:B y:<> w:C y:!= w:D y:^= w:E y:<= w:F y:>= w:G end"},

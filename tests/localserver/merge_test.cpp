@@ -1,7 +1,6 @@
-// MERGE as Oracle 19c's SQL Language Reference documents it (MERGE): the
-// update clause's DELETE WHERE sees the updated values and touches only
-// rows the merge updated; ORA-30926 when a target row would be updated from
-// more than one source row; ORA-38104 for a column of the ON clause in SET.
+// MERGE: DELETE WHERE sees the updated values and touches only rows the
+// merge updated; ORA-30926 for a row updated from two source rows; ORA-38104
+// for an ON column in SET.
 #include <gtest/gtest.h>
 
 #include "server_fixture.h"
@@ -60,7 +59,12 @@ TEST_F(MergeTest, UpdatesMatchedRowsAndInsertsTheOthers) {
          {"1|A|100|5", "2|B|200|5", "3|C|300|10", "4|N|800|0"}},
         {"MERGE INTO EMP E USING DUAL ON (E.ID = 9) WHEN NOT MATCHED THEN INSERT (ID, NAME) VALUES "
          "(9, 'Z')",
-         {"1|A|100|5", "2|B|200|5", "3|C|300|5", "9|Z|<null>|5"}}};
+         {"1|A|100|5", "2|B|200|5", "3|C|300|5", "9|Z|<null>|5"}},
+        // The target read through a subquery's own FROM is another source.
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID, SAL) "
+         "VALUES (C.ID, (SELECT MAX(E2.SAL) FROM EMP E2) + C.SAL) WHERE EXISTS (SELECT 1 FROM EMP "
+         "WHERE EMP.SAL < C.SAL)",
+         {"1|A|100|5", "2|B|200|5", "3|C|300|5", "4|<null>|700|5"}}};
     for (const auto& c : cases) {
         reset();
         ASSERT_EQ(answer(c.statement), Rows{}) << c.statement;
@@ -85,6 +89,13 @@ TEST_F(MergeTest, RefusalsLeaveTheTargetAsItWas) {
         {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
          "(C.ID) WHERE C.SAL > (SELECT MAX(E.SAL) FROM DUAL)",
          {"ORA-38102"}},
+        // Also inside a subquery of VALUES, at any depth; an unknown name there stays ORA-00904.
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID, SAL) "
+         "VALUES (C.ID, (SELECT (SELECT E.SAL FROM DUAL) FROM DUAL))",
+         {"ORA-38101"}},
+        {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID, SAL) "
+         "VALUES (C.ID, (SELECT NOPE FROM DUAL))",
+         {"ORA-00904"}},
         {"MERGE INTO EMP E USING CHG C ON (E.ID = C.ID)", {"ORA-00905"}},
         {"MERGE INTO NOPE E USING CHG C ON (E.ID = C.ID) WHEN MATCHED THEN UPDATE SET SAL = 1",
          {"ORA-00942"}},
@@ -125,17 +136,6 @@ TEST_F(MergeTest, SetsAsUpdateDoes) {
         "MERGE INTO EMP E USING (SELECT 2 OLD, 3 NEW FROM DUAL UNION ALL SELECT 3, 2 FROM DUAL) C "
         "ON (E.NAME = DECODE(C.OLD, 2, 'B', 'C')) WHEN MATCHED THEN UPDATE SET ID = C.NEW");
     EXPECT_EQ(emp(), (Rows{"1|A|100|0", "2|C|5|5", "3|B|250|5"}));
-}
-
-// Inside a transaction MERGE is one more statement: rolled back with it.
-TEST_F(MergeTest, TakesPartInTransactions) {
-    s().setAutoCommit(false);
-    s().execute(
-        "MERGE INTO EMP E USING CHG C ON (E.ID = C.ID) WHEN NOT MATCHED THEN INSERT (ID) VALUES "
-        "(C.ID)");
-    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "4");
-    s().rollback();
-    EXPECT_EQ(s().queryValue("SELECT COUNT(*) FROM EMP"), "3");
 }
 
 // A MERGE in a transaction holds nothing past its COMMIT: DDL after another

@@ -1,5 +1,5 @@
-// Whole queries as Oracle 19c documents them: set operations, inline views,
-// WITH, ROWNUM, OFFSET/FETCH and NULLS FIRST/LAST.
+// Whole queries: set operations, inline views, WITH, ROWNUM, OFFSET/FETCH
+// and NULLS FIRST/LAST.
 #include <gtest/gtest.h>
 
 #include "steps.h"
@@ -15,9 +15,7 @@ class QueriesTest : public StepTest {
     }
 };
 
-// "All set operators have equal precedence ... evaluated from the left to
-// right"; the branches "must match in number and must be in the same data
-// type group" (SQL Language Reference, The UNION [ALL], INTERSECT, MINUS).
+// Set operators run left to right; the branches match in number and type group.
 TEST_F(QueriesTest, SetOperationsCombineBranchesLeftToRight) {
     runSteps({
         {"SELECT DEPT FROM E UNION SELECT DEPT FROM G ORDER BY 1", {"10", "20", "30", "<null>"}},
@@ -45,9 +43,7 @@ TEST_F(QueriesTest, SetOperationsCombineBranchesLeftToRight) {
     });
 }
 
-// Inline views and WITH: a query stands where a table would, by its alias or
-// the WITH name, and WITH t (a, b) names the columns (SQL Language Reference,
-// SELECT, subquery_factoring_clause).
+// A query stands where a table would; WITH t (a, b) names the columns.
 TEST_F(QueriesTest, InlineViewsAndWithQueriesStandForTables) {
     runSteps({
         {"SELECT V.N, V.C FROM (SELECT DEPT N, COUNT(*) C FROM E GROUP BY DEPT) V WHERE V.N IS NOT "
@@ -72,10 +68,8 @@ TEST_F(QueriesTest, InlineViewsAndWithQueriesStandForTables) {
     });
 }
 
-// ROWNUM counts the rows as they pass WHERE, before ORDER BY; "conditions
-// testing for ROWNUM values greater than a positive integer are always
-// false"; the ORDER BY in an inline view gives the top-N query (SQL Language
-// Reference, ROWNUM Pseudocolumn).
+// ROWNUM counts the rows as they pass WHERE, before ORDER BY, so ROWNUM > 1
+// is never true; an inline view's ORDER BY gives the top-N query.
 TEST_F(QueriesTest, RownumCountsRowsAsTheyPass) {
     runSteps({
         {"SELECT * FROM (SELECT ID FROM E ORDER BY ID DESC) WHERE ROWNUM <= 2", {"5", "4"}},
@@ -96,11 +90,8 @@ TEST_F(QueriesTest, RownumCountsRowsAsTheyPass) {
     });
 }
 
-// "If you specify a negative number, then offset is treated as 0. If you
-// specify NULL ... then 0 rows are returned. If offset includes a fraction,
-// then the fractional portion is truncated"; WITH TIES returns the rows with
-// the last row's sort key; without rowcount one row (SQL Language Reference,
-// SELECT, row_limiting_clause).
+// A negative offset is 0, NULL gives no rows, fractions are cut; WITH TIES
+// adds the rows sharing the last row's key.
 TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
     runSteps({
         {"SELECT ID FROM E ORDER BY ID FETCH FIRST 2 ROWS ONLY", {"1", "2"}},
@@ -126,9 +117,8 @@ TEST_F(QueriesTest, OffsetAndFetchFirstLimitTheSortedRows) {
     });
 }
 
-// The counts may be "literals, binds, correlation variables, or subqueries";
-// anything else is ORA-62550 (Database Error Messages, ORA-62550). A
-// correlated count is the enclosing row's.
+// The counts are literals, correlation variables or subqueries, else
+// ORA-62550; a correlated count is the enclosing row's.
 TEST_F(QueriesTest, RowLimitCountsReadOnlyValuesFixedBeforeTheRows) {
     runSteps({
         {"SELECT ID FROM E ORDER BY ID OFFSET ID ROWS", {"ORA-62550"}},
@@ -152,8 +142,7 @@ TEST_F(QueriesTest, RowLimitCountsReadOnlyValuesFixedBeforeTheRows) {
     });
 }
 
-// NULLs sort last going up and first going down, unless NULLS FIRST or NULLS
-// LAST says otherwise (SQL Language Reference, SELECT, order_by_clause).
+// NULLs sort last going up and first going down unless told otherwise.
 TEST_F(QueriesTest, NullsFirstAndLastAreHonoured) {
     runSteps({
         {"SELECT NAME FROM E ORDER BY DEPT NULLS FIRST, ID", {"E", "A", "B", "C", "D"}},

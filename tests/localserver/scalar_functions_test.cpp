@@ -1,5 +1,4 @@
-// Text, number and date functions as Oracle 19c's SQL Language Reference
-// documents them (each function's own page, "Functions" chapter).
+// Text, number and date functions, with the documented examples' answers.
 #include <gtest/gtest.h>
 
 #include "server_fixture.h"
@@ -9,9 +8,7 @@ namespace {
 
 using ScalarFunctionsTest = ScottTest;
 
-// INSTR: "INSTR('CORPORATE FLOOR','OR', 3, 2)" is 14 and "INSTR('CORPORATE
-// FLOOR','OR', -3, 2)" is 2 (a negative position counts back from the end and
-// searches backward); occurrence must be positive (ORA-01428).
+// A negative position counts back from the end and searches backward.
 TEST_F(ScalarFunctionsTest, InstrSearchesForwardAndBackward) {
     checkValues({
         {"INSTR('CORPORATE FLOOR', 'OR', 3, 2)", "14"},
@@ -27,8 +24,6 @@ TEST_F(ScalarFunctionsTest, InstrSearchesForwardAndBackward) {
     });
 }
 
-// LPAD/RPAD: "LPAD('Page 1',15,'*.')" is '*.*.*.*.*Page 1'; a longer text is
-// cut to n; INITCAP('the soap') is 'The Soap'; TRIM(LEADING 0 FROM ...).
 TEST_F(ScalarFunctionsTest, PaddingCapitalsAndTrimSides) {
     checkValues({
         {"LPAD('Page 1', 15, '*.')", "*.*.*.*.*Page 1"},
@@ -49,10 +44,8 @@ TEST_F(ScalarFunctionsTest, PaddingCapitalsAndTrimSides) {
     });
 }
 
-// ADD_MONTHS: a last day of a month, or a day the result's month lacks,
-// gives that month's last day. MONTHS_BETWEEN: whole when the days match or
-// both are last days, otherwise a 31-day month ("MONTHS_BETWEEN(02-02-1995,
-// 01-01-1995)" is 1.03225806). LAST_DAY keeps the time.
+// ADD_MONTHS from a last day, or a day the month lacks, gives the last day;
+// MONTHS_BETWEEN counts 31-day months unless the days match.
 TEST_F(ScalarFunctionsTest, MonthArithmetic) {
     checkValues({
         {"ADD_MONTHS(DATE '2001-01-31', 1)", "2001-02-28 00:00:00"},
@@ -73,9 +66,7 @@ TEST_F(ScalarFunctionsTest, MonthArithmetic) {
     });
 }
 
-// TRUNC and ROUND of a date ("ROUND and TRUNC Date Functions" table): ROUND
-// to the year rounds up on July 1, to the month on the 16th, to the day at
-// noon; IW is the ISO week's Monday, DAY the week's Sunday.
+// ROUND goes up on July 1, the 16th, at noon; IW is the ISO week's Monday.
 TEST_F(ScalarFunctionsTest, TruncAndRoundDatesToAFormat) {
     const std::string d = "TO_DATE('2026-12-07 13:45:50', 'YYYY-MM-DD HH24:MI:SS')";
     checkValues({
@@ -103,8 +94,6 @@ TEST_F(ScalarFunctionsTest, TruncAndRoundDatesToAFormat) {
     });
 }
 
-// EXTRACT: "Use EXTRACT(YEAR|MONTH|DAY) with a DATE"; HOUR of a DATE is
-// ORA-30076, as is any field of a number.
 TEST_F(ScalarFunctionsTest, ExtractFieldsOfADate) {
     checkValues({
         {"EXTRACT(YEAR FROM DATE '1998-03-07')", "1998"},
@@ -116,10 +105,8 @@ TEST_F(ScalarFunctionsTest, ExtractFieldsOfADate) {
     });
 }
 
-// CAST: a longer text is cut to the length (as in the standard), CHAR is
-// padded; a number past NUMBER(p, s) is ORA-01438 (see
-// https://coderapp.vercel.app/answer/63981008 for both on Oracle 18c).
-// TO_NUMBER with a format reads what TO_CHAR would write.
+// CAST cuts a longer text to the length; TO_NUMBER with a format reads what
+// TO_CHAR would write.
 TEST_F(ScalarFunctionsTest, CastAndNumberConversions) {
     checkValues({
         {"CAST('ROAD-1234' AS VARCHAR2(8))", "ROAD-123"},
@@ -156,9 +143,7 @@ TEST_F(ScalarFunctionsTest, CastLengthsAreNotReusedAcrossInserts) {
     EXPECT_EQ(rows(s(), "SELECT V FROM K"), (Rows{"abc", "abcde", "12.3", "12.35"}));
 }
 
-// LENGTH of RAW and BLOB counts bytes (the value is held as hexadecimal);
-// DBMS_LOB.GETLENGTH counts characters of a CLOB and bytes of a BLOB;
-// DBMS_LOB.SUBSTR(lob, amount, offset).
+// RAW and BLOB lengths count bytes, not the hexadecimal held.
 TEST_F(ScalarFunctionsTest, LengthsOfBytesAndLargeObjects) {
     s().execute("CREATE TABLE L (R RAW(10), B BLOB, C CLOB)");
     s().execute("INSERT INTO L VALUES (HEXTORAW('0A0B0C'), '00FF00FF', 'large 商品 text')");
@@ -172,9 +157,7 @@ TEST_F(ScalarFunctionsTest, LengthsOfBytesAndLargeObjects) {
               Rows{"商品 te|FF00|lar"});
 }
 
-// A number turned into text has no zero before the point ("TO_CHAR(0.5)" is
-// ".5"). CEIL, FLOOR, TRUNC(n, d), NVL2 and CONCAT as each function's page
-// documents them: TRUNC(15.79,-1) is 10.
+// A number turned into text has no zero before the point.
 TEST_F(ScalarFunctionsTest, NumberTextAndNullFunctions) {
     const ValueCase text[] = {{"0.5 || 'x'", ".5x"},         {"TO_CHAR(-0.01)", "-.01"},
                               {"TO_CHAR(10.25)", "10.25"},   {"LENGTH(0.125)", "4"},
@@ -191,6 +174,41 @@ TEST_F(ScalarFunctionsTest, NumberTextAndNullFunctions) {
     s().execute("CREATE TABLE T (V VARCHAR2(10))");
     s().execute("INSERT INTO T VALUES (0.75)");
     EXPECT_EQ(s().queryValue("SELECT V FROM T"), ".75");
+}
+
+// LPAD and RPAD count display width: a character of East Asian Width W or F
+// takes two columns, every other one (half-width katakana too) one; where a
+// wide character would overrun the last column, a single blank fills it.
+struct PadCase {
+    const char* call;
+    const char* result;
+    const char* why;
+};
+
+TEST_F(ScalarFunctionsTest, PadLengthIsDisplayWidth) {
+    const PadCase cases[] = {
+        {.call = "RPAD('日本', 6, '*')", .result = "日本**", .why = "two wide characters are four"},
+        {.call = "LPAD('日本', 5)", .result = " 日本", .why = "one blank makes five"},
+        {.call = "RPAD('ab', 6, '語')", .result = "ab語語", .why = "a wide pad fills two a time"},
+        {.call = "RPAD('ab', 5, '語')",
+         .result = "ab語 ",
+         .why = "a wide pad that would split the last column leaves a blank"},
+        {.call = "LPAD('x', 4, 'あa')", .result = "あax", .why = "a mixed pad counts each"},
+        {.call = "RPAD('日本語', 4)", .result = "日本", .why = "a longer text is cut by width"},
+        {.call = "RPAD('日本語', 5, '*')",
+         .result = "日本 ",
+         .why = "a cut through a wide character leaves a blank"},
+        {.call = "LPAD('ｱｲｳ', 5, '*')", .result = "**ｱｲｳ", .why = "half-width katakana are narrow"},
+        {.call = "RPAD('Ａ', 3, '-')", .result = "Ａ-", .why = "full-width Latin is wide"},
+        {.call = "LPAD('é', 3, '.')", .result = "..é", .why = "accented Latin is narrow"},
+        {.call = "RPAD('한', 3, '.')", .result = "한.", .why = "Hangul syllables are wide"},
+        {.call = "LPAD('日', 1, '*')", .result = " ", .why = "a wide character wider than n"},
+        {.call = "LENGTH(RPAD('商品', 10, '*'))", .result = "8", .why = "eight characters"},
+    };
+    for (const PadCase& c : cases) {
+        const auto got = s().queryValue("SELECT " + std::string(c.call) + " FROM DUAL");
+        EXPECT_EQ(got, c.result) << c.call << ": " << c.why;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Sequences: CREATE / ALTER / DROP SEQUENCE, NEXTVAL and CURRVAL, USER_SEQUENCES
-// (SQL Language Reference 19c, CREATE SEQUENCE and Sequence Pseudocolumns: where
-// NEXTVAL may stand, one value per row, CURRVAL before NEXTVAL; ORA-04002..04015, 08004).
+// Sequences: CREATE / ALTER / DROP SEQUENCE, NEXTVAL and CURRVAL (one value
+// per row, CURRVAL only after NEXTVAL), USER_SEQUENCES.
 #include <gtest/gtest.h>
 
 #include <set>

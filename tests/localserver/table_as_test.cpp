@@ -1,6 +1,5 @@
-// CREATE TABLE ... AS query (types and NOT NULL from the query, ORA-00998 for
-// an unnamed expression), DEFAULT as a value of VALUES and SET, TRUNCATE as
-// DDL, identity columns (SQL Language Reference 19c).
+// CREATE TABLE ... AS query, DEFAULT as a value of VALUES and SET, TRUNCATE
+// as DDL, identity columns.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,18 +57,6 @@ TEST_F(TableAsTest, DefaultAsAValue) {
         {"SELECT COUNT(N) FROM T", {"0"}},
         {"SELECT DEFAULT FROM DUAL", {"ORA-00936"}},
     });
-}
-
-TEST_F(TableAsTest, TruncateCommitsWhatCameBefore) {
-    s().execute("CREATE TABLE A (ID NUMBER)");
-    s().execute("CREATE TABLE B (ID NUMBER)");
-    s().execute("INSERT INTO B VALUES (1)");
-    s().setAutoCommit(false);
-    s().execute("INSERT INTO A VALUES (1)");
-    s().execute("TRUNCATE TABLE B");
-    s().rollback();
-    EXPECT_EQ(rows(s(), "SELECT COUNT(*) FROM A"), Rows{"1"});
-    EXPECT_EQ(rows(s(), "SELECT COUNT(*) FROM B"), Rows{"0"});
 }
 
 // Identity columns, and the restart past the highest value a copy leaves.

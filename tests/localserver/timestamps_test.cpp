@@ -1,11 +1,6 @@
-// TIMESTAMP as Oracle 19c documents it: the type (SQL Language Reference,
-// "Datetime and Interval Data Types": TIMESTAMP [(fractional_seconds_precision)],
-// "the value can be a number in the range 0 to 9. The default is 6"), its
-// literal ("Datetime Literals": TIMESTAMP '1997-01-31 09:26:50.124', the
-// fraction optional, up to nine digits), TO_TIMESTAMP and TO_CHAR with FF
-// ("Datetime Format Elements": FF [1..9], "If you do not specify a digit,
-// then Oracle Database uses the precision specified for the datetime data
-// type"; FF is valid in timestamp formats, not in DATE formats).
+// TIMESTAMP[(0..9)], six digits by default: its literal, TO_TIMESTAMP, and
+// FF in TO_CHAR (a bare FF prints the type's precision; FF is refused in
+// DATE formats).
 #include <gtest/gtest.h>
 
 #include "localserver/timestamps.h"
@@ -133,11 +128,8 @@ TEST_F(TimestampTest, ColumnsKeepTheirPrecisionAndCompareWithDates) {
     });
 }
 
-// "Datetime/Interval Arithmetic": a TIMESTAMP plus or minus a number is
-// first converted to a DATE, so the result is a DATE, the fraction dropped
-// (not rounded); TRUNC and ROUND (date) "return DATE, even if you specify a
-// different datetime data type"; ADD_MONTHS, LAST_DAY and MONTHS_BETWEEN
-// take the DATE too.
+// A TIMESTAMP plus a number, TRUNC, ROUND and the month functions work on
+// it as a DATE: the result is a DATE, the fraction dropped, not rounded.
 TEST_F(TimestampTest, ArithmeticAndTheDayFunctionsGiveDates) {
     checkValues({
         {"TIMESTAMP '2024-02-29 10:11:12.1234567' + 1", "2024-03-01 10:11:12"},

@@ -57,10 +57,13 @@ TEST_F(TransactionTest, RollbackUndoesEachKindOfChange) {
     const struct {
         const char* change;
         Rows during;
-    } cases[] = {{"INSERT INTO T VALUES (2, 'b')", {"1|a", "2|b"}},
-                 {"UPDATE T SET V = 'z'", {"1|z"}},
-                 {"DELETE FROM T", {}},
-                 {"INSERT INTO T SELECT ID + 10, V FROM T", {"1|a", "11|a"}}};
+    } cases[] = {
+        {"INSERT INTO T VALUES (2, 'b')", {"1|a", "2|b"}},
+        {"UPDATE T SET V = 'z'", {"1|z"}},
+        {"DELETE FROM T", {}},
+        {"INSERT INTO T SELECT ID + 10, V FROM T", {"1|a", "11|a"}},
+        {"MERGE INTO T USING DUAL ON (T.ID = 2) WHEN NOT MATCHED THEN INSERT VALUES (2, 'm')",
+         {"1|a", "2|m"}}};
     for (const auto& c : cases) {
         a().execute(c.change);
         EXPECT_EQ(tRows(a()), c.during) << c.change;

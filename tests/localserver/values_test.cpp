@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "localserver/values.h"
 #include "server_fixture.h"
 
@@ -54,17 +56,6 @@ TEST(Numbers, ArithmeticIsExactToFortyDigits) {
     }
     EXPECT_EQ(ServerTest::oraCode([] { number("1E100") * number("1E100"); }), "ORA-01426");
     EXPECT_EQ(ServerTest::oraCode([] { number("1") / Number(); }), "ORA-01476");
-}
-
-TEST(Numbers, KeysSortAsTheNumbersDo) {
-    const char* ascending[] = {"-9.99E125", "-1000", "-1.5",   "-1",   "-0.5",
-                               "-1E-130",   "0",     "1E-130", "0.5",  "1",
-                               "1.000001",  "1.5",   "10",     "1E20", "9.99E125"};
-    for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
-        const Number a = number(ascending[i]), b = number(ascending[i + 1]);
-        EXPECT_LT(a.key(), b.key()) << ascending[i] << " < " << ascending[i + 1];
-        EXPECT_EQ(Number::fromKey(a.key()), a) << ascending[i];
-    }
 }
 
 TEST(Numbers, PrecisionAndScaleAreEnforcedAfterRounding) {
@@ -188,6 +179,43 @@ TEST(Dates, ToCharWritesTheSameElements) {
         {"YYYY\"年\"", "2001年"}};
     for (const auto& [format, expected] : cases)
         EXPECT_EQ(formatDateWithFormat(d, format), expected) << format;
+}
+
+// A date's stored text written digit by digit is what printf writes, at the
+// ends of each field's range and past them.
+std::string printed(const DateTime& d) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                  d.hour, d.minute, d.second);
+    return text;
+}
+
+TEST(StoredDateText, IsWhatPrintfWrites) {
+    const struct {
+        const char* what;
+        DateTime date;
+    } cases[] = {
+        {"first day", {1, 1, 1, 0, 0, 0}},
+        {"last second", {9999, 12, 31, 23, 59, 59}},
+        {"each digit differs", {1234, 5, 6, 7, 8, 9}},
+        {"two-digit fields", {2010, 10, 20, 10, 30, 50}},
+        {"zero year", {0, 0, 0, 0, 0, 0}},
+        {"largest two digits", {99, 99, 99, 99, 99, 99}},
+        {"five-digit year", {10000, 1, 1, 0, 0, 0}},
+        {"negative year", {-1, 1, 1, 0, 0, 0}},
+        {"three-digit month", {2001, 100, 1, 0, 0, 0}},
+        {"negative second", {2001, 1, 1, 0, 0, -1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Written over what the string held: longer, shorter, or as long.
+        for (const char* before : {"left over from the value before", "", "ABCDEFGHIJKLMNOPQRS"}) {
+            std::string out = before;
+            formatStoredDateInto(c.date, out);
+            EXPECT_EQ(out, printed(c.date)) << before;
+        }
+        EXPECT_EQ(formatStoredDate(c.date), printed(c.date));
+    }
 }
 
 }  // namespace

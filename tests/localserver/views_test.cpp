@@ -1,4 +1,3 @@
-// Views as Oracle 19c documents them (CREATE VIEW, DROP VIEW).
 #include <gtest/gtest.h>
 
 #include "steps.h"
@@ -15,8 +14,7 @@ class ViewsTest : public StepTest {
     }
 };
 
-// "A view is a logical table based on one or more tables or views": queries
-// name it as a table, and it shows the rows its query gives when read.
+// A view shows the rows its query gives when read.
 TEST_F(ViewsTest, QueriesReadTheViewsQuery) {
     runSteps({
         {"SELECT * FROM V10 ORDER BY ID", {"1|A", "2|B"}},
@@ -79,10 +77,8 @@ TEST_F(ViewsTest, ChangesAndDrops) {
     });
 }
 
-// Another schema's view reads its owner's tables (and, failing those, the
-// dictionary's); without DBA it is out of sight like the tables, and
-// RESOURCE carries no CREATE VIEW; the owner's CASCADE drop takes the views
-// along.
+// Another schema's view reads its owner's tables; without DBA it is out of
+// sight; RESOURCE carries no CREATE VIEW; DROP USER CASCADE takes the views.
 TEST_F(ViewsTest, OtherSchemas) {
     system().execute(createUserText("ann", "pw"));
     system().execute("GRANT CONNECT, RESOURCE TO ann");
