@@ -84,6 +84,14 @@ std::vector<std::vector<JetBuildValue>> catalogRowsOf(const TableLayout& catalog
     return rows;
 }
 
+// The Windows code pages a Jet 3 file can name in its header.
+void checkCodePage(int codePage) {
+    static constexpr int kCodePages[] = {874,  932,  936,  949,  950,  1250, 1251,
+                                         1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    if (std::find(std::begin(kCodePages), std::end(kCodePages), codePage) == std::end(kCodePages))
+        fail("code page " + std::to_string(codePage) + " is not a Windows code page of Jet 3");
+}
+
 std::vector<std::uint8_t> buildFile(const std::vector<JetBuildTable>& userTables,
                                     const std::vector<JetBuildQuery>& queries,
                                     const std::vector<JetBuildLink>& links, JetVersion version,
@@ -134,11 +142,7 @@ std::vector<std::uint8_t> buildFile(const std::vector<JetBuildTable>& userTables
     std::vector<JetBuildTable> tables = userTables;
     if (!queries.empty())
         tables.push_back(queryCatalogTable(queries));
-    // The Windows code pages a Jet 3 file can name in its header.
-    static constexpr int kCodePages[] = {874,  932,  936,  949,  950,  1250, 1251,
-                                         1252, 1253, 1254, 1255, 1256, 1257, 1258};
-    if (std::find(std::begin(kCodePages), std::end(kCodePages), codePage) == std::end(kCodePages))
-        fail("code page " + std::to_string(codePage) + " is not a Windows code page of Jet 3");
+    checkCodePage(codePage);
     const Format format(version);
     const TextEncoder text(format, codePage);
     PageStore store(format);
