@@ -85,6 +85,7 @@ TEST_F(IndexTest, UniqueIndexOnDuplicatesIsRefusedAndLeavesNothing) {
 TEST_F(IndexTest, OtherSessionsMeetTheIndex) {
     auto other = open("scott", "tiger");
     EXPECT_EQ(rows(*other, "SELECT COUNT(*) FROM T"), Rows{"0"});
+    s().execute("CREATE UNIQUE INDEX T_B ON T (B)");
     s().execute("CREATE UNIQUE INDEX T_C ON T (C)");
     other->execute("INSERT INTO T (ID, C) VALUES (5, '2020-01-01')");
     EXPECT_EQ(oraCode([&] { other->execute("INSERT INTO T (ID, C) VALUES (6, '2020-01-01')"); }),
