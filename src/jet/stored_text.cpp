@@ -152,9 +152,8 @@ bool SingleByteText::suits(std::string_view charset) {
 }
 
 std::optional<SingleByteText> SingleByteText::make(
-    std::string_view charset, const std::function<std::string(std::string_view)>& convert) {
+    const std::function<std::string(std::string_view)>& convert) {
     SingleByteText table;
-    table.charset_ = charset;
     for (int byte = 0; byte < 256; ++byte) {
         const char one = static_cast<char>(byte);
         std::string utf8 = convert(std::string_view(&one, 1));
@@ -172,21 +171,22 @@ std::optional<SingleByteText> SingleByteText::make(
     return table;
 }
 
-void SingleByteText::append(std::string_view stored, std::string& out) const {
+std::optional<unsigned char> SingleByteText::append(std::string_view stored,
+                                                    std::string& out) const {
     out.reserve(out.size() + stored.size() * 2);
     for (const char c : stored) {
         const auto byte = static_cast<unsigned char>(c);
         if (sizes_[byte] == 0)
-            throw UnreadableText("文字コード " + charset_ + " に文字のないバイト " + hexByte(byte) +
-                                 " を含む文字列");
+            return byte;
         out.append(utf8_[byte].data(), sizes_[byte]);
     }
+    return std::nullopt;
 }
 
 StoredText::StoredText(const std::string& jet3Charset, Convert general)
     : jet4_(jet3Charset.empty()), charset_(jet3Charset), general_(std::move(general)) {
     if (!jet4_ && SingleByteText::suits(jet3Charset))
-        table_ = SingleByteText::make(jet3Charset, general_);
+        table_ = SingleByteText::make(general_);
 }
 
 std::string StoredText::operator()(std::string_view stored) const {
@@ -195,11 +195,14 @@ std::string StoredText::operator()(std::string_view stored) const {
         if (!appendUcs2Text(stored, out))
             throw UnreadableText("対になっていないサロゲートを含む文字列");
     } else if (table_) {
-        table_->append(stored, out);
+        if (const auto undefined = table_->append(stored, out))
+            throw UnreadableText("文字コード " + charset_ + " に文字のないバイト " +
+                                 hexByte(*undefined) + " を含む文字列");
     } else {
         out = general_(stored);
-        if (std::count(out.begin(), out.end(), '?') !=
-            std::count(stored.begin(), stored.end(), '?'))
+        // Counted only when a '?' came back: most values hold none.
+        if (out.find('?') != std::string::npos && std::count(out.begin(), out.end(), '?') !=
+                                                      std::count(stored.begin(), stored.end(), '?'))
             throw UnreadableText("文字コード " + charset_ + " で読めないバイトを含む文字列");
     }
     return out;

@@ -45,13 +45,13 @@ class SingleByteText {
     // The table from the general conversion of each byte alone; nullopt
     // when a byte does not come back as one short character.
     static std::optional<SingleByteText> make(
-        std::string_view charset, const std::function<std::string(std::string_view)>& convert);
-    // Throws UnreadableText at a byte the code page has no character for.
-    void append(std::string_view stored, std::string& out) const;
+        const std::function<std::string(std::string_view)>& convert);
+    // The first byte the code page has no character for, or nullopt when
+    // every byte was appended.
+    std::optional<unsigned char> append(std::string_view stored, std::string& out) const;
 
   private:
     SingleByteText() = default;
-    std::string charset_;
     std::array<std::array<char, 4>, 256> utf8_{};
     std::array<std::uint8_t, 256> sizes_{};
 };
